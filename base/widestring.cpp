@@ -1,0 +1,34 @@
+#include "base/widestring.h"
+
+#include <algorithm>
+
+WideString toWide(std::string_view text) {
+  WideString wide(text.size(), u'\0');
+  std::transform(text.begin(), text.end(), wide.begin(),
+                 [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
+  return wide;
+}
+
+std::string toNarrowAscii(WideStringView text) {
+  std::string narrow(text.size(), '\0');
+  std::transform(text.begin(), text.end(), narrow.begin(),
+                 [](char16_t c) { return c < 0x80 ? static_cast<char>(c) : '?'; });
+  return narrow;
+}
+
+int compareIgnoreCase(WideStringView a, WideStringView b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    int ca = towupperW(a[i]), cb = towupperW(b[i]);
+    if (ca != cb) return ca - cb;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool equalsIgnoreCase(WideStringView a, WideStringView b) {
+  return a.size() == b.size() && compareIgnoreCase(a, b) == 0;
+}
+
+bool endsWithIgnoreCase(WideStringView text, WideStringView suffix) {
+  return text.size() >= suffix.size() && equalsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The system's wide string: growable UTF-16, used for every path, id, text and
+// registry value. Ids compare exactly; member names, file extensions and tag
+// names compare ignoring case (the device's _wcsicmp folding).
+
+#include <string>
+#include <string_view>
+
+#include "platform/core/wcrt.h"
+#include "platform/core/wformat.h"
+
+using WideString = std::u16string;
+using WideStringView = std::u16string_view;
+
+// ASCII or Latin-1 text widened unit by unit (string constants of the system).
+WideString toWide(std::string_view text);
+// The inverse for text known to be ASCII (diagnostics and tests).
+std::string toNarrowAscii(WideStringView text);
+
+bool equalsIgnoreCase(WideStringView a, WideStringView b);
+int compareIgnoreCase(WideStringView a, WideStringView b);
+bool endsWithIgnoreCase(WideStringView text, WideStringView suffix);
+
+// wsprintfW-style formatting into a string of any length ("%s", "%d", "%02d",
+// "%%", "%s\\%s", "%s, %d", ...). Arguments follow the device's conventions:
+// %s takes a LPCWSTR, %d an int.
+using ::formatWide;

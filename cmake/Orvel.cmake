@@ -1,0 +1,22 @@
+# orvel_library(<name> [SOURCES_DIR dir] [PUBLIC libs...] [PRIVATE libs...])
+# One library target per folder: every .cpp of the folder, headers included
+# from the repository root ("platform/core/winbase.h", "dom/node.h").
+function(orvel_library name)
+  cmake_parse_arguments(ARG "" "" "PUBLIC;PRIVATE" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
+endfunction()
+
+# orvel_tests(<name> LIBS libs... [DISPLAY])
+# One test binary per test folder, from every .cpp in it.
+function(orvel_tests name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${name} ${sources})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} orvel_testsupport GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "ORVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEL_BINARY_DIR=${PROJECT_BINARY_DIR};SDL_VIDEODRIVER=offscreen")
+endfunction()

@@ -1,0 +1,74 @@
+#include "base/widestring.h"
+
+#include <gtest/gtest.h>
+
+#include "base/pointerlist.h"
+
+namespace {
+
+struct CaseRow {
+  std::u16string a, b;
+  bool equal;
+};
+
+TEST(WideString, IgnoringCaseFoldsTheWholeBasicPlane) {
+  const CaseRow rows[] = {
+      {u"Movie", u"MOVIE", true},
+      {u".SWF", u".swf", true},
+      {u"\u00e9t\u00e9", u"\u00c9T\u00c9", true},          // Latin-1 accents
+      {u"\u0444\u043b\u044d\u0448", u"\u0424\u041b\u042d\u0428", true},  // Cyrillic
+      {u"\u03b1\u03b2", u"\u0391\u0392", true},            // Greek
+      {u"\uff41", u"\uff21", true},                        // full-width a / A
+      {u"play", u"plays", false},
+      {u"a[", u"A{", false},                               // '[' and '{' are not letters
+      {u"", u"", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(toNarrowAscii(row.a) + " / " + toNarrowAscii(row.b));
+    EXPECT_EQ(equalsIgnoreCase(row.a, row.b), row.equal);
+    EXPECT_EQ(_wcsicmp(row.a.c_str(), row.b.c_str()) == 0, row.equal);
+  }
+  EXPECT_LT(compareIgnoreCase(u"abc", u"ABD"), 0);
+  EXPECT_GT(compareIgnoreCase(u"abcd", u"ABC"), 0);
+  EXPECT_TRUE(endsWithIgnoreCase(u"\\My Documents\\a.SwF", u".swf"));
+  EXPECT_FALSE(endsWithIgnoreCase(u"swf", u".swf"));
+}
+
+TEST(WideString, FormatsTheSystemsFormats) {
+  EXPECT_EQ(formatWide(u"%s\\%s", u"\\Windows", u"a.swf"), u"\\Windows\\a.swf");
+  EXPECT_EQ(formatWide(u"%s, %d", u"x", -42), u"x, -42");
+  EXPECT_EQ(formatWide(u"%02d:%02d", 5, 123), u"05:123");
+  EXPECT_EQ(formatWide(u"100%%"), u"100%");
+  EXPECT_EQ(formatWide(u"[%5s|%-4d|%05d]", u"ab", 7, -12), u"[   ab|7   |-0012]");
+  EXPECT_EQ(formatWide(u"%x %X %u %c", 255u, 255u, 4000000000u, 'Q'), u"ff FF 4000000000 Q");
+  EXPECT_EQ(formatWide(u"%.3s%S", u"abcdef", "narrow"), u"abcnarrow");
+
+  WCHAR buffer[1100];
+  std::u16string longText(2000, u'x');
+  EXPECT_EQ(wsprintfW(buffer, u"%s", longText.c_str()), 1023);  // the device's limit
+  EXPECT_EQ(buffer[1023], 0);
+}
+
+TEST(PointerList, GrowsByAThirdAndStaysNullTerminated) {
+  PointerList<int> list;
+  int values[40];
+  std::vector<size_t> capacities;
+  for (int& v : values) {
+    ASSERT_TRUE(list.add(&v));
+    if (capacities.empty() || capacities.back() != list.capacity()) capacities.push_back(list.capacity());
+    ASSERT_EQ(list.data()[list.count()], nullptr);
+  }
+  // 10, then grown when one free slot is left: 10 + 3 + 1, 14 + 4 + 1, ...
+  EXPECT_EQ(capacities, (std::vector<size_t>{10, 14, 19, 26, 35, 47}));
+  EXPECT_EQ(list.count(), 40u);
+
+  list.removeAt(0);
+  EXPECT_EQ(list[0], &values[1]);
+  EXPECT_EQ(list.data()[39], nullptr);
+  EXPECT_TRUE(list.remove(&values[39]));
+  EXPECT_FALSE(list.remove(&values[39]));
+  EXPECT_EQ(list.count(), 38u);
+  EXPECT_EQ(list[38], nullptr);  // out of range answers null
+}
+
+}  // namespace
