@@ -1,0 +1,174 @@
+// Text preparation, scanning and the declaration list. Every walk here moves
+// forward only, so unterminated comments, quotes and groups cost one pass.
+
+#include "style/cssparser.h"
+
+#include "style/propertyregistry.h"
+
+namespace css {
+namespace {
+
+bool isQuote(char16_t c) { return c == u'"' || c == u'\''; }
+
+// Copies a quoted string unchanged, up to and including its closing quote.
+size_t copyString(DomStringView text, size_t i, DomString& out) {
+  char16_t quote = text[i];
+  out.push_back(text[i++]);
+  while (i < text.size()) {
+    char16_t c = text[i++];
+    out.push_back(c);
+    if (c == u'\\' && i < text.size()) {
+      out.push_back(text[i++]);
+    } else if (c == quote) {
+      break;
+    }
+  }
+  return i;
+}
+
+bool tokenMayStart(const DomString& out) { return out.empty() || out.back() == u' '; }
+
+void writeSpace(DomString& out) {
+  if (!out.empty() && out.back() != u' ') out.push_back(u' ');
+}
+
+}  // namespace
+
+DomString prepareText(DomStringView text) {
+  DomString out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    char16_t c = text[i];
+    if (isQuote(c)) {
+      i = copyString(text, i, out);
+    } else if (text.substr(i).starts_with(u"/*")) {
+      size_t end = text.find(u"*/", i + 2);
+      i = end == DomStringView::npos ? text.size() : end + 2;
+    } else if (tokenMayStart(out) && text.substr(i).starts_with(u"<!--")) {
+      i += 4;
+    } else if (tokenMayStart(out) && text.substr(i).starts_with(u"-->")) {
+      i += 3;
+    } else if (isSpace(c)) {
+      writeSpace(out);
+      ++i;
+    } else {
+      out.push_back(c);
+      if (c == u'\\' && i + 1 < text.size()) out.push_back(text[++i]);
+      if (c == u',' || c == u';' || c == u')' || c == u'}') out.push_back(u' ');
+      ++i;
+    }
+  }
+  return out;
+}
+
+size_t scanTo(DomStringView text, size_t from, char16_t wanted, bool stopAtSpace) {
+  char16_t quote = 0;
+  DomString closers;  // the brackets still open, innermost last
+  for (size_t i = from; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c == u'\\') {
+      ++i;
+    } else if (quote) {
+      if (c == quote) quote = 0;
+    } else if (isQuote(c)) {
+      quote = c;
+    } else if (!closers.empty()) {
+      if (c == closers.back()) closers.pop_back();
+      else if (c == u'(') closers.push_back(u')');
+      else if (c == u'[') closers.push_back(u']');
+      else if (c == u'{') closers.push_back(u'}');
+    } else if (c == wanted || (stopAtSpace && isSpace(c))) {
+      return i;
+    } else if (c == u'(') {
+      closers.push_back(u')');
+    } else if (c == u'[') {
+      closers.push_back(u']');
+    } else if (c == u'{') {
+      closers.push_back(u'}');
+    }
+  }
+  return DomStringView::npos;
+}
+
+std::vector<DomStringView> splitTokens(DomStringView text) {
+  std::vector<DomStringView> tokens;
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && isSpace(text[i])) ++i;
+    if (i == text.size()) break;
+    size_t end = scanTo(text, i, u'\0', true);
+    if (end == DomStringView::npos) end = text.size();
+    tokens.push_back(text.substr(i, end - i));
+    i = end;
+  }
+  return tokens;
+}
+
+}  // namespace css
+
+bool CSSParser::parseDeclarationList(DomStringView text) {
+  size_t before = m_target.size();
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = css::scanTo(text, start, u';');
+    if (end == DomStringView::npos) end = text.size();
+    parseDeclaration(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return m_target.size() > before;
+}
+
+namespace {
+
+// Splits off "!important"; false when a "!" is followed by anything else.
+bool takePriority(DomStringView& value, bool& important) {
+  size_t bang = css::scanTo(value, 0, u'!');
+  important = false;
+  if (bang == DomStringView::npos) return true;
+  DomString rest;
+  for (char16_t c : value.substr(bang + 1)) {
+    if (!css::isSpace(c)) rest.push_back(css::toLower(c));
+  }
+  if (rest != u"important") return false;
+  value = value.substr(0, bang);
+  important = true;
+  return true;
+}
+
+}  // namespace
+
+bool CSSParser::parseDeclaration(DomStringView text) {
+  size_t i = 0;
+  while (i < text.size() && css::isSpace(text[i])) ++i;
+  size_t nameEnd = i;
+  while (nameEnd < text.size() && text[nameEnd] != u':' && !css::isSpace(text[nameEnd])) ++nameEnd;
+  DomStringView name = text.substr(i, nameEnd - i);
+  size_t colon = nameEnd;
+  while (colon < text.size() && css::isSpace(text[colon])) ++colon;
+  if (name.empty() || colon == text.size() || text[colon] != u':') return false;
+
+  DomStringView value = text.substr(colon + 1);
+  while (!value.empty() && css::isSpace(value.front())) value.remove_prefix(1);
+  bool important = false;
+  if (!takePriority(value, important)) return false;
+  value = css::trimmedEnd(value);
+  if (value.empty()) return false;
+
+  std::int32_t id = propertyRegistry().idOf(name);
+  return parseValue(id, value, important);
+}
+
+bool CSSParser::parseValue(std::int32_t id, DomStringView text, bool important) {
+  size_t before = m_target.size();
+  bool previous = m_important;
+  m_important = important;
+  bool accepted = parseValueUnchecked(id, css::trimmed(text));
+  m_important = previous;
+  if (!accepted) m_target.erase(m_target.begin() + static_cast<std::ptrdiff_t>(before), m_target.end());
+  return accepted;
+}
+
+void CSSParser::add(std::int32_t id, Ref<CSSValue> value) {
+  m_target.push_back(CSSProperty{id, std::move(value), m_important, false});
+}

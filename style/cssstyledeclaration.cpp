@@ -1,0 +1,106 @@
+#include "style/cssstyledeclaration.h"
+
+#include <algorithm>
+
+#include "style/propertyregistry.h"
+
+namespace {
+
+CSSPropertyList parseDeclarations(DomStringView text) {
+  CSSPropertyList list;
+  CSSParser parser(list);
+  parser.parseDeclarationList(css::prepareText(text));
+  return list;
+}
+
+}  // namespace
+
+DomString CSSStyleDeclaration::cssText() const {
+  DomString text;
+  for (const CSSProperty& property : m_properties) {
+    text += propertyRegistry().nameOf(property.id);
+    text += u": ";
+    text += property.value->cssText();
+    text += u"; ";
+  }
+  return text;
+}
+
+void CSSStyleDeclaration::setCssText(const DomString& text) {
+  CSSPropertyList parsed = parseDeclarations(text);
+  if (!parsed.empty()) m_properties = std::move(parsed);
+}
+
+// The entry that counts: the last important one, else the last one.
+const CSSProperty* CSSStyleDeclaration::find(std::int32_t propertyId) const {
+  const CSSProperty* found = nullptr;
+  for (const CSSProperty& property : m_properties) {
+    if (property.id != propertyId) continue;
+    if (!found || property.important || !found->important) found = &property;
+  }
+  return found;
+}
+
+void CSSStyleDeclaration::removeAll(std::int32_t propertyId) {
+  std::erase_if(m_properties, [&](const CSSProperty& property) { return property.id == propertyId; });
+}
+
+CSSValue* CSSStyleDeclaration::propertyValue(std::int32_t propertyId) const {
+  const CSSProperty* property = find(propertyId);
+  return property ? property->value.get() : nullptr;
+}
+
+bool CSSStyleDeclaration::isImportant(std::int32_t propertyId) const {
+  const CSSProperty* property = find(propertyId);
+  return property && property->important;
+}
+
+DomString CSSStyleDeclaration::getPropertyValue(const DomString& propertyName) const {
+  CSSValue* value = propertyValue(propertyRegistry().lookup(propertyName));
+  return value ? value->cssText() : DomString();
+}
+
+Ref<CSSValue> CSSStyleDeclaration::getPropertyCSSValue(const DomString& propertyName) const {
+  return Ref<CSSValue>(propertyValue(propertyRegistry().lookup(propertyName)));
+}
+
+DomString CSSStyleDeclaration::removeProperty(const DomString& propertyName) {
+  std::int32_t id = propertyRegistry().lookup(propertyName);
+  DomString text = getPropertyValue(propertyName);
+  if (id) removeAll(id);
+  return text;
+}
+
+DomString CSSStyleDeclaration::getPropertyPriority(const DomString& propertyName) const {
+  return isImportant(propertyRegistry().lookup(propertyName)) ? u"important" : DomString();
+}
+
+void CSSStyleDeclaration::setProperty(const DomString& propertyName, const DomString& value,
+                                      const DomString& priority) {
+  setProperty(propertyRegistry().idOf(propertyName), value, priority == u"important");
+}
+
+bool CSSStyleDeclaration::setProperty(std::int32_t propertyId, const DomString& value, bool important) {
+  if (propertyId < 1) return false;
+  removeAll(propertyId);
+  CSSPropertyList parsed;
+  CSSParser parser(parsed);
+  if (!parser.parseValue(propertyId, css::prepareText(value), important)) return false;
+  // A shorthand replaces the longhands it sets.
+  for (const CSSProperty& property : parsed) removeAll(property.id);
+  for (CSSProperty& property : parsed) m_properties.push_back(std::move(property));
+  m_changed = true;
+  return true;
+}
+
+std::uint32_t CSSStyleDeclaration::length() const { return static_cast<std::uint32_t>(m_properties.size()); }
+
+DomString CSSStyleDeclaration::item(std::uint32_t index) const {
+  if (index >= m_properties.size()) return {};
+  return propertyRegistry().nameOf(m_properties[index].id);
+}
+
+void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, const DomString& value) {
+  if (equalsIgnoreCase(name, u"style")) declaration.setCssText(value);
+  declaration.setProperty(name, value, DomString());
+}

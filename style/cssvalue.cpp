@@ -1,0 +1,121 @@
+#include "style/cssvalue.h"
+
+#include <array>
+#include <cstdio>
+
+#include "style/csskeywords.h"
+
+namespace {
+
+constexpr std::array<std::string_view, 18> kUnitSuffixes = {
+    "",   "",   "%",  "em", "ex",  "px", "cm", "mm", "in", "pt",
+    "pc", "deg", "rad", "grad", "ms", "s", "hz", "khz"};
+
+constexpr std::array<std::string_view, 5> kGenericFamilies = {"serif", "sans-serif", "cursive", "fantasy",
+                                                              "monospace"};
+
+}  // namespace
+
+DomString formatCssNumber(float value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%f", static_cast<double>(value));
+  std::string text(buffer);
+  if (text.find('.') != std::string::npos) {
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+  }
+  return toWide(text);
+}
+
+Rect::Rect(Ref<CSSPrimitiveValue> top, Ref<CSSPrimitiveValue> right, Ref<CSSPrimitiveValue> bottom,
+           Ref<CSSPrimitiveValue> left)
+    : m_top(std::move(top)), m_right(std::move(right)), m_bottom(std::move(bottom)), m_left(std::move(left)) {}
+
+Rect::~Rect() = default;
+
+Ref<CSSPrimitiveValue> CSSPrimitiveValue::number(float value, UnitType type) {
+  auto result = Ref<CSSPrimitiveValue>::adopt(new CSSPrimitiveValue(type));
+  result->m_number = value;
+  return result;
+}
+
+Ref<CSSPrimitiveValue> CSSPrimitiveValue::string(DomString text, UnitType type) {
+  auto result = Ref<CSSPrimitiveValue>::adopt(new CSSPrimitiveValue(type));
+  result->m_text = std::move(text);
+  return result;
+}
+
+Ref<CSSPrimitiveValue> CSSPrimitiveValue::keyword(int keywordId) {
+  auto result = Ref<CSSPrimitiveValue>::adopt(new CSSPrimitiveValue(CSS_IDENT));
+  result->m_keyword = keywordId;
+  return result;
+}
+
+Ref<CSSPrimitiveValue> CSSPrimitiveValue::rect(Ref<Rect> rect) {
+  auto result = Ref<CSSPrimitiveValue>::adopt(new CSSPrimitiveValue(CSS_RECT));
+  result->m_rect = std::move(rect);
+  return result;
+}
+
+Ref<CSSPrimitiveValue> CSSPrimitiveValue::colour(Colour colour) {
+  auto result = Ref<CSSPrimitiveValue>::adopt(new CSSPrimitiveValue(CSS_RGBCOLOR));
+  result->m_colour = colour;
+  return result;
+}
+
+DomString CSSPrimitiveValue::getStringValue() const {
+  if (m_type == CSS_STRING || m_type == CSS_URI) return m_text;
+  if (m_type == CSS_IDENT) return toWide(css::keywordName(m_keyword));
+  return {};
+}
+
+DomString CSSPrimitiveValue::cssText() const {
+  if (isNumeric()) return formatCssNumber(m_number) + toWide(kUnitSuffixes[m_type]);
+  switch (m_type) {
+    case CSS_STRING: return m_text;
+    case CSS_URI: return u"url(\"" + m_text + u"\")";
+    case CSS_IDENT: return toWide(css::keywordName(m_keyword));
+    case CSS_RECT:
+      return u"rect(" + m_rect->top()->cssText() + u", " + m_rect->right()->cssText() + u", " +
+             m_rect->bottom()->cssText() + u", " + m_rect->left()->cssText() + u")";
+    case CSS_RGBCOLOR: {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "#%02x%02x%02x", m_colour.red & 0xff, m_colour.green & 0xff,
+                    m_colour.blue & 0xff);
+      return toWide(buffer);
+    }
+    default: return {};
+  }
+}
+
+Ref<FontFamilyValue> FontFamilyValue::create(DomString name, bool quoted) {
+  bool generic = false;
+  if (!quoted) {
+    DomString lower = css::lowered(name);
+    for (std::string_view family : kGenericFamilies) generic |= lower == toWide(family);
+  }
+  auto result = Ref<FontFamilyValue>::adopt(new FontFamilyValue(std::move(name)));
+  result->m_generic = generic;
+  return result;
+}
+
+RGBColor::RGBColor(const Colour& colour)
+    : m_red(CSSPrimitiveValue::number(colour.red, CSSPrimitiveValue::CSS_NUMBER)),
+      m_green(CSSPrimitiveValue::number(colour.green, CSSPrimitiveValue::CSS_NUMBER)),
+      m_blue(CSSPrimitiveValue::number(colour.blue, CSSPrimitiveValue::CSS_NUMBER)) {}
+
+RGBColor::~RGBColor() = default;
+
+Ref<RGBColor> CSSPrimitiveValue::getRGBColorValue() const {
+  if (m_type != CSS_RGBCOLOR) return {};
+  return Ref<RGBColor>::adopt(new RGBColor(m_colour));
+}
+
+DomString CSSValueList::cssText() const {
+  DomString text;
+  for (const auto& item : m_items) {
+    if (!text.empty()) text += m_separator == Separator::Comma ? u", " : u" ";
+    text += item->cssText();
+  }
+  return text;
+}

@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include "style/cssproperties.h"
+#include "style/cssstyledeclaration.h"
+#include "style/propertyregistry.h"
+
+namespace {
+
+DomString cssTextOf(const char* declarations) {
+  CSSStyleDeclaration declaration;
+  declaration.setCssText(toWide(declarations));
+  return declaration.cssText();
+}
+
+struct ListCase {
+  const char* text;
+  const char* cssText;  // what the declaration holds afterwards
+};
+
+const ListCase kListCases[] = {
+    {"fill:red; stroke:blue", "fill: red; stroke: blue; "},
+    {"color: red ! IMPORTANT", "color: #ff0000; "},
+    {"color: red !imp", ""},
+    {"a: b; ; c", "a: b; "},                                  // empty part and part without colon ignored
+    {"width: 10; height: -5px; x: 1", "width: 10px; x: 1; "},  // a rejected value drops only its declaration
+    {"  /* note */ width : 10px /* more */ ;", "width: 10px; "},
+    {"<!-- width: 1px -->", "width: 1px; "},
+    {"font-family: 'a;b', c; color: red", "font-family: a;b, c; color: #ff0000; "},  // ";" inside quotes
+    {"x: url(a;b); y: 2", "x: url(a; b); y: 2; "},          // ";" inside parentheses does not split
+    {"x:   lots    of\t\tspace  ", "x: lots of space; "},
+    {"Color: red", "Color: red; "},                           // names are case-sensitive: a dynamic property
+    {"x: \"it's\"", "x: \"it's\"; "},
+    {"width:", ""},
+    {": red", ""},
+    {"x: a ! important", "x: a; "},
+    {"x: 'a!b'", "x: 'a!b'; "},                               // "!" inside a string is not a priority
+    {"/* unterminated", ""},
+    {"x: \"unterminated; y: 1", "x: \"unterminated; y: 1; "},
+};
+
+TEST(DeclarationList, ParsesEachDeclarationOnItsOwn) {
+  for (const auto& c : kListCases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(toNarrowAscii(cssTextOf(c.text)), c.cssText);
+  }
+}
+
+TEST(DeclarationList, ImportantIsKeptPerDeclaration) {
+  CSSStyleDeclaration declaration;
+  declaration.setCssText(u"color: red ! IMPORTANT; width: 3px");
+  EXPECT_EQ(declaration.getPropertyPriority(u"color"), u"important");
+  EXPECT_EQ(declaration.getPropertyPriority(u"width"), u"");
+  EXPECT_EQ(declaration.getPropertyValue(u"color"), u"#ff0000");
+}
+
+const ListCase kShorthandCases[] = {
+    {"margin: 1px", "margin-top: 1px; margin-right: 1px; margin-bottom: 1px; margin-left: 1px; "},
+    {"margin: 1px 2px", "margin-top: 1px; margin-right: 2px; margin-bottom: 1px; margin-left: 2px; "},
+    {"margin: 1px 2px 3px", "margin-top: 1px; margin-right: 2px; margin-bottom: 3px; margin-left: 2px; "},
+    {"margin: 1px 2px 3px 4px", "margin-top: 1px; margin-right: 2px; margin-bottom: 3px; margin-left: 4px; "},
+    {"margin: 1px 2px 3px 4px 5px", ""},
+    {"margin: 1px bold", ""},
+    {"padding: 1px -2px", ""},
+    {"border-style: solid dotted", "border-top-style: solid; border-right-style: dotted; "
+                                   "border-bottom-style: solid; border-left-style: dotted; "},
+    {"border-color: transparent", "border-color: transparent; "},
+    {"border-color: rgb(1, 2, 3) red", "border-top-color: #010203; border-right-color: #ff0000; "
+                                       "border-bottom-color: #010203; border-left-color: #ff0000; "},
+    {"border: 2px solid #ff0000",
+     "border-top-width: 2px; border-right-width: 2px; border-bottom-width: 2px; border-left-width: 2px; "
+     "border-top-style: solid; border-right-style: solid; border-bottom-style: solid; border-left-style: solid; "
+     "border-top-color: #ff0000; border-right-color: #ff0000; border-bottom-color: #ff0000; "
+     "border-left-color: #ff0000; "},
+    {"border: 2px wavy", ""},
+    {"border: 2px 3px", ""},                                     // the width member is already set
+    {"border-top: red thin", "border-top-color: #ff0000; border-top-width: thin; "},
+    {"border-left: dashed", "border-left-style: dashed; "},
+    {"outline: invert dotted 1px", "outline-color: invert; outline-style: dotted; outline-width: 1px; "},
+    {"list-style: square inside url(b.png)",
+     "list-style-type: square; list-style-position: inside; list-style-image: url(\"b.png\"); "},
+    {"list-style: none", "list-style-type: none; "},
+    {"background: url(a.png) no-repeat fixed left top red",
+     "background-image: url(\"a.png\"); background-repeat: no-repeat; background-attachment: fixed; "
+     "background-position-x: 0%; background-position-y: 0%; background-color: #ff0000; "},
+    {"background: top red", "background-position-x: 50%; background-position-y: 0%; background-color: #ff0000; "},
+    {"background: red 10px", "background-color: #ff0000; background-position-x: 10px; background-position-y: 50%; "},
+    {"background: red blue", ""},
+    {"font: bold 12pt/14pt Arial, serif",
+     "font-weight: bold; font-size: 12pt; line-height: 14pt; font-family: Arial, serif; "},
+    {"font: italic small-caps 600 10px \"Times New Roman\"",
+     "font-style: italic; font-variant: small-caps; font-weight: bold; font-size: 10px; "
+     "font-family: Times New Roman; "},
+    {"font: 12px / 2 serif", "font-size: 12px; line-height: 2; font-family: serif; "},
+    {"font: caption; width: 1px", "width: 1px; "},              // a lone keyword sets nothing, successfully
+    {"font: 12px", ""},                                          // no family
+    {"font: bold heavy 12px serif", ""},
+    {"margin: inherit", "margin: inherited; "},
+};
+
+TEST(Shorthands, ExpandIntoTheirLonghands) {
+  for (const auto& c : kShorthandCases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(toNarrowAscii(cssTextOf(c.text)), c.cssText);
+  }
+}
+
+TEST(Shorthands, OneValueIsSharedByTheFourSides) {
+  CSSStyleDeclaration declaration;
+  declaration.setCssText(u"padding: 3px !important");
+  ASSERT_EQ(declaration.length(), 4u);
+  const CSSPropertyList& list = declaration.properties();
+  EXPECT_EQ(list[0].value.get(), list[3].value.get());
+  for (const CSSProperty& property : list) EXPECT_TRUE(property.important);
+}
+
+TEST(Shorthands, FailedShorthandKeepsEarlierDeclarations) {
+  CSSStyleDeclaration declaration;
+  declaration.setCssText(u"border-top-width: 5px; border: 2px wavy");
+  EXPECT_EQ(declaration.cssText(), u"border-top-width: 5px; ");
+}
+
+TEST(StyleDeclaration, SetCssTextReplacesOnlyWhenSomethingParses) {
+  CSSStyleDeclaration declaration;
+  declaration.setCssText(u"width: 1px; fill: red");
+  declaration.setCssText(u"width: -1px; junk");
+  EXPECT_EQ(declaration.cssText(), u"width: 1px; fill: red; ");
+  declaration.setCssText(u"height: 2px");
+  EXPECT_EQ(declaration.cssText(), u"height: 2px; ");
+}
+
+TEST(StyleDeclaration, SetPropertyReplacesAndRejects) {
+  CSSStyleDeclaration declaration;
+  declaration.setCssText(u"width: 1px; fill: red; width: 2px");
+  EXPECT_FALSE(declaration.changed());
+  declaration.setProperty(u"width", u"3px", u"");
+  EXPECT_TRUE(declaration.changed());
+  EXPECT_EQ(declaration.cssText(), u"fill: red; width: 3px; ");
+  declaration.clearChanged();
+  declaration.setProperty(u"width", u"-3px", u"");  // rejected: no width left
+  EXPECT_FALSE(declaration.changed());
+  EXPECT_EQ(declaration.cssText(), u"fill: red; ");
+  declaration.setProperty(u"fill", u"blue", u"important");
+  EXPECT_EQ(declaration.getPropertyPriority(u"fill"), u"important");
+  declaration.setProperty(u"margin", u"1px 2px", u"");
+  declaration.setProperty(u"margin", u"4px", u"");  // a shorthand replaces its longhands
+  EXPECT_EQ(declaration.length(), 5u);
+  EXPECT_EQ(declaration.getPropertyValue(u"margin-right"), u"4px");
+}
+
+TEST(StyleDeclaration, LookupRemoveAndItems) {
+  CSSStyleDeclaration declaration;
+  declaration.setCssText(u"fill: red; width: 10");
+  EXPECT_EQ(declaration.getPropertyValue(u"width"), u"10px");
+  EXPECT_EQ(declaration.getPropertyValue(u"height"), u"");
+  EXPECT_EQ(declaration.getPropertyValue(u"never-registered-name"), u"");
+  Ref<CSSValue> value = declaration.getPropertyCSSValue(u"fill");
+  ASSERT_TRUE(value);
+  EXPECT_EQ(value->refCount(), 2);
+  EXPECT_EQ(declaration.item(0), u"fill");
+  EXPECT_EQ(declaration.item(2), u"");
+  EXPECT_EQ(declaration.removeProperty(u"fill"), u"red");
+  EXPECT_EQ(value->refCount(), 1);  // the handle outlives the entry
+  EXPECT_EQ(declaration.length(), 1u);
+  EXPECT_EQ(declaration.removeProperty(u"fill"), u"");
+  EXPECT_EQ(declaration.parentRule(), nullptr);
+}
+
+TEST(StyleDeclaration, ImportantEntryWinsOverLaterOnes) {
+  CSSStyleDeclaration declaration;
+  declaration.setCssText(u"fill: red !important; fill: blue");
+  EXPECT_EQ(declaration.getPropertyValue(u"fill"), u"red");
+}
+
+TEST(PresentationAttributes, StyleReplacesEarlierAttributesAndLaterOnesOverride) {
+  CSSStyleDeclaration before;
+  applyPresentationAttribute(before, u"fill", u"red");
+  applyPresentationAttribute(before, u"style", u"stroke: blue");
+  EXPECT_EQ(before.getPropertyValue(u"fill"), u"");
+  EXPECT_EQ(before.getPropertyValue(u"stroke"), u"blue");
+  EXPECT_EQ(before.getPropertyValue(u"style"), u"stroke: blue");  // the raw text under "style"
+
+  CSSStyleDeclaration after;
+  applyPresentationAttribute(after, u"style", u"fill: red; stroke: blue");
+  applyPresentationAttribute(after, u"fill", u"green");
+  EXPECT_EQ(after.getPropertyValue(u"fill"), u"green");
+  EXPECT_EQ(after.getPropertyValue(u"stroke"), u"blue");
+
+  CSSStyleDeclaration unparsable;
+  applyPresentationAttribute(unparsable, u"fill", u"red");
+  applyPresentationAttribute(unparsable, u"style", u"nonsense");
+  EXPECT_EQ(unparsable.getPropertyValue(u"fill"), u"red");  // nothing parsed: nothing replaced
+}
+
+TEST(DeclarationParser, StaysLinearOnHostileText) {
+  const DomString kHostile[] = {
+      u"x: " + DomString(100000, u'('),
+      u"x: url(" + DomString(100000, u'a'),
+      u"/*" + DomString(100000, u'*'),
+      DomString(100000, u'"'),
+      DomString(50000, u';'),
+      u"margin: " + DomString(100000, u'1'),
+      u"font: " + DomString(20000, u'a') + u" " + DomString(20000, u'/'),
+  };
+  for (const DomString& text : kHostile) {
+    CSSStyleDeclaration declaration;
+    declaration.setCssText(text);
+    EXPECT_LE(declaration.length(), 1u);
+  }
+}
+
+}  // namespace
