@@ -221,7 +221,8 @@ bool readComponent(DomStringView text, std::uint16_t& component) {
   auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
   if (ascii.empty() || end != ascii.data() + ascii.size()) return false;
   if (error == std::errc::result_out_of_range) value = ascii[0] == '-' ? -1 : 1000000;
-  if (percent) value = std::min(value, 1000000LL) * 255 / 100;
+  value = std::clamp(value, -1000000LL, 1000000LL);  // far beyond 255 either way
+  if (percent) value = value * 255 / 100;
   component = static_cast<std::uint16_t>(std::clamp(value, 0LL, 255LL));
   return true;
 }

@@ -22,19 +22,41 @@ struct KeywordHashTable {
   bool complete = false;
 };
 
-constexpr bool placeBucket(KeywordHashTable& table, size_t bucket, std::uint16_t seed) {
-  std::array<size_t, kKeywordNames.size()> placed{};
+constexpr size_t kKeywordCount = kKeywordNames.size();
+
+// Keyword indices grouped by bucket: bucket b holds order[first[b]] to order[first[b + 1]].
+struct BucketLayout {
+  std::array<std::uint8_t, kKeywordCount> order{};
+  std::array<size_t, kBucketCount + 1> first{};
+};
+
+constexpr BucketLayout layoutBuckets() {
+  BucketLayout layout;
+  std::array<size_t, kKeywordCount> bucketOf{};
+  for (size_t i = 0; i < kKeywordCount; ++i) {
+    bucketOf[i] = keywordHash(kKeywordNames[i], 0) % kBucketCount;
+    ++layout.first[bucketOf[i] + 1];
+  }
+  for (size_t b = 0; b < kBucketCount; ++b) layout.first[b + 1] += layout.first[b];
+  std::array<size_t, kBucketCount> next{};
+  for (size_t i = 0; i < kKeywordCount; ++i) {
+    layout.order[layout.first[bucketOf[i]] + next[bucketOf[i]]++] = static_cast<std::uint8_t>(i);
+  }
+  return layout;
+}
+
+constexpr bool placeBucket(KeywordHashTable& table, const BucketLayout& layout, size_t bucket, std::uint16_t seed) {
+  size_t begin = layout.first[bucket], end = layout.first[bucket + 1];
+  std::array<size_t, kKeywordCount> placed{};
   size_t placedCount = 0;
-  for (size_t i = 0; i < kKeywordNames.size(); ++i) {
-    if (keywordHash(kKeywordNames[i], 0) % kBucketCount != bucket) continue;
-    size_t slot = keywordHash(kKeywordNames[i], seed) % kSlotCount;
-    bool taken = table.keywordAtSlot[slot] != 0;
-    for (size_t p = 0; p < placedCount && !taken; ++p) taken = placed[p] == slot;
-    if (taken) {
+  for (size_t k = begin; k < end; ++k) {
+    size_t keyword = layout.order[k];
+    size_t slot = keywordHash(kKeywordNames[keyword], seed) % kSlotCount;
+    if (table.keywordAtSlot[slot] != 0) {
       for (size_t p = 0; p < placedCount; ++p) table.keywordAtSlot[placed[p]] = 0;
       return false;
     }
-    table.keywordAtSlot[slot] = static_cast<std::uint8_t>(i + 1);
+    table.keywordAtSlot[slot] = static_cast<std::uint8_t>(keyword + 1);
     placed[placedCount++] = slot;
   }
   table.displacement[bucket] = seed;
@@ -43,14 +65,13 @@ constexpr bool placeBucket(KeywordHashTable& table, size_t bucket, std::uint16_t
 
 constexpr KeywordHashTable buildKeywordHash() {
   KeywordHashTable table;
-  std::array<size_t, kBucketCount> sizes{};
-  for (std::string_view name : kKeywordNames) ++sizes[keywordHash(name, 0) % kBucketCount];
+  BucketLayout layout = layoutBuckets();
   // Largest buckets first, while most slots are free.
-  for (size_t size = kKeywordNames.size(); size > 0; --size) {
+  for (size_t size = kKeywordCount; size > 0; --size) {
     for (size_t bucket = 0; bucket < kBucketCount; ++bucket) {
-      if (sizes[bucket] != size) continue;
+      if (layout.first[bucket + 1] - layout.first[bucket] != size) continue;
       std::uint16_t seed = 1;
-      while (!placeBucket(table, bucket, seed)) {
+      while (!placeBucket(table, layout, bucket, seed)) {
         if (++seed == 0) return table;
       }
     }

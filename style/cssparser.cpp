@@ -62,7 +62,7 @@ DomString prepareText(DomStringView text) {
   return out;
 }
 
-size_t scanTo(DomStringView text, size_t from, char16_t wanted, bool stopAtSpace) {
+size_t scanTo(DomStringView text, size_t from, char32_t wanted, bool stopAtSpace) {
   char16_t quote = 0;
   DomString closers;  // the brackets still open, innermost last
   for (size_t i = from; i < text.size(); ++i) {
@@ -97,7 +97,7 @@ std::vector<DomStringView> splitTokens(DomStringView text) {
   while (i < text.size()) {
     while (i < text.size() && isSpace(text[i])) ++i;
     if (i == text.size()) break;
-    size_t end = scanTo(text, i, u'\0', true);
+    size_t end = scanTo(text, i, kNoCharacter, true);
     if (end == DomStringView::npos) end = text.size();
     tokens.push_back(text.substr(i, end - i));
     i = end;

@@ -41,8 +41,9 @@ DomString prepareText(DomStringView text);
 
 // The position of `wanted` at or after `from`, skipping escapes, quoted strings
 // and bracketed groups; with `stopAtSpace` a white-space character also ends the
-// scan. npos when the text ends first.
-size_t scanTo(DomStringView text, size_t from, char16_t wanted, bool stopAtSpace = false);
+// scan (`wanted` may then be kNoCharacter). npos when the text ends first.
+inline constexpr char32_t kNoCharacter = 0x110000;
+size_t scanTo(DomStringView text, size_t from, char32_t wanted, bool stopAtSpace = false);
 
 // White-space-separated tokens, keeping quoted strings and bracketed groups whole.
 std::vector<DomStringView> splitTokens(DomStringView text);

@@ -209,3 +209,22 @@ TEST(DeclarationParser, StaysLinearOnHostileText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DeclarationParser, NulCharactersAreOrdinaryText) {
+  DomString text = u"margin: 1px 2px";
+  text += DomString(3, u'\0');
+  text += u"; x: a";
+  text += u'\0';
+  text += u"b";
+  CSSStyleDeclaration declaration;
+  declaration.setCssText(text);
+  // A unit is known by its first two letters, so "px\0\0\0" is pixels.
+  DomString expected = u"margin-top: 1px; margin-right: 2px; margin-bottom: 1px; margin-left: 2px; x: a";
+  expected += u'\0';
+  expected += u"b; ";
+  EXPECT_EQ(declaration.cssText(), expected);
+}
+
+}  // namespace

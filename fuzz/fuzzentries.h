@@ -1,0 +1,14 @@
+#pragma once
+// Fuzz entry points: each takes arbitrary bytes, drives one reader of hostile
+// input, checks what must hold afterwards and aborts when it does not.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "dom/domstring.h"
+
+// Bytes as text: UTF-16LE after a FF FE mark, otherwise each byte one unit.
+DomString fuzzText(const std::uint8_t* data, std::size_t size);
+
+int fuzzDeclarationParser(const std::uint8_t* data, std::size_t size);
+int fuzzColourReader(const std::uint8_t* data, std::size_t size);
