@@ -1,0 +1,73 @@
+#pragma once
+// An element: an interned tag name, children, and attribute nodes kept in
+// insertion order. Classes of a richer element set derive from it and learn
+// about attribute changes through attributeChanged.
+
+#include "dom/attr.h"
+#include "dom/namepool.h"
+#include "dom/parentnode.h"
+
+class NodeList;
+
+class Element : public ParentNode {
+ public:
+  // `name` must come from the pool of `ownerDocument` (Document::internName).
+  Element(Document* ownerDocument, const PooledName* name);
+
+  const DomString& nodeName() const override { return m_name->qualifiedName; }
+  unsigned short nodeType() const override { return ELEMENT_NODE; }
+  Ref<NamedNodeMap> attributes() override;
+  Ref<Node> cloneNode(bool deep) override;
+  const DomString& namespaceURI() const override { return m_name->namespaceURI; }
+  const DomString& localName() const override { return m_name->localName; }
+  bool hasAttributes() const override { return m_firstAttribute != nullptr; }
+
+  virtual const DomString& tagName() const { return m_name->qualifiedName; }
+  // The value, or an empty string when there is no such attribute.
+  virtual const DomString& getAttribute(const DomString& name) const;
+  // Installs a new Attr made by the owner document (replacing one of the same
+  // name). Answers false, changing nothing, when the name cannot be interned.
+  virtual bool setAttribute(const DomString& name, const DomString& value);
+  virtual void removeAttribute(const DomString& name);
+  virtual Attr* getAttributeNode(const DomString& name) const;
+  // Answers the attribute it replaced, or none. Refused (none, nothing changes)
+  // for an attribute of another document or one that already has an owner.
+  virtual Attr* setAttributeNode(Attr* newAttr);
+  // Answers the attribute, now detached, or none when it is not one of ours.
+  virtual Attr* removeAttributeNode(Attr* oldAttr);
+  virtual Ref<NodeList> getElementsByTagName(const DomString& name);
+  // Told after an attribute changed, by whoever changed it (the loader, the
+  // player); elements that read attributes into typed fields override it.
+  virtual void attributeChanged(const DomString& name);
+
+  const DomString& getAttributeNS(const DomString& namespaceURI,
+                                  const DomString& localName) const;
+  bool setAttributeNS(const DomString& namespaceURI, const DomString& qualifiedName,
+                      const DomString& value);
+  void removeAttributeNS(const DomString& namespaceURI, const DomString& localName);
+  Attr* getAttributeNodeNS(const DomString& namespaceURI, const DomString& localName) const;
+  Attr* setAttributeNodeNS(Attr* newAttr);
+  Ref<NodeList> getElementsByTagNameNS(const DomString& namespaceURI,
+                                       const DomString& localName);
+  bool hasAttribute(const DomString& name) const { return getAttributeNode(name) != nullptr; }
+  bool hasAttributeNS(const DomString& namespaceURI, const DomString& localName) const {
+    return getAttributeNodeNS(namespaceURI, localName) != nullptr;
+  }
+
+  const PooledName* pooledName() const { return m_name; }
+  Attr* firstAttribute() const { return m_firstAttribute; }
+  // Re-interns the tag name in doc's pool; false (name unchanged) when it is full.
+  bool internNameIn(Document* doc);
+
+ protected:
+  ~Element() override;
+
+ private:
+  enum class Match { QualifiedName, NamespaceAndLocalName };
+  Attr* installAttribute(Attr* newAttr, Match match);
+  void appendAttribute(Attr* attr);
+
+  Ref<NamePool> m_pool;  // keeps m_name valid
+  const PooledName* m_name;
+  Attr* m_firstAttribute = nullptr;  // owned, through the list
+};

@@ -1,0 +1,48 @@
+#include "dom/namepool.h"
+
+namespace {
+
+std::uint32_t hashInto(std::uint32_t h, const DomString& text) {
+  for (char16_t c : text) h = h * 33u + c;
+  return h;
+}
+
+bool holds(const PooledName& slot, const DomString& namespaceURI, const DomString& localName,
+           const DomString& qualifiedName) {
+  return slot.qualifiedName == qualifiedName && slot.namespaceURI == namespaceURI &&
+         slot.localName == localName;
+}
+
+}  // namespace
+
+NamePool::NamePool(std::size_t size) : m_size(size), m_slots(new PooledName[size]) {}
+
+Ref<NamePool> NamePool::create(std::size_t size) {
+  if (size == 0) return {};
+  return Ref<NamePool>::adopt(new NamePool(size));
+}
+
+std::uint32_t NamePool::hash(const DomString& namespaceURI, const DomString& localName,
+                             const DomString& qualifiedName) {
+  return hashInto(hashInto(hashInto(0, namespaceURI), localName), qualifiedName);
+}
+
+const PooledName* NamePool::intern(const DomString& namespaceURI, const DomString& localName,
+                                   const DomString& qualifiedName) {
+  std::size_t slot = hash(namespaceURI, localName, qualifiedName) % m_size;
+  // size + 1 probes: the start slot is looked at again before giving up.
+  for (std::size_t probe = 0; probe <= m_size; ++probe) {
+    PooledName& entry = m_slots[slot];
+    if (!entry.used) {
+      entry.qualifiedName = qualifiedName;
+      entry.namespaceURI = namespaceURI;
+      entry.localName = localName;
+      entry.used = true;
+      ++m_usedCount;
+      return &entry;
+    }
+    if (holds(entry, namespaceURI, localName, qualifiedName)) return &entry;
+    slot = (slot + 1) % m_size;
+  }
+  return nullptr;
+}
