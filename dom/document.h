@@ -102,6 +102,9 @@ class Document : public ParentNode, public DocumentEvent {
   // While suppressed, tree changes fire no mutation events (bulk building).
   void setMutationEventsSuppressed(bool suppressed) { m_mutationEventsSuppressed = suppressed; }
   bool mutationEventsSuppressed() const { return m_mutationEventsSuppressed; }
+  // Registrations on this document and its nodes; with none, no event made
+  // for a change could reach anyone.
+  std::size_t listenerCount() const { return m_listenerCount; }
 
  protected:
   ~Document() override;
@@ -115,5 +118,6 @@ class Document : public ParentNode, public DocumentEvent {
   Ref<NamePool> m_namePool;
   ReleaseQueue m_releaseQueue;
   bool m_mutationEventsSuppressed = false;
+  std::size_t m_listenerCount = 0;
   Node* m_firstNodeInDocument = nullptr;  // every live node owned by this document
 };

@@ -11,7 +11,7 @@ namespace {
 // Whether dispatching at `target` could reach any listener.
 bool anyoneListening(Node* target) {
   Document* doc = target->documentForNode();
-  if (doc && doc->mutationEventsSuppressed()) return false;
+  if (doc && (doc->mutationEventsSuppressed() || doc->listenerCount() == 0)) return false;
   for (Node* n = target; n; n = n->parentNode()) {
     if (n->hasListeners()) return true;
   }

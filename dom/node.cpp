@@ -68,6 +68,7 @@ void Node::joinDocument(Document* doc) {
   leaveDocument();
   m_ownerDocument = doc;
   if (!doc) return;
+  if (m_listeners) doc->m_listenerCount += m_listeners->size();
   m_nextInDocument = doc->m_firstNodeInDocument;
   if (m_nextInDocument) m_nextInDocument->m_prevInDocument = this;
   doc->m_firstNodeInDocument = this;
@@ -75,6 +76,7 @@ void Node::joinDocument(Document* doc) {
 
 void Node::leaveDocument() {
   if (!m_ownerDocument) return;
+  if (m_listeners) m_ownerDocument->m_listenerCount -= m_listeners->size();
   if (m_prevInDocument) {
     m_prevInDocument->m_nextInDocument = m_nextInDocument;
   } else {
@@ -114,6 +116,7 @@ void Node::addEventListener(const DomString& type, EventListener* listener, bool
   if (!listener) return;
   if (!m_listeners) m_listeners = std::make_unique<ListenerList>();
   m_listeners->push_back({type, listener, useCapture});
+  if (Document* doc = documentForNode()) ++doc->m_listenerCount;
 }
 
 void Node::removeEventListener(const DomString& type, EventListener* listener, bool useCapture) {
@@ -121,7 +124,9 @@ void Node::removeEventListener(const DomString& type, EventListener* listener, b
   auto found = std::find_if(m_listeners->begin(), m_listeners->end(), [&](const ListenerEntry& e) {
     return e.listener == listener && e.useCapture == useCapture && e.type == type;
   });
-  if (found != m_listeners->end()) m_listeners->erase(found);
+  if (found == m_listeners->end()) return;
+  m_listeners->erase(found);
+  if (Document* doc = documentForNode()) --doc->m_listenerCount;
 }
 
 // Calls the matching listeners of this node once each. A listener may add or

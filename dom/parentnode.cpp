@@ -54,7 +54,8 @@ bool ParentNode::acceptsKind(unsigned short type) const {
 // document element at most (not counting a child that is being replaced or moved).
 bool ParentNode::canLink(const std::vector<Node*>& run, const Node* newChild,
                          const Node* replaced) const {
-  if (newChild == this || newChild->isAncestorOf(this)) return false;
+  // Only a node with children can be an ancestor of this one.
+  if (newChild == this || (newChild->firstChild() && newChild->isAncestorOf(this))) return false;
   int elements = 0;
   for (const Node* node : run) {
     if (!acceptsKind(node->nodeType())) return false;
