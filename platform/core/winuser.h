@@ -1,0 +1,418 @@
+#pragma once
+// The device's windows, messages, timers and input state, under their platform
+// names. Drawing (device contexts, BeginPaint, GetDC) is declared in
+// platform/gdi/wingdi.h and lives in platform_gdi.
+
+#include "platform/core/wintypes.h"
+
+// ---- Procedures ----------------------------------------------------------
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+
+// ---- Messages ------------------------------------------------------------
+inline constexpr UINT WM_NULL = 0x0000;
+inline constexpr UINT WM_CREATE = 0x0001;
+inline constexpr UINT WM_DESTROY = 0x0002;
+inline constexpr UINT WM_MOVE = 0x0003;
+inline constexpr UINT WM_SIZE = 0x0005;
+inline constexpr UINT WM_ACTIVATE = 0x0006;
+inline constexpr UINT WM_SETFOCUS = 0x0007;
+inline constexpr UINT WM_KILLFOCUS = 0x0008;
+inline constexpr UINT WM_ENABLE = 0x000A;
+inline constexpr UINT WM_SETREDRAW = 0x000B;
+inline constexpr UINT WM_SETTEXT = 0x000C;
+inline constexpr UINT WM_GETTEXT = 0x000D;
+inline constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+inline constexpr UINT WM_PAINT = 0x000F;
+inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_QUIT = 0x0012;
+inline constexpr UINT WM_ERASEBKGND = 0x0014;
+inline constexpr UINT WM_SYSCOLORCHANGE = 0x0015;
+inline constexpr UINT WM_SHOWWINDOW = 0x0018;
+inline constexpr UINT WM_SETTINGCHANGE = 0x001A;
+inline constexpr UINT WM_CANCELMODE = 0x001F;
+inline constexpr UINT WM_SETCURSOR = 0x0020;
+inline constexpr UINT WM_SETFONT = 0x0030;
+inline constexpr UINT WM_GETFONT = 0x0031;
+inline constexpr UINT WM_WINDOWPOSCHANGED = 0x0047;
+inline constexpr UINT WM_COPYDATA = 0x004A;
+inline constexpr UINT WM_NOTIFY = 0x004E;
+inline constexpr UINT WM_HELP = 0x0053;
+inline constexpr UINT WM_CONTEXTMENU = 0x007B;
+inline constexpr UINT WM_GETDLGCODE = 0x0087;
+inline constexpr UINT WM_KEYFIRST = 0x0100;
+inline constexpr UINT WM_KEYDOWN = 0x0100;
+inline constexpr UINT WM_KEYUP = 0x0101;
+inline constexpr UINT WM_CHAR = 0x0102;
+inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
+inline constexpr UINT WM_SYSKEYUP = 0x0105;
+inline constexpr UINT WM_SYSCHAR = 0x0106;
+inline constexpr UINT WM_KEYLAST = 0x0108;
+inline constexpr UINT WM_INITDIALOG = 0x0110;
+inline constexpr UINT WM_COMMAND = 0x0111;
+inline constexpr UINT WM_SYSCOMMAND = 0x0112;
+inline constexpr UINT WM_TIMER = 0x0113;
+inline constexpr UINT WM_HSCROLL = 0x0114;
+inline constexpr UINT WM_VSCROLL = 0x0115;
+inline constexpr UINT WM_INITMENUPOPUP = 0x0117;
+inline constexpr UINT WM_MENUSELECT = 0x011F;
+inline constexpr UINT WM_CTLCOLORBTN = 0x0135;
+inline constexpr UINT WM_CTLCOLORDLG = 0x0136;
+inline constexpr UINT WM_CTLCOLORSTATIC = 0x0138;
+inline constexpr UINT WM_MOUSEFIRST = 0x0200;
+inline constexpr UINT WM_MOUSEMOVE = 0x0200;
+inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
+inline constexpr UINT WM_LBUTTONUP = 0x0202;
+inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
+inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
+inline constexpr UINT WM_RBUTTONUP = 0x0205;
+inline constexpr UINT WM_MBUTTONDOWN = 0x0207;
+inline constexpr UINT WM_MBUTTONUP = 0x0208;
+inline constexpr UINT WM_MOUSELAST = 0x0209;
+inline constexpr UINT WM_CAPTURECHANGED = 0x0215;
+inline constexpr UINT WM_USER = 0x0400;
+inline constexpr UINT WM_APP = 0x8000;
+
+// WM_SIZE kinds.
+inline constexpr WPARAM SIZE_RESTORED = 0;
+inline constexpr WPARAM SIZE_MINIMIZED = 1;
+inline constexpr WPARAM SIZE_MAXIMIZED = 2;
+
+// WM_ACTIVATE states (low word of wParam).
+inline constexpr WORD WA_INACTIVE = 0;
+inline constexpr WORD WA_ACTIVE = 1;
+inline constexpr WORD WA_CLICKACTIVE = 2;
+
+// Pen and modifier flags of mouse messages.
+inline constexpr WPARAM MK_LBUTTON = 0x0001;
+inline constexpr WPARAM MK_RBUTTON = 0x0002;
+inline constexpr WPARAM MK_SHIFT = 0x0004;
+inline constexpr WPARAM MK_CONTROL = 0x0008;
+inline constexpr WPARAM MK_MBUTTON = 0x0010;
+
+// ---- Styles --------------------------------------------------------------
+inline constexpr UINT CS_VREDRAW = 0x0001;
+inline constexpr UINT CS_HREDRAW = 0x0002;
+inline constexpr UINT CS_DBLCLKS = 0x0008;
+inline constexpr UINT CS_PARENTDC = 0x0080;
+inline constexpr UINT CS_NOCLOSE = 0x0200;
+
+inline constexpr DWORD WS_OVERLAPPED = 0x00000000;
+inline constexpr DWORD WS_TABSTOP = 0x00010000;
+inline constexpr DWORD WS_GROUP = 0x00020000;
+inline constexpr DWORD WS_THICKFRAME = 0x00040000;
+inline constexpr DWORD WS_SYSMENU = 0x00080000;
+inline constexpr DWORD WS_HSCROLL = 0x00100000;
+inline constexpr DWORD WS_VSCROLL = 0x00200000;
+inline constexpr DWORD WS_DLGFRAME = 0x00400000;
+inline constexpr DWORD WS_BORDER = 0x00800000;
+inline constexpr DWORD WS_CAPTION = 0x00C00000;
+inline constexpr DWORD WS_MAXIMIZE = 0x01000000;
+inline constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+inline constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+inline constexpr DWORD WS_DISABLED = 0x08000000;
+inline constexpr DWORD WS_VISIBLE = 0x10000000;
+inline constexpr DWORD WS_MINIMIZE = 0x20000000;
+inline constexpr DWORD WS_CHILD = 0x40000000;
+inline constexpr DWORD WS_POPUP = 0x80000000;
+
+inline constexpr DWORD WS_EX_DLGMODALFRAME = 0x00000001;
+inline constexpr DWORD WS_EX_TOPMOST = 0x00000008;
+inline constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080;
+inline constexpr DWORD WS_EX_WINDOWEDGE = 0x00000100;
+inline constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
+inline constexpr DWORD WS_EX_CONTROLPARENT = 0x00010000;
+inline constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;
+
+inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
+
+// ---- Window data -----------------------------------------------------------
+inline constexpr int GWL_WNDPROC = -4;
+inline constexpr int GWL_HINSTANCE = -6;
+inline constexpr int GWL_HWNDPARENT = -8;
+inline constexpr int GWL_ID = -12;
+inline constexpr int GWL_STYLE = -16;
+inline constexpr int GWL_EXSTYLE = -20;
+inline constexpr int GWL_USERDATA = -21;
+// Dialog slots (the dialog manager reads them).
+inline constexpr int DWL_MSGRESULT = 0;
+inline constexpr int DWL_DLGPROC = 4;
+inline constexpr int DWL_USER = 8;
+
+inline constexpr int SW_HIDE = 0;
+inline constexpr int SW_SHOWNORMAL = 1;
+inline constexpr int SW_SHOWNOACTIVATE = 4;
+inline constexpr int SW_SHOW = 5;
+inline constexpr int SW_MINIMIZE = 6;
+inline constexpr int SW_SHOWNA = 8;
+inline constexpr int SW_RESTORE = 9;
+inline constexpr int SW_MAXIMIZE = 3;
+
+inline constexpr UINT SWP_NOSIZE = 0x0001;
+inline constexpr UINT SWP_NOMOVE = 0x0002;
+inline constexpr UINT SWP_NOZORDER = 0x0004;
+inline constexpr UINT SWP_NOREDRAW = 0x0008;
+inline constexpr UINT SWP_NOACTIVATE = 0x0010;
+inline constexpr UINT SWP_FRAMECHANGED = 0x0020;
+inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
+inline constexpr UINT SWP_HIDEWINDOW = 0x0080;
+inline constexpr UINT SWP_NOOWNERZORDER = 0x0200;
+
+inline const HWND HWND_TOP = reinterpret_cast<HWND>(0);
+inline const HWND HWND_BOTTOM = reinterpret_cast<HWND>(1);
+inline const HWND HWND_TOPMOST = reinterpret_cast<HWND>(-1);
+inline const HWND HWND_NOTOPMOST = reinterpret_cast<HWND>(-2);
+
+// GetWindow relations.
+inline constexpr UINT GW_HWNDFIRST = 0;
+inline constexpr UINT GW_HWNDLAST = 1;
+inline constexpr UINT GW_HWNDNEXT = 2;
+inline constexpr UINT GW_HWNDPREV = 3;
+inline constexpr UINT GW_OWNER = 4;
+inline constexpr UINT GW_CHILD = 5;
+
+// RedrawWindow flags.
+inline constexpr UINT RDW_INVALIDATE = 0x0001;
+inline constexpr UINT RDW_ERASE = 0x0004;
+inline constexpr UINT RDW_VALIDATE = 0x0008;
+inline constexpr UINT RDW_ERASENOW = 0x0200;
+inline constexpr UINT RDW_UPDATENOW = 0x0100;
+inline constexpr UINT RDW_ALLCHILDREN = 0x0080;
+inline constexpr UINT RDW_NOCHILDREN = 0x0040;
+
+// PeekMessage options.
+inline constexpr UINT PM_NOREMOVE = 0x0000;
+inline constexpr UINT PM_REMOVE = 0x0001;
+
+// ---- Structures -------------------------------------------------------------
+struct WNDCLASSW {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCWSTR lpszMenuName;
+  LPCWSTR lpszClassName;
+};
+
+struct CREATESTRUCTW {
+  LPVOID lpCreateParams;
+  HINSTANCE hInstance;
+  HMENU hMenu;
+  HWND hwndParent;
+  int cy;
+  int cx;
+  int y;
+  int x;
+  LONG style;
+  LPCWSTR lpszName;
+  LPCWSTR lpszClass;
+  DWORD dwExStyle;
+};
+using LPCREATESTRUCTW = CREATESTRUCTW*;
+
+struct MSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+};
+using LPMSG = MSG*;
+
+struct COPYDATASTRUCT {
+  ULONG_PTR dwData;
+  DWORD cbData;
+  PVOID lpData;
+};
+using PCOPYDATASTRUCT = COPYDATASTRUCT*;
+
+// ---- Classes and windows ------------------------------------------------------
+ATOM RegisterClassW(const WNDCLASSW* wc);
+BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
+BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* wc);
+int GetClassNameW(HWND hwnd, LPWSTR buffer, int count);
+
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+inline HWND CreateWindowW(LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+                          int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+  return CreateWindowExW(0, className, windowName, style, x, y, width, height, parent, menu, instance, param);
+}
+BOOL DestroyWindow(HWND hwnd);
+BOOL IsWindow(HWND hwnd);
+BOOL IsWindowVisible(HWND hwnd);
+BOOL IsWindowEnabled(HWND hwnd);
+BOOL EnableWindow(HWND hwnd, BOOL enable);
+BOOL IsChild(HWND parent, HWND hwnd);
+HWND GetParent(HWND hwnd);
+HWND GetWindow(HWND hwnd, UINT relation);
+HWND GetDesktopWindow();
+HWND GetDlgItem(HWND dialog, int id);
+int GetDlgCtrlID(HWND hwnd);
+// Top-level windows of this process with that class and title (either may be null).
+HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
+
+LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CallWindowProcW(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// The host is 64-bit and the system keeps object pointers in GWL_USERDATA and
+// procedures in GWL_WNDPROC, so the slots are pointer-sized.
+LONG_PTR SetWindowLongW(HWND hwnd, int index, LONG_PTR value);
+LONG_PTR GetWindowLongW(HWND hwnd, int index);
+inline LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) { return SetWindowLongW(hwnd, index, value); }
+inline LONG_PTR GetWindowLongPtrW(HWND hwnd, int index) { return GetWindowLongW(hwnd, index); }
+
+BOOL SetWindowTextW(HWND hwnd, LPCWSTR text);
+int GetWindowTextW(HWND hwnd, LPWSTR buffer, int count);
+int GetWindowTextLengthW(HWND hwnd);
+
+BOOL ShowWindow(HWND hwnd, int command);
+BOOL UpdateWindow(HWND hwnd);
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int height, UINT flags);
+BOOL BringWindowToTop(HWND hwnd);
+BOOL GetClientRect(HWND hwnd, LPRECT rect);
+BOOL GetWindowRect(HWND hwnd, LPRECT rect);
+BOOL ClientToScreen(HWND hwnd, LPPOINT point);
+BOOL ScreenToClient(HWND hwnd, LPPOINT point);
+int MapWindowPoints(HWND from, HWND to, LPPOINT points, UINT count);
+HWND WindowFromPoint(POINT point);
+HWND ChildWindowFromPoint(HWND parent, POINT point);
+
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+BOOL ValidateRect(HWND hwnd, const RECT* rect);
+BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase);
+BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN region, UINT flags);
+
+HWND SetFocus(HWND hwnd);
+HWND GetFocus();
+HWND SetActiveWindow(HWND hwnd);
+HWND GetActiveWindow();
+BOOL SetForegroundWindow(HWND hwnd);
+HWND GetForegroundWindow();
+HWND SetCapture(HWND hwnd);
+BOOL ReleaseCapture();
+HWND GetCapture();
+
+int GetScrollPos(HWND hwnd, int bar);
+inline constexpr int SB_HORZ = 0;
+inline constexpr int SB_VERT = 1;
+inline constexpr int SB_CTL = 2;
+
+// ---- Messages ------------------------------------------------------------
+LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+BOOL GetMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax);
+BOOL PeekMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remove);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageW(const MSG* msg);
+DWORD GetMessagePos();
+LONG GetMessageTime();
+
+// ---- Timers and time -----------------------------------------------------
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
+BOOL KillTimer(HWND hwnd, UINT_PTR id);
+// Milliseconds since the device started: the host's steady clock, or the
+// virtual clock of a scripted session.
+DWORD GetTickCount();
+void Sleep(DWORD ms);
+
+// ---- Keyboard --------------------------------------------------------------
+inline constexpr int VK_LBUTTON = 0x01;
+inline constexpr int VK_RBUTTON = 0x02;
+inline constexpr int VK_MBUTTON = 0x04;
+inline constexpr int VK_BACK = 0x08;
+inline constexpr int VK_TAB = 0x09;
+inline constexpr int VK_RETURN = 0x0D;
+inline constexpr int VK_SHIFT = 0x10;
+inline constexpr int VK_CONTROL = 0x11;
+inline constexpr int VK_MENU = 0x12;
+inline constexpr int VK_CAPITAL = 0x14;
+inline constexpr int VK_ESCAPE = 0x1B;
+inline constexpr int VK_SPACE = 0x20;
+inline constexpr int VK_PRIOR = 0x21;
+inline constexpr int VK_NEXT = 0x22;
+inline constexpr int VK_END = 0x23;
+inline constexpr int VK_HOME = 0x24;
+inline constexpr int VK_LEFT = 0x25;
+inline constexpr int VK_UP = 0x26;
+inline constexpr int VK_RIGHT = 0x27;
+inline constexpr int VK_DOWN = 0x28;
+inline constexpr int VK_INSERT = 0x2D;
+inline constexpr int VK_DELETE = 0x2E;
+inline constexpr int VK_F1 = 0x70;
+inline constexpr int VK_F9 = 0x78;
+// The handheld's application buttons 1..9.
+inline constexpr int VK_APP1 = 0xC1;
+inline constexpr int VK_APP9 = 0xC9;
+
+SHORT GetKeyState(int vk);
+SHORT GetAsyncKeyState(int vk);
+
+// ---- System ----------------------------------------------------------------
+inline constexpr int SM_CXSCREEN = 0;
+inline constexpr int SM_CYSCREEN = 1;
+inline constexpr int SM_CXVSCROLL = 2;
+inline constexpr int SM_CYHSCROLL = 3;
+inline constexpr int SM_CYCAPTION = 4;
+inline constexpr int SM_CXBORDER = 5;
+inline constexpr int SM_CYBORDER = 6;
+inline constexpr int SM_CXDLGFRAME = 7;
+inline constexpr int SM_CYDLGFRAME = 8;
+inline constexpr int SM_CXICON = 11;
+inline constexpr int SM_CYICON = 12;
+inline constexpr int SM_CYMENU = 15;
+inline constexpr int SM_CXFULLSCREEN = 16;
+inline constexpr int SM_CYFULLSCREEN = 17;
+inline constexpr int SM_CXSMICON = 49;
+inline constexpr int SM_CYSMICON = 50;
+int GetSystemMetrics(int index);
+
+inline constexpr UINT SPI_SETWORKAREA = 47;
+inline constexpr UINT SPI_GETWORKAREA = 48;
+BOOL SystemParametersInfoW(UINT action, UINT param, PVOID value, UINT winIni);
+
+inline constexpr int COLOR_SCROLLBAR = 0;
+inline constexpr int COLOR_BACKGROUND = 1;
+inline constexpr int COLOR_ACTIVECAPTION = 2;
+inline constexpr int COLOR_INACTIVECAPTION = 3;
+inline constexpr int COLOR_MENU = 4;
+inline constexpr int COLOR_WINDOW = 5;
+inline constexpr int COLOR_WINDOWFRAME = 6;
+inline constexpr int COLOR_MENUTEXT = 7;
+inline constexpr int COLOR_WINDOWTEXT = 8;
+inline constexpr int COLOR_CAPTIONTEXT = 9;
+inline constexpr int COLOR_ACTIVEBORDER = 10;
+inline constexpr int COLOR_INACTIVEBORDER = 11;
+inline constexpr int COLOR_APPWORKSPACE = 12;
+inline constexpr int COLOR_HIGHLIGHT = 13;
+inline constexpr int COLOR_HIGHLIGHTTEXT = 14;
+inline constexpr int COLOR_BTNFACE = 15;
+inline constexpr int COLOR_BTNSHADOW = 16;
+inline constexpr int COLOR_GRAYTEXT = 17;
+inline constexpr int COLOR_BTNTEXT = 18;
+inline constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
+inline constexpr int COLOR_BTNHIGHLIGHT = 20;
+inline constexpr int COLOR_3DDKSHADOW = 21;
+inline constexpr int COLOR_3DLIGHT = 22;
+inline constexpr int COLOR_INFOTEXT = 23;
+inline constexpr int COLOR_INFOBK = 24;
+inline constexpr int COLOR_STATIC = 25;
+inline constexpr int COLOR_STATICTEXT = 26;
+// The device accepts colour indexes with this flag set.
+inline constexpr int SYS_COLOR_INDEX_FLAG = 0x40000000;
+DWORD GetSysColor(int index);
+
+// ---- Cursors -------------------------------------------------------------------
+inline LPCWSTR MAKEINTRESOURCEW(WORD id) { return reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(id)); }
+inline bool IS_INTRESOURCE(LPCWSTR name) { return (reinterpret_cast<ULONG_PTR>(name) >> 16) == 0; }
+inline LPCWSTR const IDC_ARROW = reinterpret_cast<LPCWSTR>(32512);
+inline LPCWSTR const IDC_WAIT = reinterpret_cast<LPCWSTR>(32514);
+HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
+HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();
