@@ -1,0 +1,294 @@
+// The screen's common half: options, the composed frame, PNG files, the
+// headless backend and the scripted session's waiting.
+
+#include "platform/display/display.h"
+
+#include <png.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include "platform/core/windowing.h"
+#include "platform/display/displayimpl.h"
+#include "platform/display/script.h"
+
+namespace display {
+namespace {
+
+constexpr int kMaxZoom = 8;
+constexpr int kWaitCursorRadius = 12;
+
+bool parseSize(const std::string& text, int& w, int& h) {
+  unsigned a = 0, b = 0;
+  char x = 0;
+  if (std::sscanf(text.c_str(), "%u%c%u", &a, &x, &b) != 3 || (x != 'x' && x != 'X')) return false;
+  if (a < 120 || b < 160 || a > 2048 || b > 2048) return false;
+  w = static_cast<int>(a);
+  h = static_cast<int>(b);
+  return true;
+}
+
+// Scripted sessions run on the headless screen: every wait of the message
+// loop is where the next step of the script runs.
+class HeadlessDisplay final : public Display, public wm::HostEvents {
+ public:
+  explicit HeadlessDisplay(const DisplayOptions& options) : m_options(options) {}
+
+  bool start(std::string& error) {
+    if (!m_options.scriptFile.empty()) {
+      if (!m_script.loadFile(m_options.scriptFile, error)) return false;
+      m_scripted = true;
+      wm::useVirtualClock(true);
+    }
+    return true;
+  }
+
+  ~HeadlessDisplay() override {
+    for (const auto& e : m_script.errors()) std::fprintf(stderr, "script: %s\n", e.c_str());
+  }
+
+  void present() override { m_frame.update(); }
+  const gdi::Surface& frame() override {
+    m_frame.update();
+    return m_frame.surface();
+  }
+  Backend backend() const override { return Backend::Headless; }
+
+  void wait(int timeoutMs) override {
+    if (!m_scripted) {
+      wm::waitForActivity(-1, timeoutMs);
+      return;
+    }
+    if (timeoutMs == 0) return;  // a peek: the script moves only when the program is idle
+    if (m_script.waiting()) {
+      m_script.advanceWait(timeoutMs);
+      return;
+    }
+    if (m_script.step() == ScriptRunner::Step::Finished) PostQuitMessage(static_cast<int>(m_script.errors().size()));
+  }
+
+ private:
+  DisplayOptions m_options;
+  FrameComposer m_frame;
+  ScriptRunner m_script;
+  bool m_scripted = false;
+};
+
+}  // namespace
+
+// ---- Frame -----------------------------------------------------------------------
+
+void FrameComposer::update() {
+  gdi::Surface& screen = gdi::screenSurface();
+  if (m_surface.width != screen.width || m_surface.height != screen.height) {
+    m_surface = screen;
+    m_dirty = Region(RECT{0, 0, screen.width, screen.height});
+    gdi::takeScreenDirty();
+    m_cursorShown = false;
+    m_powerOn = true;
+  }
+  Region changed = gdi::takeScreenDirty();
+  bool power = gdi::screenPowerOn();
+  if (power != m_powerOn) {
+    m_powerOn = power;
+    changed = Region(RECT{0, 0, screen.width, screen.height});
+  }
+  bool cursor = wm::waitCursorShown();
+  RECT cursorRect = waitCursorRect();
+  if (cursor || m_cursorShown) changed.unite(cursorRect);
+  m_cursorShown = cursor;
+  if (changed.empty()) return;
+  for (const RECT& r : changed.rects())
+    for (LONG y = r.top; y < r.bottom; ++y)
+      for (LONG x = r.left; x < r.right; ++x) m_surface.row(y)[x] = power ? screen.row(y)[x] : 0;
+  if (cursor && power) drawWaitCursor();
+  m_dirty.unite(changed);
+}
+
+Region FrameComposer::takeDirty() {
+  Region r = std::move(m_dirty);
+  m_dirty.clear();
+  return r;
+}
+
+RECT FrameComposer::waitCursorRect() const {
+  int cx = m_surface.width / 2, cy = m_surface.height / 2;
+  return rectIntersection(RECT{cx - kWaitCursorRadius, cy - kWaitCursorRadius, cx + kWaitCursorRadius + 1,
+                               cy + kWaitCursorRadius + 1},
+                          RECT{0, 0, m_surface.width, m_surface.height});
+}
+
+// The handheld's busy sign: a ring of four colours in the middle of the screen.
+void FrameComposer::drawWaitCursor() {
+  static constexpr std::uint32_t kColors[] = {0xE03020, 0x30A030, 0x2050D0, 0xF0C020};
+  RECT r = waitCursorRect();
+  int cx = m_surface.width / 2, cy = m_surface.height / 2;
+  for (LONG y = r.top; y < r.bottom; ++y)
+    for (LONG x = r.left; x < r.right; ++x) {
+      double dx = x - cx, dy = y - cy;
+      double d = std::sqrt(dx * dx + dy * dy);
+      if (d < 6.5 || d > kWaitCursorRadius) continue;
+      int quadrant = (dx >= 0 ? 0 : 1) + (dy >= 0 ? 0 : 2);
+      m_surface.row(y)[x] = kColors[quadrant];
+    }
+}
+
+// ---- PNG ---------------------------------------------------------------------------
+
+bool writePng(const gdi::Surface& surface, const std::string& path) {
+  if (surface.width <= 0 || surface.height <= 0) return false;
+  std::vector<png_byte> rgb(static_cast<size_t>(surface.width) * surface.height * 3);
+  for (int y = 0; y < surface.height; ++y)
+    for (int x = 0; x < surface.width; ++x) {
+      std::uint32_t p = surface.row(y)[x];
+      if (surface.mono()) p = p ? 0xFFFFFF : 0;
+      png_byte* out = &rgb[(static_cast<size_t>(y) * surface.width + x) * 3];
+      out[0] = static_cast<png_byte>(p >> 16);
+      out[1] = static_cast<png_byte>(p >> 8);
+      out[2] = static_cast<png_byte>(p);
+    }
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(surface.width);
+  image.height = static_cast<png_uint_32>(surface.height);
+  image.format = PNG_FORMAT_RGB;
+  bool ok = png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+  png_image_free(&image);
+  return ok;
+}
+
+// ---- Options ------------------------------------------------------------------------
+
+const std::vector<HostKey>& hostKeys() {
+  static const std::vector<HostKey> keys = {
+      {"Left, Right, Up, Down", "direction pad", VK_LEFT}, {"Return", "direction pad centre", VK_RETURN},
+      {"F1", "application button 1", VK_APP1},          {"F2", "application button 2", VK_APP1 + 1},
+      {"F3", "application button 3", VK_APP1 + 2},      {"F4", "application button 4", VK_APP1 + 3},
+      {"F5", "application button 5", VK_APP1 + 4},      {"F6", "application button 6", VK_APP1 + 5},
+      {"F7", "application button 7", VK_APP1 + 6},      {"F8", "application button 8", VK_APP1 + 7},
+      {"F9", "application button 9", VK_APP1 + 8},
+  };
+  return keys;
+}
+
+std::string displayHelp() {
+  std::string text =
+      "Screen options:\n"
+      "  --zoom N           show the 240 x 320 screen N times larger (1-8, default 2)\n"
+      "  --screen WxH       the device's screen size\n"
+      "  --headless         keep the screen in memory (no desktop window)\n"
+      "  --script FILE      run a scripted session on the headless screen\n"
+      "  --screenshot FILE  write the screen to a PNG file at exit\n"
+      "  --dump FILE        write the state dump at exit\n"
+      "Keys: the mouse is the pen (right button: tap and hold)\n";
+  for (const auto& k : hostKeys()) text += std::string("  ") + k.hostKey + ": " + k.deviceKey + "\n";
+  return text;
+}
+
+bool parseDisplayOptions(std::vector<std::string>& args, DisplayOptions& options, std::string& error) {
+  std::vector<std::string> rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--headless") {
+      options.backend = Backend::Headless;
+    } else if (a == "--zoom") {
+      if (!value(v)) return false;
+      char* end = nullptr;
+      long zoom = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end || zoom < 1 || zoom > kMaxZoom) {
+        error = "--zoom takes a whole number from 1 to 8";
+        return false;
+      }
+      options.zoom = static_cast<int>(zoom);
+    } else if (a == "--screen") {
+      if (!value(v)) return false;
+      if (!parseSize(v, options.width, options.height)) {
+        error = "--screen takes WIDTHxHEIGHT, from 120x160 to 2048x2048";
+        return false;
+      }
+    } else if (a == "--script") {
+      if (!value(options.scriptFile)) return false;
+      options.backend = Backend::Headless;
+    } else if (a == "--screenshot") {
+      if (!value(options.screenshotFile)) return false;
+    } else if (a == "--dump") {
+      if (!value(options.dumpFile)) return false;
+    } else {
+      rest.push_back(a);
+    }
+  }
+  args = std::move(rest);
+  return true;
+}
+
+// ---- Opening and closing -------------------------------------------------------------
+
+namespace {
+
+// Closing the screen writes what was asked for at exit, then lets go of the loop.
+class ClosingDisplay final : public Display {
+ public:
+  ClosingDisplay(std::unique_ptr<Display> inner, DisplayOptions options)
+      : m_inner(std::move(inner)), m_options(std::move(options)) {}
+  ~ClosingDisplay() override {
+    if (!m_options.screenshotFile.empty() && !writePng(m_inner->frame(), m_options.screenshotFile))
+      std::fprintf(stderr, "cannot write the screenshot %s\n", m_options.screenshotFile.c_str());
+    if (!m_options.dumpFile.empty()) {
+      std::ofstream out(m_options.dumpFile, std::ios::binary | std::ios::trunc);
+      out << stateDump();
+    }
+    setCurrentDisplay(nullptr);
+    wm::setHostEvents(nullptr);
+  }
+  void present() override { m_inner->present(); }
+  const gdi::Surface& frame() override { return m_inner->frame(); }
+  Backend backend() const override { return m_inner->backend(); }
+
+ private:
+  std::unique_ptr<Display> m_inner;
+  DisplayOptions m_options;
+};
+
+Display*& current() {
+  static Display* d = nullptr;
+  return d;
+}
+
+}  // namespace
+
+Display* currentDisplay() { return current(); }
+void setCurrentDisplay(Display* d) { current() = d; }
+
+std::unique_ptr<Display> openDisplay(const DisplayOptions& options, std::string& error) {
+  if (current()) {
+    error = "the device has one screen, and it is open";
+    return nullptr;
+  }
+  wm::setScreenSize(options.width, options.height);
+  gdi::installWindowHooks();
+  std::unique_ptr<Display> inner;
+  if (options.backend == Backend::Headless) {
+    auto headless = std::make_unique<HeadlessDisplay>(options);
+    if (!headless->start(error)) return nullptr;
+    wm::setHostEvents(headless.get());
+    inner = std::move(headless);
+  } else {
+    inner = openSdlDisplay(options, error);
+    if (!inner) return nullptr;
+  }
+  auto display = std::make_unique<ClosingDisplay>(std::move(inner), options);
+  setCurrentDisplay(display.get());
+  return display;
+}
+
+}  // namespace display
