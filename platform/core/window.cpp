@@ -360,8 +360,9 @@ BOOL DestroyWindow(HWND hwnd) {
   w->destroying = true;
   destroyOwnedWindows(hwnd);
   if (!(w = find(hwnd))) return TRUE;
-  if (isVisible(w)) expose(subtreeVisible(w));
+  Region uncovered = isVisible(w) ? subtreeVisible(w) : Region();
   w->style &= ~WS_VISIBLE;
+  expose(uncovered);
   resetFocusState(w);
   if (!(w = find(hwnd))) return TRUE;
   sendDestroyMessages(w);

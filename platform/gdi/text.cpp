@@ -38,7 +38,7 @@ void blendGlyph(DeviceContext& d, Surface& s, const Glyph& g, int penX, int base
   RECT box{penX + g.left, baseline - g.top, penX + g.left + g.width, baseline - g.top + g.height};
   if (limit) box = rectIntersection(box, *limit);
   if (rectIsEmpty(box)) return;
-  std::uint32_t r = (color >> 16) & 0xFF, gr = (color >> 8) & 0xFF, b = color & 0xFF;
+  int r = (color >> 16) & 0xFF, gr = (color >> 8) & 0xFF, b = color & 0xFF;
   for (const RECT& c : clipOf(d).rects()) {
     RECT part = rectIntersection(box, c);
     if (rectIsEmpty(part)) continue;
@@ -46,18 +46,18 @@ void blendGlyph(DeviceContext& d, Surface& s, const Glyph& g, int penX, int base
       const std::uint8_t* cov = g.coverage.data() + static_cast<size_t>(y - (baseline - g.top)) * g.width;
       std::uint32_t* out = s.row(y);
       for (LONG x = part.left; x < part.right; ++x) {
-        std::uint32_t a = cov[x - (penX + g.left)];
+        int a = cov[x - (penX + g.left)];
         if (a == 0) continue;
         if (s.mono()) {
           if (a >= 128) out[x] = color;
           continue;
         }
         std::uint32_t p = out[x];
-        std::uint32_t pr = (p >> 16) & 0xFF, pg = (p >> 8) & 0xFF, pb = p & 0xFF;
-        pr += ((r - pr) * a + 127) / 255;
-        pg += ((gr - pg) * a + 127) / 255;
-        pb += ((b - pb) * a + 127) / 255;
-        out[x] = ((pr & 0xFF) << 16) | ((pg & 0xFF) << 8) | (pb & 0xFF);
+        int pr = (p >> 16) & 0xFF, pg = (p >> 8) & 0xFF, pb = p & 0xFF;
+        pr += ((r - pr) * a) / 255;
+        pg += ((gr - pg) * a) / 255;
+        pb += ((b - pb) * a) / 255;
+        out[x] = (static_cast<std::uint32_t>(pr) << 16) | (static_cast<std::uint32_t>(pg) << 8) | static_cast<std::uint32_t>(pb);
       }
     }
     drewOn(&s, part);
