@@ -1,0 +1,18 @@
+#include "tests/platform/display/png_reader.h"
+
+#include <png.h>
+
+bool readPng(const std::string& path, PngPixels& out) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return false;
+  out.width = static_cast<int>(image.width);
+  out.height = static_cast<int>(image.height);
+  out.pixels.resize(static_cast<size_t>(out.width) * out.height);
+  for (size_t i = 0; i < out.pixels.size(); ++i)
+    out.pixels[i] = (static_cast<std::uint32_t>(rgb[i * 3]) << 16) | (rgb[i * 3 + 1] << 8) | rgb[i * 3 + 2];
+  return true;
+}
