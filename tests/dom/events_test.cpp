@@ -167,30 +167,47 @@ TEST(ListenerWalk, ListenersAddedDuringDispatchAreCalledInIt) {
 }
 
 TEST(ListenerWalk, StoppingPropagation) {
+  // A stopper and an ordinary listener sit on one node; ordinary listeners are
+  // on every node of the path, for both phases.
+  enum At { Root, Parent, Child };
   struct Row {
     const char* what;
-    bool stopAtRootCapture;
+    At at;
+    bool capture;
     std::vector<std::string> expected;
   };
   const Row rows[] = {
-      {"at the root in the capture phase", true, {"stopper click child@root:1"}},
+      {"at the root in the capture phase", Root, true, {"stopper click child@root:1",
+                                                        "c click child@root:1"}},
+      {"at the parent in the capture phase",
+       Parent,
+       true,
+       {"c click child@root:1", "stopper click child@parent:1", "c click child@parent:1"}},
       {"at the target",
+       Child,
        false,
-       {"stopper click child@child:2", "other click child@child:2"}},
+       {"c click child@root:1", "c click child@parent:1", "stopper click child@child:2",
+        "c click child@child:2", "b click child@child:2"}},
+      {"at the parent while bubbling",
+       Parent,
+       false,
+       {"c click child@root:1", "c click child@parent:1", "c click child@child:2",
+        "b click child@child:2", "stopper click child@parent:3", "b click child@parent:3"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     Path p;
     std::vector<std::string> log;
     Scripted stopper(&log, "stopper ", [](Event* e) { e->stopPropagation(); });
-    Recorder other(&log, "other ");
-    Node* stopAt = row.stopAtRootCapture ? static_cast<Node*>(p.root) : p.child;
-    stopAt->addEventListener(u"click", &stopper, true);
-    p.child->addEventListener(u"click", &other, false);  // same node: still called
-    p.parent->addEventListener(u"click", &other, false);
-    p.root->addEventListener(u"click", &other, false);
+    Recorder capture(&log, "c "), bubble(&log, "b ");
+    Node* nodes[] = {p.root, p.parent, p.child};
+    nodes[row.at]->addEventListener(u"click", &stopper, row.capture);
+    for (Node* n : nodes) {
+      n->addEventListener(u"click", &capture, true);
+      n->addEventListener(u"click", &bubble, false);
+    }
     Ref<Event> event = makeEvent(u"click");
-    EXPECT_TRUE(p.child->dispatchEvent(event.get()));
+    EXPECT_TRUE(p.child->dispatchEvent(event.get()));  // stopping is not canceling
     EXPECT_EQ(log, row.expected);
   }
 }

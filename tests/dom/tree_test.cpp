@@ -452,3 +452,71 @@ TEST(DocumentCreation, TheImplementationBuildsDocumentsWithTheirElement) {
   EXPECT_EQ(shared->namePool(), doc->namePool());
   EXPECT_EQ(shared->documentElement()->pooledName(), doc->documentElement()->pooledName());
 }
+
+// Richer element sets derive from Document and Element: the document's factory
+// by tag name makes their classes, and attributeChanged reaches them when the
+// caller (the loader, the player) reports a change; setAttribute only stores.
+namespace {
+
+class WatchingElement : public TrackedElement {
+ public:
+  using TrackedElement::TrackedElement;
+  void attributeChanged(const DomString& name) override {
+    changes.push_back(toNarrowAscii(name) + "=" + toNarrowAscii(getAttribute(name)));
+  }
+  std::vector<std::string> changes;
+};
+
+class WatchingDocument : public TrackingDocument {
+ public:
+  // Only two tags are known; anything else is no element at all.
+  Ref<Element> createElementByTag(const DomString& tagName) override {
+    if (tagName != u"rect" && tagName != u"g") return {};
+    const PooledName* name = internName(tagName);
+    if (!name) return {};
+    return Ref<Element>::adopt(new WatchingElement(this, name));
+  }
+  Element* getElementById(const DomString& id) override {
+    Ref<NodeList> all = getElementsByTagName(u"*");
+    for (std::size_t i = 0; i < all->length(); ++i) {
+      auto* e = static_cast<Element*>(all->item(i));
+      if (e->getAttribute(u"id") == id) return e;
+    }
+    return nullptr;
+  }
+};
+
+}  // namespace
+
+TEST(Subclassing, DerivedDocumentsMakeTheirOwnElements) {
+  g_liveElements = 0;
+  {
+    Ref<Document> doc = Ref<Document>::adopt(new WatchingDocument);
+    Ref<Element> g = doc->createElementByTag(u"g");
+    ASSERT_TRUE(g);
+    EXPECT_FALSE(doc->createElementByTag(u"circle"));
+    EXPECT_FALSE(doc->createElementByTag(u"RECT"));
+    doc->appendChild(g.get());
+    Ref<Element> rect = doc->createElementByTag(u"rect");
+    g->appendChild(rect.get());
+    EXPECT_EQ(g_liveElements, 2);
+
+    Element* element = rect.get();  // reached through the base, as a loader does
+    element->setAttribute(u"id", u"play");
+    element->setAttribute(u"width", u"10");
+    auto* watching = static_cast<WatchingElement*>(element);
+    EXPECT_TRUE(watching->changes.empty());
+    element->attributeChanged(u"width");
+    element->attributeChanged(u"id");
+    EXPECT_EQ(watching->changes, (std::vector<std::string>{"width=10", "id=play"}));
+
+    EXPECT_EQ(doc->getElementById(u"play"), rect.get());
+    EXPECT_EQ(doc->getElementById(u"stop"), nullptr);
+    EXPECT_EQ(g->getElementsByTagName(u"rect")->item(0), rect.get());
+    // The plain document has no ids to look up.
+    Ref<Document> plain = Document::create();
+    EXPECT_EQ(plain->getElementById(u"play"), nullptr);
+    EXPECT_EQ(plain->createElementByTag(u"anything")->tagName(), u"anything");
+  }
+  EXPECT_EQ(g_liveElements, 0);  // each class's own destructor ran
+}
