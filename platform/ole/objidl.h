@@ -33,6 +33,7 @@ inline constexpr HRESULT STG_E_READFAULT = hresult(0x8003001E);
 inline constexpr HRESULT STG_E_SHAREVIOLATION = hresult(0x80030020);
 inline constexpr HRESULT STG_E_FILEALREADYEXISTS = hresult(0x80030050);
 inline constexpr HRESULT STG_E_INVALIDPARAMETER = hresult(0x80030057);
+inline constexpr HRESULT STG_E_MEDIUMFULL = hresult(0x80030070);
 inline constexpr HRESULT STG_E_INVALIDNAME = hresult(0x800300FC);
 inline constexpr HRESULT STG_E_UNIMPLEMENTEDFUNCTION = hresult(0x800300FE);
 inline constexpr HRESULT STG_E_INVALIDFLAG = hresult(0x800300FF);

@@ -105,16 +105,3 @@ HRESULT OleSetMenuDescriptor(HOLEMENU holemenu, HWND hwndFrame, HWND hwndActiveO
   g_menuDescriptors[hwndFrame] = {holemenu, hwndActiveObject, lpFrame, lpActiveObj};
   return S_OK;
 }
-
-HRESULT WriteClassStg(IStorage* pStg, REFCLSID rclsid) {
-  if (!pStg) return E_INVALIDARG;
-  return pStg->SetClass(rclsid);
-}
-
-HRESULT ReadClassStg(IStorage* pStg, CLSID* pclsid) {
-  if (!pStg || !pclsid) return E_INVALIDARG;
-  STATSTG stat{};
-  HRESULT hr = pStg->Stat(&stat, STATFLAG_NONAME);
-  *pclsid = SUCCEEDED(hr) ? stat.clsid : CLSID_NULL;
-  return hr;
-}
