@@ -27,7 +27,9 @@ struct LoadedServer {
 std::mutex g_serverLock;
 std::map<std::string, LoadedServer> g_servers;
 
-HRESULT loadServer(const std::string& hostPath, LPFNGETCLASSOBJECT& getClassObject) {
+}  // namespace
+
+HRESULT loadInprocServer(const std::string& hostPath, LPFNGETCLASSOBJECT& getClassObject) {
   std::lock_guard lock(g_serverLock);
   auto found = g_servers.find(hostPath);
   if (found == g_servers.end()) {
@@ -43,8 +45,6 @@ HRESULT loadServer(const std::string& hostPath, LPFNGETCLASSOBJECT& getClassObje
   getClassObject = found->second.getClassObject;
   return S_OK;
 }
-
-}  // namespace
 
 HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
   if (pvReserved) return E_INVALIDARG;
@@ -73,7 +73,7 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved,
   HRESULT hr = findInprocServer(rclsid, hostPath);
   if (FAILED(hr)) return hr;
   LPFNGETCLASSOBJECT getClassObject = nullptr;
-  hr = loadServer(hostPath, getClassObject);
+  hr = loadInprocServer(hostPath, getClassObject);
   if (FAILED(hr)) return hr;
   hr = getClassObject(rclsid, riid, ppv);
   if (FAILED(hr)) *ppv = nullptr;

@@ -2,11 +2,10 @@
 // The OLE document and control interfaces an embedding container and an
 // in-place object speak to each other, with their constants.
 
+#include "platform/core/winuser.h"
 #include "platform/ole/objidl.h"
 #include "platform/ole/oleauto.h"
 
-struct MSG;
-using LPMSG = MSG*;
 struct LOGPALETTE;
 struct FORMATETC;
 struct STGMEDIUM;

@@ -368,6 +368,12 @@ void addDispatchMethods(TypeInfoBuilder& b, WORD flags) {
 
 }  // namespace
 
+TypeInfoBuilder& TypeInfoBuilder::standardMethods() {
+  addUnknownMethods(*this, FUNCFLAG_FRESTRICTED);
+  addDispatchMethods(*this, FUNCFLAG_FRESTRICTED);
+  return *this;
+}
+
 ITypeInfo* CreateStandardTypeInfo(REFIID iid) {
   TypeInfoBuilder unknown(u"IUnknown", IID_IUnknown, TKIND_INTERFACE);
   addUnknownMethods(unknown, FUNCFLAG_FRESTRICTED);

@@ -25,6 +25,9 @@ class TypeInfoBuilder {
                             std::u16string docString = {});
   // A VAR_DISPATCH variable (a property without accessor functions).
   TypeInfoBuilder& variable(std::u16string name, MEMBERID memid, VARTYPE vt, WORD varFlags = 0);
+  // The restricted IUnknown and IDispatch methods that open the function list
+  // of a dual interface's dispatch view.
+  TypeInfoBuilder& standardMethods();
   // Keeps a reference to `base`, answered by GetRefTypeOfImplType / GetRefTypeInfo.
   TypeInfoBuilder& implements(ITypeInfo* base);
 
