@@ -62,6 +62,7 @@ inline constexpr HRESULT DV_E_DVASPECT = hresult(0x8004006B);
 inline constexpr HRESULT VIEW_E_DRAW = hresult(0x80040140);
 inline constexpr HRESULT OLEOBJ_E_NOVERBS = hresult(0x80040180);
 inline constexpr HRESULT OLEOBJ_E_INVALIDVERB = hresult(0x80040181);
+inline constexpr HRESULT OLEOBJ_S_INVALIDVERB = hresult(0x00040180);
 inline constexpr HRESULT INPLACE_E_NOTOOLSPACE = hresult(0x800401A1);
 
 inline constexpr LONG OLEIVERB_PRIMARY = 0;

@@ -1,0 +1,719 @@
+// The Flash control's OLE object: embedding, in-place activation in its own
+// window, persistence, and the automation members.
+
+#include "platform/flash/server/flashcontrol.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/core/wcrt.h"
+#include "platform/flash/server/flashmembers.h"
+#include "platform/gdi/wingdi.h"
+#include "platform/ole/typeinfo.h"
+
+namespace {
+
+constexpr WCHAR kWindowClass[] = u"OrvelFlashControl";
+constexpr DWORD kAdviseCookie = 1;
+constexpr WCHAR kStateStream[] = u"OrvelFlashState";
+constexpr COLORREF kDefaultBackground = RGB(255, 255, 255);
+constexpr LONG kPlayerVersion = 0x00060000;  // 6.0
+
+// The published property indices of TSetProperty / TGetProperty.
+enum RootProperty { kX = 0, kY = 1, kXScale = 2, kYScale = 3, kRootCurrentFrame = 4, kRootTotalFrames = 5, kAlpha = 6,
+                    kVisible = 7, kWidth = 8, kHeight = 9, kRotation = 10, kFramesLoaded = 12 };
+
+bool isRootTarget(std::u16string_view target) {
+  return target.empty() || target == u"/" || _wcsicmp(std::u16string(target).c_str(), u"_root") == 0 ||
+         _wcsicmp(std::u16string(target).c_str(), u"_level0") == 0;
+}
+
+std::u16string textOf(const VARIANT& v) { return v.bstrVal ? std::u16string(v.bstrVal, SysStringLen(v.bstrVal)) : u""; }
+
+HRESULT setBstr(VARIANT* result, const std::u16string& text) {
+  if (!result) return S_OK;
+  result->vt = VT_BSTR;
+  result->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  return result->bstrVal ? S_OK : E_OUTOFMEMORY;
+}
+void setLong(VARIANT* result, LONG value) {
+  if (!result) return;
+  result->vt = VT_I4;
+  result->lVal = value;
+}
+void setBool(VARIANT* result, bool value) {
+  if (!result) return;
+  result->vt = VT_BOOL;
+  result->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+// A text colour: "-1" for none, "#RRGGBB" or "RRGGBB" in hex, or a decimal.
+bool parseColour(const std::u16string& text, LONG& colour) {
+  std::string ascii;
+  for (char16_t c : text) {
+    if (c > 0x7F) return false;
+    ascii += static_cast<char>(c);
+  }
+  if (ascii == "-1") {
+    colour = -1;
+    return true;
+  }
+  const char* start = ascii.c_str();
+  if (*start == '#') ++start;
+  char* end = nullptr;
+  long value = std::strtol(start, &end, 16);
+  if (!*start || *end || value < 0 || value > 0xFFFFFF) return false;
+  // RRGGBB text becomes the platform's red | green << 8 | blue << 16.
+  colour = static_cast<LONG>(RGB(static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value)));
+  return true;
+}
+
+}  // namespace
+
+bool parseSumOfTerms(std::u16string_view text, long& value) {
+  long sum = 0;
+  bool expectTerm = true;
+  size_t i = 0;
+  auto skipBlanks = [&] {
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
+  };
+  for (;;) {
+    skipBlanks();
+    if (expectTerm) {
+      bool negative = false;
+      if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+      size_t first = i;
+      long term = 0;
+      while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
+        if (term > 100000000) return false;
+        term = term * 10 + (text[i++] - u'0');
+      }
+      if (i == first) return false;
+      sum += negative ? -term : term;
+      expectTerm = false;
+    } else if (i == text.size()) {
+      value = sum;
+      return true;
+    } else if (text[i] == u'+') {
+      ++i;
+      expectTerm = true;
+    } else {
+      return false;
+    }
+  }
+}
+
+FlashControlObject* FlashControlObject::create() { return new FlashControlObject(); }
+
+FlashControlObject::FlashControlObject() : m_extent{6350, 6350} {
+  m_typeInfo = ComPtr<ITypeInfo>::adopt(createFlashTypeInfo());
+}
+
+FlashControlObject::~FlashControlObject() {
+  if (m_window) DestroyWindow(m_window);
+}
+
+HRESULT FlashControlObject::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = nullptr;
+  if (riid == IID_IUnknown || riid == IID_IOleObject) *ppv = static_cast<IOleObject*>(this);
+  else if (riid == IID_IViewObject || riid == IID_IViewObject2) *ppv = static_cast<IViewObject2*>(this);
+  else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceObject) *ppv = static_cast<IOleInPlaceObject*>(this);
+  else if (riid == IID_IOleInPlaceActiveObject) *ppv = static_cast<IOleInPlaceActiveObject*>(this);
+  else if (riid == IID_IPersist || riid == IID_IPersistStorage) *ppv = static_cast<IPersistStorage*>(this);
+  else if (riid == IID_IDispatch || riid == IID_IShockwaveFlash) *ppv = static_cast<IDispatch*>(this);
+  if (!*ppv) return E_NOINTERFACE;
+  AddRef();
+  return S_OK;
+}
+
+ULONG FlashControlObject::AddRef() { return ++m_refs; }
+
+ULONG FlashControlObject::Release() {
+  ULONG refs = --m_refs;
+  if (refs == 0) delete this;
+  return refs;
+}
+
+// ---- IOleObject ---------------------------------------------------------------
+
+HRESULT FlashControlObject::SetClientSite(IOleClientSite* pClientSite) {
+  m_site = ComPtr<IOleClientSite>(pClientSite);
+  return S_OK;
+}
+
+HRESULT FlashControlObject::GetClientSite(IOleClientSite** ppClientSite) {
+  if (!ppClientSite) return E_POINTER;
+  *ppClientSite = m_site.get();
+  if (*ppClientSite) (*ppClientSite)->AddRef();
+  return S_OK;
+}
+
+HRESULT FlashControlObject::Close(DWORD) {
+  InPlaceDeactivate();
+  if (m_oleSink) m_oleSink->OnClose();
+  return S_OK;
+}
+
+HRESULT FlashControlObject::GetMoniker(DWORD, DWORD, IMoniker** ppmk) {
+  if (ppmk) *ppmk = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT FlashControlObject::GetClipboardData(DWORD, IDataObject** ppDataObject) {
+  if (ppDataObject) *ppDataObject = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT FlashControlObject::DoVerb(LONG iVerb, LPMSG, IOleClientSite* pActiveSite, LONG, HWND hwndParent,
+                                   LPCRECT lprcPosRect) {
+  switch (iVerb) {
+    case OLEIVERB_PRIMARY:
+    case OLEIVERB_SHOW:
+    case OLEIVERB_OPEN:
+    case OLEIVERB_INPLACEACTIVATE:
+    case OLEIVERB_UIACTIVATE:
+      return activateInPlace(pActiveSite ? pActiveSite : m_site.get(), hwndParent, lprcPosRect);
+    case OLEIVERB_HIDE:
+      if (m_window) ShowWindow(m_window, SW_HIDE);
+      return S_OK;
+    case OLEIVERB_DISCARDUNDOSTATE:
+      return S_OK;
+    default:
+      return OLEOBJ_S_INVALIDVERB;
+  }
+}
+
+// The in-place activation a container expects: ask, announce, take the
+// window context, make the window at the position, become UI-active.
+HRESULT FlashControlObject::activateInPlace(IOleClientSite* site, HWND parent, LPCRECT position) {
+  if (m_window) {
+    if (position) SetObjectRects(position, position);
+    ShowWindow(m_window, SW_SHOW);
+    return S_OK;
+  }
+  if (!site) return E_INVALIDARG;
+  ComPtr<IOleInPlaceSite> inPlace;
+  if (FAILED(site->QueryInterface(IID_IOleInPlaceSite, inPlace.putVoid()))) return E_NOINTERFACE;
+  if (inPlace->CanInPlaceActivate() != S_OK) return E_FAIL;
+  HRESULT hr = inPlace->OnInPlaceActivate();
+  if (FAILED(hr)) return hr;
+  m_inPlaceSite = inPlace;
+
+  ComPtr<IOleInPlaceFrame> frame;
+  ComPtr<IOleInPlaceUIWindow> document;
+  RECT pos{}, clip{};
+  OLEINPLACEFRAMEINFO info{};
+  info.cb = sizeof info;
+  hr = inPlace->GetWindowContext(frame.put(), document.put(), &pos, &clip, &info);
+  if (FAILED(hr)) {
+    InPlaceDeactivate();
+    return hr;
+  }
+  if (position) pos = *position;
+  HWND siteWindow = nullptr;
+  if (FAILED(inPlace->GetWindow(&siteWindow)) || !siteWindow) siteWindow = parent;
+  if (!createWindow(siteWindow, pos)) {
+    InPlaceDeactivate();
+    return E_FAIL;
+  }
+  m_uiActive = true;
+  inPlace->OnUIActivate();
+  m_frame = frame;
+  if (m_frame) m_frame->SetActiveObject(this, u"Flash");
+  if (document) document->SetActiveObject(this, u"Flash");
+  return S_OK;
+}
+
+HRESULT FlashControlObject::EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) {
+  if (ppEnumOleVerb) *ppEnumOleVerb = nullptr;
+  return OLE_S_USEREG;
+}
+
+HRESULT FlashControlObject::GetUserClassID(CLSID* pClsid) {
+  if (!pClsid) return E_POINTER;
+  *pClsid = CLSID_ShockwaveFlash;
+  return S_OK;
+}
+
+HRESULT FlashControlObject::GetUserType(DWORD, LPOLESTR* pszUserType) {
+  if (pszUserType) *pszUserType = nullptr;
+  return OLE_S_USEREG;
+}
+
+HRESULT FlashControlObject::SetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
+  if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  if (!psizel) return E_POINTER;
+  m_extent = *psizel;
+  return S_OK;
+}
+
+HRESULT FlashControlObject::GetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
+  if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  if (!psizel) return E_POINTER;
+  *psizel = m_extent;
+  return S_OK;
+}
+
+// One advise connection is all an embedding needs.
+HRESULT FlashControlObject::Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) {
+  if (!pAdvSink || !pdwConnection) return E_INVALIDARG;
+  m_oleSink = ComPtr<IAdviseSink>(pAdvSink);
+  *pdwConnection = kAdviseCookie;
+  return S_OK;
+}
+
+HRESULT FlashControlObject::Unadvise(DWORD dwConnection) {
+  if (dwConnection != kAdviseCookie || !m_oleSink) return OLE_E_NOCONNECTION;
+  m_oleSink.reset();
+  return S_OK;
+}
+
+HRESULT FlashControlObject::EnumAdvise(IEnumSTATDATA** ppenumAdvise) {
+  if (ppenumAdvise) *ppenumAdvise = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT FlashControlObject::GetMiscStatus(DWORD dwAspect, DWORD* pdwStatus) {
+  if (!pdwStatus) return E_POINTER;
+  *pdwStatus = 0;
+  if (dwAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  *pdwStatus = OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT | OLEMISC_CANTLINKINSIDE |
+               OLEMISC_RECOMPOSEONRESIZE;
+  return S_OK;
+}
+
+// ---- IViewObject2 -------------------------------------------------------------
+
+HRESULT FlashControlObject::Draw(DWORD dwDrawAspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC hdcDraw,
+                                 LPCRECTL lprcBounds, LPCRECTL, BOOL (*)(ULONG_PTR), ULONG_PTR) {
+  if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  if (!hdcDraw || !lprcBounds) return E_INVALIDARG;
+  HBRUSH brush = CreateSolidBrush(m_backgroundColor == -1 ? kDefaultBackground : static_cast<COLORREF>(m_backgroundColor));
+  FillRect(hdcDraw, lprcBounds, brush);
+  DeleteObject(brush);
+  return S_OK;
+}
+
+HRESULT FlashControlObject::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** ppColorSet) {
+  if (ppColorSet) *ppColorSet = nullptr;
+  return S_FALSE;  // true colour: no palette
+}
+
+HRESULT FlashControlObject::Freeze(DWORD, LONG, void*, DWORD* pdwFreeze) {
+  if (pdwFreeze) *pdwFreeze = 0;
+  return E_NOTIMPL;
+}
+
+HRESULT FlashControlObject::SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) {
+  m_viewSink = ComPtr<IAdviseSink>(pAdvSink);
+  m_viewAspects = aspects;
+  m_viewAdvf = advf;
+  if (m_viewSink && (advf & ADVF_PRIMEFIRST)) m_viewSink->OnViewChange(DVASPECT_CONTENT, -1);
+  return S_OK;
+}
+
+HRESULT FlashControlObject::GetAdvise(DWORD* pAspects, DWORD* pAdvf, IAdviseSink** ppAdvSink) {
+  if (pAspects) *pAspects = m_viewAspects;
+  if (pAdvf) *pAdvf = m_viewAdvf;
+  if (ppAdvSink) {
+    *ppAdvSink = m_viewSink.get();
+    if (*ppAdvSink) (*ppAdvSink)->AddRef();
+  }
+  return S_OK;
+}
+
+HRESULT FlashControlObject::GetExtent(DWORD dwDrawAspect, LONG, DVTARGETDEVICE*, LPSIZEL lpsizel) {
+  return GetExtent(dwDrawAspect, lpsizel);
+}
+
+// ---- In-place object ------------------------------------------------------------
+
+HRESULT FlashControlObject::GetWindow(HWND* phwnd) {
+  if (!phwnd) return E_POINTER;
+  *phwnd = m_window;
+  return m_window ? S_OK : E_FAIL;
+}
+
+HRESULT FlashControlObject::InPlaceDeactivate() {
+  UIDeactivate();
+  if (m_window) {
+    DestroyWindow(m_window);
+    m_window = nullptr;
+  }
+  if (ComPtr<IOleInPlaceSite> site = std::move(m_inPlaceSite)) site->OnInPlaceDeactivate();
+  return S_OK;
+}
+
+HRESULT FlashControlObject::UIDeactivate() {
+  if (!m_uiActive) return S_OK;
+  m_uiActive = false;
+  if (m_frame) m_frame->SetActiveObject(nullptr, nullptr);
+  m_frame.reset();
+  if (m_inPlaceSite) m_inPlaceSite->OnUIDeactivate(FALSE);
+  return S_OK;
+}
+
+HRESULT FlashControlObject::SetObjectRects(LPCRECT lprcPosRect, LPCRECT lprcClipRect) {
+  if (!lprcPosRect) return E_INVALIDARG;
+  if (!m_window) return OLE_E_NOT_INPLACEACTIVE;
+  RECT r = *lprcPosRect;
+  // The window never shows outside the clip rectangle.
+  if (lprcClipRect) {
+    r.left = std::max(r.left, lprcClipRect->left);
+    r.top = std::max(r.top, lprcClipRect->top);
+    r.right = std::max(r.left, std::min(r.right, lprcClipRect->right));
+    r.bottom = std::max(r.top, std::min(r.bottom, lprcClipRect->bottom));
+  }
+  MoveWindow(m_window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  return S_OK;
+}
+
+bool FlashControlObject::createWindow(HWND parent, const RECT& position) {
+  WNDCLASSW wc{};
+  if (!GetClassInfoW(nullptr, kWindowClass, &wc)) {
+    wc.lpfnWndProc = windowProc;
+    wc.lpszClassName = kWindowClass;
+    if (!RegisterClassW(&wc)) return false;
+  }
+  m_window = CreateWindowExW(0, kWindowClass, u"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, position.left, position.top,
+                             position.right - position.left, position.bottom - position.top, parent, nullptr, nullptr,
+                             this);
+  return m_window != nullptr;
+}
+
+LRESULT FlashControlObject::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE) {
+    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongW(hwnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    return 0;
+  }
+  auto* self = reinterpret_cast<FlashControlObject*>(GetWindowLongW(hwnd, GWL_USERDATA));
+  if (self && message == WM_PAINT) {
+    self->paint();
+    return 0;
+  }
+  if (message == WM_ERASEBKGND) return 1;  // painting covers the whole window
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void FlashControlObject::paint() {
+  PAINTSTRUCT ps{};
+  HDC dc = BeginPaint(m_window, &ps);
+  RECT client{};
+  GetClientRect(m_window, &client);
+  RECTL bounds = client;
+  Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
+  EndPaint(m_window, &ps);
+}
+
+void FlashControlObject::changed() {
+  m_dirty = true;
+  if (m_window) InvalidateRect(m_window, nullptr, FALSE);
+  if (m_viewSink) m_viewSink->OnViewChange(DVASPECT_CONTENT, -1);
+}
+
+// ---- IPersistStorage ------------------------------------------------------------
+
+HRESULT FlashControlObject::InitNew(IStorage* pStg) {
+  if (!pStg) return E_POINTER;
+  m_dirty = true;  // a new embedding has never been saved
+  return S_OK;
+}
+
+HRESULT FlashControlObject::Load(IStorage* pStg) {
+  if (!pStg) return E_POINTER;
+  ComPtr<IStream> stream;
+  HRESULT hr = pStg->OpenStream(kStateStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.put());
+  if (FAILED(hr)) return hr;
+  std::u16string movie;
+  WCHAR buffer[256];
+  ULONG read = 0;
+  while (SUCCEEDED(stream->Read(buffer, sizeof buffer, &read)) && read > 0) movie.append(buffer, read / sizeof(WCHAR));
+  m_movie = movie;
+  m_dirty = false;
+  return S_OK;
+}
+
+// The state worth keeping: the movie's URL.
+HRESULT FlashControlObject::Save(IStorage* pStgSave, BOOL) {
+  if (!pStgSave) return E_POINTER;
+  ComPtr<IStream> stream;
+  HRESULT hr = pStgSave->CreateStream(kStateStream, STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE, 0, 0, stream.put());
+  if (FAILED(hr)) return hr;
+  ULONG bytes = static_cast<ULONG>(m_movie.size() * sizeof(WCHAR));
+  return bytes ? stream->Write(m_movie.data(), bytes, nullptr) : S_OK;
+}
+
+HRESULT FlashControlObject::SaveCompleted(IStorage*) {
+  m_dirty = false;
+  if (m_oleSink) m_oleSink->OnSave();
+  return S_OK;
+}
+
+HRESULT FlashControlObject::HandsOffStorage() { return S_OK; }
+
+// ---- IDispatch --------------------------------------------------------------------
+
+HRESULT FlashControlObject::GetTypeInfoCount(UINT* pctinfo) {
+  if (!pctinfo) return E_POINTER;
+  *pctinfo = 1;
+  return S_OK;
+}
+
+HRESULT FlashControlObject::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) {
+  if (!ppTInfo) return E_POINTER;
+  *ppTInfo = nullptr;
+  if (iTInfo != 0) return DISP_E_BADINDEX;
+  *ppTInfo = m_typeInfo.get();
+  m_typeInfo->AddRef();
+  return S_OK;
+}
+
+HRESULT FlashControlObject::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
+  if (!(riid == IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  return DispGetIDsOfNames(m_typeInfo.get(), rgszNames, cNames, rgDispId);
+}
+
+HRESULT FlashControlObject::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
+                                   VARIANT* pVarResult, EXCEPINFO*, UINT* puArgErr) {
+  if (!(riid == IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  if (!pDispParams) pDispParams = &none;
+  if (pVarResult) VariantInit(pVarResult);
+  const flash::MemberInfo* member = flash::findMember(dispIdMember);
+  if (!member) return DISP_E_MEMBERNOTFOUND;
+  if (member->property) return invokeProperty(dispIdMember, wFlags, pDispParams, pVarResult, puArgErr);
+  if (!(wFlags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
+  return invokeMethod(dispIdMember, pDispParams, pVarResult, puArgErr);
+}
+
+HRESULT FlashControlObject::invokeProperty(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr) {
+  const flash::MemberInfo* member = flash::findMember(id);
+  if (flags & DISPATCH_PROPERTYPUT) {
+    if (member->readOnly) return DISP_E_MEMBERNOTFOUND;
+    if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+    if (params->cNamedArgs != 1 || !params->rgdispidNamedArgs || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+      return DISP_E_PARAMNOTFOUND;
+    HRESULT hr = putProperty(id, params->rgvarg[0]);
+    if (FAILED(hr) && argErr) *argErr = 0;
+    return hr;
+  }
+  if (!(flags & (DISPATCH_PROPERTYGET | DISPATCH_METHOD))) return DISP_E_MEMBERNOTFOUND;
+  if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+  if (!result) return S_OK;
+  return getProperty(id, *result);
+}
+
+HRESULT FlashControlObject::getProperty(DISPID id, VARIANT& result) const {
+  using namespace flash;
+  switch (id) {
+    case kReadyState: setLong(&result, m_totalFrames > 0 ? 4 : 1); return S_OK;
+    case kTotalFrames: setLong(&result, m_totalFrames); return S_OK;
+    case kPlaying: setBool(&result, m_playing); return S_OK;
+    case kQuality: result.vt = VT_INT; result.intVal = m_quality; return S_OK;
+    case kScaleMode: result.vt = VT_INT; result.intVal = m_scaleMode; return S_OK;
+    case kAlignMode: result.vt = VT_INT; result.intVal = m_alignMode; return S_OK;
+    case kBackgroundColor: setLong(&result, m_backgroundColor); return S_OK;
+    case kLoop: setBool(&result, m_loop); return S_OK;
+    case kMovie: return setBstr(&result, m_movie);
+    case kFrameNum: setLong(&result, m_frame_); return S_OK;
+    case kWMode: return setBstr(&result, m_wmode);
+    case kSAlign: return setBstr(&result, m_salign);
+    case kMenu: setBool(&result, m_menu); return S_OK;
+    case kBase: return setBstr(&result, m_base);
+    case kScale: return setBstr(&result, m_scale);
+    case kDeviceFont: setBool(&result, m_deviceFont); return S_OK;
+    case kEmbedMovie: setBool(&result, m_embedMovie); return S_OK;
+    case kBGColor: {
+      if (m_backgroundColor == -1) return setBstr(&result, u"-1");
+      WCHAR text[16];
+      COLORREF c = static_cast<COLORREF>(m_backgroundColor);
+      wsprintfW(text, u"%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+      return setBstr(&result, text);
+    }
+    case kQuality2: return setBstr(&result, m_quality2);
+    default: return DISP_E_MEMBERNOTFOUND;
+  }
+}
+
+HRESULT FlashControlObject::putProperty(DISPID id, const VARIANT& value) {
+  using namespace flash;
+  const MemberInfo* member = findMember(id);
+  VARIANT v;
+  VariantInit(&v);
+  HRESULT hr = VariantChangeType(&v, &value, 0, member->type);
+  // An alignment the container could not convert may be a sum of flags.
+  if (FAILED(hr) && id == kAlignMode && value.vt == VT_BSTR) {
+    long sum = 0;
+    if (!parseSumOfTerms(textOf(value), sum)) return DISP_E_TYPEMISMATCH;
+    v.vt = VT_INT;
+    v.intVal = static_cast<INT>(sum);
+    hr = S_OK;
+  }
+  if (FAILED(hr)) return hr;
+  switch (id) {
+    case kPlaying: m_playing = v.boolVal && m_totalFrames > 0; break;
+    case kQuality: m_quality = v.intVal; break;
+    case kScaleMode: m_scaleMode = v.intVal; break;
+    case kAlignMode: m_alignMode = v.intVal; break;
+    case kBackgroundColor: m_backgroundColor = v.lVal; break;
+    case kLoop: m_loop = v.boolVal != VARIANT_FALSE; break;
+    case kMovie: m_movie = textOf(v); m_frame_ = 0; m_playing = m_totalFrames > 0; break;
+    case kFrameNum: m_frame_ = m_totalFrames > 0 ? std::clamp<LONG>(v.lVal, 0, m_totalFrames - 1) : 0; break;
+    case kWMode: m_wmode = textOf(v); break;
+    case kSAlign: m_salign = textOf(v); break;
+    case kMenu: m_menu = v.boolVal != VARIANT_FALSE; break;
+    case kBase: m_base = textOf(v); break;
+    case kScale: m_scale = textOf(v); break;
+    case kDeviceFont: m_deviceFont = v.boolVal != VARIANT_FALSE; break;
+    case kEmbedMovie: m_embedMovie = v.boolVal != VARIANT_FALSE; break;
+    case kBGColor: {
+      LONG colour = 0;
+      bool ok = parseColour(textOf(v), colour);
+      VariantClear(&v);
+      if (!ok) return DISP_E_TYPEMISMATCH;
+      m_backgroundColor = colour;
+      changed();
+      return S_OK;
+    }
+    case kQuality2: m_quality2 = textOf(v); break;
+    default: VariantClear(&v); return DISP_E_MEMBERNOTFOUND;
+  }
+  VariantClear(&v);
+  changed();
+  return S_OK;
+}
+
+HRESULT FlashControlObject::setRootProperty(int index, double value) {
+  if (!std::isfinite(value)) return DISP_E_TYPEMISMATCH;
+  switch (index) {
+    case kX: m_root.x = value; break;
+    case kY: m_root.y = value; break;
+    case kXScale: m_root.xscale = value; break;
+    case kYScale: m_root.yscale = value; break;
+    case kAlpha: m_root.alpha = value; break;
+    case kVisible: m_root.visible = value != 0; break;
+    case kRotation: m_root.rotation = std::fmod(value, 360.0); break;
+    default: return DISP_E_BADINDEX;  // read only or not a property
+  }
+  changed();
+  return S_OK;
+}
+
+HRESULT FlashControlObject::rootProperty(int index, double& value) const {
+  switch (index) {
+    case kX: value = m_root.x; return S_OK;
+    case kY: value = m_root.y; return S_OK;
+    case kXScale: value = m_root.xscale; return S_OK;
+    case kYScale: value = m_root.yscale; return S_OK;
+    case kRootCurrentFrame: value = m_totalFrames > 0 ? m_frame_ + 1 : 0; return S_OK;  // 1-based in scripts
+    case kRootTotalFrames: case kFramesLoaded: value = m_totalFrames; return S_OK;
+    case kAlpha: value = m_root.alpha; return S_OK;
+    case kVisible: value = m_root.visible; return S_OK;
+    case kWidth: case kHeight: value = 0; return S_OK;  // no movie, no size
+    case kRotation: value = m_root.rotation; return S_OK;
+    default: return DISP_E_BADINDEX;
+  }
+}
+
+HRESULT FlashControlObject::invokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result, UINT* argErr) {
+  using namespace flash;
+  const MemberInfo* member = findMember(id);
+  // Every parameter of the published methods is required.
+  if (params->cArgs < static_cast<UINT>(member->paramCount)) return DISP_E_BADPARAMCOUNT;
+  VARIANT args[4];
+  for (int i = 0; i < member->paramCount; ++i) {
+    HRESULT hr = DispGetParam(params, i, member->params[i].vt, &args[i], argErr);
+    if (FAILED(hr)) {
+      for (int j = 0; j < i; ++j) VariantClear(&args[j]);
+      return hr == DISP_E_PARAMNOTFOUND ? DISP_E_PARAMNOTOPTIONAL : hr;
+    }
+  }
+  struct Clear {
+    VARIANT* a;
+    int n;
+    ~Clear() {
+      for (int i = 0; i < n; ++i) VariantClear(&a[i]);
+    }
+  } clear{args, member->paramCount};
+
+  LONG last = m_totalFrames > 0 ? m_totalFrames - 1 : 0;
+  auto rootOnly = [&](const VARIANT& target) { return isRootTarget(textOf(target)); };
+  switch (id) {
+    case kPlay: m_playing = m_totalFrames > 0; changed(); return S_OK;
+    case kStop: case kStopPlay: m_playing = false; changed(); return S_OK;
+    case kRewind: m_playing = false; m_frame_ = 0; changed(); return S_OK;
+    case kBack: m_playing = false; m_frame_ = std::max<LONG>(0, m_frame_ - 1); changed(); return S_OK;
+    case kForward: m_playing = false; m_frame_ = std::min(last, m_frame_ + 1); changed(); return S_OK;
+    case kGotoFrame: m_frame_ = std::clamp<LONG>(args[0].lVal, 0, last); changed(); return S_OK;
+    case kCurrentFrame: setLong(result, m_frame_); return S_OK;
+    case kIsPlaying: setBool(result, m_playing); return S_OK;
+    case kPercentLoaded: setLong(result, m_totalFrames > 0 ? 100 : 0); return S_OK;
+    case kFrameLoaded: setBool(result, args[0].lVal >= 0 && args[0].lVal < m_totalFrames); return S_OK;
+    case kFlashVersion: setLong(result, kPlayerVersion); return S_OK;
+    case kZoom: {
+      int factor = args[0].intVal;
+      if (factor < 0) return DISP_E_OVERFLOW;
+      m_zoomPercent = factor == 0 ? 100 : factor;
+      changed();
+      return S_OK;
+    }
+    case kSetZoomRect: case kPan: changed(); return S_OK;  // the view has no movie area to move yet
+    case kLoadMovie:
+      if (args[0].intVal != 0) return DISP_E_BADINDEX;  // only level 0 holds a movie
+      m_movie = textOf(args[1]);
+      m_frame_ = 0;
+      changed();
+      return S_OK;
+    case kTGotoFrame:
+      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
+      m_frame_ = std::clamp<LONG>(args[1].lVal, 0, last);
+      changed();
+      return S_OK;
+    case kTCurrentFrame:
+      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
+      setLong(result, m_frame_);
+      return S_OK;
+    case kTPlay: case kTStopPlay:
+      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
+      m_playing = id == kTPlay && m_totalFrames > 0;
+      changed();
+      return S_OK;
+    case kSetVariable: m_variables[textOf(args[0])] = textOf(args[1]); return S_OK;
+    case kGetVariable: {
+      auto it = m_variables.find(textOf(args[0]));
+      if (it == m_variables.end()) {
+        if (result) result->vt = VT_NULL;  // an unset variable has no value
+        return S_OK;
+      }
+      return setBstr(result, it->second);
+    }
+    case kTSetProperty: case kTSetPropertyNum: {
+      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
+      VARIANT number;
+      VariantInit(&number);
+      HRESULT hr = VariantChangeType(&number, &args[2], 0, VT_R8);
+      if (FAILED(hr)) {
+        if (argErr) *argErr = 0;
+        return hr;
+      }
+      return setRootProperty(args[1].intVal, number.dblVal);
+    }
+    case kTGetProperty: case kTGetPropertyNum: {
+      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
+      double value = 0;
+      HRESULT hr = rootProperty(args[1].intVal, value);
+      if (FAILED(hr) || !result) return hr;
+      result->vt = VT_R8;
+      result->dblVal = value;
+      return id == kTGetPropertyNum ? S_OK : VariantChangeType(result, result, 0, VT_BSTR);
+    }
+    default:
+      // TGotoLabel, TCurrentLabel, TCallFrame, TCallLabel need the movie's
+      // frame labels and actions, which this control does not run.
+      return DISP_E_EXCEPTION;
+  }
+}

@@ -1,0 +1,148 @@
+#pragma once
+// The device's Flash control: an OLE object that activates in place in a
+// window of its own inside its site's window, and an IDispatch over its
+// published members. One object per embedding; it deletes itself when its
+// last reference goes.
+
+#include <map>
+#include <string>
+
+#include "platform/ole/comptr.h"
+#include "platform/ole/ole2.h"
+
+class FlashControlObject final : public IOleObject,
+                                 public IViewObject2,
+                                 public IOleInPlaceObject,
+                                 public IOleInPlaceActiveObject,
+                                 public IPersistStorage,
+                                 public IDispatch {
+ public:
+  // A new object with one reference.
+  static FlashControlObject* create();
+
+  // IUnknown (shared by every interface)
+  HRESULT QueryInterface(REFIID riid, void** ppv) override;
+  ULONG AddRef() override;
+  ULONG Release() override;
+
+  // IOleObject
+  HRESULT SetClientSite(IOleClientSite* pClientSite) override;
+  HRESULT GetClientSite(IOleClientSite** ppClientSite) override;
+  HRESULT SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
+  HRESULT Close(DWORD dwSaveOption) override;
+  HRESULT SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+  HRESULT GetMoniker(DWORD, DWORD, IMoniker** ppmk) override;
+  HRESULT InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+  HRESULT GetClipboardData(DWORD, IDataObject** ppDataObject) override;
+  HRESULT DoVerb(LONG iVerb, LPMSG lpmsg, IOleClientSite* pActiveSite, LONG lindex, HWND hwndParent,
+                 LPCRECT lprcPosRect) override;
+  HRESULT EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) override;
+  HRESULT Update() override { return S_OK; }
+  HRESULT IsUpToDate() override { return S_OK; }
+  HRESULT GetUserClassID(CLSID* pClsid) override;
+  HRESULT GetUserType(DWORD, LPOLESTR* pszUserType) override;
+  HRESULT SetExtent(DWORD dwDrawAspect, SIZEL* psizel) override;
+  HRESULT GetExtent(DWORD dwDrawAspect, SIZEL* psizel) override;
+  HRESULT Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) override;
+  HRESULT Unadvise(DWORD dwConnection) override;
+  HRESULT EnumAdvise(IEnumSTATDATA** ppenumAdvise) override;
+  HRESULT GetMiscStatus(DWORD dwAspect, DWORD* pdwStatus) override;
+  HRESULT SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+
+  // IViewObject2
+  HRESULT Draw(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd, HDC hdcTargetDev, HDC hdcDraw,
+               LPCRECTL lprcBounds, LPCRECTL lprcWBounds, BOOL (*pfnContinue)(ULONG_PTR), ULONG_PTR dwContinue) override;
+  HRESULT GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** ppColorSet) override;
+  HRESULT Freeze(DWORD, LONG, void*, DWORD* pdwFreeze) override;
+  HRESULT Unfreeze(DWORD) override { return OLE_E_NOCONNECTION; }
+  HRESULT SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* pAdvSink) override;
+  HRESULT GetAdvise(DWORD* pAspects, DWORD* pAdvf, IAdviseSink** ppAdvSink) override;
+  HRESULT GetExtent(DWORD dwDrawAspect, LONG lindex, DVTARGETDEVICE* ptd, LPSIZEL lpsizel) override;
+
+  // IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
+  HRESULT GetWindow(HWND* phwnd) override;
+  HRESULT ContextSensitiveHelp(BOOL) override { return S_OK; }
+  HRESULT InPlaceDeactivate() override;
+  HRESULT UIDeactivate() override;
+  HRESULT SetObjectRects(LPCRECT lprcPosRect, LPCRECT lprcClipRect) override;
+  HRESULT ReactivateAndUndo() override { return E_NOTIMPL; }
+  HRESULT TranslateAccelerator(LPMSG) override { return S_FALSE; }
+  HRESULT OnFrameWindowActivate(BOOL) override { return S_OK; }
+  HRESULT OnDocWindowActivate(BOOL) override { return S_OK; }
+  HRESULT ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+  HRESULT EnableModeless(BOOL) override { return S_OK; }
+
+  // IPersistStorage
+  HRESULT GetClassID(CLSID* pClassID) override { return GetUserClassID(pClassID); }
+  HRESULT IsDirty() override { return m_dirty ? S_OK : S_FALSE; }
+  HRESULT InitNew(IStorage* pStg) override;
+  HRESULT Load(IStorage* pStg) override;
+  HRESULT Save(IStorage* pStgSave, BOOL fSameAsLoad) override;
+  HRESULT SaveCompleted(IStorage* pStgNew) override;
+  HRESULT HandsOffStorage() override;
+
+  // IDispatch
+  HRESULT GetTypeInfoCount(UINT* pctinfo) override;
+  HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
+  HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override;
+  HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                 VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+
+  // The root timeline's view state, as TSetProperty sets it (pixels, degrees).
+  struct RootView {
+    double x = 0, y = 0, rotation = 0, xscale = 100, yscale = 100, alpha = 100;
+    bool visible = true;
+  };
+  const RootView& rootView() const { return m_root; }
+  int alignMode() const { return m_alignMode; }
+  int zoomPercent() const { return m_zoomPercent; }
+  HWND window() const { return m_window; }
+
+ private:
+  FlashControlObject();
+  ~FlashControlObject();
+
+  HRESULT activateInPlace(IOleClientSite* site, HWND parent, LPCRECT position);
+  bool createWindow(HWND parent, const RECT& position);
+  static LRESULT windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void paint();
+  void changed();  // repaint and tell the view sink
+
+  HRESULT invokeProperty(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr);
+  HRESULT invokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result, UINT* argErr);
+  HRESULT putProperty(DISPID id, const VARIANT& value);
+  HRESULT getProperty(DISPID id, VARIANT& result) const;
+  HRESULT setRootProperty(int index, double value);
+  HRESULT rootProperty(int index, double& value) const;
+
+  ULONG m_refs = 1;
+  ComPtr<IOleClientSite> m_site;
+  ComPtr<IOleInPlaceSite> m_inPlaceSite;  // while in-place active
+  ComPtr<IOleInPlaceFrame> m_frame;       // while UI-active
+  ComPtr<IAdviseSink> m_oleSink;
+  ComPtr<IAdviseSink> m_viewSink;
+  DWORD m_viewAspects = 0;
+  DWORD m_viewAdvf = 0;
+  ComPtr<ITypeInfo> m_typeInfo;
+  SIZEL m_extent;  // HIMETRIC
+  HWND m_window = nullptr;
+  bool m_uiActive = false;
+  bool m_dirty = false;
+
+  // Published properties the control keeps.
+  std::u16string m_movie;
+  std::u16string m_base, m_wmode = u"Window", m_salign, m_scale = u"ShowAll", m_quality2 = u"High";
+  int m_quality = 1, m_scaleMode = 0, m_alignMode = 0, m_zoomPercent = 100;
+  LONG m_backgroundColor = -1;  // -1: the movie's own
+  bool m_playing = false, m_loop = true, m_menu = true, m_deviceFont = false, m_embedMovie = false;
+  LONG m_frame_ = 0, m_totalFrames = 0;
+  RootView m_root;
+  std::map<std::u16string, std::u16string> m_variables;
+};
+
+// The value of a text that names an alignment or any integer as a sum of
+// decimal terms ("4 + 8" is 12); false when it is not such a sum.
+bool parseSumOfTerms(std::u16string_view text, long& value);
+
+// The server's class objects, as DllGetClassObject answers them.
+HRESULT flashGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv);
