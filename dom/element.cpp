@@ -73,9 +73,11 @@ Attr* Element::installAttribute(Attr* newAttr, Match match) {
     return nullptr;
   }
   Ref<Attr> keep(newAttr);
-  Attr* old = match == Match::QualifiedName
-                  ? getAttributeNode(newAttr->name())
-                  : getAttributeNodeNS(newAttr->namespaceURI(), newAttr->localName());
+  // An attribute made by the Level 1 factory has no local name; by namespace
+  // it would match every other such attribute, so it replaces by name.
+  const bool byName = match == Match::QualifiedName || newAttr->localName().empty();
+  Attr* old = byName ? getAttributeNode(newAttr->name())
+                     : getAttributeNodeNS(newAttr->namespaceURI(), newAttr->localName());
   if (old) removeAttributeNode(old);
   // A removal listener may have installed it somewhere meanwhile.
   if (newAttr->m_parent) return nullptr;
@@ -144,6 +146,8 @@ void Element::removeAttributeNS(const DomString& namespaceURI, const DomString& 
 
 Attr* Element::getAttributeNodeNS(const DomString& namespaceURI,
                                   const DomString& localName) const {
+  // Attributes without a local name (Level 1 ones) are found by name only.
+  if (localName.empty()) return nullptr;
   for (Attr* attr = m_firstAttribute; attr; attr = attr->nextAttribute()) {
     if (attr->localName() == localName && attr->namespaceURI() == namespaceURI) return attr;
   }

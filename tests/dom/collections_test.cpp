@@ -163,6 +163,24 @@ TEST(Collections, TheAttributeMapIsTheElementsAttributeList) {
   EXPECT_EQ(map->removeNamedItemNS(u"urn:a", u"x"), ns.get());
   EXPECT_EQ(map->length(), 2u);
 
+  // Level 1 attributes have no local name: the namespace operations neither
+  // find them by an empty one nor replace one another through it.
+  Ref<Attr> level1 = doc->createAttribute(u"height");
+  level1->setValue(u"4");
+  EXPECT_EQ(map->setNamedItemNS(level1.get()), nullptr);
+  EXPECT_EQ(rect->getAttribute(u"width"), u"3");
+  EXPECT_EQ(rect->getAttribute(u"x"), u"9");
+  EXPECT_EQ(map->length(), 3u);
+  EXPECT_EQ(map->getNamedItemNS(u"", u""), nullptr);
+  EXPECT_EQ(rect->getAttributeNS(u"", u""), u"");
+  EXPECT_FALSE(rect->hasAttributeNS(u"", u""));
+  EXPECT_EQ(map->removeNamedItemNS(u"", u""), nullptr);
+  rect->removeAttributeNS(u"", u"");
+  EXPECT_EQ(map->length(), 3u);
+  Ref<Attr> level1Again = doc->createAttribute(u"height");
+  EXPECT_EQ(rect->setAttributeNodeNS(level1Again.get()), level1.get());  // same name
+  EXPECT_EQ(map->length(), 3u);
+
   Ref<Element> other = doc->createElement(u"other");
   Ref<NamedNodeMap> empty = other->attributes();
   EXPECT_EQ(empty->length(), 0u);
