@@ -1,0 +1,14 @@
+#pragma once
+// UTF-16 <-> UTF-8 for the host side of the device: host file names, the
+// registry file, diagnostics. Lenient both ways: an unpaired surrogate or a
+// malformed UTF-8 sequence becomes U+FFFD, so a conversion never fails.
+
+#include <string>
+#include <string_view>
+
+std::string toUtf8(std::u16string_view text);
+std::u16string fromUtf8(std::string_view text);
+
+// True when `text` is well-formed UTF-8 (host names that are not cannot be
+// named by a device path and are left out of listings).
+bool isValidUtf8(std::string_view text);
