@@ -213,7 +213,8 @@ std::string formatData(const RegValue& v) {
 }
 
 void formatKey(const RegKey& key, const std::string& path, bool isRoot, std::string& out) {
-  if (!isRoot || !key.values.empty() || !key.className.empty()) {
+  // A key with subkeys is written through them, unless it holds something itself.
+  if (!key.values.empty() || !key.className.empty() || (!isRoot && key.subkeys.empty())) {
     out += '[' + path + "]\n";
     if (!key.className.empty()) out += "*class=" + quote(key.className) + '\n';
     for (const auto& v : key.values) out += (v.name.empty() ? std::string("@") : quote(v.name)) + '=' + formatData(v) + '\n';

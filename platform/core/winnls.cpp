@@ -135,7 +135,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
   iconv_t cd = converter(*page, true);
   if (cd == reinterpret_cast<iconv_t>(-1)) return fail(ERROR_INVALID_PARAMETER, 0);
 
-  const char16_t substitute = page->codePage == 932 ? u'\x30FB' : u'?';
+  const char16_t substitute = page->codePage == 932 ? u'\x30FB' : page->codePage == CP_UTF8 ? u'\xFFFD' : u'?';
   std::vector<char> out;
   bool ok = convert(cd, source, length, out, 1,
                     [&](const unsigned char* at, size_t, size_t& skip, std::string& replacement) {

@@ -8,7 +8,7 @@
 // terminating zero"; a destination size of 0 asks for the size needed; a
 // destination too small answers 0 with ERROR_INSUFFICIENT_BUFFER; invalid
 // input with MB_ERR_INVALID_CHARS answers 0 with ERROR_NO_UNICODE_TRANSLATION
-// (without it, an invalid byte becomes '?', or U+30FB in 932); a character
+// (without it, an invalid byte becomes '?', U+30FB in 932, U+FFFD in UTF-8); a character
 // the code page cannot hold becomes the default character ('?' unless one is
 // given), with no best-fit mapping.
 
