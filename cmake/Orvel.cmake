@@ -17,6 +17,9 @@ function(orvel_tests name)
   add_executable(${name} ${sources})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} orvel_testsupport GTest::gtest_main GTest::gmock)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "ORVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEL_BINARY_DIR=${PROJECT_BINARY_DIR};SDL_VIDEODRIVER=offscreen")
+  # The environment travels as a launcher: CMake 3.25's gtest_discover_tests
+  # splits an ENVIRONMENT property of several variables into bogus properties.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+    "${CMAKE_COMMAND};-E;env;ORVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEL_BINARY_DIR=${PROJECT_BINARY_DIR};SDL_VIDEODRIVER=offscreen")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
 endfunction()

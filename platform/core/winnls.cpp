@@ -90,6 +90,17 @@ bool convert(iconv_t cd, const char* in, size_t inLength, std::vector<char>& out
   return true;
 }
 
+// True for a byte the page leaves undefined (glibc refuses it).
+bool isUndefinedByte(const CodePageInfo& page, unsigned char byte) {
+  iconv_t cd = converter(page, true);
+  char* in = reinterpret_cast<char*>(&byte);
+  size_t inLeft = 1;
+  char16_t unit[4];
+  char* out = reinterpret_cast<char*>(unit);
+  size_t outLeft = sizeof unit;
+  return iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1);
+}
+
 std::string unitBytes(char16_t unit) {
   std::string bytes(2, '\0');
   std::memcpy(bytes.data(), &unit, 2);
@@ -184,6 +195,11 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLe
                       if (left >= 4) std::memcpy(&next, at + 2, 2);
                       bool pair = unit >= 0xD800 && unit <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF;
                       skip = pair ? 4 : 2;
+                      if (page->passUndefinedC1 && unit >= 0x80 && unit <= 0x9F &&
+                          isUndefinedByte(*page, static_cast<unsigned char>(unit))) {
+                        replacement = std::string(1, static_cast<char>(unit));
+                        return true;
+                      }
                       if (utf8 && (flags & WC_ERR_INVALID_CHARS)) return false;
                       replacement = substitute;
                       usedDefault = usedDefault || !utf8;
