@@ -3,11 +3,22 @@
 #include <string>
 
 #include "platform/ole/comptr.h"
+#include "platform/ole/docfile.h"
 #include "platform/ole/inproc.h"
 #include "tests/platform/ole/testserver/testserver.h"
 #include "tests/support/tempdir.h"
 
 namespace {
+
+struct Counted : IUnknown {
+  ULONG refs = 1;
+  HRESULT QueryInterface(REFIID, void** ppv) override {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return ++refs; }
+  ULONG Release() override { return --refs; }
+};
 
 // COM initialised for the span of a test.
 struct ComScope {
@@ -71,6 +82,64 @@ TEST(InprocServer, ReportsWhatCannotBeLoaded) {
   // A real shared library without the export.
   EXPECT_EQ(loadInprocServer("libz.so.1", entry), CO_E_ERRORINDLL);
   EXPECT_EQ(entry, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+ComPtr<IOleObject> testObject(const CLSID& clsid) {
+  LPFNGETCLASSOBJECT getClassObject = nullptr;
+  EXPECT_EQ(loadInprocServer(ORVEL_OLE_TESTSERVER, getClassObject), S_OK);
+  ComPtr<IClassFactory> factory;
+  ComPtr<IOleObject> object;
+  if (getClassObject && SUCCEEDED(getClassObject(clsid, IID_IClassFactory, factory.putVoid())))
+    factory->CreateInstance(nullptr, IID_IOleObject, object.putVoid());
+  return object;
+}
+
+std::string logOf(IUnknown* object) {
+  ComPtr<ITestLog> log;
+  if (FAILED(object->QueryInterface(IID_ITestLog, log.putVoid()))) return "<no log>";
+  return log->Log();
+}
+
+TEST(OleSetContainedObject, TellsRunnableObjectsOnly) {
+  ComPtr<IOleObject> object = testObject(CLSID_TestFull);
+  ASSERT_TRUE(object);
+  EXPECT_EQ(OleSetContainedObject(object.get(), TRUE), S_OK);
+  EXPECT_EQ(logOf(object.get()), "SetContainedObject 1\n");
+  // An object that is not runnable has nothing to be told.
+  Counted plain;
+  EXPECT_EQ(OleSetContainedObject(&plain, TRUE), S_OK);
+  EXPECT_EQ(OleSetContainedObject(nullptr, TRUE), E_INVALIDARG);
+}
+
+TEST(OleSave, RecordsTheClassSavesAndCommits) {
+  TempDir dir;
+  std::string path = (dir / "save.stg").string();
+  ComPtr<IStorage> storage;
+  ASSERT_EQ(createDocfileAtHostPath(path, u"save.stg", STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE, storage.put()),
+            S_OK);
+  ComPtr<IOleObject> object = testObject(CLSID_TestFull);
+  ComPtr<IPersistStorage> persist;
+  ASSERT_EQ(object.queryInterface(IID_IPersistStorage, persist), S_OK);
+  std::string before = readHostFile(path);
+  ASSERT_EQ(OleSave(persist.get(), storage.get(), TRUE), S_OK);
+  EXPECT_EQ(logOf(object.get()), "Save same\n");
+  CLSID clsid{};
+  ASSERT_EQ(ReadClassStg(storage.get(), &clsid), S_OK);
+  EXPECT_TRUE(IsEqualGUID(clsid, CLSID_TestFull));
+  ComPtr<IStream> stream;
+  ASSERT_EQ(storage->OpenStream(u"Contents", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.put()), S_OK);
+  char buffer[64] = {};
+  ULONG read = 0;
+  ASSERT_EQ(stream->Read(buffer, sizeof buffer, &read), S_OK);
+  EXPECT_EQ(std::string(buffer, read), kTestSavedContents);
+  std::string after = readHostFile(path);
+  EXPECT_NE(after, before);  // committed: the file holds the stream now
+  EXPECT_NE(after.find(kTestSavedContents), std::string::npos);
+  EXPECT_EQ(OleSave(nullptr, storage.get(), TRUE), E_INVALIDARG);
 }
 
 }  // namespace
