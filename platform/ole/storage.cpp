@@ -14,6 +14,8 @@
 
 #include "platform/ole/compoundfile.h"
 #include "platform/ole/docfile.h"
+#include "platform/core/device.h"
+#include "platform/core/devicepath.h"
 
 namespace {
 
@@ -478,4 +480,28 @@ HRESULT ReadClassStg(IStorage* pStg, CLSID* pclsid) {
   HRESULT hr = pStg->Stat(&stat, STATFLAG_NONAME);
   *pclsid = SUCCEEDED(hr) ? stat.clsid : CLSID_NULL;
   return hr;
+}
+
+HRESULT StgCreateDocfile(LPCOLESTR pwcsName, DWORD grfMode, DWORD reserved, IStorage** ppstgOpen) {
+  if (!ppstgOpen) return STG_E_INVALIDPOINTER;
+  *ppstgOpen = nullptr;
+  if (reserved) return STG_E_INVALIDPARAMETER;
+  std::u16string name;
+  if (pwcsName) {
+    name = pwcsName;
+  } else {
+    // A nameless docfile is a scratch file that goes with its storage.
+    static std::uint32_t counter = 0;
+    std::string unique = std::to_string(getpid()) + "_" + std::to_string(++counter);
+    name = u"\\Temp\\~stg" + std::u16string(unique.begin(), unique.end()) + u".tmp";
+    grfMode |= STGM_DELETEONRELEASE | STGM_CREATE;
+  }
+  Device* device = currentDevice();
+  if (!device) return STG_E_PATHNOTFOUND;
+  ResolvedPath resolved;
+  DWORD error = resolveDevicePath(*device, name, resolved);
+  if (error == ERROR_ACCESS_DENIED) return STG_E_ACCESSDENIED;
+  if (error != ERROR_SUCCESS) return STG_E_PATHNOTFOUND;
+  if (resolved.isDirectory || resolved.kind != ResolvedPath::Kind::Entry) return STG_E_ACCESSDENIED;
+  return createDocfileAtHostPath(resolved.host, name, grfMode, ppstgOpen);
 }

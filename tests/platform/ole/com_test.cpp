@@ -6,7 +6,11 @@
 #include "platform/ole/docfile.h"
 #include "platform/ole/inproc.h"
 #include "tests/platform/ole/testserver/testserver.h"
+#include "platform/core/winreg.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/testdevice.h"
+
+#include <filesystem>
 
 namespace {
 
@@ -39,6 +43,7 @@ TEST(CoInitializeEx, CountsAndKeepsItsThreadingModel) {
 }
 
 TEST(CoCreateInstance, NeedsComAndARegisteredClass) {
+  TestDevice device;
   void* object = &object;
   EXPECT_EQ(CoCreateInstance(CLSID_TestFull, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), CO_E_NOTINITIALIZED);
   EXPECT_EQ(object, nullptr);
@@ -140,6 +145,79 @@ TEST(OleSave, RecordsTheClassSavesAndCommits) {
   EXPECT_NE(after, before);  // committed: the file holds the stream now
   EXPECT_NE(after.find(kTestSavedContents), std::string::npos);
   EXPECT_EQ(OleSave(nullptr, storage.get(), TRUE), E_INVALIDARG);
+}
+
+}  // namespace
+
+namespace {
+
+struct NullSite : IOleClientSite {
+  HRESULT QueryInterface(REFIID, void** ppv) override {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+  HRESULT SaveObject() override { return S_OK; }
+  HRESULT GetMoniker(DWORD, DWORD, IMoniker** pp) override {
+    *pp = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetContainer(IOleContainer** pp) override {
+    *pp = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT ShowObject() override { return S_OK; }
+  HRESULT OnShowWindow(BOOL) override { return S_OK; }
+  HRESULT RequestNewObjectLayout() override { return E_NOTIMPL; }
+};
+
+void registerServer(const CLSID& clsid, const char16_t* devicePath) {
+  WCHAR guid[39];
+  StringFromGUID2(clsid, guid, 39);
+  std::u16string name = u"CLSID\\" + std::u16string(guid) + u"\\InprocServer32";
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  std::u16string value(devicePath);
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR)));
+  RegCloseKey(key);
+}
+
+TEST(OleCreate, CreatesARegisteredObjectInATemporaryStorage) {
+  TestDevice device;
+  std::filesystem::copy_file(ORVEL_OLE_TESTSERVER, device.host("Windows/oletest.dll"));
+  registerServer(CLSID_TestFull, u"\\Windows\\OLETEST.DLL");  // device names ignore case
+  registerServer(CLSID_TestNoPersist, u"\\Windows\\oletest.dll");
+  registerServer(CLSID_TestFailInit, u"\\Windows\\oletest.dll");
+  registerServer(CLSID_TestNoView, u"\\Windows\\gone.dll");
+  ComScope com;
+
+  ComPtr<IStorage> storage;
+  ASSERT_EQ(StgCreateDocfile(u"DocTmpFile200311.tmp", 0x04001012, 0, storage.put()), S_OK);
+  EXPECT_TRUE(std::filesystem::exists(device.host("DocTmpFile200311.tmp")));  // at the device root
+  NullSite site;
+  ComPtr<IUnknown> object;
+  ASSERT_EQ(OleCreate(CLSID_TestFull, IID_IUnknown, OLERENDER_DRAW, nullptr, &site,
+                      storage.get(), object.putVoid()),
+            S_OK);
+  EXPECT_EQ(logOf(object.get()), "InitNew\nSetClientSite\nRun\n");
+
+  ComPtr<IUnknown> none;
+  EXPECT_EQ(OleCreate(CLSID_TestNoPersist, IID_IUnknown, OLERENDER_DRAW, nullptr, nullptr, storage.get(), none.putVoid()),
+            E_NOINTERFACE);
+  EXPECT_EQ(OleCreate(CLSID_TestFailInit, IID_IUnknown, OLERENDER_DRAW, nullptr, nullptr, storage.get(), none.putVoid()),
+            E_OUTOFMEMORY);
+  EXPECT_EQ(OleCreate(CLSID_TestNoView, IID_IUnknown, OLERENDER_DRAW, nullptr, nullptr, storage.get(), none.putVoid()),
+            CO_E_DLLNOTFOUND);
+  EXPECT_EQ(OleCreate(CLSID_TestSiteFirst, IID_IUnknown, OLERENDER_DRAW, nullptr, nullptr, storage.get(), none.putVoid()),
+            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(none.get(), nullptr);
+
+  object.reset();
+  storage.reset();
+  EXPECT_FALSE(std::filesystem::exists(device.host("DocTmpFile200311.tmp")));  // deleted on release
 }
 
 }  // namespace
