@@ -1,0 +1,79 @@
+#pragma once
+// Anti-aliased scan conversion into a 32-bit 0xAARRGGBB buffer. Edges are
+// added in pixel coordinates; each pixel's coverage is the exact area inside
+// the edges, accumulated per row (the non-zero rule: overlapping areas of the
+// same winding count once).
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/flash/swfgeometry.h"
+
+namespace swf {
+
+// A pixel buffer owned by the caller.
+struct Canvas {
+    uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int stride = 0;  // in pixels
+    uint32_t* row(int y) const { return pixels + std::ptrdiff_t(y) * stride; }
+};
+
+// What fills the covered pixels.
+struct Paint {
+    enum class Kind { Solid, Linear, Radial } kind = Kind::Solid;
+    Rgba color;                          // Solid
+    std::array<uint32_t, 256> ramp{};    // gradients: 0xAARRGGBB by position
+    Matrix pixelToGradient;              // gradients: pixel centre to gradient square
+};
+
+class Rasterizer {
+public:
+    void reset() {
+        m_lines.clear();
+        m_minX = m_minY = 1e30f;
+        m_maxX = m_maxY = -1e30f;
+    }
+    void addLine(Point from, Point to);
+    // Adds a quadratic curve, flattened finely enough for the pixel grid.
+    void addCurve(Point from, Point control, Point to);
+    bool empty() const { return m_lines.empty(); }
+    // Draws the area enclosed by the lines added since reset().
+    void fill(const Canvas& canvas, const Paint& paint);
+
+private:
+    struct Line {
+        Point from, to;
+    };
+    void accumulate(Point from, Point to, int width, int height);
+    void accumulateInRow(float* row, int width, float xa, float xb, float d);
+    void compositeRow(uint32_t* dest, int x0, int y, int width, const Paint& paint);
+
+    std::vector<Line> m_lines;
+    float m_minX = 1e30f, m_minY = 1e30f, m_maxX = -1e30f, m_maxY = -1e30f;
+    std::vector<float> m_cells;  // (width + 2) per row of the drawn box
+    int m_boxY = 0;
+};
+
+// Chords needed to draw a quadratic curve within a fraction of a pixel.
+int curveSegments(Point from, Point control, Point to);
+
+// Source-over of straight colour `argb` with extra coverage 0..255.
+inline uint32_t blendPixel(uint32_t dest, uint32_t argb, unsigned coverage) {
+    unsigned a = ((argb >> 24) * coverage + 127) / 255;
+    if (a == 0) return dest;
+    if (a == 255) return argb | 0xFF000000u;
+    unsigned inv = 255 - a;
+    auto mix = [&](int shift) {
+        unsigned s = (argb >> shift) & 0xFF, d = (dest >> shift) & 0xFF;
+        return ((s * a + d * inv + 127) / 255) << shift;
+    };
+    unsigned da = dest >> 24;
+    unsigned outA = a + (da * inv + 127) / 255;
+    return outA << 24 | mix(16) | mix(8) | mix(0);
+}
+
+}  // namespace swf

@@ -1,0 +1,68 @@
+#pragma once
+// Shapes of a movie (DefineShape 1 to 4): fill and line styles and the edges
+// that use them, kept in twips as the file gives them.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/flash/swfgeometry.h"
+#include "platform/flash/swfreader.h"
+
+namespace swf {
+
+struct GradientStop {
+    uint8_t ratio = 0;
+    Rgba color;
+};
+
+enum class FillKind { Solid, LinearGradient, RadialGradient, Bitmap };
+
+struct FillStyle {
+    FillKind kind = FillKind::Solid;
+    Rgba color;                        // Solid
+    Matrix matrix;                     // gradient square (or bitmap) to shape space
+    std::vector<GradientStop> stops;   // gradients, ratios ascending as stored
+    uint16_t bitmapId = 0;             // Bitmap
+};
+
+struct LineStyle {
+    uint16_t width = 0;  // twips; 0 is a hairline
+    Rgba color;
+};
+
+// One edge; a straight edge has control == the midpoint and curved false.
+struct Edge {
+    Point from;
+    Point control;
+    Point to;
+    bool curved = false;
+};
+
+// A run of connected edges drawn with one set of styles. Style numbers index
+// the shape's style arrays from 1; 0 means none.
+struct ShapePath {
+    uint32_t fill0 = 0;  // fill on the left of the edges
+    uint32_t fill1 = 0;  // fill on the right of the edges
+    uint32_t line = 0;
+    std::vector<Edge> edges;
+};
+
+struct ShapeDef {
+    Rect bounds;
+    std::vector<FillStyle> fills;  // every style array of the shape, appended
+    std::vector<LineStyle> lines;
+    std::vector<ShapePath> paths;
+
+    // The edges around fill style `fill` (1-based), all oriented with the fill
+    // on their right; built by finish().
+    std::vector<std::vector<Edge>> fillEdges;
+    void finish();
+};
+
+// Reads the body of a DefineShape tag of the given version (1 to 4) after the
+// character id. Answers false when the data ends before the shape does; what
+// was read so far is kept so that a truncated shape still draws its start.
+bool readShape(SwfReader& reader, int version, ShapeDef& shape);
+
+}  // namespace swf

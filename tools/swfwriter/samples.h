@@ -1,0 +1,23 @@
+#pragma once
+// Ready-made movies for the tools, tests and benchmarks.
+
+#include <cstdint>
+#include <vector>
+
+namespace swfwrite {
+
+// A looping scene of 240 x 180 pixels at 12 frames per second: a sky of a
+// linear gradient, a sun of a radial gradient, a spinning sprite with its own
+// timeline, a ball that moves across the frames, a stroked curve, and a frame
+// label; 24 frames.
+std::vector<uint8_t> demoMovie(bool compressed);
+
+// `frames` frames at `rate`: frame n shows a bar n / frames of the width, so
+// that the frame shown can be told from a picture.
+std::vector<uint8_t> countingMovie(int frames, float rate, int width, int height, bool compressed);
+
+// `shapes` shapes with curves, gradients and strokes spread over a 240 x 320
+// movie, moving a little every frame; for measuring the renderer.
+std::vector<uint8_t> busyMovie(int shapes, int frames, bool compressed);
+
+}  // namespace swfwrite
