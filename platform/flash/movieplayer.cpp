@@ -31,6 +31,7 @@ void MoviePlayer::startTimeline() {
     m_context.jumpsLeft = m_context.limits.maxJumpsPerTick;
     // A new movie plays from its first frame, unless that frame's actions stop it.
     m_root = std::make_unique<TimelineInstance>(m_movie->root, m_context, 0);
+    m_context.changed = false;
     m_pendingMs = 0;
     m_repaint = true;
 }

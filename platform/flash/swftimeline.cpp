@@ -84,7 +84,7 @@ void TimelineInstance::gotoFrame(int frame) {
     frame = std::clamp(frame, 0, frameCount() - 1);
     if (frame == m_current || frameCount() == 0) return;
     if (frame > m_current) {
-        for (int f = m_current + 1; f <= frame; ++f) applyFrame(f);
+        for (int f = m_current + 1; f <= frame; ++f) applyFrame(f);  // each marks its changes
     } else {
         std::map<uint16_t, DisplayObject> previous;
         previous.swap(m_displayList);
@@ -95,7 +95,6 @@ void TimelineInstance::gotoFrame(int frame) {
         m_context.changed = true;
     }
     m_current = frame;
-    m_context.changed = true;
     runActions(frame);
 }
 
@@ -134,9 +133,8 @@ void TimelineInstance::tick(bool loop) {
     if (!m_playing || frameCount() <= 1) return;
     if (m_current + 1 < frameCount()) {
         int next = m_current + 1;
-        applyFrame(next);
+        applyFrame(next);  // marks a change when the frame has commands
         m_current = next;
-        m_context.changed = true;
         runActions(next);
     } else if (loop) {
         gotoFrame(0);
