@@ -124,7 +124,7 @@ void Rasterizer::accumulate(Point from, Point to, int width, int height) {
     }
 }
 
-void Rasterizer::fill(const Canvas& canvas, const Paint& paint) {
+void Rasterizer::fill(const Canvas& canvas, const Paint& paint, size_t& pixelBudget) {
     if (m_lines.empty()) return;
     // Coverage lies between the leftmost and rightmost edges; edges left of
     // the canvas still count, clamped to its left side.
@@ -134,6 +134,12 @@ void Rasterizer::fill(const Canvas& canvas, const Paint& paint) {
     int y1 = int(std::clamp(std::ceil(m_maxY) + 1, 0.0f, float(canvas.height)));
     int width = x1 - x0, height = y1 - y0;
     if (width <= 0 || height <= 0) return;
+    size_t area = size_t(width) * size_t(height);
+    if (area > pixelBudget) {
+        pixelBudget = 0;
+        return;
+    }
+    pixelBudget -= area;
     m_boxY = y0;
     m_cells.assign(size_t(width + 2) * size_t(height), 0.0f);
     for (const Line& line : m_lines)

@@ -41,8 +41,9 @@ public:
     // Adds a quadratic curve, flattened finely enough for the pixel grid.
     void addCurve(Point from, Point control, Point to);
     bool empty() const { return m_lines.empty(); }
-    // Draws the area enclosed by the lines added since reset().
-    void fill(const Canvas& canvas, const Paint& paint);
+    // Draws the area enclosed by the lines added since reset(), when its box
+    // of pixels fits in `pixelBudget`, which it then uses up.
+    void fill(const Canvas& canvas, const Paint& paint, size_t& pixelBudget);
 
 private:
     struct Line {

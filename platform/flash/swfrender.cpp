@@ -76,11 +76,16 @@ bool MovieRenderer::takeBudget(size_t edges) {
     return true;
 }
 
+void MovieRenderer::resetBudgets(const Canvas& canvas) {
+    m_edgesLeft = kMaxEdgesPerRender;
+    m_pixelsLeft = std::max<size_t>(size_t(canvas.width) * size_t(canvas.height), 4096) * kMaxCanvasesPerRender;
+}
+
 void MovieRenderer::render(const Canvas& canvas, const MovieDef& movie, const TimelineInstance& timeline,
                            const Matrix& toPixels, const ColorTransform& colorTransform) {
     m_canvas = &canvas;
     m_movie = &movie;
-    m_edgesLeft = kMaxEdgesPerRender;
+    resetBudgets(canvas);
     drawList(timeline, toPixels, colorTransform, 0);
 }
 
@@ -96,14 +101,11 @@ void MovieRenderer::drawList(const TimelineInstance& timeline, const Matrix& toP
         }
         const Character* character = m_movie->character(object.characterId);
         if (character && character->kind == CharacterKind::Shape)
-            drawShape(*m_canvas, *character->shape, matrix, cx);
+            drawShape(*character->shape, matrix, cx);
     }
 }
 
-void MovieRenderer::drawShape(const Canvas& canvas, const ShapeDef& shape, const Matrix& toPixels,
-                              const ColorTransform& cx) {
-    m_canvas = &canvas;
-    if (m_movie == nullptr) m_edgesLeft = kMaxEdgesPerRender;
+void MovieRenderer::drawShape(const ShapeDef& shape, const Matrix& toPixels, const ColorTransform& cx) {
     for (size_t i = 0; i < shape.fillEdges.size(); ++i) {
         if (shape.fillEdges[i].empty()) continue;
         fillEdges(shape.fillEdges[i], toPixels, makePaint(shape.fills[i], toPixels, cx));
@@ -122,7 +124,7 @@ void MovieRenderer::fillEdges(const std::vector<Edge>& edges, const Matrix& toPi
         else
             m_raster.addLine(toPixels.apply(e.from), toPixels.apply(e.to));
     }
-    m_raster.fill(*m_canvas, paint);
+    m_raster.fill(*m_canvas, paint, m_pixelsLeft);
 }
 
 void MovieRenderer::fillPolygon(const Canvas& canvas, const Point* points, size_t count, Rgba color) {
@@ -130,7 +132,8 @@ void MovieRenderer::fillPolygon(const Canvas& canvas, const Point* points, size_
     for (size_t i = 0; i < count; ++i) m_raster.addLine(points[i], points[(i + 1) % count]);
     Paint paint;
     paint.color = color;
-    m_raster.fill(canvas, paint);
+    size_t budget = SIZE_MAX;  // one polygon: the caller's own
+    m_raster.fill(canvas, paint, budget);
 }
 
 // A disc wound the same way as the segment quads, so that overlaps count once.
@@ -194,7 +197,7 @@ void MovieRenderer::strokePath(const ShapePath& path, const LineStyle& style, co
     addStrokePolyline(points, width / 2);
     Paint paint;
     paint.color = cx.apply(style.color);
-    m_raster.fill(*m_canvas, paint);
+    m_raster.fill(*m_canvas, paint, m_pixelsLeft);
 }
 
 }  // namespace swf

@@ -16,17 +16,17 @@ public:
     // Edges drawn per render at most, so that a hostile movie cannot make one
     // frame take unbounded time.
     static constexpr size_t kMaxEdgesPerRender = 4'000'000;
+    // Pixels filled per render at most, as a number of whole canvases.
+    static constexpr size_t kMaxCanvasesPerRender = 64;
 
     // `toPixels` maps the timeline's twips to canvas pixels.
     void render(const Canvas& canvas, const MovieDef& movie, const TimelineInstance& timeline,
                 const Matrix& toPixels, const ColorTransform& colorTransform = {});
-    // Draws one shape, as the display list does for each shape it holds.
-    void drawShape(const Canvas& canvas, const ShapeDef& shape, const Matrix& toPixels,
-                   const ColorTransform& colorTransform);
     // Fills a polygon given in canvas pixels with one colour.
     void fillPolygon(const Canvas& canvas, const Point* points, size_t count, Rgba color);
 
 private:
+    void drawShape(const ShapeDef& shape, const Matrix& toPixels, const ColorTransform& colorTransform);
     void drawList(const TimelineInstance& timeline, const Matrix& toPixels,
                   const ColorTransform& colorTransform, int nesting);
     void fillEdges(const std::vector<Edge>& edges, const Matrix& toPixels, const Paint& paint);
@@ -40,6 +40,8 @@ private:
     const MovieDef* m_movie = nullptr;
     Rasterizer m_raster;
     size_t m_edgesLeft = 0;
+    size_t m_pixelsLeft = 0;
+    void resetBudgets(const Canvas& canvas);
 };
 
 // The paint of a fill style under a matrix and colour transform.

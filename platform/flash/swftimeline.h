@@ -16,7 +16,7 @@ class TimelineInstance;
 
 // Limits that keep a hostile movie's cost per frame bounded.
 struct PlayLimits {
-    size_t maxObjects = 100000;   // display objects alive in the whole tree
+    size_t maxObjects = 20000;    // display objects alive in the whole tree
     int maxNesting = 16;          // sprites inside sprites
     int maxJumpsPerTick = 64;     // frame jumps made by actions in one tick
 };
