@@ -58,9 +58,11 @@ void Rasterizer::addCurve(Point from, Point control, Point to) {
 // Adds one row's share of an edge crossing from xa to xb with signed height d:
 // each pixel's coverage is d times the part of the pixel right of the edge,
 // stored as differences so that a running sum along the row gives it.
-void Rasterizer::accumulateInRow(float* row, int width, float xa, float xb, float d) {
+void Rasterizer::accumulateInRow(float* row, uint8_t* touched, int width, float xa, float xb, float d) {
     float xl = std::min(xa, xb), xr = std::max(xa, xb);
     int first = int(xl);
+    int lastTouched = std::min(int(std::ceil(xr)), width) + 1;
+    for (int b = first / kCellBlock; b <= lastTouched / kCellBlock; ++b) touched[b] = 1;
     if (xr - xl < 1e-4f) {
         float inside = float(first + 1) - (xl + xr) * 0.5f;
         row[first] += d * inside;
@@ -96,17 +98,18 @@ void Rasterizer::accumulate(Point from, Point to, int width, int height) {
         float top = std::max(float(y), y0), bottom = std::min(float(y + 1), y1);
         float xNext = x + (bottom - top) * dxdy;
         float* row = m_cells.data() + size_t(y) * size_t(width + 2);
+        uint8_t* touched = m_touched.data() + size_t(y) * size_t(blocksPerRow(width));
         float d = (bottom - top) * dir;
         float xa = x, xb = xNext;
         // Split at the box's left and right sides; clamp each part inside.
         auto part = [&](float pa, float pb, float share) {
             if (share == 0) return;
             if (std::min(pa, pb) >= w) return;
-            accumulateInRow(row, width, std::clamp(pa, 0.0f, w), std::clamp(pb, 0.0f, w), share);
+            accumulateInRow(row, touched, width, std::clamp(pa, 0.0f, w), std::clamp(pb, 0.0f, w), share);
         };
         float lo = std::min(xa, xb), hi = std::max(xa, xb);
         if (lo >= 0 && hi <= w) {
-            accumulateInRow(row, width, xa, xb, d);
+            accumulateInRow(row, touched, width, xa, xb, d);
         } else {
             // Split points where the edge crosses x = 0 and x = w, in order along the edge.
             float cuts[4] = {0, 1, 1, 1};
@@ -141,38 +144,104 @@ void Rasterizer::fill(const Canvas& canvas, const Paint& paint, size_t& pixelBud
     }
     pixelBudget -= area;
     m_boxY = y0;
-    m_cells.assign(size_t(width + 2) * size_t(height), 0.0f);
+    // Both buffers are all zeros between fills: compositing clears what it read.
+    size_t cells = size_t(width + 2) * size_t(height), blocks = size_t(blocksPerRow(width)) * size_t(height);
+    if (m_cells.size() < cells) m_cells.resize(cells, 0.0f);
+    if (m_touched.size() < blocks) m_touched.resize(blocks, 0);
     for (const Line& line : m_lines)
         accumulate({line.from.x - float(x0), line.from.y - float(y0)},
                    {line.to.x - float(x0), line.to.y - float(y0)}, width, height);
     for (int y = y0; y < y1; ++y) compositeRow(canvas.row(y) + x0, x0, y, width, paint);
 }
 
-void Rasterizer::compositeRow(uint32_t* dest, int x0, int y, int width, const Paint& paint) {
-    const float* cells = m_cells.data() + size_t(y - m_boxY) * size_t(width + 2);
+namespace {
+
+constexpr float kMinCover = 1.0f / 512;
+
+unsigned coverageOf(float sum) { return unsigned(std::min(std::fabs(sum), 1.0f) * 255 + 0.5f); }
+
+// The colour of a paint at pixel i of a row, for each kind of paint.
+struct SolidSource {
+    uint32_t argb;
+    uint32_t at(int) const { return argb; }
+};
+
+// Gradient positions are worked out as ramp indices: a linear gradient's
+// index grows by a constant along the row, a radial one's is a distance.
+struct LinearSource {
+    const uint32_t* ramp;
+    float start, step;  // ramp index (plus one half) at pixel 0 and per pixel
+    uint32_t at(int i) const {
+        float t = std::clamp(start + step * float(i), 0.0f, 255.0f);
+        return ramp[int(t)];
+    }
+};
+
+struct RadialSource {
+    const uint32_t* ramp;
+    float gx0, gy0, dx, dy;  // gradient coordinates at pixel 0 and per pixel
+    uint32_t at(int i) const {
+        float gx = gx0 + dx * float(i), gy = gy0 + dy * float(i);
+        float t = std::min(std::sqrt(gx * gx + gy * gy) * (255.0f / 16384.0f) + 0.5f, 255.0f);
+        return ramp[int(t)];
+    }
+};
+
+// Walks a row in blocks: a block with no cells keeps the coverage it starts
+// with, so that insides and outsides of shapes cost no summing.
+template <typename Source>
+void compositeCells(uint32_t* dest, float* cells, uint8_t* touched, int width, const Source& source,
+                    bool opaqueSource) {
     float sum = 0;
+    for (int i = 0; i < width;) {
+        int blockEnd = std::min(width, (i / kCellBlock + 1) * kCellBlock);
+        if (!touched[i / kCellBlock]) {
+            unsigned coverage = coverageOf(sum);
+            if (std::fabs(sum) >= kMinCover) {
+                if (coverage == 255 && opaqueSource)
+                    for (; i < blockEnd; ++i) dest[i] = source.at(i) | 0xFF000000u;
+                else
+                    for (; i < blockEnd; ++i) dest[i] = blendPixel(dest[i], source.at(i), coverage);
+            }
+            i = blockEnd;
+            continue;
+        }
+        touched[i / kCellBlock] = 0;
+        for (; i < blockEnd; ++i) {
+            sum += cells[i];
+            cells[i] = 0;
+            if (std::fabs(sum) < kMinCover) continue;
+            dest[i] = blendPixel(dest[i], source.at(i), coverageOf(sum));
+        }
+    }
+    // The two cells past the row's end collect what lies right of it.
+    cells[width] = cells[width + 1] = 0;
+    for (int b = width / kCellBlock; b < (width + 2 + kCellBlock - 1) / kCellBlock; ++b) touched[b] = 0;
+}
+
+}  // namespace
+
+void Rasterizer::compositeRow(uint32_t* dest, int x0, int y, int width, const Paint& paint) {
+    size_t row = size_t(y - m_boxY);
+    float* cells = m_cells.data() + row * size_t(width + 2);
+    uint8_t* touched = m_touched.data() + row * size_t(blocksPerRow(width));
     if (paint.kind == Paint::Kind::Solid) {
         uint32_t argb = paint.color.argb();
-        for (int i = 0; i < width; ++i) {
-            sum += cells[i];
-            float cover = std::min(std::fabs(sum), 1.0f);
-            if (cover < 1.0f / 512) continue;
-            dest[i] = blendPixel(dest[i], argb, unsigned(cover * 255 + 0.5f));
-        }
+        compositeCells(dest, cells, touched, width, SolidSource{argb}, paint.color.a == 255);
         return;
     }
+    // The gradient square spans -16384..16384 twips.
     const Matrix& m = paint.pixelToGradient;
     float px = float(x0) + 0.5f, py = float(y) + 0.5f;
     float gx = m.a * px + m.c * py + m.tx, gy = m.b * px + m.d * py + m.ty;
-    bool radial = paint.kind == Paint::Kind::Radial;
-    for (int i = 0; i < width; ++i, gx += m.a, gy += m.b) {
-        sum += cells[i];
-        float cover = std::min(std::fabs(sum), 1.0f);
-        if (cover < 1.0f / 512) continue;
-        // The gradient square spans -16384..16384 twips.
-        float t = radial ? std::sqrt(gx * gx + gy * gy) / 16384.0f : (gx + 16384.0f) / 32768.0f;
-        int index = std::isfinite(t) ? int(std::clamp(t, 0.0f, 1.0f) * 255.0f + 0.5f) : 255;
-        dest[i] = blendPixel(dest[i], paint.ramp[size_t(index)], unsigned(cover * 255 + 0.5f));
+    if (!std::isfinite(gx) || !std::isfinite(gy) || !std::isfinite(m.a) || !std::isfinite(m.b)) {
+        compositeCells(dest, cells, touched, width, SolidSource{paint.ramp[255]}, false);
+    } else if (paint.kind == Paint::Kind::Linear) {
+        constexpr float kScale = 255.0f / 32768.0f;
+        LinearSource source{paint.ramp.data(), (gx + 16384.0f) * kScale + 0.5f, m.a * kScale};
+        compositeCells(dest, cells, touched, width, source, false);
+    } else {
+        compositeCells(dest, cells, touched, width, RadialSource{paint.ramp.data(), gx, gy, m.a, m.b}, false);
     }
 }
 
