@@ -163,6 +163,14 @@ BOOL blit(HDC dstDc, int x, int y, int width, int height, HDC srcDc, int srcX, i
         if (hi > lo) std::memcpy(out + lo, ss->row(srcRow) + from, sizeof(std::uint32_t) * (hi - lo));
         continue;
       }
+      if (rop == SRCCOPY && ss->mono() == ds->mono()) {
+        const std::uint32_t* in = ss->row(srcRow);
+        for (LONG px = part.left; px < part.right; ++px) {
+          int col = columns[px - target.left];
+          if (col >= 0 && col < ss->width) out[px] = in[col];
+        }
+        continue;
+      }
       for (LONG px = part.left; px < part.right; ++px) {
         std::uint32_t sv = 0;
         if (sdc) {

@@ -52,11 +52,16 @@ void blendGlyph(DeviceContext& d, Surface& s, const Glyph& g, int penX, int base
           if (a >= 128) out[x] = color;
           continue;
         }
+        if (a == 255) {
+          out[x] = color;
+          continue;
+        }
         std::uint32_t p = out[x];
         int pr = (p >> 16) & 0xFF, pg = (p >> 8) & 0xFF, pb = p & 0xFF;
-        pr += ((r - pr) * a) / 255;
-        pg += ((gr - pg) * a) / 255;
-        pb += ((b - pb) * a) / 255;
+        // d + (c - d) * a / 255, with the division by 255 as a multiply and shift.
+        pr += ((r - pr) * a * 257 + 32768) >> 16;
+        pg += ((gr - pg) * a * 257 + 32768) >> 16;
+        pb += ((b - pb) * a * 257 + 32768) >> 16;
         out[x] = (static_cast<std::uint32_t>(pr) << 16) | (static_cast<std::uint32_t>(pg) << 8) | static_cast<std::uint32_t>(pb);
       }
     }
@@ -238,9 +243,9 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
 
   int lineHeight = tm.tmHeight + tm.tmExternalLeading;
   int totalHeight = lineHeight * static_cast<int>(lines.size());
-  int widest = 0;
-  for (const auto& line : lines) widest = std::max(widest, widthOf(face, line));
   if (format & DT_CALCRECT) {
+    int widest = 0;
+    for (const auto& line : lines) widest = std::max(widest, widthOf(face, line));
     rect->right = rect->left + widest;
     rect->bottom = rect->top + totalHeight;
     return totalHeight;
@@ -251,8 +256,9 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
   if (single && (format & DT_BOTTOM)) y = rect->bottom - lineHeight;
   std::optional<RECT> limit;
   if (!(format & DT_NOCLIP)) limit = rectOffset(*rect, d->origin.x, d->origin.y);
+  bool aligned = format & (DT_CENTER | DT_RIGHT);
   for (const auto& line : lines) {
-    int w = widthOf(face, line);
+    int w = aligned ? widthOf(face, line) : 0;
     int x = rect->left;
     if (format & DT_CENTER) x = rect->left + (boxWidth - w) / 2;
     else if (format & DT_RIGHT) x = rect->right - w;
