@@ -6,6 +6,8 @@
 #include "platform/gdi/wingdi.h"
 #include "platform/image/richimage.h"
 #include "tests/platform/image/encoders.h"
+#include "tests/support/testdevice.h"
+#include "tests/support/tempdir.h"
 
 namespace {
 
@@ -61,7 +63,6 @@ TEST(RichImage, EachFormatDecodesItsPixels) {
       {"BMP 24 top-down", [] { return encodeBmp24(sample(), true); }, sample().pixels, 0},
       {"BMP 8", [] { return encodeBmp8(4, 2, kPalette, kIndexes); }, paletted, 0},
       {"GIF", [] { return encodeGif(4, 2, kPalette, kIndexes, -1); }, paletted, 0},
-      {"JPEG", [] { return encodeJpeg(sample()); }, sample().pixels, 60},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.format);
@@ -75,6 +76,25 @@ TEST(RichImage, EachFormatDecodesItsPixels) {
       SCOPED_TRACE(i);
       EXPECT_TRUE(near(image.Pixels()[i], c.expected[i], c.tolerance)) << std::hex << image.Pixels()[i];
     }
+  }
+}
+
+// JPEG mixes colours inside its 8 x 8 blocks (and 16 x 16 with chroma
+// subsampling): each colour fills blocks of its own, looked at in their middle.
+TEST(RichImage, JpegDecodesItsColours) {
+  Picture blocks{64, 32, std::vector<std::uint32_t>(64 * 32)};
+  const Picture cells = sample();
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 64; ++x) blocks.pixels[y * 64 + x] = cells.pixels[(y / 16) * 4 + x / 16];
+  Bytes jpeg = encodeJpeg(blocks);
+  RichImage image(jpeg.data(), jpeg.size());
+  ASSERT_TRUE(image.Ok());
+  EXPECT_EQ(image.GetWidth(), 64);
+  EXPECT_EQ(image.GetHeight(), 32);
+  for (int cell = 0; cell < 8; ++cell) {
+    SCOPED_TRACE(cell);
+    int x = (cell % 4) * 16 + 8, y = (cell / 4) * 16 + 8;
+    EXPECT_TRUE(near(image.Pixels()[y * 64 + x], cells.pixels[cell], 8)) << std::hex << image.Pixels()[y * 64 + x];
   }
 }
 
@@ -135,9 +155,14 @@ TEST(RichImage, TruncatedCorruptAndUnknownFilesAreNotOk) {
   for (const auto& s : sources) {
     SCOPED_TRACE(s.format);
     ASSERT_TRUE(RichImage(s.bytes.data(), s.bytes.size()).Ok());
-    for (size_t keep : {size_t{0}, size_t{1}, size_t{8}, s.bytes.size() / 2, s.bytes.size() - 3}) {
+    for (size_t keep : {size_t{0}, size_t{1}, size_t{8}, s.bytes.size() / 2}) {
       SCOPED_TRACE(keep);
       EXPECT_FALSE(RichImage(s.bytes.data(), keep).Ok()) << "nothing is read past the end";
+    }
+    // Cut inside the closing marker: every pixel is there, either answer is sound.
+    RichImage tail(s.bytes.data(), s.bytes.size() - 3);
+    if (tail.Ok()) {
+      EXPECT_EQ(tail.GetWidth(), 16);
     }
     Bytes scrambled = s.bytes;
     for (size_t i = 10; i < scrambled.size(); i += 3) scrambled[i] ^= 0x5A;
@@ -201,7 +226,8 @@ TEST(RichBitmap, MaskedCopyShowsWhatLiesBeneath) {
   EXPECT_EQ(GetPixel(dst, 0, 2), beneath);
   EXPECT_EQ(GetPixel(dst, 0, 0), RGB(255, 0, 0));
   EXPECT_EQ(GetPixel(dst, 2, 0), RGB(0, 255, 0));
-  EXPECT_EQ(GetPixel(dst, 4, 3), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dst, 2, 3), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(dst, 4, 3), RGB(0, 255, 0));
   SelectObject(dst, oldCanvas);
   DeleteObject(canvas);
   DeleteDC(dst);
@@ -209,3 +235,33 @@ TEST(RichBitmap, MaskedCopyShowsWhatLiesBeneath) {
 }
 
 }  // namespace
+
+TEST(RichImage, ReadsPicturesByDevicePathAndBesideTheProgram) {
+  TestDevice device;
+  Picture red{2, 2, std::vector<std::uint32_t>(4, kRed)};
+  Bytes png = encodePng(red);
+  writeHostFile(device.host("My Documents/Skins/Face.PNG"), std::string(png.begin(), png.end()));
+  writeHostFile(device.host("Program Files/OrvelFlash/local.png"), std::string(png.begin(), png.end()));
+  RichImage::init(u"\\Program Files\\OrvelFlash\\OrvelFlash.exe");
+
+  struct Row {
+    const char* path;
+    bool ok;
+  };
+  const Row rows[] = {
+      {"\\My Documents\\Skins\\Face.PNG", true},
+      {"\\my documents\\skins\\face.png", true},  // device names ignore case
+      {"local.png", true},                         // relative: beside the program
+      {"\\My Documents\\Skins\\missing.png", false},
+      {"\\..\\..\\etc\\passwd", false},  // never outside the device
+      {"", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path);
+    RichImage image(row.path, 50, -1);
+    EXPECT_EQ(image.Ok(), row.ok);
+    if (row.ok) {
+      EXPECT_EQ(image.GetWidth(), 2);
+    }
+  }
+}
