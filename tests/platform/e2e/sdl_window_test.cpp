@@ -149,7 +149,11 @@ TEST(SdlWindow, ClickArrivesAndTheScreenshotShowsWhatWasDrawn) {
   ASSERT_FALSE(number.empty()) << "Xvfb did not start";
   std::string display = ":" + number;
 
-  Child demo({SCREEN_DEMO, "--zoom", std::to_string(kZoom)}, {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11"});
+  // SDL unloads its X11 libraries at exit, so their lifetime allocations show
+  // up as leaks of an unknown module that no suppression can name; the leak
+  // check of our own code is the headless tests' job.
+  Child demo({SCREEN_DEMO, "--zoom", std::to_string(kZoom)},
+             {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"});
   ASSERT_TRUE(demo.started());
   ASSERT_EQ(demo.readLine(deadline), "ready");
 
