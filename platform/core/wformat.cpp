@@ -4,21 +4,21 @@
 
 namespace {
 
-struct Spec {
+struct Conversion {
   bool leftAlign = false;
   bool zeroPad = false;
   int width = 0;
   int precision = -1;
 };
 
-void pad(std::u16string& out, const std::u16string& body, const Spec& spec, bool numeric) {
-  int fill = spec.width - static_cast<int>(body.size());
+void pad(std::u16string& out, const std::u16string& body, const Conversion& conv, bool numeric) {
+  int fill = conv.width - static_cast<int>(body.size());
   if (fill <= 0) {
     out += body;
-  } else if (spec.leftAlign) {
+  } else if (conv.leftAlign) {
     out += body;
     out.append(static_cast<size_t>(fill), u' ');
-  } else if (spec.zeroPad && numeric) {
+  } else if (conv.zeroPad && numeric) {
     size_t sign = (!body.empty() && body[0] == u'-') ? 1 : 0;
     out.append(body, 0, sign);
     out.append(static_cast<size_t>(fill), u'0');
@@ -40,19 +40,19 @@ std::u16string digits(unsigned long long value, unsigned base, bool upper) {
 }
 
 // Reads flags, width and precision after '%'; leaves `p` on the conversion letter.
-Spec readSpec(LPCWSTR& p) {
-  Spec spec;
+Conversion readConversion(LPCWSTR& p) {
+  Conversion conv;
   for (;; ++p) {
-    if (*p == u'-') spec.leftAlign = true;
-    else if (*p == u'0') spec.zeroPad = true;
+    if (*p == u'-') conv.leftAlign = true;
+    else if (*p == u'0') conv.zeroPad = true;
     else break;
   }
-  while (*p >= u'0' && *p <= u'9') spec.width = spec.width * 10 + (*p++ - u'0');
+  while (*p >= u'0' && *p <= u'9') conv.width = conv.width * 10 + (*p++ - u'0');
   if (*p == u'.') {
-    spec.precision = 0;
-    for (++p; *p >= u'0' && *p <= u'9'; ++p) spec.precision = spec.precision * 10 + (*p - u'0');
+    conv.precision = 0;
+    for (++p; *p >= u'0' && *p <= u'9'; ++p) conv.precision = conv.precision * 10 + (*p - u'0');
   }
-  return spec;
+  return conv;
 }
 
 }  // namespace
@@ -65,7 +65,7 @@ std::u16string formatWideV(LPCWSTR format, va_list args) {
       continue;
     }
     ++p;
-    Spec spec = readSpec(p);
+    Conversion conv = readConversion(p);
     bool isLong = false;
     while (*p == u'l' || *p == u'h') isLong = isLong || *p == u'l', ++p;
     (void)isLong;  // int and long are both 32 bits on the device
@@ -74,30 +74,30 @@ std::u16string formatWideV(LPCWSTR format, va_list args) {
       case u's': {
         LPCWSTR s = va_arg(args, LPCWSTR);
         std::u16string body = s ? std::u16string(s) : std::u16string(u"(null)");
-        if (spec.precision >= 0 && body.size() > static_cast<size_t>(spec.precision)) body.resize(spec.precision);
-        pad(out, body, spec, false);
+        if (conv.precision >= 0 && body.size() > static_cast<size_t>(conv.precision)) body.resize(conv.precision);
+        pad(out, body, conv, false);
         break;
       }
       case u'S': {
         const char* s = va_arg(args, const char*);
         std::u16string body;
         for (const char* c = s ? s : "(null)"; *c; ++c) body += static_cast<char16_t>(static_cast<unsigned char>(*c));
-        if (spec.precision >= 0 && body.size() > static_cast<size_t>(spec.precision)) body.resize(spec.precision);
-        pad(out, body, spec, false);
+        if (conv.precision >= 0 && body.size() > static_cast<size_t>(conv.precision)) body.resize(conv.precision);
+        pad(out, body, conv, false);
         break;
       }
-      case u'c': pad(out, std::u16string(1, static_cast<char16_t>(va_arg(args, int))), spec, false); break;
+      case u'c': pad(out, std::u16string(1, static_cast<char16_t>(va_arg(args, int))), conv, false); break;
       case u'd':
       case u'i': {
         long long v = va_arg(args, int);
         std::u16string body = digits(static_cast<unsigned long long>(v < 0 ? -v : v), 10, false);
         if (v < 0) body.insert(body.begin(), u'-');
-        pad(out, body, spec, true);
+        pad(out, body, conv, true);
         break;
       }
-      case u'u': pad(out, digits(va_arg(args, unsigned), 10, false), spec, true); break;
-      case u'x': pad(out, digits(va_arg(args, unsigned), 16, false), spec, true); break;
-      case u'X': pad(out, digits(va_arg(args, unsigned), 16, true), spec, true); break;
+      case u'u': pad(out, digits(va_arg(args, unsigned), 10, false), conv, true); break;
+      case u'x': pad(out, digits(va_arg(args, unsigned), 16, false), conv, true); break;
+      case u'X': pad(out, digits(va_arg(args, unsigned), 16, true), conv, true); break;
       case 0: return out;  // a lone '%' at the end
       default: out += *p; break;
     }
