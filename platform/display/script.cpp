@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/core/utf8.h"
 #include "platform/display/display.h"
 #include "platform/display/displayimpl.h"
 #include "platform/gdi/surface.h"
@@ -188,24 +189,6 @@ std::map<std::string, ScriptHandler>& commands() {
   return table;
 }
 
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 std::string quoted(const std::u16string& text) {
   std::string out = "\"";
   for (char c : narrow(text)) {
@@ -234,16 +217,7 @@ void dumpWindows(std::string& out) {
 
 }  // namespace
 
-std::string narrow(const std::u16string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    appendUtf8(out, c);
-  }
-  return out;
-}
+std::string narrow(const std::u16string& text) { return toUtf8(text); }
 
 void registerScriptCommand(const std::string& name, ScriptHandler handler) { commands()[name] = std::move(handler); }
 
