@@ -119,9 +119,14 @@ bool isSupportedAnsiCodePage(UINT codePage) {
 }
 
 Device::Device(fs::path root, const DeviceConfig& config)
-    : m_root(std::move(root)), m_config(config), m_registry(std::make_unique<RegistryStore>(stateFolder())) {}
+    : m_root(std::move(root)),
+      m_rootDescriptor(::open(m_root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+      m_config(config),
+      m_registry(std::make_unique<RegistryStore>(stateFolder())) {}
 
-Device::~Device() = default;
+Device::~Device() {
+  if (m_rootDescriptor >= 0) close(m_rootDescriptor);
+}
 
 std::unique_ptr<Device> Device::create(const fs::path& folder, const DeviceConfig& config, std::string& error) {
   std::error_code ec;

@@ -42,6 +42,8 @@ class Device {
 
   // The canonical host folder that is "\".
   const std::filesystem::path& root() const { return m_root; }
+  // An O_PATH descriptor of the root (or -1), for lookups the kernel keeps beneath it.
+  int rootDescriptor() const { return m_rootDescriptor; }
   // The hidden folder of the device's own files (config, registry, counters).
   std::filesystem::path stateFolder() const { return m_root / kStateFolderName; }
   const DeviceConfig& config() const { return m_config; }
@@ -73,6 +75,7 @@ class Device {
   Device(std::filesystem::path root, const DeviceConfig& config);
 
   std::filesystem::path m_root;
+  int m_rootDescriptor;
   std::filesystem::path m_card;
   DeviceConfig m_config;
   std::unique_ptr<RegistryStore> m_registry;

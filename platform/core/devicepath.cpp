@@ -1,9 +1,13 @@
 #include "platform/core/devicepath.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
+#include <linux/openat2.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -80,6 +84,39 @@ bool findHostName(const std::string& folder, std::u16string_view name, std::stri
   return false;
 }
 
+struct FdCloser {
+  int fd;
+  ~FdCloser() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+// The common case in one system call: every name spelled as on the host, no
+// symlink on the way. The kernel checks that the walk stays beneath the
+// device's root; anything else (another case, a symlink, a missing name)
+// answers false and the name-by-name walk decides.
+bool resolveExactly(const Device& device, const std::vector<std::u16string_view>& names, ResolvedPath& out) {
+  std::string relative;
+  for (auto name : names) {
+    if (!relative.empty()) relative += '/';
+    relative += toUtf8(name);
+  }
+  if (device.rootDescriptor() < 0) return false;
+  open_how how{};
+  how.flags = O_PATH | O_CLOEXEC;
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  FdCloser entry{static_cast<int>(syscall(SYS_openat2, device.rootDescriptor(), relative.c_str(), &how, sizeof how))};
+  struct stat info;
+  if (entry.fd < 0 || fstat(entry.fd, &info) != 0) return false;
+  out = ResolvedPath{};
+  out.host = device.root().string() + '/' + relative;
+  out.kind = ResolvedPath::Kind::Entry;
+  out.exists = true;
+  out.isDirectory = S_ISDIR(info.st_mode);
+  out.name = names.back();
+  return true;
+}
+
 }  // namespace
 
 bool isValidDeviceName(std::u16string_view name) {
@@ -108,6 +145,10 @@ DWORD resolveDevicePath(const Device& device, std::u16string_view path, Resolved
   if (!splitNames(path, names)) return ERROR_ACCESS_DENIED;
   for (auto name : names)
     if (!isValidDeviceName(name)) return ERROR_INVALID_NAME;
+
+  bool special = !names.empty() && (equalsFolded(names[0], u".orvel") ||
+                                     (!device.storageCard().empty() && equalsFolded(names[0], Device::kStorageCardName)));
+  if (!names.empty() && !special && resolveExactly(device, names, out)) return ERROR_SUCCESS;
 
   out = ResolvedPath{};
   out.host = device.root().string();
