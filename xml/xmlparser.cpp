@@ -1,0 +1,92 @@
+#include "xml/xmlparser.h"
+
+#include <array>
+
+#include "xml/charsettable.h"
+
+namespace {
+
+// Indexed by the parser's error code.
+constexpr std::array<const char*, 23> kErrorTexts = {
+    "",
+    "out of memory",
+    "syntax error",
+    "no element found",
+    "not well-formed",
+    "unclosed token",
+    "unclosed token",
+    "mismatched tag",
+    "duplicate attribute",
+    "junk after document element",
+    "illegal parameter entity reference",
+    "undefined entity",
+    "recursive entity reference",
+    "asynchronous entity",
+    "reference to invalid character number",
+    "reference to binary entity",
+    "reference to external entity in attribute",
+    "xml processing instruction not at start of external entity",
+    "unknown encoding",
+    "encoding specified in XML declaration is incorrect",
+    "unclosed CDATA section",
+    "error in processing external entity reference",
+    "document is not standalone",
+};
+
+// Compiling for UTF-16 strings but linking the 8-bit library links fine and
+// then misreads every string; the library says which build it is.
+bool libraryIsWide() {
+  static const bool wide = [] {
+    for (const XML_Feature* feature = XML_GetFeatureList(); feature && feature->feature != XML_FEATURE_END;
+         ++feature) {
+      if (feature->feature == XML_FEATURE_SIZEOF_XML_CHAR) return feature->value == sizeof(char16_t);
+    }
+    return false;
+  }();
+  return wide;
+}
+
+std::int32_t currentLine(XML_Parser parser) {
+  return static_cast<std::int32_t>(XML_GetCurrentLineNumber(parser));
+}
+
+}  // namespace
+
+XmlParser createXmlParser(void* userData) {
+  if (!libraryIsWide()) return {};
+  XmlParser parser(XML_ParserCreate(nullptr));
+  if (!parser) return {};
+  XML_SetUserData(parser.get(), userData);
+  XML_SetUnknownEncodingHandler(parser.get(), unknownEncodingHandler, nullptr);
+  return parser;
+}
+
+FeedStatus feedXmlFile(XML_Parser parser, std::FILE* file) {
+  char block[kXmlBlockSize];
+  for (;;) {
+    const std::size_t read = std::fread(block, 1, sizeof block, file);
+    if (read < sizeof block && std::ferror(file)) return FeedStatus::ReadError;
+    const bool last = read < sizeof block;
+    if (XML_Parse(parser, block, static_cast<int>(read), last) != XML_STATUS_OK) return FeedStatus::ParseError;
+    if (last) return FeedStatus::Parsed;
+  }
+}
+
+WideString xmlErrorText(std::int32_t code) {
+  if (code > 0 && static_cast<std::size_t>(code) < kErrorTexts.size()) return toWide(kErrorTexts[code]);
+  if (code <= 0) return {};
+  const XML_LChar* text = XML_ErrorString(static_cast<XML_Error>(code));
+  return toWide(text && *text ? text : "parse error");
+}
+
+XmlLoadResult parseFailure(XML_Parser parser) {
+  return handlerFailure(parser, static_cast<std::int32_t>(XML_GetErrorCode(parser)));
+}
+
+XmlLoadResult handlerFailure(XML_Parser parser, std::int32_t code) {
+  return XmlLoadResult{code, xmlErrorText(code), currentLine(parser)};
+}
+
+XmlLoadResult openFailure() {
+  return XmlLoadResult{XmlLoadResult::kCannotOpenFile, toWide("Cann't open file"), 0};
+}
