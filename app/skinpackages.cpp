@@ -1,0 +1,234 @@
+#include "app/skinpackages.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "app/settings.h"
+#include "platform/core/winbase.h"
+#include "platform/core/winnls.h"
+#include "platform/core/wstdio.h"
+#include "platform/core/zipio.h"
+
+namespace {
+
+constexpr size_t kMaxNarrowPath = 259;   // 260 bytes with the terminator
+constexpr size_t kMaxEntryName = 260;
+constexpr unsigned kCopyBlock = 2048;
+
+// Closes a FindFirstFileW search.
+class FileSearch {
+ public:
+  FileSearch(const WideString& pattern, WIN32_FIND_DATAW& data) : m_handle(FindFirstFileW(pattern.c_str(), &data)) {}
+  ~FileSearch() {
+    if (found()) FindClose(m_handle);
+  }
+  FileSearch(const FileSearch&) = delete;
+  FileSearch& operator=(const FileSearch&) = delete;
+  bool found() const { return m_handle != INVALID_HANDLE_VALUE; }
+  bool next(WIN32_FIND_DATAW& data) { return FindNextFileW(m_handle, &data); }
+
+ private:
+  HANDLE m_handle;
+};
+
+struct ZipCloser {
+  void operator()(void* zip) const { unzClose(zip); }
+};
+using ZipArchive = std::unique_ptr<void, ZipCloser>;
+
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+
+bool endsInSeparator(WideStringView folder) { return folder.empty() || folder.back() == u'\\'; }
+
+// "%s\%s", or "%s%s" when the folder is empty or already ends in "\".
+WideString joinPath(WideStringView folder, WideStringView name) {
+  WideString path(folder);
+  if (!endsInSeparator(folder)) path += u'\\';
+  path += name;
+  return path;
+}
+
+bool isDotName(WideStringView name) { return name == u"." || name == u".."; }
+
+bool hasExtension(WideStringView name, WideStringView extension) {
+  size_t dot = name.rfind(u'.');
+  return dot != WideStringView::npos && equalsIgnoreCase(name.substr(dot), extension);
+}
+
+void collectFiles(WideStringView folder, WideStringView extension, int depth, std::vector<WideString>& found) {
+  if (depth <= 0) return;
+  WIN32_FIND_DATAW data;
+  FileSearch search(joinPath(folder, u"*.*"), data);
+  if (!search.found()) return;
+  do {
+    WideStringView name(data.cFileName);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!isDotName(name)) collectFiles(joinPath(folder, name), extension, depth - 1, found);
+    } else if (hasExtension(name, extension)) {
+      found.push_back(joinPath(folder, name));
+    }
+  } while (search.next(data));
+}
+
+// Deletes everything inside `folder` and keeps the folder; failures are ignored.
+void emptyFolder(const WideString& folder) {
+  std::vector<std::pair<WideString, bool>> entries;  // path, is a folder
+  WIN32_FIND_DATAW data;
+  {
+    FileSearch search(joinPath(folder, u"*.*"), data);
+    if (!search.found()) return;
+    do {
+      if (!isDotName(data.cFileName))
+        entries.emplace_back(joinPath(folder, data.cFileName), data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    } while (search.next(data));
+  }
+  for (const auto& [path, isFolder] : entries) {
+    if (isFolder) {
+      emptyFolder(path);
+      RemoveDirectoryW(path.c_str());
+    } else {
+      DeleteFileW(path.c_str());
+    }
+  }
+}
+
+bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+// A part made of dots and blanks only, other than ".", may name the parent
+// on a file system that trims trailing dots and blanks.
+bool climbsUp(WideStringView part) {
+  if (part == u".") return false;
+  return !part.empty() && std::all_of(part.begin(), part.end(), [](char16_t c) { return c == u'.' || c == u' '; });
+}
+
+// An entry name that stays inside the destination: relative, no drive or
+// stream colon, no part that climbs to the parent.
+bool staysInside(WideStringView name) {
+  if (name.empty() || isSeparator(name.front()) || name.find(u':') != WideStringView::npos) return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = start;
+    while (end < name.size() && !isSeparator(name[end])) ++end;
+    if (climbsUp(name.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// A symbolic link as Unix zip tools store it, or a Windows reparse point.
+bool isLinkEntry(const unz_file_info& info) {
+  constexpr unsigned long kUnixHost = 3, kTypeMask = 0170000, kLink = 0120000, kReparsePoint = 0x400;
+  if ((info.version >> 8) == kUnixHost && ((info.external_fa >> 16) & kTypeMask) == kLink) return true;
+  return (info.external_fa & kReparsePoint) != 0;
+}
+
+// Creates every folder along `path` (a device path with "\" only), then the
+// path itself.
+void createFoldersAlong(const WideString& path) {
+  for (size_t i = 1; i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != u'\\') continue;
+    WideString prefix = path.substr(0, i);
+    if (GetFileAttributesW(prefix.c_str()) == INVALID_FILE_ATTRIBUTES) CreateDirectoryW(prefix.c_str(), nullptr);
+  }
+}
+
+// Copies the open entry, whose size is `size`, into `target`. A read error,
+// a bad checksum, a failed write or a size other than `size` removes the
+// partial file.
+unsigned long long copyEntry(unzFile zip, const WideString& target, unsigned long long size) {
+  std::unique_ptr<FILE, FileCloser> out(_wfopen(target.c_str(), u"wb"));
+  if (!out) return 0;
+  char block[kCopyBlock];
+  unsigned long long written = 0;
+  bool sound = true;
+  int read;
+  while ((read = unzReadCurrentFile(zip, block, sizeof block)) > 0) {
+    written += static_cast<unsigned>(read);
+    if (written > size || std::fwrite(block, 1, static_cast<size_t>(read), out.get()) != static_cast<size_t>(read)) {
+      sound = false;
+      break;
+    }
+  }
+  sound = sound && read == 0 && written == size && std::fclose(out.release()) == 0;
+  if (unzCloseCurrentFile(zip) != UNZ_OK) sound = false;
+  if (!sound) {
+    out.reset();
+    DeleteFileW(target.c_str());
+    return 0;
+  }
+  return written;
+}
+
+// Unpacks the archive's current entry; answers the bytes written.
+unsigned long long extractEntry(unzFile zip, const WideString& destination, unsigned long long entryLimit,
+                                unsigned long long budget) {
+  char name[kMaxEntryName + 1];
+  unz_file_info info;
+  if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) return 0;
+  if (info.size_filename > kMaxEntryName || isLinkEntry(info)) return 0;
+  name[info.size_filename] = 0;
+  WideString entry = ansiToWide(name);
+  if (!staysInside(entry)) return 0;
+  if (info.uncompressed_size > std::min(entryLimit, budget)) return 0;
+  if (unzOpenCurrentFile(zip) != UNZ_OK) return 0;
+
+  WideString target = joinPath(destination, entry);
+  std::replace(target.begin(), target.end(), u'/', u'\\');
+  createFoldersAlong(target.substr(0, target.rfind(u'\\')));
+  if (target.back() == u'\\') {  // a folder entry: the folder is all there is
+    unzCloseCurrentFile(zip);
+    return 0;
+  }
+  return copyEntry(zip, target, info.uncompressed_size);
+}
+
+}  // namespace
+
+std::vector<WideString> findFiles(WideStringView folder, WideStringView extension, int depth) {
+  std::vector<WideString> found;
+  collectFiles(folder, extension, depth, found);
+  return found;
+}
+
+std::vector<WideString> findSkinPackages(int depth) {
+  std::vector<WideString> packages = findFiles(u"\\", u".zskn", depth);
+  std::sort(packages.begin(), packages.end());
+  return packages;
+}
+
+void installDefaultSkin(Settings& settings) {
+  std::vector<WideString> packages = findSkinPackages(settings.scanDepth);
+  auto isDefault = [](const WideString& path) {
+    return equalsIgnoreCase(WideStringView(path).substr(path.rfind(u'\\') + 1), u"default.zskn");
+  };
+  auto chosen = std::find_if(packages.rbegin(), packages.rend(), isDefault);
+  WideString package = chosen != packages.rend() ? *chosen : packages.empty() ? WideString() : packages.front();
+  installSkinPackage(settings, package);
+}
+
+void installSkinPackage(Settings& settings, WideStringView package) {
+  settings.zipskin = package;
+  WideString skins = settings.dataFolder + u"\\skins";
+  emptyFolder(skins);
+  extractSkinPackage(package, skins);
+  std::vector<WideString> documents = findFiles(skins, u".bskn", settings.scanDepth);
+  settings.skin = documents.empty() ? WideString() : documents.front();
+}
+
+int extractSkinPackage(WideStringView package, WideStringView destination, const ExtractLimits& limits) {
+  // The zip reader takes narrow paths; one too long for its buffer would be
+  // cut and name another file.
+  std::string narrowPackage = wideToAnsi(package);
+  if (narrowPackage.size() > kMaxNarrowPath) return kExtractCannotOpen;
+  ZipArchive zip(unzOpenDevice(narrowPackage.c_str()));
+  if (!zip) return kExtractCannotOpen;
+  WideString folder = ansiToWide(wideToAnsi(destination));  // as the narrow path would name it
+  if (wideToAnsi(folder).size() > kMaxNarrowPath) return kExtractOk;
+  unsigned long long budget = limits.packageBytes;
+  for (int status = unzGoToFirstFile(zip.get()); status == UNZ_OK; status = unzGoToNextFile(zip.get()))
+    budget -= extractEntry(zip.get(), folder, limits.entryBytes, budget);
+  return kExtractOk;
+}
