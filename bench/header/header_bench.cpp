@@ -1,0 +1,104 @@
+// Reading the headers of 200 generated movies of 1 to 64 KB, half of them
+// compressed, from a device: what opening a movie costs before the control
+// sees it. Reported per file.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/movieheader.h"
+#include "platform/core/device.h"
+#include "platform/core/wstdio.h"
+#include "tools/swfwriter/swfwriter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kMovies = 200;
+constexpr uint16_t kPaddingTag = 77;  // metadata: skipped by players, fills the file
+
+struct Movies {
+  fs::path scratch;
+  std::vector<std::u16string> paths;
+  size_t bytes = 0;
+};
+
+// A movie of about `size` bytes: a few frames and a tag of random bytes,
+// which compression cannot shrink.
+std::vector<uint8_t> movieOfSize(size_t size, bool compressed, std::mt19937& random) {
+  swfwrite::MovieWriter movie(240 + int(random() % 400), 180 + int(random() % 300), 12.0f + float(random() % 20), 8);
+  std::vector<uint8_t> padding(size > 64 ? size - 64 : 0);
+  for (auto& b : padding) b = uint8_t(random());
+  movie.tag(kPaddingTag, padding);
+  movie.showFrame();
+  return movie.finish(compressed);
+}
+
+Movies& movies() {
+  static Movies made = [] {
+    Movies m;
+    std::string pattern = (fs::temp_directory_path() / "orvel-bench-XXXXXX").string();
+    m.scratch = mkdtemp(pattern.data());
+    std::string error;
+    auto device = Device::create(m.scratch / "device", DeviceConfig{}, error);
+    fs::path folder = device->root() / "My Documents" / "Movies";
+    exchangeCurrentDevice(std::move(device));
+    fs::create_directories(folder);
+    std::mt19937 random(7);
+    for (int i = 0; i < kMovies; ++i) {
+      size_t size = 1024 + random() % (63 * 1024);
+      auto data = movieOfSize(size, i % 2 == 1, random);
+      std::string name = "movie" + std::to_string(i) + ".swf";
+      std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
+                                                           std::streamsize(data.size()));
+      m.paths.push_back(u"\\My Documents\\Movies\\" + std::u16string(name.begin(), name.end()));
+      m.bytes += data.size();
+    }
+    return m;
+  }();
+  return made;
+}
+
+void ReadHeaders(benchmark::State& state) {
+  Movies& m = movies();
+  for (auto _ : state) {
+    for (const auto& path : m.paths) {
+      MovieHeader header;
+      if (!readMovieHeader(path, header)) state.SkipWithError("a header did not read");
+      benchmark::DoNotOptimize(header);
+    }
+  }
+  state.SetItemsProcessed(int64_t(state.iterations()) * kMovies);
+  state.counters["KB_on_disk"] = double(m.bytes) / 1024;
+}
+
+// The floor: opening and closing the same files through the device.
+void OpenAndClose(benchmark::State& state) {
+  Movies& m = movies();
+  for (auto _ : state)
+    for (const auto& path : m.paths) {
+      FILE* file = _wfopen(path.c_str(), u"rb");
+      if (!file) state.SkipWithError("a movie did not open");
+      else std::fclose(file);
+    }
+  state.SetItemsProcessed(int64_t(state.iterations()) * kMovies);
+}
+
+BENCHMARK(ReadHeaders)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenAndClose)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  std::error_code ignored;
+  fs::remove_all(movies().scratch, ignored);
+  benchmark::Shutdown();
+}
