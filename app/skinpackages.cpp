@@ -139,6 +139,9 @@ void createFoldersAlong(const WideString& path) {
 // a bad checksum, a failed write or a size other than `size` removes the
 // partial file.
 unsigned long long copyEntry(unzFile zip, const WideString& target, unsigned long long size) {
+  // Replaced, not rewritten in place: a file linked from elsewhere keeps its
+  // bytes, and the file system need not flush a truncated file on close.
+  DeleteFileW(target.c_str());
   std::unique_ptr<FILE, FileCloser> out(_wfopen(target.c_str(), u"wb"));
   if (!out) return 0;
   char block[kCopyBlock];

@@ -239,3 +239,14 @@ TEST(SkinPackage, HostileEntriesNeverWriteOutsideTheSkinsFolder) {
     EXPECT_EQ(everythingBut(device, device.host(kSkinsHost)), before);
   }
 }
+
+TEST(SkinPackage, ReplacesFilesRatherThanWritingThroughLinks) {
+  TestDevice device;
+  writeHostFile(device.host("My Documents/victim.txt"), "victim");
+  fs::create_directories(device.host(kSkinsHost));
+  fs::create_hard_link(device.host("My Documents/victim.txt"), device.host(std::string(kSkinsHost) + "/skin.png"));
+  ASSERT_TRUE(writeZip(device.host("p.zskn"), {{"skin.png", "new picture"}}));
+  EXPECT_EQ(extractSkinPackage(u"\\p.zskn", u"\\My Documents\\OrvelFlash\\skins"), kExtractOk);
+  EXPECT_EQ(readHostFile(device.host(std::string(kSkinsHost) + "/skin.png")), "new picture");
+  EXPECT_EQ(readHostFile(device.host("My Documents/victim.txt")), "victim");
+}
