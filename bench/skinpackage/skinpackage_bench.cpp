@@ -2,8 +2,6 @@
 // about 200 KB and one of about 5 MB, next to `unzip -o -q` of the same
 // archives in the same run, reported as ratios.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -11,7 +9,7 @@
 #include <string>
 
 #include "app/skinpackages.h"
-#include "platform/core/device.h"
+#include "bench/support/benchsupport.h"
 #include "tests/support/zipwriter.h"
 
 namespace fs = std::filesystem;
@@ -27,8 +25,7 @@ constexpr Package kSmall{"small.zskn", 20, 10 * 1024};
 constexpr Package kLarge{"large.zskn", 50, 100 * 1024};
 
 struct Scene {
-  fs::path scratch;
-  fs::path root;
+  ScratchDevice device;
   std::map<std::string, size_t> archiveBytes;
 };
 
@@ -47,18 +44,12 @@ std::string picture(size_t size, std::mt19937& random) {
 Scene& scene() {
   static Scene made = [] {
     Scene s;
-    std::string pattern = (fs::temp_directory_path() / "orvel-bench-XXXXXX").string();
-    s.scratch = mkdtemp(pattern.data());
-    std::string error;
-    auto device = Device::create(s.scratch / "device", DeviceConfig{}, error);
-    s.root = device->root();
-    exchangeCurrentDevice(std::move(device));
     std::mt19937 random(11);
     for (const Package& p : {kSmall, kLarge}) {
       std::vector<ZipEntry> entries{{"theme/skin.bskn", "<svg width='240' height='268'/>"}};
       for (int i = 0; i < p.pictures; ++i)
         entries.push_back({"theme/img/picture" + std::to_string(i) + ".png", picture(p.pictureBytes, random)});
-      fs::path archive = s.root / "My Documents" / p.name;
+      fs::path archive = s.device.root / "My Documents" / p.name;
       writeZip(archive, entries);
       s.archiveBytes[p.name] = fs::file_size(archive);
     }
@@ -78,8 +69,8 @@ void Extract(benchmark::State& state, const Package& p) {
 
 void Unzip(benchmark::State& state, const Package& p) {
   Scene& s = scene();
-  std::string command = "unzip -o -q '" + (s.root / "My Documents" / p.name).string() + "' -d '" +
-                        (s.scratch / "unzip").string() + "'";
+  std::string command = "unzip -o -q '" + (s.device.root / "My Documents" / p.name).string() + "' -d '" +
+                        (s.device.folder / "unzip").string() + "'";
   for (auto _ : state)
     if (std::system(command.c_str()) != 0) state.SkipWithError("unzip failed");
   state.counters["archive_KB"] = double(s.archiveBytes[p.name]) / 1024;
@@ -90,36 +81,19 @@ BENCHMARK_CAPTURE(Unzip, small, kSmall)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Extract, large, kLarge)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Unzip, large, kLarge)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& run : runs)
-      if (!run.error_occurred && run.run_type == Run::RT_Iteration)
-        m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double time(const std::string& name) const {
-    auto it = m_times.find(name);
-    return it == m_times.end() ? 0 : it->second;
-  }
-
- private:
-  std::map<std::string, double> m_times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   for (const char* size : {"small", "large"}) {
-    double ours = reporter.time(std::string("Extract/") + size), theirs = reporter.time(std::string("Unzip/") + size);
+    double ours = reporter.of(std::string("Extract/") + size).real;
+    double theirs = reporter.of(std::string("Unzip/") + size).real;
     if (ours > 0 && theirs > 0)
-      std::printf("%s package: extractSkinPackage / unzip -o -q = %.2fx (goal: 1.1x or less)\n", size, ours / theirs);
+      std::printf("%s package: extractSkinPackage / unzip -o -q = %.2fx wall time (goal: 1.1x or less)\n", size,
+                  ours / theirs);
   }
-  std::error_code ignored;
-  fs::remove_all(scene().scratch, ignored);
+  scene().device.remove();
   benchmark::Shutdown();
 }
