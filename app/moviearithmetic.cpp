@@ -1,0 +1,43 @@
+#include "app/moviearithmetic.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr ZoomCommand kZoomCommands[] = {
+    {40035, 3.0f}, {40034, 2.0f}, {40029, 1.9f}, {40028, 1.8f}, {40027, 1.7f}, {40026, 1.6f},
+    {40025, 1.5f}, {40024, 1.4f}, {40023, 1.3f}, {40022, 1.2f}, {40021, 1.1f}, {kFitDisplayCommand, 1.0f},
+};
+
+}  // namespace
+
+const std::span<const ZoomCommand> zoomCommands{kZoomCommands};
+
+WideString movieUrl(WideStringView path) {
+  bool rooted = !path.empty() && (path.front() == u'/' || path.front() == u'\\');
+  return (rooted ? u"file://" : u"file:///") + WideString(path);
+}
+
+int zoomPercent(float zoom) {
+  if (zoom == 0.0f) zoom = 1.0f;
+  double percent = 100.0 / zoom;
+  return static_cast<int>(std::clamp(percent, -2147483647.0, 2147483647.0));
+}
+
+DWORD volumeOf(DWORD channels) { return std::max(channels & 0xFFFF, channels >> 16); }
+DWORD bothChannels(DWORD level) { return level | level << 16; }
+DWORD volumeUp(DWORD level) { return std::min(level + kVolumeStep, kMaxVolume); }
+DWORD volumeDown(DWORD level) { return level > kVolumeStep ? level - kVolumeStep : 0; }
+
+HolderPlacement holderPlacement(float x, float y, float width, float height) {
+  int left = static_cast<int>(x), top = static_cast<int>(y);
+  int right = static_cast<int>(x + width), bottom = static_cast<int>(y + height);
+  return {left, top, right + 1 - left, bottom + 1 - top};
+}
+
+bool IdleCounter::tick(bool active, int currentFrame, int totalFrames) {
+  m_seconds += kTickSeconds;
+  if (!active || m_seconds <= kResetAfterSeconds || currentFrame >= totalFrames) return false;
+  m_seconds = 0;
+  return true;
+}
