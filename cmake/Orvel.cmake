@@ -23,3 +23,16 @@ function(orvel_tests name)
     "${CMAKE_COMMAND};-E;env;ORVEL_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVEL_BINARY_DIR=${PROJECT_BINARY_DIR};SDL_VIDEODRIVER=offscreen")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
 endfunction()
+
+# orvel_player_package(files...)
+# Adds host files (generator expressions allowed) to the player's
+# installation package, which `device install` copies onto a device. The list
+# is written once every folder is configured, to player-package.txt.
+function(orvel_player_package)
+  set_property(GLOBAL APPEND PROPERTY ORVEL_PLAYER_PACKAGE ${ARGN})
+endfunction()
+
+function(orvel_write_player_package)
+  get_property(files GLOBAL PROPERTY ORVEL_PLAYER_PACKAGE)
+  file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/player-package.txt CONTENT "$<JOIN:${files},\n>\n")
+endfunction()

@@ -1,22 +1,35 @@
 // device create DIR [--acp N] [--screen WxH] [--version M.m[.b]]
 // device info DIR
 // device reg DIR
+// device install DIR [--folder F] [--setup NAME] [FILE...]
+// device uninstall DIR [--name NAME]
+// device open DIR FILE [--wait] [-- PROGRAM-OPTIONS...]
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include <fstream>
+#include <vector>
+
 #include "platform/core/device.h"
+#include "platform/core/handles.h"
 #include "platform/core/mmsystem.h"
 #include "platform/core/registry.h"
+#include "platform/core/shellapi.h"
+#include "platform/core/utf8.h"
+#include "platform/installer/installer.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: device create DIR [--acp N] [--screen WxH] [--version M.m[.b]]\n"
     "       device info DIR\n"
-    "       device reg DIR\n";
+    "       device reg DIR\n"
+    "       device install DIR [--folder F] [--setup NAME] [FILE...]\n"
+    "       device uninstall DIR [--name NAME]\n"
+    "       device open DIR FILE [--wait] [-- PROGRAM-OPTIONS...]\n";
 
 int usage() {
   std::fputs(kUsage, stderr);
@@ -108,12 +121,120 @@ int reg(const char* folder) {
   return 0;
 }
 
+// Makes `folder` the current device, making the device when it is missing.
+bool useDevice(const char* folder, std::string& error) {
+  auto device = Device::open(folder, error);
+  if (!device) return false;
+  exchangeCurrentDevice(std::move(device));
+  return true;
+}
+
+// The player's files as the build lists them, one host path a line.
+std::vector<std::filesystem::path> playerPackage(std::string& error) {
+  std::vector<std::filesystem::path> files;
+  std::ifstream list(ORVEL_PLAYER_PACKAGE);
+  for (std::string line; std::getline(list, line);)
+    if (!line.empty()) files.emplace_back(line);
+  std::string missing;
+  for (const char* name : {"OrvelFlash.exe", "OrvelFlashSetup.dll", "help.htm", "default.zskn"}) {
+    bool found = false;
+    for (const auto& file : files) found = found || file.filename() == name;
+    if (!found) missing += std::string(missing.empty() ? "" : ", ") + name;
+  }
+  if (!missing.empty()) error = "the build has not made all of the player's files yet (missing: " + missing + ")";
+  return files;
+}
+
+// device install DIR [--folder F] [--setup NAME] [FILE...]: without files,
+// the player as this build made it.
+int install(int argc, char** argv) {
+  InstallPackage package;
+  package.setupLibrary = u"OrvelFlashSetup.dll";
+  std::u16string folder(kDefaultInstallFolder);
+  for (int i = 3; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if ((arg == "--folder" || arg == "--setup") && i + 1 < argc) {
+      (arg == "--folder" ? folder : package.setupLibrary) = fromUtf8(argv[++i]);
+    } else if (arg.starts_with("--")) {
+      return usage();
+    } else {
+      package.files.emplace_back(argv[i]);
+    }
+  }
+  std::string error;
+  if (package.files.empty()) {
+    package.files = playerPackage(error);
+    if (!error.empty()) return failed(error);
+  }
+  bool hasSetup = false;
+  for (const auto& file : package.files) hasSetup = hasSetup || fromUtf8(file.filename().string()) == package.setupLibrary;
+  if (!hasSetup) package.setupLibrary.clear();
+  if (!useDevice(argv[2], error)) return failed(error);
+  if (!installApplication(package, folder, error)) return failed("not installed: " + error);
+  std::printf("device: installed %s into %s\n", toUtf8(package.name).c_str(), toUtf8(folder).c_str());
+  return 0;
+}
+
+int uninstall(int argc, char** argv) {
+  std::u16string name(kDefaultApplicationName);
+  if (argc == 5 && std::string_view(argv[3]) == "--name") name = fromUtf8(argv[4]);
+  else if (argc != 3) return usage();
+  std::string error;
+  if (!useDevice(argv[2], error)) return failed(error);
+  if (!uninstallApplication(name, error)) return failed("not removed: " + error);
+  std::printf("device: removed %s\n", toUtf8(name).c_str());
+  return 0;
+}
+
+// device open DIR FILE: what tapping FILE in the device's file explorer does.
+int openFile(int argc, char** argv) {
+  if (argc < 4) return usage();
+  bool wait = false;
+  std::vector<std::string> programOptions;
+  for (int i = 4; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg == "--wait") {
+      wait = true;
+    } else if (arg == "--") {
+      programOptions.assign(argv + i + 1, argv + argc);
+      break;
+    } else {
+      return usage();
+    }
+  }
+  std::string error;
+  if (!useDevice(argv[2], error)) return failed(error);
+  setProgramHostOptions(programOptions);
+  std::u16string file = fromUtf8(argv[3]);
+  SHELLEXECUTEINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = wait ? SEE_MASK_NOCLOSEPROCESS : 0;
+  info.lpVerb = u"open";
+  info.lpFile = file.c_str();
+  if (!ShellExecuteEx(&info)) {
+    DWORD code = GetLastError();
+    if (code == static_cast<DWORD>(ERROR_NO_ASSOCIATION)) return failed("no program opens " + std::string(argv[3]));
+    if (code == static_cast<DWORD>(ERROR_FILE_NOT_FOUND))
+      return failed(std::string(argv[3]) + " or the program that opens it is missing");
+    return failed("cannot open " + std::string(argv[3]) + " (device error " + std::to_string(code) + ")");
+  }
+  if (!wait) return 0;
+  DWORD exitCode = 0;
+  WaitForSingleObject(info.hProcess, INFINITE);
+  GetExitCodeProcess(info.hProcess, &exitCode);
+  CloseHandle(info.hProcess);
+  return static_cast<int>(exitCode);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) return usage();
   std::string_view command = argv[1];
   if (command == "create") return create(argc, argv);
+  if (command == "install") return install(argc, argv);
+  if (command == "uninstall") return uninstall(argc, argv);
+  if (command == "open") return openFile(argc, argv);
   if (argc != 3) return usage();
   if (command == "info") return info(argv[2]);
   if (command == "reg") return reg(argv[2]);
