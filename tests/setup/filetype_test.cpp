@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/filetype.h"
-#include "tests/setup/registry_helpers.h"
+#include "tests/support/registryread.h"
 
 namespace {
 

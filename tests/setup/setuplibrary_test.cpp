@@ -8,7 +8,7 @@
 
 #include "app/filetype.h"
 #include "platform/installer/ce_setup.h"
-#include "tests/setup/registry_helpers.h"
+#include "tests/support/registryread.h"
 
 namespace {
 

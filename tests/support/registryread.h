@@ -1,5 +1,6 @@
 #pragma once
-// Reading the device registry back in the setup and file-type tests.
+// Reading the device registry back in tests: default values under
+// HKEY_CLASSES_ROOT, class strings, the whole registry as text.
 
 #include <gtest/gtest.h>
 
