@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "platform/core/regkey.h"
 #include "platform/core/wcrt.h"
 #include "platform/core/winreg.h"
 
@@ -14,22 +15,6 @@ constexpr WCHAR kDefaultIconKey[] = u"\\DefaultIcon";
 constexpr DWORD kKeyNameChars = 255;
 // Values are read into 255 bytes: a longer value reads as absent.
 constexpr DWORD kValueBytes = 255;
-
-// An open key that closes itself.
-class RegKeyHandle {
- public:
-  RegKeyHandle() = default;
-  ~RegKeyHandle() {
-    if (m_key) RegCloseKey(m_key);
-  }
-  RegKeyHandle(const RegKeyHandle&) = delete;
-  RegKeyHandle& operator=(const RegKeyHandle&) = delete;
-  PHKEY out() { return &m_key; }
-  operator HKEY() const { return m_key; }
-
- private:
-  HKEY m_key = nullptr;
-};
 
 // A REG_SZ value read into the 255-byte buffer; false when it is missing,
 // of another type, empty or does not fit.

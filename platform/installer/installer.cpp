@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/core/device.h"
+#include "platform/core/regkey.h"
 #include "platform/core/registry.h"
 #include "platform/core/utf8.h"
 #include "platform/core/wcrt.h"
@@ -206,21 +207,6 @@ class FileChanges {
 
 // ---- the record of what is installed
 
-class Key {
- public:
-  Key() = default;
-  ~Key() {
-    if (m_key) RegCloseKey(m_key);
-  }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  PHKEY out() { return &m_key; }
-  operator HKEY() const { return m_key; }
-
- private:
-  HKEY m_key = nullptr;
-};
-
 std::u16string recordKey(std::u16string_view name) { return kAppsKey + std::u16string(name); }
 
 std::optional<std::vector<BYTE>> readValue(HKEY key, LPCWSTR name, DWORD expectedType) {
@@ -257,7 +243,7 @@ LONG setBytes(HKEY key, LPCWSTR name, DWORD type, const std::u16string& text) {
 }
 
 bool writeRecord(std::u16string_view name, const InstalledApplication& app) {
-  Key key;
+  RegKeyHandle key;
   DWORD disposition = 0;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, recordKey(name).c_str(), 0, nullptr, 0, 0, nullptr, key.out(),
                       &disposition) != ERROR_SUCCESS)
@@ -312,7 +298,7 @@ bool checkPackage(const InstallPackage& package, std::vector<std::u16string>& na
 }  // namespace
 
 std::optional<InstalledApplication> findInstalledApplication(std::u16string_view name) {
-  Key key;
+  RegKeyHandle key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, recordKey(name).c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS)
     return std::nullopt;
   auto folder = readValue(key, kFolderValue, REG_SZ);
