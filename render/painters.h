@@ -1,0 +1,48 @@
+#pragma once
+// The painters of the drawable classes and the helpers they share: the area
+// test, integer geometry, and picture decoding for `image` elements.
+
+#include <memory>
+#include <string>
+
+#include "platform/image/richimage.h"
+#include "render/svgelement.h"
+
+class SVGSVGElement;
+class SVGRectElement;
+class SVGImageElement;
+class SVGTextElement;
+
+std::unique_ptr<Painter> makeSvgPainter(SVGSVGElement& element);
+std::unique_ptr<Painter> makeRectPainter(SVGRectElement& element);
+// A circle has a painter that draws nothing.
+std::unique_ptr<Painter> makeCirclePainter();
+std::unique_ptr<Painter> makeImagePainter(SVGImageElement& element);
+std::unique_ptr<Painter> makeTextPainter(SVGTextElement& element);
+
+// Coordinates are truncated toward zero and held within this distance of the
+// origin, so that no hostile size can make the drawing layer walk or allocate
+// far beyond the screen (NaN becomes 0).
+inline constexpr LONG kCoordinateLimit = 1 << 20;
+// A wider pen draws nothing more on a screen-sized view, only more slowly.
+inline constexpr int kMaxPenWidth = 256;
+int truncated(float value);
+// The truncated x, y and their sums with the truncated width and height.
+RECT integerRect(float x, float y, float width, float height);
+
+// Whether (left, top)-(right, bottom), in either order, touches the area;
+// touching edges count.
+bool touchesArea(const RECT& rect, const RECT& area);
+
+struct DecodedPicture {
+  std::unique_ptr<RichBitmap> picture;
+  std::unique_ptr<RichBitmap> mask;  // none when the picture has no transparent colour
+};
+
+// The path of a picture reference: beside the document unless it starts with
+// a slash or backslash. Empty when the reference would reach outside the
+// document's folder ("..", or an absolute path elsewhere).
+std::string picturePath(const std::string& documentPath, const std::string& reference);
+// Decodes the picture `reference` names for `element`'s document; nothing
+// when it is refused or cannot be decoded.
+DecodedPicture decodePicture(const SVGElement& element, DomStringView reference);

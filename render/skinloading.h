@@ -1,0 +1,11 @@
+#pragma once
+// Reading a skin file into an SVG document through the XML loader.
+
+#include <string>
+
+#include "render/svgdocument.h"
+#include "xml/xmlparser.h"
+
+// The document of the file at `path` (an ANSI device path), or none with the
+// failure in `result`.
+Ref<SVGDocument> loadSkinDocument(const std::string& path, XmlLoadResult& result);

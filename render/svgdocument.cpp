@@ -1,0 +1,59 @@
+#include "render/svgdocument.h"
+
+#include "render/svgelements.h"
+
+namespace {
+
+using Make = SVGElement* (*)(Document*, const PooledName*);
+
+template <typename T>
+SVGElement* make(Document* document, const PooledName* name) {
+  return new T(document, name);
+}
+
+struct ElementClass {
+  DomStringView tag;
+  Make make;
+};
+
+constexpr ElementClass kElementClasses[] = {
+    {u"svg", make<SVGSVGElement>},         {u"g", make<SVGGElement>},
+    {u"rect", make<SVGRectElement>},       {u"circle", make<SVGCircleElement>},
+    {u"ellipse", make<SVGEllipseElement>}, {u"image", make<SVGImageElement>},
+    {u"text", make<SVGTextElement>},       {u"line", make<SVGLineElement>},
+    {u"polygon", make<SVGPolygonElement>}, {u"polyline", make<SVGPolylineElement>},
+};
+
+}  // namespace
+
+Ref<SVGDocument> SVGDocument::create(const std::string& filePath) {
+  return Ref<SVGDocument>::adopt(new SVGDocument(filePath));
+}
+
+SVGDocument::~SVGDocument() = default;
+
+Element* SVGDocument::getElementById(const DomString& elementId) {
+  Element* root = documentElement();
+  if (!root) return nullptr;
+  for (Node* node = nextInSubtree(root, root); node; node = nextInSubtree(node, root)) {
+    if (node->nodeType() != ELEMENT_NODE) continue;
+    auto* element = static_cast<Element*>(node);
+    const Attr* id = element->getAttributeNode(u"id");
+    if (id && id->value() == elementId) return element;
+  }
+  return nullptr;
+}
+
+Ref<SVGElement> SVGDocument::createSVGElement(const DomString& tagName) {
+  for (const ElementClass& elementClass : kElementClasses) {
+    if (!equalsIgnoreCase(tagName, elementClass.tag)) continue;
+    const PooledName* name = internName(tagName);
+    if (!name) return {};
+    return Ref<SVGElement>::adopt(elementClass.make(this, name));
+  }
+  return {};
+}
+
+Ref<Element> SVGDocument::createElementByTag(const DomString& tagName) {
+  return Ref<Element>::adopt(createSVGElement(tagName).leak());
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The skin document: a DOM document that remembers the file it was loaded
+// from (pictures are found beside it) and whose element factory makes the
+// ten skin element classes.
+
+#include <string>
+
+#include "dom/document.h"
+#include "render/svgelement.h"
+
+class SVGDocument : public Document {
+ public:
+  // `filePath` is the document's device path in the ANSI code page.
+  static Ref<SVGDocument> create(const std::string& filePath = {});
+
+  const std::string& filePath() const { return m_filePath; }
+
+  // The first element below the document element, depth first in document
+  // order, whose "id" equals `elementId` exactly; the document element itself
+  // is never matched.
+  Element* getElementById(const DomString& elementId) override;
+  // The skin element for a tag (letter case ignored); none for any other tag.
+  virtual Ref<SVGElement> createSVGElement(const DomString& tagName);
+  Ref<Element> createElementByTag(const DomString& tagName) override;
+
+  // The document element as a skin element, none when there is none.
+  SVGElement* rootElement() const { return asSVGElement(documentElement()); }
+
+ protected:
+  explicit SVGDocument(std::string filePath) : m_filePath(std::move(filePath)) {}
+  ~SVGDocument() override;
+
+ private:
+  std::string m_filePath;
+};

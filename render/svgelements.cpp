@@ -1,0 +1,177 @@
+#include "render/svgelements.h"
+
+#include "dom/characterdata.h"
+#include "render/painters.h"
+
+namespace {
+
+bool is(const DomString& name, DomStringView attribute) { return equalsIgnoreCase(name, attribute); }
+
+// Geometry attributes of one class: a name and the field it sets.
+struct LengthAttribute {
+  DomStringView name;
+  SVGAnimatedLength* field;
+};
+
+bool readLengths(std::initializer_list<LengthAttribute> attributes, const DomString& name, const DomString& text) {
+  for (const LengthAttribute& attribute : attributes) {
+    if (!is(name, attribute.name)) continue;
+    attribute.field->setFromText(text);
+    return true;
+  }
+  return false;
+}
+
+// Inside [low - grow, high + grow], edges included.
+bool within(float value, float low, float high, float grow) { return low - grow <= value && value <= high + grow; }
+
+float square(float value) { return value * value; }
+
+}  // namespace
+
+// ---- Rectangles: svg, rect, image ----------------------------------------------
+
+bool SVGRectangular::readGeometry(const DomString& name, const DomString& text) {
+  return readLengths({{u"x", &m_x}, {u"y", &m_y}, {u"width", &m_width}, {u"height", &m_height}}, name, text);
+}
+
+bool SVGRectangular::hitTest(float px, float py) const {
+  float grow = strokeWidth() / 2;
+  float left = m_x.value(), top = m_y.value();
+  return within(px, left, left + m_width.value(), grow) && within(py, top, top + m_height.value(), grow);
+}
+
+SVGSVGElement::SVGSVGElement(Document* ownerDocument, const PooledName* name)
+    : SVGRectangular(ownerDocument, name, kSvg) {
+  setPainter(makeSvgPainter(*this));
+}
+
+SVGRectElement::SVGRectElement(Document* ownerDocument, const PooledName* name)
+    : SVGBoxedRectangular(ownerDocument, name, kRect) {
+  setPainter(makeRectPainter(*this));
+}
+
+bool SVGRectElement::readGeometry(const DomString& name, const DomString& text) {
+  return SVGRectangular::readGeometry(name, text) || readLengths({{u"rx", &m_rx}, {u"ry", &m_ry}}, name, text);
+}
+
+// ---- Circles and ellipses --------------------------------------------------------
+
+SVGCircleElement::SVGCircleElement(Document* ownerDocument, const PooledName* name)
+    : SVGElement(ownerDocument, name, kCircle) {
+  setPainter(makeCirclePainter());
+}
+
+bool SVGCircleElement::readGeometry(const DomString& name, const DomString& text) {
+  return readLengths({{u"cx", &m_cx}, {u"cy", &m_cy}, {u"r", &m_r}}, name, text);
+}
+
+bool SVGCircleElement::hitTest(float px, float py) const {
+  return square(px - m_cx.value()) + square(py - m_cy.value()) <= square(m_r.value() + strokeWidth() / 2);
+}
+
+bool SVGEllipseElement::readGeometry(const DomString& name, const DomString& text) {
+  return readLengths({{u"cx", &m_cx}, {u"cy", &m_cy}, {u"rx", &m_rx}, {u"ry", &m_ry}}, name, text);
+}
+
+bool SVGEllipseElement::hitTest(float px, float py) const {
+  float grow = strokeWidth() / 2;
+  return square(px - m_cx.value()) / square(m_rx.value() + grow) +
+             square(py - m_cy.value()) / square(m_ry.value() + grow) <=
+         1;
+}
+
+// ---- Lines and point lists ----------------------------------------------------------
+
+bool SVGLineElement::readGeometry(const DomString& name, const DomString& text) {
+  return readLengths({{u"x1", &m_x1}, {u"y1", &m_y1}, {u"x2", &m_x2}, {u"y2", &m_y2}}, name, text);
+}
+
+bool SVGPointsElement::readGeometry(const DomString& name, const DomString& text) {
+  if (!is(name, u"points")) return false;
+  m_points.setFromText(text);
+  return true;
+}
+
+// ---- Images ---------------------------------------------------------------------------
+
+SVGImageElement::SVGImageElement(Document* ownerDocument, const PooledName* name)
+    : SVGBoxedRectangular(ownerDocument, name, kImage) {
+  setPainter(makeImagePainter(*this));
+}
+
+SVGImageElement::~SVGImageElement() = default;
+
+bool SVGImageElement::readGeometry(const DomString& name, const DomString& text) {
+  if (SVGRectangular::readGeometry(name, text)) return true;
+  if (!is(name, u"xlink:href")) return false;
+  m_href = text;
+  loadPicture();
+  return true;
+}
+
+void SVGImageElement::loadPicture() {
+  if (m_href.empty()) return;  // an emptied reference keeps the picture shown
+  m_picture.reset();
+  m_mask.reset();
+  DecodedPicture decoded = decodePicture(*this, m_href);
+  m_picture = std::move(decoded.picture);
+  m_mask = std::move(decoded.mask);
+}
+
+// ---- Text -------------------------------------------------------------------------------
+
+SVGTextElement::SVGTextElement(Document* ownerDocument, const PooledName* name)
+    : SVGElement(ownerDocument, name, kText) {
+  setPainter(makeTextPainter(*this));
+}
+
+bool SVGTextElement::readGeometry(const DomString& name, const DomString& text) {
+  struct ListAttribute {
+    DomStringView name;
+    SVGLengthList* field;
+  };
+  for (const ListAttribute& list : {ListAttribute{u"x", &m_x}, {u"y", &m_y}, {u"dx", &m_dx}, {u"dy", &m_dy}}) {
+    if (!is(name, list.name)) continue;
+    list.field->setFromText(text);
+    return true;
+  }
+  if (readLengths({{u"textLength", &m_textLength}, {u"max-width", &m_maxWidth}}, name, text)) return true;
+  return is(name, u"rotate");  // accepted and ignored
+}
+
+DomString SVGTextElement::text() const {
+  DomString text;
+  for (Node* child = firstChild(); child && child->nodeType() == Node::TEXT_NODE; child = child->nextSibling())
+    text += static_cast<CharacterData*>(child)->data();
+  return text;
+}
+
+void SVGTextElement::measure(HDC dc) {
+  const ComputedStyle* style = computedStyle();
+  if (!style || !dc) return;
+  HGDIOBJ old = nullptr;
+  if (style->font.platformFont && style->font.platformFont->handle())
+    old = SelectObject(dc, style->font.platformFont->handle());
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  DomString body = text();
+  SIZE extent{0, 0};
+  GetTextExtentPoint32W(dc, body.c_str(), static_cast<int>(body.size()), &extent);
+  m_metrics = TextMetrics{static_cast<float>(extent.cx), static_cast<float>(extent.cy), static_cast<float>(tm.tmAscent)};
+  if (old) SelectObject(dc, old);
+}
+
+void SVGTextElement::updateTextMetrics() {
+  if (!computedStyle()) return;
+  HDC screen = GetDC(nullptr);
+  measure(screen);
+  ReleaseDC(nullptr, screen);
+}
+
+bool SVGTextElement::hitTest(float px, float py) const {
+  float grow = strokeWidth() / 2;
+  float left = m_x.first();
+  float top = m_y.first() - m_metrics.ascent;
+  return within(px, left, left + m_metrics.width, grow) && within(py, top, top + m_metrics.height, grow);
+}

@@ -1,0 +1,121 @@
+#include "render/svglength.h"
+
+#include <cctype>
+#include <cfloat>
+#include <charconv>
+#include <cstdio>
+
+namespace {
+
+constexpr std::size_t kLengthTextLimit = 63;
+constexpr std::size_t kListEntryLimit = 62;
+constexpr std::size_t kPointNumberLimit = 62;
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isListSeparator(char16_t c) { return c == u',' || c == u' ' || c == u'\t'; }
+
+std::size_t skipDigits(std::string_view text, std::size_t at) {
+  while (at < text.size() && isDigit(text[at])) ++at;
+  return at;
+}
+
+float toFloat(double value) {
+  if (value > FLT_MAX) return FLT_MAX;
+  if (value < -FLT_MAX) return -FLT_MAX;
+  return static_cast<float>(value);
+}
+
+float readLength(DomStringView text, std::size_t limit) {
+  return toFloat(readLeadingNumber(narrowText(text, limit)));
+}
+
+}  // namespace
+
+std::string narrowText(DomStringView text, std::size_t limit) {
+  std::string out;
+  out.reserve(std::min(text.size(), limit));
+  for (char16_t c : text.substr(0, std::min(text.size(), limit))) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+double readLeadingNumber(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  std::size_t start = at;
+  std::size_t end = skipDigits(text, at);
+  bool digits = end > start;
+  if (end < text.size() && text[end] == '.') {
+    std::size_t fractionEnd = skipDigits(text, end + 1);
+    digits |= fractionEnd > end + 1;
+    end = fractionEnd;
+  }
+  if (!digits) return 0;
+  if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+    std::size_t exponent = end + 1;
+    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+    std::size_t exponentEnd = skipDigits(text, exponent);
+    if (exponentEnd > exponent) end = exponentEnd;
+  }
+  double value = 0;
+  auto [ptr, error] = std::from_chars(text.data() + start, text.data() + end, value);
+  if (error == std::errc::result_out_of_range) {
+    // Either far too large or far too small: tell them apart by the exponent's sign.
+    std::string_view number = text.substr(start, end - start);
+    std::size_t e = number.find_first_of("eE");
+    bool tiny = e != std::string_view::npos && e + 1 < number.size() && number[e + 1] == '-';
+    value = tiny ? 0.0 : DBL_MAX;
+  }
+  return negative ? -value : value;
+}
+
+void SVGLength::setValueAsString(DomStringView text) {
+  m_unitType = SVG_LENGTHTYPE_NUMBER;
+  m_value = readLength(text, kLengthTextLimit);
+}
+
+DomString SVGLength::valueAsString() const {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.7g", static_cast<double>(m_value));
+  return toWide(buffer);
+}
+
+void SVGAnimatedLength::setFromText(DomStringView text) {
+  m_baseVal.setValueAsString(text);
+  m_animVal = m_baseVal;
+}
+
+void SVGLengthList::setFromText(DomStringView text) {
+  m_baseVal.clear();
+  m_animVal.clear();
+  std::size_t at = 0;
+  while (at < text.size() && (text[at] == u' ' || text[at] == u'\t')) ++at;
+  if (at == text.size()) return;
+  while (true) {
+    std::size_t end = at;
+    while (end < text.size() && !isListSeparator(text[end])) ++end;
+    SVGLength length;
+    length.setValue(readLength(text.substr(at, end - at), kListEntryLimit));
+    m_baseVal.push_back(length);
+    m_animVal.push_back(length);
+    if (end == text.size()) break;
+    at = end + 1;  // the separator closed this entry; what follows is the next one
+  }
+}
+
+void SVGPointList::setFromText(DomStringView text) {
+  m_points.clear();
+  std::vector<float> numbers;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    while (at < text.size() && isListSeparator(text[at])) ++at;
+    if (at == text.size()) break;
+    std::size_t end = at;
+    while (end < text.size() && !isListSeparator(text[end])) ++end;
+    numbers.push_back(readLength(text.substr(at, end - at), kPointNumberLimit));
+    at = end;
+  }
+  m_points.reserve(numbers.size() / 2);
+  for (std::size_t i = 0; i + 1 < numbers.size(); i += 2) m_points.push_back(SVGPoint{numbers[i], numbers[i + 1]});
+}
