@@ -168,7 +168,7 @@ private:
             uint16_t id = body.u16();
             auto shape = std::make_shared<ShapeDef>();
             readShape(body, version, *shape);
-            if (body.position() >= 2) define(id, Character{CharacterKind::Shape, std::move(shape), nullptr});
+            if (body.position() >= 2) define(id, Character{CharacterKind::Shape, std::move(shape), nullptr, nullptr});
         } else if (code == kTagSetBackgroundColor) {
             Rgba color = body.rgb();
             if (body.ok()) m_movie.background = color;
@@ -178,7 +178,7 @@ private:
             if (!body.ok()) return;
             auto sprite = std::make_shared<TimelineDef>();
             readTimeline(body, *sprite, false);
-            define(id, Character{CharacterKind::Sprite, nullptr, std::move(sprite)});
+            define(id, Character{CharacterKind::Sprite, nullptr, std::move(sprite), nullptr});
         }
         // Every other tag is skipped by its length.
     }

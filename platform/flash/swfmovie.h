@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/flash/swfgeometry.h"
+#include "platform/flash/swfraster.h"
 #include "platform/flash/swfreader.h"
 #include "platform/flash/swfshape.h"
 
@@ -58,12 +59,13 @@ struct TimelineDef {
     std::optional<int> findLabel(std::string_view label) const;  // ignores case
 };
 
-enum class CharacterKind { Shape, Sprite };
+enum class CharacterKind { Shape, Sprite, Bitmap };
 
 struct Character {
     CharacterKind kind = CharacterKind::Shape;
     std::shared_ptr<const ShapeDef> shape;
     std::shared_ptr<const TimelineDef> sprite;
+    std::shared_ptr<const BitmapPixels> bitmap;
 };
 
 struct MovieDef {

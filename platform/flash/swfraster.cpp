@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace swf {
 
@@ -24,6 +29,25 @@ float rampIntegral(float t) {
 }
 
 }  // namespace
+
+uint32_t premultiply(Rgba c) {
+    auto scale = [&](uint8_t channel) { return divideBy255(unsigned(channel) * c.a); };
+    return uint32_t(c.a) << 24 | scale(c.r) << 16 | scale(c.g) << 8 | scale(c.b);
+}
+
+Rgba unpremultiply(uint32_t argb) {
+    unsigned a = argb >> 24;
+    if (a == 0) return {0, 0, 0, 0};
+    auto channel = [&](int shift) { return uint8_t(std::min(255u, (((argb >> shift) & 0xFF) * 255 + a / 2) / a)); };
+    return {channel(16), channel(8), channel(0), uint8_t(a)};
+}
+
+Paint Paint::solid(Rgba color) {
+    Paint paint;
+    paint.color = premultiply(color);
+    paint.opaque = color.a == 255;
+    return paint;
+}
 
 int curveSegments(Point from, Point control, Point to) {
     // A quadratic strays from its chords by |from - 2 control + to| / (8 n^2).
@@ -63,7 +87,9 @@ void Rasterizer::accumulateInRow(float* row, uint8_t* touched, int width, float 
     int first = int(xl);
     int lastTouched = std::min(int(std::ceil(xr)), width) + 1;
     for (int b = first / kCellBlock; b <= lastTouched / kCellBlock; ++b) touched[b] = 1;
-    if (xr - xl < 1e-4f) {
+    // Within one pixel column (steep edges, the usual case) the area right of
+    // the edge is that of a trapezoid.
+    if (xr - xl < 1e-4f || float(first + 1) >= xr) {
         float inside = float(first + 1) - (xl + xr) * 0.5f;
         row[first] += d * inside;
         row[first + 1] += d * (1 - inside);
@@ -148,6 +174,8 @@ void Rasterizer::fill(const Canvas& canvas, const Paint& paint, size_t& pixelBud
     size_t cells = size_t(width + 2) * size_t(height), blocks = size_t(blocksPerRow(width)) * size_t(height);
     if (m_cells.size() < cells) m_cells.resize(cells, 0.0f);
     if (m_touched.size() < blocks) m_touched.resize(blocks, 0);
+    if (m_coverage.size() < size_t(width)) m_coverage.resize(size_t(width));
+    if (paint.kind != Paint::Kind::Solid && m_colors.size() < size_t(width)) m_colors.resize(size_t(width));
     for (const Line& line : m_lines)
         accumulate({line.from.x - float(x0), line.from.y - float(y0)},
                    {line.to.x - float(x0), line.to.y - float(y0)}, width, height);
@@ -156,93 +184,231 @@ void Rasterizer::fill(const Canvas& canvas, const Paint& paint, size_t& pixelBud
 
 namespace {
 
-constexpr float kMinCover = 1.0f / 512;
-
-unsigned coverageOf(float sum) { return unsigned(std::min(std::fabs(sum), 1.0f) * 255 + 0.5f); }
-
-// The colour of a paint at pixel i of a row, for each kind of paint.
-struct SolidSource {
-    uint32_t argb;
-    uint32_t at(int) const { return argb; }
-};
+uint8_t coverageOf(float sum) { return uint8_t(std::min(std::fabs(sum), 1.0f) * 255 + 0.5f); }
 
 // Gradient positions are worked out as ramp indices: a linear gradient's
-// index grows by a constant along the row, a radial one's is a distance.
-struct LinearSource {
-    const uint32_t* ramp;
-    float start, step;  // ramp index (plus one half) at pixel 0 and per pixel
-    uint32_t at(int i) const {
-        float t = std::clamp(start + step * float(i), 0.0f, 255.0f);
-        return ramp[int(t)];
-    }
-};
+// index grows by a constant along the row, a radial one's is a distance. The
+// gradient square spans -16384..16384 on both axes.
+constexpr float kLinearScale = 255.0f / 32768.0f;
+constexpr float kRadialScale = 255.0f / 16384.0f;
 
-struct RadialSource {
-    const uint32_t* ramp;
-    float gx0, gy0, dx, dy;  // gradient coordinates at pixel 0 and per pixel
-    uint32_t at(int i) const {
-        float gx = gx0 + dx * float(i), gy = gy0 + dy * float(i);
-        float t = std::min(std::sqrt(gx * gx + gy * gy) * (255.0f / 16384.0f) + 0.5f, 255.0f);
-        return ramp[int(t)];
+void shadeLinear(const Paint& paint, float gx, int count, uint32_t* out) {
+    float start = (gx + 16384.0f) * kLinearScale + 0.5f, step = paint.pixelToPaint.a * kLinearScale;
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128 index = _mm_setr_ps(0, 1, 2, 3), first = _mm_setzero_ps(), last = _mm_set1_ps(255.0f);
+    for (; i + 4 <= count; i += 4) {
+        __m128 n = _mm_add_ps(_mm_set1_ps(float(i)), index);
+        __m128 t = _mm_add_ps(_mm_set1_ps(start), _mm_mul_ps(n, _mm_set1_ps(step)));
+        t = _mm_min_ps(_mm_max_ps(t, first), last);
+        alignas(16) int32_t at[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm_cvttps_epi32(t));
+        for (int k = 0; k < 4; ++k) out[i + k] = paint.ramp[at[k]];
     }
-};
+#endif
+    for (; i < count; ++i) out[i] = paint.ramp[int(std::clamp(start + step * float(i), 0.0f, 255.0f))];
+}
 
-// Walks a row in blocks: a block with no cells keeps the coverage it starts
-// with, so that insides and outsides of shapes cost no summing.
-template <typename Source>
-void compositeCells(uint32_t* dest, float* cells, uint8_t* touched, int width, const Source& source,
-                    bool opaqueSource) {
-    float sum = 0;
-    for (int i = 0; i < width;) {
-        int blockEnd = std::min(width, (i / kCellBlock + 1) * kCellBlock);
-        if (!touched[i / kCellBlock]) {
-            unsigned coverage = coverageOf(sum);
-            if (std::fabs(sum) >= kMinCover) {
-                if (coverage == 255 && opaqueSource)
-                    for (; i < blockEnd; ++i) dest[i] = source.at(i) | 0xFF000000u;
-                else
-                    for (; i < blockEnd; ++i) dest[i] = blendPixel(dest[i], source.at(i), coverage);
-            }
-            i = blockEnd;
+void shadeRadial(const Paint& paint, float gx, float gy, int count, uint32_t* out) {
+    float dx = paint.pixelToPaint.a, dy = paint.pixelToPaint.b;
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128 index = _mm_setr_ps(0, 1, 2, 3), scale = _mm_set1_ps(kRadialScale);
+    const __m128 half = _mm_set1_ps(0.5f), last = _mm_set1_ps(255.0f);
+    for (; i + 4 <= count; i += 4) {
+        __m128 n = _mm_add_ps(_mm_set1_ps(float(i)), index);
+        __m128 x = _mm_add_ps(_mm_set1_ps(gx), _mm_mul_ps(n, _mm_set1_ps(dx)));
+        __m128 y = _mm_add_ps(_mm_set1_ps(gy), _mm_mul_ps(n, _mm_set1_ps(dy)));
+        __m128 t = _mm_sqrt_ps(_mm_add_ps(_mm_mul_ps(x, x), _mm_mul_ps(y, y)));
+        t = _mm_min_ps(_mm_add_ps(_mm_mul_ps(t, scale), half), last);
+        alignas(16) int32_t at[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(at), _mm_cvttps_epi32(t));
+        for (int k = 0; k < 4; ++k) out[i + k] = paint.ramp[at[k]];
+    }
+#endif
+    for (; i < count; ++i) {
+        float x = gx + dx * float(i), y = gy + dy * float(i);
+        out[i] = paint.ramp[int(std::min(std::sqrt(x * x + y * y) * kRadialScale + 0.5f, 255.0f))];
+    }
+}
+
+// A bitmap position along one axis: tiled, or held at the nearest edge.
+int bitmapIndex(float position, int size, bool repeat) {
+    double p = std::floor(std::clamp(double(position), -1e9, 1e9));
+    if (!repeat) return int(std::clamp(p, 0.0, double(size - 1)));
+    double wrapped = p - std::floor(p / size) * size;
+    return std::clamp(int(wrapped), 0, size - 1);
+}
+
+void shadeBitmap(const Paint& paint, float u, float v, int count, uint32_t* out) {
+    const BitmapPixels& b = *paint.bitmap;
+    float du = paint.pixelToPaint.a, dv = paint.pixelToPaint.b;
+    for (int i = 0; i < count; ++i) {
+        int x = bitmapIndex(u + du * float(i), b.width, paint.repeat);
+        int y = bitmapIndex(v + dv * float(i), b.height, paint.repeat);
+        out[i] = b.pixels[size_t(y) * size_t(b.width) + size_t(x)];
+    }
+}
+
+// The paint's colours for `count` pixels of row `y` from column `x0`.
+void shadeSpan(const Paint& paint, int x0, int y, int count, uint32_t* out) {
+    const Matrix& m = paint.pixelToPaint;
+    float px = float(x0) + 0.5f, py = float(y) + 0.5f;
+    float gx = m.a * px + m.c * py + m.tx, gy = m.b * px + m.d * py + m.ty;
+    bool finiteStep = std::isfinite(m.a) && std::isfinite(m.b);
+    if (paint.kind == Paint::Kind::Bitmap && paint.bitmap && !paint.bitmap->pixels.empty() && finiteStep &&
+        std::isfinite(gx) && std::isfinite(gy)) {
+        shadeBitmap(paint, gx, gy, count, out);
+    } else if (!paint.ramp || !finiteStep || !std::isfinite(gx) || !std::isfinite(gy)) {
+        std::fill_n(out, count, paint.ramp ? paint.ramp[255] : paint.color);
+    } else if (paint.kind == Paint::Kind::Linear) {
+        shadeLinear(paint, gx, count, out);
+    } else {
+        shadeRadial(paint, gx, gy, count, out);
+    }
+}
+
+#if defined(__SSE2__)
+// Four pixels at once, two per register in 16-bit channels.
+inline __m128i divideBy255x8(__m128i x) {
+    return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
+}
+
+inline __m128i blendHalf(__m128i dest, __m128i src, __m128i coverage) {
+    __m128i scaled = divideBy255x8(_mm_mullo_epi16(src, coverage));
+    __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(scaled, 0xFF), 0xFF);
+    __m128i keep = _mm_sub_epi16(_mm_set1_epi16(255), alpha);
+    return _mm_add_epi16(scaled, divideBy255x8(_mm_mullo_epi16(dest, keep)));
+}
+
+inline __m128i blendFour(__m128i dest, __m128i src, uint32_t coverage4) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i c = _mm_cvtsi32_si128(int(coverage4));
+    c = _mm_unpacklo_epi8(c, c);
+    c = _mm_unpacklo_epi16(c, c);  // each pixel's coverage in its four bytes
+    __m128i lo = blendHalf(_mm_unpacklo_epi8(dest, zero), _mm_unpacklo_epi8(src, zero), _mm_unpacklo_epi8(c, zero));
+    __m128i hi = blendHalf(_mm_unpackhi_epi8(dest, zero), _mm_unpackhi_epi8(src, zero), _mm_unpackhi_epi8(c, zero));
+    return _mm_packus_epi16(lo, hi);
+}
+#endif
+
+constexpr uint32_t kFullCoverage4 = 0xFFFFFFFFu;
+
+void fillCoverage(uint8_t* coverage, uint8_t value, int count) {
+#if defined(__SSE2__)
+    if (count == kCellBlock) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(coverage), _mm_set1_epi8(char(value)));
+        return;
+    }
+#endif
+    std::memset(coverage, value, size_t(count));
+}
+
+// One block of kCellBlock cells: the running sum through it, as coverage,
+// clearing the cells. Answers the sum at its end.
+float coverBlock(float* cells, uint8_t* coverage, float sum) {
+#if defined(__SSE2__)
+    static_assert(kCellBlock == 16);
+    const __m128 signless = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const __m128 one = _mm_set1_ps(1.0f), full = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+    __m128 running = _mm_set1_ps(sum);
+    __m128i quarters[4];
+    for (int q = 0; q < 4; ++q) {
+        __m128 x = _mm_loadu_ps(cells + 4 * q);
+        _mm_storeu_ps(cells + 4 * q, _mm_setzero_ps());
+        x = _mm_add_ps(x, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(x), 4)));
+        x = _mm_add_ps(x, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(x), 8)));
+        x = _mm_add_ps(x, running);
+        running = _mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 3, 3));
+        __m128 c = _mm_add_ps(_mm_mul_ps(_mm_min_ps(_mm_and_ps(x, signless), one), full), half);
+        quarters[q] = _mm_cvttps_epi32(c);
+    }
+    __m128i packed = _mm_packus_epi16(_mm_packs_epi32(quarters[0], quarters[1]), _mm_packs_epi32(quarters[2], quarters[3]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(coverage), packed);
+    return _mm_cvtss_f32(running);
+#else
+    for (int k = 0; k < kCellBlock; ++k) {
+        sum += cells[k];
+        cells[k] = 0;
+        coverage[k] = coverageOf(sum);
+    }
+    return sum;
+#endif
+}
+
+// Blends `count` pixels of one colour, or of `colors` when given.
+void blendSpan(uint32_t* dest, const uint8_t* coverage, int count, uint32_t color, const uint32_t* colors,
+               bool opaque) {
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i solid = _mm_set1_epi32(int(color));
+    for (; i + 4 <= count; i += 4) {
+        uint32_t c4;
+        std::memcpy(&c4, coverage + i, 4);
+        if (c4 == 0) continue;
+        __m128i src = colors ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(colors + i)) : solid;
+        auto* at = reinterpret_cast<__m128i*>(dest + i);
+        if (c4 == kFullCoverage4 && opaque) {
+            _mm_storeu_si128(at, src);
             continue;
         }
-        touched[i / kCellBlock] = 0;
-        for (; i < blockEnd; ++i) {
-            sum += cells[i];
-            cells[i] = 0;
-            if (std::fabs(sum) < kMinCover) continue;
-            dest[i] = blendPixel(dest[i], source.at(i), coverageOf(sum));
-        }
+        _mm_storeu_si128(at, blendFour(_mm_loadu_si128(at), src, c4));
     }
-    // The two cells past the row's end collect what lies right of it.
-    cells[width] = cells[width + 1] = 0;
-    for (int b = width / kCellBlock; b < (width + 2 + kCellBlock - 1) / kCellBlock; ++b) touched[b] = 0;
+#endif
+    for (; i < count; ++i) {
+        if (!coverage[i]) continue;
+        uint32_t src = colors ? colors[i] : color;
+        dest[i] = coverage[i] == 255 && opaque ? src : blendPixel(dest[i], src, coverage[i]);
+    }
 }
 
 }  // namespace
 
-void Rasterizer::compositeRow(uint32_t* dest, int x0, int y, int width, const Paint& paint) {
-    size_t row = size_t(y - m_boxY);
+// Turns one row's cells into coverage, clearing the cells and blocks read. A
+// block with no cells keeps the coverage it starts with, so that insides and
+// outsides of shapes cost no summing.
+void Rasterizer::coverRow(size_t row, int width) {
     float* cells = m_cells.data() + row * size_t(width + 2);
     uint8_t* touched = m_touched.data() + row * size_t(blocksPerRow(width));
+    uint8_t* coverage = m_coverage.data();
+    float sum = 0;
+    for (int i = 0; i < width;) {
+        int block = i / kCellBlock, blockEnd = std::min(width, (block + 1) * kCellBlock);
+        bool whole = blockEnd - i == kCellBlock;
+        if (!touched[block]) {
+            fillCoverage(coverage + i, coverageOf(sum), whole ? kCellBlock : blockEnd - i);
+        } else if (whole) {
+            touched[block] = 0;
+            sum = coverBlock(cells + i, coverage + i, sum);
+        } else {
+            touched[block] = 0;
+            for (int k = i; k < blockEnd; ++k) {
+                sum += cells[k];
+                cells[k] = 0;
+                coverage[k] = coverageOf(sum);
+            }
+        }
+        i = blockEnd;
+    }
+    // The two cells past the row's end collect what lies right of it.
+    cells[width] = cells[width + 1] = 0;
+    for (int b = width / kCellBlock; b < blocksPerRow(width); ++b) touched[b] = 0;
+}
+
+void Rasterizer::compositeRow(uint32_t* dest, int x0, int y, int width, const Paint& paint) {
+    coverRow(size_t(y - m_boxY), width);
+    const uint8_t* coverage = m_coverage.data();
+    // Only the covered part of the row is shaded.
+    int first = 0, end = width;
+    while (first < end && !coverage[first]) ++first;
+    while (end > first && !coverage[end - 1]) --end;
+    if (first == end) return;
     if (paint.kind == Paint::Kind::Solid) {
-        uint32_t argb = paint.color.argb();
-        compositeCells(dest, cells, touched, width, SolidSource{argb}, paint.color.a == 255);
+        blendSpan(dest + first, coverage + first, end - first, paint.color, nullptr, paint.opaque);
         return;
     }
-    // The gradient square spans -16384..16384 twips.
-    const Matrix& m = paint.pixelToGradient;
-    float px = float(x0) + 0.5f, py = float(y) + 0.5f;
-    float gx = m.a * px + m.c * py + m.tx, gy = m.b * px + m.d * py + m.ty;
-    if (!std::isfinite(gx) || !std::isfinite(gy) || !std::isfinite(m.a) || !std::isfinite(m.b)) {
-        compositeCells(dest, cells, touched, width, SolidSource{paint.ramp[255]}, false);
-    } else if (paint.kind == Paint::Kind::Linear) {
-        constexpr float kScale = 255.0f / 32768.0f;
-        LinearSource source{paint.ramp.data(), (gx + 16384.0f) * kScale + 0.5f, m.a * kScale};
-        compositeCells(dest, cells, touched, width, source, false);
-    } else {
-        compositeCells(dest, cells, touched, width, RadialSource{paint.ramp.data(), gx, gy, m.a, m.b}, false);
-    }
+    shadeSpan(paint, x0 + first, y, end - first, m_colors.data());
+    blendSpan(dest + first, coverage + first, end - first, 0, m_colors.data(), paint.opaque);
 }
 
 }  // namespace swf

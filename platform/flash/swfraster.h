@@ -2,9 +2,9 @@
 // Anti-aliased scan conversion into a 32-bit 0xAARRGGBB buffer. Edges are
 // added in pixel coordinates; each pixel's coverage is the exact area inside
 // the edges, accumulated per row (the non-zero rule: overlapping areas of the
-// same winding count once).
+// same winding count once). Rows are composited a span at a time: coverage
+// first, then the paint's colours, then the blend.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -24,13 +24,30 @@ struct Canvas {
     uint32_t* row(int y) const { return pixels + std::ptrdiff_t(y) * stride; }
 };
 
-// What fills the covered pixels.
-struct Paint {
-    enum class Kind { Solid, Linear, Radial } kind = Kind::Solid;
-    Rgba color;                          // Solid
-    std::array<uint32_t, 256> ramp{};    // gradients: 0xAARRGGBB by position
-    Matrix pixelToGradient;              // gradients: pixel centre to gradient square
+// Decoded picture pixels, premultiplied 0xAARRGGBB, rows from the top.
+struct BitmapPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    bool opaque = true;  // every pixel has alpha 255
 };
+
+// What fills the covered pixels. Colours are premultiplied 0xAARRGGBB.
+struct Paint {
+    enum class Kind { Solid, Linear, Radial, Bitmap } kind = Kind::Solid;
+    uint32_t color = 0;                  // Solid
+    const uint32_t* ramp = nullptr;      // gradients: 256 colours by position
+    const BitmapPixels* bitmap = nullptr;  // Bitmap
+    bool repeat = false;                 // Bitmap: tiles beyond its edges, else edges extend
+    Matrix pixelToPaint;                 // pixel centre to gradient square or bitmap pixels
+    bool opaque = false;                 // every colour it gives has alpha 255
+
+    static Paint solid(Rgba color);
+};
+
+// Straight colour to premultiplied 0xAARRGGBB and back.
+uint32_t premultiply(Rgba c);
+Rgba unpremultiply(uint32_t argb);
 
 class Rasterizer {
 public:
@@ -54,41 +71,35 @@ private:
     void accumulate(Point from, Point to, int width, int height);
     void accumulateInRow(float* row, uint8_t* touched, int width, float xa, float xb, float d);
     static int blocksPerRow(int width) { return (width + 2 + kCellBlock - 1) / kCellBlock; }
+    void coverRow(size_t row, int width);
     void compositeRow(uint32_t* dest, int x0, int y, int width, const Paint& paint);
 
     std::vector<Line> m_lines;
     float m_minX = 1e30f, m_minY = 1e30f, m_maxX = -1e30f, m_maxY = -1e30f;
-    std::vector<float> m_cells;  // (width + 2) per row of the drawn box
+    std::vector<float> m_cells;      // (width + 2) per row of the drawn box
     std::vector<uint8_t> m_touched;  // per row: which blocks of kCellBlock cells hold any
+    std::vector<uint8_t> m_coverage;  // one row's coverage, 0..255 per pixel
+    std::vector<uint32_t> m_colors;   // one row's paint colours
     int m_boxY = 0;
 };
 
 // Chords needed to draw a quadratic curve within a fraction of a pixel.
 int curveSegments(Point from, Point control, Point to);
 
-// Source-over of straight colour `argb` with extra coverage 0..255. The four
-// channels are worked on at once, one per 16-bit lane of a 64-bit word.
-inline uint64_t spreadChannels(uint32_t c) {
-    uint64_t x = c;
-    x = (x | x << 16) & 0x0000FFFF0000FFFFull;
-    return (x | x << 8) & 0x00FF00FF00FF00FFull;
-}
+// Premultiplied colour `src` over `dest` with coverage 0..255: the source
+// scaled by the coverage, plus the destination scaled by what the scaled
+// source leaves uncovered.
+inline unsigned divideBy255(unsigned x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
 
-inline uint32_t gatherChannels(uint64_t x) {
-    x = (x | x >> 8) & 0x0000FFFF0000FFFFull;
-    return uint32_t(x | x >> 16);
-}
-
-inline uint32_t blendPixel(uint32_t dest, uint32_t argb, unsigned coverage) {
-    unsigned a = ((argb >> 24) * coverage + 128) * 257 >> 16;  // (alpha * coverage) / 255
-    if (a == 0) return dest;
-    if (a == 255) return argb | 0xFF000000u;
-    // Each lane: (source * a + dest * (255 - a)) / 255, with the source's own
-    // alpha taken as 255 so that the result's alpha is a + dest alpha * (1 - a).
-    uint64_t x = spreadChannels(argb | 0xFF000000u) * a + spreadChannels(dest) * (255 - a);
-    x += 0x0080008000800080ull;
-    x = (x + ((x >> 8) & 0x00FF00FF00FF00FFull)) >> 8 & 0x00FF00FF00FF00FFull;
-    return gatherChannels(x);
+inline uint32_t blendPixel(uint32_t dest, uint32_t src, unsigned coverage) {
+    unsigned keep = 255 - divideBy255((src >> 24) * coverage);
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        unsigned channel = divideBy255(((src >> shift) & 0xFF) * coverage) +
+                           divideBy255(((dest >> shift) & 0xFF) * keep);
+        out |= (channel > 255 ? 255u : channel) << shift;
+    }
+    return out;
 }
 
 }  // namespace swf

@@ -11,60 +11,58 @@ constexpr float kMinLineWidth = 1.0f;     // pixels; hairlines and thin lines
 constexpr float kMinJoinRadius = 0.75f;   // thinner strokes need no round joins
 constexpr float kJoinAngleCos = 0.995f;   // straighter joints need no round join
 constexpr float kPi = 3.14159265358979f;
-
-void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& cx,
-               std::array<uint32_t, 256>& ramp) {
-    if (stops.empty()) {
-        ramp.fill(0);
-        return;
-    }
-    std::vector<GradientStop> colored(stops);
-    for (auto& stop : colored) stop.color = cx.apply(stop.color);
-    size_t next = 0;
-    for (int i = 0; i < 256; ++i) {
-        while (next < colored.size() && colored[next].ratio < i) ++next;
-        Rgba c;
-        if (next == 0) {
-            c = colored.front().color;
-        } else if (next >= colored.size()) {
-            c = colored.back().color;
-        } else {
-            const GradientStop& a = colored[next - 1];
-            const GradientStop& b = colored[next];
-            int span = b.ratio - a.ratio;
-            float t = span > 0 ? float(i - a.ratio) / float(span) : 1.0f;
-            auto lerp = [t](uint8_t x, uint8_t y) { return uint8_t(std::lround(x + (y - x) * t)); };
-            c = {lerp(a.color.r, b.color.r), lerp(a.color.g, b.color.g), lerp(a.color.b, b.color.b),
-                 lerp(a.color.a, b.color.a)};
-        }
-        ramp[size_t(i)] = c.argb();
-    }
-}
+constexpr Rgba kMissingBitmapColor{128, 128, 128, 255};  // a picture that could not be read
 
 }  // namespace
 
-Paint makePaint(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& cx) {
-    Paint paint;
+Paint MovieRenderer::paintFor(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& cx) {
     switch (fill.kind) {
-    case FillKind::Solid: paint.color = cx.apply(fill.color); break;
+    case FillKind::Solid: return Paint::solid(cx.apply(fill.color));
     case FillKind::LinearGradient:
     case FillKind::RadialGradient: {
-        Matrix gradientToPixels = toPixels * fill.matrix;
-        if (!gradientToPixels.invert(paint.pixelToGradient)) {
-            // A gradient squeezed to nothing shows its last colour.
-            paint.color = fill.stops.empty() ? Rgba{0, 0, 0, 0} : cx.apply(fill.stops.back().color);
-            break;
-        }
+        Paint paint;
+        if (fill.stops.empty() || fill.ramp.size() != kRampSize) return Paint::solid(Rgba{0, 0, 0, 0});
+        // A gradient squeezed to nothing shows its last colour.
+        if (!(toPixels * fill.matrix).invert(paint.pixelToPaint)) return Paint::solid(cx.apply(fill.stops.back().color));
         paint.kind = fill.kind == FillKind::LinearGradient ? Paint::Kind::Linear : Paint::Kind::Radial;
-        buildRamp(fill.stops, cx, paint.ramp);
-        break;
+        if (cx.isIdentity()) {
+            paint.ramp = fill.ramp.data();
+        } else {
+            buildRamp(fill.stops, cx, m_ramp.data());
+            paint.ramp = m_ramp.data();
+        }
+        paint.opaque = std::all_of(paint.ramp, paint.ramp + kRampSize, [](uint32_t c) { return c >> 24 == 0xFF; });
+        return paint;
     }
-    case FillKind::Bitmap:
-        // Pictures are not decoded: the area shows as a neutral grey.
-        paint.color = cx.apply(Rgba{128, 128, 128, 255});
-        break;
+    case FillKind::Bitmap: {
+        const Character* character = m_movie->character(fill.bitmapId);
+        Paint paint;
+        if (!character || character->kind != CharacterKind::Bitmap || !character->bitmap ||
+            !(toPixels * fill.matrix).invert(paint.pixelToPaint))
+            return Paint::solid(cx.apply(kMissingBitmapColor));
+        paint.kind = Paint::Kind::Bitmap;
+        paint.bitmap = cx.isIdentity() ? character->bitmap.get() : transformedBitmap(*character->bitmap, cx);
+        paint.repeat = fill.bitmapRepeats;
+        paint.opaque = paint.bitmap->opaque;
+        return paint;
     }
-    return paint;
+    }
+    return Paint{};
+}
+
+// A picture under a colour transform, made once per draw into a scratch copy.
+const BitmapPixels* MovieRenderer::transformedBitmap(const BitmapPixels& bitmap, const ColorTransform& cx) {
+    m_bitmap.width = bitmap.width;
+    m_bitmap.height = bitmap.height;
+    m_bitmap.pixels.resize(bitmap.pixels.size());
+    bool opaque = true;
+    for (size_t i = 0; i < bitmap.pixels.size(); ++i) {
+        uint32_t p = bitmap.pixels[i];
+        m_bitmap.pixels[i] = premultiply(cx.apply(unpremultiply(p)));
+        opaque = opaque && m_bitmap.pixels[i] >> 24 == 0xFF;
+    }
+    m_bitmap.opaque = opaque;
+    return &m_bitmap;
 }
 
 bool MovieRenderer::takeBudget(size_t edges) {
@@ -108,7 +106,7 @@ void MovieRenderer::drawList(const TimelineInstance& timeline, const Matrix& toP
 void MovieRenderer::drawShape(const ShapeDef& shape, const Matrix& toPixels, const ColorTransform& cx) {
     for (size_t i = 0; i < shape.fillEdges.size(); ++i) {
         if (shape.fillEdges[i].empty()) continue;
-        fillEdges(shape.fillEdges[i], toPixels, makePaint(shape.fills[i], toPixels, cx));
+        fillEdges(shape.fillEdges[i], toPixels, paintFor(shape.fills[i], toPixels, cx));
     }
     for (const ShapePath& path : shape.paths)
         if (path.line && !path.edges.empty())
@@ -130,8 +128,7 @@ void MovieRenderer::fillEdges(const std::vector<Edge>& edges, const Matrix& toPi
 void MovieRenderer::fillPolygon(const Canvas& canvas, const Point* points, size_t count, Rgba color) {
     m_raster.reset();
     for (size_t i = 0; i < count; ++i) m_raster.addLine(points[i], points[(i + 1) % count]);
-    Paint paint;
-    paint.color = color;
+    Paint paint = Paint::solid(color);
     size_t budget = SIZE_MAX;  // one polygon: the caller's own
     m_raster.fill(canvas, paint, budget);
 }
@@ -178,7 +175,8 @@ void MovieRenderer::strokePath(const ShapePath& path, const LineStyle& style, co
     if (!std::isfinite(width)) return;
     width = std::min(width, 1e5f);
     m_raster.reset();
-    std::vector<Point> points;
+    std::vector<Point>& points = m_points;
+    points.clear();
     for (const Edge& e : path.edges) {
         Point from = toPixels.apply(e.from);
         if (points.empty()) points.push_back(from);
@@ -195,9 +193,7 @@ void MovieRenderer::strokePath(const ShapePath& path, const LineStyle& style, co
         }
     }
     addStrokePolyline(points, width / 2);
-    Paint paint;
-    paint.color = cx.apply(style.color);
-    m_raster.fill(*m_canvas, paint, m_pixelsLeft);
+    m_raster.fill(*m_canvas, Paint::solid(cx.apply(style.color)), m_pixelsLeft);
 }
 
 }  // namespace swf

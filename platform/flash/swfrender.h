@@ -3,7 +3,9 @@
 // strokes, sprites with their own lists, under the matrices and colour
 // transforms of every level.
 
+#include <array>
 #include <cstddef>
+#include <vector>
 
 #include "platform/flash/swfmovie.h"
 #include "platform/flash/swfraster.h"
@@ -35,16 +37,19 @@ private:
     void addStrokePolyline(const std::vector<Point>& points, float halfWidth);
     void addDisc(Point centre, float radius);
     bool takeBudget(size_t edges);
+    Paint paintFor(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& colorTransform);
+    const BitmapPixels* transformedBitmap(const BitmapPixels& bitmap, const ColorTransform& colorTransform);
 
     const Canvas* m_canvas = nullptr;
     const MovieDef* m_movie = nullptr;
     Rasterizer m_raster;
+    // Scratch kept between draws so that a frame allocates nothing once warm.
+    std::array<uint32_t, kRampSize> m_ramp{};
+    BitmapPixels m_bitmap;
+    std::vector<Point> m_points;
     size_t m_edgesLeft = 0;
     size_t m_pixelsLeft = 0;
     void resetBudgets(const Canvas& canvas);
 };
-
-// The paint of a fill style under a matrix and colour transform.
-Paint makePaint(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& colorTransform);
 
 }  // namespace swf

@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "platform/flash/swfraster.h"
+
 namespace swf {
 
 namespace {
@@ -12,6 +14,7 @@ constexpr uint8_t kFillRadial = 0x12;
 constexpr uint8_t kFillFocal = 0x13;
 constexpr uint8_t kFillBitmapFirst = 0x40;
 constexpr uint8_t kFillBitmapLast = 0x43;
+constexpr uint8_t kFillBitmapClipped = 0x01;
 constexpr uint8_t kExtendedCount = 0xFF;
 
 Rgba readColor(SwfReader& r, int version) { return version >= 3 ? r.rgba() : r.rgb(); }
@@ -40,6 +43,7 @@ FillStyle readFillStyle(SwfReader& r, int version) {
         if (type == kFillFocal) r.s16();  // focal point: drawn as a plain radial gradient
     } else if (type >= kFillBitmapFirst && type <= kFillBitmapLast) {
         fill.kind = FillKind::Bitmap;
+        fill.bitmapRepeats = (type & kFillBitmapClipped) == 0;
         fill.bitmapId = r.u16();
         fill.matrix = r.matrix();
     } else {
@@ -201,7 +205,38 @@ Edge reversed(const Edge& e) { return {e.to, e.control, e.from, e.curved}; }
 
 }  // namespace
 
+void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& cx, uint32_t* ramp) {
+    if (stops.empty()) {
+        std::fill_n(ramp, kRampSize, 0u);
+        return;
+    }
+    size_t next = 0;
+    for (size_t i = 0; i < kRampSize; ++i) {
+        while (next < stops.size() && stops[next].ratio < i) ++next;
+        Rgba c;
+        if (next == 0) {
+            c = stops.front().color;
+        } else if (next >= stops.size()) {
+            c = stops.back().color;
+        } else {
+            const GradientStop& a = stops[next - 1];
+            const GradientStop& b = stops[next];
+            int span = b.ratio - a.ratio;
+            float t = span > 0 ? float(int(i) - a.ratio) / float(span) : 1.0f;
+            auto lerp = [t](uint8_t x, uint8_t y) { return uint8_t(float(x) + float(y - x) * t + 0.5f); };
+            c = {lerp(a.color.r, b.color.r), lerp(a.color.g, b.color.g), lerp(a.color.b, b.color.b),
+                 lerp(a.color.a, b.color.a)};
+        }
+        ramp[i] = premultiply(cx.apply(c));
+    }
+}
+
 void ShapeDef::finish() {
+    for (FillStyle& fill : fills) {
+        if (fill.kind != FillKind::LinearGradient && fill.kind != FillKind::RadialGradient) continue;
+        fill.ramp.resize(kRampSize);
+        buildRamp(fill.stops, ColorTransform{}, fill.ramp.data());
+    }
     fillEdges.assign(fills.size(), {});
     for (const ShapePath& path : paths) {
         if (path.fill0 == path.fill1) continue;  // same fill both sides: no boundary

@@ -24,7 +24,15 @@ struct FillStyle {
     Matrix matrix;                     // gradient square (or bitmap) to shape space
     std::vector<GradientStop> stops;   // gradients, ratios ascending as stored
     uint16_t bitmapId = 0;             // Bitmap
+    bool bitmapRepeats = true;         // Bitmap: tiled, or its edge pixels extended
+    std::vector<uint32_t> ramp;        // gradients: kRampSize premultiplied colours, by finish()
 };
+
+constexpr size_t kRampSize = 256;
+
+// The colours of a gradient at its kRampSize positions, premultiplied, after
+// the colour transform.
+void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& colorTransform, uint32_t* ramp);
 
 struct LineStyle {
     uint16_t width = 0;  // twips; 0 is a hairline
@@ -55,7 +63,7 @@ struct ShapeDef {
     std::vector<ShapePath> paths;
 
     // The edges around fill style `fill` (1-based), all oriented with the fill
-    // on their right; built by finish().
+    // on their right; built by finish(), with the gradients' ramps.
     std::vector<std::vector<Edge>> fillEdges;
     void finish();
 };
