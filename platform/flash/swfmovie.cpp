@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/flash/swfbitmap.h"
+
 namespace swf {
 
 namespace {
@@ -172,6 +174,12 @@ private:
         } else if (code == kTagSetBackgroundColor) {
             Rgba color = body.rgb();
             if (body.ok()) m_movie.background = color;
+        } else if (code == kTagJpegTables) {
+            auto tables = body.bytes(body.remaining());
+            if (m_jpegTables.empty()) m_jpegTables.assign(tables.begin(), tables.end());
+        } else if (isBitmapTag(code)) {
+            uint16_t id = body.u16();
+            if (auto bitmap = readBitmap(code, body)) define(id, Character{CharacterKind::Bitmap, nullptr, nullptr, std::move(bitmap)});
         } else if (code == kTagDefineSprite) {
             uint16_t id = body.u16();
             body.u16();  // frame count: the frames read are what counts
@@ -183,11 +191,28 @@ private:
         // Every other tag is skipped by its length.
     }
 
+    static bool isBitmapTag(uint16_t code) {
+        return code == kTagDefineBits || code == kTagDefineBitsJpeg2 || code == kTagDefineBitsJpeg3 ||
+               code == kTagDefineBitsLossless || code == kTagDefineBitsLossless2;
+    }
+
+    std::shared_ptr<BitmapPixels> readBitmap(uint16_t code, SwfReader& body) {
+        switch (code) {
+        case kTagDefineBitsLossless: return readLosslessBitmap(body, false, m_bitmapPixelsLeft);
+        case kTagDefineBitsLossless2: return readLosslessBitmap(body, true, m_bitmapPixelsLeft);
+        case kTagDefineBits: return readJpegBitmap(body, false, m_jpegTables, m_bitmapPixelsLeft);
+        case kTagDefineBitsJpeg2: return readJpegBitmap(body, false, {}, m_bitmapPixelsLeft);
+        default: return readJpegBitmap(body, true, {}, m_bitmapPixelsLeft);
+        }
+    }
+
     void define(uint16_t id, Character character) {
         m_movie.dictionary.try_emplace(id, std::move(character));  // the first definition wins
     }
 
     MovieDef& m_movie;
+    size_t m_bitmapPixelsLeft = kMaxBitmapPixelsPerMovie;
+    std::vector<uint8_t> m_jpegTables;  // for DefineBits; the first JPEGTables counts
 };
 
 }  // namespace

@@ -150,8 +150,11 @@ namespace {
 
 constexpr size_t kSignatureBytes = 8;
 
-// Inflates up to `limit` bytes; answers false when not even one byte came out.
-bool inflateBody(std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out) {
+}  // namespace
+
+bool inflateBounded(std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out) {
+    out.clear();
+    if (limit == 0) return false;
     z_stream stream;
     std::memset(&stream, 0, sizeof stream);
     if (inflateInit(&stream) != Z_OK) return false;
@@ -173,8 +176,6 @@ bool inflateBody(std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>
     return produced > 0;
 }
 
-}  // namespace
-
 MovieReadStatus readMovieFile(std::span<const uint8_t> file, SwfHeader& header,
                               std::vector<uint8_t>& tags) {
     tags.clear();
@@ -195,7 +196,7 @@ MovieReadStatus readMovieFile(std::span<const uint8_t> file, SwfHeader& header,
     std::vector<uint8_t> body;
     auto rest = file.subspan(kSignatureBytes);
     if (compressed) {
-        if (!inflateBody(rest, bodyLimit, body)) return MovieReadStatus::BadCompression;
+        if (!inflateBounded(rest, bodyLimit, body)) return MovieReadStatus::BadCompression;
     } else {
         body.assign(rest.begin(), rest.begin() + std::min(rest.size(), bodyLimit));
     }

@@ -77,6 +77,11 @@ enum class MovieReadStatus {
 // Largest uncompressed movie accepted; a longer declared length is cut here.
 constexpr size_t kMaxMovieBytes = 64u << 20;
 
+// Inflates a zlib stream into `out`, stopping after `limit` bytes. A stream
+// that ends early or is damaged keeps what came out before; answers false
+// when not even one byte did.
+bool inflateBounded(std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out);
+
 // Reads the header and gives the movie's tag stream in `tags` (uncompressed).
 // A compressed body that ends early or is damaged after the header still
 // answers Ok with the tags that could be inflated, as a partly loaded movie.

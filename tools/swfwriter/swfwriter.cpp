@@ -15,17 +15,68 @@ enum : uint16_t {
     kDefineShape = 2,
     kPlaceObject = 4,
     kRemoveObject = 5,
+    kDefineBits = 6,
+    kJpegTables = 8,
     kSetBackgroundColor = 9,
     kDoAction = 12,
+    kDefineBitsLossless = 20,
+    kDefineBitsJpeg2 = 21,
     kDefineShape2 = 22,
     kPlaceObject2 = 26,
     kRemoveObject2 = 28,
     kDefineShape3 = 32,
+    kDefineBitsJpeg3 = 35,
+    kDefineBitsLossless2 = 36,
     kDefineSprite = 39,
     kFrameLabel = 43,
     kPlaceObject3 = 70,
     kDefineShape4 = 83,
 };
+
+constexpr uint8_t kBitmapFill = 0x40;
+constexpr uint8_t kBitmapClipped = 0x01;
+constexpr uint8_t kBitmapUnsmoothed = 0x02;
+
+std::vector<uint8_t> deflate(const std::vector<uint8_t>& data) {
+    uLongf size = compressBound(uLong(data.size()));
+    std::vector<uint8_t> packed(size);
+    compress2(packed.data(), &size, data.data(), uLong(data.size()), Z_BEST_COMPRESSION);
+    packed.resize(size);
+    return packed;
+}
+
+// The pixel data of a lossless picture before compression, rows padded to 32 bits.
+std::vector<uint8_t> losslessData(const Image& picture, Lossless format, bool withAlpha) {
+    BitWriter w;
+    auto pad = [&](size_t rowBytes) {
+        for (size_t i = rowBytes; i % 4; ++i) w.u8(0);
+    };
+    std::vector<uint32_t> table;
+    if (format == Lossless::ColorMapped) {
+        for (uint32_t p : picture.pixels)
+            if (std::find(table.begin(), table.end(), p) == table.end()) table.push_back(p);
+        for (uint32_t c : table) {
+            Rgba rgba = premultiplied(c, withAlpha);
+            w.u8(rgba.r), w.u8(rgba.g), w.u8(rgba.b);
+            if (withAlpha) w.u8(rgba.a);
+        }
+    }
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            uint32_t p = picture.pixels[size_t(y) * size_t(picture.width) + size_t(x)];
+            Rgba c = premultiplied(p, withAlpha);
+            if (format == Lossless::ColorMapped) {
+                w.u8(uint8_t(std::find(table.begin(), table.end(), p) - table.begin()));
+            } else if (format == Lossless::Rgb15) {
+                w.bits(0, 1), w.bits(c.r >> 3, 5), w.bits(c.g >> 3, 5), w.bits(c.b >> 3, 5);
+            } else {
+                w.u8(withAlpha ? c.a : 0), w.u8(c.r), w.u8(c.g), w.u8(c.b);
+            }
+        }
+        pad(size_t(picture.width) * (format == Lossless::ColorMapped ? 1 : format == Lossless::Rgb15 ? 2 : 4));
+    }
+    return w.take();
+}
 
 void appendTag(std::vector<uint8_t>& out, uint16_t code, const std::vector<uint8_t>& body) {
     BitWriter w;
@@ -180,6 +231,14 @@ int ShapeBuilder::addRadialGradient(const Matrix& matrix, std::vector<Stop> stop
     return int(m_styles.back().fills.size());
 }
 
+int ShapeBuilder::addBitmapFill(uint16_t bitmapId, const Matrix& matrix, BitmapEdges edges) {
+    Fill fill{uint8_t(kBitmapFill | (edges == BitmapEdges::Clipped ? kBitmapClipped : 0) | kBitmapUnsmoothed), {},
+              matrix, {}};
+    fill.bitmapId = bitmapId;
+    m_styles.back().fills.push_back(std::move(fill));
+    return int(m_styles.back().fills.size());
+}
+
 int ShapeBuilder::addLineStyle(uint16_t widthTwips, Rgba color) {
     m_styles.back().lines.push_back({widthTwips, color});
     return int(m_styles.back().lines.size());
@@ -283,6 +342,11 @@ void ShapeBuilder::encodeStyles(BitWriter& w, const Styles& styles, int version)
         w.u8(f.type);
         if (f.type == 0x00) {
             color(f.color);
+            continue;
+        }
+        if (f.type >= kBitmapFill) {
+            w.u16(f.bitmapId);
+            w.matrix(f.matrix);
             continue;
         }
         w.matrix(f.matrix);
@@ -494,6 +558,60 @@ void MovieWriter::defineSprite(uint16_t id, const TagStream& sprite) {
     tag(kDefineSprite, w.take());
 }
 
+Rgba premultiplied(uint32_t argb, bool withAlpha) {
+    uint8_t a = withAlpha ? uint8_t(argb >> 24) : 255;
+    auto channel = [a](uint32_t v) { return uint8_t(((v & 0xFF) * a + 127) / 255); };
+    return {channel(argb >> 16), channel(argb >> 8), channel(argb), a};
+}
+
+bool MovieWriter::defineBitsLossless(uint16_t id, const Image& picture, Lossless format, bool withAlpha) {
+    size_t colors = 0;
+    if (format == Lossless::ColorMapped) {
+        std::vector<uint32_t> seen;
+        for (uint32_t p : picture.pixels)
+            if (std::find(seen.begin(), seen.end(), p) == seen.end()) seen.push_back(p);
+        colors = seen.size();
+        if (colors == 0 || colors > 256) return false;
+    }
+    if ((format == Lossless::Rgb15 && withAlpha) || picture.width < 1 || picture.height < 1 ||
+        picture.pixels.size() != size_t(picture.width) * size_t(picture.height))
+        return false;
+    BitWriter w;
+    w.u16(id);
+    w.u8(format == Lossless::ColorMapped ? 3 : format == Lossless::Rgb15 ? 4 : 5);
+    w.u16(uint16_t(picture.width));
+    w.u16(uint16_t(picture.height));
+    if (format == Lossless::ColorMapped) w.u8(uint8_t(colors - 1));
+    w.bytes(deflate(losslessData(picture, format, withAlpha)));
+    tag(withAlpha ? kDefineBitsLossless2 : kDefineBitsLossless, w.take());
+    return true;
+}
+
+void MovieWriter::defineBitsJpeg2(uint16_t id, const std::vector<uint8_t>& jpeg) {
+    BitWriter w;
+    w.u16(id);
+    w.bytes(jpeg);
+    tag(kDefineBitsJpeg2, w.take());
+}
+
+void MovieWriter::defineBitsJpeg3(uint16_t id, const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& alpha) {
+    BitWriter w;
+    w.u16(id);
+    w.u32(uint32_t(jpeg.size()));
+    w.bytes(jpeg);
+    w.bytes(deflate(alpha));
+    tag(kDefineBitsJpeg3, w.take());
+}
+
+void MovieWriter::jpegTables(const std::vector<uint8_t>& tables) { tag(kJpegTables, tables); }
+
+void MovieWriter::defineBits(uint16_t id, const std::vector<uint8_t>& jpeg) {
+    BitWriter w;
+    w.u16(id);
+    w.bytes(jpeg);
+    tag(kDefineBits, w.take());
+}
+
 std::vector<uint8_t> MovieWriter::finish(bool compressed) const {
     BitWriter body;
     body.rect(0, m_width * 20, 0, m_height * 20);
@@ -513,11 +631,7 @@ std::vector<uint8_t> MovieWriter::finish(bool compressed) const {
         file.bytes(plain);
         return file.take();
     }
-    uLongf packedSize = compressBound(uLong(plain.size()));
-    std::vector<uint8_t> packed(packedSize);
-    compress2(packed.data(), &packedSize, plain.data(), uLong(plain.size()), Z_BEST_COMPRESSION);
-    packed.resize(packedSize);
-    file.bytes(packed);
+    file.bytes(deflate(plain));
     return file.take();
 }
 

@@ -51,6 +51,27 @@ struct Stop {
     Rgba color;
 };
 
+// Beyond its edges a bitmap fill repeats, or its edge pixels are extended.
+enum class BitmapEdges { Repeated, Clipped };
+
+// Picture pixels: 0xAARRGGBB, straight alpha, rows from the top.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+// The pixel formats of DefineBitsLossless: a colour table of at most 256
+// entries, 15-bit colours (no alpha), 24-bit colours or ARGB.
+enum class Lossless { ColorMapped, Rgb15, Rgb32 };
+
+// A picture's colour with its alpha multiplied in, as lossless pictures with
+// alpha store it; opaque when `withAlpha` is false.
+Rgba premultiplied(uint32_t argb, bool withAlpha);
+
+// A JPEG of the picture's colours (alpha ignored), by libjpeg-turbo.
+std::vector<uint8_t> encodeJpeg(const Image& picture, int quality = 95);
+
 // Builds a shape's styles and edges. Style numbers start at 1 within the
 // current style array; 0 is none.
 class ShapeBuilder {
@@ -59,6 +80,8 @@ public:
     // The gradient square (-16384..16384 twips) is placed by `matrix`.
     int addLinearGradient(const Matrix& matrix, std::vector<Stop> stops);
     int addRadialGradient(const Matrix& matrix, std::vector<Stop> stops);
+    // `matrix` maps the picture's pixels to the shape's twips (scale 20 for one to one).
+    int addBitmapFill(uint16_t bitmapId, const Matrix& matrix, BitmapEdges edges = BitmapEdges::Repeated);
     int addLineStyle(uint16_t widthTwips, Rgba color);
 
     // Starts a fresh style array (DefineShape2 and later); styles added after
@@ -85,6 +108,7 @@ private:
         Rgba color;
         Matrix matrix;
         std::vector<Stop> stops;
+        uint16_t bitmapId = 0;
     };
     struct Line {
         uint16_t width;
@@ -165,6 +189,15 @@ public:
     void defineShape(uint16_t id, const ShapeBuilder& shape, int version = 3);
     // Appends End to the sprite's tags; its frame count is its ShowFrames.
     void defineSprite(uint16_t id, const TagStream& sprite);
+    // DefineBitsLossless, or DefineBitsLossless2 `withAlpha`. Answers false
+    // (and writes nothing) for a format the picture does not fit.
+    bool defineBitsLossless(uint16_t id, const Image& picture, Lossless format, bool withAlpha);
+    void defineBitsJpeg2(uint16_t id, const std::vector<uint8_t>& jpeg);
+    // `alpha`: one byte a pixel, compressed into the tag.
+    void defineBitsJpeg3(uint16_t id, const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& alpha);
+    // JPEGTables, which DefineBits pictures use.
+    void jpegTables(const std::vector<uint8_t>& tables);
+    void defineBits(uint16_t id, const std::vector<uint8_t>& jpeg);
     // The frame count in the header; by default the ShowFrames written.
     void setHeaderFrameCount(uint16_t count) { m_headerFrames = count; }
 
