@@ -5,8 +5,9 @@
 // reference to its document's ReleaseQueue, so the caller can keep using it
 // until the document goes.
 //
-// Children form a singly linked list through the next-sibling field, so
-// lastChild and previousSibling walk. Each node is also an event target.
+// Children form a singly linked list through the next-sibling field: the
+// parent keeps its last child, previousSibling walks. Each node is also an
+// event target.
 
 #include <cstddef>
 #include <cstdint>

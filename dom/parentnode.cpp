@@ -9,6 +9,7 @@ ParentNode::~ParentNode() { releaseChildren(); }
 void ParentNode::releaseChildren() {
   Node* child = m_firstChild;
   m_firstChild = nullptr;
+  m_lastChild = nullptr;
   if (child) noteTreeChanged();
   while (child) {
     Node* next = child->m_nextSibling;
@@ -93,7 +94,7 @@ Node* ParentNode::previousChildOf(const Node* child) const {
 }
 
 void ParentNode::link(const std::vector<Node*>& run, Node* refChild) {
-  Node* previous = refChild ? previousChildOf(refChild) : lastChild();
+  Node* previous = refChild ? previousChildOf(refChild) : m_lastChild;
   for (Node* node : run) {
     node->m_parent = this;
     if (previous) {
@@ -104,6 +105,7 @@ void ParentNode::link(const std::vector<Node*>& run, Node* refChild) {
     previous = node;
   }
   previous->m_nextSibling = refChild;
+  if (!refChild) m_lastChild = previous;
   noteTreeChanged();
 }
 
@@ -129,6 +131,7 @@ Node* ParentNode::insertRun(Node* newChild, Node* refChild, const Node* replaced
     // The fragment's references pass to this node.
     auto* fragment = static_cast<ParentNode*>(newChild);
     fragment->m_firstChild = nullptr;
+    fragment->m_lastChild = nullptr;
     for (Node* node : run) {
       node->m_parent = nullptr;
       node->m_nextSibling = nullptr;
@@ -159,11 +162,13 @@ Node* ParentNode::removeChild(Node* oldChild) {
   mutationevents::nodeRemoved(oldChild, this);
   if (!isChild(oldChild)) return nullptr;  // a listener took it away already
 
-  if (Node* previous = previousChildOf(oldChild)) {
+  Node* previous = previousChildOf(oldChild);
+  if (previous) {
     previous->m_nextSibling = oldChild->m_nextSibling;
   } else {
     m_firstChild = oldChild->m_nextSibling;
   }
+  if (m_lastChild == oldChild) m_lastChild = previous;
   oldChild->m_parent = nullptr;
   oldChild->m_nextSibling = nullptr;
   noteTreeChanged();
@@ -200,6 +205,7 @@ Node* ParentNode::replaceChild(Node* newChild, Node* oldChild) {
     m_firstChild = newChild;
   }
   newChild->m_nextSibling = oldChild->m_nextSibling;
+  if (m_lastChild == oldChild) m_lastChild = newChild;
   newChild->m_parent = this;
   newChild->addRef();  // this node's reference
   oldChild->m_parent = nullptr;

@@ -1,7 +1,8 @@
 #pragma once
 // The kinds that hold children (elements, documents, fragments, entities). The
 // first child starts a singly linked list through the children's next-sibling
-// fields; the parent holds one reference to each child.
+// fields; the parent holds one reference to each child and remembers the last,
+// so that appending stays cheap however many children there are.
 
 #include <vector>
 
@@ -10,6 +11,7 @@
 class ParentNode : public Node {
  public:
   Node* firstChild() const override { return m_firstChild; }
+  Node* lastChild() const override { return m_lastChild; }
   Node* insertBefore(Node* newChild, Node* refChild) override;
   Node* replaceChild(Node* newChild, Node* oldChild) override;
   Node* removeChild(Node* oldChild) override;
@@ -36,4 +38,5 @@ class ParentNode : public Node {
   void link(const std::vector<Node*>& run, Node* refChild);
 
   Node* m_firstChild = nullptr;  // owned, through the list
+  Node* m_lastChild = nullptr;   // the end of that list
 };

@@ -1,6 +1,7 @@
 #include "xml/xmlparser.h"
 
 #include <array>
+#include <vector>
 
 #include "xml/charsettable.h"
 
@@ -46,6 +47,8 @@ bool libraryIsWide() {
   return wide;
 }
 
+constexpr unsigned long long kExpansionThreshold = 1024 * 1024;
+
 std::int32_t currentLine(XML_Parser parser) {
   return static_cast<std::int32_t>(XML_GetCurrentLineNumber(parser));
 }
@@ -58,17 +61,38 @@ XmlParser createXmlParser(void* userData) {
   if (!parser) return {};
   XML_SetUserData(parser.get(), userData);
   XML_SetUnknownEncodingHandler(parser.get(), unknownEncodingHandler, nullptr);
+  // Entity expansion is refused once it passes 1 MiB at more than a hundred
+  // times the input (the parser's own factor); the parser's default of 8 MiB
+  // would let a small file grow a tree of a million text nodes first.
+  XML_SetBillionLaughsAttackProtectionActivationThreshold(parser.get(), kExpansionThreshold);
   return parser;
 }
 
+// The parser scans an unfinished token again from its start whenever more
+// bytes arrive, so one token far longer than a block would cost time
+// quadratic in its length. While a token stays unfinished across a whole
+// batch, the next batch gathers twice as many blocks; the batch never holds
+// much more than the parser is holding already.
 FeedStatus feedXmlFile(XML_Parser parser, std::FILE* file) {
-  char block[kXmlBlockSize];
+  std::vector<char> batch;
+  std::size_t batchLimit = kXmlBlockSize;
+  XML_Index fed = 0;
   for (;;) {
-    const std::size_t read = std::fread(block, 1, sizeof block, file);
-    if (read < sizeof block && std::ferror(file)) return FeedStatus::ReadError;
-    const bool last = read < sizeof block;
-    if (XML_Parse(parser, block, static_cast<int>(read), last) != XML_STATUS_OK) return FeedStatus::ParseError;
+    const std::size_t start = batch.size();
+    batch.resize(start + kXmlBlockSize);
+    const std::size_t read = std::fread(batch.data() + start, 1, kXmlBlockSize, file);
+    batch.resize(start + read);
+    if (read < kXmlBlockSize && std::ferror(file)) return FeedStatus::ReadError;
+    const bool last = read < kXmlBlockSize;
+    if (!last && batch.size() < batchLimit) continue;
+    if (XML_Parse(parser, batch.data(), static_cast<int>(batch.size()), last) != XML_STATUS_OK) {
+      return FeedStatus::ParseError;
+    }
     if (last) return FeedStatus::Parsed;
+    fed += static_cast<XML_Index>(batch.size());
+    const XML_Index unfinished = fed - XML_GetCurrentByteIndex(parser);
+    batchLimit = unfinished >= static_cast<XML_Index>(batchLimit) ? batchLimit * 2 : kXmlBlockSize;
+    batch.clear();
   }
 }
 

@@ -520,3 +520,49 @@ TEST(Subclassing, DerivedDocumentsMakeTheirOwnElements) {
   }
   EXPECT_EQ(g_liveElements, 0);  // each class's own destructor ran
 }
+
+namespace {
+
+// The parent keeps its last child through every kind of change; appending
+// after each one must land at the end.
+TEST(TreeMutation, TheLastChildFollowsEveryChange) {
+  struct Row {
+    const char* change;
+    void (*apply)(Tree&);
+    const char* children;
+  };
+  const Row rows[] = {
+      {"remove the last", [](Tree& t) { t.root->removeChild(t.c); }, "a b z"},
+      {"remove all", [](Tree& t) {
+         t.root->removeChild(t.a);
+         t.root->removeChild(t.b);
+         t.root->removeChild(t.c);
+       }, "z"},
+      {"replace the last", [](Tree& t) { t.root->replaceChild(addElement(t.a, "x"), t.c); }, "a b x z"},
+      {"move the last to the front", [](Tree& t) { t.root->insertBefore(t.c, t.a); }, "c a b z"},
+      {"append the first again", [](Tree& t) { t.root->appendChild(t.a); }, "b c a z"},
+      {"append a fragment", [](Tree& t) {
+         Ref<DocumentFragment> fragment = t.doc->createDocumentFragment();
+         addElement(fragment.get(), "f1");
+         addElement(fragment.get(), "f2");
+         t.root->appendChild(fragment.get());
+         addElement(fragment.get(), "f3");  // the emptied fragment starts over
+         EXPECT_EQ(fragment->lastChild()->nodeName(), u"f3");
+       }, "a b c f1 f2 z"},
+      {"replace the last with a fragment", [](Tree& t) {
+         Ref<DocumentFragment> fragment = t.doc->createDocumentFragment();
+         addElement(fragment.get(), "f1");
+         t.root->replaceChild(fragment.get(), t.c);
+       }, "a b f1 z"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.change);
+    Tree t;
+    row.apply(t);
+    addElement(t.root, "z");
+    EXPECT_EQ(childNames(t.root), row.children);
+    EXPECT_EQ(t.root->lastChild()->nodeName(), u"z");
+  }
+}
+
+}  // namespace

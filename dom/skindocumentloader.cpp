@@ -1,0 +1,155 @@
+#include "dom/skindocumentloader.h"
+
+#include <cstdio>
+#include <new>
+
+#include "dom/characterdata.h"
+#include "dom/element.h"
+#include "platform/core/wstdio.h"
+
+namespace {
+
+constexpr std::int32_t kOutOfMemory = XML_ERROR_NO_MEMORY;
+
+// Closes a file when it goes.
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+bool isTag(const Element* element, WideStringView tag) {
+  return element && equalsIgnoreCase(element->tagName(), tag);
+}
+
+// Tabs and line breaks inside text become spaces; nothing else is trimmed.
+DomString textOf(const XML_Char* text, int length) {
+  DomString copy(wideViewOf(text, length));
+  for (char16_t& c : copy) {
+    if (c == u'\t' || c == u'\n' || c == u'\r') c = u' ';
+  }
+  return copy;
+}
+
+bool poolIsFull(const Document& document) {
+  const NamePool* pool = document.namePool();
+  return pool && pool->usedCount() >= pool->size();
+}
+
+}  // namespace
+
+Ref<Document> SkinDocumentLoader::load(const std::string& path, XmlLoadResult& result,
+                                       const DocumentMaker& makeDocument) {
+  FileHandle file(fopenDevice(path.c_str(), "r"));
+  if (!file) {
+    result = openFailure();
+    return {};
+  }
+  Ref<Document> document = makeDocument(path);
+  result = XmlLoadResult{};
+  XmlParser parser = createXmlParser(nullptr);
+  if (!document || !parser) {
+    result = XmlLoadResult{kOutOfMemory, xmlErrorText(kOutOfMemory), 0};
+    return {};
+  }
+  SkinDocumentLoader loader(std::move(document), parser.get());
+  XML_SetUserData(parser.get(), &loader);
+  XML_SetElementHandler(parser.get(), onStartElement, onEndElement);
+  XML_SetCharacterDataHandler(parser.get(), onCharacterData);
+
+  switch (feedXmlFile(parser.get(), file.get())) {
+    case FeedStatus::Parsed:
+      return std::move(loader.m_document);
+    case FeedStatus::ParseError:
+      result = loader.m_failure ? handlerFailure(parser.get(), loader.m_failure) : parseFailure(parser.get());
+      return {};
+    case FeedStatus::ReadError:
+      result = openFailure();
+      return {};
+  }
+  return {};
+}
+
+// No exception may unwind through the parser: whatever a handler cannot
+// allocate ends the load as out of memory.
+void XMLCALL SkinDocumentLoader::onStartElement(void* data, const XML_Char* name, const XML_Char** attributes) {
+  auto* loader = static_cast<SkinDocumentLoader*>(data);
+  try {
+    loader->startElement(name, attributes);
+  } catch (...) {
+    loader->fail(kOutOfMemory);
+  }
+}
+
+void XMLCALL SkinDocumentLoader::onEndElement(void* data, const XML_Char*) {
+  static_cast<SkinDocumentLoader*>(data)->endElement();
+}
+
+void XMLCALL SkinDocumentLoader::onCharacterData(void* data, const XML_Char* text, int length) {
+  auto* loader = static_cast<SkinDocumentLoader*>(data);
+  try {
+    loader->characterData(text, length);
+  } catch (...) {
+    loader->fail(kOutOfMemory);
+  }
+}
+
+void SkinDocumentLoader::startElement(const XML_Char* name, const XML_Char** attributes) {
+  ++m_depth;
+  if (m_skipDepth != 0 && m_skipDepth < m_depth) return;
+  Ref<Element> element = m_document->createElementByTag(DomString(wideViewOf(name)));
+  if (!element) {
+    // A recognised tag the name pool had no room for is a failure, not a skip.
+    if (poolIsFull(*m_document)) return fail(kOutOfMemory);
+    m_skipDepth = m_depth;
+    return;
+  }
+  m_skipDepth = 0;
+  if (!setAttributes(element.get(), attributes)) return fail(kOutOfMemory);
+  const bool isRoot = m_current == nullptr;
+  if (!placeElement(element.get(), isRoot)) return fail(kOutOfMemory);
+  m_current = element.get();
+  // An outermost element that is not the document element stays in the
+  // document's queue, alive until the document goes.
+  if (isRoot && element->parentNode() == nullptr) m_document->releaseQueue().push(element.leak());
+}
+
+bool SkinDocumentLoader::setAttributes(Element* element, const XML_Char** attributes) {
+  for (const XML_Char** attribute = attributes; attribute[0]; attribute += 2) {
+    const DomString name(wideViewOf(attribute[0]));
+    if (!element->setAttribute(name, DomString(wideViewOf(attribute[1])))) return false;
+    element->attributeChanged(name);
+  }
+  return true;
+}
+
+// Appends the element to the current one; the outermost `svg` becomes the
+// document element instead. (An `svg` inside another element stays there:
+// moving it to the document would tear it out of its parent.)
+bool SkinDocumentLoader::placeElement(Element* element, bool isRoot) {
+  if (!isRoot) return m_current->appendChild(element) != nullptr;
+  if (!isTag(element, u"svg")) return true;
+  return m_document->appendChild(element) != nullptr;
+}
+
+void SkinDocumentLoader::endElement() {
+  --m_depth;
+  if (m_skipDepth != 0 && m_depth + 1 >= m_skipDepth) {
+    if (m_depth + 1 == m_skipDepth) m_skipDepth = 0;
+    return;
+  }
+  if (!m_current) return;
+  Node* parent = m_current->parentNode();
+  m_current = parent && parent->nodeType() == Node::ELEMENT_NODE ? static_cast<Element*>(parent) : nullptr;
+}
+
+// Text inside a skipped element goes with it.
+void SkinDocumentLoader::characterData(const XML_Char* text, int length) {
+  if (m_skipDepth != 0 || !isTag(m_current, u"text")) return;
+  Ref<Text> node = m_document->createTextNode(textOf(text, length));
+  if (!node || !m_current->appendChild(node.get())) fail(kOutOfMemory);
+}
+
+void SkinDocumentLoader::fail(std::int32_t code) {
+  if (m_failure == 0) m_failure = code;
+  XML_StopParser(m_parser, XML_FALSE);
+}
