@@ -3,6 +3,7 @@
 #include <limits>
 #include <new>
 
+#include "platform/core/regkey.h"
 #include "platform/core/winnls.h"
 #include "platform/core/winreg.h"
 
@@ -13,25 +14,6 @@ constexpr DWORD kSubkeyNameUnits = 32;
 constexpr DWORD kBodyCharsetBytes = 62;
 constexpr DWORD kDescriptionBytes = 126;
 constexpr DWORD kCharsetForCodePageBytes = 128;  // 63 units and the terminator
-
-// Closes a registry key when it goes.
-class RegKeyHandle {
- public:
-  RegKeyHandle() = default;
-  ~RegKeyHandle() {
-    if (m_key) RegCloseKey(m_key);
-  }
-  RegKeyHandle(const RegKeyHandle&) = delete;
-  RegKeyHandle& operator=(const RegKeyHandle&) = delete;
-
-  bool open(HKEY parent, const char16_t* path) {
-    return RegOpenKeyExW(parent, path, 0, KEY_READ, &m_key) == ERROR_SUCCESS;
-  }
-  HKEY get() const { return m_key; }
-
- private:
-  HKEY m_key = nullptr;
-};
 
 WideString codePageKeyPath(std::int32_t codePage) {
   return formatWide(u"MIME\\Database\\Codepage\\%d", static_cast<int>(codePage));
@@ -64,9 +46,13 @@ std::int32_t codePageOfName(WideStringView name) {
   return static_cast<std::int32_t>(value);
 }
 
+bool openKey(const WideString& path, RegKeyHandle& key) {
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.out()) == ERROR_SUCCESS;
+}
+
 bool readEntry(std::int32_t codePage, CharsetEntry& entry) {
   RegKeyHandle key;
-  if (!key.open(HKEY_CLASSES_ROOT, codePageKeyPath(codePage).c_str())) return false;
+  if (!openKey(codePageKeyPath(codePage), key)) return false;
   entry.codePage = codePage;
   return readString(key.get(), u"BodyCharset", entry.bodyCharset, kBodyCharsetBytes) &&
          readString(key.get(), u"Description", entry.description, kDescriptionBytes);
@@ -123,7 +109,7 @@ void CharsetTable::add(const CharsetEntry& entry) {
 void CharsetTable::fill() {
   m_entries.clear();
   RegKeyHandle codepages;
-  if (!codepages.open(HKEY_CLASSES_ROOT, kCodepageKey)) return;
+  if (!openKey(kCodepageKey, codepages)) return;
   for (DWORD index = 0;; ++index) {
     char16_t name[kSubkeyNameUnits];
     DWORD length = kSubkeyNameUnits;
@@ -154,7 +140,7 @@ std::int32_t codePageForCharset(WideStringView name) { return charsetTable().cod
 
 WideString charsetForCodePage(std::int32_t codePage) {
   RegKeyHandle key;
-  if (!key.open(HKEY_CLASSES_ROOT, codePageKeyPath(codePage).c_str())) return {};
+  if (!openKey(codePageKeyPath(codePage), key)) return {};
   char16_t value[kCharsetForCodePageBytes / sizeof(char16_t) + 1] = {};
   if (!readString(key.get(), u"BodyCharset", value, kCharsetForCodePageBytes)) return {};
   return WideString(value);
