@@ -12,3 +12,4 @@ DomString fuzzText(const std::uint8_t* data, std::size_t size);
 
 int fuzzDeclarationParser(const std::uint8_t* data, std::size_t size);
 int fuzzColourReader(const std::uint8_t* data, std::size_t size);
+int fuzzMovieLoader(const std::uint8_t* data, std::size_t size);

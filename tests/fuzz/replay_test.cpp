@@ -32,6 +32,7 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
   const std::pair<const char*, Entry> kTargets[] = {
       {"declaration", fuzzDeclarationParser},
       {"colour", fuzzColourReader},
+      {"movie", fuzzMovieLoader},
   };
   ASSERT_NE(std::getenv("ORVEL_SOURCE_DIR"), nullptr);
   for (const auto& [name, entry] : kTargets) {
@@ -42,7 +43,7 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
 
 TEST(FuzzCorpus, EmptyAndOddInputsPass) {
   const std::uint8_t kBom[] = {0xFF, 0xFE, 0x00, 0xD8, ':', 0};
-  for (Entry entry : {fuzzDeclarationParser, fuzzColourReader}) {
+  for (Entry entry : {fuzzDeclarationParser, fuzzColourReader, fuzzMovieLoader}) {
     EXPECT_EQ(entry(nullptr, 0), 0);
     EXPECT_EQ(entry(kBom, sizeof kBom), 0);
   }
