@@ -11,6 +11,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/core/builtins.h"
 #include "platform/core/codepagetable.h"
 #include "platform/core/devicepath.h"
 #include "platform/core/registry.h"
@@ -155,6 +156,10 @@ std::unique_ptr<Device> Device::create(const fs::path& folder, const DeviceConfi
     error = "cannot write the registry of the new device in " + folder.string();
     return nullptr;
   }
+  // A build without the control's library makes devices without it, as if
+  // it had been removed; the player then reports the control missing.
+  std::string noControl;
+  installFlashControl(*device, noControl);
   return device;
 }
 

@@ -56,6 +56,7 @@ inline constexpr UINT WM_HSCROLL = 0x0114;
 inline constexpr UINT WM_VSCROLL = 0x0115;
 inline constexpr UINT WM_INITMENUPOPUP = 0x0117;
 inline constexpr UINT WM_MENUSELECT = 0x011F;
+inline constexpr UINT WM_QUERYNEWPALETTE = 0x030F;
 inline constexpr UINT WM_CTLCOLORBTN = 0x0135;
 inline constexpr UINT WM_CTLCOLORDLG = 0x0136;
 inline constexpr UINT WM_CTLCOLORSTATIC = 0x0138;

@@ -4,6 +4,7 @@
 // device install DIR [--folder F] [--setup NAME] [FILE...]
 // device uninstall DIR [--name NAME]
 // device open DIR FILE [--wait] [-- PROGRAM-OPTIONS...]
+// device flash DIR remove|add
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/core/builtins.h"
 #include "platform/core/device.h"
 #include "platform/core/handles.h"
 #include "platform/core/mmsystem.h"
@@ -29,7 +31,8 @@ constexpr const char* kUsage =
     "       device reg DIR\n"
     "       device install DIR [--folder F] [--setup NAME] [FILE...]\n"
     "       device uninstall DIR [--name NAME]\n"
-    "       device open DIR FILE [--wait] [-- PROGRAM-OPTIONS...]\n";
+    "       device open DIR FILE [--wait] [-- PROGRAM-OPTIONS...]\n"
+    "       device flash DIR remove|add\n";
 
 int usage() {
   std::fputs(kUsage, stderr);
@@ -76,6 +79,11 @@ int create(int argc, char** argv) {
   auto device = Device::create(argv[2], config, error);
   if (!device) return failed(error);
   std::printf("device: made %s\n", device->root().c_str());
+  if (!flashControlInstalled(*device)) {
+    std::string why;
+    installFlashControl(*device, why);
+    std::fprintf(stderr, "device: warning: the device has no Flash control (%s)\n", why.c_str());
+  }
   return 0;
 }
 
@@ -226,6 +234,18 @@ int openFile(int argc, char** argv) {
   return static_cast<int>(exitCode);
 }
 
+// Takes the Flash control off the device or puts it back.
+int flash(const char* folder, std::string_view action) {
+  if (action != "remove" && action != "add") return usage();
+  std::string error;
+  auto device = openExisting(folder, error);
+  if (!device) return failed(error);
+  bool ok = action == "add" ? installFlashControl(*device, error) : removeFlashControl(*device, error);
+  if (!ok) return failed(error);
+  std::printf("device: Flash control %s\n", action == "add" ? "registered" : "removed");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -235,6 +255,7 @@ int main(int argc, char** argv) {
   if (command == "install") return install(argc, argv);
   if (command == "uninstall") return uninstall(argc, argv);
   if (command == "open") return openFile(argc, argv);
+  if (command == "flash" && argc == 4) return flash(argv[2], argv[3]);
   if (argc != 3) return usage();
   if (command == "info") return info(argv[2]);
   if (command == "reg") return reg(argv[2]);

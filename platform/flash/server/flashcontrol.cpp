@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/core/wcrt.h"
+#include "platform/core/winbase.h"
 #include "platform/flash/server/flashmembers.h"
 #include "platform/gdi/wingdi.h"
 #include "platform/ole/typeinfo.h"
@@ -18,12 +19,14 @@ namespace {
 constexpr WCHAR kWindowClass[] = u"OrvelFlashControl";
 constexpr DWORD kAdviseCookie = 1;
 constexpr WCHAR kStateStream[] = u"OrvelFlashState";
-constexpr COLORREF kDefaultBackground = RGB(255, 255, 255);
 constexpr LONG kPlayerVersion = 0x00060000;  // 6.0
-
-// The published property indices of TSetProperty / TGetProperty.
-enum RootProperty { kX = 0, kY = 1, kXScale = 2, kYScale = 3, kRootCurrentFrame = 4, kRootTotalFrames = 5, kAlpha = 6,
-                    kVisible = 7, kWidth = 8, kHeight = 9, kRotation = 10, kFramesLoaded = 12 };
+constexpr UINT_PTR kFrameTimer = 1;
+constexpr LONG kHimetricPerInch = 2540;
+constexpr LONG kScreenDpi = 96;
+constexpr UINT kMinimumTimerMs = 10;            // the device fires no timer faster
+constexpr DWORD kMaxMovieBytes = 64u << 20;     // larger files are not movies a handheld plays
+// Read-only root properties beyond those the engine keeps.
+constexpr int kRootWidth = 8, kRootHeight = 9, kRootFramesLoaded = 12;
 
 bool isRootTarget(std::u16string_view target) {
   return target.empty() || target == u"/" || _wcsicmp(std::u16string(target).c_str(), u"_root") == 0 ||
@@ -49,7 +52,7 @@ void setBool(VARIANT* result, bool value) {
   result->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
-// A text colour: "-1" for none, "#RRGGBB" or "RRGGBB" in hex, or a decimal.
+// A text colour: "-1" for none, "#RRGGBB" or "RRGGBB" in hex; 0xRRGGBB.
 bool parseColour(const std::u16string& text, LONG& colour) {
   std::string ascii;
   for (char16_t c : text) {
@@ -65,10 +68,54 @@ bool parseColour(const std::u16string& text, LONG& colour) {
   char* end = nullptr;
   long value = std::strtol(start, &end, 16);
   if (!*start || *end || value < 0 || value > 0xFFFFFF) return false;
-  // RRGGBB text becomes the platform's red | green << 8 | blue << 16.
-  colour = static_cast<LONG>(RGB(static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value)));
+  colour = static_cast<LONG>(value);
   return true;
 }
+
+// The whole file, or nothing when it cannot be read or is too large.
+bool readDeviceFile(const std::u16string& path, std::vector<uint8_t>& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD high = 0;
+  DWORD size = GetFileSize(file, &high);
+  bool ok = size != INVALID_FILE_SIZE && high == 0 && size <= kMaxMovieBytes;
+  if (ok) {
+    bytes.resize(size);
+    DWORD read = 0;
+    ok = size == 0 || (ReadFile(file, bytes.data(), size, &read, nullptr) && read == size);
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+bool startsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char16_t a = text[i], b = prefix[i];
+    if (a >= u'A' && a <= u'Z') a = static_cast<char16_t>(a - u'A' + u'a');
+    if (a != b) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::u16string moviePathOfUrl(std::u16string_view url) {
+  while (!url.empty() && (url.front() == u' ' || url.front() == u'\t')) url.remove_prefix(1);
+  if (startsWithNoCase(url, u"file:")) {
+    url.remove_prefix(5);
+  } else if (url.find(u"://") != std::u16string_view::npos) {
+    return u"";  // the device reaches no network
+  }
+  // "file://", "file:///" and the separators after them all lead to the root.
+  size_t first = url.find_first_not_of(u"/\\");
+  if (first == std::u16string_view::npos) return u"";
+  std::u16string path = u"\\";
+  for (char16_t c : url.substr(first)) path += c == u'/' ? u'\\' : c;
+  return path;
+}
+
+namespace {
 
 }  // namespace
 
@@ -107,12 +154,12 @@ bool parseSumOfTerms(std::u16string_view text, long& value) {
 
 FlashControlObject* FlashControlObject::create() { return new FlashControlObject(); }
 
-FlashControlObject::FlashControlObject() : m_extent{6350, 6350} {
+FlashControlObject::FlashControlObject() : m_extent{0, 0} {
   m_typeInfo = ComPtr<ITypeInfo>::adopt(createFlashTypeInfo());
 }
 
 FlashControlObject::~FlashControlObject() {
-  if (m_window) DestroyWindow(m_window);
+  if (m_window) DestroyWindow(m_window);  // its timer goes with it
 }
 
 HRESULT FlashControlObject::QueryInterface(REFIID riid, void** ppv) {
@@ -190,7 +237,7 @@ HRESULT FlashControlObject::DoVerb(LONG iVerb, LPMSG, IOleClientSite* pActiveSit
 // window context, make the window at the position, become UI-active.
 HRESULT FlashControlObject::activateInPlace(IOleClientSite* site, HWND parent, LPCRECT position) {
   if (m_window) {
-    if (position) SetObjectRects(position, position);
+    if (position) SetObjectRects(position, nullptr);
     ShowWindow(m_window, SW_SHOW);
     return S_OK;
   }
@@ -219,6 +266,9 @@ HRESULT FlashControlObject::activateInPlace(IOleClientSite* site, HWND parent, L
     InPlaceDeactivate();
     return E_FAIL;
   }
+  if (!(clip.right > clip.left && clip.bottom > clip.top)) clip = pos;
+  SetObjectRects(&pos, &clip);
+  updateTimer();
   m_uiActive = true;
   inPlace->OnUIActivate();
   m_frame = frame;
@@ -250,11 +300,13 @@ HRESULT FlashControlObject::SetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
   return S_OK;
 }
 
+// Until a container sizes it or places it in place, the control has no size
+// of its own to tell.
 HRESULT FlashControlObject::GetExtent(DWORD dwDrawAspect, SIZEL* psizel) {
   if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
   if (!psizel) return E_POINTER;
   *psizel = m_extent;
-  return S_OK;
+  return m_extent.cx > 0 && m_extent.cy > 0 ? S_OK : OLE_E_BLANK;
 }
 
 // One advise connection is all an embedding needs.
@@ -291,10 +343,27 @@ HRESULT FlashControlObject::Draw(DWORD dwDrawAspect, LONG, void*, DVTARGETDEVICE
                                  LPCRECTL lprcBounds, LPCRECTL, BOOL (*)(ULONG_PTR), ULONG_PTR) {
   if (dwDrawAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
   if (!hdcDraw || !lprcBounds) return E_INVALIDARG;
-  HBRUSH brush = CreateSolidBrush(m_backgroundColor == -1 ? kDefaultBackground : static_cast<COLORREF>(m_backgroundColor));
-  FillRect(hdcDraw, lprcBounds, brush);
-  DeleteObject(brush);
+  if (lprcBounds->right <= lprcBounds->left || lprcBounds->bottom <= lprcBounds->top) return S_OK;
+  renderInto(hdcDraw, *lprcBounds, POINT{lprcBounds->left, lprcBounds->top});
   return S_OK;
+}
+
+// Renders the movie laid out in `bounds` and copies it to `dc` at `at`.
+void FlashControlObject::renderInto(HDC dc, const RECTL& bounds, POINT at) {
+  int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  // Without a movie the control shows its background colour.
+  if (m_player.hasMovie()) m_player.render(swf::Canvas{pixels.data(), width, height, width});
+  else std::fill(pixels.begin(), pixels.end(), m_player.backgroundColor());
+  HBITMAP bitmap = CreateBitmap(width, height, 1, 32, pixels.data());
+  HDC memory = CreateCompatibleDC(dc);
+  if (bitmap && memory) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(dc, at.x, at.y, width, height, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+  }
+  if (memory) DeleteDC(memory);
+  if (bitmap) DeleteObject(bitmap);
 }
 
 HRESULT FlashControlObject::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** ppColorSet) {
@@ -359,8 +428,10 @@ HRESULT FlashControlObject::UIDeactivate() {
 HRESULT FlashControlObject::SetObjectRects(LPCRECT lprcPosRect, LPCRECT lprcClipRect) {
   if (!lprcPosRect) return E_INVALIDARG;
   if (!m_window) return OLE_E_NOT_INPLACEACTIVE;
+  m_position = *lprcPosRect;
   RECT r = *lprcPosRect;
-  // The window never shows outside the clip rectangle.
+  // The window never shows outside the clip rectangle; the movie keeps its
+  // layout in the whole position rectangle.
   if (lprcClipRect) {
     r.left = std::max(r.left, lprcClipRect->left);
     r.top = std::max(r.top, lprcClipRect->top);
@@ -368,6 +439,11 @@ HRESULT FlashControlObject::SetObjectRects(LPCRECT lprcPosRect, LPCRECT lprcClip
     r.bottom = std::max(r.top, std::min(r.bottom, lprcClipRect->bottom));
   }
   MoveWindow(m_window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  InvalidateRect(m_window, nullptr, FALSE);
+  // The extent follows the position, rounded up so that a container's
+  // conversion back to pixels gives the same size.
+  m_extent.cx = (std::max<LONG>(0, m_position.right - m_position.left) * kHimetricPerInch + kScreenDpi - 1) / kScreenDpi;
+  m_extent.cy = (std::max<LONG>(0, m_position.bottom - m_position.top) * kHimetricPerInch + kScreenDpi - 1) / kScreenDpi;
   return S_OK;
 }
 
@@ -378,6 +454,7 @@ bool FlashControlObject::createWindow(HWND parent, const RECT& position) {
     wc.lpszClassName = kWindowClass;
     if (!RegisterClassW(&wc)) return false;
   }
+  m_position = position;
   m_window = CreateWindowExW(0, kWindowClass, u"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, position.left, position.top,
                              position.right - position.left, position.bottom - position.top, parent, nullptr, nullptr,
                              this);
@@ -395,6 +472,13 @@ LRESULT FlashControlObject::windowProc(HWND hwnd, UINT message, WPARAM wParam, L
     self->paint();
     return 0;
   }
+  if (self && message == WM_TIMER && wParam == kFrameTimer) {
+    self->onTimer();
+    return 0;
+  }
+  if (message == WM_DESTROY && self) {
+    self->m_timerPeriod = 0;  // the window's timers go with it
+  }
   if (message == WM_ERASEBKGND) return 1;  // painting covers the whole window
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -402,17 +486,57 @@ LRESULT FlashControlObject::windowProc(HWND hwnd, UINT message, WPARAM wParam, L
 void FlashControlObject::paint() {
   PAINTSTRUCT ps{};
   HDC dc = BeginPaint(m_window, &ps);
-  RECT client{};
-  GetClientRect(m_window, &client);
-  RECTL bounds = client;
-  Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0);
+  // The movie is laid out in the position rectangle, of which the window
+  // may show only the part inside the clip rectangle.
+  RECT window{};
+  GetWindowRect(m_window, &window);
+  POINT origin{window.left, window.top};
+  ScreenToClient(GetParent(m_window), &origin);
+  RECTL bounds{0, 0, m_position.right - m_position.left, m_position.bottom - m_position.top};
+  if (bounds.right > 0 && bounds.bottom > 0)
+    renderInto(dc, bounds, POINT{m_position.left - origin.x, m_position.top - origin.y});
+  m_player.takeRepaint();  // what is on the screen is current
+  ++m_paintCount;
   EndPaint(m_window, &ps);
 }
 
 void FlashControlObject::changed() {
-  m_dirty = true;
+  if (!m_player.takeRepaint()) return;
   if (m_window) InvalidateRect(m_window, nullptr, FALSE);
   if (m_viewSink) m_viewSink->OnViewChange(DVASPECT_CONTENT, -1);
+}
+
+void FlashControlObject::onTimer() {
+  DWORD now = GetTickCount();
+  DWORD elapsed = now - m_lastTick;
+  m_lastTick = now;
+  m_player.advance(elapsed);
+  changed();
+}
+
+void FlashControlObject::updateTimer() {
+  UINT period = 0;
+  if (m_window && m_player.hasMovie())
+    period = std::max(kMinimumTimerMs, static_cast<UINT>(std::lround(1000.0 / m_player.frameRate())));
+  if (period == m_timerPeriod) return;
+  if (m_timerPeriod) KillTimer(m_window, kFrameTimer);
+  m_timerPeriod = period;
+  if (period) {
+    m_lastTick = GetTickCount();
+    SetTimer(m_window, kFrameTimer, period, nullptr);
+  }
+}
+
+// An unreadable or invalid file leaves no movie.
+void FlashControlObject::openMovie(const std::u16string& url) {
+  m_movie = url;
+  m_moviePath = moviePathOfUrl(url);
+  std::vector<uint8_t> bytes;
+  if (m_moviePath.empty() || !readDeviceFile(m_moviePath, bytes) || !m_player.load(bytes)) m_player.unload();
+  m_lastTick = GetTickCount();
+  m_dirty = true;
+  updateTimer();
+  changed();
 }
 
 // ---- IPersistStorage ------------------------------------------------------------
@@ -510,16 +634,16 @@ HRESULT FlashControlObject::invokeProperty(DISPID id, WORD flags, DISPPARAMS* pa
 HRESULT FlashControlObject::getProperty(DISPID id, VARIANT& result) const {
   using namespace flash;
   switch (id) {
-    case kReadyState: setLong(&result, m_totalFrames > 0 ? 4 : 1); return S_OK;
-    case kTotalFrames: setLong(&result, m_totalFrames); return S_OK;
-    case kPlaying: setBool(&result, m_playing); return S_OK;
+    case kReadyState: setLong(&result, m_player.hasMovie() ? 4 : 0); return S_OK;  // complete, or loading
+    case kTotalFrames: setLong(&result, m_player.totalFrames()); return S_OK;
+    case kPlaying: setBool(&result, m_player.playing()); return S_OK;
     case kQuality: result.vt = VT_INT; result.intVal = m_quality; return S_OK;
     case kScaleMode: result.vt = VT_INT; result.intVal = m_scaleMode; return S_OK;
-    case kAlignMode: result.vt = VT_INT; result.intVal = m_alignMode; return S_OK;
-    case kBackgroundColor: setLong(&result, m_backgroundColor); return S_OK;
-    case kLoop: setBool(&result, m_loop); return S_OK;
+    case kAlignMode: result.vt = VT_INT; result.intVal = m_player.alignMode(); return S_OK;
+    case kBackgroundColor: setLong(&result, m_player.backgroundColorSetting()); return S_OK;
+    case kLoop: setBool(&result, m_player.loop()); return S_OK;
     case kMovie: return setBstr(&result, m_movie);
-    case kFrameNum: setLong(&result, m_frame_); return S_OK;
+    case kFrameNum: setLong(&result, m_player.currentFrame()); return S_OK;
     case kWMode: return setBstr(&result, m_wmode);
     case kSAlign: return setBstr(&result, m_salign);
     case kMenu: setBool(&result, m_menu); return S_OK;
@@ -528,10 +652,10 @@ HRESULT FlashControlObject::getProperty(DISPID id, VARIANT& result) const {
     case kDeviceFont: setBool(&result, m_deviceFont); return S_OK;
     case kEmbedMovie: setBool(&result, m_embedMovie); return S_OK;
     case kBGColor: {
-      if (m_backgroundColor == -1) return setBstr(&result, u"-1");
+      int32_t c = m_player.backgroundColorSetting();
+      if (c < 0) return setBstr(&result, u"-1");
       WCHAR text[16];
-      COLORREF c = static_cast<COLORREF>(m_backgroundColor);
-      wsprintfW(text, u"%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+      wsprintfW(text, u"%06X", static_cast<unsigned>(c));
       return setBstr(&result, text);
     }
     case kQuality2: return setBstr(&result, m_quality2);
@@ -554,15 +678,25 @@ HRESULT FlashControlObject::putProperty(DISPID id, const VARIANT& value) {
     hr = S_OK;
   }
   if (FAILED(hr)) return hr;
+  struct Clear {
+    VARIANT* v;
+    ~Clear() { VariantClear(v); }
+  } clear{&v};
   switch (id) {
-    case kPlaying: m_playing = v.boolVal && m_totalFrames > 0; break;
+    case kMovie: openMovie(textOf(v)); return S_OK;
+    case kPlaying: m_player.setPlaying(v.boolVal != VARIANT_FALSE); break;
+    case kLoop: m_player.setLoop(v.boolVal != VARIANT_FALSE); break;
+    case kFrameNum: m_player.gotoFrame(v.lVal); break;
+    case kAlignMode: m_player.setAlignMode(v.intVal); break;
+    case kBackgroundColor: m_player.setBackgroundColor(v.lVal); break;
+    case kBGColor: {
+      LONG colour = 0;
+      if (!parseColour(textOf(v), colour)) return DISP_E_TYPEMISMATCH;
+      m_player.setBackgroundColor(colour);
+      break;
+    }
     case kQuality: m_quality = v.intVal; break;
     case kScaleMode: m_scaleMode = v.intVal; break;
-    case kAlignMode: m_alignMode = v.intVal; break;
-    case kBackgroundColor: m_backgroundColor = v.lVal; break;
-    case kLoop: m_loop = v.boolVal != VARIANT_FALSE; break;
-    case kMovie: m_movie = textOf(v); m_frame_ = 0; m_playing = m_totalFrames > 0; break;
-    case kFrameNum: m_frame_ = m_totalFrames > 0 ? std::clamp<LONG>(v.lVal, 0, m_totalFrames - 1) : 0; break;
     case kWMode: m_wmode = textOf(v); break;
     case kSAlign: m_salign = textOf(v); break;
     case kMenu: m_menu = v.boolVal != VARIANT_FALSE; break;
@@ -570,51 +704,38 @@ HRESULT FlashControlObject::putProperty(DISPID id, const VARIANT& value) {
     case kScale: m_scale = textOf(v); break;
     case kDeviceFont: m_deviceFont = v.boolVal != VARIANT_FALSE; break;
     case kEmbedMovie: m_embedMovie = v.boolVal != VARIANT_FALSE; break;
-    case kBGColor: {
-      LONG colour = 0;
-      bool ok = parseColour(textOf(v), colour);
-      VariantClear(&v);
-      if (!ok) return DISP_E_TYPEMISMATCH;
-      m_backgroundColor = colour;
-      changed();
-      return S_OK;
-    }
     case kQuality2: m_quality2 = textOf(v); break;
-    default: VariantClear(&v); return DISP_E_MEMBERNOTFOUND;
+    default: return DISP_E_MEMBERNOTFOUND;
   }
-  VariantClear(&v);
+  m_dirty = true;
   changed();
   return S_OK;
 }
 
-HRESULT FlashControlObject::setRootProperty(int index, double value) {
-  if (!std::isfinite(value)) return DISP_E_TYPEMISMATCH;
-  switch (index) {
-    case kX: m_root.x = value; break;
-    case kY: m_root.y = value; break;
-    case kXScale: m_root.xscale = value; break;
-    case kYScale: m_root.yscale = value; break;
-    case kAlpha: m_root.alpha = value; break;
-    case kVisible: m_root.visible = value != 0; break;
-    case kRotation: m_root.rotation = std::fmod(value, 360.0); break;
-    default: return DISP_E_BADINDEX;  // read only or not a property
+HRESULT FlashControlObject::setRootProperty(int index, const VARIANT& value, UINT* argErr) {
+  VARIANT number;
+  VariantInit(&number);
+  HRESULT hr = VariantChangeType(&number, &value, 0, VT_R8);
+  if (FAILED(hr)) {
+    if (argErr) *argErr = 0;
+    return hr;
   }
+  // Read-only properties and indices the root does not have.
+  if (!m_player.setRootProperty(index, number.dblVal)) return DISP_E_BADINDEX;
   changed();
   return S_OK;
 }
 
 HRESULT FlashControlObject::rootProperty(int index, double& value) const {
+  if (std::optional<double> kept = m_player.rootProperty(index)) {
+    value = *kept;
+    return S_OK;
+  }
+  const swf::MovieDef* movie = m_player.movie();
   switch (index) {
-    case kX: value = m_root.x; return S_OK;
-    case kY: value = m_root.y; return S_OK;
-    case kXScale: value = m_root.xscale; return S_OK;
-    case kYScale: value = m_root.yscale; return S_OK;
-    case kRootCurrentFrame: value = m_totalFrames > 0 ? m_frame_ + 1 : 0; return S_OK;  // 1-based in scripts
-    case kRootTotalFrames: case kFramesLoaded: value = m_totalFrames; return S_OK;
-    case kAlpha: value = m_root.alpha; return S_OK;
-    case kVisible: value = m_root.visible; return S_OK;
-    case kWidth: case kHeight: value = 0; return S_OK;  // no movie, no size
-    case kRotation: value = m_root.rotation; return S_OK;
+    case kRootFramesLoaded: value = m_player.totalFrames(); return S_OK;
+    case kRootWidth: value = movie ? double(movie->header.frameRect.width()) / swf::kTwipsPerPixel : 0; return S_OK;
+    case kRootHeight: value = movie ? double(movie->header.frameRect.height()) / swf::kTwipsPerPixel : 0; return S_OK;
     default: return DISP_E_BADINDEX;
   }
 }
@@ -625,8 +746,13 @@ HRESULT FlashControlObject::invokeMethod(DISPID id, DISPPARAMS* params, VARIANT*
   // Every parameter of the published methods is required.
   if (params->cArgs < static_cast<UINT>(member->paramCount)) return DISP_E_BADPARAMCOUNT;
   VARIANT args[4];
+  for (VARIANT& a : args) VariantInit(&a);
   for (int i = 0; i < member->paramCount; ++i) {
-    HRESULT hr = DispGetParam(params, i, member->params[i].vt, &args[i], argErr);
+    // TSetProperty's value keeps its own type: the root converts it.
+    VARTYPE vt = id == kTSetProperty && i == 2 ? VARTYPE{VT_VARIANT} : member->params[i].vt;
+    HRESULT hr = vt == VT_VARIANT ? VariantCopy(&args[i], &params->rgvarg[params->cArgs - 1 - i])
+                                  : DispGetParam(params, i, vt, &args[i], argErr);
+    if (vt == VT_VARIANT && args[i].vt == VT_ERROR && args[i].scode == DISP_E_PARAMNOTFOUND) hr = DISP_E_PARAMNOTFOUND;
     if (FAILED(hr)) {
       for (int j = 0; j < i; ++j) VariantClear(&args[j]);
       return hr == DISP_E_PARAMNOTFOUND ? DISP_E_PARAMNOTOPTIONAL : hr;
@@ -640,48 +766,48 @@ HRESULT FlashControlObject::invokeMethod(DISPID id, DISPPARAMS* params, VARIANT*
     }
   } clear{args, member->paramCount};
 
-  LONG last = m_totalFrames > 0 ? m_totalFrames - 1 : 0;
   auto rootOnly = [&](const VARIANT& target) { return isRootTarget(textOf(target)); };
   switch (id) {
-    case kPlay: m_playing = m_totalFrames > 0; changed(); return S_OK;
-    case kStop: case kStopPlay: m_playing = false; changed(); return S_OK;
-    case kRewind: m_playing = false; m_frame_ = 0; changed(); return S_OK;
-    case kBack: m_playing = false; m_frame_ = std::max<LONG>(0, m_frame_ - 1); changed(); return S_OK;
-    case kForward: m_playing = false; m_frame_ = std::min(last, m_frame_ + 1); changed(); return S_OK;
-    case kGotoFrame: m_frame_ = std::clamp<LONG>(args[0].lVal, 0, last); changed(); return S_OK;
-    case kCurrentFrame: setLong(result, m_frame_); return S_OK;
-    case kIsPlaying: setBool(result, m_playing); return S_OK;
-    case kPercentLoaded: setLong(result, m_totalFrames > 0 ? 100 : 0); return S_OK;
-    case kFrameLoaded: setBool(result, args[0].lVal >= 0 && args[0].lVal < m_totalFrames); return S_OK;
+    case kPlay: m_player.play(); break;
+    case kStop: case kStopPlay: m_player.stop(); break;
+    case kRewind: m_player.stop(); m_player.rewind(); break;
+    case kBack: m_player.stop(); m_player.back(); break;
+    case kForward: m_player.stop(); m_player.forward(); break;
+    case kGotoFrame: m_player.gotoFrame(args[0].lVal); break;
+    case kCurrentFrame: setLong(result, m_player.currentFrame()); return S_OK;
+    case kIsPlaying: setBool(result, m_player.playing()); return S_OK;
+    case kPercentLoaded: setLong(result, m_player.hasMovie() ? 100 : 0); return S_OK;
+    case kFrameLoaded: setBool(result, args[0].lVal >= 0 && args[0].lVal < m_player.totalFrames()); return S_OK;
     case kFlashVersion: setLong(result, kPlayerVersion); return S_OK;
-    case kZoom: {
-      int factor = args[0].intVal;
-      if (factor < 0) return DISP_E_OVERFLOW;
-      m_zoomPercent = factor == 0 ? 100 : factor;
-      changed();
-      return S_OK;
-    }
-    case kSetZoomRect: case kPan: changed(); return S_OK;  // the view has no movie area to move yet
+    case kZoom:
+      if (args[0].intVal < 0) return DISP_E_OVERFLOW;
+      m_player.zoom(args[0].intVal);
+      break;
     case kLoadMovie:
       if (args[0].intVal != 0) return DISP_E_BADINDEX;  // only level 0 holds a movie
-      m_movie = textOf(args[1]);
-      m_frame_ = 0;
-      changed();
+      openMovie(textOf(args[1]));
       return S_OK;
     case kTGotoFrame:
       if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
-      m_frame_ = std::clamp<LONG>(args[1].lVal, 0, last);
-      changed();
-      return S_OK;
+      m_player.gotoFrame(args[1].lVal);
+      break;
+    case kTGotoLabel: {
+      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
+      std::string label;
+      for (char16_t c : textOf(args[1])) label += c < 0x80 ? static_cast<char>(c) : '?';
+      std::optional<int> frame = m_player.findLabel(label);
+      if (!frame) return DISP_E_EXCEPTION;
+      m_player.gotoFrame(*frame);
+      break;
+    }
     case kTCurrentFrame:
       if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
-      setLong(result, m_frame_);
+      setLong(result, m_player.currentFrame());
       return S_OK;
     case kTPlay: case kTStopPlay:
       if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
-      m_playing = id == kTPlay && m_totalFrames > 0;
-      changed();
-      return S_OK;
+      m_player.setPlaying(id == kTPlay);
+      break;
     case kSetVariable: m_variables[textOf(args[0])] = textOf(args[1]); return S_OK;
     case kGetVariable: {
       auto it = m_variables.find(textOf(args[0]));
@@ -691,17 +817,9 @@ HRESULT FlashControlObject::invokeMethod(DISPID id, DISPPARAMS* params, VARIANT*
       }
       return setBstr(result, it->second);
     }
-    case kTSetProperty: case kTSetPropertyNum: {
+    case kTSetProperty: case kTSetPropertyNum:
       if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
-      VARIANT number;
-      VariantInit(&number);
-      HRESULT hr = VariantChangeType(&number, &args[2], 0, VT_R8);
-      if (FAILED(hr)) {
-        if (argErr) *argErr = 0;
-        return hr;
-      }
-      return setRootProperty(args[1].intVal, number.dblVal);
-    }
+      return setRootProperty(args[1].intVal, args[2], argErr);
     case kTGetProperty: case kTGetPropertyNum: {
       if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
       double value = 0;
@@ -712,8 +830,11 @@ HRESULT FlashControlObject::invokeMethod(DISPID id, DISPPARAMS* params, VARIANT*
       return id == kTGetPropertyNum ? S_OK : VariantChangeType(result, result, 0, VT_BSTR);
     }
     default:
-      // TGotoLabel, TCurrentLabel, TCallFrame, TCallLabel need the movie's
-      // frame labels and actions, which this control does not run.
-      return DISP_E_EXCEPTION;
+      // SetZoomRect, Pan, TCurrentLabel, TCallFrame and TCallLabel are not
+      // offered by this control: they fail rather than pretend.
+      return E_NOTIMPL;
   }
+  m_dirty = true;
+  changed();
+  return S_OK;
 }

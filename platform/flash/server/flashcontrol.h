@@ -1,12 +1,15 @@
 #pragma once
 // The device's Flash control: an OLE object that activates in place in a
 // window of its own inside its site's window, and an IDispatch over its
-// published members. One object per embedding; it deletes itself when its
-// last reference goes.
+// published members, which drive the movie engine. The timeline runs on a
+// timer of the control's window at the movie's frame rate. One object per
+// embedding; it deletes itself when its last reference goes.
 
 #include <map>
 #include <string>
+#include <vector>
 
+#include "platform/flash/movieplayer.h"
 #include "platform/ole/comptr.h"
 #include "platform/ole/ole2.h"
 
@@ -88,15 +91,15 @@ class FlashControlObject final : public IOleObject,
   HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
                  VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
-  // The root timeline's view state, as TSetProperty sets it (pixels, degrees).
-  struct RootView {
-    double x = 0, y = 0, rotation = 0, xscale = 100, yscale = 100, alpha = 100;
-    bool visible = true;
-  };
-  const RootView& rootView() const { return m_root; }
-  int alignMode() const { return m_alignMode; }
-  int zoomPercent() const { return m_zoomPercent; }
+  // The engine, for the device's state dump and for tests.
+  const swf::MoviePlayer& player() const { return m_player; }
+  // The movie's path on the device as the last Movie put named it ("" when
+  // the URL was not a file URL).
+  const std::u16string& moviePath() const { return m_moviePath; }
+  bool menuEnabled() const { return m_menu; }
   HWND window() const { return m_window; }
+  // How many times the window was painted (repaints happen only on change).
+  int paintCount() const { return m_paintCount; }
 
  private:
   FlashControlObject();
@@ -106,13 +109,17 @@ class FlashControlObject final : public IOleObject,
   bool createWindow(HWND parent, const RECT& position);
   static LRESULT windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void paint();
-  void changed();  // repaint and tell the view sink
+  void renderInto(HDC dc, const RECTL& bounds, POINT offset);
+  void changed();         // the movie's picture may have changed: repaint if it did
+  void onTimer();
+  void updateTimer();     // runs the frame timer while a movie is loaded
+  void openMovie(const std::u16string& url);
 
   HRESULT invokeProperty(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr);
   HRESULT invokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result, UINT* argErr);
   HRESULT putProperty(DISPID id, const VARIANT& value);
   HRESULT getProperty(DISPID id, VARIANT& result) const;
-  HRESULT setRootProperty(int index, double value);
+  HRESULT setRootProperty(int index, const VARIANT& value, UINT* argErr);
   HRESULT rootProperty(int index, double& value) const;
 
   ULONG m_refs = 1;
@@ -129,16 +136,23 @@ class FlashControlObject final : public IOleObject,
   bool m_uiActive = false;
   bool m_dirty = false;
 
-  // Published properties the control keeps.
-  std::u16string m_movie;
+  RECT m_position{};        // in the site window, as the container placed it
+  UINT m_timerPeriod = 0;   // 0 while no frame timer runs
+  DWORD m_lastTick = 0;
+  int m_paintCount = 0;
+
+  swf::MoviePlayer m_player;
+  // Published properties the engine does not keep.
+  std::u16string m_movie, m_moviePath;
   std::u16string m_base, m_wmode = u"Window", m_salign, m_scale = u"ShowAll", m_quality2 = u"High";
-  int m_quality = 1, m_scaleMode = 0, m_alignMode = 0, m_zoomPercent = 100;
-  LONG m_backgroundColor = -1;  // -1: the movie's own
-  bool m_playing = false, m_loop = true, m_menu = true, m_deviceFont = false, m_embedMovie = false;
-  LONG m_frame_ = 0, m_totalFrames = 0;
-  RootView m_root;
+  int m_quality = 1, m_scaleMode = 0;
+  bool m_menu = true, m_deviceFont = false, m_embedMovie = false;
   std::map<std::u16string, std::u16string> m_variables;
 };
+
+// The device path a Movie URL names: "file://" or "file:///" and a path with
+// backslashes or slashes, or a bare device path. Empty for other URLs.
+std::u16string moviePathOfUrl(std::u16string_view url);
 
 // The value of a text that names an alignment or any integer as a sum of
 // decimal terms ("4 + 8" is 12); false when it is not such a sum.

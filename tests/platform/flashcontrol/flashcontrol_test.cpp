@@ -150,34 +150,35 @@ TEST(FlashAutomation, MembersTakeTheTextsThePlayerPasses) {
   EXPECT_EQ(put(control.get(), u"Menu", u"True"), S_OK);
   EXPECT_EQ(get(control.get(), u"Menu"), "-1");
   EXPECT_EQ(put(control.get(), u"AlignMode", u"4 + 8"), S_OK);  // the control's own conversion
-  EXPECT_EQ(object->alignMode(), 12);
+  EXPECT_EQ(object->player().alignMode(), 12);
   EXPECT_EQ(put(control.get(), u"AlignMode", u"1+8"), S_OK);
-  EXPECT_EQ(object->alignMode(), 9);
+  EXPECT_EQ(object->player().alignMode(), 9);
   EXPECT_EQ(put(control.get(), u"AlignMode", u"4 + x"), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(object->alignMode(), 9);
+  EXPECT_EQ(object->player().alignMode(), 9);
   EXPECT_EQ(put(control.get(), u"BGColor", u"FF8000"), S_OK);
   EXPECT_EQ(get(control.get(), u"BGColor"), "FF8000");
-  EXPECT_EQ(get(control.get(), u"BackgroundColor"), std::to_string(RGB(0xFF, 0x80, 0x00)));
+  EXPECT_EQ(get(control.get(), u"BackgroundColor"), std::to_string(0xFF8000));
   EXPECT_EQ(put(control.get(), u"BGColor", u"-1"), S_OK);
   EXPECT_EQ(get(control.get(), u"BGColor"), "-1");
   EXPECT_EQ(put(control.get(), u"BGColor", u"purple"), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(put(control.get(), u"TotalFrames", u"5"), DISP_E_MEMBERNOTFOUND);  // get only
 
   EXPECT_EQ(call(control.get(), u"Zoom", {u"50"}), S_OK);
-  EXPECT_EQ(object->zoomPercent(), 50);
+  EXPECT_EQ(object->player().zoomPercent(), 50);
   EXPECT_EQ(call(control.get(), u"Zoom", {u"0"}), S_OK);
-  EXPECT_EQ(object->zoomPercent(), 100);
+  EXPECT_EQ(object->player().zoomPercent(), 100);
   EXPECT_EQ(call(control.get(), u"TSetProperty", {u"_root", u"0", u"-30"}), S_OK);
   EXPECT_EQ(call(control.get(), u"TSetProperty", {u"_root", u"1", u"210"}), S_OK);
   EXPECT_EQ(call(control.get(), u"TSetProperty", {u"_root", u"10", u"-90"}), S_OK);
-  EXPECT_EQ(object->rootView().x, -30);
-  EXPECT_EQ(object->rootView().y, 210);
-  EXPECT_EQ(object->rootView().rotation, -90);
+  EXPECT_EQ(object->player().rootProperty(swf::kPropertyX), -30);
+  EXPECT_EQ(object->player().rootProperty(swf::kPropertyY), 210);
+  EXPECT_EQ(object->player().rootProperty(swf::kPropertyRotation), -90);
   std::string text;
   EXPECT_EQ(call(control.get(), u"TGetProperty", {u"_root", u"1"}, &text), S_OK);
   EXPECT_EQ(text, "210");
   EXPECT_EQ(call(control.get(), u"TSetProperty", {u"_root", u"5", u"3"}), DISP_E_BADINDEX);  // read only
   EXPECT_EQ(call(control.get(), u"TSetProperty", {u"_root", u"0"}), DISP_E_BADPARAMCOUNT);    // too few texts
+  EXPECT_EQ(call(control.get(), u"Pan", {u"1", u"2", u"0"}), E_NOTIMPL);  // not offered, not pretended
 
   // No movie: the timeline stays at its start and does not play.
   EXPECT_EQ(get(control.get(), u"TotalFrames"), "0");
@@ -191,6 +192,27 @@ TEST(FlashAutomation, MembersTakeTheTextsThePlayerPasses) {
   EXPECT_EQ(call(control.get(), u"SetVariable", {u"score", u"10"}), S_OK);
   EXPECT_EQ(call(control.get(), u"GetVariable", {u"score"}, &text), S_OK);
   EXPECT_EQ(text, "10");
+}
+
+TEST(FlashMovieUrl, NamesADevicePath) {
+  struct Row {
+    const char16_t* url;
+    const char16_t* path;
+  };
+  const Row rows[] = {
+      {u"file://\\My Documents\\a.swf", u"\\My Documents\\a.swf"},
+      {u"file:///\\My Documents\\a.swf", u"\\My Documents\\a.swf"},
+      {u"file:///My Documents/a.swf", u"\\My Documents\\a.swf"},
+      {u"FILE://Storage Card/b.swf", u"\\Storage Card\\b.swf"},
+      {u"\\Temp\\c.swf", u"\\Temp\\c.swf"},
+      {u"http://example.com/a.swf", u""},
+      {u"file://", u""},
+      {u"", u""},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(toNarrowAscii(r.url));
+    EXPECT_EQ(toNarrowAscii(moviePathOfUrl(r.url)), toNarrowAscii(r.path));
+  }
 }
 
 TEST(FlashAutomation, SumsOfTerms) {

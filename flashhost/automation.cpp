@@ -1,0 +1,131 @@
+// FlashControl's automation: members found by name in the member table and
+// called through IDispatch with every value passed as text.
+
+#include <vector>
+
+#include "flashhost/flashcontrol.h"
+
+namespace {
+
+// A text argument in the parameter's type. A text the platform cannot
+// convert goes as it is, so the control may apply its own conversion.
+VARIANT argumentOf(const WCHAR* text, VARTYPE type) {
+  VARIANT v;
+  VariantInit(&v);
+  if (type == VT_DISPATCH) return v;  // no object to pass: empty
+  v.vt = VT_BSTR;
+  v.bstrVal = SysAllocString(text);
+  if (type != VT_BSTR && type != VT_VARIANT) {
+    VARIANT converted;
+    VariantInit(&converted);
+    if (SUCCEEDED(VariantChangeType(&converted, &v, VARIANT_NOVALUEPROP, type))) {
+      VariantClear(&v);
+      v = converted;
+    }
+  }
+  return v;
+}
+
+VARIANT missingArgument() {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_ERROR;
+  v.scode = DISP_E_PARAMNOTFOUND;
+  return v;
+}
+
+std::optional<WideString> textOf(VARIANT& result) {
+  if (result.vt == VT_DISPATCH || result.vt == VT_UNKNOWN) return std::nullopt;
+  if (FAILED(VariantChangeType(&result, &result, VARIANT_NOVALUEPROP, VT_BSTR))) return std::nullopt;
+  return result.bstrVal ? WideString(result.bstrVal, SysStringLen(result.bstrVal)) : WideString();
+}
+
+// wcstol in base 10: blanks, a sign, then the digits up to the first other character.
+int parseDecimal(const WideString& text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+    value = value * 10 + (text[i] - u'0');
+    if (value > 0x80000000LL) value = 0x80000000LL;  // saturates as wcstol does
+  }
+  if (negative) value = -value;
+  if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
+  return static_cast<int>(value);
+}
+
+struct ArgumentArray {
+  std::vector<VARIANT> slots;
+  ~ArgumentArray() {
+    for (VARIANT& v : slots) VariantClear(&v);
+  }
+};
+
+}  // namespace
+
+HRESULT FlashControl::callMember(const AutomationMember& member, WORD flags, DISPPARAMS& params, VARIANT* result) {
+  return m_dispatch->Invoke(member.id, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, &params, result, nullptr, nullptr);
+}
+
+bool FlashControl::invoke(WideStringView name, const WCHAR* const* args, std::optional<WideString>* result) {
+  if (result) result->reset();
+  if (!m_dispatch || !m_members) return false;
+  const AutomationMember* member = m_members->find(name, kMemberMethod);
+  if (!member) return false;
+  size_t count = member->params.size();
+  ArgumentArray array;
+  array.slots.assign(count, missingArgument());
+  // The first text goes in the last slot, as IDispatch::Invoke expects.
+  for (size_t i = 0; args && args[i] && i < count; ++i) {
+    VariantClear(&array.slots[count - 1 - i]);
+    array.slots[count - 1 - i] = argumentOf(args[i], member->params[i].type);
+  }
+  DISPPARAMS params{array.slots.data(), nullptr, static_cast<UINT>(count), 0};
+  VARIANT value;
+  VariantInit(&value);
+  HRESULT hr = callMember(*member, DISPATCH_METHOD, params, &value);
+  if (SUCCEEDED(hr) && result) *result = textOf(value);
+  VariantClear(&value);
+  return SUCCEEDED(hr);
+}
+
+bool FlashControl::invoke(WideStringView name, std::initializer_list<const WCHAR*> args,
+                          std::optional<WideString>* result) {
+  std::vector<const WCHAR*> list(args);
+  list.push_back(nullptr);
+  return invoke(name, list.data(), result);
+}
+
+std::optional<WideString> FlashControl::getText(WideStringView name) {
+  if (!m_dispatch || !m_members) return std::nullopt;
+  const AutomationMember* member = m_members->find(name, kMemberGet);
+  if (!member || !member->params.empty()) return std::nullopt;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VARIANT value;
+  VariantInit(&value);
+  std::optional<WideString> text;
+  if (SUCCEEDED(callMember(*member, DISPATCH_PROPERTYGET, none, &value))) text = textOf(value);
+  VariantClear(&value);
+  return text;
+}
+
+int FlashControl::getInteger(WideStringView name, bool* found) {
+  std::optional<WideString> text = getText(name);
+  if (found) *found = text.has_value();
+  return text ? parseDecimal(*text) : 0;
+}
+
+bool FlashControl::putText(WideStringView name, WideStringView text) {
+  if (!m_dispatch || !m_members) return false;
+  const AutomationMember* member = m_members->find(name, kMemberPut);
+  if (!member) return false;
+  WideString value(text);
+  VARTYPE type = member->params.empty() ? VARTYPE{VT_BSTR} : member->params[0].type;
+  ArgumentArray array;
+  array.slots.push_back(argumentOf(value.c_str(), type));
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS params{array.slots.data(), &named, 1, 1};
+  return SUCCEEDED(callMember(*member, DISPATCH_PROPERTYPUT, params, nullptr));
+}

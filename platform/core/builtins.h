@@ -1,0 +1,28 @@
+#pragma once
+// The programs a device comes with: the Flash control's in-process server,
+// copied onto every new device as "\Windows\FlashControl.dll" and registered
+// under its CLSID and ProgID, the way the handheld's ROM carries it. The
+// device tool removes and re-adds it, so that a device without the control
+// can be tried.
+
+#include <filesystem>
+#include <string>
+
+class Device;
+
+inline constexpr char16_t kFlashControlClsid[] = u"{D27CDB6E-AE6D-11cf-96B8-444553540000}";
+inline constexpr char16_t kFlashControlProgId[] = u"ShockwaveFlash.ShockwaveFlash";
+inline constexpr char16_t kFlashControlDevicePath[] = u"\\Windows\\FlashControl.dll";
+
+// The host file new devices get the control from: ORVELFLASH_FLASH_CONTROL
+// when set, else the library this build made.
+std::filesystem::path flashControlSource();
+
+// Puts the control's library on the device and registers it; false with a
+// message when the library cannot be copied (nothing is registered then).
+bool installFlashControl(Device& device, std::string& error);
+// Removes the registration and the library; false with a message when the
+// registry cannot be written.
+bool removeFlashControl(Device& device, std::string& error);
+// Whether the class is registered with a server file present on the device.
+bool flashControlInstalled(Device& device);
