@@ -37,7 +37,8 @@ TEST(RegisterFileType, AnExistingProgIdIsTakenOver) {
   EXPECT_EQ(classesDefault(u".swf"), u"OtherPlayer.Movie");
   EXPECT_EQ(classesDefault(u"OtherPlayer.Movie\\Shell\\Open\\Command"), kCommand);
   EXPECT_EQ(classesDefault(u"OtherPlayer.Movie\\DefaultIcon"), kIcon);
-  EXPECT_FALSE(classOf(device, kSwfProgId));
+  // The Flash control's own ProgID key stays as the device made it.
+  EXPECT_FALSE(classOf(device, u"ShockwaveFlash.ShockwaveFlash\\Shell"));
   EXPECT_TRUE(isDefaultPlayer(u".swf", kCommand.c_str()));
 }
 
