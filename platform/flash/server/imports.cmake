@@ -9,7 +9,7 @@ execute_process(COMMAND nm --defined-only --extern-only --format=posix ${ARCHIVE
 if(NOT r1 EQUAL 0 OR NOT r2 EQUAL 0)
   message(FATAL_ERROR "nm failed on ${SERVER} or the device's archives")
 endif()
-string(REGEX MATCHALL "(^|\n)[^ \n]+ [TDBRV]" defined_lines "${defined}")
+string(REGEX MATCHALL "(^|\n)[^ \n]+ [TDBRVW]" defined_lines "${defined}")
 set(known "")
 foreach(line ${defined_lines})
   string(REGEX REPLACE "^\n?([^ ]+) .*" "\\1" name "${line}")
