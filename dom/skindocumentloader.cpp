@@ -44,6 +44,11 @@ Ref<Document> SkinDocumentLoader::load(const std::string& path, XmlLoadResult& r
     result = openFailure();
     return {};
   }
+  return loadFile(file.get(), path, result, makeDocument);
+}
+
+Ref<Document> SkinDocumentLoader::loadFile(std::FILE* file, const std::string& path, XmlLoadResult& result,
+                                           const DocumentMaker& makeDocument) {
   Ref<Document> document = makeDocument(path);
   result = XmlLoadResult{};
   XmlParser parser = createXmlParser(nullptr);
@@ -56,7 +61,7 @@ Ref<Document> SkinDocumentLoader::load(const std::string& path, XmlLoadResult& r
   XML_SetElementHandler(parser.get(), onStartElement, onEndElement);
   XML_SetCharacterDataHandler(parser.get(), onCharacterData);
 
-  switch (feedXmlFile(parser.get(), file.get())) {
+  switch (feedXmlFile(parser.get(), file)) {
     case FeedStatus::Parsed:
       return std::move(loader.m_document);
     case FeedStatus::ParseError:

@@ -10,6 +10,7 @@
 //   Ref<Document> doc = SkinDocumentLoader::load("\\skins\\a.bskn", result, makeSkinDocument);
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,6 +29,9 @@ class SkinDocumentLoader {
   // Loads the file at `path` (a device path in the ANSI code page). On
   // success the caller takes the document's initial reference.
   static Ref<Document> load(const std::string& path, XmlLoadResult& result, const DocumentMaker& makeDocument);
+  // The same from a file already open for reading (closed by the caller).
+  static Ref<Document> loadFile(std::FILE* file, const std::string& path, XmlLoadResult& result,
+                                const DocumentMaker& makeDocument);
 
   // The same for a document class with a create(path) answering Ref<D>.
   template <typename D>

@@ -13,3 +13,5 @@ DomString fuzzText(const std::uint8_t* data, std::size_t size);
 int fuzzDeclarationParser(const std::uint8_t* data, std::size_t size);
 int fuzzColourReader(const std::uint8_t* data, std::size_t size);
 int fuzzMovieLoader(const std::uint8_t* data, std::size_t size);
+// The bytes as a skin file.
+int fuzzSkinLoader(const std::uint8_t* data, std::size_t size);

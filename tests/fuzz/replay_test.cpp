@@ -33,6 +33,7 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
       {"declaration", fuzzDeclarationParser},
       {"colour", fuzzColourReader},
       {"movie", fuzzMovieLoader},
+      {"skin", fuzzSkinLoader},
   };
   ASSERT_NE(std::getenv("ORVEL_SOURCE_DIR"), nullptr);
   for (const auto& [name, entry] : kTargets) {
@@ -43,7 +44,7 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
 
 TEST(FuzzCorpus, EmptyAndOddInputsPass) {
   const std::uint8_t kBom[] = {0xFF, 0xFE, 0x00, 0xD8, ':', 0};
-  for (Entry entry : {fuzzDeclarationParser, fuzzColourReader, fuzzMovieLoader}) {
+  for (Entry entry : {fuzzDeclarationParser, fuzzColourReader, fuzzMovieLoader, fuzzSkinLoader}) {
     EXPECT_EQ(entry(nullptr, 0), 0);
     EXPECT_EQ(entry(kBom, sizeof kBom), 0);
   }
