@@ -1,5 +1,5 @@
-// FlashControl's automation: members found by name in the member table and
-// called through IDispatch with every value passed as text.
+// Automation by name: members found in the member table and called through
+// IDispatch with every value passed as text.
 
 #include <vector>
 
@@ -65,14 +65,22 @@ struct ArgumentArray {
 
 }  // namespace
 
-HRESULT FlashControl::callMember(const AutomationMember& member, WORD flags, DISPPARAMS& params, VARIANT* result) {
-  return m_dispatch->Invoke(member.id, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, &params, result, nullptr, nullptr);
+namespace automation {
+
+namespace {
+
+HRESULT callMember(IDispatch* dispatch, const AutomationMember& member, WORD flags, DISPPARAMS& params,
+                   VARIANT* result) {
+  return dispatch->Invoke(member.id, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, &params, result, nullptr, nullptr);
 }
 
-bool FlashControl::invoke(WideStringView name, const WCHAR* const* args, std::optional<WideString>* result) {
+}  // namespace
+
+bool invoke(IDispatch* dispatch, const MemberTable* table, WideStringView name, const WCHAR* const* args,
+            std::optional<WideString>* result) {
   if (result) result->reset();
-  if (!m_dispatch || !m_members) return false;
-  const AutomationMember* member = m_members->find(name, kMemberMethod);
+  if (!dispatch || !table) return false;
+  const AutomationMember* member = table->find(name, kMemberMethod);
   if (!member) return false;
   size_t count = member->params.size();
   ArgumentArray array;
@@ -85,10 +93,48 @@ bool FlashControl::invoke(WideStringView name, const WCHAR* const* args, std::op
   DISPPARAMS params{array.slots.data(), nullptr, static_cast<UINT>(count), 0};
   VARIANT value;
   VariantInit(&value);
-  HRESULT hr = callMember(*member, DISPATCH_METHOD, params, &value);
+  HRESULT hr = callMember(dispatch, *member, DISPATCH_METHOD, params, &value);
   if (SUCCEEDED(hr) && result) *result = textOf(value);
   VariantClear(&value);
   return SUCCEEDED(hr);
+}
+
+std::optional<WideString> getText(IDispatch* dispatch, const MemberTable* table, WideStringView name) {
+  if (!dispatch || !table) return std::nullopt;
+  const AutomationMember* member = table->find(name, kMemberGet);
+  if (!member || !member->params.empty()) return std::nullopt;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VARIANT value;
+  VariantInit(&value);
+  std::optional<WideString> text;
+  if (SUCCEEDED(callMember(dispatch, *member, DISPATCH_PROPERTYGET, none, &value))) text = textOf(value);
+  VariantClear(&value);
+  return text;
+}
+
+int getInteger(IDispatch* dispatch, const MemberTable* table, WideStringView name, bool* found) {
+  std::optional<WideString> text = getText(dispatch, table, name);
+  if (found) *found = text.has_value();
+  return text ? parseDecimal(*text) : 0;
+}
+
+bool putText(IDispatch* dispatch, const MemberTable* table, WideStringView name, WideStringView text) {
+  if (!dispatch || !table) return false;
+  const AutomationMember* member = table->find(name, kMemberPut);
+  if (!member) return false;
+  WideString value(text);
+  VARTYPE type = member->params.empty() ? VARTYPE{VT_BSTR} : member->params[0].type;
+  ArgumentArray array;
+  array.slots.push_back(argumentOf(value.c_str(), type));
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS params{array.slots.data(), &named, 1, 1};
+  return SUCCEEDED(callMember(dispatch, *member, DISPATCH_PROPERTYPUT, params, nullptr));
+}
+
+}  // namespace automation
+
+bool FlashControl::invoke(WideStringView name, const WCHAR* const* args, std::optional<WideString>* result) {
+  return automation::invoke(m_dispatch.get(), m_members.get(), name, args, result);
 }
 
 bool FlashControl::invoke(WideStringView name, std::initializer_list<const WCHAR*> args,
@@ -99,33 +145,13 @@ bool FlashControl::invoke(WideStringView name, std::initializer_list<const WCHAR
 }
 
 std::optional<WideString> FlashControl::getText(WideStringView name) {
-  if (!m_dispatch || !m_members) return std::nullopt;
-  const AutomationMember* member = m_members->find(name, kMemberGet);
-  if (!member || !member->params.empty()) return std::nullopt;
-  DISPPARAMS none{nullptr, nullptr, 0, 0};
-  VARIANT value;
-  VariantInit(&value);
-  std::optional<WideString> text;
-  if (SUCCEEDED(callMember(*member, DISPATCH_PROPERTYGET, none, &value))) text = textOf(value);
-  VariantClear(&value);
-  return text;
+  return automation::getText(m_dispatch.get(), m_members.get(), name);
 }
 
 int FlashControl::getInteger(WideStringView name, bool* found) {
-  std::optional<WideString> text = getText(name);
-  if (found) *found = text.has_value();
-  return text ? parseDecimal(*text) : 0;
+  return automation::getInteger(m_dispatch.get(), m_members.get(), name, found);
 }
 
 bool FlashControl::putText(WideStringView name, WideStringView text) {
-  if (!m_dispatch || !m_members) return false;
-  const AutomationMember* member = m_members->find(name, kMemberPut);
-  if (!member) return false;
-  WideString value(text);
-  VARTYPE type = member->params.empty() ? VARTYPE{VT_BSTR} : member->params[0].type;
-  ArgumentArray array;
-  array.slots.push_back(argumentOf(value.c_str(), type));
-  DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS params{array.slots.data(), &named, 1, 1};
-  return SUCCEEDED(callMember(*member, DISPATCH_PROPERTYPUT, params, nullptr));
+  return automation::putText(m_dispatch.get(), m_members.get(), name, text);
 }

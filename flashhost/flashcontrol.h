@@ -116,7 +116,6 @@ class FlashControl final : public IOleClientSite, public IAdviseSink, public IOl
   void show();
   void recomputeRectangle();
   RECT holderClientRect() const;
-  HRESULT callMember(const AutomationMember& member, WORD flags, DISPPARAMS& params, VARIANT* result);
 
   InterfaceTable m_interfaces;
   ULONG m_refs = 0;

@@ -4,6 +4,7 @@
 // when the control is created; the table owns its members.
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "base/pointerlist.h"
@@ -25,6 +26,21 @@ struct AutomationMember {
   std::vector<MemberParameter> params;  // in call order
   VARTYPE resultType = VT_EMPTY;
 };
+
+class MemberTable;
+
+// The automation calls by member name over a control's IDispatch and its
+// member table, all values as text; FlashControl's calls are these. Each fails
+// without calling the control when either is missing or the name is not a
+// member of the call's kind.
+namespace automation {
+// `args` ends at its first null entry.
+bool invoke(IDispatch* dispatch, const MemberTable* table, WideStringView name, const WCHAR* const* args,
+            std::optional<WideString>* result);
+std::optional<WideString> getText(IDispatch* dispatch, const MemberTable* table, WideStringView name);
+int getInteger(IDispatch* dispatch, const MemberTable* table, WideStringView name, bool* found);
+bool putText(IDispatch* dispatch, const MemberTable* table, WideStringView name, WideStringView text);
+}  // namespace automation
 
 class MemberTable {
  public:
