@@ -20,6 +20,7 @@ using LONGLONG = std::int64_t;
 using ULONGLONG = std::uint64_t;
 using UINT_PTR = std::uintptr_t;
 using LONG_PTR = std::intptr_t;
+using INT_PTR = std::intptr_t;
 using ULONG_PTR = std::uintptr_t;
 using DWORD_PTR = std::uintptr_t;
 using WPARAM = UINT_PTR;
@@ -100,6 +101,7 @@ inline constexpr WORD LOWORD(DWORD_PTR v) { return static_cast<WORD>(v & 0xFFFF)
 inline constexpr WORD HIWORD(DWORD_PTR v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
 inline constexpr BYTE LOBYTE(DWORD_PTR v) { return static_cast<BYTE>(v & 0xFF); }
 inline constexpr DWORD MAKELONG(WORD lo, WORD hi) { return static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16); }
+inline constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) { return static_cast<WPARAM>(MAKELONG(lo, hi)); }
 inline constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) { return static_cast<LPARAM>(MAKELONG(lo, hi)); }
 inline constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
   return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);

@@ -417,3 +417,173 @@ inline LPCWSTR const IDC_WAIT = reinterpret_cast<LPCWSTR>(32514);
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
+
+// ---- Resources (platform/core/resource.cpp) --------------------------------------
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferMax);
+
+struct ACCEL {
+  BYTE fVirt;
+  WORD key;
+  WORD cmd;
+};
+inline constexpr BYTE FVIRTKEY = 0x01;
+inline constexpr BYTE FNOINVERT = 0x02;
+inline constexpr BYTE FSHIFT = 0x04;
+inline constexpr BYTE FCONTROL = 0x08;
+inline constexpr BYTE FALT = 0x10;
+HACCEL LoadAcceleratorsW(HINSTANCE instance, LPCWSTR name);
+// Sends WM_COMMAND (high word 1) to `hwnd` for a key-down that matches an
+// entry, modifiers included; answers whether it did.
+int TranslateAcceleratorW(HWND hwnd, HACCEL table, LPMSG msg);
+BOOL DestroyAcceleratorTable(HACCEL table);
+
+inline constexpr UINT MF_STRING = 0x0000;
+inline constexpr UINT MF_ENABLED = 0x0000;
+inline constexpr UINT MF_UNCHECKED = 0x0000;
+inline constexpr UINT MF_BYCOMMAND = 0x0000;
+inline constexpr UINT MF_GRAYED = 0x0001;
+inline constexpr UINT MF_DISABLED = 0x0002;
+inline constexpr UINT MF_CHECKED = 0x0008;
+inline constexpr UINT MF_POPUP = 0x0010;
+inline constexpr UINT MF_BYPOSITION = 0x0400;
+inline constexpr UINT MF_SEPARATOR = 0x0800;
+HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name);
+HMENU CreateMenu();
+HMENU CreatePopupMenu();
+BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR idOrSubMenu, LPCWSTR text);
+BOOL DestroyMenu(HMENU menu);
+HMENU GetSubMenu(HMENU menu, int position);
+int GetMenuItemCount(HMENU menu);
+UINT GetMenuItemID(HMENU menu, int position);
+int GetMenuStringW(HMENU menu, UINT item, LPWSTR buffer, int bufferMax, UINT flags);
+// Both answer the previous state, or (UINT)-1 when the item does not exist.
+UINT EnableMenuItem(HMENU menu, UINT item, UINT enable);
+DWORD CheckMenuItem(HMENU menu, UINT item, UINT check);
+UINT GetMenuState(HMENU menu, UINT item, UINT flags);
+
+HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
+BOOL DestroyIcon(HICON icon);
+// Bitmaps and icon drawing are the drawing layer's (platform/gdi).
+HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name);
+inline constexpr UINT DI_NORMAL = 0x0003;
+BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH flicker, UINT flags);
+inline BOOL DrawIcon(HDC dc, int x, int y, HICON icon) { return DrawIconEx(dc, x, y, icon, 0, 0, 0, nullptr, DI_NORMAL); }
+
+// ---- Dialogs, controls and message boxes (platform/commctrl) ------------------------
+using DLGPROC = BOOL (*)(HWND, UINT, WPARAM, LPARAM);
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDABORT = 3;
+inline constexpr int IDRETRY = 4;
+inline constexpr int IDIGNORE = 5;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+inline constexpr DWORD DS_SETFONT = 0x40;
+inline constexpr DWORD DS_MODALFRAME = 0x80;
+inline constexpr DWORD DS_CENTER = 0x0800;
+// Controls of a class the device does not know are left out instead of failing the dialog.
+inline constexpr DWORD DS_NOFAILCREATE = 0x0010;
+
+// Answers the value given to EndDialog, or -1 when the dialog cannot be made.
+INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR templateName, HWND owner, DLGPROC proc, LPARAM param);
+inline INT_PTR DialogBoxW(HINSTANCE instance, LPCWSTR templateName, HWND owner, DLGPROC proc) {
+  return DialogBoxParamW(instance, templateName, owner, proc, 0);
+}
+HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR templateName, HWND owner, DLGPROC proc, LPARAM param);
+BOOL EndDialog(HWND dialog, INT_PTR result);
+LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL IsDialogMessageW(HWND dialog, LPMSG msg);
+BOOL MapDialogRect(HWND dialog, LPRECT rect);
+LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL SetDlgItemTextW(HWND dialog, int id, LPCWSTR text);
+UINT GetDlgItemTextW(HWND dialog, int id, LPWSTR buffer, int bufferMax);
+BOOL CheckDlgButton(HWND dialog, int id, UINT check);
+// A missing control reads as unchecked.
+UINT IsDlgButtonChecked(HWND dialog, int id);
+
+inline constexpr UINT MB_OK = 0x00000000;
+inline constexpr UINT MB_OKCANCEL = 0x00000001;
+inline constexpr UINT MB_YESNO = 0x00000004;
+inline constexpr UINT MB_ICONHAND = 0x00000010;
+inline constexpr UINT MB_ICONSTOP = MB_ICONHAND;
+inline constexpr UINT MB_ICONERROR = MB_ICONHAND;
+inline constexpr UINT MB_ICONQUESTION = 0x00000020;
+inline constexpr UINT MB_ICONEXCLAMATION = 0x00000030;
+inline constexpr UINT MB_ICONWARNING = MB_ICONEXCLAMATION;
+inline constexpr UINT MB_ICONASTERISK = 0x00000040;
+inline constexpr UINT MB_ICONINFORMATION = MB_ICONASTERISK;
+inline constexpr UINT MB_SETFOREGROUND = 0x00010000;
+inline constexpr UINT MB_TOPMOST = 0x00040000;
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+
+// Control notifications and styles.
+inline constexpr WORD BN_CLICKED = 0;
+inline constexpr WORD LBN_SELCHANGE = 1;
+inline constexpr WORD LBN_DBLCLK = 2;
+inline constexpr WORD CBN_SELCHANGE = 1;
+inline constexpr WORD CBN_DROPDOWN = 7;
+inline constexpr WORD CBN_CLOSEUP = 8;
+inline constexpr WORD EN_CHANGE = 0x0300;
+
+inline constexpr DWORD SS_LEFT = 0x0000;
+inline constexpr DWORD SS_CENTER = 0x0001;
+inline constexpr DWORD SS_RIGHT = 0x0002;
+inline constexpr DWORD SS_ICON = 0x0003;
+inline constexpr DWORD SS_NOPREFIX = 0x0080;
+inline constexpr DWORD SS_CENTERIMAGE = 0x0200;
+
+inline constexpr DWORD BS_PUSHBUTTON = 0x0000;
+inline constexpr DWORD BS_DEFPUSHBUTTON = 0x0001;
+inline constexpr DWORD BS_CHECKBOX = 0x0002;
+inline constexpr DWORD BS_AUTOCHECKBOX = 0x0003;
+inline constexpr DWORD BS_TYPEMASK = 0x000F;
+inline constexpr UINT BM_GETCHECK = 0x00F0;
+inline constexpr UINT BM_SETCHECK = 0x00F1;
+inline constexpr UINT BM_GETSTATE = 0x00F2;
+inline constexpr UINT BM_SETSTATE = 0x00F3;
+inline constexpr UINT BM_CLICK = 0x00F5;
+inline constexpr UINT BST_UNCHECKED = 0;
+inline constexpr UINT BST_CHECKED = 1;
+inline constexpr UINT BST_PUSHED = 4;
+
+inline constexpr DWORD ES_LEFT = 0x0000;
+inline constexpr DWORD ES_AUTOHSCROLL = 0x0080;
+inline constexpr DWORD ES_READONLY = 0x0800;
+inline constexpr UINT EM_GETSEL = 0x00B0;
+inline constexpr UINT EM_SETSEL = 0x00B1;
+inline constexpr UINT EM_LIMITTEXT = 0x00C5;
+
+inline constexpr DWORD LBS_NOTIFY = 0x0001;
+inline constexpr DWORD LBS_SORT = 0x0002;
+inline constexpr DWORD LBS_NOINTEGRALHEIGHT = 0x0100;
+inline constexpr LRESULT LB_ERR = -1;
+inline constexpr UINT LB_ADDSTRING = 0x0180;
+inline constexpr UINT LB_INSERTSTRING = 0x0181;
+inline constexpr UINT LB_DELETESTRING = 0x0182;
+inline constexpr UINT LB_RESETCONTENT = 0x0184;
+inline constexpr UINT LB_SETCURSEL = 0x0186;
+inline constexpr UINT LB_GETCURSEL = 0x0188;
+inline constexpr UINT LB_GETTEXT = 0x0189;
+inline constexpr UINT LB_GETTEXTLEN = 0x018A;
+inline constexpr UINT LB_GETCOUNT = 0x018B;
+inline constexpr UINT LB_SETTOPINDEX = 0x0197;
+inline constexpr UINT LB_GETITEMHEIGHT = 0x01A1;
+
+inline constexpr DWORD CBS_DROPDOWNLIST = 0x0003;
+inline constexpr LRESULT CB_ERR = -1;
+inline constexpr UINT CB_GETLBTEXT = 0x0148;
+inline constexpr UINT CB_GETLBTEXTLEN = 0x0149;
+inline constexpr UINT CB_ADDSTRING = 0x0143;
+inline constexpr UINT CB_DELETESTRING = 0x0144;
+inline constexpr UINT CB_GETCOUNT = 0x0146;
+inline constexpr UINT CB_GETCURSEL = 0x0147;
+inline constexpr UINT CB_INSERTSTRING = 0x014A;
+inline constexpr UINT CB_RESETCONTENT = 0x014B;
+inline constexpr UINT CB_SETCURSEL = 0x014E;
+inline constexpr UINT CB_SHOWDROPDOWN = 0x014F;
+inline constexpr UINT CB_GETDROPPEDSTATE = 0x0157;
+
+inline constexpr LRESULT DLGC_WANTARROWS = 0x0001;
+inline constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
+inline constexpr LRESULT DLGC_WANTCHARS = 0x0080;

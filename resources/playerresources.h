@@ -1,0 +1,29 @@
+#pragma once
+// The player's resources, as its program file carries them: the title and
+// class strings, the properties-page template, accelerator table 3, menu and
+// menu-bar layout 102, icons 101 and 108, and its dialog templates.
+
+#include "platform/core/resource.h"
+
+// The player's resource ids.
+namespace playerres {
+inline constexpr UINT kTitleString = 1;       // "Orvel Flash Player"
+inline constexpr UINT kClassString = 3;       // "OrvelFlash"
+inline constexpr UINT kHelpString = 104;      // "Help"
+inline constexpr UINT kFileString = 40006;    // "File"
+inline constexpr UINT kViewString = 40032;    // "View"
+inline constexpr UINT kPropertiesTemplate = 40008;
+inline constexpr UINT kAccelerators = 3;
+inline constexpr UINT kMainMenu = 102;        // menu and menu-bar layout
+inline constexpr UINT kAppIcon = 101;
+inline constexpr UINT kDocumentIcon = 108;
+inline constexpr UINT kAboutDialog = 103;
+inline constexpr UINT kHtmlPageDialog = 106;
+inline constexpr UINT kPlayerOptionsDialog = 107;
+inline constexpr UINT kKeyMappingDialog = 110;
+}  // namespace playerres
+
+// The whole table (built once, kept for the process).
+const res::ModuleResources& playerResources();
+// Registers the table as the resources of `module` (null: the program).
+void registerPlayerResources(HINSTANCE module);
