@@ -139,10 +139,14 @@ TEST(CharsetForCodePage, ReadsTheRegistryEachTime) {
 class UnknownEncoding : public ::testing::Test {
  protected:
   void SetUp() override { fillCharsetTable(); }
-  void TearDown() override {
+  void TearDown() override { release(); }
+  void release() {
     if (m_info.release) m_info.release(m_info.data);
+    m_info.release = nullptr;
   }
+  // Each description owns its conversion data until the next one.
   int describe(const char16_t* name) {
+    release();
     std::memset(&m_info, 0, sizeof m_info);
     return unknownEncodingHandler(nullptr, reinterpret_cast<const XML_Char*>(name), &m_info);
   }
