@@ -176,6 +176,7 @@ void injectPen(PenAction action, POINT screen, PenButton button) {
 
 void injectKey(int vk, bool down) {
   if (vk <= 0 || vk > 255) return;
+  if (shellTakesKey(vk, down)) return;
   InputState& s = input();
   bool repeat = down && (s.async[static_cast<BYTE>(vk)] & kDown);
   applyKey(s.async, vk, down);

@@ -56,6 +56,11 @@ FocusState& state() {
 }
 
 HostEvents* g_hostEvents = nullptr;
+ShellHooks g_shellHooks;
+
+void notifyForeground() {
+  if (g_shellHooks.foregroundChanged) g_shellHooks.foregroundChanged();
+}
 
 int wakeDescriptor() {
   Queue& q = queue();
@@ -195,6 +200,13 @@ void activate(Window* topLevel, WORD how) {
   if (Window* o = find(old)) send(o, WM_ACTIVATE, MAKELONG(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(next));
   if (Window* n = find(next); n && state().active == next)
     send(n, WM_ACTIVATE, MAKELONG(how, 0), reinterpret_cast<LPARAM>(old));
+  notifyForeground();
+}
+
+bool shellTakesKey(int vk, bool down) { return g_shellHooks.takesKey && g_shellHooks.takesKey(vk, down); }
+
+void titleChanged(HWND hwnd) {
+  if (hwnd == state().active) notifyForeground();
 }
 
 // A window that goes away (or is hidden) gives up focus, capture and activation.
@@ -211,6 +223,7 @@ void resetFocusState(Window* dying) {
   if (s.active == h) {
     s.active = nullptr;
     send(dying, WM_ACTIVATE, MAKELONG(WA_INACTIVE, 0), 0);
+    notifyForeground();
     // The next visible top-level window from the top takes over.
     auto tops = allTopLevel();
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
@@ -230,6 +243,7 @@ using namespace wm::detail;
 namespace wm {
 
 void setHostEvents(HostEvents* events) { g_hostEvents = events; }
+void setShellHooks(const ShellHooks& hooks) { g_shellHooks = hooks; }
 HostEvents* hostEvents() { return g_hostEvents; }
 
 void wakeMessageLoop() {

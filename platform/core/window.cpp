@@ -33,6 +33,11 @@ LRESULT desktopProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 std::u16string textOf(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); }
 
+std::vector<void (*)()>& classProviders() {
+  static std::vector<void (*)()> providers;
+  return providers;
+}
+
 std::shared_ptr<WindowClass> findClass(LPCWSTR name) {
   if (!name) return nullptr;
   if (IS_INTRESOURCE(name)) return nullptr;
@@ -239,6 +244,11 @@ std::vector<Window*> allTopLevel() { return desktop()->children; }
 
 }  // namespace wm::detail
 
+void wm::addClassProvider(void (*provide)()) {
+  auto& providers = wm::detail::classProviders();
+  if (std::find(providers.begin(), providers.end(), provide) == providers.end()) providers.push_back(provide);
+}
+
 using namespace wm::detail;
 
 ATOM RegisterClassW(const WNDCLASSW* wc) {
@@ -301,6 +311,10 @@ int GetClassNameW(HWND hwnd, LPWSTR buffer, int count) {
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   auto cls = findClass(className);
+  if (!cls) {
+    for (auto provide : classProviders()) provide();
+    cls = findClass(className);
+  }
   if (!cls) {
     SetLastError(kErrorCannotFindClass);
     return nullptr;

@@ -69,6 +69,8 @@ void resetMessages();
 void resetTimers();
 void resetFocusState(Window* dying);
 void activate(Window* topLevel, WORD how);
+bool shellTakesKey(int vk, bool down);
+void titleChanged(HWND hwnd);
 LRESULT send(Window* w, UINT message, WPARAM wParam, LPARAM lParam);
 // Timers ready for the loop: fills msg with the earliest due WM_TIMER.
 bool takeDueTimer(HWND filter, UINT min, UINT max, bool remove, MSG& msg);

@@ -97,6 +97,19 @@ void useVirtualClock(bool on);
 bool virtualClock();
 void advanceClock(std::uint64_t ms);
 
+// ---- The shell's hooks ---------------------------------------------------------------
+// Installed by the shell and the common controls; each may be null.
+struct ShellHooks {
+  // The foreground window changed, or its title did.
+  void (*foregroundChanged)() = nullptr;
+  // Answers true when the shell takes a hardware key before any window sees it.
+  bool (*takesKey)(int vk, bool down) = nullptr;
+};
+void setShellHooks(const ShellHooks& hooks);
+// Called when CreateWindowExW meets a class nobody registered: the system's
+// own classes (dialogs, controls) register themselves here on demand.
+void addClassProvider(void (*provide)());
+
 // ---- State -----------------------------------------------------------------------
 struct WindowState {
   HWND hwnd;

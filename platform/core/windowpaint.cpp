@@ -231,6 +231,7 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return paintHooks().eraseBackground ? paintHooks().eraseBackground(hwnd, reinterpret_cast<HDC>(wParam)) : 0;
     case WM_SETTEXT:
       w->text = lParam ? std::u16string(reinterpret_cast<LPCWSTR>(lParam)) : std::u16string();
+      titleChanged(hwnd);
       return TRUE;
     case WM_GETTEXT: {
       auto* buffer = reinterpret_cast<LPWSTR>(lParam);

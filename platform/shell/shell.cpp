@@ -1,0 +1,788 @@
+#include <algorithm>
+#include <ctime>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/commctrl/commctrl.h"
+#include "platform/commctrl/stdimages.h"
+#include "platform/core/resource.h"
+#include "platform/core/windowing.h"
+#include "platform/gdi/picture.h"
+#include "platform/gdi/wingdi.h"
+#include "platform/shell/aygshell.h"
+#include "platform/shell/shell.h"
+
+namespace {
+
+constexpr const char16_t* kTaskBarClass = u"HHTaskBar";
+constexpr const char16_t* kMenuBarClass = u"menu_worker";
+constexpr const char16_t* kMenuClass = u"MNU";
+constexpr const char16_t* kTooltipClass = u"tooltips_class32";
+constexpr UINT_PTR kClockTimer = 1;
+constexpr DWORD kErrorResourceNameNotFound = 1814;
+
+constexpr COLORREF kBarDark = RGB(0, 51, 153);
+constexpr COLORREF kBarLight = RGB(74, 121, 214);
+constexpr COLORREF kBarText = RGB(255, 255, 255);
+constexpr COLORREF kMenuFace = RGB(236, 236, 236);
+constexpr COLORREF kMenuLine = RGB(128, 128, 128);
+constexpr COLORREF kSelect = RGB(0, 51, 153);
+constexpr COLORREF kGrey = RGB(150, 150, 150);
+constexpr COLORREF kTipFace = RGB(255, 255, 225);
+
+constexpr int kMenuItemHeight = 18;
+constexpr int kMenuSeparatorHeight = 7;
+constexpr int kImageButtonWidth = 24;
+constexpr int kDoneWidth = 28;
+
+struct ShellState {
+  HWND taskBar = nullptr;
+  bool taskBarHidden = false;
+  bool sipButtonHidden = false;
+  bool startIconHidden = false;
+  bool gameInput = false;
+  std::set<HWND> doneDialogs;
+};
+ShellState& shellState() {
+  static ShellState s;
+  return s;
+}
+
+// ---- Drawing helpers -----------------------------------------------------------------
+void fill(HDC dc, const RECT& r, COLORREF color) {
+  HBRUSH b = CreateSolidBrush(color);
+  FillRect(dc, &r, b);
+  DeleteObject(b);
+}
+
+void frame(HDC dc, const RECT& r, COLORREF color) {
+  fill(dc, RECT{r.left, r.top, r.right, r.top + 1}, color);
+  fill(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, color);
+  fill(dc, RECT{r.left, r.top, r.left + 1, r.bottom}, color);
+  fill(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, color);
+}
+
+HFONT shellFont(bool bold) {
+  static HFONT fonts[2] = {nullptr, nullptr};
+  HFONT& f = fonts[bold ? 1 : 0];
+  if (!f) {
+    LOGFONTW lf{};
+    lf.lfHeight = -12;
+    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    std::u16string face = u"Tahoma";
+    std::copy(face.begin(), face.end(), lf.lfFaceName);
+    f = CreateFontIndirectW(&lf);
+  }
+  return f;
+}
+
+void text(HDC dc, const std::u16string& s, RECT r, UINT format, COLORREF color, bool bold) {
+  HGDIOBJ old = SelectObject(dc, shellFont(bold));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, color);
+  DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, format | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  SelectObject(dc, old);
+}
+
+int textWidth(const std::u16string& s, bool bold) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, shellFont(bold));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, s.c_str(), static_cast<int>(s.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return size.cx;
+}
+
+// The bar's blue, lighter towards the top.
+void barBackground(HDC dc, const RECT& r) {
+  int h = std::max<LONG>(1, r.bottom - r.top);
+  for (int y = 0; y < h; ++y) {
+    auto mix = [&](int a, int b) { return static_cast<BYTE>(b + (a - b) * (h - 1 - y) / std::max(1, h - 1)); };
+    COLORREF c = RGB(mix(GetRValue(kBarLight), GetRValue(kBarDark)), mix(GetGValue(kBarLight), GetGValue(kBarDark)),
+                     mix(GetBValue(kBarLight), GetBValue(kBarDark)));
+    fill(dc, RECT{r.left, r.top + y, r.right, r.top + y + 1}, c);
+  }
+}
+
+// ---- Work area ----------------------------------------------------------------------
+void updateWorkArea() {
+  RECT screen = wm::screenRect();
+  RECT area = wm::workArea();
+  area.top = shellState().taskBarHidden ? screen.top : screen.top + wm::kTaskBarHeight;
+  wm::setWorkArea(area);
+}
+
+// ---- The task bar -------------------------------------------------------------------
+HWND doneDialogInFront() {
+  HWND front = GetForegroundWindow();
+  auto& done = shellState().doneDialogs;
+  for (auto it = done.begin(); it != done.end();) it = IsWindow(*it) ? std::next(it) : done.erase(it);
+  return front && done.count(front) ? front : nullptr;
+}
+
+RECT doneRect(HWND bar) {
+  RECT r;
+  GetClientRect(bar, &r);
+  return RECT{r.right - kDoneWidth - 2, 3, r.right - 2, r.bottom - 3};
+}
+
+std::u16string clockText() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buffer[16];
+  std::strftime(buffer, sizeof buffer, "%H:%M", &local);
+  return std::u16string(buffer, buffer + std::char_traits<char>::length(buffer));
+}
+
+void paintTaskBar(HWND hwnd) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  RECT r;
+  GetClientRect(hwnd, &r);
+  barBackground(dc, r);
+  int left = 4;
+  if (!shellState().startIconHidden) {
+    // The start flag: four coloured panes.
+    const COLORREF panes[4] = {RGB(230, 60, 30), RGB(60, 170, 60), RGB(40, 110, 230), RGB(250, 200, 20)};
+    for (int i = 0; i < 4; ++i) {
+      int x = left + (i % 2) * 8, y = 5 + (i / 2) * 8;
+      fill(dc, RECT{x, y, x + 7, y + 7}, panes[i]);
+    }
+    left += 22;
+  }
+  int right = r.right - 4;
+  HWND done = doneDialogInFront();
+  if (done) {
+    RECT d = doneRect(hwnd);
+    fill(dc, d, kBarDark);
+    frame(dc, d, kBarText);
+    text(dc, u"ok", d, DT_CENTER, kBarText, true);
+    right = d.left - 4;
+  }
+  std::u16string clock = clockText();
+  int clockWidth = textWidth(clock, false);
+  text(dc, clock, RECT{right - clockWidth, 0, right, r.bottom}, DT_RIGHT, kBarText, false);
+  right -= clockWidth + 6;
+  text(dc, wm::foregroundTitle(), RECT{left, 0, right, r.bottom}, DT_LEFT | DT_END_ELLIPSIS, kBarText, true);
+  EndPaint(hwnd, &ps);
+}
+
+LRESULT taskBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      SetTimer(hwnd, kClockTimer, 60000, nullptr);
+      return 0;
+    case WM_TIMER:
+      if (wParam == kClockTimer) InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
+    case WM_PAINT:
+      paintTaskBar(hwnd);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_LBUTTONUP: {
+      POINT p{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+      RECT d = doneRect(hwnd);
+      HWND dialog = doneDialogInFront();
+      if (dialog && p.x >= d.left && p.x < d.right && p.y >= d.top && p.y < d.bottom)
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      return 0;
+    }
+    case WM_DESTROY:
+      if (shellState().taskBar == hwnd) shellState().taskBar = nullptr;
+      return 0;
+    default:
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+}
+
+void repaintTaskBar() {
+  if (IsWindow(shellState().taskBar)) InvalidateRect(shellState().taskBar, nullptr, FALSE);
+}
+
+bool shellTakesKey(int vk, bool) {
+  // The application buttons start programs unless a game has asked for them.
+  return vk >= VK_APP1 && vk <= VK_APP9 && !shellState().gameInput;
+}
+
+// ---- Drop-down menus -------------------------------------------------------------------
+struct MenuBar;
+
+struct PopupMenu {
+  HWND owner;  // receives WM_COMMAND
+  HWND bar;
+  std::vector<res::MenuEntry> entries;
+  std::vector<RECT> rects;
+  int hot = -1;
+  bool tracking = false;
+};
+
+PopupMenu* popupOf(HWND hwnd) { return reinterpret_cast<PopupMenu*>(GetWindowLongW(hwnd, GWL_USERDATA)); }
+
+bool selectable(const res::MenuEntry& e) { return !(e.flags & (MF_SEPARATOR | MF_GRAYED | MF_DISABLED | MF_POPUP)); }
+
+int entryAt(PopupMenu& m, POINT p) {
+  for (size_t i = 0; i < m.rects.size(); ++i) {
+    const RECT& r = m.rects[i];
+    if (p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void paintPopup(HWND hwnd) {
+  PopupMenu& m = *popupOf(hwnd);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  RECT r;
+  GetClientRect(hwnd, &r);
+  fill(dc, r, kMenuFace);
+  frame(dc, r, kMenuLine);
+  for (size_t i = 0; i < m.entries.size(); ++i) {
+    const auto& e = m.entries[i];
+    RECT ir = m.rects[i];
+    if (e.flags & MF_SEPARATOR) {
+      int y = (ir.top + ir.bottom) / 2;
+      fill(dc, RECT{ir.left + 2, y, ir.right - 2, y + 1}, kMenuLine);
+      continue;
+    }
+    bool hot = static_cast<int>(i) == m.hot;
+    if (hot) fill(dc, ir, kSelect);
+    COLORREF color = (e.flags & (MF_GRAYED | MF_DISABLED)) ? kGrey : hot ? kBarText : RGB(0, 0, 0);
+    if (e.flags & MF_CHECKED) text(dc, u"\u2713", RECT{ir.left + 4, ir.top, ir.left + 16, ir.bottom}, DT_LEFT, color, false);
+    text(dc, e.text, RECT{ir.left + 18, ir.top, ir.right - 6, ir.bottom}, DT_LEFT, color, false);
+    if (e.flags & MF_POPUP) text(dc, u"\u25B8", RECT{ir.left, ir.top, ir.right - 4, ir.bottom}, DT_RIGHT, color, false);
+  }
+  EndPaint(hwnd, &ps);
+}
+
+void closePopup(HWND popup);
+
+LRESULT popupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  PopupMenu* m = popupOf(hwnd);
+  POINT p{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+  switch (message) {
+    case WM_PAINT:
+      paintPopup(hwnd);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_LBUTTONDOWN:
+    case WM_MOUSEMOVE: {
+      if (!m) return 0;
+      RECT c;
+      GetClientRect(hwnd, &c);
+      bool inside = p.x >= 0 && p.y >= 0 && p.x < c.right && p.y < c.bottom;
+      if (message == WM_LBUTTONDOWN && !inside) {
+        // A tap outside closes the menu and is not passed on.
+        closePopup(hwnd);
+        return 0;
+      }
+      if (message == WM_LBUTTONDOWN) m->tracking = true;
+      if (!m->tracking) return 0;
+      int hit = entryAt(*m, p);
+      int hot = hit >= 0 && selectable(m->entries[static_cast<size_t>(hit)]) ? hit : -1;
+      if (hot != m->hot) {
+        m->hot = hot;
+        InvalidateRect(hwnd, nullptr, FALSE);
+      }
+      return 0;
+    }
+    case WM_LBUTTONUP: {
+      if (!m || !m->tracking) return 0;
+      int hit = entryAt(*m, p);
+      if (hit < 0 || !selectable(m->entries[static_cast<size_t>(hit)])) {
+        m->hot = -1;
+        m->tracking = false;
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
+      }
+      HWND owner = m->owner;
+      UINT id = m->entries[static_cast<size_t>(hit)].id;
+      closePopup(hwnd);
+      // Posted, so the menu is gone before the command runs.
+      PostMessageW(owner, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+      return 0;
+    }
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) closePopup(hwnd);
+      return 0;
+    case WM_DESTROY:
+      delete m;
+      SetWindowLongW(hwnd, GWL_USERDATA, 0);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+}
+
+// ---- The menu bar ------------------------------------------------------------------------
+struct Image {
+  const res::Picture* picture;
+  int srcX;
+};
+
+struct Button {
+  int image;
+  int command;
+  BYTE state;
+  BYTE style;
+  std::u16string text;
+  HMENU subMenu = nullptr;
+  RECT rect{};
+};
+
+struct MenuBar {
+  HWND owner;
+  HMENU menu = nullptr;
+  std::vector<Button> buttons;
+  std::vector<std::u16string> tooltips;
+  std::vector<Image> images;
+  int pressed = -1;
+  int open = -1;  // the button whose menu is open
+  HWND popup = nullptr;
+  HWND tooltip = nullptr;
+};
+
+MenuBar* barOf(HWND hwnd) { return reinterpret_cast<MenuBar*>(GetWindowLongW(hwnd, GWL_USERDATA)); }
+
+void layout(MenuBar& bar) {
+  int x = 0;
+  for (auto& b : bar.buttons) {
+    int width;
+    if (b.state & TBSTATE_HIDDEN) {
+      width = 0;
+    } else if (b.style & TBSTYLE_SEP) {
+      width = b.image > 0 ? b.image : 6;
+    } else if (b.image == I_IMAGENONE || b.image < 0) {
+      width = textWidth(b.text, false) + 16;
+    } else {
+      width = kImageButtonWidth;
+    }
+    b.rect = RECT{x, 0, x + width, wm::kMenuBarHeight};
+    x += width;
+  }
+}
+
+void closePopup(HWND popup) {
+  if (!IsWindow(popup)) return;
+  PopupMenu* m = popupOf(popup);
+  if (m && IsWindow(m->bar)) {
+    if (MenuBar* bar = barOf(m->bar)) {
+      bar->popup = nullptr;
+      bar->open = -1;
+      InvalidateRect(m->bar, nullptr, FALSE);
+    }
+  }
+  if (GetCapture() == popup) ReleaseCapture();
+  DestroyWindow(popup);
+}
+
+void registerClasses();
+
+void openPopup(HWND barWindow, MenuBar& bar, int index) {
+  const Button& b = bar.buttons[static_cast<size_t>(index)];
+  auto* m = new PopupMenu{bar.owner, barWindow, res::menuEntries(b.subMenu), {}, -1, false};
+  int width = 90;
+  int height = 2;
+  for (const auto& e : m->entries) {
+    width = std::max(width, textWidth(e.text, false) + 36);
+    height += (e.flags & MF_SEPARATOR) ? kMenuSeparatorHeight : kMenuItemHeight;
+  }
+  int y = 1;
+  for (const auto& e : m->entries) {
+    int h = (e.flags & MF_SEPARATOR) ? kMenuSeparatorHeight : kMenuItemHeight;
+    m->rects.push_back(RECT{1, y, width - 1, y + h});
+    y += h;
+  }
+  RECT barRect;
+  GetWindowRect(barWindow, &barRect);
+  SIZE screen = wm::screenSize();
+  int left = std::clamp<int>(barRect.left + b.rect.left, 0, std::max<int>(0, screen.cx - width));
+  // Drop-downs open upwards from the bar, never above the top of the screen.
+  int top = std::max<int>(0, barRect.top - height);
+  registerClasses();
+  HWND popup = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, kMenuClass, u"", WS_POPUP, left, top, width,
+                               std::min<int>(height, barRect.top - top), barWindow, nullptr, nullptr, nullptr);
+  if (!popup) {
+    delete m;
+    return;
+  }
+  SetWindowLongW(popup, GWL_USERDATA, reinterpret_cast<LONG_PTR>(m));
+  ShowWindow(popup, SW_SHOWNA);
+  bar.popup = popup;
+  bar.open = index;
+}
+
+void hideTooltip(MenuBar& bar) {
+  if (IsWindow(bar.tooltip)) DestroyWindow(bar.tooltip);
+  bar.tooltip = nullptr;
+}
+
+LRESULT tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT r;
+    GetClientRect(hwnd, &r);
+    fill(dc, r, kTipFace);
+    frame(dc, r, RGB(0, 0, 0));
+    std::u16string title(static_cast<size_t>(GetWindowTextLengthW(hwnd)), u'\0');
+    GetWindowTextW(hwnd, title.data(), static_cast<int>(title.size()) + 1);
+    text(dc, title, r, DT_CENTER, RGB(0, 0, 0), false);
+    EndPaint(hwnd, &ps);
+    return 0;
+  }
+  if (message == WM_ERASEBKGND) return 1;
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void showTooltip(HWND barWindow, MenuBar& bar, int index) {
+  hideTooltip(bar);
+  if (index < 0 || static_cast<size_t>(index) >= bar.tooltips.size() || bar.tooltips[static_cast<size_t>(index)].empty())
+    return;
+  const std::u16string& tip = bar.tooltips[static_cast<size_t>(index)];
+  RECT barRect;
+  GetWindowRect(barWindow, &barRect);
+  int width = textWidth(tip, false) + 10, height = 18;
+  SIZE screen = wm::screenSize();
+  int left = std::clamp<int>(barRect.left + bar.buttons[static_cast<size_t>(index)].rect.left, 0,
+                             std::max<int>(0, screen.cx - width));
+  registerClasses();
+  bar.tooltip = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, kTooltipClass, tip.c_str(), WS_POPUP, left,
+                                barRect.top - height - 2, width, height, barWindow, nullptr, nullptr, nullptr);
+  if (bar.tooltip) ShowWindow(bar.tooltip, SW_SHOWNA);
+}
+
+void drawImage(HDC dc, const MenuBar& bar, const Button& b) {
+  if (b.image < 0 || static_cast<size_t>(b.image) >= bar.images.size()) return;
+  const Image& image = bar.images[static_cast<size_t>(b.image)];
+  int x = b.rect.left + (b.rect.right - b.rect.left - 16) / 2, y = (wm::kMenuBarHeight - 16) / 2;
+  if (b.state & TBSTATE_ENABLED) {
+    gdi::drawPicturePart(dc, x, y, *image.picture, image.srcX, 0, 16, 16);
+    return;
+  }
+  // Disabled: the image's shape in grey.
+  res::Picture grey{0, 16, 16, std::vector<std::uint32_t>(256, 0)};
+  for (int py = 0; py < 16 && py < image.picture->height; ++py)
+    for (int px = 0; px < 16 && image.srcX + px < image.picture->width; ++px)
+      if (image.picture->pixels[static_cast<size_t>(py * image.picture->width + image.srcX + px)] >> 24)
+        grey.pixels[static_cast<size_t>(py * 16 + px)] = 0xFFA0A0A0;
+  gdi::drawPicture(dc, x, y, 16, 16, grey);
+}
+
+void paintMenuBar(HWND hwnd) {
+  MenuBar& bar = *barOf(hwnd);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  RECT r;
+  GetClientRect(hwnd, &r);
+  barBackground(dc, r);
+  for (size_t i = 0; i < bar.buttons.size(); ++i) {
+    const Button& b = bar.buttons[i];
+    if ((b.state & TBSTATE_HIDDEN) || (b.style & TBSTYLE_SEP)) continue;
+    bool down = static_cast<int>(i) == bar.open || (static_cast<int>(i) == bar.pressed && (b.state & TBSTATE_ENABLED));
+    if (down) fill(dc, RECT{b.rect.left, b.rect.top + 1, b.rect.right, b.rect.bottom}, RGB(0, 30, 100));
+    if (b.image == I_IMAGENONE || b.image < 0) {
+      text(dc, b.text, b.rect, DT_CENTER, (b.state & TBSTATE_ENABLED) ? kBarText : kGrey, false);
+    } else {
+      drawImage(dc, bar, b);
+    }
+  }
+  EndPaint(hwnd, &ps);
+}
+
+int buttonAt(MenuBar& bar, POINT p) {
+  for (size_t i = 0; i < bar.buttons.size(); ++i) {
+    const Button& b = bar.buttons[i];
+    if ((b.state & TBSTATE_HIDDEN) || (b.style & TBSTYLE_SEP)) continue;
+    if (p.x >= b.rect.left && p.x < b.rect.right && p.y >= b.rect.top && p.y < b.rect.bottom) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+Button* buttonByCommand(MenuBar& bar, int command) {
+  for (auto& b : bar.buttons)
+    if (b.command == command && !(b.style & TBSTYLE_SEP)) return &b;
+  return nullptr;
+}
+
+LRESULT addBitmap(MenuBar& bar, int count, const TBADDBITMAP* add) {
+  if (!add || count <= 0) return -1;
+  int first = static_cast<int>(bar.images.size());
+  if (add->hInst == HINST_COMMCTRL) {
+    if (add->nID != static_cast<UINT_PTR>(IDB_STD_SMALL_COLOR)) return -1;
+    for (int i = 0; i < std::min(count, kStandardImageCount); ++i) bar.images.push_back({commctrl::standardImage(i), 0});
+    return first;
+  }
+  const res::Picture* strip = res::findBitmap(add->hInst, MAKEINTRESOURCEW(static_cast<WORD>(add->nID)));
+  if (!strip) return -1;
+  for (int i = 0; i < count && (i + 1) * 16 <= strip->width; ++i) bar.images.push_back({strip, i * 16});
+  return first;
+}
+
+LRESULT menuBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  MenuBar* bar = barOf(hwnd);
+  if (!bar) return DefWindowProcW(hwnd, message, wParam, lParam);
+  POINT p{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+  switch (message) {
+    case WM_PAINT:
+      paintMenuBar(hwnd);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_LBUTTONDOWN: {
+      int hit = buttonAt(*bar, p);
+      if (IsWindow(bar->popup)) {
+        int wasOpen = bar->open;
+        closePopup(bar->popup);
+        if (hit == wasOpen) return 0;
+      }
+      if (hit < 0) return 0;
+      bar->pressed = hit;
+      SetCapture(hwnd);
+      Button& b = bar->buttons[static_cast<size_t>(hit)];
+      if ((b.style & TBSTYLE_DROPDOWN) && b.subMenu && (b.state & TBSTATE_ENABLED)) {
+        openPopup(hwnd, *bar, hit);
+      } else {
+        showTooltip(hwnd, *bar, hit);
+      }
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
+    }
+    case WM_LBUTTONUP: {
+      int pressed = bar->pressed;
+      bar->pressed = -1;
+      hideTooltip(*bar);
+      if (GetCapture() == hwnd) ReleaseCapture();
+      InvalidateRect(hwnd, nullptr, FALSE);
+      if (IsWindow(bar->popup)) {
+        // The open menu takes the next tap, wherever it lands.
+        SetCapture(bar->popup);
+        return 0;
+      }
+      if (pressed >= 0 && buttonAt(*bar, p) == pressed) {
+        const Button& b = bar->buttons[static_cast<size_t>(pressed)];
+        if (b.state & TBSTATE_ENABLED)
+          PostMessageW(bar->owner, WM_COMMAND, MAKEWPARAM(b.command, 0), reinterpret_cast<LPARAM>(hwnd));
+      }
+      return 0;
+    }
+    case TB_SETTOOLTIPS: {
+      bar->tooltips.clear();
+      auto** texts = reinterpret_cast<LPCWSTR*>(lParam);
+      for (WPARAM i = 0; texts && i < wParam && i < 256; ++i) bar->tooltips.push_back(texts[i] ? texts[i] : u"");
+      return TRUE;
+    }
+    case TB_ADDBITMAP:
+      return addBitmap(*bar, static_cast<int>(wParam), reinterpret_cast<const TBADDBITMAP*>(lParam));
+    case TB_ADDBUTTONS: {
+      auto* add = reinterpret_cast<const TBBUTTON*>(lParam);
+      if (!add) return FALSE;
+      for (WPARAM i = 0; i < wParam && i < 256; ++i)
+        bar->buttons.push_back(Button{add[i].iBitmap, add[i].idCommand, add[i].fsState, add[i].fsStyle, u"", nullptr, {}});
+      layout(*bar);
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return TRUE;
+    }
+    case TB_ENABLEBUTTON:
+    case TB_HIDEBUTTON: {
+      Button* b = buttonByCommand(*bar, static_cast<int>(wParam));
+      if (!b) return FALSE;
+      BYTE flag = message == TB_ENABLEBUTTON ? TBSTATE_ENABLED : TBSTATE_HIDDEN;
+      b->state = LOWORD(lParam) ? (b->state | flag) : (b->state & ~flag);
+      layout(*bar);
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return TRUE;
+    }
+    case TB_ISBUTTONENABLED: {
+      Button* b = buttonByCommand(*bar, static_cast<int>(wParam));
+      return b && (b->state & TBSTATE_ENABLED);
+    }
+    case TB_BUTTONCOUNT:
+      return static_cast<LRESULT>(bar->buttons.size());
+    case TB_GETITEMRECT: {
+      auto* out = reinterpret_cast<RECT*>(lParam);
+      if (!out || wParam >= bar->buttons.size()) return FALSE;
+      *out = bar->buttons[wParam].rect;
+      return TRUE;
+    }
+    case TB_GETBUTTON: {
+      auto* out = reinterpret_cast<TBBUTTON*>(lParam);
+      if (!out || wParam >= bar->buttons.size()) return FALSE;
+      const Button& b = bar->buttons[wParam];
+      *out = TBBUTTON{b.image, b.command, b.state, b.style, {0, 0}, 0, 0};
+      return TRUE;
+    }
+    case SHCMBM_GETMENU:
+      return reinterpret_cast<LRESULT>(bar->menu);
+    case SHCMBM_GETSUBMENU: {
+      Button* b = buttonByCommand(*bar, static_cast<int>(lParam));
+      return reinterpret_cast<LRESULT>(b ? b->subMenu : nullptr);
+    }
+    case WM_DESTROY:
+      hideTooltip(*bar);
+      if (IsWindow(bar->popup)) closePopup(bar->popup);
+      if (bar->menu) DestroyMenu(bar->menu);
+      delete bar;
+      SetWindowLongW(hwnd, GWL_USERDATA, 0);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+}
+
+void registerClasses() {
+  struct Entry {
+    const char16_t* name;
+    WNDPROC proc;
+  };
+  for (Entry e : {Entry{kTaskBarClass, taskBarProc}, Entry{kMenuBarClass, menuBarProc}, Entry{kMenuClass, popupProc},
+                  Entry{kTooltipClass, tooltipProc}}) {
+    WNDCLASSW existing{};
+    if (GetClassInfoW(nullptr, e.name, &existing)) continue;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = e.proc;
+    wc.lpszClassName = e.name;
+    RegisterClassW(&wc);
+  }
+}
+
+}  // namespace
+
+namespace shell {
+
+void start() {
+  registerClasses();
+  wm::ShellHooks hooks;
+  hooks.foregroundChanged = repaintTaskBar;
+  hooks.takesKey = shellTakesKey;
+  wm::setShellHooks(hooks);
+  if (!IsWindow(shellState().taskBar)) {
+    SIZE screen = wm::screenSize();
+    shellState().taskBar = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, kTaskBarClass, u"", WS_POPUP, 0, 0, screen.cx,
+                                      wm::kTaskBarHeight, nullptr, nullptr, nullptr, nullptr);
+    if (!shellState().taskBarHidden) ShowWindow(shellState().taskBar, SW_SHOWNA);
+  }
+  updateWorkArea();
+}
+
+HWND taskBar() { return IsWindow(shellState().taskBar) ? shellState().taskBar : nullptr; }
+
+bool taskBarShown() { return !shellState().taskBarHidden; }
+
+void setGameInput(bool open) { shellState().gameInput = open; }
+
+void resetForTests() {
+  if (IsWindow(shellState().taskBar)) DestroyWindow(shellState().taskBar);
+  shellState() = ShellState{};
+  wm::setShellHooks(wm::ShellHooks{});
+}
+
+}  // namespace shell
+
+BOOL SHCreateMenuBar(SHMENUBARINFO* info) {
+  if (!info || !IsWindow(info->hwndParent)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  info->hwndMB = nullptr;
+  auto bar = std::make_unique<MenuBar>();
+  bar->owner = info->hwndParent;
+  if (!(info->dwFlags & SHCMBF_EMPTYBAR)) {
+    const res::MenuBarResource* layout = res::findMenuBar(info->hInstRes, info->nToolBarId);
+    UINT menuId = layout ? layout->menuId : info->nToolBarId;
+    if (!layout && !(info->dwFlags & SHCMBF_HMENU)) {
+      SetLastError(kErrorResourceNameNotFound);
+      return FALSE;
+    }
+    bar->menu = LoadMenuW(info->hInstRes, MAKEINTRESOURCEW(static_cast<WORD>(menuId)));
+    if (layout) {
+      for (const auto& b : layout->buttons) {
+        const std::u16string* label = res::findString(info->hInstRes, b.stringId);
+        HMENU sub = (b.style & TBSTYLE_DROPDOWN) && bar->menu ? GetSubMenu(bar->menu, b.subMenu) : nullptr;
+        bar->buttons.push_back(Button{b.image, static_cast<int>(b.command), b.state, b.style, label ? *label : u"", sub, {}});
+      }
+    } else if (bar->menu) {
+      // A plain menu: each submenu becomes a drop-down button.
+      auto entries = res::menuEntries(bar->menu);
+      for (const auto& e : entries)
+        bar->buttons.push_back(Button{I_IMAGENONE, static_cast<int>(e.id), TBSTATE_ENABLED,
+                                      static_cast<BYTE>(TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE), e.text, e.subMenu, {}});
+    } else {
+      SetLastError(kErrorResourceNameNotFound);
+      return FALSE;
+    }
+  }
+  shell::start();
+  SIZE screen = wm::screenSize();
+  HWND hwnd = CreateWindowExW(WS_EX_NOACTIVATE, kMenuBarClass, u"", WS_POPUP, 0, screen.cy - wm::kMenuBarHeight,
+                              screen.cx, wm::kMenuBarHeight, info->hwndParent, nullptr, nullptr, nullptr);
+  if (!hwnd) {
+    if (bar->menu) DestroyMenu(bar->menu);
+    return FALSE;
+  }
+  MenuBar* raw = bar.release();
+  SetWindowLongW(hwnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(raw));
+  layout(*raw);
+  if (!(info->dwFlags & SHCMBF_HIDDEN)) ShowWindow(hwnd, SW_SHOWNA);
+  info->hwndMB = hwnd;
+  return TRUE;
+}
+
+BOOL SHFullScreen(HWND hwnd, DWORD state) {
+  if (!IsWindow(hwnd)) return FALSE;
+  shell::start();
+  ShellState& s = shellState();
+  if (state & SHFS_HIDETASKBAR) s.taskBarHidden = true;
+  if (state & SHFS_SHOWTASKBAR) s.taskBarHidden = false;
+  if (state & SHFS_HIDESIPBUTTON) s.sipButtonHidden = true;
+  if (state & SHFS_SHOWSIPBUTTON) s.sipButtonHidden = false;
+  if (state & SHFS_HIDESTARTICON) s.startIconHidden = true;
+  if (state & SHFS_SHOWSTARTICON) s.startIconHidden = false;
+  ShowWindow(s.taskBar, s.taskBarHidden ? SW_HIDE : SW_SHOWNA);
+  InvalidateRect(s.taskBar, nullptr, FALSE);
+  updateWorkArea();
+  return TRUE;
+}
+
+BOOL SHInitDialog(SHINITDLGINFO* info) {
+  if (!info || !(info->dwMask & SHIDIM_FLAGS) || !IsWindow(info->hDlg)) return FALSE;
+  shell::start();
+  if (info->dwFlags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIZEDLG | SHIDIF_FULLSCREENNOMENUBAR)) {
+    RECT area = wm::workArea();
+    if (info->dwFlags & SHIDIF_FULLSCREENNOMENUBAR) area.bottom = wm::screenRect().bottom;
+    MoveWindow(info->hDlg, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+  }
+  if (info->dwFlags & SHIDIF_DONEBUTTON) shellState().doneDialogs.insert(info->hDlg);
+  // The device has no input panel, so SHIDIF_SIPDOWN has nothing to lower.
+  repaintTaskBar();
+  return TRUE;
+}
+
+BOOL SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM, SHACTIVATEINFO* info, DWORD) {
+  if (!info || !IsWindow(hwnd)) return FALSE;
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    HWND focus = GetFocus();
+    info->hwndLastFocus = focus && IsChild(hwnd, focus) ? focus : nullptr;
+    info->fActive = 0;
+  } else {
+    info->fActive = 1;
+    if (info->hwndLastFocus && IsWindow(info->hwndLastFocus) && IsChild(hwnd, info->hwndLastFocus))
+      SetFocus(info->hwndLastFocus);
+  }
+  info->fSipUp = 0;
+  return TRUE;
+}
+
+BOOL SHHandleWMSettingChange(HWND hwnd, WPARAM, LPARAM, SHACTIVATEINFO* info) {
+  // Without an input panel the work area changes only through SHFullScreen,
+  // whose caller places its windows itself; the record stays as it is.
+  if (!info || !IsWindow(hwnd)) return FALSE;
+  info->fSipUp = 0;
+  return TRUE;
+}
