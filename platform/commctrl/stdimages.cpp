@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/commctrl/commctrl.h"
+#include "platform/commctrl/controls.h"
 
 namespace commctrl {
 namespace {
@@ -108,7 +109,7 @@ const res::Picture* standardImage(int index) {
 
 }  // namespace commctrl
 
-void InitCommonControls() {}
+void InitCommonControls() { controls::registerClasses(); }
 
 int CommandBar_AddBitmap(HWND bar, HINSTANCE instance, int bitmapId, int imageCount, int imageWidth,
                          int imageHeight) {

@@ -532,6 +532,8 @@ inline constexpr DWORD SS_RIGHT = 0x0002;
 inline constexpr DWORD SS_ICON = 0x0003;
 inline constexpr DWORD SS_NOPREFIX = 0x0080;
 inline constexpr DWORD SS_CENTERIMAGE = 0x0200;
+inline constexpr UINT STM_SETICON = 0x0170;
+inline constexpr UINT STM_GETICON = 0x0171;
 
 inline constexpr DWORD BS_PUSHBUTTON = 0x0000;
 inline constexpr DWORD BS_DEFPUSHBUTTON = 0x0001;

@@ -1,0 +1,581 @@
+#include "platform/commctrl/controls.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/core/resource.h"
+#include "platform/core/windowing.h"
+#include "platform/gdi/picture.h"
+#include "platform/gdi/wingdi.h"
+
+namespace {
+
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kFace = RGB(236, 236, 236);
+constexpr COLORREF kShade = RGB(128, 128, 128);
+constexpr COLORREF kSelect = RGB(0, 51, 153);
+constexpr COLORREF kGrey = RGB(150, 150, 150);
+constexpr int kItemHeight = 16;
+constexpr size_t kMaxItems = 32768;
+
+enum class Kind { Static, Button, ListBox, ComboBox, Edit, DropList };
+
+struct Control {
+  Kind kind;
+  HFONT font = nullptr;
+  HICON icon = nullptr;
+  UINT check = BST_UNCHECKED;
+  bool pressed = false;
+  std::vector<std::u16string> items;
+  int current = -1;
+  int top = 0;
+  HWND dropped = nullptr;  // a combo box's open list
+  HWND combo = nullptr;    // the open list's combo box
+};
+
+std::map<HWND, Control>& table() {
+  static std::map<HWND, Control> all;
+  return all;
+}
+Control* controlOf(HWND hwnd) {
+  auto it = table().find(hwnd);
+  return it == table().end() ? nullptr : &it->second;
+}
+
+POINT pointOf(LPARAM lParam) { return POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))}; }
+
+void fill(HDC dc, const RECT& r, COLORREF color) {
+  HBRUSH b = CreateSolidBrush(color);
+  FillRect(dc, &r, b);
+  DeleteObject(b);
+}
+
+void frame(HDC dc, const RECT& r, COLORREF color) {
+  fill(dc, RECT{r.left, r.top, r.right, r.top + 1}, color);
+  fill(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, color);
+  fill(dc, RECT{r.left, r.top, r.left + 1, r.bottom}, color);
+  fill(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, color);
+}
+
+std::u16string windowText(HWND hwnd) {
+  std::u16string text(static_cast<size_t>(GetWindowTextLengthW(hwnd)), u'\0');
+  if (!text.empty()) GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()) + 1);
+  return text;
+}
+
+void drawText(HDC dc, const Control& c, const std::u16string& s, RECT r, UINT format, COLORREF color) {
+  HGDIOBJ old = SelectObject(dc, c.font ? c.font : GetStockObject(SYSTEM_FONT));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, color);
+  DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, format);
+  SelectObject(dc, old);
+}
+
+void notify(HWND hwnd, WORD code) {
+  HWND parent = GetParent(hwnd);
+  if (parent) SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), code), reinterpret_cast<LPARAM>(hwnd));
+}
+
+bool enabled(HWND hwnd) { return IsWindowEnabled(hwnd) != FALSE; }
+
+// ---- Static --------------------------------------------------------------------------
+void paintStatic(HWND hwnd, Control& c, HDC dc) {
+  RECT r;
+  GetClientRect(hwnd, &r);
+  DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+  fill(dc, r, kWhite);
+  if ((style & 0xF) == SS_ICON) {
+    if (c.icon) DrawIcon(dc, 0, 0, c.icon);
+    return;
+  }
+  UINT format = DT_WORDBREAK | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0);
+  if ((style & 0xF) == SS_CENTER) format |= DT_CENTER;
+  if ((style & 0xF) == SS_RIGHT) format |= DT_RIGHT;
+  drawText(dc, c, windowText(hwnd), r, format, enabled(hwnd) ? kBlack : kGrey);
+}
+
+// ---- Buttons -------------------------------------------------------------------------
+bool isCheckBox(HWND hwnd) {
+  DWORD type = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)) & BS_TYPEMASK;
+  return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX;
+}
+
+void paintButton(HWND hwnd, Control& c, HDC dc) {
+  RECT r;
+  GetClientRect(hwnd, &r);
+  COLORREF ink = enabled(hwnd) ? kBlack : kGrey;
+  if (isCheckBox(hwnd)) {
+    fill(dc, r, kWhite);
+    int size = std::min<int>(12, r.bottom - r.top);
+    RECT box{0, (r.bottom - size) / 2, size, (r.bottom - size) / 2 + size};
+    frame(dc, box, ink);
+    if (c.check == BST_CHECKED) {
+      // A tick drawn in two strokes.
+      for (int i = 0; i < 3; ++i) fill(dc, RECT{box.left + 2 + i, box.top + 5 + i, box.left + 4 + i, box.top + 7 + i}, ink);
+      for (int i = 0; i < 5; ++i) fill(dc, RECT{box.left + 5 + i, box.top + 6 - i, box.left + 7 + i, box.top + 8 - i}, ink);
+    }
+    drawText(dc, c, windowText(hwnd), RECT{size + 4, 0, r.right, r.bottom}, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, ink);
+    return;
+  }
+  fill(dc, r, c.pressed ? kBlack : kFace);
+  frame(dc, r, kBlack);
+  if ((GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+    frame(dc, RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, kBlack);
+  drawText(dc, c, windowText(hwnd), r, DT_CENTER | DT_VCENTER | DT_SINGLELINE, c.pressed ? kWhite : ink);
+}
+
+LRESULT buttonMessage(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case BM_GETCHECK:
+      return isCheckBox(hwnd) ? c.check : BST_UNCHECKED;
+    case BM_SETCHECK:
+      c.check = wParam == BST_CHECKED ? BST_CHECKED : BST_UNCHECKED;
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
+    case BM_GETSTATE:
+      return c.check | (c.pressed ? BST_PUSHED : 0);
+    case BM_CLICK:
+      SendMessageW(hwnd, WM_LBUTTONDOWN, 0, 0);
+      SendMessageW(hwnd, WM_LBUTTONUP, 0, 0);
+      return 0;
+    case WM_LBUTTONDOWN:
+      if (!enabled(hwnd)) return 0;
+      c.pressed = true;
+      SetCapture(hwnd);
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
+    case WM_LBUTTONUP: {
+      if (!c.pressed) return 0;
+      c.pressed = false;
+      if (GetCapture() == hwnd) ReleaseCapture();
+      InvalidateRect(hwnd, nullptr, FALSE);
+      RECT r;
+      GetClientRect(hwnd, &r);
+      POINT p = pointOf(lParam);
+      if (p.x < 0 || p.y < 0 || p.x >= r.right || p.y >= r.bottom) return 0;
+      if ((GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+        SendMessageW(hwnd, BM_SETCHECK, c.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+      notify(hwnd, BN_CLICKED);
+      return 0;
+    }
+    default:
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+}
+
+// ---- Lists (list boxes, combo boxes and a combo box's open list) ----------------------------
+LRESULT listMessage(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam, bool combo) {
+  auto text = [&](LPARAM l) { return l ? std::u16string(reinterpret_cast<LPCWSTR>(l)) : std::u16string(); };
+  LRESULT err = combo ? CB_ERR : LB_ERR;
+  UINT add = combo ? CB_ADDSTRING : LB_ADDSTRING, insert = combo ? CB_INSERTSTRING : LB_INSERTSTRING;
+  UINT remove = combo ? CB_DELETESTRING : LB_DELETESTRING, reset = combo ? CB_RESETCONTENT : LB_RESETCONTENT;
+  UINT setSel = combo ? CB_SETCURSEL : LB_SETCURSEL, getSel = combo ? CB_GETCURSEL : LB_GETCURSEL;
+  UINT count = combo ? CB_GETCOUNT : LB_GETCOUNT, getText = combo ? CB_GETLBTEXT : LB_GETTEXT;
+  UINT getLen = combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
+  if (message == add || message == insert) {
+    if (c.items.size() >= kMaxItems) return err;
+    size_t at = c.items.size();
+    if (message == insert && static_cast<int>(wParam) >= 0) at = std::min(static_cast<size_t>(wParam), c.items.size());
+    if (message == add && !combo && (GetWindowLongW(hwnd, GWL_STYLE) & LBS_SORT)) {
+      std::u16string t = text(lParam);
+      at = static_cast<size_t>(std::upper_bound(c.items.begin(), c.items.end(), t) - c.items.begin());
+    }
+    c.items.insert(c.items.begin() + static_cast<std::ptrdiff_t>(at), text(lParam));
+    if (c.current >= static_cast<int>(at)) ++c.current;
+    InvalidateRect(hwnd, nullptr, FALSE);
+    return static_cast<LRESULT>(at);
+  }
+  if (message == remove) {
+    if (wParam >= c.items.size()) return err;
+    c.items.erase(c.items.begin() + static_cast<std::ptrdiff_t>(wParam));
+    if (c.current == static_cast<int>(wParam)) c.current = -1;
+    else if (c.current > static_cast<int>(wParam)) --c.current;
+    InvalidateRect(hwnd, nullptr, FALSE);
+    return static_cast<LRESULT>(c.items.size());
+  }
+  if (message == reset) {
+    c.items.clear();
+    c.current = -1;
+    InvalidateRect(hwnd, nullptr, FALSE);
+    return 0;
+  }
+  if (message == setSel) {
+    int index = static_cast<int>(wParam);
+    c.current = index >= 0 && index < static_cast<int>(c.items.size()) ? index : -1;
+    InvalidateRect(hwnd, nullptr, FALSE);
+    return c.current == -1 && index != -1 ? err : c.current;
+  }
+  if (message == getSel) return c.current < 0 ? err : c.current;
+  if (message == count) return static_cast<LRESULT>(c.items.size());
+  if (message == getLen) return wParam < c.items.size() ? static_cast<LRESULT>(c.items[wParam].size()) : err;
+  if (message == getText) {
+    // The caller's buffer is sized from the text length, as on the device.
+    if (wParam >= c.items.size() || !lParam) return err;
+    const auto& t = c.items[wParam];
+    std::copy(t.begin(), t.end(), reinterpret_cast<LPWSTR>(lParam));
+    reinterpret_cast<LPWSTR>(lParam)[t.size()] = 0;
+    return static_cast<LRESULT>(t.size());
+  }
+  if (!combo && message == LB_GETITEMHEIGHT) return kItemHeight;
+  if (!combo && message == LB_SETTOPINDEX) {
+    c.top = std::clamp<int>(static_cast<int>(wParam), 0, std::max<int>(0, static_cast<int>(c.items.size()) - 1));
+    InvalidateRect(hwnd, nullptr, FALSE);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void paintItems(HWND hwnd, const Control& c, HDC dc, RECT r, int first) {
+  fill(dc, r, kWhite);
+  frame(dc, r, kBlack);
+  int y = r.top + 1;
+  for (size_t i = static_cast<size_t>(std::max(0, first)); i < c.items.size() && y < r.bottom - 1; ++i) {
+    RECT ir{r.left + 1, y, r.right - 1, std::min<LONG>(y + kItemHeight, r.bottom - 1)};
+    bool selected = static_cast<int>(i) == c.current;
+    if (selected) fill(dc, ir, kSelect);
+    drawText(dc, c, c.items[i], RECT{ir.left + 3, ir.top, ir.right - 2, ir.bottom},
+             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, selected ? kWhite : enabled(hwnd) ? kBlack : kGrey);
+    y += kItemHeight;
+  }
+}
+
+int itemAt(const Control& c, POINT p, int first) {
+  if (p.y < 1) return -1;
+  int index = first + (p.y - 1) / kItemHeight;
+  return index < static_cast<int>(c.items.size()) ? index : -1;
+}
+
+LRESULT listBoxProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_LBUTTONDOWN: {
+      if (!enabled(hwnd)) return 0;
+      SetFocus(hwnd);
+      int hit = itemAt(c, pointOf(lParam), c.top);
+      if (hit >= 0 && hit != c.current) {
+        c.current = hit;
+        InvalidateRect(hwnd, nullptr, FALSE);
+        if (GetWindowLongW(hwnd, GWL_STYLE) & LBS_NOTIFY) notify(hwnd, LBN_SELCHANGE);
+      }
+      return 0;
+    }
+    case WM_KEYDOWN: {
+      int next = c.current + (wParam == VK_DOWN ? 1 : wParam == VK_UP ? -1 : 0);
+      if (next != c.current && next >= 0 && next < static_cast<int>(c.items.size())) {
+        c.current = next;
+        InvalidateRect(hwnd, nullptr, FALSE);
+        if (GetWindowLongW(hwnd, GWL_STYLE) & LBS_NOTIFY) notify(hwnd, LBN_SELCHANGE);
+      }
+      return 0;
+    }
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS;
+    default:
+      return listMessage(hwnd, c, message, wParam, lParam, false);
+  }
+}
+
+void closeDropped(Control& combo) {
+  HWND list = combo.dropped;
+  combo.dropped = nullptr;
+  if (IsWindow(list)) {
+    if (GetCapture() == list) ReleaseCapture();
+    DestroyWindow(list);
+  }
+}
+
+void chooseInCombo(HWND comboWindow, Control& combo, int index) {
+  if (index < 0 || index == combo.current) return;
+  combo.current = index;
+  InvalidateRect(comboWindow, nullptr, FALSE);
+  notify(comboWindow, CBN_SELCHANGE);
+}
+
+LRESULT dropListProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
+  Control* combo = controlOf(c.combo);
+  switch (message) {
+    case WM_LBUTTONUP: {
+      if (!combo) return 0;
+      RECT r;
+      GetClientRect(hwnd, &r);
+      POINT p = pointOf(lParam);
+      bool inside = p.x >= 0 && p.y >= 0 && p.x < r.right && p.y < r.bottom;
+      int hit = inside ? itemAt(*combo, p, 0) : -1;
+      HWND comboWindow = c.combo;
+      closeDropped(*combo);
+      notify(comboWindow, CBN_CLOSEUP);
+      if (Control* still = controlOf(comboWindow)) chooseInCombo(comboWindow, *still, hit);
+      return 0;
+    }
+    default:
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+}
+
+LRESULT comboProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_LBUTTONDOWN: {
+      if (!enabled(hwnd)) return 0;
+      SetFocus(hwnd);
+      if (IsWindow(c.dropped)) {
+        closeDropped(c);
+        return 0;
+      }
+      notify(hwnd, CBN_DROPDOWN);
+      RECT r;
+      GetWindowRect(hwnd, &r);
+      int rows = std::clamp<int>(static_cast<int>(c.items.size()), 1, 8);
+      int height = rows * kItemHeight + 2;
+      SIZE screen = wm::screenSize();
+      int top = r.bottom + height <= screen.cy ? r.bottom : std::max<LONG>(0, r.top - height);
+      HWND list = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, u"ComboLBox", u"", WS_POPUP, r.left, top,
+                                  r.right - r.left, height, GetParent(hwnd), nullptr, nullptr, nullptr);
+      if (!list) return 0;
+      if (Control* lc = controlOf(list)) lc->combo = hwnd;
+      c.dropped = list;
+      ShowWindow(list, SW_SHOWNA);
+      SetCapture(list);
+      return 0;
+    }
+    case WM_KEYDOWN: {
+      int next = c.current + (wParam == VK_DOWN ? 1 : wParam == VK_UP ? -1 : 0);
+      if (next >= 0 && next < static_cast<int>(c.items.size())) chooseInCombo(hwnd, c, next);
+      return 0;
+    }
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS;
+    case CB_SHOWDROPDOWN:
+      if (!wParam) closeDropped(c);
+      else if (!IsWindow(c.dropped)) SendMessageW(hwnd, WM_LBUTTONDOWN, 0, 0);
+      return TRUE;
+    case CB_GETDROPPEDSTATE:
+      return IsWindow(c.dropped) ? TRUE : FALSE;
+    default:
+      return listMessage(hwnd, c, message, wParam, lParam, true);
+  }
+}
+
+void paintCombo(HWND hwnd, const Control& c, HDC dc) {
+  RECT r;
+  GetClientRect(hwnd, &r);
+  fill(dc, r, kWhite);
+  frame(dc, r, kBlack);
+  int arrow = std::min<int>(r.bottom - r.top, 16);
+  RECT button{r.right - arrow, r.top, r.right, r.bottom};
+  fill(dc, RECT{button.left, button.top + 1, button.right - 1, button.bottom - 1}, kFace);
+  fill(dc, RECT{button.left, button.top, button.left + 1, button.bottom}, kBlack);
+  int cx = (button.left + button.right) / 2, cy = (button.top + button.bottom) / 2 - 1;
+  for (int i = 0; i < 4; ++i) fill(dc, RECT{cx - 3 + i, cy + i, cx + 4 - i, cy + i + 1}, kBlack);
+  if (c.current >= 0 && c.current < static_cast<int>(c.items.size())) {
+    bool focused = GetFocus() == hwnd;
+    RECT tr{r.left + 1, r.top + 1, button.left, r.bottom - 1};
+    if (focused) fill(dc, tr, kSelect);
+    drawText(dc, c, c.items[static_cast<size_t>(c.current)], RECT{tr.left + 3, tr.top, tr.right, tr.bottom},
+             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, focused ? kWhite : kBlack);
+  }
+}
+
+// ---- Edit ---------------------------------------------------------------------------------
+LRESULT editProc(HWND hwnd, Control&, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+      SetFocus(hwnd);
+      return 0;
+    case WM_CHAR: {
+      if (GetWindowLongW(hwnd, GWL_STYLE) & ES_READONLY) return 0;
+      std::u16string text = windowText(hwnd);
+      if (wParam == VK_BACK) {
+        if (text.empty()) return 0;
+        text.pop_back();
+      } else if (wParam >= 0x20) {
+        text.push_back(static_cast<char16_t>(wParam));
+      } else {
+        return 0;
+      }
+      SetWindowTextW(hwnd, text.c_str());
+      notify(hwnd, EN_CHANGE);
+      return 0;
+    }
+    case WM_SETTEXT: {
+      LRESULT r = DefWindowProcW(hwnd, message, wParam, lParam);
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return r;
+    }
+    case WM_GETDLGCODE:
+      return DLGC_WANTCHARS | DLGC_WANTARROWS;
+    default:
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+}
+
+void paintEdit(HWND hwnd, const Control& c, HDC dc) {
+  RECT r;
+  GetClientRect(hwnd, &r);
+  fill(dc, r, kWhite);
+  frame(dc, r, kBlack);
+  drawText(dc, c, windowText(hwnd), RECT{r.left + 3, r.top, r.right - 3, r.bottom},
+           DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, enabled(hwnd) ? kBlack : kGrey);
+}
+
+// ---- The one window procedure ------------------------------------------------------------------
+LRESULT controlProc(Kind kind, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE) {
+    table()[hwnd] = Control{kind};
+    return 0;
+  }
+  Control* c = controlOf(hwnd);
+  if (!c) return DefWindowProcW(hwnd, message, wParam, lParam);
+  switch (message) {
+    case WM_DESTROY:
+      if (IsWindow(c->dropped)) DestroyWindow(c->dropped);
+      if (Control* combo = controlOf(c->combo); combo && combo->dropped == hwnd) combo->dropped = nullptr;
+      table().erase(hwnd);
+      return 0;
+    case WM_SETFONT:
+      c->font = reinterpret_cast<HFONT>(wParam);
+      if (lParam) InvalidateRect(hwnd, nullptr, TRUE);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(c->font);
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      switch (c->kind) {
+        case Kind::Static: paintStatic(hwnd, *c, dc); break;
+        case Kind::Button: paintButton(hwnd, *c, dc); break;
+        case Kind::ListBox: {
+          RECT r;
+          GetClientRect(hwnd, &r);
+          paintItems(hwnd, *c, dc, r, c->top);
+          break;
+        }
+        case Kind::ComboBox: paintCombo(hwnd, *c, dc); break;
+        case Kind::Edit: paintEdit(hwnd, *c, dc); break;
+        case Kind::DropList: {
+          RECT r;
+          GetClientRect(hwnd, &r);
+          if (Control* combo = controlOf(c->combo)) paintItems(hwnd, *combo, dc, r, 0);
+          break;
+        }
+      }
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    default:
+      break;
+  }
+  switch (c->kind) {
+    case Kind::Static:
+      if (message == STM_SETICON) {
+        HICON old = c->icon;
+        c->icon = reinterpret_cast<HICON>(wParam);
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return reinterpret_cast<LRESULT>(old);
+      }
+      if (message == STM_GETICON) return reinterpret_cast<LRESULT>(c->icon);
+      if (message == WM_SETTEXT) {
+        LRESULT r = DefWindowProcW(hwnd, message, wParam, lParam);
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return r;
+      }
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+    case Kind::Button: {
+      if (message == WM_SETTEXT) InvalidateRect(hwnd, nullptr, FALSE);
+      return buttonMessage(hwnd, *c, message, wParam, lParam);
+    }
+    case Kind::ListBox: return listBoxProc(hwnd, *c, message, wParam, lParam);
+    case Kind::ComboBox: return comboProc(hwnd, *c, message, wParam, lParam);
+    case Kind::Edit: return editProc(hwnd, *c, message, wParam, lParam);
+    case Kind::DropList: return dropListProc(hwnd, *c, message, wParam, lParam);
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+template <Kind kind>
+LRESULT procFor(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return controlProc(kind, hwnd, message, wParam, lParam);
+}
+
+void provide() { controls::registerClasses(); }
+
+// ---- The message box icons ----------------------------------------------------------------------
+res::Picture drawSystemIcon(UINT type) {
+  constexpr int size = 20;
+  res::Picture p{0, size, size, std::vector<std::uint32_t>(size * size, 0)};
+  UINT kind = type & 0xF0;
+  std::uint32_t body = kind == MB_ICONHAND ? 0xFFD02020 : kind == MB_ICONEXCLAMATION ? 0xFFF0C020 : 0xFF2050C0;
+  std::uint32_t mark = kind == MB_ICONEXCLAMATION ? 0xFF000000 : 0xFFFFFFFF;
+  auto at = [&](int x, int y) -> std::uint32_t& { return p.pixels[static_cast<size_t>(y * size + x)]; };
+  for (int y = 0; y < size; ++y)
+    for (int x = 0; x < size; ++x) {
+      double dx = x - 9.5, dy = y - 9.5;
+      bool inside = kind == MB_ICONEXCLAMATION ? (y >= 1 && std::abs(dx) <= (y - 1) * 0.55 + 0.5)
+                                               : dx * dx + dy * dy <= 9.6 * 9.6;
+      if (inside) at(x, y) = body;
+    }
+  auto bar = [&](int x0, int y0, int x1, int y1) {
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) at(x, y) = mark;
+  };
+  if (kind == MB_ICONHAND) {
+    for (int i = 5; i < 15; ++i) {
+      bar(i, i, i + 2, i + 1);
+      bar(size - 2 - i, i, size - i, i + 1);
+    }
+  } else if (kind == MB_ICONEXCLAMATION) {
+    bar(9, 6, 11, 14);
+    bar(9, 15, 11, 17);
+  } else if (kind == MB_ICONQUESTION) {
+    bar(7, 4, 13, 6);
+    bar(11, 5, 13, 9);
+    bar(9, 8, 12, 10);
+    bar(9, 10, 11, 12);
+    bar(9, 14, 11, 16);
+  } else {
+    bar(9, 4, 11, 6);
+    bar(9, 8, 11, 16);
+  }
+  return p;
+}
+
+}  // namespace
+
+namespace controls {
+
+void registerClasses() {
+  struct Entry {
+    const char16_t* name;
+    WNDPROC proc;
+  };
+  wm::addClassProvider(provide);
+  for (Entry e : {Entry{u"STATIC", procFor<Kind::Static>}, Entry{u"BUTTON", procFor<Kind::Button>},
+                  Entry{u"LISTBOX", procFor<Kind::ListBox>}, Entry{u"COMBOBOX", procFor<Kind::ComboBox>},
+                  Entry{u"EDIT", procFor<Kind::Edit>}, Entry{u"ComboLBox", procFor<Kind::DropList>}}) {
+    WNDCLASSW existing{};
+    if (GetClassInfoW(nullptr, e.name, &existing)) continue;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = e.proc;
+    wc.lpszClassName = e.name;
+    RegisterClassW(&wc);
+  }
+}
+
+HICON systemIcon(UINT type) {
+  static std::map<UINT, res::Picture> pictures;
+  UINT kind = type & 0xF0;
+  auto it = pictures.find(kind);
+  if (it == pictures.end()) it = pictures.emplace(kind, drawSystemIcon(kind)).first;
+  return res::iconFromPicture(&it->second);
+}
+
+}  // namespace controls
