@@ -270,6 +270,12 @@ Device* currentDevice() {
   return state.device.get();
 }
 
+Device* openedDevice() {
+  CurrentDevice& state = current();
+  std::lock_guard<std::mutex> guard(state.mutex);
+  return state.device.get();
+}
+
 std::unique_ptr<Device> exchangeCurrentDevice(std::unique_ptr<Device> device) {
   CurrentDevice& state = current();
   std::lock_guard<std::mutex> guard(state.mutex);

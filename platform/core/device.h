@@ -96,6 +96,8 @@ std::filesystem::path defaultDeviceFolder();
 // device is opened (and made when missing); null when that fails, after a
 // message on standard error, and the platform calls then fail cleanly.
 Device* currentDevice();
+// The current device if one is open, without opening the default one.
+Device* openedDevice();
 // Makes `device` current and answers the one it replaces (tests restore it).
 std::unique_ptr<Device> exchangeCurrentDevice(std::unique_ptr<Device> device);
 

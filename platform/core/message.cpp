@@ -336,6 +336,7 @@ std::vector<wm::WindowState> wm::windowTree() {
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* w = find(hwnd);
   if (!w) {
+    if (LRESULT remote = 0; sendRemote(hwnd, message, wParam, lParam, remote)) return remote;
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
@@ -448,6 +449,7 @@ HWND SetActiveWindow(HWND hwnd) {
 HWND GetActiveWindow() { return find(state().active) ? state().active : nullptr; }
 
 BOOL SetForegroundWindow(HWND hwnd) {
+  if (BOOL remote = FALSE; foregroundRemote(hwnd, remote)) return remote;
   // The lowest bit asks for the window's owned windows to come along.
   auto value = reinterpret_cast<ULONG_PTR>(hwnd);
   bool withOwned = value & 1;

@@ -361,6 +361,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   }
   sendSizeAndMove(find(h));
   if ((style & WS_VISIBLE) && find(h)) ShowWindow(h, SW_SHOW);
+  if (!(style & WS_CHILD)) publishProcess();
   return find(h) ? h : nullptr;
 }
 
@@ -476,6 +477,11 @@ int GetDlgCtrlID(HWND hwnd) {
 }
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
+  if (HWND local = findLocalWindow(className, windowName)) return local;
+  return findRemoteWindow(className, windowName);
+}
+
+HWND wm::detail::findLocalWindow(LPCWSTR className, LPCWSTR windowName) {
   auto tops = desktop()->children;
   for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
     Window* w = *it;

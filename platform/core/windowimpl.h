@@ -70,6 +70,13 @@ void resetTimers();
 void resetFocusState(Window* dying);
 void activate(Window* topLevel, WORD how);
 bool shellTakesKey(int vk, bool down);
+// Other processes of the device (processes.cpp).
+void publishProcess();
+HWND findLocalWindow(LPCWSTR className, LPCWSTR windowName);
+HWND findRemoteWindow(LPCWSTR className, LPCWSTR windowName);
+bool isRemoteWindow(HWND hwnd);
+bool sendRemote(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+bool foregroundRemote(HWND hwnd, BOOL& result);
 void titleChanged(HWND hwnd);
 LRESULT send(Window* w, UINT message, WPARAM wParam, LPARAM lParam);
 // Timers ready for the loop: fills msg with the earliest due WM_TIMER.
