@@ -31,11 +31,13 @@ constexpr COLORREF kMenuLine = RGB(128, 128, 128);
 constexpr COLORREF kSelect = RGB(0, 51, 153);
 constexpr COLORREF kGrey = RGB(150, 150, 150);
 constexpr COLORREF kTipFace = RGB(255, 255, 225);
+constexpr COLORREF kMenuBarFace = RGB(214, 214, 214);
+constexpr int kSipButtonWidth = 24;
 
 constexpr int kMenuItemHeight = 18;
 constexpr int kMenuSeparatorHeight = 7;
 constexpr int kImageButtonWidth = 24;
-constexpr int kDoneWidth = 28;
+constexpr int kDoneWidth = 30;
 
 struct ShellState {
   HWND taskBar = nullptr;
@@ -159,8 +161,16 @@ void paintTaskBar(HWND hwnd) {
   HWND done = doneDialogInFront();
   if (done) {
     RECT d = doneRect(hwnd);
-    fill(dc, d, kBarDark);
-    frame(dc, d, kBarText);
+    // A round button: a white ring around the bar's dark blue.
+    int w = d.right - d.left, h = d.bottom - d.top;
+    res::Picture ring{0, w, h, std::vector<std::uint32_t>(static_cast<size_t>(w * h), 0)};
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        double dx = (x + 0.5 - w / 2.0) / (w / 2.0), dy = (y + 0.5 - h / 2.0) / (h / 2.0);
+        double r = dx * dx + dy * dy;
+        if (r <= 1.0) ring.pixels[static_cast<size_t>(y * w + x)] = r >= 0.62 ? 0xFFFFFFFF : 0xFF0A2E8A;
+      }
+    gdi::drawPicture(dc, d.left, d.top, w, h, ring);
     text(dc, u"ok", d, DT_CENTER, kBarText, true);
     right = d.left - 4;
   }
@@ -481,14 +491,27 @@ void paintMenuBar(HWND hwnd) {
   HDC dc = BeginPaint(hwnd, &ps);
   RECT r;
   GetClientRect(hwnd, &r);
-  barBackground(dc, r);
+  fill(dc, r, kMenuBarFace);
+  fill(dc, RECT{r.left, r.top, r.right, r.top + 1}, kMenuLine);
+  fill(dc, RECT{r.left, r.top + 1, r.right, r.top + 2}, kBarText);
+  if (!shellState().sipButtonHidden) {
+    // The input panel button: a small keyboard at the far right.
+    RECT k{r.right - kSipButtonWidth + 3, 8, r.right - 4, 19};
+    fill(dc, k, RGB(0, 0, 0));
+    fill(dc, RECT{k.left + 1, k.top + 1, k.right - 1, k.bottom - 1}, kBarText);
+    for (int row = 0; row < 2; ++row)
+      for (int x = k.left + 2; x + 2 <= k.right - 2; x += 3)
+        fill(dc, RECT{x, k.top + 2 + row * 3, x + 2, k.top + 4 + row * 3}, RGB(0, 0, 0));
+    fill(dc, RECT{k.left + 4, k.bottom - 3, k.right - 4, k.bottom - 2}, RGB(0, 0, 0));
+  }
   for (size_t i = 0; i < bar.buttons.size(); ++i) {
     const Button& b = bar.buttons[i];
     if ((b.state & TBSTATE_HIDDEN) || (b.style & TBSTYLE_SEP)) continue;
     bool down = static_cast<int>(i) == bar.open || (static_cast<int>(i) == bar.pressed && (b.state & TBSTATE_ENABLED));
-    if (down) fill(dc, RECT{b.rect.left, b.rect.top + 1, b.rect.right, b.rect.bottom}, RGB(0, 30, 100));
+    if (down) fill(dc, RECT{b.rect.left, b.rect.top + 2, b.rect.right, b.rect.bottom}, kSelect);
     if (b.image == I_IMAGENONE || b.image < 0) {
-      text(dc, b.text, b.rect, DT_CENTER, (b.state & TBSTATE_ENABLED) ? kBarText : kGrey, false);
+      COLORREF ink = !(b.state & TBSTATE_ENABLED) ? kGrey : down ? kBarText : RGB(0, 0, 0);
+      text(dc, b.text, b.rect, DT_CENTER, ink, false);
     } else {
       drawImage(dc, bar, b);
     }
@@ -745,6 +768,8 @@ BOOL SHFullScreen(HWND hwnd, DWORD state) {
   if (state & SHFS_HIDESTARTICON) s.startIconHidden = true;
   if (state & SHFS_SHOWSTARTICON) s.startIconHidden = false;
   ShowWindow(s.taskBar, s.taskBarHidden ? SW_HIDE : SW_SHOWNA);
+  for (const auto& w : wm::windowTree())
+    if (w.className == kMenuBarClass) InvalidateRect(w.hwnd, nullptr, FALSE);
   InvalidateRect(s.taskBar, nullptr, FALSE);
   updateWorkArea();
   return TRUE;
