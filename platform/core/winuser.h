@@ -255,7 +255,8 @@ HWND GetWindow(HWND hwnd, UINT relation);
 HWND GetDesktopWindow();
 HWND GetDlgItem(HWND dialog, int id);
 int GetDlgCtrlID(HWND hwnd);
-// Top-level windows of this process with that class and title (either may be null).
+// The topmost top-level window with that class and title (either may be null):
+// this process's first, then those of the other processes of the device.
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
 
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
