@@ -9,6 +9,7 @@
 #include "platform/core/resource.h"
 #include "platform/core/windowing.h"
 #include "platform/gdi/picture.h"
+#include "platform/gdi/solidpaint.h"
 #include "platform/gdi/wingdi.h"
 
 namespace {
@@ -48,19 +49,6 @@ Control* controlOf(HWND hwnd) {
 
 POINT pointOf(LPARAM lParam) { return POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))}; }
 
-void fill(HDC dc, const RECT& r, COLORREF color) {
-  HBRUSH b = CreateSolidBrush(color);
-  FillRect(dc, &r, b);
-  DeleteObject(b);
-}
-
-void frame(HDC dc, const RECT& r, COLORREF color) {
-  fill(dc, RECT{r.left, r.top, r.right, r.top + 1}, color);
-  fill(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, color);
-  fill(dc, RECT{r.left, r.top, r.left + 1, r.bottom}, color);
-  fill(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, color);
-}
-
 std::u16string windowText(HWND hwnd) {
   std::u16string text(static_cast<size_t>(GetWindowTextLengthW(hwnd)), u'\0');
   if (!text.empty()) GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()) + 1);
@@ -87,7 +75,7 @@ void paintStatic(HWND hwnd, Control& c, HDC dc) {
   RECT r;
   GetClientRect(hwnd, &r);
   DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
-  fill(dc, r, kWhite);
+  fillSolid(dc, r, kWhite);
   if ((style & 0xF) == SS_ICON) {
     if (c.icon) DrawIcon(dc, 0, 0, c.icon);
     return;
@@ -109,22 +97,22 @@ void paintButton(HWND hwnd, Control& c, HDC dc) {
   GetClientRect(hwnd, &r);
   COLORREF ink = enabled(hwnd) ? kBlack : kGrey;
   if (isCheckBox(hwnd)) {
-    fill(dc, r, kWhite);
+    fillSolid(dc, r, kWhite);
     int size = std::min<int>(12, r.bottom - r.top);
     RECT box{0, (r.bottom - size) / 2, size, (r.bottom - size) / 2 + size};
-    frame(dc, box, ink);
+    frameSolid(dc, box, ink);
     if (c.check == BST_CHECKED) {
       // A tick drawn in two strokes.
-      for (int i = 0; i < 3; ++i) fill(dc, RECT{box.left + 2 + i, box.top + 5 + i, box.left + 4 + i, box.top + 7 + i}, ink);
-      for (int i = 0; i < 5; ++i) fill(dc, RECT{box.left + 5 + i, box.top + 6 - i, box.left + 7 + i, box.top + 8 - i}, ink);
+      for (int i = 0; i < 3; ++i) fillSolid(dc, RECT{box.left + 2 + i, box.top + 5 + i, box.left + 4 + i, box.top + 7 + i}, ink);
+      for (int i = 0; i < 5; ++i) fillSolid(dc, RECT{box.left + 5 + i, box.top + 6 - i, box.left + 7 + i, box.top + 8 - i}, ink);
     }
     drawText(dc, c, windowText(hwnd), RECT{size + 4, 0, r.right, r.bottom}, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, ink);
     return;
   }
-  fill(dc, r, c.pressed ? kBlack : kFace);
-  frame(dc, r, kBlack);
+  fillSolid(dc, r, c.pressed ? kBlack : kFace);
+  frameSolid(dc, r, kBlack);
   if ((GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
-    frame(dc, RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, kBlack);
+    frameSolid(dc, RECT{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, kBlack);
   drawText(dc, c, windowText(hwnd), r, DT_CENTER | DT_VCENTER | DT_SINGLELINE, c.pressed ? kWhite : ink);
 }
 
@@ -230,13 +218,13 @@ LRESULT listMessage(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM l
 }
 
 void paintItems(HWND hwnd, const Control& c, HDC dc, RECT r, int first) {
-  fill(dc, r, kWhite);
-  frame(dc, r, kBlack);
+  fillSolid(dc, r, kWhite);
+  frameSolid(dc, r, kBlack);
   int y = r.top + 1;
   for (size_t i = static_cast<size_t>(std::max(0, first)); i < c.items.size() && y < r.bottom - 1; ++i) {
     RECT ir{r.left + 1, y, r.right - 1, std::min<LONG>(y + kItemHeight, r.bottom - 1)};
     bool selected = static_cast<int>(i) == c.current;
-    if (selected) fill(dc, ir, kSelect);
+    if (selected) fillSolid(dc, ir, kSelect);
     drawText(dc, c, c.items[i], RECT{ir.left + 3, ir.top, ir.right - 2, ir.bottom},
              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, selected ? kWhite : enabled(hwnd) ? kBlack : kGrey);
     y += kItemHeight;
@@ -361,18 +349,18 @@ LRESULT comboProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lPa
 void paintCombo(HWND hwnd, const Control& c, HDC dc) {
   RECT r;
   GetClientRect(hwnd, &r);
-  fill(dc, r, kWhite);
-  frame(dc, r, kBlack);
+  fillSolid(dc, r, kWhite);
+  frameSolid(dc, r, kBlack);
   int arrow = std::min<int>(r.bottom - r.top, 16);
   RECT button{r.right - arrow, r.top, r.right, r.bottom};
-  fill(dc, RECT{button.left, button.top + 1, button.right - 1, button.bottom - 1}, kFace);
-  fill(dc, RECT{button.left, button.top, button.left + 1, button.bottom}, kBlack);
+  fillSolid(dc, RECT{button.left, button.top + 1, button.right - 1, button.bottom - 1}, kFace);
+  fillSolid(dc, RECT{button.left, button.top, button.left + 1, button.bottom}, kBlack);
   int cx = (button.left + button.right) / 2, cy = (button.top + button.bottom) / 2 - 1;
-  for (int i = 0; i < 4; ++i) fill(dc, RECT{cx - 3 + i, cy + i, cx + 4 - i, cy + i + 1}, kBlack);
+  for (int i = 0; i < 4; ++i) fillSolid(dc, RECT{cx - 3 + i, cy + i, cx + 4 - i, cy + i + 1}, kBlack);
   if (c.current >= 0 && c.current < static_cast<int>(c.items.size())) {
     bool focused = GetFocus() == hwnd;
     RECT tr{r.left + 1, r.top + 1, button.left, r.bottom - 1};
-    if (focused) fill(dc, tr, kSelect);
+    if (focused) fillSolid(dc, tr, kSelect);
     drawText(dc, c, c.items[static_cast<size_t>(c.current)], RECT{tr.left + 3, tr.top, tr.right, tr.bottom},
              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, focused ? kWhite : kBlack);
   }
@@ -414,8 +402,8 @@ LRESULT editProc(HWND hwnd, Control&, UINT message, WPARAM wParam, LPARAM lParam
 void paintEdit(HWND hwnd, const Control& c, HDC dc) {
   RECT r;
   GetClientRect(hwnd, &r);
-  fill(dc, r, kWhite);
-  frame(dc, r, kBlack);
+  fillSolid(dc, r, kWhite);
+  frameSolid(dc, r, kBlack);
   drawText(dc, c, windowText(hwnd), RECT{r.left + 3, r.top, r.right - 3, r.bottom},
            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, enabled(hwnd) ? kBlack : kGrey);
 }

@@ -10,6 +10,7 @@
 #include "platform/core/resource.h"
 #include "platform/core/windowing.h"
 #include "platform/gdi/picture.h"
+#include "platform/gdi/solidpaint.h"
 #include "platform/gdi/wingdi.h"
 #include "platform/shell/aygshell.h"
 #include "platform/shell/shell.h"
@@ -53,19 +54,6 @@ ShellState& shellState() {
 }
 
 // ---- Drawing helpers -----------------------------------------------------------------
-void fill(HDC dc, const RECT& r, COLORREF color) {
-  HBRUSH b = CreateSolidBrush(color);
-  FillRect(dc, &r, b);
-  DeleteObject(b);
-}
-
-void frame(HDC dc, const RECT& r, COLORREF color) {
-  fill(dc, RECT{r.left, r.top, r.right, r.top + 1}, color);
-  fill(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, color);
-  fill(dc, RECT{r.left, r.top, r.left + 1, r.bottom}, color);
-  fill(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, color);
-}
-
 HFONT shellFont(bool bold) {
   static HFONT fonts[2] = {nullptr, nullptr};
   HFONT& f = fonts[bold ? 1 : 0];
@@ -106,7 +94,7 @@ void barBackground(HDC dc, const RECT& r) {
     auto mix = [&](int a, int b) { return static_cast<BYTE>(b + (a - b) * (h - 1 - y) / std::max(1, h - 1)); };
     COLORREF c = RGB(mix(GetRValue(kBarLight), GetRValue(kBarDark)), mix(GetGValue(kBarLight), GetGValue(kBarDark)),
                      mix(GetBValue(kBarLight), GetBValue(kBarDark)));
-    fill(dc, RECT{r.left, r.top + y, r.right, r.top + y + 1}, c);
+    fillSolid(dc, RECT{r.left, r.top + y, r.right, r.top + y + 1}, c);
   }
 }
 
@@ -153,7 +141,7 @@ void paintTaskBar(HWND hwnd) {
     const COLORREF panes[4] = {RGB(230, 60, 30), RGB(60, 170, 60), RGB(40, 110, 230), RGB(250, 200, 20)};
     for (int i = 0; i < 4; ++i) {
       int x = left + (i % 2) * 8, y = 5 + (i / 2) * 8;
-      fill(dc, RECT{x, y, x + 7, y + 7}, panes[i]);
+      fillSolid(dc, RECT{x, y, x + 7, y + 7}, panes[i]);
     }
     left += 22;
   }
@@ -250,18 +238,18 @@ void paintPopup(HWND hwnd) {
   HDC dc = BeginPaint(hwnd, &ps);
   RECT r;
   GetClientRect(hwnd, &r);
-  fill(dc, r, kMenuFace);
-  frame(dc, r, kMenuLine);
+  fillSolid(dc, r, kMenuFace);
+  frameSolid(dc, r, kMenuLine);
   for (size_t i = 0; i < m.entries.size(); ++i) {
     const auto& e = m.entries[i];
     RECT ir = m.rects[i];
     if (e.flags & MF_SEPARATOR) {
       int y = (ir.top + ir.bottom) / 2;
-      fill(dc, RECT{ir.left + 2, y, ir.right - 2, y + 1}, kMenuLine);
+      fillSolid(dc, RECT{ir.left + 2, y, ir.right - 2, y + 1}, kMenuLine);
       continue;
     }
     bool hot = static_cast<int>(i) == m.hot;
-    if (hot) fill(dc, ir, kSelect);
+    if (hot) fillSolid(dc, ir, kSelect);
     COLORREF color = (e.flags & (MF_GRAYED | MF_DISABLED)) ? kGrey : hot ? kBarText : RGB(0, 0, 0);
     if (e.flags & MF_CHECKED) text(dc, u"\u2713", RECT{ir.left + 4, ir.top, ir.left + 16, ir.bottom}, DT_LEFT, color, false);
     text(dc, e.text, RECT{ir.left + 18, ir.top, ir.right - 6, ir.bottom}, DT_LEFT, color, false);
@@ -439,8 +427,8 @@ LRESULT tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     HDC dc = BeginPaint(hwnd, &ps);
     RECT r;
     GetClientRect(hwnd, &r);
-    fill(dc, r, kTipFace);
-    frame(dc, r, RGB(0, 0, 0));
+    fillSolid(dc, r, kTipFace);
+    frameSolid(dc, r, RGB(0, 0, 0));
     std::u16string title(static_cast<size_t>(GetWindowTextLengthW(hwnd)), u'\0');
     GetWindowTextW(hwnd, title.data(), static_cast<int>(title.size()) + 1);
     text(dc, title, r, DT_CENTER, RGB(0, 0, 0), false);
@@ -491,24 +479,24 @@ void paintMenuBar(HWND hwnd) {
   HDC dc = BeginPaint(hwnd, &ps);
   RECT r;
   GetClientRect(hwnd, &r);
-  fill(dc, r, kMenuBarFace);
-  fill(dc, RECT{r.left, r.top, r.right, r.top + 1}, kMenuLine);
-  fill(dc, RECT{r.left, r.top + 1, r.right, r.top + 2}, kBarText);
+  fillSolid(dc, r, kMenuBarFace);
+  fillSolid(dc, RECT{r.left, r.top, r.right, r.top + 1}, kMenuLine);
+  fillSolid(dc, RECT{r.left, r.top + 1, r.right, r.top + 2}, kBarText);
   if (!shellState().sipButtonHidden) {
     // The input panel button: a small keyboard at the far right.
     RECT k{r.right - kSipButtonWidth + 3, 8, r.right - 4, 19};
-    fill(dc, k, RGB(0, 0, 0));
-    fill(dc, RECT{k.left + 1, k.top + 1, k.right - 1, k.bottom - 1}, kBarText);
+    fillSolid(dc, k, RGB(0, 0, 0));
+    fillSolid(dc, RECT{k.left + 1, k.top + 1, k.right - 1, k.bottom - 1}, kBarText);
     for (int row = 0; row < 2; ++row)
       for (int x = k.left + 2; x + 2 <= k.right - 2; x += 3)
-        fill(dc, RECT{x, k.top + 2 + row * 3, x + 2, k.top + 4 + row * 3}, RGB(0, 0, 0));
-    fill(dc, RECT{k.left + 4, k.bottom - 3, k.right - 4, k.bottom - 2}, RGB(0, 0, 0));
+        fillSolid(dc, RECT{x, k.top + 2 + row * 3, x + 2, k.top + 4 + row * 3}, RGB(0, 0, 0));
+    fillSolid(dc, RECT{k.left + 4, k.bottom - 3, k.right - 4, k.bottom - 2}, RGB(0, 0, 0));
   }
   for (size_t i = 0; i < bar.buttons.size(); ++i) {
     const Button& b = bar.buttons[i];
     if ((b.state & TBSTATE_HIDDEN) || (b.style & TBSTYLE_SEP)) continue;
     bool down = static_cast<int>(i) == bar.open || (static_cast<int>(i) == bar.pressed && (b.state & TBSTATE_ENABLED));
-    if (down) fill(dc, RECT{b.rect.left, b.rect.top + 2, b.rect.right, b.rect.bottom}, kSelect);
+    if (down) fillSolid(dc, RECT{b.rect.left, b.rect.top + 2, b.rect.right, b.rect.bottom}, kSelect);
     if (b.image == I_IMAGENONE || b.image < 0) {
       COLORREF ink = !(b.state & TBSTATE_ENABLED) ? kGrey : down ? kBarText : RGB(0, 0, 0);
       text(dc, b.text, b.rect, DT_CENTER, ink, false);
