@@ -104,13 +104,20 @@ void MovieRenderer::drawList(const TimelineInstance& timeline, const Matrix& toP
 }
 
 void MovieRenderer::drawShape(const ShapeDef& shape, const Matrix& toPixels, const ColorTransform& cx) {
-    for (size_t i = 0; i < shape.fillEdges.size(); ++i) {
-        if (shape.fillEdges[i].empty()) continue;
-        fillEdges(shape.fillEdges[i], toPixels, paintFor(shape.fills[i], toPixels, cx));
+    // Each style array is a layer over the ones before: its fills, then its lines.
+    size_t nextPath = 0;
+    const std::vector<size_t>& starts = shape.layerFillStarts;
+    for (size_t layer = 0; layer < starts.size(); ++layer) {
+        size_t end = layer + 1 < starts.size() ? starts[layer + 1] : shape.fills.size();
+        for (size_t i = starts[layer]; i < end && i < shape.fillEdges.size(); ++i) {
+            if (shape.fillEdges[i].empty()) continue;
+            fillEdges(shape.fillEdges[i], toPixels, paintFor(shape.fills[i], toPixels, cx));
+        }
+        for (; nextPath < shape.paths.size() && shape.paths[nextPath].layer <= layer; ++nextPath) {
+            const ShapePath& path = shape.paths[nextPath];
+            if (path.line && !path.edges.empty()) strokePath(path, shape.lines[path.line - 1], toPixels, cx);
+        }
     }
-    for (const ShapePath& path : shape.paths)
-        if (path.line && !path.edges.empty())
-            strokePath(path, shape.lines[path.line - 1], toPixels, cx);
 }
 
 void MovieRenderer::fillEdges(const std::vector<Edge>& edges, const Matrix& toPixels, const Paint& paint) {

@@ -125,6 +125,7 @@ private:
             path.fill1 = last.fill1;
             path.line = last.line;
         }
+        path.layer = m_layer;
         m_shape.paths.push_back(std::move(path));
         return m_shape.paths.back();
     }
@@ -152,6 +153,8 @@ private:
             // and the numbers of this record already count in the new array.
             m_fillBase = m_shape.fills.size();
             m_lineBase = m_shape.lines.size();
+            m_shape.layerFillStarts.push_back(m_fillBase);
+            path.layer = ++m_layer;
             readStyleArrays(m_r, m_version, m_shape);
             readBitCounts();
             path.fill0 = path.fill1 = path.line = 0;
@@ -198,6 +201,7 @@ private:
     unsigned m_lineBits = 0;
     size_t m_fillBase = 0;
     size_t m_lineBase = 0;
+    uint32_t m_layer = 0;
     Point m_pen;
 };
 

@@ -53,6 +53,7 @@ struct ShapePath {
     uint32_t fill0 = 0;  // fill on the left of the edges
     uint32_t fill1 = 0;  // fill on the right of the edges
     uint32_t line = 0;
+    uint32_t layer = 0;  // the style array in use: 0 for the first, one more for each new array
     std::vector<Edge> edges;
 };
 
@@ -60,7 +61,10 @@ struct ShapeDef {
     Rect bounds;
     std::vector<FillStyle> fills;  // every style array of the shape, appended
     std::vector<LineStyle> lines;
-    std::vector<ShapePath> paths;
+    std::vector<ShapePath> paths;  // in the file's order, so by layer
+    // Where each style array's fills start in `fills`. Each array is a layer,
+    // drawn fills then lines over the layers before it.
+    std::vector<size_t> layerFillStarts{0};
 
     // The edges around fill style `fill` (1-based), all oriented with the fill
     // on their right; built by finish(), with the gradients' ramps.

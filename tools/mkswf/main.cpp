@@ -1,6 +1,11 @@
 // mkswf: writes sample Flash movies.
-//   mkswf [--cws] [--kind demo|counting|busy] [--frames N] [--rate R]
+//   mkswf [--cws] [--kind showcase|demo|counting|busy] [--frames N] [--rate R]
 //         [--size WxH] [--shapes N] OUT.swf
+// showcase (the default) is the sample movie for the player: 240 x 320, every
+// kind of picture, sprites, gradients, colour transforms, labels and frame
+// actions. demo is a smaller 240 x 180 scene; counting draws a bar whose
+// length tells the frame (--frames, --rate, --size); busy is the benchmark's
+// movie of --shapes shapes over --frames frames.
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +19,7 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: mkswf [--cws] [--kind demo|counting|busy] [--frames N] [--rate R] "
+                 "usage: mkswf [--cws] [--kind showcase|demo|counting|busy] [--frames N] [--rate R] "
                  "[--size WxH] [--shapes N] OUT.swf\n");
     return 2;
 }
@@ -23,7 +28,7 @@ int usage() {
 
 int main(int argc, char** argv) {
     bool compressed = false;
-    std::string kind = "demo", out;
+    std::string kind = "showcase", out;
     int frames = 10, width = 240, height = 180, shapes = 200;
     float rate = 12;
     for (int i = 1; i < argc; ++i) {
@@ -43,7 +48,8 @@ int main(int argc, char** argv) {
         height > 8000 || !(rate > 0 && rate < 256) || shapes < 1 || shapes > 10000)
         return usage();
     std::vector<uint8_t> movie;
-    if (kind == "demo") movie = swfwrite::demoMovie(compressed);
+    if (kind == "showcase") movie = swfwrite::showcaseMovie(compressed);
+    else if (kind == "demo") movie = swfwrite::demoMovie(compressed);
     else if (kind == "counting") movie = swfwrite::countingMovie(frames, rate, width, height, compressed);
     else if (kind == "busy") movie = swfwrite::busyMovie(shapes, frames, compressed);
     else return usage();

@@ -12,6 +12,15 @@ namespace swfwrite {
 // label; 24 frames.
 std::vector<uint8_t> demoMovie(bool compressed);
 
+// The sample movie of the handheld's portrait screen, 240 x 320 at 12 frames
+// per second: a dusk landscape with a windmill and its reflection, a tartan
+// kite, a flapping bird, rising soap bubbles, flowers that bloom, a moon and a
+// painting. Its pictures are of every kind (colour-mapped lossless, lossless
+// with alpha, JPEG, JPEG with alpha); its timeline opens with a curtain and
+// uses frame labels and actions to jump over frames that show pure magenta
+// (255, 0, 255), so that a wrong jump is seen at once.
+std::vector<uint8_t> showcaseMovie(bool compressed);
+
 // `frames` frames at `rate`: frame n shows a bar n / frames of the width, so
 // that the frame shown can be told from a picture.
 std::vector<uint8_t> countingMovie(int frames, float rate, int width, int height, bool compressed);
