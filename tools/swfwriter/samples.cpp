@@ -645,10 +645,11 @@ std::vector<uint8_t> showcaseMovie(bool compressed) {
         }
     };
 
-    // Frames 0 to 11 lift a black curtain while everything already moves;
-    // frame 11 jumps over four frames that must never show to "scene"
-    // (frame 16). The scene's frame 40 steps on with NextFrame and Play, so
-    // 40 is never seen either; its last frame, 63, goes back to 16.
+    // Frames 0 to 11 lift a black curtain while everything already moves.
+    // Actions run as their frame is reached, before it is drawn, so frame 12
+    // jumps to "scene" (frame 16) over itself and three more frames that
+    // must never show. The scene's frame 40 steps on with NextFrame and Play,
+    // so 40 is never seen either; its last frame, 63, goes back to 16.
     constexpr int kIntro = 12, kScene = 16, kSkipped = 40, kLast = 63;
     constexpr int kPeriod = kLast - kScene - 1;  // the frames shown of the scene
     auto stepOf = [](int frame) { return frame < kSkipped ? frame - kScene : frame - kScene - 1; };
@@ -658,11 +659,11 @@ std::vector<uint8_t> showcaseMovie(bool compressed) {
         movie.placeObject2(f == 0 ? placeNew(dCurtain, kCurtain, {}, alphaOnly(open))
                                   : moveTo(dCurtain, {}, alphaOnly(open)));
         if (f == 0) movie.frameLabel("curtain");
-        if (f == kIntro - 1) movie.doAction({actionGotoLabel("scene"), actionPlay()});
         movie.showFrame();
     }
     movie.removeObject2(dCurtain);
     movie.placeObject2(placeNew(dWarning, kWarning, {}));
+    movie.doAction({actionGotoLabel("scene"), actionPlay()});
     for (int f = kIntro; f < kScene; ++f) movie.showFrame();
     for (int f = kScene; f < kLast; ++f) {
         if (f == kScene) {

@@ -107,6 +107,31 @@ TEST(Render, HolesOfTheOtherFillSideStayEmpty) {
     EXPECT_EQ(p.count(kRed), 100 * 80 - 60 * 40);
 }
 
+TEST(Render, ANewStyleArrayIsALayerOverTheLinesBeforeIt) {
+    // Layer 1: a black line across; layer 2: a red square over its middle, and
+    // a blue line of its own over the square.
+    ShapeBuilder s;
+    int black = s.addLineStyle(10 * kTw, {0, 0, 0, 255});
+    s.setLine(black);
+    s.moveTo(20 * kTw, 90 * kTw);
+    s.lineTo(220 * kTw, 90 * kTw);
+    s.newStyles();
+    int red = s.addSolidFill(kRedRgba);
+    int blue = s.addLineStyle(4 * kTw, kBlueRgba);
+    s.rectangle(100 * kTw, 60 * kTw, 40 * kTw, 60 * kTw, red);
+    s.setLine(blue);
+    s.moveTo(120 * kTw, 40 * kTw);
+    s.lineTo(120 * kTw, 140 * kTw);
+    for (int version : {2, 3, 4}) {
+        SCOPED_TRACE(version);
+        Picture p = Loaded(oneShape(s, version)).picture();
+        EXPECT_EQ(p.at(60, 90), 0x000000u);
+        EXPECT_EQ(p.at(110, 90), kRed) << "the later layer's fill covers the earlier line";
+        EXPECT_EQ(p.at(120, 90), kBlue) << "each layer's lines are over its own fills";
+        EXPECT_EQ(p.at(120, 50), kBlue);
+    }
+}
+
 TEST(Render, GradientsRunFromTheirFirstToTheirLastColour) {
     // A linear gradient across x 20..220 and a radial one of radius 50.
     ShapeBuilder lin;
