@@ -275,6 +275,68 @@ TEST_F(HostTest, ZoomPositionRotationAndAlignmentMoveTheDrawnArea) {
   EXPECT_EQ(pixel(110, 50), kOutside);
 }
 
+TEST_F(HostTest, TheWindowShowsTheMoviesShapesAndTheirFrames) {
+  ASSERT_TRUE(createFlash());  // 160 x 100, as the movie: one movie pixel to one screen pixel
+  constexpr uint32_t kWhitePixel = 0xFFFFFF, kGreenPixel = 0x00B400;
+  swfwrite::MovieWriter movie(160, 100, 10);
+  movie.setBackground({255, 255, 255, 255});
+  swfwrite::ShapeBuilder circle;
+  circle.ellipse(40 * kTw, 50 * kTw, 20 * kTw, 20 * kTw, circle.addSolidFill(kBlue));
+  movie.defineShape(1, circle, 3);
+  swfwrite::ShapeBuilder square;
+  square.rectangle(0, 0, 10 * kTw, 10 * kTw, square.addSolidFill(kRed));
+  movie.defineShape(2, square);
+  swfwrite::ShapeBuilder green;
+  green.rectangle(0, 0, 10 * kTw, 10 * kTw, green.addSolidFill({0, 180, 0, 255}));
+  movie.defineShape(3, green);
+  swfwrite::TagStream bounce;  // the sprite's own two frames: up, then down
+  bounce.placeObject2({.depth = 1, .characterId = 3});
+  bounce.showFrame();
+  bounce.placeObject2({.depth = 1, .move = true, .matrix = swf::Matrix::translation(0, 20 * kTw)});
+  bounce.showFrame();
+  movie.defineSprite(4, bounce);
+  movie.placeObject2({.depth = 1, .characterId = 1});
+  movie.placeObject2({.depth = 2, .characterId = 2, .matrix = swf::Matrix::translation(100 * kTw, 45 * kTw)});
+  movie.placeObject2({.depth = 3, .characterId = 4, .matrix = swf::Matrix::translation(140 * kTw, 20 * kTw)});
+  movie.showFrame();
+  movie.placeObject2({.depth = 2, .move = true, .matrix = swf::Matrix::translation(120 * kTw, 45 * kTw)});
+  movie.showFrame();
+  movie.removeObject2(2);
+  movie.doAction({swfwrite::actionStop()});
+  movie.showFrame();
+  movie.placeObject2({.depth = 2, .characterId = 2, .matrix = swf::Matrix::translation(100 * kTw, 80 * kTw)});
+  movie.showFrame();
+  ASSERT_TRUE(m_control->putText(u"Movie", urlOf(writeMovie("shapes.swf", movie.finish(true)))));
+
+  struct Probe {
+    int x, y;
+    uint32_t colour;
+  };
+  struct Row {
+    int frame;
+    std::vector<Probe> probes;
+  };
+  const Row rows[] = {
+      {0, {{40, 50, kBluePixel}, {24, 34, kWhitePixel}, {56, 66, kWhitePixel}, {40, 32, kBluePixel},
+           {105, 50, kRedPixel}, {125, 50, kWhitePixel}, {145, 25, kGreenPixel}, {145, 45, kWhitePixel}}},
+      {1, {{40, 50, kBluePixel}, {105, 50, kWhitePixel}, {125, 50, kRedPixel}, {145, 25, kWhitePixel},
+           {145, 45, kGreenPixel}}},
+      {2, {{40, 50, kBluePixel}, {105, 50, kWhitePixel}, {125, 50, kWhitePixel}, {145, 25, kGreenPixel}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.frame);
+    if (row.frame > 0) pass(100);
+    ASSERT_EQ(currentFrame(m_control), row.frame);
+    for (const Probe& p : row.probes) EXPECT_EQ(pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
+  }
+  // Frame 2 stopped the movie; its sprite plays on.
+  pass(100);
+  EXPECT_EQ(currentFrame(m_control), 2);
+  EXPECT_EQ(m_control->getInteger(u"Playing"), 0);
+  EXPECT_EQ(pixel(145, 45), kGreenPixel);
+  EXPECT_EQ(pixel(105, 85), kWhitePixel) << "the frame after the stop is never reached";
+}
+
 TEST_F(HostTest, BackgroundColourAndMenu) {
   ASSERT_TRUE(createFlash());
   ASSERT_TRUE(m_control->putText(u"Movie", urlOf(writeMovie("bg.swf", squareMovie(1, 12)))));
