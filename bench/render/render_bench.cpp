@@ -1,0 +1,266 @@
+// Skin rendering: a generated skin loaded, styled and painted in full at two
+// screen sizes; the player's change-and-repaint sequence on a seek thumb; and
+// the same document rendered to a PNG file by this project's skinrender and
+// by rsvg-convert, each as a process, with the ratios printed after.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bench/support/benchsupport.h"
+#include "dom/characterdata.h"
+#include "platform/core/windowing.h"
+#include "platform/gdi/surface.h"
+#include "render/engine.h"
+#include "render/skinview.h"
+
+namespace {
+
+ScratchDevice& scratch() {
+  static ScratchDevice device;
+  return device;
+}
+
+// One element of a generated skin: its tag, attributes, text, and whether
+// the next elements go inside it (closed by an entry with an empty tag).
+struct Spec {
+  std::string tag;
+  std::vector<std::pair<std::string, std::string>> attributes;
+  std::string text;
+  bool opens = false;
+};
+
+// A skin of `count` elements over a width x height root: filled and outlined
+// rects, texts, groups holding a rect, and circle hot spots, laid on a grid.
+std::vector<Spec> generatedSkin(int count, int width, int height) {
+  std::string w = std::to_string(width), h = std::to_string(height);
+  std::vector<Spec> specs{
+      {"svg", {{"xmlns", "http://www.w3.org/2000/svg"}, {"width", w}, {"height", h}, {"style", "fill: #e0e0e0"}}, "", true},
+      {"rect", {{"id", "background"}, {"width", w}, {"height", h}, {"fill", "#202840"}}},
+  };
+  int made = 2;
+  for (int i = 0; made < count - 1; ++i) {
+    std::string x = std::to_string((i * 37) % (width - 20)), y = std::to_string((i * 53) % (height - 20));
+    switch (i % 7) {
+      case 0: case 1: case 2: case 3:
+        specs.push_back({"rect", {{"x", x}, {"y", y}, {"width", "18"}, {"height", "12"},
+                                  {"style", "fill: rgb(" + std::to_string(i % 256) + ", 120, 200); stroke: white; stroke-width: 1"}}});
+        made += 1;
+        break;
+      case 4:
+        specs.push_back({"text", {{"x", x}, {"y", y}, {"font-family", "Arial"}, {"font-size", "8"}, {"fill", "yellow"}},
+                         "Item " + std::to_string(i)});
+        made += 1;
+        break;
+      case 5:
+        specs.push_back({"g", {{"fill", "#80ff80"}}, "", true});
+        specs.push_back({"rect", {{"x", x}, {"y", y}, {"width", "10"}, {"height", "10"}}});
+        specs.push_back({});
+        made += 2;
+        break;
+      default:
+        specs.push_back({"circle", {{"cx", x}, {"cy", y}, {"r", "6"}, {"fill", "red"}}});
+        made += 1;
+        break;
+    }
+  }
+  specs.push_back({"rect", {{"id", "seekThumb"}, {"x", "20"}, {"y", std::to_string(height - 20)}, {"width", "12"},
+                            {"height", "16"}, {"fill", "white"}, {"stroke", "black"}}});
+  specs.push_back({});
+  return specs;
+}
+
+std::string toXml(const std::vector<Spec>& specs) {
+  std::string xml = "<?xml version=\"1.0\"?>\n";
+  std::vector<std::string> open;
+  for (const Spec& spec : specs) {
+    if (spec.tag.empty()) {
+      xml += "</" + open.back() + ">\n";
+      open.pop_back();
+      continue;
+    }
+    xml += "<" + spec.tag;
+    for (const auto& [name, value] : spec.attributes) xml += " " + name + "=\"" + value + "\"";
+    if (spec.opens) {
+      xml += ">\n";
+      open.push_back(spec.tag);
+    } else if (!spec.text.empty()) {
+      xml += ">" + spec.text + "</" + spec.tag + ">\n";
+    } else {
+      xml += "/>\n";
+    }
+  }
+  return xml;
+}
+
+// The same document built in code, attribute by attribute as a loader does.
+Ref<SVGDocument> build(const std::vector<Spec>& specs, const std::string& path) {
+  Ref<SVGDocument> document = SVGDocument::create(path);
+  Node* parent = document.get();
+  for (const Spec& spec : specs) {
+    if (spec.tag.empty()) {
+      parent = parent->parentNode();
+      continue;
+    }
+    Ref<SVGElement> element = document->createSVGElement(toWide(spec.tag));
+    for (const auto& [name, value] : spec.attributes) {
+      element->setAttribute(toWide(name), toWide(value));
+      element->attributeChanged(toWide(name));
+    }
+    if (!spec.text.empty()) element->appendChild(document->createTextNode(toWide(spec.text)).get());
+    parent->appendChild(element.get());
+    if (spec.opens) parent = element.get();
+  }
+  return document;
+}
+
+// The skin's device path, written once per shape.
+std::string skinFile(int count, int width, int height) {
+  std::string name = "skin-" + std::to_string(count) + "-" + std::to_string(width) + "x" + std::to_string(height) + ".bskn";
+  std::filesystem::path host = scratch().root / name;
+  if (!std::filesystem::exists(host)) std::ofstream(host) << toXml(generatedSkin(count, width, height));
+  return "\\" + name;
+}
+
+std::string hostPath(const std::string& devicePath) { return (scratch().root / devicePath.substr(1)).string(); }
+
+// A screen of the size, the engine, and a host window for the view.
+HWND freshScreen(int width, int height) {
+  wm::resetForTests();
+  wm::setScreenSize(width, height);
+  gdi::installWindowHooks();
+  startSkinEngine(nullptr, "OrvelFlash");
+  WNDCLASSW hostClass{};
+  hostClass.lpfnWndProc = DefWindowProcW;
+  hostClass.lpszClassName = u"BenchHost";
+  RegisterClassW(&hostClass);
+  return CreateWindowExW(0, u"BenchHost", u"", WS_VISIBLE, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+}
+
+void LoadStylePaint(benchmark::State& state) {
+  int count = static_cast<int>(state.range(0)), width = static_cast<int>(state.range(1)),
+      height = static_cast<int>(state.range(2));
+  std::string path = skinFile(count, width, height);
+  HWND host = freshScreen(width, height);
+  auto* view = new SkinView(host, 0, 0, width, height, nullptr);
+  wm::dispatchPending();
+  for (auto _ : state) {
+    if (view->load(path.c_str()) != 0) {
+      state.SkipWithError("the skin did not load");
+      break;
+    }
+    wm::dispatchPending();  // the first full paint
+  }
+  state.counters["elements"] = count;
+  DestroyWindow(host);
+}
+BENCHMARK(LoadStylePaint)
+    ->ArgNames({"elements", "w", "h"})
+    ->Args({50, 240, 320})
+    ->Args({500, 240, 320})
+    ->Args({5000, 240, 320})
+    ->Args({50, 480, 640})
+    ->Args({500, 480, 640})
+    ->Args({5000, 480, 640})
+    ->Unit(benchmark::kMicrosecond);
+
+// The same without the XML reader: the document built in code, styled, painted.
+void BuildStylePaint(benchmark::State& state) {
+  int count = static_cast<int>(state.range(0)), width = static_cast<int>(state.range(1)),
+      height = static_cast<int>(state.range(2));
+  std::vector<Spec> specs = generatedSkin(count, width, height);
+  HWND host = freshScreen(width, height);
+  auto* view = new SkinView(host, 0, 0, width, height, nullptr);
+  wm::dispatchPending();
+  for (auto _ : state) {
+    view->show(build(specs, "\\bench.bskn"));
+    wm::dispatchPending();
+  }
+  DestroyWindow(host);
+}
+BENCHMARK(BuildStylePaint)
+    ->ArgNames({"elements", "w", "h"})
+    ->Args({50, 240, 320})
+    ->Args({500, 240, 320})
+    ->Args({5000, 240, 320})
+    ->Args({50, 480, 640})
+    ->Args({500, 480, 640})
+    ->Args({5000, 480, 640})
+    ->Unit(benchmark::kMicrosecond);
+
+// What a pen drag on the seek bar costs: the thumb's "x" changed through the
+// player's sequence, and the repaint it causes.
+void ChangeAndRepaint(benchmark::State& state) {
+  int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+  std::string path = skinFile(500, width, height);
+  HWND host = freshScreen(width, height);
+  auto* view = new SkinView(host, 0, 0, width, height, nullptr);
+  // Loaded when the reader can, else built in code: the repaint is the same.
+  if (view->load(path.c_str()) != 0) view->show(build(generatedSkin(500, width, height), path));
+  wm::dispatchPending();
+  auto* thumb = static_cast<SVGElement*>(view->document()->getElementById(u"seekThumb"));
+  int x = 0;
+  for (auto _ : state) {
+    x = (x + 3) % (width - 20);
+    thumb->setAttribute(u"x", toWide(std::to_string(x)));
+    thumb->attributeChanged(u"x");
+    HDC screen = GetDC(nullptr);
+    thumb->computeStyle(screen);
+    ReleaseDC(nullptr, screen);
+    view->refresh(thumb);
+    wm::dispatchPending();
+  }
+  DestroyWindow(host);
+}
+BENCHMARK(ChangeAndRepaint)->ArgNames({"w", "h"})->Args({240, 320})->Args({480, 640})->Unit(benchmark::kMicrosecond);
+
+void runProcess(benchmark::State& state, const std::string& command) {
+  for (auto _ : state) {
+    if (std::system(command.c_str()) != 0) {
+      state.SkipWithError(("failed: " + command).c_str());
+      break;
+    }
+  }
+}
+
+void SkinrenderProcess(benchmark::State& state) {
+  std::string file = hostPath(skinFile(500, 480, 640));
+  runProcess(state, std::string(SKINRENDER) + " '" + file + "' '" + file + ".orvel.png' 480x640");
+}
+BENCHMARK(SkinrenderProcess)->Unit(benchmark::kMillisecond);
+
+void RsvgConvert(benchmark::State& state) {
+  std::string file = hostPath(skinFile(500, 480, 640));
+  runProcess(state, "rsvg-convert -w 480 -h 640 -o '" + file + ".rsvg.png' '" + file + "'");
+}
+BENCHMARK(RsvgConvert)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  TimesReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  // Times in each benchmark's own unit: microseconds in process, milliseconds as processes.
+  double inProcess = reporter.of("LoadStylePaint/elements:500/w:480/h:640").real / 1000.0;
+  double project = reporter.of("SkinrenderProcess").real, rsvg = reporter.of("RsvgConvert").real;
+  double change = reporter.of("ChangeAndRepaint/w:480/h:640").real / 1000.0;
+  double built = reporter.of("BuildStylePaint/elements:500/w:480/h:640").real / 1000.0;
+  if (rsvg > 0 && built > 0)
+    std::printf("500 elements at 480x640 built in code, styled, painted: %.3f ms = %.3f of rsvg-convert\n", built,
+                built / rsvg);
+  if (rsvg > 0) {
+    std::printf("500 elements at 480x640: load+style+paint %.3f ms, skinrender process %.2f ms, rsvg-convert %.2f ms\n",
+                inProcess, project, rsvg);
+    std::printf("in process / rsvg-convert = %.3f, process / rsvg-convert = %.3f (goal: under 0.1)\n", inProcess / rsvg,
+                project / rsvg);
+  }
+  if (change > 0) std::printf("change and repaint at 480x640: %.3f ms (goal: under 2 ms)\n", change);
+  scratch().remove();
+  return 0;
+}

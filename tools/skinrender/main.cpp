@@ -1,0 +1,67 @@
+// skinrender SKIN OUT.png [WIDTHxHEIGHT]
+// Loads a skin document (a host file) into a skin view on a scratch device
+// whose screen has the given size (240x320 by default), styles and paints it,
+// and writes the view's off-screen buffer as a PNG file.
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/core/device.h"
+#include "platform/core/windowing.h"
+#include "platform/display/display.h"
+#include "platform/gdi/surface.h"
+#include "render/engine.h"
+#include "render/skinview.h"
+
+namespace {
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "skinrender: %s\n", message.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return fail("usage: skinrender SKIN OUT.png [WIDTHxHEIGHT]");
+  int width = 240, height = 320;
+  if (argc > 3 && std::sscanf(argv[3], "%dx%d", &width, &height) != 2) return fail("bad size " + std::string(argv[3]));
+
+  std::string pattern = (std::filesystem::temp_directory_path() / "skinrender-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) return fail("no scratch folder");
+  std::filesystem::path scratch = pattern;
+  std::string error;
+  DeviceConfig config;
+  config.screenWidth = width;
+  config.screenHeight = height;
+  auto device = Device::create(scratch / "device", config, error);
+  if (!device) return fail(error);
+  std::error_code copyError;
+  std::filesystem::copy_file(argv[1], device->root() / "skin.bskn", copyError);
+  exchangeCurrentDevice(std::move(device));
+  if (copyError) return fail("cannot read " + std::string(argv[1]));
+
+  wm::setScreenSize(width, height);
+  gdi::installWindowHooks();
+  startSkinEngine(nullptr, "skinrender");
+  WNDCLASSW hostClass{};
+  hostClass.lpfnWndProc = DefWindowProcW;
+  hostClass.lpszClassName = u"SkinRenderHost";
+  RegisterClassW(&hostClass);
+  HWND host = CreateWindowExW(0, u"SkinRenderHost", u"", WS_VISIBLE, 0, 0, width, height, nullptr, nullptr, nullptr,
+                              nullptr);
+  auto* view = new SkinView(host, 0, 0, width, height, nullptr);
+  if (!view->window()) return fail("no view window");
+  int code = view->load("\\skin.bskn");
+  if (code != 0) return fail("load failed: " + std::to_string(code) + " " + toNarrowAscii(view->lastLoadResult().message));
+  wm::dispatchPending();
+  const gdi::Surface* buffer =
+      gdi::bitmapSurface(static_cast<HBITMAP>(GetCurrentObject(view->bufferDc(), OBJ_BITMAP)));
+  bool written = buffer && display::writePng(*buffer, argv[2]);
+  DestroyWindow(host);
+  std::filesystem::remove_all(scratch, copyError);
+  return written ? 0 : fail("cannot write " + std::string(argv[2]));
+}
