@@ -216,3 +216,59 @@ TEST(EngineStart, RegistersNewPropertyNamesAfterTheStaticOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+class ViewLoading : public ViewFixture {
+ protected:
+  SkinView* loaded(const std::string& body, std::int32_t& code) {
+    writeHostFile(m_device.host("skins/skin.bskn"), body);
+    auto* view = new SkinView(m_parent, 0, 0, 240, 268, nullptr);
+    SendMessageW(view->window(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(240, 268));
+    code = view->load("\\skins\\skin.bskn");
+    wm::dispatchPending();
+    return view;
+  }
+};
+
+TEST_F(ViewLoading, ALoadedSkinIsStyledFittedAndPainted) {
+  std::int32_t code = -1;
+  SkinView* view = loaded(
+      "<svg width='200' height='100' fill='red'>\n"
+      "  <desc><rect width='200' height='100' fill='blue'/></desc>\n"
+      "  <rect x='10' y='10' width='20' height='20'/>\n"
+      "</svg>\n",
+      code);
+  EXPECT_EQ(code, 0);
+  ASSERT_NE(view->document(), nullptr);
+  EXPECT_EQ(view->document()->filePath(), "\\skins\\skin.bskn");
+  EXPECT_EQ(view->lastLoadResult().errorCode, 0);
+  RECT client;
+  GetClientRect(view->window(), &client);
+  EXPECT_EQ(client.right, 200);
+  EXPECT_EQ(client.bottom, 100);
+  EXPECT_EQ(count(view, kRed, RECT{0, 0, 200, 100}), 400) << "the rect inherits the root's fill";
+  EXPECT_EQ(count(view, kBlue, RECT{0, 0, 200, 100}), 0) << "nothing from inside an unknown element";
+}
+
+TEST_F(ViewLoading, FailuresKeepTheLoadersReport) {
+  std::int32_t code = 0;
+  SkinView* view = loaded("<svg width='240' height='268'>\n<rect>\n</svg>\n", code);
+  EXPECT_EQ(code, 7);
+  EXPECT_EQ(view->document(), nullptr);
+  EXPECT_EQ(view->lastLoadResult().message, u"mismatched tag");
+  EXPECT_EQ(view->lastLoadResult().lineNumber, 3);
+  EXPECT_EQ(count(view, kWhite, RECT{0, 0, 240, 268}), 240 * 268);
+
+  // A later good load clears the report.
+  writeHostFile(m_device.host("skins/good.bskn"), "<svg/>");
+  EXPECT_EQ(view->load("\\skins\\good.bskn"), 0);
+  EXPECT_EQ(view->lastLoadResult().errorCode, 0);
+  EXPECT_EQ(view->lastLoadResult().message, u"");
+  RECT client;
+  GetClientRect(view->window(), &client);
+  EXPECT_EQ(client.right, 0) << "a root without width or height makes the view 0 x 0";
+  EXPECT_EQ(client.bottom, 0);
+}
+
+}  // namespace
