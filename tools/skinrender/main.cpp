@@ -1,11 +1,14 @@
-// skinrender SKIN OUT.png [WIDTHxHEIGHT]
+// skinrender [--times] SKIN OUT.png [WIDTHxHEIGHT]
 // Loads a skin document (a host file) into a skin view on a scratch device
 // whose screen has the given size (240x320 by default), styles and paints it,
-// and writes the view's off-screen buffer as a PNG file.
+// and writes the view's off-screen buffer as a PNG file. --times prints how
+// long each step took on standard error, to show where a run's time goes.
 
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -23,10 +26,29 @@ int fail(const std::string& message) {
   return 1;
 }
 
+// Prints the time since the previous step when asked to.
+class StepTimes {
+ public:
+  explicit StepTimes(bool enabled) : m_enabled(enabled) {}
+  void step(const char* name) {
+    auto now = std::chrono::steady_clock::now();
+    if (m_enabled)
+      std::fprintf(stderr, "%-28s %7.2f ms\n", name, std::chrono::duration<double, std::milli>(now - m_last).count());
+    m_last = now;
+  }
+
+ private:
+  bool m_enabled;
+  std::chrono::steady_clock::time_point m_last = std::chrono::steady_clock::now();
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) return fail("usage: skinrender SKIN OUT.png [WIDTHxHEIGHT]");
+  bool timed = argc > 1 && std::strcmp(argv[1], "--times") == 0;
+  if (timed) --argc, ++argv;
+  if (argc < 3) return fail("usage: skinrender [--times] SKIN OUT.png [WIDTHxHEIGHT]");
+  StepTimes times(timed);
   int width = 240, height = 320;
   if (argc > 3 && std::sscanf(argv[3], "%dx%d", &width, &height) != 2) return fail("bad size " + std::string(argv[3]));
 
@@ -43,6 +65,7 @@ int main(int argc, char** argv) {
   std::filesystem::copy_file(argv[1], device->root() / "skin.bskn", copyError);
   exchangeCurrentDevice(std::move(device));
   if (copyError) return fail("cannot read " + std::string(argv[1]));
+  times.step("scratch device");
 
   wm::setScreenSize(width, height);
   gdi::installWindowHooks();
@@ -53,15 +76,21 @@ int main(int argc, char** argv) {
   RegisterClassW(&hostClass);
   HWND host = CreateWindowExW(0, u"SkinRenderHost", u"", WS_VISIBLE, 0, 0, width, height, nullptr, nullptr, nullptr,
                               nullptr);
+  times.step("engine start");
   auto* view = new SkinView(host, 0, 0, width, height, nullptr);
   if (!view->window()) return fail("no view window");
+  times.step("view and buffers");
   int code = view->load("\\skin.bskn");
   if (code != 0) return fail("load failed: " + std::to_string(code) + " " + toNarrowAscii(view->lastLoadResult().message));
+  times.step("load and style pass");
   wm::dispatchPending();
+  times.step("first paint");
   const gdi::Surface* buffer =
       gdi::bitmapSurface(static_cast<HBITMAP>(GetCurrentObject(view->bufferDc(), OBJ_BITMAP)));
   bool written = buffer && display::writePng(*buffer, argv[2]);
+  times.step("PNG file");
   DestroyWindow(host);
   std::filesystem::remove_all(scratch, copyError);
+  times.step("clean-up");
   return written ? 0 : fail("cannot write " + std::string(argv[2]));
 }
