@@ -262,3 +262,68 @@ TEST_F(Painting, HugeAndNonFiniteGeometryDrawsWhatIsOnScreen) {
 }
 
 }  // namespace
+
+namespace {
+
+// A GIF whose frame claims more pixels than any skin picture needs, over a
+// small logical screen, followed by a little image data.
+std::string oversizedGif(int screenWidth, int screenHeight, int frameWidth, int frameHeight) {
+  auto word = [](int v) { return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; };
+  std::string gif = "GIF89a" + word(screenWidth) + word(screenHeight) + std::string("\x80\x00\x00", 3);
+  gif += std::string("\xFF\x00\x00\x00\x00\xFF", 6);  // two-entry palette: red, blue
+  gif += "," + word(0) + word(0) + word(frameWidth) + word(frameHeight) + std::string("\x00", 1);
+  gif += std::string("\x02\x02\x4C\x01\x00;", 6);
+  return gif;
+}
+
+TEST_F(Pictures, OversizedPicturesAreRefusedBeforeTheyAreDecoded) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"enormous screen", oversizedGif(65535, 65535, 2, 1)},
+      {"enormous frame on a small screen", oversizedGif(2, 1, 65535, 65535)},
+      {"frame wider than any screen", oversizedGif(2, 1, 65535, 1)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeHostFile(m_device.host("skins/big.gif"), c.bytes);
+    SVGImageElement* image = nullptr;
+    SkinView* view = showImage(u"big.gif", "\\skins\\test.bskn", &image);
+    if (image->picture()) {
+      EXPECT_LE(static_cast<long long>(image->picture()->GetWidth()) * image->picture()->GetHeight(), 16ll << 20);
+    }
+    EXPECT_EQ(count(view, kBlue, RECT{0, 0, 20, 20}), 400) << "the rect beneath is still drawn";
+    DestroyWindow(view->window());
+  }
+}
+
+// The picture's clamped span runs from -2^20 to 2^20, so the screen lies on
+// the start of its second (transparent) half: only what is beneath shows.
+TEST_F(Pictures, AnEnormousPictureIsStretchedOnlyWhereTheScreenIs) {
+  writePicture("skins/ok.gif");
+  SkinBuilder skin;
+  auto* svg = root(skin);
+  skin.add(svg, u"rect", {{u"width", u"100"}, {u"height", u"100"}, {u"fill", u"blue"}});
+  auto* image = skin.add<SVGImageElement>(svg, u"image",
+                                          {{u"x", u"-1e30"}, {u"y", u"-1e30"}, {u"width", u"1e39"},
+                                           {u"height", u"1e39"}, {u"xlink:href", u"ok.gif"}});
+  ASSERT_TRUE(image->picture());
+  SkinView* view = show(skin);
+  EXPECT_EQ(count(view, kBlue, RECT{0, 0, 100, 100}), 100 * 100);
+  EXPECT_EQ(count(view, kRed, RECT{0, 0, 240, 268}), 0);
+  EXPECT_EQ(count(view, kWhite, RECT{100, 0, 240, 268}), 140 * 268);
+}
+
+TEST_F(Painting, DeeplyNestedSvgPaintsWithoutRecursion) {
+  SkinBuilder skin;
+  Node* parent = root(skin);
+  for (int i = 0; i < 100000; ++i) parent = skin.add(parent, u"svg", {{u"width", u"240"}, {u"height", u"268"}});
+  skin.add(parent, u"rect", {{u"x", u"5"}, {u"width", u"10"}, {u"height", u"10"}, {u"fill", u"red"}});
+  SkinView* view = show(skin);
+  EXPECT_EQ(count(view, kRed, RECT{0, 0, 240, 268}), 100);
+  EXPECT_EQ(at(view, 5, 0), kRed);
+}
+
+}  // namespace

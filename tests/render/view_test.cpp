@@ -271,4 +271,39 @@ TEST_F(ViewLoading, FailuresKeepTheLoadersReport) {
   EXPECT_EQ(client.bottom, 0);
 }
 
+// Many elements side by side or nested deep: loaded, styled, painted and
+// released on the heap's stacks, never the thread's.
+TEST_F(ViewLoading, HugeDocumentsLoadAndPaint) {
+  auto repeated = [](const std::string& text, int times) {
+    std::string out;
+    out.reserve(text.size() * times);
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+  };
+  const std::string lastRect = "<rect x='5' width='10' height='10' fill='red'/>";
+  struct Case {
+    const char* what;
+    std::string body;
+  };
+  const Case cases[] = {
+      {"100000 siblings",
+       "<svg width='240' height='268'>" + repeated("<rect width='1' height='1' fill='blue'/>", 100000) + lastRect +
+           "</svg>"},
+      {"100000 nested svg",
+       "<svg width='240' height='268'>" + repeated("<svg width='240' height='268'>", 100000) + lastRect +
+           repeated("</svg>", 100001)},
+      {"100000 nested g around a drawn rect", "<svg width='240' height='268'>" + repeated("<g>", 100000) +
+                                                  repeated("</g>", 100000) + lastRect + "</svg>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::int32_t code = -1;
+    SkinView* view = loaded(c.body, code);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(count(view, kRed, RECT{0, 0, 240, 268}), 100);
+    EXPECT_EQ(view->load("\\skins\\missing.bskn"), 101) << "the old document is released";
+    DestroyWindow(view->window());
+  }
+}
+
 }  // namespace
