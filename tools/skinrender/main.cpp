@@ -26,6 +26,17 @@ int fail(const std::string& message) {
   return 1;
 }
 
+constexpr int kMaxScreenSide = 4096;
+
+// Removes the scratch device when the run ends, however it ends.
+struct ScratchFolder {
+  std::filesystem::path path;
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+
 // Prints the time since the previous step when asked to.
 class StepTimes {
  public:
@@ -50,21 +61,27 @@ int main(int argc, char** argv) {
   if (argc < 3) return fail("usage: skinrender [--times] SKIN OUT.png [WIDTHxHEIGHT]");
   StepTimes times(timed);
   int width = 240, height = 320;
-  if (argc > 3 && std::sscanf(argv[3], "%dx%d", &width, &height) != 2) return fail("bad size " + std::string(argv[3]));
+  if (argc > 3 && (std::sscanf(argv[3], "%dx%d", &width, &height) != 2 || width < 1 || height < 1 ||
+                   width > kMaxScreenSide || height > kMaxScreenSide))
+    return fail("bad size " + std::string(argv[3]));
 
+  std::error_code ec;
+  std::filesystem::path skin = std::filesystem::absolute(argv[1], ec);
+  if (ec || !std::filesystem::is_regular_file(skin, ec)) return fail("cannot read " + std::string(argv[1]));
   std::string pattern = (std::filesystem::temp_directory_path() / "skinrender-XXXXXX").string();
   if (!mkdtemp(pattern.data())) return fail("no scratch folder");
-  std::filesystem::path scratch = pattern;
+  ScratchFolder scratch{pattern};
   std::string error;
   DeviceConfig config;
   config.screenWidth = width;
   config.screenHeight = height;
-  auto device = Device::create(scratch / "device", config, error);
+  auto device = Device::create(scratch.path / "device", config, error);
   if (!device) return fail(error);
-  std::error_code copyError;
-  std::filesystem::copy_file(argv[1], device->root() / "skin.bskn", copyError);
+  // The skin's own folder is the storage card, so that its pictures are
+  // found beside it as the player finds them.
+  if (!device->insertStorageCard(skin.parent_path(), error)) return fail(error);
+  std::string devicePath = "\\Storage Card\\" + skin.filename().string();
   exchangeCurrentDevice(std::move(device));
-  if (copyError) return fail("cannot read " + std::string(argv[1]));
   times.step("scratch device");
 
   wm::setScreenSize(width, height);
@@ -80,7 +97,7 @@ int main(int argc, char** argv) {
   auto* view = new SkinView(host, 0, 0, width, height, nullptr);
   if (!view->window()) return fail("no view window");
   times.step("view and buffers");
-  int code = view->load("\\skin.bskn");
+  int code = view->load(devicePath.c_str());
   if (code != 0) return fail("load failed: " + std::to_string(code) + " " + toNarrowAscii(view->lastLoadResult().message));
   times.step("load and style pass");
   wm::dispatchPending();
@@ -90,7 +107,6 @@ int main(int argc, char** argv) {
   bool written = buffer && display::writePng(*buffer, argv[2]);
   times.step("PNG file");
   DestroyWindow(host);
-  std::filesystem::remove_all(scratch, copyError);
   times.step("clean-up");
   return written ? 0 : fail("cannot write " + std::string(argv[2]));
 }
