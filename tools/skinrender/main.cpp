@@ -16,6 +16,7 @@
 #include "platform/core/windowing.h"
 #include "platform/display/display.h"
 #include "platform/gdi/surface.h"
+#include "platform/image/richimage.h"
 #include "render/engine.h"
 #include "render/skinview.h"
 
@@ -86,6 +87,9 @@ int main(int argc, char** argv) {
 
   wm::setScreenSize(width, height);
   gdi::installWindowHooks();
+  // The image library as the player prepares it: JPEG and GIF beside the built-in formats.
+  RichImage::AddHandler(new rcJPEGHandler);
+  RichImage::AddHandler(new rcGIFHandler);
   startSkinEngine(nullptr, "skinrender");
   WNDCLASSW hostClass{};
   hostClass.lpfnWndProc = DefWindowProcW;
