@@ -102,6 +102,13 @@ int keywordId(DomStringView text) {
   return id;
 }
 
+int keywordIdIgnoringCase(DomStringView text) {
+  if (text.size() < kMinKeywordLength || text.size() > kMaxKeywordLength) return 0;
+  char16_t lower[kMaxKeywordLength];
+  for (size_t i = 0; i < text.size(); ++i) lower[i] = toLower(text[i]);
+  return keywordId(DomStringView(lower, text.size()));
+}
+
 std::string_view keywordName(int id) {
   if (id < 1 || id > static_cast<int>(kKeywordNames.size())) return {};
   return kKeywordNames[id - 1];

@@ -51,6 +51,8 @@ consteval int keywordIdOf(std::string_view name) {
 
 // The keyword id of lower-case, trimmed text; 0 when it is none of them.
 int keywordId(DomStringView text);
+// The same for text in any letter case (ASCII letters fold), without a copy.
+int keywordIdIgnoringCase(DomStringView text);
 // The text of keyword `id` (empty for an id outside 1-180).
 std::string_view keywordName(int id);
 

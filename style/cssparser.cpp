@@ -40,26 +40,72 @@ DomString prepareText(DomStringView text) {
   size_t i = 0;
   while (i < text.size()) {
     char16_t c = text[i];
-    if (isQuote(c)) {
-      i = copyString(text, i, out);
-    } else if (text.substr(i).starts_with(u"/*")) {
-      size_t end = text.find(u"*/", i + 2);
-      i = end == DomStringView::npos ? text.size() : end + 2;
-    } else if (tokenMayStart(out) && text.substr(i).starts_with(u"<!--")) {
-      i += 4;
-    } else if (tokenMayStart(out) && text.substr(i).starts_with(u"-->")) {
-      i += 3;
-    } else if (isSpace(c)) {
-      writeSpace(out);
-      ++i;
-    } else {
-      out.push_back(c);
-      if (c == u'\\' && i + 1 < text.size()) out.push_back(text[++i]);
-      if (c == u',' || c == u';' || c == u')' || c == u'}') out.push_back(u' ');
-      ++i;
+    switch (c) {
+      case u'"':
+      case u'\'':
+        i = copyString(text, i, out);
+        continue;
+      case u'/':
+        if (text.substr(i).starts_with(u"/*")) {
+          size_t end = text.find(u"*/", i + 2);
+          i = end == DomStringView::npos ? text.size() : end + 2;
+          continue;
+        }
+        break;
+      case u'<':
+        if (tokenMayStart(out) && text.substr(i).starts_with(u"<!--")) {
+          i += 4;
+          continue;
+        }
+        break;
+      case u'-':
+        if (tokenMayStart(out) && text.substr(i).starts_with(u"-->")) {
+          i += 3;
+          continue;
+        }
+        break;
+      default:
+        if (isSpace(c)) {
+          writeSpace(out);
+          ++i;
+          continue;
+        }
+        break;
     }
+    out.push_back(c);
+    if (c == u'\\' && i + 1 < text.size()) out.push_back(text[++i]);
+    if (c == u',' || c == u';' || c == u')' || c == u'}') out.push_back(u' ');
+    ++i;
   }
   return out;
+}
+
+bool isPrepared(DomStringView text) {
+  if (!text.empty() && isSpace(text.front())) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    switch (text[i]) {
+      case u'"':
+      case u'\'':
+      case u'/':
+      case u'<':
+      case u'\\':
+      case u',':
+      case u';':
+      case u')':
+      case u'}':
+        return false;
+      case u' ':
+        if (i + 1 < text.size() && isSpace(text[i + 1])) return false;
+        break;
+      case u'-':
+        if (text.substr(i).starts_with(u"-->")) return false;
+        break;
+      default:
+        if (isSpace(text[i])) return false;  // tabs and line breaks become spaces
+        break;
+    }
+  }
+  return true;
 }
 
 size_t scanTo(DomStringView text, size_t from, char32_t wanted, bool stopAtSpace) {
@@ -170,5 +216,7 @@ bool CSSParser::parseValue(std::int32_t id, DomStringView text, bool important) 
 }
 
 void CSSParser::add(std::int32_t id, Ref<CSSValue> value) {
+  // Room for a skin element's usual handful of properties at once.
+  if (m_target.capacity() == 0) m_target.reserve(8);
   m_target.push_back(CSSProperty{id, std::move(value), m_important, false});
 }

@@ -38,6 +38,9 @@ Ref<CSSPrimitiveValue> parseNumberWithUnit(DomStringView text, unsigned allowed)
 // Outside quoted strings: drops comments and HTML comment markers, collapses
 // white space and writes one space after ",", ";", ")" and "}".
 DomString prepareText(DomStringView text);
+// Whether preparing `text` would leave it as it is (no comment, quote,
+// escape, separator or extra white space), so that it can be parsed in place.
+bool isPrepared(DomStringView text);
 
 // The position of `wanted` at or after `from`, skipping escapes, quoted strings
 // and bracketed groups; with `stopAtSpace` a white-space character also ends the

@@ -50,7 +50,7 @@ bool CSSParser::parseShorthand(std::int32_t id, DomStringView text) {
     case propertyIdOf("border-style"): return parseFourSides(kBorderStyleSides, text);
     case propertyIdOf("border-width"): return parseFourSides(kBorderWidthSides, text);
     case propertyIdOf("border-color"):
-      if (css::keywordId(css::lowered(text)) == keywordIdOf("transparent")) {
+      if (css::keywordIdIgnoringCase(text) == keywordIdOf("transparent")) {
         add(id, asValue(CSSPrimitiveValue::keyword(keywordIdOf("transparent"))));
         return true;
       }
@@ -121,7 +121,7 @@ struct FontParts {
 };
 
 bool takeFontPrefix(DomStringView token, FontParts& parts) {
-  int keyword = css::keywordId(css::lowered(token));
+  int keyword = css::keywordIdIgnoringCase(token);
   auto fill = [&](DomStringView& part) {
     if (!part.empty()) return false;
     part = token;
@@ -164,7 +164,7 @@ bool splitFont(DomStringView text, FontParts& parts) {
 
 bool CSSParser::parseFont(DomStringView text) {
   std::vector<DomStringView> tokens = css::splitTokens(text);
-  if (tokens.size() == 1 && css::keywordId(css::lowered(tokens[0])) != 0) return true;
+  if (tokens.size() == 1 && css::keywordIdIgnoringCase(tokens[0]) != 0) return true;
   FontParts parts;
   if (!splitFont(text, parts)) return false;
   const std::pair<std::int32_t, DomStringView> members[] = {
@@ -194,7 +194,7 @@ constexpr PositionKeyword kPositionKeywords[] = {
 };
 
 const PositionKeyword* positionKeyword(DomStringView token) {
-  int keyword = css::keywordId(css::lowered(token));
+  int keyword = css::keywordIdIgnoringCase(token);
   for (const PositionKeyword& entry : kPositionKeywords) {
     if (entry.keyword == keyword) return &entry;
   }

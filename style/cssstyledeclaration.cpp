@@ -6,10 +6,26 @@
 
 namespace {
 
+// Text as the parser reads it: prepared, or as it is when that changes nothing.
+class PreparedText {
+ public:
+  explicit PreparedText(DomStringView text) : m_view(text) {
+    if (!css::isPrepared(text)) {
+      m_prepared = css::prepareText(text);
+      m_view = m_prepared;
+    }
+  }
+  DomStringView view() const { return m_view; }
+
+ private:
+  DomString m_prepared;
+  DomStringView m_view;
+};
+
 CSSPropertyList parseDeclarations(DomStringView text) {
   CSSPropertyList list;
   CSSParser parser(list);
-  parser.parseDeclarationList(css::prepareText(text));
+  parser.parseDeclarationList(PreparedText(text).view());
   return list;
 }
 
@@ -83,12 +99,17 @@ void CSSStyleDeclaration::setProperty(const DomString& propertyName, const DomSt
 bool CSSStyleDeclaration::setProperty(std::int32_t propertyId, const DomString& value, bool important) {
   if (propertyId < 1) return false;
   removeAll(propertyId);
-  CSSPropertyList parsed;
-  CSSParser parser(parsed);
-  if (!parser.parseValue(propertyId, css::prepareText(value), important)) return false;
+  // Parsed in place at the end of the list; a rejected value leaves nothing.
+  const auto before = static_cast<std::ptrdiff_t>(m_properties.size());
+  CSSParser parser(m_properties);
+  if (!parser.parseValue(propertyId, PreparedText(value).view(), important)) return false;
   // A shorthand replaces the longhands it sets.
-  for (const CSSProperty& property : parsed) removeAll(property.id);
-  for (CSSProperty& property : parsed) m_properties.push_back(std::move(property));
+  const auto parsedBegin = m_properties.begin() + before;
+  auto isParsed = [&](const CSSProperty& old) {
+    return std::any_of(parsedBegin, m_properties.end(),
+                       [&](const CSSProperty& parsed) { return parsed.id == old.id; });
+  };
+  m_properties.erase(std::remove_if(m_properties.begin(), parsedBegin, isParsed), parsedBegin);
   m_changed = true;
   return true;
 }

@@ -127,7 +127,7 @@ bool accepts(const SimpleGrammar& grammar, int keyword) {
 }
 
 Ref<CSSValue> parseSimple(const SimpleGrammar& grammar, DomStringView text) {
-  int keyword = keywordId(lowered(text));
+  int keyword = keywordIdIgnoringCase(text);
   if (accepts(grammar, keyword)) return asValue(CSSPrimitiveValue::keyword(keyword));
   if (grammar.units == 0) return {};
   return asValue(parseNumberWithUnit(text, grammar.units));
@@ -177,7 +177,7 @@ Ref<CSSValue> parseUri(DomStringView text) {
 }
 
 Ref<CSSValue> parseImage(DomStringView text, KeywordRange keywords) {
-  int keyword = keywordId(lowered(text));
+  int keyword = keywordIdIgnoringCase(text);
   if (keyword == keywordIdOf("none") || (keyword >= keywords.first && keyword <= keywords.last)) {
     return asValue(CSSPrimitiveValue::keyword(keyword));
   }
@@ -213,7 +213,7 @@ Ref<CSSValue> parseFontFamily(DomStringView text) {
 }
 
 Ref<CSSValue> parseFontWeight(DomStringView text) {
-  int keyword = keywordId(lowered(text));
+  int keyword = keywordIdIgnoringCase(text);
   if (keyword >= keywordIdOf("100") && keyword <= keywordIdOf("500")) keyword = keywordIdOf("normal");
   if (keyword >= keywordIdOf("600") && keyword <= keywordIdOf("900")) keyword = keywordIdOf("bold");
   if (keyword < keywordIdOf("normal") || keyword > keywordIdOf("lighter")) return {};
@@ -221,7 +221,7 @@ Ref<CSSValue> parseFontWeight(DomStringView text) {
 }
 
 Ref<CSSValue> parseTextAlign(DomStringView text) {
-  int keyword = keywordId(lowered(text));
+  int keyword = keywordIdIgnoringCase(text);
   if (keyword >= keywordIdOf("-konq-auto") && keyword <= keywordIdOf("-konq-center")) {
     return asValue(CSSPrimitiveValue::keyword(keyword));
   }
@@ -229,12 +229,12 @@ Ref<CSSValue> parseTextAlign(DomStringView text) {
 }
 
 Ref<CSSValue> parseTextDecoration(DomStringView text) {
-  if (keywordId(lowered(text)) == keywordIdOf("none")) return asValue(CSSPrimitiveValue::keyword(keywordIdOf("none")));
+  if (keywordIdIgnoringCase(text) == keywordIdOf("none")) return asValue(CSSPrimitiveValue::keyword(keywordIdOf("none")));
   constexpr int kDecorations[] = {keywordIdOf("underline"), keywordIdOf("overline"), keywordIdOf("line-through"),
                                   keywordIdOf("blink")};
   auto list = Ref<CSSValueList>::adopt(new CSSValueList(CSSValueList::Separator::Space));
   for (DomStringView word : splitTokens(text)) {
-    int keyword = keywordId(lowered(word));
+    int keyword = keywordIdIgnoringCase(word);
     for (int decoration : kDecorations) {
       if (keyword == decoration) list->append(asValue(CSSPrimitiveValue::keyword(keyword)));
     }
@@ -243,13 +243,13 @@ Ref<CSSValue> parseTextDecoration(DomStringView text) {
 }
 
 Ref<CSSPrimitiveValue> parseRectSide(DomStringView text) {
-  if (keywordId(lowered(text)) == keywordIdOf("auto")) return CSSPrimitiveValue::keyword(keywordIdOf("auto"));
+  if (keywordIdIgnoringCase(text) == keywordIdOf("auto")) return CSSPrimitiveValue::keyword(keywordIdOf("auto"));
   return parseNumberWithUnit(text, kLength);
 }
 
 // "rect(top, right, bottom, left)", the sides separated by commas or blanks.
 Ref<CSSValue> parseClip(DomStringView text) {
-  if (keywordId(lowered(text)) == keywordIdOf("auto")) return asValue(CSSPrimitiveValue::keyword(keywordIdOf("auto")));
+  if (keywordIdIgnoringCase(text) == keywordIdOf("auto")) return asValue(CSSPrimitiveValue::keyword(keywordIdOf("auto")));
   if (!startsWithAsciiIgnoreCase(text, "rect(") || text.back() != u')') return {};
   DomStringView inner = text.substr(5, text.size() - 6);
   std::vector<DomStringView> sides =
@@ -279,7 +279,7 @@ Ref<CSSValue> parseContent(DomStringView text) {
                                  keywordIdOf("no-close-quote")};
   auto list = Ref<CSSValueList>::adopt(new CSSValueList(CSSValueList::Separator::Space));
   for (DomStringView token : splitTokens(text)) {
-    int keyword = keywordId(lowered(token));
+    int keyword = keywordIdIgnoringCase(token);
     bool quoteWord = false;
     for (int word : kQuoteWords) quoteWord |= keyword == word;
     if (quoteWord) {
@@ -308,13 +308,13 @@ Ref<CSSValue> parseLonghandValue(std::int32_t id, DomStringView text) {
   if (isDynamicProperty(id)) return asValue(CSSPrimitiveValue::string(DomString(text)));
   if (id < 1 || isShorthand(id) || id == propertyIdOf("background-position")) return {};
   if (const SimpleGrammar* grammar = kSimpleGrammarIndex[id]) return parseSimple(*grammar, text);
-  if (id == propertyIdOf("background-color") && keywordId(lowered(text)) == keywordIdOf("transparent")) {
+  if (id == propertyIdOf("background-color") && keywordIdIgnoringCase(text) == keywordIdOf("transparent")) {
     return asValue(CSSPrimitiveValue::keyword(keywordIdOf("transparent")));
   }
   if (isColourProperty(id)) return parseColourValue(text);
   switch (id) {
     case propertyIdOf("outline-color"):
-      if (keywordId(lowered(text)) == keywordIdOf("invert")) return asValue(CSSPrimitiveValue::keyword(keywordIdOf("invert")));
+      if (keywordIdIgnoringCase(text) == keywordIdOf("invert")) return asValue(CSSPrimitiveValue::keyword(keywordIdOf("invert")));
       return parseColourValue(text);
     case propertyIdOf("list-style-image"): return parseImage(text, {});
     case propertyIdOf("background-image"):
@@ -335,7 +335,7 @@ Ref<CSSValue> parseLonghandValue(std::int32_t id, DomStringView text) {
 bool CSSParser::parseValueUnchecked(std::int32_t id, DomStringView text) {
   using namespace css;
   if (text.empty() && !isColourProperty(id)) return false;
-  if (keywordId(lowered(text)) == keywordIdOf("inherit")) {
+  if (text.size() == keywordName(keywordIdOf("inherit")).size() && keywordIdIgnoringCase(text) == keywordIdOf("inherit")) {
     add(id, asValue(Ref<CSSInheritedValue>::adopt(new CSSInheritedValue())));
     return true;
   }

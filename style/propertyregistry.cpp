@@ -39,13 +39,48 @@ std::string PropertyRegistry::keyOf(DomStringView name) {
   return key;
 }
 
-size_t PropertyRegistry::bucketOf(const std::string& key) const {
-  size_t h = 0;
-  for (unsigned char c : key) h = (3 * h + c) % m_buckets.size();
-  return h;
+// (3h + c) mod n taken once at the end and whenever h grows large gives the
+// same bucket as reducing after every byte.
+size_t PropertyRegistry::bucketOf(std::string_view key) const {
+  constexpr std::uint64_t kReduceAbove = std::uint64_t(1) << 60;
+  const std::uint64_t count = m_buckets.size();
+  std::uint64_t h = 0;
+  for (unsigned char c : key) {
+    h = 3 * h + c;
+    if (h > kReduceAbove) h %= count;
+  }
+  return static_cast<size_t>(h % count);
 }
 
-const PropertyRegistry::Entry* PropertyRegistry::find(const std::string& key) const {
+namespace {
+
+// The 8-bit key of a name, on the stack for the short ASCII names that every
+// lookup while a skin loads asks for.
+class KeyOf {
+ public:
+  explicit KeyOf(DomStringView name) {
+    if (name.size() <= sizeof m_small) {
+      size_t i = 0;
+      for (; i < name.size() && name[i] < 0x80; ++i) m_small[i] = static_cast<char>(name[i]);
+      if (i == name.size()) {
+        m_view = std::string_view(m_small, i);
+        return;
+      }
+    }
+    m_large = PropertyRegistry::keyOf(name);
+    m_view = m_large;
+  }
+  std::string_view view() const { return m_view; }
+
+ private:
+  char m_small[64];
+  std::string m_large;
+  std::string_view m_view;
+};
+
+}  // namespace
+
+const PropertyRegistry::Entry* PropertyRegistry::find(std::string_view key) const {
   for (const Entry* entry = m_buckets[bucketOf(key)].get(); entry; entry = entry->next.get()) {
     if (entry->key == key) return entry;
   }
@@ -53,7 +88,7 @@ const PropertyRegistry::Entry* PropertyRegistry::find(const std::string& key) co
 }
 
 std::int32_t PropertyRegistry::lookup(DomStringView name) const {
-  const Entry* entry = find(keyOf(name));
+  const Entry* entry = find(KeyOf(name).view());
   return entry ? entry->record->id : 0;
 }
 
@@ -79,7 +114,7 @@ const DomString& PropertyRegistry::nameOf(std::int32_t id) const {
 
 size_t PropertyRegistry::bucketLength(DomStringView name) const {
   size_t length = 0;
-  for (const Entry* entry = m_buckets[bucketOf(keyOf(name))].get(); entry; entry = entry->next.get()) ++length;
+  for (const Entry* entry = m_buckets[bucketOf(KeyOf(name).view())].get(); entry; entry = entry->next.get()) ++length;
   return length;
 }
 

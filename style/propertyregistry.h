@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "style/csstext.h"
@@ -53,8 +54,8 @@ class PropertyRegistry {
     std::unique_ptr<Entry> next;
   };
 
-  size_t bucketOf(const std::string& key) const;
-  const Entry* find(const std::string& key) const;
+  size_t bucketOf(std::string_view key) const;
+  const Entry* find(std::string_view key) const;
 
   std::vector<std::unique_ptr<Entry>> m_buckets;
   std::vector<std::unique_ptr<Record>> m_records;  // in id order

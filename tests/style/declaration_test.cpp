@@ -191,6 +191,25 @@ TEST(PresentationAttributes, StyleReplacesEarlierAttributesAndLaterOnesOverride)
   EXPECT_EQ(unparsable.getPropertyValue(u"fill"), u"red");  // nothing parsed: nothing replaced
 }
 
+TEST(TextPreparation, TextLeftInPlaceIsWhatPreparingWouldGive) {
+  // Parsing skips preparation for text it would not change: every text said
+  // to be prepared must come out of preparation as it went in.
+  const char16_t* kTexts[] = {
+      u"red", u"#00ff00", u"fill:blue", u"a b", u"a  b", u" a", u"a ", u"a\tb", u"a\nb", u"a\rb", u"a\fb",
+      u"a,b", u"a;b", u"f(x)", u"a}b", u"a/b", u"a/*c*/b", u"'q'", u"\"q\"", u"a\\b", u"<!--a", u"a -->",
+      u"a-->", u"a--b", u"-x", u"stroke-width", u"x<y", u"", u" ", u"a\u00a0b", u"--", u"->",
+  };
+  for (const char16_t* text : kTexts) {
+    SCOPED_TRACE(toNarrowAscii(DomString(text)));
+    if (css::isPrepared(text)) {
+      EXPECT_EQ(css::prepareText(text), DomString(text));
+    }
+  }
+  EXPECT_TRUE(css::isPrepared(u"fill:blue"));
+  EXPECT_TRUE(css::isPrepared(u"10px solid red"));
+  EXPECT_FALSE(css::isPrepared(u"a,b"));
+}
+
 TEST(DeclarationParser, StaysLinearOnHostileText) {
   const DomString kHostile[] = {
       u"x: " + DomString(100000, u'('),

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "style/csskeywords.h"
 #include "style/cssproperties.h"
 #include "style/propertyregistry.h"
@@ -53,6 +56,40 @@ TEST(PropertyRegistry, HashIsThreeHPlusCOverTheBytes) {
   EXPECT_EQ(registry.bucketLength(u"\x01"), 0u);
 }
 
+// The bucket of a key as the rule gives it: reduced after every byte.
+size_t bucketByTheRule(const std::string& key, int buckets) {
+  size_t h = 0;
+  for (unsigned char c : key) h = (3 * h + c) % static_cast<size_t>(buckets);
+  return h;
+}
+
+TEST(PropertyRegistry, LongAndNonAsciiKeysHashByTheSameRule) {
+  // Keys long enough for 3^n to overflow 64 bits, and keys past the stack
+  // buffer of a lookup, land where reducing after every byte puts them.
+  const DomString names[] = {DomString(40, u'z'), DomString(63, u'q'), DomString(64, u'q'), DomString(65, u'q'),
+                             DomString(300, u'\x7f'), u"f\u00e9" + DomString(70, u'a'), u"stroke-dasharray"};
+  for (int buckets : {7, 67, 200, 251}) {
+    for (const DomString& name : names) {
+      SCOPED_TRACE(toNarrowAscii(DomString(name.begin(), name.begin() + std::min<size_t>(name.size(), 20))));
+      PropertyRegistry registry(buckets);
+      const std::string key = PropertyRegistry::keyOf(name);
+      // A short ASCII name that the rule puts in the same bucket shares it.
+      const size_t bucket = bucketByTheRule(key, buckets);
+      DomString partner;
+      for (char16_t a = 1; a < 0x80 && partner.empty(); ++a) {
+        for (char16_t b = 1; b < 0x80 && partner.empty(); ++b) {
+          const DomString candidate{a, b};
+          if (bucketByTheRule(PropertyRegistry::keyOf(candidate), buckets) == bucket) partner = candidate;
+        }
+      }
+      ASSERT_FALSE(partner.empty());
+      registry.registerName(name);
+      EXPECT_EQ(registry.bucketLength(partner), 1u);
+      EXPECT_NE(registry.lookup(name), 0);
+    }
+  }
+}
+
 TEST(PropertyRegistry, DistinctNonAsciiAndLongNamesStayDistinct) {
   PropertyRegistry registry(200);
   int a = registry.idOf(u"f\u00e9");
@@ -80,6 +117,21 @@ TEST(Keywords, OtherTextsMatchNothing) {
   EXPECT_EQ(css::keywordId(u"b\u00f6ld"), 0);
   EXPECT_EQ(css::keywordId(u"-konq-around-floats"), 180);  // 19 characters
   EXPECT_EQ(css::keywordId(u"decimal-leading-zero"), 85);
+}
+
+TEST(Keywords, AnyLetterCaseMatchesWhenAskedTo) {
+  const struct {
+    const char16_t* text;
+    int id;
+  } kCases[] = {
+      {u"Bold", 22}, {u"INHERIT", 1}, {u"-Konq-Around-Floats", 180}, {u"bold ", 0}, {u"b\u00d6ld", 0},
+      {u"BO", 0},    {u"DECIMAL-LEADING-ZERO", 85}, {u"decimal-leading-zeros", 0}, {u"X-LARGE", 39},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(toNarrowAscii(DomString(c.text)));
+    EXPECT_EQ(css::keywordIdIgnoringCase(c.text), c.id);
+  }
+  EXPECT_EQ(css::keywordIdIgnoringCase(DomString(22, u'A')), 0);  // longer than any keyword
 }
 
 }  // namespace
