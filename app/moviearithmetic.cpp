@@ -29,9 +29,9 @@ DWORD bothChannels(DWORD level) { return level | level << 16; }
 DWORD volumeUp(DWORD level) { return std::min(level + kVolumeStep, kMaxVolume); }
 DWORD volumeDown(DWORD level) { return level > kVolumeStep ? level - kVolumeStep : 0; }
 
-HolderPlacement holderPlacement(float x, float y, float width, float height) {
-  int left = static_cast<int>(x), top = static_cast<int>(y);
-  int right = static_cast<int>(x + width), bottom = static_cast<int>(y + height);
+HolderPlacement holderPlacement(float leftEdge, float topEdge, float rightEdge, float bottomEdge) {
+  int left = static_cast<int>(leftEdge), top = static_cast<int>(topEdge);
+  int right = static_cast<int>(rightEdge), bottom = static_cast<int>(bottomEdge);
   return {left, top, right + 1 - left, bottom + 1 - top};
 }
 

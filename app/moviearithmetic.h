@@ -30,12 +30,12 @@ DWORD bothChannels(DWORD level);
 DWORD volumeUp(DWORD level);
 DWORD volumeDown(DWORD level);
 
-// The movie window over a box of float geometry: the edges truncated, then
+// The movie window over a box of float edges: each edge truncated, then
 // one pixel wider and taller than the box.
 struct HolderPlacement {
   int left, top, width, height;
 };
-HolderPlacement holderPlacement(float x, float y, float width, float height);
+HolderPlacement holderPlacement(float left, float top, float right, float bottom);
 
 // Counts seconds between ticks of the 2000 ms timer; while the player is
 // active and the movie has frames to go, the device's idle timer is reset

@@ -126,17 +126,17 @@ TEST(MovieArithmetic, MakesUrlsZoomsAndVolumes) {
 
 TEST(MovieArithmetic, PlacesTheHolderOnePixelLarger) {
   struct Case {
-    float x, y, width, height;
+    float left, top, right, bottom;
     HolderPlacement placement;
   };
   const Case cases[] = {
-      {10, 20, 200, 150, {10, 20, 201, 151}},
-      {10.9f, 20.5f, 200.2f, 150.7f, {10, 20, 202, 152}},  // each edge truncated on its own
+      {10, 20, 210, 170, {10, 20, 201, 151}},
+      {10.9f, 20.5f, 211.1f, 171.2f, {10, 20, 202, 152}},  // each edge truncated on its own
       {0, 0, 0, 0, {0, 0, 1, 1}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.x << "," << c.y << " " << c.width << "x" << c.height);
-    HolderPlacement p = holderPlacement(c.x, c.y, c.width, c.height);
+    SCOPED_TRACE(::testing::Message() << c.left << "," << c.top << " " << c.right << "," << c.bottom);
+    HolderPlacement p = holderPlacement(c.left, c.top, c.right, c.bottom);
     EXPECT_EQ(p.left, c.placement.left);
     EXPECT_EQ(p.top, c.placement.top);
     EXPECT_EQ(p.width, c.placement.width);

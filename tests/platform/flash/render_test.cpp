@@ -107,63 +107,6 @@ TEST(Render, HolesOfTheOtherFillSideStayEmpty) {
     EXPECT_EQ(p.count(kRed), 100 * 80 - 60 * 40);
 }
 
-TEST(Render, AnEdgeBetweenTwoFillsGivesEachSideItsOwn) {
-    // Two squares sharing the edge x = 100: red on its fill 1 side (left of
-    // the edge as it runs down the screen), blue on its fill 0 side.
-    ShapeBuilder s;
-    int red = s.addSolidFill(kRedRgba);
-    int blue = s.addSolidFill(kBlueRgba);
-    s.setFill1(red);
-    s.setFill0(blue);
-    s.moveTo(100 * kTw, 40 * kTw);
-    s.lineTo(100 * kTw, 140 * kTw);
-    s.setFill0(0);
-    s.lineTo(50 * kTw, 140 * kTw);
-    s.lineTo(50 * kTw, 40 * kTw);
-    s.lineTo(100 * kTw, 40 * kTw);
-    s.setFill1(blue);
-    s.lineTo(150 * kTw, 40 * kTw);
-    s.lineTo(150 * kTw, 140 * kTw);
-    s.lineTo(100 * kTw, 140 * kTw);
-    Picture p = Loaded(oneShape(s)).picture();
-    EXPECT_EQ(p.count(kRed), 50 * 100);
-    EXPECT_EQ(p.count(kRed, 50, 40, 100, 140), 50 * 100);
-    EXPECT_EQ(p.count(kBlue), 50 * 100);
-    EXPECT_EQ(p.count(kBlue, 100, 40, 150, 140), 50 * 100);
-}
-
-TEST(Render, AnObjectsMatrixScalesTurnsAndSkewsItsShape) {
-    // A 40 x 20 square with its corner at the origin, placed by each matrix.
-    struct Probe {
-        int x, y;
-        bool red;
-    };
-    struct Case {
-        const char* what;
-        Matrix matrix;
-        std::vector<Probe> probes;
-    } cases[] = {
-        {"scaled 2 x 3", Matrix{2, 0, 0, 3, 50 * kTw, 20 * kTw},
-         {{51, 21, true}, {129, 79, true}, {131, 50, false}, {100, 81, false}, {49, 50, false}}},
-        {"turned a quarter", Matrix::translation(100 * kTw, 50 * kTw) * Matrix::rotation(90),
-         {{81, 51, true}, {99, 89, true}, {101, 60, false}, {79, 60, false}, {90, 91, false}}},
-        {"skewed along x", Matrix{1, 0, 1, 1, 100 * kTw, 50 * kTw},
-         {{105, 51, true}, {139, 51, true}, {103, 69, false}, {125, 69, true}, {155, 69, true}, {163, 69, false}}},
-        {"skewed along y", Matrix{1, 1, 0, 1, 100 * kTw, 50 * kTw},
-         {{101, 55, true}, {101, 69, true}, {101, 73, false}, {139, 69, false}, {139, 93, true}, {139, 107, true}, {139, 111, false}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        auto movie = flashtest::whiteMovie();
-        movie.defineShape(1, flashtest::rectShape(0, 0, 40, 20, kRedRgba));
-        movie.placeObject2({.depth = 1, .characterId = 1, .matrix = c.matrix});
-        movie.showFrame();
-        Picture p = Loaded(movie).picture();
-        for (const Probe& probe : c.probes)
-            EXPECT_EQ(p.at(probe.x, probe.y) == kRed, probe.red) << probe.x << "," << probe.y;
-    }
-}
-
 TEST(Render, ANewStyleArrayIsALayerOverTheLinesBeforeIt) {
     // Layer 1: a black line across; layer 2: a red square over its middle, and
     // a blue line of its own over the square.

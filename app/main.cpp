@@ -1,0 +1,79 @@
+// The host's entry into the device: takes the device and screen options,
+// opens the device's screen, registers the player's resources and hands the
+// rest of the command line to the player's WinMain. A movie named by a host
+// path outside the device is reached through the storage card.
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/entry.h"
+#include "platform/core/device.h"
+#include "platform/core/utf8.h"
+#include "platform/display/display.h"
+#include "resources/playerresources.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: OrvelFlash [--device DIR] [--card DIR] [screen options] [MOVIE]\n"
+    "  MOVIE              a device path (\\My Documents\\a.swf) or a file of this computer\n"
+    "  --device DIR       the device folder (default: $XDG_DATA_HOME/OrvelFlash/device)\n"
+    "  --card DIR         a folder of this computer inserted as \\Storage Card\n";
+
+// A host file outside the device becomes a file of the storage card.
+std::u16string deviceMoviePath(const std::string& argument, std::string& error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path host(argument);
+  if (argument.empty() || argument[0] == '\\' || !fs::is_regular_file(host, ec)) return fromUtf8(argument);
+  Device* device = currentDevice();
+  fs::path folder = fs::canonical(host, ec).parent_path();
+  if (!device || ec || !device->insertStorageCard(folder, error)) return fromUtf8(argument);
+  return u"\\Storage Card\\" + fromUtf8(host.filename().string());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string error;
+  if (!startDevice(argc, argv, error)) {
+    std::fprintf(stderr, "OrvelFlash: %s\n", error.c_str());
+    return 1;
+  }
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") {
+      std::printf("%s%s", kUsage, display::displayHelp().c_str());
+      return 0;
+    }
+  }
+  display::DisplayOptions options;
+  if (Device* device = currentDevice()) {
+    options.width = device->config().screenWidth;
+    options.height = device->config().screenHeight;
+  }
+  if (!display::parseDisplayOptions(args, options, error)) {
+    std::fprintf(stderr, "OrvelFlash: %s\n%s", error.c_str(), kUsage);
+    return 2;
+  }
+  auto screen = display::openDisplay(options, error);
+  if (!screen) {
+    std::fprintf(stderr, "OrvelFlash: %s\n", error.c_str());
+    return 1;
+  }
+  for (const std::string& arg : args) {
+    if (arg.starts_with("--")) {
+      std::fprintf(stderr, "OrvelFlash: unknown option %s\n%s", arg.c_str(), kUsage);
+      return 2;
+    }
+  }
+  registerPlayerResources(nullptr);
+
+  std::string joined;
+  for (const std::string& arg : args) joined += (joined.empty() ? "" : " ") + arg;
+  std::u16string commandLine = deviceMoviePath(joined, error);
+  if (!error.empty()) std::fprintf(stderr, "OrvelFlash: %s\n", error.c_str());
+  return playerWinMain(nullptr, nullptr, commandLine.data(), SW_SHOW);
+}

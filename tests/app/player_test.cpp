@@ -1,0 +1,537 @@
+// The Player in this process: a device with the Flash control, the headless
+// screen on a virtual clock, a small skin whose geometry the tests know, and a
+// movie of 100 frames. Pen input goes in at screen points, as the pen's would.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/entry.h"
+#include "app/keytranslation.h"
+#include "app/player.h"
+#include "app/settings.h"
+#include "dom/characterdata.h"
+#include "flashhost/flashcontrol.h"
+#include "platform/core/builtins.h"
+#include "platform/core/mmsystem.h"
+#include "platform/core/windowing.h"
+#include "platform/display/display.h"
+#include "platform/ole/objbase.h"
+#include "render/engine.h"
+#include "render/svgelement.h"
+#include "resources/playerresources.h"
+#include "tests/support/testdevice.h"
+#include "tools/swfwriter/samples.h"
+
+namespace {
+
+// Document coordinates; the view's top left is the screen's (0, 26).
+constexpr char kSkin[] = R"(<?xml version="1.0"?>
+<svg width="240" height="268">
+  <rect id="background" x="0" y="0" width="240" height="268" fill="white"/>
+  <rect id="flash" x="10" y="20" width="200" height="150" fill="black"/>
+  <rect id="seekBar" x="20" y="180" width="200" height="16" fill="#888888"/>
+  <rect id="seekThumb" x="20" y="180" width="10" height="6" fill="blue"/>
+  <rect id="volumeBar" x="20" y="200" width="200" height="16" fill="#888888"/>
+  <rect id="volumeThumb" x="20" y="200" width="10" height="6" fill="blue"/>
+  <rect id="playPause_pushed" x="20" y="230" width="20" height="20" fill="red" visibility="hidden"/>
+  <rect id="pause" x="20" y="230" width="20" height="20" fill="green" visibility="hidden"/>
+  <rect id="pause_pushed" x="20" y="230" width="20" height="20" fill="maroon" visibility="hidden"/>
+  <rect id="stop_pushed" x="50" y="230" width="20" height="20" fill="red" visibility="hidden"/>
+  <text id="flashFileName" x="100" y="245" font-size="10">none</text>
+  <rect id="gray" x="0" y="0" width="240" height="10" fill="gray"/>
+  <circle id="playPause" cx="30" cy="240" r="10"/>
+  <circle id="stop" cx="60" cy="240" r="10"/>
+  <circle id="fullscreen" cx="90" cy="240" r="10"/>
+</svg>
+)";
+
+constexpr int kViewTop = 26;
+constexpr int kFrames = 100;
+
+void writeFile(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+void writeBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Message boxes the player shows, answered with OK as soon as they are up.
+struct ShownBox {
+  std::u16string caption, text;
+};
+
+std::vector<ShownBox>* g_boxes = nullptr;
+
+void answerBoxes(HWND, UINT, UINT_PTR, DWORD) {
+  HWND box = GetForegroundWindow();
+  HWND ok = box ? GetDlgItem(box, IDOK) : nullptr;
+  if (!ok || !GetDlgItem(box, 0xFFFF)) return;
+  WCHAR buffer[300] = {};
+  ShownBox shown;
+  GetWindowTextW(box, buffer, 300);
+  shown.caption = buffer;
+  GetDlgItemTextW(box, 0xFFFF, buffer, 300);
+  shown.text = buffer;
+  if (g_boxes) g_boxes->push_back(shown);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+}
+
+// Modal loops (the message boxes) wait on the virtual clock: each wait lets
+// the time pass until the next timer, so the box answerer gets its turn.
+class VirtualWait : public wm::HostEvents {
+ public:
+  explicit VirtualWait(wm::HostEvents* screen) : m_screen(screen) {}
+  void present() override {
+    if (m_screen) m_screen->present();
+  }
+  void wait(int timeoutMs) override { wm::advanceClock(timeoutMs > 0 ? static_cast<std::uint64_t>(timeoutMs) : 1); }
+
+ private:
+  wm::HostEvents* m_screen;
+
+ public:
+  wm::HostEvents* screen() const { return m_screen; }
+};
+
+class PlayerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    wm::resetForTests();
+    wm::useVirtualClock(true);
+    display::DisplayOptions options;
+    options.backend = display::Backend::Headless;
+    std::string error;
+    m_display = display::openDisplay(options, error);
+    ASSERT_TRUE(m_display) << error;
+    m_wait = std::make_unique<VirtualWait>(wm::hostEvents());
+    wm::setHostEvents(m_wait.get());
+    registerPlayerResources(nullptr);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    startSkinEngine(nullptr, "OrvelFlash");
+    g_boxes = &m_boxes;
+    m_boxTimer = SetTimer(nullptr, 0, 5, answerBoxes);
+
+    writeFile(m_device.host("My Documents/test.bskn"), kSkin);
+    writeBytes(m_device.host("My Documents/count.swf"), swfwrite::countingMovie(kFrames, 12, 200, 150, false));
+    writeBytes(m_device.host("My Documents/intro.part2.swf"), swfwrite::countingMovie(kFrames, 12, 200, 150, false));
+    settings() = Settings{};
+    settings().skin = u"\\My Documents\\test.bskn";
+    waveOutSetVolume(nullptr, 0);
+  }
+
+  void TearDown() override {
+    if (m_player && IsWindow(m_player->mainWindow())) DestroyWindow(m_player->mainWindow());
+    m_player = nullptr;
+    KillTimer(nullptr, m_boxTimer);
+    g_boxes = nullptr;
+    wm::resetForTests();
+    CoUninitialize();
+    wm::setHostEvents(m_wait->screen());
+    m_display.reset();
+    settings() = Settings{};
+  }
+
+  // The player as the start-up routine makes it.
+  Player* start() {
+    m_player = new Player(u"\\Program Files\\OrvelFlash");
+    setCurrentPlayer(m_player);
+    EXPECT_TRUE(m_player->createWindows(nullptr, SW_SHOW));
+    wm::dispatchPending();
+    return m_player;
+  }
+
+  Player* startWithMovie(const char16_t* path = u"\\My Documents\\count.swf") {
+    start();
+    m_player->open(path);
+    wm::dispatchPending();
+    return m_player;
+  }
+
+  SVGElement* element(const char16_t* id) {
+    return asSVGElement(m_player->skinView()->document()->getElementById(id));
+  }
+  std::u16string attribute(const char16_t* id, const char16_t* name) {
+    SVGElement* e = element(id);
+    return e ? e->getAttribute(name) : u"(missing)";
+  }
+  bool visible(const char16_t* id) { return attribute(id, u"visibility") == u"visible"; }
+
+  void pen(wm::PenAction action, int x, int y) {
+    wm::injectPen(action, POINT{x, y + kViewTop});
+    wm::dispatchPending();
+  }
+  void tap(int x, int y) {
+    pen(wm::PenAction::Down, x, y);
+    pen(wm::PenAction::Up, x, y);
+  }
+
+  int currentFrame() {
+    std::optional<WideString> result;
+    m_player->control()->invoke(u"CurrentFrame", {}, &result);
+    return result ? std::stoi(toNarrowAscii(*result)) : -1;
+  }
+  int playing() { return m_player->control()->getInteger(u"Playing"); }
+  DWORD volume() {
+    DWORD v = 0;
+    waveOutGetVolume(nullptr, &v);
+    return v;
+  }
+  void passTicks(int ticks) {
+    for (int i = 0; i < ticks; ++i) {
+      wm::advanceClock(kTickPeriodMs);
+      wm::dispatchPending();
+    }
+  }
+  static RECT windowRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+  }
+
+  TestDevice m_device;
+  std::unique_ptr<display::Display> m_display;
+  std::unique_ptr<VirtualWait> m_wait;
+  std::vector<ShownBox> m_boxes;
+  UINT_PTR m_boxTimer = 0;
+  Player* m_player = nullptr;  // deleted by its main window
+};
+
+void expectRect(const RECT& r, const RECT& expected) {
+  EXPECT_EQ(r.left, expected.left);
+  EXPECT_EQ(r.top, expected.top);
+  EXPECT_EQ(r.right, expected.right);
+  EXPECT_EQ(r.bottom, expected.bottom);
+}
+
+TEST_F(PlayerTest, StartsWithTheSkinTheMenuBarAndTheControlOverFlash) {
+  start();
+  ASSERT_TRUE(m_player->skinView());
+  ASSERT_TRUE(m_player->control());
+  EXPECT_TRUE(m_boxes.empty());
+  EXPECT_TRUE(m_player->menuBar());
+  expectRect(windowRect(m_player->mainWindow()), RECT{0, 26, 240, 294});
+  // flash at (10, 20) 200 x 150: the holder is one pixel wider and taller.
+  expectRect(windowRect(m_player->holderWindow()), RECT{10, 46, 211, 197});
+  EXPECT_FALSE(IsWindowVisible(m_player->holderWindow())) << "hidden until a movie opens";
+  EXPECT_TRUE(visible(u"gray"));
+  EXPECT_EQ(attribute(u"volumeThumb", u"x"), u"20") << "volume 0 puts the thumb at the bar's left";
+}
+
+TEST_F(PlayerTest, OpeningAMovieShowsItsNameHidesGrayAndShowsTheHolder) {
+  struct Row {
+    const char16_t* path;
+    const char16_t* name;
+  };
+  for (Row row : {Row{u"\\My Documents\\intro.part2.swf", u"intro.part2"}, Row{u"\\My Documents\\count.swf", u"count"}}) {
+    SCOPED_TRACE(toNarrowAscii(row.path));
+    if (!m_player) start();
+    m_player->open(row.path);
+    wm::dispatchPending();
+    auto* text = dynamic_cast<CharacterData*>(element(u"flashFileName")->firstChild());
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->data(), row.name);
+    EXPECT_FALSE(visible(u"gray"));
+    EXPECT_TRUE(IsWindowVisible(m_player->holderWindow()));
+    EXPECT_EQ(m_player->movieFacts().width, 200);
+    EXPECT_EQ(m_player->movieFacts().height, 150);
+  }
+  EXPECT_TRUE(m_boxes.empty());
+}
+
+TEST_F(PlayerTest, AMovieWithoutFramesWarnsAndShowsGray) {
+  startWithMovie();
+  writeFile(m_device.host("My Documents/broken.swf"), "not a movie at all");
+  m_player->open(u"\\My Documents\\broken.swf");
+  wm::dispatchPending();
+  ASSERT_EQ(m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes[0].caption, u"Warning");
+  EXPECT_EQ(m_boxes[0].text, u"Can't load the flash. Please try it again with more memory. ");
+  EXPECT_TRUE(visible(u"gray")) << "a movie that played before must not leave gray hidden";
+  EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\broken.swf");
+  EXPECT_EQ(m_player->movieFacts().width, 200) << "an unreadable header keeps the previous facts";
+}
+
+TEST_F(PlayerTest, ClickOnTheSeekBarPlacesTheThumbAndSeeks) {
+  startWithMovie();
+  m_player->pause();
+  struct Row {
+    int x;
+    const char16_t* thumb;
+    int frame;
+  };
+  // Bar 20..220, thumb 10 wide: the range is 190.
+  for (Row row : {Row{21, u"21", 100 * 1 / 190}, Row{115, u"115", 50}, Row{219, u"210", kFrames - 1},
+                  Row{60, u"60", 100 * 40 / 190}}) {
+    SCOPED_TRACE(row.x);
+    tap(row.x, 192);  // below the thumb, on the bar alone
+    EXPECT_EQ(attribute(u"seekThumb", u"x"), row.thumb);
+    EXPECT_EQ(currentFrame(), row.frame);
+    EXPECT_EQ(playing(), 0) << "seeking keeps the movie paused";
+  }
+}
+
+TEST_F(PlayerTest, PenMovesOnTheVolumeBarSetTheLevel) {
+  startWithMovie();
+  struct Row {
+    int x;
+    const char16_t* thumb;
+    DWORD level;
+  };
+  // The Part's own figures: a thumb at 20 sets 255, at 210 0xFFFF, at 115 0x80FE.
+  for (Row row : {Row{20, u"20", 255}, Row{115, u"115", 0x80FE}, Row{219, u"210", 0xFFFF}}) {
+    SCOPED_TRACE(row.x);
+    pen(wm::PenAction::Down, row.x == 20 ? 30 : 20, 212);
+    pen(wm::PenAction::Move, row.x, 212);
+    pen(wm::PenAction::Up, row.x, 212);
+    EXPECT_EQ(attribute(u"volumeThumb", u"x"), row.thumb);
+    EXPECT_EQ(volume(), (row.level << 16) | row.level);
+  }
+}
+
+TEST_F(PlayerTest, VolumeKeysMoveTheThumbFromTheDevice) {
+  startWithMovie();
+  waveOutSetVolume(nullptr, 0x80008000);
+  m_player->keyAction(kActionVolumeUp);
+  EXPECT_EQ(volume(), 0x88008800u);
+  // (0x8800 * 190) / 0xFFFF + 20
+  EXPECT_EQ(attribute(u"volumeThumb", u"x"), toWide(std::to_string(0x8800 * 190 / 0xFFFF + 20)));
+  waveOutSetVolume(nullptr, 0x04000400);
+  m_player->keyAction(kActionVolumeDown);
+  EXPECT_EQ(volume(), 0u);
+  EXPECT_EQ(attribute(u"volumeThumb", u"x"), u"20");
+}
+
+TEST_F(PlayerTest, TheSeekThumbFollowsThePenFromTheSecondMoveOn) {
+  startWithMovie();
+  m_player->pause();
+  m_player->keyAction(kActionStop);
+  wm::dispatchPending();
+  ASSERT_EQ(attribute(u"seekThumb", u"x"), u"20");
+  pen(wm::PenAction::Down, 22, 182);
+  pen(wm::PenAction::Move, 24, 182);
+  EXPECT_EQ(attribute(u"seekThumb", u"x"), u"20") << "the first move only records the pen";
+  EXPECT_EQ(m_player->draggedId(), u"seekThumb");
+  pen(wm::PenAction::Move, 27, 182);
+  EXPECT_EQ(attribute(u"seekThumb", u"x"), u"23") << "the thumb follows the pen's travel of 3";
+  pen(wm::PenAction::Up, 27, 182);
+  EXPECT_EQ(m_player->draggedId(), u"");
+  EXPECT_EQ(currentFrame(), 100 * 3 / 190) << "releasing the thumb seeks";
+}
+
+TEST_F(PlayerTest, PenMovesWithoutThePenDownAreIgnored) {
+  startWithMovie();
+  pen(wm::PenAction::Move, 115, 192);
+  EXPECT_EQ(attribute(u"seekThumb", u"x"), u"20");
+  EXPECT_EQ(m_player->draggedId(), u"");
+}
+
+TEST_F(PlayerTest, PressingPlayPauseShowsThePushedFaceOfItsState) {
+  startWithMovie();
+  struct Row {
+    bool playing;
+    const char16_t* face;
+  };
+  for (Row row : {Row{true, u"pause_pushed"}, Row{false, u"playPause_pushed"}}) {
+    SCOPED_TRACE(toNarrowAscii(row.face));
+    row.playing ? m_player->play() : m_player->pause();
+    EXPECT_EQ(visible(u"pause"), row.playing) << "the pause face lies over play while playing";
+    EXPECT_EQ(m_player->playButtonState(), row.playing ? 0 : 1);
+    pen(wm::PenAction::Down, 30, 240);
+    EXPECT_TRUE(visible(row.face));
+    pen(wm::PenAction::Up, 30, 240);
+    EXPECT_FALSE(visible(row.face)) << "releasing hides the same face";
+    EXPECT_EQ(playing() != 0, !row.playing) << "the click toggled the movie";
+  }
+}
+
+TEST_F(PlayerTest, StopGoesToTheFirstFrameAndPauses) {
+  startWithMovie();
+  passTicks(1);
+  ASSERT_GT(currentFrame(), 0);
+  tap(60, 240);
+  EXPECT_EQ(currentFrame(), 0);
+  EXPECT_EQ(playing(), 0);
+  EXPECT_FALSE(visible(u"pause"));
+  EXPECT_FALSE(visible(u"stop_pushed"));
+}
+
+TEST_F(PlayerTest, TheTimerMovesTheSeekThumbAndKeepsTheDeviceAwake) {
+  startWithMovie();
+  DWORD before = m_device.device().idleTimerResets();
+  passTicks(1);
+  int frame = currentFrame();
+  EXPECT_EQ(attribute(u"seekThumb", u"x"), toWide(std::to_string(20 + 190 * frame / kFrames)));
+  passTicks(15);
+  EXPECT_EQ(m_device.device().idleTimerResets(), before + 1) << "reset on the 16th tick while active";
+}
+
+TEST_F(PlayerTest, FullScreenTurnsTheMovieAndLeavingRestoresTheWindows) {
+  startWithMovie();
+  m_player->keyAction(kReturnKey);
+  EXPECT_TRUE(m_player->fullScreen());
+  expectRect(windowRect(m_player->mainWindow()), RECT{0, 0, 240, 320});
+  expectRect(windowRect(m_player->holderWindow()), RECT{0, 0, 240, 320});
+  EXPECT_FALSE(IsWindowVisible(m_player->menuBar()));
+  // 200 x 150 on 240 x 320 at zoom 1: y = 175, x = 25 - (80 * 200) / 640 = 0.
+  EXPECT_EQ(m_player->fullScreenOffset().y, 175);
+  EXPECT_EQ(m_player->fullScreenOffset().x, 0);
+  m_player->keyAction(kActionFullScreen);
+  EXPECT_FALSE(m_player->fullScreen());
+  expectRect(windowRect(m_player->mainWindow()), RECT{0, 26, 240, 294});
+  expectRect(windowRect(m_player->holderWindow()), RECT{10, 46, 211, 197});
+  EXPECT_TRUE(IsWindowVisible(m_player->menuBar()));
+}
+
+TEST_F(PlayerTest, FullScreenNeedsAMovie) {
+  start();
+  m_player->keyAction(kReturnKey);
+  EXPECT_FALSE(m_player->fullScreen());
+  tap(90, 240);
+  EXPECT_FALSE(m_player->fullScreen());
+}
+
+TEST_F(PlayerTest, TheSkinsFullScreenButtonEntersAndOpeningAMovieLeaves) {
+  startWithMovie();
+  tap(90, 240);
+  ASSERT_TRUE(m_player->fullScreen());
+  m_player->open(u"\\My Documents\\intro.part2.swf");
+  EXPECT_FALSE(m_player->fullScreen());
+}
+
+TEST_F(PlayerTest, ZoomCommandsKeepTheFactor) {
+  startWithMovie();
+  struct Row {
+    UINT command;
+    float factor;
+  };
+  for (Row row : {Row{40035, 3.0f}, Row{40034, 2.0f}, Row{40021, 1.1f}, Row{40033, 1.0f}}) {
+    SCOPED_TRACE(row.command);
+    SendMessageW(m_player->mainWindow(), WM_COMMAND, row.command, 0);
+    EXPECT_FLOAT_EQ(m_player->zoomFactor(), row.factor);
+  }
+}
+
+TEST_F(PlayerTest, MoveFlashKeysPanTheMovieOfTheCurrentMode) {
+  startWithMovie();
+  for (int code : {kActionMoveLeft, kActionMoveLeft, kActionMoveDown}) m_player->keyAction(code);
+  EXPECT_EQ(m_player->normalOffset().x, -20);
+  EXPECT_EQ(m_player->normalOffset().y, 10);
+  m_player->keyAction(kReturnKey);
+  POINT full = m_player->fullScreenOffset();
+  m_player->keyAction(kActionMoveRight);
+  EXPECT_EQ(m_player->fullScreenOffset().x, full.x + 10);
+  EXPECT_EQ(m_player->normalOffset().x, -20) << "full screen pans its own pair";
+}
+
+TEST_F(PlayerTest, CopyDataOpensExactlyTheCharactersSent) {
+  start();
+  struct Row {
+    std::u16string payload;
+    DWORD bytes;
+    const char16_t* opened;
+  };
+  std::u16string path = u"\\My Documents\\count.swf";
+  for (Row row : {Row{path, static_cast<DWORD>(path.size() * 2 + 2), u"\\My Documents\\count.swf"},
+                  // no terminating null and an odd count: read within the count only
+                  Row{path + u"XYZ", static_cast<DWORD>(path.size() * 2 + 1), u"\\My Documents\\count.swf"}}) {
+    COPYDATASTRUCT data{0, row.bytes, row.payload.data()};
+    EXPECT_TRUE(SendMessageW(m_player->mainWindow(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)));
+    EXPECT_EQ(m_player->moviePath(), row.opened);
+  }
+}
+
+TEST_F(PlayerTest, TheLoopRoutesKeysThroughTheKeyMap) {
+  settings().keyMap.parse(u"37=65573;39=65575;38=65574;40=65576;193=131073;194=65;");
+  startWithMovie();
+  struct Row {
+    int key;
+    bool fullScreen;
+    bool dispatched;
+    bool toControl;
+  };
+  for (Row row : {Row{193, false, false, false},  // Play & Pause, acted on
+                  Row{194, false, true, true},    // another key code, to the control
+                  Row{65, false, true, false},    // unmapped, unchanged
+                  Row{37, true, false, false}}) { // an arrow keeps its own action in full screen
+    SCOPED_TRACE(row.key);
+    if (row.fullScreen != m_player->fullScreen()) m_player->keyAction(kReturnKey);
+    int wasPlaying = playing();
+    MSG msg{m_player->mainWindow(), WM_KEYDOWN, static_cast<WPARAM>(row.key), 0};
+    EXPECT_EQ(routeKeyDown(msg), row.dispatched);
+    if (row.toControl) {
+      EXPECT_EQ(msg.hwnd, m_player->controlWindow());
+      EXPECT_EQ(msg.wParam, 65u);
+    } else if (row.dispatched) {
+      EXPECT_EQ(msg.hwnd, m_player->mainWindow());
+    }
+    if (row.key == 193) {
+      EXPECT_NE(playing(), wasPlaying);
+    }
+  }
+  MSG ret{m_player->mainWindow(), WM_KEYDOWN, 13, 0};
+  EXPECT_FALSE(routeKeyDown(ret)) << "Return is never dispatched";
+  EXPECT_FALSE(m_player->fullScreen()) << "Return left full screen";
+}
+
+TEST_F(PlayerTest, SkinFailuresAreReportedWithTheirTexts) {
+  writeFile(m_device.host("My Documents/bad.bskn"), "<svg width=\"240\" height=\"268\"><rect></svg>");
+  struct Row {
+    const char16_t* skin;
+    const char16_t* text;
+  };
+  for (Row row : {Row{u"\\My Documents\\missing.bskn",
+                      u"Can't open the skin file, please select another skin or check your skin file."},
+                  Row{u"\\My Documents\\bad.bskn", u"Load skin file: Mismatched tag"}}) {
+    SCOPED_TRACE(toNarrowAscii(row.skin));
+    m_boxes.clear();
+    settings().skin = row.skin;
+    start();
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].caption, u"Error");
+    EXPECT_EQ(m_boxes[0].text, row.text);
+    EXPECT_FALSE(m_player->control()) << "no skin, no flash element: no control, no second box";
+    m_player->open(u"\\My Documents\\count.swf");
+    EXPECT_EQ(m_player->moviePath(), u"") << "movie commands without a control do nothing";
+    DestroyWindow(m_player->mainWindow());
+    m_player = nullptr;
+    MSG quit;  // the next player's boxes would end at once on the first one's WM_QUIT
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  }
+}
+
+TEST_F(PlayerTest, ADeviceWithoutTheFlashControlSaysSoOnce) {
+  std::string error;
+  ASSERT_TRUE(removeFlashControl(m_device.device(), error)) << error;
+  start();
+  EXPECT_FALSE(m_player->control());
+  ASSERT_EQ(m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes[0].caption, u"Error");
+  EXPECT_EQ(m_boxes[0].text,
+            u"Can't find the Macromedia Flash Player on your PPC. Please install it before you run this software.");
+  m_player->keyAction(kActionPlay);
+  m_player->keyAction(kReturnKey);
+  EXPECT_FALSE(m_player->fullScreen());
+  passTicks(2);  // the timer runs without a control
+}
+
+TEST_F(PlayerTest, ExitDestroysTheWindowAndPostsQuit) {
+  start();
+  HWND main = m_player->mainWindow();
+  SendMessageW(main, WM_COMMAND, kExitCommand, 0);
+  m_player = nullptr;
+  EXPECT_FALSE(IsWindow(main));
+  EXPECT_EQ(currentPlayer(), nullptr);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 0u);
+}
+
+}  // namespace
