@@ -102,7 +102,11 @@ int main(int argc, char** argv) {
   if (!view->window()) return fail("no view window");
   times.step("view and buffers");
   int code = view->load(devicePath.c_str());
-  if (code != 0) return fail("load failed: " + std::to_string(code) + " " + toNarrowAscii(view->lastLoadResult().message));
+  if (code != 0) {
+    std::string message = toNarrowAscii(view->lastLoadResult().message);
+    DestroyWindow(host);  // frees the view with its window
+    return fail("load failed: " + std::to_string(code) + " " + message);
+  }
   times.step("load and style pass");
   wm::dispatchPending();
   times.step("first paint");
