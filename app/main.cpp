@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "app/entry.h"
+#include "app/player.h"
+#include "flashhost/flashcontrol.h"
+#include "platform/display/script.h"
 #include "platform/core/device.h"
 #include "platform/core/utf8.h"
 #include "platform/display/display.h"
@@ -32,6 +35,26 @@ std::u16string deviceMoviePath(const std::string& argument, std::string& error) 
   fs::path folder = fs::canonical(host, ec).parent_path();
   if (!device || ec || !device->insertStorageCard(folder, error)) return fromUtf8(argument);
   return u"\\Storage Card\\" + fromUtf8(host.filename().string());
+}
+
+// What scripted sessions and end-to-end tests read of the player.
+void dumpPlayer(std::string& out) {
+  Player* player = currentPlayer();
+  if (!player) {
+    out += "running=0\n";
+    return;
+  }
+  out += "running=1 movie=" + toUtf8(player->moviePath()) + " fullscreen=" + std::to_string(player->fullScreen()) +
+         " zoom=" + std::to_string(player->zoomFactor()) + "\n";
+  if (FlashControl* control = player->control()) {
+    std::optional<WideString> frame;
+    control->invoke(u"CurrentFrame", {}, &frame);
+    out += "control=1 frames=" + std::to_string(control->getInteger(u"TotalFrames")) +
+           " frame=" + (frame ? toUtf8(*frame) : std::string("?")) +
+           " playing=" + std::to_string(control->getInteger(u"Playing")) + "\n";
+  } else {
+    out += "control=0\n";
+  }
 }
 
 }  // namespace
@@ -70,6 +93,7 @@ int main(int argc, char** argv) {
     }
   }
   registerPlayerResources(nullptr);
+  display::registerDumpSection("player", dumpPlayer);
 
   std::string joined;
   for (const std::string& arg : args) joined += (joined.empty() ? "" : " ") + arg;

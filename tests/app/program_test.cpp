@@ -1,0 +1,165 @@
+// OrvelFlash.exe as its own process on a device: the first run on the
+// default skin, and a second start handing its path to the running player.
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "platform/core/utf8.h"
+#include "platform/core/windowing.h"
+#include "platform/core/winreg.h"
+#include "platform/display/display.h"
+#include "tests/support/testdevice.h"
+#include "tools/swfwriter/samples.h"
+
+extern char** environ;
+
+namespace {
+
+// Starts the program on the device with `args`; answers its process id.
+pid_t startProgram(const TestDevice& device, const std::vector<std::string>& args) {
+  std::vector<std::string> argv{ORVEL_PLAYER_EXE, "--device", device.root().string(), "--headless"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) env.emplace_back(*e);
+  env.emplace_back("ORVELFLASH_MODULE=\\Program Files\\OrvelFlash\\OrvelFlash.exe");
+  std::vector<char*> argp, envp;
+  for (auto& a : argv) argp.push_back(a.data());
+  argp.push_back(nullptr);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, ORVEL_PLAYER_EXE, nullptr, nullptr, argp.data(), envp.data()) != 0) return -1;
+  return pid;
+}
+
+// Serves this process's windows until the program exits; its exit code.
+int serveUntilExit(pid_t pid) {
+  for (;;) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    wm::waitForActivity(-1, 20);
+    wm::dispatchPending();
+  }
+}
+
+std::string readText(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::vector<char>> g_payloads;
+std::vector<ULONG_PTR> g_tags;
+
+LRESULT runningPlayer(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COPYDATA) {
+    auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    auto* bytes = static_cast<const char*>(data->lpData);
+    g_payloads.emplace_back(bytes, bytes + data->cbData);
+    g_tags.push_back(data->dwData);
+    return TRUE;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+class Program : public testing::Test {
+ protected:
+  void SetUp() override { wm::resetForTests(); }
+  void TearDown() override { wm::resetForTests(); }
+  TestDevice m_device;
+};
+
+TEST_F(Program, ASecondStartHandsItsPathToTheRunningPlayerAndEnds) {
+  g_payloads.clear();
+  g_tags.clear();
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = runningPlayer;
+  wc.lpszClassName = u"OrvelFlash";
+  RegisterClassW(&wc);
+  HWND first = CreateWindowExW(0, u"OrvelFlash", u"Orvel Flash Player", WS_VISIBLE, 0, 26, 240, 268, nullptr,
+                               nullptr, nullptr, nullptr);
+  HWND other = CreateWindowExW(0, u"OrvelFlash", u"Notes", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr, nullptr,
+                               nullptr);
+  ASSERT_TRUE(first && other);
+  SetForegroundWindow(other);
+
+  pid_t withPath = startProgram(m_device, {"\\My Documents\\a b.swf"});
+  ASSERT_GT(withPath, 0);
+  EXPECT_EQ(serveUntilExit(withPath), 0);
+  ASSERT_EQ(g_payloads.size(), 1u);
+  const std::u16string path = u"\\My Documents\\a b.swf";
+  std::vector<char> expected(reinterpret_cast<const char*>(path.c_str()),
+                             reinterpret_cast<const char*>(path.c_str() + path.size() + 1));
+  EXPECT_EQ(g_payloads[0], expected) << "the path and its null, nothing more";
+  EXPECT_EQ(g_tags[0], 0u);
+  EXPECT_EQ(GetForegroundWindow(), first);
+
+  SetForegroundWindow(other);
+  pid_t withoutPath = startProgram(m_device, {});
+  ASSERT_GT(withoutPath, 0);
+  EXPECT_EQ(serveUntilExit(withoutPath), 0);
+  EXPECT_EQ(g_payloads.size(), 1u) << "no path, nothing sent";
+  EXPECT_EQ(GetForegroundWindow(), first) << "but the running player comes to the front";
+  EXPECT_FALSE(std::filesystem::exists(m_device.host("My Documents/OrvelFlash"))) << "nothing else was touched";
+}
+
+TEST_F(Program, TheFirstRunInstallsTheDefaultSkinAndPlaysTheMovie) {
+  std::filesystem::create_directories(m_device.host("Program Files/OrvelFlash"));
+  std::filesystem::copy_file(ORVEL_DEFAULT_SKIN_PACKAGE, m_device.host("Program Files/OrvelFlash/default.zskn"));
+  {
+    std::vector<uint8_t> movie = swfwrite::demoMovie(true);
+    std::ofstream(m_device.host("My Documents/demo.swf"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(movie.data()), static_cast<std::streamsize>(movie.size()));
+  }
+  std::filesystem::path script = m_device.outside("session.txt"), dump = m_device.outside("dump.txt");
+  std::filesystem::path shot = m_device.outside("shot.png");
+  std::ofstream(script) << "wait 2500\nscreenshot " << shot.string() << "\ndump " << dump.string()
+                        << "\nkey return\nwait 100\ndump " << dump.string() << "\nquit\n";
+  pid_t player = startProgram(m_device, {"--script", script.string(), "\\My Documents\\demo.swf"});
+  ASSERT_GT(player, 0);
+  EXPECT_EQ(serveUntilExit(player), 0);
+
+  std::string text = readText(dump);
+  EXPECT_NE(text.find("running=1 movie=\\My Documents\\demo.swf fullscreen=0"), std::string::npos) << text;
+  EXPECT_NE(text.find("control=1 frames=24"), std::string::npos) << text;
+  EXPECT_NE(text.find("playing=-1"), std::string::npos) << "playing reads as VARIANT_TRUE\n" << text;
+  EXPECT_NE(text.find("fullscreen=1"), std::string::npos) << "Return turned the movie full screen\n" << text;
+  EXPECT_NE(text.find("class=\"OrvelFlash\" title=\"Orvel Flash Player\" rect=0,26,240,294"), std::string::npos)
+      << text;
+  EXPECT_TRUE(std::filesystem::exists(shot));
+
+  // The first run stored the options: the default key map and the unpacked skin.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+  WCHAR value[300] = {};
+  DWORD bytes = sizeof value;
+  EXPECT_EQ(RegQueryValueExW(key, u"keyMapping", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::u16string(value), kDefaultKeyMapText);
+  bytes = sizeof value;
+  EXPECT_EQ(RegQueryValueExW(key, u"zipskin", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::u16string(value), u"\\Program Files\\OrvelFlash\\default.zskn");
+  RegCloseKey(key);
+  EXPECT_TRUE(std::filesystem::exists(m_device.host("My Documents/OrvelFlash/skins/default.bskn")));
+}
+
+TEST_F(Program, BadOptionsAreRefusedWithTheUsage) {
+  pid_t player = startProgram(m_device, {"--zoom", "0"});
+  ASSERT_GT(player, 0);
+  EXPECT_EQ(serveUntilExit(player), 2);
+  player = startProgram(m_device, {"--frobnicate"});
+  ASSERT_GT(player, 0);
+  EXPECT_EQ(serveUntilExit(player), 2);
+}
+
+}  // namespace
