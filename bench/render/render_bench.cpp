@@ -32,7 +32,7 @@ ScratchDevice& scratch() {
 
 // One element of a generated skin: its tag, attributes, text, and whether
 // the next elements go inside it (closed by an entry with an empty tag).
-struct Spec {
+struct ElementPlan {
   std::string tag;
   std::vector<std::pair<std::string, std::string>> attributes;
   std::string text;
@@ -41,9 +41,9 @@ struct Spec {
 
 // A skin of `count` elements over a width x height root: filled and outlined
 // rects, texts, groups holding a rect, and circle hot spots, laid on a grid.
-std::vector<Spec> generatedSkin(int count, int width, int height) {
+std::vector<ElementPlan> generatedSkin(int count, int width, int height) {
   std::string w = std::to_string(width), h = std::to_string(height);
-  std::vector<Spec> specs{
+  std::vector<ElementPlan> plan{
       {"svg", {{"xmlns", "http://www.w3.org/2000/svg"}, {"width", w}, {"height", h}, {"style", "fill: #e0e0e0"}}, "", true},
       {"rect", {{"id", "background"}, {"width", w}, {"height", h}, {"fill", "#202840"}}},
   };
@@ -52,49 +52,49 @@ std::vector<Spec> generatedSkin(int count, int width, int height) {
     std::string x = std::to_string((i * 37) % (width - 20)), y = std::to_string((i * 53) % (height - 20));
     switch (i % 7) {
       case 0: case 1: case 2: case 3:
-        specs.push_back({"rect", {{"x", x}, {"y", y}, {"width", "18"}, {"height", "12"},
+        plan.push_back({"rect", {{"x", x}, {"y", y}, {"width", "18"}, {"height", "12"},
                                   {"style", "fill: rgb(" + std::to_string(i % 256) + ", 120, 200); stroke: white; stroke-width: 1"}}});
         made += 1;
         break;
       case 4:
-        specs.push_back({"text", {{"x", x}, {"y", y}, {"font-family", "Arial"}, {"font-size", "8"}, {"fill", "yellow"}},
+        plan.push_back({"text", {{"x", x}, {"y", y}, {"font-family", "Arial"}, {"font-size", "8"}, {"fill", "yellow"}},
                          "Item " + std::to_string(i)});
         made += 1;
         break;
       case 5:
-        specs.push_back({"g", {{"fill", "#80ff80"}}, "", true});
-        specs.push_back({"rect", {{"x", x}, {"y", y}, {"width", "10"}, {"height", "10"}}});
-        specs.push_back({});
+        plan.push_back({"g", {{"fill", "#80ff80"}}, "", true});
+        plan.push_back({"rect", {{"x", x}, {"y", y}, {"width", "10"}, {"height", "10"}}});
+        plan.push_back({});
         made += 2;
         break;
       default:
-        specs.push_back({"circle", {{"cx", x}, {"cy", y}, {"r", "6"}, {"fill", "red"}}});
+        plan.push_back({"circle", {{"cx", x}, {"cy", y}, {"r", "6"}, {"fill", "red"}}});
         made += 1;
         break;
     }
   }
-  specs.push_back({"rect", {{"id", "seekThumb"}, {"x", "20"}, {"y", std::to_string(height - 20)}, {"width", "12"},
+  plan.push_back({"rect", {{"id", "seekThumb"}, {"x", "20"}, {"y", std::to_string(height - 20)}, {"width", "12"},
                             {"height", "16"}, {"fill", "white"}, {"stroke", "black"}}});
-  specs.push_back({});
-  return specs;
+  plan.push_back({});
+  return plan;
 }
 
-std::string toXml(const std::vector<Spec>& specs) {
+std::string toXml(const std::vector<ElementPlan>& plan) {
   std::string xml = "<?xml version=\"1.0\"?>\n";
   std::vector<std::string> open;
-  for (const Spec& spec : specs) {
-    if (spec.tag.empty()) {
+  for (const ElementPlan& item : plan) {
+    if (item.tag.empty()) {
       xml += "</" + open.back() + ">\n";
       open.pop_back();
       continue;
     }
-    xml += "<" + spec.tag;
-    for (const auto& [name, value] : spec.attributes) xml += " " + name + "=\"" + value + "\"";
-    if (spec.opens) {
+    xml += "<" + item.tag;
+    for (const auto& [name, value] : item.attributes) xml += " " + name + "=\"" + value + "\"";
+    if (item.opens) {
       xml += ">\n";
-      open.push_back(spec.tag);
-    } else if (!spec.text.empty()) {
-      xml += ">" + spec.text + "</" + spec.tag + ">\n";
+      open.push_back(item.tag);
+    } else if (!item.text.empty()) {
+      xml += ">" + item.text + "</" + item.tag + ">\n";
     } else {
       xml += "/>\n";
     }
@@ -103,22 +103,22 @@ std::string toXml(const std::vector<Spec>& specs) {
 }
 
 // The same document built in code, attribute by attribute as a loader does.
-Ref<SVGDocument> build(const std::vector<Spec>& specs, const std::string& path) {
+Ref<SVGDocument> build(const std::vector<ElementPlan>& plan, const std::string& path) {
   Ref<SVGDocument> document = SVGDocument::create(path);
   Node* parent = document.get();
-  for (const Spec& spec : specs) {
-    if (spec.tag.empty()) {
+  for (const ElementPlan& item : plan) {
+    if (item.tag.empty()) {
       parent = parent->parentNode();
       continue;
     }
-    Ref<SVGElement> element = document->createSVGElement(toWide(spec.tag));
-    for (const auto& [name, value] : spec.attributes) {
+    Ref<SVGElement> element = document->createSVGElement(toWide(item.tag));
+    for (const auto& [name, value] : item.attributes) {
       element->setAttribute(toWide(name), toWide(value));
       element->attributeChanged(toWide(name));
     }
-    if (!spec.text.empty()) element->appendChild(document->createTextNode(toWide(spec.text)).get());
+    if (!item.text.empty()) element->appendChild(document->createTextNode(toWide(item.text)).get());
     parent->appendChild(element.get());
-    if (spec.opens) parent = element.get();
+    if (item.opens) parent = element.get();
   }
   return document;
 }
@@ -146,6 +146,13 @@ HWND freshScreen(int width, int height) {
   return CreateWindowExW(0, u"BenchHost", u"", WS_VISIBLE, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
 }
 
+// Element counts at the two screen sizes of the handhelds.
+void skinSizes(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"elements", "w", "h"})->Unit(benchmark::kMicrosecond);
+  for (int side : {240, 480})
+    for (int count : {50, 500, 5000}) b->Args({count, side, side * 4 / 3});
+}
+
 void LoadStylePaint(benchmark::State& state) {
   int count = static_cast<int>(state.range(0)), width = static_cast<int>(state.range(1)),
       height = static_cast<int>(state.range(2));
@@ -163,39 +170,23 @@ void LoadStylePaint(benchmark::State& state) {
   state.counters["elements"] = count;
   DestroyWindow(host);
 }
-BENCHMARK(LoadStylePaint)
-    ->ArgNames({"elements", "w", "h"})
-    ->Args({50, 240, 320})
-    ->Args({500, 240, 320})
-    ->Args({5000, 240, 320})
-    ->Args({50, 480, 640})
-    ->Args({500, 480, 640})
-    ->Args({5000, 480, 640})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(LoadStylePaint)->Apply(skinSizes);
 
 // The same without the XML reader: the document built in code, styled, painted.
 void BuildStylePaint(benchmark::State& state) {
   int count = static_cast<int>(state.range(0)), width = static_cast<int>(state.range(1)),
       height = static_cast<int>(state.range(2));
-  std::vector<Spec> specs = generatedSkin(count, width, height);
+  std::vector<ElementPlan> plan = generatedSkin(count, width, height);
   HWND host = freshScreen(width, height);
   auto* view = new SkinView(host, 0, 0, width, height, nullptr);
   wm::dispatchPending();
   for (auto _ : state) {
-    view->show(build(specs, "\\bench.bskn"));
+    view->show(build(plan, "\\bench.bskn"));
     wm::dispatchPending();
   }
   DestroyWindow(host);
 }
-BENCHMARK(BuildStylePaint)
-    ->ArgNames({"elements", "w", "h"})
-    ->Args({50, 240, 320})
-    ->Args({500, 240, 320})
-    ->Args({5000, 240, 320})
-    ->Args({50, 480, 640})
-    ->Args({500, 480, 640})
-    ->Args({5000, 480, 640})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BuildStylePaint)->Apply(skinSizes);
 
 // What a pen drag on the seek bar costs: the thumb's "x" changed through the
 // player's sequence, and the repaint it causes.
