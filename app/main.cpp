@@ -99,5 +99,9 @@ int main(int argc, char** argv) {
   for (const std::string& arg : args) joined += (joined.empty() ? "" : " ") + arg;
   std::u16string commandLine = deviceMoviePath(joined, error);
   if (!error.empty()) std::fprintf(stderr, "OrvelFlash: %s\n", error.c_str());
-  return playerWinMain(nullptr, nullptr, commandLine.data(), SW_SHOW);
+  int code = playerWinMain(nullptr, nullptr, commandLine.data(), SW_SHOW);
+  // A scripted session ends the loop with the player still up: close it as
+  // the device does when a program ends, so that nothing is left behind.
+  if (Player* player = currentPlayer(); player && IsWindow(player->mainWindow())) DestroyWindow(player->mainWindow());
+  return code;
 }
