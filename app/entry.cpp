@@ -41,10 +41,6 @@ DWORD copyDataBytes(const WideString& text) { return static_cast<DWORD>(((text.s
 
 }  // namespace
 
-const WideString& startupCommandLine() { return g_commandLine; }
-const WideString& programFolder() { return g_programFolder; }
-HINSTANCE programInstance() { return g_instance; }
-
 int playerWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand) {
   g_commandLine = commandLine ? WideString(commandLine) : WideString();
   CoInitializeEx(nullptr, 0);

@@ -19,8 +19,3 @@ int runMessageLoop(HACCEL accelerators);
 // One key-down of the loop: true when it is to be dispatched (possibly
 // re-addressed), false when it was handled or discarded.
 bool routeKeyDown(MSG& msg);
-
-// Process-wide values of the start-up.
-const WideString& startupCommandLine();
-const WideString& programFolder();
-HINSTANCE programInstance();

@@ -36,8 +36,6 @@ class WaitCursor {
   HCURSOR m_previous;
 };
 
-WideString decimal(long long value) { return toWide(std::to_string(value)); }
-
 void registerClass(HINSTANCE instance, LPCWSTR name, WNDPROC procedure, HICON icon) {
   WNDCLASSW wc{};
   wc.style = CS_HREDRAW | CS_VREDRAW;
@@ -321,15 +319,15 @@ int Player::totalFrames() { return controlInteger(u"TotalFrames"); }
 bool Player::movieLoaded() { return m_control && totalFrames() > 0; }
 
 void Player::setRootProperty(int property, int value) {
-  WideString index = decimal(property), text = decimal(value);
+  WideString index = decimalText(property), text = decimalText(value);
   controlInvoke(u"TSetProperty", {u"_root", index.c_str(), text.c_str()});
 }
 
 void Player::gotoFrameKeepingPlaying(int frame) {
   int playing = controlInteger(u"Playing");
-  WideString text = decimal(frame);
+  WideString text = decimalText(frame);
   controlInvoke(u"GotoFrame", {text.c_str()});
-  controlPut(u"Playing", decimal(playing));
+  controlPut(u"Playing", decimalText(playing));
 }
 
 // ---- Movie commands --------------------------------------------------------------------
@@ -375,7 +373,7 @@ void Player::zoom(float factor) {
   if (factor == 0.0f) factor = 1.0f;
   m_zoom = factor;
   controlInvoke(u"Zoom", {u"0"});
-  WideString percent = decimal(zoomPercent(factor));
+  WideString percent = decimalText(zoomPercent(factor));
   controlInvoke(u"Zoom", {percent.c_str()});
   recomputeFullScreenOffsets();
 }

@@ -62,15 +62,12 @@ class Player : public EventListener, public ViewListener {
   HWND controlWindow() const;
   bool fullScreen() const { return m_fullScreen != 0; }
   const WideString& moviePath() const { return m_moviePath; }
-  const WideString& programFolder() const { return m_programFolder; }
   const MovieFacts& movieFacts() const { return m_facts; }
   POINT normalOffset() const { return m_normalOffset; }
   POINT fullScreenOffset() const { return m_fullScreenOffset; }
   float zoomFactor() const { return m_zoom; }
   int playButtonState() const { return m_playButtonState; }
   const WideString& draggedId() const { return m_draggedId; }
-  // The movies "Previous Flash" and "Next Flash" walk outside playlists.
-  Playlist& folderList() { return m_folderList; }
 
   // ---- Movie commands
   void open(WideStringView path);
@@ -165,7 +162,7 @@ class Player : public EventListener, public ViewListener {
   bool m_playlistMode = false;
   bool m_playlistPlaying = false;
   bool m_stoppedByUser = false;
-  Playlist m_folderList;
+  Playlist m_folderList;  // filled by the open-file dialog; walked by Previous and Next
   Node* m_pushed = nullptr;  // the element whose mousedown ran last, in the current document
   int m_playButtonState = 1;
 

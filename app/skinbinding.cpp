@@ -42,8 +42,6 @@ constexpr SkinListener kSkinListeners[] = {
 // The buttons whose pushed face shows while the pen is down on them.
 constexpr const char16_t* kFacedButtons[] = {u"stop", u"prev", u"next", u"fullscreen", u"play", u"pause"};
 
-WideString decimal(long long value) { return toWide(std::to_string(value)); }
-
 int truncated(float value) { return static_cast<int>(value); }
 int widthOf(const SVGElement* e) { return truncated(e->boxRight() - e->boxLeft()); }
 
@@ -245,7 +243,7 @@ int Player::thumbClamp(WideStringView barId, WideStringView thumbId, int x) cons
 void Player::placeThumb(WideStringView thumbId, int x) {
   SVGElement* thumb = element(thumbId);
   if (!thumb || !element(thumbId == kSeekThumb ? kSeekBar : kVolumeBar)) return;
-  changeElement(thumb, u"x", decimal(x), false);
+  changeElement(thumb, u"x", decimalText(x), false);
 }
 
 int Player::thumbRange(WideStringView barId, WideStringView thumbId) const {

@@ -9,6 +9,8 @@ WideString toWide(std::string_view text) {
   return wide;
 }
 
+WideString decimalText(long long value) { return toWide(std::to_string(value)); }
+
 std::string toNarrowAscii(WideStringView text) {
   std::string narrow(text.size(), '\0');
   std::transform(text.begin(), text.end(), narrow.begin(),

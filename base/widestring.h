@@ -16,6 +16,8 @@ using WideStringView = std::u16string_view;
 WideString toWide(std::string_view text);
 // The inverse for text known to be ASCII (diagnostics and tests).
 std::string toNarrowAscii(WideStringView text);
+// The decimal text of a number, as the automation calls take numbers.
+WideString decimalText(long long value);
 
 bool equalsIgnoreCase(WideStringView a, WideStringView b);
 int compareIgnoreCase(WideStringView a, WideStringView b);
