@@ -99,6 +99,16 @@ Ref<FontFamilyValue> FontFamilyValue::create(DomString name, bool quoted) {
   return result;
 }
 
+// A name is written as itself, unless it holds what the declaration reader splits or
+// stops at: then it goes in quotes that it does not itself contain, so that the
+// text reads back as the same family.
+DomString FontFamilyValue::cssText() const {
+  DomString name = getStringValue();
+  if (name.find_first_of(u",;!\"'{}") == DomString::npos) return name;
+  char16_t quote = name.find(u'"') == DomString::npos ? u'"' : u'\'';
+  return quote + name + quote;
+}
+
 RGBColor::RGBColor(const Colour& colour)
     : m_red(CSSPrimitiveValue::number(colour.red, CSSPrimitiveValue::CSS_NUMBER)),
       m_green(CSSPrimitiveValue::number(colour.green, CSSPrimitiveValue::CSS_NUMBER)),

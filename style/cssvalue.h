@@ -117,6 +117,7 @@ class FontFamilyValue final : public CSSPrimitiveValue {
  public:
   static Ref<FontFamilyValue> create(DomString name, bool quoted);
   bool isGeneric() const { return m_generic; }
+  DomString cssText() const override;
 
  private:
   explicit FontFamilyValue(DomString name) : CSSPrimitiveValue(CSS_STRING, std::move(name)) {}

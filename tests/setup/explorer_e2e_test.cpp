@@ -1,13 +1,15 @@
 // The device tool as a user runs it: install a package with the real setup
-// library, then open a movie as the file explorer does. The program here is
-// a stand-in that writes what it was started with.
+// library, then open a movie as the file explorer does; first with a stand-in
+// program that writes what it was started with, then with the real player.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "tests/support/tempdir.h"
+#include "tools/swfwriter/samples.h"
 
 namespace fs = std::filesystem;
 
@@ -59,6 +61,29 @@ TEST(DeviceExplorer, OpensAMovieWithTheInstalledPlayer) {
   ToolRun again = runDevice("open " + quoted(device) + " '\\My Documents\\Big Movie.swf'");
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.output.find("the program that opens it is missing"), std::string::npos) << again.output;
+}
+
+TEST(DeviceExplorer, TappingAMovieStartsTheInstalledPlayerWithIt) {
+  TempDir host;
+  const fs::path device = host / "device", dump = host / "dump.txt", script = host / "session.txt";
+  // No files named: the player as this build made it, setup library included.
+  ToolRun install = runDevice("install " + quoted(device));
+  ASSERT_EQ(install.status, 0) << install.output;
+  {
+    std::vector<uint8_t> movie = swfwrite::demoMovie(true);
+    std::ofstream(device / "My Documents" / "Holiday Film.swf", std::ios::binary)
+        .write(reinterpret_cast<const char*>(movie.data()), static_cast<std::streamsize>(movie.size()));
+  }
+  std::ofstream(script) << "wait 1500\ndump " << dump.string() << "\nquit\n";
+
+  ToolRun open = runDevice("open " + quoted(device) + " '\\My Documents\\Holiday Film.swf' --wait -- --headless --script " +
+                           quoted(script));
+  ASSERT_EQ(open.status, 0) << open.output;
+  std::string text = readHostFile(dump);
+  EXPECT_NE(text.find("running=1 movie=\\My Documents\\Holiday Film.swf"), std::string::npos) << text;
+  EXPECT_NE(text.find("control=1 frames=24"), std::string::npos) << "the movie is loaded and plays\n" << text;
+  // The first run unpacked the installed default skin.
+  EXPECT_TRUE(fs::exists(device / "My Documents" / "OrvelFlash" / "skins" / "default.bskn"));
 }
 
 TEST(DeviceExplorer, ClearAnswersForWhatItCannotDo) {

@@ -1,10 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 #include "style/cssproperties.h"
 #include "style/cssstyledeclaration.h"
 #include "style/propertyregistry.h"
 
 namespace {
+
+bool quotesClose(std::string_view text) {
+  char open = 0;
+  for (char c : text) {
+    if (open && c == open) open = 0;
+    else if (!open && (c == '"' || c == '\'')) open = c;
+  }
+  return open == 0;
+}
 
 DomString cssTextOf(const char* declarations) {
   CSSStyleDeclaration declaration;
@@ -25,7 +36,9 @@ const ListCase kListCases[] = {
     {"width: 10; height: -5px; x: 1", "width: 10px; x: 1; "},  // a rejected value drops only its declaration
     {"  /* note */ width : 10px /* more */ ;", "width: 10px; "},
     {"<!-- width: 1px -->", "width: 1px; "},
-    {"font-family: 'a;b', c; color: red", "font-family: a;b, c; color: #ff0000; "},  // ";" inside quotes
+    {"font-family: 'a;b', c; color: red", "font-family: \"a;b\", c; color: #ff0000; "},  // ";" inside quotes
+    {"font-family: \"it's, mine\"", "font-family: \"it's, mine\"; "},  // kept in quotes, so it reads back
+    {"font-family: 'say \"hi\"!'", "font-family: 'say \"hi\"!'; "},
     {"x: url(a;b); y: 2", "x: url(a; b); y: 2; "},          // ";" inside parentheses does not split
     {"x:   lots    of\t\tspace  ", "x: lots of space; "},
     {"Color: red", "Color: red; "},                           // names are case-sensitive: a dynamic property
@@ -42,6 +55,11 @@ TEST(DeclarationList, ParsesEachDeclarationOnItsOwn) {
   for (const auto& c : kListCases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(toNarrowAscii(cssTextOf(c.text)), c.cssText);
+    // What is written reads back as the same declarations (an unterminated
+    // quote runs to the end of any text it is in, so that one cannot).
+    if (*c.cssText && quotesClose(c.cssText)) {
+      EXPECT_EQ(toNarrowAscii(cssTextOf(c.cssText)), c.cssText);
+    }
   }
 }
 
