@@ -1,0 +1,144 @@
+// Starts OrvelFlash.exe on a scratch device in the headless screen, as the
+// device starts it, and measures:
+//  - the time from the start of the process to its first painted screen: the
+//    script's first step, which runs once the program has handled everything
+//    its start caused (windows, skin, movie, painting), writes a dump into a
+//    FIFO this program waits on;
+//  - the peak resident memory of the process, which then plays the movie for
+//    three seconds of the device's clock before it quits.
+// The first start of a device also unpacks the default skin; it is reported
+// apart from the later starts.
+// Usage: bench_startup [RUNS]   (default 10 later starts; BENCH_STARTUP_DUMP=1
+// prints what the first start showed)
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/core/device.h"
+#include "tools/swfwriter/samples.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Start {
+  bool ok = false;
+  double firstPaintMs = 0;
+  long peakKb = 0;
+  std::string dump;
+};
+
+void writeMovie(const fs::path& path) {
+  std::vector<uint8_t> movie = swfwrite::demoMovie(true);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(movie.data()), static_cast<std::streamsize>(movie.size()));
+}
+
+Start startOnce(const fs::path& device, const fs::path& outside) {
+  Start start;
+  const fs::path fifo = outside / "painted", script = outside / "session.txt";
+  fs::remove(fifo);
+  if (mkfifo(fifo.c_str(), 0600) != 0) return start;
+  std::ofstream(script) << "dump " << fifo.string() << "\nwait 3000\nquit\n";
+  // Read and write ends both here: the program's write never blocks on a
+  // missing reader, and a read waits for its dump.
+  int reader = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  if (reader < 0) return start;
+
+  std::vector<std::string> argv{ORVEL_PLAYER_EXE, "--device", device.string(), "--headless", "--script",
+                                script.string(), "\\My Documents\\demo.swf"};
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) env.emplace_back(*e);
+  env.emplace_back("ORVELFLASH_MODULE=\\Program Files\\OrvelFlash\\OrvelFlash.exe");
+  std::vector<char*> argp, envp;
+  for (auto& a : argv) argp.push_back(a.data());
+  argp.push_back(nullptr);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  auto begin = std::chrono::steady_clock::now();
+  pid_t pid = -1;
+  if (posix_spawn(&pid, ORVEL_PLAYER_EXE, nullptr, nullptr, argp.data(), envp.data()) != 0) {
+    close(reader);
+    return start;
+  }
+  pollfd ready{reader, POLLIN, 0};
+  bool painted = poll(&ready, 1, 20000) == 1;
+  auto end = std::chrono::steady_clock::now();
+  char buffer[4096];
+  for (ssize_t n; painted && (n = read(reader, buffer, sizeof buffer)) > 0;) start.dump.append(buffer, n);
+
+  int status = 0;
+  rusage usage{};
+  if (!painted) kill(pid, SIGKILL);
+  wait4(pid, &status, 0, &usage);
+  close(reader);
+  start.ok = painted && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  start.firstPaintMs = std::chrono::duration<double, std::milli>(end - begin).count();
+  start.peakKb = usage.ru_maxrss;
+  return start;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+  std::string pattern = (fs::temp_directory_path() / "orvel-startup-XXXXXX").string();
+  const fs::path folder = mkdtemp(pattern.data()), device = folder / "device";
+  std::string error;
+  if (!Device::create(device, DeviceConfig{}, error)) {
+    std::fprintf(stderr, "bench_startup: %s\n", error.c_str());
+    return 1;
+  }
+  fs::create_directories(device / "Program Files" / "OrvelFlash");
+  fs::create_directories(device / "My Documents");
+  fs::copy_file(ORVEL_DEFAULT_SKIN_PACKAGE, device / "Program Files" / "OrvelFlash" / "default.zskn");
+  writeMovie(device / "My Documents" / "demo.swf");
+
+  Start first = startOnce(device, folder);
+  if (!first.ok || first.dump.find("control=1") == std::string::npos) {
+    std::fprintf(stderr, "bench_startup: the first start failed\n%s", first.dump.c_str());
+    fs::remove_all(folder);
+    return 1;
+  }
+  if (std::getenv("BENCH_STARTUP_DUMP")) std::fputs(first.dump.c_str(), stderr);
+  std::vector<double> paints, peaks;
+  for (int i = 0; i < runs; ++i) {
+    Start later = startOnce(device, folder);
+    if (!later.ok) {
+      std::fprintf(stderr, "bench_startup: start %d failed\n", i + 2);
+      fs::remove_all(folder);
+      return 1;
+    }
+    paints.push_back(later.firstPaintMs);
+    peaks.push_back(double(later.peakKb));
+  }
+  fs::remove_all(folder);
+  std::printf("first start (default skin unpacked): %.1f ms to the first painted screen, peak %.1f MB resident\n",
+              first.firstPaintMs, first.peakKb / 1024.0);
+  std::printf("later starts (median of %d): %.1f ms to the first painted screen (min %.1f, max %.1f)\n", runs,
+              median(paints), *std::min_element(paints.begin(), paints.end()),
+              *std::max_element(paints.begin(), paints.end()));
+  std::printf("peak resident memory, skin and movie loaded, 3 s played: %.1f MB (median)\n", median(peaks) / 1024.0);
+  return 0;
+}
