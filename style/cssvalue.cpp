@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "style/csskeywords.h"
+#include "style/cssparser.h"
 
 namespace {
 
@@ -13,6 +14,18 @@ constexpr std::array<std::string_view, 18> kUnitSuffixes = {
 
 constexpr std::array<std::string_view, 5> kGenericFamilies = {"serif", "sans-serif", "cursive", "fantasy",
                                                               "monospace"};
+
+// A string is written as itself, unless the declaration reader would stop at or
+// split on one of `separators` in it, or it leaves a quote or bracket open (which
+// would swallow what follows it): then it goes in quotes it does not itself hold,
+// so that the text reads back as one value again.
+DomString writtenString(const DomString& text, std::u16string_view separators) {
+  bool quote = css::scanTo(text + u';', 0, u';') != text.size();
+  for (char16_t separator : separators) quote = quote || css::scanTo(text, 0, separator) != DomStringView::npos;
+  if (!quote) return text;
+  char16_t mark = text.find(u'"') == DomString::npos ? u'"' : u'\'';
+  return mark + text + mark;
+}
 
 }  // namespace
 
@@ -72,7 +85,7 @@ DomString CSSPrimitiveValue::getStringValue() const {
 DomString CSSPrimitiveValue::cssText() const {
   if (isNumeric()) return formatCssNumber(m_number) + toWide(kUnitSuffixes[m_type]);
   switch (m_type) {
-    case CSS_STRING: return m_text;
+    case CSS_STRING: return writtenString(m_text, u"!");
     case CSS_URI: return u"url(\"" + m_text + u"\")";
     case CSS_IDENT: return toWide(css::keywordName(m_keyword));
     case CSS_RECT:
@@ -99,15 +112,8 @@ Ref<FontFamilyValue> FontFamilyValue::create(DomString name, bool quoted) {
   return result;
 }
 
-// A name is written as itself, unless it holds what the declaration reader splits or
-// stops at: then it goes in quotes that it does not itself contain, so that the
-// text reads back as the same family.
-DomString FontFamilyValue::cssText() const {
-  DomString name = getStringValue();
-  if (name.find_first_of(u",;!\"'{}") == DomString::npos) return name;
-  char16_t quote = name.find(u'"') == DomString::npos ? u'"' : u'\'';
-  return quote + name + quote;
-}
+// Each family name is a string of its own in the list: a comma in it splits too.
+DomString FontFamilyValue::cssText() const { return writtenString(getStringValue(), u",!"); }
 
 RGBColor::RGBColor(const Colour& colour)
     : m_red(CSSPrimitiveValue::number(colour.red, CSSPrimitiveValue::CSS_NUMBER)),
