@@ -14,46 +14,10 @@
 #include "platform/gdi/wingdi.h"
 #include "platform/shell/aygshell.h"
 #include "platform/shell/shell.h"
+#include "platform/shell/shellimpl.h"
 
-namespace {
+namespace shell::detail {
 
-constexpr const char16_t* kTaskBarClass = u"HHTaskBar";
-constexpr const char16_t* kMenuBarClass = u"menu_worker";
-constexpr const char16_t* kMenuClass = u"MNU";
-constexpr const char16_t* kTooltipClass = u"tooltips_class32";
-constexpr UINT_PTR kClockTimer = 1;
-constexpr DWORD kErrorResourceNameNotFound = 1814;
-
-constexpr COLORREF kBarDark = RGB(0, 51, 153);
-constexpr COLORREF kBarLight = RGB(74, 121, 214);
-constexpr COLORREF kBarText = RGB(255, 255, 255);
-constexpr COLORREF kMenuFace = RGB(236, 236, 236);
-constexpr COLORREF kMenuLine = RGB(128, 128, 128);
-constexpr COLORREF kSelect = RGB(0, 51, 153);
-constexpr COLORREF kGrey = RGB(150, 150, 150);
-constexpr COLORREF kTipFace = RGB(255, 255, 225);
-constexpr COLORREF kMenuBarFace = RGB(214, 214, 214);
-constexpr int kSipButtonWidth = 24;
-
-constexpr int kMenuItemHeight = 18;
-constexpr int kMenuSeparatorHeight = 7;
-constexpr int kImageButtonWidth = 24;
-constexpr int kDoneWidth = 30;
-
-struct ShellState {
-  HWND taskBar = nullptr;
-  bool taskBarHidden = false;
-  bool sipButtonHidden = false;
-  bool startIconHidden = false;
-  bool gameInput = false;
-  std::set<HWND> doneDialogs;
-};
-ShellState& shellState() {
-  static ShellState s;
-  return s;
-}
-
-// ---- Drawing helpers -----------------------------------------------------------------
 HFONT shellFont(bool bold) {
   static HFONT fonts[2] = {nullptr, nullptr};
   HFONT& f = fonts[bold ? 1 : 0];
@@ -85,6 +49,47 @@ int textWidth(const std::u16string& s, bool bold) {
   SelectObject(dc, old);
   ReleaseDC(nullptr, dc);
   return size.cx;
+}
+
+void registerClass(const char16_t* name, WNDPROC proc) {
+  WNDCLASSW existing{};
+  if (GetClassInfoW(nullptr, name, &existing)) return;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = name;
+  RegisterClassW(&wc);
+}
+
+}  // namespace shell::detail
+
+using namespace shell::detail;
+
+namespace {
+
+constexpr const char16_t* kTaskBarClass = u"HHTaskBar";
+constexpr const char16_t* kMenuBarClass = u"menu_worker";
+constexpr const char16_t* kTooltipClass = u"tooltips_class32";
+constexpr UINT_PTR kClockTimer = 1;
+constexpr DWORD kErrorResourceNameNotFound = 1814;
+
+constexpr COLORREF kTipFace = RGB(255, 255, 225);
+constexpr COLORREF kMenuBarFace = RGB(214, 214, 214);
+constexpr int kSipButtonWidth = 24;
+
+constexpr int kImageButtonWidth = 24;
+constexpr int kDoneWidth = 30;
+
+struct ShellState {
+  HWND taskBar = nullptr;
+  bool taskBarHidden = false;
+  bool sipButtonHidden = false;
+  bool startIconHidden = false;
+  bool gameInput = false;
+  std::set<HWND> doneDialogs;
+};
+ShellState& shellState() {
+  static ShellState s;
+  return s;
 }
 
 // The bar's blue, lighter towards the top.
@@ -203,119 +208,10 @@ void repaintTaskBar() {
   if (IsWindow(shellState().taskBar)) InvalidateRect(shellState().taskBar, nullptr, FALSE);
 }
 
-bool shellTakesKey(int vk, bool) {
+bool shellTakesKey(int vk, bool down) {
+  if (menuTakesKey(vk, down)) return true;
   // The application buttons start programs unless a game has asked for them.
   return vk >= VK_APP1 && vk <= VK_APP9 && !shellState().gameInput;
-}
-
-// ---- Drop-down menus -------------------------------------------------------------------
-struct MenuBar;
-
-struct PopupMenu {
-  HWND owner;  // receives WM_COMMAND
-  HWND bar;
-  std::vector<res::MenuEntry> entries;
-  std::vector<RECT> rects;
-  int hot = -1;
-  bool tracking = false;
-};
-
-PopupMenu* popupOf(HWND hwnd) { return reinterpret_cast<PopupMenu*>(GetWindowLongW(hwnd, GWL_USERDATA)); }
-
-bool selectable(const res::MenuEntry& e) { return !(e.flags & (MF_SEPARATOR | MF_GRAYED | MF_DISABLED | MF_POPUP)); }
-
-int entryAt(PopupMenu& m, POINT p) {
-  for (size_t i = 0; i < m.rects.size(); ++i) {
-    const RECT& r = m.rects[i];
-    if (p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-void paintPopup(HWND hwnd) {
-  PopupMenu& m = *popupOf(hwnd);
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd, &ps);
-  RECT r;
-  GetClientRect(hwnd, &r);
-  fillSolid(dc, r, kMenuFace);
-  frameSolid(dc, r, kMenuLine);
-  for (size_t i = 0; i < m.entries.size(); ++i) {
-    const auto& e = m.entries[i];
-    RECT ir = m.rects[i];
-    if (e.flags & MF_SEPARATOR) {
-      int y = (ir.top + ir.bottom) / 2;
-      fillSolid(dc, RECT{ir.left + 2, y, ir.right - 2, y + 1}, kMenuLine);
-      continue;
-    }
-    bool hot = static_cast<int>(i) == m.hot;
-    if (hot) fillSolid(dc, ir, kSelect);
-    COLORREF color = (e.flags & (MF_GRAYED | MF_DISABLED)) ? kGrey : hot ? kBarText : RGB(0, 0, 0);
-    if (e.flags & MF_CHECKED) text(dc, u"\u2713", RECT{ir.left + 4, ir.top, ir.left + 16, ir.bottom}, DT_LEFT, color, false);
-    text(dc, e.text, RECT{ir.left + 18, ir.top, ir.right - 6, ir.bottom}, DT_LEFT, color, false);
-    if (e.flags & MF_POPUP) text(dc, u"\u25B8", RECT{ir.left, ir.top, ir.right - 4, ir.bottom}, DT_RIGHT, color, false);
-  }
-  EndPaint(hwnd, &ps);
-}
-
-void closePopup(HWND popup);
-
-LRESULT popupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  PopupMenu* m = popupOf(hwnd);
-  POINT p{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
-  switch (message) {
-    case WM_PAINT:
-      paintPopup(hwnd);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_LBUTTONDOWN:
-    case WM_MOUSEMOVE: {
-      if (!m) return 0;
-      RECT c;
-      GetClientRect(hwnd, &c);
-      bool inside = p.x >= 0 && p.y >= 0 && p.x < c.right && p.y < c.bottom;
-      if (message == WM_LBUTTONDOWN && !inside) {
-        // A tap outside closes the menu and is not passed on.
-        closePopup(hwnd);
-        return 0;
-      }
-      if (message == WM_LBUTTONDOWN) m->tracking = true;
-      if (!m->tracking) return 0;
-      int hit = entryAt(*m, p);
-      int hot = hit >= 0 && selectable(m->entries[static_cast<size_t>(hit)]) ? hit : -1;
-      if (hot != m->hot) {
-        m->hot = hot;
-        InvalidateRect(hwnd, nullptr, FALSE);
-      }
-      return 0;
-    }
-    case WM_LBUTTONUP: {
-      if (!m || !m->tracking) return 0;
-      int hit = entryAt(*m, p);
-      if (hit < 0 || !selectable(m->entries[static_cast<size_t>(hit)])) {
-        m->hot = -1;
-        m->tracking = false;
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return 0;
-      }
-      HWND owner = m->owner;
-      UINT id = m->entries[static_cast<size_t>(hit)].id;
-      closePopup(hwnd);
-      // Posted, so the menu is gone before the command runs.
-      PostMessageW(owner, WM_COMMAND, MAKEWPARAM(id, 0), 0);
-      return 0;
-    }
-    case WM_KEYDOWN:
-      if (wParam == VK_ESCAPE) closePopup(hwnd);
-      return 0;
-    case WM_DESTROY:
-      delete m;
-      SetWindowLongW(hwnd, GWL_USERDATA, 0);
-      return 0;
-    default:
-      return DefWindowProcW(hwnd, message, wParam, lParam);
-  }
 }
 
 // ---- The menu bar ------------------------------------------------------------------------
@@ -341,8 +237,8 @@ struct MenuBar {
   std::vector<std::u16string> tooltips;
   std::vector<Image> images;
   int pressed = -1;
-  int open = -1;  // the button whose menu is open
-  HWND popup = nullptr;
+  int open = -1;  // the button whose drop-down is open
+  HWND popup = nullptr;  // that drop-down (owned by the shell's menus)
   HWND tooltip = nullptr;
 };
 
@@ -366,54 +262,29 @@ void layout(MenuBar& bar) {
   }
 }
 
-void closePopup(HWND popup) {
-  if (!IsWindow(popup)) return;
-  PopupMenu* m = popupOf(popup);
-  if (m && IsWindow(m->bar)) {
-    if (MenuBar* bar = barOf(m->bar)) {
-      bar->popup = nullptr;
-      bar->open = -1;
-      InvalidateRect(m->bar, nullptr, FALSE);
-    }
-  }
-  if (GetCapture() == popup) ReleaseCapture();
-  DestroyWindow(popup);
+bool hasDropDown(const Button& b) {
+  return (b.style & TBSTYLE_DROPDOWN) && b.subMenu && (b.state & TBSTATE_ENABLED) && !(b.state & TBSTATE_HIDDEN);
 }
 
-void registerClasses();
+void openDropDownOf(HWND barWindow, MenuBar& bar, int index, bool hotFirst) {
+  RECT anchor = bar.buttons[static_cast<size_t>(index)].rect;
+  MapWindowPoints(barWindow, nullptr, reinterpret_cast<POINT*>(&anchor), 2);
+  bar.popup = openDropDown(barWindow, bar.owner, bar.buttons[static_cast<size_t>(index)].subMenu, anchor, hotFirst);
+  bar.open = bar.popup ? index : -1;
+  InvalidateRect(barWindow, nullptr, FALSE);
+}
 
-void openPopup(HWND barWindow, MenuBar& bar, int index) {
-  const Button& b = bar.buttons[static_cast<size_t>(index)];
-  auto* m = new PopupMenu{bar.owner, barWindow, res::menuEntries(b.subMenu), {}, -1, false};
-  int width = 90;
-  int height = 2;
-  for (const auto& e : m->entries) {
-    width = std::max(width, textWidth(e.text, false) + 36);
-    height += (e.flags & MF_SEPARATOR) ? kMenuSeparatorHeight : kMenuItemHeight;
-  }
-  int y = 1;
-  for (const auto& e : m->entries) {
-    int h = (e.flags & MF_SEPARATOR) ? kMenuSeparatorHeight : kMenuItemHeight;
-    m->rects.push_back(RECT{1, y, width - 1, y + h});
-    y += h;
-  }
-  RECT barRect;
-  GetWindowRect(barWindow, &barRect);
-  SIZE screen = wm::screenSize();
-  int left = std::clamp<int>(barRect.left + b.rect.left, 0, std::max<int>(0, screen.cx - width));
-  // Drop-downs open upwards from the bar, never above the top of the screen.
-  int top = std::max<int>(0, barRect.top - height);
-  registerClasses();
-  HWND popup = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, kMenuClass, u"", WS_POPUP, left, top, width,
-                               std::min<int>(height, barRect.top - top), barWindow, nullptr, nullptr, nullptr);
-  if (!popup) {
-    delete m;
+// Left and Right in an open drop-down move to the bar's next drop-down, wrapping.
+void openNeighbour(HWND barWindow, MenuBar& bar, int direction) {
+  int n = static_cast<int>(bar.buttons.size());
+  if (bar.open < 0 || n == 0) return;
+  for (int step = 1; step < n; ++step) {
+    int at = ((bar.open + direction * step) % n + n) % n;
+    if (!hasDropDown(bar.buttons[static_cast<size_t>(at)])) continue;
+    openDropDownOf(barWindow, bar, at, true);
+    if (bar.popup) SetCapture(bar.popup);
     return;
   }
-  SetWindowLongW(popup, GWL_USERDATA, reinterpret_cast<LONG_PTR>(m));
-  ShowWindow(popup, SW_SHOWNA);
-  bar.popup = popup;
-  bar.open = index;
 }
 
 void hideTooltip(MenuBar& bar) {
@@ -450,7 +321,7 @@ void showTooltip(HWND barWindow, MenuBar& bar, int index) {
   SIZE screen = wm::screenSize();
   int left = std::clamp<int>(barRect.left + bar.buttons[static_cast<size_t>(index)].rect.left, 0,
                              std::max<int>(0, screen.cx - width));
-  registerClasses();
+  registerClass(kTooltipClass, tooltipProc);
   bar.tooltip = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, kTooltipClass, tip.c_str(), WS_POPUP, left,
                                 barRect.top - height - 2, width, height, barWindow, nullptr, nullptr, nullptr);
   if (bar.tooltip) ShowWindow(bar.tooltip, SW_SHOWNA);
@@ -550,15 +421,15 @@ LRESULT menuBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       int hit = buttonAt(*bar, p);
       if (IsWindow(bar->popup)) {
         int wasOpen = bar->open;
-        closePopup(bar->popup);
+        closeMenus();
         if (hit == wasOpen) return 0;
       }
       if (hit < 0) return 0;
       bar->pressed = hit;
       SetCapture(hwnd);
       Button& b = bar->buttons[static_cast<size_t>(hit)];
-      if ((b.style & TBSTYLE_DROPDOWN) && b.subMenu && (b.state & TBSTATE_ENABLED)) {
-        openPopup(hwnd, *bar, hit);
+      if (hasDropDown(b)) {
+        openDropDownOf(hwnd, *bar, hit, false);
       } else {
         showTooltip(hwnd, *bar, hit);
       }
@@ -635,9 +506,17 @@ LRESULT menuBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       Button* b = buttonByCommand(*bar, static_cast<int>(lParam));
       return reinterpret_cast<LRESULT>(b ? b->subMenu : nullptr);
     }
+    case kMenuClosed:
+      bar->popup = nullptr;
+      bar->open = -1;
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return 0;
+    case kMenuNeighbour:
+      openNeighbour(hwnd, *bar, static_cast<int>(wParam));
+      return 0;
     case WM_DESTROY:
       hideTooltip(*bar);
-      if (IsWindow(bar->popup)) closePopup(bar->popup);
+      if (IsWindow(bar->popup)) closeMenus();
       if (bar->menu) DestroyMenu(bar->menu);
       delete bar;
       SetWindowLongW(hwnd, GWL_USERDATA, 0);
@@ -648,19 +527,9 @@ LRESULT menuBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void registerClasses() {
-  struct Entry {
-    const char16_t* name;
-    WNDPROC proc;
-  };
-  for (Entry e : {Entry{kTaskBarClass, taskBarProc}, Entry{kMenuBarClass, menuBarProc}, Entry{kMenuClass, popupProc},
-                  Entry{kTooltipClass, tooltipProc}}) {
-    WNDCLASSW existing{};
-    if (GetClassInfoW(nullptr, e.name, &existing)) continue;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = e.proc;
-    wc.lpszClassName = e.name;
-    RegisterClassW(&wc);
-  }
+  registerClass(kTaskBarClass, taskBarProc);
+  registerClass(kMenuBarClass, menuBarProc);
+  registerClass(kTooltipClass, tooltipProc);
 }
 
 }  // namespace
@@ -689,6 +558,7 @@ bool taskBarShown() { return !shellState().taskBarHidden; }
 void setGameInput(bool open) { shellState().gameInput = open; }
 
 void resetForTests() {
+  closeMenus();
   if (IsWindow(shellState().taskBar)) DestroyWindow(shellState().taskBar);
   shellState() = ShellState{};
   wm::setShellHooks(wm::ShellHooks{});
