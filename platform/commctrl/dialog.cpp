@@ -24,6 +24,7 @@ struct DialogData {
   HFONT font = nullptr;
   SIZE base{4, 8};
   bool framed = false;  // message boxes: border and caption drawn inside
+  bool titleLine = false;  // full-screen dialogs: title and rule at the top
 };
 std::map<HWND, DialogData>& dialogs() {
   static std::map<HWND, DialogData> all;
@@ -218,6 +219,56 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
   return TRUE;
 }
 
+namespace {
+
+// The title in the dialog's font made bold, in the shell's blue, over a rule.
+void paintTitleLine(HWND dialog, HDC dc, const RECT& client) {
+  LOGFONTW lf{};
+  HFONT base = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+  if (!base || !GetObjectW(base, sizeof lf, &lf)) {
+    lf.lfHeight = -11;
+    std::u16string face = u"Tahoma";
+    std::copy(face.begin(), face.end(), lf.lfFaceName);
+  }
+  lf.lfWeight = FW_BOLD;
+  HFONT bold = CreateFontIndirectW(&lf);
+  std::u16string title(static_cast<size_t>(GetWindowTextLengthW(dialog)), u'\0');
+  GetWindowTextW(dialog, title.data(), static_cast<int>(title.size()) + 1);
+  RECT line{client.left + 6, client.top, client.right - 6, client.top + controls::kTitleLineHeight - 1};
+  HGDIOBJ old = SelectObject(dc, bold);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(0, 51, 153));
+  DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &line,
+            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+  SelectObject(dc, old);
+  DeleteObject(bold);
+  RECT rule{client.left, line.bottom, client.right, line.bottom + 1};
+  HBRUSH black = CreateSolidBrush(RGB(0, 0, 0));
+  FillRect(dc, &rule, black);
+  DeleteObject(black);
+}
+
+}  // namespace
+
+namespace controls {
+
+bool showTitleLine(HWND dialog) {
+  DialogData* data = dataOf(dialog);
+  if (!data || data->framed) return false;
+  if (data->titleLine) return true;
+  data->titleLine = true;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    MoveWindow(child, r.left, r.top + kTitleLineHeight, r.right - r.left, r.bottom - r.top, FALSE);
+  }
+  InvalidateRect(dialog, nullptr, TRUE);
+  return true;
+}
+
+}  // namespace controls
+
 LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
@@ -253,6 +304,7 @@ LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
                   DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         SelectObject(dc, old);
       }
+      if (d && d->titleLine) paintTitleLine(dialog, dc, r);
       if (framed && (style & WS_BORDER)) {
         HBRUSH black = CreateSolidBrush(RGB(0, 0, 0));
         RECT edges[4] = {{r.left, r.top, r.right, r.top + 1}, {r.left, r.bottom - 1, r.right, r.bottom},
@@ -265,6 +317,17 @@ LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ERASEBKGND:
       return 1;
+    case WM_SETTEXT: {
+      LRESULT done = DefWindowProcW(dialog, message, wParam, lParam);
+      DialogData* d = dataOf(dialog);
+      if (d && d->titleLine) {
+        RECT r;
+        GetClientRect(dialog, &r);
+        r.bottom = r.top + controls::kTitleLineHeight;
+        InvalidateRect(dialog, &r, FALSE);
+      }
+      return done;
+    }
     case WM_GETFONT:
       if (DialogData* d = dataOf(dialog)) return reinterpret_cast<LRESULT>(d->font);
       return 0;

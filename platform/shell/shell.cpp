@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/commctrl/commctrl.h"
+#include "platform/commctrl/controls.h"
 #include "platform/commctrl/stdimages.h"
 #include "platform/core/resource.h"
 #include "platform/core/windowing.h"
@@ -641,6 +642,8 @@ BOOL SHInitDialog(SHINITDLGINFO* info) {
     if (info->dwFlags & SHIDIF_FULLSCREENNOMENUBAR) area.bottom = wm::screenRect().bottom;
     MoveWindow(info->hDlg, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
   }
+  if ((info->dwFlags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) && GetWindowTextLengthW(info->hDlg) > 0)
+    controls::showTitleLine(info->hDlg);
   if (info->dwFlags & SHIDIF_DONEBUTTON) shellState().doneDialogs.insert(info->hDlg);
   // The device has no input panel, so SHIDIF_SIPDOWN has nothing to lower.
   repaintTaskBar();

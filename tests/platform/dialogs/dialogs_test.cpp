@@ -4,6 +4,8 @@
 #include <functional>
 
 #include "platform/commctrl/commctrl.h"
+#include "platform/commctrl/controls.h"
+#include "platform/gdi/surface.h"
 #include "platform/core/resource.h"
 #include "platform/core/windowing.h"
 #include "platform/display/display.h"
@@ -140,6 +142,85 @@ TEST_F(Dialogs, DoneInTheTaskBarEndsAFullScreenDialogWithOne) {
   Dialogs::current = this;
   EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_owner, scriptedProc, 0), 1);
   EXPECT_EQ(m_script.commands, std::vector<UINT>{IDOK});
+}
+
+// The title's ink: the shell's blue, or its blend with the white page.
+bool bluish(std::uint32_t p) {
+  int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+  return b > r + 60 && b > g + 40;
+}
+
+struct TitleLineRow {
+  DWORD flags;
+  const char16_t* title;
+  bool line;
+};
+
+TEST_F(Dialogs, FullScreenDialogsShowTheirTitleLineAndKeepTheirLayoutBelowIt) {
+  const TitleLineRow rows[] = {
+      {SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN, u"Settings", true},
+      {SHIDIF_FULLSCREENNOMENUBAR, u"Settings", true},
+      {SHIDIF_DONEBUTTON, u"Settings", false},                   // not made full screen
+      {SHIDIF_SIZEDLGFULLSCREEN, u"", false},                   // nothing to show
+  };
+  for (const TitleLineRow& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.flags << " '" << std::string(row.title, row.title + std::char_traits<char16_t>::length(row.title)) << "'");
+    HWND dialog = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_owner, scriptedProc, 0);
+    ASSERT_TRUE(dialog);
+    SetWindowTextW(dialog, row.title);
+    SHINITDLGINFO init{SHIDIM_FLAGS, dialog, row.flags};
+    ASSERT_TRUE(SHInitDialog(&init));
+    SHInitDialog(&init);  // a second call moves nothing further
+    ShowWindow(dialog, SW_SHOW);
+    wm::dispatchPending();
+
+    RECT units{20, 10, 140, 24};  // the "Set Flash Default Player" button
+    MapDialogRect(dialog, &units);
+    RECT button;
+    GetWindowRect(GetDlgItem(dialog, 1002), &button);
+    POINT origin{0, 0};
+    ClientToScreen(dialog, &origin);
+    int shift = row.line ? 24 : 0;
+    EXPECT_EQ(button.top - origin.y, units.top + shift) << "the template's layout, below the title line";
+    EXPECT_EQ(button.left - origin.x, units.left);
+    EXPECT_EQ(button.bottom - button.top, units.bottom - units.top);
+
+    const gdi::Surface& frame = m_display->frame();
+    int ruleY = origin.y + 23, black = 0, blue = 0;
+    for (int x = 0; x < 240; ++x)
+      if ((frame.row(ruleY)[x] & 0xFFFFFF) == 0) ++black;
+    for (int y = origin.y; y < ruleY; ++y)
+      for (int x = 0; x < 120; ++x)
+        if (bluish(frame.row(y)[x])) ++blue;
+    EXPECT_EQ(black == 240, row.line) << "the rule spans the dialog";
+    EXPECT_EQ(blue > 20, row.line) << "the title's bold letters";
+    DestroyWindow(dialog);
+  }
+}
+
+TEST_F(Dialogs, TitleLineFollowsTheTitleAndMessageBoxesHaveNone) {
+  HWND dialog = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_owner, scriptedProc, 0);
+  ASSERT_TRUE(dialog);
+  SHINITDLGINFO init{SHIDIM_FLAGS, dialog, SHIDIF_SIZEDLGFULLSCREEN};
+  SHInitDialog(&init);
+  ShowWindow(dialog, SW_SHOW);
+  wm::dispatchPending();
+  POINT origin{0, 0};
+  ClientToScreen(dialog, &origin);
+  auto inkWidth = [&] {
+    int right = 0;
+    for (int y = origin.y; y < origin.y + 23; ++y)
+      for (int x = 0; x < 240; ++x)
+        if (bluish(m_display->frame().row(y)[x])) right = std::max(right, x);
+    return right;
+  };
+  int before = inkWidth();
+  SetWindowTextW(dialog, u"Settings and a much longer title");
+  wm::dispatchPending();
+  EXPECT_GT(inkWidth(), before + 40) << "the new title is drawn";
+  DestroyWindow(dialog);
+
+  EXPECT_FALSE(controls::showTitleLine(m_owner)) << "only a template's dialog has one";
 }
 
 TEST_F(Dialogs, ItemCallsAndAMissingCheckBoxReadingUnchecked) {
