@@ -1,5 +1,6 @@
 // OrvelFlash.exe as its own process on a device: the first run on the
-// default skin, and a second start handing its path to the running player.
+// default skin, a second start handing its path to the running player, and
+// the player in a real desktop window under an X server of the test's own.
 
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -9,14 +10,17 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/settings.h"
 #include "platform/core/utf8.h"
 #include "platform/core/windowing.h"
 #include "platform/core/winreg.h"
+#include "platform/core/mmsystem.h"
 #include "platform/display/display.h"
 #include "tests/support/testdevice.h"
+#include "tests/support/xserver.h"
 #include "tools/swfwriter/samples.h"
 
 extern char** environ;
@@ -75,6 +79,14 @@ class Program : public testing::Test {
  protected:
   void SetUp() override { wm::resetForTests(); }
   void TearDown() override { wm::resetForTests(); }
+  // The default skin where the installer puts it, and \My Documents\demo.swf.
+  void installSkinAndMovie() {
+    std::filesystem::create_directories(m_device.host("Program Files/OrvelFlash"));
+    std::filesystem::copy_file(ORVEL_DEFAULT_SKIN_PACKAGE, m_device.host("Program Files/OrvelFlash/default.zskn"));
+    std::vector<uint8_t> movie = swfwrite::demoMovie(true);
+    std::ofstream(m_device.host("My Documents/demo.swf"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(movie.data()), static_cast<std::streamsize>(movie.size()));
+  }
   TestDevice m_device;
 };
 
@@ -113,13 +125,7 @@ TEST_F(Program, ASecondStartHandsItsPathToTheRunningPlayerAndEnds) {
 }
 
 TEST_F(Program, TheFirstRunInstallsTheDefaultSkinAndPlaysTheMovie) {
-  std::filesystem::create_directories(m_device.host("Program Files/OrvelFlash"));
-  std::filesystem::copy_file(ORVEL_DEFAULT_SKIN_PACKAGE, m_device.host("Program Files/OrvelFlash/default.zskn"));
-  {
-    std::vector<uint8_t> movie = swfwrite::demoMovie(true);
-    std::ofstream(m_device.host("My Documents/demo.swf"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(movie.data()), static_cast<std::streamsize>(movie.size()));
-  }
+  installSkinAndMovie();
   std::filesystem::path script = m_device.outside("session.txt"), dump = m_device.outside("dump.txt");
   std::filesystem::path shot = m_device.outside("shot.png");
   std::ofstream(script) << "wait 2500\nscreenshot " << shot.string() << "\ndump " << dump.string()
@@ -151,6 +157,51 @@ TEST_F(Program, TheFirstRunInstallsTheDefaultSkinAndPlaysTheMovie) {
   EXPECT_EQ(std::u16string(value), u"\\Program Files\\OrvelFlash\\default.zskn");
   RegCloseKey(key);
   EXPECT_TRUE(std::filesystem::exists(m_device.host("My Documents/OrvelFlash/skins/default.bskn")));
+}
+
+TEST_F(Program, InADesktopWindowADragOnTheSkinsVolumeBarSetsTheDeviceVolume) {
+  for (const char* tool : {"Xvfb", "xdotool", "xwd", "convert"})
+    ASSERT_TRUE(onPath(tool)) << tool << " is missing: scripts/install-deps installs it";
+  installSkinAndMovie();
+  auto deadline = Clock::now() + std::chrono::seconds(40);
+  XServer x(deadline);
+  ASSERT_TRUE(x.started()) << "Xvfb did not start";
+
+  // SDL's X11 libraries leave allocations no suppression can name at exit;
+  // the headless tests check this program's own leaks.
+  Child player({ORVEL_PLAYER_EXE, "--device", m_device.root().string(), "--zoom", "2", "\\My Documents\\demo.swf"},
+               {"DISPLAY=" + x.display(), "SDL_VIDEODRIVER=x11", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1",
+                "ORVELFLASH_MODULE=\\Program Files\\OrvelFlash\\OrvelFlash.exe"});
+  ASSERT_TRUE(player.started());
+  std::string window = x.findWindow("^Orvel Flash Player$", deadline);
+  ASSERT_FALSE(window.empty()) << "the desktop window bears the player's title";
+
+  // The volume bar runs along skin y 260 from x 34 to 154 (screen y 286, the
+  // skin starting under the task bar); at full volume the thumb sits at its
+  // right end. Wait until the skin is painted with it there.
+  std::filesystem::path shot = m_device.outside("window.png");
+  constexpr long kThumb = 0xAAB2C5;
+  long thumb = -1;
+  while (thumb != kThumb && Clock::now() < deadline) {
+    thumb = x.windowPixel(window, 2 * 149, 2 * 286, shot.string());
+    if (thumb != kThumb) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_EQ(thumb, kThumb) << "the skin's volume thumb at full volume";
+
+  // The pen goes down on the bar's left end and moves along it.
+  x.xdotool("mousemove --window " + window + " 84 572 mousedown 1 mousemove --window " + window +
+            " 80 572 mousemove --window " + window + " 76 572 mouseup 1");
+  while (x.windowPixel(window, 2 * 149, 2 * 286, shot.string()) == kThumb && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_NE(x.windowPixel(window, 2 * 149, 2 * 286, shot.string()), kThumb) << "the thumb left the right end";
+  EXPECT_EQ(x.windowPixel(window, 2 * 40, 2 * 286, shot.string()), kThumb) << "and is under the pen";
+
+  x.xdotool("windowfocus --sync " + window + " key --window " + window + " ctrl+q");
+  EXPECT_EQ(player.waitExit(Clock::now() + std::chrono::seconds(20)), 0) << "Ctrl+Q ends the player";
+  DWORD volume = 0;
+  ASSERT_EQ(waveOutGetVolume(nullptr, &volume), MMSYSERR_NOERROR);
+  EXPECT_LT(volume & 0xFFFF, 0x2000u) << "the device's level follows the thumb, low at the bar's left end";
+  EXPECT_EQ(volume >> 16, volume & 0xFFFF) << "both channels";
 }
 
 TEST_F(Program, BadOptionsAreRefusedWithTheUsage) {
