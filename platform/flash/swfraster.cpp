@@ -209,7 +209,27 @@ void shadeLinear(const Paint& paint, float gx, int count, uint32_t* out) {
     for (; i < count; ++i) out[i] = paint.ramp[int(std::clamp(start + step * float(i), 0.0f, 255.0f))];
 }
 
+// With a focal point F inside the circle, a point P's position is how far it
+// lies from F on the way to the circle along the ray from F through P.
+void shadeFocal(const Paint& paint, float gx, float gy, int count, uint32_t* out) {
+    constexpr double kRadius = 16384.0;
+    const double fx = double(paint.focal) * kRadius, outside = fx * fx - kRadius * kRadius;  // |F|^2 - R^2 < 0
+    const double stepX = paint.pixelToPaint.a, stepY = paint.pixelToPaint.b;
+    for (int i = 0; i < count; ++i) {
+        double x = double(gx) + stepX * i - fx, y = double(gy) + stepY * i;  // P - F
+        double length2 = x * x + y * y;
+        double t = 0;
+        if (length2 > 0) {
+            // |F + s (P - F)| = R for s > 0; P's position is 1 / s.
+            double b = fx * x, s = (-b + std::sqrt(b * b - length2 * outside)) / length2;
+            t = s > 0 ? 1.0 / s : 1.0;
+        }
+        out[i] = paint.ramp[int(std::min(t * 255.0 + 0.5, 255.0))];
+    }
+}
+
 void shadeRadial(const Paint& paint, float gx, float gy, int count, uint32_t* out) {
+    if (paint.focal != 0) return shadeFocal(paint, gx, gy, count, out);
     float dx = paint.pixelToPaint.a, dy = paint.pixelToPaint.b;
     int i = 0;
 #if defined(__SSE2__)
@@ -240,7 +260,37 @@ int bitmapIndex(float position, int size, bool repeat) {
     return std::clamp(int(wrapped), 0, size - 1);
 }
 
+// Four premultiplied pixels weighted by the position's fractions (0..256).
+uint32_t bilinear(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11, uint32_t fx, uint32_t fy) {
+    uint32_t w00 = (256 - fx) * (256 - fy), w10 = fx * (256 - fy), w01 = (256 - fx) * fy, w11 = fx * fy;
+    uint32_t result = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        uint32_t channel = ((p00 >> shift) & 0xFF) * w00 + ((p10 >> shift) & 0xFF) * w10 +
+                           ((p01 >> shift) & 0xFF) * w01 + ((p11 >> shift) & 0xFF) * w11;
+        result |= ((channel + 32768) >> 16) << shift;
+    }
+    return result;
+}
+
+// Smoothed pictures: the four pixels around the position, the picture's pixel
+// centres lying at half-pixel offsets.
+void shadeBitmapSmoothly(const Paint& paint, float u, float v, int count, uint32_t* out) {
+    const BitmapPixels& b = *paint.bitmap;
+    float du = paint.pixelToPaint.a, dv = paint.pixelToPaint.b;
+    for (int i = 0; i < count; ++i) {
+        float x = std::clamp(u + du * float(i) - 0.5f, -1e9f, 1e9f), y = std::clamp(v + dv * float(i) - 0.5f, -1e9f, 1e9f);
+        float left = std::floor(x), top = std::floor(y);
+        uint32_t fx = uint32_t((x - left) * 256.0f), fy = uint32_t((y - top) * 256.0f);
+        int x0 = bitmapIndex(left, b.width, paint.repeat), x1 = bitmapIndex(left + 1, b.width, paint.repeat);
+        int y0 = bitmapIndex(top, b.height, paint.repeat), y1 = bitmapIndex(top + 1, b.height, paint.repeat);
+        const uint32_t* row0 = b.pixels.data() + size_t(y0) * size_t(b.width);
+        const uint32_t* row1 = b.pixels.data() + size_t(y1) * size_t(b.width);
+        out[i] = bilinear(row0[x0], row0[x1], row1[x0], row1[x1], std::min(fx, 256u), std::min(fy, 256u));
+    }
+}
+
 void shadeBitmap(const Paint& paint, float u, float v, int count, uint32_t* out) {
+    if (paint.smooth) return shadeBitmapSmoothly(paint, u, v, count, out);
     const BitmapPixels& b = *paint.bitmap;
     float du = paint.pixelToPaint.a, dv = paint.pixelToPaint.b;
     for (int i = 0; i < count; ++i) {

@@ -39,6 +39,8 @@ struct Paint {
     const uint32_t* ramp = nullptr;      // gradients: 256 colours by position
     const BitmapPixels* bitmap = nullptr;  // Bitmap
     bool repeat = false;                 // Bitmap: tiles beyond its edges, else edges extend
+    bool smooth = false;                 // Bitmap: bilinear between pixels, else nearest
+    float focal = 0;                     // Radial: focal point, a fraction of the radius along x
     Matrix pixelToPaint;                 // pixel centre to gradient square or bitmap pixels
     bool opaque = false;                 // every colour it gives has alpha 255
 

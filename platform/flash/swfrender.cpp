@@ -25,6 +25,7 @@ Paint MovieRenderer::paintFor(const FillStyle& fill, const Matrix& toPixels, con
         // A gradient squeezed to nothing shows its last colour.
         if (!(toPixels * fill.matrix).invert(paint.pixelToPaint)) return Paint::solid(cx.apply(fill.stops.back().color));
         paint.kind = fill.kind == FillKind::LinearGradient ? Paint::Kind::Linear : Paint::Kind::Radial;
+        paint.focal = fill.focal;
         if (cx.isIdentity()) {
             paint.ramp = fill.ramp.data();
         } else {
@@ -43,6 +44,7 @@ Paint MovieRenderer::paintFor(const FillStyle& fill, const Matrix& toPixels, con
         paint.kind = Paint::Kind::Bitmap;
         paint.bitmap = cx.isIdentity() ? character->bitmap.get() : transformedBitmap(*character->bitmap, cx);
         paint.repeat = fill.bitmapRepeats;
+        paint.smooth = fill.bitmapSmoothed;
         paint.opaque = paint.bitmap->opaque;
         return paint;
     }

@@ -1,5 +1,6 @@
 #include "platform/flash/swfshape.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "platform/flash/swfraster.h"
@@ -15,6 +16,7 @@ constexpr uint8_t kFillFocal = 0x13;
 constexpr uint8_t kFillBitmapFirst = 0x40;
 constexpr uint8_t kFillBitmapLast = 0x43;
 constexpr uint8_t kFillBitmapClipped = 0x01;
+constexpr uint8_t kFillBitmapUnsmoothed = 0x02;
 constexpr uint8_t kExtendedCount = 0xFF;
 
 Rgba readColor(SwfReader& r, int version) { return version >= 3 ? r.rgba() : r.rgb(); }
@@ -40,10 +42,13 @@ FillStyle readFillStyle(SwfReader& r, int version) {
     } else if (type == kFillLinear || type == kFillRadial || type == kFillFocal) {
         fill.kind = type == kFillLinear ? FillKind::LinearGradient : FillKind::RadialGradient;
         readGradient(r, version, fill);
-        if (type == kFillFocal) r.s16();  // focal point: drawn as a plain radial gradient
+        // The focal point is an 8.8 fixed-point fraction of the radius; at the
+        // circle itself the gradient would fold, so it stays just inside.
+        if (type == kFillFocal) fill.focal = std::clamp(float(r.s16()) / 256.0f, -0.98f, 0.98f);
     } else if (type >= kFillBitmapFirst && type <= kFillBitmapLast) {
         fill.kind = FillKind::Bitmap;
         fill.bitmapRepeats = (type & kFillBitmapClipped) == 0;
+        fill.bitmapSmoothed = (type & kFillBitmapUnsmoothed) == 0;
         fill.bitmapId = r.u16();
         fill.matrix = r.matrix();
     } else {

@@ -25,6 +25,8 @@ struct FillStyle {
     std::vector<GradientStop> stops;   // gradients, ratios ascending as stored
     uint16_t bitmapId = 0;             // Bitmap
     bool bitmapRepeats = true;         // Bitmap: tiled, or its edge pixels extended
+    bool bitmapSmoothed = true;        // Bitmap: filtered between pixels, or nearest pixel
+    float focal = 0;                   // RadialGradient: focal point on the x axis, -1..1 of the radius
     std::vector<uint32_t> ramp;        // gradients: kRampSize premultiplied colours, by finish()
 };
 

@@ -36,6 +36,7 @@ enum : uint16_t {
 constexpr uint8_t kBitmapFill = 0x40;
 constexpr uint8_t kBitmapClipped = 0x01;
 constexpr uint8_t kBitmapUnsmoothed = 0x02;
+constexpr uint8_t kFocalGradient = 0x13;
 
 std::vector<uint8_t> deflate(const std::vector<uint8_t>& data) {
     uLongf size = compressBound(uLong(data.size()));
@@ -231,9 +232,17 @@ int ShapeBuilder::addRadialGradient(const Matrix& matrix, std::vector<Stop> stop
     return int(m_styles.back().fills.size());
 }
 
-int ShapeBuilder::addBitmapFill(uint16_t bitmapId, const Matrix& matrix, BitmapEdges edges) {
-    Fill fill{uint8_t(kBitmapFill | (edges == BitmapEdges::Clipped ? kBitmapClipped : 0) | kBitmapUnsmoothed), {},
-              matrix, {}};
+int ShapeBuilder::addFocalGradient(const Matrix& matrix, std::vector<Stop> stops, float focal) {
+    Fill fill{kFocalGradient, {}, matrix, std::move(stops)};
+    fill.focal = int16_t(std::lround(std::clamp(focal, -1.0f, 1.0f) * 256.0f));
+    m_styles.back().fills.push_back(std::move(fill));
+    return int(m_styles.back().fills.size());
+}
+
+int ShapeBuilder::addBitmapFill(uint16_t bitmapId, const Matrix& matrix, BitmapEdges edges, BitmapSampling sampling) {
+    Fill fill{uint8_t(kBitmapFill | (edges == BitmapEdges::Clipped ? kBitmapClipped : 0) |
+                      (sampling == BitmapSampling::Nearest ? kBitmapUnsmoothed : 0)),
+              {}, matrix, {}};
     fill.bitmapId = bitmapId;
     m_styles.back().fills.push_back(std::move(fill));
     return int(m_styles.back().fills.size());
@@ -355,6 +364,7 @@ void ShapeBuilder::encodeStyles(BitWriter& w, const Styles& styles, int version)
             w.u8(f.stops[i].ratio);
             color(f.stops[i].color);
         }
+        if (f.type == kFocalGradient) w.u16(uint16_t(f.focal));
     }
     count(styles.lines.size());
     for (const Line& l : styles.lines) {

@@ -53,6 +53,8 @@ struct Stop {
 
 // Beyond its edges a bitmap fill repeats, or its edge pixels are extended.
 enum class BitmapEdges { Repeated, Clipped };
+// A bitmap fill shows the nearest picture pixel, or is smoothed between them.
+enum class BitmapSampling { Nearest, Smoothed };
 
 // Picture pixels: 0xAARRGGBB, straight alpha, rows from the top.
 struct Image {
@@ -80,8 +82,12 @@ public:
     // The gradient square (-16384..16384 twips) is placed by `matrix`.
     int addLinearGradient(const Matrix& matrix, std::vector<Stop> stops);
     int addRadialGradient(const Matrix& matrix, std::vector<Stop> stops);
+    // A radial gradient whose centre colour sits at `focal` (-1..1 of the
+    // radius) along the square's x axis; DefineShape4 only.
+    int addFocalGradient(const Matrix& matrix, std::vector<Stop> stops, float focal);
     // `matrix` maps the picture's pixels to the shape's twips (scale 20 for one to one).
-    int addBitmapFill(uint16_t bitmapId, const Matrix& matrix, BitmapEdges edges = BitmapEdges::Repeated);
+    int addBitmapFill(uint16_t bitmapId, const Matrix& matrix, BitmapEdges edges = BitmapEdges::Repeated,
+                      BitmapSampling sampling = BitmapSampling::Nearest);
     int addLineStyle(uint16_t widthTwips, Rgba color);
 
     // Starts a fresh style array (DefineShape2 and later); styles added after
@@ -109,6 +115,7 @@ private:
         Matrix matrix;
         std::vector<Stop> stops;
         uint16_t bitmapId = 0;
+        int16_t focal = 0;  // 8.8 fixed point
     };
     struct Line {
         uint16_t width;

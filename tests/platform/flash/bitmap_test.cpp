@@ -45,10 +45,10 @@ uint32_t overWhite(uint32_t argb) {
 // Draws a rectangle at (20, 20) of `cellsWide` x `cellsHigh` cells of kCell
 // pixels, filled with bitmap 1 at one cell a picture pixel.
 Picture showBitmap(MovieWriter movie, int cellsWide, int cellsHigh, BitmapEdges edges = BitmapEdges::Repeated,
-                   std::optional<ColorTransform> cx = std::nullopt) {
+                   std::optional<ColorTransform> cx = std::nullopt, BitmapSampling sampling = BitmapSampling::Nearest) {
     ShapeBuilder s;
     Matrix scale = Matrix::translation(20 * kTw, 20 * kTw) * Matrix::scaling(kCell * kTw, kCell * kTw);
-    int fill = s.addBitmapFill(1, scale, edges);
+    int fill = s.addBitmapFill(1, scale, edges, sampling);
     s.rectangle(20 * kTw, 20 * kTw, cellsWide * kCell * kTw, cellsHigh * kCell * kTw, fill);
     movie.defineShape(2, s);
     movie.placeObject2({.depth = 1, .characterId = 2, .colorTransform = cx});
@@ -104,6 +104,30 @@ TEST(Bitmaps, AFillRepeatsThePictureOrExtendsItsEdges) {
         EXPECT_EQ(cellColor(p, 4, 0), repeated ? 0xFF0000u : 0x0000FFu);
         EXPECT_EQ(cellColor(p, 1, 1), 0x0000FFu);  // below: the only row again either way
     }
+}
+
+TEST(Bitmaps, SmoothedFillsBlendBetweenPixelsAndNearestOnesDoNot) {
+    Image image{2, 1, {0xFFFF0000, 0xFF0000FF}};
+    auto movie = flashtest::whiteMovie();
+    ASSERT_TRUE(movie.defineBitsLossless(1, image, Lossless::Rgb32, false));
+    Picture nearest = showBitmap(movie, 4, 1, BitmapEdges::Clipped);
+    Picture smooth = showBitmap(movie, 4, 1, BitmapEdges::Clipped, std::nullopt, BitmapSampling::Smoothed);
+    // Columns 29 and 30 meet where the picture's two pixels do.
+    EXPECT_EQ(nearest.at(29, 25), 0xFF0000u);
+    EXPECT_EQ(nearest.at(30, 25), 0x0000FFu);
+    for (int x : {29, 30}) {
+        SCOPED_TRACE(x);
+        uint32_t c = smooth.at(x, 25);
+        EXPECT_GT(c >> 16, 0x60u) << "red and blue mix";
+        EXPECT_LT(c >> 16, 0xA0u);
+        EXPECT_GT(c & 0xFF, 0x60u);
+        EXPECT_LT(c & 0xFF, 0xA0u);
+    }
+    // At the pixels' centres and beyond the clipped edges the colours are whole.
+    EXPECT_LE(colorDistance(smooth.at(25, 25), 0xFF0000), 30);
+    EXPECT_LE(colorDistance(smooth.at(35, 25), 0x0000FF), 30);
+    EXPECT_EQ(smooth.at(21, 25), 0xFF0000u);
+    EXPECT_EQ(smooth.at(55, 25), 0x0000FFu);
 }
 
 TEST(Bitmaps, ColourTransformsReachPictures) {

@@ -156,6 +156,31 @@ TEST(Render, GradientsRunFromTheirFirstToTheirLastColour) {
     EXPECT_LE(colorDistance(q.at(145, 90), 0x80C080), 6);  // half way out
 }
 
+TEST(Render, AFocalGradientStartsAtItsFocalPoint) {
+    // Radius 50 about (120, 90), the focal point half way to the right edge:
+    // a point's colour is how far it lies from there on the way to the circle.
+    ShapeBuilder rad;
+    Matrix circle = Matrix::translation(120 * kTw, 90 * kTw) * Matrix::scaling(100.0f * kTw / 32768, 100.0f * kTw / 32768);
+    int r = rad.addFocalGradient(circle, {{0, {255, 255, 255, 255}}, {255, {0, 128, 0, 255}}}, 0.5f);
+    rad.rectangle(0, 0, 240 * kTw, 180 * kTw, r);
+    Picture q = Loaded(oneShape(rad, 4)).picture();
+    struct Row {
+        int x, y;
+        uint32_t expected;
+        const char* where;
+    } rows[] = {
+        {145, 90, kWhite, "the focal point"},
+        {120, 90, 0xAAD5AA, "the centre: a third of the way from the focal point to the left edge"},
+        {95, 90, 0x55AA55, "two thirds of the way to the left edge"},
+        {165, 90, 0x2E972E, "four fifths of the short way to the right edge"},
+        {60, 90, 0x008000, "outside the circle: the last colour"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.where);
+        EXPECT_LE(colorDistance(q.at(row.x, row.y), row.expected), 8);
+    }
+}
+
 TEST(Render, StrokesHaveTheirWidth) {
     struct Case {
         uint16_t widthTwips;
