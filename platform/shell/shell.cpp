@@ -17,6 +17,29 @@
 #include "platform/shell/shell.h"
 #include "platform/shell/shellimpl.h"
 
+namespace {
+
+constexpr const char16_t* kTaskBarClass = u"HHTaskBar";
+constexpr const char16_t* kMenuBarClass = u"menu_worker";
+constexpr const char16_t* kTooltipClass = u"tooltips_class32";
+constexpr UINT_PTR kClockTimer = 1;
+constexpr DWORD kErrorResourceNameNotFound = 1814;
+
+struct ShellState {
+  HWND taskBar = nullptr;
+  bool taskBarHidden = false;
+  bool sipButtonHidden = false;
+  bool startIconHidden = false;
+  bool gameInput = false;
+  std::set<HWND> doneDialogs;
+};
+ShellState& shellState() {
+  static ShellState s;
+  return s;
+}
+
+}  // namespace
+
 namespace shell::detail {
 
 HFONT shellFont(bool bold) {
@@ -61,37 +84,32 @@ void registerClass(const char16_t* name, WNDPROC proc) {
   RegisterClassW(&wc);
 }
 
+// The screen less the task bar (unless hidden), the menu bar and the input panel when up.
+void updateWorkArea() {
+  RECT screen = wm::screenRect();
+  RECT area = wm::workArea();
+  area.top = shellState().taskBarHidden ? screen.top : screen.top + wm::kTaskBarHeight;
+  area.bottom = screen.bottom - wm::kMenuBarHeight - (sipShown() ? kSipPanelHeight : 0);
+  wm::setWorkArea(area);
+}
+
+void repaintMenuBars() {
+  for (const auto& w : wm::windowTree())
+    if (w.className == kMenuBarClass) InvalidateRect(w.hwnd, nullptr, FALSE);
+}
+
 }  // namespace shell::detail
 
 using namespace shell::detail;
 
 namespace {
 
-constexpr const char16_t* kTaskBarClass = u"HHTaskBar";
-constexpr const char16_t* kMenuBarClass = u"menu_worker";
-constexpr const char16_t* kTooltipClass = u"tooltips_class32";
-constexpr UINT_PTR kClockTimer = 1;
-constexpr DWORD kErrorResourceNameNotFound = 1814;
-
 constexpr COLORREF kTipFace = RGB(255, 255, 225);
 constexpr COLORREF kMenuBarFace = RGB(214, 214, 214);
-constexpr int kSipButtonWidth = 24;
 
 constexpr int kImageButtonWidth = 24;
 constexpr int kDoneWidth = 30;
 
-struct ShellState {
-  HWND taskBar = nullptr;
-  bool taskBarHidden = false;
-  bool sipButtonHidden = false;
-  bool startIconHidden = false;
-  bool gameInput = false;
-  std::set<HWND> doneDialogs;
-};
-ShellState& shellState() {
-  static ShellState s;
-  return s;
-}
 
 // The bar's blue, lighter towards the top.
 void barBackground(HDC dc, const RECT& r) {
@@ -102,14 +120,6 @@ void barBackground(HDC dc, const RECT& r) {
                      mix(GetBValue(kBarLight), GetBValue(kBarDark)));
     fillSolid(dc, RECT{r.left, r.top + y, r.right, r.top + y + 1}, c);
   }
-}
-
-// ---- Work area ----------------------------------------------------------------------
-void updateWorkArea() {
-  RECT screen = wm::screenRect();
-  RECT area = wm::workArea();
-  area.top = shellState().taskBarHidden ? screen.top : screen.top + wm::kTaskBarHeight;
-  wm::setWorkArea(area);
 }
 
 // ---- The task bar -------------------------------------------------------------------
@@ -238,6 +248,7 @@ struct MenuBar {
   std::vector<std::u16string> tooltips;
   std::vector<Image> images;
   int pressed = -1;
+  bool sipButton = true;  // false when made with SHCMBF_HIDESIPBUTTON
   int open = -1;  // the button whose drop-down is open
   HWND popup = nullptr;  // that drop-down (owned by the shell's menus)
   HWND tooltip = nullptr;
@@ -345,6 +356,18 @@ void drawImage(HDC dc, const MenuBar& bar, const Button& b) {
   gdi::drawPicture(dc, x, y, 16, 16, grey);
 }
 
+constexpr int kSipPressed = -2;  // `pressed` while the pen holds the input panel button
+
+bool showsSipButton(const MenuBar& bar) { return bar.sipButton && !shellState().sipButtonHidden; }
+
+RECT sipButtonRect(HWND barWindow) {
+  RECT r;
+  GetClientRect(barWindow, &r);
+  return RECT{r.right - kSipButtonWidth, 0, r.right, r.bottom};
+}
+
+bool inside(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+
 void paintMenuBar(HWND hwnd) {
   MenuBar& bar = *barOf(hwnd);
   PAINTSTRUCT ps;
@@ -354,15 +377,19 @@ void paintMenuBar(HWND hwnd) {
   fillSolid(dc, r, kMenuBarFace);
   fillSolid(dc, RECT{r.left, r.top, r.right, r.top + 1}, kMenuLine);
   fillSolid(dc, RECT{r.left, r.top + 1, r.right, r.top + 2}, kBarText);
-  if (!shellState().sipButtonHidden) {
-    // The input panel button: a small keyboard at the far right.
-    RECT k{r.right - kSipButtonWidth + 3, 8, r.right - 4, 19};
-    fillSolid(dc, k, RGB(0, 0, 0));
-    fillSolid(dc, RECT{k.left + 1, k.top + 1, k.right - 1, k.bottom - 1}, kBarText);
+  if (showsSipButton(bar)) {
+    // The input panel button: a small keyboard at the far right, inverted while the panel is up.
+    RECT button = sipButtonRect(hwnd);
+    bool up = sipShown() || bar.pressed == kSipPressed;
+    if (up) fillSolid(dc, RECT{button.left, button.top + 2, button.right, button.bottom}, kSelect);
+    COLORREF ink = up ? kBarText : RGB(0, 0, 0), face = up ? kSelect : kBarText;
+    RECT k{button.left + 3, 8, button.right - 4, 19};
+    fillSolid(dc, k, ink);
+    fillSolid(dc, RECT{k.left + 1, k.top + 1, k.right - 1, k.bottom - 1}, face);
     for (int row = 0; row < 2; ++row)
       for (int x = k.left + 2; x + 2 <= k.right - 2; x += 3)
-        fillSolid(dc, RECT{x, k.top + 2 + row * 3, x + 2, k.top + 4 + row * 3}, RGB(0, 0, 0));
-    fillSolid(dc, RECT{k.left + 4, k.bottom - 3, k.right - 4, k.bottom - 2}, RGB(0, 0, 0));
+        fillSolid(dc, RECT{x, k.top + 2 + row * 3, x + 2, k.top + 4 + row * 3}, ink);
+    fillSolid(dc, RECT{k.left + 4, k.bottom - 3, k.right - 4, k.bottom - 2}, ink);
   }
   for (size_t i = 0; i < bar.buttons.size(); ++i) {
     const Button& b = bar.buttons[i];
@@ -425,6 +452,12 @@ LRESULT menuBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         closeMenus();
         if (hit == wasOpen) return 0;
       }
+      if (hit < 0 && showsSipButton(*bar) && inside(sipButtonRect(hwnd), p)) {
+        bar->pressed = kSipPressed;
+        SetCapture(hwnd);
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
+      }
       if (hit < 0) return 0;
       bar->pressed = hit;
       SetCapture(hwnd);
@@ -446,6 +479,10 @@ LRESULT menuBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       if (IsWindow(bar->popup)) {
         // The open menu takes the next tap, wherever it lands.
         SetCapture(bar->popup);
+        return 0;
+      }
+      if (pressed == kSipPressed) {
+        if (showsSipButton(*bar) && inside(sipButtonRect(hwnd), p)) shell::showInputPanel(!sipShown());
         return 0;
       }
       if (pressed >= 0 && buttonAt(*bar, p) == pressed) {
@@ -560,6 +597,7 @@ void setGameInput(bool open) { shellState().gameInput = open; }
 
 void resetForTests() {
   closeMenus();
+  forgetSip();
   if (IsWindow(shellState().taskBar)) DestroyWindow(shellState().taskBar);
   shellState() = ShellState{};
   wm::setShellHooks(wm::ShellHooks{});
@@ -575,6 +613,7 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info) {
   info->hwndMB = nullptr;
   auto bar = std::make_unique<MenuBar>();
   bar->owner = info->hwndParent;
+  bar->sipButton = !(info->dwFlags & SHCMBF_HIDESIPBUTTON);
   if (!(info->dwFlags & SHCMBF_EMPTYBAR)) {
     const res::MenuBarResource* layout = res::findMenuBar(info->hInstRes, info->nToolBarId);
     UINT menuId = layout ? layout->menuId : info->nToolBarId;
@@ -627,8 +666,7 @@ BOOL SHFullScreen(HWND hwnd, DWORD state) {
   if (state & SHFS_HIDESTARTICON) s.startIconHidden = true;
   if (state & SHFS_SHOWSTARTICON) s.startIconHidden = false;
   ShowWindow(s.taskBar, s.taskBarHidden ? SW_HIDE : SW_SHOWNA);
-  for (const auto& w : wm::windowTree())
-    if (w.className == kMenuBarClass) InvalidateRect(w.hwnd, nullptr, FALSE);
+  repaintMenuBars();
   InvalidateRect(s.taskBar, nullptr, FALSE);
   updateWorkArea();
   return TRUE;
@@ -645,7 +683,7 @@ BOOL SHInitDialog(SHINITDLGINFO* info) {
   if ((info->dwFlags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) && GetWindowTextLengthW(info->hDlg) > 0)
     controls::showTitleLine(info->hDlg);
   if (info->dwFlags & SHIDIF_DONEBUTTON) shellState().doneDialogs.insert(info->hDlg);
-  // The device has no input panel, so SHIDIF_SIPDOWN has nothing to lower.
+  if (info->dwFlags & SHIDIF_SIPDOWN) shell::showInputPanel(false);
   repaintTaskBar();
   return TRUE;
 }
@@ -656,19 +694,30 @@ BOOL SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM, SHACTIVATEINFO* info, 
     HWND focus = GetFocus();
     info->hwndLastFocus = focus && IsChild(hwnd, focus) ? focus : nullptr;
     info->fActive = 0;
+    // The panel comes back as this window left it.
+    info->fSipUp = sipShown() ? 1 : 0;
+    info->fSipOnDeactivation = info->fSipUp;
   } else {
     info->fActive = 1;
     if (info->hwndLastFocus && IsWindow(info->hwndLastFocus) && IsChild(hwnd, info->hwndLastFocus))
       SetFocus(info->hwndLastFocus);
+    shell::showInputPanel(info->fSipUp != 0);
   }
-  info->fSipUp = 0;
   return TRUE;
 }
 
-BOOL SHHandleWMSettingChange(HWND hwnd, WPARAM, LPARAM, SHACTIVATEINFO* info) {
-  // Without an input panel the work area changes only through SHFullScreen,
-  // whose caller places its windows itself; the record stays as it is.
+// A window that reached down to the edge of the visible desktop follows it
+// when the input panel goes up or down.
+BOOL SHHandleWMSettingChange(HWND hwnd, WPARAM wParam, LPARAM, SHACTIVATEINFO* info) {
   if (!info || !IsWindow(hwnd)) return FALSE;
-  info->fSipUp = 0;
+  if (wParam != SPI_SETSIPINFO) return TRUE;
+  info->fSipUp = sipShown() ? 1 : 0;
+  LONG lowest = wm::screenRect().bottom - wm::kMenuBarHeight;
+  RECT r, area = wm::workArea();
+  GetWindowRect(hwnd, &r);
+  bool top = !(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD);
+  bool reachedEdge = r.bottom == lowest || r.bottom == lowest - kSipPanelHeight;
+  if (top && reachedEdge && r.top < area.bottom && r.bottom != area.bottom)
+    MoveWindow(hwnd, r.left, r.top, r.right - r.left, area.bottom - r.top, TRUE);
   return TRUE;
 }

@@ -12,6 +12,10 @@ HWND taskBar();
 bool taskBarShown();
 // While on, the application buttons reach the focused window (GXOpenInput).
 void setGameInput(bool open);
+// The input panel above the menu bar. Raising or lowering it moves the work
+// area's bottom and sends WM_SETTINGCHANGE (SPI_SETSIPINFO) to every window.
+bool inputPanelShown();
+bool showInputPanel(bool up);
 // Forgets the shell's windows and state (between tests).
 void resetForTests();
 

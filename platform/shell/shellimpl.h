@@ -25,6 +25,16 @@ void text(HDC dc, const std::u16string& s, RECT r, UINT format, COLORREF color, 
 int textWidth(const std::u16string& s, bool bold);
 void registerClass(const char16_t* name, WNDPROC proc);
 
+void updateWorkArea();
+void repaintMenuBars();
+
+// ---- The input panel ------------------------------------------------------------------
+inline constexpr int kSipButtonWidth = 24;
+inline constexpr int kSipPanelHeight = 80;
+bool sipShown();
+// Destroys the panel and forgets its state (between tests).
+void forgetSip();
+
 // ---- Menus -------------------------------------------------------------------------
 // Told to the menu bar whose drop-down it was: the menus closed, or the keys
 // asked for the neighbouring drop-down (wParam +1 right, -1 left).

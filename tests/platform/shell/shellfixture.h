@@ -22,12 +22,22 @@
 struct Owner {
   std::vector<WPARAM> commands;
   std::vector<WPARAM> keys;
+  std::vector<WPARAM> chars;
+  int sipChanges = 0;  // WM_SETTINGCHANGE with SPI_SETSIPINFO
   static inline Owner* current = nullptr;
 };
 
 inline LRESULT ownerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND) {
     Owner::current->commands.push_back(LOWORD(wParam));
+    return 0;
+  }
+  if (message == WM_CHAR) {
+    Owner::current->chars.push_back(wParam);
+    return 0;
+  }
+  if (message == WM_SETTINGCHANGE && wParam == SPI_SETSIPINFO) {
+    ++Owner::current->sipChanges;
     return 0;
   }
   if (message == WM_KEYDOWN) {
