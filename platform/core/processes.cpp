@@ -2,7 +2,8 @@
 // top-level window listens on a Unix socket named after its process id in a
 // folder of the device's own; FindWindowW asks every live listener, and
 // SendMessageW with WM_COPYDATA or SetForegroundWindow on the answered handle
-// travel over a connection that blocks until the receiver has handled them.
+// travel over a connection that blocks until the receiver has handled them;
+// IsWindow on such a handle asks its process whether the window still exists.
 // A listener that refuses connections belongs to a process that died: its
 // socket is removed on the spot.
 
@@ -29,7 +30,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Request : std::uint32_t { Find = 1, CopyData = 2, Foreground = 3 };
+enum class Request : std::uint32_t { Find = 1, CopyData = 2, Foreground = 3, Alive = 4 };
 
 struct Header {
   std::uint32_t request;
@@ -211,6 +212,10 @@ void serve(int listener) {
                                                      reinterpret_cast<LPARAM>(&cds)));
       break;
     }
+    case Request::Alive:
+      // Only top-level windows are ever handed to other processes.
+      reply = IsWindow(target) && !(GetWindowLongW(target, GWL_STYLE) & WS_CHILD) ? 1 : 0;
+      break;
     case Request::Foreground: {
       if (!IsWindow(target)) break;
       ULONG_PTR value = reinterpret_cast<ULONG_PTR>(target) | ((header.flags & 1) ? 1 : 0);
@@ -294,6 +299,15 @@ HWND findRemoteWindow(LPCWSTR className, LPCWSTR windowName) {
 bool isRemoteWindow(HWND hwnd) {
   Remote r;
   return remoteOf(hwnd, r);
+}
+
+bool remoteWindowAlive(HWND hwnd) {
+  Remote r;
+  if (!remoteOf(hwnd, r)) return false;
+  Header header{static_cast<std::uint32_t>(Request::Alive), 0, r.hwnd, 0, 0, 0};
+  std::int64_t reply = 0;
+  // A process that died refuses the connection: its windows are gone with it.
+  return ask(r.socket, header, nullptr, reply) && reply == 1;
 }
 
 bool sendRemote(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -385,7 +385,12 @@ BOOL DestroyWindow(HWND hwnd) {
   return TRUE;
 }
 
-BOOL IsWindow(HWND hwnd) { return find(hwnd) ? TRUE : FALSE; }
+BOOL IsWindow(HWND hwnd) {
+  if (find(hwnd)) return TRUE;
+  // The low bit only means something to SetForegroundWindow.
+  bool exact = !(reinterpret_cast<ULONG_PTR>(hwnd) & 1);
+  return exact && isRemoteWindow(hwnd) && remoteWindowAlive(hwnd) ? TRUE : FALSE;
+}
 
 BOOL IsWindowVisible(HWND hwnd) {
   Window* w = find(hwnd);

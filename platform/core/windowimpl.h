@@ -75,6 +75,7 @@ void publishProcess();
 HWND findLocalWindow(LPCWSTR className, LPCWSTR windowName);
 HWND findRemoteWindow(LPCWSTR className, LPCWSTR windowName);
 bool isRemoteWindow(HWND hwnd);
+bool remoteWindowAlive(HWND hwnd);
 bool sendRemote(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 bool foregroundRemote(HWND hwnd, BOOL& result);
 void titleChanged(HWND hwnd);

@@ -19,6 +19,9 @@ namespace {
 constexpr const char* kDeviceVariable = "ORVEL_PEER_DEVICE";
 constexpr const char* kMarkerVariable = "ORVEL_PEER_MARKER";
 constexpr LRESULT kAnswer = 1234;
+// WM_COPYDATA tags that ask the receiver to act rather than to keep the data.
+constexpr ULONG_PTR kDestroyDoomed = 99;
+constexpr ULONG_PTR kDie = 98;
 
 // The path the second instance hands over, and an odd-sized payload with no terminating null.
 const std::u16string kPath = u"\\My Documents\\Movies\\a b.swf";
@@ -35,6 +38,7 @@ Received* Received::current = nullptr;
 LRESULT receiverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COPYDATA) {
     auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (cds->dwData == kDestroyDoomed) return DestroyWindow(FindWindowW(nullptr, u"Doomed"));
     auto* bytes = static_cast<const char*>(cds->lpData);
     Received::current->payloads.emplace_back(bytes, bytes + cds->cbData);
     Received::current->tags.push_back(cds->dwData);
@@ -96,8 +100,10 @@ TEST_F(Processes, SecondInstanceFindsTheFirstAndHandsOverItsPath) {
                                nullptr, nullptr, nullptr);
   HWND other = CreateWindowExW(0, u"OrvelFlash", u"Other", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr, nullptr,
                                nullptr);
+  HWND doomed = CreateWindowExW(0, u"OrvelFlash", u"Doomed", 0, 0, 26, 10, 10, nullptr, nullptr, nullptr, nullptr);
   SetForegroundWindow(other);
   ASSERT_TRUE(first);
+  ASSERT_TRUE(doomed);
   pid_t peer = spawnPeer("Peer.SendsThePath", m_device.root().string(), m_received.marker);
   ASSERT_GT(peer, 0);
   EXPECT_EQ(serveUntilExit(peer), 0) << "the second instance's checks (its output says which)";
@@ -109,6 +115,35 @@ TEST_F(Processes, SecondInstanceFindsTheFirstAndHandsOverItsPath) {
   EXPECT_EQ(m_received.payloads[1], std::vector<char>(kOdd, kOdd + 3)) << "an odd size arrives as sent";
   EXPECT_EQ(m_received.tags[0], 1u);
   EXPECT_EQ(GetForegroundWindow(), first) << "the second instance brought the first to the front";
+  EXPECT_FALSE(IsWindow(doomed)) << "the second instance had it destroyed";
+}
+
+bool waitForFile(const std::string& path, pid_t peer) {
+  for (int i = 0; i < 3000; ++i) {
+    if (std::ifstream(path).good()) return true;
+    int status = 0;
+    if (waitpid(peer, &status, WNOHANG) == peer) return false;
+    usleep(10000);
+  }
+  return false;
+}
+
+TEST_F(Processes, AnotherProcesssWindowIsAWindowUntilThatProcessDies) {
+  pid_t peer = spawnPeer("Peer.ServesAWindowUntilToldToDie", m_device.root().string(), m_received.marker);
+  ASSERT_GT(peer, 0);
+  ASSERT_TRUE(waitForFile(m_received.marker, peer)) << "the peer's window is up";
+  HWND ghost = FindWindowW(u"Ghost", nullptr);
+  ASSERT_TRUE(ghost);
+  EXPECT_TRUE(IsWindow(ghost));
+  EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(reinterpret_cast<ULONG_PTR>(ghost) | 1)))
+      << "the foreground call's flag is not a handle";
+  char nothing = 0;
+  COPYDATASTRUCT die{kDie, 1, &nothing};
+  SendMessageW(ghost, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&die));
+  int status = 0;
+  ASSERT_EQ(waitpid(peer, &status, 0), peer);
+  EXPECT_FALSE(IsWindow(ghost)) << "its process is gone";
+  EXPECT_EQ(FindWindowW(u"Ghost", nullptr), nullptr);
 }
 
 TEST_F(Processes, ADeadProcessLeavesNoWindowToFind) {
@@ -157,10 +192,43 @@ TEST_F(Peer, SendsThePath) {
   EXPECT_EQ(SendMessageW(first, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&huge)), 0)
       << "a size past the limit is refused before anything is read";
   EXPECT_EQ(SendMessageW(first, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"x")), 0) << "pointers cannot travel";
+
+  // IsWindow asks the window's own process.
+  HWND doomed = FindWindowW(nullptr, u"Doomed");
+  ASSERT_TRUE(doomed);
+  EXPECT_TRUE(IsWindow(first));
+  EXPECT_TRUE(IsWindow(doomed));
+  COPYDATASTRUCT destroy{kDestroyDoomed, 1, odd};
+  EXPECT_TRUE(SendMessageW(first, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&destroy)));
+  EXPECT_FALSE(IsWindow(doomed)) << "destroyed in its process";
+  EXPECT_TRUE(IsWindow(first));
+  EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(reinterpret_cast<ULONG_PTR>(doomed) + 0x100)))
+      << "a handle never handed out";
 }
 
 LRESULT plainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT ghostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COPYDATA && reinterpret_cast<const COPYDATASTRUCT*>(lParam)->dwData == kDie) _exit(0);
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST_F(Peer, ServesAWindowUntilToldToDie) {
+  if (HasFatalFailure()) return;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = ghostProc;
+  wc.lpszClassName = u"Ghost";
+  RegisterClassW(&wc);
+  ASSERT_TRUE(CreateWindowExW(0, u"Ghost", u"Ghost", WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+  std::ofstream(m_marker) << "up\n";
+  // Bounded, so that a first process that fails early leaves no process behind.
+  for (int i = 0; i < 3000; ++i) {
+    wm::waitForActivity(-1, 20);
+    wm::dispatchPending();
+  }
+  FAIL() << "never told to die";
 }
 
 TEST_F(Peer, DiesWithAWindow) {
