@@ -231,6 +231,7 @@ void paintTitleLine(HWND dialog, HDC dc, const RECT& client) {
     std::copy(face.begin(), face.end(), lf.lfFaceName);
   }
   lf.lfWeight = FW_BOLD;
+  lf.lfHeight = std::min<LONG>(lf.lfHeight, -12);  // 9 points at least, as the device's titles
   HFONT bold = CreateFontIndirectW(&lf);
   std::u16string title(static_cast<size_t>(GetWindowTextLengthW(dialog)), u'\0');
   GetWindowTextW(dialog, title.data(), static_cast<int>(title.size()) + 1);

@@ -5,6 +5,7 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
@@ -104,6 +105,12 @@ bool matchFace(const std::string& family, bool bold, bool italic, Match& out) {
   return ok;
 }
 
+// fonts-wine's Tahoma Bold carries the regular face's outlines with bold
+// advances: its strokes come out as thin as the regular face's.
+bool regularOutlines(const Match& match) {
+  return match.file.rfind(kDeviceFontDir, 0) == 0 && match.family == "Tahoma";
+}
+
 LONG scaled(long fontUnits, int ppem, int unitsPerEm) {
   return static_cast<LONG>(std::lround(static_cast<double>(fontUnits) * ppem / unitsPerEm));
 }
@@ -113,6 +120,7 @@ class FreeTypeFace final : public FontFace {
   FreeTypeFace(FT_Face face, const LOGFONTW& lf, const Match& match) : m_face(face) {
     m_family = wideOf(match.family.c_str());
     m_emboldenAll = lf.lfWeight >= 600 && !match.bold;
+    m_thickenStrokes = lf.lfWeight >= 600 && match.bold && regularOutlines(match);
     m_slantAll = lf.lfItalic && !match.italic;
     setSize(lf);
     fillMetrics(lf);
@@ -179,6 +187,8 @@ class FreeTypeFace final : public FontFace {
     if (FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return g;
     FT_GlyphSlot slot = m_face->glyph;
     if (m_emboldenAll) FT_GlyphSlot_Embolden(slot);
+    // One pixel more per vertical stroke, within the bold advances the face already has.
+    if (m_thickenStrokes && slot->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_EmboldenXY(&slot->outline, 64, 0);
     if (m_slantAll) FT_GlyphSlot_Oblique(slot);
     if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return g;
     const FT_Bitmap& bm = slot->bitmap;
@@ -201,6 +211,7 @@ class FreeTypeFace final : public FontFace {
   FT_Face m_face;
   int m_ppem = kDefaultPixelHeight;
   bool m_emboldenAll = false;
+  bool m_thickenStrokes = false;
   bool m_slantAll = false;
   std::unordered_map<char32_t, Glyph> m_glyphs;
 };

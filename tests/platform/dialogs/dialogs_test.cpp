@@ -367,6 +367,9 @@ TEST_F(Dialogs, ScreenshotsOfTheSettingsDialogAndAMessageBox) {
   m_script.onInit = [&](HWND dialog) {
     SHINITDLGINFO init{SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN};
     SHInitDialog(&init);
+    // As the device's own dialogs do: an empty bar, so the input panel button shows.
+    SHMENUBARINFO bar{sizeof bar, dialog, SHCMBF_EMPTYBAR, 0, nullptr, 0, 0, nullptr, 0};
+    SHCreateMenuBar(&bar);
     ShowWindow(GetDlgItem(dialog, 1001), SW_SHOW);
     CheckDlgButton(dialog, 1001, BST_CHECKED);
     later([&, dialog] {

@@ -146,6 +146,24 @@ TEST(Fonts, HeightsWeightAndFaceNameLength) {
   DeleteObject(f);
 }
 
+TEST(Fonts, BoldStrokesAreHeavierAtTheShellsSizes) {
+  for (LONG height : {-11, -12, -20}) {
+    SCOPED_TRACE(height);
+    int ink[2] = {0, 0};
+    for (int bold = 0; bold < 2; ++bold) {
+      MemoryCanvas canvas(160, 40);
+      Font f(logFont(u"Tahoma", height, bold ? FW_BOLD : FW_NORMAL));
+      Selected s(canvas.dc(), f);
+      SetBkMode(canvas.dc(), TRANSPARENT);
+      SetTextColor(canvas.dc(), RGB(0, 0, 0));
+      TextOutW(canvas.dc(), 2, 2, u"Settings", 8);
+      for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 160; ++x) ink[bold] += GetRValue(canvas.at(x, y)) < 128;
+    }
+    EXPECT_GT(ink[1], ink[0] * 5 / 4) << "bold draws thicker letters, not only wider spacing";
+  }
+}
+
 TEST(TextExtent, AddsUpAndCountsTheHeight) {
   MemoryCanvas canvas(4, 4);
   Font f(logFont(u"Tahoma", -12));
