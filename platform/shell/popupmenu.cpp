@@ -15,7 +15,6 @@ namespace shell::detail {
 namespace {
 
 constexpr const char16_t* kMenuClass = u"MNU";
-constexpr UINT kMenuKey = WM_USER + 0x312;  // a key taken by the shell, handed to the open menu
 constexpr int kMinMenuWidth = 90;
 constexpr int kTextLeft = 18;       // room for the check mark
 constexpr int kArrowRoom = 18;      // room for a submenu's arrow
@@ -207,14 +206,22 @@ void moveHot(HWND hwnd, Level& l, int step) {
   if (next >= 0) setHot(hwnd, l, next);
 }
 
+// Sent, so that the next key already finds the new drop-down; `l` is gone after.
 void neighbour(Level& l, int direction) {
-  if (IsWindow(l.bar)) PostMessageW(l.bar, kMenuNeighbour, static_cast<WPARAM>(direction), 0);
+  if (IsWindow(l.bar)) SendMessageW(l.bar, kMenuNeighbour, static_cast<WPARAM>(direction), 0);
 }
 
-void menuKey(int vk) {
+}  // namespace
+
+void handleMenuKey(int vk) {
   HWND hwnd = deepest();
   Level* l = levelOf(hwnd);
-  if (!l) return;
+  if (!l) {
+    // The menus closed before this key's turn came: it belongs to the window again.
+    wm::injectKey(vk, true);
+    wm::injectKey(vk, false);
+    return;
+  }
   bool inner = hwnd != menus().root;
   switch (vk) {
     case VK_UP:
@@ -246,6 +253,8 @@ void menuKey(int vk) {
       break;
   }
 }
+
+namespace {
 
 // ---- The pen -------------------------------------------------------------------------
 int entryAt(const Level& l, POINT client) {
@@ -360,7 +369,7 @@ LRESULT levelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case kMenuKey:
-      menuKey(static_cast<int>(wParam));
+      handleMenuKey(static_cast<int>(wParam));
       return 0;
     case WM_DESTROY:
       if (menus().root == hwnd) menus().root = nullptr;
@@ -395,8 +404,10 @@ void closeMenus() {
 bool menuTakesKey(int vk, bool down) {
   HWND root = openMenu();
   if (!root) return false;
-  // Handled in turn with the other input, by whichever level is innermost then.
-  if (down) PostMessageW(root, kMenuKey, static_cast<WPARAM>(vk), 0);
+  // Handled in turn with the other input, by whichever level is innermost
+  // then; through the bar, which outlives the drop-downs that Left and Right swap.
+  Level* l = levelOf(root);
+  if (down) PostMessageW(l && IsWindow(l->bar) ? l->bar : root, kMenuKey, static_cast<WPARAM>(vk), 0);
   return true;
 }
 

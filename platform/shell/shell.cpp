@@ -552,6 +552,9 @@ LRESULT menuBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case kMenuNeighbour:
       openNeighbour(hwnd, *bar, static_cast<int>(wParam));
       return 0;
+    case kMenuKey:
+      handleMenuKey(static_cast<int>(wParam));
+      return 0;
     case WM_DESTROY:
       hideTooltip(*bar);
       if (IsWindow(bar->popup)) closeMenus();

@@ -40,6 +40,8 @@ void forgetSip();
 // asked for the neighbouring drop-down (wParam +1 right, -1 left).
 inline constexpr UINT kMenuClosed = WM_USER + 0x310;
 inline constexpr UINT kMenuNeighbour = WM_USER + 0x311;
+// A key the open menus took, posted to be handled in turn by handleMenuKey.
+inline constexpr UINT kMenuKey = WM_USER + 0x312;
 
 // Opens `menu` upwards from `anchor` (the bar button, screen coordinates) for
 // `owner`, which receives the chosen WM_COMMAND; `bar` hears kMenuClosed and
@@ -51,5 +53,6 @@ HWND openMenu();
 void closeMenus();
 // While a menu is open it takes every key: answers true when it took this one.
 bool menuTakesKey(int vk, bool down);
+void handleMenuKey(int vk);
 
 }  // namespace shell::detail

@@ -159,6 +159,34 @@ TEST_F(Menus, KeysReachTheWindowAgainOnceTheMenuCloses) {
   EXPECT_TRUE(m_owner.commands.empty());
 }
 
+TEST_F(Menus, KeysTypedAheadAreHandledInTurn) {
+  struct Row {
+    std::vector<int> keys;
+    std::vector<WPARAM> commands;
+    std::vector<WPARAM> keysToWindow;
+  };
+  const Row rows[] = {
+      {{VK_RIGHT, VK_DOWN, VK_RETURN}, {kFit}, {}},
+      {{VK_LEFT, VK_RIGHT, VK_RIGHT, VK_DOWN, VK_RETURN}, {kFit}, {}},
+      {{VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN}, {kGame}, {}},
+      {{VK_ESCAPE, VK_DOWN, VK_UP}, {}, {VK_DOWN, VK_UP}},
+  };
+  for (const Row& row : rows) {
+    m_owner.commands.clear();
+    m_owner.keys.clear();
+    tap(buttonCentre(m_bar, 0));
+    ASSERT_EQ(openMenus().size(), 1u);
+    for (int vk : row.keys) {
+      wm::injectKey(vk, true);
+      wm::injectKey(vk, false);
+    }
+    wm::dispatchPending();
+    EXPECT_EQ(m_owner.commands, row.commands);
+    EXPECT_EQ(m_owner.keys, row.keysToWindow);
+    EXPECT_TRUE(openMenus().empty());
+  }
+}
+
 TEST_F(Menus, TappingAnItemWithASubmenuOpensItBesideTheItem) {
   tap(buttonCentre(m_bar, 0));
   std::vector<HWND> open = openMenus();
