@@ -373,6 +373,9 @@ LRESULT levelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       if (menus().root == hwnd) menus().root = nullptr;
+      // Destroyed from outside (its owner went): the levels opened from it go too.
+      if (l && IsWindow(l->child)) DestroyWindow(l->child);
+      if (Level* parent = l ? levelOf(l->parent) : nullptr) parent->child = nullptr;
       delete l;
       SetWindowLongW(hwnd, GWL_USERDATA, 0);
       return 0;

@@ -252,6 +252,20 @@ TEST_F(Menus, ASubmenuNearTheBarIsLiftedAboveItAndKeptOnScreen) {
   EXPECT_EQ(m_owner.commands, std::vector<WPARAM>{kToolC});
 }
 
+TEST_F(Menus, OpenMenusGoWithTheirWindow) {
+  tap(buttonCentre(m_bar, 0));
+  press(VK_DOWN);
+  press(VK_DOWN);
+  press(VK_RIGHT);
+  ASSERT_EQ(openMenus().size(), 2u);
+  DestroyWindow(m_window);
+  wm::dispatchPending();
+  EXPECT_TRUE(openMenus().empty());
+  for (const auto& w : wm::windowTree()) EXPECT_NE(w.className, u"MNU");
+  wm::injectKey(VK_DOWN, true);  // no menu left to take it, nothing to crash on
+  wm::dispatchPending();
+}
+
 TEST_F(Menus, AnItemWithASubmenuShowsAnArrow) {
   tap(buttonCentre(m_bar, 0));
   HWND file = openMenus().at(0);
