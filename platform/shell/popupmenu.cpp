@@ -404,6 +404,12 @@ void closeMenus() {
   menus() = MenuState{};
 }
 
+void penFromBar(UINT message, POINT screen) {
+  if (!openMenu()) return;
+  menus().tracking = true;
+  pen(message, screen);
+}
+
 bool menuTakesKey(int vk, bool down) {
   HWND root = openMenu();
   if (!root) return false;

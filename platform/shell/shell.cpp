@@ -476,6 +476,12 @@ LRESULT menuBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       hideTooltip(*bar);
       if (GetCapture() == hwnd) ReleaseCapture();
       InvalidateRect(hwnd, nullptr, FALSE);
+      if (IsWindow(bar->popup) && pressed >= 0) {
+        // Dragged from the button into the menu: lifting the pen there chooses.
+        POINT screen = p;
+        ClientToScreen(hwnd, &screen);
+        if (!inside(bar->buttons[static_cast<size_t>(pressed)].rect, p)) penFromBar(WM_LBUTTONUP, screen);
+      }
       if (IsWindow(bar->popup)) {
         // The open menu takes the next tap, wherever it lands.
         SetCapture(bar->popup);
@@ -492,6 +498,13 @@ LRESULT menuBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     }
+    case WM_MOUSEMOVE:
+      if (IsWindow(bar->popup) && bar->pressed >= 0) {
+        POINT screen = p;
+        ClientToScreen(hwnd, &screen);
+        penFromBar(WM_MOUSEMOVE, screen);
+      }
+      return 0;
     case TB_SETTOOLTIPS: {
       bar->tooltips.clear();
       auto** texts = reinterpret_cast<LPCWSTR*>(lParam);

@@ -54,5 +54,8 @@ void closeMenus();
 // While a menu is open it takes every key: answers true when it took this one.
 bool menuTakesKey(int vk, bool down);
 void handleMenuKey(int vk);
+// The pen went down on the bar's button and moves on (or comes up) while its
+// drop-down is open: the menus follow it as if it had gone down on them.
+void penFromBar(UINT message, POINT screen);
 
 }  // namespace shell::detail

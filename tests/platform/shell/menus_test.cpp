@@ -252,6 +252,44 @@ TEST_F(Menus, ASubmenuNearTheBarIsLiftedAboveItAndKeptOnScreen) {
   EXPECT_EQ(m_owner.commands, std::vector<WPARAM>{kToolC});
 }
 
+TEST_F(Menus, APenDraggedFromTheButtonChoosesWhereItIsLifted) {
+  struct Row {
+    const char* what;
+    std::vector<std::pair<int, int>> path;  // (level, row) the pen moves over; level -1 is the bar button
+    std::vector<WPARAM> commands;
+    size_t menusLeftOpen;
+  };
+  const Row rows[] = {
+      {"onto an item", {{0, 0}}, {kOpen}, 0},
+      {"across items to the last", {{0, 0}, {0, 2}, {0, 5}}, {kExit}, 0},
+      {"through a submenu", {{0, 1}, {1, 1}}, {kGame}, 0},
+      {"back onto the button", {{0, 0}, {-1, 0}}, {}, 1},
+      {"onto a greyed item", {{0, 4}}, {}, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    m_owner.commands.clear();
+    POINT button = buttonCentre(m_bar, 0);
+    wm::injectPen(wm::PenAction::Down, button);
+    wm::dispatchPending();
+    POINT last = button;
+    for (auto [level, item] : row.path) {
+      std::vector<HWND> open = openMenus();
+      ASSERT_LT(level, static_cast<int>(open.size()));
+      int separators = level == 0 && item > 3 ? 1 : 0;
+      last = level < 0 ? button : itemPoint(open[static_cast<size_t>(level)], item, separators);
+      wm::injectPen(wm::PenAction::Move, last);
+      wm::dispatchPending();
+    }
+    wm::injectPen(wm::PenAction::Up, last);
+    wm::dispatchPending();
+    EXPECT_EQ(m_owner.commands, row.commands);
+    EXPECT_EQ(openMenus().size(), row.menusLeftOpen);
+    press(VK_ESCAPE);
+    ASSERT_TRUE(openMenus().empty());
+  }
+}
+
 TEST_F(Menus, OpenMenusGoWithTheirWindow) {
   tap(buttonCentre(m_bar, 0));
   press(VK_DOWN);
