@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "platform/core/builtins.h"
 #include "platform/core/utf8.h"
 #include "platform/core/windowing.h"
 #include "platform/core/winreg.h"
@@ -157,6 +158,63 @@ TEST_F(Program, TheFirstRunInstallsTheDefaultSkinAndPlaysTheMovie) {
   EXPECT_EQ(std::u16string(value), u"\\Program Files\\OrvelFlash\\default.zskn");
   RegCloseKey(key);
   EXPECT_TRUE(std::filesystem::exists(m_device.host("My Documents/OrvelFlash/skins/default.bskn")));
+}
+
+// Runs the program headless on `script` with the demo movie; its exit code.
+int runScripted(const TestDevice& device, const std::string& script) {
+  std::filesystem::path file = device.outside("session.txt");
+  std::ofstream(file) << script;
+  pid_t player = startProgram(device, {"--script", file.string(), "\\My Documents\\demo.swf"});
+  return player > 0 ? serveUntilExit(player) : -1;
+}
+
+TEST_F(Program, TheSkinsButtonsDriveTheMovieAndReturnTogglesFullScreen) {
+  installSkinAndMovie();
+  // The skin's hot spots on the screen (the skin starts under the 26-pixel task bar).
+  const std::string playPause = "tap 120 263\nwait 100\n", stop = "tap 74 263\nwait 100\n";
+  std::vector<std::filesystem::path> dumps;
+  std::string script = "wait 1000\n";
+  for (const std::string& step : {playPause, stop, playPause + "wait 500\n", std::string("key return\nwait 100\n"),
+                                  std::string("key return\nwait 100\n")}) {
+    dumps.push_back(m_device.outside("dump" + std::to_string(dumps.size()) + ".txt"));
+    script += step + "dump " + dumps.back().string() + "\n";
+  }
+  ASSERT_EQ(runScripted(m_device, script + "quit\n"), 0);
+
+  struct Row {
+    const char* after;
+    std::vector<const char*> shows;
+  } rows[] = {
+      {"play/pause", {"playing=0", "fullscreen=0"}},
+      {"stop", {"frame=0 playing=0"}},
+      {"play/pause again", {"playing=-1"}},
+      {"Return",
+       {"fullscreen=1", "\"HHTaskBar\" title=\"\" rect=0,0,240,26 hidden", "rect=0,294,240,320 hidden",
+        "\"OrvelFlash\" title=\"Orvel Flash Player\" rect=0,0,240,320"}},
+      {"Return again",
+       {"fullscreen=0", "\"HHTaskBar\" title=\"\" rect=0,0,240,26 visible", "rect=0,294,240,320 visible",
+        "\"OrvelFlash\" title=\"Orvel Flash Player\" rect=0,26,240,294"}},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(rows[i].after);
+    std::string text = readText(dumps[i]);
+    for (const char* shown : rows[i].shows) EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
+  }
+  EXPECT_EQ(readText(dumps[2]).find("frame=0 "), std::string::npos) << "playing again moved on from the first frame";
+}
+
+TEST_F(Program, WithoutTheFlashControlThePlayerSaysSoAndKeepsRunning) {
+  installSkinAndMovie();
+  std::string error;
+  ASSERT_TRUE(removeFlashControl(m_device.device(), error)) << error;
+  std::filesystem::path dump = m_device.outside("dump.txt");
+  ASSERT_EQ(runScripted(m_device, "wait 500\ndump " + dump.string() + "\nkey return\nwait 100\ndump " +
+                                      dump.string() + "\nquit\n"),
+            0);
+  std::string text = readText(dump);
+  EXPECT_NE(text.find("title=\"Error\""), std::string::npos) << "the message box is up\n" << text;
+  EXPECT_NE(text.find("control=0"), std::string::npos) << text;
+  EXPECT_EQ(text.find("running=0"), std::string::npos) << "the player is still there after the box\n" << text;
 }
 
 TEST_F(Program, InADesktopWindowADragOnTheSkinsVolumeBarSetsTheDeviceVolume) {
