@@ -18,10 +18,23 @@ std::string toNarrowAscii(WideStringView text) {
   return narrow;
 }
 
+namespace {
+
+// The device's folding; two ASCII units fold as ASCII letters do there, which
+// spares the table for the tag and attribute names that loading compares.
+int upperOf(char16_t c, bool ascii) {
+  if (!ascii) return towupperW(c);
+  return c >= u'a' && c <= u'z' ? c - 32 : c;
+}
+
+}  // namespace
+
 int compareIgnoreCase(WideStringView a, WideStringView b) {
   size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    int ca = towupperW(a[i]), cb = towupperW(b[i]);
+    if (a[i] == b[i]) continue;
+    const bool ascii = (a[i] | b[i]) < 0x80;
+    int ca = upperOf(a[i], ascii), cb = upperOf(b[i], ascii);
     if (ca != cb) return ca - cb;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);

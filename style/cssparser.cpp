@@ -10,20 +10,26 @@ namespace {
 
 bool isQuote(char16_t c) { return c == u'"' || c == u'\''; }
 
-// Copies a quoted string unchanged, up to and including its closing quote.
-size_t copyString(DomStringView text, size_t i, DomString& out) {
-  char16_t quote = text[i];
-  out.push_back(text[i++]);
+// The end of the quoted string that starts at `i`: just after its closing
+// quote, or the end of the text. A backslash inside escapes the next character.
+size_t stringEnd(DomStringView text, size_t i) {
+  const char16_t quote = text[i++];
   while (i < text.size()) {
-    char16_t c = text[i++];
-    out.push_back(c);
+    const char16_t c = text[i++];
     if (c == u'\\' && i < text.size()) {
-      out.push_back(text[i++]);
+      ++i;
     } else if (c == quote) {
       break;
     }
   }
   return i;
+}
+
+// Copies a quoted string unchanged, up to and including its closing quote.
+size_t copyString(DomStringView text, size_t i, DomString& out) {
+  const size_t end = stringEnd(text, i);
+  out.append(text.substr(i, end - i));
+  return end;
 }
 
 bool tokenMayStart(const DomString& out) { return out.empty() || out.back() == u' '; }
@@ -80,25 +86,40 @@ DomString prepareText(DomStringView text) {
   return out;
 }
 
+// Mirrors prepareText: true only where each step of it would copy the text
+// as it stands.
 bool isPrepared(DomStringView text) {
   if (!text.empty() && isSpace(text.front())) return false;
+  // Preparing drops a blank that follows a space it has just written.
+  auto blankFollows = [&](size_t i) { return i + 1 < text.size() && isSpace(text[i + 1]); };
   for (size_t i = 0; i < text.size(); ++i) {
     switch (text[i]) {
       case u'"':
       case u'\'':
-      case u'/':
-      case u'<':
+        i = stringEnd(text, i) - 1;  // strings are copied unchanged
+        break;
       case u'\\':
+        if (i + 1 < text.size() && text[i + 1] == u' ' && blankFollows(i + 1)) return false;
+        ++i;  // the escaped character is copied as it is
+        break;
+      case u'/':
+        if (text.substr(i).starts_with(u"/*")) return false;
+        break;
+      case u'<':
+        if (text.substr(i).starts_with(u"<!--")) return false;
+        break;
+      case u'-':
+        if (text.substr(i).starts_with(u"-->")) return false;
+        break;
       case u',':
       case u';':
       case u')':
       case u'}':
-        return false;
-      case u' ':
-        if (i + 1 < text.size() && isSpace(text[i + 1])) return false;
+        // Preparing writes one space after these, in place of the one that follows.
+        if (i + 1 == text.size() || text[i + 1] != u' ') return false;
         break;
-      case u'-':
-        if (text.substr(i).starts_with(u"-->")) return false;
+      case u' ':
+        if (blankFollows(i)) return false;
         break;
       default:
         if (isSpace(text[i])) return false;  // tabs and line breaks become spaces

@@ -22,6 +22,8 @@ TEST(WideString, IgnoringCaseFoldsTheWholeBasicPlane) {
       {u"play", u"plays", false},
       {u"a[", u"A{", false},                               // '[' and '{' are not letters
       {u"", u"", true},
+      {u"\u017fvg", u"SVG", true},  // long s folds to an ASCII letter
+      {u"\u0131d", u"ID", true},     // so does dotless i
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(toNarrowAscii(row.a) + " / " + toNarrowAscii(row.b));
@@ -30,6 +32,15 @@ TEST(WideString, IgnoringCaseFoldsTheWholeBasicPlane) {
   }
   EXPECT_LT(compareIgnoreCase(u"abc", u"ABD"), 0);
   EXPECT_GT(compareIgnoreCase(u"abcd", u"ABC"), 0);
+  // Every pair of ASCII units orders as the device orders it.
+  for (char16_t a = 1; a < 0x80; ++a) {
+    for (char16_t b = 1; b < 0x80; ++b) {
+      const char16_t left[] = {a, 0}, right[] = {b, 0};
+      const int ours = compareIgnoreCase(left, right), device = _wcsicmp(left, right);
+      ASSERT_EQ(ours < 0, device < 0) << int(a) << " " << int(b);
+      ASSERT_EQ(ours == 0, device == 0) << int(a) << " " << int(b);
+    }
+  }
   EXPECT_TRUE(endsWithIgnoreCase(u"\\My Documents\\a.SwF", u".swf"));
   EXPECT_FALSE(endsWithIgnoreCase(u"swf", u".swf"));
 }

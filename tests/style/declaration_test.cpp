@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "style/cssproperties.h"
 #include "style/cssstyledeclaration.h"
 #include "style/propertyregistry.h"
@@ -216,6 +218,32 @@ TEST(TextPreparation, TextLeftInPlaceIsWhatPreparingWouldGive) {
   EXPECT_TRUE(css::isPrepared(u"fill:blue"));
   EXPECT_TRUE(css::isPrepared(u"10px solid red"));
   EXPECT_FALSE(css::isPrepared(u"a,b"));
+  // A skin's usual style text is parsed where it stands.
+  EXPECT_TRUE(css::isPrepared(u"fill:blue; stroke-width:2; font-family:'A, B', serif"));
+}
+
+TEST(TextPreparation, EveryShortTextSaidPreparedComesOutUnchanged) {
+  // Every text of up to five units over the characters that preparing treats
+  // specially (escaped blanks, blanks after separators, strings, comments).
+  constexpr char16_t kAlphabet[] = u"a ,;)}\"'\\/*<!->\t";
+  constexpr size_t kLetters = std::size(kAlphabet) - 1;
+  DomString text;
+  size_t checked = 0;
+  for (size_t length = 0; length <= 5; ++length) {
+    std::vector<size_t> digits(length, 0);
+    while (true) {
+      text.assign(length, u' ');
+      for (size_t i = 0; i < length; ++i) text[i] = kAlphabet[digits[i]];
+      if (css::isPrepared(text)) {
+        ++checked;
+        ASSERT_EQ(css::prepareText(text), text) << toNarrowAscii(text);
+      }
+      size_t i = 0;
+      while (i < length && ++digits[i] == kLetters) digits[i++] = 0;
+      if (i == length) break;
+    }
+  }
+  EXPECT_GT(checked, 10000u);
 }
 
 TEST(DeclarationParser, StaysLinearOnHostileText) {
