@@ -43,11 +43,11 @@ const DomString& Element::getAttribute(const DomString& name) const {
   return attr ? attr->value() : domstrings::empty();
 }
 
-bool Element::setAttribute(const DomString& name, const DomString& value) {
+bool Element::setAttribute(const DomString& name, DomString value) {
   Document* doc = m_ownerDocument;
   Ref<Attr> attr = doc ? doc->createAttribute(name) : Ref<Attr>();
   if (!attr) return false;
-  attr->setValue(value);
+  attr->m_value = std::move(value);  // not yet on an element: nobody to tell
   setAttributeNode(attr.get());
   return true;
 }

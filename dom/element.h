@@ -27,7 +27,7 @@ class Element : public ParentNode {
   virtual const DomString& getAttribute(const DomString& name) const;
   // Installs a new Attr made by the owner document (replacing one of the same
   // name). Answers false, changing nothing, when the name cannot be interned.
-  virtual bool setAttribute(const DomString& name, const DomString& value);
+  virtual bool setAttribute(const DomString& name, DomString value);
   virtual void removeAttribute(const DomString& name);
   virtual Attr* getAttributeNode(const DomString& name) const;
   // Answers the attribute it replaced, or none. Refused (none, nothing changes)

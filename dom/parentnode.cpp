@@ -1,5 +1,7 @@
 #include "dom/parentnode.h"
 
+#include <vector>
+
 #include "dom/characterdata.h"
 #include "dom/document.h"
 #include "dom/mutationevents.h"
@@ -53,7 +55,7 @@ bool ParentNode::acceptsKind(unsigned short type) const {
 
 // The structural rules: no cycle, only kinds this parent can hold, and one
 // document element at most (not counting a child that is being replaced or moved).
-bool ParentNode::canLink(const std::vector<Node*>& run, const Node* newChild,
+bool ParentNode::canLink(std::span<Node* const> run, const Node* newChild,
                          const Node* replaced) const {
   // Only a node with children can be an ancestor of this one.
   if (newChild == this || (newChild->firstChild() && newChild->isAncestorOf(this))) return false;
@@ -73,16 +75,10 @@ bool ParentNode::canLink(const std::vector<Node*>& run, const Node* newChild,
 
 namespace {
 
-std::vector<Node*> runOf(Node* newChild) {
-  std::vector<Node*> run;
-  if (newChild->nodeType() == Node::DOCUMENT_FRAGMENT_NODE) {
-    for (Node* child = newChild->firstChild(); child; child = child->nextSibling()) {
-      run.push_back(child);
-    }
-  } else {
-    run.push_back(newChild);
-  }
-  return run;
+std::vector<Node*> childrenOf(Node* fragment) {
+  std::vector<Node*> children;
+  for (Node* child = fragment->firstChild(); child; child = child->nextSibling()) children.push_back(child);
+  return children;
 }
 
 }  // namespace
@@ -93,7 +89,7 @@ Node* ParentNode::previousChildOf(const Node* child) const {
   return previous;
 }
 
-void ParentNode::link(const std::vector<Node*>& run, Node* refChild) {
+void ParentNode::link(std::span<Node* const> run, Node* refChild) {
   Node* previous = refChild ? previousChildOf(refChild) : m_lastChild;
   for (Node* node : run) {
     node->m_parent = this;
@@ -122,11 +118,16 @@ Node* ParentNode::appendChild(Node* newChild) { return insertBefore(newChild, nu
 // Inserts newChild (or a fragment's children) before refChild. `replaced` is a
 // child about to be removed, which does not count as a document element.
 Node* ParentNode::insertRun(Node* newChild, Node* refChild, const Node* replaced) {
-  std::vector<Node*> run = runOf(newChild);
+  // The nodes that join: a fragment's children, or the node itself (which
+  // costs no allocation, as appending is what loading does for every node).
+  const bool isFragment = newChild->nodeType() == DOCUMENT_FRAGMENT_NODE;
+  Node* const single[] = {newChild};
+  const std::vector<Node*> children = isFragment ? childrenOf(newChild) : std::vector<Node*>();
+  const std::span<Node* const> run = isFragment ? std::span<Node* const>(children) : std::span<Node* const>(single);
   if (!canLink(run, newChild, replaced)) return nullptr;
   Ref<Node> keepNew(newChild);
 
-  if (newChild->nodeType() == DOCUMENT_FRAGMENT_NODE) {
+  if (isFragment) {
     if (run.empty()) return newChild;
     // The fragment's references pass to this node.
     auto* fragment = static_cast<ParentNode*>(newChild);
@@ -149,8 +150,13 @@ Node* ParentNode::insertRun(Node* newChild, Node* refChild, const Node* replaced
   }
 
   link(run, refChild);
-  std::vector<Ref<Node>> inserted(run.begin(), run.end());
-  for (const Ref<Node>& node : inserted) mutationevents::nodeInserted(node.get(), this);
+  if (isFragment) {
+    // Listeners may take the fragment's children away again: keep each alive.
+    std::vector<Ref<Node>> inserted(run.begin(), run.end());
+    for (const Ref<Node>& node : inserted) mutationevents::nodeInserted(node.get(), this);
+  } else {
+    mutationevents::nodeInserted(newChild, this);  // kept alive by keepNew
+  }
   mutationevents::subtreeModified(this);
   return newChild;
 }
@@ -187,7 +193,7 @@ Node* ParentNode::replaceChild(Node* newChild, Node* oldChild) {
     return removeChild(oldChild);
   }
 
-  std::vector<Node*> run{newChild};
+  Node* const run[] = {newChild};
   if (!canLink(run, newChild, oldChild)) return nullptr;
   Ref<Node> keepNew(newChild);
   Ref<Node> keepOld(oldChild);

@@ -4,7 +4,7 @@
 // fields; the parent holds one reference to each child and remembers the last,
 // so that appending stays cheap however many children there are.
 
-#include <vector>
+#include <span>
 
 #include "dom/node.h"
 
@@ -32,10 +32,10 @@ class ParentNode : public Node {
   bool isChild(const Node* node) const;
   bool sameDocument(const Node* newChild);
   bool acceptsKind(unsigned short type) const;
-  bool canLink(const std::vector<Node*>& run, const Node* newChild, const Node* replaced) const;
+  bool canLink(std::span<Node* const> run, const Node* newChild, const Node* replaced) const;
   Node* previousChildOf(const Node* child) const;
   Node* insertRun(Node* newChild, Node* refChild, const Node* replaced);
-  void link(const std::vector<Node*>& run, Node* refChild);
+  void link(std::span<Node* const> run, Node* refChild);
 
   Node* m_firstChild = nullptr;  // owned, through the list
   Node* m_lastChild = nullptr;   // the end of that list

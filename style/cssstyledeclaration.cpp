@@ -22,13 +22,6 @@ class PreparedText {
   DomStringView m_view;
 };
 
-CSSPropertyList parseDeclarations(DomStringView text) {
-  CSSPropertyList list;
-  CSSParser parser(list);
-  parser.parseDeclarationList(PreparedText(text).view());
-  return list;
-}
-
 }  // namespace
 
 DomString CSSStyleDeclaration::cssText() const {
@@ -42,9 +35,19 @@ DomString CSSStyleDeclaration::cssText() const {
   return text;
 }
 
+// Parsed after the present entries, which give way when anything resulted;
+// the list keeps its storage from one style text to the next.
 void CSSStyleDeclaration::setCssText(const DomString& text) {
-  CSSPropertyList parsed = parseDeclarations(text);
-  if (!parsed.empty()) m_properties = std::move(parsed);
+  const auto before = static_cast<std::ptrdiff_t>(m_properties.size());
+  bool parsed = false;
+  try {
+    CSSParser parser(m_properties);
+    parsed = parser.parseDeclarationList(PreparedText(text).view());
+  } catch (...) {
+    m_properties.erase(m_properties.begin() + before, m_properties.end());
+    throw;
+  }
+  if (parsed) m_properties.erase(m_properties.begin(), m_properties.begin() + before);
 }
 
 // The entry that counts: the last important one, else the last one.
