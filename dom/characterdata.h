@@ -4,6 +4,7 @@
 // DOMCharacterDataModified.
 
 #include <cstddef>
+#include <utility>
 
 #include "dom/node.h"
 
@@ -25,8 +26,8 @@ class CharacterData : public Node {
   virtual void replaceData(std::size_t offset, std::size_t count, const DomString& arg);
 
  protected:
-  CharacterData(Document* ownerDocument, const DomString& data)
-      : Node(ownerDocument), m_data(data) {}
+  CharacterData(Document* ownerDocument, DomString data)
+      : Node(ownerDocument), m_data(std::move(data)) {}
   ~CharacterData() override = default;
 
  private:
@@ -37,7 +38,7 @@ class CharacterData : public Node {
 
 class Text : public CharacterData {
  public:
-  Text(Document* ownerDocument, const DomString& data) : CharacterData(ownerDocument, data) {}
+  Text(Document* ownerDocument, DomString data) : CharacterData(ownerDocument, std::move(data)) {}
 
   const DomString& nodeName() const override;
   unsigned short nodeType() const override { return TEXT_NODE; }

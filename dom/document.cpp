@@ -53,7 +53,7 @@ Element* Document::documentElement() const {
 
 const PooledName* Document::internName(const DomString& qualifiedName) {
   if (qualifiedName.empty()) return nullptr;
-  return m_namePool->intern(DomString(), DomString(), qualifiedName);
+  return m_namePool->intern({}, {}, qualifiedName);
 }
 
 DomString Document::localPart(const DomString& qualifiedName) {
@@ -71,8 +71,8 @@ Ref<DocumentFragment> Document::createDocumentFragment() {
   return Ref<DocumentFragment>::adopt(new DocumentFragment(this));
 }
 
-Ref<Text> Document::createTextNode(const DomString& data) {
-  return Ref<Text>::adopt(new Text(this, data));
+Ref<Text> Document::createTextNode(DomString data) {
+  return Ref<Text>::adopt(new Text(this, std::move(data)));
 }
 
 Ref<Comment> Document::createComment(const DomString& data) {

@@ -59,7 +59,7 @@ class Document : public ParentNode, public DocumentEvent {
   // in the pool.
   virtual Ref<Element> createElement(const DomString& tagName);
   virtual Ref<DocumentFragment> createDocumentFragment();
-  virtual Ref<Text> createTextNode(const DomString& data);
+  virtual Ref<Text> createTextNode(DomString data);
   virtual Ref<Comment> createComment(const DomString& data);
   virtual Ref<CDATASection> createCDATASection(const DomString& data);
   virtual Ref<ProcessingInstruction> createProcessingInstruction(const DomString& target,

@@ -2,13 +2,13 @@
 
 namespace {
 
-std::uint32_t hashInto(std::uint32_t h, const DomString& text) {
+std::uint32_t hashInto(std::uint32_t h, WideStringView text) {
   for (char16_t c : text) h = h * 33u + c;
   return h;
 }
 
-bool holds(const PooledName& slot, const DomString& namespaceURI, const DomString& localName,
-           const DomString& qualifiedName) {
+bool holds(const PooledName& slot, WideStringView namespaceURI, WideStringView localName,
+           WideStringView qualifiedName) {
   return slot.qualifiedName == qualifiedName && slot.namespaceURI == namespaceURI &&
          slot.localName == localName;
 }
@@ -22,13 +22,12 @@ Ref<NamePool> NamePool::create(std::size_t size) {
   return Ref<NamePool>::adopt(new NamePool(size));
 }
 
-std::uint32_t NamePool::hash(const DomString& namespaceURI, const DomString& localName,
-                             const DomString& qualifiedName) {
+std::uint32_t NamePool::hash(WideStringView namespaceURI, WideStringView localName, WideStringView qualifiedName) {
   return hashInto(hashInto(hashInto(0, namespaceURI), localName), qualifiedName);
 }
 
-const PooledName* NamePool::intern(const DomString& namespaceURI, const DomString& localName,
-                                   const DomString& qualifiedName) {
+const PooledName* NamePool::intern(WideStringView namespaceURI, WideStringView localName,
+                                   WideStringView qualifiedName) {
   std::size_t slot = hash(namespaceURI, localName, qualifiedName) % m_size;
   // size + 1 probes: the start slot is looked at again before giving up.
   for (std::size_t probe = 0; probe <= m_size; ++probe) {

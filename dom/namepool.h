@@ -27,15 +27,13 @@ class NamePool : public RefCounted {
 
   // The entry for the three strings, filled on first request; none when the
   // table is full.
-  const PooledName* intern(const DomString& namespaceURI, const DomString& localName,
-                           const DomString& qualifiedName);
+  const PooledName* intern(WideStringView namespaceURI, WideStringView localName, WideStringView qualifiedName);
 
   std::size_t size() const { return m_size; }
   std::size_t usedCount() const { return m_usedCount; }
 
   // h = h * 33 + c over the namespace URI, the local name, then the qualified name.
-  static std::uint32_t hash(const DomString& namespaceURI, const DomString& localName,
-                            const DomString& qualifiedName);
+  static std::uint32_t hash(WideStringView namespaceURI, WideStringView localName, WideStringView qualifiedName);
 
  private:
   explicit NamePool(std::size_t size);

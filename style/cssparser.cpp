@@ -3,12 +3,28 @@
 
 #include "style/cssparser.h"
 
+#include <array>
+#include <string_view>
+
 #include "style/propertyregistry.h"
 
 namespace css {
 namespace {
 
 bool isQuote(char16_t c) { return c == u'"' || c == u'\''; }
+
+// The ASCII characters a walk over the text has to look at; it passes over
+// every other character (letters, digits, most punctuation) at once.
+using Marks = std::array<bool, 128>;
+consteval Marks marksOf(std::string_view characters) {
+  Marks marks{};
+  for (char c : characters) marks[static_cast<unsigned char>(c)] = true;
+  return marks;
+}
+constexpr Marks kPrepareMarks = marksOf("\"'\\/<-,;)} \t\n\r\f");
+constexpr Marks kScanMarks = marksOf("\\\"'([{)]} \t\n\r\f");
+
+bool marked(const Marks& marks, char16_t c) { return c < marks.size() && marks[c]; }
 
 // The end of the quoted string that starts at `i`: just after its closing
 // quote, or the end of the text. A backslash inside escapes the next character.
@@ -93,6 +109,7 @@ bool isPrepared(DomStringView text) {
   // Preparing drops a blank that follows a space it has just written.
   auto blankFollows = [&](size_t i) { return i + 1 < text.size() && isSpace(text[i + 1]); };
   for (size_t i = 0; i < text.size(); ++i) {
+    if (!marked(kPrepareMarks, text[i])) continue;
     switch (text[i]) {
       case u'"':
       case u'\'':
@@ -134,6 +151,7 @@ size_t scanTo(DomStringView text, size_t from, char32_t wanted, bool stopAtSpace
   DomString closers;  // the brackets still open, innermost last
   for (size_t i = from; i < text.size(); ++i) {
     char16_t c = text[i];
+    if (c != wanted && !marked(kScanMarks, c)) continue;
     if (c == u'\\') {
       ++i;
     } else if (quote) {

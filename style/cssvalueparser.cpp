@@ -184,16 +184,22 @@ Ref<CSSValue> parseImage(DomStringView text, KeywordRange keywords) {
   return parseUri(text);
 }
 
-// The pieces of a list separated by `separator` (outside quotes and groups).
-std::vector<DomStringView> splitAt(DomStringView text, char16_t separator) {
-  std::vector<DomStringView> pieces;
+// Calls `visit` with each trimmed piece of a list separated by `separator`
+// (outside quotes and groups).
+template <typename Visit>
+void forEachPiece(DomStringView text, char16_t separator, Visit&& visit) {
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = scanTo(text, start, separator);
     if (end == DomStringView::npos) end = text.size();
-    pieces.push_back(trimmed(text.substr(start, end - start)));
+    visit(trimmed(text.substr(start, end - start)));
     start = end + 1;
   }
+}
+
+std::vector<DomStringView> splitAt(DomStringView text, char16_t separator) {
+  std::vector<DomStringView> pieces;
+  forEachPiece(text, separator, [&](DomStringView piece) { pieces.push_back(piece); });
   return pieces;
 }
 
@@ -204,11 +210,10 @@ Ref<CSSValue> listOrNone(Ref<CSSValueList> list) {
 
 Ref<CSSValue> parseFontFamily(DomStringView text) {
   auto list = Ref<CSSValueList>::adopt(new CSSValueList(CSSValueList::Separator::Comma));
-  for (DomStringView piece : splitAt(text, u',')) {
+  forEachPiece(text, u',', [&](DomStringView piece) {
     DomStringView name = withoutQuotes(piece);
-    if (name.empty()) continue;
-    list->append(asValue(FontFamilyValue::create(DomString(name), name.size() != piece.size())));
-  }
+    if (!name.empty()) list->append(asValue(FontFamilyValue::create(DomString(name), name.size() != piece.size())));
+  });
   return listOrNone(std::move(list));
 }
 
