@@ -8,7 +8,7 @@
 
 class Element;
 
-class Attr : public Node {
+class Attr final : public Node {
  public:
   Attr(Document* ownerDocument, const PooledName* name);
 

@@ -14,7 +14,7 @@ Element::Element(Document* ownerDocument, const PooledName* name)
 
 Element::~Element() {
   Attr* attr = m_firstAttribute;
-  m_firstAttribute = nullptr;
+  m_firstAttribute = m_lastAttribute = nullptr;
   while (attr) {
     Attr* next = attr->nextAttribute();
     attr->m_parent = nullptr;
@@ -91,10 +91,9 @@ void Element::appendAttribute(Attr* attr) {
   if (!m_firstAttribute) {
     m_firstAttribute = attr;
   } else {
-    Attr* last = m_firstAttribute;
-    while (last->nextAttribute()) last = last->nextAttribute();
-    last->m_nextSibling = attr;
+    m_lastAttribute->m_nextSibling = attr;
   }
+  m_lastAttribute = attr;
   attr->m_parent = this;
   attr->m_nextSibling = nullptr;
   attr->addRef();
@@ -112,6 +111,7 @@ Attr* Element::removeAttributeNode(Attr* oldAttr) {
   } else {
     m_firstAttribute = oldAttr->nextAttribute();
   }
+  if (m_lastAttribute == oldAttr) m_lastAttribute = static_cast<Attr*>(previous);
   oldAttr->m_parent = nullptr;
   oldAttr->m_nextSibling = nullptr;
   oldAttr->queueRelease();

@@ -70,4 +70,5 @@ class Element : public ParentNode {
   Ref<NamePool> m_pool;  // keeps m_name valid
   const PooledName* m_name;
   Attr* m_firstAttribute = nullptr;  // owned, through the list
+  Attr* m_lastAttribute = nullptr;   // the end of that list, where new ones go
 };

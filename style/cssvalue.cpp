@@ -104,8 +104,7 @@ DomString CSSPrimitiveValue::cssText() const {
 Ref<FontFamilyValue> FontFamilyValue::create(DomString name, bool quoted) {
   bool generic = false;
   if (!quoted) {
-    DomString lower = css::lowered(name);
-    for (std::string_view family : kGenericFamilies) generic |= lower == toWide(family);
+    for (std::string_view family : kGenericFamilies) generic |= css::equalsAsciiIgnoreCase(name, family);
   }
   auto result = Ref<FontFamilyValue>::adopt(new FontFamilyValue(std::move(name)));
   result->m_generic = generic;
