@@ -58,9 +58,16 @@ Ref<CSSPrimitiveValue> CSSPrimitiveValue::string(DomString text, UnitType type) 
   return result;
 }
 
+// A keyword value never changes, so each keyword of the table has one value,
+// made on first use and shared by every declaration that names it (the style
+// engine runs on one thread). The table keeps its reference for good.
 Ref<CSSPrimitiveValue> CSSPrimitiveValue::keyword(int keywordId) {
+  static std::array<CSSPrimitiveValue*, css::kKeywordNames.size() + 1> shared{};
+  const bool inTable = keywordId >= 1 && static_cast<size_t>(keywordId) < shared.size();
+  if (inTable && shared[keywordId]) return Ref<CSSPrimitiveValue>(shared[keywordId]);
   auto result = Ref<CSSPrimitiveValue>::adopt(new CSSPrimitiveValue(CSS_IDENT));
   result->m_keyword = keywordId;
+  if (inTable) shared[keywordId] = Ref<CSSPrimitiveValue>(result).leak();
   return result;
 }
 
