@@ -40,10 +40,6 @@ int compareIgnoreCase(WideStringView a, WideStringView b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-bool equalsIgnoreCase(WideStringView a, WideStringView b) {
-  return a.size() == b.size() && compareIgnoreCase(a, b) == 0;
-}
-
 bool endsWithIgnoreCase(WideStringView text, WideStringView suffix) {
   return text.size() >= suffix.size() && equalsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
 }

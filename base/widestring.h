@@ -19,8 +19,11 @@ std::string toNarrowAscii(WideStringView text);
 // The decimal text of a number, as the automation calls take numbers.
 WideString decimalText(long long value);
 
-bool equalsIgnoreCase(WideStringView a, WideStringView b);
 int compareIgnoreCase(WideStringView a, WideStringView b);
+// Inline, so that names of another length are told apart without a call.
+inline bool equalsIgnoreCase(WideStringView a, WideStringView b) {
+  return a.size() == b.size() && compareIgnoreCase(a, b) == 0;
+}
 bool endsWithIgnoreCase(WideStringView text, WideStringView suffix);
 
 // wsprintfW-style formatting into a string of any length ("%s", "%d", "%02d",

@@ -1,5 +1,6 @@
 #include "render/svglength.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cfloat>
 #include <charconv>
@@ -25,8 +26,13 @@ float toFloat(double value) {
   return static_cast<float>(value);
 }
 
+// Narrowed into a buffer on the stack: every geometry attribute of a skin
+// comes through here while it loads.
 float readLength(DomStringView text, std::size_t limit) {
-  return toFloat(readLeadingNumber(narrowText(text, limit)));
+  char narrow[kLengthTextLimit + 1];
+  const std::size_t size = std::min({text.size(), limit, sizeof narrow});
+  for (std::size_t i = 0; i < size; ++i) narrow[i] = text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
+  return toFloat(readLeadingNumber(std::string_view(narrow, size)));
 }
 
 }  // namespace

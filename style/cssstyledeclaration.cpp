@@ -37,12 +37,14 @@ DomString CSSStyleDeclaration::cssText() const {
 
 // Parsed after the present entries, which give way when anything resulted;
 // the list keeps its storage from one style text to the next.
-void CSSStyleDeclaration::setCssText(const DomString& text) {
+void CSSStyleDeclaration::setCssText(const DomString& text) { setPreparedCssText(PreparedText(text).view()); }
+
+void CSSStyleDeclaration::setPreparedCssText(DomStringView text) {
   const auto before = static_cast<std::ptrdiff_t>(m_properties.size());
   bool parsed = false;
   try {
     CSSParser parser(m_properties);
-    parsed = parser.parseDeclarationList(PreparedText(text).view());
+    parsed = parser.parseDeclarationList(text);
   } catch (...) {
     m_properties.erase(m_properties.begin() + before, m_properties.end());
     throw;
@@ -100,12 +102,16 @@ void CSSStyleDeclaration::setProperty(const DomString& propertyName, const DomSt
 }
 
 bool CSSStyleDeclaration::setProperty(std::int32_t propertyId, const DomString& value, bool important) {
+  return setPreparedProperty(propertyId, PreparedText(value).view(), important);
+}
+
+bool CSSStyleDeclaration::setPreparedProperty(std::int32_t propertyId, DomStringView value, bool important) {
   if (propertyId < 1) return false;
   removeAll(propertyId);
   // Parsed in place at the end of the list; a rejected value leaves nothing.
   const auto before = static_cast<std::ptrdiff_t>(m_properties.size());
   CSSParser parser(m_properties);
-  if (!parser.parseValue(propertyId, PreparedText(value).view(), important)) return false;
+  if (!parser.parseValue(propertyId, value, important)) return false;
   // A shorthand replaces the longhands it sets.
   const auto parsedBegin = m_properties.begin() + before;
   auto isParsed = [&](const CSSProperty& old) {
@@ -124,7 +130,9 @@ DomString CSSStyleDeclaration::item(std::uint32_t index) const {
   return propertyRegistry().nameOf(m_properties[index].id);
 }
 
+// The text is prepared once for both uses of a "style" attribute.
 void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, const DomString& value) {
-  if (equalsIgnoreCase(name, u"style")) declaration.setCssText(value);
-  declaration.setProperty(name, value, DomString());
+  const PreparedText prepared(value);
+  if (equalsIgnoreCase(name, u"style")) declaration.setPreparedCssText(prepared.view());
+  declaration.setPreparedProperty(propertyRegistry().idOf(name), prepared.view(), false);
 }

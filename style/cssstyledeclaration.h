@@ -45,8 +45,13 @@ class CSSStyleDeclaration {
   void clearChanged() { m_changed = false; }
 
  private:
+  friend void applyPresentationAttribute(CSSStyleDeclaration&, const DomString&, const DomString&);
+
   const CSSProperty* find(std::int32_t propertyId) const;
   void removeAll(std::int32_t propertyId);
+  // The two setters on text already prepared for parsing.
+  void setPreparedCssText(DomStringView text);
+  bool setPreparedProperty(std::int32_t propertyId, DomStringView value, bool important);
 
   CSSPropertyList m_properties;
   bool m_changed = false;
