@@ -1,5 +1,7 @@
 #include "dom/namepool.h"
 
+#include <cstdint>
+
 namespace {
 
 std::uint32_t hashInto(std::uint32_t h, WideStringView text) {
@@ -11,6 +13,12 @@ bool holds(const PooledName& slot, WideStringView namespaceURI, WideStringView l
            WideStringView qualifiedName) {
   return slot.qualifiedName == qualifiedName && slot.namespaceURI == namespaceURI &&
          slot.localName == localName;
+}
+
+// hash mod size, in 32 bits when the size allows (a narrower division).
+std::size_t slotOf(std::uint32_t hash, std::size_t size) {
+  if (size <= UINT32_MAX) return hash % static_cast<std::uint32_t>(size);
+  return hash % size;
 }
 
 }  // namespace
@@ -28,7 +36,7 @@ std::uint32_t NamePool::hash(WideStringView namespaceURI, WideStringView localNa
 
 const PooledName* NamePool::intern(WideStringView namespaceURI, WideStringView localName,
                                    WideStringView qualifiedName) {
-  std::size_t slot = hash(namespaceURI, localName, qualifiedName) % m_size;
+  std::size_t slot = slotOf(hash(namespaceURI, localName, qualifiedName), m_size);
   // size + 1 probes: the start slot is looked at again before giving up.
   for (std::size_t probe = 0; probe <= m_size; ++probe) {
     PooledName& entry = m_slots[slot];
@@ -41,7 +49,7 @@ const PooledName* NamePool::intern(WideStringView namespaceURI, WideStringView l
       return &entry;
     }
     if (holds(entry, namespaceURI, localName, qualifiedName)) return &entry;
-    slot = (slot + 1) % m_size;
+    slot = slot + 1 == m_size ? 0 : slot + 1;
   }
   return nullptr;
 }

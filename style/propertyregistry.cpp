@@ -1,5 +1,8 @@
 #include "style/propertyregistry.h"
 
+#include <cstdint>
+#include <type_traits>
+
 #include "style/cssproperties.h"
 
 PropertyRegistry::PropertyRegistry(int bucketCount)
@@ -41,44 +44,23 @@ std::string PropertyRegistry::keyOf(DomStringView name) {
 
 // (3h + c) mod n taken once at the end and whenever h grows large gives the
 // same bucket as reducing after every byte.
-size_t PropertyRegistry::bucketOf(std::string_view key) const {
+// The units of an ASCII name are the bytes of its key, so both hash alike.
+template <typename Units>
+size_t PropertyRegistry::bucketOfUnits(const Units& key) const {
   constexpr std::uint64_t kReduceAbove = std::uint64_t(1) << 60;
   const std::uint64_t count = m_buckets.size();
   std::uint64_t h = 0;
-  for (unsigned char c : key) {
-    h = 3 * h + c;
+  for (auto unit : key) {
+    h = 3 * h + static_cast<std::make_unsigned_t<decltype(unit)>>(unit);
     if (h > kReduceAbove) h %= count;
   }
+  // A narrower division when both fit in 32 bits, as they do for short names.
+  if (h <= UINT32_MAX && count <= UINT32_MAX)
+    return static_cast<std::uint32_t>(h) % static_cast<std::uint32_t>(count);
   return static_cast<size_t>(h % count);
 }
 
-namespace {
-
-// The 8-bit key of a name, on the stack for the short ASCII names that every
-// lookup while a skin loads asks for.
-class KeyOf {
- public:
-  explicit KeyOf(DomStringView name) {
-    if (name.size() <= sizeof m_small) {
-      size_t i = 0;
-      for (; i < name.size() && name[i] < 0x80; ++i) m_small[i] = static_cast<char>(name[i]);
-      if (i == name.size()) {
-        m_view = std::string_view(m_small, i);
-        return;
-      }
-    }
-    m_large = PropertyRegistry::keyOf(name);
-    m_view = m_large;
-  }
-  std::string_view view() const { return m_view; }
-
- private:
-  char m_small[64];
-  std::string m_large;
-  std::string_view m_view;
-};
-
-}  // namespace
+size_t PropertyRegistry::bucketOf(std::string_view key) const { return bucketOfUnits(key); }
 
 const PropertyRegistry::Entry* PropertyRegistry::find(std::string_view key) const {
   for (const Entry* entry = m_buckets[bucketOf(key)].get(); entry; entry = entry->next.get()) {
@@ -87,9 +69,34 @@ const PropertyRegistry::Entry* PropertyRegistry::find(std::string_view key) cons
   return nullptr;
 }
 
+namespace {
+
+bool isAscii(DomStringView name) {
+  for (char16_t c : name)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+bool sameKey(std::string_view key, DomStringView asciiName) {
+  if (key.size() != asciiName.size()) return false;
+  for (size_t i = 0; i < key.size(); ++i)
+    if (static_cast<unsigned char>(key[i]) != asciiName[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+// An ASCII name (every name a skin uses) is looked up as its own key, without
+// making the key first.
 std::int32_t PropertyRegistry::lookup(DomStringView name) const {
-  const Entry* entry = find(KeyOf(name).view());
-  return entry ? entry->record->id : 0;
+  if (!isAscii(name)) {
+    const Entry* entry = find(keyOf(name));
+    return entry ? entry->record->id : 0;
+  }
+  for (const Entry* entry = m_buckets[bucketOfUnits(name)].get(); entry; entry = entry->next.get()) {
+    if (sameKey(entry->key, name)) return entry->record->id;
+  }
+  return 0;
 }
 
 std::int32_t PropertyRegistry::registerName(DomStringView name) {
@@ -114,7 +121,7 @@ const DomString& PropertyRegistry::nameOf(std::int32_t id) const {
 
 size_t PropertyRegistry::bucketLength(DomStringView name) const {
   size_t length = 0;
-  for (const Entry* entry = m_buckets[bucketOf(KeyOf(name).view())].get(); entry; entry = entry->next.get()) ++length;
+  for (const Entry* entry = m_buckets[bucketOf(keyOf(name))].get(); entry; entry = entry->next.get()) ++length;
   return length;
 }
 
@@ -135,6 +142,7 @@ void makePropertyRegistry() {
 }
 
 PropertyRegistry& propertyRegistry() {
-  makePropertyRegistry();
-  return *registrySlot();
+  auto& registry = registrySlot();
+  if (!registry) makePropertyRegistry();
+  return *registry;
 }

@@ -55,6 +55,8 @@ class PropertyRegistry {
   };
 
   size_t bucketOf(std::string_view key) const;
+  template <typename Units>
+  size_t bucketOfUnits(const Units& key) const;
   const Entry* find(std::string_view key) const;
 
   std::vector<std::unique_ptr<Entry>> m_buckets;
