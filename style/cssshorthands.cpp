@@ -120,7 +120,10 @@ struct FontParts {
   DomStringView style, variant, weight, size, lineHeight, family;
 };
 
-bool takeFontPrefix(DomStringView token, FontParts& parts) {
+// A style, variant or weight keyword before the size fills its own part; a
+// "normal" waits (counted in `normals`) for whichever part the others leave
+// open. False for any other token, or for a second keyword of the same part.
+bool takeFontPrefix(DomStringView token, FontParts& parts, std::vector<DomStringView>& normals) {
   int keyword = css::keywordIdIgnoringCase(token);
   auto fill = [&](DomStringView& part) {
     if (!part.empty()) return false;
@@ -128,7 +131,8 @@ bool takeFontPrefix(DomStringView token, FontParts& parts) {
     return true;
   };
   if (keyword == keywordIdOf("normal")) {
-    return fill(parts.style) || fill(parts.variant) || fill(parts.weight);
+    normals.push_back(token);
+    return true;
   }
   if (keyword == keywordIdOf("italic") || keyword == keywordIdOf("oblique")) return fill(parts.style);
   if (keyword == keywordIdOf("small-caps")) return fill(parts.variant);
@@ -139,11 +143,22 @@ bool takeFontPrefix(DomStringView token, FontParts& parts) {
   return false;
 }
 
+// At most three tokens come before the size, so the parts left open always
+// take every "normal".
+void placeNormals(const std::vector<DomStringView>& normals, FontParts& parts) {
+  size_t next = 0;
+  for (DomStringView* part : {&parts.style, &parts.variant, &parts.weight}) {
+    if (next < normals.size() && part->empty()) *part = normals[next++];
+  }
+}
+
 bool splitFont(DomStringView text, FontParts& parts) {
   std::vector<DomStringView> tokens = css::splitTokens(text);
+  std::vector<DomStringView> normals;
   size_t t = 0;
-  while (t < tokens.size() && t < 3 && takeFontPrefix(tokens[t], parts)) ++t;
+  while (t < tokens.size() && t < 3 && takeFontPrefix(tokens[t], parts, normals)) ++t;
   if (t == tokens.size()) return false;
+  placeNormals(normals, parts);
   DomStringView size = tokens[t++];
   size_t slash = size.find(u'/');
   if (slash != DomStringView::npos) {

@@ -55,6 +55,45 @@ TEST(DeclarationList, ParsesEachDeclarationOnItsOwn) {
   }
 }
 
+struct ScanCase {
+  const char16_t* text;
+  size_t from;
+  char32_t wanted;
+  bool stopAtSpace;
+  size_t found;  // npos: no match before the end
+};
+
+constexpr size_t kNoMatch = DomStringView::npos;
+
+const ScanCase kScanCases[] = {
+    {u"a;b", 0, u';', false, 1},
+    {u"a;b;c", 2, u';', false, 3},              // from an offset
+    {u"a\\;b;c", 0, u';', false, 4},           // an escaped character never matches
+    {u"'a;b';c", 0, u';', false, 5},           // nor does one inside a string
+    {u"\"a\\\";b\";c", 0, u';', false, 7},     // an escaped quote does not end the string
+    {u"(a;b);c", 0, u';', false, 5},           // groups are passed over whole
+    {u"[a;b];c", 0, u';', false, 5},
+    {u"{a;b};c", 0, u';', false, 5},
+    {u"f(g(;));x", 0, u';', false, 7},         // nested
+    {u"(a{b});{c", 0, u'{', false, 7},         // a "{" asked for ends the scan outside groups
+    {u"a{b", 0, u'{', false, 1},
+    {u"a) ;b", 0, u';', false, 3},             // a stray closer is an ordinary character
+    {u"(a;b", 0, u';', false, kNoMatch},       // an open group runs to the end
+    {u"'a;b", 0, u';', false, kNoMatch},
+    {u"a\\", 0, u';', false, kNoMatch},
+    {u"ab cd", 0, css::kNoCharacter, true, 2},
+    {u"'a b' c", 0, css::kNoCharacter, true, 5},
+    {u"f(a b)\tc", 0, css::kNoCharacter, true, 6},
+    {u"a:b c", 0, u':', true, 1},              // whichever comes first
+};
+
+TEST(TextScan, SkipsEscapesStringsAndGroups) {
+  for (const auto& c : kScanCases) {
+    SCOPED_TRACE(toNarrowAscii(c.text));
+    EXPECT_EQ(css::scanTo(c.text, c.from, c.wanted, c.stopAtSpace), c.found);
+  }
+}
+
 TEST(DeclarationList, ImportantIsKeptPerDeclaration) {
   CSSStyleDeclaration declaration;
   declaration.setCssText(u"color: red ! IMPORTANT; width: 3px");
@@ -121,6 +160,80 @@ TEST(Shorthands, OneValueIsSharedByTheFourSides) {
   const CSSPropertyList& list = declaration.properties();
   EXPECT_EQ(list[0].value.get(), list[3].value.get());
   for (const CSSProperty& property : list) EXPECT_TRUE(property.important);
+}
+
+// The "font" grammar: [style || variant || weight] size [/ line-height] family.
+const ListCase kFontCases[] = {
+    // style, variant and weight in any order before the size
+    {"font: bold italic 12px serif", "font-style: italic; font-weight: bold; font-size: 12px; font-family: serif; "},
+    {"font: small-caps 700 oblique 9pt serif",
+     "font-style: oblique; font-variant: small-caps; font-weight: bold; font-size: 9pt; font-family: serif; "},
+    {"font: BOLD Italic 12PX serif", "font-style: italic; font-weight: bold; font-size: 12px; font-family: serif; "},
+    {"font: italic italic 12px serif", ""},                 // one style only
+    {"font: bold italic small-caps normal 12px serif", ""},  // at most three before the size
+    // "normal" stands for whichever of the three the others leave open
+    {"font: normal normal normal 12px serif",
+     "font-style: normal; font-variant: normal; font-weight: normal; font-size: 12px; font-family: serif; "},
+    {"font: normal italic 12px serif", "font-style: italic; font-variant: normal; font-size: 12px; font-family: serif; "},
+    {"font: normal small-caps bold 12px serif",
+     "font-style: normal; font-variant: small-caps; font-weight: bold; font-size: 12px; font-family: serif; "},
+    {"font: normal normal italic 12px serif",
+     "font-style: italic; font-variant: normal; font-weight: normal; font-size: 12px; font-family: serif; "},
+    {"font: bold normal 12px serif", "font-style: normal; font-weight: bold; font-size: 12px; font-family: serif; "},
+    // size and line height, with and without blanks around "/"
+    {"font: 12px/14px serif", "font-size: 12px; line-height: 14px; font-family: serif; "},
+    {"font: 12px /14px serif", "font-size: 12px; line-height: 14px; font-family: serif; "},
+    {"font: 12px/ 14px serif", "font-size: 12px; line-height: 14px; font-family: serif; "},
+    {"font: 12px / 14px serif", "font-size: 12px; line-height: 14px; font-family: serif; "},
+    {"font: 12px/normal serif", "font-size: 12px; line-height: normal; font-family: serif; "},
+    {"font: 12px/-1px serif", ""},                          // a rejected part rejects the whole
+    {"font: x-large/120% serif", "font-size: x-large; line-height: 120%; font-family: serif; "},
+    {"font: 12 serif", "font-size: 12px; font-family: serif; "},  // unitless sizes are pixels
+    // the family list: quotes, commas, separators inside quotes
+    {"font: bold 12px/1.5 'Times New Roman', Arial,serif",
+     "font-weight: bold; font-size: 12px; line-height: 1.5; font-family: Times New Roman, Arial, serif; "},
+    {"font: 12px \"a, b\", serif", "font-size: 12px; font-family: \"a, b\", serif; "},
+    {"font: 12px 'a;b' ; color: red", "font-size: 12px; font-family: \"a;b\"; color: #ff0000; "},
+    // a part missing
+    {"font: bold serif", ""},                               // no size
+    {"font: italic Arial, serif", ""},
+    {"font: bold 12px", ""},                                // no family
+    {"font: 12px/14px", ""},
+    {"font: 12px/ serif", ""},                              // the family was taken as the line height
+    {"color: red; font: bold 12px/-1px serif", "color: #ff0000; "},
+    // a single keyword sets nothing and succeeds; a single other word fails
+    {"font: caption", ""},
+    {"font: Status-Bar; width: 1px", "width: 1px; "},
+    {"font: serif; width: 1px", "width: 1px; "},
+    {"font: Arial", ""},
+};
+
+TEST(FontShorthand, FollowsTheFontGrammar) {
+  for (const auto& c : kFontCases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(toNarrowAscii(cssTextOf(c.text)), c.cssText);
+  }
+}
+
+TEST(FontShorthand, LoneKeywordSucceedsWithoutSettingAnything) {
+  const std::int32_t font = css::propertyIdOf("font");
+  for (const char16_t* keyword : {u"caption", u"icon", u"menu", u"message-box", u"small-caption", u"status-bar"}) {
+    SCOPED_TRACE(toNarrowAscii(keyword));
+    CSSStyleDeclaration declaration;
+    declaration.setCssText(u"font-size: 9px");
+    EXPECT_TRUE(declaration.setProperty(font, keyword, false));
+    EXPECT_EQ(declaration.cssText(), u"font-size: 9px; ");  // nothing set, nothing replaced
+  }
+  CSSStyleDeclaration declaration;
+  EXPECT_FALSE(declaration.setProperty(font, u"Arial", false));
+  EXPECT_FALSE(declaration.setProperty(font, u"bold 12px", false));
+}
+
+TEST(FontShorthand, EveryPartTakesThePriority) {
+  CSSStyleDeclaration declaration;
+  declaration.setCssText(u"font: italic bold 12px/2 serif !important");
+  ASSERT_EQ(declaration.length(), 5u);
+  for (const CSSProperty& property : declaration.properties()) EXPECT_TRUE(property.important);
 }
 
 TEST(Shorthands, FailedShorthandKeepsEarlierDeclarations) {
