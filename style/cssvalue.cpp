@@ -15,12 +15,31 @@ constexpr std::array<std::string_view, 18> kUnitSuffixes = {
 constexpr std::array<std::string_view, 5> kGenericFamilies = {"serif", "sans-serif", "cursive", "fantasy",
                                                               "monospace"};
 
+// Whether reading `text` back would drop a "<!--" or "-->" in it: outside
+// strings, where a token may start (written after ": ", that is at its start or
+// after a blank).
+bool holdsDroppedMarker(const DomString& text) {
+  char16_t quote = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == u'"' || c == u'\'') {
+      quote = c;
+    } else if ((i == 0 || text[i - 1] == u' ') &&
+               (text.compare(i, 3, u"-->") == 0 || text.compare(i, 4, u"<!--") == 0)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // A string is written as itself, unless the declaration reader would stop at or
-// split on one of `separators` in it, or it leaves a quote or bracket open (which
-// would swallow what follows it): then it goes in quotes it does not itself hold,
-// so that the text reads back as one value again.
+// split on one of `separators` in it, leave out a comment marker, or find a quote
+// or bracket left open (which would swallow what follows it): then it goes in
+// quotes it does not itself hold, so that the text reads back as one value again.
 DomString writtenString(const DomString& text, std::u16string_view separators) {
-  bool quote = css::scanTo(text + u';', 0, u';') != text.size();
+  bool quote = css::scanTo(text + u';', 0, u';') != text.size() || holdsDroppedMarker(text);
   for (char16_t separator : separators) quote = quote || css::scanTo(text, 0, separator) != DomStringView::npos;
   if (!quote) return text;
   char16_t mark = text.find(u'"') == DomString::npos ? u'"' : u'\'';
