@@ -462,6 +462,28 @@ UINT EnableMenuItem(HMENU menu, UINT item, UINT enable);
 DWORD CheckMenuItem(HMENU menu, UINT item, UINT check);
 UINT GetMenuState(HMENU menu, UINT item, UINT flags);
 
+// Popup menus at a point (the shell draws them). Modal: they answer once an
+// item is chosen or the menu is dismissed.
+inline constexpr UINT TPM_LEFTALIGN = 0x0000;
+inline constexpr UINT TPM_RIGHTBUTTON = 0x0002;
+inline constexpr UINT TPM_CENTERALIGN = 0x0004;
+inline constexpr UINT TPM_RIGHTALIGN = 0x0008;
+inline constexpr UINT TPM_TOPALIGN = 0x0000;
+inline constexpr UINT TPM_VCENTERALIGN = 0x0010;
+inline constexpr UINT TPM_BOTTOMALIGN = 0x0020;
+inline constexpr UINT TPM_NONOTIFY = 0x0080;
+inline constexpr UINT TPM_RETURNCMD = 0x0100;
+struct TPMPARAMS {
+  UINT cbSize;
+  RECT rcExclude;
+};
+using LPTPMPARAMS = TPMPARAMS*;
+// With TPM_RETURNCMD answers the chosen command (0 when none) and sends no
+// WM_COMMAND; otherwise posts WM_COMMAND to `owner` and answers TRUE.
+// TPM_NONOTIFY leaves out WM_INITMENUPOPUP. A menu that cannot open answers 0.
+BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPARAMS params);
+BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* ignored);
+
 HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
 BOOL DestroyIcon(HICON icon);
 // Bitmaps and icon drawing are the drawing layer's (platform/gdi).

@@ -1,5 +1,6 @@
-// The shell's menus: a drop-down from the menu bar and the submenus opened
-// beside its items, one window per level. The outermost level owns the chain:
+// The shell's menus: a drop-down from the menu bar or a popup at a point
+// (TrackPopupMenuEx), and the submenus opened beside their items, one window
+// per level. The outermost level owns the chain:
 // it takes the pen (captured) and the keys while any level is open.
 
 #include <algorithm>
@@ -30,11 +31,13 @@ struct Level {
   int hot = -1;
   HWND parent = nullptr;  // the level this one opened from (non-owning)
   HWND child = nullptr;   // the submenu open beside `hot` (non-owning)
+  bool notify = true;     // WM_INITMENUPOPUP goes to the owner before a level opens
 };
 
 struct MenuState {
   HWND root = nullptr;
   bool tracking = false;  // the pen went down on a menu and has not come up
+  UINT* answer = nullptr;  // a tracked popup's: takes the chosen command instead of the owner
 };
 MenuState& menus() {
   static MenuState s;
@@ -85,6 +88,22 @@ LONG lowestBottom() {
   return screen.cy - wm::kMenuBarHeight;
 }
 
+// At the point as the flags align it; where that leaves the screen it opens
+// to the other side of the point, and is then pushed back on.
+RECT pointPlace(POINT at, SIZE size, UINT flags) {
+  SIZE screen = wm::screenSize();
+  LONG bottomLimit = lowestBottom();
+  LONG left = (flags & TPM_RIGHTALIGN) ? at.x - size.cx : (flags & TPM_CENTERALIGN) ? at.x - size.cx / 2 : at.x;
+  LONG top = (flags & TPM_BOTTOMALIGN) ? at.y - size.cy : (flags & TPM_VCENTERALIGN) ? at.y - size.cy / 2 : at.y;
+  if (left + size.cx > screen.cx && !(flags & (TPM_RIGHTALIGN | TPM_CENTERALIGN))) left = at.x - size.cx;
+  if (left < 0 && (flags & TPM_RIGHTALIGN)) left = at.x;
+  if (top + size.cy > bottomLimit && !(flags & (TPM_BOTTOMALIGN | TPM_VCENTERALIGN))) top = at.y - size.cy;
+  if (top < 0 && (flags & TPM_BOTTOMALIGN)) top = at.y;
+  left = std::clamp<LONG>(left, 0, std::max<LONG>(0, screen.cx - size.cx));
+  top = std::clamp<LONG>(top, 0, std::max<LONG>(0, bottomLimit - size.cy));
+  return RECT{left, top, left + size.cx, std::min<LONG>(top + size.cy, std::max<LONG>(bottomLimit, size.cy))};
+}
+
 RECT dropDownPlace(const RECT& anchor, SIZE size) {
   SIZE screen = wm::screenSize();
   LONG left = std::clamp<LONG>(anchor.left, 0, std::max<LONG>(0, screen.cx - size.cx));
@@ -128,10 +147,10 @@ HWND createLevel(Level* l, const RECT& place, HWND ownerWindow) {
   return w;
 }
 
-Level* newLevel(HWND owner, HWND bar, HMENU menu, int position) {
+Level* newLevel(HWND owner, HWND bar, HMENU menu, int position, bool notify) {
   // The owner may enable, grey or check items before they are shown.
-  SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(position, FALSE));
-  return new Level{owner, bar, menu, res::menuEntries(menu), {}, -1, nullptr, nullptr};
+  if (notify) SendMessageW(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(position, FALSE));
+  return new Level{owner, bar, menu, res::menuEntries(menu), {}, -1, nullptr, nullptr, notify};
 }
 
 void closeLevel(HWND hwnd);
@@ -156,6 +175,7 @@ void closeLevel(HWND hwnd) {
   if (root) {
     menus().root = nullptr;
     menus().tracking = false;
+    menus().answer = nullptr;
   }
   if (GetCapture() == hwnd) ReleaseCapture();
   DestroyWindow(hwnd);
@@ -173,7 +193,7 @@ void openSubmenu(HWND hwnd, Level& l, bool hotFirst) {
     return;
   }
   const res::MenuEntry& e = l.entries[static_cast<size_t>(l.hot)];
-  Level* sub = newLevel(l.owner, l.bar, e.subMenu, l.hot);
+  Level* sub = newLevel(l.owner, l.bar, e.subMenu, l.hot, l.notify);
   sub->parent = hwnd;
   SIZE size = layOut(*sub);
   if (hotFirst) sub->hot = firstChoosable(*sub, 0, 1);
@@ -191,12 +211,17 @@ void setHot(HWND hwnd, Level& l, int hot) {
   InvalidateRect(hwnd, nullptr, FALSE);
 }
 
-// The chosen command goes to the owner once every menu is gone.
+// The chosen command goes to the owner, or to a tracked popup's caller, once
+// every menu is gone.
 void choose(Level& l) {
   HWND owner = l.owner;
   UINT id = l.entries[static_cast<size_t>(l.hot)].id;
+  UINT* answer = menus().answer;
   closeMenus();
-  PostMessageW(owner, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+  if (answer)
+    *answer = id;
+  else
+    PostMessageW(owner, WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }
 
 // ---- Keys ------------------------------------------------------------------------------
@@ -368,11 +393,21 @@ LRESULT levelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       pen(message, p);
       return 0;
     }
+    case WM_RBUTTONDOWN: {
+      // A held tap outside the menus dismisses them as a tap does.
+      POINT p{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+      ClientToScreen(hwnd, &p);
+      if (!levelAt(p)) closeMenus();
+      return 0;
+    }
     case kMenuKey:
       handleMenuKey(static_cast<int>(wParam));
       return 0;
     case WM_DESTROY:
-      if (menus().root == hwnd) menus().root = nullptr;
+      if (menus().root == hwnd) {
+        menus().root = nullptr;
+        menus().answer = nullptr;
+      }
       // Destroyed from outside (its owner went): the levels opened from it go too.
       if (l && IsWindow(l->child)) DestroyWindow(l->child);
       if (Level* parent = l ? levelOf(l->parent) : nullptr) parent->child = nullptr;
@@ -388,12 +423,26 @@ LRESULT levelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 HWND openDropDown(HWND bar, HWND owner, HMENU menu, const RECT& anchor, bool hotFirst) {
   closeMenus();
-  Level* l = newLevel(owner, bar, menu, 0);
+  Level* l = newLevel(owner, bar, menu, 0, true);
   SIZE size = layOut(*l);
   if (hotFirst) l->hot = firstChoosable(*l, 0, 1);
   HWND w = createLevel(l, dropDownPlace(anchor, size), IsWindow(bar) ? bar : owner);
   menus().root = w;
   menus().tracking = false;
+  return w;
+}
+
+HWND openAtPoint(HWND owner, HMENU menu, POINT at, UINT flags, UINT* answer) {
+  closeMenus();
+  Level* l = newLevel(owner, nullptr, menu, 0, !(flags & TPM_NONOTIFY));
+  SIZE size = layOut(*l);
+  HWND w = createLevel(l, pointPlace(at, size, flags), owner);
+  if (!w) return nullptr;
+  menus().root = w;
+  menus().tracking = false;
+  menus().answer = answer;
+  // It takes the next tap wherever it lands: outside, the tap dismisses it.
+  SetCapture(w);
   return w;
 }
 
@@ -421,3 +470,62 @@ bool menuTakesKey(int vk, bool down) {
 }
 
 }  // namespace shell::detail
+
+namespace {
+
+constexpr DWORD kErrorInvalidMenuHandle = 1401;
+
+// Keys reach an open menu through the shell's key hook; where none is
+// installed they arrive as messages, which the menu takes here.
+bool menuTookKeyMessage(const MSG& msg) {
+  switch (msg.message) {
+    case WM_KEYDOWN:
+      shell::detail::handleMenuKey(static_cast<int>(msg.wParam));
+      return true;
+    case WM_KEYUP:
+    case WM_CHAR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+BOOL TrackPopupMenuEx(HMENU menu, UINT flags, int x, int y, HWND owner, LPTPMPARAMS) {
+  using namespace shell::detail;
+  if (!IsWindow(owner)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  int count = GetMenuItemCount(menu);
+  if (count < 0) {
+    SetLastError(kErrorInvalidMenuHandle);
+    return FALSE;
+  }
+  if (count == 0) return FALSE;
+  UINT chosen = 0;
+  HWND root = openAtPoint(owner, menu, POINT{x, y}, flags, &chosen);
+  if (!root) return FALSE;
+  MSG msg{};
+  bool quit = false;
+  while (openMenu() == root) {
+    if (!GetMessageW(&msg, nullptr, 0, 0)) {
+      quit = true;
+      break;
+    }
+    if (!menuTookKeyMessage(msg)) DispatchMessageW(&msg);
+  }
+  if (quit) {
+    closeMenus();
+    // The loop's caller still has to see the quit request.
+    PostQuitMessage(static_cast<int>(msg.wParam));
+  }
+  if (flags & TPM_RETURNCMD) return static_cast<BOOL>(chosen);
+  if (chosen && IsWindow(owner)) PostMessageW(owner, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+  return TRUE;
+}
+
+BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const RECT*) {
+  return TrackPopupMenuEx(menu, flags, x, y, owner, nullptr);
+}

@@ -48,6 +48,10 @@ inline constexpr UINT kMenuKey = WM_USER + 0x312;
 // kMenuNeighbour. With hotFirst the first choosable item is highlighted, as
 // when the keys opened it. Closes any menu that was open. Null on failure.
 HWND openDropDown(HWND bar, HWND owner, HMENU menu, const RECT& anchor, bool hotFirst);
+// Opens `menu` at a screen point, aligned and kept on screen as TrackPopupMenuEx's
+// flags say, taking the pen; the chosen command goes to `answer` instead of the
+// owner. Closes any menu that was open. Null on failure.
+HWND openAtPoint(HWND owner, HMENU menu, POINT at, UINT flags, UINT* answer);
 // The outermost open menu, or null.
 HWND openMenu();
 void closeMenus();

@@ -19,7 +19,7 @@ namespace {
 constexpr WCHAR kWindowClass[] = u"OrvelFlashControl";
 constexpr DWORD kAdviseCookie = 1;
 constexpr WCHAR kStateStream[] = u"OrvelFlashState";
-constexpr LONG kPlayerVersion = 0x00060000;  // 6.0
+constexpr LONG kPlayerVersion = kFlashPlayerVersion;
 constexpr UINT_PTR kFrameTimer = 1;
 constexpr LONG kHimetricPerInch = 2540;
 constexpr LONG kScreenDpi = 96;
@@ -470,6 +470,11 @@ LRESULT FlashControlObject::windowProc(HWND hwnd, UINT message, WPARAM wParam, L
   auto* self = reinterpret_cast<FlashControlObject*>(GetWindowLongW(hwnd, GWL_USERDATA));
   if (self && message == WM_PAINT) {
     self->paint();
+    return 0;
+  }
+  if (self && message == WM_RBUTTONUP) {
+    // The device reports a held tap as the right button; without Menu it does nothing.
+    if (self->m_menu) self->showMenu(POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))});
     return 0;
   }
   if (self && message == WM_TIMER && wParam == kFrameTimer) {

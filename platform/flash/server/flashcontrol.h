@@ -13,6 +13,9 @@
 #include "platform/ole/comptr.h"
 #include "platform/ole/ole2.h"
 
+// The version the control reports (FlashVersion, its About box): 6.0.
+inline constexpr LONG kFlashPlayerVersion = 0x00060000;
+
 class FlashControlObject final : public IOleObject,
                                  public IViewObject2,
                                  public IOleInPlaceObject,
@@ -114,6 +117,10 @@ class FlashControlObject final : public IOleObject,
   void onTimer();
   void updateTimer();     // runs the frame timer while a movie is loaded
   void openMovie(const std::u16string& url);
+  // The control's own menu, opened by a held tap while Menu is true.
+  void showMenu(POINT client);
+  HMENU buildMenu() const;
+  void runMenuCommand(UINT command);
 
   HRESULT invokeProperty(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr);
   HRESULT invokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result, UINT* argErr);
