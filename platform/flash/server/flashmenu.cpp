@@ -72,7 +72,7 @@ void FlashControlObject::showMenu(POINT client) {
   UINT command = static_cast<UINT>(
       TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, m_window, nullptr));
   DestroyMenu(menu);
-  if (command && m_window) runMenuCommand(command);
+  if (command && IsWindow(m_window)) runMenuCommand(command);
   Release();
 }
 
