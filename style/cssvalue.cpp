@@ -39,6 +39,9 @@ bool holdsDroppedMarker(const DomString& text) {
 // or bracket left open (which would swallow what follows it): then it goes in
 // quotes it does not itself hold, so that the text reads back as one value again.
 DomString writtenString(const DomString& text, std::u16string_view separators) {
+  // Most values hold none of what the checks look for; the style pass reads
+  // every value's text, so those are answered without a copy.
+  if (text.find_first_of(u"\"'([{\\;!,<-") == DomString::npos) return text;
   bool quote = css::scanTo(text + u';', 0, u';') != text.size() || holdsDroppedMarker(text);
   for (char16_t separator : separators) quote = quote || css::scanTo(text, 0, separator) != DomStringView::npos;
   if (!quote) return text;
