@@ -5,6 +5,9 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <string_view>
 
 #include "platform/core/windowing.h"
 #include "platform/display/displayimpl.h"
@@ -54,6 +57,14 @@ class SdlDisplay final : public Display, public wm::HostEvents {
   bool start(std::string& error) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       error = std::string("cannot open the screen: ") + SDL_GetError();
+      return false;
+    }
+    // Without a desktop SDL falls back to drivers that show nothing: a window
+    // no one can see or use is refused, unless those drivers were asked for.
+    const std::string_view driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    if ((driver == "offscreen" || driver == "dummy") && !(chosen && driver == chosen)) {
+      error = "cannot open the screen: no desktop display here (DISPLAY is not set); --headless keeps the screen in memory";
       return false;
     }
     SIZE s = wm::screenSize();

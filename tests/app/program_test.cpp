@@ -262,6 +262,14 @@ TEST_F(Program, InADesktopWindowADragOnTheSkinsVolumeBarSetsTheDeviceVolume) {
   EXPECT_EQ(volume >> 16, volume & 0xFFFF) << "both channels";
 }
 
+TEST_F(Program, WithoutADesktopAWindowNoOneCouldSeeIsRefused) {
+  Child player({ORVEL_PLAYER_EXE, "--device", m_device.root().string()},
+               {"DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=",
+                "ORVELFLASH_MODULE=\\Program Files\\OrvelFlash\\OrvelFlash.exe"});
+  ASSERT_TRUE(player.started());
+  EXPECT_EQ(player.waitExit(Clock::now() + std::chrono::seconds(20)), 1);
+}
+
 TEST_F(Program, BadOptionsAreRefusedWithTheUsage) {
   pid_t player = startProgram(m_device, {"--zoom", "0"});
   ASSERT_GT(player, 0);
