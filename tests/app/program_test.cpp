@@ -203,6 +203,21 @@ TEST_F(Program, TheSkinsButtonsDriveTheMovieAndReturnTogglesFullScreen) {
   EXPECT_EQ(readText(dumps[2]).find("frame=0 "), std::string::npos) << "playing again moved on from the first frame";
 }
 
+TEST_F(Program, AHeldTapOnTheMovieOpensTheControlsOwnMenu) {
+  installSkinAndMovie();
+  std::filesystem::path open = m_device.outside("open.txt"), chosen = m_device.outside("chosen.txt");
+  // Down twice: past "Zoom In" and the greyed zoom items to "Play", which pauses.
+  ASSERT_EQ(runScripted(m_device, "wait 1000\nrtap 60 100\ndump " + open.string() +
+                                      "\nkey down\nkey down\nkey return\nwait 100\ndump " + chosen.string() +
+                                      "\nquit\n"),
+            0);
+  std::string before = readText(open), after = readText(chosen);
+  EXPECT_NE(before.find("class=\"MNU\" title=\"\" rect=60,100,"), std::string::npos) << "at the pen point\n" << before;
+  EXPECT_NE(before.find("playing=-1"), std::string::npos) << before;
+  EXPECT_EQ(after.find("class=\"MNU\""), std::string::npos) << "closed once chosen\n" << after;
+  EXPECT_NE(after.find("playing=0"), std::string::npos) << after;
+}
+
 TEST_F(Program, WithoutTheFlashControlThePlayerSaysSoAndKeepsRunning) {
   installSkinAndMovie();
   std::string error;
