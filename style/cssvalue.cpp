@@ -115,7 +115,11 @@ DomString CSSPrimitiveValue::cssText() const {
   if (isNumeric()) return formatCssNumber(m_number) + toWide(kUnitSuffixes[m_type]);
   switch (m_type) {
     case CSS_STRING: return writtenString(m_text, u"!");
-    case CSS_URI: return u"url(\"" + m_text + u"\")";
+    case CSS_URI: {
+      // In double quotes, unless the URI holds one itself.
+      char16_t mark = m_text.find(u'"') == DomString::npos ? u'"' : u'\'';
+      return u"url(" + (mark + m_text + mark) + u")";
+    }
     case CSS_IDENT: return toWide(css::keywordName(m_keyword));
     case CSS_RECT:
       return u"rect(" + m_rect->top()->cssText() + u", " + m_rect->right()->cssText() + u", " +

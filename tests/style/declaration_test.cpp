@@ -32,7 +32,8 @@ const ListCase kListCases[] = {
     {"font-family: 'say \"hi\"!'", "font-family: 'say \"hi\"!'; "},
     {"counter-reset: \";{\"", "counter-reset: \";{\"; "},
     {"x:--> y", "x: \"--> y\"; "},                          // a marker where reading would drop it
-    {"x:a-->", "x: a-->; "},                                  // inside a token it stays
+    {"x:a-->", "x: a-->; "},
+    {"background-image: url('say \"a\".png')", "background-image: url('say \"a\".png'); "},                                  // inside a token it stays
     {"font-family: \"(\"; color: red", "font-family: \"(\"; color: #ff0000; "},  // an open bracket stays in quotes
     {"x: url(a;b); y: 2", "x: url(a; b); y: 2; "},          // ";" inside parentheses does not split
     {"x:   lots    of\t\tspace  ", "x: lots of space; "},
