@@ -106,10 +106,8 @@ class PlayerTest : public testing::Test {
   void SetUp() override {
     wm::resetForTests();
     wm::useVirtualClock(true);
-    display::DisplayOptions options;
-    options.backend = display::Backend::Headless;
     std::string error;
-    m_display = display::openDisplay(options, error);
+    m_display = display::openDisplay(display::DisplayOptions{display::Backend::Headless}, error);
     ASSERT_TRUE(m_display) << error;
     m_wait = std::make_unique<VirtualWait>(wm::hostEvents());
     wm::setHostEvents(m_wait.get());

@@ -34,10 +34,8 @@ void registerClass(const char16_t* name, WNDPROC proc) {
 void HostTest::SetUp() {
   wm::resetForTests();
   wm::useVirtualClock(true);
-  display::DisplayOptions options;
-  options.backend = display::Backend::Headless;
   std::string error;
-  m_display = display::openDisplay(options, error);
+  m_display = display::openDisplay(display::DisplayOptions{display::Backend::Headless}, error);
   ASSERT_TRUE(m_display) << error;
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   registerClass(u"TestMain", mainProc);

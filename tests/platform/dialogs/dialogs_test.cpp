@@ -49,9 +49,7 @@ class Dialogs : public testing::Test {
     Script::current = &m_script;
     registerPlayerResources(nullptr);
     std::string error;
-    display::DisplayOptions options;
-    options.backend = display::Backend::Headless;
-    m_display = display::openDisplay(options, error);
+    m_display = display::openDisplay(display::DisplayOptions{display::Backend::Headless}, error);
     ASSERT_TRUE(m_display) << error;
     WNDCLASSW wc{};
     wc.lpfnWndProc = DefWindowProcW;

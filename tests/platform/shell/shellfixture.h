@@ -64,9 +64,7 @@ class Shell : public testing::Test {
     Owner::current = &m_owner;
     registerPlayerResources(nullptr);
     std::string error;
-    display::DisplayOptions options;
-    options.backend = display::Backend::Headless;
-    m_display = display::openDisplay(options, error);
+    m_display = display::openDisplay(display::DisplayOptions{display::Backend::Headless}, error);
     ASSERT_TRUE(m_display) << error;
     WNDCLASSW wc{};
     wc.lpfnWndProc = ownerProc;
