@@ -36,8 +36,8 @@ LONG writeDefaultString(HKEY key, LPCWSTR text) {
 
 LONG createKey(LPCWSTR name, RegKeyHandle& key) {
   DWORD disposition = 0;
-  return RegCreateKeyExW(HKEY_CLASSES_ROOT, name, 0, const_cast<LPWSTR>(kKeyClass), REG_OPTION_NON_VOLATILE, 0,
-                         nullptr, key.out(), &disposition);
+  return RegCreateKeyExW(HKEY_CLASSES_ROOT, name, 0, const_cast<LPWSTR>(kKeyClass), REG_OPTION_NON_VOLATILE, 0, nullptr,
+                         key.out(), &disposition);
 }
 
 template <size_t N>

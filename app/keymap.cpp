@@ -38,17 +38,52 @@ constexpr KeyTableRow kActions[] = {
     {34, u"Key: Page Down"},
     {35, u"Key: End"},
     {36, u"Key: Home"},
-    {48, u"Key: 0"}, {49, u"Key: 1"}, {50, u"Key: 2"}, {51, u"Key: 3"}, {52, u"Key: 4"},
-    {53, u"Key: 5"}, {54, u"Key: 6"}, {55, u"Key: 7"}, {56, u"Key: 8"}, {57, u"Key: 9"},
-    {65, u"Key: A"}, {66, u"Key: B"}, {67, u"Key: C"}, {68, u"Key: D"}, {69, u"Key: E"},
-    {70, u"Key: F"}, {71, u"Key: G"}, {72, u"Key: H"}, {73, u"Key: I"}, {74, u"Key: J"},
-    {75, u"Key: K"}, {76, u"Key: L"}, {77, u"Key: M"}, {78, u"Key: N"}, {79, u"Key: O"},
-    {80, u"Key: P"}, {81, u"Key: Q"}, {82, u"Key: R"}, {83, u"Key: S"}, {84, u"Key: T"},
-    {85, u"Key: U"}, {86, u"Key: V"}, {87, u"Key: W"}, {88, u"Key: X"}, {89, u"Key: Y"},
+    {48, u"Key: 0"},
+    {49, u"Key: 1"},
+    {50, u"Key: 2"},
+    {51, u"Key: 3"},
+    {52, u"Key: 4"},
+    {53, u"Key: 5"},
+    {54, u"Key: 6"},
+    {55, u"Key: 7"},
+    {56, u"Key: 8"},
+    {57, u"Key: 9"},
+    {65, u"Key: A"},
+    {66, u"Key: B"},
+    {67, u"Key: C"},
+    {68, u"Key: D"},
+    {69, u"Key: E"},
+    {70, u"Key: F"},
+    {71, u"Key: G"},
+    {72, u"Key: H"},
+    {73, u"Key: I"},
+    {74, u"Key: J"},
+    {75, u"Key: K"},
+    {76, u"Key: L"},
+    {77, u"Key: M"},
+    {78, u"Key: N"},
+    {79, u"Key: O"},
+    {80, u"Key: P"},
+    {81, u"Key: Q"},
+    {82, u"Key: R"},
+    {83, u"Key: S"},
+    {84, u"Key: T"},
+    {85, u"Key: U"},
+    {86, u"Key: V"},
+    {87, u"Key: W"},
+    {88, u"Key: X"},
+    {89, u"Key: Y"},
     {90, u"Key: Z"},
-    {96, u"Key: Numpad 0"}, {97, u"Key: Numpad 1"}, {98, u"Key: Numpad 2"}, {99, u"Key: Numpad 3"},
-    {100, u"Key: Numpad 4"}, {101, u"Key: Numpad 5"}, {102, u"Key: Numpad 6"}, {103, u"Key: Numpad 7"},
-    {104, u"Key: Numpad 8"}, {105, u"Key: Numpad 9"},
+    {96, u"Key: Numpad 0"},
+    {97, u"Key: Numpad 1"},
+    {98, u"Key: Numpad 2"},
+    {99, u"Key: Numpad 3"},
+    {100, u"Key: Numpad 4"},
+    {101, u"Key: Numpad 5"},
+    {102, u"Key: Numpad 6"},
+    {103, u"Key: Numpad 7"},
+    {104, u"Key: Numpad 8"},
+    {105, u"Key: Numpad 9"},
     {106, u"Key: *"},
     {107, u"Key: +"},
     {109, u"Key: -"},
@@ -60,14 +95,14 @@ constexpr KeyTableRow kActions[] = {
 // "Button 10" carries 0xC10: no key-down carries that code, so it is never
 // bound; kept so that stored maps and the dialog's list stay as they were.
 constexpr KeyTableRow kButtons[] = {
-    {13, u"Action"},      {37, u"Left"},        {38, u"Up"},          {39, u"Right"},      {40, u"Down"},
-    {193, u"Button 1"},   {194, u"Button 2"},   {195, u"Button 3"},   {196, u"Button 4"},  {197, u"Button 5"},
-    {198, u"Button 6"},   {199, u"Button 7"},   {200, u"Button 8"},   {201, u"Button 9"},  {3088, u"Button 10"},
+    {13, u"Action"},    {37, u"Left"},      {38, u"Up"},        {39, u"Right"},     {40, u"Down"},
+    {193, u"Button 1"}, {194, u"Button 2"}, {195, u"Button 3"}, {196, u"Button 4"}, {197, u"Button 5"},
+    {198, u"Button 6"}, {199, u"Button 7"}, {200, u"Button 8"}, {201, u"Button 9"}, {3088, u"Button 10"},
 };
 
 constexpr KeyMap::Binding kMovieSet[] = {
-    {37, kActionMoveLeft},     {39, kActionMoveRight},   {38, kActionMoveUp},     {40, kActionMoveDown},
-    {195, kActionPlayPause},   {194, kActionVolumeDown}, {193, kActionVolumeUp},
+    {37, kActionMoveLeft},   {39, kActionMoveRight},   {38, kActionMoveUp},    {40, kActionMoveDown},
+    {195, kActionPlayPause}, {194, kActionVolumeDown}, {193, kActionVolumeUp},
 };
 constexpr KeyMap::Binding kGameSet[] = {
     {37, 37}, {39, 39}, {38, 38}, {40, 40}, {194, kActionVolumeDown}, {193, kActionVolumeUp},
@@ -118,8 +153,8 @@ int KeyMap::lookup(int key) const {
 
 void KeyMap::restore(BuiltInKeySet set) {
   clear();
-  for (const auto& [key, action] : set == BuiltInKeySet::Movie ? std::span<const Binding>(kMovieSet)
-                                                               : std::span<const Binding>(kGameSet))
+  for (const auto& [key, action] :
+       set == BuiltInKeySet::Movie ? std::span<const Binding>(kMovieSet) : std::span<const Binding>(kGameSet))
     this->set(key, action);
 }
 
@@ -143,9 +178,12 @@ void KeyMap::parse(WideStringView text) {
         }
         break;
       case 1:
-        if (c == u'=') state = 3;
-        else if (blank) state = 2;
-        else key += c;
+        if (c == u'=')
+          state = 3;
+        else if (blank)
+          state = 2;
+        else
+          key += c;
         break;
       case 2:
         if (c == u'=') state = 3;

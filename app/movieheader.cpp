@@ -169,7 +169,7 @@ FullScreenOffsets fullScreenOffsets(int screenWidth, int screenHeight, int movie
   float x = float((w - h) / 2);
   float divisor = float(2 * H) * zoom;
   if (divisor != 0.0f) x -= float((H - W) * w) / divisor;  // a zero-sized screen turns nothing
-  constexpr float kLimit = 2147483520.0f;  // the largest float below 2^31
+  constexpr float kLimit = 2147483520.0f;                  // the largest float below 2^31
   offsets.x = std::isfinite(x) ? static_cast<int>(std::clamp(x, -kLimit, kLimit)) : 0;
   return offsets;
 }

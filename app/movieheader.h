@@ -9,10 +9,10 @@
 
 struct MovieHeader {
   uint8_t version = 0;
-  bool compressed = false;  // signature "CWS": the body is a zlib stream
-  uint32_t fileLength = 0;  // header bytes 4..7
+  bool compressed = false;                           // signature "CWS": the body is a zlib stream
+  uint32_t fileLength = 0;                           // header bytes 4..7
   int32_t left = 0, top = 0, right = 0, bottom = 0;  // frame rectangle, twips
-  uint16_t frameRate = 0;  // 8.8 fixed point
+  uint16_t frameRate = 0;                            // 8.8 fixed point
   uint16_t frameCount = 0;
 };
 

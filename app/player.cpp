@@ -160,8 +160,8 @@ void Player::mainCreated() {
   GetClientRect(m_mainWindow, &client);
   // The view calls viewCreated from its window's creation; from then on the
   // window owns it.
-  auto* view = new SkinView(m_mainWindow, client.left, client.top, client.right - client.left,
-                            client.bottom - client.top, this);
+  auto* view =
+      new SkinView(m_mainWindow, client.left, client.top, client.right - client.left, client.bottom - client.top, this);
   if (!view->window()) {
     delete view;
     m_view = nullptr;
@@ -240,7 +240,7 @@ void Player::command(UINT id) {
     case kExitCommand:
       DestroyWindow(m_mainWindow);
       break;
-    case IDOK: {  // the Done button, Ctrl+Q
+    case IDOK: {                 // the Done button, Ctrl+Q
       HWND main = m_mainWindow;  // the player may be gone once WM_CLOSE returns
       SendMessageW(main, WM_ACTIVATE, WA_INACTIVE, 0);
       SendMessageW(main, WM_CLOSE, 0, 0);

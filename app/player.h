@@ -162,7 +162,7 @@ class Player : public EventListener, public ViewListener {
   bool m_playlistMode = false;
   bool m_playlistPlaying = false;
   bool m_stoppedByUser = false;
-  Playlist m_folderList;  // filled by the open-file dialog; walked by Previous and Next
+  Playlist m_folderList;     // filled by the open-file dialog; walked by Previous and Next
   Node* m_pushed = nullptr;  // the element whose mousedown ran last, in the current document
   int m_playButtonState = 1;
 

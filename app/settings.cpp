@@ -18,9 +18,7 @@ class RegistryKey {
   RegistryKey(const RegistryKey&) = delete;
   RegistryKey& operator=(const RegistryKey&) = delete;
 
-  bool openForReading() {
-    return RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &m_key) == ERROR_SUCCESS;
-  }
+  bool openForReading() { return RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &m_key) == ERROR_SUCCESS; }
   bool createOrOpen() {
     WCHAR className[] = u"DWORD";
     DWORD disposition = 0;

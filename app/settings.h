@@ -15,12 +15,12 @@ class Settings {
   // Depth of every device-wide file search: the start folder and seven levels.
   static constexpr int kScanDepth = 8;
 
-  bool showTip = true;  // stored, never used
-  bool interact = false;  // stored, never used
+  bool showTip = true;         // stored, never used
+  bool interact = false;       // stored, never used
   bool showFlashMenu = false;  // the control's own context menu
   int scanDepth = kScanDepth;
-  WideString skin;  // the skin document in use (.bskn)
-  WideString zipskin;  // the package it was unpacked from (.zskn)
+  WideString skin;        // the skin document in use (.bskn)
+  WideString zipskin;     // the package it was unpacked from (.zskn)
   WideString dataFolder;  // the user's documents folder + "\OrvelFlash", set before load
   KeyMap keyMap;
 

@@ -29,14 +29,14 @@ struct SkinListener {
 
 // Registered in this order after every skin load.
 constexpr SkinListener kSkinListeners[] = {
-    {u"playPause", u"click", true},    {u"playPause", u"mousedown", true}, {u"play", u"click", true},
-    {u"play", u"mousedown", true},     {u"pause", u"click", true},         {u"pause", u"mousedown", true},
-    {u"stop", u"click", true},         {u"stop", u"mousedown", true},      {u"prev", u"click", true},
-    {u"prev", u"mousedown", true},     {u"next", u"click", true},          {u"next", u"mousedown", true},
-    {u"fullscreen", u"click", true},   {u"fullscreen", u"mousedown", true}, {kSeekBar, u"mousemove", false},
-    {kSeekBar, u"mouseup", false},     {kSeekBar, u"click", false},        {kSeekThumb, u"mousemove", true},
-    {kSeekThumb, u"mouseup", true},    {kVolumeBar, u"mousemove", false},  {kVolumeBar, u"mouseup", false},
-    {kVolumeBar, u"click", true},      {kVolumeThumb, u"mousemove", true}, {kVolumeThumb, u"mouseup", true},
+    {u"playPause", u"click", true},  {u"playPause", u"mousedown", true},  {u"play", u"click", true},
+    {u"play", u"mousedown", true},   {u"pause", u"click", true},          {u"pause", u"mousedown", true},
+    {u"stop", u"click", true},       {u"stop", u"mousedown", true},       {u"prev", u"click", true},
+    {u"prev", u"mousedown", true},   {u"next", u"click", true},           {u"next", u"mousedown", true},
+    {u"fullscreen", u"click", true}, {u"fullscreen", u"mousedown", true}, {kSeekBar, u"mousemove", false},
+    {kSeekBar, u"mouseup", false},   {kSeekBar, u"click", false},         {kSeekThumb, u"mousemove", true},
+    {kSeekThumb, u"mouseup", true},  {kVolumeBar, u"mousemove", false},   {kVolumeBar, u"mouseup", false},
+    {kVolumeBar, u"click", true},    {kVolumeThumb, u"mousemove", true},  {kVolumeThumb, u"mouseup", true},
 };
 
 // The buttons whose pushed face shows while the pen is down on them.
@@ -282,7 +282,8 @@ void Player::volumeFromThumb() {
   int range = thumbRange(kVolumeBar, kVolumeThumb);
   DWORD level = 0;
   if (range > 0) {
-    long long v = (static_cast<long long>(truncated(thumb->boxLeft()) - truncated(bar->boxLeft())) * kMaxVolume) / range;
+    long long v =
+        (static_cast<long long>(truncated(thumb->boxLeft()) - truncated(bar->boxLeft())) * kMaxVolume) / range;
     level = static_cast<DWORD>(std::min<long long>(std::max<long long>(v, 0) + 255, kMaxVolume));
   }
   waveOutSetVolume(nullptr, bothChannels(level));

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr size_t kMaxNarrowPath = 259;   // 260 bytes with the terminator
+constexpr size_t kMaxNarrowPath = 259;  // 260 bytes with the terminator
 constexpr size_t kMaxEntryName = 260;
 constexpr unsigned kCopyBlock = 2048;
 

@@ -6,9 +6,7 @@
 #include "dom/mutationevents.h"
 
 Attr::Attr(Document* ownerDocument, const PooledName* name)
-    : Node(ownerDocument),
-      m_pool(ownerDocument ? ownerDocument->namePool() : nullptr),
-      m_name(name) {}
+    : Node(ownerDocument), m_pool(ownerDocument ? ownerDocument->namePool() : nullptr), m_name(name) {}
 
 Ref<Node> Attr::cloneNode(bool) {
   auto* copy = new Attr(m_ownerDocument, m_name);
@@ -30,8 +28,7 @@ void Attr::setValue(const DomString& value) {
 Element* Attr::ownerElement() const { return static_cast<Element*>(m_parent); }
 
 bool Attr::internNameIn(Document* doc) {
-  const PooledName* name =
-      doc->namePool()->intern(m_name->namespaceURI, m_name->localName, m_name->qualifiedName);
+  const PooledName* name = doc->namePool()->intern(m_name->namespaceURI, m_name->localName, m_name->qualifiedName);
   if (!name) return false;
   m_pool = Ref<NamePool>(doc->namePool());
   m_name = name;

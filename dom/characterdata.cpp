@@ -48,9 +48,8 @@ Ref<Node> Text::cloneNode(bool) { return Ref<Node>::adopt(new Text(m_ownerDocume
 Ref<Text> Text::splitText(std::size_t offset) {
   if (offset > length()) return {};
   const DomString rest = data().substr(offset);
-  Ref<Text> tail = Ref<Text>::adopt(nodeType() == CDATA_SECTION_NODE
-                                        ? new CDATASection(m_ownerDocument, rest)
-                                        : new Text(m_ownerDocument, rest));
+  Ref<Text> tail = Ref<Text>::adopt(nodeType() == CDATA_SECTION_NODE ? new CDATASection(m_ownerDocument, rest)
+                                                                     : new Text(m_ownerDocument, rest));
   Ref<Text> keep(this);
   deleteData(offset, length() - offset);
   if (Node* parent = parentNode()) parent->insertBefore(tail.get(), nextSibling());
@@ -59,12 +58,8 @@ Ref<Text> Text::splitText(std::size_t offset) {
 
 const DomString& CDATASection::nodeName() const { return domstrings::cdataSectionName(); }
 
-Ref<Node> CDATASection::cloneNode(bool) {
-  return Ref<Node>::adopt(new CDATASection(m_ownerDocument, data()));
-}
+Ref<Node> CDATASection::cloneNode(bool) { return Ref<Node>::adopt(new CDATASection(m_ownerDocument, data())); }
 
 const DomString& Comment::nodeName() const { return domstrings::commentName(); }
 
-Ref<Node> Comment::cloneNode(bool) {
-  return Ref<Node>::adopt(new Comment(m_ownerDocument, data()));
-}
+Ref<Node> Comment::cloneNode(bool) { return Ref<Node>::adopt(new Comment(m_ownerDocument, data())); }

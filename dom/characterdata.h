@@ -26,8 +26,7 @@ class CharacterData : public Node {
   virtual void replaceData(std::size_t offset, std::size_t count, const DomString& arg);
 
  protected:
-  CharacterData(Document* ownerDocument, DomString data)
-      : Node(ownerDocument), m_data(std::move(data)) {}
+  CharacterData(Document* ownerDocument, DomString data) : Node(ownerDocument), m_data(std::move(data)) {}
   ~CharacterData() override = default;
 
  private:

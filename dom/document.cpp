@@ -14,8 +14,7 @@
 #include "dom/notation.h"
 #include "dom/processinginstruction.h"
 
-Document::Document(DocumentType* doctype, NamePool* pool)
-    : ParentNode(nullptr), m_namePool(pool) {
+Document::Document(DocumentType* doctype, NamePool* pool) : ParentNode(nullptr), m_namePool(pool) {
   if (!m_namePool) m_namePool = NamePool::create();
   if (doctype && !doctype->ownerDocument()) {
     m_doctype = Ref<DocumentType>(doctype);
@@ -71,20 +70,15 @@ Ref<DocumentFragment> Document::createDocumentFragment() {
   return Ref<DocumentFragment>::adopt(new DocumentFragment(this));
 }
 
-Ref<Text> Document::createTextNode(DomString data) {
-  return Ref<Text>::adopt(new Text(this, std::move(data)));
-}
+Ref<Text> Document::createTextNode(DomString data) { return Ref<Text>::adopt(new Text(this, std::move(data))); }
 
-Ref<Comment> Document::createComment(const DomString& data) {
-  return Ref<Comment>::adopt(new Comment(this, data));
-}
+Ref<Comment> Document::createComment(const DomString& data) { return Ref<Comment>::adopt(new Comment(this, data)); }
 
 Ref<CDATASection> Document::createCDATASection(const DomString& data) {
   return Ref<CDATASection>::adopt(new CDATASection(this, data));
 }
 
-Ref<ProcessingInstruction> Document::createProcessingInstruction(const DomString& target,
-                                                                 const DomString& data) {
+Ref<ProcessingInstruction> Document::createProcessingInstruction(const DomString& target, const DomString& data) {
   return Ref<ProcessingInstruction>::adopt(new ProcessingInstruction(this, target, data));
 }
 
@@ -109,40 +103,32 @@ Ref<Node> Document::importNode(Node* importedNode, bool deep) {
   return copy;
 }
 
-Ref<Element> Document::createElementNS(const DomString& namespaceURI,
-                                       const DomString& qualifiedName) {
+Ref<Element> Document::createElementNS(const DomString& namespaceURI, const DomString& qualifiedName) {
   if (qualifiedName.empty()) return {};
-  const PooledName* name =
-      m_namePool->intern(namespaceURI, localPart(qualifiedName), qualifiedName);
+  const PooledName* name = m_namePool->intern(namespaceURI, localPart(qualifiedName), qualifiedName);
   if (!name) return {};
   return Ref<Element>::adopt(new Element(this, name));
 }
 
-Ref<Attr> Document::createAttributeNS(const DomString& namespaceURI,
-                                      const DomString& qualifiedName) {
+Ref<Attr> Document::createAttributeNS(const DomString& namespaceURI, const DomString& qualifiedName) {
   if (qualifiedName.empty()) return {};
-  const PooledName* name =
-      m_namePool->intern(namespaceURI, localPart(qualifiedName), qualifiedName);
+  const PooledName* name = m_namePool->intern(namespaceURI, localPart(qualifiedName), qualifiedName);
   if (!name) return {};
   return Ref<Attr>::adopt(new Attr(this, name));
 }
 
-Ref<NodeList> Document::getElementsByTagNameNS(const DomString& namespaceURI,
-                                               const DomString& localName) {
+Ref<NodeList> Document::getElementsByTagNameNS(const DomString& namespaceURI, const DomString& localName) {
   return TagNameNSNodeList::create(this, namespaceURI, localName);
 }
 
 Element* Document::getElementById(const DomString&) { return nullptr; }
 
-Ref<Element> Document::createElementByTag(const DomString& tagName) {
-  return createElement(tagName);
-}
+Ref<Element> Document::createElementByTag(const DomString& tagName) { return createElement(tagName); }
 
 Ref<Event> Document::createEvent(const DomString& eventType) {
   if (!domstrings::isMutationEventType(eventType)) return {};
   Ref<MutationEvent> event = MutationEvent::create();
-  event->initMutationEvent(eventType, true, false, nullptr, DomString(), DomString(), DomString(),
-                           0);
+  event->initMutationEvent(eventType, true, false, nullptr, DomString(), DomString(), DomString(), 0);
   return Ref<Event>::adopt(event.leak());
 }
 
@@ -151,7 +137,6 @@ Ref<Entity> Document::createEntity(const DomString& publicId, const DomString& s
   return Ref<Entity>::adopt(new Entity(this, publicId, systemId, notationName));
 }
 
-Ref<Notation> Document::createNotation(const DomString& name, const DomString& publicId,
-                                       const DomString& systemId) {
+Ref<Notation> Document::createNotation(const DomString& name, const DomString& publicId, const DomString& systemId) {
   return Ref<Notation>::adopt(new Notation(this, name, publicId, systemId));
 }

@@ -62,20 +62,16 @@ class Document : public ParentNode, public DocumentEvent {
   virtual Ref<Text> createTextNode(DomString data);
   virtual Ref<Comment> createComment(const DomString& data);
   virtual Ref<CDATASection> createCDATASection(const DomString& data);
-  virtual Ref<ProcessingInstruction> createProcessingInstruction(const DomString& target,
-                                                                 const DomString& data);
+  virtual Ref<ProcessingInstruction> createProcessingInstruction(const DomString& target, const DomString& data);
   virtual Ref<Attr> createAttribute(const DomString& name);
   virtual Ref<EntityReference> createEntityReference(const DomString& name);
   virtual Ref<NodeList> getElementsByTagName(const DomString& tagname);
   // A copy of `importedNode` (deep or not) moved into this document; none when
   // the node cannot be copied or one of its names does not fit in the pool.
   virtual Ref<Node> importNode(Node* importedNode, bool deep);
-  virtual Ref<Element> createElementNS(const DomString& namespaceURI,
-                                       const DomString& qualifiedName);
-  virtual Ref<Attr> createAttributeNS(const DomString& namespaceURI,
-                                      const DomString& qualifiedName);
-  virtual Ref<NodeList> getElementsByTagNameNS(const DomString& namespaceURI,
-                                               const DomString& localName);
+  virtual Ref<Element> createElementNS(const DomString& namespaceURI, const DomString& qualifiedName);
+  virtual Ref<Attr> createAttributeNS(const DomString& namespaceURI, const DomString& qualifiedName);
+  virtual Ref<NodeList> getElementsByTagNameNS(const DomString& namespaceURI, const DomString& localName);
   // None here; documents that know their ids override it.
   virtual Element* getElementById(const DomString& elementId);
   // The element factory by tag name that loaders build through. A plain
@@ -86,10 +82,8 @@ class Document : public ParentNode, public DocumentEvent {
   Ref<Event> createEvent(const DomString& eventType) override;
 
   // Declarations for the doctype's entity and notation maps.
-  Ref<Entity> createEntity(const DomString& publicId, const DomString& systemId,
-                           const DomString& notationName);
-  Ref<Notation> createNotation(const DomString& name, const DomString& publicId,
-                               const DomString& systemId);
+  Ref<Entity> createEntity(const DomString& publicId, const DomString& systemId, const DomString& notationName);
+  Ref<Notation> createNotation(const DomString& name, const DomString& publicId, const DomString& systemId);
 
   NamePool* namePool() const { return m_namePool.get(); }
   // The pooled entry for a name made by a Level 1 factory (empty namespace and

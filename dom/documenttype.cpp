@@ -2,10 +2,6 @@
 
 #include "dom/namednodemap.h"
 
-Ref<NamedNodeMap> DocumentType::entities() {
-  return TypedChildMap::create(this, ENTITY_NODE);
-}
+Ref<NamedNodeMap> DocumentType::entities() { return TypedChildMap::create(this, ENTITY_NODE); }
 
-Ref<NamedNodeMap> DocumentType::notations() {
-  return TypedChildMap::create(this, NOTATION_NODE);
-}
+Ref<NamedNodeMap> DocumentType::notations() { return TypedChildMap::create(this, NOTATION_NODE); }

@@ -37,26 +37,23 @@ bool DOMImplementation::hasFeature(const DomString& feature, const DomString& ve
   return false;
 }
 
-Ref<DocumentType> DOMImplementation::createDocumentType(const DomString& qualifiedName,
-                                                        const DomString& publicId,
+Ref<DocumentType> DOMImplementation::createDocumentType(const DomString& qualifiedName, const DomString& publicId,
                                                         const DomString& systemId) const {
   return Ref<DocumentType>::adopt(new DocumentType(qualifiedName, publicId, systemId));
 }
 
-Ref<Document> DOMImplementation::createDocument(const DomString& namespaceURI,
-                                                const DomString& qualifiedName,
+Ref<Document> DOMImplementation::createDocument(const DomString& namespaceURI, const DomString& qualifiedName,
                                                 DocumentType* doctype) const {
   return createDocument(namespaceURI, qualifiedName, doctype, nullptr);
 }
 
-Ref<Document> DOMImplementation::createDocument(const DomString& namespaceURI,
-                                                const DomString& qualifiedName,
+Ref<Document> DOMImplementation::createDocument(const DomString& namespaceURI, const DomString& qualifiedName,
                                                 DocumentType* doctype, NamePool* pool) const {
   if (doctype && doctype->ownerDocument()) return {};
   Ref<Document> doc = Document::create(doctype, pool);
   if (qualifiedName.empty()) return doc;
-  Ref<Element> root = namespaceURI.empty() ? doc->createElement(qualifiedName)
-                                           : doc->createElementNS(namespaceURI, qualifiedName);
+  Ref<Element> root =
+      namespaceURI.empty() ? doc->createElement(qualifiedName) : doc->createElementNS(namespaceURI, qualifiedName);
   if (!root) return {};
   doc->appendChild(root.get());
   return doc;

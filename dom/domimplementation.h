@@ -22,8 +22,8 @@ class DOMImplementation {
   // named qualifiedName unless that is empty.
   Ref<Document> createDocument(const DomString& namespaceURI, const DomString& qualifiedName,
                                DocumentType* doctype) const;
-  Ref<Document> createDocument(const DomString& namespaceURI, const DomString& qualifiedName,
-                               DocumentType* doctype, NamePool* pool) const;
+  Ref<Document> createDocument(const DomString& namespaceURI, const DomString& qualifiedName, DocumentType* doctype,
+                               NamePool* pool) const;
 
  private:
   DOMImplementation() = default;

@@ -4,10 +4,10 @@
 
 namespace domstrings {
 
-#define ORVEL_DOM_STRING(function, ascii)          \
-  const DomString& function() {                    \
-    static const DomString value = toWide(ascii);  \
-    return value;                                  \
+#define ORVEL_DOM_STRING(function, ascii)         \
+  const DomString& function() {                   \
+    static const DomString value = toWide(ascii); \
+    return value;                                 \
   }
 
 ORVEL_DOM_STRING(empty, "")
@@ -32,7 +32,7 @@ ORVEL_DOM_STRING(characterDataModified, "DOMCharacterDataModified")
 bool isMutationEventType(const DomString& type) {
   using Getter = const DomString& (*)();
   static constexpr std::array<Getter, 7> kTypes = {
-      subtreeModified,         nodeInserted,  nodeRemoved,          nodeRemovedFromDocument,
+      subtreeModified,          nodeInserted, nodeRemoved,           nodeRemovedFromDocument,
       nodeInsertedIntoDocument, attrModified, characterDataModified,
   };
   for (Getter name : kTypes) {

@@ -17,13 +17,13 @@ const DomString& documentFragmentName();  // "#document-fragment"
 const DomString& entityName();            // "#entity"
 const DomString& wildcard();              // "*"
 
-const DomString& subtreeModified();            // "DOMSubtreeModified"
-const DomString& nodeInserted();               // "DOMNodeInserted"
-const DomString& nodeRemoved();                // "DOMNodeRemoved"
-const DomString& nodeRemovedFromDocument();    // "DOMNodeRemovedFromDocument"
-const DomString& nodeInsertedIntoDocument();   // "DOMNodeInsertedIntoDocument"
-const DomString& attrModified();               // "DOMAttrModified"
-const DomString& characterDataModified();      // "DOMCharacterDataModified"
+const DomString& subtreeModified();           // "DOMSubtreeModified"
+const DomString& nodeInserted();              // "DOMNodeInserted"
+const DomString& nodeRemoved();               // "DOMNodeRemoved"
+const DomString& nodeRemovedFromDocument();   // "DOMNodeRemovedFromDocument"
+const DomString& nodeInsertedIntoDocument();  // "DOMNodeInsertedIntoDocument"
+const DomString& attrModified();              // "DOMAttrModified"
+const DomString& characterDataModified();     // "DOMCharacterDataModified"
 
 // True for the seven names above, the only types Document.createEvent makes.
 bool isMutationEventType(const DomString& type);

@@ -8,9 +8,7 @@
 #include "dom/nodelist.h"
 
 Element::Element(Document* ownerDocument, const PooledName* name)
-    : ParentNode(ownerDocument),
-      m_pool(ownerDocument ? ownerDocument->namePool() : nullptr),
-      m_name(name) {}
+    : ParentNode(ownerDocument), m_pool(ownerDocument ? ownerDocument->namePool() : nullptr), m_name(name) {}
 
 Element::~Element() {
   Attr* attr = m_firstAttribute;
@@ -63,27 +61,23 @@ Attr* Element::getAttributeNode(const DomString& name) const {
   return nullptr;
 }
 
-Attr* Element::setAttributeNode(Attr* newAttr) {
-  return installAttribute(newAttr, Match::QualifiedName);
-}
+Attr* Element::setAttributeNode(Attr* newAttr) { return installAttribute(newAttr, Match::QualifiedName); }
 
 Attr* Element::installAttribute(Attr* newAttr, Match match) {
-  if (!newAttr || !m_ownerDocument || newAttr->m_ownerDocument != m_ownerDocument ||
-      newAttr->m_parent) {
+  if (!newAttr || !m_ownerDocument || newAttr->m_ownerDocument != m_ownerDocument || newAttr->m_parent) {
     return nullptr;
   }
   Ref<Attr> keep(newAttr);
   // An attribute made by the Level 1 factory has no local name; by namespace
   // it would match every other such attribute, so it replaces by name.
   const bool byName = match == Match::QualifiedName || newAttr->localName().empty();
-  Attr* old = byName ? getAttributeNode(newAttr->name())
-                     : getAttributeNodeNS(newAttr->namespaceURI(), newAttr->localName());
+  Attr* old =
+      byName ? getAttributeNode(newAttr->name()) : getAttributeNodeNS(newAttr->namespaceURI(), newAttr->localName());
   if (old) removeAttributeNode(old);
   // A removal listener may have installed it somewhere meanwhile.
   if (newAttr->m_parent) return nullptr;
   appendAttribute(newAttr);
-  mutationevents::attrModified(this, newAttr, domstrings::empty(), newAttr->value(),
-                               MutationEvent::ADDITION);
+  mutationevents::attrModified(this, newAttr, domstrings::empty(), newAttr->value(), MutationEvent::ADDITION);
   return old;
 }
 
@@ -102,8 +96,7 @@ void Element::appendAttribute(Attr* attr) {
 Attr* Element::removeAttributeNode(Attr* oldAttr) {
   if (!oldAttr || oldAttr->m_parent != this || !m_ownerDocument) return nullptr;
   Ref<Attr> keep(oldAttr);
-  mutationevents::attrModified(this, oldAttr, oldAttr->value(), domstrings::empty(),
-                               MutationEvent::REMOVAL);
+  mutationevents::attrModified(this, oldAttr, oldAttr->value(), domstrings::empty(), MutationEvent::REMOVAL);
   if (oldAttr->m_parent != this) return nullptr;  // a listener removed it already
   Node* previous = oldAttr->previousSibling();
   if (previous) {
@@ -118,20 +111,16 @@ Attr* Element::removeAttributeNode(Attr* oldAttr) {
   return oldAttr;
 }
 
-Ref<NodeList> Element::getElementsByTagName(const DomString& name) {
-  return TagNameNodeList::create(this, name);
-}
+Ref<NodeList> Element::getElementsByTagName(const DomString& name) { return TagNameNodeList::create(this, name); }
 
 void Element::attributeChanged(const DomString&) {}
 
-const DomString& Element::getAttributeNS(const DomString& namespaceURI,
-                                         const DomString& localName) const {
+const DomString& Element::getAttributeNS(const DomString& namespaceURI, const DomString& localName) const {
   const Attr* attr = getAttributeNodeNS(namespaceURI, localName);
   return attr ? attr->value() : domstrings::empty();
 }
 
-bool Element::setAttributeNS(const DomString& namespaceURI, const DomString& qualifiedName,
-                             const DomString& value) {
+bool Element::setAttributeNS(const DomString& namespaceURI, const DomString& qualifiedName, const DomString& value) {
   Document* doc = m_ownerDocument;
   Ref<Attr> attr = doc ? doc->createAttributeNS(namespaceURI, qualifiedName) : Ref<Attr>();
   if (!attr) return false;
@@ -144,8 +133,7 @@ void Element::removeAttributeNS(const DomString& namespaceURI, const DomString& 
   if (Attr* attr = getAttributeNodeNS(namespaceURI, localName)) removeAttributeNode(attr);
 }
 
-Attr* Element::getAttributeNodeNS(const DomString& namespaceURI,
-                                  const DomString& localName) const {
+Attr* Element::getAttributeNodeNS(const DomString& namespaceURI, const DomString& localName) const {
   // Attributes without a local name (Level 1 ones) are found by name only.
   if (localName.empty()) return nullptr;
   for (Attr* attr = m_firstAttribute; attr; attr = attr->nextAttribute()) {
@@ -154,18 +142,14 @@ Attr* Element::getAttributeNodeNS(const DomString& namespaceURI,
   return nullptr;
 }
 
-Attr* Element::setAttributeNodeNS(Attr* newAttr) {
-  return installAttribute(newAttr, Match::NamespaceAndLocalName);
-}
+Attr* Element::setAttributeNodeNS(Attr* newAttr) { return installAttribute(newAttr, Match::NamespaceAndLocalName); }
 
-Ref<NodeList> Element::getElementsByTagNameNS(const DomString& namespaceURI,
-                                              const DomString& localName) {
+Ref<NodeList> Element::getElementsByTagNameNS(const DomString& namespaceURI, const DomString& localName) {
   return TagNameNSNodeList::create(this, namespaceURI, localName);
 }
 
 bool Element::internNameIn(Document* doc) {
-  const PooledName* name =
-      doc->namePool()->intern(m_name->namespaceURI, m_name->localName, m_name->qualifiedName);
+  const PooledName* name = doc->namePool()->intern(m_name->namespaceURI, m_name->localName, m_name->qualifiedName);
   if (!name) return false;
   m_pool = Ref<NamePool>(doc->namePool());
   m_name = name;

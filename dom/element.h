@@ -40,15 +40,12 @@ class Element : public ParentNode {
   // player); elements that read attributes into typed fields override it.
   virtual void attributeChanged(const DomString& name);
 
-  const DomString& getAttributeNS(const DomString& namespaceURI,
-                                  const DomString& localName) const;
-  bool setAttributeNS(const DomString& namespaceURI, const DomString& qualifiedName,
-                      const DomString& value);
+  const DomString& getAttributeNS(const DomString& namespaceURI, const DomString& localName) const;
+  bool setAttributeNS(const DomString& namespaceURI, const DomString& qualifiedName, const DomString& value);
   void removeAttributeNS(const DomString& namespaceURI, const DomString& localName);
   Attr* getAttributeNodeNS(const DomString& namespaceURI, const DomString& localName) const;
   Attr* setAttributeNodeNS(Attr* newAttr);
-  Ref<NodeList> getElementsByTagNameNS(const DomString& namespaceURI,
-                                       const DomString& localName);
+  Ref<NodeList> getElementsByTagNameNS(const DomString& namespaceURI, const DomString& localName);
   bool hasAttribute(const DomString& name) const { return getAttributeNode(name) != nullptr; }
   bool hasAttributeNS(const DomString& namespaceURI, const DomString& localName) const {
     return getAttributeNodeNS(namespaceURI, localName) != nullptr;

@@ -7,12 +7,8 @@
 
 class Entity : public ParentNode {
  public:
-  Entity(Document* ownerDocument, const DomString& publicId, const DomString& systemId,
-         const DomString& notationName)
-      : ParentNode(ownerDocument),
-        m_publicId(publicId),
-        m_systemId(systemId),
-        m_notationName(notationName) {}
+  Entity(Document* ownerDocument, const DomString& publicId, const DomString& systemId, const DomString& notationName)
+      : ParentNode(ownerDocument), m_publicId(publicId), m_systemId(systemId), m_notationName(notationName) {}
 
   const DomString& nodeName() const override { return domstrings::entityName(); }
   unsigned short nodeType() const override { return ENTITY_NODE; }

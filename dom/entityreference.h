@@ -5,14 +5,11 @@
 
 class EntityReference : public Node {
  public:
-  EntityReference(Document* ownerDocument, const DomString& name)
-      : Node(ownerDocument), m_name(name) {}
+  EntityReference(Document* ownerDocument, const DomString& name) : Node(ownerDocument), m_name(name) {}
 
   const DomString& nodeName() const override { return m_name; }
   unsigned short nodeType() const override { return ENTITY_REFERENCE_NODE; }
-  Ref<Node> cloneNode(bool) override {
-    return Ref<Node>::adopt(new EntityReference(m_ownerDocument, m_name));
-  }
+  Ref<Node> cloneNode(bool) override { return Ref<Node>::adopt(new EntityReference(m_ownerDocument, m_name)); }
 
  protected:
   ~EntityReference() override = default;

@@ -12,8 +12,8 @@ void Event::initEvent(const DomString& type, bool canBubble, bool cancelable) {
 
 Ref<UIEvent> UIEvent::create() { return Ref<UIEvent>::adopt(new UIEvent); }
 
-void UIEvent::initUIEvent(const DomString& type, bool canBubble, bool cancelable,
-                          AbstractView* view, std::int32_t detail) {
+void UIEvent::initUIEvent(const DomString& type, bool canBubble, bool cancelable, AbstractView* view,
+                          std::int32_t detail) {
   initEvent(type, canBubble, cancelable);
   m_view = view;
   m_detail = detail;
@@ -21,10 +21,9 @@ void UIEvent::initUIEvent(const DomString& type, bool canBubble, bool cancelable
 
 Ref<MouseEvent> MouseEvent::create() { return Ref<MouseEvent>::adopt(new MouseEvent); }
 
-void MouseEvent::initMouseEvent(const DomString& type, bool canBubble, bool cancelable,
-                                AbstractView* view, std::int32_t detail, std::int32_t screenX,
-                                std::int32_t screenY, std::int32_t clientX, std::int32_t clientY,
-                                bool ctrlKey, bool altKey, bool shiftKey, bool metaKey,
+void MouseEvent::initMouseEvent(const DomString& type, bool canBubble, bool cancelable, AbstractView* view,
+                                std::int32_t detail, std::int32_t screenX, std::int32_t screenY, std::int32_t clientX,
+                                std::int32_t clientY, bool ctrlKey, bool altKey, bool shiftKey, bool metaKey,
                                 unsigned short button, Node* relatedTarget) {
   initUIEvent(type, canBubble, cancelable, view, detail);
   m_screenX = screenX;
@@ -41,9 +40,8 @@ void MouseEvent::initMouseEvent(const DomString& type, bool canBubble, bool canc
 
 Ref<MutationEvent> MutationEvent::create() { return Ref<MutationEvent>::adopt(new MutationEvent); }
 
-void MutationEvent::initMutationEvent(const DomString& type, bool canBubble, bool cancelable,
-                                      Node* relatedNode, const DomString& prevValue,
-                                      const DomString& newValue, const DomString& attrName,
+void MutationEvent::initMutationEvent(const DomString& type, bool canBubble, bool cancelable, Node* relatedNode,
+                                      const DomString& prevValue, const DomString& newValue, const DomString& attrName,
                                       unsigned short attrChange) {
   initEvent(type, canBubble, cancelable);
   m_relatedNode = relatedNode;

@@ -63,8 +63,7 @@ class UIEvent : public Event {
 
   AbstractView* view() const { return m_view; }
   std::int32_t detail() const { return m_detail; }
-  void initUIEvent(const DomString& type, bool canBubble, bool cancelable, AbstractView* view,
-                   std::int32_t detail);
+  void initUIEvent(const DomString& type, bool canBubble, bool cancelable, AbstractView* view, std::int32_t detail);
 
  protected:
   UIEvent() = default;
@@ -89,10 +88,10 @@ class MouseEvent : public UIEvent {
   unsigned short button() const { return m_button; }
   Node* relatedTarget() const { return m_relatedTarget; }
 
-  void initMouseEvent(const DomString& type, bool canBubble, bool cancelable, AbstractView* view,
-                      std::int32_t detail, std::int32_t screenX, std::int32_t screenY,
-                      std::int32_t clientX, std::int32_t clientY, bool ctrlKey, bool altKey,
-                      bool shiftKey, bool metaKey, unsigned short button, Node* relatedTarget);
+  void initMouseEvent(const DomString& type, bool canBubble, bool cancelable, AbstractView* view, std::int32_t detail,
+                      std::int32_t screenX, std::int32_t screenY, std::int32_t clientX, std::int32_t clientY,
+                      bool ctrlKey, bool altKey, bool shiftKey, bool metaKey, unsigned short button,
+                      Node* relatedTarget);
 
  protected:
   MouseEvent() = default;
@@ -127,8 +126,8 @@ class MutationEvent : public Event {
   Node* relatedNode() const { return m_relatedNode; }
 
   void initMutationEvent(const DomString& type, bool canBubble, bool cancelable, Node* relatedNode,
-                         const DomString& prevValue, const DomString& newValue,
-                         const DomString& attrName, unsigned short attrChange);
+                         const DomString& prevValue, const DomString& newValue, const DomString& attrName,
+                         unsigned short attrChange);
 
  protected:
   MutationEvent() = default;

@@ -34,10 +34,8 @@ class EventTarget {
  public:
   virtual void queueRelease() = 0;
   virtual void destroy() = 0;
-  virtual void addEventListener(const DomString& type, EventListener* listener,
-                                bool useCapture) = 0;
-  virtual void removeEventListener(const DomString& type, EventListener* listener,
-                                   bool useCapture) = 0;
+  virtual void addEventListener(const DomString& type, EventListener* listener, bool useCapture) = 0;
+  virtual void removeEventListener(const DomString& type, EventListener* listener, bool useCapture) = 0;
   // Answers false when a listener called preventDefault (or the event has no type).
   virtual bool dispatchEvent(Event* event) = 0;
 

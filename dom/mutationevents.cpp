@@ -25,11 +25,10 @@ struct Values {
   unsigned short attrChange = 0;
 };
 
-void fire(Node* target, const DomString& type, bool bubbles, Node* relatedNode,
-          const Values& values) {
+void fire(Node* target, const DomString& type, bool bubbles, Node* relatedNode, const Values& values) {
   Ref<MutationEvent> event = MutationEvent::create();
-  event->initMutationEvent(type, bubbles, false, relatedNode, values.prevValue, values.newValue,
-                           values.attrName, values.attrChange);
+  event->initMutationEvent(type, bubbles, false, relatedNode, values.prevValue, values.newValue, values.attrName,
+                           values.attrChange);
   target->dispatchEvent(event.get());
 }
 
@@ -54,11 +53,10 @@ void subtreeModified(Node* parent) {
   fire(parent, domstrings::subtreeModified(), true, nullptr, {});
 }
 
-void attrModified(Node* element, Attr* attr, const DomString& prevValue,
-                  const DomString& newValue, unsigned short attrChange) {
+void attrModified(Node* element, Attr* attr, const DomString& prevValue, const DomString& newValue,
+                  unsigned short attrChange) {
   if (!anyoneListening(element)) return;
-  fire(element, domstrings::attrModified(), true, attr,
-       {prevValue, newValue, attr->name(), attrChange});
+  fire(element, domstrings::attrModified(), true, attr, {prevValue, newValue, attr->name(), attrChange});
 }
 
 void characterDataModified(Node* node, const DomString& prevValue, const DomString& newValue) {

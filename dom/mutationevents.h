@@ -14,8 +14,8 @@ namespace mutationevents {
 void nodeInserted(Node* node, Node* parent);  // DOMNodeInserted, then ...IntoDocument
 void nodeRemoved(Node* node, Node* parent);   // DOMNodeRemoved, then ...FromDocument
 void subtreeModified(Node* parent);
-void attrModified(Node* element, Attr* attr, const DomString& prevValue,
-                  const DomString& newValue, unsigned short attrChange);
+void attrModified(Node* element, Attr* attr, const DomString& prevValue, const DomString& newValue,
+                  unsigned short attrChange);
 void characterDataModified(Node* node, const DomString& prevValue, const DomString& newValue);
 
 }  // namespace mutationevents

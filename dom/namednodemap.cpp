@@ -21,13 +21,9 @@ AttributeMap::AttributeMap(Element* element) : m_element(element) {}
 
 static Element* elementOf(const Ref<Node>& node) { return static_cast<Element*>(node.get()); }
 
-Node* AttributeMap::getNamedItem(const DomString& name) {
-  return elementOf(m_element)->getAttributeNode(name);
-}
+Node* AttributeMap::getNamedItem(const DomString& name) { return elementOf(m_element)->getAttributeNode(name); }
 
-Node* AttributeMap::setNamedItem(Node* arg) {
-  return elementOf(m_element)->setAttributeNode(asAttr(arg));
-}
+Node* AttributeMap::setNamedItem(Node* arg) { return elementOf(m_element)->setAttributeNode(asAttr(arg)); }
 
 Node* AttributeMap::removeNamedItem(const DomString& name) {
   Attr* attr = elementOf(m_element)->getAttributeNode(name);
@@ -50,12 +46,9 @@ Node* AttributeMap::getNamedItemNS(const DomString& namespaceURI, const DomStrin
   return elementOf(m_element)->getAttributeNodeNS(namespaceURI, localName);
 }
 
-Node* AttributeMap::setNamedItemNS(Node* arg) {
-  return elementOf(m_element)->setAttributeNodeNS(asAttr(arg));
-}
+Node* AttributeMap::setNamedItemNS(Node* arg) { return elementOf(m_element)->setAttributeNodeNS(asAttr(arg)); }
 
-Node* AttributeMap::removeNamedItemNS(const DomString& namespaceURI,
-                                      const DomString& localName) {
+Node* AttributeMap::removeNamedItemNS(const DomString& namespaceURI, const DomString& localName) {
   Attr* attr = elementOf(m_element)->getAttributeNodeNS(namespaceURI, localName);
   return attr ? elementOf(m_element)->removeAttributeNode(attr) : nullptr;
 }

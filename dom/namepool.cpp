@@ -11,8 +11,7 @@ std::uint32_t hashInto(std::uint32_t h, WideStringView text) {
 
 bool holds(const PooledName& slot, WideStringView namespaceURI, WideStringView localName,
            WideStringView qualifiedName) {
-  return slot.qualifiedName == qualifiedName && slot.namespaceURI == namespaceURI &&
-         slot.localName == localName;
+  return slot.qualifiedName == qualifiedName && slot.namespaceURI == namespaceURI && slot.localName == localName;
 }
 
 // hash mod size, in 32 bits when the size allows (a narrower division).

@@ -139,8 +139,7 @@ void Node::callListeners(Event* event, bool captureOnly, bool bubbleOnly) {
   std::size_t i = 0;
   while (i < list.size()) {
     const ListenerEntry& entry = list[i];
-    const bool phaseMatches =
-        (!captureOnly || entry.useCapture) && (!bubbleOnly || !entry.useCapture);
+    const bool phaseMatches = (!captureOnly || entry.useCapture) && (!bubbleOnly || !entry.useCapture);
     EventListener* listener = entry.listener;
     if (phaseMatches && entry.type == event->type() &&
         std::find(called.begin(), called.end(), listener) == called.end()) {
@@ -208,8 +207,7 @@ Node* Node::lastChild() const {
 
 Node* Node::previousSibling() const {
   if (!m_parent) return nullptr;
-  Node* n = nodeType() == ATTRIBUTE_NODE ? static_cast<Element*>(m_parent)->firstAttribute()
-                                         : m_parent->firstChild();
+  Node* n = nodeType() == ATTRIBUTE_NODE ? static_cast<Element*>(m_parent)->firstAttribute() : m_parent->firstChild();
   Node* previous = nullptr;
   for (; n && n != this; n = n->m_nextSibling) previous = n;
   return n ? previous : nullptr;

@@ -52,8 +52,7 @@ class Node : public EventTarget {
   void queueRelease() override;
   void destroy() override;
   void addEventListener(const DomString& type, EventListener* listener, bool useCapture) override;
-  void removeEventListener(const DomString& type, EventListener* listener,
-                           bool useCapture) override;
+  void removeEventListener(const DomString& type, EventListener* listener, bool useCapture) override;
   bool dispatchEvent(Event* event) override;
 
   // Node
@@ -97,8 +96,8 @@ class Node : public EventTarget {
   bool isAncestorOf(const Node* node) const;
 
   // For an Attr this holds the owner element.
-  Node* m_parent = nullptr;      // not owned
-  Node* m_nextSibling = nullptr;  // the parent owns its children
+  Node* m_parent = nullptr;             // not owned
+  Node* m_nextSibling = nullptr;        // the parent owns its children
   Document* m_ownerDocument = nullptr;  // not owned; cleared if the document dies first
 
  private:

@@ -77,18 +77,14 @@ Ref<NodeList> TagNameNodeList::create(Node* root, const DomString& name) {
 TagNameNodeList::TagNameNodeList(Node* root, const DomString& name)
     : SubtreeElementList(root), m_name(name), m_any(name == domstrings::wildcard()) {}
 
-bool TagNameNodeList::matches(const Node* element) const {
-  return m_any || element->nodeName() == m_name;
-}
+bool TagNameNodeList::matches(const Node* element) const { return m_any || element->nodeName() == m_name; }
 
-Ref<NodeList> TagNameNSNodeList::create(Node* root, const DomString& namespaceURI,
-                                        const DomString& localName) {
+Ref<NodeList> TagNameNSNodeList::create(Node* root, const DomString& namespaceURI, const DomString& localName) {
   if (!root) return {};
   return Ref<NodeList>::adopt(new TagNameNSNodeList(root, namespaceURI, localName));
 }
 
-TagNameNSNodeList::TagNameNSNodeList(Node* root, const DomString& namespaceURI,
-                                     const DomString& localName)
+TagNameNSNodeList::TagNameNSNodeList(Node* root, const DomString& namespaceURI, const DomString& localName)
     : SubtreeElementList(root),
       m_namespaceURI(namespaceURI),
       m_localName(localName),

@@ -81,8 +81,7 @@ class TagNameNodeList : public SubtreeElementList {
 // Elements whose namespace URI and local name match; either may be "*".
 class TagNameNSNodeList : public SubtreeElementList {
  public:
-  static Ref<NodeList> create(Node* root, const DomString& namespaceURI,
-                              const DomString& localName);
+  static Ref<NodeList> create(Node* root, const DomString& namespaceURI, const DomString& localName);
 
  protected:
   bool matches(const Node* element) const override;

@@ -5,8 +5,7 @@
 
 class Notation : public Node {
  public:
-  Notation(Document* ownerDocument, const DomString& name, const DomString& publicId,
-           const DomString& systemId)
+  Notation(Document* ownerDocument, const DomString& name, const DomString& publicId, const DomString& systemId)
       : Node(ownerDocument), m_name(name), m_publicId(publicId), m_systemId(systemId) {}
 
   const DomString& nodeName() const override { return m_name; }

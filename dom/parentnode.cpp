@@ -55,8 +55,7 @@ bool ParentNode::acceptsKind(unsigned short type) const {
 
 // The structural rules: no cycle, only kinds this parent can hold, and one
 // document element at most (not counting a child that is being replaced or moved).
-bool ParentNode::canLink(std::span<Node* const> run, const Node* newChild,
-                         const Node* replaced) const {
+bool ParentNode::canLink(std::span<Node* const> run, const Node* newChild, const Node* replaced) const {
   // Only a node with children can be an ancestor of this one.
   if (newChild == this || (newChild->firstChild() && newChild->isAncestorOf(this))) return false;
   int elements = 0;
@@ -142,8 +141,7 @@ Node* ParentNode::insertRun(Node* newChild, Node* refChild, const Node* replaced
     newChild->addRef();  // this node's reference
     if (newChild->m_parent) newChild->m_parent->removeChild(newChild);
     // A removal listener may have changed the tree; check again.
-    if (newChild->m_parent || (refChild && !isChild(refChild)) ||
-        !canLink(run, newChild, replaced)) {
+    if (newChild->m_parent || (refChild && !isChild(refChild)) || !canLink(run, newChild, replaced)) {
       newChild->release();
       return nullptr;
     }

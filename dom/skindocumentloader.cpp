@@ -17,9 +17,7 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-bool isTag(const Element* element, WideStringView tag) {
-  return element && equalsIgnoreCase(element->tagName(), tag);
-}
+bool isTag(const Element* element, WideStringView tag) { return element && equalsIgnoreCase(element->tagName(), tag); }
 
 // Tabs and line breaks inside text become spaces; nothing else is trimmed.
 DomString textOf(const XML_Char* text, int length) {

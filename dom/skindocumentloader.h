@@ -36,9 +36,8 @@ class SkinDocumentLoader {
   // The same for a document class with a create(path) answering Ref<D>.
   template <typename D>
   static Ref<D> loadAs(const std::string& path, XmlLoadResult& result) {
-    Ref<Document> document = load(path, result, [](const std::string& p) {
-      return Ref<Document>::adopt(D::create(p).leak());
-    });
+    Ref<Document> document =
+        load(path, result, [](const std::string& p) { return Ref<Document>::adopt(D::create(p).leak()); });
     return Ref<D>::adopt(static_cast<D*>(document.leak()));
   }
 

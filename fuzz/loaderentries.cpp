@@ -35,7 +35,7 @@ class FuzzElement : public Element {
 class FuzzDocument : public Document {
  public:
   Ref<Element> createElementByTag(const DomString& tagName) override {
-    static const char16_t* const kTags[] = {u"svg",  u"g",      u"text",    u"image",   u"rect",
+    static const char16_t* const kTags[] = {u"svg",    u"g",       u"text", u"image",   u"rect",
                                             u"circle", u"ellipse", u"line", u"polygon", u"polyline"};
     for (const char16_t* tag : kTags) {
       if (!equalsIgnoreCase(tagName, tag)) continue;
@@ -71,9 +71,8 @@ int fuzzSkinLoader(const std::uint8_t* data, std::size_t size) {
   require(file != nullptr);
   XmlLoadResult result;
   {
-    Ref<Document> doc = SkinDocumentLoader::loadFile(file, "fuzz.bskn", result, [](const std::string&) {
-      return Ref<Document>::adopt(new FuzzDocument);
-    });
+    Ref<Document> doc = SkinDocumentLoader::loadFile(
+        file, "fuzz.bskn", result, [](const std::string&) { return Ref<Document>::adopt(new FuzzDocument); });
     std::fclose(file);
     // Either a document and no error, or no document with a code, a text and a line.
     require(static_cast<bool>(doc) == (result.errorCode == 0));

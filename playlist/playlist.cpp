@@ -52,8 +52,8 @@ bool canBeWritten(WideStringView path) {
 
 bool fitsAnsiCodePage(WideStringView text) {
   BOOL usedDefault = FALSE;
-  int bytes = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                  &usedDefault);
+  int bytes =
+      WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, &usedDefault);
   return bytes > 0 && !usedDefault;
 }
 
@@ -67,16 +67,28 @@ WideString attributeText(WideStringView path) {
   text.reserve(path.size());
   forEachCodePoint(path, [&](char32_t c, WideStringView units) {
     switch (c) {
-      case u'&': text += u"&amp;"; return;
-      case u'<': text += u"&lt;"; return;
-      case u'>': text += u"&gt;"; return;
-      case u'"': text += u"&quot;"; return;
+      case u'&':
+        text += u"&amp;";
+        return;
+      case u'<':
+        text += u"&lt;";
+        return;
+      case u'>':
+        text += u"&gt;";
+        return;
+      case u'"':
+        text += u"&quot;";
+        return;
       case u'\t':
       case u'\n':
-      case u'\r': text += characterReference(c); return;  // or the reader would see blanks
+      case u'\r':
+        text += characterReference(c);
+        return;  // or the reader would see blanks
     }
-    if (whollyAnsi || fitsAnsiCodePage(units)) text += units;
-    else text += characterReference(c);
+    if (whollyAnsi || fitsAnsiCodePage(units))
+      text += units;
+    else
+      text += characterReference(c);
   });
   return text;
 }
@@ -129,7 +141,8 @@ void Playlist::remove(WideStringView path) {
 }
 
 void Playlist::moveUp(WideStringView path) {
-  if (auto it = findEntry(m_entries, path); it != m_entries.end() && it != m_entries.begin()) std::iter_swap(it, it - 1);
+  if (auto it = findEntry(m_entries, path); it != m_entries.end() && it != m_entries.begin())
+    std::iter_swap(it, it - 1);
   m_dirty = true;
 }
 
@@ -163,7 +176,8 @@ void Playlist::next() {
 }
 
 WideString Playlist::toText() const {
-  WideString text = u"<?xml version=\"1.0\" encoding=\"" + charsetForCodePage(static_cast<std::int32_t>(GetACP())) + u"\"?>";
+  WideString text =
+      u"<?xml version=\"1.0\" encoding=\"" + charsetForCodePage(static_cast<std::int32_t>(GetACP())) + u"\"?>";
   text += kLineEnd;
   text += u"<playlist version=\"2.0\" >";
   text += kLineEnd;
@@ -183,8 +197,8 @@ void Playlist::write(WideStringView folder) {
   if (file != INVALID_HANDLE_VALUE) {
     // Room for two bytes a character: the ANSI code pages have no longer ones.
     std::vector<char> bytes((text.size() + 1) * 2);
-    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, bytes.data(), static_cast<int>(bytes.size()),
-                                     nullptr, nullptr);
+    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                     nullptr);
     DWORD written = 0;
     if (length > 1) WriteFile(file, bytes.data(), static_cast<DWORD>(length - 1), &written, nullptr);
     CloseHandle(file);

@@ -41,7 +41,8 @@ const ComputedStyle& ComputedStyle::defaults() {
   static const ComputedStyle style = [] {
     ComputedStyle s;
     HDC screen = GetDC(nullptr);
-    s.font.platformFont = std::make_shared<PlatformFont>(screen, s.font.family, s.font.size, s.font.italic, s.font.weight);
+    s.font.platformFont =
+        std::make_shared<PlatformFont>(screen, s.font.family, s.font.size, s.font.italic, s.font.weight);
     ReleaseDC(nullptr, screen);
     return s;
   }();

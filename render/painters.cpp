@@ -7,7 +7,9 @@
 
 namespace {
 
-LONG clampCoordinate(long long value) { return static_cast<LONG>(std::clamp<long long>(value, -kCoordinateLimit, kCoordinateLimit)); }
+LONG clampCoordinate(long long value) {
+  return static_cast<LONG>(std::clamp<long long>(value, -kCoordinateLimit, kCoordinateLimit));
+}
 
 COLORREF colorRefOf(const SVGPaint& paint) { return static_cast<COLORREF>(paint.colour.toColorRef()); }
 
@@ -132,8 +134,8 @@ class ImagePainter final : public Painter {
  private:
   static void copy(HDC dc, HDC memory, const RECT& rect, const RichBitmap& bitmap, DWORD rop) {
     HGDIOBJ old = SelectObject(memory, bitmap.GetImpl());
-    StretchBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memory, 0, 0,
-               bitmap.GetWidth(), bitmap.GetHeight(), rop);
+    StretchBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memory, 0, 0, bitmap.GetWidth(),
+               bitmap.GetHeight(), rop);
     SelectObject(memory, old);
   }
 
@@ -150,7 +152,8 @@ class TextPainter final : public Painter {
     LONG top = clampCoordinate(static_cast<long long>(truncated(m_element.y().first())) - truncated(metrics.ascent));
     LONG width = truncated(metrics.width);
     LONG height = truncated(metrics.height);
-    RECT rect{x0, top, clampCoordinate(static_cast<long long>(x0) + width), clampCoordinate(static_cast<long long>(top) + height)};
+    RECT rect{x0, top, clampCoordinate(static_cast<long long>(x0) + width),
+              clampCoordinate(static_cast<long long>(top) + height)};
     if (!touchesArea(rect, area)) return;
     const ComputedStyle* style = drawableStyle(m_element);
     if (!style || !(style->fillOpacity > 0) || style->fill.isNone()) return;
@@ -160,10 +163,12 @@ class TextPainter final : public Painter {
     int maxWidth = truncated(m_element.maxWidth().value());
     LONG shown = maxWidth > 0 && maxWidth < width ? maxWidth : width;
     // One pixel more than the text box each way, as the device draws it.
-    RECT output{x0, top, clampCoordinate(static_cast<long long>(x0) + shown + 1), clampCoordinate(static_cast<long long>(top) + height + 1)};
+    RECT output{x0, top, clampCoordinate(static_cast<long long>(x0) + shown + 1),
+                clampCoordinate(static_cast<long long>(top) + height + 1)};
     DomString text = m_element.text();
     HGDIOBJ old = nullptr;
-    if (style->font.platformFont && style->font.platformFont->handle()) old = SelectObject(dc, style->font.platformFont->handle());
+    if (style->font.platformFont && style->font.platformFont->handle())
+      old = SelectObject(dc, style->font.platformFont->handle());
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &output, 0);
     if (old) SelectObject(dc, old);
   }

@@ -71,8 +71,8 @@ SkinView::SkinView(HWND parent, int left, int top, int width, int height, ViewLi
   m_top = top;
   m_right = left + width;
   m_bottom = top + height;
-  CreateWindowExW(0, kSkinViewClassName, kSkinViewClassName, WS_CHILD | WS_VISIBLE, left, top, width, height,
-                  parent, nullptr, skinEngineInstance(), this);
+  CreateWindowExW(0, kSkinViewClassName, kSkinViewClassName, WS_CHILD | WS_VISIBLE, left, top, width, height, parent,
+                  nullptr, skinEngineInstance(), this);
 }
 
 SkinView::~SkinView() {
@@ -161,8 +161,10 @@ void SkinView::resize(int width, int height) {
   if (!bitmap) return;  // the old buffer stays
   m_lastSize = SIZE{width, height};
   HGDIOBJ replaced = SelectObject(m_memoryDc, bitmap);
-  if (m_buffer) DeleteObject(m_buffer);
-  else m_originalBitmap = replaced;
+  if (m_buffer)
+    DeleteObject(m_buffer);
+  else
+    m_originalBitmap = replaced;
   m_buffer = bitmap;
   m_bufferSize = buffer;
   RECT all{0, 0, buffer.cx, buffer.cy};
@@ -178,11 +180,11 @@ void SkinView::paint(HDC dc, const PAINTSTRUCT& paintInfo) {
   SavedObjects saved(dc);
   POINT scroll = scrollPosition();
   const RECT& invalid = paintInfo.rcPaint;
-  RECT area = sorted(RECT{invalid.left + scroll.x, invalid.top + scroll.y, invalid.right + scroll.x,
-                          invalid.bottom + scroll.y});
+  RECT area = sorted(
+      RECT{invalid.left + scroll.x, invalid.top + scroll.y, invalid.right + scroll.x, invalid.bottom + scroll.y});
   RECT buffered = intersection(area, RECT{0, 0, m_bufferSize.cx, m_bufferSize.cy});
-  if (isEmpty(buffered) || buffered.left != area.left || buffered.top != area.top ||
-      buffered.right != area.right || buffered.bottom != area.bottom) {
+  if (isEmpty(buffered) || buffered.left != area.left || buffered.top != area.top || buffered.right != area.right ||
+      buffered.bottom != area.bottom) {
     // Beyond the buffer there is only the background.
     RECT windowArea = sorted(invalid);
     FillRect(dc, &windowArea, windowBrush());

@@ -26,9 +26,12 @@ bool applyDeclaration(ComputedStyle& style, DomStringView name, DomStringView te
   } else if (name == u"fill-opacity") {
     style.fillOpacity = static_cast<float>(readLeadingNumber(narrowText(text, 62)));
   } else if (name == u"visibility") {
-    if (text == u"visible") style.visibility = ComputedStyle::kVisible;
-    else if (text == u"hidden") style.visibility = ComputedStyle::kHidden;
-    else if (text == u"collapse") style.visibility = ComputedStyle::kCollapse;
+    if (text == u"visible")
+      style.visibility = ComputedStyle::kVisible;
+    else if (text == u"hidden")
+      style.visibility = ComputedStyle::kHidden;
+    else if (text == u"collapse")
+      style.visibility = ComputedStyle::kCollapse;
   } else if (name == u"font-family") {
     style.font.family = DomString(text);
     return true;

@@ -158,7 +158,8 @@ void SVGTextElement::measure(HDC dc) {
   DomString body = text();
   SIZE extent{0, 0};
   GetTextExtentPoint32W(dc, body.c_str(), static_cast<int>(body.size()), &extent);
-  m_metrics = TextMetrics{static_cast<float>(extent.cx), static_cast<float>(extent.cy), static_cast<float>(tm.tmAscent)};
+  m_metrics =
+      TextMetrics{static_cast<float>(extent.cx), static_cast<float>(extent.cy), static_cast<float>(tm.tmAscent)};
   if (old) SelectObject(dc, old);
 }
 

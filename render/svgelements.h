@@ -149,7 +149,8 @@ class SVGPointsElement : public SVGElement {
 
 class SVGPolygonElement final : public SVGPointsElement {
  public:
-  SVGPolygonElement(Document* ownerDocument, const PooledName* name) : SVGPointsElement(ownerDocument, name, kPolygon) {}
+  SVGPolygonElement(Document* ownerDocument, const PooledName* name)
+      : SVGPointsElement(ownerDocument, name, kPolygon) {}
 };
 
 class SVGPolylineElement final : public SVGPointsElement {

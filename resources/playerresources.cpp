@@ -19,15 +19,19 @@ constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 std::vector<MenuItem> mainMenu() {
   auto item = [](const char16_t* text, UINT id) { return MenuItem{text, id, MF_STRING, {}}; };
   MenuItem separator{u"", 0, MF_SEPARATOR, {}};
-  MenuItem file{u"File", 0, MF_POPUP,
+  MenuItem file{u"File",
+                0,
+                MF_POPUP,
                 {item(u"Open File...", 40007), item(u"Playlist...", 40045), item(u"Properties...", 40012), separator,
-                 item(u"Player Options...", 40013), item(u"Button Options...", 40017),
-                 item(u"Skin Options...", 40016), separator, item(u"Exit", 40008)}};
-  MenuItem view{u"View", 0, MF_POPUP,
-                {item(u"300%", 40035), item(u"200%", 40034), item(u"190%", 40029), item(u"180%", 40028),
-                 item(u"170%", 40027), item(u"160%", 40026), item(u"150%", 40025), item(u"140%", 40024),
-                 item(u"130%", 40023), item(u"120%", 40022), item(u"110%", 40021), separator,
-                 item(u"Fit Display", 40033)}};
+                 item(u"Player Options...", 40013), item(u"Button Options...", 40017), item(u"Skin Options...", 40016),
+                 separator, item(u"Exit", 40008)}};
+  MenuItem view{
+      u"View",
+      0,
+      MF_POPUP,
+      {item(u"300%", 40035), item(u"200%", 40034), item(u"190%", 40029), item(u"180%", 40028), item(u"170%", 40027),
+       item(u"160%", 40026), item(u"150%", 40025), item(u"140%", 40024), item(u"130%", 40023), item(u"120%", 40022),
+       item(u"110%", 40021), separator, item(u"Fit Display", 40033)}};
   MenuItem help{u"Help", 0, MF_POPUP, {item(u"Documents...", 40011), item(u"About...", 40003)}};
   return {file, view, help};
 }
@@ -70,7 +74,15 @@ const char16_t kPropertiesPage[] =
     u"</html>\n";
 
 DialogTemplate aboutBox() {
-  return {playerres::kAboutDialog, kDialogStyle, 0, 0, 181, 156, u"About OrvelFlash", u"System", 8,
+  return {playerres::kAboutDialog,
+          kDialogStyle,
+          0,
+          0,
+          181,
+          156,
+          u"About OrvelFlash",
+          u"System",
+          8,
           {DialogControl{u"STATIC", u"", kStatic, WS_CHILD | WS_VISIBLE | SS_ICON, 7, 8, 21, 20, playerres::kAppIcon},
            DialogControl{u"STATIC", u"OrvelFlash Flash Player v1.1", kStatic, kText | SS_NOPREFIX, 37, 10, 127, 8}}};
 }
@@ -80,7 +92,15 @@ DialogTemplate htmlPage() {
 }
 
 DialogTemplate playerOptions() {
-  return {playerres::kPlayerOptionsDialog, kDialogStyle, 0, 0, 160, 130, u"Settings", u"System", 8,
+  return {playerres::kPlayerOptionsDialog,
+          kDialogStyle,
+          0,
+          0,
+          160,
+          130,
+          u"Settings",
+          u"System",
+          8,
           {DialogControl{u"BUTTON", u"Set Flash Default Player", 1002, kButton, 20, 10, 120, 14},
            DialogControl{u"STATIC",
                          u"Click this button to set the Orvel Flash Player as your default player of flash "
@@ -95,13 +115,21 @@ DialogTemplate keyMapping() {
   constexpr DWORD kListView = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | 0x0001 /* LVS_REPORT */ |
                               0x0004 /* LVS_SINGLESEL */ | 0x0010 /* LVS_SORTASCENDING */ |
                               0x4000 /* LVS_NOCOLUMNHEADER */;
-  return {playerres::kKeyMappingDialog, kDialogStyle | DS_NOFAILCREATE, 0, 0, 160, 166, u"Key Mapping", u"System", 8,
+  return {playerres::kKeyMappingDialog,
+          kDialogStyle | DS_NOFAILCREATE,
+          0,
+          0,
+          160,
+          166,
+          u"Key Mapping",
+          u"System",
+          8,
           {DialogControl{u"STATIC", u"Map Hardware Buttons To Actions", kStatic, kText, 4, 4, 152, 10},
            DialogControl{u"STATIC", u"1. Select an action", kStatic, kText, 4, 17, 152, 8},
-           DialogControl{u"COMBOBOX", u"", 1004, WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST,
-                         4, 27, 152, 100},
-           DialogControl{u"STATIC", u"2. Push the hardware button, the mapping will be displayed.", kStatic, kText,
-                         4, 43, 152, 16},
+           DialogControl{u"COMBOBOX", u"", 1004, WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST, 4,
+                         27, 152, 100},
+           DialogControl{u"STATIC", u"2. Push the hardware button, the mapping will be displayed.", kStatic, kText, 4,
+                         43, 152, 16},
            DialogControl{u"SysListView32", u"", 1005, kListView, 4, 61, 152, 70},
            DialogControl{u"BUTTON", u"Restore Default For Movie", 1024, kButton, 4, 135, 152, 12},
            DialogControl{u"BUTTON", u"Restore Default For Game", 1025, kButton, 4, 150, 152, 12}}};
@@ -112,38 +140,17 @@ res::Picture appIcon() {
   return res::pictureFromArt(
       playerres::kAppIcon,
       {
-          "................................",
-          "................................",
-          "......RRRRRRRRRRRRRRRRRRRR......",
-          "....RRrrrrrrrrrrrrrrrrrrrrRR....",
-          "...RrrrrrrrrrrrrrrrrrrrrrrrrR...",
-          "...RrrrrrrrrrrrrrrrrrrrrrrrrR...",
-          "..RrrrrrrrrrrrrrrrrrrrrrrrrrrR..",
-          "..RrrrrrrrrrrrrwwwwwwwrrrrrrrR..",
-          "..RrrrrrrrrrrrwwwwwwwwrrrrrrrR..",
-          "..RrrrrrrrrrrwwwwwwwwwrrrrrrrR..",
-          "..RrrrrrrrrrrwwwwrrrrrrrrrrrrR..",
-          "..RrrrrrrrrrrwwwwrrrrrrrrrrrrR..",
-          "..RrrrrrrrrrrwwwwrrrrrrrrrrrrR..",
-          "..RrrrrrrrrrrwwwwrrrrrrrrrrrrR..",
-          "..RrrrrrrrrrrwwwwrrrrrrrrrrrrR..",
-          "..RrrrrrrrwwwwwwwwwwwrrrrrrrrR..",
-          "..RrrrrrrrwwwwwwwwwwwrrrrrrrrR..",
-          "..RrrrrrrrwwwwwwwwwwwrrrrrrrrR..",
-          "..RrrrrrrrrrrwwwwrrrrrrrrrrddR..",
-          "..RrrrrrrrrrrwwwwrrrrrrrrrdddR..",
-          "..RrrrrrrrrrrwwwwrrrrrrrrddddR..",
-          "..RrrrrrrrrrrwwwwrrrrrrrdddddR..",
-          "..RrrrrrrrrrrwwwwrrrrrrddddddR..",
-          "..RrrrrrrrrrrwwwwrrrrrdddddddR..",
-          "..RrrrrrrrrrrwwwwrrrrddddddddR..",
-          "..RrrrrrrrrrrwwwwrrrdddddddddR..",
-          "...RrrrrrrrrrrrrrrrdddddddddR...",
-          "...RrrrrrrrrrrrrrrddddddddddR...",
-          "....RRrrrrrrrrrrrdddddddddRR....",
-          "......RRRRRRRRRRRRRRRRRRRR......",
-          "................................",
-          "................................",
+          "................................", "................................", "......RRRRRRRRRRRRRRRRRRRR......",
+          "....RRrrrrrrrrrrrrrrrrrrrrRR....", "...RrrrrrrrrrrrrrrrrrrrrrrrrR...", "...RrrrrrrrrrrrrrrrrrrrrrrrrR...",
+          "..RrrrrrrrrrrrrrrrrrrrrrrrrrrR..", "..RrrrrrrrrrrrrwwwwwwwrrrrrrrR..", "..RrrrrrrrrrrrwwwwwwwwrrrrrrrR..",
+          "..RrrrrrrrrrrwwwwwwwwwrrrrrrrR..", "..RrrrrrrrrrrwwwwrrrrrrrrrrrrR..", "..RrrrrrrrrrrwwwwrrrrrrrrrrrrR..",
+          "..RrrrrrrrrrrwwwwrrrrrrrrrrrrR..", "..RrrrrrrrrrrwwwwrrrrrrrrrrrrR..", "..RrrrrrrrrrrwwwwrrrrrrrrrrrrR..",
+          "..RrrrrrrrwwwwwwwwwwwrrrrrrrrR..", "..RrrrrrrrwwwwwwwwwwwrrrrrrrrR..", "..RrrrrrrrwwwwwwwwwwwrrrrrrrrR..",
+          "..RrrrrrrrrrrwwwwrrrrrrrrrrddR..", "..RrrrrrrrrrrwwwwrrrrrrrrrdddR..", "..RrrrrrrrrrrwwwwrrrrrrrrddddR..",
+          "..RrrrrrrrrrrwwwwrrrrrrrdddddR..", "..RrrrrrrrrrrwwwwrrrrrrddddddR..", "..RrrrrrrrrrrwwwwrrrrrdddddddR..",
+          "..RrrrrrrrrrrwwwwrrrrddddddddR..", "..RrrrrrrrrrrwwwwrrrdddddddddR..", "...RrrrrrrrrrrrrrrrdddddddddR...",
+          "...RrrrrrrrrrrrrrrddddddddddR...", "....RRrrrrrrrrrrrdddddddddRR....", "......RRRRRRRRRRRRRRRRRRRR......",
+          "................................", "................................",
       },
       {{'R', 0xFF801010}, {'r', 0xFFD82020}, {'d', 0xFFB01818}, {'w', 0xFFFFFFFF}});
 }
@@ -153,38 +160,17 @@ res::Picture documentIcon() {
   return res::pictureFromArt(
       playerres::kDocumentIcon,
       {
-          "................................",
-          ".....kkkkkkkkkkkkkkkk...........",
-          ".....kwwwwwwwwwwwwwwkk..........",
-          ".....kwwwwwwwwwwwwwwkgk.........",
-          ".....kwwwwwwwwwwwwwwkggk........",
-          ".....kwwwwwwwwwwwwwwkgggk.......",
-          ".....kwwwwwwwwwwwwwwkggggk......",
-          ".....kwwwwwwwwwwwwwwkkkkkkk.....",
-          ".....kwwwwwwwwwwwwwwwwwwwwk.....",
-          ".....kwwwwwwwwwwwwwwwwwwwwk.....",
-          ".....kwwwwwwwwwwwwwwwwwwwwk.....",
-          ".....kwwwwwwwwwwwwwwwwwwwwk.....",
-          ".....kwwwwwwrrrrrrrrwwwwwwk.....",
-          ".....kwwwwrrrrrrrrrrrrwwwwk.....",
-          ".....kwwwwrrrrrwwwwrrrwwwwk.....",
-          ".....kwwwrrrrrwwwwwrrrrwwwk.....",
-          ".....kwwwrrrrrwwrrrrrrrwwwk.....",
-          ".....kwwwrrrrrwwrrrrrrrwwwk.....",
-          ".....kwwwrrrwwwwwwwrrrrwwwk.....",
-          ".....kwwwrrrwwwwwwwrrrrwwwk.....",
-          ".....kwwwrrrrrwwrrrrrrrwwwk.....",
-          ".....kwwwrrrrrwwrrrrrrrwwwk.....",
-          ".....kwwwrrrrrwwrrrrrrrwwwk.....",
-          ".....kwwwrrrrrwwrrrrrrrwwwk.....",
-          ".....kwwwwrrrrwwrrrrrrwwwwk.....",
-          ".....kwwwwrrrrrrrrrrrrwwwwk.....",
-          ".....kwwwwwwrrrrrrrrwwwwwwk.....",
-          ".....kwwwwwwwwwwwwwwwwwwwwk.....",
-          ".....kwwwwwwwwwwwwwwwwwwwwk.....",
-          ".....kwwwwwwwwwwwwwwwwwwwwk.....",
-          ".....kkkkkkkkkkkkkkkkkkkkkk.....",
-          "................................",
+          "................................", ".....kkkkkkkkkkkkkkkk...........", ".....kwwwwwwwwwwwwwwkk..........",
+          ".....kwwwwwwwwwwwwwwkgk.........", ".....kwwwwwwwwwwwwwwkggk........", ".....kwwwwwwwwwwwwwwkgggk.......",
+          ".....kwwwwwwwwwwwwwwkggggk......", ".....kwwwwwwwwwwwwwwkkkkkkk.....", ".....kwwwwwwwwwwwwwwwwwwwwk.....",
+          ".....kwwwwwwwwwwwwwwwwwwwwk.....", ".....kwwwwwwwwwwwwwwwwwwwwk.....", ".....kwwwwwwwwwwwwwwwwwwwwk.....",
+          ".....kwwwwwwrrrrrrrrwwwwwwk.....", ".....kwwwwrrrrrrrrrrrrwwwwk.....", ".....kwwwwrrrrrwwwwrrrwwwwk.....",
+          ".....kwwwrrrrrwwwwwrrrrwwwk.....", ".....kwwwrrrrrwwrrrrrrrwwwk.....", ".....kwwwrrrrrwwrrrrrrrwwwk.....",
+          ".....kwwwrrrwwwwwwwrrrrwwwk.....", ".....kwwwrrrwwwwwwwrrrrwwwk.....", ".....kwwwrrrrrwwrrrrrrrwwwk.....",
+          ".....kwwwrrrrrwwrrrrrrrwwwk.....", ".....kwwwrrrrrwwrrrrrrrwwwk.....", ".....kwwwrrrrrwwrrrrrrrwwwk.....",
+          ".....kwwwwrrrrwwrrrrrrwwwwk.....", ".....kwwwwrrrrrrrrrrrrwwwwk.....", ".....kwwwwwwrrrrrrrrwwwwwwk.....",
+          ".....kwwwwwwwwwwwwwwwwwwwwk.....", ".....kwwwwwwwwwwwwwwwwwwwwk.....", ".....kwwwwwwwwwwwwwwwwwwwwk.....",
+          ".....kkkkkkkkkkkkkkkkkkkkkk.....", "................................",
       },
       {{'k', 0xFF404040}, {'w', 0xFFFFFFFF}, {'g', 0xFFC0C0C0}, {'r', 0xFFD82020}});
 }
@@ -197,8 +183,8 @@ res::ModuleResources build() {
                {playerres::kFileString, u"File"},
                {playerres::kViewString, u"View"},
                {playerres::kPropertiesTemplate, kPropertiesPage}};
-  r.accelerators = {{playerres::kAccelerators,
-                     {ACCEL{FVIRTKEY | FCONTROL, 'A', 40003}, ACCEL{FVIRTKEY | FCONTROL, 'Q', IDOK}}}};
+  r.accelerators = {
+      {playerres::kAccelerators, {ACCEL{FVIRTKEY | FCONTROL, 'A', 40003}, ACCEL{FVIRTKEY | FCONTROL, 'Q', IDOK}}}};
   r.menus = {{playerres::kMainMenu, mainMenu()}};
   r.menuBars = {mainMenuBar()};
   r.icons = {appIcon(), documentIcon()};

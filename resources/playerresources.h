@@ -7,14 +7,14 @@
 
 // The player's resource ids.
 namespace playerres {
-inline constexpr UINT kTitleString = 1;       // "Orvel Flash Player"
-inline constexpr UINT kClassString = 3;       // "OrvelFlash"
-inline constexpr UINT kHelpString = 104;      // "Help"
-inline constexpr UINT kFileString = 40006;    // "File"
-inline constexpr UINT kViewString = 40032;    // "View"
+inline constexpr UINT kTitleString = 1;     // "Orvel Flash Player"
+inline constexpr UINT kClassString = 3;     // "OrvelFlash"
+inline constexpr UINT kHelpString = 104;    // "Help"
+inline constexpr UINT kFileString = 40006;  // "File"
+inline constexpr UINT kViewString = 40032;  // "View"
 inline constexpr UINT kPropertiesTemplate = 40008;
 inline constexpr UINT kAccelerators = 3;
-inline constexpr UINT kMainMenu = 102;        // menu and menu-bar layout
+inline constexpr UINT kMainMenu = 102;  // menu and menu-bar layout
 inline constexpr UINT kAppIcon = 101;
 inline constexpr UINT kDocumentIcon = 108;
 inline constexpr UINT kAboutDialog = 103;

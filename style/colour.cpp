@@ -201,10 +201,17 @@ bool readHashForm(DomStringView text, Colour& colour) {
   if (!allHexDigits(digits)) return false;
   std::uint32_t v = hexValue(digits);
   switch (text.size()) {
-    case 7: colour = fromRgbValue(v); return true;
-    case 6: colour = fromRgbValue((v & 15) | (v << 4)); return true;
-    case 5: colour = fromRgbValue(v << 8); return true;
-    default: return false;
+    case 7:
+      colour = fromRgbValue(v);
+      return true;
+    case 6:
+      colour = fromRgbValue((v & 15) | (v << 4));
+      return true;
+    case 5:
+      colour = fromRgbValue(v << 8);
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -96,23 +96,40 @@ bool readUnit(DomStringView unit, UnitReading& reading) {
   char16_t first = toLower(unit[0]);
   char16_t second = unit.size() > 1 ? toLower(unit[1]) : u'\0';
   auto is = [&](char16_t a, char16_t b) { return first == a && second == b; };
-  if (first == u'%') reading = {Unit::CSS_PERCENTAGE, kPercent};
-  else if (is(u'c', u'm')) reading = {Unit::CSS_CM, kLength};
-  else if (is(u'm', u'm')) reading = {Unit::CSS_MM, kLength};
-  else if (is(u'i', u'n')) reading = {Unit::CSS_IN, kLength};
-  else if (is(u'p', u't')) reading = {Unit::CSS_PT, kLength};
-  else if (is(u'p', u'c')) reading = {Unit::CSS_PC, kLength};
-  else if (is(u'p', u'x')) reading = {Unit::CSS_PX, kLength};
-  else if (is(u'e', u'm')) reading = {Unit::CSS_EMS, kLength};
-  else if (is(u'e', u'x')) reading = {Unit::CSS_EXS, kLength};
-  else if (first == u'd') reading = {Unit::CSS_DEG, kAngle};
-  else if (first == u'g') reading = {Unit::CSS_GRAD, kAngle};
-  else if (first == u'r') reading = {Unit::CSS_RAD, kAngle};
-  else if (is(u'm', u's')) reading = {Unit::CSS_MS, kTime};
-  else if (first == u's') reading = {Unit::CSS_S, kTime};
-  else if (first == u'h') reading = {Unit::CSS_HZ, kFrequency};
-  else if (first == u'k') reading = {Unit::CSS_KHZ, kFrequency};
-  else return false;
+  if (first == u'%')
+    reading = {Unit::CSS_PERCENTAGE, kPercent};
+  else if (is(u'c', u'm'))
+    reading = {Unit::CSS_CM, kLength};
+  else if (is(u'm', u'm'))
+    reading = {Unit::CSS_MM, kLength};
+  else if (is(u'i', u'n'))
+    reading = {Unit::CSS_IN, kLength};
+  else if (is(u'p', u't'))
+    reading = {Unit::CSS_PT, kLength};
+  else if (is(u'p', u'c'))
+    reading = {Unit::CSS_PC, kLength};
+  else if (is(u'p', u'x'))
+    reading = {Unit::CSS_PX, kLength};
+  else if (is(u'e', u'm'))
+    reading = {Unit::CSS_EMS, kLength};
+  else if (is(u'e', u'x'))
+    reading = {Unit::CSS_EXS, kLength};
+  else if (first == u'd')
+    reading = {Unit::CSS_DEG, kAngle};
+  else if (first == u'g')
+    reading = {Unit::CSS_GRAD, kAngle};
+  else if (first == u'r')
+    reading = {Unit::CSS_RAD, kAngle};
+  else if (is(u'm', u's'))
+    reading = {Unit::CSS_MS, kTime};
+  else if (first == u's')
+    reading = {Unit::CSS_S, kTime};
+  else if (first == u'h')
+    reading = {Unit::CSS_HZ, kFrequency};
+  else if (first == u'k')
+    reading = {Unit::CSS_KHZ, kFrequency};
+  else
+    return false;
   return true;
 }
 

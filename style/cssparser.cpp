@@ -159,10 +159,14 @@ size_t scanTo(DomStringView text, size_t from, char32_t wanted, bool stopAtSpace
     } else if (isQuote(c)) {
       quote = c;
     } else if (!closers.empty()) {
-      if (c == closers.back()) closers.pop_back();
-      else if (c == u'(') closers.push_back(u')');
-      else if (c == u'[') closers.push_back(u']');
-      else if (c == u'{') closers.push_back(u'}');
+      if (c == closers.back())
+        closers.pop_back();
+      else if (c == u'(')
+        closers.push_back(u')');
+      else if (c == u'[')
+        closers.push_back(u']');
+      else if (c == u'{')
+        closers.push_back(u'}');
     } else if (c == wanted || (stopAtSpace && isSpace(c))) {
       return i;
     } else if (c == u'(') {

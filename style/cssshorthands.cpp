@@ -45,28 +45,40 @@ constexpr size_t kMaxSides = 4;
 
 bool CSSParser::parseShorthand(std::int32_t id, DomStringView text) {
   switch (id) {
-    case propertyIdOf("margin"): return parseFourSides(kMarginSides, text);
-    case propertyIdOf("padding"): return parseFourSides(kPaddingSides, text);
-    case propertyIdOf("border-style"): return parseFourSides(kBorderStyleSides, text);
-    case propertyIdOf("border-width"): return parseFourSides(kBorderWidthSides, text);
+    case propertyIdOf("margin"):
+      return parseFourSides(kMarginSides, text);
+    case propertyIdOf("padding"):
+      return parseFourSides(kPaddingSides, text);
+    case propertyIdOf("border-style"):
+      return parseFourSides(kBorderStyleSides, text);
+    case propertyIdOf("border-width"):
+      return parseFourSides(kBorderWidthSides, text);
     case propertyIdOf("border-color"):
       if (css::keywordIdIgnoringCase(text) == keywordIdOf("transparent")) {
         add(id, asValue(CSSPrimitiveValue::keyword(keywordIdOf("transparent"))));
         return true;
       }
       return parseFourSides(kBorderColorSides, text);
-    case propertyIdOf("border"): return parseTokenOffer(kBorderMembers, std::size(kBorderMembers), text, false);
-    case propertyIdOf("border-top"): return parseTokenOffer(kBorderTopMembers, 3, text, false);
-    case propertyIdOf("border-right"): return parseTokenOffer(kBorderRightMembers, 3, text, false);
-    case propertyIdOf("border-bottom"): return parseTokenOffer(kBorderBottomMembers, 3, text, false);
-    case propertyIdOf("border-left"): return parseTokenOffer(kBorderLeftMembers, 3, text, false);
-    case propertyIdOf("outline"): return parseTokenOffer(kOutlineMembers, std::size(kOutlineMembers), text, false);
+    case propertyIdOf("border"):
+      return parseTokenOffer(kBorderMembers, std::size(kBorderMembers), text, false);
+    case propertyIdOf("border-top"):
+      return parseTokenOffer(kBorderTopMembers, 3, text, false);
+    case propertyIdOf("border-right"):
+      return parseTokenOffer(kBorderRightMembers, 3, text, false);
+    case propertyIdOf("border-bottom"):
+      return parseTokenOffer(kBorderBottomMembers, 3, text, false);
+    case propertyIdOf("border-left"):
+      return parseTokenOffer(kBorderLeftMembers, 3, text, false);
+    case propertyIdOf("outline"):
+      return parseTokenOffer(kOutlineMembers, std::size(kOutlineMembers), text, false);
     case propertyIdOf("list-style"):
       return parseTokenOffer(kListStyleMembers, std::size(kListStyleMembers), text, false);
     case propertyIdOf("background"):
       return parseTokenOffer(kBackgroundMembers, std::size(kBackgroundMembers), text, true);
-    case propertyIdOf("font"): return parseFont(text);
-    default: return false;
+    case propertyIdOf("font"):
+      return parseFont(text);
+    default:
+      return false;
   }
 }
 
@@ -183,8 +195,8 @@ bool CSSParser::parseFont(DomStringView text) {
   FontParts parts;
   if (!splitFont(text, parts)) return false;
   const std::pair<std::int32_t, DomStringView> members[] = {
-      {propertyIdOf("font-style"), parts.style},   {propertyIdOf("font-variant"), parts.variant},
-      {propertyIdOf("font-weight"), parts.weight}, {propertyIdOf("font-size"), parts.size},
+      {propertyIdOf("font-style"), parts.style},       {propertyIdOf("font-variant"), parts.variant},
+      {propertyIdOf("font-weight"), parts.weight},     {propertyIdOf("font-size"), parts.size},
       {propertyIdOf("line-height"), parts.lineHeight}, {propertyIdOf("font-family"), parts.family},
   };
   for (const auto& [member, part] : members) {
@@ -203,8 +215,8 @@ struct PositionKeyword {
 };
 
 constexpr PositionKeyword kPositionKeywords[] = {
-    {keywordIdOf("left"), true, false, 0},  {keywordIdOf("right"), true, false, 100},
-    {keywordIdOf("top"), false, true, 0},   {keywordIdOf("bottom"), false, true, 100},
+    {keywordIdOf("left"), true, false, 0},   {keywordIdOf("right"), true, false, 100},
+    {keywordIdOf("top"), false, true, 0},    {keywordIdOf("bottom"), false, true, 100},
     {keywordIdOf("center"), true, true, 50},
 };
 
@@ -241,8 +253,10 @@ bool CSSParser::parseBackgroundPosition(DomStringView text) {
   if (tokens.empty() || tokens.size() > 2) return false;
   float x = 0, y = 0;
   if (readPositionKeywords(tokens, x, y)) {
-    add(propertyIdOf("background-position-x"), asValue(CSSPrimitiveValue::number(x, CSSPrimitiveValue::CSS_PERCENTAGE)));
-    add(propertyIdOf("background-position-y"), asValue(CSSPrimitiveValue::number(y, CSSPrimitiveValue::CSS_PERCENTAGE)));
+    add(propertyIdOf("background-position-x"),
+        asValue(CSSPrimitiveValue::number(x, CSSPrimitiveValue::CSS_PERCENTAGE)));
+    add(propertyIdOf("background-position-y"),
+        asValue(CSSPrimitiveValue::number(y, CSSPrimitiveValue::CSS_PERCENTAGE)));
     return true;
   }
   constexpr unsigned kPositionUnits = css::kLength | css::kPercent;

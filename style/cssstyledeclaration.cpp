@@ -115,8 +115,7 @@ bool CSSStyleDeclaration::setPreparedProperty(std::int32_t propertyId, DomString
   // A shorthand replaces the longhands it sets.
   const auto parsedBegin = m_properties.begin() + before;
   auto isParsed = [&](const CSSProperty& old) {
-    return std::any_of(parsedBegin, m_properties.end(),
-                       [&](const CSSProperty& parsed) { return parsed.id == old.id; });
+    return std::any_of(parsedBegin, m_properties.end(), [&](const CSSProperty& parsed) { return parsed.id == old.id; });
   };
   m_properties.erase(std::remove_if(m_properties.begin(), parsedBegin, isParsed), parsedBegin);
   m_changed = true;

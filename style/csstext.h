@@ -13,9 +13,7 @@ namespace css {
 constexpr bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; }
 constexpr bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 constexpr bool isLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-constexpr bool isHexDigit(char16_t c) {
-  return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
+constexpr bool isHexDigit(char16_t c) { return isDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }
 constexpr char16_t toLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
 
 DomString lowered(DomStringView text);

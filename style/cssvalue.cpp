@@ -8,12 +8,10 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 18> kUnitSuffixes = {
-    "",   "",   "%",  "em", "ex",  "px", "cm", "mm", "in", "pt",
-    "pc", "deg", "rad", "grad", "ms", "s", "hz", "khz"};
+constexpr std::array<std::string_view, 18> kUnitSuffixes = {"",   "",   "%",   "em",  "ex",   "px", "cm", "mm", "in",
+                                                            "pt", "pc", "deg", "rad", "grad", "ms", "s",  "hz", "khz"};
 
-constexpr std::array<std::string_view, 5> kGenericFamilies = {"serif", "sans-serif", "cursive", "fantasy",
-                                                              "monospace"};
+constexpr std::array<std::string_view, 5> kGenericFamilies = {"serif", "sans-serif", "cursive", "fantasy", "monospace"};
 
 // Whether reading `text` back would drop a "<!--" or "-->" in it: outside
 // strings, where a token may start (written after ": ", that is at its start or
@@ -114,13 +112,15 @@ DomString CSSPrimitiveValue::getStringValue() const {
 DomString CSSPrimitiveValue::cssText() const {
   if (isNumeric()) return formatCssNumber(m_number) + toWide(kUnitSuffixes[m_type]);
   switch (m_type) {
-    case CSS_STRING: return writtenString(m_text, u"!");
+    case CSS_STRING:
+      return writtenString(m_text, u"!");
     case CSS_URI: {
       // In double quotes, unless the URI holds one itself.
       char16_t mark = m_text.find(u'"') == DomString::npos ? u'"' : u'\'';
       return u"url(" + (mark + m_text + mark) + u")";
     }
-    case CSS_IDENT: return toWide(css::keywordName(m_keyword));
+    case CSS_IDENT:
+      return toWide(css::keywordName(m_keyword));
     case CSS_RECT:
       return u"rect(" + m_rect->top()->cssText() + u", " + m_rect->right()->cssText() + u", " +
              m_rect->bottom()->cssText() + u", " + m_rect->left()->cssText() + u")";
@@ -130,7 +130,8 @@ DomString CSSPrimitiveValue::cssText() const {
                     m_colour.blue & 0xff);
       return toWide(buffer);
     }
-    default: return {};
+    default:
+      return {};
   }
 }
 

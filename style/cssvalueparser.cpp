@@ -136,13 +136,13 @@ Ref<CSSValue> parseSimple(const SimpleGrammar& grammar, DomStringView text) {
 // --- the properties with readers of their own ---
 
 constexpr int kColourProperties[] = {
-    propertyIdOf("background-color"),       propertyIdOf("color"),
-    propertyIdOf("border-top-color"),       propertyIdOf("border-right-color"),
-    propertyIdOf("border-bottom-color"),    propertyIdOf("border-left-color"),
-    propertyIdOf("text-decoration-color"),  propertyIdOf("scrollbar-face-color"),
-    propertyIdOf("scrollbar-shadow-color"), propertyIdOf("scrollbar-highlight-color"),
+    propertyIdOf("background-color"),        propertyIdOf("color"),
+    propertyIdOf("border-top-color"),        propertyIdOf("border-right-color"),
+    propertyIdOf("border-bottom-color"),     propertyIdOf("border-left-color"),
+    propertyIdOf("text-decoration-color"),   propertyIdOf("scrollbar-face-color"),
+    propertyIdOf("scrollbar-shadow-color"),  propertyIdOf("scrollbar-highlight-color"),
     propertyIdOf("scrollbar-3dlight-color"), propertyIdOf("scrollbar-darkshadow-color"),
-    propertyIdOf("scrollbar-track-color"),  propertyIdOf("scrollbar-arrow-color"),
+    propertyIdOf("scrollbar-track-color"),   propertyIdOf("scrollbar-arrow-color"),
 };
 
 bool isColourProperty(int id) {
@@ -234,7 +234,8 @@ Ref<CSSValue> parseTextAlign(DomStringView text) {
 }
 
 Ref<CSSValue> parseTextDecoration(DomStringView text) {
-  if (keywordIdIgnoringCase(text) == keywordIdOf("none")) return asValue(CSSPrimitiveValue::keyword(keywordIdOf("none")));
+  if (keywordIdIgnoringCase(text) == keywordIdOf("none"))
+    return asValue(CSSPrimitiveValue::keyword(keywordIdOf("none")));
   constexpr int kDecorations[] = {keywordIdOf("underline"), keywordIdOf("overline"), keywordIdOf("line-through"),
                                   keywordIdOf("blink")};
   auto list = Ref<CSSValueList>::adopt(new CSSValueList(CSSValueList::Separator::Space));
@@ -254,7 +255,8 @@ Ref<CSSPrimitiveValue> parseRectSide(DomStringView text) {
 
 // "rect(top, right, bottom, left)", the sides separated by commas or blanks.
 Ref<CSSValue> parseClip(DomStringView text) {
-  if (keywordIdIgnoringCase(text) == keywordIdOf("auto")) return asValue(CSSPrimitiveValue::keyword(keywordIdOf("auto")));
+  if (keywordIdIgnoringCase(text) == keywordIdOf("auto"))
+    return asValue(CSSPrimitiveValue::keyword(keywordIdOf("auto")));
   if (!startsWithAsciiIgnoreCase(text, "rect(") || text.back() != u')') return {};
   DomStringView inner = text.substr(5, text.size() - 6);
   std::vector<DomStringView> sides =
@@ -289,7 +291,8 @@ Ref<CSSValue> parseContent(DomStringView text) {
     for (int word : kQuoteWords) quoteWord |= keyword == word;
     if (quoteWord) {
       list->append(asValue(CSSPrimitiveValue::keyword(keyword)));
-    } else if (token.size() >= 2 && (token.front() == u'"' || token.front() == u'\'') && token.back() == token.front()) {
+    } else if (token.size() >= 2 && (token.front() == u'"' || token.front() == u'\'') &&
+               token.back() == token.front()) {
       list->append(asValue(CSSPrimitiveValue::string(DomString(token.substr(1, token.size() - 2)))));
     } else if (Ref<CSSValue> uri = parseUri(token)) {
       list->append(std::move(uri));
@@ -319,28 +322,40 @@ Ref<CSSValue> parseLonghandValue(std::int32_t id, DomStringView text) {
   if (isColourProperty(id)) return parseColourValue(text);
   switch (id) {
     case propertyIdOf("outline-color"):
-      if (keywordIdIgnoringCase(text) == keywordIdOf("invert")) return asValue(CSSPrimitiveValue::keyword(keywordIdOf("invert")));
+      if (keywordIdIgnoringCase(text) == keywordIdOf("invert"))
+        return asValue(CSSPrimitiveValue::keyword(keywordIdOf("invert")));
       return parseColourValue(text);
-    case propertyIdOf("list-style-image"): return parseImage(text, {});
+    case propertyIdOf("list-style-image"):
+      return parseImage(text, {});
     case propertyIdOf("background-image"):
-    case propertyIdOf("cursor"): return parseImage(text, span("auto", "help"));
-    case propertyIdOf("font-family"): return parseFontFamily(text);
-    case propertyIdOf("font-weight"): return parseFontWeight(text);
-    case propertyIdOf("text-align"): return parseTextAlign(text);
-    case propertyIdOf("text-decoration"): return parseTextDecoration(text);
+    case propertyIdOf("cursor"):
+      return parseImage(text, span("auto", "help"));
+    case propertyIdOf("font-family"):
+      return parseFontFamily(text);
+    case propertyIdOf("font-weight"):
+      return parseFontWeight(text);
+    case propertyIdOf("text-align"):
+      return parseTextAlign(text);
+    case propertyIdOf("text-decoration"):
+      return parseTextDecoration(text);
     case propertyIdOf("clip"):
-    case propertyIdOf("-konq-js-clip"): return parseClip(text);
+    case propertyIdOf("-konq-js-clip"):
+      return parseClip(text);
     case propertyIdOf("counter-increment"):
-    case propertyIdOf("counter-reset"): return parseCounters(text);
-    case propertyIdOf("content"): return parseContent(text);
-    default: return {};
+    case propertyIdOf("counter-reset"):
+      return parseCounters(text);
+    case propertyIdOf("content"):
+      return parseContent(text);
+    default:
+      return {};
   }
 }
 
 bool CSSParser::parseValueUnchecked(std::int32_t id, DomStringView text) {
   using namespace css;
   if (text.empty() && !isColourProperty(id)) return false;
-  if (text.size() == keywordName(keywordIdOf("inherit")).size() && keywordIdIgnoringCase(text) == keywordIdOf("inherit")) {
+  if (text.size() == keywordName(keywordIdOf("inherit")).size() &&
+      keywordIdIgnoringCase(text) == keywordIdOf("inherit")) {
     add(id, asValue(Ref<CSSInheritedValue>::adopt(new CSSInheritedValue())));
     return true;
   }

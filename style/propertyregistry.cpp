@@ -55,8 +55,7 @@ size_t PropertyRegistry::bucketOfUnits(const Units& key) const {
     if (h > kReduceAbove) h %= count;
   }
   // A narrower division when both fit in 32 bits, as they do for short names.
-  if (h <= UINT32_MAX && count <= UINT32_MAX)
-    return static_cast<std::uint32_t>(h) % static_cast<std::uint32_t>(count);
+  if (h <= UINT32_MAX && count <= UINT32_MAX) return static_cast<std::uint32_t>(h) % static_cast<std::uint32_t>(count);
   return static_cast<size_t>(h % count);
 }
 

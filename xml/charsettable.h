@@ -17,9 +17,9 @@
 #include "xml/wideexpat.h"
 
 struct CharsetEntry {
-  std::int32_t codePage = 0;        // positive
-  char16_t bodyCharset[32] = {};    // up to 31 units, terminated
-  char16_t description[64] = {};    // up to 63 units, terminated
+  std::int32_t codePage = 0;      // positive
+  char16_t bodyCharset[32] = {};  // up to 31 units, terminated
+  char16_t description[64] = {};  // up to 63 units, terminated
 };
 
 class CharsetTable {

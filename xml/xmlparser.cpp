@@ -38,8 +38,7 @@ constexpr std::array<const char*, 23> kErrorTexts = {
 // then misreads every string; the library says which build it is.
 bool libraryIsWide() {
   static const bool wide = [] {
-    for (const XML_Feature* feature = XML_GetFeatureList(); feature && feature->feature != XML_FEATURE_END;
-         ++feature) {
+    for (const XML_Feature* feature = XML_GetFeatureList(); feature && feature->feature != XML_FEATURE_END; ++feature) {
       if (feature->feature == XML_FEATURE_SIZEOF_XML_CHAR) return feature->value == sizeof(char16_t);
     }
     return false;
@@ -49,9 +48,7 @@ bool libraryIsWide() {
 
 constexpr unsigned long long kExpansionThreshold = 1024 * 1024;
 
-std::int32_t currentLine(XML_Parser parser) {
-  return static_cast<std::int32_t>(XML_GetCurrentLineNumber(parser));
-}
+std::int32_t currentLine(XML_Parser parser) { return static_cast<std::int32_t>(XML_GetCurrentLineNumber(parser)); }
 
 }  // namespace
 
@@ -111,6 +108,4 @@ XmlLoadResult handlerFailure(XML_Parser parser, std::int32_t code) {
   return XmlLoadResult{code, xmlErrorText(code), currentLine(parser)};
 }
 
-XmlLoadResult openFailure() {
-  return XmlLoadResult{XmlLoadResult::kCannotOpenFile, toWide("Cann't open file"), 0};
-}
+XmlLoadResult openFailure() { return XmlLoadResult{XmlLoadResult::kCannotOpenFile, toWide("Cann't open file"), 0}; }

@@ -81,8 +81,7 @@ void BM_DispatchBubbling(benchmark::State& state) {
   for (auto _ : state) {
     for (int i = 0; i < kDispatches; ++i) {
       Ref<MouseEvent> event = MouseEvent::create();
-      event->initMouseEvent(u"click", true, true, nullptr, 1, 0, 0, 0, 0, false, false, false,
-                            false, 0, nullptr);
+      event->initMouseEvent(u"click", true, true, nullptr, 1, 0, 0, 0, 0, false, false, false, false, 0, nullptr);
       parent->dispatchEvent(event.get());
     }
   }

@@ -19,8 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kDepth = 8;        // the start folder and seven levels below it
-constexpr int kFanOut = 3;       // folders per folder
+constexpr int kDepth = 8;   // the start folder and seven levels below it
+constexpr int kFanOut = 3;  // folders per folder
 constexpr int kFilesPerFolder = 6;
 
 struct Tree {
@@ -100,8 +100,8 @@ double g_walkCpu = 0, g_findCpu = 0;
 
 void GnuFind(benchmark::State& state) {
   Tree& t = tree();
-  std::string command = "find '" + (t.root / "Bench").string() + "' -maxdepth " + std::to_string(kDepth) +
-                        " -iname '*.swf'";
+  std::string command =
+      "find '" + (t.root / "Bench").string() + "' -maxdepth " + std::to_string(kDepth) + " -iname '*.swf'";
   double before = childCpuSeconds();
   for (auto _ : state) {
     FILE* out = popen(command.c_str(), "r");

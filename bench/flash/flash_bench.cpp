@@ -12,28 +12,28 @@
 namespace {
 
 void renderBusyMovie(benchmark::State& state) {
-    int width = int(state.range(0)), height = int(state.range(1));
-    swf::MoviePlayer player;
-    if (!player.load(swfwrite::busyMovie(200, 30, true))) {
-        state.SkipWithError("the busy movie did not load");
-        return;
-    }
-    std::vector<uint32_t> pixels(size_t(width) * size_t(height));
-    swf::Canvas canvas{pixels.data(), width, height, width};
-    for (auto _ : state) {
-        player.tick();  // each frame moves every shape
-        player.render(canvas);
-        benchmark::DoNotOptimize(pixels.data());
-    }
-    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  int width = int(state.range(0)), height = int(state.range(1));
+  swf::MoviePlayer player;
+  if (!player.load(swfwrite::busyMovie(200, 30, true))) {
+    state.SkipWithError("the busy movie did not load");
+    return;
+  }
+  std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+  swf::Canvas canvas{pixels.data(), width, height, width};
+  for (auto _ : state) {
+    player.tick();  // each frame moves every shape
+    player.render(canvas);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+  state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void loadBusyMovie(benchmark::State& state) {
-    auto file = swfwrite::busyMovie(200, 30, true);
-    for (auto _ : state) {
-        swf::MoviePlayer player;
-        benchmark::DoNotOptimize(player.load(file));
-    }
+  auto file = swfwrite::busyMovie(200, 30, true);
+  for (auto _ : state) {
+    swf::MoviePlayer player;
+    benchmark::DoNotOptimize(player.load(file));
+  }
 }
 
 }  // namespace

@@ -48,8 +48,8 @@ Movies& movies() {
       size_t size = 1024 + random() % (63 * 1024);
       auto data = movieOfSize(size, i % 2 == 1, random);
       std::string name = "movie" + std::to_string(i) + ".swf";
-      std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                           std::streamsize(data.size()));
+      std::ofstream(folder / name, std::ios::binary)
+          .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
       m.paths.push_back(u"\\My Documents\\Movies\\" + std::u16string(name.begin(), name.end()));
       m.bytes += data.size();
     }
@@ -77,8 +77,10 @@ void OpenAndClose(benchmark::State& state) {
   for (auto _ : state)
     for (const auto& path : m.paths) {
       FILE* file = _wfopen(path.c_str(), u"rb");
-      if (!file) state.SkipWithError("a movie did not open");
-      else std::fclose(file);
+      if (!file)
+        state.SkipWithError("a movie did not open");
+      else
+        std::fclose(file);
     }
   state.SetItemsProcessed(int64_t(state.iterations()) * kMovies);
 }

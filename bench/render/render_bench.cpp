@@ -44,21 +44,33 @@ struct ElementPlan {
 std::vector<ElementPlan> generatedSkin(int count, int width, int height) {
   std::string w = std::to_string(width), h = std::to_string(height);
   std::vector<ElementPlan> plan{
-      {"svg", {{"xmlns", "http://www.w3.org/2000/svg"}, {"width", w}, {"height", h}, {"style", "fill: #e0e0e0"}}, "", true},
+      {"svg",
+       {{"xmlns", "http://www.w3.org/2000/svg"}, {"width", w}, {"height", h}, {"style", "fill: #e0e0e0"}},
+       "",
+       true},
       {"rect", {{"id", "background"}, {"width", w}, {"height", h}, {"fill", "#202840"}}},
   };
   int made = 2;
   for (int i = 0; made < count - 1; ++i) {
     std::string x = std::to_string((i * 37) % (width - 20)), y = std::to_string((i * 53) % (height - 20));
     switch (i % 7) {
-      case 0: case 1: case 2: case 3:
-        plan.push_back({"rect", {{"x", x}, {"y", y}, {"width", "18"}, {"height", "12"},
-                                  {"style", "fill: rgb(" + std::to_string(i % 256) + ", 120, 200); stroke: white; stroke-width: 1"}}});
+      case 0:
+      case 1:
+      case 2:
+      case 3:
+        plan.push_back(
+            {"rect",
+             {{"x", x},
+              {"y", y},
+              {"width", "18"},
+              {"height", "12"},
+              {"style", "fill: rgb(" + std::to_string(i % 256) + ", 120, 200); stroke: white; stroke-width: 1"}}});
         made += 1;
         break;
       case 4:
-        plan.push_back({"text", {{"x", x}, {"y", y}, {"font-family", "Arial"}, {"font-size", "8"}, {"fill", "yellow"}},
-                         "Item " + std::to_string(i)});
+        plan.push_back({"text",
+                        {{"x", x}, {"y", y}, {"font-family", "Arial"}, {"font-size", "8"}, {"fill", "yellow"}},
+                        "Item " + std::to_string(i)});
         made += 1;
         break;
       case 5:
@@ -73,8 +85,14 @@ std::vector<ElementPlan> generatedSkin(int count, int width, int height) {
         break;
     }
   }
-  plan.push_back({"rect", {{"id", "seekThumb"}, {"x", "20"}, {"y", std::to_string(height - 20)}, {"width", "12"},
-                            {"height", "16"}, {"fill", "white"}, {"stroke", "black"}}});
+  plan.push_back({"rect",
+                  {{"id", "seekThumb"},
+                   {"x", "20"},
+                   {"y", std::to_string(height - 20)},
+                   {"width", "12"},
+                   {"height", "16"},
+                   {"fill", "white"},
+                   {"stroke", "black"}}});
   plan.push_back({});
   return plan;
 }
@@ -125,7 +143,8 @@ Ref<SVGDocument> build(const std::vector<ElementPlan>& plan, const std::string& 
 
 // The skin's device path, written once per shape.
 std::string skinFile(int count, int width, int height) {
-  std::string name = "skin-" + std::to_string(count) + "-" + std::to_string(width) + "x" + std::to_string(height) + ".bskn";
+  std::string name =
+      "skin-" + std::to_string(count) + "-" + std::to_string(width) + "x" + std::to_string(height) + ".bskn";
   std::filesystem::path host = scratch().root / name;
   if (!std::filesystem::exists(host)) std::ofstream(host) << toXml(generatedSkin(count, width, height));
   return "\\" + name;

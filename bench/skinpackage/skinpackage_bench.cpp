@@ -60,7 +60,8 @@ Scene& scene() {
 
 void Extract(benchmark::State& state, const Package& p) {
   Scene& s = scene();
-  std::u16string package = u"\\My Documents\\" + std::u16string(p.name, p.name + std::char_traits<char>::length(p.name));
+  std::u16string package =
+      u"\\My Documents\\" + std::u16string(p.name, p.name + std::char_traits<char>::length(p.name));
   for (auto _ : state)
     if (extractSkinPackage(package, u"\\My Documents\\OrvelFlash\\skins") != kExtractOk)
       state.SkipWithError("the package did not open");

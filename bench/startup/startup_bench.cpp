@@ -60,8 +60,8 @@ Start startOnce(const fs::path& device, const fs::path& outside) {
   int reader = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
   if (reader < 0) return start;
 
-  std::vector<std::string> argv{ORVEL_PLAYER_EXE, "--device", device.string(), "--headless", "--script",
-                                script.string(), "\\My Documents\\demo.swf"};
+  std::vector<std::string> argv{ORVEL_PLAYER_EXE, "--device",      device.string(),           "--headless",
+                                "--script",       script.string(), "\\My Documents\\demo.swf"};
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) env.emplace_back(*e);
   env.emplace_back("ORVELFLASH_MODULE=\\Program Files\\OrvelFlash\\OrvelFlash.exe");

@@ -192,9 +192,10 @@ void printPairedRatios(int rounds) {
   }
   std::printf("5000 elements, CPU time: expat alone %.2f ms, load %.2f ms, release %.2f ms\n", median(expatMs),
               median(loadMs), median(releaseMs));
-  std::printf("5000 elements, %d rounds taking turns: load / expat alone = %.2fx wall, %.2fx CPU; "
-              "load and release / expat alone = %.2fx wall, %.2fx CPU (goal: 3x or less)\n",
-              rounds, median(loadWall), median(loadCpu), median(cycleWall), median(cycleCpu));
+  std::printf(
+      "5000 elements, %d rounds taking turns: load / expat alone = %.2fx wall, %.2fx CPU; "
+      "load and release / expat alone = %.2fx wall, %.2fx CPU (goal: 3x or less)\n",
+      rounds, median(loadWall), median(loadCpu), median(cycleWall), median(cycleCpu));
 }
 
 void ExpatAlone(benchmark::State& state) { Expat(state, false); }

@@ -103,10 +103,13 @@ void paintButton(HWND hwnd, Control& c, HDC dc) {
     frameSolid(dc, box, ink);
     if (c.check == BST_CHECKED) {
       // A tick drawn in two strokes.
-      for (int i = 0; i < 3; ++i) fillSolid(dc, RECT{box.left + 2 + i, box.top + 5 + i, box.left + 4 + i, box.top + 7 + i}, ink);
-      for (int i = 0; i < 5; ++i) fillSolid(dc, RECT{box.left + 5 + i, box.top + 6 - i, box.left + 7 + i, box.top + 8 - i}, ink);
+      for (int i = 0; i < 3; ++i)
+        fillSolid(dc, RECT{box.left + 2 + i, box.top + 5 + i, box.left + 4 + i, box.top + 7 + i}, ink);
+      for (int i = 0; i < 5; ++i)
+        fillSolid(dc, RECT{box.left + 5 + i, box.top + 6 - i, box.left + 7 + i, box.top + 8 - i}, ink);
     }
-    drawText(dc, c, windowText(hwnd), RECT{size + 4, 0, r.right, r.bottom}, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, ink);
+    drawText(dc, c, windowText(hwnd), RECT{size + 4, 0, r.right, r.bottom}, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
+             ink);
     return;
   }
   fillSolid(dc, r, c.pressed ? kBlack : kFace);
@@ -180,8 +183,10 @@ LRESULT listMessage(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM l
   if (message == remove) {
     if (wParam >= c.items.size()) return err;
     c.items.erase(c.items.begin() + static_cast<std::ptrdiff_t>(wParam));
-    if (c.current == static_cast<int>(wParam)) c.current = -1;
-    else if (c.current > static_cast<int>(wParam)) --c.current;
+    if (c.current == static_cast<int>(wParam))
+      c.current = -1;
+    else if (c.current > static_cast<int>(wParam))
+      --c.current;
     InvalidateRect(hwnd, nullptr, FALSE);
     return static_cast<LRESULT>(c.items.size());
   }
@@ -226,7 +231,10 @@ void paintItems(HWND hwnd, const Control& c, HDC dc, RECT r, int first) {
     bool selected = static_cast<int>(i) == c.current;
     if (selected) fillSolid(dc, ir, kSelect);
     drawText(dc, c, c.items[i], RECT{ir.left + 3, ir.top, ir.right - 2, ir.bottom},
-             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, selected ? kWhite : enabled(hwnd) ? kBlack : kGrey);
+             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX,
+             selected        ? kWhite
+             : enabled(hwnd) ? kBlack
+                             : kGrey);
     y += kItemHeight;
   }
 }
@@ -336,8 +344,10 @@ LRESULT comboProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lPa
     case WM_GETDLGCODE:
       return DLGC_WANTARROWS;
     case CB_SHOWDROPDOWN:
-      if (!wParam) closeDropped(c);
-      else if (!IsWindow(c.dropped)) SendMessageW(hwnd, WM_LBUTTONDOWN, 0, 0);
+      if (!wParam)
+        closeDropped(c);
+      else if (!IsWindow(c.dropped))
+        SendMessageW(hwnd, WM_LBUTTONDOWN, 0, 0);
       return TRUE;
     case CB_GETDROPPEDSTATE:
       return IsWindow(c.dropped) ? TRUE : FALSE;
@@ -439,16 +449,24 @@ LRESULT controlProc(Kind kind, HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd, &ps);
       switch (c->kind) {
-        case Kind::Static: paintStatic(hwnd, *c, dc); break;
-        case Kind::Button: paintButton(hwnd, *c, dc); break;
+        case Kind::Static:
+          paintStatic(hwnd, *c, dc);
+          break;
+        case Kind::Button:
+          paintButton(hwnd, *c, dc);
+          break;
         case Kind::ListBox: {
           RECT r;
           GetClientRect(hwnd, &r);
           paintItems(hwnd, *c, dc, r, c->top);
           break;
         }
-        case Kind::ComboBox: paintCombo(hwnd, *c, dc); break;
-        case Kind::Edit: paintEdit(hwnd, *c, dc); break;
+        case Kind::ComboBox:
+          paintCombo(hwnd, *c, dc);
+          break;
+        case Kind::Edit:
+          paintEdit(hwnd, *c, dc);
+          break;
         case Kind::DropList: {
           RECT r;
           GetClientRect(hwnd, &r);
@@ -481,10 +499,14 @@ LRESULT controlProc(Kind kind, HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
       if (message == WM_SETTEXT) InvalidateRect(hwnd, nullptr, FALSE);
       return buttonMessage(hwnd, *c, message, wParam, lParam);
     }
-    case Kind::ListBox: return listBoxProc(hwnd, *c, message, wParam, lParam);
-    case Kind::ComboBox: return comboProc(hwnd, *c, message, wParam, lParam);
-    case Kind::Edit: return editProc(hwnd, *c, message, wParam, lParam);
-    case Kind::DropList: return dropListProc(hwnd, *c, message, wParam, lParam);
+    case Kind::ListBox:
+      return listBoxProc(hwnd, *c, message, wParam, lParam);
+    case Kind::ComboBox:
+      return comboProc(hwnd, *c, message, wParam, lParam);
+    case Kind::Edit:
+      return editProc(hwnd, *c, message, wParam, lParam);
+    case Kind::DropList:
+      return dropListProc(hwnd, *c, message, wParam, lParam);
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }

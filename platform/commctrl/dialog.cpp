@@ -23,7 +23,7 @@ struct DialogData {
   INT_PTR result = 0;
   HFONT font = nullptr;
   SIZE base{4, 8};
-  bool framed = false;  // message boxes: border and caption drawn inside
+  bool framed = false;     // message boxes: border and caption drawn inside
   bool titleLine = false;  // full-screen dialogs: title and rule at the top
 };
 std::map<HWND, DialogData>& dialogs() {
@@ -123,8 +123,8 @@ HWND createFromTemplate(HINSTANCE instance, const res::DialogTemplate& t, HWND o
   SetWindowLongW(dialog, DWL_DLGPROC, reinterpret_cast<LONG_PTR>(proc));
   for (const auto& c : t.controls) {
     RECT cr = toPixels(base, c.x, c.y, c.cx, c.cy);
-    HWND control = CreateWindowExW(c.exStyle, c.className.c_str(), c.text.c_str(), c.style | WS_CHILD, cr.left,
-                                   cr.top, cr.right - cr.left, cr.bottom - cr.top, dialog,
+    HWND control = CreateWindowExW(c.exStyle, c.className.c_str(), c.text.c_str(), c.style | WS_CHILD, cr.left, cr.top,
+                                   cr.right - cr.left, cr.bottom - cr.top, dialog,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     if (!control) {
       if (t.style & DS_NOFAILCREATE) continue;
@@ -308,8 +308,10 @@ LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
       if (d && d->titleLine) paintTitleLine(dialog, dc, r);
       if (framed && (style & WS_BORDER)) {
         HBRUSH black = CreateSolidBrush(RGB(0, 0, 0));
-        RECT edges[4] = {{r.left, r.top, r.right, r.top + 1}, {r.left, r.bottom - 1, r.right, r.bottom},
-                         {r.left, r.top, r.left + 1, r.bottom}, {r.right - 1, r.top, r.right, r.bottom}};
+        RECT edges[4] = {{r.left, r.top, r.right, r.top + 1},
+                         {r.left, r.bottom - 1, r.right, r.bottom},
+                         {r.left, r.top, r.left + 1, r.bottom},
+                         {r.right - 1, r.top, r.right, r.bottom}};
         for (const RECT& e : edges) FillRect(dc, &e, black);
         DeleteObject(black);
       }
@@ -341,7 +343,8 @@ BOOL IsDialogMessageW(HWND dialog, LPMSG msg) {
   if (!msg || !IsWindow(dialog)) return FALSE;
   if (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd)) return FALSE;
   if (msg->message != WM_KEYDOWN) return FALSE;
-  LRESULT wants = msg->hwnd != dialog ? SendMessageW(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg)) : 0;
+  LRESULT wants =
+      msg->hwnd != dialog ? SendMessageW(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg)) : 0;
   if (wants & DLGC_WANTALLKEYS) return FALSE;
   switch (msg->wParam) {
     case VK_RETURN:
@@ -421,9 +424,12 @@ BOOL messageBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   int id = LOWORD(wParam);
   // Escape answers the box's way out: Cancel, No, or OK when that is all there is.
   if (id == IDCANCEL) {
-    if (GetDlgItem(dialog, IDCANCEL)) id = IDCANCEL;
-    else if (GetDlgItem(dialog, IDNO)) id = IDNO;
-    else id = IDOK;
+    if (GetDlgItem(dialog, IDCANCEL))
+      id = IDCANCEL;
+    else if (GetDlgItem(dialog, IDNO))
+      id = IDNO;
+    else
+      id = IDOK;
   }
   if (id == IDOK && !GetDlgItem(dialog, IDOK)) id = GetDlgItem(dialog, IDYES) ? IDYES : id;
   if (GetDlgItem(dialog, id)) EndDialog(dialog, id);
@@ -469,8 +475,8 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   t.cx = 150;
   t.cy = static_cast<short>(buttonTop + 14 + 8);
   if (icon) t.controls.push_back(res::DialogControl{u"STATIC", u"", 0xFFFE, WS_VISIBLE | SS_ICON, 8, kTop, 20, 20});
-  t.controls.push_back(
-      res::DialogControl{u"STATIC", body, 0xFFFF, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, textLeft, kTop, textWidth, textHeight});
+  t.controls.push_back(res::DialogControl{u"STATIC", body, 0xFFFF, WS_VISIBLE | SS_LEFT | SS_NOPREFIX, textLeft, kTop,
+                                          textWidth, textHeight});
   short buttonWidth = 40;
   short gap = 6;
   short total = static_cast<short>(buttons.count * buttonWidth + (buttons.count - 1) * gap);

@@ -111,8 +111,7 @@ const res::Picture* standardImage(int index) {
 
 void InitCommonControls() { controls::registerClasses(); }
 
-int CommandBar_AddBitmap(HWND bar, HINSTANCE instance, int bitmapId, int imageCount, int imageWidth,
-                         int imageHeight) {
+int CommandBar_AddBitmap(HWND bar, HINSTANCE instance, int bitmapId, int imageCount, int imageWidth, int imageHeight) {
   if (!IsWindow(bar) || imageCount <= 0 || imageWidth <= 0 || imageHeight <= 0) return -1;
   TBADDBITMAP add{instance, static_cast<UINT_PTR>(bitmapId)};
   auto first = SendMessageW(bar, TB_ADDBITMAP, static_cast<WPARAM>(imageCount), reinterpret_cast<LPARAM>(&add));

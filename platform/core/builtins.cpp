@@ -74,7 +74,8 @@ bool installFlashControl(Device& device, std::string& error) {
   fs::path source = flashControlSource();
   std::error_code ec;
   if (source.empty() || !fs::is_regular_file(source, ec)) {
-    error = "the Flash control's library " + (source.empty() ? std::string("is not known") : source.string() + " is missing");
+    error = "the Flash control's library " +
+            (source.empty() ? std::string("is not known") : source.string() + " is missing");
     return false;
   }
   fs::path target;
@@ -112,7 +113,8 @@ bool flashControlInstalled(Device& device) {
   device.registry().read([&](const RegTree& tree) -> LONG {
     const RegKey* classes = tree.root(RegRoot::ClassesRoot).findSubkey(u"CLSID");
     const RegKey* cls = classes ? classes->findSubkey(kFlashControlClsid) : nullptr;
-    registered = cls && cls->findSubkey(u"InprocServer32") && tree.root(RegRoot::ClassesRoot).findSubkey(kFlashControlProgId);
+    registered =
+        cls && cls->findSubkey(u"InprocServer32") && tree.root(RegRoot::ClassesRoot).findSubkey(kFlashControlProgId);
     return ERROR_SUCCESS;
   });
   fs::path target;

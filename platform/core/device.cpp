@@ -52,9 +52,12 @@ bool parseConfig(const std::string& text, DeviceConfig& config, std::string& err
     size_t eq = line.find('=');
     std::string key = line.substr(0, eq), value = eq == std::string::npos ? "" : line.substr(eq + 1);
     bool ok = true;
-    if (key == "acp") ok = parseNumber(value, config.ansiCodePage) && isSupportedAnsiCodePage(config.ansiCodePage);
-    else if (key == "screen") ok = parseScreenSize(value, config.screenWidth, config.screenHeight);
-    else if (key == "version") ok = parseOsVersion(value, config);
+    if (key == "acp")
+      ok = parseNumber(value, config.ansiCodePage) && isSupportedAnsiCodePage(config.ansiCodePage);
+    else if (key == "screen")
+      ok = parseScreenSize(value, config.screenWidth, config.screenHeight);
+    else if (key == "version")
+      ok = parseOsVersion(value, config);
     // Unknown keys belong to newer tools: keep going.
     if (!ok) {
       error = "line " + std::to_string(number) + " of the device's " + kConfigFile + " is not valid: " + line;

@@ -124,7 +124,15 @@ bool isValidDeviceName(std::u16string_view name) {
   for (char16_t c : name) {
     if (c < 0x20) return false;
     switch (c) {
-      case u'<': case u'>': case u':': case u'"': case u'|': case u'?': case u'*': case u'\\': case u'/':
+      case u'<':
+      case u'>':
+      case u':':
+      case u'"':
+      case u'|':
+      case u'?':
+      case u'*':
+      case u'\\':
+      case u'/':
         return false;
       default:
         break;
@@ -146,8 +154,9 @@ DWORD resolveDevicePath(const Device& device, std::u16string_view path, Resolved
   for (auto name : names)
     if (!isValidDeviceName(name)) return ERROR_INVALID_NAME;
 
-  bool special = !names.empty() && (equalsFolded(names[0], u".orvel") ||
-                                     (!device.storageCard().empty() && equalsFolded(names[0], Device::kStorageCardName)));
+  bool special =
+      !names.empty() && (equalsFolded(names[0], u".orvel") ||
+                         (!device.storageCard().empty() && equalsFolded(names[0], Device::kStorageCardName)));
   if (!names.empty() && !special && resolveExactly(device, names, out)) return ERROR_SUCCESS;
 
   out = ResolvedPath{};
@@ -217,7 +226,8 @@ bool matchFrom(std::u16string_view p, std::u16string_view n) {
 bool matchesDevicePattern(std::u16string_view pattern, std::u16string_view name) {
   if (pattern == u"*" || pattern == u"*.*") return true;
   if (matchFrom(pattern, name)) return true;
-  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == u".*" && name.find(u'.') == std::u16string_view::npos)
+  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == u".*" &&
+      name.find(u'.') == std::u16string_view::npos)
     return matchFrom(pattern.substr(0, pattern.size() - 2), name);
   return false;
 }

@@ -19,11 +19,11 @@ class Device;
 
 struct ResolvedPath {
   enum class Kind { Entry, Root, StorageCard };
-  std::string host;      // host path (UTF-8), of the entry or of the entry to make
+  std::string host;  // host path (UTF-8), of the entry or of the entry to make
   Kind kind = Kind::Entry;
-  bool exists = false;   // the last name exists on the host
+  bool exists = false;  // the last name exists on the host
   bool isDirectory = false;
-  std::u16string name;   // the last name as stored, or as asked when it does not exist
+  std::u16string name;  // the last name as stored, or as asked when it does not exist
 };
 
 // Resolves every name of `path`. Answers 0 also when only the last name is

@@ -17,8 +17,9 @@ std::u16string_view viewOf(LPCWSTR text) {
 // Resolves `path` on the current device; on failure sets the last error.
 bool resolve(LPCWSTR path, ResolvedPath& out) {
   Device* device = currentDevice();
-  DWORD status = !path ? ERROR_INVALID_PARAMETER : !device ? ERROR_PATH_NOT_FOUND
-                                                           : resolveDevicePath(*device, viewOf(path), out);
+  DWORD status = !path     ? ERROR_INVALID_PARAMETER
+                 : !device ? ERROR_PATH_NOT_FOUND
+                           : resolveDevicePath(*device, viewOf(path), out);
   if (status != ERROR_SUCCESS) SetLastError(status);
   return status == ERROR_SUCCESS;
 }
@@ -58,25 +59,43 @@ DWORD deviceAttributesOf(const struct stat& info) {
 FILETIME fileTimeOf(const struct timespec& time) {
   // 100-nanosecond units since 1601-01-01.
   constexpr ULONGLONG kUnixEpoch = 116444736000000000ull;
-  ULONGLONG value = kUnixEpoch + static_cast<ULONGLONG>(time.tv_sec) * 10000000ull +
-                    static_cast<ULONGLONG>(time.tv_nsec) / 100;
+  ULONGLONG value =
+      kUnixEpoch + static_cast<ULONGLONG>(time.tv_sec) * 10000000ull + static_cast<ULONGLONG>(time.tv_nsec) / 100;
   return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
 }
 
 DWORD errorFromErrno(int error) {
   switch (error) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-    case EACCES: case EPERM: case EROFS: case EISDIR: case ELOOP: return ERROR_ACCESS_DENIED;
-    case EEXIST: return ERROR_FILE_EXISTS;
-    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-    case EMFILE: case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case ENOSPC: case EDQUOT: return ERROR_DISK_FULL;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    default: return ERROR_GEN_FAILURE;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ELOOP:
+      return ERROR_ACCESS_DENIED;
+    case EEXIST:
+      return ERROR_FILE_EXISTS;
+    case ENOTEMPTY:
+      return ERROR_DIR_NOT_EMPTY;
+    case EMFILE:
+    case ENFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOSPC:
+    case EDQUOT:
+      return ERROR_DISK_FULL;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF:
+      return ERROR_INVALID_HANDLE;
+    case EINVAL:
+      return ERROR_INVALID_PARAMETER;
+    default:
+      return ERROR_GEN_FAILURE;
   }
 }
 
@@ -86,7 +105,8 @@ DWORD GetFileAttributesW(LPCWSTR path) {
   if (resolved.kind == ResolvedPath::Kind::Root) return FILE_ATTRIBUTE_DIRECTORY;
   if (resolved.kind == ResolvedPath::Kind::StorageCard) return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY;
   struct stat info;
-  if (!resolved.exists || ::stat(resolved.host.c_str(), &info) != 0) return fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+  if (!resolved.exists || ::stat(resolved.host.c_str(), &info) != 0)
+    return fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
   return deviceAttributesOf(info);
 }
 
@@ -104,7 +124,8 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
   if (resolved.kind != ResolvedPath::Kind::Entry) return fail(ERROR_ACCESS_DENIED, FALSE);
   if (!resolved.exists) return fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (!resolved.isDirectory) return fail(ERROR_DIRECTORY, FALSE);
-  if (::rmdir(resolved.host.c_str()) != 0) return fail(errno == ENOTDIR ? ERROR_DIRECTORY : errorFromErrno(errno), FALSE);
+  if (::rmdir(resolved.host.c_str()) != 0)
+    return fail(errno == ENOTDIR ? ERROR_DIRECTORY : errorFromErrno(errno), FALSE);
   return TRUE;
 }
 
@@ -130,8 +151,12 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWO
       if (resolved.exists) return fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
       flags |= O_CREAT | O_EXCL;
       break;
-    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-    case OPEN_ALWAYS: flags |= O_CREAT; break;
+    case CREATE_ALWAYS:
+      flags |= O_CREAT | O_TRUNC;
+      break;
+    case OPEN_ALWAYS:
+      flags |= O_CREAT;
+      break;
     case OPEN_EXISTING:
       if (!resolved.exists) return fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
       break;
@@ -140,7 +165,8 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWO
       if (!writable) return fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
       flags |= O_TRUNC;
       break;
-    default: return fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    default:
+      return fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   }
   if ((flags & O_TRUNC) && !writable) flags = (flags & ~(O_RDONLY | O_WRONLY | O_RDWR)) | O_RDWR;
   mode_t mode = (flagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
@@ -204,9 +230,10 @@ DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
 DWORD SetFilePointer(HANDLE handle, LONG distance, LPLONG distanceHigh, DWORD method) {
   auto file = fileOf(handle);
   if (!file) return INVALID_SET_FILE_POINTER;
-  LONGLONG move = distanceHigh ? static_cast<LONGLONG>((static_cast<ULONGLONG>(static_cast<DWORD>(*distanceHigh)) << 32) |
-                                                       static_cast<DWORD>(distance))
-                               : distance;
+  LONGLONG move = distanceHigh
+                      ? static_cast<LONGLONG>((static_cast<ULONGLONG>(static_cast<DWORD>(*distanceHigh)) << 32) |
+                                              static_cast<DWORD>(distance))
+                      : distance;
   LONGLONG base = 0;
   if (method == FILE_CURRENT) {
     base = ::lseek(file->fd(), 0, SEEK_CUR);

@@ -24,7 +24,8 @@ bool equalsFolded(std::u16string_view a, std::u16string_view b) {
 
 bool isValidPattern(std::u16string_view pattern) {
   std::u16string plain(pattern);
-  std::replace_if(plain.begin(), plain.end(), [](char16_t c) { return c == u'*' || c == u'?'; }, u'x');
+  std::replace_if(
+      plain.begin(), plain.end(), [](char16_t c) { return c == u'*' || c == u'?'; }, u'x');
   return isValidDeviceName(plain);
 }
 
@@ -61,7 +62,8 @@ class FindObject : public KernelObject {
     if (hostName == "." || hostName == ".." || !isValidUtf8(hostName)) return false;
     m_name = fromUtf8(hostName);
     if (!isValidDeviceName(m_name) || m_name.size() >= MAX_PATH) return false;  // no device path could name it
-    if (m_atRoot && (equalsFolded(m_name, u".orvel") || (m_cardPending && equalsFolded(m_name, Device::kStorageCardName))))
+    if (m_atRoot &&
+        (equalsFolded(m_name, u".orvel") || (m_cardPending && equalsFolded(m_name, Device::kStorageCardName))))
       return false;
     if (!matchesDevicePattern(m_pattern, m_name)) return false;
     struct stat info;

@@ -45,7 +45,9 @@ WPARAM modifierFlags() {
   return flags;
 }
 
-LPARAM pointParam(POINT p) { return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(p.x)), static_cast<WORD>(static_cast<SHORT>(p.y))); }
+LPARAM pointParam(POINT p) {
+  return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(p.x)), static_cast<WORD>(static_cast<SHORT>(p.y)));
+}
 
 // The window under a screen point that may take the pen: none when it or an
 // ancestor is disabled (a modal dialog's owner, for instance).
@@ -73,10 +75,10 @@ WCHAR charForKey(int vk, bool shift, bool caps, bool ctrl) {
     WCHAR shifted;
   };
   static constexpr KeyChar kKeys[] = {
-      {VK_SPACE, u' ', u' '},  {VK_RETURN, u'\r', u'\r'}, {VK_BACK, 8, 8},     {VK_TAB, 9, 9},
-      {VK_ESCAPE, 27, 27},     {0xBA, u';', u':'},        {0xBB, u'=', u'+'},  {0xBC, u',', u'<'},
-      {0xBD, u'-', u'_'},      {0xBE, u'.', u'>'},        {0xBF, u'/', u'?'},  {0xC0, u'`', u'~'},
-      {0xDB, u'[', u'{'},      {0xDC, u'\\', u'|'},       {0xDD, u']', u'}'},  {0xDE, u'\'', u'"'},
+      {VK_SPACE, u' ', u' '}, {VK_RETURN, u'\r', u'\r'}, {VK_BACK, 8, 8},    {VK_TAB, 9, 9},
+      {VK_ESCAPE, 27, 27},    {0xBA, u';', u':'},        {0xBB, u'=', u'+'}, {0xBC, u',', u'<'},
+      {0xBD, u'-', u'_'},     {0xBE, u'.', u'>'},        {0xBF, u'/', u'?'}, {0xC0, u'`', u'~'},
+      {0xDB, u'[', u'{'},     {0xDC, u'\\', u'|'},       {0xDD, u']', u'}'}, {0xDE, u'\'', u'"'},
   };
   for (const auto& k : kKeys)
     if (k.vk == vk) return shift ? k.shifted : k.plain;
@@ -150,7 +152,8 @@ void injectPen(PenAction action, POINT screen, PenButton button) {
       s.penWindow = target ? target->handle : nullptr;
       if (target) {
         Window* top = topLevelOf(target);
-        if (top && GetActiveWindow() != top->handle && !(top->exStyle & WS_EX_NOACTIVATE)) activate(top, WA_CLICKACTIVE);
+        if (top && GetActiveWindow() != top->handle && !(top->exStyle & WS_EX_NOACTIVATE))
+          activate(top, WA_CLICKACTIVE);
       }
       break;
     case PenAction::Move:
@@ -185,7 +188,8 @@ void injectKey(int vk, bool down) {
   LPARAM lParam = 1;
   if (repeat) lParam |= 1 << 30;
   if (!down) lParam |= static_cast<LPARAM>(0xC0000000u);
-  MSG m{target, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(vk), lParam, static_cast<DWORD>(nowMs()), POINT{0, 0}};
+  MSG m{target, down ? WM_KEYDOWN : WM_KEYUP, static_cast<WPARAM>(vk),
+        lParam, static_cast<DWORD>(nowMs()),  POINT{0, 0}};
   postInput(m, false);
 }
 
@@ -196,7 +200,9 @@ SHORT GetKeyState(int vk) {
   return static_cast<SHORT>(((k & kDown) ? 0x8000 : 0) | (k & kToggled));
 }
 
-SHORT GetAsyncKeyState(int vk) { return (input().async[static_cast<BYTE>(vk)] & kDown) ? static_cast<SHORT>(0x8000) : 0; }
+SHORT GetAsyncKeyState(int vk) {
+  return (input().async[static_cast<BYTE>(vk)] & kDown) ? static_cast<SHORT>(0x8000) : 0;
+}
 
 BOOL TranslateMessage(const MSG* msg) {
   if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;

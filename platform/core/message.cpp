@@ -131,8 +131,10 @@ void waitForMessages() {
   }
   if (virtualClock()) {
     // Nothing drives this session but its timers: let the time pass at once.
-    if (untilTimer) advanceClock(*untilTimer);
-    else waitForActivity(-1, -1);
+    if (untilTimer)
+      advanceClock(*untilTimer);
+    else
+      waitForActivity(-1, -1);
     return;
   }
   waitForActivity(-1, timeout);
@@ -193,7 +195,8 @@ void activate(Window* topLevel, WORD how) {
     // The active window comes to the front of its level.
     auto& kids = topLevel->parent->children;
     auto it = std::find(kids.begin(), kids.end(), topLevel);
-    if (it != kids.end() && it + 1 != kids.end()) SetWindowPos(next, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (it != kids.end() && it + 1 != kids.end())
+      SetWindowPos(next, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   if (old == next) return;
   state().active = next;
@@ -319,8 +322,8 @@ void resetForTests() {
 namespace {
 
 wm::WindowState stateOf(Window* w) {
-  wm::WindowState s{w->handle, w->cls->name, w->text, screenRectOf(w), w->style, isVisible(w),
-                w->handle == state().active, {}};
+  wm::WindowState s{
+      w->handle, w->cls->name, w->text, screenRectOf(w), w->style, isVisible(w), w->handle == state().active, {}};
   for (Window* c : w->children) s.children.push_back(stateOf(c));
   return s;
 }

@@ -208,8 +208,8 @@ void serve(int listener) {
       // The receiver gets exactly the bytes sent, in a buffer of exactly that size.
       COPYDATASTRUCT cds{static_cast<ULONG_PTR>(header.dwData), static_cast<DWORD>(payload.size()),
                          payload.empty() ? nullptr : payload.data()};
-      reply = static_cast<std::int64_t>(SendMessageW(target, WM_COPYDATA, static_cast<WPARAM>(header.wParam),
-                                                     reinterpret_cast<LPARAM>(&cds)));
+      reply = static_cast<std::int64_t>(
+          SendMessageW(target, WM_COPYDATA, static_cast<WPARAM>(header.wParam), reinterpret_cast<LPARAM>(&cds)));
       break;
     }
     case Request::Alive:
@@ -324,8 +324,8 @@ bool sendRemote(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     SetLastError(ERROR_INVALID_PARAMETER);
     return true;
   }
-  Header header{static_cast<std::uint32_t>(Request::CopyData), 0, r.hwnd, static_cast<std::uint64_t>(wParam),
-                static_cast<std::uint64_t>(cds->dwData), cds->cbData};
+  Header header{static_cast<std::uint32_t>(Request::CopyData), 0,          r.hwnd, static_cast<std::uint64_t>(wParam),
+                static_cast<std::uint64_t>(cds->dwData),       cds->cbData};
   std::int64_t reply = 0;
   if (!ask(r.socket, header, cds->lpData, reply)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);

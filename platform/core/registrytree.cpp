@@ -45,7 +45,8 @@ RegKey& RegKey::subkey(std::u16string_view key, bool& created) {
 }
 
 bool RegKey::removeSubkey(std::u16string_view key) {
-  auto it = std::find_if(subkeys.begin(), subkeys.end(), [&](const auto& k) { return compareFolded(k->name, key) == 0; });
+  auto it =
+      std::find_if(subkeys.begin(), subkeys.end(), [&](const auto& k) { return compareFolded(k->name, key) == 0; });
   if (it == subkeys.end()) return false;
   subkeys.erase(it);
   return true;
@@ -72,7 +73,8 @@ void RegKey::setValue(std::u16string_view value, DWORD type, std::vector<BYTE> d
 }
 
 bool RegKey::removeValue(std::u16string_view value) {
-  auto it = std::find_if(values.begin(), values.end(), [&](const auto& v) { return compareFolded(v.name, value) == 0; });
+  auto it =
+      std::find_if(values.begin(), values.end(), [&](const auto& v) { return compareFolded(v.name, value) == 0; });
   if (it == values.end()) return false;
   values.erase(it);
   return true;
@@ -217,7 +219,8 @@ void formatKey(const RegKey& key, const std::string& path, bool isRoot, std::str
   if (!key.values.empty() || !key.className.empty() || (!isRoot && key.subkeys.empty())) {
     out += '[' + path + "]\n";
     if (!key.className.empty()) out += "*class=" + quote(key.className) + '\n';
-    for (const auto& v : key.values) out += (v.name.empty() ? std::string("@") : quote(v.name)) + '=' + formatData(v) + '\n';
+    for (const auto& v : key.values)
+      out += (v.name.empty() ? std::string("@") : quote(v.name)) + '=' + formatData(v) + '\n';
   }
   for (const auto& sub : key.subkeys) formatKey(*sub, path + '\\' + escapeKeyName(sub->name), false, out);
 }
@@ -225,10 +228,14 @@ void formatKey(const RegKey& key, const std::string& path, bool isRoot, std::str
 // ---- parsing helpers, in the consume-and-answer-bool manner
 
 bool hexDigit(char c, unsigned& v) {
-  if (c >= '0' && c <= '9') v = c - '0';
-  else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-  else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-  else return false;
+  if (c >= '0' && c <= '9')
+    v = c - '0';
+  else if (c >= 'A' && c <= 'F')
+    v = c - 'A' + 10;
+  else if (c >= 'a' && c <= 'f')
+    v = c - 'a' + 10;
+  else
+    return false;
   return true;
 }
 
@@ -382,9 +389,12 @@ bool parseLine(std::string_view line, RegTree& tree, RegKey*& key, std::string& 
     return reason.empty();
   }
   RegValue value;
-  if (!consume(line, "@") && !parseQuoted(line, value.name)) reason = "bad value name";
-  else if (!consume(line, "=") || !parseData(line, value)) reason = "bad value data";
-  else if (key->findValue(value.name)) reason = "value given twice";
+  if (!consume(line, "@") && !parseQuoted(line, value.name))
+    reason = "bad value name";
+  else if (!consume(line, "=") || !parseData(line, value))
+    reason = "bad value data";
+  else if (key->findValue(value.name))
+    reason = "value given twice";
   if (!reason.empty()) return false;
   key->values.push_back(std::move(value));
   return true;
@@ -413,10 +423,14 @@ bool parseRegistry(std::string_view text, RegTree& tree, std::string& error) {
     text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     std::string reason;
-    if (ended) reason = "text after the end";
-    else if (lineNumber == 1 && line != kHeader) reason = "not a registry file";
-    else if (line == kEnd) ended = true;
-    else if (lineNumber > 1) parseLine(line, tree, key, reason);
+    if (ended)
+      reason = "text after the end";
+    else if (lineNumber == 1 && line != kHeader)
+      reason = "not a registry file";
+    else if (line == kEnd)
+      ended = true;
+    else if (lineNumber > 1)
+      parseLine(line, tree, key, reason);
     if (!reason.empty()) {
       error = "line " + std::to_string(lineNumber) + ": " + reason;
       return false;

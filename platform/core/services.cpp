@@ -89,8 +89,10 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
 void setModuleFileName(HMODULE module, LPCWSTR devicePath) {
   ModulePaths& state = modulePaths();
   std::lock_guard<std::mutex> guard(state.mutex);
-  if (devicePath) state.paths[module] = devicePath;
-  else state.paths.erase(module);
+  if (devicePath)
+    state.paths[module] = devicePath;
+  else
+    state.paths.erase(module);
 }
 
 void SystemIdleTimerReset() {

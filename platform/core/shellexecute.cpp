@@ -129,8 +129,7 @@ bool isFile(const Device& device, std::u16string_view path, std::string& host) {
 }
 
 // Starts the device program at `program` with `commandLine`; 0 or an error code.
-LONG startProgram(const Device& device, const std::u16string& program, const std::u16string& commandLine,
-                  pid_t& pid) {
+LONG startProgram(const Device& device, const std::u16string& program, const std::u16string& commandLine, pid_t& pid) {
   std::string host;
   if (!isFile(device, program, host)) return ERROR_FILE_NOT_FOUND;
   std::vector<std::string> args{host};

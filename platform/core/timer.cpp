@@ -94,9 +94,8 @@ std::optional<std::uint64_t> msUntilNextTimer() {
   const auto& list = timers().list;
   if (list.empty()) return std::nullopt;
   std::uint64_t now = nowMs();
-  std::uint64_t due = std::min_element(list.begin(), list.end(), [](const Timer& a, const Timer& b) {
-                        return a.due < b.due;
-                      })->due;
+  std::uint64_t due =
+      std::min_element(list.begin(), list.end(), [](const Timer& a, const Timer& b) { return a.due < b.due; })->due;
   return due <= now ? 0 : due - now;
 }
 

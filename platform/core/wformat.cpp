@@ -43,9 +43,12 @@ std::u16string digits(unsigned long long value, unsigned base, bool upper) {
 Conversion readConversion(LPCWSTR& p) {
   Conversion conv;
   for (;; ++p) {
-    if (*p == u'-') conv.leftAlign = true;
-    else if (*p == u'0') conv.zeroPad = true;
-    else break;
+    if (*p == u'-')
+      conv.leftAlign = true;
+    else if (*p == u'0')
+      conv.zeroPad = true;
+    else
+      break;
   }
   while (*p >= u'0' && *p <= u'9') conv.width = conv.width * 10 + (*p++ - u'0');
   if (*p == u'.') {
@@ -70,7 +73,9 @@ std::u16string formatWideV(LPCWSTR format, va_list args) {
     while (*p == u'l' || *p == u'h') isLong = isLong || *p == u'l', ++p;
     (void)isLong;  // int and long are both 32 bits on the device
     switch (*p) {
-      case u'%': out += u'%'; break;
+      case u'%':
+        out += u'%';
+        break;
       case u's': {
         LPCWSTR s = va_arg(args, LPCWSTR);
         std::u16string body = s ? std::u16string(s) : std::u16string(u"(null)");
@@ -86,7 +91,9 @@ std::u16string formatWideV(LPCWSTR format, va_list args) {
         pad(out, body, conv, false);
         break;
       }
-      case u'c': pad(out, std::u16string(1, static_cast<char16_t>(va_arg(args, int))), conv, false); break;
+      case u'c':
+        pad(out, std::u16string(1, static_cast<char16_t>(va_arg(args, int))), conv, false);
+        break;
       case u'd':
       case u'i': {
         long long v = va_arg(args, int);
@@ -95,11 +102,20 @@ std::u16string formatWideV(LPCWSTR format, va_list args) {
         pad(out, body, conv, true);
         break;
       }
-      case u'u': pad(out, digits(va_arg(args, unsigned), 10, false), conv, true); break;
-      case u'x': pad(out, digits(va_arg(args, unsigned), 16, false), conv, true); break;
-      case u'X': pad(out, digits(va_arg(args, unsigned), 16, true), conv, true); break;
-      case 0: return out;  // a lone '%' at the end
-      default: out += *p; break;
+      case u'u':
+        pad(out, digits(va_arg(args, unsigned), 10, false), conv, true);
+        break;
+      case u'x':
+        pad(out, digits(va_arg(args, unsigned), 16, false), conv, true);
+        break;
+      case u'X':
+        pad(out, digits(va_arg(args, unsigned), 16, true), conv, true);
+        break;
+      case 0:
+        return out;  // a lone '%' at the end
+      default:
+        out += *p;
+        break;
     }
   }
   return out;

@@ -291,7 +291,7 @@ BOOL GetClassInfoW(HINSTANCE, LPCWSTR className, WNDCLASSW* wc) {
     SetLastError(kErrorClassDoesNotExist);
     return FALSE;
   }
-  *wc = WNDCLASSW{cls->style, cls->proc, 0, cls->windowExtra, cls->instance, cls->icon,
+  *wc = WNDCLASSW{cls->style,  cls->proc,       0,       cls->windowExtra, cls->instance, cls->icon,
                   cls->cursor, cls->background, nullptr, cls->name.c_str()};
   return TRUE;
 }
@@ -308,8 +308,8 @@ int GetClassNameW(HWND hwnd, LPWSTR buffer, int count) {
   return n;
 }
 
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   auto cls = findClass(className);
   if (!cls) {
     for (auto provide : classProviders()) provide();
@@ -350,8 +350,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   insertOnTop(w->parent, w);
 
   HWND h = w->handle;
-  CREATESTRUCTW cs{param, instance, menu, parent, height, width, y, x, static_cast<LONG>(style), windowName,
-                   className, exStyle};
+  CREATESTRUCTW cs{param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+                   windowName, className, exStyle};
   LRESULT created = send(w, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
   if (!find(h)) return nullptr;
   if (created == -1) {
@@ -651,8 +651,11 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int heig
     invalidateTree(w);
   }
   HWND h = w->handle;
-  if (sized) send(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(static_cast<WORD>(next.right - next.left), static_cast<WORD>(next.bottom - next.top)));
-  if (moved && (w = find(h))) send(w, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(next.left), static_cast<WORD>(next.top)));
+  if (sized)
+    send(w, WM_SIZE, SIZE_RESTORED,
+         MAKELPARAM(static_cast<WORD>(next.right - next.left), static_cast<WORD>(next.bottom - next.top)));
+  if (moved && (w = find(h)))
+    send(w, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(next.left), static_cast<WORD>(next.top)));
   if ((flags & SWP_SHOWWINDOW) && find(h)) ShowWindow(h, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
   if ((flags & SWP_HIDEWINDOW) && find(h)) ShowWindow(h, SW_HIDE);
   return TRUE;
@@ -662,9 +665,7 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
   return SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
 }
 
-BOOL BringWindowToTop(HWND hwnd) {
-  return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-}
+BOOL BringWindowToTop(HWND hwnd) { return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); }
 
 BOOL GetClientRect(HWND hwnd, LPRECT rect) {
   Window* w = find(hwnd);
@@ -740,7 +741,8 @@ HWND ChildWindowFromPoint(HWND parent, POINT point) {
   Window* w = find(parent);
   if (!w) return nullptr;
   RECT client = clientRectOf(w);
-  if (point.x < client.left || point.x >= client.right || point.y < client.top || point.y >= client.bottom) return nullptr;
+  if (point.x < client.left || point.x >= client.right || point.y < client.top || point.y >= client.bottom)
+    return nullptr;
   for (auto it = w->children.rbegin(); it != w->children.rend(); ++it) {
     Window* c = *it;
     if (point.x >= c->rect.left && point.x < c->rect.right && point.y >= c->rect.top && point.y < c->rect.bottom)

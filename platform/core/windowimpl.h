@@ -30,18 +30,18 @@ struct Window {
   WNDPROC proc = nullptr;
   DWORD style = 0;
   DWORD exStyle = 0;
-  Window* parent = nullptr;          // non-owning; the desktop for top-level windows
-  HWND owner = nullptr;              // top-level windows made with a parent
-  std::vector<Window*> children;     // bottom to top: later ones lie on top
-  RECT rect{};                       // in the parent's client coordinates
+  Window* parent = nullptr;       // non-owning; the desktop for top-level windows
+  HWND owner = nullptr;           // top-level windows made with a parent
+  std::vector<Window*> children;  // bottom to top: later ones lie on top
+  RECT rect{};                    // in the parent's client coordinates
   std::u16string text;
   LONG_PTR userData = 0;
   LONG_PTR id = 0;
   HINSTANCE instance = nullptr;
-  std::map<int, LONG_PTR> extra;     // cbWndExtra slots (dialog data)
-  Region update;                     // client coordinates
+  std::map<int, LONG_PTR> extra;  // cbWndExtra slots (dialog data)
+  Region update;                  // client coordinates
   bool erase = false;
-  unsigned paintGeneration = 0;      // bumped whenever the update region is taken
+  unsigned paintGeneration = 0;  // bumped whenever the update region is taken
   bool destroying = false;
 };
 

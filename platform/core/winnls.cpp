@@ -57,7 +57,8 @@ T fail(DWORD error, T value) {
 // Runs iconv over the whole input; at each byte (or unit) it cannot convert
 // it asks `onInvalid` what to do. Answers false when `onInvalid` gives up.
 template <class OnInvalid>
-bool convert(iconv_t cd, const char* in, size_t inLength, std::vector<char>& out, size_t unitSize, OnInvalid onInvalid) {
+bool convert(iconv_t cd, const char* in, size_t inLength, std::vector<char>& out, size_t unitSize,
+             OnInvalid onInvalid) {
   out.resize(inLength * 4 + 16);
   char* inPtr = const_cast<char*>(in);
   size_t inLeft = inLength;
@@ -148,17 +149,17 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
 
   const char16_t substitute = page->codePage == 932 ? u'\x30FB' : page->codePage == CP_UTF8 ? u'\xFFFD' : u'?';
   std::vector<char> out;
-  bool ok = convert(cd, source, length, out, 1,
-                    [&](const unsigned char* at, size_t, size_t& skip, std::string& replacement) {
-                      skip = 1;
-                      if (page->passUndefinedC1 && at[0] >= 0x80 && at[0] <= 0x9F) {
-                        replacement = unitBytes(at[0]);
-                        return true;
-                      }
-                      if (flags & MB_ERR_INVALID_CHARS) return false;
-                      replacement = unitBytes(substitute);
-                      return true;
-                    });
+  bool ok =
+      convert(cd, source, length, out, 1, [&](const unsigned char* at, size_t, size_t& skip, std::string& replacement) {
+        skip = 1;
+        if (page->passUndefinedC1 && at[0] >= 0x80 && at[0] <= 0x9F) {
+          replacement = unitBytes(at[0]);
+          return true;
+        }
+        if (flags & MB_ERR_INVALID_CHARS) return false;
+        replacement = unitBytes(substitute);
+        return true;
+      });
   if (!ok) return fail(ERROR_NO_UNICODE_TRANSLATION, 0);
   size_t units = out.size() / 2;
   if (destinationLength == 0) return static_cast<int>(units);
@@ -184,8 +185,9 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLe
   if (cd == reinterpret_cast<iconv_t>(-1)) return fail(ERROR_INVALID_PARAMETER, 0);
 
   const bool utf8 = page->codePage == CP_UTF8;
-  std::string substitute = utf8 ? "\xEF\xBF\xBD" : defaultChar && *defaultChar ? std::string(defaultChar, defaultChar[1] ? 2 : 1)
-                                                                               : std::string("?");
+  std::string substitute = utf8                          ? "\xEF\xBF\xBD"
+                           : defaultChar && *defaultChar ? std::string(defaultChar, defaultChar[1] ? 2 : 1)
+                                                         : std::string("?");
   bool usedDefault = false;
   std::vector<char> out;
   bool ok = convert(cd, reinterpret_cast<const char*>(source), length * 2, out, 2,

@@ -238,10 +238,10 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
 BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* wc);
 int GetClassNameW(HWND hwnd, LPWSTR buffer, int count);
 
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
-inline HWND CreateWindowW(LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
-                          int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+inline HWND CreateWindowW(LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width, int height,
+                          HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   return CreateWindowExW(0, className, windowName, style, x, y, width, height, parent, menu, instance, param);
 }
 BOOL DestroyWindow(HWND hwnd);
@@ -490,7 +490,9 @@ BOOL DestroyIcon(HICON icon);
 HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name);
 inline constexpr UINT DI_NORMAL = 0x0003;
 BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH flicker, UINT flags);
-inline BOOL DrawIcon(HDC dc, int x, int y, HICON icon) { return DrawIconEx(dc, x, y, icon, 0, 0, 0, nullptr, DI_NORMAL); }
+inline BOOL DrawIcon(HDC dc, int x, int y, HICON icon) {
+  return DrawIconEx(dc, x, y, icon, 0, 0, 0, nullptr, DI_NORMAL);
+}
 
 // ---- Dialogs, controls and message boxes (platform/commctrl) ------------------------
 using DLGPROC = BOOL (*)(HWND, UINT, WPARAM, LPARAM);

@@ -15,8 +15,10 @@ std::string hostMode(std::u16string_view mode, bool& create) {
   std::string host(1, static_cast<char>(mode[0]));
   bool plus = false;
   for (char16_t c : mode.substr(1)) {
-    if (c == u'+') plus = true;
-    else if (c != u'b' && c != u't') return {};
+    if (c == u'+')
+      plus = true;
+    else if (c != u'b' && c != u't')
+      return {};
   }
   create = mode[0] != u'r';
   return host + (plus ? "+" : "") + "e";  // "e": not inherited by programs started later
@@ -24,9 +26,13 @@ std::string hostMode(std::u16string_view mode, bool& create) {
 
 int errnoFor(DWORD error) {
   switch (error) {
-    case ERROR_ACCESS_DENIED: return EACCES;
-    case ERROR_INVALID_NAME: case ERROR_INVALID_PARAMETER: return EINVAL;
-    default: return ENOENT;
+    case ERROR_ACCESS_DENIED:
+      return EACCES;
+    case ERROR_INVALID_NAME:
+    case ERROR_INVALID_PARAMETER:
+      return EINVAL;
+    default:
+      return ENOENT;
   }
 }
 

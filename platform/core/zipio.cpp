@@ -7,8 +7,8 @@ namespace {
 // minizip calls these through C function pointers: nothing may throw here.
 voidpf ZCALLBACK openFile(voidpf, const char* name, int mode) noexcept {
   const char* how = (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) == ZLIB_FILEFUNC_MODE_READ ? "rb"
-                    : (mode & ZLIB_FILEFUNC_MODE_EXISTING)                               ? "r+b"
-                                                                                          : "wb";
+                    : (mode & ZLIB_FILEFUNC_MODE_EXISTING)                                 ? "r+b"
+                                                                                           : "wb";
   return name ? fopenDevice(name, how) : nullptr;
 }
 

@@ -114,9 +114,9 @@ Region FrameComposer::takeDirty() {
 
 RECT FrameComposer::waitCursorRect() const {
   int cx = m_surface.width / 2, cy = m_surface.height / 2;
-  return rectIntersection(RECT{cx - kWaitCursorRadius, cy - kWaitCursorRadius, cx + kWaitCursorRadius + 1,
-                               cy + kWaitCursorRadius + 1},
-                          RECT{0, 0, m_surface.width, m_surface.height});
+  return rectIntersection(
+      RECT{cx - kWaitCursorRadius, cy - kWaitCursorRadius, cx + kWaitCursorRadius + 1, cy + kWaitCursorRadius + 1},
+      RECT{0, 0, m_surface.width, m_surface.height});
 }
 
 // The handheld's busy sign: a ring of four colours in the middle of the screen.
@@ -162,11 +162,16 @@ bool writePng(const gdi::Surface& surface, const std::string& path) {
 
 const std::vector<HostKey>& hostKeys() {
   static const std::vector<HostKey> keys = {
-      {"Left, Right, Up, Down", "direction pad", VK_LEFT}, {"Return", "direction pad centre", VK_RETURN},
-      {"F1", "application button 1", VK_APP1},          {"F2", "application button 2", VK_APP1 + 1},
-      {"F3", "application button 3", VK_APP1 + 2},      {"F4", "application button 4", VK_APP1 + 3},
-      {"F5", "application button 5", VK_APP1 + 4},      {"F6", "application button 6", VK_APP1 + 5},
-      {"F7", "application button 7", VK_APP1 + 6},      {"F8", "application button 8", VK_APP1 + 7},
+      {"Left, Right, Up, Down", "direction pad", VK_LEFT},
+      {"Return", "direction pad centre", VK_RETURN},
+      {"F1", "application button 1", VK_APP1},
+      {"F2", "application button 2", VK_APP1 + 1},
+      {"F3", "application button 3", VK_APP1 + 2},
+      {"F4", "application button 4", VK_APP1 + 3},
+      {"F5", "application button 5", VK_APP1 + 4},
+      {"F6", "application button 6", VK_APP1 + 5},
+      {"F7", "application button 7", VK_APP1 + 6},
+      {"F8", "application button 8", VK_APP1 + 7},
       {"F9", "application button 9", VK_APP1 + 8},
   };
   return keys;

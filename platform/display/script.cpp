@@ -168,7 +168,8 @@ bool dumpCommand(ScriptRunner& r, const std::vector<std::string>& args, std::str
 std::map<std::string, ScriptHandler>& commands() {
   static std::map<std::string, ScriptHandler> table = {
       {"tap", [](ScriptRunner& r, const auto& a, std::string& e) { return tapCommand(r, a, e, wm::PenButton::Left); }},
-      {"rtap", [](ScriptRunner& r, const auto& a, std::string& e) { return tapCommand(r, a, e, wm::PenButton::Right); }},
+      {"rtap",
+       [](ScriptRunner& r, const auto& a, std::string& e) { return tapCommand(r, a, e, wm::PenButton::Right); }},
       {"down", [](ScriptRunner& r, const auto& a, std::string& e) { return penCommand(wm::PenAction::Down, r, a, e); }},
       {"move", [](ScriptRunner& r, const auto& a, std::string& e) { return penCommand(wm::PenAction::Move, r, a, e); }},
       {"up", [](ScriptRunner& r, const auto& a, std::string& e) { return penCommand(wm::PenAction::Up, r, a, e); }},
@@ -177,7 +178,8 @@ std::map<std::string, ScriptHandler>& commands() {
       {"wait", waitCommand},
       {"screenshot", screenshotCommand},
       {"dump", dumpCommand},
-      {"quit", [](ScriptRunner& r, const auto& a, std::string& e) {
+      {"quit",
+       [](ScriptRunner& r, const auto& a, std::string& e) {
          if (!a.empty()) {
            e = "quit takes no arguments";
            return false;
@@ -252,14 +254,14 @@ int keyByName(const std::string& name) {
     int vk;
   };
   static constexpr Named kNames[] = {
-      {"left", VK_LEFT},     {"right", VK_RIGHT}, {"up", VK_UP},         {"down", VK_DOWN},
-      {"return", VK_RETURN}, {"enter", VK_RETURN}, {"space", VK_SPACE},  {"back", VK_BACK},
-      {"tab", VK_TAB},       {"escape", VK_ESCAPE}, {"shift", VK_SHIFT}, {"ctrl", VK_CONTROL},
-      {"alt", VK_MENU},      {"delete", VK_DELETE},
+      {"left", VK_LEFT},    {"right", VK_RIGHT},  {"up", VK_UP},     {"down", VK_DOWN},     {"return", VK_RETURN},
+      {"enter", VK_RETURN}, {"space", VK_SPACE},  {"back", VK_BACK}, {"tab", VK_TAB},       {"escape", VK_ESCAPE},
+      {"shift", VK_SHIFT},  {"ctrl", VK_CONTROL}, {"alt", VK_MENU},  {"delete", VK_DELETE},
   };
   for (const auto& n : kNames)
     if (name == n.name) return n.vk;
-  if (name.size() == 4 && name.rfind("app", 0) == 0 && name[3] >= '1' && name[3] <= '9') return VK_APP1 + (name[3] - '1');
+  if (name.size() == 4 && name.rfind("app", 0) == 0 && name[3] >= '1' && name[3] <= '9')
+    return VK_APP1 + (name[3] - '1');
   if (name.size() == 1) {
     char c = name[0];
     if (c >= 'a' && c <= 'z') return c - 'a' + 'A';

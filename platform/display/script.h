@@ -31,7 +31,8 @@
 namespace display {
 
 class ScriptRunner;
-using ScriptHandler = std::function<bool(ScriptRunner& runner, const std::vector<std::string>& args, std::string& error)>;
+using ScriptHandler =
+    std::function<bool(ScriptRunner& runner, const std::vector<std::string>& args, std::string& error)>;
 void registerScriptCommand(const std::string& name, ScriptHandler handler);
 
 // A section of the state dump: writes "[name]" lines of its own after the header.

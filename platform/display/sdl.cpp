@@ -24,14 +24,14 @@ struct KeyBinding {
 // Host keys for the handheld's keys; everything else that has a virtual key
 // of its own (letters, digits, editing keys, modifiers) maps to it.
 constexpr KeyBinding kKeys[] = {
-    {SDLK_LEFT, VK_LEFT},     {SDLK_RIGHT, VK_RIGHT},    {SDLK_UP, VK_UP},         {SDLK_DOWN, VK_DOWN},
-    {SDLK_RETURN, VK_RETURN}, {SDLK_KP_ENTER, VK_RETURN}, {SDLK_F1, VK_APP1},      {SDLK_F2, VK_APP1 + 1},
-    {SDLK_F3, VK_APP1 + 2},   {SDLK_F4, VK_APP1 + 3},    {SDLK_F5, VK_APP1 + 4},   {SDLK_F6, VK_APP1 + 5},
-    {SDLK_F7, VK_APP1 + 6},   {SDLK_F8, VK_APP1 + 7},    {SDLK_F9, VK_APP1 + 8},   {SDLK_SPACE, VK_SPACE},
-    {SDLK_BACKSPACE, VK_BACK}, {SDLK_TAB, VK_TAB},       {SDLK_ESCAPE, VK_ESCAPE}, {SDLK_DELETE, VK_DELETE},
-    {SDLK_LSHIFT, VK_SHIFT},  {SDLK_RSHIFT, VK_SHIFT},   {SDLK_LCTRL, VK_CONTROL}, {SDLK_RCTRL, VK_CONTROL},
-    {SDLK_LALT, VK_MENU},     {SDLK_HOME, VK_HOME},      {SDLK_END, VK_END},       {SDLK_PAGEUP, VK_PRIOR},
-    {SDLK_PAGEDOWN, VK_NEXT}, {SDLK_PERIOD, 0xBE},       {SDLK_COMMA, 0xBC},       {SDLK_MINUS, 0xBD},
+    {SDLK_LEFT, VK_LEFT},      {SDLK_RIGHT, VK_RIGHT},     {SDLK_UP, VK_UP},         {SDLK_DOWN, VK_DOWN},
+    {SDLK_RETURN, VK_RETURN},  {SDLK_KP_ENTER, VK_RETURN}, {SDLK_F1, VK_APP1},       {SDLK_F2, VK_APP1 + 1},
+    {SDLK_F3, VK_APP1 + 2},    {SDLK_F4, VK_APP1 + 3},     {SDLK_F5, VK_APP1 + 4},   {SDLK_F6, VK_APP1 + 5},
+    {SDLK_F7, VK_APP1 + 6},    {SDLK_F8, VK_APP1 + 7},     {SDLK_F9, VK_APP1 + 8},   {SDLK_SPACE, VK_SPACE},
+    {SDLK_BACKSPACE, VK_BACK}, {SDLK_TAB, VK_TAB},         {SDLK_ESCAPE, VK_ESCAPE}, {SDLK_DELETE, VK_DELETE},
+    {SDLK_LSHIFT, VK_SHIFT},   {SDLK_RSHIFT, VK_SHIFT},    {SDLK_LCTRL, VK_CONTROL}, {SDLK_RCTRL, VK_CONTROL},
+    {SDLK_LALT, VK_MENU},      {SDLK_HOME, VK_HOME},       {SDLK_END, VK_END},       {SDLK_PAGEUP, VK_PRIOR},
+    {SDLK_PAGEDOWN, VK_NEXT},  {SDLK_PERIOD, 0xBE},        {SDLK_COMMA, 0xBC},       {SDLK_MINUS, 0xBD},
     {SDLK_SLASH, 0xBF},
 };
 
@@ -64,7 +64,8 @@ class SdlDisplay final : public Display, public wm::HostEvents {
     const std::string_view driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
     const char* chosen = std::getenv("SDL_VIDEODRIVER");
     if ((driver == "offscreen" || driver == "dummy") && !(chosen && driver == chosen)) {
-      error = "cannot open the screen: no desktop display here (DISPLAY is not set); --headless keeps the screen in memory";
+      error =
+          "cannot open the screen: no desktop display here (DISPLAY is not set); --headless keeps the screen in memory";
       return false;
     }
     SIZE s = wm::screenSize();
@@ -80,8 +81,7 @@ class SdlDisplay final : public Display, public wm::HostEvents {
     }
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (SDL_GetWindowWMInfo(m_window, &info) && info.subsystem == SDL_SYSWM_X11)
-    {
+    if (SDL_GetWindowWMInfo(m_window, &info) && info.subsystem == SDL_SYSWM_X11) {
       m_xDisplay = info.info.x11.display;
       m_hostFd = ConnectionNumber(m_xDisplay);
     }
@@ -155,7 +155,8 @@ class SdlDisplay final : public Display, public wm::HostEvents {
         return true;
       }
       case SDL_WINDOWEVENT:
-        if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) m_fullRedraw = true;
+        if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+          m_fullRedraw = true;
         return false;
       case SDL_QUIT:
         closeEverything();

@@ -30,8 +30,8 @@ std::shared_ptr<BitmapPixels> readJpegBitmap(SwfReader& body, bool withAlpha, st
                                              size_t& pixelBudget);
 
 struct PictureSize {
-    int width = 0;
-    int height = 0;
+  int width = 0;
+  int height = 0;
 };
 
 // The JPEG stream of a DefineBits, JPEG2 or JPEG3 tag as one decodable

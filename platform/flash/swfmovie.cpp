@@ -12,37 +12,37 @@ namespace {
 constexpr uint32_t kLongTagLength = 0x3F;
 
 struct Tag {
-    uint16_t code = 0;
-    std::span<const uint8_t> body;
+  uint16_t code = 0;
+  std::span<const uint8_t> body;
 };
 
 // Reads the next tag header and body; answers false when the stream is cut.
 bool nextTag(SwfReader& r, Tag& tag) {
-    uint16_t codeAndLength = r.u16();
-    uint32_t length = codeAndLength & kLongTagLength;
-    if (length == kLongTagLength) length = r.u32();
-    tag.code = codeAndLength >> 6;
-    tag.body = r.bytes(length);
-    return r.ok();
+  uint16_t codeAndLength = r.u16();
+  uint32_t length = codeAndLength & kLongTagLength;
+  if (length == kLongTagLength) length = r.u32();
+  tag.code = codeAndLength >> 6;
+  tag.body = r.bytes(length);
+  return r.ok();
 }
 
 PlaceCommand readPlaceObject(SwfReader& r) {
-    PlaceCommand place;
-    place.characterId = r.u16();
-    place.depth = r.u16();
-    place.matrix = r.matrix();
-    if (r.remaining() > 0) place.colorTransform = r.colorTransform(false);
-    return place;
+  PlaceCommand place;
+  place.characterId = r.u16();
+  place.depth = r.u16();
+  place.matrix = r.matrix();
+  if (r.remaining() > 0) place.colorTransform = r.colorTransform(false);
+  return place;
 }
 
 enum PlaceFlags : uint8_t {
-    kPlaceMove = 0x01,
-    kPlaceHasCharacter = 0x02,
-    kPlaceHasMatrix = 0x04,
-    kPlaceHasColorTransform = 0x08,
-    kPlaceHasRatio = 0x10,
-    kPlaceHasName = 0x20,
-    kPlaceHasClipDepth = 0x40,
+  kPlaceMove = 0x01,
+  kPlaceHasCharacter = 0x02,
+  kPlaceHasMatrix = 0x04,
+  kPlaceHasColorTransform = 0x08,
+  kPlaceHasRatio = 0x10,
+  kPlaceHasName = 0x20,
+  kPlaceHasClipDepth = 0x40,
 };
 constexpr uint8_t kPlace3HasClassName = 0x08;
 constexpr uint8_t kPlace3HasImage = 0x10;
@@ -50,199 +50,227 @@ constexpr uint8_t kPlace3HasImage = 0x10;
 // PlaceObject2, or PlaceObject3 with `third`: filters, blend modes, bitmap
 // caching and clip actions follow what is read here and are ignored.
 PlaceCommand readPlaceObject2(SwfReader& r, bool third) {
-    PlaceCommand place;
-    uint8_t flags = r.u8();
-    uint8_t flags3 = third ? r.u8() : 0;
-    place.depth = r.u16();
-    if (third && ((flags3 & kPlace3HasClassName) || ((flags3 & kPlace3HasImage) && (flags & kPlaceHasCharacter))))
-        r.string();
-    place.move = flags & kPlaceMove;
-    if (flags & kPlaceHasCharacter) place.characterId = r.u16();
-    if (flags & kPlaceHasMatrix) place.matrix = r.matrix();
-    if (flags & kPlaceHasColorTransform) place.colorTransform = r.colorTransform(true);
-    if (flags & kPlaceHasRatio) place.ratio = r.u16();
-    if (flags & kPlaceHasName) place.name = std::string(r.string());
-    if (flags & kPlaceHasClipDepth) place.clipDepth = r.u16();
-    return place;
+  PlaceCommand place;
+  uint8_t flags = r.u8();
+  uint8_t flags3 = third ? r.u8() : 0;
+  place.depth = r.u16();
+  if (third && ((flags3 & kPlace3HasClassName) || ((flags3 & kPlace3HasImage) && (flags & kPlaceHasCharacter))))
+    r.string();
+  place.move = flags & kPlaceMove;
+  if (flags & kPlaceHasCharacter) place.characterId = r.u16();
+  if (flags & kPlaceHasMatrix) place.matrix = r.matrix();
+  if (flags & kPlaceHasColorTransform) place.colorTransform = r.colorTransform(true);
+  if (flags & kPlaceHasRatio) place.ratio = r.u16();
+  if (flags & kPlaceHasName) place.name = std::string(r.string());
+  if (flags & kPlaceHasClipDepth) place.clipDepth = r.u16();
+  return place;
 }
 
 std::vector<Action> readActions(SwfReader& r) {
-    std::vector<Action> actions;
-    while (r.ok() && !r.atEnd()) {
-        uint8_t code = r.u8();
-        if (code == kActionEnd) break;
-        std::span<const uint8_t> payload;
-        if (code >= 0x80) payload = r.bytes(r.u16());
-        if (!r.ok()) break;
-        SwfReader p(payload);
-        Action action;
-        switch (code) {
-        case kActionStop: action.kind = Action::Kind::Stop; break;
-        case kActionPlay: action.kind = Action::Kind::Play; break;
-        case kActionNextFrame: action.kind = Action::Kind::NextFrame; break;
-        case kActionPreviousFrame: action.kind = Action::Kind::PreviousFrame; break;
-        case kActionGotoFrame:
-            action.kind = Action::Kind::GotoFrame;
-            action.frame = p.u16();
-            break;
-        case kActionGotoLabel:
-            action.kind = Action::Kind::GotoLabel;
-            action.label = std::string(p.string());
-            break;
-        default: continue;  // not needed by simple movies
-        }
-        if (p.ok()) actions.push_back(std::move(action));
+  std::vector<Action> actions;
+  while (r.ok() && !r.atEnd()) {
+    uint8_t code = r.u8();
+    if (code == kActionEnd) break;
+    std::span<const uint8_t> payload;
+    if (code >= 0x80) payload = r.bytes(r.u16());
+    if (!r.ok()) break;
+    SwfReader p(payload);
+    Action action;
+    switch (code) {
+      case kActionStop:
+        action.kind = Action::Kind::Stop;
+        break;
+      case kActionPlay:
+        action.kind = Action::Kind::Play;
+        break;
+      case kActionNextFrame:
+        action.kind = Action::Kind::NextFrame;
+        break;
+      case kActionPreviousFrame:
+        action.kind = Action::Kind::PreviousFrame;
+        break;
+      case kActionGotoFrame:
+        action.kind = Action::Kind::GotoFrame;
+        action.frame = p.u16();
+        break;
+      case kActionGotoLabel:
+        action.kind = Action::Kind::GotoLabel;
+        action.label = std::string(p.string());
+        break;
+      default:
+        continue;  // not needed by simple movies
     }
-    return actions;
+    if (p.ok()) actions.push_back(std::move(action));
+  }
+  return actions;
 }
 
 int shapeVersion(uint16_t code) {
-    switch (code) {
-    case kTagDefineShape: return 1;
-    case kTagDefineShape2: return 2;
-    case kTagDefineShape3: return 3;
-    case kTagDefineShape4: return 4;
-    default: return 0;
-    }
+  switch (code) {
+    case kTagDefineShape:
+      return 1;
+    case kTagDefineShape2:
+      return 2;
+    case kTagDefineShape3:
+      return 3;
+    case kTagDefineShape4:
+      return 4;
+    default:
+      return 0;
+  }
 }
 
 class MovieParser {
-public:
-    explicit MovieParser(MovieDef& movie) : m_movie(movie) {}
+ public:
+  explicit MovieParser(MovieDef& movie) : m_movie(movie) {}
 
-    // Reads tags up to End or the end of the data into `timeline`. Only the
-    // root may define characters; a sprite's own tags are control tags.
-    bool readTimeline(SwfReader& r, TimelineDef& timeline, bool isRoot) {
-        FrameDef frame;
-        bool ended = false;
-        Tag tag;
-        while (!r.atEnd()) {
-            if (!nextTag(r, tag)) break;
-            if (tag.code == kTagEnd) {
-                ended = true;
-                break;
-            }
-            SwfReader body(tag.body);
-            if (tag.code == kTagShowFrame) {
-                timeline.frames.push_back(std::move(frame));
-                frame = FrameDef{};
-            } else if (!readControlTag(tag.code, body, frame) && isRoot) {
-                readDefinitionTag(tag.code, body);
-            }
-        }
-        // Commands after the last ShowFrame still make a frame of their own.
-        if (!frame.commands.empty() || !frame.actions.empty() || timeline.frames.empty())
-            timeline.frames.push_back(std::move(frame));
-        return ended;
+  // Reads tags up to End or the end of the data into `timeline`. Only the
+  // root may define characters; a sprite's own tags are control tags.
+  bool readTimeline(SwfReader& r, TimelineDef& timeline, bool isRoot) {
+    FrameDef frame;
+    bool ended = false;
+    Tag tag;
+    while (!r.atEnd()) {
+      if (!nextTag(r, tag)) break;
+      if (tag.code == kTagEnd) {
+        ended = true;
+        break;
+      }
+      SwfReader body(tag.body);
+      if (tag.code == kTagShowFrame) {
+        timeline.frames.push_back(std::move(frame));
+        frame = FrameDef{};
+      } else if (!readControlTag(tag.code, body, frame) && isRoot) {
+        readDefinitionTag(tag.code, body);
+      }
     }
+    // Commands after the last ShowFrame still make a frame of their own.
+    if (!frame.commands.empty() || !frame.actions.empty() || timeline.frames.empty())
+      timeline.frames.push_back(std::move(frame));
+    return ended;
+  }
 
-private:
-    bool readControlTag(uint16_t code, SwfReader& body, FrameDef& frame) {
-        DisplayCommand command;
-        switch (code) {
-        case kTagPlaceObject: command.place = readPlaceObject(body); break;
-        case kTagPlaceObject2: command.place = readPlaceObject2(body, false); break;
-        case kTagPlaceObject3: command.place = readPlaceObject2(body, true); break;
-        case kTagRemoveObject:
-            body.u16();
-            command.kind = DisplayCommand::Kind::Remove;
-            command.remove.depth = body.u16();
-            break;
-        case kTagRemoveObject2:
-            command.kind = DisplayCommand::Kind::Remove;
-            command.remove.depth = body.u16();
-            break;
-        case kTagDoAction: {
-            auto actions = readActions(body);
-            frame.actions.insert(frame.actions.end(), actions.begin(), actions.end());
-            return true;
-        }
-        case kTagFrameLabel: frame.label = std::string(body.string()); return true;
-        default: return false;
-        }
-        // A place command cut short is dropped: its fields cannot be trusted.
-        if (body.ok()) frame.commands.push_back(std::move(command));
+ private:
+  bool readControlTag(uint16_t code, SwfReader& body, FrameDef& frame) {
+    DisplayCommand command;
+    switch (code) {
+      case kTagPlaceObject:
+        command.place = readPlaceObject(body);
+        break;
+      case kTagPlaceObject2:
+        command.place = readPlaceObject2(body, false);
+        break;
+      case kTagPlaceObject3:
+        command.place = readPlaceObject2(body, true);
+        break;
+      case kTagRemoveObject:
+        body.u16();
+        command.kind = DisplayCommand::Kind::Remove;
+        command.remove.depth = body.u16();
+        break;
+      case kTagRemoveObject2:
+        command.kind = DisplayCommand::Kind::Remove;
+        command.remove.depth = body.u16();
+        break;
+      case kTagDoAction: {
+        auto actions = readActions(body);
+        frame.actions.insert(frame.actions.end(), actions.begin(), actions.end());
         return true;
+      }
+      case kTagFrameLabel:
+        frame.label = std::string(body.string());
+        return true;
+      default:
+        return false;
     }
+    // A place command cut short is dropped: its fields cannot be trusted.
+    if (body.ok()) frame.commands.push_back(std::move(command));
+    return true;
+  }
 
-    void readDefinitionTag(uint16_t code, SwfReader& body) {
-        if (int version = shapeVersion(code)) {
-            uint16_t id = body.u16();
-            auto shape = std::make_shared<ShapeDef>();
-            readShape(body, version, *shape);
-            if (body.position() >= 2) define(id, Character{CharacterKind::Shape, std::move(shape), nullptr, nullptr});
-        } else if (code == kTagSetBackgroundColor) {
-            Rgba color = body.rgb();
-            if (body.ok()) m_movie.background = color;
-        } else if (code == kTagJpegTables) {
-            auto tables = body.bytes(body.remaining());
-            if (m_jpegTables.empty()) m_jpegTables.assign(tables.begin(), tables.end());
-        } else if (isBitmapTag(code)) {
-            uint16_t id = body.u16();
-            if (auto bitmap = readBitmap(code, body)) define(id, Character{CharacterKind::Bitmap, nullptr, nullptr, std::move(bitmap)});
-        } else if (code == kTagDefineSprite) {
-            uint16_t id = body.u16();
-            body.u16();  // frame count: the frames read are what counts
-            if (!body.ok()) return;
-            auto sprite = std::make_shared<TimelineDef>();
-            readTimeline(body, *sprite, false);
-            define(id, Character{CharacterKind::Sprite, nullptr, std::move(sprite), nullptr});
-        }
-        // Every other tag is skipped by its length.
+  void readDefinitionTag(uint16_t code, SwfReader& body) {
+    if (int version = shapeVersion(code)) {
+      uint16_t id = body.u16();
+      auto shape = std::make_shared<ShapeDef>();
+      readShape(body, version, *shape);
+      if (body.position() >= 2) define(id, Character{CharacterKind::Shape, std::move(shape), nullptr, nullptr});
+    } else if (code == kTagSetBackgroundColor) {
+      Rgba color = body.rgb();
+      if (body.ok()) m_movie.background = color;
+    } else if (code == kTagJpegTables) {
+      auto tables = body.bytes(body.remaining());
+      if (m_jpegTables.empty()) m_jpegTables.assign(tables.begin(), tables.end());
+    } else if (isBitmapTag(code)) {
+      uint16_t id = body.u16();
+      if (auto bitmap = readBitmap(code, body))
+        define(id, Character{CharacterKind::Bitmap, nullptr, nullptr, std::move(bitmap)});
+    } else if (code == kTagDefineSprite) {
+      uint16_t id = body.u16();
+      body.u16();  // frame count: the frames read are what counts
+      if (!body.ok()) return;
+      auto sprite = std::make_shared<TimelineDef>();
+      readTimeline(body, *sprite, false);
+      define(id, Character{CharacterKind::Sprite, nullptr, std::move(sprite), nullptr});
     }
+    // Every other tag is skipped by its length.
+  }
 
-    static bool isBitmapTag(uint16_t code) {
-        return code == kTagDefineBits || code == kTagDefineBitsJpeg2 || code == kTagDefineBitsJpeg3 ||
-               code == kTagDefineBitsLossless || code == kTagDefineBitsLossless2;
+  static bool isBitmapTag(uint16_t code) {
+    return code == kTagDefineBits || code == kTagDefineBitsJpeg2 || code == kTagDefineBitsJpeg3 ||
+           code == kTagDefineBitsLossless || code == kTagDefineBitsLossless2;
+  }
+
+  std::shared_ptr<BitmapPixels> readBitmap(uint16_t code, SwfReader& body) {
+    switch (code) {
+      case kTagDefineBitsLossless:
+        return readLosslessBitmap(body, false, m_bitmapPixelsLeft);
+      case kTagDefineBitsLossless2:
+        return readLosslessBitmap(body, true, m_bitmapPixelsLeft);
+      case kTagDefineBits:
+        return readJpegBitmap(body, false, m_jpegTables, m_bitmapPixelsLeft);
+      case kTagDefineBitsJpeg2:
+        return readJpegBitmap(body, false, {}, m_bitmapPixelsLeft);
+      default:
+        return readJpegBitmap(body, true, {}, m_bitmapPixelsLeft);
     }
+  }
 
-    std::shared_ptr<BitmapPixels> readBitmap(uint16_t code, SwfReader& body) {
-        switch (code) {
-        case kTagDefineBitsLossless: return readLosslessBitmap(body, false, m_bitmapPixelsLeft);
-        case kTagDefineBitsLossless2: return readLosslessBitmap(body, true, m_bitmapPixelsLeft);
-        case kTagDefineBits: return readJpegBitmap(body, false, m_jpegTables, m_bitmapPixelsLeft);
-        case kTagDefineBitsJpeg2: return readJpegBitmap(body, false, {}, m_bitmapPixelsLeft);
-        default: return readJpegBitmap(body, true, {}, m_bitmapPixelsLeft);
-        }
-    }
+  void define(uint16_t id, Character character) {
+    m_movie.dictionary.try_emplace(id, std::move(character));  // the first definition wins
+  }
 
-    void define(uint16_t id, Character character) {
-        m_movie.dictionary.try_emplace(id, std::move(character));  // the first definition wins
-    }
-
-    MovieDef& m_movie;
-    size_t m_bitmapPixelsLeft = kMaxBitmapPixelsPerMovie;
-    std::vector<uint8_t> m_jpegTables;  // for DefineBits; the first JPEGTables counts
+  MovieDef& m_movie;
+  size_t m_bitmapPixelsLeft = kMaxBitmapPixelsPerMovie;
+  std::vector<uint8_t> m_jpegTables;  // for DefineBits; the first JPEGTables counts
 };
 
 }  // namespace
 
 std::optional<int> TimelineDef::findLabel(std::string_view label) const {
-    auto same = [&](const std::string& other) {
-        return other.size() == label.size() &&
-               std::equal(other.begin(), other.end(), label.begin(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-               });
-    };
-    for (size_t i = 0; i < frames.size(); ++i)
-        if (!frames[i].label.empty() && same(frames[i].label)) return int(i);
-    return std::nullopt;
+  auto same = [&](const std::string& other) {
+    return other.size() == label.size() && std::equal(other.begin(), other.end(), label.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+  };
+  for (size_t i = 0; i < frames.size(); ++i)
+    if (!frames[i].label.empty() && same(frames[i].label)) return int(i);
+  return std::nullopt;
 }
 
 const Character* MovieDef::character(uint16_t id) const {
-    auto it = dictionary.find(id);
-    return it == dictionary.end() ? nullptr : &it->second;
+  auto it = dictionary.find(id);
+  return it == dictionary.end() ? nullptr : &it->second;
 }
 
 std::unique_ptr<MovieDef> readMovie(std::span<const uint8_t> file, MovieReadStatus* status) {
-    auto movie = std::make_unique<MovieDef>();
-    std::vector<uint8_t> tags;
-    MovieReadStatus result = readMovieFile(file, movie->header, tags);
-    if (status) *status = result;
-    if (result != MovieReadStatus::Ok) return nullptr;
-    SwfReader reader(tags);
-    movie->complete = MovieParser(*movie).readTimeline(reader, movie->root, true);
-    return movie;
+  auto movie = std::make_unique<MovieDef>();
+  std::vector<uint8_t> tags;
+  MovieReadStatus result = readMovieFile(file, movie->header, tags);
+  if (status) *status = result;
+  if (result != MovieReadStatus::Ok) return nullptr;
+  SwfReader reader(tags);
+  movie->complete = MovieParser(*movie).readTimeline(reader, movie->root, true);
+  return movie;
 }
 
 }  // namespace swf

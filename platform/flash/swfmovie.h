@@ -20,62 +20,62 @@ namespace swf {
 
 // One PlaceObject, PlaceObject2 or PlaceObject3: what changes at a depth.
 struct PlaceCommand {
-    uint16_t depth = 0;
-    bool move = false;  // modify what is at the depth rather than place anew
-    std::optional<uint16_t> characterId;
-    std::optional<Matrix> matrix;
-    std::optional<ColorTransform> colorTransform;
-    std::optional<uint16_t> ratio;
-    std::optional<std::string> name;
-    std::optional<uint16_t> clipDepth;
+  uint16_t depth = 0;
+  bool move = false;  // modify what is at the depth rather than place anew
+  std::optional<uint16_t> characterId;
+  std::optional<Matrix> matrix;
+  std::optional<ColorTransform> colorTransform;
+  std::optional<uint16_t> ratio;
+  std::optional<std::string> name;
+  std::optional<uint16_t> clipDepth;
 };
 
 struct RemoveCommand {
-    uint16_t depth = 0;
+  uint16_t depth = 0;
 };
 
 struct DisplayCommand {
-    enum class Kind { Place, Remove } kind = Kind::Place;
-    PlaceCommand place;
-    RemoveCommand remove;
+  enum class Kind { Place, Remove } kind = Kind::Place;
+  PlaceCommand place;
+  RemoveCommand remove;
 };
 
 // The frame actions that simple movies use; others are skipped on reading.
 struct Action {
-    enum class Kind { Stop, Play, GotoFrame, NextFrame, PreviousFrame, GotoLabel };
-    Kind kind = Kind::Stop;
-    uint16_t frame = 0;  // GotoFrame, 0-based
-    std::string label;   // GotoLabel
+  enum class Kind { Stop, Play, GotoFrame, NextFrame, PreviousFrame, GotoLabel };
+  Kind kind = Kind::Stop;
+  uint16_t frame = 0;  // GotoFrame, 0-based
+  std::string label;   // GotoLabel
 };
 
 struct FrameDef {
-    std::vector<DisplayCommand> commands;
-    std::vector<Action> actions;  // of every DoAction of the frame, in order
-    std::string label;
+  std::vector<DisplayCommand> commands;
+  std::vector<Action> actions;  // of every DoAction of the frame, in order
+  std::string label;
 };
 
 struct TimelineDef {
-    std::vector<FrameDef> frames;  // never empty once read
-    std::optional<int> findLabel(std::string_view label) const;  // ignores case
+  std::vector<FrameDef> frames;                                // never empty once read
+  std::optional<int> findLabel(std::string_view label) const;  // ignores case
 };
 
 enum class CharacterKind { Shape, Sprite, Bitmap };
 
 struct Character {
-    CharacterKind kind = CharacterKind::Shape;
-    std::shared_ptr<const ShapeDef> shape;
-    std::shared_ptr<const TimelineDef> sprite;
-    std::shared_ptr<const BitmapPixels> bitmap;
+  CharacterKind kind = CharacterKind::Shape;
+  std::shared_ptr<const ShapeDef> shape;
+  std::shared_ptr<const TimelineDef> sprite;
+  std::shared_ptr<const BitmapPixels> bitmap;
 };
 
 struct MovieDef {
-    SwfHeader header;
-    std::optional<Rgba> background;  // SetBackgroundColor, if the movie has one
-    std::map<uint16_t, Character> dictionary;
-    TimelineDef root;
-    bool complete = false;  // the tag stream ended with End rather than running out
+  SwfHeader header;
+  std::optional<Rgba> background;  // SetBackgroundColor, if the movie has one
+  std::map<uint16_t, Character> dictionary;
+  TimelineDef root;
+  bool complete = false;  // the tag stream ended with End rather than running out
 
-    const Character* character(uint16_t id) const;
+  const Character* character(uint16_t id) const;
 };
 
 // Reads a whole movie file (FWS or CWS). Answers null when the file is no
@@ -84,38 +84,38 @@ std::unique_ptr<MovieDef> readMovie(std::span<const uint8_t> file, MovieReadStat
 
 // Tag codes of the format that this reader knows.
 enum TagCode : uint16_t {
-    kTagEnd = 0,
-    kTagShowFrame = 1,
-    kTagDefineShape = 2,
-    kTagPlaceObject = 4,
-    kTagRemoveObject = 5,
-    kTagDefineBits = 6,
-    kTagJpegTables = 8,
-    kTagSetBackgroundColor = 9,
-    kTagDoAction = 12,
-    kTagDefineBitsLossless = 20,
-    kTagDefineBitsJpeg2 = 21,
-    kTagDefineShape2 = 22,
-    kTagPlaceObject2 = 26,
-    kTagRemoveObject2 = 28,
-    kTagDefineShape3 = 32,
-    kTagDefineBitsJpeg3 = 35,
-    kTagDefineBitsLossless2 = 36,
-    kTagDefineSprite = 39,
-    kTagFrameLabel = 43,
-    kTagPlaceObject3 = 70,
-    kTagDefineShape4 = 83,
+  kTagEnd = 0,
+  kTagShowFrame = 1,
+  kTagDefineShape = 2,
+  kTagPlaceObject = 4,
+  kTagRemoveObject = 5,
+  kTagDefineBits = 6,
+  kTagJpegTables = 8,
+  kTagSetBackgroundColor = 9,
+  kTagDoAction = 12,
+  kTagDefineBitsLossless = 20,
+  kTagDefineBitsJpeg2 = 21,
+  kTagDefineShape2 = 22,
+  kTagPlaceObject2 = 26,
+  kTagRemoveObject2 = 28,
+  kTagDefineShape3 = 32,
+  kTagDefineBitsJpeg3 = 35,
+  kTagDefineBitsLossless2 = 36,
+  kTagDefineSprite = 39,
+  kTagFrameLabel = 43,
+  kTagPlaceObject3 = 70,
+  kTagDefineShape4 = 83,
 };
 
 // Action codes of the frame actions read.
 enum ActionCode : uint8_t {
-    kActionEnd = 0x00,
-    kActionNextFrame = 0x04,
-    kActionPreviousFrame = 0x05,
-    kActionPlay = 0x06,
-    kActionStop = 0x07,
-    kActionGotoFrame = 0x81,
-    kActionGotoLabel = 0x8C,
+  kActionEnd = 0x00,
+  kActionNextFrame = 0x04,
+  kActionPreviousFrame = 0x05,
+  kActionPlay = 0x06,
+  kActionStop = 0x07,
+  kActionGotoFrame = 0x81,
+  kActionGotoLabel = 0x8C,
 };
 
 }  // namespace swf

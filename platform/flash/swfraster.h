@@ -17,34 +17,34 @@ constexpr int kCellBlock = 16;  // cells per block of a row, for skipping empty 
 
 // A pixel buffer owned by the caller.
 struct Canvas {
-    uint32_t* pixels = nullptr;
-    int width = 0;
-    int height = 0;
-    int stride = 0;  // in pixels
-    uint32_t* row(int y) const { return pixels + std::ptrdiff_t(y) * stride; }
+  uint32_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+  int stride = 0;  // in pixels
+  uint32_t* row(int y) const { return pixels + std::ptrdiff_t(y) * stride; }
 };
 
 // Decoded picture pixels, premultiplied 0xAARRGGBB, rows from the top.
 struct BitmapPixels {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
-    bool opaque = true;  // every pixel has alpha 255
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  bool opaque = true;  // every pixel has alpha 255
 };
 
 // What fills the covered pixels. Colours are premultiplied 0xAARRGGBB.
 struct Paint {
-    enum class Kind { Solid, Linear, Radial, Bitmap } kind = Kind::Solid;
-    uint32_t color = 0;                  // Solid
-    const uint32_t* ramp = nullptr;      // gradients: 256 colours by position
-    const BitmapPixels* bitmap = nullptr;  // Bitmap
-    bool repeat = false;                 // Bitmap: tiles beyond its edges, else edges extend
-    bool smooth = false;                 // Bitmap: bilinear between pixels, else nearest
-    float focal = 0;                     // Radial: focal point, a fraction of the radius along x
-    Matrix pixelToPaint;                 // pixel centre to gradient square or bitmap pixels
-    bool opaque = false;                 // every colour it gives has alpha 255
+  enum class Kind { Solid, Linear, Radial, Bitmap } kind = Kind::Solid;
+  uint32_t color = 0;                    // Solid
+  const uint32_t* ramp = nullptr;        // gradients: 256 colours by position
+  const BitmapPixels* bitmap = nullptr;  // Bitmap
+  bool repeat = false;                   // Bitmap: tiles beyond its edges, else edges extend
+  bool smooth = false;                   // Bitmap: bilinear between pixels, else nearest
+  float focal = 0;                       // Radial: focal point, a fraction of the radius along x
+  Matrix pixelToPaint;                   // pixel centre to gradient square or bitmap pixels
+  bool opaque = false;                   // every colour it gives has alpha 255
 
-    static Paint solid(Rgba color);
+  static Paint solid(Rgba color);
 };
 
 // Straight colour to premultiplied 0xAARRGGBB and back.
@@ -52,37 +52,37 @@ uint32_t premultiply(Rgba c);
 Rgba unpremultiply(uint32_t argb);
 
 class Rasterizer {
-public:
-    void reset() {
-        m_lines.clear();
-        m_minX = m_minY = 1e30f;
-        m_maxX = m_maxY = -1e30f;
-    }
-    void addLine(Point from, Point to);
-    // Adds a quadratic curve, flattened finely enough for the pixel grid.
-    void addCurve(Point from, Point control, Point to);
-    bool empty() const { return m_lines.empty(); }
-    // Draws the area enclosed by the lines added since reset(), when its box
-    // of pixels fits in `pixelBudget`, which it then uses up.
-    void fill(const Canvas& canvas, const Paint& paint, size_t& pixelBudget);
+ public:
+  void reset() {
+    m_lines.clear();
+    m_minX = m_minY = 1e30f;
+    m_maxX = m_maxY = -1e30f;
+  }
+  void addLine(Point from, Point to);
+  // Adds a quadratic curve, flattened finely enough for the pixel grid.
+  void addCurve(Point from, Point control, Point to);
+  bool empty() const { return m_lines.empty(); }
+  // Draws the area enclosed by the lines added since reset(), when its box
+  // of pixels fits in `pixelBudget`, which it then uses up.
+  void fill(const Canvas& canvas, const Paint& paint, size_t& pixelBudget);
 
-private:
-    struct Line {
-        Point from, to;
-    };
-    void accumulate(Point from, Point to, int width, int height);
-    void accumulateInRow(float* row, uint8_t* touched, int width, float xa, float xb, float d);
-    static int blocksPerRow(int width) { return (width + 2 + kCellBlock - 1) / kCellBlock; }
-    void coverRow(size_t row, int width);
-    void compositeRow(uint32_t* dest, int x0, int y, int width, const Paint& paint);
+ private:
+  struct Line {
+    Point from, to;
+  };
+  void accumulate(Point from, Point to, int width, int height);
+  void accumulateInRow(float* row, uint8_t* touched, int width, float xa, float xb, float d);
+  static int blocksPerRow(int width) { return (width + 2 + kCellBlock - 1) / kCellBlock; }
+  void coverRow(size_t row, int width);
+  void compositeRow(uint32_t* dest, int x0, int y, int width, const Paint& paint);
 
-    std::vector<Line> m_lines;
-    float m_minX = 1e30f, m_minY = 1e30f, m_maxX = -1e30f, m_maxY = -1e30f;
-    std::vector<float> m_cells;      // (width + 2) per row of the drawn box
-    std::vector<uint8_t> m_touched;  // per row: which blocks of kCellBlock cells hold any
-    std::vector<uint8_t> m_coverage;  // one row's coverage, 0..255 per pixel
-    std::vector<uint32_t> m_colors;   // one row's paint colours
-    int m_boxY = 0;
+  std::vector<Line> m_lines;
+  float m_minX = 1e30f, m_minY = 1e30f, m_maxX = -1e30f, m_maxY = -1e30f;
+  std::vector<float> m_cells;       // (width + 2) per row of the drawn box
+  std::vector<uint8_t> m_touched;   // per row: which blocks of kCellBlock cells hold any
+  std::vector<uint8_t> m_coverage;  // one row's coverage, 0..255 per pixel
+  std::vector<uint32_t> m_colors;   // one row's paint colours
+  int m_boxY = 0;
 };
 
 // Chords needed to draw a quadratic curve within a fraction of a pixel.
@@ -94,14 +94,13 @@ int curveSegments(Point from, Point control, Point to);
 inline unsigned divideBy255(unsigned x) { return (x + 128 + ((x + 128) >> 8)) >> 8; }
 
 inline uint32_t blendPixel(uint32_t dest, uint32_t src, unsigned coverage) {
-    unsigned keep = 255 - divideBy255((src >> 24) * coverage);
-    uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        unsigned channel = divideBy255(((src >> shift) & 0xFF) * coverage) +
-                           divideBy255(((dest >> shift) & 0xFF) * keep);
-        out |= (channel > 255 ? 255u : channel) << shift;
-    }
-    return out;
+  unsigned keep = 255 - divideBy255((src >> 24) * coverage);
+  uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    unsigned channel = divideBy255(((src >> shift) & 0xFF) * coverage) + divideBy255(((dest >> shift) & 0xFF) * keep);
+    out |= (channel > 255 ? 255u : channel) << shift;
+  }
+  return out;
 }
 
 }  // namespace swf

@@ -16,62 +16,66 @@
 namespace swf {
 
 class SwfReader {
-public:
-    explicit SwfReader(std::span<const uint8_t> data) : m_data(data) {}
+ public:
+  explicit SwfReader(std::span<const uint8_t> data) : m_data(data) {}
 
-    bool ok() const { return m_ok; }
-    bool atEnd() const { return m_pos >= m_data.size(); }
-    size_t position() const { return m_pos; }
-    size_t remaining() const { return m_ok ? m_data.size() - m_pos : 0; }
+  bool ok() const { return m_ok; }
+  bool atEnd() const { return m_pos >= m_data.size(); }
+  size_t position() const { return m_pos; }
+  size_t remaining() const { return m_ok ? m_data.size() - m_pos : 0; }
 
-    uint8_t u8();
-    uint16_t u16();
-    uint32_t u32();
-    int16_t s16() { return int16_t(u16()); }
-    float fixed8();  // 8.8 fixed point, unsigned
-    // A span of `count` bytes that lie inside the data, or an empty span and failure.
-    std::span<const uint8_t> bytes(size_t count);
-    void skip(size_t count) { bytes(count); }
-    // A null-terminated string; the end of the data also ends it.
-    std::string_view string();
+  uint8_t u8();
+  uint16_t u16();
+  uint32_t u32();
+  int16_t s16() { return int16_t(u16()); }
+  float fixed8();  // 8.8 fixed point, unsigned
+  // A span of `count` bytes that lie inside the data, or an empty span and failure.
+  std::span<const uint8_t> bytes(size_t count);
+  void skip(size_t count) { bytes(count); }
+  // A null-terminated string; the end of the data also ends it.
+  std::string_view string();
 
-    // Bit fields, most significant bit first. Byte reads align first.
-    uint32_t bits(unsigned count);
-    int32_t signedBits(unsigned count);
-    float fixedBits(unsigned count);  // signed 16.16
-    void align() { m_bitCount = 0; }
+  // Bit fields, most significant bit first. Byte reads align first.
+  uint32_t bits(unsigned count);
+  int32_t signedBits(unsigned count);
+  float fixedBits(unsigned count);  // signed 16.16
+  void align() { m_bitCount = 0; }
 
-    Rect rect();
-    Matrix matrix();
-    ColorTransform colorTransform(bool withAlpha);
-    Rgba rgb();
-    Rgba rgba();
+  Rect rect();
+  Matrix matrix();
+  ColorTransform colorTransform(bool withAlpha);
+  Rgba rgb();
+  Rgba rgba();
 
-    void fail() { m_ok = false; m_pos = m_data.size(); m_bitCount = 0; }
+  void fail() {
+    m_ok = false;
+    m_pos = m_data.size();
+    m_bitCount = 0;
+  }
 
-private:
-    std::span<const uint8_t> m_data;
-    size_t m_pos = 0;
-    uint8_t m_bitBuffer = 0;
-    unsigned m_bitCount = 0;  // bits left in m_bitBuffer
-    bool m_ok = true;
+ private:
+  std::span<const uint8_t> m_data;
+  size_t m_pos = 0;
+  uint8_t m_bitBuffer = 0;
+  unsigned m_bitCount = 0;  // bits left in m_bitBuffer
+  bool m_ok = true;
 };
 
 // The fixed part at the start of every movie file.
 struct SwfHeader {
-    bool compressed = false;  // signature "CWS"
-    uint8_t version = 0;
-    uint32_t fileLength = 0;  // as the header says: the uncompressed length, header included
-    Rect frameRect;
-    float frameRate = 0;  // frames per second, 8.8 fixed point in the file
-    uint16_t frameCount = 0;
+  bool compressed = false;  // signature "CWS"
+  uint8_t version = 0;
+  uint32_t fileLength = 0;  // as the header says: the uncompressed length, header included
+  Rect frameRect;
+  float frameRate = 0;  // frames per second, 8.8 fixed point in the file
+  uint16_t frameCount = 0;
 };
 
 enum class MovieReadStatus {
-    Ok,
-    NotAMovie,       // signature neither "FWS" nor "CWS"
-    Truncated,       // the header itself is incomplete
-    BadCompression,  // the zlib stream of a CWS body does not even hold the header
+  Ok,
+  NotAMovie,       // signature neither "FWS" nor "CWS"
+  Truncated,       // the header itself is incomplete
+  BadCompression,  // the zlib stream of a CWS body does not even hold the header
 };
 
 // Largest uncompressed movie accepted; a longer declared length is cut here.
@@ -85,7 +89,6 @@ bool inflateBounded(std::span<const uint8_t> in, size_t limit, std::vector<uint8
 // Reads the header and gives the movie's tag stream in `tags` (uncompressed).
 // A compressed body that ends early or is damaged after the header still
 // answers Ok with the tags that could be inflated, as a partly loaded movie.
-MovieReadStatus readMovieFile(std::span<const uint8_t> file, SwfHeader& header,
-                              std::vector<uint8_t>& tags);
+MovieReadStatus readMovieFile(std::span<const uint8_t> file, SwfHeader& header, std::vector<uint8_t>& tags);
 
 }  // namespace swf

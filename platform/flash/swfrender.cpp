@@ -7,202 +7,202 @@ namespace swf {
 
 namespace {
 
-constexpr float kMinLineWidth = 1.0f;     // pixels; hairlines and thin lines
-constexpr float kMinJoinRadius = 0.75f;   // thinner strokes need no round joins
-constexpr float kJoinAngleCos = 0.995f;   // straighter joints need no round join
+constexpr float kMinLineWidth = 1.0f;    // pixels; hairlines and thin lines
+constexpr float kMinJoinRadius = 0.75f;  // thinner strokes need no round joins
+constexpr float kJoinAngleCos = 0.995f;  // straighter joints need no round join
 constexpr float kPi = 3.14159265358979f;
 constexpr Rgba kMissingBitmapColor{128, 128, 128, 255};  // a picture that could not be read
 
 }  // namespace
 
 Paint MovieRenderer::paintFor(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& cx) {
-    switch (fill.kind) {
-    case FillKind::Solid: return Paint::solid(cx.apply(fill.color));
+  switch (fill.kind) {
+    case FillKind::Solid:
+      return Paint::solid(cx.apply(fill.color));
     case FillKind::LinearGradient:
     case FillKind::RadialGradient: {
-        Paint paint;
-        if (fill.stops.empty() || fill.ramp.size() != kRampSize) return Paint::solid(Rgba{0, 0, 0, 0});
-        // A gradient squeezed to nothing shows its last colour.
-        if (!(toPixels * fill.matrix).invert(paint.pixelToPaint)) return Paint::solid(cx.apply(fill.stops.back().color));
-        paint.kind = fill.kind == FillKind::LinearGradient ? Paint::Kind::Linear : Paint::Kind::Radial;
-        paint.focal = fill.focal;
-        if (cx.isIdentity()) {
-            paint.ramp = fill.ramp.data();
-        } else {
-            buildRamp(fill.stops, cx, m_ramp.data());
-            paint.ramp = m_ramp.data();
-        }
-        paint.opaque = std::all_of(paint.ramp, paint.ramp + kRampSize, [](uint32_t c) { return c >> 24 == 0xFF; });
-        return paint;
+      Paint paint;
+      if (fill.stops.empty() || fill.ramp.size() != kRampSize) return Paint::solid(Rgba{0, 0, 0, 0});
+      // A gradient squeezed to nothing shows its last colour.
+      if (!(toPixels * fill.matrix).invert(paint.pixelToPaint)) return Paint::solid(cx.apply(fill.stops.back().color));
+      paint.kind = fill.kind == FillKind::LinearGradient ? Paint::Kind::Linear : Paint::Kind::Radial;
+      paint.focal = fill.focal;
+      if (cx.isIdentity()) {
+        paint.ramp = fill.ramp.data();
+      } else {
+        buildRamp(fill.stops, cx, m_ramp.data());
+        paint.ramp = m_ramp.data();
+      }
+      paint.opaque = std::all_of(paint.ramp, paint.ramp + kRampSize, [](uint32_t c) { return c >> 24 == 0xFF; });
+      return paint;
     }
     case FillKind::Bitmap: {
-        const Character* character = m_movie->character(fill.bitmapId);
-        Paint paint;
-        if (!character || character->kind != CharacterKind::Bitmap || !character->bitmap ||
-            !(toPixels * fill.matrix).invert(paint.pixelToPaint))
-            return Paint::solid(cx.apply(kMissingBitmapColor));
-        paint.kind = Paint::Kind::Bitmap;
-        paint.bitmap = cx.isIdentity() ? character->bitmap.get() : transformedBitmap(*character->bitmap, cx);
-        paint.repeat = fill.bitmapRepeats;
-        paint.smooth = fill.bitmapSmoothed;
-        paint.opaque = paint.bitmap->opaque;
-        return paint;
+      const Character* character = m_movie->character(fill.bitmapId);
+      Paint paint;
+      if (!character || character->kind != CharacterKind::Bitmap || !character->bitmap ||
+          !(toPixels * fill.matrix).invert(paint.pixelToPaint))
+        return Paint::solid(cx.apply(kMissingBitmapColor));
+      paint.kind = Paint::Kind::Bitmap;
+      paint.bitmap = cx.isIdentity() ? character->bitmap.get() : transformedBitmap(*character->bitmap, cx);
+      paint.repeat = fill.bitmapRepeats;
+      paint.smooth = fill.bitmapSmoothed;
+      paint.opaque = paint.bitmap->opaque;
+      return paint;
     }
-    }
-    return Paint{};
+  }
+  return Paint{};
 }
 
 // A picture under a colour transform, made once per draw into a scratch copy.
 const BitmapPixels* MovieRenderer::transformedBitmap(const BitmapPixels& bitmap, const ColorTransform& cx) {
-    m_bitmap.width = bitmap.width;
-    m_bitmap.height = bitmap.height;
-    m_bitmap.pixels.resize(bitmap.pixels.size());
-    bool opaque = true;
-    for (size_t i = 0; i < bitmap.pixels.size(); ++i) {
-        uint32_t p = bitmap.pixels[i];
-        m_bitmap.pixels[i] = premultiply(cx.apply(unpremultiply(p)));
-        opaque = opaque && m_bitmap.pixels[i] >> 24 == 0xFF;
-    }
-    m_bitmap.opaque = opaque;
-    return &m_bitmap;
+  m_bitmap.width = bitmap.width;
+  m_bitmap.height = bitmap.height;
+  m_bitmap.pixels.resize(bitmap.pixels.size());
+  bool opaque = true;
+  for (size_t i = 0; i < bitmap.pixels.size(); ++i) {
+    uint32_t p = bitmap.pixels[i];
+    m_bitmap.pixels[i] = premultiply(cx.apply(unpremultiply(p)));
+    opaque = opaque && m_bitmap.pixels[i] >> 24 == 0xFF;
+  }
+  m_bitmap.opaque = opaque;
+  return &m_bitmap;
 }
 
 bool MovieRenderer::takeBudget(size_t edges) {
-    if (edges > m_edgesLeft) {
-        m_edgesLeft = 0;
-        return false;
-    }
-    m_edgesLeft -= edges;
-    return true;
+  if (edges > m_edgesLeft) {
+    m_edgesLeft = 0;
+    return false;
+  }
+  m_edgesLeft -= edges;
+  return true;
 }
 
 void MovieRenderer::resetBudgets(const Canvas& canvas) {
-    m_edgesLeft = kMaxEdgesPerRender;
-    m_pixelsLeft = std::max<size_t>(size_t(canvas.width) * size_t(canvas.height), 4096) * kMaxCanvasesPerRender;
+  m_edgesLeft = kMaxEdgesPerRender;
+  m_pixelsLeft = std::max<size_t>(size_t(canvas.width) * size_t(canvas.height), 4096) * kMaxCanvasesPerRender;
 }
 
 void MovieRenderer::render(const Canvas& canvas, const MovieDef& movie, const TimelineInstance& timeline,
                            const Matrix& toPixels, const ColorTransform& colorTransform) {
-    m_canvas = &canvas;
-    m_movie = &movie;
-    resetBudgets(canvas);
-    drawList(timeline, toPixels, colorTransform, 0);
+  m_canvas = &canvas;
+  m_movie = &movie;
+  resetBudgets(canvas);
+  drawList(timeline, toPixels, colorTransform, 0);
 }
 
 void MovieRenderer::drawList(const TimelineInstance& timeline, const Matrix& toPixels,
                              const ColorTransform& colorTransform, int nesting) {
-    for (const auto& [depth, object] : timeline.displayList()) {
-        if (object.clipDepth) continue;  // masks are not drawn
-        Matrix matrix = toPixels * object.matrix;
-        ColorTransform cx = colorTransform * object.colorTransform;
-        if (object.sprite) {
-            drawList(*object.sprite, matrix, cx, nesting + 1);
-            continue;
-        }
-        const Character* character = m_movie->character(object.characterId);
-        if (character && character->kind == CharacterKind::Shape)
-            drawShape(*character->shape, matrix, cx);
+  for (const auto& [depth, object] : timeline.displayList()) {
+    if (object.clipDepth) continue;  // masks are not drawn
+    Matrix matrix = toPixels * object.matrix;
+    ColorTransform cx = colorTransform * object.colorTransform;
+    if (object.sprite) {
+      drawList(*object.sprite, matrix, cx, nesting + 1);
+      continue;
     }
+    const Character* character = m_movie->character(object.characterId);
+    if (character && character->kind == CharacterKind::Shape) drawShape(*character->shape, matrix, cx);
+  }
 }
 
 void MovieRenderer::drawShape(const ShapeDef& shape, const Matrix& toPixels, const ColorTransform& cx) {
-    // Each style array is a layer over the ones before: its fills, then its lines.
-    size_t nextPath = 0;
-    const std::vector<size_t>& starts = shape.layerFillStarts;
-    for (size_t layer = 0; layer < starts.size(); ++layer) {
-        size_t end = layer + 1 < starts.size() ? starts[layer + 1] : shape.fills.size();
-        for (size_t i = starts[layer]; i < end && i < shape.fillEdges.size(); ++i) {
-            if (shape.fillEdges[i].empty()) continue;
-            fillEdges(shape.fillEdges[i], toPixels, paintFor(shape.fills[i], toPixels, cx));
-        }
-        for (; nextPath < shape.paths.size() && shape.paths[nextPath].layer <= layer; ++nextPath) {
-            const ShapePath& path = shape.paths[nextPath];
-            if (path.line && !path.edges.empty()) strokePath(path, shape.lines[path.line - 1], toPixels, cx);
-        }
+  // Each style array is a layer over the ones before: its fills, then its lines.
+  size_t nextPath = 0;
+  const std::vector<size_t>& starts = shape.layerFillStarts;
+  for (size_t layer = 0; layer < starts.size(); ++layer) {
+    size_t end = layer + 1 < starts.size() ? starts[layer + 1] : shape.fills.size();
+    for (size_t i = starts[layer]; i < end && i < shape.fillEdges.size(); ++i) {
+      if (shape.fillEdges[i].empty()) continue;
+      fillEdges(shape.fillEdges[i], toPixels, paintFor(shape.fills[i], toPixels, cx));
     }
+    for (; nextPath < shape.paths.size() && shape.paths[nextPath].layer <= layer; ++nextPath) {
+      const ShapePath& path = shape.paths[nextPath];
+      if (path.line && !path.edges.empty()) strokePath(path, shape.lines[path.line - 1], toPixels, cx);
+    }
+  }
 }
 
 void MovieRenderer::fillEdges(const std::vector<Edge>& edges, const Matrix& toPixels, const Paint& paint) {
-    if (!takeBudget(edges.size())) return;
-    m_raster.reset();
-    for (const Edge& e : edges) {
-        if (e.curved)
-            m_raster.addCurve(toPixels.apply(e.from), toPixels.apply(e.control), toPixels.apply(e.to));
-        else
-            m_raster.addLine(toPixels.apply(e.from), toPixels.apply(e.to));
-    }
-    m_raster.fill(*m_canvas, paint, m_pixelsLeft);
+  if (!takeBudget(edges.size())) return;
+  m_raster.reset();
+  for (const Edge& e : edges) {
+    if (e.curved)
+      m_raster.addCurve(toPixels.apply(e.from), toPixels.apply(e.control), toPixels.apply(e.to));
+    else
+      m_raster.addLine(toPixels.apply(e.from), toPixels.apply(e.to));
+  }
+  m_raster.fill(*m_canvas, paint, m_pixelsLeft);
 }
 
 void MovieRenderer::fillPolygon(const Canvas& canvas, const Point* points, size_t count, Rgba color) {
-    m_raster.reset();
-    for (size_t i = 0; i < count; ++i) m_raster.addLine(points[i], points[(i + 1) % count]);
-    Paint paint = Paint::solid(color);
-    size_t budget = SIZE_MAX;  // one polygon: the caller's own
-    m_raster.fill(canvas, paint, budget);
+  m_raster.reset();
+  for (size_t i = 0; i < count; ++i) m_raster.addLine(points[i], points[(i + 1) % count]);
+  Paint paint = Paint::solid(color);
+  size_t budget = SIZE_MAX;  // one polygon: the caller's own
+  m_raster.fill(canvas, paint, budget);
 }
 
 // A disc wound the same way as the segment quads, so that overlaps count once.
 void MovieRenderer::addDisc(Point c, float radius) {
-    int n = std::clamp(int(radius * 2.0f), 8, 48);
-    Point previous{c.x + radius, c.y};
-    for (int i = 1; i <= n; ++i) {
-        float angle = -2 * kPi * float(i) / float(n);
-        Point p{c.x + radius * std::cos(angle), c.y + radius * std::sin(angle)};
-        m_raster.addLine(previous, p);
-        previous = p;
-    }
+  int n = std::clamp(int(radius * 2.0f), 8, 48);
+  Point previous{c.x + radius, c.y};
+  for (int i = 1; i <= n; ++i) {
+    float angle = -2 * kPi * float(i) / float(n);
+    Point p{c.x + radius * std::cos(angle), c.y + radius * std::sin(angle)};
+    m_raster.addLine(previous, p);
+    previous = p;
+  }
 }
 
 void MovieRenderer::addStrokePolyline(const std::vector<Point>& points, float halfWidth) {
-    bool joins = halfWidth >= kMinJoinRadius;
-    for (size_t i = 0; i + 1 < points.size(); ++i) {
-        Point a = points[i], b = points[i + 1];
-        float dx = b.x - a.x, dy = b.y - a.y;
-        float length = std::sqrt(dx * dx + dy * dy);
-        if (!(length > 1e-6f)) continue;
-        float nx = -dy / length * halfWidth, ny = dx / length * halfWidth;
-        Point quad[4] = {{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
-        for (int k = 0; k < 4; ++k) m_raster.addLine(quad[k], quad[(k + 1) % 4]);
-        if (!joins) continue;
-        bool roundHere = i == 0;
-        if (i > 0) {
-            Point p = points[i - 1];
-            float px = a.x - p.x, py = a.y - p.y;
-            float pl = std::sqrt(px * px + py * py);
-            roundHere = pl > 1e-6f && (px * dx + py * dy) / (pl * length) < kJoinAngleCos;
-        }
-        if (roundHere) addDisc(a, halfWidth);
+  bool joins = halfWidth >= kMinJoinRadius;
+  for (size_t i = 0; i + 1 < points.size(); ++i) {
+    Point a = points[i], b = points[i + 1];
+    float dx = b.x - a.x, dy = b.y - a.y;
+    float length = std::sqrt(dx * dx + dy * dy);
+    if (!(length > 1e-6f)) continue;
+    float nx = -dy / length * halfWidth, ny = dx / length * halfWidth;
+    Point quad[4] = {{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
+    for (int k = 0; k < 4; ++k) m_raster.addLine(quad[k], quad[(k + 1) % 4]);
+    if (!joins) continue;
+    bool roundHere = i == 0;
+    if (i > 0) {
+      Point p = points[i - 1];
+      float px = a.x - p.x, py = a.y - p.y;
+      float pl = std::sqrt(px * px + py * py);
+      roundHere = pl > 1e-6f && (px * dx + py * dy) / (pl * length) < kJoinAngleCos;
     }
-    if (joins && points.size() >= 2) addDisc(points.back(), halfWidth);
+    if (roundHere) addDisc(a, halfWidth);
+  }
+  if (joins && points.size() >= 2) addDisc(points.back(), halfWidth);
 }
 
 void MovieRenderer::strokePath(const ShapePath& path, const LineStyle& style, const Matrix& toPixels,
                                const ColorTransform& cx) {
-    if (!takeBudget(path.edges.size())) return;
-    float width = std::max(kMinLineWidth, float(style.width) * toPixels.meanScale());
-    if (!std::isfinite(width)) return;
-    width = std::min(width, 1e5f);
-    m_raster.reset();
-    std::vector<Point>& points = m_points;
-    points.clear();
-    for (const Edge& e : path.edges) {
-        Point from = toPixels.apply(e.from);
-        if (points.empty()) points.push_back(from);
-        if (e.curved) {
-            Point c = toPixels.apply(e.control), to = toPixels.apply(e.to);
-            int n = curveSegments(from, c, to);
-            for (int i = 1; i <= n; ++i) {
-                float t = float(i) / float(n), u = 1 - t;
-                points.push_back({u * u * from.x + 2 * u * t * c.x + t * t * to.x,
-                                  u * u * from.y + 2 * u * t * c.y + t * t * to.y});
-            }
-        } else {
-            points.push_back(toPixels.apply(e.to));
-        }
+  if (!takeBudget(path.edges.size())) return;
+  float width = std::max(kMinLineWidth, float(style.width) * toPixels.meanScale());
+  if (!std::isfinite(width)) return;
+  width = std::min(width, 1e5f);
+  m_raster.reset();
+  std::vector<Point>& points = m_points;
+  points.clear();
+  for (const Edge& e : path.edges) {
+    Point from = toPixels.apply(e.from);
+    if (points.empty()) points.push_back(from);
+    if (e.curved) {
+      Point c = toPixels.apply(e.control), to = toPixels.apply(e.to);
+      int n = curveSegments(from, c, to);
+      for (int i = 1; i <= n; ++i) {
+        float t = float(i) / float(n), u = 1 - t;
+        points.push_back(
+            {u * u * from.x + 2 * u * t * c.x + t * t * to.x, u * u * from.y + 2 * u * t * c.y + t * t * to.y});
+      }
+    } else {
+      points.push_back(toPixels.apply(e.to));
     }
-    addStrokePolyline(points, width / 2);
-    m_raster.fill(*m_canvas, Paint::solid(cx.apply(style.color)), m_pixelsLeft);
+  }
+  addStrokePolyline(points, width / 2);
+  m_raster.fill(*m_canvas, Paint::solid(cx.apply(style.color)), m_pixelsLeft);
 }
 
 }  // namespace swf

@@ -22,192 +22,189 @@ constexpr uint8_t kExtendedCount = 0xFF;
 Rgba readColor(SwfReader& r, int version) { return version >= 3 ? r.rgba() : r.rgb(); }
 
 void readGradient(SwfReader& r, int version, FillStyle& fill) {
-    fill.matrix = r.matrix();
-    uint8_t flags = r.u8();  // spread and interpolation (version 4 only), count
-    unsigned count = flags & 0x0F;
-    fill.stops.reserve(count);
-    for (unsigned i = 0; i < count && r.ok(); ++i) {
-        GradientStop stop;
-        stop.ratio = r.u8();
-        stop.color = readColor(r, version);
-        fill.stops.push_back(stop);
-    }
+  fill.matrix = r.matrix();
+  uint8_t flags = r.u8();  // spread and interpolation (version 4 only), count
+  unsigned count = flags & 0x0F;
+  fill.stops.reserve(count);
+  for (unsigned i = 0; i < count && r.ok(); ++i) {
+    GradientStop stop;
+    stop.ratio = r.u8();
+    stop.color = readColor(r, version);
+    fill.stops.push_back(stop);
+  }
 }
 
 FillStyle readFillStyle(SwfReader& r, int version) {
-    FillStyle fill;
-    uint8_t type = r.u8();
-    if (type == kFillSolid) {
-        fill.color = readColor(r, version);
-    } else if (type == kFillLinear || type == kFillRadial || type == kFillFocal) {
-        fill.kind = type == kFillLinear ? FillKind::LinearGradient : FillKind::RadialGradient;
-        readGradient(r, version, fill);
-        // The focal point is an 8.8 fixed-point fraction of the radius; at the
-        // circle itself the gradient would fold, so it stays just inside.
-        if (type == kFillFocal) fill.focal = std::clamp(float(r.s16()) / 256.0f, -0.98f, 0.98f);
-    } else if (type >= kFillBitmapFirst && type <= kFillBitmapLast) {
-        fill.kind = FillKind::Bitmap;
-        fill.bitmapRepeats = (type & kFillBitmapClipped) == 0;
-        fill.bitmapSmoothed = (type & kFillBitmapUnsmoothed) == 0;
-        fill.bitmapId = r.u16();
-        fill.matrix = r.matrix();
-    } else {
-        r.fail();  // unknown fill type: the rest of the shape cannot be read
-    }
-    return fill;
+  FillStyle fill;
+  uint8_t type = r.u8();
+  if (type == kFillSolid) {
+    fill.color = readColor(r, version);
+  } else if (type == kFillLinear || type == kFillRadial || type == kFillFocal) {
+    fill.kind = type == kFillLinear ? FillKind::LinearGradient : FillKind::RadialGradient;
+    readGradient(r, version, fill);
+    // The focal point is an 8.8 fixed-point fraction of the radius; at the
+    // circle itself the gradient would fold, so it stays just inside.
+    if (type == kFillFocal) fill.focal = std::clamp(float(r.s16()) / 256.0f, -0.98f, 0.98f);
+  } else if (type >= kFillBitmapFirst && type <= kFillBitmapLast) {
+    fill.kind = FillKind::Bitmap;
+    fill.bitmapRepeats = (type & kFillBitmapClipped) == 0;
+    fill.bitmapSmoothed = (type & kFillBitmapUnsmoothed) == 0;
+    fill.bitmapId = r.u16();
+    fill.matrix = r.matrix();
+  } else {
+    r.fail();  // unknown fill type: the rest of the shape cannot be read
+  }
+  return fill;
 }
 
 LineStyle readLineStyle(SwfReader& r, int version) {
-    LineStyle line;
-    line.width = r.u16();
-    if (version < 4) {
-        line.color = readColor(r, version);
-        return line;
-    }
-    r.bits(2);                    // start cap
-    unsigned join = r.bits(2);
-    bool hasFill = r.bits(1);
-    r.bits(11);                   // scaling and hinting flags, reserved, no-close, end cap
-    if (join == 2) r.u16();       // miter limit
-    if (!hasFill) {
-        line.color = r.rgba();
-    } else {
-        FillStyle fill = readFillStyle(r, version);
-        // A filled stroke is drawn with the fill's first colour.
-        line.color = fill.kind == FillKind::Solid ? fill.color
-                     : fill.stops.empty()         ? Rgba{}
-                                                  : fill.stops.front().color;
-    }
+  LineStyle line;
+  line.width = r.u16();
+  if (version < 4) {
+    line.color = readColor(r, version);
     return line;
+  }
+  r.bits(2);  // start cap
+  unsigned join = r.bits(2);
+  bool hasFill = r.bits(1);
+  r.bits(11);              // scaling and hinting flags, reserved, no-close, end cap
+  if (join == 2) r.u16();  // miter limit
+  if (!hasFill) {
+    line.color = r.rgba();
+  } else {
+    FillStyle fill = readFillStyle(r, version);
+    // A filled stroke is drawn with the fill's first colour.
+    line.color = fill.kind == FillKind::Solid ? fill.color : fill.stops.empty() ? Rgba{} : fill.stops.front().color;
+  }
+  return line;
 }
 
 size_t readCount(SwfReader& r, int version) {
-    size_t count = r.u8();
-    if (count == kExtendedCount && version >= 2) count = r.u16();
-    return count;
+  size_t count = r.u8();
+  if (count == kExtendedCount && version >= 2) count = r.u16();
+  return count;
 }
 
 void readStyleArrays(SwfReader& r, int version, ShapeDef& shape) {
-    size_t fills = readCount(r, version);
-    for (size_t i = 0; i < fills && r.ok(); ++i) shape.fills.push_back(readFillStyle(r, version));
-    size_t lines = readCount(r, version);
-    for (size_t i = 0; i < lines && r.ok(); ++i) shape.lines.push_back(readLineStyle(r, version));
+  size_t fills = readCount(r, version);
+  for (size_t i = 0; i < fills && r.ok(); ++i) shape.fills.push_back(readFillStyle(r, version));
+  size_t lines = readCount(r, version);
+  for (size_t i = 0; i < lines && r.ok(); ++i) shape.lines.push_back(readLineStyle(r, version));
 }
 
 // Reads the shape records, starting a new path at every style change.
 class RecordReader {
-public:
-    RecordReader(SwfReader& r, int version, ShapeDef& shape) : m_r(r), m_version(version), m_shape(shape) {}
+ public:
+  RecordReader(SwfReader& r, int version, ShapeDef& shape) : m_r(r), m_version(version), m_shape(shape) {}
 
-    void run() {
-        readBitCounts();
-        while (m_r.ok()) {
-            if (m_r.bits(1)) {
-                readEdge();
-            } else if (!readStyleChange()) {
-                break;
-            }
-        }
+  void run() {
+    readBitCounts();
+    while (m_r.ok()) {
+      if (m_r.bits(1)) {
+        readEdge();
+      } else if (!readStyleChange()) {
+        break;
+      }
     }
+  }
 
-private:
-    void readBitCounts() {
-        uint8_t counts = m_r.u8();
-        m_fillBits = counts >> 4;
-        m_lineBits = counts & 0x0F;
+ private:
+  void readBitCounts() {
+    uint8_t counts = m_r.u8();
+    m_fillBits = counts >> 4;
+    m_lineBits = counts & 0x0F;
+  }
+
+  uint32_t styleIndex(uint32_t local, size_t base, size_t total) const {
+    if (local == 0 || base + local > total) return 0;  // out of range: no style
+    return uint32_t(base + local);
+  }
+
+  ShapePath& newPath() {
+    ShapePath path;
+    if (!m_shape.paths.empty()) {
+      const ShapePath& last = m_shape.paths.back();
+      path.fill0 = last.fill0;
+      path.fill1 = last.fill1;
+      path.line = last.line;
     }
+    path.layer = m_layer;
+    m_shape.paths.push_back(std::move(path));
+    return m_shape.paths.back();
+  }
 
-    uint32_t styleIndex(uint32_t local, size_t base, size_t total) const {
-        if (local == 0 || base + local > total) return 0;  // out of range: no style
-        return uint32_t(base + local);
+  ShapePath& currentPath() { return m_shape.paths.empty() ? newPath() : m_shape.paths.back(); }
+
+  // Answers false at the end record.
+  bool readStyleChange() {
+    unsigned flags = m_r.bits(5);
+    if (flags == 0) return false;
+    bool newStyles = flags & 0x10, line = flags & 0x08, fill1 = flags & 0x04, fill0 = flags & 0x02, move = flags & 0x01;
+    ShapePath& path = newPath();
+    if (move) {
+      unsigned n = m_r.bits(5);
+      m_pen.x = float(m_r.signedBits(n));
+      m_pen.y = float(m_r.signedBits(n));
     }
-
-    ShapePath& newPath() {
-        ShapePath path;
-        if (!m_shape.paths.empty()) {
-            const ShapePath& last = m_shape.paths.back();
-            path.fill0 = last.fill0;
-            path.fill1 = last.fill1;
-            path.line = last.line;
-        }
-        path.layer = m_layer;
-        m_shape.paths.push_back(std::move(path));
-        return m_shape.paths.back();
+    std::optional<uint32_t> f0, f1, l;
+    if (fill0) f0 = m_r.bits(m_fillBits);
+    if (fill1) f1 = m_r.bits(m_fillBits);
+    if (line) l = m_r.bits(m_lineBits);
+    if (newStyles && m_version >= 2) {
+      // A new style array starts afresh: earlier styles are out of reach,
+      // and the numbers of this record already count in the new array.
+      m_fillBase = m_shape.fills.size();
+      m_lineBase = m_shape.lines.size();
+      m_shape.layerFillStarts.push_back(m_fillBase);
+      path.layer = ++m_layer;
+      readStyleArrays(m_r, m_version, m_shape);
+      readBitCounts();
+      path.fill0 = path.fill1 = path.line = 0;
     }
+    if (f0) path.fill0 = styleIndex(*f0, m_fillBase, m_shape.fills.size());
+    if (f1) path.fill1 = styleIndex(*f1, m_fillBase, m_shape.fills.size());
+    if (l) path.line = styleIndex(*l, m_lineBase, m_shape.lines.size());
+    return true;
+  }
 
-    ShapePath& currentPath() { return m_shape.paths.empty() ? newPath() : m_shape.paths.back(); }
-
-    // Answers false at the end record.
-    bool readStyleChange() {
-        unsigned flags = m_r.bits(5);
-        if (flags == 0) return false;
-        bool newStyles = flags & 0x10, line = flags & 0x08, fill1 = flags & 0x04,
-             fill0 = flags & 0x02, move = flags & 0x01;
-        ShapePath& path = newPath();
-        if (move) {
-            unsigned n = m_r.bits(5);
-            m_pen.x = float(m_r.signedBits(n));
-            m_pen.y = float(m_r.signedBits(n));
-        }
-        std::optional<uint32_t> f0, f1, l;
-        if (fill0) f0 = m_r.bits(m_fillBits);
-        if (fill1) f1 = m_r.bits(m_fillBits);
-        if (line) l = m_r.bits(m_lineBits);
-        if (newStyles && m_version >= 2) {
-            // A new style array starts afresh: earlier styles are out of reach,
-            // and the numbers of this record already count in the new array.
-            m_fillBase = m_shape.fills.size();
-            m_lineBase = m_shape.lines.size();
-            m_shape.layerFillStarts.push_back(m_fillBase);
-            path.layer = ++m_layer;
-            readStyleArrays(m_r, m_version, m_shape);
-            readBitCounts();
-            path.fill0 = path.fill1 = path.line = 0;
-        }
-        if (f0) path.fill0 = styleIndex(*f0, m_fillBase, m_shape.fills.size());
-        if (f1) path.fill1 = styleIndex(*f1, m_fillBase, m_shape.fills.size());
-        if (l) path.line = styleIndex(*l, m_lineBase, m_shape.lines.size());
-        return true;
+  void readEdge() {
+    bool straight = m_r.bits(1);
+    unsigned n = m_r.bits(4) + 2;
+    Edge edge;
+    edge.from = m_pen;
+    if (straight) {
+      int32_t dx = 0, dy = 0;
+      if (m_r.bits(1)) {
+        dx = m_r.signedBits(n);
+        dy = m_r.signedBits(n);
+      } else if (m_r.bits(1)) {
+        dy = m_r.signedBits(n);
+      } else {
+        dx = m_r.signedBits(n);
+      }
+      edge.to = {m_pen.x + float(dx), m_pen.y + float(dy)};
+      edge.control = {(edge.from.x + edge.to.x) / 2, (edge.from.y + edge.to.y) / 2};
+    } else {
+      int32_t cx = m_r.signedBits(n), cy = m_r.signedBits(n);
+      int32_t ax = m_r.signedBits(n), ay = m_r.signedBits(n);
+      edge.control = {m_pen.x + float(cx), m_pen.y + float(cy)};
+      edge.to = {edge.control.x + float(ax), edge.control.y + float(ay)};
+      edge.curved = true;
     }
+    if (!m_r.ok()) return;
+    m_pen = edge.to;
+    currentPath().edges.push_back(edge);
+  }
 
-    void readEdge() {
-        bool straight = m_r.bits(1);
-        unsigned n = m_r.bits(4) + 2;
-        Edge edge;
-        edge.from = m_pen;
-        if (straight) {
-            int32_t dx = 0, dy = 0;
-            if (m_r.bits(1)) {
-                dx = m_r.signedBits(n);
-                dy = m_r.signedBits(n);
-            } else if (m_r.bits(1)) {
-                dy = m_r.signedBits(n);
-            } else {
-                dx = m_r.signedBits(n);
-            }
-            edge.to = {m_pen.x + float(dx), m_pen.y + float(dy)};
-            edge.control = {(edge.from.x + edge.to.x) / 2, (edge.from.y + edge.to.y) / 2};
-        } else {
-            int32_t cx = m_r.signedBits(n), cy = m_r.signedBits(n);
-            int32_t ax = m_r.signedBits(n), ay = m_r.signedBits(n);
-            edge.control = {m_pen.x + float(cx), m_pen.y + float(cy)};
-            edge.to = {edge.control.x + float(ax), edge.control.y + float(ay)};
-            edge.curved = true;
-        }
-        if (!m_r.ok()) return;
-        m_pen = edge.to;
-        currentPath().edges.push_back(edge);
-    }
-
-    SwfReader& m_r;
-    int m_version;
-    ShapeDef& m_shape;
-    unsigned m_fillBits = 0;
-    unsigned m_lineBits = 0;
-    size_t m_fillBase = 0;
-    size_t m_lineBase = 0;
-    uint32_t m_layer = 0;
-    Point m_pen;
+  SwfReader& m_r;
+  int m_version;
+  ShapeDef& m_shape;
+  unsigned m_fillBits = 0;
+  unsigned m_lineBits = 0;
+  size_t m_fillBase = 0;
+  size_t m_lineBase = 0;
+  uint32_t m_layer = 0;
+  Point m_pen;
 };
 
 Edge reversed(const Edge& e) { return {e.to, e.control, e.from, e.curved}; }
@@ -215,57 +212,57 @@ Edge reversed(const Edge& e) { return {e.to, e.control, e.from, e.curved}; }
 }  // namespace
 
 void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& cx, uint32_t* ramp) {
-    if (stops.empty()) {
-        std::fill_n(ramp, kRampSize, 0u);
-        return;
+  if (stops.empty()) {
+    std::fill_n(ramp, kRampSize, 0u);
+    return;
+  }
+  size_t next = 0;
+  for (size_t i = 0; i < kRampSize; ++i) {
+    while (next < stops.size() && stops[next].ratio < i) ++next;
+    Rgba c;
+    if (next == 0) {
+      c = stops.front().color;
+    } else if (next >= stops.size()) {
+      c = stops.back().color;
+    } else {
+      const GradientStop& a = stops[next - 1];
+      const GradientStop& b = stops[next];
+      int span = b.ratio - a.ratio;
+      float t = span > 0 ? float(int(i) - a.ratio) / float(span) : 1.0f;
+      auto lerp = [t](uint8_t x, uint8_t y) { return uint8_t(float(x) + float(y - x) * t + 0.5f); };
+      c = {lerp(a.color.r, b.color.r), lerp(a.color.g, b.color.g), lerp(a.color.b, b.color.b),
+           lerp(a.color.a, b.color.a)};
     }
-    size_t next = 0;
-    for (size_t i = 0; i < kRampSize; ++i) {
-        while (next < stops.size() && stops[next].ratio < i) ++next;
-        Rgba c;
-        if (next == 0) {
-            c = stops.front().color;
-        } else if (next >= stops.size()) {
-            c = stops.back().color;
-        } else {
-            const GradientStop& a = stops[next - 1];
-            const GradientStop& b = stops[next];
-            int span = b.ratio - a.ratio;
-            float t = span > 0 ? float(int(i) - a.ratio) / float(span) : 1.0f;
-            auto lerp = [t](uint8_t x, uint8_t y) { return uint8_t(float(x) + float(y - x) * t + 0.5f); };
-            c = {lerp(a.color.r, b.color.r), lerp(a.color.g, b.color.g), lerp(a.color.b, b.color.b),
-                 lerp(a.color.a, b.color.a)};
-        }
-        ramp[i] = premultiply(cx.apply(c));
-    }
+    ramp[i] = premultiply(cx.apply(c));
+  }
 }
 
 void ShapeDef::finish() {
-    for (FillStyle& fill : fills) {
-        if (fill.kind != FillKind::LinearGradient && fill.kind != FillKind::RadialGradient) continue;
-        fill.ramp.resize(kRampSize);
-        buildRamp(fill.stops, ColorTransform{}, fill.ramp.data());
+  for (FillStyle& fill : fills) {
+    if (fill.kind != FillKind::LinearGradient && fill.kind != FillKind::RadialGradient) continue;
+    fill.ramp.resize(kRampSize);
+    buildRamp(fill.stops, ColorTransform{}, fill.ramp.data());
+  }
+  fillEdges.assign(fills.size(), {});
+  for (const ShapePath& path : paths) {
+    if (path.fill0 == path.fill1) continue;  // same fill both sides: no boundary
+    for (const Edge& e : path.edges) {
+      if (path.fill1) fillEdges[path.fill1 - 1].push_back(e);
+      if (path.fill0) fillEdges[path.fill0 - 1].push_back(reversed(e));
     }
-    fillEdges.assign(fills.size(), {});
-    for (const ShapePath& path : paths) {
-        if (path.fill0 == path.fill1) continue;  // same fill both sides: no boundary
-        for (const Edge& e : path.edges) {
-            if (path.fill1) fillEdges[path.fill1 - 1].push_back(e);
-            if (path.fill0) fillEdges[path.fill0 - 1].push_back(reversed(e));
-        }
-    }
+  }
 }
 
 bool readShape(SwfReader& reader, int version, ShapeDef& shape) {
-    shape.bounds = reader.rect();
-    if (version >= 4) {
-        reader.rect();  // edge bounds
-        reader.u8();    // winding rule and stroke scaling flags
-    }
-    readStyleArrays(reader, version, shape);
-    if (reader.ok()) RecordReader(reader, version, shape).run();
-    shape.finish();
-    return reader.ok();
+  shape.bounds = reader.rect();
+  if (version >= 4) {
+    reader.rect();  // edge bounds
+    reader.u8();    // winding rule and stroke scaling flags
+  }
+  readStyleArrays(reader, version, shape);
+  if (reader.ok()) RecordReader(reader, version, shape).run();
+  shape.finish();
+  return reader.ok();
 }
 
 }  // namespace swf

@@ -12,22 +12,22 @@
 namespace swf {
 
 struct GradientStop {
-    uint8_t ratio = 0;
-    Rgba color;
+  uint8_t ratio = 0;
+  Rgba color;
 };
 
 enum class FillKind { Solid, LinearGradient, RadialGradient, Bitmap };
 
 struct FillStyle {
-    FillKind kind = FillKind::Solid;
-    Rgba color;                        // Solid
-    Matrix matrix;                     // gradient square (or bitmap) to shape space
-    std::vector<GradientStop> stops;   // gradients, ratios ascending as stored
-    uint16_t bitmapId = 0;             // Bitmap
-    bool bitmapRepeats = true;         // Bitmap: tiled, or its edge pixels extended
-    bool bitmapSmoothed = true;        // Bitmap: filtered between pixels, or nearest pixel
-    float focal = 0;                   // RadialGradient: focal point on the x axis, -1..1 of the radius
-    std::vector<uint32_t> ramp;        // gradients: kRampSize premultiplied colours, by finish()
+  FillKind kind = FillKind::Solid;
+  Rgba color;                       // Solid
+  Matrix matrix;                    // gradient square (or bitmap) to shape space
+  std::vector<GradientStop> stops;  // gradients, ratios ascending as stored
+  uint16_t bitmapId = 0;            // Bitmap
+  bool bitmapRepeats = true;        // Bitmap: tiled, or its edge pixels extended
+  bool bitmapSmoothed = true;       // Bitmap: filtered between pixels, or nearest pixel
+  float focal = 0;                  // RadialGradient: focal point on the x axis, -1..1 of the radius
+  std::vector<uint32_t> ramp;       // gradients: kRampSize premultiplied colours, by finish()
 };
 
 constexpr size_t kRampSize = 256;
@@ -37,41 +37,41 @@ constexpr size_t kRampSize = 256;
 void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& colorTransform, uint32_t* ramp);
 
 struct LineStyle {
-    uint16_t width = 0;  // twips; 0 is a hairline
-    Rgba color;
+  uint16_t width = 0;  // twips; 0 is a hairline
+  Rgba color;
 };
 
 // One edge; a straight edge has control == the midpoint and curved false.
 struct Edge {
-    Point from;
-    Point control;
-    Point to;
-    bool curved = false;
+  Point from;
+  Point control;
+  Point to;
+  bool curved = false;
 };
 
 // A run of connected edges drawn with one set of styles. Style numbers index
 // the shape's style arrays from 1; 0 means none.
 struct ShapePath {
-    uint32_t fill0 = 0;  // fill on the left of the edges
-    uint32_t fill1 = 0;  // fill on the right of the edges
-    uint32_t line = 0;
-    uint32_t layer = 0;  // the style array in use: 0 for the first, one more for each new array
-    std::vector<Edge> edges;
+  uint32_t fill0 = 0;  // fill on the left of the edges
+  uint32_t fill1 = 0;  // fill on the right of the edges
+  uint32_t line = 0;
+  uint32_t layer = 0;  // the style array in use: 0 for the first, one more for each new array
+  std::vector<Edge> edges;
 };
 
 struct ShapeDef {
-    Rect bounds;
-    std::vector<FillStyle> fills;  // every style array of the shape, appended
-    std::vector<LineStyle> lines;
-    std::vector<ShapePath> paths;  // in the file's order, so by layer
-    // Where each style array's fills start in `fills`. Each array is a layer,
-    // drawn fills then lines over the layers before it.
-    std::vector<size_t> layerFillStarts{0};
+  Rect bounds;
+  std::vector<FillStyle> fills;  // every style array of the shape, appended
+  std::vector<LineStyle> lines;
+  std::vector<ShapePath> paths;  // in the file's order, so by layer
+  // Where each style array's fills start in `fills`. Each array is a layer,
+  // drawn fills then lines over the layers before it.
+  std::vector<size_t> layerFillStarts{0};
 
-    // The edges around fill style `fill` (1-based), all oriented with the fill
-    // on their right; built by finish(), with the gradients' ramps.
-    std::vector<std::vector<Edge>> fillEdges;
-    void finish();
+  // The edges around fill style `fill` (1-based), all oriented with the fill
+  // on their right; built by finish(), with the gradients' ramps.
+  std::vector<std::vector<Edge>> fillEdges;
+  void finish();
 };
 
 // Reads the body of a DefineShape tag of the given version (1 to 4) after the

@@ -6,141 +6,146 @@ namespace swf {
 
 TimelineInstance::TimelineInstance(const TimelineDef& def, PlayContext& context, int nesting)
     : m_def(def), m_context(context), m_nesting(nesting) {
-    if (!m_def.frames.empty()) {
-        applyFrame(0);
-        runActions(0);
-    }
+  if (!m_def.frames.empty()) {
+    applyFrame(0);
+    runActions(0);
+  }
 }
 
 TimelineInstance::~TimelineInstance() {
-    while (!m_displayList.empty()) eraseObject(m_displayList.begin());
+  while (!m_displayList.empty()) eraseObject(m_displayList.begin());
 }
 
 void TimelineInstance::eraseObject(std::map<uint16_t, DisplayObject>::iterator it) {
-    --m_context.liveObjects;
-    m_displayList.erase(it);
-    m_context.changed = true;
+  --m_context.liveObjects;
+  m_displayList.erase(it);
+  m_context.changed = true;
 }
 
 void TimelineInstance::applyFrame(int frame) {
-    for (const DisplayCommand& command : m_def.frames[size_t(frame)].commands) {
-        if (command.kind == DisplayCommand::Kind::Place)
-            place(command.place);
-        else
-            remove(command.remove.depth);
-    }
+  for (const DisplayCommand& command : m_def.frames[size_t(frame)].commands) {
+    if (command.kind == DisplayCommand::Kind::Place)
+      place(command.place);
+    else
+      remove(command.remove.depth);
+  }
 }
 
 void TimelineInstance::placeNew(DisplayObject& object, uint16_t characterId) {
-    object.characterId = characterId;
-    object.sprite.reset();
-    const Character* character = m_context.movie->character(characterId);
-    if (!character || character->kind != CharacterKind::Sprite || m_nesting >= m_context.limits.maxNesting)
-        return;
-    object.sprite = std::make_unique<TimelineInstance>(*character->sprite, m_context, m_nesting + 1);
+  object.characterId = characterId;
+  object.sprite.reset();
+  const Character* character = m_context.movie->character(characterId);
+  if (!character || character->kind != CharacterKind::Sprite || m_nesting >= m_context.limits.maxNesting) return;
+  object.sprite = std::make_unique<TimelineInstance>(*character->sprite, m_context, m_nesting + 1);
 }
 
 void TimelineInstance::place(const PlaceCommand& command) {
-    auto it = m_displayList.find(command.depth);
-    if (command.move) {
-        if (it == m_displayList.end()) return;  // nothing there to modify
-        if (command.characterId && *command.characterId != it->second.characterId)
-            placeNew(it->second, *command.characterId);
-    } else {
-        if (!command.characterId) return;
-        if (it != m_displayList.end()) eraseObject(it);
-        if (m_context.liveObjects >= m_context.limits.maxObjects) return;
-        ++m_context.liveObjects;
-        it = m_displayList.try_emplace(command.depth).first;
-        // Going back keeps a sprite that was already there with the same character.
-        std::unique_ptr<TimelineInstance> kept;
-        if (m_previous) {
-            auto old = m_previous->find(command.depth);
-            if (old != m_previous->end() && old->second.characterId == *command.characterId && old->second.sprite)
-                kept = std::move(old->second.sprite);
-        }
-        if (kept) {
-            it->second.characterId = *command.characterId;
-            it->second.sprite = std::move(kept);
-        } else {
-            placeNew(it->second, *command.characterId);
-        }
+  auto it = m_displayList.find(command.depth);
+  if (command.move) {
+    if (it == m_displayList.end()) return;  // nothing there to modify
+    if (command.characterId && *command.characterId != it->second.characterId)
+      placeNew(it->second, *command.characterId);
+  } else {
+    if (!command.characterId) return;
+    if (it != m_displayList.end()) eraseObject(it);
+    if (m_context.liveObjects >= m_context.limits.maxObjects) return;
+    ++m_context.liveObjects;
+    it = m_displayList.try_emplace(command.depth).first;
+    // Going back keeps a sprite that was already there with the same character.
+    std::unique_ptr<TimelineInstance> kept;
+    if (m_previous) {
+      auto old = m_previous->find(command.depth);
+      if (old != m_previous->end() && old->second.characterId == *command.characterId && old->second.sprite)
+        kept = std::move(old->second.sprite);
     }
-    DisplayObject& object = it->second;
-    if (command.matrix) object.matrix = *command.matrix;
-    if (command.colorTransform) object.colorTransform = *command.colorTransform;
-    if (command.ratio) object.ratio = *command.ratio;
-    if (command.name) object.name = *command.name;
-    if (command.clipDepth) object.clipDepth = *command.clipDepth;
-    m_context.changed = true;
+    if (kept) {
+      it->second.characterId = *command.characterId;
+      it->second.sprite = std::move(kept);
+    } else {
+      placeNew(it->second, *command.characterId);
+    }
+  }
+  DisplayObject& object = it->second;
+  if (command.matrix) object.matrix = *command.matrix;
+  if (command.colorTransform) object.colorTransform = *command.colorTransform;
+  if (command.ratio) object.ratio = *command.ratio;
+  if (command.name) object.name = *command.name;
+  if (command.clipDepth) object.clipDepth = *command.clipDepth;
+  m_context.changed = true;
 }
 
 void TimelineInstance::remove(uint16_t depth) {
-    auto it = m_displayList.find(depth);
-    if (it != m_displayList.end()) eraseObject(it);
+  auto it = m_displayList.find(depth);
+  if (it != m_displayList.end()) eraseObject(it);
 }
 
 void TimelineInstance::gotoFrame(int frame) {
-    frame = std::clamp(frame, 0, frameCount() - 1);
-    if (frame == m_current || frameCount() == 0) return;
-    if (frame > m_current) {
-        for (int f = m_current + 1; f <= frame; ++f) applyFrame(f);  // each marks its changes
-    } else {
-        std::map<uint16_t, DisplayObject> previous;
-        previous.swap(m_displayList);
-        m_previous = &previous;
-        for (int f = 0; f <= frame; ++f) applyFrame(f);
-        m_previous = nullptr;
-        m_context.liveObjects -= previous.size();
-        m_context.changed = true;
-    }
-    m_current = frame;
-    runActions(frame);
+  frame = std::clamp(frame, 0, frameCount() - 1);
+  if (frame == m_current || frameCount() == 0) return;
+  if (frame > m_current) {
+    for (int f = m_current + 1; f <= frame; ++f) applyFrame(f);  // each marks its changes
+  } else {
+    std::map<uint16_t, DisplayObject> previous;
+    previous.swap(m_displayList);
+    m_previous = &previous;
+    for (int f = 0; f <= frame; ++f) applyFrame(f);
+    m_previous = nullptr;
+    m_context.liveObjects -= previous.size();
+    m_context.changed = true;
+  }
+  m_current = frame;
+  runActions(frame);
 }
 
 bool TimelineInstance::jump(int frame) {
-    if (m_context.jumpsLeft <= 0) return false;
-    --m_context.jumpsLeft;
-    gotoFrame(frame);
-    return true;
+  if (m_context.jumpsLeft <= 0) return false;
+  --m_context.jumpsLeft;
+  gotoFrame(frame);
+  return true;
 }
 
 void TimelineInstance::runActions(int frame) {
-    const std::vector<Action>& actions = m_def.frames[size_t(frame)].actions;
-    for (const Action& action : actions) {
-        switch (action.kind) {
-        case Action::Kind::Stop: m_playing = false; break;
-        case Action::Kind::Play: m_playing = true; break;
-        case Action::Kind::GotoFrame: jump(action.frame); break;
-        case Action::Kind::NextFrame:
-            m_playing = false;
-            if (m_current + 1 < frameCount()) jump(m_current + 1);
-            break;
-        case Action::Kind::PreviousFrame:
-            m_playing = false;
-            if (m_current > 0) jump(m_current - 1);
-            break;
-        case Action::Kind::GotoLabel:
-            if (auto target = m_def.findLabel(action.label)) jump(*target);
-            break;
-        }
+  const std::vector<Action>& actions = m_def.frames[size_t(frame)].actions;
+  for (const Action& action : actions) {
+    switch (action.kind) {
+      case Action::Kind::Stop:
+        m_playing = false;
+        break;
+      case Action::Kind::Play:
+        m_playing = true;
+        break;
+      case Action::Kind::GotoFrame:
+        jump(action.frame);
+        break;
+      case Action::Kind::NextFrame:
+        m_playing = false;
+        if (m_current + 1 < frameCount()) jump(m_current + 1);
+        break;
+      case Action::Kind::PreviousFrame:
+        m_playing = false;
+        if (m_current > 0) jump(m_current - 1);
+        break;
+      case Action::Kind::GotoLabel:
+        if (auto target = m_def.findLabel(action.label)) jump(*target);
+        break;
     }
+  }
 }
 
 void TimelineInstance::tick(bool loop) {
-    for (auto& [depth, object] : m_displayList)
-        if (object.sprite) object.sprite->tick(true);
-    if (!m_playing || frameCount() <= 1) return;
-    if (m_current + 1 < frameCount()) {
-        int next = m_current + 1;
-        applyFrame(next);  // marks a change when the frame has commands
-        m_current = next;
-        runActions(next);
-    } else if (loop) {
-        gotoFrame(0);
-    } else {
-        m_playing = false;
-    }
+  for (auto& [depth, object] : m_displayList)
+    if (object.sprite) object.sprite->tick(true);
+  if (!m_playing || frameCount() <= 1) return;
+  if (m_current + 1 < frameCount()) {
+    int next = m_current + 1;
+    applyFrame(next);  // marks a change when the frame has commands
+    m_current = next;
+    runActions(next);
+  } else if (loop) {
+    gotoFrame(0);
+  } else {
+    m_playing = false;
+  }
 }
 
 }  // namespace swf

@@ -16,68 +16,68 @@ class TimelineInstance;
 
 // Limits that keep a hostile movie's cost per frame bounded.
 struct PlayLimits {
-    size_t maxObjects = 20000;    // display objects alive in the whole tree
-    int maxNesting = 16;          // sprites inside sprites
-    int maxJumpsPerTick = 64;     // frame jumps made by actions in one tick
+  size_t maxObjects = 20000;  // display objects alive in the whole tree
+  int maxNesting = 16;        // sprites inside sprites
+  int maxJumpsPerTick = 64;   // frame jumps made by actions in one tick
 };
 
 // What every timeline of one movie shares while it plays.
 struct PlayContext {
-    const MovieDef* movie = nullptr;
-    PlayLimits limits;
-    size_t liveObjects = 0;
-    int jumpsLeft = 0;
-    bool changed = false;  // something visible changed since the flag was cleared
+  const MovieDef* movie = nullptr;
+  PlayLimits limits;
+  size_t liveObjects = 0;
+  int jumpsLeft = 0;
+  bool changed = false;  // something visible changed since the flag was cleared
 };
 
 struct DisplayObject {
-    uint16_t characterId = 0;
-    Matrix matrix;
-    ColorTransform colorTransform;
-    uint16_t ratio = 0;
-    uint16_t clipDepth = 0;  // non-zero: a mask, which is not drawn
-    std::string name;
-    std::unique_ptr<TimelineInstance> sprite;  // for sprite characters
+  uint16_t characterId = 0;
+  Matrix matrix;
+  ColorTransform colorTransform;
+  uint16_t ratio = 0;
+  uint16_t clipDepth = 0;  // non-zero: a mask, which is not drawn
+  std::string name;
+  std::unique_ptr<TimelineInstance> sprite;  // for sprite characters
 };
 
 class TimelineInstance {
-public:
-    // `context` outlives the instance. The instance enters its first frame.
-    TimelineInstance(const TimelineDef& def, PlayContext& context, int nesting);
-    ~TimelineInstance();
-    TimelineInstance(const TimelineInstance&) = delete;
-    TimelineInstance& operator=(const TimelineInstance&) = delete;
+ public:
+  // `context` outlives the instance. The instance enters its first frame.
+  TimelineInstance(const TimelineDef& def, PlayContext& context, int nesting);
+  ~TimelineInstance();
+  TimelineInstance(const TimelineInstance&) = delete;
+  TimelineInstance& operator=(const TimelineInstance&) = delete;
 
-    int frameCount() const { return int(m_def.frames.size()); }
-    int currentFrame() const { return m_current; }
-    bool playing() const { return m_playing; }
-    void setPlaying(bool playing) { m_playing = playing; }
-    const std::map<uint16_t, DisplayObject>& displayList() const { return m_displayList; }
+  int frameCount() const { return int(m_def.frames.size()); }
+  int currentFrame() const { return m_current; }
+  bool playing() const { return m_playing; }
+  void setPlaying(bool playing) { m_playing = playing; }
+  const std::map<uint16_t, DisplayObject>& displayList() const { return m_displayList; }
 
-    // Goes to `frame` (clamped), rebuilding the display list when going back,
-    // and runs the actions of the frame reached.
-    void gotoFrame(int frame);
-    // One frame period: children first, then this timeline's next frame when
-    // playing. At the end it starts again when `loop`, and stops otherwise.
-    void tick(bool loop);
+  // Goes to `frame` (clamped), rebuilding the display list when going back,
+  // and runs the actions of the frame reached.
+  void gotoFrame(int frame);
+  // One frame period: children first, then this timeline's next frame when
+  // playing. At the end it starts again when `loop`, and stops otherwise.
+  void tick(bool loop);
 
-private:
-    void applyFrame(int frame);
-    void place(const PlaceCommand& command);
-    void placeNew(DisplayObject& object, uint16_t characterId);
-    void remove(uint16_t depth);
-    void runActions(int frame);
-    bool jump(int frame);
-    void eraseObject(std::map<uint16_t, DisplayObject>::iterator it);
+ private:
+  void applyFrame(int frame);
+  void place(const PlaceCommand& command);
+  void placeNew(DisplayObject& object, uint16_t characterId);
+  void remove(uint16_t depth);
+  void runActions(int frame);
+  bool jump(int frame);
+  void eraseObject(std::map<uint16_t, DisplayObject>::iterator it);
 
-    const TimelineDef& m_def;
-    PlayContext& m_context;
-    int m_nesting;
-    int m_current = 0;
-    bool m_playing = true;
-    std::map<uint16_t, DisplayObject> m_displayList;
-    // While going back: the old list, whose sprites may be kept.
-    std::map<uint16_t, DisplayObject>* m_previous = nullptr;
+  const TimelineDef& m_def;
+  PlayContext& m_context;
+  int m_nesting;
+  int m_current = 0;
+  bool m_playing = true;
+  std::map<uint16_t, DisplayObject> m_displayList;
+  // While going back: the old list, whose sprites may be kept.
+  std::map<uint16_t, DisplayObject>* m_previous = nullptr;
 };
 
 }  // namespace swf

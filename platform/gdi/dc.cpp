@@ -20,8 +20,9 @@ Screen& screen() {
   static Screen s;
   SIZE size = wm::screenSize();
   if (s.surface.width != size.cx || s.surface.height != size.cy) {
-    s.surface = Surface{size.cx, size.cy, 32,
-                        std::vector<std::uint32_t>(static_cast<size_t>(size.cx) * size.cy, pixelOf(GetSysColor(COLOR_BACKGROUND)))};
+    s.surface = Surface{
+        size.cx, size.cy, 32,
+        std::vector<std::uint32_t>(static_cast<size_t>(size.cx) * size.cy, pixelOf(GetSysColor(COLOR_BACKGROUND)))};
     s.dirty = Region(RECT{0, 0, size.cx, size.cy});
   }
   return s;
@@ -383,7 +384,8 @@ int ExtEscape(HDC dc, int escape, int inputSize, LPCSTR input, int outputSize, L
       VIDEO_POWER_MANAGEMENT record;
       if (!input || inputSize < static_cast<int>(sizeof record)) return -1;
       std::memcpy(&record, input, sizeof record);
-      if (record.Length < sizeof record || record.PowerState < VideoPowerOn || record.PowerState > VideoPowerOff) return -1;
+      if (record.Length < sizeof record || record.PowerState < VideoPowerOn || record.PowerState > VideoPowerOff)
+        return -1;
       Screen& s = screen();
       if (s.power != record.PowerState) {
         s.power = record.PowerState;

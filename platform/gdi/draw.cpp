@@ -59,7 +59,8 @@ bool usesSource(DWORD rop) {
 }
 
 bool knownRop(DWORD rop) {
-  return usesSource(rop) || rop == PATCOPY || rop == PATINVERT || rop == DSTINVERT || rop == BLACKNESS || rop == WHITENESS;
+  return usesSource(rop) || rop == PATCOPY || rop == PATINVERT || rop == DSTINVERT || rop == BLACKNESS ||
+         rop == WHITENESS;
 }
 
 std::uint32_t applyRop(DWORD rop, std::uint32_t d, std::uint32_t s, std::uint32_t p, std::uint32_t mask) {
@@ -105,8 +106,8 @@ std::uint32_t convert(std::uint32_t v, const Surface& from, const DeviceContext&
   return v == pixelOf(src.bkColor) ? 1 : 0;
 }
 
-BOOL blit(HDC dstDc, int x, int y, int width, int height, HDC srcDc, int srcX, int srcY, int srcWidth,
-          int srcHeight, DWORD rop) {
+BOOL blit(HDC dstDc, int x, int y, int width, int height, HDC srcDc, int srcX, int srcY, int srcWidth, int srcHeight,
+          DWORD rop) {
   DeviceContext* d = dcOf(dstDc);
   if (!d || !knownRop(rop)) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -134,7 +135,8 @@ BOOL blit(HDC dstDc, int x, int y, int width, int height, HDC srcDc, int srcX, i
 
   std::uint32_t mask = ds->mono() ? 1u : 0xFFFFFFu;
   std::uint32_t pattern = 0;
-  if (rop == PATCOPY || rop == PATINVERT) pattern = d->brush && !d->brush->hollow ? deviceValue(*ds, d->brush->color) : 0;
+  if (rop == PATCOPY || rop == PATINVERT)
+    pattern = d->brush && !d->brush->hollow ? deviceValue(*ds, d->brush->color) : 0;
   bool plainCopy = rop == SRCCOPY && sdc && w == sw && h == sh && !mirrorX && !mirrorY && ss->mono() == ds->mono();
 
   std::vector<int> columns(static_cast<size_t>(w));
@@ -214,7 +216,8 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
   // stops one pixel short of the right and bottom edges.
   if (d->brush && !d->brush->hollow) {
     RECT inside = outline ? RECT{left + 1, top + 1, right - 1, bottom - 1} : RECT{left, top, right - 1, bottom - 1};
-    fillClipped(*d, toSurface(*d, inside.left, inside.top, inside.right, inside.bottom), deviceValue(*s, d->brush->color));
+    fillClipped(*d, toSurface(*d, inside.left, inside.top, inside.right, inside.bottom),
+                deviceValue(*s, d->brush->color));
   }
   if (outline && right - left >= 1 && bottom - top >= 1) {
     POINT corners[] = {{left, top}, {right - 1, top}, {right - 1, bottom - 1}, {left, bottom - 1}, {left, top}};
@@ -247,7 +250,8 @@ BOOL MoveToEx(HDC dc, int x, int y, LPPOINT previous) {
 BOOL LineTo(HDC dc, int x, int y) {
   DeviceContext* d = dcOf(dc);
   if (!d) return FALSE;
-  drawLine(*d, POINT{d->position.x + d->origin.x, d->position.y + d->origin.y}, POINT{x + d->origin.x, y + d->origin.y});
+  drawLine(*d, POINT{d->position.x + d->origin.x, d->position.y + d->origin.y},
+           POINT{x + d->origin.x, y + d->origin.y});
   d->position = POINT{x, y};
   return TRUE;
 }
@@ -285,7 +289,7 @@ BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int
   return blit(dst, x, y, width, height, src, srcX, srcY, width, height, rop);
 }
 
-BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
-                int srcHeight, DWORD rop) {
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
+                DWORD rop) {
   return blit(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight, rop);
 }

@@ -95,7 +95,8 @@ bool matchFace(const std::string& family, bool bold, bool italic, Match& out) {
   if (ok) {
     out.file = reinterpret_cast<const char*>(file);
     FcPatternGetInteger(match, FC_INDEX, 0, &out.index);
-    if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch) out.family = reinterpret_cast<const char*>(name);
+    if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch)
+      out.family = reinterpret_cast<const char*>(name);
     FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
     FcPatternGetInteger(match, FC_SLANT, 0, &slant);
     out.bold = weight >= FC_WEIGHT_DEMIBOLD;
@@ -143,7 +144,7 @@ class FreeTypeFace final : public FontFace {
     } else if (lf.lfHeight > 0) {
       // A positive height is the cell: ascent plus descent.
       long cell = os2 && (os2->usWinAscent + os2->usWinDescent) ? os2->usWinAscent + os2->usWinDescent
-                                                                 : m_face->ascender - m_face->descender;
+                                                                : m_face->ascender - m_face->descender;
       ppem = static_cast<int>(std::lround(static_cast<double>(lf.lfHeight) * unitsPerEm / std::max(cell, 1l)));
     }
     m_ppem = std::clamp(ppem, 1, kMaxPixelHeight);
@@ -164,7 +165,8 @@ class FreeTypeFace final : public FontFace {
     tm.tmHeight = tm.tmAscent + tm.tmDescent;
     tm.tmInternalLeading = std::max<LONG>(0, tm.tmHeight - m_ppem);
     tm.tmExternalLeading = 0;
-    tm.tmAveCharWidth = os2 && os2->xAvgCharWidth > 0 ? scaled(os2->xAvgCharWidth, m_ppem, unitsPerEm) : glyph(U'x').advance;
+    tm.tmAveCharWidth =
+        os2 && os2->xAvgCharWidth > 0 ? scaled(os2->xAvgCharWidth, m_ppem, unitsPerEm) : glyph(U'x').advance;
     tm.tmMaxCharWidth = static_cast<LONG>((m_face->size->metrics.max_advance + 63) >> 6);
     tm.tmWeight = lf.lfWeight > 0 ? lf.lfWeight : FW_NORMAL;
     tm.tmOverhang = 0;

@@ -59,7 +59,7 @@ enum class DcKind { Memory, Window };
 struct DeviceContext {
   DcKind kind = DcKind::Memory;
   HWND hwnd = nullptr;
-  POINT origin{0, 0};              // surface position of logical (0, 0)
+  POINT origin{0, 0};                // surface position of logical (0, 0)
   std::optional<Region> systemClip;  // surface coordinates; window DCs only
   std::optional<Region> userClip;    // logical coordinates
   BitmapObject* bitmap = nullptr;    // memory DCs

@@ -127,9 +127,9 @@ HDC newDc(std::unique_ptr<DeviceContext> dc) {
 void freeDc(HDC dc) {
   DeviceContext* d = dcOf(dc);
   if (!d) return;
-  for (GdiObject* o : {static_cast<GdiObject*>(d->brush), static_cast<GdiObject*>(d->pen),
-                       static_cast<GdiObject*>(d->font), static_cast<GdiObject*>(d->palette),
-                       static_cast<GdiObject*>(d->bitmap)})
+  for (GdiObject* o :
+       {static_cast<GdiObject*>(d->brush), static_cast<GdiObject*>(d->pen), static_cast<GdiObject*>(d->font),
+        static_cast<GdiObject*>(d->palette), static_cast<GdiObject*>(d->bitmap)})
     if (o) --o->selectedCount;
   tables().dcs.erase(dc);
 }
@@ -174,8 +174,8 @@ HBITMAP makeBitmap(int width, int height, int bitsPerPixel, std::uint32_t fill) 
     return nullptr;
   }
   auto b = std::make_unique<BitmapObject>();
-  b->surface = Surface{width, height, bitsPerPixel,
-                       std::vector<std::uint32_t>(static_cast<size_t>(width) * height, fill)};
+  b->surface =
+      Surface{width, height, bitsPerPixel, std::vector<std::uint32_t>(static_cast<size_t>(width) * height, fill)};
   return reinterpret_cast<HBITMAP>(handleOf(adopt(std::move(b))));
 }
 
@@ -356,9 +356,7 @@ HPALETTE CreatePalette(const LOGPALETTE* palette) {
 }
 
 // The screen is true colour: palettes are accepted and change nothing.
-HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
-  return reinterpret_cast<HPALETTE>(SelectObject(dc, palette));
-}
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) { return reinterpret_cast<HPALETTE>(SelectObject(dc, palette)); }
 
 UINT RealizePalette(HDC dc) { return dcOf(dc) ? 0 : static_cast<UINT>(-1); }
 

@@ -62,7 +62,8 @@ void blendGlyph(DeviceContext& d, Surface& s, const Glyph& g, int penX, int base
         pr += ((r - pr) * a * 257 + 32768) >> 16;
         pg += ((gr - pg) * a * 257 + 32768) >> 16;
         pb += ((b - pb) * a * 257 + 32768) >> 16;
-        out[x] = (static_cast<std::uint32_t>(pr) << 16) | (static_cast<std::uint32_t>(pg) << 8) | static_cast<std::uint32_t>(pb);
+        out[x] = (static_cast<std::uint32_t>(pr) << 16) | (static_cast<std::uint32_t>(pg) << 8) |
+                 static_cast<std::uint32_t>(pb);
       }
     }
     drewOn(&s, part);
@@ -260,8 +261,10 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
   for (const auto& line : lines) {
     int w = aligned ? widthOf(face, line) : 0;
     int x = rect->left;
-    if (format & DT_CENTER) x = rect->left + (boxWidth - w) / 2;
-    else if (format & DT_RIGHT) x = rect->right - w;
+    if (format & DT_CENTER)
+      x = rect->left + (boxWidth - w) / 2;
+    else if (format & DT_RIGHT)
+      x = rect->right - w;
     drawRun(*d, x, y, line, nullptr, limit);
     y += lineHeight;
   }

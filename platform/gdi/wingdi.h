@@ -111,8 +111,8 @@ inline constexpr DWORD DSTINVERT = 0x00550009;
 inline constexpr DWORD BLACKNESS = 0x00000042;
 inline constexpr DWORD WHITENESS = 0x00FF0062;
 BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
-BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
-                int srcHeight, DWORD rop);
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
+                DWORD rop);
 
 // ---- Clipping ------------------------------------------------------------------
 inline constexpr int ERROR = 0;

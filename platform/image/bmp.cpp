@@ -16,7 +16,9 @@ struct Bytes {
   const BYTE* data;
   size_t size;
   bool has(size_t at, size_t n) const { return at <= size && n <= size - at; }
-  DWORD u32(size_t at) const { return data[at] | (data[at + 1] << 8) | (data[at + 2] << 16) | (static_cast<DWORD>(data[at + 3]) << 24); }
+  DWORD u32(size_t at) const {
+    return data[at] | (data[at + 1] << 8) | (data[at + 2] << 16) | (static_cast<DWORD>(data[at + 3]) << 24);
+  }
   WORD u16(size_t at) const { return static_cast<WORD>(data[at] | (data[at + 1] << 8)); }
 };
 
@@ -68,7 +70,8 @@ bool BmpHandler::Read(const BYTE* data, size_t size, RichImageData& out) const {
     size_t at = 14 + headerSize;
     if (!b.has(at, count * 4)) return false;
     for (DWORD i = 0; i < count; ++i)
-      palette.push_back((static_cast<std::uint32_t>(data[at + i * 4 + 2]) << 16) | (data[at + i * 4 + 1] << 8) | data[at + i * 4]);
+      palette.push_back((static_cast<std::uint32_t>(data[at + i * 4 + 2]) << 16) | (data[at + i * 4 + 1] << 8) |
+                        data[at + i * 4]);
   }
   size_t stride = ((static_cast<size_t>(width) * bits + 31) / 32) * 4;
   if (!b.has(pixelOffset, stride * static_cast<size_t>(height))) return false;
@@ -98,8 +101,10 @@ bool BmpHandler::Read(const BYTE* data, size_t size, RichImageData& out) const {
           dst[x] = (static_cast<std::uint32_t>(row[x * 3 + 2]) << 16) | (row[x * 3 + 1] << 8) | row[x * 3];
           break;
         case 32: {
-          DWORD p = row[x * 4] | (row[x * 4 + 1] << 8) | (row[x * 4 + 2] << 16) | (static_cast<DWORD>(row[x * 4 + 3]) << 24);
-          dst[x] = (static_cast<std::uint32_t>(channel(p, masks[0])) << 16) | (channel(p, masks[1]) << 8) | channel(p, masks[2]);
+          DWORD p =
+              row[x * 4] | (row[x * 4 + 1] << 8) | (row[x * 4 + 2] << 16) | (static_cast<DWORD>(row[x * 4 + 3]) << 24);
+          dst[x] = (static_cast<std::uint32_t>(channel(p, masks[0])) << 16) | (channel(p, masks[1]) << 8) |
+                   channel(p, masks[2]);
           break;
         }
       }

@@ -31,7 +31,9 @@ struct GifCloser {
   }
 };
 
-std::uint32_t colourOf(const GifColorType& c) { return (static_cast<std::uint32_t>(c.Red) << 16) | (c.Green << 8) | c.Blue; }
+std::uint32_t colourOf(const GifColorType& c) {
+  return (static_cast<std::uint32_t>(c.Red) << 16) | (c.Green << 8) | c.Blue;
+}
 
 }  // namespace
 

@@ -39,7 +39,8 @@ bool decode(const BYTE* data, size_t size, RichImageData& out, jpeg_decompress_s
   out.height = static_cast<int>(info.output_height);
   out.pixels.assign(static_cast<size_t>(out.width) * out.height, 0);
   while (info.output_scanline < info.output_height) {
-    JSAMPROW row = reinterpret_cast<JSAMPROW>(out.pixels.data() + static_cast<size_t>(info.output_scanline) * out.width);
+    JSAMPROW row =
+        reinterpret_cast<JSAMPROW>(out.pixels.data() + static_cast<size_t>(info.output_scanline) * out.width);
     if (jpeg_read_scanlines(&info, &row, 1) != 1) return false;
   }
   jpeg_finish_decompress(&info);

@@ -36,7 +36,8 @@ void applyTransparency(RichImageData& out, const std::vector<bool>& transparent,
   for (size_t i = 0; i < out.pixels.size(); ++i)
     if (transparent[i]) out.pixels[i] = chosen;
   out.hasTransparentColor = true;
-  out.transparentColor = RichColor{static_cast<BYTE>(chosen >> 16), static_cast<BYTE>(chosen >> 8), static_cast<BYTE>(chosen)};
+  out.transparentColor =
+      RichColor{static_cast<BYTE>(chosen >> 16), static_cast<BYTE>(chosen >> 8), static_cast<BYTE>(chosen)};
 }
 
 }  // namespace image

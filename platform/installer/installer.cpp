@@ -50,8 +50,7 @@ class SetupLibrary {
       error = "cannot load the setup library " + name + ": " + (reason ? reason : "unknown reason");
       return false;
     }
-    return resolve(kInstallInitName, installInit, name, error) &&
-           resolve(kInstallExitName, installExit, name, error) &&
+    return resolve(kInstallInitName, installInit, name, error) && resolve(kInstallExitName, installExit, name, error) &&
            resolve(kUninstallInitName, uninstallInit, name, error) &&
            resolve(kUninstallExitName, uninstallExit, name, error);
   }

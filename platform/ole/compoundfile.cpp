@@ -106,7 +106,9 @@ class Writer {
     return ids[middle];
   }
 
-  bool isSmall(const Entry& e) const { return e.type == kEntryStream && !e.element->data.empty() && e.element->data.size() < kMiniStreamCutoff; }
+  bool isSmall(const Entry& e) const {
+    return e.type == kEntryStream && !e.element->data.empty() && e.element->data.size() < kMiniStreamCutoff;
+  }
   bool isLarge(const Entry& e) const { return e.type == kEntryStream && e.element->data.size() >= kMiniStreamCutoff; }
 
   void layOutMiniStream() {
@@ -115,8 +117,7 @@ class Writer {
       if (!isSmall(e)) continue;
       std::uint32_t count = sectorsFor(e.size, kMiniSectorSize);
       e.start = static_cast<std::uint32_t>(m_miniFat.size());
-      for (std::uint32_t i = 0; i < count; ++i)
-        m_miniFat.push_back(i + 1 < count ? e.start + i + 1 : kEndOfChain);
+      for (std::uint32_t i = 0; i < count; ++i) m_miniFat.push_back(i + 1 < count ? e.start + i + 1 : kEndOfChain);
     }
   }
 

@@ -16,10 +16,10 @@ struct StorageElement {
   DWORD stateBits = 0;
   FILETIME created{};
   FILETIME modified{};
-  std::vector<BYTE> data;                                  // a stream's bytes
+  std::vector<BYTE> data;                                 // a stream's bytes
   std::vector<std::shared_ptr<StorageElement>> children;  // a storage's elements
-  bool destroyed = false;  // taken out of its storage while still open
-  int openCount = 0;       // open IStream / IStorage objects on it
+  bool destroyed = false;                                 // taken out of its storage while still open
+  int openCount = 0;                                      // open IStream / IStorage objects on it
 };
 
 // The order of names inside a storage: shorter first, then by upper case.

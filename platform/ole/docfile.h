@@ -8,5 +8,4 @@
 
 // Creates the compound file at a host path, as StgCreateDocfile does once the
 // device name is mapped; `name` is what the root's Stat answers.
-HRESULT createDocfileAtHostPath(const std::string& hostPath, std::u16string name, DWORD grfMode,
-                                IStorage** ppstgOpen);
+HRESULT createDocfileAtHostPath(const std::string& hostPath, std::u16string name, DWORD grfMode, IStorage** ppstgOpen);

@@ -296,8 +296,7 @@ inline constexpr IID IID_IDispatch = oleStandardGuid(0x00020400);
 inline constexpr IID IID_ITypeInfo = oleStandardGuid(0x00020401);
 inline constexpr IID IID_ITypeLib = oleStandardGuid(0x00020402);
 inline constexpr IID IID_ITypeComp = oleStandardGuid(0x00020403);
-inline constexpr IID IID_IErrorInfo = {
-    0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
+inline constexpr IID IID_IErrorInfo = {0x1CF2B120, 0x547D, 0x101B, {0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19}};
 
 struct ITypeInfo;
 struct ITypeLib;
@@ -321,8 +320,8 @@ struct ITypeInfo : IUnknown {
   virtual HRESULT GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) = 0;
   virtual HRESULT GetImplTypeFlags(UINT index, INT* pImplTypeFlags) = 0;
   virtual HRESULT GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId) = 0;
-  virtual HRESULT Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
-                         VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
+  virtual HRESULT Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                         EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
   virtual HRESULT GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString, DWORD* pdwHelpContext,
                                    BSTR* pBstrHelpFile) = 0;
   virtual HRESULT GetDllEntry(MEMBERID memid, INVOKEKIND invKind, BSTR* pBstrDllName, BSTR* pBstrName,

@@ -28,7 +28,8 @@ FILETIME now() {
   constexpr std::uint64_t kEpochOffset = 116444736000000000ull;
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
-  std::uint64_t t = kEpochOffset + static_cast<std::uint64_t>(ts.tv_sec) * 10000000ull + static_cast<std::uint64_t>(ts.tv_nsec) / 100;
+  std::uint64_t t =
+      kEpochOffset + static_cast<std::uint64_t>(ts.tv_sec) * 10000000ull + static_cast<std::uint64_t>(ts.tv_nsec) / 100;
   return {static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
 }
 
@@ -174,10 +175,17 @@ class Stream final : public Counted<IStream> {
     if (m_element->destroyed) return STG_E_REVERTED;
     std::int64_t base;
     switch (dwOrigin) {
-      case STREAM_SEEK_SET: base = 0; break;
-      case STREAM_SEEK_CUR: base = static_cast<std::int64_t>(m_position); break;
-      case STREAM_SEEK_END: base = static_cast<std::int64_t>(m_element->data.size()); break;
-      default: return STG_E_INVALIDFUNCTION;
+      case STREAM_SEEK_SET:
+        base = 0;
+        break;
+      case STREAM_SEEK_CUR:
+        base = static_cast<std::int64_t>(m_position);
+        break;
+      case STREAM_SEEK_END:
+        base = static_cast<std::int64_t>(m_element->data.size());
+        break;
+      default:
+        return STG_E_INVALIDFUNCTION;
     }
     std::int64_t target = base + dlibMove.QuadPart;
     if (target < 0) return STG_E_INVALIDFUNCTION;
@@ -315,7 +323,8 @@ class Storage final : public Counted<IStorage> {
     return S_OK;
   }
 
-  HRESULT SetElementTimes(LPCOLESTR pwcsName, const FILETIME* pctime, const FILETIME*, const FILETIME* pmtime) override {
+  HRESULT SetElementTimes(LPCOLESTR pwcsName, const FILETIME* pctime, const FILETIME*,
+                          const FILETIME* pmtime) override {
     if (m_element->destroyed) return STG_E_REVERTED;
     if (!canWrite(m_mode)) return STG_E_ACCESSDENIED;
     StorageElement* target = m_element.get();
@@ -449,10 +458,17 @@ HRESULT createDocfileAtHostPath(const std::string& hostPath, std::u16string name
   int fd = ::open(hostPath.c_str(), flags, 0644);
   if (fd < 0) {
     switch (errno) {
-      case EEXIST: return STG_E_FILEALREADYEXISTS;
-      case ENOENT: case ENOTDIR: return STG_E_PATHNOTFOUND;
-      case EACCES: case EROFS: case EISDIR: return STG_E_ACCESSDENIED;
-      default: return STG_E_WRITEFAULT;
+      case EEXIST:
+        return STG_E_FILEALREADYEXISTS;
+      case ENOENT:
+      case ENOTDIR:
+        return STG_E_PATHNOTFOUND;
+      case EACCES:
+      case EROFS:
+      case EISDIR:
+        return STG_E_ACCESSDENIED;
+      default:
+        return STG_E_WRITEFAULT;
     }
   }
   // Another holder of the file (in this process or another) keeps it.

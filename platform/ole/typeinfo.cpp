@@ -80,7 +80,8 @@ class TableTypeInfo final : public ITypeInfo {
     attr->cFuncs = static_cast<WORD>(m_functions.size());
     attr->cVars = static_cast<WORD>(m_variables.size());
     attr->cImplTypes = static_cast<WORD>(m_implemented.size());
-    attr->cbSizeVft = static_cast<WORD>(m_kind == TKIND_DISPATCH ? 7 * sizeof(void*) : m_functions.size() * sizeof(void*));
+    attr->cbSizeVft =
+        static_cast<WORD>(m_kind == TKIND_DISPATCH ? 7 * sizeof(void*) : m_functions.size() * sizeof(void*));
     attr->cbAlignment = alignof(void*);
     attr->wTypeFlags = m_typeFlags;
     attr->wMajorVerNum = 1;

@@ -21,8 +21,7 @@ class TypeInfoBuilder {
   TypeInfoBuilder(std::u16string name, REFGUID guid, TYPEKIND kind, WORD typeFlags = 0);
 
   TypeInfoBuilder& function(std::u16string name, MEMBERID memid, INVOKEKIND invkind, VARTYPE result,
-                            std::vector<TypeParam> params = {}, WORD funcFlags = 0,
-                            std::u16string docString = {});
+                            std::vector<TypeParam> params = {}, WORD funcFlags = 0, std::u16string docString = {});
   // A VAR_DISPATCH variable (a property without accessor functions).
   TypeInfoBuilder& variable(std::u16string name, MEMBERID memid, VARTYPE vt, WORD varFlags = 0);
   // The restricted IUnknown and IDispatch methods that open the function list

@@ -16,9 +16,28 @@ namespace {
 
 bool isKnownBaseType(VARTYPE vt) {
   switch (vt) {
-    case VT_EMPTY: case VT_NULL: case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE:
-    case VT_BSTR: case VT_DISPATCH: case VT_ERROR: case VT_BOOL: case VT_UNKNOWN: case VT_DECIMAL: case VT_I1:
-    case VT_UI1: case VT_UI2: case VT_UI4: case VT_I8: case VT_UI8: case VT_INT: case VT_UINT:
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_ERROR:
+    case VT_BOOL:
+    case VT_UNKNOWN:
+    case VT_DECIMAL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT:
       return true;
     default:
       return false;
@@ -73,15 +92,34 @@ struct IntegerRange {
 
 bool integerRange(VARTYPE vt, IntegerRange& range) {
   switch (vt) {
-    case VT_I1: range = {-128, 127}; return true;
-    case VT_UI1: range = {0, 255}; return true;
-    case VT_I2: range = {-32768, 32767}; return true;
-    case VT_UI2: range = {0, 65535}; return true;
-    case VT_I4: case VT_INT: range = {std::numeric_limits<std::int32_t>::min(), 0x7FFFFFFFu}; return true;
-    case VT_UI4: case VT_UINT: range = {0, 0xFFFFFFFFu}; return true;
-    case VT_I8: range = {std::numeric_limits<std::int64_t>::min(), 0x7FFFFFFFFFFFFFFFull}; return true;
-    case VT_UI8: range = {0, std::numeric_limits<std::uint64_t>::max()}; return true;
-    default: return false;
+    case VT_I1:
+      range = {-128, 127};
+      return true;
+    case VT_UI1:
+      range = {0, 255};
+      return true;
+    case VT_I2:
+      range = {-32768, 32767};
+      return true;
+    case VT_UI2:
+      range = {0, 65535};
+      return true;
+    case VT_I4:
+    case VT_INT:
+      range = {std::numeric_limits<std::int32_t>::min(), 0x7FFFFFFFu};
+      return true;
+    case VT_UI4:
+    case VT_UINT:
+      range = {0, 0xFFFFFFFFu};
+      return true;
+    case VT_I8:
+      range = {std::numeric_limits<std::int64_t>::min(), 0x7FFFFFFFFFFFFFFFull};
+      return true;
+    case VT_UI8:
+      range = {0, std::numeric_limits<std::uint64_t>::max()};
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -89,17 +127,38 @@ void storeInteger(VARIANT& out, VARTYPE vt, bool negative, std::uint64_t magnitu
   std::uint64_t bits = negative ? 0 - magnitude : magnitude;  // two's complement of the value
   out.vt = vt;
   switch (vt) {
-    case VT_I1: out.cVal = static_cast<CHAR>(static_cast<std::int8_t>(bits)); break;
-    case VT_UI1: out.bVal = static_cast<BYTE>(bits); break;
-    case VT_I2: out.iVal = static_cast<SHORT>(bits); break;
-    case VT_UI2: out.uiVal = static_cast<USHORT>(bits); break;
-    case VT_I4: out.lVal = static_cast<LONG>(bits); break;
-    case VT_INT: out.intVal = static_cast<INT>(bits); break;
-    case VT_UI4: out.ulVal = static_cast<ULONG>(bits); break;
-    case VT_UINT: out.uintVal = static_cast<UINT>(bits); break;
-    case VT_I8: out.llVal = static_cast<LONGLONG>(bits); break;
-    case VT_UI8: out.ullVal = bits; break;
-    default: break;
+    case VT_I1:
+      out.cVal = static_cast<CHAR>(static_cast<std::int8_t>(bits));
+      break;
+    case VT_UI1:
+      out.bVal = static_cast<BYTE>(bits);
+      break;
+    case VT_I2:
+      out.iVal = static_cast<SHORT>(bits);
+      break;
+    case VT_UI2:
+      out.uiVal = static_cast<USHORT>(bits);
+      break;
+    case VT_I4:
+      out.lVal = static_cast<LONG>(bits);
+      break;
+    case VT_INT:
+      out.intVal = static_cast<INT>(bits);
+      break;
+    case VT_UI4:
+      out.ulVal = static_cast<ULONG>(bits);
+      break;
+    case VT_UINT:
+      out.uintVal = static_cast<UINT>(bits);
+      break;
+    case VT_I8:
+      out.llVal = static_cast<LONGLONG>(bits);
+      break;
+    case VT_UI8:
+      out.ullVal = bits;
+      break;
+    default:
+      break;
   }
 }
 
@@ -152,10 +211,14 @@ bool parseRadix(std::u16string_view text, unsigned radix, Number& number) {
   std::uint64_t value = 0;
   for (OLECHAR c : text) {
     unsigned digit;
-    if (c >= u'0' && c <= u'9') digit = c - u'0';
-    else if (c >= u'a' && c <= u'f') digit = c - u'a' + 10;
-    else if (c >= u'A' && c <= u'F') digit = c - u'A' + 10;
-    else return false;
+    if (c >= u'0' && c <= u'9')
+      digit = c - u'0';
+    else if (c >= u'a' && c <= u'f')
+      digit = c - u'a' + 10;
+    else if (c >= u'A' && c <= u'F')
+      digit = c - u'A' + 10;
+    else
+      return false;
     if (digit >= radix) return false;
     if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / radix) return false;
     value = value * radix + digit;
@@ -232,7 +295,8 @@ bool parseNumber(std::u16string_view text, Number& number) {
   std::string_view significant(digits);
   significant.remove_prefix(firstNonZero);
   size_t trailingZeros = 0;
-  while (exponent < 0 && trailingZeros < significant.size() && significant[significant.size() - 1 - trailingZeros] == '0') {
+  while (exponent < 0 && trailingZeros < significant.size() &&
+         significant[significant.size() - 1 - trailingZeros] == '0') {
     ++trailingZeros;
     ++exponent;
   }
@@ -242,8 +306,10 @@ bool parseNumber(std::u16string_view text, Number& number) {
     bool fits = true;
     for (char c : significant) value = value * 10 + static_cast<std::uint64_t>(c - '0');
     for (long i = 0; i < exponent && fits; ++i) {
-      if (value > std::numeric_limits<std::uint64_t>::max() / 10) fits = false;
-      else value *= 10;
+      if (value > std::numeric_limits<std::uint64_t>::max() / 10)
+        fits = false;
+      else
+        value *= 10;
     }
     if (fits) {
       number = Number::ofUnsigned(value);
@@ -318,21 +384,50 @@ HRESULT integerToBstr(const Number& n, VARIANT& out) {
 // The source's value as a number, when it has one.
 bool numberOf(const VARIANT& v, Number& n) {
   switch (v.vt) {
-    case VT_EMPTY: n = Number::ofUnsigned(0); return true;
-    case VT_I1: n = Number::ofSigned(static_cast<std::int8_t>(v.cVal)); return true;
-    case VT_UI1: n = Number::ofUnsigned(v.bVal); return true;
-    case VT_I2: n = Number::ofSigned(v.iVal); return true;
-    case VT_UI2: n = Number::ofUnsigned(v.uiVal); return true;
-    case VT_I4: n = Number::ofSigned(v.lVal); return true;
-    case VT_INT: n = Number::ofSigned(v.intVal); return true;
-    case VT_UI4: n = Number::ofUnsigned(v.ulVal); return true;
-    case VT_UINT: n = Number::ofUnsigned(v.uintVal); return true;
-    case VT_I8: n = Number::ofSigned(v.llVal); return true;
-    case VT_UI8: n = Number::ofUnsigned(v.ullVal); return true;
-    case VT_R4: n = Number::ofReal(v.fltVal); return true;
-    case VT_R8: n = Number::ofReal(v.dblVal); return true;
-    case VT_BOOL: n = Number::ofSigned(v.boolVal ? -1 : 0); return true;
-    default: return false;
+    case VT_EMPTY:
+      n = Number::ofUnsigned(0);
+      return true;
+    case VT_I1:
+      n = Number::ofSigned(static_cast<std::int8_t>(v.cVal));
+      return true;
+    case VT_UI1:
+      n = Number::ofUnsigned(v.bVal);
+      return true;
+    case VT_I2:
+      n = Number::ofSigned(v.iVal);
+      return true;
+    case VT_UI2:
+      n = Number::ofUnsigned(v.uiVal);
+      return true;
+    case VT_I4:
+      n = Number::ofSigned(v.lVal);
+      return true;
+    case VT_INT:
+      n = Number::ofSigned(v.intVal);
+      return true;
+    case VT_UI4:
+      n = Number::ofUnsigned(v.ulVal);
+      return true;
+    case VT_UINT:
+      n = Number::ofUnsigned(v.uintVal);
+      return true;
+    case VT_I8:
+      n = Number::ofSigned(v.llVal);
+      return true;
+    case VT_UI8:
+      n = Number::ofUnsigned(v.ullVal);
+      return true;
+    case VT_R4:
+      n = Number::ofReal(v.fltVal);
+      return true;
+    case VT_R8:
+      n = Number::ofReal(v.dblVal);
+      return true;
+    case VT_BOOL:
+      n = Number::ofSigned(v.boolVal ? -1 : 0);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -345,8 +440,10 @@ HRESULT toBstr(const VARIANT& src, USHORT flags, VARIANT& out) {
     case VT_BOOL:
       if (flags & (VARIANT_ALPHABOOL | VARIANT_LOCALBOOL)) return asciiToBstr(src.boolVal ? "True" : "False", out);
       return asciiToBstr(src.boolVal ? "-1" : "0", out);
-    case VT_R4: return realToBstr(src.fltVal, 7, out);
-    case VT_R8: return realToBstr(src.dblVal, 15, out);
+    case VT_R4:
+      return realToBstr(src.fltVal, 7, out);
+    case VT_R8:
+      return realToBstr(src.dblVal, 15, out);
     default: {
       Number n;
       if (!numberOf(src, n)) return DISP_E_TYPEMISMATCH;
@@ -411,7 +508,8 @@ HRESULT convert(const VARIANT& src, USHORT flags, VARTYPE vt, VARIANT& out) {
   IntegerRange range{};
   bool numericTarget = vt == VT_R4 || vt == VT_R8 || vt == VT_BOOL || integerRange(vt, range);
   if (!numericTarget) return DISP_E_TYPEMISMATCH;
-  if (src.vt == VT_BSTR) return textToVariant(std::u16string_view(src.bstrVal ? src.bstrVal : u"", SysStringLen(src.bstrVal)), vt, out);
+  if (src.vt == VT_BSTR)
+    return textToVariant(std::u16string_view(src.bstrVal ? src.bstrVal : u"", SysStringLen(src.bstrVal)), vt, out);
   if (!numberOf(src, n)) return DISP_E_TYPEMISMATCH;
   return numberToVariant(n, vt, out);
 }
@@ -428,15 +526,43 @@ bool dereference(const VARIANT& v, VARIANT& value) {
   value = VARIANT{};
   value.vt = base;
   switch (base) {
-    case VT_I1: case VT_UI1: value.bVal = *static_cast<BYTE*>(v.byref); break;
-    case VT_I2: case VT_UI2: case VT_BOOL: value.uiVal = *static_cast<USHORT*>(v.byref); break;
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_ERROR: value.ulVal = *static_cast<ULONG*>(v.byref); break;
-    case VT_R4: value.fltVal = *static_cast<float*>(v.byref); break;
-    case VT_R8: case VT_DATE: value.dblVal = *static_cast<double*>(v.byref); break;
-    case VT_I8: case VT_UI8: case VT_CY: value.ullVal = *static_cast<ULONGLONG*>(v.byref); break;
-    case VT_BSTR: value.bstrVal = *static_cast<BSTR*>(v.byref); break;
-    case VT_UNKNOWN: case VT_DISPATCH: value.punkVal = *static_cast<IUnknown**>(v.byref); break;
-    default: return false;
+    case VT_I1:
+    case VT_UI1:
+      value.bVal = *static_cast<BYTE*>(v.byref);
+      break;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL:
+      value.uiVal = *static_cast<USHORT*>(v.byref);
+      break;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_ERROR:
+      value.ulVal = *static_cast<ULONG*>(v.byref);
+      break;
+    case VT_R4:
+      value.fltVal = *static_cast<float*>(v.byref);
+      break;
+    case VT_R8:
+    case VT_DATE:
+      value.dblVal = *static_cast<double*>(v.byref);
+      break;
+    case VT_I8:
+    case VT_UI8:
+    case VT_CY:
+      value.ullVal = *static_cast<ULONGLONG*>(v.byref);
+      break;
+    case VT_BSTR:
+      value.bstrVal = *static_cast<BSTR*>(v.byref);
+      break;
+    case VT_UNKNOWN:
+    case VT_DISPATCH:
+      value.punkVal = *static_cast<IUnknown**>(v.byref);
+      break;
+    default:
+      return false;
   }
   return true;
 }
@@ -454,10 +580,17 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
   if (!isValidType(pvarg->vt)) return DISP_E_BADVARTYPE;
   if (!(pvarg->vt & VT_BYREF)) {
     switch (pvarg->vt) {
-      case VT_BSTR: SysFreeString(pvarg->bstrVal); break;
-      case VT_UNKNOWN: if (pvarg->punkVal) pvarg->punkVal->Release(); break;
-      case VT_DISPATCH: if (pvarg->pdispVal) pvarg->pdispVal->Release(); break;
-      default: break;
+      case VT_BSTR:
+        SysFreeString(pvarg->bstrVal);
+        break;
+      case VT_UNKNOWN:
+        if (pvarg->punkVal) pvarg->punkVal->Release();
+        break;
+      case VT_DISPATCH:
+        if (pvarg->pdispVal) pvarg->pdispVal->Release();
+        break;
+      default:
+        break;
     }
   }
   pvarg->vt = VT_EMPTY;

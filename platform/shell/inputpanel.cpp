@@ -42,7 +42,7 @@ int vkForChar(char16_t c) {
     char16_t c;
     int vk;
   };
-  static constexpr Oem kOem[] = {{u';', 0xBA}, {u'=', 0xBB}, {u',', 0xBC}, {u'-', 0xBD}, {u'.', 0xBE}, {u'/', 0xBF},
+  static constexpr Oem kOem[] = {{u';', 0xBA}, {u'=', 0xBB}, {u',', 0xBC},  {u'-', 0xBD}, {u'.', 0xBE}, {u'/', 0xBF},
                                  {u'`', 0xC0}, {u'[', 0xDB}, {u'\\', 0xDC}, {u']', 0xDD}, {u'\'', 0xDE}};
   for (const Oem& o : kOem)
     if (o.c == c) return o.vk;

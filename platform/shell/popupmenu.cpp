@@ -23,8 +23,8 @@ constexpr int kTextSlack = 6;       // keeps DrawText's ellipsis away from the l
 constexpr int kSubmenuOverlap = 3;  // a submenu covers the edge of its parent
 
 struct Level {
-  HWND owner;          // receives WM_COMMAND
-  HWND bar;            // the menu bar that opened the chain, or null
+  HWND owner;  // receives WM_COMMAND
+  HWND bar;    // the menu bar that opened the chain, or null
   HMENU menu;
   std::vector<res::MenuEntry> entries;
   std::vector<RECT> rects;  // client coordinates, one per entry
@@ -36,7 +36,7 @@ struct Level {
 
 struct MenuState {
   HWND root = nullptr;
-  bool tracking = false;  // the pen went down on a menu and has not come up
+  bool tracking = false;   // the pen went down on a menu and has not come up
   UINT* answer = nullptr;  // a tracked popup's: takes the chosen command instead of the owner
 };
 MenuState& menus() {
@@ -44,7 +44,9 @@ MenuState& menus() {
   return s;
 }
 
-Level* levelOf(HWND hwnd) { return IsWindow(hwnd) ? reinterpret_cast<Level*>(GetWindowLongW(hwnd, GWL_USERDATA)) : nullptr; }
+Level* levelOf(HWND hwnd) {
+  return IsWindow(hwnd) ? reinterpret_cast<Level*>(GetWindowLongW(hwnd, GWL_USERDATA)) : nullptr;
+}
 
 bool contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
 
@@ -52,9 +54,7 @@ bool disabled(const res::MenuEntry& e) { return (e.flags & (MF_GRAYED | MF_DISAB
 bool choosable(const res::MenuEntry& e) { return !(e.flags & MF_SEPARATOR) && !disabled(e); }
 bool holdsSubmenu(const res::MenuEntry& e) { return (e.flags & MF_POPUP) && e.subMenu; }
 
-bool hotHoldsSubmenu(const Level& l) {
-  return l.hot >= 0 && holdsSubmenu(l.entries[static_cast<size_t>(l.hot)]);
-}
+bool hotHoldsSubmenu(const Level& l) { return l.hot >= 0 && holdsSubmenu(l.entries[static_cast<size_t>(l.hot)]); }
 
 HWND deepest() {
   HWND h = menus().root;

@@ -110,7 +110,6 @@ constexpr COLORREF kMenuBarFace = RGB(214, 214, 214);
 constexpr int kImageButtonWidth = 24;
 constexpr int kDoneWidth = 30;
 
-
 // The bar's blue, lighter towards the top.
 void barBackground(HDC dc, const RECT& r) {
   int h = std::max<LONG>(1, r.bottom - r.top);
@@ -249,8 +248,8 @@ struct MenuBar {
   std::vector<Image> images;
   int pressed = -1;
   bool sipButton = true;  // false when made with SHCMBF_HIDESIPBUTTON
-  int open = -1;  // the button whose drop-down is open
-  HWND popup = nullptr;  // that drop-down (owned by the shell's menus)
+  int open = -1;          // the button whose drop-down is open
+  HWND popup = nullptr;   // that drop-down (owned by the shell's menus)
   HWND tooltip = nullptr;
 };
 
@@ -324,7 +323,8 @@ LRESULT tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void showTooltip(HWND barWindow, MenuBar& bar, int index) {
   hideTooltip(bar);
-  if (index < 0 || static_cast<size_t>(index) >= bar.tooltips.size() || bar.tooltips[static_cast<size_t>(index)].empty())
+  if (index < 0 || static_cast<size_t>(index) >= bar.tooltips.size() ||
+      bar.tooltips[static_cast<size_t>(index)].empty())
     return;
   const std::u16string& tip = bar.tooltips[static_cast<size_t>(index)];
   RECT barRect;
@@ -410,7 +410,8 @@ int buttonAt(MenuBar& bar, POINT p) {
   for (size_t i = 0; i < bar.buttons.size(); ++i) {
     const Button& b = bar.buttons[i];
     if ((b.state & TBSTATE_HIDDEN) || (b.style & TBSTYLE_SEP)) continue;
-    if (p.x >= b.rect.left && p.x < b.rect.right && p.y >= b.rect.top && p.y < b.rect.bottom) return static_cast<int>(i);
+    if (p.x >= b.rect.left && p.x < b.rect.right && p.y >= b.rect.top && p.y < b.rect.bottom)
+      return static_cast<int>(i);
   }
   return -1;
 }
@@ -426,7 +427,8 @@ LRESULT addBitmap(MenuBar& bar, int count, const TBADDBITMAP* add) {
   int first = static_cast<int>(bar.images.size());
   if (add->hInst == HINST_COMMCTRL) {
     if (add->nID != static_cast<UINT_PTR>(IDB_STD_SMALL_COLOR)) return -1;
-    for (int i = 0; i < std::min(count, kStandardImageCount); ++i) bar.images.push_back({commctrl::standardImage(i), 0});
+    for (int i = 0; i < std::min(count, kStandardImageCount); ++i)
+      bar.images.push_back({commctrl::standardImage(i), 0});
     return first;
   }
   const res::Picture* strip = res::findBitmap(add->hInst, MAKEINTRESOURCEW(static_cast<WORD>(add->nID)));
@@ -517,7 +519,8 @@ LRESULT menuBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       auto* add = reinterpret_cast<const TBBUTTON*>(lParam);
       if (!add) return FALSE;
       for (WPARAM i = 0; i < wParam && i < 256; ++i)
-        bar->buttons.push_back(Button{add[i].iBitmap, add[i].idCommand, add[i].fsState, add[i].fsStyle, u"", nullptr, {}});
+        bar->buttons.push_back(
+            Button{add[i].iBitmap, add[i].idCommand, add[i].fsState, add[i].fsStyle, u"", nullptr, {}});
       layout(*bar);
       InvalidateRect(hwnd, nullptr, FALSE);
       return TRUE;
@@ -598,8 +601,8 @@ void start() {
   wm::setShellHooks(hooks);
   if (!IsWindow(shellState().taskBar)) {
     SIZE screen = wm::screenSize();
-    shellState().taskBar = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, kTaskBarClass, u"", WS_POPUP, 0, 0, screen.cx,
-                                      wm::kTaskBarHeight, nullptr, nullptr, nullptr, nullptr);
+    shellState().taskBar = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, kTaskBarClass, u"", WS_POPUP, 0, 0,
+                                           screen.cx, wm::kTaskBarHeight, nullptr, nullptr, nullptr, nullptr);
     if (!shellState().taskBarHidden) ShowWindow(shellState().taskBar, SW_SHOWNA);
   }
   updateWorkArea();
@@ -642,14 +645,20 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info) {
       for (const auto& b : layout->buttons) {
         const std::u16string* label = res::findString(info->hInstRes, b.stringId);
         HMENU sub = (b.style & TBSTYLE_DROPDOWN) && bar->menu ? GetSubMenu(bar->menu, b.subMenu) : nullptr;
-        bar->buttons.push_back(Button{b.image, static_cast<int>(b.command), b.state, b.style, label ? *label : u"", sub, {}});
+        bar->buttons.push_back(
+            Button{b.image, static_cast<int>(b.command), b.state, b.style, label ? *label : u"", sub, {}});
       }
     } else if (bar->menu) {
       // A plain menu: each submenu becomes a drop-down button.
       auto entries = res::menuEntries(bar->menu);
       for (const auto& e : entries)
-        bar->buttons.push_back(Button{I_IMAGENONE, static_cast<int>(e.id), TBSTATE_ENABLED,
-                                      static_cast<BYTE>(TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE), e.text, e.subMenu, {}});
+        bar->buttons.push_back(Button{I_IMAGENONE,
+                                      static_cast<int>(e.id),
+                                      TBSTATE_ENABLED,
+                                      static_cast<BYTE>(TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE),
+                                      e.text,
+                                      e.subMenu,
+                                      {}});
     } else {
       SetLastError(kErrorResourceNameNotFound);
       return FALSE;

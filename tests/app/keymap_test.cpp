@@ -14,24 +14,24 @@ struct ParseCase {
 };
 
 const ParseCase kParseCases[] = {
-    {"37=65573;39", {{37, 65573}}},                 // unterminated pair dropped
-    {"195 = 131073 ;", {{195, 131073}}},            // blanks around every part
-    {"\t195\t=\t131073\t;", {{195, 131073}}},       // tabs are blanks too
-    {"195=131073;195=131074;", {{195, 131074}}},    // rebinding keeps one
-    {"50=131073;", {}},                             // not a hardware button
-    {"195=5;", {}},                                 // not an action
-    {"195=-1;", {}},                                // the action must be above 0
-    {"-195=131073;", {}},                           // so must the key
-    {"195=131073x;", {{195, 131073}}},              // leading digits only
-    {"195=131073 junk;", {{195, 131073}}},          // text after the value ignored
-    {"195 junk=131073;", {{195, 131073}}},          // text after the key ignored
-    {"195=99999999999999999999;", {}},              // overflow saturates, no row
-    {"195==131073;", {}},                           // "=" starts the value text
-    {";;195=131073;", {}},                          // ";" starts a key text that swallows the pair
-    {"193=37;194=13;", {{193, 37}, {194, 13}}},     // key codes for the movie
-    {"13=131090;", {{13, 131090}}},                 // Return binds, though it is never used
-    {"3088=131073;", {{3088, 131073}}},             // the "Button 10" row
-    {"202=131073;", {}},                            // what a tenth button would send
+    {"37=65573;39", {{37, 65573}}},               // unterminated pair dropped
+    {"195 = 131073 ;", {{195, 131073}}},          // blanks around every part
+    {"\t195\t=\t131073\t;", {{195, 131073}}},     // tabs are blanks too
+    {"195=131073;195=131074;", {{195, 131074}}},  // rebinding keeps one
+    {"50=131073;", {}},                           // not a hardware button
+    {"195=5;", {}},                               // not an action
+    {"195=-1;", {}},                              // the action must be above 0
+    {"-195=131073;", {}},                         // so must the key
+    {"195=131073x;", {{195, 131073}}},            // leading digits only
+    {"195=131073 junk;", {{195, 131073}}},        // text after the value ignored
+    {"195 junk=131073;", {{195, 131073}}},        // text after the key ignored
+    {"195=99999999999999999999;", {}},            // overflow saturates, no row
+    {"195==131073;", {}},                         // "=" starts the value text
+    {";;195=131073;", {}},                        // ";" starts a key text that swallows the pair
+    {"193=37;194=13;", {{193, 37}, {194, 13}}},   // key codes for the movie
+    {"13=131090;", {{13, 131090}}},               // Return binds, though it is never used
+    {"3088=131073;", {{3088, 131073}}},           // the "Button 10" row
+    {"202=131073;", {}},                          // what a tenth button would send
     {"", {}},
     {"   ", {}},
 };

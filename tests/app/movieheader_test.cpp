@@ -79,13 +79,18 @@ TEST(MovieHeader, ReadsFwsAndCws) {
       {"written FWS", written(false), {6, false, uint32_t(written(false).size()), 0, 0, 4800, 3600, 0x0C80, 2}},
       {"written CWS", written(true), {6, true, uint32_t(written(false).size()), 0, 0, 4800, 3600, 0x0C80, 2}},
       {"offset rectangle", file("FWS", 9, plain), {9, false, 1000, -200, 100, 4600, 2100, 0x0C80, 7}},
-      {"offset rectangle, compressed", file("CWS", 9, zlibOf(plain + Bytes(500, 'x'))),
+      {"offset rectangle, compressed",
+       file("CWS", 9, zlibOf(plain + Bytes(500, 'x'))),
        {9, true, 1000, -200, 100, 4600, 2100, 0x0C80, 7}},
-      {"31-bit fields", file("FWS", 5, body(31, -(1 << 30), (1 << 30) - 1, 0, 20, 0xFFFF, 0xFFFF)),
+      {"31-bit fields",
+       file("FWS", 5, body(31, -(1 << 30), (1 << 30) - 1, 0, 20, 0xFFFF, 0xFFFF)),
        {5, false, 1000, -(1 << 30), 0, (1 << 30) - 1, 20, 0xFFFF, 0xFFFF}},
       {"empty fields", file("FWS", 4, body(0, 0, 0, 0, 0, 0, 0)), {4, false, 1000, 0, 0, 0, 0, 0, 0}},
-      {"nothing after the header", file("FWS", 4, body(2, 1, -1, 0, 1, 0x0100, 1)), {4, false, 1000, 1, 0, -1, 1, 256, 1}},
-      {"damaged after the header needs it", file("CWS", 7, flushedThenGarbage(plain)),
+      {"nothing after the header",
+       file("FWS", 4, body(2, 1, -1, 0, 1, 0x0100, 1)),
+       {4, false, 1000, 1, 0, -1, 1, 256, 1}},
+      {"damaged after the header needs it",
+       file("CWS", 7, flushedThenGarbage(plain)),
        {7, true, 1000, -200, 100, 4600, 2100, 0x0C80, 7}},
   };
   TestDevice device;
@@ -151,8 +156,8 @@ TEST(MovieFacts, DivideTwipsTowardsZero) {
   const Case cases[] = {
       {0, 0, 4800, 3600, 0x0C80, 240, 180, 12},
       {-200, 100, 4600, 2100, 0x1DFF, 240, 100, 29},
-      {0, 0, 39, 19, 0x00FF, 1, 0, 0},         // under a pixel; rate under one frame
-      {100, 0, 0, -39, 0x0100, -5, -1, 1},     // inverted rectangle: towards zero, not down
+      {0, 0, 39, 19, 0x00FF, 1, 0, 0},      // under a pixel; rate under one frame
+      {100, 0, 0, -39, 0x0100, -5, -1, 1},  // inverted rectangle: towards zero, not down
       {-(1 << 30), -(1 << 30), (1 << 30) - 1, (1 << 30) - 1, 0, 107374182, 107374182, 0},
   };
   for (const auto& c : cases) {
@@ -180,13 +185,13 @@ TEST(FullScreenOffsets, FollowTheIntegerAndFloatRules) {
   };
   const Case cases[] = {
       {240, 320, 240, 180, 1.0f, 0, 210},
-      {240, 320, 240, 180, 2.0f, 15, 210},   // 30 - 19200 / 1280
-      {240, 320, 241, 180, 1.0f, 0, 210},    // 30 - 30.125 truncates to 0, not -1
-      {240, 320, 100, 181, 1.0f, -52, 140},  // (-81) / 2 is -40; -40 - 12.5 truncates to -52
-      {240, 320, 0, 0, 1.0f, 0, 0},          // no size, nothing divides by it
-      {240, 320, 240, 180, 0.0f, 0, 210},    // a zero zoom stands for 1.0
-      {0, 0, 240, 180, 1.0f, 30, 210},       // no screen: no division by zero
-      {320, 240, 240, 180, 1.0f, 70, 210},   // landscape screen: 30 + 19200 / 480
+      {240, 320, 240, 180, 2.0f, 15, 210},                  // 30 - 19200 / 1280
+      {240, 320, 241, 180, 1.0f, 0, 210},                   // 30 - 30.125 truncates to 0, not -1
+      {240, 320, 100, 181, 1.0f, -52, 140},                 // (-81) / 2 is -40; -40 - 12.5 truncates to -52
+      {240, 320, 0, 0, 1.0f, 0, 0},                         // no size, nothing divides by it
+      {240, 320, 240, 180, 0.0f, 0, 210},                   // a zero zoom stands for 1.0
+      {0, 0, 240, 180, 1.0f, 30, 210},                      // no screen: no division by zero
+      {320, 240, 240, 180, 1.0f, 70, 210},                  // landscape screen: 30 + 19200 / 480
       {240, 320, 100000000, 10, 1.0f, 37499996, 50000005},  // products beyond 32 bits
   };
   for (const auto& c : cases) {

@@ -101,7 +101,8 @@ TEST(MovieArithmetic, MakesUrlsZoomsAndVolumes) {
   const ZoomCase zooms[] = {{40035, 33}, {40034, 50}, {40029, 52}, {40025, 66}, {40021, 90}, {40033, 100}};
   for (const auto& z : zooms) {
     SCOPED_TRACE(z.id);
-    auto command = std::find_if(zoomCommands.begin(), zoomCommands.end(), [&](const ZoomCommand& c) { return c.id == z.id; });
+    auto command =
+        std::find_if(zoomCommands.begin(), zoomCommands.end(), [&](const ZoomCommand& c) { return c.id == z.id; });
     ASSERT_NE(command, zoomCommands.end());
     EXPECT_EQ(zoomPercent(command->factor), z.percent);
   }

@@ -153,9 +153,7 @@ class PlayerTest : public testing::Test {
     return m_player;
   }
 
-  SVGElement* element(const char16_t* id) {
-    return asSVGElement(m_player->skinView()->document()->getElementById(id));
-  }
+  SVGElement* element(const char16_t* id) { return asSVGElement(m_player->skinView()->document()->getElementById(id)); }
   std::u16string attribute(const char16_t* id, const char16_t* name) {
     SVGElement* e = element(id);
     return e ? e->getAttribute(name) : u"(missing)";
@@ -228,7 +226,8 @@ TEST_F(PlayerTest, OpeningAMovieShowsItsNameHidesGrayAndShowsTheHolder) {
     const char16_t* path;
     const char16_t* name;
   };
-  for (Row row : {Row{u"\\My Documents\\intro.part2.swf", u"intro.part2"}, Row{u"\\My Documents\\count.swf", u"count"}}) {
+  for (Row row :
+       {Row{u"\\My Documents\\intro.part2.swf", u"intro.part2"}, Row{u"\\My Documents\\count.swf", u"count"}}) {
     SCOPED_TRACE(toNarrowAscii(row.path));
     if (!m_player) start();
     m_player->open(row.path);
@@ -455,10 +454,10 @@ TEST_F(PlayerTest, TheLoopRoutesKeysThroughTheKeyMap) {
     bool dispatched;
     bool toControl;
   };
-  for (Row row : {Row{193, false, false, false},  // Play & Pause, acted on
-                  Row{194, false, true, true},    // another key code, to the control
-                  Row{65, false, true, false},    // unmapped, unchanged
-                  Row{37, true, false, false}}) { // an arrow keeps its own action in full screen
+  for (Row row : {Row{193, false, false, false},   // Play & Pause, acted on
+                  Row{194, false, true, true},     // another key code, to the control
+                  Row{65, false, true, false},     // unmapped, unchanged
+                  Row{37, true, false, false}}) {  // an arrow keeps its own action in full screen
     SCOPED_TRACE(row.key);
     if (row.fullScreen != m_player->fullScreen()) m_player->keyAction(kReturnKey);
     int wasPlaying = playing();

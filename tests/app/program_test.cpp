@@ -98,10 +98,10 @@ TEST_F(Program, ASecondStartHandsItsPathToTheRunningPlayerAndEnds) {
   wc.lpfnWndProc = runningPlayer;
   wc.lpszClassName = u"OrvelFlash";
   RegisterClassW(&wc);
-  HWND first = CreateWindowExW(0, u"OrvelFlash", u"Orvel Flash Player", WS_VISIBLE, 0, 26, 240, 268, nullptr,
-                               nullptr, nullptr, nullptr);
-  HWND other = CreateWindowExW(0, u"OrvelFlash", u"Notes", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr, nullptr,
-                               nullptr);
+  HWND first = CreateWindowExW(0, u"OrvelFlash", u"Orvel Flash Player", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
+                               nullptr, nullptr);
+  HWND other =
+      CreateWindowExW(0, u"OrvelFlash", u"Notes", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr, nullptr, nullptr);
   ASSERT_TRUE(first && other);
   SetForegroundWindow(other);
 
@@ -153,8 +153,7 @@ TEST_F(Program, TheFirstRunInstallsTheDefaultSkinAndPlaysTheMovie) {
             ERROR_SUCCESS);
   EXPECT_EQ(std::u16string(value), kDefaultKeyMapText);
   bytes = sizeof value;
-  EXPECT_EQ(RegQueryValueExW(key, u"zipskin", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes),
-            ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValueExW(key, u"zipskin", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes), ERROR_SUCCESS);
   EXPECT_EQ(std::u16string(value), u"\\Program Files\\OrvelFlash\\default.zskn");
   RegCloseKey(key);
   EXPECT_TRUE(std::filesystem::exists(m_device.host("My Documents/OrvelFlash/skins/default.bskn")));
@@ -207,10 +206,10 @@ TEST_F(Program, AHeldTapOnTheMovieOpensTheControlsOwnMenu) {
   installSkinAndMovie();
   std::filesystem::path open = m_device.outside("open.txt"), chosen = m_device.outside("chosen.txt");
   // Down twice: past "Zoom In" and the greyed zoom items to "Play", which pauses.
-  ASSERT_EQ(runScripted(m_device, "wait 1000\nrtap 60 100\ndump " + open.string() +
-                                      "\nkey down\nkey down\nkey return\nwait 100\ndump " + chosen.string() +
-                                      "\nquit\n"),
-            0);
+  ASSERT_EQ(
+      runScripted(m_device, "wait 1000\nrtap 60 100\ndump " + open.string() +
+                                "\nkey down\nkey down\nkey return\nwait 100\ndump " + chosen.string() + "\nquit\n"),
+      0);
   std::string before = readText(open), after = readText(chosen);
   EXPECT_NE(before.find("class=\"MNU\" title=\"\" rect=60,100,"), std::string::npos) << "at the pen point\n" << before;
   EXPECT_NE(before.find("playing=-1"), std::string::npos) << before;
@@ -223,8 +222,8 @@ TEST_F(Program, WithoutTheFlashControlThePlayerSaysSoAndKeepsRunning) {
   std::string error;
   ASSERT_TRUE(removeFlashControl(m_device.device(), error)) << error;
   std::filesystem::path dump = m_device.outside("dump.txt");
-  ASSERT_EQ(runScripted(m_device, "wait 500\ndump " + dump.string() + "\nkey return\nwait 100\ndump " +
-                                      dump.string() + "\nquit\n"),
+  ASSERT_EQ(runScripted(m_device, "wait 500\ndump " + dump.string() + "\nkey return\nwait 100\ndump " + dump.string() +
+                                      "\nquit\n"),
             0);
   std::string text = readText(dump);
   EXPECT_NE(text.find("title=\"Error\""), std::string::npos) << "the message box is up\n" << text;

@@ -25,8 +25,9 @@ struct SettingsDevice {
 HKEY openSettingsKey() {
   HKEY key = nullptr;
   DWORD disposition;
-  EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
-            ERROR_SUCCESS);
+  EXPECT_EQ(
+      RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+      ERROR_SUCCESS);
   return key;
 }
 
@@ -113,31 +114,83 @@ TEST(SettingsLoad, ReadsWhatIsStored) {
     WideString keyMap;  // serialised after load
     WideString skin;
   };
-  const WideString fits = WideString(499, u' ') + u"193=131073;";          // 510 characters
-  const WideString tooLong = WideString(500, u' ') + u"193=131073;";       // 511 characters
+  const WideString fits = WideString(499, u' ') + u"193=131073;";     // 510 characters
+  const WideString tooLong = WideString(500, u' ') + u"193=131073;";  // 511 characters
   const Case cases[] = {
       {"key without keyMapping", {}, {{u"skin", u"\\s\\a.bskn"}}, "s/a.bskn", true, false, false, u"", u"\\s\\a.bskn"},
       {"flags: any non-zero is true",
        {{u"showTip", 0}, {u"interact", 2}, {u"showFlashMenu", 0xFFFFFFFF}},
        {{u"skin", u"\\s\\a.bskn"}},
-       "s/a.bskn", false, true, true, u"", u"\\s\\a.bskn"},
+       "s/a.bskn",
+       false,
+       true,
+       true,
+       u"",
+       u"\\s\\a.bskn"},
       {"stored key map, invalid pairs dropped",
        {},
        {{u"keyMapping", u"195=131074;50=131073;"}, {u"skin", u"\\s\\a.bskn"}},
-       "s/a.bskn", true, false, false, u"195=131074;", u"\\s\\a.bskn"},
-      {"empty key map", {}, {{u"keyMapping", u""}, {u"skin", u"\\s\\a.bskn"}}, "s/a.bskn", true, false, false, u"",
+       "s/a.bskn",
+       true,
+       false,
+       false,
+       u"195=131074;",
        u"\\s\\a.bskn"},
-      {"key map of 510 characters", {}, {{u"keyMapping", fits}, {u"skin", u"\\s\\a.bskn"}}, "s/a.bskn", true, false,
-       false, u"193=131073;", u"\\s\\a.bskn"},
-      {"key map of 511 characters ignored", {}, {{u"keyMapping", tooLong}, {u"skin", u"\\s\\a.bskn"}}, "s/a.bskn",
-       true, false, false, u"", u"\\s\\a.bskn"},
+      {"empty key map",
+       {},
+       {{u"keyMapping", u""}, {u"skin", u"\\s\\a.bskn"}},
+       "s/a.bskn",
+       true,
+       false,
+       false,
+       u"",
+       u"\\s\\a.bskn"},
+      {"key map of 510 characters",
+       {},
+       {{u"keyMapping", fits}, {u"skin", u"\\s\\a.bskn"}},
+       "s/a.bskn",
+       true,
+       false,
+       false,
+       u"193=131073;",
+       u"\\s\\a.bskn"},
+      {"key map of 511 characters ignored",
+       {},
+       {{u"keyMapping", tooLong}, {u"skin", u"\\s\\a.bskn"}},
+       "s/a.bskn",
+       true,
+       false,
+       false,
+       u"",
+       u"\\s\\a.bskn"},
       {"deleted skin replaced", {}, {{u"skin", u"\\gone\\a.bskn"}}, nullptr, true, false, false, u"", kDefaultSkin},
-      {"no skin value", {}, {{u"keyMapping", u"193=131073;"}}, nullptr, true, false, false, u"193=131073;",
+      {"no skin value",
+       {},
+       {{u"keyMapping", u"193=131073;"}},
+       nullptr,
+       true,
+       false,
+       false,
+       u"193=131073;",
        kDefaultSkin},
-      {"skin of 258 characters kept", {}, {{u"skin", u"\\My Documents\\" + longName}},
-       nullptr, true, false, false, u"", u"\\My Documents\\" + longName},
-      {"skin of 259 characters ignored", {}, {{u"skin", u"\\My Documents\\" + longName + u"n"}},
-       nullptr, true, false, false, u"", kDefaultSkin},
+      {"skin of 258 characters kept",
+       {},
+       {{u"skin", u"\\My Documents\\" + longName}},
+       nullptr,
+       true,
+       false,
+       false,
+       u"",
+       u"\\My Documents\\" + longName},
+      {"skin of 259 characters ignored",
+       {},
+       {{u"skin", u"\\My Documents\\" + longName + u"n"}},
+       nullptr,
+       true,
+       false,
+       false,
+       u"",
+       kDefaultSkin},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -69,17 +69,18 @@ TEST(FindFiles, WalksToTheDepthAndMatchesTheLastExtension) {
     std::vector<std::string> found;
   };
   const Case cases[] = {
-      {u"\\", u".zskn", 8,
-       {"\\L1\\L2\\L3\\L4\\L5\\L6\\L7\\deep.zskn", "\\L1\\b.zskn", "\\NEW.ZSKN", "\\a.zskn"}},
-      {u"\\", u".zskn", 9,
+      {u"\\", u".zskn", 8, {"\\L1\\L2\\L3\\L4\\L5\\L6\\L7\\deep.zskn", "\\L1\\b.zskn", "\\NEW.ZSKN", "\\a.zskn"}},
+      {u"\\",
+       u".zskn",
+       9,
        {"\\L1\\L2\\L3\\L4\\L5\\L6\\L7\\L8\\deeper.zskn", "\\L1\\L2\\L3\\L4\\L5\\L6\\L7\\deep.zskn", "\\L1\\b.zskn",
         "\\NEW.ZSKN", "\\a.zskn"}},
       {u"\\", u".zskn", 1, {"\\NEW.ZSKN", "\\a.zskn"}},
       {u"\\", u".zskn", 0, {}},
       {u"\\", u".zskn", -3, {}},
       {u"\\L1", u".ZSKN", 1, {"\\L1\\b.zskn"}},
-      {u"\\L1\\", u".zskn", 1, {"\\L1\\b.zskn"}},  // no doubled separator
-      {u"", u".zskn", 1, {"\\NEW.ZSKN", "\\a.zskn"}},   // "" lists "*.*" of the root, names as found
+      {u"\\L1\\", u".zskn", 1, {"\\L1\\b.zskn"}},      // no doubled separator
+      {u"", u".zskn", 1, {"\\NEW.ZSKN", "\\a.zskn"}},  // "" lists "*.*" of the root, names as found
       {u"\\", u".bak", 1, {"\\skin.zskn.bak"}},
       {u"\\", u".txt", 2, {"\\L1\\notes.txt"}},
       {u"\\missing", u".zskn", 8, {}},
@@ -105,7 +106,7 @@ TEST(DefaultSkin, PicksTheLastDefaultByCharacterCodes) {
       {{"a/default.zskn", "B/default.zskn"}, 0},  // "\B" sorts before "\a" by codes
       {{"x/zeta.zskn", "x/alpha.zskn"}, 1},       // no default: the first in order
       {{"x/default.zskn.bak", "x/other.zskn"}, 1},
-      {{"x/mydefault.zskn", "y/z.zskn"}, 0},      // only the whole file name counts
+      {{"x/mydefault.zskn", "y/z.zskn"}, 0},  // only the whole file name counts
       {{}, -1},
   };
   for (const auto& c : cases) {
@@ -131,9 +132,11 @@ TEST(DefaultSkin, PicksTheLastDefaultByCharacterCodes) {
 
 TEST(SkinPackage, UnpacksInPlaceAndFindsTheDocument) {
   TestDevice device;
-  ASSERT_TRUE(writeZip(device.host("Storage/theme.zskn"),
-                       {{"theme/skin.bskn", "<svg/>"}, {"theme/img/bg.png", "PNG"}, {"extras/", ""},
-                        {"theme\\win\\sep.txt", "backslash"}, {"stored.txt", "plain", false, std::nullopt, true}}));
+  ASSERT_TRUE(writeZip(device.host("Storage/theme.zskn"), {{"theme/skin.bskn", "<svg/>"},
+                                                           {"theme/img/bg.png", "PNG"},
+                                                           {"extras/", ""},
+                                                           {"theme\\win\\sep.txt", "backslash"},
+                                                           {"stored.txt", "plain", false, std::nullopt, true}}));
   writeHostFile(device.host(std::string(kSkinsHost) + "/previous/deep/old.bskn"), "old");
   writeHostFile(device.host(std::string(kSkinsHost) + "/old.png"), "old");
   Settings s = settingsFor();
@@ -223,7 +226,11 @@ TEST(SkinPackage, HostileEntriesNeverWriteOutsideTheSkinsFolder) {
        {{"1.bin", big}, {"2.bin", big}, {"4.txt", "ok"}},
        {1u << 20, 6002}},
       {"name longer than 260 bytes", {{std::string(300, 'n') + ".txt", "x"}, {"ok.txt", "ok"}}, {{"ok.txt", "ok"}}},
-      {"control character", {{"a\x01" "b.txt", "x"}}, {}},
+      {"control character",
+       {{"a\x01"
+         "b.txt",
+         "x"}},
+       {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

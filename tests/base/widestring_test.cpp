@@ -15,15 +15,15 @@ TEST(WideString, IgnoringCaseFoldsTheWholeBasicPlane) {
   const CaseRow rows[] = {
       {u"Movie", u"MOVIE", true},
       {u".SWF", u".swf", true},
-      {u"\u00e9t\u00e9", u"\u00c9T\u00c9", true},          // Latin-1 accents
+      {u"\u00e9t\u00e9", u"\u00c9T\u00c9", true},                        // Latin-1 accents
       {u"\u0444\u043b\u044d\u0448", u"\u0424\u041b\u042d\u0428", true},  // Cyrillic
-      {u"\u03b1\u03b2", u"\u0391\u0392", true},            // Greek
-      {u"\uff41", u"\uff21", true},                        // full-width a / A
+      {u"\u03b1\u03b2", u"\u0391\u0392", true},                          // Greek
+      {u"\uff41", u"\uff21", true},                                      // full-width a / A
       {u"play", u"plays", false},
-      {u"a[", u"A{", false},                               // '[' and '{' are not letters
+      {u"a[", u"A{", false},  // '[' and '{' are not letters
       {u"", u"", true},
       {u"\u017fvg", u"SVG", true},  // long s folds to an ASCII letter
-      {u"\u0131d", u"ID", true},     // so does dotless i
+      {u"\u0131d", u"ID", true},    // so does dotless i
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(toNarrowAscii(row.a) + " / " + toNarrowAscii(row.b));

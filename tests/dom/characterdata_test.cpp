@@ -17,28 +17,20 @@ TEST(CharacterData, EditsFollowTheOffsetRules) {
   };
   const Row rows[] = {
       {"append", u"abc", [](CharacterData* d) { d->appendData(u"x"); }, u"abcx"},
-      {"insert at length appends", u"abc", [](CharacterData* d) { d->insertData(3, u"x"); },
-       u"abcx"},
-      {"insert past length does nothing", u"abc",
-       [](CharacterData* d) { d->insertData(4, u"x"); }, u"abc"},
+      {"insert at length appends", u"abc", [](CharacterData* d) { d->insertData(3, u"x"); }, u"abcx"},
+      {"insert past length does nothing", u"abc", [](CharacterData* d) { d->insertData(4, u"x"); }, u"abc"},
       {"insert at 0", u"abc", [](CharacterData* d) { d->insertData(0, u"x"); }, u"xabc"},
       {"insert into empty", u"", [](CharacterData* d) { d->insertData(0, u"x"); }, u"x"},
       {"delete middle", u"abcdef", [](CharacterData* d) { d->deleteData(1, 2); }, u"adef"},
-      {"delete count past end", u"abcdef", [](CharacterData* d) { d->deleteData(4, 100); },
-       u"abcd"},
-      {"delete at length does nothing", u"abc", [](CharacterData* d) { d->deleteData(3, 1); },
-       u"abc"},
-      {"replace middle", u"abcdef", [](CharacterData* d) { d->replaceData(2, 2, u"XYZ"); },
-       u"abXYZef"},
-      {"replace count past end", u"abc", [](CharacterData* d) { d->replaceData(1, 9, u"Z"); },
-       u"aZ"},
-      {"replace at length does nothing", u"abc",
-       [](CharacterData* d) { d->replaceData(3, 1, u"Z"); }, u"abc"},
+      {"delete count past end", u"abcdef", [](CharacterData* d) { d->deleteData(4, 100); }, u"abcd"},
+      {"delete at length does nothing", u"abc", [](CharacterData* d) { d->deleteData(3, 1); }, u"abc"},
+      {"replace middle", u"abcdef", [](CharacterData* d) { d->replaceData(2, 2, u"XYZ"); }, u"abXYZef"},
+      {"replace count past end", u"abc", [](CharacterData* d) { d->replaceData(1, 9, u"Z"); }, u"aZ"},
+      {"replace at length does nothing", u"abc", [](CharacterData* d) { d->replaceData(3, 1, u"Z"); }, u"abc"},
       {"set", u"abc", [](CharacterData* d) { d->setData(u"new"); }, u"new"},
       {"set through nodeValue", u"abc", [](CharacterData* d) { d->setNodeValue(u"nv"); }, u"nv"},
       // Offsets count code units: a surrogate pair is two.
-      {"units, not characters", u"a\U0001F600b",
-       [](CharacterData* d) { d->insertData(3, u"|"); }, u"a\U0001F600|b"},
+      {"units, not characters", u"a\U0001F600b", [](CharacterData* d) { d->insertData(3, u"|"); }, u"a\U0001F600|b"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

@@ -113,8 +113,7 @@ TEST(Collections, NamespaceListsMatchNamespaceAndLocalName) {
       {u"", u"rect", ""},
   };
   // From the document, the Level 1 root matches only a double wildcard.
-  EXPECT_EQ(listNames(doc->getElementsByTagNameNS(u"*", u"*").get()),
-            "root svg:rect circle o:rect rect");
+  EXPECT_EQ(listNames(doc->getElementsByTagNameNS(u"*", u"*").get()), "root svg:rect circle o:rect rect");
   EXPECT_EQ(listNames(doc->getElementsByTagNameNS(u"*", u"rect").get()), "svg:rect o:rect");
   for (const Row& row : rows) {
     SCOPED_TRACE(toNarrowAscii(row.ns) + " " + toNarrowAscii(row.local));

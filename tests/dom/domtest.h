@@ -51,8 +51,7 @@ class Recorder : public EventListener {
       : m_log(log), m_tag(std::move(tag)), m_form(form) {}
 
   void handleEvent(Event* event) override {
-    std::string entry = toNarrowAscii(event->type()) + " " +
-                        toNarrowAscii(event->target()->nodeName());
+    std::string entry = toNarrowAscii(event->type()) + " " + toNarrowAscii(event->target()->nodeName());
     if (m_form == Form::Path) {
       entry = m_tag + entry + "@" + toNarrowAscii(event->currentTarget()->nodeName()) + ":" +
               std::to_string(event->eventPhase());
@@ -78,17 +77,13 @@ class MutationLog : public EventListener {
   }
 
   void handleEvent(Event* event) override {
-    std::string entry = toNarrowAscii(event->type()) + " " +
-                        toNarrowAscii(event->target()->nodeName());
+    std::string entry = toNarrowAscii(event->type()) + " " + toNarrowAscii(event->target()->nodeName());
     auto* mutation = static_cast<MutationEvent*>(event);
     if (mutation->attrChange() != 0) {
-      entry += " " + toNarrowAscii(mutation->attrName()) + " " +
-               std::to_string(mutation->attrChange()) + " '" +
-               toNarrowAscii(mutation->prevValue()) + "'->'" +
-               toNarrowAscii(mutation->newValue()) + "'";
+      entry += " " + toNarrowAscii(mutation->attrName()) + " " + std::to_string(mutation->attrChange()) + " '" +
+               toNarrowAscii(mutation->prevValue()) + "'->'" + toNarrowAscii(mutation->newValue()) + "'";
     } else if (event->type() == u"DOMCharacterDataModified") {
-      entry += " '" + toNarrowAscii(mutation->prevValue()) + "'->'" +
-               toNarrowAscii(mutation->newValue()) + "'";
+      entry += " '" + toNarrowAscii(mutation->prevValue()) + "'->'" + toNarrowAscii(mutation->newValue()) + "'";
     }
     if (mutation->relatedNode()) entry += " related=" + toNarrowAscii(mutation->relatedNode()->nodeName());
     entries.push_back(entry);
@@ -98,8 +93,7 @@ class MutationLog : public EventListener {
 
  private:
   static constexpr const char* kTypes[] = {
-      "DOMSubtreeModified", "DOMNodeInserted", "DOMNodeRemoved", "DOMNodeRemovedFromDocument",
+      "DOMSubtreeModified",          "DOMNodeInserted", "DOMNodeRemoved",          "DOMNodeRemovedFromDocument",
       "DOMNodeInsertedIntoDocument", "DOMAttrModified", "DOMCharacterDataModified"};
   Node* m_node;
 };
-

@@ -51,9 +51,8 @@ TEST(EventFlow, CaptureThenTargetThenBubble) {
   Ref<Event> event = makeEvent(u"click");
   EXPECT_TRUE(p.child->dispatchEvent(event.get()));
   const std::vector<std::string> expected = {
-      "c click child@#document:1", "c click child@root:1", "c click child@parent:1",
-      "c click child@child:2",     "b click child@child:2", "b click child@parent:3",
-      "b click child@root:3",      "b click child@#document:3",
+      "c click child@#document:1", "c click child@root:1",   "c click child@parent:1", "c click child@child:2",
+      "b click child@child:2",     "b click child@parent:3", "b click child@root:3",   "b click child@#document:3",
   };
   EXPECT_EQ(log, expected);
   EXPECT_EQ(event->target(), p.child);
@@ -106,17 +105,14 @@ TEST(ListenerWalk, AListenerRemovingItselfSkipsNobody) {
   std::vector<std::string> log;
   Recorder second(&log, "second "), third(&log, "third ");
   Scripted* selfPtr = nullptr;
-  Scripted self(&log, "first ", [&](Event*) {
-    p.child->removeEventListener(u"click", selfPtr, false);
-  });
+  Scripted self(&log, "first ", [&](Event*) { p.child->removeEventListener(u"click", selfPtr, false); });
   selfPtr = &self;
   p.child->addEventListener(u"click", &self, false);
   p.child->addEventListener(u"click", &second, false);
   p.child->addEventListener(u"click", &third, false);
   Ref<Event> event = makeEvent(u"click");
   p.child->dispatchEvent(event.get());
-  const std::vector<std::string> expected = {"first click child@child:2",
-                                             "second click child@child:2",
+  const std::vector<std::string> expected = {"first click child@child:2", "second click child@child:2",
                                              "third click child@child:2"};
   EXPECT_EQ(log, expected);
   log.clear();
@@ -135,8 +131,7 @@ TEST(ListenerWalk, EachListenerIsCalledOncePerNode) {
   p.parent->addEventListener(u"click", &twice, false);
   Ref<Event> event = makeEvent(u"click");
   p.child->dispatchEvent(event.get());
-  const std::vector<std::string> expected = {"twice click child@child:2",
-                                             "twice click child@parent:3"};
+  const std::vector<std::string> expected = {"twice click child@child:2", "twice click child@parent:3"};
   EXPECT_EQ(log, expected);
 
   // Removing takes away the first matching registration only.
@@ -160,8 +155,7 @@ TEST(ListenerWalk, ListenersAddedDuringDispatchAreCalledInIt) {
   p.child->addEventListener(u"click", &adder, false);
   Ref<Event> event = makeEvent(u"click");
   p.child->dispatchEvent(event.get());
-  const std::vector<std::string> expected = {"adder click child@child:2",
-                                             "late click child@child:2",
+  const std::vector<std::string> expected = {"adder click child@child:2", "late click child@child:2",
                                              "late click child@parent:3"};
   EXPECT_EQ(log, expected);
 }
@@ -177,8 +171,7 @@ TEST(ListenerWalk, StoppingPropagation) {
     std::vector<std::string> expected;
   };
   const Row rows[] = {
-      {"at the root in the capture phase", Root, true, {"stopper click child@root:1",
-                                                        "c click child@root:1"}},
+      {"at the root in the capture phase", Root, true, {"stopper click child@root:1", "c click child@root:1"}},
       {"at the parent in the capture phase",
        Parent,
        true,
@@ -186,13 +179,13 @@ TEST(ListenerWalk, StoppingPropagation) {
       {"at the target",
        Child,
        false,
-       {"c click child@root:1", "c click child@parent:1", "stopper click child@child:2",
-        "c click child@child:2", "b click child@child:2"}},
+       {"c click child@root:1", "c click child@parent:1", "stopper click child@child:2", "c click child@child:2",
+        "b click child@child:2"}},
       {"at the parent while bubbling",
        Parent,
        false,
-       {"c click child@root:1", "c click child@parent:1", "c click child@child:2",
-        "b click child@child:2", "stopper click child@parent:3", "b click child@parent:3"}},
+       {"c click child@root:1", "c click child@parent:1", "c click child@child:2", "b click child@child:2",
+        "stopper click child@parent:3", "b click child@parent:3"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -257,8 +250,8 @@ TEST(ListenerWalk, AListenerMayDismantleTheTreeDuringDispatch) {
   Ref<Event> event = makeEvent(u"click");
   p.child->dispatchEvent(event.get());
   // The path was fixed when the dispatch began.
-  const std::vector<std::string> expected = {"remover click child@child:2",
-                                             "click child@parent:3", "click child@root:3"};
+  const std::vector<std::string> expected = {"remover click child@child:2", "click child@parent:3",
+                                             "click child@root:3"};
   EXPECT_EQ(log, expected);
 }
 
@@ -275,8 +268,7 @@ TEST(Events, NewEventsAndTheirDefaults) {
   Ref<Element> related = doc->createElement(u"rel");
   Ref<MouseEvent> mouse = MouseEvent::create();
   mouse->initMouseEvent(u"mousedown", true, true, nullptr, 1, 10, 20, 30, 40,
-                        /*ctrl*/ true, /*alt*/ false, /*shift*/ true, /*meta*/ false, 65535,
-                        related.get());
+                        /*ctrl*/ true, /*alt*/ false, /*shift*/ true, /*meta*/ false, 65535, related.get());
   EXPECT_EQ(mouse->type(), u"mousedown");
   EXPECT_EQ(mouse->detail(), 1);
   EXPECT_EQ(mouse->view(), nullptr);
@@ -292,8 +284,8 @@ TEST(Events, NewEventsAndTheirDefaults) {
   EXPECT_EQ(mouse->relatedTarget(), related.get());
 
   Ref<MutationEvent> mutation = MutationEvent::create();
-  mutation->initMutationEvent(u"DOMAttrModified", true, false, related.get(), u"old", u"new",
-                              u"fill", MutationEvent::MODIFICATION);
+  mutation->initMutationEvent(u"DOMAttrModified", true, false, related.get(), u"old", u"new", u"fill",
+                              MutationEvent::MODIFICATION);
   EXPECT_EQ(mutation->relatedNode(), related.get());
   EXPECT_EQ(mutation->prevValue(), u"old");
   EXPECT_EQ(mutation->newValue(), u"new");
@@ -305,9 +297,8 @@ TEST(Events, NewEventsAndTheirDefaults) {
 TEST(Events, CreateEventKnowsExactlyTheSevenMutationTypes) {
   Ref<Document> doc = Document::create();
   for (const char16_t* type :
-       {u"DOMSubtreeModified", u"DOMNodeInserted", u"DOMNodeRemoved",
-        u"DOMNodeRemovedFromDocument", u"DOMNodeInsertedIntoDocument", u"DOMAttrModified",
-        u"DOMCharacterDataModified"}) {
+       {u"DOMSubtreeModified", u"DOMNodeInserted", u"DOMNodeRemoved", u"DOMNodeRemovedFromDocument",
+        u"DOMNodeInsertedIntoDocument", u"DOMAttrModified", u"DOMCharacterDataModified"}) {
     SCOPED_TRACE(toNarrowAscii(type));
     Ref<Event> event = doc->createEvent(type);
     ASSERT_TRUE(event);
@@ -318,8 +309,8 @@ TEST(Events, CreateEventKnowsExactlyTheSevenMutationTypes) {
     EXPECT_FALSE(event->cancelable());
     EXPECT_EQ(mutation->relatedNode(), nullptr);
   }
-  for (const char16_t* type : {u"MutationEvents", u"MutationEvent", u"Events", u"MouseEvents",
-                               u"UIEvents", u"domnodeinserted", u"", u"click"}) {
+  for (const char16_t* type : {u"MutationEvents", u"MutationEvent", u"Events", u"MouseEvents", u"UIEvents",
+                               u"domnodeinserted", u"", u"click"}) {
     SCOPED_TRACE(toNarrowAscii(type));
     EXPECT_FALSE(doc->createEvent(type));
   }
@@ -332,12 +323,10 @@ TEST(Events, HasFeatureAnswersTrueForSixPairsOnly) {
     bool expected;
   };
   const Row rows[] = {
-      {u"XML", u"1.0", true},         {u"xml", u"1.0", true},
-      {u"Xml", u"1.0", true},         {u"Core", u"2.0", true},
-      {u"Events", u"2.0", true},      {u"MutationEvents", u"2.0", true},
-      {u"XML", u"2.0", false},        {u"Core", u"1.0", false},
-      {u"Core", u"", false},          {u"xML", u"1.0", false},
-      {u"HTML", u"1.0", false},       {u"Events", u"2", false},
+      {u"XML", u"1.0", true},          {u"xml", u"1.0", true},    {u"Xml", u"1.0", true},
+      {u"Core", u"2.0", true},         {u"Events", u"2.0", true}, {u"MutationEvents", u"2.0", true},
+      {u"XML", u"2.0", false},         {u"Core", u"1.0", false},  {u"Core", u"", false},
+      {u"xML", u"1.0", false},         {u"HTML", u"1.0", false},  {u"Events", u"2", false},
       {u"MouseEvents", u"2.0", false}, {u"", u"", false},
   };
   Ref<Document> doc = Document::create();

@@ -30,7 +30,7 @@ TEST(MutationEvents, AppendingFiresInsertedThenIntoDocumentThenSubtree) {
   t.root->appendChild(b.get());
   const std::vector<std::string> expected = {
       "node DOMNodeInserted b@b:2",
-      "doc DOMNodeInserted b@#document:3",  // it bubbles
+      "doc DOMNodeInserted b@#document:3",       // it bubbles
       "node DOMNodeInsertedIntoDocument b@b:2",  // it does not
       "parent DOMSubtreeModified root@root:2",
   };
@@ -67,10 +67,8 @@ TEST(MutationEvents, AttributeChangesReportKindNameAndValues) {
   t.a->removeAttribute(u"fill");
   t.a->removeAttribute(u"fill");  // nothing left
   const std::vector<std::string> expected = {
-      "DOMAttrModified a fill 2 ''->'red' related=fill",
-      "DOMAttrModified a fill 3 'red'->'' related=fill",
-      "DOMAttrModified a fill 2 ''->'blue' related=fill",
-      "DOMAttrModified a fill 1 'blue'->'green' related=fill",
+      "DOMAttrModified a fill 2 ''->'red' related=fill",   "DOMAttrModified a fill 3 'red'->'' related=fill",
+      "DOMAttrModified a fill 2 ''->'blue' related=fill",  "DOMAttrModified a fill 1 'blue'->'green' related=fill",
       "DOMAttrModified a fill 3 'green'->'' related=fill",
   };
   EXPECT_EQ(log.entries, expected);
@@ -83,9 +81,7 @@ TEST(MutationEvents, TheRelatedAttributeIsTheNodeConcerned) {
   std::vector<Node*> related;
   struct Probe : EventListener {
     std::vector<Node*>* related;
-    void handleEvent(Event* event) override {
-      related->push_back(static_cast<MutationEvent*>(event)->relatedNode());
-    }
+    void handleEvent(Event* event) override { related->push_back(static_cast<MutationEvent*>(event)->relatedNode()); }
   } probe;
   probe.related = &related;
   t.a->addEventListener(u"DOMAttrModified", &probe, false);
@@ -168,8 +164,7 @@ TEST(MutationEvents, ListenersSeeTheTreeAtTheMomentOfEachEvent) {
     Tree* t;
     void handleEvent(Event* event) override {
       auto* mutation = static_cast<MutationEvent*>(event);
-      std::string entry = toNarrowAscii(event->type()) + " " +
-                          toNarrowAscii(event->target()->nodeName()) + ": root=[" +
+      std::string entry = toNarrowAscii(event->type()) + " " + toNarrowAscii(event->target()->nodeName()) + ": root=[" +
                           childNames(t->root) + "]";
       if (event->type() == u"DOMAttrModified") {
         Attr* installed = t->a->getAttributeNode(u"fill");
@@ -213,9 +208,7 @@ TEST(MutationEvents, ListenersSeeTheTreeAtTheMomentOfEachEvent) {
     void handleEvent(Event* event) override {
       auto* mutation = static_cast<MutationEvent*>(event);
       seen->push_back(std::to_string(mutation->attrChange()) +
-                      (element->getAttributeNode(u"fill") == mutation->relatedNode()
-                           ? " installed"
-                           : " detached"));
+                      (element->getAttributeNode(u"fill") == mutation->relatedNode() ? " installed" : " detached"));
     }
   } attrSnapshot;
   attrSnapshot.seen = &attrSeen;
@@ -238,10 +231,8 @@ TEST(MutationEvents, ListenersAreHeardAfterTheirNodeMoves) {
   ASSERT_TRUE(traveller->setOwnerDocument(second.get()));
   ASSERT_EQ(secondRoot->appendChild(traveller.get()), traveller.get());
   addElement(traveller.get(), "rect");
-  EXPECT_EQ(log.entries, (std::vector<std::string>{"DOMNodeInserted g related=root",
-                                                   "DOMNodeInsertedIntoDocument g",
-                                                   "DOMNodeInserted rect related=g",
-                                                   "DOMNodeInsertedIntoDocument rect",
+  EXPECT_EQ(log.entries, (std::vector<std::string>{"DOMNodeInserted g related=root", "DOMNodeInsertedIntoDocument g",
+                                                   "DOMNodeInserted rect related=g", "DOMNodeInsertedIntoDocument rect",
                                                    "DOMSubtreeModified g"}));
   // The first document has no listeners left: its changes cost nothing, and
   // the traveller's log hears none of them.

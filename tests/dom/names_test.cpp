@@ -40,7 +40,8 @@ TEST(NamePool, HashRunsOverNamespaceThenLocalThenQualifiedName) {
       {u"n", u"l", u"q", (110u * 33 + 108) * 33 + 113},
       {u"q", u"l", u"n", (113u * 33 + 108) * 33 + 110},  // order matters
       // 32-bit wrapping: 33^7 overflows.
-      {u"", u"", u"zzzzzzzz", [] {
+      {u"", u"", u"zzzzzzzz",
+       [] {
          std::uint32_t h = 0;
          for (int i = 0; i < 8; ++i) h = h * 33u + 122u;
          return h;
@@ -132,8 +133,7 @@ TEST(NamePool, FactoriesNameNodesLevel1OrWithNamespaces) {
       {"Level 1 element", plain.get(), u"svg:rect", u"", u"", u"svg"},
       {"namespaced element", ns.get(), u"svg:rect", u"http://www.w3.org/2000/svg", u"rect", u"svg"},
       {"unprefixed element", noPrefix.get(), u"rect", u"http://www.w3.org/2000/svg", u"rect", u""},
-      {"namespaced attribute", attr.get(), u"xlink:href", u"http://www.w3.org/1999/xlink",
-       u"href", u"xlink"},
+      {"namespaced attribute", attr.get(), u"xlink:href", u"http://www.w3.org/1999/xlink", u"href", u"xlink"},
       {"Level 1 attribute", attr1.get(), u"xlink:href", u"", u"", u"xlink"},
   };
   for (const Row& row : rows) {
@@ -183,8 +183,7 @@ TEST(NamePool, ImportingReinternsEveryNameInTheNewPool) {
   EXPECT_EQ(copyRect->pooledName(), pool->intern(u"", u"", u"rect"));
   EXPECT_EQ(copyRect->getAttributeNode(u"width")->pooledName(), pool->intern(u"", u"", u"width"));
   EXPECT_EQ(copyRect->getAttributeNode(u"width")->ownerDocument(), target.get());
-  EXPECT_EQ(copyRect->getAttributeNodeNS(u"urn:a", u"b")->pooledName(),
-            pool->intern(u"urn:a", u"b", u"a:b"));
+  EXPECT_EQ(copyRect->getAttributeNodeNS(u"urn:a", u"b")->pooledName(), pool->intern(u"urn:a", u"b", u"a:b"));
   EXPECT_EQ(copyRect->firstChild()->ownerDocument(), target.get());
   EXPECT_EQ(copyRect->getAttribute(u"width"), u"10");
   // The copy now belongs to the target: it can go into the target's tree.

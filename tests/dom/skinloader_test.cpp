@@ -211,7 +211,9 @@ TEST_F(SkinLoader, ReadsDocumentsInTheDevicesCodePages) {
       {"<?xml version='1.0' encoding='shift_jis'?><svg><text>\x93\xFA\x96\x7B</text></svg>", u"\u65E5\u672C"},
       {"<?xml version='1.0' encoding='windows-1252'?><svg><text>\x80</text></svg>", u"\u20AC"},
       {"<?xml version='1.0' encoding='utf-8'?><svg><text>\xC3\xA9</text></svg>", u"\u00E9"},
-      {"\xFF\xFE<\0s\0v\0g\0>\0<\0t\0e\0x\0t\0>\0""4\x6E<\0/\0t\0e\0x\0t\0>\0<\0/\0s\0v\0g\0>\0"s, u"\u6E34"},
+      {"\xFF\xFE<\0s\0v\0g\0>\0<\0t\0e\0x\0t\0>\0"
+       "4\x6E<\0/\0t\0e\0x\0t\0>\0<\0/\0s\0v\0g\0>\0"s,
+       u"\u6E34"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.document);
@@ -312,7 +314,7 @@ TEST_F(SkinLoader, InvalidBytesFailAnywhere) {
   const std::string rows[] = {
       "<svg><text>\xC3</text></svg>",
       "<svg \xFF='1'/>",
-      "<svg><rect x='\xED\xA0\x80'/></svg>",  // an encoded surrogate
+      "<svg><rect x='\xED\xA0\x80'/></svg>",   // an encoded surrogate
       "<svg><text>\xEF\xBF\xBE</text></svg>",  // U+FFFE
       "<svg>\0</svg>"s,
   };

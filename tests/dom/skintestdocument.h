@@ -35,7 +35,7 @@ class SkinTestDocument : public Document {
   const std::string& path() const { return m_path; }
 
   Ref<Element> createElementByTag(const DomString& tagName) override {
-    static const char* const kTags[] = {"svg", "g", "text", "image", "rect",
+    static const char* const kTags[] = {"svg",    "g",       "text", "image",   "rect",
                                         "circle", "ellipse", "line", "polygon", "polyline"};
     for (const char* tag : kTags) {
       if (!equalsIgnoreCase(tagName, toWide(tag))) continue;

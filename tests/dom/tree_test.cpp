@@ -61,9 +61,8 @@ TEST(TreeMutation, AppendingAChildOfTheSameParentMovesItToTheEnd) {
   EXPECT_EQ(childNames(t.root), "b c a");
   EXPECT_EQ(t.a->parentNode(), t.root);
   const std::vector<std::string> expected = {
-      "DOMNodeRemoved a related=root", "DOMNodeRemovedFromDocument a",
-      "DOMSubtreeModified root",       "DOMNodeInserted a related=root",
-      "DOMNodeInsertedIntoDocument a", "DOMSubtreeModified root",
+      "DOMNodeRemoved a related=root",  "DOMNodeRemovedFromDocument a",  "DOMSubtreeModified root",
+      "DOMNodeInserted a related=root", "DOMNodeInsertedIntoDocument a", "DOMSubtreeModified root",
   };
   EXPECT_EQ(log.entries, expected);
 }
@@ -94,9 +93,8 @@ TEST(TreeMutation, AFragmentGivesAllItsChildrenInOrder) {
   EXPECT_FALSE(fragment->hasChildNodes());
   EXPECT_EQ(t.root->firstChild()->nextSibling()->parentNode(), t.root);
   const std::vector<std::string> expected = {
-      "DOMNodeInserted x related=root", "DOMNodeInsertedIntoDocument x",
-      "DOMNodeInserted y related=root", "DOMNodeInsertedIntoDocument y",
-      "DOMNodeInserted z related=root", "DOMNodeInsertedIntoDocument z",
+      "DOMNodeInserted x related=root", "DOMNodeInsertedIntoDocument x",  "DOMNodeInserted y related=root",
+      "DOMNodeInsertedIntoDocument y",  "DOMNodeInserted z related=root", "DOMNodeInsertedIntoDocument z",
       "DOMSubtreeModified root",
   };
   EXPECT_EQ(log.entries, expected);
@@ -183,9 +181,8 @@ TEST(TreeMutation, ReplaceChildPutsTheNewNodeInPlace) {
   EXPECT_EQ(t.a->parentNode(), nullptr);
   EXPECT_EQ(t.a->nextSibling(), nullptr);
   const std::vector<std::string> expected = {
-      "DOMNodeRemoved x related=c",    "DOMNodeRemovedFromDocument x",
-      "DOMSubtreeModified c",          "DOMNodeRemoved a related=root",
-      "DOMNodeRemovedFromDocument a",  "DOMNodeInserted x related=root",
+      "DOMNodeRemoved x related=c",    "DOMNodeRemovedFromDocument x", "DOMSubtreeModified c",
+      "DOMNodeRemoved a related=root", "DOMNodeRemovedFromDocument a", "DOMNodeInserted x related=root",
       "DOMNodeInsertedIntoDocument x", "DOMSubtreeModified root",
   };
   EXPECT_EQ(log.entries, expected);
@@ -533,27 +530,33 @@ TEST(TreeMutation, TheLastChildFollowsEveryChange) {
   };
   const Row rows[] = {
       {"remove the last", [](Tree& t) { t.root->removeChild(t.c); }, "a b z"},
-      {"remove all", [](Tree& t) {
+      {"remove all",
+       [](Tree& t) {
          t.root->removeChild(t.a);
          t.root->removeChild(t.b);
          t.root->removeChild(t.c);
-       }, "z"},
+       },
+       "z"},
       {"replace the last", [](Tree& t) { t.root->replaceChild(addElement(t.a, "x"), t.c); }, "a b x z"},
       {"move the last to the front", [](Tree& t) { t.root->insertBefore(t.c, t.a); }, "c a b z"},
       {"append the first again", [](Tree& t) { t.root->appendChild(t.a); }, "b c a z"},
-      {"append a fragment", [](Tree& t) {
+      {"append a fragment",
+       [](Tree& t) {
          Ref<DocumentFragment> fragment = t.doc->createDocumentFragment();
          addElement(fragment.get(), "f1");
          addElement(fragment.get(), "f2");
          t.root->appendChild(fragment.get());
          addElement(fragment.get(), "f3");  // the emptied fragment starts over
          EXPECT_EQ(fragment->lastChild()->nodeName(), u"f3");
-       }, "a b c f1 f2 z"},
-      {"replace the last with a fragment", [](Tree& t) {
+       },
+       "a b c f1 f2 z"},
+      {"replace the last with a fragment",
+       [](Tree& t) {
          Ref<DocumentFragment> fragment = t.doc->createDocumentFragment();
          addElement(fragment.get(), "f1");
          t.root->replaceChild(fragment.get(), t.c);
-       }, "a b f1 z"},
+       },
+       "a b f1 z"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.change);

@@ -14,15 +14,27 @@ namespace {
 constexpr GUID kTestType = {0x6F1E2000, 0x0D5A, 0x4B2E, {0x9A, 0x10, 0x00, 0x00, 0x00, 0x00, 0x20, 0x00}};
 constexpr GUID kTestBase = {0x6F1E2001, 0x0D5A, 0x4B2E, {0x9A, 0x10, 0x00, 0x00, 0x00, 0x00, 0x20, 0x01}};
 
-enum : DISPID { kCurrentFrame = 1, kSeek, kSize, kHidden, kValue, kTitle, kCount, kSecret, kAttach, kReset, kFail, kItem };
+enum : DISPID {
+  kCurrentFrame = 1,
+  kSeek,
+  kSize,
+  kHidden,
+  kValue,
+  kTitle,
+  kCount,
+  kSecret,
+  kAttach,
+  kReset,
+  kFail,
+  kItem
+};
 
 ITypeInfo* testTypeInfo() {
   ComPtr<ITypeInfo> dispatch = ComPtr<ITypeInfo>::adopt(CreateStandardTypeInfo(IID_IDispatch));
-  ComPtr<ITypeInfo> base =
-      ComPtr<ITypeInfo>::adopt(TypeInfoBuilder(u"ITestBase", kTestBase, TKIND_DISPATCH)
-                                   .function(u"Reset", kReset, INVOKE_FUNC, VT_VOID)
-                                   .implements(dispatch.get())
-                                   .create());
+  ComPtr<ITypeInfo> base = ComPtr<ITypeInfo>::adopt(TypeInfoBuilder(u"ITestBase", kTestBase, TKIND_DISPATCH)
+                                                        .function(u"Reset", kReset, INVOKE_FUNC, VT_VOID)
+                                                        .implements(dispatch.get())
+                                                        .create());
   TypeInfoBuilder b(u"ITestControl", kTestType, TKIND_DISPATCH);
   b.standardMethods()
       .function(u"CurrentFrame", kCurrentFrame, INVOKE_PROPERTYGET, VT_I4)
@@ -74,31 +86,35 @@ class TestDispatch final : public IDispatch {
   }
   HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) override {
     Call call{id, flags, {}, {}};
     for (UINT i = 0; i < params->cArgs; ++i) call.args.push_back(seen(params->rgvarg[i]));
     for (UINT i = 0; i < params->cNamedArgs; ++i) call.named.push_back(params->rgdispidNamedArgs[i]);
     calls.push_back(call);
     if (result) VariantInit(result);
     switch (id) {
-      case kCurrentFrame: return answer(result, 7);
-      case kSize: return answer(result, 42);
-      case kCount: return answer(result, 3);
+      case kCurrentFrame:
+        return answer(result, 7);
+      case kSize:
+        return answer(result, 42);
+      case kCount:
+        return answer(result, 3);
       case kTitle:
         if (result) {
           result->vt = VT_BSTR;
           result->bstrVal = SysAllocString(title.c_str());
         }
         return S_OK;
-      case kFail: return DISP_E_EXCEPTION;
+      case kFail:
+        return DISP_E_EXCEPTION;
       case kAttach:
         if (result) {
           result->vt = VT_DISPATCH;
           result->pdispVal = this;
         }
         return S_OK;
-      default: return S_OK;
+      default:
+        return S_OK;
     }
   }
 
@@ -191,15 +207,20 @@ TEST_F(Automation, InvokePassesTheTextsLastFirst) {
     std::vector<Seen> reached;
   };
   const Row rows[] = {
-      {"converted, reversed", u"Seek", {u"12", u"3", u"intro"}, kSeek,
+      {"converted, reversed",
+       u"Seek",
+       {u"12", u"3", u"intro"},
+       kSeek,
        {{VT_BSTR, "intro"}, {VT_I2, "3"}, {VT_I4, "12"}}},
       {"fewer texts", u"Seek", {u"12"}, kSeek, {{VT_ERROR, "missing"}, {VT_ERROR, "missing"}, {VT_I4, "12"}}},
       {"no texts", u"seek", {}, kSeek, {{VT_ERROR, "missing"}, {VT_ERROR, "missing"}, {VT_ERROR, "missing"}}},
-      {"unconvertible goes as text", u"Seek", {u"4 + 8", u"x"}, kSeek,
+      {"unconvertible goes as text",
+       u"Seek",
+       {u"4 + 8", u"x"},
+       kSeek,
        {{VT_ERROR, "missing"}, {VT_BSTR, "x"}, {VT_BSTR, "4 + 8"}}},
       {"more texts than parameters", u"Size", {u"px", u"extra"}, kSize, {{VT_BSTR, "px"}}},
-      {"an object parameter is empty", u"Attach", {u"anything", u"True"}, kAttach,
-       {{VT_BOOL, "-1"}, {VT_EMPTY, ""}}},
+      {"an object parameter is empty", u"Attach", {u"anything", u"True"}, kAttach, {{VT_BOOL, "-1"}, {VT_EMPTY, ""}}},
       {"implemented type", u"RESET", {}, kReset, {}},
   };
   for (const auto& row : rows) {

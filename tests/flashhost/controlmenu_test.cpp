@@ -59,7 +59,8 @@ class ControlMenu : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    ASSERT_TRUE(createFlash());  // 160 x 100: the movie is centred, its square 70..90 across (60..100 at twice the size)
+    ASSERT_TRUE(
+        createFlash());  // 160 x 100: the movie is centred, its square 70..90 across (60..100 at twice the size)
     ASSERT_TRUE(m_control->putText(u"BGColor", u"-1"));
     ASSERT_TRUE(m_control->putText(u"Movie", u"file://" + writeMovie("menu.swf", squareMovie(20))));
   }
@@ -104,8 +105,9 @@ TEST_F(ControlMenu, AHeldTapOpensItOnlyWhileMenuIsTrue) {
   Steps open;
   open.then([&] {
     shown = menuRect();
-    std::filesystem::path dir = std::getenv("ORVEL_BINARY_DIR") ? std::filesystem::path(std::getenv("ORVEL_BINARY_DIR")) / "screenshots"
-                                                                 : std::filesystem::temp_directory_path();
+    std::filesystem::path dir = std::getenv("ORVEL_BINARY_DIR")
+                                    ? std::filesystem::path(std::getenv("ORVEL_BINARY_DIR")) / "screenshots"
+                                    : std::filesystem::temp_directory_path();
     std::filesystem::create_directories(dir);
     for (HWND menu : openMenus()) UpdateWindow(menu);  // the paint would come after this step
     EXPECT_TRUE(display::writePng(m_display->frame(), (dir / "flash-control-menu.png").string()));
@@ -140,28 +142,33 @@ TEST_F(ControlMenu, ItsItemsDoWhatTheMembersDo) {
     Check after;
   };
   const Row rows[] = {
-      {"Play stops a playing movie", [] {}, kPlayRow,
-       [this] { EXPECT_EQ(m_control->getInteger(u"Playing"), 0); }},
-      {"Play starts it again", [] {}, kPlayRow,
-       [this] { EXPECT_NE(m_control->getInteger(u"Playing"), 0); }},
-      {"Loop turns looping off", [] {}, kLoopRow,
-       [this] { EXPECT_EQ(m_control->getInteger(u"Loop"), 0); }},
-      {"Loop turns it on", [] {}, kLoopRow,
-       [this] { EXPECT_NE(m_control->getInteger(u"Loop"), 0); }},
+      {"Play stops a playing movie", [] {}, kPlayRow, [this] { EXPECT_EQ(m_control->getInteger(u"Playing"), 0); }},
+      {"Play starts it again", [] {}, kPlayRow, [this] { EXPECT_NE(m_control->getInteger(u"Playing"), 0); }},
+      {"Loop turns looping off", [] {}, kLoopRow, [this] { EXPECT_EQ(m_control->getInteger(u"Loop"), 0); }},
+      {"Loop turns it on", [] {}, kLoopRow, [this] { EXPECT_NE(m_control->getInteger(u"Loop"), 0); }},
       {"Zoom In shows half the movie", [this] { EXPECT_EQ(pixel(65, 50), kRedPixel); }, kZoomInRow,
        [this] {
          EXPECT_EQ(pixel(65, 50), kBluePixel);
          EXPECT_EQ(pixel(105, 50), kRedPixel);
        }},
-      {"Zoom Out goes back a step", [] {}, kZoomOutRow,
-       [this] { EXPECT_EQ(pixel(65, 50), kRedPixel); }},
-      {"View All after zooming in twice", [this] { choose(kZoomInRow); choose(kZoomInRow); },
-       kViewAllRow, [this] {
+      {"Zoom Out goes back a step", [] {}, kZoomOutRow, [this] { EXPECT_EQ(pixel(65, 50), kRedPixel); }},
+      {"View All after zooming in twice",
+       [this] {
+         choose(kZoomInRow);
+         choose(kZoomInRow);
+       },
+       kViewAllRow,
+       [this] {
          EXPECT_EQ(pixel(65, 50), kRedPixel);
          EXPECT_EQ(pixel(80, 50), kBluePixel);
        }},
-      {"Rewind goes to frame 0 and stops", [this] { m_control->invoke(u"GotoFrame", {u"12"}); m_control->invoke(u"Play", {}); },
-       kRewindRow, [this] {
+      {"Rewind goes to frame 0 and stops",
+       [this] {
+         m_control->invoke(u"GotoFrame", {u"12"});
+         m_control->invoke(u"Play", {});
+       },
+       kRewindRow,
+       [this] {
          EXPECT_EQ(frame(), 0);
          EXPECT_EQ(m_control->getInteger(u"Playing"), 0);
        }},

@@ -45,7 +45,8 @@ int currentFrame(FlashControl* c) {
 TEST_F(HostTest, CreatesTheRealControlThroughTheDeviceRegistry) {
   ASSERT_TRUE(flashControlInstalled(m_device.device()));
   HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"ShockwaveFlash.ShockwaveFlash\\CLSID", 0, KEY_READ, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"ShockwaveFlash.ShockwaveFlash\\CLSID", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
   WCHAR clsid[64] = {};
   DWORD size = sizeof clsid;
   EXPECT_EQ(RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<LPBYTE>(clsid), &size), ERROR_SUCCESS);
@@ -77,10 +78,10 @@ TEST_F(HostTest, CreatesTheRealControlThroughTheDeviceRegistry) {
   IUnknown* site = static_cast<IOleClientSite*>(m_control);
   IUnknown* frame = static_cast<IOleInPlaceFrame*>(m_host.get());
   const Row rows[] = {
-      {site, &IID_IOleClientSite, true},   {site, &IID_IAdviseSink, true},     {site, &IID_IOleInPlaceSite, true},
-      {site, &IID_IOleWindow, true},       {site, &IID_IOleControlSite, true}, {site, &IID_IOleInPlaceFrame, false},
-      {frame, &IID_IOleInPlaceFrame, true}, {frame, &IID_IOleContainer, true}, {frame, &IID_IErrorInfo, true},
-      {frame, &IID_IOleInPlaceUIWindow, true}, {frame, &IID_IOleWindow, true}, {frame, &IID_IOleClientSite, false},
+      {site, &IID_IOleClientSite, true},       {site, &IID_IAdviseSink, true},     {site, &IID_IOleInPlaceSite, true},
+      {site, &IID_IOleWindow, true},           {site, &IID_IOleControlSite, true}, {site, &IID_IOleInPlaceFrame, false},
+      {frame, &IID_IOleInPlaceFrame, true},    {frame, &IID_IOleContainer, true},  {frame, &IID_IErrorInfo, true},
+      {frame, &IID_IOleInPlaceUIWindow, true}, {frame, &IID_IOleWindow, true},     {frame, &IID_IOleClientSite, false},
   };
   for (const auto& row : rows) {
     void* answer = reinterpret_cast<void*>(1);
@@ -152,11 +153,14 @@ TEST_F(HostTest, MoviesLoadFromFileUrls) {
   const Row rows[] = {
       {"FWS", good, [](const std::u16string& p) { return u"file://" + p; }, 7},
       {"CWS", squareMovie(30, 24, true), [](const std::u16string& p) { return u"file:///" + p; }, 30},
-      {"slashes", squareMovie(3, 6), [](const std::u16string& p) {
+      {"slashes", squareMovie(3, 6),
+       [](const std::u16string& p) {
          std::u16string s = u"FILE:///" + p.substr(1);
-         for (auto& c : s) if (c == u'\\') c = u'/';
+         for (auto& c : s)
+           if (c == u'\\') c = u'/';
          return s;
-       }, 3},
+       },
+       3},
       {"truncated", std::vector<uint8_t>(good.begin(), good.begin() + 12), urlOf, 0},
       {"corrupt CWS", corrupt, urlOf, 0},
       {"not a movie", std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'}, urlOf, 0},
@@ -215,9 +219,9 @@ TEST_F(HostTest, LoopDecidesWhatHappensAtTheEnd) {
     std::vector<const WCHAR*> args;
     int frame;
   };
-  const Row rows[] = {{"GotoFrame", {u"0"}, 0},  {"Forward", {}, 1},        {"Forward", {}, 2},
-                      {"Back", {}, 1},           {"GotoFrame", {u"99"}, 19}, {"Back", {}, 18},
-                      {"Rewind", {}, 0},         {"Back", {}, 0},            {"GotoFrame", {u"-4"}, 0}};
+  const Row rows[] = {{"GotoFrame", {u"0"}, 0},   {"Forward", {}, 1}, {"Forward", {}, 2}, {"Back", {}, 1},
+                      {"GotoFrame", {u"99"}, 19}, {"Back", {}, 18},   {"Rewind", {}, 0},  {"Back", {}, 0},
+                      {"GotoFrame", {u"-4"}, 0}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     std::vector<const WCHAR*> args = row.args;
@@ -242,14 +246,29 @@ TEST_F(HostTest, ZoomPositionRotationAndAlignmentMoveTheDrawnArea) {
     std::vector<Probe> probes;
   };
   const Row rows[] = {
-      {"centred", "put", {u"AlignMode", u"0"}, {{10, 50, kOutside}, {35, 50, kRedPixel}, {80, 50, kBluePixel}, {150, 50, kOutside}}},
+      {"centred",
+       "put",
+       {u"AlignMode", u"0"},
+       {{10, 50, kOutside}, {35, 50, kRedPixel}, {80, 50, kBluePixel}, {150, 50, kOutside}}},
       {"top + bottom, passed as text", "put", {u"AlignMode", u"4 + 8"}, {{10, 50, kOutside}, {35, 50, kRedPixel}}},
-      {"left + bottom", "put", {u"AlignMode", u"1 + 8"}, {{5, 50, kRedPixel}, {50, 50, kBluePixel}, {120, 50, kOutside}}},
+      {"left + bottom",
+       "put",
+       {u"AlignMode", u"1 + 8"},
+       {{5, 50, kRedPixel}, {50, 50, kBluePixel}, {120, 50, kOutside}}},
       {"right", "put", {u"AlignMode", u"2"}, {{50, 50, kOutside}, {155, 50, kRedPixel}, {110, 50, kBluePixel}}},
-      {"zoomed in", "invoke", {u"Zoom", u"50"}, {{75, 50, kRedPixel}, {95, 50, kBluePixel}, {125, 50, kBluePixel}, {135, 50, kRedPixel}}},
+      {"zoomed in",
+       "invoke",
+       {u"Zoom", u"50"},
+       {{75, 50, kRedPixel}, {95, 50, kBluePixel}, {125, 50, kBluePixel}, {135, 50, kRedPixel}}},
       {"zoom back", "invoke", {u"Zoom", u"0"}, {{75, 50, kRedPixel}, {110, 50, kBluePixel}}},
-      {"x moved", "invoke", {u"TSetProperty", u"_root", u"0", u"-30"}, {{80, 50, kBluePixel}, {125, 50, kRedPixel}, {140, 50, kOutside}}},
-      {"y moved", "invoke", {u"TSetProperty", u"_root", u"1", u"30"}, {{80, 50, kRedPixel}, {80, 80, kBluePixel}, {80, 20, kOutside}}},
+      {"x moved",
+       "invoke",
+       {u"TSetProperty", u"_root", u"0", u"-30"},
+       {{80, 50, kBluePixel}, {125, 50, kRedPixel}, {140, 50, kOutside}}},
+      {"y moved",
+       "invoke",
+       {u"TSetProperty", u"_root", u"1", u"30"},
+       {{80, 50, kRedPixel}, {80, 80, kBluePixel}, {80, 20, kOutside}}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
@@ -317,10 +336,21 @@ TEST_F(HostTest, TheWindowShowsTheMoviesShapesAndTheirFrames) {
     std::vector<Probe> probes;
   };
   const Row rows[] = {
-      {0, {{40, 50, kBluePixel}, {24, 34, kWhitePixel}, {56, 66, kWhitePixel}, {40, 32, kBluePixel},
-           {105, 50, kRedPixel}, {125, 50, kWhitePixel}, {145, 25, kGreenPixel}, {145, 45, kWhitePixel}}},
-      {1, {{40, 50, kBluePixel}, {105, 50, kWhitePixel}, {125, 50, kRedPixel}, {145, 25, kWhitePixel},
-           {145, 45, kGreenPixel}}},
+      {0,
+       {{40, 50, kBluePixel},
+        {24, 34, kWhitePixel},
+        {56, 66, kWhitePixel},
+        {40, 32, kBluePixel},
+        {105, 50, kRedPixel},
+        {125, 50, kWhitePixel},
+        {145, 25, kGreenPixel},
+        {145, 45, kWhitePixel}}},
+      {1,
+       {{40, 50, kBluePixel},
+        {105, 50, kWhitePixel},
+        {125, 50, kRedPixel},
+        {145, 25, kWhitePixel},
+        {145, 45, kGreenPixel}}},
       {2, {{40, 50, kBluePixel}, {105, 50, kWhitePixel}, {125, 50, kWhitePixel}, {145, 25, kGreenPixel}}},
   };
   for (const Row& row : rows) {
@@ -356,7 +386,8 @@ TEST_F(HostTest, BackgroundColourAndMenu) {
 TEST_F(HostTest, RepaintsOnlyWhenSomethingChanged) {
   ASSERT_TRUE(createFlash());
   // Every frame of this movie differs from the one before.
-  ASSERT_TRUE(m_control->putText(u"Movie", urlOf(writeMovie("still.swf", swfwrite::countingMovie(30, 10, 100, 100, false)))));
+  ASSERT_TRUE(
+      m_control->putText(u"Movie", urlOf(writeMovie("still.swf", swfwrite::countingMovie(30, 10, 100, 100, false)))));
   ASSERT_TRUE(m_control->putText(u"Playing", u"False"));
   wm::dispatchPending();
   // Paint over the control; a repaint would cover it again.

@@ -15,7 +15,8 @@ namespace {
 
 using Entries = std::vector<WideString>;
 
-const std::string kDeclaration1252 = "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>\r\n<playlist version=\"2.0\" >\r\n";
+const std::string kDeclaration1252 =
+    "<?xml version=\"1.0\" encoding=\"Windows-1252\"?>\r\n<playlist version=\"2.0\" >\r\n";
 
 Playlist withEntries(const Entries& entries, const char16_t* name = u"Mix") {
   Playlist playlist(name);
@@ -252,7 +253,8 @@ TEST(PlaylistRead, TakesMediaAnywhereIgnoringCase) {
   const Case cases[] = {
       {"duplicate in upper case", "<media href=\"\\a.swf\" /><media href=\"\\A.SWF\" />", {u"\\a.swf"}},
       {"MEDIA and HREF nested", "<group><set><MEDIA HREF=\"\\deep.swf\" /></set></group>", {u"\\deep.swf"}},
-      {"other attributes and elements ignored", "<media src=\"\\x.swf\" href=\"\\y.swf\" /><movie href=\"\\z.swf\" />",
+      {"other attributes and elements ignored",
+       "<media src=\"\\x.swf\" href=\"\\y.swf\" /><movie href=\"\\z.swf\" />",
        {u"\\y.swf"}},
       {"empty href", "<media href=\"\" />", {}},
   };
@@ -293,7 +295,8 @@ TEST(PlaylistRead, RefusesFilesItCannotTrust) {
   const std::pair<const char*, std::string> cases[] = {
       {"malformed", kDeclaration1252 + "<media href=\"\\a.swf\" /></playlist"},
       {"unescaped ampersand", kDeclaration1252 + "<media href=\"\\Tom & Jerry.swf\" /></playlist>"},
-      {"unknown encoding", "<?xml version=\"1.0\" encoding=\"x-nothing\"?><playlist><media href=\"\\a.swf\"/></playlist>"},
+      {"unknown encoding",
+       "<?xml version=\"1.0\" encoding=\"x-nothing\"?><playlist><media href=\"\\a.swf\"/></playlist>"},
       {"empty encoding", "<?xml version=\"1.0\" encoding=\"\"?><playlist><media href=\"\\a.swf\"/></playlist>"},
       {"empty file", ""},
   };

@@ -21,10 +21,23 @@ TEST(SVGLengthText, ReadsTheLeadingNumberAndIgnoresUnits) {
     float value;
   };
   const Case cases[] = {
-      {u"10px", 10},     {u"50%", 50},       {u"  -3.5e1em", -35}, {u"+7", 7},      {u".5", 0.5f},
-      {u"12em", 12},     {u"1e", 1},         {u"abc", 0},          {u"", 0},        {u"-", 0},
-      {u"inf", 0},       {u"nan", 0},        {u"1e999", 3.4028235e38f},  {u"-1e999", -3.4028235e38f},
-      {u"1e-999", 0},    {u"\u00b35", 0},    {u"5\u00b3", 5},
+      {u"10px", 10},
+      {u"50%", 50},
+      {u"  -3.5e1em", -35},
+      {u"+7", 7},
+      {u".5", 0.5f},
+      {u"12em", 12},
+      {u"1e", 1},
+      {u"abc", 0},
+      {u"", 0},
+      {u"-", 0},
+      {u"inf", 0},
+      {u"nan", 0},
+      {u"1e999", 3.4028235e38f},
+      {u"-1e999", -3.4028235e38f},
+      {u"1e-999", 0},
+      {u"\u00b35", 0},
+      {u"5\u00b3", 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(toNarrowAscii(c.text));
@@ -51,7 +64,7 @@ TEST(SVGLengthListText, ClosesAnEntryAtEverySeparator) {
     std::vector<float> entries;
   };
   const Case cases[] = {
-      {u"5,,7", {5, 0, 7}}, {u"  \t1 2\t3", {1, 2, 3}}, {u"4,", {4, 0}}, {u"", {}},
+      {u"5,,7", {5, 0, 7}},    {u"  \t1 2\t3", {1, 2, 3}}, {u"4,", {4, 0}}, {u"", {}},
       {u"8px, 9%", {8, 0, 9}}, {u"1e2,x", {100, 0}},
   };
   for (const Case& c : cases) {
@@ -136,9 +149,8 @@ TEST(SVGDocumentIds, SearchesBelowTheDocumentElementInDocumentOrder) {
 TEST(SVGElementGeometry, AttributeNamesIgnoreCaseAndTheRestIsPresentation) {
   SkinBuilder skin;
   auto* root = skin.add(nullptr, u"svg");
-  auto* rect = skin.add<SVGRectElement>(root, u"rect",
-                                        {{u"X", u"10px"}, {u"width", u"50%"}, {u"HEIGHT", u"7"}, {u"rx", u"3"},
-                                         {u"cx", u"99"}});
+  auto* rect = skin.add<SVGRectElement>(
+      root, u"rect", {{u"X", u"10px"}, {u"width", u"50%"}, {u"HEIGHT", u"7"}, {u"rx", u"3"}, {u"cx", u"99"}});
   EXPECT_EQ(rect->x().value(), 10);
   EXPECT_EQ(rect->width().value(), 50);
   EXPECT_EQ(rect->height().value(), 7);
@@ -219,8 +231,11 @@ TEST_F(StylePass, DefaultsInheritanceAndDeclarations) {
   SkinBuilder skin;
   auto* root = skin.add(nullptr, u"svg", {{u"width", u"240"}, {u"height", u"268"}, {u"fill", u"#008000"}});
   auto* group = skin.add(root, u"g",
-                         {{u"fill", u"#ff0000"}, {u"stroke", u"blue"}, {u"font-family", u"Arial"},
-                          {u"font-size", u"12"}, {u"visibility", u"hidden"}});
+                         {{u"fill", u"#ff0000"},
+                          {u"stroke", u"blue"},
+                          {u"font-family", u"Arial"},
+                          {u"font-size", u"12"},
+                          {u"visibility", u"hidden"}});
   auto* child = skin.add(group, u"rect", {{u"fill-opacity", u"0.2"}});
   auto* sibling = skin.add(root, u"rect", {{u"font-weight", u"bold"}, {u"visibility", u"sideways"}});
   HDC screen = GetDC(nullptr);

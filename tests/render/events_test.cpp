@@ -25,9 +25,9 @@ class Recorder final : public EventListener {
   void handleEvent(Event* event) override {
     auto* mouse = static_cast<MouseEvent*>(event);
     auto* target = asSVGElement(event->target());
-    seen.push_back(Seen{toNarrowAscii(event->type()), target ? toNarrowAscii(target->id()) : "",
-                        mouse->detail(), mouse->clientX(), mouse->clientY(), mouse->screenX(), mouse->screenY(),
-                        mouse->button(), mouse->ctrlKey(), mouse->shiftKey(), mouse->altKey()});
+    seen.push_back(Seen{toNarrowAscii(event->type()), target ? toNarrowAscii(target->id()) : "", mouse->detail(),
+                        mouse->clientX(), mouse->clientY(), mouse->screenX(), mouse->screenY(), mouse->button(),
+                        mouse->ctrlKey(), mouse->shiftKey(), mouse->altKey()});
   }
   std::vector<std::string> types() const {
     std::vector<std::string> out;
@@ -49,8 +49,13 @@ class PointerEvents : public ViewFixture {
     skin.add(m_root, u"rect",
              {{u"id", u"hidden"}, {u"x", u"100"}, {u"y", u"10"}, {u"width", u"20"}, {u"height", u"20"}});
     skin.add(m_root, u"rect",
-             {{u"id", u"face"}, {u"x", u"100"}, {u"y", u"10"}, {u"width", u"20"}, {u"height", u"20"},
-              {u"visibility", u"hidden"}, {u"fill", u"red"}});
+             {{u"id", u"face"},
+              {u"x", u"100"},
+              {u"y", u"10"},
+              {u"width", u"20"},
+              {u"height", u"20"},
+              {u"visibility", u"hidden"},
+              {u"fill", u"red"}});
     auto* group = skin.add(m_root, u"g", {{u"id", u"group"}});
     skin.add(group, u"rect", {{u"id", u"inG"}, {u"x", u"150"}, {u"y", u"10"}, {u"width", u"10"}, {u"height", u"10"}});
     skin.add(m_root, u"line", {{u"id", u"line"}, {u"x1", u"0"}, {u"y1", u"0"}, {u"x2", u"240"}, {u"y2", u"268"}});
@@ -130,16 +135,12 @@ TEST_F(PointerEvents, TargetsFollowGeometryOnly) {
     const char* target;  // "" for none
   };
   const Case cases[] = {
-      {15, 15, "a"},        // the line and polygon after it do not take its taps
-      {10, 10, "a"},        // edges included
-      {30, 30, "a"},
-      {105, 15, "face"},    // a hidden element on top still takes the tap
-      {155, 15, "inG"},
-      {170, 15, "root"},    // inside the g's gaps: the root, never the g
-      {200, 100, "spot"},   // a circle is an invisible hot spot
-      {5, 200, "root"},
-      {239, 267, "root"},
-      {241, 10, ""},        // outside the root
+      {15, 15, "a"},                                          // the line and polygon after it do not take its taps
+      {10, 10, "a"},                                          // edges included
+      {30, 30, "a"},      {105, 15, "face"},                  // a hidden element on top still takes the tap
+      {155, 15, "inG"},   {170, 15, "root"},                  // inside the g's gaps: the root, never the g
+      {200, 100, "spot"},                                     // a circle is an invisible hot spot
+      {5, 200, "root"},   {239, 267, "root"}, {241, 10, ""},  // outside the root
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));

@@ -12,9 +12,7 @@ namespace {
 
 class Painting : public ViewFixture {
  protected:
-  SVGElement* root(SkinBuilder& skin) {
-    return skin.add(nullptr, u"svg", {{u"width", u"240"}, {u"height", u"268"}});
-  }
+  SVGElement* root(SkinBuilder& skin) { return skin.add(nullptr, u"svg", {{u"width", u"240"}, {u"height", u"268"}}); }
 };
 
 TEST_F(Painting, RectFillsAndOutlines) {
@@ -38,7 +36,8 @@ TEST_F(Painting, RectFillsAndOutlines) {
     SCOPED_TRACE(c.what);
     freshScreen();
     SkinBuilder skin;
-    auto* rect = skin.add(root(skin), u"rect", {{u"x", u"10.9"}, {u"y", u"20"}, {u"width", u"20.7"}, {u"height", u"10"}});
+    auto* rect =
+        skin.add(root(skin), u"rect", {{u"x", u"10.9"}, {u"y", u"20"}, {u"width", u"20.7"}, {u"height", u"10"}});
     for (const auto& [name, value] : c.paint) {
       rect->setAttribute(name, value);
       rect->attributeChanged(name);
@@ -251,11 +250,16 @@ TEST_F(Painting, HugeAndNonFiniteGeometryDrawsWhatIsOnScreen) {
   auto* svg = root(skin);
   // Out of range: -1e999 reads as the most negative float, 1e39 as the largest.
   skin.add(svg, u"rect",
-           {{u"x", u"-1e30"}, {u"y", u"-1e30"}, {u"width", u"1e39"}, {u"height", u"1e39"}, {u"fill", u"red"},
-            {u"stroke", u"blue"}, {u"stroke-width", u"1e20"}});
-  skin.add(svg, u"rect", {{u"x", u"nan"}, {u"y", u"-1e999"}, {u"width", u"inf"}, {u"height", u"1e999"}, {u"fill", u"blue"}});
+           {{u"x", u"-1e30"},
+            {u"y", u"-1e30"},
+            {u"width", u"1e39"},
+            {u"height", u"1e39"},
+            {u"fill", u"red"},
+            {u"stroke", u"blue"},
+            {u"stroke-width", u"1e20"}});
   skin.add(svg, u"rect",
-           {{u"x", u"100"}, {u"y", u"100"}, {u"width", u"3e9"}, {u"height", u"2"}, {u"stroke", u"blue"}});
+           {{u"x", u"nan"}, {u"y", u"-1e999"}, {u"width", u"inf"}, {u"height", u"1e999"}, {u"fill", u"blue"}});
+  skin.add(svg, u"rect", {{u"x", u"100"}, {u"y", u"100"}, {u"width", u"3e9"}, {u"height", u"2"}, {u"stroke", u"blue"}});
   skin.addText(svg, u"x", {{u"x", u"1e38"}, {u"y", u"-1e38"}, {u"fill", u"black"}, {u"max-width", u"1e38"}});
   SkinView* view = show(skin);
   EXPECT_EQ(count(view, kRed, RECT{0, 0, 240, 268}) + count(view, kBlue, RECT{0, 0, 240, 268}), 240 * 268);
@@ -306,9 +310,9 @@ TEST_F(Pictures, AnEnormousPictureIsStretchedOnlyWhereTheScreenIs) {
   SkinBuilder skin;
   auto* svg = root(skin);
   skin.add(svg, u"rect", {{u"width", u"100"}, {u"height", u"100"}, {u"fill", u"blue"}});
-  auto* image = skin.add<SVGImageElement>(svg, u"image",
-                                          {{u"x", u"-1e30"}, {u"y", u"-1e30"}, {u"width", u"1e39"},
-                                           {u"height", u"1e39"}, {u"xlink:href", u"ok.gif"}});
+  auto* image = skin.add<SVGImageElement>(
+      svg, u"image",
+      {{u"x", u"-1e30"}, {u"y", u"-1e30"}, {u"width", u"1e39"}, {u"height", u"1e39"}, {u"xlink:href", u"ok.gif"}});
   ASSERT_TRUE(image->picture());
   SkinView* view = show(skin);
   EXPECT_EQ(count(view, kBlue, RECT{0, 0, 100, 100}), 100 * 100);

@@ -67,8 +67,8 @@ class ViewFixture : public testing::Test {
     parentClass.lpfnWndProc = DefWindowProcW;
     parentClass.lpszClassName = u"TestParent";
     RegisterClassW(&parentClass);
-    m_parent = CreateWindowExW(0, u"TestParent", u"parent", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
-                               nullptr, nullptr);
+    m_parent =
+        CreateWindowExW(0, u"TestParent", u"parent", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr, nullptr, nullptr);
   }
   void TearDown() override { wm::resetForTests(); }
 

@@ -55,10 +55,8 @@ TEST_F(View, SizeMessagesFollowTheirRules) {
     bool told;
   };
   const Case cases[] = {
-      {"same size", SIZE_RESTORED, 100, 50, true, true},
-      {"zero width", SIZE_RESTORED, 0, 50, true, true},
-      {"zero height", SIZE_RESTORED, 100, 0, true, true},
-      {"minimised", SIZE_MINIMIZED, 120, 60, true, false},
+      {"same size", SIZE_RESTORED, 100, 50, true, true},  {"zero width", SIZE_RESTORED, 0, 50, true, true},
+      {"zero height", SIZE_RESTORED, 100, 0, true, true}, {"minimised", SIZE_MINIMIZED, 120, 60, true, false},
       {"new size", SIZE_RESTORED, 120, 60, false, true},
   };
   for (const Case& c : cases) {
@@ -129,9 +127,7 @@ TEST_F(View, RepaintsOnlyTheInvalidAreaFromTheBuffer) {
   EXPECT_EQ(count(view, kRed, RECT{0, 0, 240, 268}), 100 * 100);
   RECT origin{};
   GetWindowRect(view->window(), &origin);
-  auto screenAt = [&](int x, int y) {
-    return gdi::colorOf(gdi::screenSurface().row(origin.top + y)[origin.left + x]);
-  };
+  auto screenAt = [&](int x, int y) { return gdi::colorOf(gdi::screenSurface().row(origin.top + y)[origin.left + x]); };
   EXPECT_EQ(screenAt(50, 50), kRed);
 
   // The player's change sequence, then a repaint of part of the window only.
@@ -286,14 +282,12 @@ TEST_F(ViewLoading, HugeDocumentsLoadAndPaint) {
     std::string body;
   };
   const Case cases[] = {
-      {"100000 siblings",
-       "<svg width='240' height='268'>" + repeated("<rect width='1' height='1' fill='blue'/>", 100000) + lastRect +
-           "</svg>"},
-      {"100000 nested svg",
-       "<svg width='240' height='268'>" + repeated("<svg width='240' height='268'>", 100000) + lastRect +
-           repeated("</svg>", 100001)},
-      {"100000 nested g around a drawn rect", "<svg width='240' height='268'>" + repeated("<g>", 100000) +
-                                                  repeated("</g>", 100000) + lastRect + "</svg>"},
+      {"100000 siblings", "<svg width='240' height='268'>" +
+                              repeated("<rect width='1' height='1' fill='blue'/>", 100000) + lastRect + "</svg>"},
+      {"100000 nested svg", "<svg width='240' height='268'>" + repeated("<svg width='240' height='268'>", 100000) +
+                                lastRect + repeated("</svg>", 100001)},
+      {"100000 nested g around a drawn rect",
+       "<svg width='240' height='268'>" + repeated("<g>", 100000) + repeated("</g>", 100000) + lastRect + "</svg>"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

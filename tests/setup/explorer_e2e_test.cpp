@@ -37,22 +37,24 @@ std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 TEST(DeviceExplorer, OpensAMovieWithTheInstalledPlayer) {
   TempDir host;
   const fs::path package = host / "package", device = host / "device", log = host / "started.txt";
-  writeHostFile(package / "OrvelFlash.exe",
-                "#!/bin/sh\n{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; printf '%s\\n' \"$ORVELFLASH_MODULE\"; } > " +
-                    quoted(log) + "\n");
+  writeHostFile(
+      package / "OrvelFlash.exe",
+      "#!/bin/sh\n{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; printf '%s\\n' \"$ORVELFLASH_MODULE\"; } > " +
+          quoted(log) + "\n");
   fs::permissions(package / "OrvelFlash.exe", fs::perms::owner_all);
   writeHostFile(package / "help.htm", "<html></html>");
   writeHostFile(package / "default.zskn", "PK");
 
   ToolRun install = runDevice("install " + quoted(device) + " --folder '\\Program Files\\Orvel Flash' " +
-                          quoted(package / "OrvelFlash.exe") + " " + quoted(package / "help.htm") + " " +
-                          quoted(package / "default.zskn") + " '" + ORVEL_SETUP_LIBRARY + "'");
+                              quoted(package / "OrvelFlash.exe") + " " + quoted(package / "help.htm") + " " +
+                              quoted(package / "default.zskn") + " '" + ORVEL_SETUP_LIBRARY + "'");
   ASSERT_EQ(install.status, 0) << install.output;
   writeHostFile(device / "My Documents" / "Big Movie.swf", "FWS");
 
   ToolRun open = runDevice("open " + quoted(device) + " '\\My Documents\\Big Movie.swf' --wait -- --headless");
   ASSERT_EQ(open.status, 0) << open.output;
-  EXPECT_EQ(readHostFile(log), "--headless\n\\My Documents\\Big Movie.swf\n\\Program Files\\Orvel Flash\\OrvelFlash.exe\n");
+  EXPECT_EQ(readHostFile(log),
+            "--headless\n\\My Documents\\Big Movie.swf\n\\Program Files\\Orvel Flash\\OrvelFlash.exe\n");
 
   ToolRun uninstall = runDevice("uninstall " + quoted(device));
   ASSERT_EQ(uninstall.status, 0) << uninstall.output;
@@ -76,8 +78,8 @@ TEST(DeviceExplorer, TappingAMovieStartsTheInstalledPlayerWithIt) {
   }
   std::ofstream(script) << "wait 1500\ndump " << dump.string() << "\nquit\n";
 
-  ToolRun open = runDevice("open " + quoted(device) + " '\\My Documents\\Holiday Film.swf' --wait -- --headless --script " +
-                           quoted(script));
+  ToolRun open = runDevice("open " + quoted(device) +
+                           " '\\My Documents\\Holiday Film.swf' --wait -- --headless --script " + quoted(script));
   ASSERT_EQ(open.status, 0) << open.output;
   std::string text = readHostFile(dump);
   EXPECT_NE(text.find("running=1 movie=\\My Documents\\Holiday Film.swf"), std::string::npos) << text;

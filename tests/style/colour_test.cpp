@@ -14,13 +14,13 @@ const ColourCase kColourCases[] = {
     {"#ff8000", true, {255, 128, 0}},
     {"ff8000", true, {255, 128, 0}},
     {"FF8000", true, {255, 128, 0}},
-    {" # f f 8 0 0 0 ", true, {255, 128, 0}},    // every blank is removed first
-    {"##ff8000", true, {255, 128, 0}},           // longer than seven: first character dropped
-    {"#12345", true, {0x12, 0x34, 0x55}},        // six characters: (v AND 15) OR (v << 4)
-    {"#1234", true, {0x12, 0x34, 0x00}},         // five characters: v << 8
-    {"#fff", false, {0, 0, 0}},                  // the three-digit form is not recognised
-    {"#gg0000", false, {0, 0, 0}},               // not hexadecimal
-    {"12345g", false, {0, 0, 0}},                // six characters, not digits, not a letter first
+    {" # f f 8 0 0 0 ", true, {255, 128, 0}},  // every blank is removed first
+    {"##ff8000", true, {255, 128, 0}},         // longer than seven: first character dropped
+    {"#12345", true, {0x12, 0x34, 0x55}},      // six characters: (v AND 15) OR (v << 4)
+    {"#1234", true, {0x12, 0x34, 0x00}},       // five characters: v << 8
+    {"#fff", false, {0, 0, 0}},                // the three-digit form is not recognised
+    {"#gg0000", false, {0, 0, 0}},             // not hexadecimal
+    {"12345g", false, {0, 0, 0}},              // six characters, not digits, not a letter first
     {"rgb(100%, 50%, 0%)", true, {255, 127, 0}},
     {"rgb( 1 , 2 , 3 )", true, {1, 2, 3}},
     {"RGB(10,20,30)", true, {10, 20, 30}},
@@ -37,13 +37,13 @@ const ColourCase kColourCases[] = {
     {"grey", true, {190, 190, 190}},
     {"Maroon", true, {176, 48, 96}},
     {"Purple", true, {160, 32, 240}},
-    {"Bisque", true, {255, 228, 196}},           // six letters that begin with a hex digit
+    {"Bisque", true, {255, 228, 196}},  // six letters that begin with a hex digit
     {"NavyBlue", true, {0, 0, 128}},
     {"LightGoldenrod", true, {238, 221, 130}},
     {"VioletRed", true, {208, 32, 144}},
     {"YellowGreen", true, {154, 205, 50}},
     {"AliceBlue", true, {240, 248, 255}},
-    {"silver", false, {0, 0, 0}},                // CSS-only names are not in the table
+    {"silver", false, {0, 0, 0}},  // CSS-only names are not in the table
     {"aqua", false, {0, 0, 0}},
     {"darkgoldenrod", false, {0, 0, 0}},
 };

@@ -23,7 +23,7 @@ const ListCase kListCases[] = {
     {"fill:red; stroke:blue", "fill: red; stroke: blue; "},
     {"color: red ! IMPORTANT", "color: #ff0000; "},
     {"color: red !imp", ""},
-    {"a: b; ; c", "a: b; "},                                  // empty part and part without colon ignored
+    {"a: b; ; c", "a: b; "},                                   // empty part and part without colon ignored
     {"width: 10; height: -5px; x: 1", "width: 10px; x: 1; "},  // a rejected value drops only its declaration
     {"  /* note */ width : 10px /* more */ ;", "width: 10px; "},
     {"<!-- width: 1px -->", "width: 1px; "},
@@ -31,18 +31,18 @@ const ListCase kListCases[] = {
     {"font-family: \"it's, mine\"", "font-family: \"it's, mine\"; "},  // kept in quotes, so it reads back
     {"font-family: 'say \"hi\"!'", "font-family: 'say \"hi\"!'; "},
     {"counter-reset: \";{\"", "counter-reset: \";{\"; "},
-    {"x:--> y", "x: \"--> y\"; "},                          // a marker where reading would drop it
+    {"x:--> y", "x: \"--> y\"; "},  // a marker where reading would drop it
     {"x:a-->", "x: a-->; "},
-    {"background-image: url('say \"a\".png')", "background-image: url('say \"a\".png'); "},                                  // inside a token it stays
+    {"background-image: url('say \"a\".png')", "background-image: url('say \"a\".png'); "},  // inside a token it stays
     {"font-family: \"(\"; color: red", "font-family: \"(\"; color: #ff0000; "},  // an open bracket stays in quotes
-    {"x: url(a;b); y: 2", "x: url(a; b); y: 2; "},          // ";" inside parentheses does not split
+    {"x: url(a;b); y: 2", "x: url(a; b); y: 2; "},  // ";" inside parentheses does not split
     {"x:   lots    of\t\tspace  ", "x: lots of space; "},
-    {"Color: red", "Color: red; "},                           // names are case-sensitive: a dynamic property
+    {"Color: red", "Color: red; "},  // names are case-sensitive: a dynamic property
     {"x: \"it's\"", "x: \"it's\"; "},
     {"width:", ""},
     {": red", ""},
     {"x: a ! important", "x: a; "},
-    {"x: 'a!b'", "x: 'a!b'; "},                               // "!" inside a string is not a priority
+    {"x: 'a!b'", "x: 'a!b'; "},  // "!" inside a string is not a priority
     {"/* unterminated", ""},
     {"x: \"unterminated; y: 1", "x: '\"unterminated; y: 1'; "},  // written back closed
 };
@@ -70,24 +70,24 @@ constexpr size_t kNoMatch = DomStringView::npos;
 
 const ScanCase kScanCases[] = {
     {u"a;b", 0, u';', false, 1},
-    {u"a;b;c", 2, u';', false, 3},              // from an offset
-    {u"a\\;b;c", 0, u';', false, 4},           // an escaped character never matches
-    {u"'a;b';c", 0, u';', false, 5},           // nor does one inside a string
-    {u"\"a\\\";b\";c", 0, u';', false, 7},     // an escaped quote does not end the string
-    {u"(a;b);c", 0, u';', false, 5},           // groups are passed over whole
+    {u"a;b;c", 2, u';', false, 3},          // from an offset
+    {u"a\\;b;c", 0, u';', false, 4},        // an escaped character never matches
+    {u"'a;b';c", 0, u';', false, 5},        // nor does one inside a string
+    {u"\"a\\\";b\";c", 0, u';', false, 7},  // an escaped quote does not end the string
+    {u"(a;b);c", 0, u';', false, 5},        // groups are passed over whole
     {u"[a;b];c", 0, u';', false, 5},
     {u"{a;b};c", 0, u';', false, 5},
-    {u"f(g(;));x", 0, u';', false, 7},         // nested
-    {u"(a{b});{c", 0, u'{', false, 7},         // a "{" asked for ends the scan outside groups
+    {u"f(g(;));x", 0, u';', false, 7},  // nested
+    {u"(a{b});{c", 0, u'{', false, 7},  // a "{" asked for ends the scan outside groups
     {u"a{b", 0, u'{', false, 1},
-    {u"a) ;b", 0, u';', false, 3},             // a stray closer is an ordinary character
-    {u"(a;b", 0, u';', false, kNoMatch},       // an open group runs to the end
+    {u"a) ;b", 0, u';', false, 3},        // a stray closer is an ordinary character
+    {u"(a;b", 0, u';', false, kNoMatch},  // an open group runs to the end
     {u"'a;b", 0, u';', false, kNoMatch},
     {u"a\\", 0, u';', false, kNoMatch},
     {u"ab cd", 0, css::kNoCharacter, true, 2},
     {u"'a b' c", 0, css::kNoCharacter, true, 5},
     {u"f(a b)\tc", 0, css::kNoCharacter, true, 6},
-    {u"a:b c", 0, u':', true, 1},              // whichever comes first
+    {u"a:b c", 0, u':', true, 1},  // whichever comes first
 };
 
 TEST(TextScan, SkipsEscapesStringsAndGroups) {
@@ -113,18 +113,20 @@ const ListCase kShorthandCases[] = {
     {"margin: 1px 2px 3px 4px 5px", ""},
     {"margin: 1px bold", ""},
     {"padding: 1px -2px", ""},
-    {"border-style: solid dotted", "border-top-style: solid; border-right-style: dotted; "
-                                   "border-bottom-style: solid; border-left-style: dotted; "},
+    {"border-style: solid dotted",
+     "border-top-style: solid; border-right-style: dotted; "
+     "border-bottom-style: solid; border-left-style: dotted; "},
     {"border-color: transparent", "border-color: transparent; "},
-    {"border-color: rgb(1, 2, 3) red", "border-top-color: #010203; border-right-color: #ff0000; "
-                                       "border-bottom-color: #010203; border-left-color: #ff0000; "},
+    {"border-color: rgb(1, 2, 3) red",
+     "border-top-color: #010203; border-right-color: #ff0000; "
+     "border-bottom-color: #010203; border-left-color: #ff0000; "},
     {"border: 2px solid #ff0000",
      "border-top-width: 2px; border-right-width: 2px; border-bottom-width: 2px; border-left-width: 2px; "
      "border-top-style: solid; border-right-style: solid; border-bottom-style: solid; border-left-style: solid; "
      "border-top-color: #ff0000; border-right-color: #ff0000; border-bottom-color: #ff0000; "
      "border-left-color: #ff0000; "},
     {"border: 2px wavy", ""},
-    {"border: 2px 3px", ""},                                     // the width member is already set
+    {"border: 2px 3px", ""},  // the width member is already set
     {"border-top: red thin", "border-top-color: #ff0000; border-top-width: thin; "},
     {"border-left: dashed", "border-left-style: dashed; "},
     {"outline: invert dotted 1px", "outline-color: invert; outline-style: dotted; outline-width: 1px; "},
@@ -143,8 +145,8 @@ const ListCase kShorthandCases[] = {
      "font-style: italic; font-variant: small-caps; font-weight: bold; font-size: 10px; "
      "font-family: Times New Roman; "},
     {"font: 12px / 2 serif", "font-size: 12px; line-height: 2; font-family: serif; "},
-    {"font: caption; width: 1px", "width: 1px; "},              // a lone keyword sets nothing, successfully
-    {"font: 12px", ""},                                          // no family
+    {"font: caption; width: 1px", "width: 1px; "},  // a lone keyword sets nothing, successfully
+    {"font: 12px", ""},                             // no family
     {"font: bold heavy 12px serif", ""},
     {"margin: inherit", "margin: inherited; "},
 };
@@ -172,12 +174,13 @@ const ListCase kFontCases[] = {
     {"font: small-caps 700 oblique 9pt serif",
      "font-style: oblique; font-variant: small-caps; font-weight: bold; font-size: 9pt; font-family: serif; "},
     {"font: BOLD Italic 12PX serif", "font-style: italic; font-weight: bold; font-size: 12px; font-family: serif; "},
-    {"font: italic italic 12px serif", ""},                 // one style only
+    {"font: italic italic 12px serif", ""},                  // one style only
     {"font: bold italic small-caps normal 12px serif", ""},  // at most three before the size
     // "normal" stands for whichever of the three the others leave open
     {"font: normal normal normal 12px serif",
      "font-style: normal; font-variant: normal; font-weight: normal; font-size: 12px; font-family: serif; "},
-    {"font: normal italic 12px serif", "font-style: italic; font-variant: normal; font-size: 12px; font-family: serif; "},
+    {"font: normal italic 12px serif",
+     "font-style: italic; font-variant: normal; font-size: 12px; font-family: serif; "},
     {"font: normal small-caps bold 12px serif",
      "font-style: normal; font-variant: small-caps; font-weight: bold; font-size: 12px; font-family: serif; "},
     {"font: normal normal italic 12px serif",
@@ -189,7 +192,7 @@ const ListCase kFontCases[] = {
     {"font: 12px/ 14px serif", "font-size: 12px; line-height: 14px; font-family: serif; "},
     {"font: 12px / 14px serif", "font-size: 12px; line-height: 14px; font-family: serif; "},
     {"font: 12px/normal serif", "font-size: 12px; line-height: normal; font-family: serif; "},
-    {"font: 12px/-1px serif", ""},                          // a rejected part rejects the whole
+    {"font: 12px/-1px serif", ""},  // a rejected part rejects the whole
     {"font: x-large/120% serif", "font-size: x-large; line-height: 120%; font-family: serif; "},
     {"font: 12 serif", "font-size: 12px; font-family: serif; "},  // unitless sizes are pixels
     // the family list: quotes, commas, separators inside quotes
@@ -198,11 +201,11 @@ const ListCase kFontCases[] = {
     {"font: 12px \"a, b\", serif", "font-size: 12px; font-family: \"a, b\", serif; "},
     {"font: 12px 'a;b' ; color: red", "font-size: 12px; font-family: \"a;b\"; color: #ff0000; "},
     // a part missing
-    {"font: bold serif", ""},                               // no size
+    {"font: bold serif", ""},  // no size
     {"font: italic Arial, serif", ""},
-    {"font: bold 12px", ""},                                // no family
+    {"font: bold 12px", ""},  // no family
     {"font: 12px/14px", ""},
-    {"font: 12px/ serif", ""},                              // the family was taken as the line height
+    {"font: 12px/ serif", ""},  // the family was taken as the line height
     {"color: red; font: bold 12px/-1px serif", "color: #ff0000; "},
     // a single keyword sets nothing and succeeds; a single other word fails
     {"font: caption", ""},
@@ -321,9 +324,10 @@ TEST(TextPreparation, TextLeftInPlaceIsWhatPreparingWouldGive) {
   // Parsing skips preparation for text it would not change: every text said
   // to be prepared must come out of preparation as it went in.
   const char16_t* kTexts[] = {
-      u"red", u"#00ff00", u"fill:blue", u"a b", u"a  b", u" a", u"a ", u"a\tb", u"a\nb", u"a\rb", u"a\fb",
-      u"a,b", u"a;b", u"f(x)", u"a}b", u"a/b", u"a/*c*/b", u"'q'", u"\"q\"", u"a\\b", u"<!--a", u"a -->",
-      u"a-->", u"a--b", u"-x", u"stroke-width", u"x<y", u"", u" ", u"a\u00a0b", u"--", u"->",
+      u"red",     u"#00ff00",      u"fill:blue", u"a b",  u"a  b",  u" a",       u"a ",   u"a\tb",
+      u"a\nb",    u"a\rb",         u"a\fb",      u"a,b",  u"a;b",   u"f(x)",     u"a}b",  u"a/b",
+      u"a/*c*/b", u"'q'",          u"\"q\"",     u"a\\b", u"<!--a", u"a -->",    u"a-->", u"a--b",
+      u"-x",      u"stroke-width", u"x<y",       u"",     u" ",     u"a\u00a0b", u"--",   u"->",
   };
   for (const char16_t* text : kTexts) {
     SCOPED_TRACE(toNarrowAscii(DomString(text)));

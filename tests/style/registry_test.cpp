@@ -13,9 +13,16 @@ TEST(PropertyRegistry, StaticNamesHoldIdsInTableOrder) {
   makePropertyRegistry();
   PropertyRegistry& registry = propertyRegistry();
   const std::pair<const char*, int> kIds[] = {
-      {"background-color", 1}, {"border-top-color", 10}, {"color", 27},   {"font-family", 36},
-      {"width", 89},           {"z-index", 91},          {"background", 92}, {"padding", 105},
-      {"scrollbar-face-color", 106}, {"-konq-flow-mode", 113},
+      {"background-color", 1},
+      {"border-top-color", 10},
+      {"color", 27},
+      {"font-family", 36},
+      {"width", 89},
+      {"z-index", 91},
+      {"background", 92},
+      {"padding", 105},
+      {"scrollbar-face-color", 106},
+      {"-konq-flow-mode", 113},
   };
   for (const auto& [name, id] : kIds) {
     SCOPED_TRACE(name);
@@ -66,8 +73,9 @@ size_t bucketByTheRule(const std::string& key, int buckets) {
 TEST(PropertyRegistry, LongAndNonAsciiKeysHashByTheSameRule) {
   // Keys long enough for 3^n to overflow 64 bits, and keys past the stack
   // buffer of a lookup, land where reducing after every byte puts them.
-  const DomString names[] = {DomString(40, u'z'), DomString(63, u'q'), DomString(64, u'q'), DomString(65, u'q'),
-                             DomString(300, u'\x7f'), u"f\u00e9" + DomString(70, u'a'), u"stroke-dasharray"};
+  const DomString names[] = {DomString(40, u'z'), DomString(63, u'q'),     DomString(64, u'q'),
+                             DomString(65, u'q'), DomString(300, u'\x7f'), u"f\u00e9" + DomString(70, u'a'),
+                             u"stroke-dasharray"};
   for (int buckets : {7, 67, 200, 251}) {
     for (const DomString& name : names) {
       SCOPED_TRACE(toNarrowAscii(DomString(name.begin(), name.begin() + std::min<size_t>(name.size(), 20))));
@@ -124,8 +132,9 @@ TEST(Keywords, AnyLetterCaseMatchesWhenAskedTo) {
     const char16_t* text;
     int id;
   } kCases[] = {
-      {u"Bold", 22}, {u"INHERIT", 1}, {u"-Konq-Around-Floats", 180}, {u"bold ", 0}, {u"b\u00d6ld", 0},
-      {u"BO", 0},    {u"DECIMAL-LEADING-ZERO", 85}, {u"decimal-leading-zeros", 0}, {u"X-LARGE", 39},
+      {u"Bold", 22},     {u"INHERIT", 1}, {u"-Konq-Around-Floats", 180}, {u"bold ", 0},
+      {u"b\u00d6ld", 0}, {u"BO", 0},      {u"DECIMAL-LEADING-ZERO", 85}, {u"decimal-leading-zeros", 0},
+      {u"X-LARGE", 39},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(toNarrowAscii(DomString(c.text)));

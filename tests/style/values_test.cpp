@@ -21,22 +21,22 @@ constexpr unsigned kLen = css::kLength, kPct = css::kPercent, kNum = css::kNumbe
                    kNonNeg = css::kNonNegative;
 
 const NumberCase kNumberCases[] = {
-    {"10", kLen, true, Unit::CSS_PX, 10},               // unitless lengths are pixels
+    {"10", kLen, true, Unit::CSS_PX, 10},  // unitless lengths are pixels
     {"0", kLen, true, Unit::CSS_PX, 0},
     {"10", kNum | kLen, true, Unit::CSS_NUMBER, 10},
     {"10", kInt, true, Unit::CSS_NUMBER, 10},
-    {"1.5", kInt, false, Unit::CSS_UNKNOWN, 0},          // integers have no "."
+    {"1.5", kInt, false, Unit::CSS_UNKNOWN, 0},  // integers have no "."
     {"1.5", kInt | kLen, true, Unit::CSS_PX, 1.5f},
     {"12pt", kLen, true, Unit::CSS_PT, 12},
     {"12PT", kLen, true, Unit::CSS_PT, 12},
-    {"12pt  ", kLen, true, Unit::CSS_PT, 12},            // trailing blanks ignored
+    {"12pt  ", kLen, true, Unit::CSS_PT, 12},  // trailing blanks ignored
     {"2.5em", kLen, true, Unit::CSS_EMS, 2.5f},
     {"3ex", kLen, true, Unit::CSS_EXS, 3},
     {"1in", kLen, true, Unit::CSS_IN, 1},
     {"1cm", kLen, true, Unit::CSS_CM, 1},
     {"1mm", kLen, true, Unit::CSS_MM, 1},
     {"1pc", kLen, true, Unit::CSS_PC, 1},
-    {"50%", kLen, false, Unit::CSS_UNKNOWN, 0},          // class not allowed
+    {"50%", kLen, false, Unit::CSS_UNKNOWN, 0},  // class not allowed
     {"50%", kPct, true, Unit::CSS_PERCENTAGE, 50},
     {"90deg", 16, true, Unit::CSS_DEG, 90},
     {"1rad", 16, true, Unit::CSS_RAD, 1},
@@ -49,14 +49,14 @@ const NumberCase kNumberCases[] = {
     {"-5px", kLen, true, Unit::CSS_PX, -5},
     {"+5px", kLen, true, Unit::CSS_PX, 5},
     {"1e2px", kLen, true, Unit::CSS_PX, 100},
-    {"10 px", kLen, false, Unit::CSS_UNKNOWN, 0},        // a blank is no unit
+    {"10 px", kLen, false, Unit::CSS_UNKNOWN, 0},  // a blank is no unit
     {"10qq", kLen, false, Unit::CSS_UNKNOWN, 0},
     {"px", kLen, false, Unit::CSS_UNKNOWN, 0},
     {".", kLen, false, Unit::CSS_UNKNOWN, 0},
     {"1.2.3px", kLen, false, Unit::CSS_UNKNOWN, 0},
     {"0x10", kLen, false, Unit::CSS_UNKNOWN, 0},
     {"\"10\"", kLen | kNum, false, Unit::CSS_UNKNOWN, 0},
-    {"1e39", kNum, false, Unit::CSS_UNKNOWN, 0},          // overflows a float: does not read
+    {"1e39", kNum, false, Unit::CSS_UNKNOWN, 0},  // overflows a float: does not read
     {"1e400", kNum, false, Unit::CSS_UNKNOWN, 0},
     {"1e-400", kNum, true, Unit::CSS_NUMBER, 0},
     {"inf", kNum, false, Unit::CSS_UNKNOWN, 0},
@@ -81,9 +81,9 @@ struct TextCase {
 
 TEST(PrimitiveValue, WritesNumbersWithoutTrailingZeros) {
   const TextCase kCases[] = {
-      {12, Unit::CSS_PT, "12pt"},      {1.5f, Unit::CSS_NUMBER, "1.5"}, {2.0f, Unit::CSS_PX, "2px"},
+      {12, Unit::CSS_PT, "12pt"},        {1.5f, Unit::CSS_NUMBER, "1.5"},    {2.0f, Unit::CSS_PX, "2px"},
       {50, Unit::CSS_PERCENTAGE, "50%"}, {-0.25f, Unit::CSS_EMS, "-0.25em"}, {100, Unit::CSS_KHZ, "100khz"},
-      {0, Unit::CSS_NUMBER, "0"},      {10, Unit::CSS_GRAD, "10grad"},
+      {0, Unit::CSS_NUMBER, "0"},        {10, Unit::CSS_GRAD, "10grad"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.text);
@@ -193,7 +193,7 @@ const GrammarCase kGrammarCases[] = {
     {"display", "none", "none"},
     {"display", "auto", nullptr},
     {"white-space", "nowrap", "nowrap"},
-    {"position", "bold", "bold"},       // any keyword of the table
+    {"position", "bold", "bold"},  // any keyword of the table
     {"position", "fixedx", nullptr},
     {"list-style-position", "inside", "inside"},
     {"list-style-type", "lower-roman", "lower-roman"},
@@ -224,7 +224,7 @@ const GrammarCase kGrammarCases[] = {
     {"-konq-flow-mode", "-konq-around-floats", "-konq-around-floats"},
     {"color", "inherit", "inherited"},
     {"width", "Inherit", "inherited"},
-    {"fill", "#00ff00", "#00ff00"},      // dynamic: kept as text
+    {"fill", "#00ff00", "#00ff00"},  // dynamic: kept as text
     {"fill", "inherit", "inherited"},
 };
 
@@ -267,8 +267,8 @@ TEST(ValueGrammar, StoredKindsFollowTheDomTypes) {
 
 TEST(ValueGrammar, BackgroundPositionSetsXAndY) {
   const std::tuple<const char*, const char*, const char*> kCases[] = {
-      {"left top", "0%", "0%"},     {"top left", "0%", "0%"},   {"right bottom", "100%", "100%"},
-      {"center", "50%", "50%"},     {"top", "50%", "0%"},       {"left", "0%", "50%"},
+      {"left top", "0%", "0%"},         {"top left", "0%", "0%"},    {"right bottom", "100%", "100%"},
+      {"center", "50%", "50%"},         {"top", "50%", "0%"},        {"left", "0%", "50%"},
       {"bottom center", "50%", "100%"}, {"10px 20%", "10px", "20%"}, {"10px", "10px", "50%"},
   };
   for (const auto& [text, x, y] : kCases) {

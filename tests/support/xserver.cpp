@@ -25,7 +25,8 @@ Child::Child(const std::vector<std::string>& argv, const std::vector<std::string
   for (char** e = environ; *e; ++e) {
     std::string entry = *e;
     bool overridden = false;
-    for (const auto& mine : env) overridden |= entry.substr(0, entry.find('=') + 1) == mine.substr(0, mine.find('=') + 1);
+    for (const auto& mine : env)
+      overridden |= entry.substr(0, entry.find('=') + 1) == mine.substr(0, mine.find('=') + 1);
     if (!overridden) envText.push_back(entry);
   }
   for (const auto& e : env) envText.push_back(e);
@@ -93,10 +94,9 @@ bool onPath(const char* tool) { return !runCommand(std::string("command -v ") + 
 XServer::XServer(Clock::time_point deadline) {
   int ready[2];
   if (pipe(ready) != 0) return;
-  m_xvfb = std::make_unique<Child>(
-      std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", "800x800x24",
-                               "-nolisten", "tcp"},
-      std::vector<std::string>{}, ready[1]);
+  m_xvfb = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen",
+                                                            "0", "800x800x24", "-nolisten", "tcp"},
+                                   std::vector<std::string>{}, ready[1]);
   close(ready[1]);
   std::string number = m_xvfb->started() ? m_xvfb->readLine(deadline) : "";
   close(ready[0]);

@@ -129,12 +129,9 @@ TEST(FeedXmlFile, ReadsCodePagesOfTheDevice) {
     std::u16string text;
   };
   const Row rows[] = {
-      {"gb2312", "\xB0\xA1 \xD6\xD0", u"\u554A \u4E2D"},
-      {"GB2312", "a\xB0\xA1", u"a\u554A"},
-      {"shift_jis", "\x82\xA0\xB1", u"\u3042\uFF71"},
-      {"big5", "\xA4\x40", u"\u4E00"},
-      {"windows-1252", "\x80\xE9", u"\u20AC\u00E9"},
-      {"windows-1251", "\xC0", u"\u0410"},
+      {"gb2312", "\xB0\xA1 \xD6\xD0", u"\u554A \u4E2D"}, {"GB2312", "a\xB0\xA1", u"a\u554A"},
+      {"shift_jis", "\x82\xA0\xB1", u"\u3042\uFF71"},    {"big5", "\xA4\x40", u"\u4E00"},
+      {"windows-1252", "\x80\xE9", u"\u20AC\u00E9"},     {"windows-1251", "\xC0", u"\u0410"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.encoding);

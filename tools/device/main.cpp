@@ -175,7 +175,8 @@ int install(int argc, char** argv) {
     if (!error.empty()) return failed(error);
   }
   bool hasSetup = false;
-  for (const auto& file : package.files) hasSetup = hasSetup || fromUtf8(file.filename().string()) == package.setupLibrary;
+  for (const auto& file : package.files)
+    hasSetup = hasSetup || fromUtf8(file.filename().string()) == package.setupLibrary;
   if (!hasSetup) package.setupLibrary.clear();
   if (!useDevice(argv[2], error)) return failed(error);
   if (!installApplication(package, folder, error)) return failed("not installed: " + error);
@@ -185,8 +186,10 @@ int install(int argc, char** argv) {
 
 int uninstall(int argc, char** argv) {
   std::u16string name(kDefaultApplicationName);
-  if (argc == 5 && std::string_view(argv[3]) == "--name") name = fromUtf8(argv[4]);
-  else if (argc != 3) return usage();
+  if (argc == 5 && std::string_view(argv[3]) == "--name")
+    name = fromUtf8(argv[4]);
+  else if (argc != 3)
+    return usage();
   std::string error;
   if (!useDevice(argv[2], error)) return failed(error);
   if (!uninstallApplication(name, error)) return failed("not removed: " + error);

@@ -95,8 +95,8 @@ int main(int argc, char** argv) {
   hostClass.lpfnWndProc = DefWindowProcW;
   hostClass.lpszClassName = u"SkinRenderHost";
   RegisterClassW(&hostClass);
-  HWND host = CreateWindowExW(0, u"SkinRenderHost", u"", WS_VISIBLE, 0, 0, width, height, nullptr, nullptr, nullptr,
-                              nullptr);
+  HWND host =
+      CreateWindowExW(0, u"SkinRenderHost", u"", WS_VISIBLE, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
   times.step("engine start");
   auto* view = new SkinView(host, 0, 0, width, height, nullptr);
   if (!view->window()) return fail("no view window");
@@ -110,8 +110,7 @@ int main(int argc, char** argv) {
   times.step("load and style pass");
   wm::dispatchPending();
   times.step("first paint");
-  const gdi::Surface* buffer =
-      gdi::bitmapSurface(static_cast<HBITMAP>(GetCurrentObject(view->bufferDc(), OBJ_BITMAP)));
+  const gdi::Surface* buffer = gdi::bitmapSurface(static_cast<HBITMAP>(GetCurrentObject(view->bufferDc(), OBJ_BITMAP)));
   bool written = buffer && display::writePng(*buffer, argv[2]);
   times.step("PNG file");
   DestroyWindow(host);

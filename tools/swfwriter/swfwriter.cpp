@@ -10,27 +10,27 @@ namespace swfwrite {
 namespace {
 
 enum : uint16_t {
-    kEnd = 0,
-    kShowFrame = 1,
-    kDefineShape = 2,
-    kPlaceObject = 4,
-    kRemoveObject = 5,
-    kDefineBits = 6,
-    kJpegTables = 8,
-    kSetBackgroundColor = 9,
-    kDoAction = 12,
-    kDefineBitsLossless = 20,
-    kDefineBitsJpeg2 = 21,
-    kDefineShape2 = 22,
-    kPlaceObject2 = 26,
-    kRemoveObject2 = 28,
-    kDefineShape3 = 32,
-    kDefineBitsJpeg3 = 35,
-    kDefineBitsLossless2 = 36,
-    kDefineSprite = 39,
-    kFrameLabel = 43,
-    kPlaceObject3 = 70,
-    kDefineShape4 = 83,
+  kEnd = 0,
+  kShowFrame = 1,
+  kDefineShape = 2,
+  kPlaceObject = 4,
+  kRemoveObject = 5,
+  kDefineBits = 6,
+  kJpegTables = 8,
+  kSetBackgroundColor = 9,
+  kDoAction = 12,
+  kDefineBitsLossless = 20,
+  kDefineBitsJpeg2 = 21,
+  kDefineShape2 = 22,
+  kPlaceObject2 = 26,
+  kRemoveObject2 = 28,
+  kDefineShape3 = 32,
+  kDefineBitsJpeg3 = 35,
+  kDefineBitsLossless2 = 36,
+  kDefineSprite = 39,
+  kFrameLabel = 43,
+  kPlaceObject3 = 70,
+  kDefineShape4 = 83,
 };
 
 constexpr uint8_t kBitmapFill = 0x40;
@@ -39,57 +39,57 @@ constexpr uint8_t kBitmapUnsmoothed = 0x02;
 constexpr uint8_t kFocalGradient = 0x13;
 
 std::vector<uint8_t> deflate(const std::vector<uint8_t>& data) {
-    uLongf size = compressBound(uLong(data.size()));
-    std::vector<uint8_t> packed(size);
-    compress2(packed.data(), &size, data.data(), uLong(data.size()), Z_BEST_COMPRESSION);
-    packed.resize(size);
-    return packed;
+  uLongf size = compressBound(uLong(data.size()));
+  std::vector<uint8_t> packed(size);
+  compress2(packed.data(), &size, data.data(), uLong(data.size()), Z_BEST_COMPRESSION);
+  packed.resize(size);
+  return packed;
 }
 
 // The pixel data of a lossless picture before compression, rows padded to 32 bits.
 std::vector<uint8_t> losslessData(const Image& picture, Lossless format, bool withAlpha) {
-    BitWriter w;
-    auto pad = [&](size_t rowBytes) {
-        for (size_t i = rowBytes; i % 4; ++i) w.u8(0);
-    };
-    std::vector<uint32_t> table;
-    if (format == Lossless::ColorMapped) {
-        for (uint32_t p : picture.pixels)
-            if (std::find(table.begin(), table.end(), p) == table.end()) table.push_back(p);
-        for (uint32_t c : table) {
-            Rgba rgba = premultiplied(c, withAlpha);
-            w.u8(rgba.r), w.u8(rgba.g), w.u8(rgba.b);
-            if (withAlpha) w.u8(rgba.a);
-        }
+  BitWriter w;
+  auto pad = [&](size_t rowBytes) {
+    for (size_t i = rowBytes; i % 4; ++i) w.u8(0);
+  };
+  std::vector<uint32_t> table;
+  if (format == Lossless::ColorMapped) {
+    for (uint32_t p : picture.pixels)
+      if (std::find(table.begin(), table.end(), p) == table.end()) table.push_back(p);
+    for (uint32_t c : table) {
+      Rgba rgba = premultiplied(c, withAlpha);
+      w.u8(rgba.r), w.u8(rgba.g), w.u8(rgba.b);
+      if (withAlpha) w.u8(rgba.a);
     }
-    for (int y = 0; y < picture.height; ++y) {
-        for (int x = 0; x < picture.width; ++x) {
-            uint32_t p = picture.pixels[size_t(y) * size_t(picture.width) + size_t(x)];
-            Rgba c = premultiplied(p, withAlpha);
-            if (format == Lossless::ColorMapped) {
-                w.u8(uint8_t(std::find(table.begin(), table.end(), p) - table.begin()));
-            } else if (format == Lossless::Rgb15) {
-                w.bits(0, 1), w.bits(c.r >> 3, 5), w.bits(c.g >> 3, 5), w.bits(c.b >> 3, 5);
-            } else {
-                w.u8(withAlpha ? c.a : 0), w.u8(c.r), w.u8(c.g), w.u8(c.b);
-            }
-        }
-        pad(size_t(picture.width) * (format == Lossless::ColorMapped ? 1 : format == Lossless::Rgb15 ? 2 : 4));
+  }
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      uint32_t p = picture.pixels[size_t(y) * size_t(picture.width) + size_t(x)];
+      Rgba c = premultiplied(p, withAlpha);
+      if (format == Lossless::ColorMapped) {
+        w.u8(uint8_t(std::find(table.begin(), table.end(), p) - table.begin()));
+      } else if (format == Lossless::Rgb15) {
+        w.bits(0, 1), w.bits(c.r >> 3, 5), w.bits(c.g >> 3, 5), w.bits(c.b >> 3, 5);
+      } else {
+        w.u8(withAlpha ? c.a : 0), w.u8(c.r), w.u8(c.g), w.u8(c.b);
+      }
     }
-    return w.take();
+    pad(size_t(picture.width) * (format == Lossless::ColorMapped ? 1 : format == Lossless::Rgb15 ? 2 : 4));
+  }
+  return w.take();
 }
 
 void appendTag(std::vector<uint8_t>& out, uint16_t code, const std::vector<uint8_t>& body) {
-    BitWriter w;
-    if (body.size() < 0x3F) {
-        w.u16(uint16_t(code << 6 | body.size()));
-    } else {
-        w.u16(uint16_t(code << 6 | 0x3F));
-        w.u32(uint32_t(body.size()));
-    }
-    w.bytes(body);
-    auto bytes = w.take();
-    out.insert(out.end(), bytes.begin(), bytes.end());
+  BitWriter w;
+  if (body.size() < 0x3F) {
+    w.u16(uint16_t(code << 6 | body.size()));
+  } else {
+    w.u16(uint16_t(code << 6 | 0x3F));
+    w.u32(uint32_t(body.size()));
+  }
+  w.bytes(body);
+  auto bytes = w.take();
+  out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
 int32_t fixed16(float value) { return int32_t(std::lround(double(value) * 65536.0)); }
@@ -97,174 +97,176 @@ int32_t fixed16(float value) { return int32_t(std::lround(double(value) * 65536.
 }  // namespace
 
 unsigned unsignedBitsFor(uint32_t value) {
-    unsigned n = 0;
-    while (value >> n) ++n;
-    return n;
+  unsigned n = 0;
+  while (value >> n) ++n;
+  return n;
 }
 
 unsigned signedBitsFor(int32_t value) {
-    uint32_t magnitude = value < 0 ? uint32_t(~value) : uint32_t(value);
-    return unsignedBitsFor(magnitude) + 1;
+  uint32_t magnitude = value < 0 ? uint32_t(~value) : uint32_t(value);
+  return unsignedBitsFor(magnitude) + 1;
 }
 
 void BitWriter::bits(uint32_t value, unsigned count) {
-    for (unsigned i = count; i-- > 0;) {
-        if (m_bitsUsed == 0) m_data.push_back(0);
-        if ((value >> i) & 1u) m_data.back() |= uint8_t(0x80u >> m_bitsUsed);
-        m_bitsUsed = (m_bitsUsed + 1) % 8;
-    }
+  for (unsigned i = count; i-- > 0;) {
+    if (m_bitsUsed == 0) m_data.push_back(0);
+    if ((value >> i) & 1u) m_data.back() |= uint8_t(0x80u >> m_bitsUsed);
+    m_bitsUsed = (m_bitsUsed + 1) % 8;
+  }
 }
 
 void BitWriter::align() { m_bitsUsed = 0; }
 
 void BitWriter::u8(uint8_t value) {
-    align();
-    m_data.push_back(value);
+  align();
+  m_data.push_back(value);
 }
 
 void BitWriter::u16(uint16_t value) {
-    u8(uint8_t(value));
-    u8(uint8_t(value >> 8));
+  u8(uint8_t(value));
+  u8(uint8_t(value >> 8));
 }
 
 void BitWriter::u32(uint32_t value) {
-    u16(uint16_t(value));
-    u16(uint16_t(value >> 16));
+  u16(uint16_t(value));
+  u16(uint16_t(value >> 16));
 }
 
 void BitWriter::bytes(const std::vector<uint8_t>& data) {
-    align();
-    m_data.insert(m_data.end(), data.begin(), data.end());
+  align();
+  m_data.insert(m_data.end(), data.begin(), data.end());
 }
 
 void BitWriter::string(const std::string& text) {
-    align();
-    m_data.insert(m_data.end(), text.begin(), text.end());
-    m_data.push_back(0);
+  align();
+  m_data.insert(m_data.end(), text.begin(), text.end());
+  m_data.push_back(0);
 }
 
 void BitWriter::rect(int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax) {
-    align();
-    unsigned n = std::max({signedBitsFor(xMin), signedBitsFor(xMax), signedBitsFor(yMin), signedBitsFor(yMax)});
-    bits(n, 5);
-    signedBits(xMin, n);
-    signedBits(xMax, n);
-    signedBits(yMin, n);
-    signedBits(yMax, n);
-    align();
+  align();
+  unsigned n = std::max({signedBitsFor(xMin), signedBitsFor(xMax), signedBitsFor(yMin), signedBitsFor(yMax)});
+  bits(n, 5);
+  signedBits(xMin, n);
+  signedBits(xMax, n);
+  signedBits(yMin, n);
+  signedBits(yMax, n);
+  align();
 }
 
 void BitWriter::matrix(const Matrix& m) {
-    align();
-    bool scale = m.a != 1 || m.d != 1;
-    bits(scale, 1);
-    if (scale) {
-        int32_t a = fixed16(m.a), d = fixed16(m.d);
-        unsigned n = std::max(signedBitsFor(a), signedBitsFor(d));
-        bits(n, 5);
-        signedBits(a, n);
-        signedBits(d, n);
-    }
-    bool rotate = m.b != 0 || m.c != 0;
-    bits(rotate, 1);
-    if (rotate) {
-        int32_t b = fixed16(m.b), c = fixed16(m.c);
-        unsigned n = std::max(signedBitsFor(b), signedBitsFor(c));
-        bits(n, 5);
-        signedBits(b, n);
-        signedBits(c, n);
-    }
-    int32_t tx = int32_t(std::lround(m.tx)), ty = int32_t(std::lround(m.ty));
-    unsigned n = (tx || ty) ? std::max(signedBitsFor(tx), signedBitsFor(ty)) : 0;
+  align();
+  bool scale = m.a != 1 || m.d != 1;
+  bits(scale, 1);
+  if (scale) {
+    int32_t a = fixed16(m.a), d = fixed16(m.d);
+    unsigned n = std::max(signedBitsFor(a), signedBitsFor(d));
     bits(n, 5);
-    signedBits(tx, n);
-    signedBits(ty, n);
-    align();
+    signedBits(a, n);
+    signedBits(d, n);
+  }
+  bool rotate = m.b != 0 || m.c != 0;
+  bits(rotate, 1);
+  if (rotate) {
+    int32_t b = fixed16(m.b), c = fixed16(m.c);
+    unsigned n = std::max(signedBitsFor(b), signedBitsFor(c));
+    bits(n, 5);
+    signedBits(b, n);
+    signedBits(c, n);
+  }
+  int32_t tx = int32_t(std::lround(m.tx)), ty = int32_t(std::lround(m.ty));
+  unsigned n = (tx || ty) ? std::max(signedBitsFor(tx), signedBitsFor(ty)) : 0;
+  bits(n, 5);
+  signedBits(tx, n);
+  signedBits(ty, n);
+  align();
 }
 
 void BitWriter::colorTransform(const ColorTransform& cx, bool withAlpha) {
-    align();
-    bool mult = cx.rMult != 256 || cx.gMult != 256 || cx.bMult != 256 || (withAlpha && cx.aMult != 256);
-    bool add = cx.rAdd || cx.gAdd || cx.bAdd || (withAlpha && cx.aAdd);
-    std::vector<int32_t> fields;
-    if (mult) {
-        fields.insert(fields.end(), {cx.rMult, cx.gMult, cx.bMult});
-        if (withAlpha) fields.push_back(cx.aMult);
-    }
-    if (add) {
-        fields.insert(fields.end(), {cx.rAdd, cx.gAdd, cx.bAdd});
-        if (withAlpha) fields.push_back(cx.aAdd);
-    }
-    unsigned n = 1;
-    for (int32_t f : fields) n = std::max(n, signedBitsFor(f));
-    bits(add, 1);
-    bits(mult, 1);
-    bits(n, 4);
-    for (int32_t f : fields) signedBits(f, n);
-    align();
+  align();
+  bool mult = cx.rMult != 256 || cx.gMult != 256 || cx.bMult != 256 || (withAlpha && cx.aMult != 256);
+  bool add = cx.rAdd || cx.gAdd || cx.bAdd || (withAlpha && cx.aAdd);
+  std::vector<int32_t> fields;
+  if (mult) {
+    fields.insert(fields.end(), {cx.rMult, cx.gMult, cx.bMult});
+    if (withAlpha) fields.push_back(cx.aMult);
+  }
+  if (add) {
+    fields.insert(fields.end(), {cx.rAdd, cx.gAdd, cx.bAdd});
+    if (withAlpha) fields.push_back(cx.aAdd);
+  }
+  unsigned n = 1;
+  for (int32_t f : fields) n = std::max(n, signedBitsFor(f));
+  bits(add, 1);
+  bits(mult, 1);
+  bits(n, 4);
+  for (int32_t f : fields) signedBits(f, n);
+  align();
 }
 
 void BitWriter::rgb(Rgba c) {
-    u8(c.r);
-    u8(c.g);
-    u8(c.b);
+  u8(c.r);
+  u8(c.g);
+  u8(c.b);
 }
 
 void BitWriter::rgba(Rgba c) {
-    rgb(c);
-    u8(c.a);
+  rgb(c);
+  u8(c.a);
 }
 
 // ---- shapes
 
 int ShapeBuilder::addSolidFill(Rgba color) {
-    m_styles.back().fills.push_back({0x00, color, {}, {}});
-    return int(m_styles.back().fills.size());
+  m_styles.back().fills.push_back({0x00, color, {}, {}});
+  return int(m_styles.back().fills.size());
 }
 
 int ShapeBuilder::addLinearGradient(const Matrix& matrix, std::vector<Stop> stops) {
-    m_styles.back().fills.push_back({0x10, {}, matrix, std::move(stops)});
-    return int(m_styles.back().fills.size());
+  m_styles.back().fills.push_back({0x10, {}, matrix, std::move(stops)});
+  return int(m_styles.back().fills.size());
 }
 
 int ShapeBuilder::addRadialGradient(const Matrix& matrix, std::vector<Stop> stops) {
-    m_styles.back().fills.push_back({0x12, {}, matrix, std::move(stops)});
-    return int(m_styles.back().fills.size());
+  m_styles.back().fills.push_back({0x12, {}, matrix, std::move(stops)});
+  return int(m_styles.back().fills.size());
 }
 
 int ShapeBuilder::addFocalGradient(const Matrix& matrix, std::vector<Stop> stops, float focal) {
-    Fill fill{kFocalGradient, {}, matrix, std::move(stops)};
-    fill.focal = int16_t(std::lround(std::clamp(focal, -1.0f, 1.0f) * 256.0f));
-    m_styles.back().fills.push_back(std::move(fill));
-    return int(m_styles.back().fills.size());
+  Fill fill{kFocalGradient, {}, matrix, std::move(stops)};
+  fill.focal = int16_t(std::lround(std::clamp(focal, -1.0f, 1.0f) * 256.0f));
+  m_styles.back().fills.push_back(std::move(fill));
+  return int(m_styles.back().fills.size());
 }
 
 int ShapeBuilder::addBitmapFill(uint16_t bitmapId, const Matrix& matrix, BitmapEdges edges, BitmapSampling sampling) {
-    Fill fill{uint8_t(kBitmapFill | (edges == BitmapEdges::Clipped ? kBitmapClipped : 0) |
-                      (sampling == BitmapSampling::Nearest ? kBitmapUnsmoothed : 0)),
-              {}, matrix, {}};
-    fill.bitmapId = bitmapId;
-    m_styles.back().fills.push_back(std::move(fill));
-    return int(m_styles.back().fills.size());
+  Fill fill{uint8_t(kBitmapFill | (edges == BitmapEdges::Clipped ? kBitmapClipped : 0) |
+                    (sampling == BitmapSampling::Nearest ? kBitmapUnsmoothed : 0)),
+            {},
+            matrix,
+            {}};
+  fill.bitmapId = bitmapId;
+  m_styles.back().fills.push_back(std::move(fill));
+  return int(m_styles.back().fills.size());
 }
 
 int ShapeBuilder::addLineStyle(uint16_t widthTwips, Rgba color) {
-    m_styles.back().lines.push_back({widthTwips, color});
-    return int(m_styles.back().lines.size());
+  m_styles.back().lines.push_back({widthTwips, color});
+  return int(m_styles.back().lines.size());
 }
 
 ShapeBuilder::Record& ShapeBuilder::change() {
-    // A new-styles record carries nothing else, so that its style numbers
-    // cannot be read against the wrong array.
-    if (m_records.empty() || m_records.back().kind != Record::Kind::Change || m_records.back().newStyles)
-        m_records.push_back({Record::Kind::Change});
-    return m_records.back();
+  // A new-styles record carries nothing else, so that its style numbers
+  // cannot be read against the wrong array.
+  if (m_records.empty() || m_records.back().kind != Record::Kind::Change || m_records.back().newStyles)
+    m_records.push_back({Record::Kind::Change});
+  return m_records.back();
 }
 
 void ShapeBuilder::newStyles() {
-    m_styles.push_back({});
-    m_records.push_back({Record::Kind::Change});  // its own record: styles come with it
-    m_records.back().newStyles = true;
+  m_styles.push_back({});
+  m_records.push_back({Record::Kind::Change});  // its own record: styles come with it
+  m_records.back().newStyles = true;
 }
 
 void ShapeBuilder::setFill0(int style) { change().fill0 = style; }
@@ -272,185 +274,184 @@ void ShapeBuilder::setFill1(int style) { change().fill1 = style; }
 void ShapeBuilder::setLine(int style) { change().line = style; }
 
 void ShapeBuilder::grow(int32_t x, int32_t y) {
-    m_minX = std::min(m_minX, x);
-    m_maxX = std::max(m_maxX, x);
-    m_minY = std::min(m_minY, y);
-    m_maxY = std::max(m_maxY, y);
+  m_minX = std::min(m_minX, x);
+  m_maxX = std::max(m_maxX, x);
+  m_minY = std::min(m_minY, y);
+  m_maxY = std::max(m_maxY, y);
 }
 
 void ShapeBuilder::moveTo(int32_t x, int32_t y) {
-    change().moveTo = std::pair{x, y};
-    m_penX = x;
-    m_penY = y;
-    grow(x, y);
+  change().moveTo = std::pair{x, y};
+  m_penX = x;
+  m_penY = y;
+  grow(x, y);
 }
 
 void ShapeBuilder::lineTo(int32_t x, int32_t y) {
-    Record r{Record::Kind::Straight};
-    r.ax = x - m_penX;
-    r.ay = y - m_penY;
-    m_records.push_back(r);
-    m_penX = x;
-    m_penY = y;
-    grow(x, y);
+  Record r{Record::Kind::Straight};
+  r.ax = x - m_penX;
+  r.ay = y - m_penY;
+  m_records.push_back(r);
+  m_penX = x;
+  m_penY = y;
+  grow(x, y);
 }
 
 void ShapeBuilder::curveTo(int32_t controlX, int32_t controlY, int32_t x, int32_t y) {
-    Record r{Record::Kind::Curve};
-    r.dx = controlX - m_penX;
-    r.dy = controlY - m_penY;
-    r.ax = x - controlX;
-    r.ay = y - controlY;
-    m_records.push_back(r);
-    m_penX = x;
-    m_penY = y;
-    grow(controlX, controlY);
-    grow(x, y);
+  Record r{Record::Kind::Curve};
+  r.dx = controlX - m_penX;
+  r.dy = controlY - m_penY;
+  r.ax = x - controlX;
+  r.ay = y - controlY;
+  m_records.push_back(r);
+  m_penX = x;
+  m_penY = y;
+  grow(controlX, controlY);
+  grow(x, y);
 }
 
 void ShapeBuilder::rectangle(int32_t x, int32_t y, int32_t width, int32_t height, int fill, int line) {
-    setFill1(fill);
-    setFill0(0);
-    setLine(line);
-    moveTo(x, y);
-    lineTo(x + width, y);
-    lineTo(x + width, y + height);
-    lineTo(x, y + height);
-    lineTo(x, y);
+  setFill1(fill);
+  setFill0(0);
+  setLine(line);
+  moveTo(x, y);
+  lineTo(x + width, y);
+  lineTo(x + width, y + height);
+  lineTo(x, y + height);
+  lineTo(x, y);
 }
 
 void ShapeBuilder::ellipse(int32_t cx, int32_t cy, int32_t rx, int32_t ry, int fill, int line) {
-    setFill1(fill);
-    setFill0(0);
-    setLine(line);
-    // Eight quadratic arcs; the control points lie on the tangents.
-    constexpr double kPi = 3.14159265358979;
-    double controlScale = 1.0 / std::cos(kPi / 8);
-    moveTo(cx + rx, cy);
-    for (int i = 1; i <= 8; ++i) {
-        double mid = (double(i) - 0.5) * kPi / 4, end = double(i) * kPi / 4;
-        curveTo(int32_t(std::lround(cx + rx * controlScale * std::cos(mid))),
-                int32_t(std::lround(cy + ry * controlScale * std::sin(mid))),
-                i == 8 ? cx + rx : int32_t(std::lround(cx + rx * std::cos(end))),
-                i == 8 ? cy : int32_t(std::lround(cy + ry * std::sin(end))));
-    }
+  setFill1(fill);
+  setFill0(0);
+  setLine(line);
+  // Eight quadratic arcs; the control points lie on the tangents.
+  constexpr double kPi = 3.14159265358979;
+  double controlScale = 1.0 / std::cos(kPi / 8);
+  moveTo(cx + rx, cy);
+  for (int i = 1; i <= 8; ++i) {
+    double mid = (double(i) - 0.5) * kPi / 4, end = double(i) * kPi / 4;
+    curveTo(int32_t(std::lround(cx + rx * controlScale * std::cos(mid))),
+            int32_t(std::lround(cy + ry * controlScale * std::sin(mid))),
+            i == 8 ? cx + rx : int32_t(std::lround(cx + rx * std::cos(end))),
+            i == 8 ? cy : int32_t(std::lround(cy + ry * std::sin(end))));
+  }
 }
 
 void ShapeBuilder::encodeStyles(BitWriter& w, const Styles& styles, int version) const {
-    auto count = [&](size_t n) {
-        if (n >= 0xFF && version >= 2) {
-            w.u8(0xFF);
-            w.u16(uint16_t(n));
-        } else {
-            w.u8(uint8_t(n));
-        }
-    };
-    auto color = [&](Rgba c) { version >= 3 ? w.rgba(c) : w.rgb(c); };
-    count(styles.fills.size());
-    for (const Fill& f : styles.fills) {
-        w.u8(f.type);
-        if (f.type == 0x00) {
-            color(f.color);
-            continue;
-        }
-        if (f.type >= kBitmapFill) {
-            w.u16(f.bitmapId);
-            w.matrix(f.matrix);
-            continue;
-        }
-        w.matrix(f.matrix);
-        w.u8(uint8_t(std::min<size_t>(f.stops.size(), version >= 4 ? 15 : 8)));
-        for (size_t i = 0; i < f.stops.size() && i < (version >= 4 ? 15u : 8u); ++i) {
-            w.u8(f.stops[i].ratio);
-            color(f.stops[i].color);
-        }
-        if (f.type == kFocalGradient) w.u16(uint16_t(f.focal));
+  auto count = [&](size_t n) {
+    if (n >= 0xFF && version >= 2) {
+      w.u8(0xFF);
+      w.u16(uint16_t(n));
+    } else {
+      w.u8(uint8_t(n));
     }
-    count(styles.lines.size());
-    for (const Line& l : styles.lines) {
-        w.u16(l.width);
-        if (version >= 4) {
-            w.u8(0);  // round caps and joins, no fill
-            w.u8(0);
-            w.rgba(l.color);
-        } else {
-            color(l.color);
-        }
+  };
+  auto color = [&](Rgba c) { version >= 3 ? w.rgba(c) : w.rgb(c); };
+  count(styles.fills.size());
+  for (const Fill& f : styles.fills) {
+    w.u8(f.type);
+    if (f.type == 0x00) {
+      color(f.color);
+      continue;
     }
+    if (f.type >= kBitmapFill) {
+      w.u16(f.bitmapId);
+      w.matrix(f.matrix);
+      continue;
+    }
+    w.matrix(f.matrix);
+    w.u8(uint8_t(std::min<size_t>(f.stops.size(), version >= 4 ? 15 : 8)));
+    for (size_t i = 0; i < f.stops.size() && i < (version >= 4 ? 15u : 8u); ++i) {
+      w.u8(f.stops[i].ratio);
+      color(f.stops[i].color);
+    }
+    if (f.type == kFocalGradient) w.u16(uint16_t(f.focal));
+  }
+  count(styles.lines.size());
+  for (const Line& l : styles.lines) {
+    w.u16(l.width);
+    if (version >= 4) {
+      w.u8(0);  // round caps and joins, no fill
+      w.u8(0);
+      w.rgba(l.color);
+    } else {
+      color(l.color);
+    }
+  }
 }
 
 std::vector<uint8_t> ShapeBuilder::encode(int version) const {
-    BitWriter w;
-    int32_t minX = m_minX == INT32_MAX ? 0 : m_minX, maxX = m_maxX == INT32_MIN ? 0 : m_maxX;
-    int32_t minY = m_minY == INT32_MAX ? 0 : m_minY, maxY = m_maxY == INT32_MIN ? 0 : m_maxY;
+  BitWriter w;
+  int32_t minX = m_minX == INT32_MAX ? 0 : m_minX, maxX = m_maxX == INT32_MIN ? 0 : m_maxX;
+  int32_t minY = m_minY == INT32_MAX ? 0 : m_minY, maxY = m_maxY == INT32_MIN ? 0 : m_maxY;
+  w.rect(minX, maxX, minY, maxY);
+  if (version >= 4) {
     w.rect(minX, maxX, minY, maxY);
-    if (version >= 4) {
-        w.rect(minX, maxX, minY, maxY);
-        w.u8(0);
+    w.u8(0);
+  }
+  size_t array = 0;
+  auto bitCounts = [&](const Styles& s) {
+    unsigned fillBits = unsignedBitsFor(uint32_t(s.fills.size()));
+    unsigned lineBits = unsignedBitsFor(uint32_t(s.lines.size()));
+    w.u8(uint8_t(fillBits << 4 | lineBits));
+    return std::pair{fillBits, lineBits};
+  };
+  encodeStyles(w, m_styles[0], version);
+  auto counts = bitCounts(m_styles[0]);
+  unsigned fillBits = counts.first, lineBits = counts.second;
+  for (const Record& r : m_records) {
+    if (r.kind == Record::Kind::Change) {
+      w.bits(0, 1);
+      w.bits(r.newStyles, 1);
+      w.bits(r.line.has_value(), 1);
+      w.bits(r.fill1.has_value(), 1);
+      w.bits(r.fill0.has_value(), 1);
+      w.bits(r.moveTo.has_value(), 1);
+      if (r.moveTo) {
+        auto [x, y] = *r.moveTo;
+        unsigned n = std::max(signedBitsFor(x), signedBitsFor(y));
+        w.bits(n, 5);
+        w.signedBits(x, n);
+        w.signedBits(y, n);
+      }
+      if (r.fill0) w.bits(uint32_t(*r.fill0), fillBits);
+      if (r.fill1) w.bits(uint32_t(*r.fill1), fillBits);
+      if (r.line) w.bits(uint32_t(*r.line), lineBits);
+      if (r.newStyles) {
+        ++array;
+        encodeStyles(w, m_styles[array], version);
+        counts = bitCounts(m_styles[array]);
+        fillBits = counts.first;
+        lineBits = counts.second;
+      }
+    } else if (r.kind == Record::Kind::Straight) {
+      unsigned n = std::max({signedBitsFor(r.ax), signedBitsFor(r.ay), 2u});
+      w.bits(1, 1);
+      w.bits(1, 1);
+      w.bits(n - 2, 4);
+      bool general = r.ax != 0 && r.ay != 0;
+      w.bits(general, 1);
+      if (general) {
+        w.signedBits(r.ax, n);
+        w.signedBits(r.ay, n);
+      } else {
+        w.bits(r.ax == 0, 1);  // vertical
+        w.signedBits(r.ax == 0 ? r.ay : r.ax, n);
+      }
+    } else {
+      unsigned n = std::max({signedBitsFor(r.dx), signedBitsFor(r.dy), signedBitsFor(r.ax), signedBitsFor(r.ay), 2u});
+      w.bits(1, 1);
+      w.bits(0, 1);
+      w.bits(n - 2, 4);
+      w.signedBits(r.dx, n);
+      w.signedBits(r.dy, n);
+      w.signedBits(r.ax, n);
+      w.signedBits(r.ay, n);
     }
-    size_t array = 0;
-    auto bitCounts = [&](const Styles& s) {
-        unsigned fillBits = unsignedBitsFor(uint32_t(s.fills.size()));
-        unsigned lineBits = unsignedBitsFor(uint32_t(s.lines.size()));
-        w.u8(uint8_t(fillBits << 4 | lineBits));
-        return std::pair{fillBits, lineBits};
-    };
-    encodeStyles(w, m_styles[0], version);
-    auto counts = bitCounts(m_styles[0]);
-    unsigned fillBits = counts.first, lineBits = counts.second;
-    for (const Record& r : m_records) {
-        if (r.kind == Record::Kind::Change) {
-            w.bits(0, 1);
-            w.bits(r.newStyles, 1);
-            w.bits(r.line.has_value(), 1);
-            w.bits(r.fill1.has_value(), 1);
-            w.bits(r.fill0.has_value(), 1);
-            w.bits(r.moveTo.has_value(), 1);
-            if (r.moveTo) {
-                auto [x, y] = *r.moveTo;
-                unsigned n = std::max(signedBitsFor(x), signedBitsFor(y));
-                w.bits(n, 5);
-                w.signedBits(x, n);
-                w.signedBits(y, n);
-            }
-            if (r.fill0) w.bits(uint32_t(*r.fill0), fillBits);
-            if (r.fill1) w.bits(uint32_t(*r.fill1), fillBits);
-            if (r.line) w.bits(uint32_t(*r.line), lineBits);
-            if (r.newStyles) {
-                ++array;
-                encodeStyles(w, m_styles[array], version);
-                counts = bitCounts(m_styles[array]);
-                fillBits = counts.first;
-                lineBits = counts.second;
-            }
-        } else if (r.kind == Record::Kind::Straight) {
-            unsigned n = std::max({signedBitsFor(r.ax), signedBitsFor(r.ay), 2u});
-            w.bits(1, 1);
-            w.bits(1, 1);
-            w.bits(n - 2, 4);
-            bool general = r.ax != 0 && r.ay != 0;
-            w.bits(general, 1);
-            if (general) {
-                w.signedBits(r.ax, n);
-                w.signedBits(r.ay, n);
-            } else {
-                w.bits(r.ax == 0, 1);  // vertical
-                w.signedBits(r.ax == 0 ? r.ay : r.ax, n);
-            }
-        } else {
-            unsigned n = std::max({signedBitsFor(r.dx), signedBitsFor(r.dy), signedBitsFor(r.ax),
-                                   signedBitsFor(r.ay), 2u});
-            w.bits(1, 1);
-            w.bits(0, 1);
-            w.bits(n - 2, 4);
-            w.signedBits(r.dx, n);
-            w.signedBits(r.dy, n);
-            w.signedBits(r.ax, n);
-            w.signedBits(r.ay, n);
-        }
-    }
-    w.bits(0, 6);  // end of shape
-    return w.take();
+  }
+  w.bits(0, 6);  // end of shape
+  return w.take();
 }
 
 // ---- actions
@@ -461,9 +462,9 @@ ActionRecord actionNextFrame() { return {0x04, {}}; }
 ActionRecord actionPreviousFrame() { return {0x05, {}}; }
 ActionRecord actionGotoFrame(uint16_t frame) { return {0x81, {uint8_t(frame), uint8_t(frame >> 8)}}; }
 ActionRecord actionGotoLabel(const std::string& label) {
-    ActionRecord r{0x8C, {label.begin(), label.end()}};
-    r.payload.push_back(0);
-    return r;
+  ActionRecord r{0x8C, {label.begin(), label.end()}};
+  r.payload.push_back(0);
+  return r;
 }
 
 // ---- tags
@@ -472,31 +473,30 @@ void TagStream::tag(uint16_t code, const std::vector<uint8_t>& body) { appendTag
 
 void TagStream::placeObject(uint16_t characterId, uint16_t depth, const Matrix& matrix,
                             std::optional<ColorTransform> colorTransform) {
-    BitWriter w;
-    w.u16(characterId);
-    w.u16(depth);
-    w.matrix(matrix);
-    if (colorTransform) w.colorTransform(*colorTransform, false);
-    tag(kPlaceObject, w.take());
+  BitWriter w;
+  w.u16(characterId);
+  w.u16(depth);
+  w.matrix(matrix);
+  if (colorTransform) w.colorTransform(*colorTransform, false);
+  tag(kPlaceObject, w.take());
 }
 
 namespace {
 
 std::vector<uint8_t> placementBody(const Placement& p, bool third) {
-    BitWriter w;
-    uint8_t flags = (p.move ? 0x01 : 0) | (p.characterId ? 0x02 : 0) | (p.matrix ? 0x04 : 0) |
-                    (p.colorTransform ? 0x08 : 0) | (p.ratio ? 0x10 : 0) | (p.name ? 0x20 : 0) |
-                    (p.clipDepth ? 0x40 : 0);
-    w.u8(flags);
-    if (third) w.u8(0);
-    w.u16(p.depth);
-    if (p.characterId) w.u16(*p.characterId);
-    if (p.matrix) w.matrix(*p.matrix);
-    if (p.colorTransform) w.colorTransform(*p.colorTransform, true);
-    if (p.ratio) w.u16(*p.ratio);
-    if (p.name) w.string(*p.name);
-    if (p.clipDepth) w.u16(*p.clipDepth);
-    return w.take();
+  BitWriter w;
+  uint8_t flags = (p.move ? 0x01 : 0) | (p.characterId ? 0x02 : 0) | (p.matrix ? 0x04 : 0) |
+                  (p.colorTransform ? 0x08 : 0) | (p.ratio ? 0x10 : 0) | (p.name ? 0x20 : 0) | (p.clipDepth ? 0x40 : 0);
+  w.u8(flags);
+  if (third) w.u8(0);
+  w.u16(p.depth);
+  if (p.characterId) w.u16(*p.characterId);
+  if (p.matrix) w.matrix(*p.matrix);
+  if (p.colorTransform) w.colorTransform(*p.colorTransform, true);
+  if (p.ratio) w.u16(*p.ratio);
+  if (p.name) w.string(*p.name);
+  if (p.clipDepth) w.u16(*p.clipDepth);
+  return w.take();
 }
 
 }  // namespace
@@ -506,143 +506,143 @@ void TagStream::placeObject2(const Placement& placement) { tag(kPlaceObject2, pl
 void TagStream::placeObject3(const Placement& placement) { tag(kPlaceObject3, placementBody(placement, true)); }
 
 void TagStream::removeObject(uint16_t characterId, uint16_t depth) {
-    BitWriter w;
-    w.u16(characterId);
-    w.u16(depth);
-    tag(kRemoveObject, w.take());
+  BitWriter w;
+  w.u16(characterId);
+  w.u16(depth);
+  tag(kRemoveObject, w.take());
 }
 
 void TagStream::removeObject2(uint16_t depth) {
-    BitWriter w;
-    w.u16(depth);
-    tag(kRemoveObject2, w.take());
+  BitWriter w;
+  w.u16(depth);
+  tag(kRemoveObject2, w.take());
 }
 
 void TagStream::showFrame() {
-    tag(kShowFrame, {});
-    ++m_frames;
+  tag(kShowFrame, {});
+  ++m_frames;
 }
 
 void TagStream::frameLabel(const std::string& label) {
-    BitWriter w;
-    w.string(label);
-    tag(kFrameLabel, w.take());
+  BitWriter w;
+  w.string(label);
+  tag(kFrameLabel, w.take());
 }
 
 void TagStream::doAction(const std::vector<ActionRecord>& actions) {
-    BitWriter w;
-    for (const ActionRecord& a : actions) {
-        w.u8(a.code);
-        if (a.code >= 0x80) {
-            w.u16(uint16_t(a.payload.size()));
-            w.bytes(a.payload);
-        }
+  BitWriter w;
+  for (const ActionRecord& a : actions) {
+    w.u8(a.code);
+    if (a.code >= 0x80) {
+      w.u16(uint16_t(a.payload.size()));
+      w.bytes(a.payload);
     }
-    w.u8(0);
-    tag(kDoAction, w.take());
+  }
+  w.u8(0);
+  tag(kDoAction, w.take());
 }
 
 MovieWriter::MovieWriter(int width, int height, float frameRate, uint8_t version)
     : m_width(width), m_height(height), m_frameRate(frameRate), m_version(version) {}
 
 void MovieWriter::setBackground(Rgba color) {
-    BitWriter w;
-    w.rgb(color);
-    tag(kSetBackgroundColor, w.take());
+  BitWriter w;
+  w.rgb(color);
+  tag(kSetBackgroundColor, w.take());
 }
 
 void MovieWriter::defineShape(uint16_t id, const ShapeBuilder& shape, int version) {
-    static constexpr uint16_t kCodes[] = {kDefineShape, kDefineShape2, kDefineShape3, kDefineShape4};
-    BitWriter w;
-    w.u16(id);
-    w.bytes(shape.encode(version));
-    tag(kCodes[std::clamp(version, 1, 4) - 1], w.take());
+  static constexpr uint16_t kCodes[] = {kDefineShape, kDefineShape2, kDefineShape3, kDefineShape4};
+  BitWriter w;
+  w.u16(id);
+  w.bytes(shape.encode(version));
+  tag(kCodes[std::clamp(version, 1, 4) - 1], w.take());
 }
 
 void MovieWriter::defineSprite(uint16_t id, const TagStream& sprite) {
-    BitWriter w;
-    w.u16(id);
-    w.u16(uint16_t(sprite.frames()));
-    w.bytes(sprite.bytes());
-    w.u16(kEnd);
-    tag(kDefineSprite, w.take());
+  BitWriter w;
+  w.u16(id);
+  w.u16(uint16_t(sprite.frames()));
+  w.bytes(sprite.bytes());
+  w.u16(kEnd);
+  tag(kDefineSprite, w.take());
 }
 
 Rgba premultiplied(uint32_t argb, bool withAlpha) {
-    uint8_t a = withAlpha ? uint8_t(argb >> 24) : 255;
-    auto channel = [a](uint32_t v) { return uint8_t(((v & 0xFF) * a + 127) / 255); };
-    return {channel(argb >> 16), channel(argb >> 8), channel(argb), a};
+  uint8_t a = withAlpha ? uint8_t(argb >> 24) : 255;
+  auto channel = [a](uint32_t v) { return uint8_t(((v & 0xFF) * a + 127) / 255); };
+  return {channel(argb >> 16), channel(argb >> 8), channel(argb), a};
 }
 
 bool MovieWriter::defineBitsLossless(uint16_t id, const Image& picture, Lossless format, bool withAlpha) {
-    size_t colors = 0;
-    if (format == Lossless::ColorMapped) {
-        std::vector<uint32_t> seen;
-        for (uint32_t p : picture.pixels)
-            if (std::find(seen.begin(), seen.end(), p) == seen.end()) seen.push_back(p);
-        colors = seen.size();
-        if (colors == 0 || colors > 256) return false;
-    }
-    if ((format == Lossless::Rgb15 && withAlpha) || picture.width < 1 || picture.height < 1 ||
-        picture.pixels.size() != size_t(picture.width) * size_t(picture.height))
-        return false;
-    BitWriter w;
-    w.u16(id);
-    w.u8(format == Lossless::ColorMapped ? 3 : format == Lossless::Rgb15 ? 4 : 5);
-    w.u16(uint16_t(picture.width));
-    w.u16(uint16_t(picture.height));
-    if (format == Lossless::ColorMapped) w.u8(uint8_t(colors - 1));
-    w.bytes(deflate(losslessData(picture, format, withAlpha)));
-    tag(withAlpha ? kDefineBitsLossless2 : kDefineBitsLossless, w.take());
-    return true;
+  size_t colors = 0;
+  if (format == Lossless::ColorMapped) {
+    std::vector<uint32_t> seen;
+    for (uint32_t p : picture.pixels)
+      if (std::find(seen.begin(), seen.end(), p) == seen.end()) seen.push_back(p);
+    colors = seen.size();
+    if (colors == 0 || colors > 256) return false;
+  }
+  if ((format == Lossless::Rgb15 && withAlpha) || picture.width < 1 || picture.height < 1 ||
+      picture.pixels.size() != size_t(picture.width) * size_t(picture.height))
+    return false;
+  BitWriter w;
+  w.u16(id);
+  w.u8(format == Lossless::ColorMapped ? 3 : format == Lossless::Rgb15 ? 4 : 5);
+  w.u16(uint16_t(picture.width));
+  w.u16(uint16_t(picture.height));
+  if (format == Lossless::ColorMapped) w.u8(uint8_t(colors - 1));
+  w.bytes(deflate(losslessData(picture, format, withAlpha)));
+  tag(withAlpha ? kDefineBitsLossless2 : kDefineBitsLossless, w.take());
+  return true;
 }
 
 void MovieWriter::defineBitsJpeg2(uint16_t id, const std::vector<uint8_t>& jpeg) {
-    BitWriter w;
-    w.u16(id);
-    w.bytes(jpeg);
-    tag(kDefineBitsJpeg2, w.take());
+  BitWriter w;
+  w.u16(id);
+  w.bytes(jpeg);
+  tag(kDefineBitsJpeg2, w.take());
 }
 
 void MovieWriter::defineBitsJpeg3(uint16_t id, const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& alpha) {
-    BitWriter w;
-    w.u16(id);
-    w.u32(uint32_t(jpeg.size()));
-    w.bytes(jpeg);
-    w.bytes(deflate(alpha));
-    tag(kDefineBitsJpeg3, w.take());
+  BitWriter w;
+  w.u16(id);
+  w.u32(uint32_t(jpeg.size()));
+  w.bytes(jpeg);
+  w.bytes(deflate(alpha));
+  tag(kDefineBitsJpeg3, w.take());
 }
 
 void MovieWriter::jpegTables(const std::vector<uint8_t>& tables) { tag(kJpegTables, tables); }
 
 void MovieWriter::defineBits(uint16_t id, const std::vector<uint8_t>& jpeg) {
-    BitWriter w;
-    w.u16(id);
-    w.bytes(jpeg);
-    tag(kDefineBits, w.take());
+  BitWriter w;
+  w.u16(id);
+  w.bytes(jpeg);
+  tag(kDefineBits, w.take());
 }
 
 std::vector<uint8_t> MovieWriter::finish(bool compressed) const {
-    BitWriter body;
-    body.rect(0, m_width * 20, 0, m_height * 20);
-    body.u16(uint16_t(std::lround(m_frameRate * 256)));
-    body.u16(m_headerFrames ? *m_headerFrames : uint16_t(m_frames));
-    body.bytes(m_bytes);
-    body.u16(kEnd);
-    std::vector<uint8_t> plain = body.take();
+  BitWriter body;
+  body.rect(0, m_width * 20, 0, m_height * 20);
+  body.u16(uint16_t(std::lround(m_frameRate * 256)));
+  body.u16(m_headerFrames ? *m_headerFrames : uint16_t(m_frames));
+  body.bytes(m_bytes);
+  body.u16(kEnd);
+  std::vector<uint8_t> plain = body.take();
 
-    BitWriter file;
-    file.u8(compressed ? 'C' : 'F');
-    file.u8('W');
-    file.u8('S');
-    file.u8(m_version);
-    file.u32(uint32_t(plain.size() + 8));
-    if (!compressed) {
-        file.bytes(plain);
-        return file.take();
-    }
-    file.bytes(deflate(plain));
+  BitWriter file;
+  file.u8(compressed ? 'C' : 'F');
+  file.u8('W');
+  file.u8('S');
+  file.u8(m_version);
+  file.u32(uint32_t(plain.size() + 8));
+  if (!compressed) {
+    file.bytes(plain);
     return file.take();
+  }
+  file.bytes(deflate(plain));
+  return file.take();
 }
 
 }  // namespace swfwrite

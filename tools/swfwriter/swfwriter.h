@@ -17,29 +17,29 @@ using swf::Matrix;
 using swf::Rgba;
 
 class BitWriter {
-public:
-    void bits(uint32_t value, unsigned count);
-    void signedBits(int32_t value, unsigned count) { bits(uint32_t(value), count); }
-    void align();
-    void u8(uint8_t value);
-    void u16(uint16_t value);
-    void u32(uint32_t value);
-    void bytes(const std::vector<uint8_t>& data);
-    void string(const std::string& text);  // with its terminator
-    void rect(int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax);
-    void matrix(const Matrix& m);
-    void colorTransform(const ColorTransform& cx, bool withAlpha);
-    void rgb(Rgba c);
-    void rgba(Rgba c);
-    const std::vector<uint8_t>& data() const { return m_data; }
-    std::vector<uint8_t> take() {
-        align();
-        return std::move(m_data);
-    }
+ public:
+  void bits(uint32_t value, unsigned count);
+  void signedBits(int32_t value, unsigned count) { bits(uint32_t(value), count); }
+  void align();
+  void u8(uint8_t value);
+  void u16(uint16_t value);
+  void u32(uint32_t value);
+  void bytes(const std::vector<uint8_t>& data);
+  void string(const std::string& text);  // with its terminator
+  void rect(int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax);
+  void matrix(const Matrix& m);
+  void colorTransform(const ColorTransform& cx, bool withAlpha);
+  void rgb(Rgba c);
+  void rgba(Rgba c);
+  const std::vector<uint8_t>& data() const { return m_data; }
+  std::vector<uint8_t> take() {
+    align();
+    return std::move(m_data);
+  }
 
-private:
-    std::vector<uint8_t> m_data;
-    unsigned m_bitsUsed = 0;  // in the last byte; 0 when aligned
+ private:
+  std::vector<uint8_t> m_data;
+  unsigned m_bitsUsed = 0;  // in the last byte; 0 when aligned
 };
 
 // Bits that hold `value` as a signed field (at least 1).
@@ -47,8 +47,8 @@ unsigned signedBitsFor(int32_t value);
 unsigned unsignedBitsFor(uint32_t value);
 
 struct Stop {
-    uint8_t ratio;
-    Rgba color;
+  uint8_t ratio;
+  Rgba color;
 };
 
 // Beyond its edges a bitmap fill repeats, or its edge pixels are extended.
@@ -58,9 +58,9 @@ enum class BitmapSampling { Nearest, Smoothed };
 
 // Picture pixels: 0xAARRGGBB, straight alpha, rows from the top.
 struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
 };
 
 // The pixel formats of DefineBitsLossless: a colour table of at most 256
@@ -77,87 +77,87 @@ std::vector<uint8_t> encodeJpeg(const Image& picture, int quality = 95);
 // Builds a shape's styles and edges. Style numbers start at 1 within the
 // current style array; 0 is none.
 class ShapeBuilder {
-public:
-    int addSolidFill(Rgba color);
-    // The gradient square (-16384..16384 twips) is placed by `matrix`.
-    int addLinearGradient(const Matrix& matrix, std::vector<Stop> stops);
-    int addRadialGradient(const Matrix& matrix, std::vector<Stop> stops);
-    // A radial gradient whose centre colour sits at `focal` (-1..1 of the
-    // radius) along the square's x axis; DefineShape4 only.
-    int addFocalGradient(const Matrix& matrix, std::vector<Stop> stops, float focal);
-    // `matrix` maps the picture's pixels to the shape's twips (scale 20 for one to one).
-    int addBitmapFill(uint16_t bitmapId, const Matrix& matrix, BitmapEdges edges = BitmapEdges::Repeated,
-                      BitmapSampling sampling = BitmapSampling::Nearest);
-    int addLineStyle(uint16_t widthTwips, Rgba color);
+ public:
+  int addSolidFill(Rgba color);
+  // The gradient square (-16384..16384 twips) is placed by `matrix`.
+  int addLinearGradient(const Matrix& matrix, std::vector<Stop> stops);
+  int addRadialGradient(const Matrix& matrix, std::vector<Stop> stops);
+  // A radial gradient whose centre colour sits at `focal` (-1..1 of the
+  // radius) along the square's x axis; DefineShape4 only.
+  int addFocalGradient(const Matrix& matrix, std::vector<Stop> stops, float focal);
+  // `matrix` maps the picture's pixels to the shape's twips (scale 20 for one to one).
+  int addBitmapFill(uint16_t bitmapId, const Matrix& matrix, BitmapEdges edges = BitmapEdges::Repeated,
+                    BitmapSampling sampling = BitmapSampling::Nearest);
+  int addLineStyle(uint16_t widthTwips, Rgba color);
 
-    // Starts a fresh style array (DefineShape2 and later); styles added after
-    // this belong to it.
-    void newStyles();
-    void setFill0(int style);
-    void setFill1(int style);
-    void setLine(int style);
-    void moveTo(int32_t x, int32_t y);
-    void lineTo(int32_t x, int32_t y);
-    void curveTo(int32_t controlX, int32_t controlY, int32_t x, int32_t y);
+  // Starts a fresh style array (DefineShape2 and later); styles added after
+  // this belong to it.
+  void newStyles();
+  void setFill0(int style);
+  void setFill1(int style);
+  void setLine(int style);
+  void moveTo(int32_t x, int32_t y);
+  void lineTo(int32_t x, int32_t y);
+  void curveTo(int32_t controlX, int32_t controlY, int32_t x, int32_t y);
 
-    // Convenience: a closed rectangle and an ellipse of quadratic curves, each
-    // drawn clockwise on the screen with `fill` as fill 1.
-    void rectangle(int32_t x, int32_t y, int32_t width, int32_t height, int fill, int line = 0);
-    void ellipse(int32_t cx, int32_t cy, int32_t rx, int32_t ry, int fill, int line = 0);
+  // Convenience: a closed rectangle and an ellipse of quadratic curves, each
+  // drawn clockwise on the screen with `fill` as fill 1.
+  void rectangle(int32_t x, int32_t y, int32_t width, int32_t height, int fill, int line = 0);
+  void ellipse(int32_t cx, int32_t cy, int32_t rx, int32_t ry, int fill, int line = 0);
 
-    // The tag body after the character id, for DefineShape `version` 1 to 4.
-    std::vector<uint8_t> encode(int version) const;
+  // The tag body after the character id, for DefineShape `version` 1 to 4.
+  std::vector<uint8_t> encode(int version) const;
 
-private:
-    struct Fill {
-        uint8_t type;
-        Rgba color;
-        Matrix matrix;
-        std::vector<Stop> stops;
-        uint16_t bitmapId = 0;
-        int16_t focal = 0;  // 8.8 fixed point
-    };
-    struct Line {
-        uint16_t width;
-        Rgba color;
-    };
-    struct Styles {
-        std::vector<Fill> fills;
-        std::vector<Line> lines;
-    };
-    struct Record {
-        enum class Kind { Change, Straight, Curve } kind;
-        bool newStyles = false;
-        std::optional<int> fill0, fill1, line;
-        std::optional<std::pair<int32_t, int32_t>> moveTo;
-        int32_t dx = 0, dy = 0, ax = 0, ay = 0;  // edges: control delta, anchor delta
-    };
-    Record& change();
-    void encodeStyles(BitWriter& w, const Styles& styles, int version) const;
+ private:
+  struct Fill {
+    uint8_t type;
+    Rgba color;
+    Matrix matrix;
+    std::vector<Stop> stops;
+    uint16_t bitmapId = 0;
+    int16_t focal = 0;  // 8.8 fixed point
+  };
+  struct Line {
+    uint16_t width;
+    Rgba color;
+  };
+  struct Styles {
+    std::vector<Fill> fills;
+    std::vector<Line> lines;
+  };
+  struct Record {
+    enum class Kind { Change, Straight, Curve } kind;
+    bool newStyles = false;
+    std::optional<int> fill0, fill1, line;
+    std::optional<std::pair<int32_t, int32_t>> moveTo;
+    int32_t dx = 0, dy = 0, ax = 0, ay = 0;  // edges: control delta, anchor delta
+  };
+  Record& change();
+  void encodeStyles(BitWriter& w, const Styles& styles, int version) const;
 
-    std::vector<Styles> m_styles{Styles{}};  // one array per newStyles
-    std::vector<Record> m_records;
-    int32_t m_penX = 0, m_penY = 0;
-    int32_t m_minX = INT32_MAX, m_minY = INT32_MAX, m_maxX = INT32_MIN, m_maxY = INT32_MIN;
-    void grow(int32_t x, int32_t y);
+  std::vector<Styles> m_styles{Styles{}};  // one array per newStyles
+  std::vector<Record> m_records;
+  int32_t m_penX = 0, m_penY = 0;
+  int32_t m_minX = INT32_MAX, m_minY = INT32_MAX, m_maxX = INT32_MIN, m_maxY = INT32_MIN;
+  void grow(int32_t x, int32_t y);
 };
 
 // PlaceObject2 fields; unset ones are left out of the tag.
 struct Placement {
-    uint16_t depth = 1;
-    bool move = false;
-    std::optional<uint16_t> characterId;
-    std::optional<Matrix> matrix;
-    std::optional<ColorTransform> colorTransform;
-    std::optional<uint16_t> ratio;
-    std::optional<std::string> name;
-    std::optional<uint16_t> clipDepth;
+  uint16_t depth = 1;
+  bool move = false;
+  std::optional<uint16_t> characterId;
+  std::optional<Matrix> matrix;
+  std::optional<ColorTransform> colorTransform;
+  std::optional<uint16_t> ratio;
+  std::optional<std::string> name;
+  std::optional<uint16_t> clipDepth;
 };
 
 // Frame actions.
 struct ActionRecord {
-    uint8_t code;
-    std::vector<uint8_t> payload;
+  uint8_t code;
+  std::vector<uint8_t> payload;
 };
 ActionRecord actionStop();
 ActionRecord actionPlay();
@@ -168,54 +168,54 @@ ActionRecord actionGotoLabel(const std::string& label);
 
 // Tags of a timeline: the movie's own or a sprite's.
 class TagStream {
-public:
-    void tag(uint16_t code, const std::vector<uint8_t>& body);
-    void placeObject(uint16_t characterId, uint16_t depth, const Matrix& matrix = {},
-                     std::optional<ColorTransform> colorTransform = std::nullopt);
-    void placeObject2(const Placement& placement);
-    void placeObject3(const Placement& placement);
-    void removeObject(uint16_t characterId, uint16_t depth);
-    void removeObject2(uint16_t depth);
-    void showFrame();
-    void frameLabel(const std::string& label);
-    void doAction(const std::vector<ActionRecord>& actions);
-    int frames() const { return m_frames; }
-    const std::vector<uint8_t>& bytes() const { return m_bytes; }
+ public:
+  void tag(uint16_t code, const std::vector<uint8_t>& body);
+  void placeObject(uint16_t characterId, uint16_t depth, const Matrix& matrix = {},
+                   std::optional<ColorTransform> colorTransform = std::nullopt);
+  void placeObject2(const Placement& placement);
+  void placeObject3(const Placement& placement);
+  void removeObject(uint16_t characterId, uint16_t depth);
+  void removeObject2(uint16_t depth);
+  void showFrame();
+  void frameLabel(const std::string& label);
+  void doAction(const std::vector<ActionRecord>& actions);
+  int frames() const { return m_frames; }
+  const std::vector<uint8_t>& bytes() const { return m_bytes; }
 
-protected:
-    std::vector<uint8_t> m_bytes;
-    int m_frames = 0;
+ protected:
+  std::vector<uint8_t> m_bytes;
+  int m_frames = 0;
 };
 
 class MovieWriter : public TagStream {
-public:
-    // A movie of `width` x `height` pixels at `frameRate` frames per second.
-    MovieWriter(int width, int height, float frameRate, uint8_t version = 8);
+ public:
+  // A movie of `width` x `height` pixels at `frameRate` frames per second.
+  MovieWriter(int width, int height, float frameRate, uint8_t version = 8);
 
-    void setBackground(Rgba color);
-    void defineShape(uint16_t id, const ShapeBuilder& shape, int version = 3);
-    // Appends End to the sprite's tags; its frame count is its ShowFrames.
-    void defineSprite(uint16_t id, const TagStream& sprite);
-    // DefineBitsLossless, or DefineBitsLossless2 `withAlpha`. Answers false
-    // (and writes nothing) for a format the picture does not fit.
-    bool defineBitsLossless(uint16_t id, const Image& picture, Lossless format, bool withAlpha);
-    void defineBitsJpeg2(uint16_t id, const std::vector<uint8_t>& jpeg);
-    // `alpha`: one byte a pixel, compressed into the tag.
-    void defineBitsJpeg3(uint16_t id, const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& alpha);
-    // JPEGTables, which DefineBits pictures use.
-    void jpegTables(const std::vector<uint8_t>& tables);
-    void defineBits(uint16_t id, const std::vector<uint8_t>& jpeg);
-    // The frame count in the header; by default the ShowFrames written.
-    void setHeaderFrameCount(uint16_t count) { m_headerFrames = count; }
+  void setBackground(Rgba color);
+  void defineShape(uint16_t id, const ShapeBuilder& shape, int version = 3);
+  // Appends End to the sprite's tags; its frame count is its ShowFrames.
+  void defineSprite(uint16_t id, const TagStream& sprite);
+  // DefineBitsLossless, or DefineBitsLossless2 `withAlpha`. Answers false
+  // (and writes nothing) for a format the picture does not fit.
+  bool defineBitsLossless(uint16_t id, const Image& picture, Lossless format, bool withAlpha);
+  void defineBitsJpeg2(uint16_t id, const std::vector<uint8_t>& jpeg);
+  // `alpha`: one byte a pixel, compressed into the tag.
+  void defineBitsJpeg3(uint16_t id, const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& alpha);
+  // JPEGTables, which DefineBits pictures use.
+  void jpegTables(const std::vector<uint8_t>& tables);
+  void defineBits(uint16_t id, const std::vector<uint8_t>& jpeg);
+  // The frame count in the header; by default the ShowFrames written.
+  void setHeaderFrameCount(uint16_t count) { m_headerFrames = count; }
 
-    // The whole file, with an End tag after what was written.
-    std::vector<uint8_t> finish(bool compressed = false) const;
+  // The whole file, with an End tag after what was written.
+  std::vector<uint8_t> finish(bool compressed = false) const;
 
-private:
-    int m_width, m_height;
-    float m_frameRate;
-    uint8_t m_version;
-    std::optional<uint16_t> m_headerFrames;
+ private:
+  int m_width, m_height;
+  float m_frameRate;
+  uint8_t m_version;
+  std::optional<uint16_t> m_headerFrames;
 };
 
 }  // namespace swfwrite

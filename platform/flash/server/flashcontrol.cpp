@@ -23,8 +23,8 @@ constexpr LONG kPlayerVersion = kFlashPlayerVersion;
 constexpr UINT_PTR kFrameTimer = 1;
 constexpr LONG kHimetricPerInch = 2540;
 constexpr LONG kScreenDpi = 96;
-constexpr UINT kMinimumTimerMs = 10;            // the device fires no timer faster
-constexpr DWORD kMaxMovieBytes = 64u << 20;     // larger files are not movies a handheld plays
+constexpr UINT kMinimumTimerMs = 10;         // the device fires no timer faster
+constexpr DWORD kMaxMovieBytes = 64u << 20;  // larger files are not movies a handheld plays
 // Read-only root properties beyond those the engine keeps.
 constexpr int kRootWidth = 8, kRootHeight = 9, kRootFramesLoaded = 12;
 
@@ -115,9 +115,7 @@ std::u16string moviePathOfUrl(std::u16string_view url) {
   return path;
 }
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 bool parseSumOfTerms(std::u16string_view text, long& value) {
   long sum = 0;
@@ -165,12 +163,18 @@ FlashControlObject::~FlashControlObject() {
 HRESULT FlashControlObject::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
-  if (riid == IID_IUnknown || riid == IID_IOleObject) *ppv = static_cast<IOleObject*>(this);
-  else if (riid == IID_IViewObject || riid == IID_IViewObject2) *ppv = static_cast<IViewObject2*>(this);
-  else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceObject) *ppv = static_cast<IOleInPlaceObject*>(this);
-  else if (riid == IID_IOleInPlaceActiveObject) *ppv = static_cast<IOleInPlaceActiveObject*>(this);
-  else if (riid == IID_IPersist || riid == IID_IPersistStorage) *ppv = static_cast<IPersistStorage*>(this);
-  else if (riid == IID_IDispatch || riid == IID_IShockwaveFlash) *ppv = static_cast<IDispatch*>(this);
+  if (riid == IID_IUnknown || riid == IID_IOleObject)
+    *ppv = static_cast<IOleObject*>(this);
+  else if (riid == IID_IViewObject || riid == IID_IViewObject2)
+    *ppv = static_cast<IViewObject2*>(this);
+  else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceObject)
+    *ppv = static_cast<IOleInPlaceObject*>(this);
+  else if (riid == IID_IOleInPlaceActiveObject)
+    *ppv = static_cast<IOleInPlaceActiveObject*>(this);
+  else if (riid == IID_IPersist || riid == IID_IPersistStorage)
+    *ppv = static_cast<IPersistStorage*>(this);
+  else if (riid == IID_IDispatch || riid == IID_IShockwaveFlash)
+    *ppv = static_cast<IDispatch*>(this);
   if (!*ppv) return E_NOINTERFACE;
   AddRef();
   return S_OK;
@@ -353,8 +357,10 @@ void FlashControlObject::renderInto(HDC dc, const RECTL& bounds, POINT at) {
   int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
   std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
   // Without a movie the control shows its background colour.
-  if (m_player.hasMovie()) m_player.render(swf::Canvas{pixels.data(), width, height, width});
-  else std::fill(pixels.begin(), pixels.end(), m_player.backgroundColor());
+  if (m_player.hasMovie())
+    m_player.render(swf::Canvas{pixels.data(), width, height, width});
+  else
+    std::fill(pixels.begin(), pixels.end(), m_player.backgroundColor());
   HBITMAP bitmap = CreateBitmap(width, height, 1, 32, pixels.data());
   HDC memory = CreateCompatibleDC(dc);
   if (bitmap && memory) {
@@ -442,8 +448,10 @@ HRESULT FlashControlObject::SetObjectRects(LPCRECT lprcPosRect, LPCRECT lprcClip
   InvalidateRect(m_window, nullptr, FALSE);
   // The extent follows the position, rounded up so that a container's
   // conversion back to pixels gives the same size.
-  m_extent.cx = (std::max<LONG>(0, m_position.right - m_position.left) * kHimetricPerInch + kScreenDpi - 1) / kScreenDpi;
-  m_extent.cy = (std::max<LONG>(0, m_position.bottom - m_position.top) * kHimetricPerInch + kScreenDpi - 1) / kScreenDpi;
+  m_extent.cx =
+      (std::max<LONG>(0, m_position.right - m_position.left) * kHimetricPerInch + kScreenDpi - 1) / kScreenDpi;
+  m_extent.cy =
+      (std::max<LONG>(0, m_position.bottom - m_position.top) * kHimetricPerInch + kScreenDpi - 1) / kScreenDpi;
   return S_OK;
 }
 
@@ -455,9 +463,9 @@ bool FlashControlObject::createWindow(HWND parent, const RECT& position) {
     if (!RegisterClassW(&wc)) return false;
   }
   m_position = position;
-  m_window = CreateWindowExW(0, kWindowClass, u"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, position.left, position.top,
-                             position.right - position.left, position.bottom - position.top, parent, nullptr, nullptr,
-                             this);
+  m_window =
+      CreateWindowExW(0, kWindowClass, u"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, position.left, position.top,
+                      position.right - position.left, position.bottom - position.top, parent, nullptr, nullptr, this);
   return m_window != nullptr;
 }
 
@@ -570,7 +578,8 @@ HRESULT FlashControlObject::Load(IStorage* pStg) {
 HRESULT FlashControlObject::Save(IStorage* pStgSave, BOOL) {
   if (!pStgSave) return E_POINTER;
   ComPtr<IStream> stream;
-  HRESULT hr = pStgSave->CreateStream(kStateStream, STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE, 0, 0, stream.put());
+  HRESULT hr =
+      pStgSave->CreateStream(kStateStream, STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE, 0, 0, stream.put());
   if (FAILED(hr)) return hr;
   ULONG bytes = static_cast<ULONG>(m_movie.size() * sizeof(WCHAR));
   return bytes ? stream->Write(m_movie.data(), bytes, nullptr) : S_OK;
@@ -639,23 +648,55 @@ HRESULT FlashControlObject::invokeProperty(DISPID id, WORD flags, DISPPARAMS* pa
 HRESULT FlashControlObject::getProperty(DISPID id, VARIANT& result) const {
   using namespace flash;
   switch (id) {
-    case kReadyState: setLong(&result, m_player.hasMovie() ? 4 : 0); return S_OK;  // complete, or loading
-    case kTotalFrames: setLong(&result, m_player.totalFrames()); return S_OK;
-    case kPlaying: setBool(&result, m_player.playing()); return S_OK;
-    case kQuality: result.vt = VT_INT; result.intVal = m_quality; return S_OK;
-    case kScaleMode: result.vt = VT_INT; result.intVal = m_scaleMode; return S_OK;
-    case kAlignMode: result.vt = VT_INT; result.intVal = m_player.alignMode(); return S_OK;
-    case kBackgroundColor: setLong(&result, m_player.backgroundColorSetting()); return S_OK;
-    case kLoop: setBool(&result, m_player.loop()); return S_OK;
-    case kMovie: return setBstr(&result, m_movie);
-    case kFrameNum: setLong(&result, m_player.currentFrame()); return S_OK;
-    case kWMode: return setBstr(&result, m_wmode);
-    case kSAlign: return setBstr(&result, m_salign);
-    case kMenu: setBool(&result, m_menu); return S_OK;
-    case kBase: return setBstr(&result, m_base);
-    case kScale: return setBstr(&result, m_scale);
-    case kDeviceFont: setBool(&result, m_deviceFont); return S_OK;
-    case kEmbedMovie: setBool(&result, m_embedMovie); return S_OK;
+    case kReadyState:
+      setLong(&result, m_player.hasMovie() ? 4 : 0);
+      return S_OK;  // complete, or loading
+    case kTotalFrames:
+      setLong(&result, m_player.totalFrames());
+      return S_OK;
+    case kPlaying:
+      setBool(&result, m_player.playing());
+      return S_OK;
+    case kQuality:
+      result.vt = VT_INT;
+      result.intVal = m_quality;
+      return S_OK;
+    case kScaleMode:
+      result.vt = VT_INT;
+      result.intVal = m_scaleMode;
+      return S_OK;
+    case kAlignMode:
+      result.vt = VT_INT;
+      result.intVal = m_player.alignMode();
+      return S_OK;
+    case kBackgroundColor:
+      setLong(&result, m_player.backgroundColorSetting());
+      return S_OK;
+    case kLoop:
+      setBool(&result, m_player.loop());
+      return S_OK;
+    case kMovie:
+      return setBstr(&result, m_movie);
+    case kFrameNum:
+      setLong(&result, m_player.currentFrame());
+      return S_OK;
+    case kWMode:
+      return setBstr(&result, m_wmode);
+    case kSAlign:
+      return setBstr(&result, m_salign);
+    case kMenu:
+      setBool(&result, m_menu);
+      return S_OK;
+    case kBase:
+      return setBstr(&result, m_base);
+    case kScale:
+      return setBstr(&result, m_scale);
+    case kDeviceFont:
+      setBool(&result, m_deviceFont);
+      return S_OK;
+    case kEmbedMovie:
+      setBool(&result, m_embedMovie);
+      return S_OK;
     case kBGColor: {
       int32_t c = m_player.backgroundColorSetting();
       if (c < 0) return setBstr(&result, u"-1");
@@ -663,8 +704,10 @@ HRESULT FlashControlObject::getProperty(DISPID id, VARIANT& result) const {
       wsprintfW(text, u"%06X", static_cast<unsigned>(c));
       return setBstr(&result, text);
     }
-    case kQuality2: return setBstr(&result, m_quality2);
-    default: return DISP_E_MEMBERNOTFOUND;
+    case kQuality2:
+      return setBstr(&result, m_quality2);
+    default:
+      return DISP_E_MEMBERNOTFOUND;
   }
 }
 
@@ -688,29 +731,62 @@ HRESULT FlashControlObject::putProperty(DISPID id, const VARIANT& value) {
     ~Clear() { VariantClear(v); }
   } clear{&v};
   switch (id) {
-    case kMovie: openMovie(textOf(v)); return S_OK;
-    case kPlaying: m_player.setPlaying(v.boolVal != VARIANT_FALSE); break;
-    case kLoop: m_player.setLoop(v.boolVal != VARIANT_FALSE); break;
-    case kFrameNum: m_player.gotoFrame(v.lVal); break;
-    case kAlignMode: m_player.setAlignMode(v.intVal); break;
-    case kBackgroundColor: m_player.setBackgroundColor(v.lVal); break;
+    case kMovie:
+      openMovie(textOf(v));
+      return S_OK;
+    case kPlaying:
+      m_player.setPlaying(v.boolVal != VARIANT_FALSE);
+      break;
+    case kLoop:
+      m_player.setLoop(v.boolVal != VARIANT_FALSE);
+      break;
+    case kFrameNum:
+      m_player.gotoFrame(v.lVal);
+      break;
+    case kAlignMode:
+      m_player.setAlignMode(v.intVal);
+      break;
+    case kBackgroundColor:
+      m_player.setBackgroundColor(v.lVal);
+      break;
     case kBGColor: {
       LONG colour = 0;
       if (!parseColour(textOf(v), colour)) return DISP_E_TYPEMISMATCH;
       m_player.setBackgroundColor(colour);
       break;
     }
-    case kQuality: m_quality = v.intVal; break;
-    case kScaleMode: m_scaleMode = v.intVal; break;
-    case kWMode: m_wmode = textOf(v); break;
-    case kSAlign: m_salign = textOf(v); break;
-    case kMenu: m_menu = v.boolVal != VARIANT_FALSE; break;
-    case kBase: m_base = textOf(v); break;
-    case kScale: m_scale = textOf(v); break;
-    case kDeviceFont: m_deviceFont = v.boolVal != VARIANT_FALSE; break;
-    case kEmbedMovie: m_embedMovie = v.boolVal != VARIANT_FALSE; break;
-    case kQuality2: m_quality2 = textOf(v); break;
-    default: return DISP_E_MEMBERNOTFOUND;
+    case kQuality:
+      m_quality = v.intVal;
+      break;
+    case kScaleMode:
+      m_scaleMode = v.intVal;
+      break;
+    case kWMode:
+      m_wmode = textOf(v);
+      break;
+    case kSAlign:
+      m_salign = textOf(v);
+      break;
+    case kMenu:
+      m_menu = v.boolVal != VARIANT_FALSE;
+      break;
+    case kBase:
+      m_base = textOf(v);
+      break;
+    case kScale:
+      m_scale = textOf(v);
+      break;
+    case kDeviceFont:
+      m_deviceFont = v.boolVal != VARIANT_FALSE;
+      break;
+    case kEmbedMovie:
+      m_embedMovie = v.boolVal != VARIANT_FALSE;
+      break;
+    case kQuality2:
+      m_quality2 = textOf(v);
+      break;
+    default:
+      return DISP_E_MEMBERNOTFOUND;
   }
   m_dirty = true;
   changed();
@@ -738,10 +814,17 @@ HRESULT FlashControlObject::rootProperty(int index, double& value) const {
   }
   const swf::MovieDef* movie = m_player.movie();
   switch (index) {
-    case kRootFramesLoaded: value = m_player.totalFrames(); return S_OK;
-    case kRootWidth: value = movie ? double(movie->header.frameRect.width()) / swf::kTwipsPerPixel : 0; return S_OK;
-    case kRootHeight: value = movie ? double(movie->header.frameRect.height()) / swf::kTwipsPerPixel : 0; return S_OK;
-    default: return DISP_E_BADINDEX;
+    case kRootFramesLoaded:
+      value = m_player.totalFrames();
+      return S_OK;
+    case kRootWidth:
+      value = movie ? double(movie->header.frameRect.width()) / swf::kTwipsPerPixel : 0;
+      return S_OK;
+    case kRootHeight:
+      value = movie ? double(movie->header.frameRect.height()) / swf::kTwipsPerPixel : 0;
+      return S_OK;
+    default:
+      return DISP_E_BADINDEX;
   }
 }
 
@@ -773,17 +856,43 @@ HRESULT FlashControlObject::invokeMethod(DISPID id, DISPPARAMS* params, VARIANT*
 
   auto rootOnly = [&](const VARIANT& target) { return isRootTarget(textOf(target)); };
   switch (id) {
-    case kPlay: m_player.play(); break;
-    case kStop: case kStopPlay: m_player.stop(); break;
-    case kRewind: m_player.stop(); m_player.rewind(); break;
-    case kBack: m_player.stop(); m_player.back(); break;
-    case kForward: m_player.stop(); m_player.forward(); break;
-    case kGotoFrame: m_player.gotoFrame(args[0].lVal); break;
-    case kCurrentFrame: setLong(result, m_player.currentFrame()); return S_OK;
-    case kIsPlaying: setBool(result, m_player.playing()); return S_OK;
-    case kPercentLoaded: setLong(result, m_player.hasMovie() ? 100 : 0); return S_OK;
-    case kFrameLoaded: setBool(result, args[0].lVal >= 0 && args[0].lVal < m_player.totalFrames()); return S_OK;
-    case kFlashVersion: setLong(result, kPlayerVersion); return S_OK;
+    case kPlay:
+      m_player.play();
+      break;
+    case kStop:
+    case kStopPlay:
+      m_player.stop();
+      break;
+    case kRewind:
+      m_player.stop();
+      m_player.rewind();
+      break;
+    case kBack:
+      m_player.stop();
+      m_player.back();
+      break;
+    case kForward:
+      m_player.stop();
+      m_player.forward();
+      break;
+    case kGotoFrame:
+      m_player.gotoFrame(args[0].lVal);
+      break;
+    case kCurrentFrame:
+      setLong(result, m_player.currentFrame());
+      return S_OK;
+    case kIsPlaying:
+      setBool(result, m_player.playing());
+      return S_OK;
+    case kPercentLoaded:
+      setLong(result, m_player.hasMovie() ? 100 : 0);
+      return S_OK;
+    case kFrameLoaded:
+      setBool(result, args[0].lVal >= 0 && args[0].lVal < m_player.totalFrames());
+      return S_OK;
+    case kFlashVersion:
+      setLong(result, kPlayerVersion);
+      return S_OK;
     case kZoom:
       if (args[0].intVal < 0) return DISP_E_OVERFLOW;
       m_player.zoom(args[0].intVal);
@@ -809,11 +918,14 @@ HRESULT FlashControlObject::invokeMethod(DISPID id, DISPPARAMS* params, VARIANT*
       if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
       setLong(result, m_player.currentFrame());
       return S_OK;
-    case kTPlay: case kTStopPlay:
+    case kTPlay:
+    case kTStopPlay:
       if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
       m_player.setPlaying(id == kTPlay);
       break;
-    case kSetVariable: m_variables[textOf(args[0])] = textOf(args[1]); return S_OK;
+    case kSetVariable:
+      m_variables[textOf(args[0])] = textOf(args[1]);
+      return S_OK;
     case kGetVariable: {
       auto it = m_variables.find(textOf(args[0]));
       if (it == m_variables.end()) {
@@ -822,10 +934,12 @@ HRESULT FlashControlObject::invokeMethod(DISPID id, DISPPARAMS* params, VARIANT*
       }
       return setBstr(result, it->second);
     }
-    case kTSetProperty: case kTSetPropertyNum:
+    case kTSetProperty:
+    case kTSetPropertyNum:
       if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
       return setRootProperty(args[1].intVal, args[2], argErr);
-    case kTGetProperty: case kTGetPropertyNum: {
+    case kTGetProperty:
+    case kTGetPropertyNum: {
       if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
       double value = 0;
       HRESULT hr = rootProperty(args[1].intVal, value);

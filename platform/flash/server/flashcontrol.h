@@ -57,7 +57,8 @@ class FlashControlObject final : public IOleObject,
 
   // IViewObject2
   HRESULT Draw(DWORD dwDrawAspect, LONG lindex, void* pvAspect, DVTARGETDEVICE* ptd, HDC hdcTargetDev, HDC hdcDraw,
-               LPCRECTL lprcBounds, LPCRECTL lprcWBounds, BOOL (*pfnContinue)(ULONG_PTR), ULONG_PTR dwContinue) override;
+               LPCRECTL lprcBounds, LPCRECTL lprcWBounds, BOOL (*pfnContinue)(ULONG_PTR),
+               ULONG_PTR dwContinue) override;
   HRESULT GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** ppColorSet) override;
   HRESULT Freeze(DWORD, LONG, void*, DWORD* pdwFreeze) override;
   HRESULT Unfreeze(DWORD) override { return OLE_E_NOCONNECTION; }
@@ -91,8 +92,8 @@ class FlashControlObject final : public IOleObject,
   HRESULT GetTypeInfoCount(UINT* pctinfo) override;
   HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
   HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override;
-  HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
-                 VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+  HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                 EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
   // The engine, for the device's state dump and for tests.
   const swf::MoviePlayer& player() const { return m_player; }
@@ -113,9 +114,9 @@ class FlashControlObject final : public IOleObject,
   static LRESULT windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void paint();
   void renderInto(HDC dc, const RECTL& bounds, POINT offset);
-  void changed();         // the movie's picture may have changed: repaint if it did
+  void changed();  // the movie's picture may have changed: repaint if it did
   void onTimer();
-  void updateTimer();     // runs the frame timer while a movie is loaded
+  void updateTimer();  // runs the frame timer while a movie is loaded
   void openMovie(const std::u16string& url);
   // The control's own menu, opened by a held tap while Menu is true.
   void showMenu(POINT client);
@@ -143,8 +144,8 @@ class FlashControlObject final : public IOleObject,
   bool m_uiActive = false;
   bool m_dirty = false;
 
-  RECT m_position{};        // in the site window, as the container placed it
-  UINT m_timerPeriod = 0;   // 0 while no frame timer runs
+  RECT m_position{};       // in the site window, as the container placed it
+  UINT m_timerPeriod = 0;  // 0 while no frame timer runs
   DWORD m_lastTick = 0;
   int m_paintCount = 0;
 

@@ -28,10 +28,10 @@ struct MenuRow {
 };
 
 constexpr MenuRow kMenuRows[] = {
-    {u"Zoom In", kZoomIn},       {u"Zoom Out", kZoomOut},       {u"View All", kViewAll},
-    {u"", kSeparator},           {u"Play", kPlayItem},          {u"Loop", kLoopItem},
-    {u"", kSeparator},           {u"Rewind", kRewindItem},      {u"Forward", kForwardItem},
-    {u"Back", kBackItem},        {u"", kSeparator},             {u"About Flash Player...", kAboutItem},
+    {u"Zoom In", kZoomIn}, {u"Zoom Out", kZoomOut},  {u"View All", kViewAll},
+    {u"", kSeparator},     {u"Play", kPlayItem},     {u"Loop", kLoopItem},
+    {u"", kSeparator},     {u"Rewind", kRewindItem}, {u"Forward", kForwardItem},
+    {u"Back", kBackItem},  {u"", kSeparator},        {u"About Flash Player...", kAboutItem},
 };
 
 // Each zoom step halves or doubles the part of the movie shown; the deepest
@@ -69,8 +69,8 @@ void FlashControlObject::showMenu(POINT client) {
   ClientToScreen(m_window, &screen);
   // The container may let go of the control while the menu is up.
   AddRef();
-  UINT command = static_cast<UINT>(
-      TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, m_window, nullptr));
+  UINT command = static_cast<UINT>(TrackPopupMenuEx(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY,
+                                                    screen.x, screen.y, m_window, nullptr));
   DestroyMenu(menu);
   if (command && IsWindow(m_window)) runMenuCommand(command);
   Release();
@@ -79,14 +79,33 @@ void FlashControlObject::showMenu(POINT client) {
 void FlashControlObject::runMenuCommand(UINT command) {
   int percent = m_player.zoomPercent();
   switch (command) {
-    case kZoomIn: m_player.zoom(percent / kZoomStep); break;
-    case kZoomOut: m_player.zoom(std::min(kWholeMovie, percent * kZoomStep)); break;
-    case kViewAll: m_player.zoom(0); break;
-    case kPlayItem: m_player.setPlaying(!m_player.playing()); break;
-    case kLoopItem: m_player.setLoop(!m_player.loop()); break;
-    case kRewindItem: m_player.stop(); m_player.rewind(); break;
-    case kForwardItem: m_player.stop(); m_player.forward(); break;
-    case kBackItem: m_player.stop(); m_player.back(); break;
+    case kZoomIn:
+      m_player.zoom(percent / kZoomStep);
+      break;
+    case kZoomOut:
+      m_player.zoom(std::min(kWholeMovie, percent * kZoomStep));
+      break;
+    case kViewAll:
+      m_player.zoom(0);
+      break;
+    case kPlayItem:
+      m_player.setPlaying(!m_player.playing());
+      break;
+    case kLoopItem:
+      m_player.setLoop(!m_player.loop());
+      break;
+    case kRewindItem:
+      m_player.stop();
+      m_player.rewind();
+      break;
+    case kForwardItem:
+      m_player.stop();
+      m_player.forward();
+      break;
+    case kBackItem:
+      m_player.stop();
+      m_player.back();
+      break;
     case kAboutItem: {
       std::u16string text = formatWide(u"Flash Player %d.%d", static_cast<int>(kFlashPlayerVersion >> 16),
                                        static_cast<int>(kFlashPlayerVersion & 0xFFFF));
@@ -95,7 +114,8 @@ void FlashControlObject::runMenuCommand(UINT command) {
       MessageBoxW(top, text.c_str(), u"About Flash Player", MB_OK);
       return;
     }
-    default: return;
+    default:
+      return;
   }
   m_dirty = true;
   changed();

@@ -16,11 +16,14 @@ std::u16string toWideIn(UINT cp, const std::string& bytes, DWORD flags = MB_PREC
   return units ? wide : u"<fail>";
 }
 
-std::string toBytesIn(UINT cp, const std::u16string& wide, BOOL* usedDefault = nullptr, const char* defaultChar = nullptr) {
-  int bytes = WideCharToMultiByte(cp, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, defaultChar, usedDefault);
+std::string toBytesIn(UINT cp, const std::u16string& wide, BOOL* usedDefault = nullptr,
+                      const char* defaultChar = nullptr) {
+  int bytes =
+      WideCharToMultiByte(cp, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, defaultChar, usedDefault);
   std::string narrow(static_cast<size_t>(bytes), '\0');
   if (bytes)
-    WideCharToMultiByte(cp, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(), bytes, defaultChar, usedDefault);
+    WideCharToMultiByte(cp, 0, wide.data(), static_cast<int>(wide.size()), narrow.data(), bytes, defaultChar,
+                        usedDefault);
   return bytes ? narrow : "<fail>";
 }
 
@@ -85,18 +88,20 @@ TEST(CodePages, InvalidInputIsRefusedOrReplaced) {
     std::u16string lenient;  // without MB_ERR_INVALID_CHARS
   };
   const Case kCases[] = {
-      {932, "a\x82", u"a\u30FB"},          // a lead byte with nothing after it
-      {932, "\x85\x40", u"\u30FB@"},       // an unassigned double-byte pair
+      {932, "a\x82", u"a\u30FB"},     // a lead byte with nothing after it
+      {932, "\x85\x40", u"\u30FB@"},  // an unassigned double-byte pair
       {936, "\xC4", u"?"},
-      {65001, "\xC3", u"\uFFFD"},          // cut short
-      {65001, "\xC0\xAF", u"\uFFFD\uFFFD"},  // overlong slash
+      {65001, "\xC3", u"\uFFFD"},                      // cut short
+      {65001, "\xC0\xAF", u"\uFFFD\uFFFD"},            // overlong slash
       {65001, "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},  // an encoded surrogate
       {20127, "\xE9", u"?"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::to_string(c.cp));
     SetLastError(0);
-    EXPECT_EQ(MultiByteToWideChar(c.cp, MB_ERR_INVALID_CHARS, c.bytes.data(), static_cast<int>(c.bytes.size()), nullptr, 0), 0);
+    EXPECT_EQ(
+        MultiByteToWideChar(c.cp, MB_ERR_INVALID_CHARS, c.bytes.data(), static_cast<int>(c.bytes.size()), nullptr, 0),
+        0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
     EXPECT_EQ(toWideIn(c.cp, c.bytes, 0), c.lenient);
   }
@@ -109,7 +114,11 @@ TEST(CodePages, InvalidInputIsRefusedOrReplaced) {
   EXPECT_EQ(toBytesIn(1252, u"plain", &used), "plain");
   EXPECT_FALSE(used);
   EXPECT_EQ(toBytesIn(932, u"\xD83D\xDE00x"), "?x");  // a pair is one character
-  EXPECT_EQ(toBytesIn(65001, u"a\xD800" u"b"), "a\xEF\xBF\xBD" "b");  // a lone surrogate
+  EXPECT_EQ(toBytesIn(65001,
+                      u"a\xD800"
+                      u"b"),
+            "a\xEF\xBF\xBD"
+            "b");  // a lone surrogate
   EXPECT_EQ(WideCharToMultiByte(65001, WC_ERR_INVALID_CHARS, u"\xD800", 1, nullptr, 0, nullptr, nullptr), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
 
@@ -129,7 +138,10 @@ TEST(CodePages, BufferSizes) {
     int result;
     DWORD error;
   };
-  const Case kCases[] = {{4, 4, ERROR_SUCCESS}, {10, 4, ERROR_SUCCESS}, {3, 0, ERROR_INSUFFICIENT_BUFFER}, {1, 0, ERROR_INSUFFICIENT_BUFFER}};
+  const Case kCases[] = {{4, 4, ERROR_SUCCESS},
+                         {10, 4, ERROR_SUCCESS},
+                         {3, 0, ERROR_INSUFFICIENT_BUFFER},
+                         {1, 0, ERROR_INSUFFICIENT_BUFFER}};
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.size);
     WCHAR wide[10];
@@ -142,7 +154,9 @@ TEST(CodePages, BufferSizes) {
     EXPECT_EQ(GetLastError(), c.error);
     if (c.result) {
       EXPECT_EQ(std::u16string(wide), u"abc");
-      EXPECT_EQ(std::string(narrow), "\xC4\xE3" "a");
+      EXPECT_EQ(std::string(narrow),
+                "\xC4\xE3"
+                "a");
     }
   }
 }
@@ -155,12 +169,8 @@ TEST(CodePages, CodePageInformation) {
     std::vector<BYTE> leadBytes;
   };
   const Case kCases[] = {
-      {1252, 1, {}},
-      {874, 1, {}},
-      {932, 2, {0x81, 0x9F, 0xE0, 0xFC}},
-      {936, 2, {0x81, 0xFE}},
-      {949, 2, {0x81, 0xFE}},
-      {950, 2, {0x81, 0xFE}},
+      {1252, 1, {}},          {874, 1, {}},           {932, 2, {0x81, 0x9F, 0xE0, 0xFC}},
+      {936, 2, {0x81, 0xFE}}, {949, 2, {0x81, 0xFE}}, {950, 2, {0x81, 0xFE}},
       {65001, 4, {}},
   };
   for (const auto& c : kCases) {

@@ -20,7 +20,7 @@ TEST(Device, OpenMakesMissingDevicesAndRefusesStrangers) {
   writeHostFile(scratch / "stranger" / "notes.txt", "mine");
   EXPECT_FALSE(Device::open(scratch / "stranger", error));
   EXPECT_NE(error.find("not a device"), std::string::npos) << error;
-  EXPECT_FALSE(fs::exists(scratch / "stranger" / "My Documents"));  // nothing was added
+  EXPECT_FALSE(fs::exists(scratch / "stranger" / "My Documents"));       // nothing was added
   EXPECT_FALSE(Device::create(scratch / "new", DeviceConfig{}, error));  // not over an existing device
 
   DeviceConfig config;
@@ -50,9 +50,8 @@ TEST(Device, ConfigTextParsing) {
     int width, height;
   };
   const Case kScreens[] = {
-      {"240x320", true, 240, 320}, {"640x480", true, 640, 480}, {"0x320", false, 0, 0},
-      {"240x", false, 0, 0},       {"240*320", false, 0, 0},    {"99999x1", false, 0, 0},
-      {"-1x5", false, 0, 0},       {"240x320x", false, 0, 0},
+      {"240x320", true, 240, 320}, {"640x480", true, 640, 480}, {"0x320", false, 0, 0}, {"240x", false, 0, 0},
+      {"240*320", false, 0, 0},    {"99999x1", false, 0, 0},    {"-1x5", false, 0, 0},  {"240x320x", false, 0, 0},
   };
   for (const auto& c : kScreens) {
     SCOPED_TRACE(c.text);

@@ -27,7 +27,7 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
   std::map<std::string, std::string> state;
   for (auto& entry : fs::recursive_directory_iterator(folder)) {
     std::string key = fs::relative(entry.path(), folder).string();
-    state[key] = entry.is_symlink() ? "->" + fs::read_symlink(entry.path()).string()
+    state[key] = entry.is_symlink()     ? "->" + fs::read_symlink(entry.path()).string()
                  : entry.is_directory() ? "<dir>"
                                         : readHostFile(entry.path());
   }
@@ -50,7 +50,8 @@ std::vector<std::u16string> listNames(const char16_t* pattern, DWORD* error = nu
 }
 
 std::string readDeviceFile(const char16_t* path) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<error " + std::to_string(GetLastError()) + ">";
   std::string bytes(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
@@ -77,8 +78,12 @@ TEST(DeviceFiles, LookupIgnoresCaseAndKeepsIt) {
   writeHostFile(device.host("My Documents/Movie.SWF"), "FWS");
   writeHostFile(device.host("My Documents/\xC3\x84rger.txt"), "umlaut");  // "Ärger.txt"
   const char16_t* kSameFile[] = {
-      u"\\My Documents\\Movie.SWF", u"\\my documents\\movie.swf", u"\\MY DOCUMENTS\\MOVIE.swf",
-      u"/My Documents/Movie.SWF",   u"My Documents\\Movie.SWF",  u"\\\\My Documents\\\\.\\Movie.SWF",
+      u"\\My Documents\\Movie.SWF",
+      u"\\my documents\\movie.swf",
+      u"\\MY DOCUMENTS\\MOVIE.swf",
+      u"/My Documents/Movie.SWF",
+      u"My Documents\\Movie.SWF",
+      u"\\\\My Documents\\\\.\\Movie.SWF",
       u"\\Windows\\..\\My Documents\\movie.swf",
   };
   for (const char16_t* path : kSameFile) {
@@ -149,12 +154,9 @@ TEST(DeviceFiles, ListingFollowsPatternsAndReportsSizes) {
     DWORD error;
   };
   const Failure kFailures[] = {
-      {u"\\My Documents\\*.swf", ERROR_FILE_NOT_FOUND},
-      {u"\\Missing\\*.*", ERROR_PATH_NOT_FOUND},
-      {u"\\My Documents\\a.bfl\\*.*", ERROR_PATH_NOT_FOUND},
-      {u"\\My Documents\\", ERROR_FILE_NOT_FOUND},
-      {u"\\My Documents\\a|b", ERROR_INVALID_NAME},
-      {u"\\..\\*.*", ERROR_ACCESS_DENIED},
+      {u"\\My Documents\\*.swf", ERROR_FILE_NOT_FOUND},      {u"\\Missing\\*.*", ERROR_PATH_NOT_FOUND},
+      {u"\\My Documents\\a.bfl\\*.*", ERROR_PATH_NOT_FOUND}, {u"\\My Documents\\", ERROR_FILE_NOT_FOUND},
+      {u"\\My Documents\\a|b", ERROR_INVALID_NAME},          {u"\\..\\*.*", ERROR_ACCESS_DENIED},
   };
   for (const auto& f : kFailures) {
     SCOPED_TRACE(toUtf8(f.pattern));
@@ -187,7 +189,8 @@ TEST(DeviceFiles, FailuresAnswerTheDevicesErrors) {
   const Case kCases[] = {
       {"make an existing folder", [] { return CreateDirectoryW(u"\\temp", nullptr); }, ERROR_ALREADY_EXISTS},
       {"make the root", [] { return CreateDirectoryW(u"\\", nullptr); }, ERROR_ALREADY_EXISTS},
-      {"make below a missing folder", [] { return CreateDirectoryW(u"\\Missing\\New", nullptr); }, ERROR_PATH_NOT_FOUND},
+      {"make below a missing folder", [] { return CreateDirectoryW(u"\\Missing\\New", nullptr); },
+       ERROR_PATH_NOT_FOUND},
       {"make a bad name", [] { return CreateDirectoryW(u"\\Temp\\a:b", nullptr); }, ERROR_INVALID_NAME},
       {"remove a full folder", [] { return RemoveDirectoryW(u"\\Temp\\Full"); }, ERROR_DIR_NOT_EMPTY},
       {"remove a missing folder", [] { return RemoveDirectoryW(u"\\Temp\\Gone"); }, ERROR_FILE_NOT_FOUND},
@@ -263,11 +266,13 @@ TEST(DeviceFiles, FilesReadWriteSeekAndReportSizes) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   CloseHandle(file);
 
-  EXPECT_EQ(CreateFileW(u"\\Temp\\none.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileW(u"\\Temp\\none.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(CreateFileW(u"\\Temp", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(CreateFileW(u"\\Nope\\new.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(CreateFileW(u"\\Nope\\new.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+            INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
@@ -302,7 +307,8 @@ TEST(DeviceFiles, PathsNeverLeaveTheDevice) {
     WIN32_FIND_DATAW data;
     EXPECT_EQ(GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(CreateFileW(child.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));

@@ -134,9 +134,9 @@ TEST(Registry, ValuesKeepTheirTypeAndBytes) {
   exchangeCurrentDevice(std::move(previous));
 
   Key same;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\OrvelFlash", 0, nullptr, 0, 0, nullptr, same.out(),
-                            &disposition),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\OrvelFlash", 0, nullptr, 0, 0, nullptr, same.out(), &disposition),
+      ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
   EXPECT_EQ(RegQueryValueExW(key, u"absent", nullptr, nullptr, nullptr, nullptr), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(RegSetValueExW(key, u"bad", 0, REG_DWORD, binary, 3), ERROR_INVALID_PARAMETER);
@@ -154,11 +154,8 @@ TEST(Registry, SmallBuffersAnswerMoreDataAndStayUnfilled) {
     bool filled;
   };
   const Case kCases[] = {
-      {14, ERROR_SUCCESS, 14, true},
-      {64, ERROR_SUCCESS, 14, true},
-      {13, ERROR_MORE_DATA, 14, false},
-      {12, ERROR_MORE_DATA, 14, false},
-      {0, ERROR_MORE_DATA, 14, false},
+      {14, ERROR_SUCCESS, 14, true},    {64, ERROR_SUCCESS, 14, true},   {13, ERROR_MORE_DATA, 14, false},
+      {12, ERROR_MORE_DATA, 14, false}, {0, ERROR_MORE_DATA, 14, false},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.size);
@@ -221,8 +218,9 @@ TEST(Registry, EnumerationEndsAndRefusesShortBuffers) {
 TEST(Registry, DeletingKeysAndValues) {
   TestDevice device;
   Key key, inner;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Doomed\\Inner\\Deeper", 0, nullptr, 0, 0, nullptr, inner.out(), nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_CURRENT_USER, u"Doomed\\Inner\\Deeper", 0, nullptr, 0, 0, nullptr, inner.out(), nullptr),
+      ERROR_SUCCESS);
   ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"doomed", 0, 0, key.out()), ERROR_SUCCESS);
   ASSERT_EQ(setDword(key, u"v", 7), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteValueW(key, u"V"), ERROR_SUCCESS);
@@ -268,7 +266,8 @@ TEST(Registry, SeededCodePageDatabase) {
     EXPECT_GT(descriptionSize, 2u);
     charsets.emplace_back(std::stoi(toUtf8(name)), body);
   }
-  for (int required : {874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 20127, 28591, 65001}) {
+  for (int required :
+       {874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 20127, 28591, 65001}) {
     SCOPED_TRACE(required);
     auto it = std::find_if(charsets.begin(), charsets.end(), [&](const auto& c) { return c.first == required; });
     EXPECT_NE(it, charsets.end());
@@ -356,7 +355,8 @@ TEST(RegistryText, RefusesDamagedFiles) {
   }
   RegTree tree;
   std::string error;
-  EXPECT_TRUE(parseRegistry(kHeader + "; a comment\n\n[HKEY_CURRENT_USER\\a]\r\n@=sz:\"x\"\r\nend\n", tree, error)) << error;
+  EXPECT_TRUE(parseRegistry(kHeader + "; a comment\n\n[HKEY_CURRENT_USER\\a]\r\n@=sz:\"x\"\r\nend\n", tree, error))
+      << error;
 }
 
 TEST(Registry, UnreadableFileIsMovedAsideAndReplaced) {
@@ -387,7 +387,8 @@ TEST(Registry, UnreadableFileIsMovedAsideAndReplaced) {
 TEST(Registry, ProcessesSeeEachOthersChanges) {
   TestDevice device;
   Key key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Shared", 0, nullptr, 0, 0, nullptr, key.out(), nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Shared", 0, nullptr, 0, 0, nullptr, key.out(), nullptr),
+            ERROR_SUCCESS);
   ASSERT_EQ(setDword(key, u"fromParent", 1), ERROR_SUCCESS);
   int code = inChildProcess(device.root(), [] {
     HKEY shared;

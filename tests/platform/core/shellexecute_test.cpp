@@ -81,10 +81,9 @@ TEST(ShellExecuteEx, StartsTheRegisteredCommand) {
     setClassesDefault(u"Test.Movie\\Shell\\Open\\Command", c.command);
     Started started = open(device, c.file);
     ASSERT_TRUE(started.ok) << started.error;
-    const std::string program =
-        toUtf8(std::u16string(c.command).find(u"My Player") != std::u16string::npos
-                   ? u"\\Program Files\\My Player\\player.exe"
-                   : u"\\Windows\\viewer.exe");
+    const std::string program = toUtf8(std::u16string(c.command).find(u"My Player") != std::u16string::npos
+                                           ? u"\\Program Files\\My Player\\player.exe"
+                                           : u"\\Windows\\viewer.exe");
     EXPECT_EQ(started.lines, c.arguments + "module=" + program + "\ndevice=" + device.root().string() + "\n");
   }
 }

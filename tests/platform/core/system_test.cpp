@@ -124,10 +124,11 @@ TEST(IdleTimer, ResetsAreCountedAcrossProcesses) {
   EXPECT_EQ(device.device().idleTimerResets(), 0u);
   SystemIdleTimerReset();
   SystemIdleTimerReset();
-  EXPECT_EQ(inChildProcess(device.root(), [] {
-              SystemIdleTimerReset();
-              return 0;
-            }),
+  EXPECT_EQ(inChildProcess(device.root(),
+                           [] {
+                             SystemIdleTimerReset();
+                             return 0;
+                           }),
             0);
   EXPECT_EQ(device.device().idleTimerResets(), 3u);
 }

@@ -86,7 +86,8 @@ class Dialogs : public testing::Test {
 Dialogs* Dialogs::current = nullptr;
 
 TEST_F(Dialogs, TemplateLayoutComesFromDialogUnitsAtTheTemplatesFont) {
-  HWND dialog = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_owner, scriptedProc, 5);
+  HWND dialog =
+      CreateDialogParamW(nullptr, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_owner, scriptedProc, 5);
   ASSERT_TRUE(dialog);
   EXPECT_EQ(m_script.initParam, 5);
   RECT units{20, 10, 140, 24};  // the "Set Flash Default Player" button
@@ -158,12 +159,15 @@ TEST_F(Dialogs, FullScreenDialogsShowTheirTitleLineAndKeepTheirLayoutBelowIt) {
   const TitleLineRow rows[] = {
       {SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN, u"Settings", true},
       {SHIDIF_FULLSCREENNOMENUBAR, u"Settings", true},
-      {SHIDIF_DONEBUTTON, u"Settings", false},                   // not made full screen
-      {SHIDIF_SIZEDLGFULLSCREEN, u"", false},                   // nothing to show
+      {SHIDIF_DONEBUTTON, u"Settings", false},  // not made full screen
+      {SHIDIF_SIZEDLGFULLSCREEN, u"", false},   // nothing to show
   };
   for (const TitleLineRow& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.flags << " '" << std::string(row.title, row.title + std::char_traits<char16_t>::length(row.title)) << "'");
-    HWND dialog = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_owner, scriptedProc, 0);
+    SCOPED_TRACE(testing::Message() << row.flags << " '"
+                                    << std::string(row.title, row.title + std::char_traits<char16_t>::length(row.title))
+                                    << "'");
+    HWND dialog =
+        CreateDialogParamW(nullptr, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_owner, scriptedProc, 0);
     ASSERT_TRUE(dialog);
     SetWindowTextW(dialog, row.title);
     SHINITDLGINFO init{SHIDIM_FLAGS, dialog, row.flags};
@@ -197,7 +201,8 @@ TEST_F(Dialogs, FullScreenDialogsShowTheirTitleLineAndKeepTheirLayoutBelowIt) {
 }
 
 TEST_F(Dialogs, TitleLineFollowsTheTitleAndMessageBoxesHaveNone) {
-  HWND dialog = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_owner, scriptedProc, 0);
+  HWND dialog =
+      CreateDialogParamW(nullptr, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_owner, scriptedProc, 0);
   ASSERT_TRUE(dialog);
   SHINITDLGINFO init{SHIDIM_FLAGS, dialog, SHIDIF_SIZEDLGFULLSCREEN};
   SHInitDialog(&init);
@@ -222,7 +227,8 @@ TEST_F(Dialogs, TitleLineFollowsTheTitleAndMessageBoxesHaveNone) {
 }
 
 TEST_F(Dialogs, ItemCallsAndAMissingCheckBoxReadingUnchecked) {
-  HWND dialog = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_owner, scriptedProc, 0);
+  HWND dialog =
+      CreateDialogParamW(nullptr, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_owner, scriptedProc, 0);
   ASSERT_TRUE(dialog);
   EXPECT_EQ(IsDlgButtonChecked(dialog, 1001), BST_UNCHECKED);
   EXPECT_TRUE(CheckDlgButton(dialog, 1001, BST_CHECKED));
@@ -266,7 +272,8 @@ TEST_F(Dialogs, ComboBoxSubclassedThroughItsProcedureSlot) {
   ASSERT_TRUE(dialog) << "the list view is left out of the dialog, not failing it";
   HWND combo = GetDlgItem(dialog, 1004);
   ASSERT_TRUE(combo);
-  for (const char16_t* s : {u"Play", u"Pause", u"Stop"}) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+  for (const char16_t* s : {u"Play", u"Pause", u"Stop"})
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
   EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
   EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR);
   EXPECT_EQ(SendMessageW(combo, CB_SETCURSEL, 1, 0), 1);
@@ -274,7 +281,8 @@ TEST_F(Dialogs, ComboBoxSubclassedThroughItsProcedureSlot) {
   SendMessageW(combo, CB_SETCURSEL, 1, 0);
 
   g_caught.clear();
-  g_oldComboProc = reinterpret_cast<WNDPROC>(SetWindowLongW(combo, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(keyCatcher)));
+  g_oldComboProc =
+      reinterpret_cast<WNDPROC>(SetWindowLongW(combo, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(keyCatcher)));
   ASSERT_TRUE(g_oldComboProc);
   SetFocus(combo);
   wm::injectKey(VK_DOWN, true);
@@ -301,11 +309,12 @@ TEST_F(Dialogs, ListBoxKeepsItsItemsAndSelection) {
     const char16_t* text;
     LRESULT expected;
   };
-  for (Row row : {Row{LB_ADDSTRING, 0, u"one", 0}, Row{LB_ADDSTRING, 0, u"two", 1}, Row{LB_GETCURSEL, 0, nullptr, LB_ERR},
-                  Row{LB_SETCURSEL, 1, nullptr, 1}, Row{LB_GETCURSEL, 0, nullptr, 1}, Row{LB_INSERTSTRING, 0, u"zero", 0},
-                  Row{LB_GETCURSEL, 0, nullptr, 2}, Row{LB_GETCOUNT, 0, nullptr, 3}, Row{LB_GETTEXTLEN, 0, nullptr, 4},
-                  Row{LB_GETTEXTLEN, 7, nullptr, LB_ERR}, Row{LB_DELETESTRING, 2, nullptr, 2},
-                  Row{LB_GETCURSEL, 0, nullptr, LB_ERR}}) {
+  for (Row row :
+       {Row{LB_ADDSTRING, 0, u"one", 0}, Row{LB_ADDSTRING, 0, u"two", 1}, Row{LB_GETCURSEL, 0, nullptr, LB_ERR},
+        Row{LB_SETCURSEL, 1, nullptr, 1}, Row{LB_GETCURSEL, 0, nullptr, 1}, Row{LB_INSERTSTRING, 0, u"zero", 0},
+        Row{LB_GETCURSEL, 0, nullptr, 2}, Row{LB_GETCOUNT, 0, nullptr, 3}, Row{LB_GETTEXTLEN, 0, nullptr, 4},
+        Row{LB_GETTEXTLEN, 7, nullptr, LB_ERR}, Row{LB_DELETESTRING, 2, nullptr, 2},
+        Row{LB_GETCURSEL, 0, nullptr, LB_ERR}}) {
     SCOPED_TRACE(row.message);
     EXPECT_EQ(SendMessageW(list, row.message, row.wParam, reinterpret_cast<LPARAM>(row.text)), row.expected);
   }
@@ -352,10 +361,10 @@ TEST_F(Dialogs, MessageBoxShowsTextAndCaptionAsGivenAndIsModal) {
   }
 }
 
-
 std::string screenshotPath(const char* name) {
   const char* dir = std::getenv("ORVEL_BINARY_DIR");
-  std::filesystem::path base = dir ? std::filesystem::path(dir) / "screenshots" : std::filesystem::temp_directory_path();
+  std::filesystem::path base =
+      dir ? std::filesystem::path(dir) / "screenshots" : std::filesystem::temp_directory_path();
   std::filesystem::create_directories(base);
   return (base / name).string();
 }

@@ -118,15 +118,20 @@ TEST_F(Session, ScriptDrivesTheProgramsOwnLoopOnTheVirtualClock) {
   std::string shot = (m_dir / "shot.png").string();
   std::string dump = (m_dir / "dump.txt").string();
   std::string error;
-  ASSERT_TRUE(open("# a session\n"
-                   "wait 1999\n"
-                   "dump " + dump + "\n"
-                   "wait 1\n"
-                   "tap 120 100   # in the work area: (120, 74) in the window\n"
-                   "key app3\n"
-                   "screenshot " + shot + "\n"
-                   "wait 6000\n",
-                   error))
+  ASSERT_TRUE(
+      open("# a session\n"
+           "wait 1999\n"
+           "dump " +
+               dump +
+               "\n"
+               "wait 1\n"
+               "tap 120 100   # in the work area: (120, 74) in the window\n"
+               "key app3\n"
+               "screenshot " +
+               shot +
+               "\n"
+               "wait 6000\n",
+           error))
       << error;
   HWND main = createMain();
   ASSERT_TRUE(main);

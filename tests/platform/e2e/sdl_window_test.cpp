@@ -34,8 +34,7 @@ TEST(SdlWindow, ClickArrivesAndTheScreenshotShowsWhatWasDrawn) {
 
   std::string window = x.findWindow("^Screen demo$", deadline);
   ASSERT_FALSE(window.empty()) << "the window's title is the foreground window's";
-  EXPECT_EQ(x.xdotool("getwindowgeometry --shell " + window + " | grep -E 'WIDTH|HEIGHT'"),
-            "WIDTH=480\nHEIGHT=640");
+  EXPECT_EQ(x.xdotool("getwindowgeometry --shell " + window + " | grep -E 'WIDTH|HEIGHT'"), "WIDTH=480\nHEIGHT=640");
 
   // Device point (60, 150): on the left (red) half of the work area.
   x.xdotool("mousemove --window " + window + " 120 300 click 1");

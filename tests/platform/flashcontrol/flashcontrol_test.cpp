@@ -177,7 +177,7 @@ TEST(FlashAutomation, MembersTakeTheTextsThePlayerPasses) {
   EXPECT_EQ(call(control.get(), u"TGetProperty", {u"_root", u"1"}, &text), S_OK);
   EXPECT_EQ(text, "210");
   EXPECT_EQ(call(control.get(), u"TSetProperty", {u"_root", u"5", u"3"}), DISP_E_BADINDEX);  // read only
-  EXPECT_EQ(call(control.get(), u"TSetProperty", {u"_root", u"0"}), DISP_E_BADPARAMCOUNT);    // too few texts
+  EXPECT_EQ(call(control.get(), u"TSetProperty", {u"_root", u"0"}), DISP_E_BADPARAMCOUNT);   // too few texts
   EXPECT_EQ(call(control.get(), u"Pan", {u"1", u"2", u"0"}), E_NOTIMPL);  // not offered, not pretended
 
   // No movie: the timeline stays at its start and does not play.
@@ -222,7 +222,7 @@ TEST(FlashAutomation, SumsOfTerms) {
     long value;
   };
   const Row rows[] = {{u"4 + 8", true, 12}, {u"1+8", true, 9}, {u" 3 ", true, 3}, {u"-1 + 2", true, 1},
-                      {u"4 +", false, 0},   {u"+", false, 0},  {u"", false, 0},    {u"4 - 8", false, 0}};
+                      {u"4 +", false, 0},   {u"+", false, 0},  {u"", false, 0},   {u"4 - 8", false, 0}};
   for (const auto& r : rows) {
     SCOPED_TRACE(toNarrowAscii(r.text));
     long value = -99;
@@ -242,8 +242,10 @@ class RecordingSite final : public IOleClientSite, public IOleInPlaceSite {
 
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IOleClientSite) *ppv = static_cast<IOleClientSite*>(this);
-    else if (riid == IID_IOleInPlaceSite || riid == IID_IOleWindow) *ppv = static_cast<IOleInPlaceSite*>(this);
+    if (riid == IID_IUnknown || riid == IID_IOleClientSite)
+      *ppv = static_cast<IOleClientSite*>(this);
+    else if (riid == IID_IOleInPlaceSite || riid == IID_IOleWindow)
+      *ppv = static_cast<IOleInPlaceSite*>(this);
     if (!*ppv) return E_NOINTERFACE;
     return S_OK;
   }
@@ -341,7 +343,8 @@ TEST(FlashActivation, ShowActivatesInPlaceInAChildOfTheSiteWindow) {
 
   ASSERT_EQ(inPlace->InPlaceDeactivate(), S_OK);
   EXPECT_FALSE(IsWindow(window));
-  EXPECT_EQ(site.log, "CanInPlaceActivate OnInPlaceActivate GetWindowContext OnUIActivate OnUIDeactivate OnInPlaceDeactivate");
+  EXPECT_EQ(site.log,
+            "CanInPlaceActivate OnInPlaceActivate GetWindowContext OnUIActivate OnUIDeactivate OnInPlaceDeactivate");
   EXPECT_EQ(inPlace->SetObjectRects(&moved, &clip), OLE_E_NOT_INPLACEACTIVE);
   ole->SetClientSite(nullptr);
   DestroyWindow(holder);

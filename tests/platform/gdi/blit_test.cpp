@@ -48,11 +48,12 @@ TEST(RasterOps, CombineSourceAndDestinationPerPixel) {
 // unchanged; where it is black the picture must show.
 TEST(RasterOps, MaskSequenceKeepsTheDestinationUnderWhite) {
   MemoryCanvas dst(6, 1, RGB(0, 0, 0));
-  const COLORREF under[] = {RGB(12, 34, 56), RGB(200, 1, 2), RGB(255, 255, 255), RGB(0, 0, 0), RGB(90, 90, 90), RGB(7, 8, 9)};
+  const COLORREF under[] = {RGB(12, 34, 56), RGB(200, 1, 2),  RGB(255, 255, 255),
+                            RGB(0, 0, 0),    RGB(90, 90, 90), RGB(7, 8, 9)};
   for (int x = 0; x < 6; ++x) SetPixel(dst.dc(), x, 0, under[x]);
   MemoryCanvas picture(3, 1);
-  SetPixel(picture.dc(), 0, 0, kRed);    // opaque
-  SetPixel(picture.dc(), 1, 0, kGreen);  // the transparent colour
+  SetPixel(picture.dc(), 0, 0, kRed);          // opaque
+  SetPixel(picture.dc(), 1, 0, kGreen);        // the transparent colour
   SetPixel(picture.dc(), 2, 0, RGB(1, 2, 3));  // opaque
 
   // The monochrome mask: 1 (white) where the picture is transparent.
@@ -86,8 +87,8 @@ TEST(RasterOps, MonochromeSourceTakesTheDestinationsColours) {
   HDC monoDc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(monoDc, mono);
   MemoryCanvas dst(4, 1, RGB(9, 9, 9));
-  SetTextColor(dst.dc(), kRed);     // for 0
-  SetBkColor(dst.dc(), kGreen);     // for 1
+  SetTextColor(dst.dc(), kRed);  // for 0
+  SetBkColor(dst.dc(), kGreen);  // for 1
   BitBlt(dst.dc(), 0, 0, 4, 1, monoDc, 0, 0, SRCCOPY);
   EXPECT_EQ(dst.at(0, 0), kGreen);
   EXPECT_EQ(dst.at(1, 0), kRed);

@@ -16,8 +16,8 @@ TEST(FillRect, IncludesLeftTopExcludesRightBottom) {
   };
   const Case cases[] = {
       {{2, 2, 5, 4}, "..###...", 6},
-      {{5, 2, 2, 4}, "........", 0},      // inverted: nothing
-      {{-3, -3, 2, 3}, "##......", 6},    // cut at the bitmap's edge
+      {{5, 2, 2, 4}, "........", 0},    // inverted: nothing
+      {{-3, -3, 2, 3}, "##......", 6},  // cut at the bitmap's edge
       {{6, 0, 100, 100}, "......##", 16},
   };
   for (const auto& c : cases) {

@@ -238,7 +238,8 @@ TEST(TextOut, OpaqueBackgroundFillsTheCell) {
   int blue = canvas.count(RGB(0, 0, 255), 2, 2, 2 + size.cx, 2 + size.cy);
   int yellow = 0;  // anti-aliased yellow over blue: red and green high
   for (int y = 2; y < 2 + size.cy; ++y)
-    for (int x = 2; x < 2 + size.cx; ++x) yellow += GetRValue(canvas.at(x, y)) > 160 && GetGValue(canvas.at(x, y)) > 160;
+    for (int x = 2; x < 2 + size.cx; ++x)
+      yellow += GetRValue(canvas.at(x, y)) > 160 && GetGValue(canvas.at(x, y)) > 160;
   EXPECT_GT(blue, cell / 2);
   EXPECT_GT(yellow, 3);
   EXPECT_EQ(canvas.count(kWhite, 2, 2, 2 + size.cx, 2 + size.cy), 0) << "no pixel of the cell is left unpainted";

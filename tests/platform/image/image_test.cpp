@@ -39,7 +39,8 @@ const auto* const kHandlers = testing::AddGlobalTestEnvironment(new Handlers);
 
 bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
   for (int shift : {16, 8, 0})
-    if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > tolerance) return false;
+    if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > tolerance)
+      return false;
   return true;
 }
 
@@ -113,8 +114,10 @@ TEST(RichImage, TransparentColours) {
       {"GIF transparent index", encodeGif(4, 2, kPalette, kIndexes, 3), at3, true},
       {"GIF transparent entry with an opaque twin", encodeGif(4, 2, clashing, kIndexes, 3), at3, false},
       {"PNG palette tRNS", encodePalettePng(4, 2, kPalette, kIndexes, 3), at3, true},
-      {"PNG alpha", encodeAlphaPng(alphaPicture, {255, 255, 0, 255, 255, 200, 40, 255}),
-       {false, false, true, false, false, false, true, false}, false},
+      {"PNG alpha",
+       encodeAlphaPng(alphaPicture, {255, 255, 0, 255, 255, 200, 40, 255}),
+       {false, false, true, false, false, false, true, false},
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.format);
@@ -251,7 +254,7 @@ TEST(RichImage, ReadsPicturesByDevicePathAndBesideTheProgram) {
   const Row rows[] = {
       {"\\My Documents\\Skins\\Face.PNG", true},
       {"\\my documents\\skins\\face.png", true},  // device names ignore case
-      {"local.png", true},                         // relative: beside the program
+      {"local.png", true},                        // relative: beside the program
       {"\\My Documents\\Skins\\missing.png", false},
       {"\\..\\..\\etc\\passwd", false},  // never outside the device
       {"", false},

@@ -30,7 +30,8 @@ class Installer : public ::testing::Test {
 
   InstallPackage package(const fs::path& setup, const char16_t* setupName) const {
     InstallPackage p;
-    for (const char* name : {"OrvelFlash.exe", "help.htm", "default.zskn"}) p.files.push_back(device.outside("package") / name);
+    for (const char* name : {"OrvelFlash.exe", "help.htm", "default.zskn"})
+      p.files.push_back(device.outside("package") / name);
     p.files.push_back(setup);
     p.setupLibrary = setupName;
     return p;
@@ -56,9 +57,9 @@ TEST_F(Installer, InstallsThePlayerIntoAFolderWithBlanks) {
   ASSERT_TRUE(installApplication(player(), kFolder, error)) << error;
   for (const char* name : {"OrvelFlash.exe", "help.htm", "default.zskn", "OrvelFlashSetup.dll"}) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(readHostFile(installed(name)), readHostFile(name == std::string("OrvelFlashSetup.dll")
-                                                              ? fs::path(ORVEL_SETUP_LIBRARY)
-                                                              : device.outside("package") / name));
+    EXPECT_EQ(readHostFile(installed(name)),
+              readHostFile(name == std::string("OrvelFlashSetup.dll") ? fs::path(ORVEL_SETUP_LIBRARY)
+                                                                      : device.outside("package") / name));
   }
   EXPECT_TRUE((fs::status(installed("OrvelFlash.exe")).permissions() & fs::perms::owner_exec) != fs::perms::none);
   EXPECT_EQ(classesDefault(u"ShockwaveFlash.ShockwaveFlash\\Shell\\Open\\Command"),
@@ -66,8 +67,8 @@ TEST_F(Installer, InstallsThePlayerIntoAFolderWithBlanks) {
   auto app = findInstalledApplication(u"OrvelFlash");
   ASSERT_TRUE(app);
   EXPECT_EQ(app->folder, kFolder);
-  EXPECT_EQ(app->files, (std::vector<std::u16string>{u"OrvelFlash.exe", u"help.htm", u"default.zskn",
-                                                     u"OrvelFlashSetup.dll"}));
+  EXPECT_EQ(app->files,
+            (std::vector<std::u16string>{u"OrvelFlash.exe", u"help.htm", u"default.zskn", u"OrvelFlashSetup.dll"}));
 }
 
 TEST_F(Installer, CallsTheSetupLibraryAroundTheCopies) {

@@ -45,11 +45,13 @@ TEST(CoInitializeEx, CountsAndKeepsItsThreadingModel) {
 TEST(CoCreateInstance, NeedsComAndARegisteredClass) {
   TestDevice device;
   void* object = &object;
-  EXPECT_EQ(CoCreateInstance(CLSID_TestFull, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), CO_E_NOTINITIALIZED);
+  EXPECT_EQ(CoCreateInstance(CLSID_TestFull, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+            CO_E_NOTINITIALIZED);
   EXPECT_EQ(object, nullptr);
   ComScope com;
   object = &object;
-  EXPECT_EQ(CoCreateInstance(CLSID_TestFull, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(CoCreateInstance(CLSID_TestFull, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object),
+            REGDB_E_CLASSNOTREG);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(CoCreateInstance(CLSID_TestFull, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);
 
@@ -124,8 +126,9 @@ TEST(OleSave, RecordsTheClassSavesAndCommits) {
   TempDir dir;
   std::string path = (dir / "save.stg").string();
   ComPtr<IStorage> storage;
-  ASSERT_EQ(createDocfileAtHostPath(path, u"save.stg", STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE, storage.put()),
-            S_OK);
+  ASSERT_EQ(
+      createDocfileAtHostPath(path, u"save.stg", STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE, storage.put()),
+      S_OK);
   ComPtr<IOleObject> object = testObject(CLSID_TestFull);
   ComPtr<IPersistStorage> persist;
   ASSERT_EQ(object.queryInterface(IID_IPersistStorage, persist), S_OK);
@@ -199,20 +202,22 @@ TEST(OleCreate, CreatesARegisteredObjectInATemporaryStorage) {
   EXPECT_TRUE(std::filesystem::exists(device.host("DocTmpFile200311.tmp")));  // at the device root
   NullSite site;
   ComPtr<IUnknown> object;
-  ASSERT_EQ(OleCreate(CLSID_TestFull, IID_IUnknown, OLERENDER_DRAW, nullptr, &site,
-                      storage.get(), object.putVoid()),
+  ASSERT_EQ(OleCreate(CLSID_TestFull, IID_IUnknown, OLERENDER_DRAW, nullptr, &site, storage.get(), object.putVoid()),
             S_OK);
   EXPECT_EQ(logOf(object.get()), "InitNew\nSetClientSite\nRun\n");
 
   ComPtr<IUnknown> none;
-  EXPECT_EQ(OleCreate(CLSID_TestNoPersist, IID_IUnknown, OLERENDER_DRAW, nullptr, nullptr, storage.get(), none.putVoid()),
-            E_NOINTERFACE);
-  EXPECT_EQ(OleCreate(CLSID_TestFailInit, IID_IUnknown, OLERENDER_DRAW, nullptr, nullptr, storage.get(), none.putVoid()),
-            E_OUTOFMEMORY);
+  EXPECT_EQ(
+      OleCreate(CLSID_TestNoPersist, IID_IUnknown, OLERENDER_DRAW, nullptr, nullptr, storage.get(), none.putVoid()),
+      E_NOINTERFACE);
+  EXPECT_EQ(
+      OleCreate(CLSID_TestFailInit, IID_IUnknown, OLERENDER_DRAW, nullptr, nullptr, storage.get(), none.putVoid()),
+      E_OUTOFMEMORY);
   EXPECT_EQ(OleCreate(CLSID_TestNoView, IID_IUnknown, OLERENDER_DRAW, nullptr, nullptr, storage.get(), none.putVoid()),
             CO_E_DLLNOTFOUND);
-  EXPECT_EQ(OleCreate(CLSID_TestSiteFirst, IID_IUnknown, OLERENDER_DRAW, nullptr, nullptr, storage.get(), none.putVoid()),
-            REGDB_E_CLASSNOTREG);
+  EXPECT_EQ(
+      OleCreate(CLSID_TestSiteFirst, IID_IUnknown, OLERENDER_DRAW, nullptr, nullptr, storage.get(), none.putVoid()),
+      REGDB_E_CLASSNOTREG);
   EXPECT_EQ(none.get(), nullptr);
 
   object.reset();

@@ -22,8 +22,9 @@ class CompoundFileReader {
   explicit CompoundFileReader(std::string bytes) : m_bytes(std::move(bytes)) {}
 
   bool valid() const {
-    return m_bytes.size() >= 512 && m_bytes.size() % 512 == 0 && m_bytes.compare(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") == 0 &&
-           u16(0x1A) == 3 && u16(0x1C) == 0xFFFE && u16(0x1E) == 9 && u16(0x20) == 6;
+    return m_bytes.size() >= 512 && m_bytes.size() % 512 == 0 &&
+           m_bytes.compare(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") == 0 && u16(0x1A) == 3 && u16(0x1C) == 0xFFFE &&
+           u16(0x1E) == 9 && u16(0x20) == 6;
   }
 
   // Every element as "path" -> contents ("" for storages), and their classes.
@@ -131,8 +132,9 @@ TEST(Storage, CommitWritesACompoundFileOthersCanRead) {
   TempDir dir;
   std::string path = (dir / "doc.tmp").string();
   ComPtr<IStorage> root;
-  ASSERT_EQ(createDocfileAtHostPath(path, u"\\doc.tmp", STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE, root.put()),
-            S_OK);
+  ASSERT_EQ(
+      createDocfileAtHostPath(path, u"\\doc.tmp", STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE, root.put()),
+      S_OK);
   ASSERT_TRUE(std::filesystem::exists(path));
   EXPECT_TRUE(CompoundFileReader(readHostFile(path)).valid());  // a valid empty file from the start
 
@@ -147,7 +149,8 @@ TEST(Storage, CommitWritesACompoundFileOthersCanRead) {
   ComPtr<IStorage> sub;
   ASSERT_EQ(root->CreateStorage(u"Objects", kElementMode, 0, 0, sub.put()), S_OK);
   createStream(sub.get(), u"Inner", "inside");
-  for (int i = 0; i < 12; ++i) createStream(sub.get(), toWide("S" + std::to_string(i)).c_str(), std::string(70 * i, 'q'));
+  for (int i = 0; i < 12; ++i)
+    createStream(sub.get(), toWide("S" + std::to_string(i)).c_str(), std::string(70 * i, 'q'));
   ASSERT_EQ(WriteClassStg(root.get(), kClass), S_OK);
   ASSERT_EQ(root->Commit(STGC_DEFAULT), S_OK);
 
@@ -183,7 +186,9 @@ TEST(Storage, DeleteOnReleaseRemovesTheFileWithTheLastReference) {
 
   ComPtr<IStorage> kept;
   std::string keptPath = (dir / "kept.stg").string();
-  ASSERT_EQ(createDocfileAtHostPath(keptPath, u"kept.stg", STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE, kept.put()), S_OK);
+  ASSERT_EQ(
+      createDocfileAtHostPath(keptPath, u"kept.stg", STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE, kept.put()),
+      S_OK);
   createStream(kept.get(), u"Data", "written on release");
   kept.reset();
   ASSERT_TRUE(std::filesystem::exists(keptPath));
@@ -201,11 +206,14 @@ TEST(Storage, CreationFollowsItsModes) {
   first.reset();
 
   writeHostFile(dir / "b.stg", "existing");
-  EXPECT_EQ(createDocfileAtHostPath((dir / "b.stg").string(), u"b", STGM_SHARE_EXCLUSIVE | STGM_READWRITE, second.put()),
-            STG_E_FILEALREADYEXISTS);
+  EXPECT_EQ(
+      createDocfileAtHostPath((dir / "b.stg").string(), u"b", STGM_SHARE_EXCLUSIVE | STGM_READWRITE, second.put()),
+      STG_E_FILEALREADYEXISTS);
   EXPECT_EQ(readHostFile(dir / "b.stg"), "existing");  // untouched
-  EXPECT_EQ(createDocfileAtHostPath((dir / "no/such/c.stg").string(), u"c", kTempMode, second.put()), STG_E_PATHNOTFOUND);
-  EXPECT_EQ(createDocfileAtHostPath((dir / "d.stg").string(), u"d", STGM_READ | STGM_CREATE, second.put()), STG_E_INVALIDFLAG);
+  EXPECT_EQ(createDocfileAtHostPath((dir / "no/such/c.stg").string(), u"c", kTempMode, second.put()),
+            STG_E_PATHNOTFOUND);
+  EXPECT_EQ(createDocfileAtHostPath((dir / "d.stg").string(), u"d", STGM_READ | STGM_CREATE, second.put()),
+            STG_E_INVALIDFLAG);
   EXPECT_EQ(createDocfileAtHostPath((dir / "d.stg").string(), u"d", kTempMode | STGM_TRANSACTED, second.put()),
             STG_E_INVALIDFLAG);
   EXPECT_FALSE(std::filesystem::exists(dir / "d.stg"));
@@ -225,7 +233,7 @@ TEST(Storage, ElementsFollowTheirRules) {
 
   ComPtr<IStream> data = createStream(root.get(), u"Data", "12345");
   EXPECT_EQ(root->CreateStream(u"DATA", exclusive, 0, 0, s.put()), STG_E_FILEALREADYEXISTS);  // names ignore case
-  EXPECT_EQ(root->OpenStream(u"data", nullptr, exclusive, 0, s.put()), STG_E_ACCESSDENIED);    // open already
+  EXPECT_EQ(root->OpenStream(u"data", nullptr, exclusive, 0, s.put()), STG_E_ACCESSDENIED);   // open already
   data.reset();
   ASSERT_EQ(root->OpenStream(u"data", nullptr, STGM_SHARE_EXCLUSIVE | STGM_READ, 0, s.put()), S_OK);
   char buffer[16] = {};

@@ -18,7 +18,8 @@ ComPtr<ITypeInfo> sampleType() {
       .function(u"CurrentFrame", 3, INVOKE_FUNC, VT_I4, {}, 0, u"The frame shown")
       .function(u"Loop", 4, INVOKE_PROPERTYGET, VT_BOOL)
       .function(u"Loop", 4, INVOKE_PROPERTYPUT, VT_VOID, {{u"", VT_BOOL}})
-      .function(u"Frame", 5, INVOKE_FUNC, VT_VOID, {{u"number", VT_I4}, {u"result", VT_I4, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL}})
+      .function(u"Frame", 5, INVOKE_FUNC, VT_VOID,
+                {{u"number", VT_I4}, {u"result", VT_I4, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL}})
       .variable(u"Quality", 6, VT_I4)
       .variable(u"Version", 7, VT_BSTR, VARFLAG_FREADONLY)
       .implements(base.get());

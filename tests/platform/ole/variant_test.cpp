@@ -22,14 +22,22 @@ struct Var : VARIANT {
 
 double numberOf(const VARIANT& v) {
   switch (v.vt) {
-    case VT_I2: return v.iVal;
-    case VT_I4: return v.lVal;
-    case VT_UI4: return v.ulVal;
-    case VT_R4: return v.fltVal;
-    case VT_R8: return v.dblVal;
-    case VT_BOOL: return v.boolVal;
-    case VT_UI1: return v.bVal;
-    default: return NAN;
+    case VT_I2:
+      return v.iVal;
+    case VT_I4:
+      return v.lVal;
+    case VT_UI4:
+      return v.ulVal;
+    case VT_R4:
+      return v.fltVal;
+    case VT_R8:
+      return v.dblVal;
+    case VT_BOOL:
+      return v.boolVal;
+    case VT_UI1:
+      return v.bVal;
+    default:
+      return NAN;
   }
 }
 
@@ -125,13 +133,26 @@ VARIANT make(VARTYPE vt, double number) {
   VariantInit(&v);
   v.vt = vt;
   switch (vt) {
-    case VT_I2: v.iVal = static_cast<SHORT>(number); break;
-    case VT_I4: v.lVal = static_cast<LONG>(number); break;
-    case VT_UI4: v.ulVal = static_cast<ULONG>(number); break;
-    case VT_R4: v.fltVal = static_cast<float>(number); break;
-    case VT_R8: v.dblVal = number; break;
-    case VT_BOOL: v.boolVal = number ? VARIANT_TRUE : VARIANT_FALSE; break;
-    default: break;
+    case VT_I2:
+      v.iVal = static_cast<SHORT>(number);
+      break;
+    case VT_I4:
+      v.lVal = static_cast<LONG>(number);
+      break;
+    case VT_UI4:
+      v.ulVal = static_cast<ULONG>(number);
+      break;
+    case VT_R4:
+      v.fltVal = static_cast<float>(number);
+      break;
+    case VT_R8:
+      v.dblVal = number;
+      break;
+    case VT_BOOL:
+      v.boolVal = number ? VARIANT_TRUE : VARIANT_FALSE;
+      break;
+    default:
+      break;
   }
   return v;
 }

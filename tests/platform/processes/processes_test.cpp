@@ -96,10 +96,10 @@ class Processes : public testing::Test {
 };
 
 TEST_F(Processes, SecondInstanceFindsTheFirstAndHandsOverItsPath) {
-  HWND first = CreateWindowExW(0, u"OrvelFlash", u"Orvel Flash Player", WS_VISIBLE, 0, 26, 240, 268, nullptr,
-                               nullptr, nullptr, nullptr);
-  HWND other = CreateWindowExW(0, u"OrvelFlash", u"Other", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr, nullptr,
-                               nullptr);
+  HWND first = CreateWindowExW(0, u"OrvelFlash", u"Orvel Flash Player", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr,
+                               nullptr, nullptr);
+  HWND other =
+      CreateWindowExW(0, u"OrvelFlash", u"Other", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr, nullptr, nullptr);
   HWND doomed = CreateWindowExW(0, u"OrvelFlash", u"Doomed", 0, 0, 26, 10, 10, nullptr, nullptr, nullptr, nullptr);
   SetForegroundWindow(other);
   ASSERT_TRUE(first);

@@ -119,8 +119,9 @@ TEST_F(Resources, AcceleratorsSendTheirCommandsToTheOwner) {
       {"Ctrl+A", {{VK_CONTROL, true}, {'A', true}, {'A', false}, {VK_CONTROL, false}}, {MAKEWPARAM(40003, 1)}},
       {"Ctrl+Q", {{VK_CONTROL, true}, {'Q', true}, {'Q', false}, {VK_CONTROL, false}}, {MAKEWPARAM(IDOK, 1)}},
       {"A alone", {{'A', true}, {'A', false}}, {}},
-      {"Ctrl+Shift+Q", {{VK_CONTROL, true}, {VK_SHIFT, true}, {'Q', true}, {'Q', false}, {VK_SHIFT, false},
-                        {VK_CONTROL, false}}, {}},
+      {"Ctrl+Shift+Q",
+       {{VK_CONTROL, true}, {VK_SHIFT, true}, {'Q', true}, {'Q', false}, {VK_SHIFT, false}, {VK_CONTROL, false}},
+       {}},
       {"Ctrl+B", {{VK_CONTROL, true}, {'B', true}, {'B', false}, {VK_CONTROL, false}}, {}},
   };
   for (const auto& c : cases) {
@@ -147,9 +148,8 @@ TEST_F(Resources, TheMainMenuHoldsFileViewAndHelp) {
   ASSERT_NE(menu, nullptr);
   EXPECT_EQ(itemTexts(menu), (std::vector<std::u16string>{u"File", u"View", u"Help"}));
   EXPECT_EQ(itemTexts(GetSubMenu(menu, 0)),
-            (std::vector<std::u16string>{u"Open File...", u"Playlist...", u"Properties...", u"-",
-                                         u"Player Options...", u"Button Options...", u"Skin Options...", u"-",
-                                         u"Exit"}));
+            (std::vector<std::u16string>{u"Open File...", u"Playlist...", u"Properties...", u"-", u"Player Options...",
+                                         u"Button Options...", u"Skin Options...", u"-", u"Exit"}));
   HMENU view = GetSubMenu(menu, 1);
   EXPECT_EQ(GetMenuItemCount(view), 13);
   EXPECT_EQ(GetMenuItemID(view, 0), 40035u);

@@ -44,7 +44,11 @@ TEST_F(InputPanel, ItsButtonRaisesAndLowersThePanelAndTheWorkAreaFollows) {
   const PanelStep steps[] = {
       {"a tap on the button raises it", [this] { tap(kSipButton); }, true, 1},
       {"a second tap lowers it", [this] { tap(kSipButton); }, false, 2},
-      {"a tap beside the button does nothing", [this] { tap(POINT{240 - 30, 320 - 13}); }, false, 2},
+      {"a tap beside the button does nothing",
+       [this] {
+         tap(POINT{240 - 30, 320 - 13});
+       },
+       false, 2},
       {"hidden, the button does nothing",
        [this, window] {
          SHFullScreen(window, SHFS_HIDESIPBUTTON);

@@ -13,10 +13,20 @@ const HINSTANCE kMenuModule = reinterpret_cast<HINSTANCE>(0x5150);
 constexpr UINT kMenuId = 500;
 
 enum : UINT {
-  kOpen = 101, kPlaylist = 102, kLocked = 103, kExit = 104,
-  kIntro = 111, kGame = 112, kDemo = 113,
-  kZoom200 = 121, kZoom100 = 122, kFit = 123,
-  kDocs = 131, kToolA = 141, kToolB = 142, kToolC = 143,
+  kOpen = 101,
+  kPlaylist = 102,
+  kLocked = 103,
+  kExit = 104,
+  kIntro = 111,
+  kGame = 112,
+  kDemo = 113,
+  kZoom200 = 121,
+  kZoom100 = 122,
+  kFit = 123,
+  kDocs = 131,
+  kToolA = 141,
+  kToolB = 142,
+  kToolC = 143,
 };
 
 res::MenuItem item(const char16_t* text, UINT id, UINT flags = 0) { return res::MenuItem{text, id, flags, {}}; }
@@ -28,7 +38,8 @@ res::MenuItem separator() { return res::MenuItem{u"", 0, MF_SEPARATOR, {}}; }
 // File, View and Help, each a drop-down of the bar, with submenus two deep.
 const res::ModuleResources& menuModule() {
   static const res::ModuleResources module{
-      {}, {},
+      {},
+      {},
       {res::MenuResource{
           kMenuId,
           {sub(u"File", {item(u"Open File...", kOpen),
@@ -40,7 +51,10 @@ const res::ModuleResources& menuModule() {
            sub(u"Help", {item(u"Online Documentation Pages", kDocs),
                          sub(u"Tools", {item(u"First tool", kToolA), item(u"Second tool", kToolB),
                                         item(u"Third tool", kToolC)})})}}},
-      {}, {}, {}, {}};
+      {},
+      {},
+      {},
+      {}};
   return module;
 }
 
@@ -111,22 +125,38 @@ const KeyRow kKeyRows[] = {
     {"Return opens a submenu too", 0, {VK_DOWN, VK_DOWN, VK_RETURN, VK_DOWN, VK_RETURN}, {kGame}, 0},
     {"two levels deep", 0, {VK_DOWN, VK_DOWN, VK_RIGHT, VK_UP, VK_RIGHT, VK_RETURN}, {kDemo}, 0},
     {"an open submenu stays open without a choice", 0, {VK_DOWN, VK_DOWN, VK_RIGHT, VK_UP, VK_RIGHT}, {}, 3},
-    {"Left goes back one level, keeping the item", 0, {VK_DOWN, VK_DOWN, VK_RIGHT, VK_LEFT, VK_DOWN, VK_RETURN},
-     {kPlaylist}, 0},
-    {"Escape in a submenu goes back one level", 0, {VK_DOWN, VK_DOWN, VK_RIGHT, VK_ESCAPE, VK_DOWN, VK_RETURN},
-     {kPlaylist}, 0},
-    {"Escape twice closes everything", 0, {VK_DOWN, VK_DOWN, VK_RIGHT, VK_ESCAPE, VK_ESCAPE, VK_RETURN}, {}, 0,
+    {"Left goes back one level, keeping the item",
+     0,
+     {VK_DOWN, VK_DOWN, VK_RIGHT, VK_LEFT, VK_DOWN, VK_RETURN},
+     {kPlaylist},
+     0},
+    {"Escape in a submenu goes back one level",
+     0,
+     {VK_DOWN, VK_DOWN, VK_RIGHT, VK_ESCAPE, VK_DOWN, VK_RETURN},
+     {kPlaylist},
+     0},
+    {"Escape twice closes everything",
+     0,
+     {VK_DOWN, VK_DOWN, VK_RIGHT, VK_ESCAPE, VK_ESCAPE, VK_RETURN},
+     {},
+     0,
      {VK_RETURN}},
     {"Escape closes the drop-down", 0, {VK_ESCAPE}, {}, 0},
     {"Right moves to the next drop-down", 0, {VK_RIGHT, VK_DOWN, VK_RETURN}, {kFit}, 0},
     {"the next drop-down opens at its first item", 0, {VK_RIGHT, VK_RETURN, VK_RETURN}, {kZoom200}, 0},
     {"Left from the first wraps to the last drop-down", 0, {VK_LEFT, VK_RETURN}, {kDocs}, 0},
     {"Right wraps from the last drop-down to the first", 2, {VK_RIGHT, VK_RETURN}, {kOpen}, 0},
-    {"Right on a plain item of a submenu moves to the next drop-down", 0,
-     {VK_DOWN, VK_DOWN, VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_RETURN}, {kZoom200}, 0},
+    {"Right on a plain item of a submenu moves to the next drop-down",
+     0,
+     {VK_DOWN, VK_DOWN, VK_RIGHT, VK_RIGHT, VK_RIGHT, VK_RETURN},
+     {kZoom200},
+     0},
     {"Left in an outer drop-down moves to the previous one", 1, {VK_DOWN, VK_DOWN, VK_LEFT, VK_RETURN}, {kOpen}, 0},
-    {"Left in a first-level submenu goes back, not across", 1, {VK_DOWN, VK_RIGHT, VK_LEFT, VK_DOWN, VK_RETURN},
-     {kFit}, 0},
+    {"Left in a first-level submenu goes back, not across",
+     1,
+     {VK_DOWN, VK_RIGHT, VK_LEFT, VK_DOWN, VK_RETURN},
+     {kFit},
+     0},
 };
 
 TEST_F(Menus, KeysMoveThroughItemsSubmenusAndDropDowns) {

@@ -60,7 +60,7 @@ class Popup : public Shell {
     Shell::TearDown();
   }
 
-public:
+ public:
   std::vector<HWND> openMenus() {
     std::vector<HWND> out;
     for (const auto& w : wm::windowTree())
@@ -87,7 +87,7 @@ public:
     return POINT{r.left + 20, r.top + mid};
   }
 
-protected:
+ protected:
   BOOL track(UINT flags, POINT at, Steps& steps) {
     steps.start();
     BOOL answer = TrackPopupMenuEx(m_menu, flags, at.x, at.y, m_window, nullptr);
@@ -165,27 +165,64 @@ TEST_F(Popup, AnswersTheChoiceOrTellsTheOwner) {
     std::vector<UINT> commands;  // WM_COMMAND the owner heard
   };
   const Row rows[] = {
-      {"keys choose, the command answered", TPM_RETURNCMD,
-       [](Popup&, Steps& s) { s.then([] { key(VK_DOWN); key(VK_DOWN); key(VK_RETURN); }); }, kBeta, {}},
-      {"keys choose, the owner told", 0, [](Popup&, Steps& s) { s.then([] { key(VK_DOWN); key(VK_RETURN); }); }, TRUE,
+      {"keys choose, the command answered",
+       TPM_RETURNCMD,
+       [](Popup&, Steps& s) {
+         s.then([] {
+           key(VK_DOWN);
+           key(VK_DOWN);
+           key(VK_RETURN);
+         });
+       },
+       kBeta,
+       {}},
+      {"keys choose, the owner told",
+       0,
+       [](Popup&, Steps& s) {
+         s.then([] {
+           key(VK_DOWN);
+           key(VK_RETURN);
+         });
+       },
+       TRUE,
        {kAlpha}},
-      {"Up wraps to the last choosable item, past the greyed one", TPM_RETURNCMD,
-       [](Popup&, Steps& s) { s.then([] { key(VK_UP); key(VK_UP); key(VK_RETURN); }); }, kBeta, {}},
+      {"Up wraps to the last choosable item, past the greyed one",
+       TPM_RETURNCMD,
+       [](Popup&, Steps& s) {
+         s.then([] {
+           key(VK_UP);
+           key(VK_UP);
+           key(VK_RETURN);
+         });
+       },
+       kBeta,
+       {}},
       {"Escape answers nothing", TPM_RETURNCMD, [](Popup&, Steps& s) { s.then([] { key(VK_ESCAPE); }); }, 0, {}},
       {"Escape without RETURNCMD: no command", 0, [](Popup&, Steps& s) { s.then([] { key(VK_ESCAPE); }); }, TRUE, {}},
-      {"a tap outside answers nothing", TPM_RETURNCMD,
-       [](Popup&, Steps& s) { s.then([] { tapAt(POINT{230, 280}); }); }, 0, {}},
-      {"a held tap outside answers nothing", TPM_RETURNCMD,
+      {"a tap outside answers nothing",
+       TPM_RETURNCMD,
+       [](Popup&, Steps& s) { s.then([] {
+                                tapAt(POINT{230, 280});
+                              }); },
+       0,
+       {}},
+      {"a held tap outside answers nothing",
+       TPM_RETURNCMD,
        [](Popup&, Steps& s) {
          s.then([] {
            wm::injectPen(wm::PenAction::Down, POINT{230, 280}, wm::PenButton::Right);
            wm::injectPen(wm::PenAction::Up, POINT{230, 280}, wm::PenButton::Right);
          });
        },
-       0, {}},
-      {"a tap on an item chooses it", TPM_RETURNCMD,
-       [](Popup& p, Steps& s) { s.then([&p] { tapAt(p.rowPoint(kBetaMid)); }); }, kBeta, {}},
-      {"a tap on a greyed item keeps the menu open", TPM_RETURNCMD,
+       0,
+       {}},
+      {"a tap on an item chooses it",
+       TPM_RETURNCMD,
+       [](Popup& p, Steps& s) { s.then([&p] { tapAt(p.rowPoint(kBetaMid)); }); },
+       kBeta,
+       {}},
+      {"a tap on a greyed item keeps the menu open",
+       TPM_RETURNCMD,
        [](Popup& p, Steps& s) {
          s.then([&p] { tapAt(p.rowPoint(kDeltaMid)); });
          s.then([&p] {
@@ -193,8 +230,10 @@ TEST_F(Popup, AnswersTheChoiceOrTellsTheOwner) {
            key(VK_ESCAPE);
          });
        },
-       0, {}},
-      {"a pen drag is chosen where it is lifted", TPM_RETURNCMD,
+       0,
+       {}},
+      {"a pen drag is chosen where it is lifted",
+       TPM_RETURNCMD,
        [](Popup& p, Steps& s) {
          s.then([&p] {
            wm::injectPen(wm::PenAction::Down, p.rowPoint(kAlphaMid));
@@ -202,26 +241,41 @@ TEST_F(Popup, AnswersTheChoiceOrTellsTheOwner) {
            wm::injectPen(wm::PenAction::Up, p.rowPoint(kBetaMid));
          });
        },
-       kBeta, {}},
-      {"Right opens the submenu, Return chooses in it", TPM_RETURNCMD,
+       kBeta,
+       {}},
+      {"Right opens the submenu, Return chooses in it",
+       TPM_RETURNCMD,
        [](Popup& p, Steps& s) {
-         s.then([] { key(VK_DOWN); key(VK_DOWN); key(VK_DOWN); key(VK_RIGHT); });
+         s.then([] {
+           key(VK_DOWN);
+           key(VK_DOWN);
+           key(VK_DOWN);
+           key(VK_RIGHT);
+         });
          s.then([&p] {
            EXPECT_EQ(p.openMenus().size(), 2u);
            key(VK_RETURN);
          });
        },
-       kGamma, {}},
-      {"Left closes the submenu only", TPM_RETURNCMD,
+       kGamma,
+       {}},
+      {"Left closes the submenu only",
+       TPM_RETURNCMD,
        [](Popup& p, Steps& s) {
-         s.then([] { key(VK_UP); key(VK_RIGHT); key(VK_LEFT); });
+         s.then([] {
+           key(VK_UP);
+           key(VK_RIGHT);
+           key(VK_LEFT);
+         });
          s.then([&p] {
            EXPECT_EQ(p.openMenus().size(), 1u);
            key(VK_ESCAPE);
          });
        },
-       0, {}},
-      {"a tap opens the submenu, a tap in it chooses", 0,
+       0,
+       {}},
+      {"a tap opens the submenu, a tap in it chooses",
+       0,
        [](Popup& p, Steps& s) {
          s.then([&p] { tapAt(p.rowPoint(kMoreMid)); });
          s.then([&p] {
@@ -232,7 +286,8 @@ TEST_F(Popup, AnswersTheChoiceOrTellsTheOwner) {
            tapAt(p.rowPoint(kAlphaMid, 1));
          });
        },
-       TRUE, {kGamma}},
+       TRUE,
+       {kGamma}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -253,7 +308,12 @@ TEST_F(Popup, TellsTheOwnerBeforeEachLevelOpensUnlessNoNotify) {
     SCOPED_TRACE(row.flags);
     m_heard = Heard{};
     Steps steps;
-    steps.then([] { key(VK_UP); key(VK_RIGHT); }).then([] { key(VK_RETURN); });
+    steps
+        .then([] {
+          key(VK_UP);
+          key(VK_RIGHT);
+        })
+        .then([] { key(VK_RETURN); });
     EXPECT_EQ(track(row.flags, POINT{20, 60}, steps), static_cast<BOOL>(kGamma));
     EXPECT_EQ(m_heard.initPositions, row.positions);
     EXPECT_EQ(m_heard.menusOpenAtInit, row.positions.empty() ? 0 : 1) << "told before its own level shows";
@@ -267,8 +327,9 @@ TEST_F(Popup, RefusesWhatCannotOpen) {
     HMENU menu;
     HWND owner;
   };
-  for (const Row& row : {Row{"no such menu", reinterpret_cast<HMENU>(0x7777), m_window},
-                         Row{"no owner", m_menu, reinterpret_cast<HWND>(0x7777)}, Row{"nothing in it", empty, m_window}}) {
+  for (const Row& row :
+       {Row{"no such menu", reinterpret_cast<HMENU>(0x7777), m_window},
+        Row{"no owner", m_menu, reinterpret_cast<HWND>(0x7777)}, Row{"nothing in it", empty, m_window}}) {
     SCOPED_TRACE(row.label);
     EXPECT_EQ(TrackPopupMenuEx(row.menu, TPM_RETURNCMD, 10, 10, row.owner, nullptr), FALSE);
     EXPECT_TRUE(openMenus().empty());
@@ -279,11 +340,18 @@ TEST_F(Popup, RefusesWhatCannotOpen) {
 TEST_F(Popup, KeysReachItThroughTheShellToo) {
   shell::start();
   Steps steps;
-  steps.then([] { key(VK_DOWN); key(VK_RETURN); });
+  steps.then([] {
+    key(VK_DOWN);
+    key(VK_RETURN);
+  });
   EXPECT_EQ(track(TPM_RETURNCMD, POINT{20, 60}, steps), static_cast<BOOL>(kAlpha));
   // The thin form answers the same way.
   Steps again;
-  again.then([] { key(VK_DOWN); key(VK_DOWN); key(VK_RETURN); });
+  again.then([] {
+    key(VK_DOWN);
+    key(VK_DOWN);
+    key(VK_RETURN);
+  });
   again.start();
   EXPECT_EQ(TrackPopupMenu(m_menu, TPM_RETURNCMD, 20, 60, 0, m_window, nullptr), static_cast<BOOL>(kBeta));
 }

@@ -112,8 +112,8 @@ TEST_F(Shell, FullScreenFlagsHideAndShowTheTaskBarAndMoveTheWorkArea) {
     bool shown;
     LONG workTop;
   };
-  for (Row row : {Row{42, false, 0}, Row{21, true, 26}, Row{SHFS_HIDETASKBAR, false, 0}, Row{SHFS_HIDESIPBUTTON, false, 0},
-                  Row{SHFS_SHOWTASKBAR, true, 26}}) {
+  for (Row row : {Row{42, false, 0}, Row{21, true, 26}, Row{SHFS_HIDETASKBAR, false, 0},
+                  Row{SHFS_HIDESIPBUTTON, false, 0}, Row{SHFS_SHOWTASKBAR, true, 26}}) {
     SCOPED_TRACE(row.flags);
     EXPECT_TRUE(SHFullScreen(owner, row.flags));
     EXPECT_EQ(shell::taskBarShown(), row.shown);
@@ -197,8 +197,8 @@ TEST_F(Shell, ScreenshotsOfTheMenuAndOfAFullScreenDialog) {
   EXPECT_TRUE(display::writePng(m_display->frame(), screenshotPath("shell-menu.png").string()));
 
   tap(POINT{120, 100});
-  HWND dialog = CreateWindowExW(0, u"Owner", u"Settings", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, owner, nullptr,
-                                nullptr, nullptr);
+  HWND dialog =
+      CreateWindowExW(0, u"Owner", u"Settings", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, owner, nullptr, nullptr, nullptr);
   SetForegroundWindow(dialog);
   SHINITDLGINFO init{SHIDIM_FLAGS, dialog, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN};
   SHInitDialog(&init);

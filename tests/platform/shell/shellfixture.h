@@ -17,7 +17,6 @@
 #include "platform/shell/shell.h"
 #include "resources/playerresources.h"
 
-
 // What the owner window was told.
 struct Owner {
   std::vector<WPARAM> commands;
@@ -129,7 +128,8 @@ class Shell : public testing::Test {
 
   std::filesystem::path screenshotPath(const char* name) {
     const char* dir = std::getenv("ORVEL_BINARY_DIR");
-    std::filesystem::path base = dir ? std::filesystem::path(dir) / "screenshots" : std::filesystem::temp_directory_path();
+    std::filesystem::path base =
+        dir ? std::filesystem::path(dir) / "screenshots" : std::filesystem::temp_directory_path();
     std::filesystem::create_directories(base);
     return base / name;
   }
@@ -137,4 +137,3 @@ class Shell : public testing::Test {
   Owner m_owner;
   std::unique_ptr<display::Display> m_display;
 };
-

@@ -189,7 +189,8 @@ TEST(Timers, TickOnTheVirtualClock) {
   wm::dispatchPending();
   ASSERT_EQ(SetTimer(w, 1124, 2000, nullptr), 1124u);
   auto ticks = [&] {
-    return std::count_if(r.log.begin(), r.log.end(), [](const Received& m) { return m.message == WM_TIMER && m.wParam == 1124; });
+    return std::count_if(r.log.begin(), r.log.end(),
+                         [](const Received& m) { return m.message == WM_TIMER && m.wParam == 1124; });
   };
   struct Step {
     std::uint64_t advance;
@@ -277,10 +278,10 @@ TEST(Pen, GoesToTheWindowUnderItAndStaysWithItWhileDown) {
   HWND child = r.create(u"child", WS_CHILD | WS_VISIBLE, 20, 20, 50, 50, main);
   wm::dispatchPending();
   r.log.clear();
-  wm::injectPen(wm::PenAction::Down, POINT{30, 56});   // child (10, 10)
-  wm::injectPen(wm::PenAction::Move, POINT{200, 200}); // outside the child, still its
+  wm::injectPen(wm::PenAction::Down, POINT{30, 56});    // child (10, 10)
+  wm::injectPen(wm::PenAction::Move, POINT{200, 200});  // outside the child, still its
   wm::injectPen(wm::PenAction::Up, POINT{200, 210});
-  wm::injectPen(wm::PenAction::Move, POINT{100, 100}); // no hover on a pen device
+  wm::injectPen(wm::PenAction::Move, POINT{100, 100});  // no hover on a pen device
   wm::dispatchPending();
   std::vector<Received> pen;
   for (const auto& m : r.log)

@@ -49,8 +49,8 @@ SETUP_API codeINSTALL_INIT Install_Init(HWND, BOOL firstCall, BOOL previouslyIns
   return static_cast<codeINSTALL_INIT>(ANSWER_INSTALL_INIT);
 }
 
-SETUP_API codeINSTALL_EXIT Install_Exit(HWND, LPCTSTR, unsigned failedDirs, unsigned failedFiles, unsigned,
-                                        unsigned, unsigned) {
+SETUP_API codeINSTALL_EXIT Install_Exit(HWND, LPCTSTR, unsigned failedDirs, unsigned failedFiles, unsigned, unsigned,
+                                        unsigned) {
   log("Install_Exit", static_cast<int>(failedDirs), static_cast<int>(failedFiles));
   return static_cast<codeINSTALL_EXIT>(ANSWER_INSTALL_EXIT);
 }

@@ -20,18 +20,27 @@ struct Traits {
 };
 
 bool traitsOf(REFCLSID clsid, Traits& traits) {
-  if (clsid == CLSID_TestFull) traits = {OLEMISC_ACTIVATEWHENVISIBLE, true, true, S_OK};
-  else if (clsid == CLSID_TestSiteFirst) traits = {OLEMISC_SETCLIENTSITEFIRST, true, true, S_OK};
-  else if (clsid == CLSID_TestNoPersist) traits = {0, false, true, S_OK};
-  else if (clsid == CLSID_TestNoView) traits = {0, true, false, S_OK};
-  else if (clsid == CLSID_TestFailInit) traits = {0, true, true, E_OUTOFMEMORY};
-  else return false;
+  if (clsid == CLSID_TestFull)
+    traits = {OLEMISC_ACTIVATEWHENVISIBLE, true, true, S_OK};
+  else if (clsid == CLSID_TestSiteFirst)
+    traits = {OLEMISC_SETCLIENTSITEFIRST, true, true, S_OK};
+  else if (clsid == CLSID_TestNoPersist)
+    traits = {0, false, true, S_OK};
+  else if (clsid == CLSID_TestNoView)
+    traits = {0, true, false, S_OK};
+  else if (clsid == CLSID_TestFailInit)
+    traits = {0, true, true, E_OUTOFMEMORY};
+  else
+    return false;
   return true;
 }
 
 // One object answering IOleObject, IPersistStorage, IViewObject2,
 // IRunnableObject and the log; which of them depends on its class.
-class TestObject final : public IOleObject, public IPersistStorage, public IViewObject2, public IRunnableObject,
+class TestObject final : public IOleObject,
+                         public IPersistStorage,
+                         public IViewObject2,
+                         public IRunnableObject,
                          public ITestLog {
  public:
   TestObject(const CLSID& clsid, const Traits& traits) : m_clsid(clsid), m_traits(traits) { ++g_liveObjects; }
@@ -43,11 +52,16 @@ class TestObject final : public IOleObject, public IPersistStorage, public IView
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IOleObject) *ppv = static_cast<IOleObject*>(this);
-    else if (m_traits.persist && (riid == IID_IPersistStorage || riid == IID_IPersist)) *ppv = static_cast<IPersistStorage*>(this);
-    else if (m_traits.view && (riid == IID_IViewObject2 || riid == IID_IViewObject)) *ppv = static_cast<IViewObject2*>(this);
-    else if (riid == IID_IRunnableObject) *ppv = static_cast<IRunnableObject*>(this);
-    else if (riid == IID_ITestLog) *ppv = static_cast<ITestLog*>(this);
+    if (riid == IID_IUnknown || riid == IID_IOleObject)
+      *ppv = static_cast<IOleObject*>(this);
+    else if (m_traits.persist && (riid == IID_IPersistStorage || riid == IID_IPersist))
+      *ppv = static_cast<IPersistStorage*>(this);
+    else if (m_traits.view && (riid == IID_IViewObject2 || riid == IID_IViewObject))
+      *ppv = static_cast<IViewObject2*>(this);
+    else if (riid == IID_IRunnableObject)
+      *ppv = static_cast<IRunnableObject*>(this);
+    else if (riid == IID_ITestLog)
+      *ppv = static_cast<ITestLog*>(this);
     if (!*ppv) return E_NOINTERFACE;
     AddRef();
     return S_OK;
@@ -158,7 +172,8 @@ class TestObject final : public IOleObject, public IPersistStorage, public IView
   HRESULT HandsOffStorage() override { return S_OK; }
 
   // IViewObject2
-  HRESULT Draw(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, HDC, LPCRECTL, LPCRECTL, BOOL (*)(ULONG_PTR), ULONG_PTR) override {
+  HRESULT Draw(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, HDC, LPCRECTL, LPCRECTL, BOOL (*)(ULONG_PTR),
+               ULONG_PTR) override {
     return S_OK;
   }
   HRESULT GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** pp) override {
