@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/dialogsupport.h"
 #include "app/keymap.h"
 #include "app/keytranslation.h"
 #include "app/messagetable.h"
@@ -23,18 +24,6 @@ namespace {
 Player* g_player = nullptr;
 
 constexpr int kOpenFileImage = STD_FILEOPEN;
-
-// The wait cursor for as long as the guard lives.
-class WaitCursor {
- public:
-  WaitCursor() : m_previous(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-  ~WaitCursor() { SetCursor(m_previous); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  HCURSOR m_previous;
-};
 
 void registerClass(HINSTANCE instance, LPCWSTR name, WNDPROC procedure, HICON icon) {
   WNDCLASSW wc{};
@@ -228,11 +217,11 @@ void Player::placeHolder() {
   if (m_control) m_control->setRectangles(RECT{0, 0, p.width, p.height});
 }
 
-// The commands that open dialogs (Open File, Playlist, Properties, the three
-// option dialogs, Documents, About) come with those dialogs.
+// The commands that open dialogs (Open File, Playlist) come with those dialogs.
 void Player::command(UINT id) {
   for (const ZoomCommand& zoomCommand : zoomCommands)
     if (zoomCommand.id == id) return zoom(zoomCommand.factor);
+  if (dialogCommand(id)) return;
   switch (id) {
     case kFitDisplayCommand:
       zoom(1.0f);

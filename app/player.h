@@ -37,6 +37,13 @@ inline constexpr int kBarHeight = 26;
 // Menu commands the player handles itself.
 inline constexpr UINT kOpenFileCommand = 40007;
 inline constexpr UINT kExitCommand = 40008;
+// The dialogs and pages of the File and Help menus.
+inline constexpr UINT kPropertiesCommand = 40012;
+inline constexpr UINT kPlayerOptionsCommand = 40013;
+inline constexpr UINT kButtonOptionsCommand = 40017;
+inline constexpr UINT kSkinOptionsCommand = 40016;
+inline constexpr UINT kDocumentsCommand = 40011;
+inline constexpr UINT kAboutCommand = 40003;
 
 // SHFullScreen states: task bar, input-panel button and start icon together.
 inline constexpr DWORD kHideShellBars = SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON | SHFS_HIDESTARTICON;
@@ -107,6 +114,13 @@ class Player : public EventListener, public ViewListener {
   void command(UINT id);
   void tick();
   void receiveCopyData(const COPYDATASTRUCT* data);
+  HINSTANCE instance() const;
+
+  // ---- Dialogs and pages (playerdialogs.cpp, propertiespage.cpp)
+  // True when `id` is one of their commands, which then ran.
+  bool dialogCommand(UINT id);
+  void showSelectSkin();
+  void showHelp();
   void holderCreated(HWND holder);
   void placeHolder();
 

@@ -111,6 +111,27 @@ DialogTemplate playerOptions() {
                          WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX, 8, 84, 144, 10}}};
 }
 
+DialogTemplate selectSkin() {
+  constexpr DWORD kList = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY;
+  return {playerres::kSelectSkinDialog,
+          kDialogStyle,
+          0,
+          0,
+          160,
+          166,
+          u"Select Skin",
+          u"System",
+          8,
+          {DialogControl{u"STATIC", u"Choose skin of your player", kStatic, kText, 4, 4, 152, 10},
+           DialogControl{u"STATIC",
+                         u"Select your preferred skin. When you get skin files, copy them to your PPC. And they "
+                         u"will appear in the skins list.",
+                         kStatic, kText, 4, 17, 152, 34},
+           DialogControl{u"LISTBOX", u"", 1003, kList, 4, 54, 152, 108}}};
+}
+
+// The check box says "hide", so that a box left alone keeps the control's
+// own menu off, as the option's default has it.
 DialogTemplate keyMapping() {
   constexpr DWORD kListView = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | 0x0001 /* LVS_REPORT */ |
                               0x0004 /* LVS_SINGLESEL */ | 0x0010 /* LVS_SORTASCENDING */ |
@@ -130,9 +151,11 @@ DialogTemplate keyMapping() {
                          27, 152, 100},
            DialogControl{u"STATIC", u"2. Push the hardware button, the mapping will be displayed.", kStatic, kText, 4,
                          43, 152, 16},
-           DialogControl{u"SysListView32", u"", 1005, kListView, 4, 61, 152, 70},
-           DialogControl{u"BUTTON", u"Restore Default For Movie", 1024, kButton, 4, 135, 152, 12},
-           DialogControl{u"BUTTON", u"Restore Default For Game", 1025, kButton, 4, 150, 152, 12}}};
+           DialogControl{u"SysListView32", u"", 1005, kListView, 4, 61, 152, 60},
+           DialogControl{u"BUTTON", u"Hide the Flash menu", 1009, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
+                         4, 124, 152, 10},
+           DialogControl{u"BUTTON", u"Restore Default For Movie", 1024, kButton, 4, 137, 152, 12},
+           DialogControl{u"BUTTON", u"Restore Default For Game", 1025, kButton, 4, 151, 152, 12}}};
 }
 
 // Icon 101, the program: a red tile with a white "f".
@@ -188,7 +211,7 @@ res::ModuleResources build() {
   r.menus = {{playerres::kMainMenu, mainMenu()}};
   r.menuBars = {mainMenuBar()};
   r.icons = {appIcon(), documentIcon()};
-  r.dialogs = {aboutBox(), htmlPage(), playerOptions(), keyMapping()};
+  r.dialogs = {aboutBox(), htmlPage(), playerOptions(), selectSkin(), keyMapping()};
   return r;
 }
 

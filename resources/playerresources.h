@@ -20,6 +20,7 @@ inline constexpr UINT kDocumentIcon = 108;
 inline constexpr UINT kAboutDialog = 103;
 inline constexpr UINT kHtmlPageDialog = 106;
 inline constexpr UINT kPlayerOptionsDialog = 107;
+inline constexpr UINT kSelectSkinDialog = 109;
 inline constexpr UINT kKeyMappingDialog = 110;
 }  // namespace playerres
 

@@ -1,0 +1,67 @@
+#include "app/selectskindialog.h"
+
+#include "app/dialogsupport.h"
+#include "app/settings.h"
+#include "app/skinpackages.h"
+#include "resources/playerresources.h"
+
+WideString skinDisplayName(WideStringView package) {
+  size_t slash = package.rfind(u'\\');
+  WideStringView name = slash == WideStringView::npos ? package : package.substr(slash + 1);
+  size_t dot = name.rfind(u'.');
+  return WideString(dot == WideStringView::npos ? name : name.substr(0, dot));
+}
+
+INT_PTR SelectSkinDialog::run() {
+  return DialogBoxParamW(m_instance, MAKEINTRESOURCEW(playerres::kSelectSkinDialog), m_parent, procedure,
+                         reinterpret_cast<LPARAM>(this));
+}
+
+BOOL SelectSkinDialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = dialogObject<SelectSkinDialog>(dialog, message, lParam);
+  if (!self) return FALSE;
+  switch (message) {
+    case WM_INITDIALOG:
+      self->initialise(dialog);
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          self->done();
+          EndDialog(dialog, IDOK);
+          return TRUE;
+        case IDCANCEL:
+          EndDialog(dialog, IDCANCEL);
+          return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+void SelectSkinDialog::initialise(HWND dialog) {
+  m_dialog = dialog;
+  initFullScreenDialog(dialog);
+  {
+    WaitCursor wait;  // the whole device is searched
+    m_packages = findSkinPackages(m_settings.scanDepth);
+  }
+  int selected = 0;
+  for (size_t i = 0; i < m_packages.size(); ++i) {
+    WideString name = skinDisplayName(m_packages[i]);
+    SendDlgItemMessageW(dialog, kSkinList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    if (equalsIgnoreCase(m_packages[i], m_settings.zipskin)) selected = static_cast<int>(i);
+  }
+  SendDlgItemMessageW(dialog, kSkinList, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+// The package in use is unpacked again too: that repairs a skins folder
+// whose files were changed or removed.
+void SelectSkinDialog::done() {
+  LRESULT row = SendDlgItemMessageW(m_dialog, kSkinList, LB_GETCURSEL, 0, 0);
+  if (row == LB_ERR || row < 0 || static_cast<size_t>(row) >= m_packages.size()) return;
+  WaitCursor wait;
+  installSkinPackage(m_settings, m_packages[static_cast<size_t>(row)]);
+  m_settings.saveAll();
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The "Select Skin" dialog: every skin package on the device by its display
+// name, the one in use selected; Done installs the chosen package and saves.
+// The caller reloads the skin when the installation changed it.
+
+#include <vector>
+
+#include "base/widestring.h"
+#include "platform/core/winuser.h"
+
+class Settings;
+
+inline constexpr int kSkinList = 1003;
+
+// A package's name in the list: its file name without folder and without
+// the text from its last ".".
+WideString skinDisplayName(WideStringView package);
+
+class SelectSkinDialog {
+ public:
+  SelectSkinDialog(HINSTANCE instance, HWND parent, Settings& settings)
+      : m_instance(instance), m_parent(parent), m_settings(settings) {}
+  // Shows template 109 modally; 1 when closed with Done, 2 when cancelled.
+  INT_PTR run();
+
+ private:
+  static BOOL procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+  void initialise(HWND dialog);
+  void done();
+
+  HINSTANCE m_instance;
+  HWND m_parent;
+  Settings& m_settings;
+  HWND m_dialog = nullptr;
+  std::vector<WideString> m_packages;  // in list order, while the dialog is open
+};

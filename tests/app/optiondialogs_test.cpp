@@ -1,0 +1,280 @@
+// The File and Help menus' dialogs and pages, run as the user runs them: the
+// command goes to the main window, the modal dialog comes up on the headless
+// screen, the test acts inside its loop and closes it with Done.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/dialogsupport.h"
+#include "app/player.h"
+#include "app/playeroptionsdialog.h"
+#include "app/selectskindialog.h"
+#include "app/settings.h"
+#include "app/skinpackages.h"
+#include "platform/core/utf8.h"
+#include "platform/core/windowing.h"
+#include "platform/display/display.h"
+#include "platform/gdi/wingdi.h"
+#include "platform/ole/objbase.h"
+#include "render/engine.h"
+#include "resources/playerresources.h"
+#include "tests/support/registryread.h"
+#include "tests/support/steps.h"
+#include "tests/support/testdevice.h"
+#include "tools/swfwriter/samples.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char16_t kProgramFolder[] = u"\\Program Files\\OrvelFlash";
+
+void writeBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::u16string windowText(HWND window) {
+  WCHAR buffer[512] = {};
+  GetWindowTextW(window, buffer, 512);
+  return buffer;
+}
+
+// The message boxes shown, each answered with OK as soon as it is up.
+struct ShownBox {
+  std::u16string caption, text;
+};
+std::vector<ShownBox>* g_boxes = nullptr;
+
+void answerBoxes(HWND, UINT, UINT_PTR, DWORD) {
+  HWND box = GetForegroundWindow();
+  HWND ok = box ? GetDlgItem(box, IDOK) : nullptr;
+  if (!ok || !GetDlgItem(box, 0xFFFF)) return;
+  WCHAR text[300] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 300);
+  if (g_boxes) g_boxes->push_back({windowText(box), text});
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+}
+
+// Modal loops wait on the virtual clock, so timers (the box answerer) fire.
+class VirtualWait : public wm::HostEvents {
+ public:
+  explicit VirtualWait(wm::HostEvents* screen) : m_screen(screen) {}
+  void present() override {
+    if (m_screen) m_screen->present();
+  }
+  void wait(int timeoutMs) override { wm::advanceClock(timeoutMs > 0 ? static_cast<std::uint64_t>(timeoutMs) : 1); }
+  wm::HostEvents* screen() const { return m_screen; }
+
+ private:
+  wm::HostEvents* m_screen;
+};
+
+class OptionDialogsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    wm::resetForTests();
+    wm::useVirtualClock(true);
+    std::string error;
+    m_display = display::openDisplay(display::DisplayOptions{display::Backend::Headless}, error);
+    ASSERT_TRUE(m_display) << error;
+    m_wait = std::make_unique<VirtualWait>(wm::hostEvents());
+    wm::setHostEvents(m_wait.get());
+    registerPlayerResources(nullptr);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    startSkinEngine(nullptr, "OrvelFlash");
+    g_boxes = &m_boxes;
+    m_boxTimer = SetTimer(nullptr, 0, 5, answerBoxes);
+    fs::create_directories(m_device.host("Program Files/OrvelFlash"));
+    for (const char* name : {"default", "dark", "compact"})
+      fs::copy_file(fs::path(ORVEL_SKIN_PACKAGES_DIR) / (std::string(name) + ".zskn"),
+                    m_device.host("Program Files/OrvelFlash/" + std::string(name) + ".zskn"));
+    writeBytes(m_device.host("My Documents/count.swf"), swfwrite::countingMovie(100, 12, 200, 150, false));
+    settings() = Settings{};
+    settings().dataFolder = u"\\My Documents\\OrvelFlash";
+    installDefaultSkin(settings());
+  }
+
+  void TearDown() override {
+    if (m_player && IsWindow(m_player->mainWindow())) DestroyWindow(m_player->mainWindow());
+    KillTimer(nullptr, m_boxTimer);
+    g_boxes = nullptr;
+    wm::resetForTests();
+    CoUninitialize();
+    wm::setHostEvents(m_wait->screen());
+    m_display.reset();
+    settings() = Settings{};
+  }
+
+  Player* start() {
+    m_player = new Player(kProgramFolder);
+    setCurrentPlayer(m_player);
+    EXPECT_TRUE(m_player->createWindows(nullptr, SW_SHOW));
+    wm::dispatchPending();
+    return m_player;
+  }
+
+  // Sends the menu command; `inside` runs in the dialog's modal loop with the
+  // dialog in front, and must close it.
+  void runDialog(UINT command, const std::function<void(HWND)>& inside) {
+    Steps steps;
+    bool ran = false;
+    steps.then([&] {
+      ran = true;
+      inside(GetForegroundWindow());
+    });
+    steps.start();
+    SendMessageW(m_player->mainWindow(), WM_COMMAND, command, 0);
+    wm::dispatchPending();
+    EXPECT_TRUE(ran) << "the dialog's loop never ran";
+  }
+
+  static void pressDone(HWND dialog) { PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0); }
+
+  TestDevice m_device;
+  std::unique_ptr<display::Display> m_display;
+  std::unique_ptr<VirtualWait> m_wait;
+  std::vector<ShownBox> m_boxes;
+  UINT_PTR m_boxTimer = 0;
+  Player* m_player = nullptr;  // deleted by its main window
+};
+
+TEST_F(OptionDialogsTest, SetFlashDefaultPlayerRegistersSwfAndSaysSo) {
+  struct Row {
+    const char* name;
+    const char16_t* existingProgId;  // null: no ".swf" key
+    const char16_t* progId;          // the type that ends up with the command
+  };
+  const WideString command = swfOpenCommand(modulePath());
+  const WideString icon = swfDocumentIcon(modulePath());
+  start();
+  for (Row row : {Row{"no .swf key", nullptr, u"ShockwaveFlash.ShockwaveFlash"},
+                  Row{"another player's type", u"Other.Player", u"Other.Player"}}) {
+    SCOPED_TRACE(row.name);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, u".swf");
+    if (row.existingProgId) {
+      setClassesDefault(u".swf", row.existingProgId);
+      setClassesDefault(std::u16string(row.existingProgId) + u"\\Shell\\Open\\Command", u"\"\\Windows\\other.exe\" %1");
+    }
+    m_boxes.clear();
+    bool checkedBefore = true, checkedAfter = false;
+    runDialog(kPlayerOptionsCommand, [&](HWND dialog) {
+      EXPECT_EQ(windowText(dialog), u"Settings");
+      EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, kDefaultPlayerCheckBox))) << "the template hides the box";
+      checkedBefore = IsDlgButtonChecked(dialog, kDefaultPlayerCheckBox) == BST_CHECKED;
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kSetDefaultPlayerButton, BN_CLICKED), 0);
+      checkedAfter = IsDlgButtonChecked(dialog, kDefaultPlayerCheckBox) == BST_CHECKED;
+      pressDone(dialog);
+    });
+    EXPECT_FALSE(checkedBefore);
+    EXPECT_TRUE(checkedAfter);
+    EXPECT_EQ(classesDefault(u".swf"), std::u16string(row.progId)) << "an existing type stays";
+    EXPECT_EQ(classesDefault(std::u16string(row.progId) + u"\\Shell\\Open\\Command"), command);
+    EXPECT_EQ(classesDefault(std::u16string(row.progId) + u"\\DefaultIcon"), icon);
+    EXPECT_EQ(icon, modulePath() + u", -108");
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].text, kDefaultPlayerSetText);
+    EXPECT_EQ(m_boxes[0].caption, u"");
+  }
+}
+
+TEST_F(OptionDialogsTest, AboutShowsTheIconAndNameFullScreenUntilDone) {
+  start();
+  RECT rect{};
+  std::u16string title, text;
+  runDialog(kAboutCommand, [&](HWND dialog) {
+    title = windowText(dialog);
+    GetWindowRect(dialog, &rect);
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+      if (GetWindowTextLengthW(c) > 0) text = windowText(c);
+    pressDone(dialog);
+  });
+  EXPECT_EQ(title, u"About OrvelFlash");
+  EXPECT_EQ(text, u"OrvelFlash Flash Player v1.1");
+  EXPECT_EQ(rect.left, 0);
+  EXPECT_EQ(rect.right, 240) << "full screen";
+  EXPECT_EQ(GetForegroundWindow(), m_player->mainWindow()) << "Done gives the player back";
+}
+
+TEST_F(OptionDialogsTest, HelpOpensTheHelpFileInTheDevicesBrowser) {
+  // A browser program that writes down what it was asked to show.
+  fs::path log = m_device.host("Temp/browser.log");
+  fs::path browser = m_device.host("Windows/browser.exe");
+  {
+    std::ofstream script(browser);
+    script << "#!/bin/sh\nprintf '%s' \"$1\" > '" << log.string() << "'\n";
+  }
+  fs::permissions(browser, fs::perms::owner_all);
+  setClassesDefault(u".htm", u"htmlfile");
+  setClassesDefault(u"htmlfile\\Shell\\Open\\Command", u"\"\\Windows\\browser.exe\" %1");
+  std::ofstream(m_device.host("Program Files/OrvelFlash/help.htm")) << "<html></html>";
+  start();
+  SendMessageW(m_player->mainWindow(), WM_COMMAND, kDocumentsCommand, 0);
+  std::string shown;
+  for (int i = 0; i < 500 && shown.empty(); ++i) {
+    std::ifstream in(log);
+    std::getline(in, shown);
+    if (shown.empty()) usleep(10000);
+  }
+  EXPECT_EQ(shown, "\\Program Files\\OrvelFlash\\help.htm");
+}
+
+TEST_F(OptionDialogsTest, SelectSkinListsThePackagesAndReloadsOnlyAChangedSkin) {
+  start();
+  m_player->open(u"\\My Documents\\count.swf");
+  wm::dispatchPending();
+  struct Row {
+    int choose;  // row of the list
+    const char16_t* zipskin;
+    bool reloads;
+  };
+  // Sorted by full path: compact, dark, default.
+  for (Row row : {Row{1, u"dark.zskn", true}, Row{1, u"dark.zskn", false}, Row{0, u"compact.zskn", true}}) {
+    SCOPED_TRACE(toUtf8(row.zipskin));
+    // A mark on the document in use tells whether it was replaced.
+    m_player->skinView()->document()->documentElement()->setAttribute(u"mark", u"before");
+    WideString zipskinBefore = settings().zipskin;
+    std::vector<std::u16string> names;
+    int selected = -1;
+    runDialog(kSkinOptionsCommand, [&](HWND dialog) {
+      EXPECT_EQ(windowText(dialog), u"Select Skin");
+      HWND list = GetDlgItem(dialog, kSkinList);
+      for (int i = 0; i < SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
+        WCHAR name[64] = {};
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(name));
+        names.push_back(name);
+      }
+      selected = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
+      SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(row.choose), 0);
+      pressDone(dialog);
+    });
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"compact", u"dark", u"default"}));
+    EXPECT_EQ(selected, zipskinBefore.ends_with(u"dark.zskn") ? 1 : 2) << "the package in use is selected";
+    EXPECT_EQ(settings().zipskin, kProgramFolder + std::u16string(u"\\") + row.zipskin);
+    EXPECT_EQ(m_player->skinView()->document()->documentElement()->getAttribute(u"mark") != u"before", row.reloads);
+    EXPECT_TRUE(m_boxes.empty());
+    // The new skin is around the playing movie: its `flash` box holds the movie window.
+    SVGElement* flash = asSVGElement(m_player->skinView()->document()->getElementById(u"flash"));
+    ASSERT_TRUE(flash);
+    RECT holder{};
+    GetWindowRect(m_player->holderWindow(), &holder);
+    EXPECT_EQ(holder.left, static_cast<int>(flash->boxLeft()));
+    EXPECT_EQ(holder.right - holder.left, static_cast<int>(flash->boxRight()) + 1 - static_cast<int>(flash->boxLeft()));
+  }
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+  WCHAR stored[260] = {};
+  DWORD size = sizeof stored, type = 0;
+  RegQueryValueExW(key, u"zipskin", nullptr, &type, reinterpret_cast<LPBYTE>(stored), &size);
+  RegCloseKey(key);
+  EXPECT_EQ(std::u16string(stored), settings().zipskin) << "Done saved the choice";
+}
+
+}  // namespace
