@@ -27,8 +27,7 @@ BOOL SelectSkinDialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
-          self->done();
-          EndDialog(dialog, IDOK);
+          if (self->done()) EndDialog(dialog, IDOK);
           return TRUE;
         case IDCANCEL:
           EndDialog(dialog, IDCANCEL);
@@ -57,11 +56,19 @@ void SelectSkinDialog::initialise(HWND dialog) {
 }
 
 // The package in use is unpacked again too: that repairs a skins folder
-// whose files were changed or removed.
-void SelectSkinDialog::done() {
+// whose files were changed or removed. A package that is no archive, or
+// holds no skin, would leave the player without one: it is refused before
+// the skins folder is touched, and the dialog stays open.
+bool SelectSkinDialog::done() {
   LRESULT row = SendDlgItemMessageW(m_dialog, kSkinList, LB_GETCURSEL, 0, 0);
-  if (row == LB_ERR || row < 0 || static_cast<size_t>(row) >= m_packages.size()) return;
+  if (row == LB_ERR || row < 0 || static_cast<size_t>(row) >= m_packages.size()) return true;
+  const WideString& package = m_packages[static_cast<size_t>(row)];
   WaitCursor wait;
-  installSkinPackage(m_settings, m_packages[static_cast<size_t>(row)]);
+  if (!holdsSkinDocument(package)) {
+    MessageBoxW(m_dialog, kUnusablePackageText, u"Error", MB_OK | MB_ICONSTOP);
+    return false;
+  }
+  installSkinPackage(m_settings, package);
   m_settings.saveAll();
+  return true;
 }

@@ -11,6 +11,8 @@
 class Settings;
 
 inline constexpr int kSkinList = 1003;
+inline constexpr char16_t kUnusablePackageText[] =
+    u"This skin package holds no skin the player can read. Your skin stays as it is; please choose another one.";
 
 // A package's name in the list: its file name without folder and without
 // the text from its last ".".
@@ -26,7 +28,8 @@ class SelectSkinDialog {
  private:
   static BOOL procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
   void initialise(HWND dialog);
-  void done();
+  // False when the chosen package cannot replace the skin in use.
+  bool done();
 
   HINSTANCE m_instance;
   HWND m_parent;

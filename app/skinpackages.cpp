@@ -221,6 +221,23 @@ void installSkinPackage(Settings& settings, WideStringView package) {
   settings.skin = documents.empty() ? WideString() : documents.front();
 }
 
+bool holdsSkinDocument(WideStringView package) {
+  std::string narrowPackage = wideToAnsi(package);
+  if (narrowPackage.size() > kMaxNarrowPath) return false;
+  ZipArchive zip(unzOpenDevice(narrowPackage.c_str()));
+  if (!zip) return false;
+  for (int status = unzGoToFirstFile(zip.get()); status == UNZ_OK; status = unzGoToNextFile(zip.get())) {
+    char name[kMaxEntryName + 1];
+    unz_file_info info;
+    if (unzGetCurrentFileInfo(zip.get(), &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) continue;
+    if (info.size_filename > kMaxEntryName || isLinkEntry(info)) continue;
+    name[info.size_filename] = 0;
+    WideString entry = ansiToWide(name);
+    if (staysInside(entry) && hasExtension(entry, u".bskn")) return true;
+  }
+  return false;
+}
+
 int extractSkinPackage(WideStringView package, WideStringView destination, const ExtractLimits& limits) {
   // The zip reader takes narrow paths; one too long for its buffer would be
   // cut and name another file.

@@ -23,6 +23,10 @@ void installDefaultSkin(Settings& settings);
 // skin to the first skin document found there. Does not save.
 void installSkinPackage(Settings& settings, WideStringView package);
 
+// True when the package opens as an archive and holds a skin document that
+// unpacking would write.
+bool holdsSkinDocument(WideStringView package);
+
 inline constexpr int kExtractOk = 0;
 inline constexpr int kExtractCannotOpen = -103;
 

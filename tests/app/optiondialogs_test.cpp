@@ -227,6 +227,7 @@ TEST_F(OptionDialogsTest, HelpOpensTheHelpFileInTheDevicesBrowser) {
 }
 
 TEST_F(OptionDialogsTest, SelectSkinListsThePackagesAndReloadsOnlyAChangedSkin) {
+  std::ofstream(m_device.host("Temp/broken.zskn")) << "not an archive";
   start();
   m_player->open(u"\\My Documents\\count.swf");
   wm::dispatchPending();
@@ -234,15 +235,19 @@ TEST_F(OptionDialogsTest, SelectSkinListsThePackagesAndReloadsOnlyAChangedSkin) 
     int choose;  // row of the list
     const char16_t* zipskin;
     bool reloads;
+    bool refused;  // Done says why and the dialog stays open
   };
-  // Sorted by full path: compact, dark, default.
-  for (Row row : {Row{1, u"dark.zskn", true}, Row{1, u"dark.zskn", false}, Row{0, u"compact.zskn", true}}) {
+  // Sorted by full path: compact, dark, default, then \Temp\broken.
+  for (Row row : {Row{1, u"dark.zskn", true, false}, Row{1, u"dark.zskn", false, false},
+                  Row{3, u"dark.zskn", false, true}, Row{0, u"compact.zskn", true, false}}) {
     SCOPED_TRACE(toUtf8(row.zipskin));
     // A mark on the document in use tells whether it was replaced.
     m_player->skinView()->document()->documentElement()->setAttribute(u"mark", u"before");
     WideString zipskinBefore = settings().zipskin;
     std::vector<std::u16string> names;
     int selected = -1;
+    bool stayedOpen = false;
+    m_boxes.clear();
     runDialog(kSkinOptionsCommand, [&](HWND dialog) {
       EXPECT_EQ(windowText(dialog), u"Select Skin");
       HWND list = GetDlgItem(dialog, kSkinList);
@@ -253,13 +258,21 @@ TEST_F(OptionDialogsTest, SelectSkinListsThePackagesAndReloadsOnlyAChangedSkin) 
       }
       selected = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
       SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(row.choose), 0);
-      pressDone(dialog);
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      stayedOpen = IsWindowVisible(dialog);
+      if (stayedOpen) PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"compact", u"dark", u"default"}));
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"compact", u"dark", u"default", u"broken"}));
     EXPECT_EQ(selected, zipskinBefore.ends_with(u"dark.zskn") ? 1 : 2) << "the package in use is selected";
     EXPECT_EQ(settings().zipskin, kProgramFolder + std::u16string(u"\\") + row.zipskin);
     EXPECT_EQ(m_player->skinView()->document()->documentElement()->getAttribute(u"mark") != u"before", row.reloads);
-    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_EQ(stayedOpen, row.refused);
+    ASSERT_EQ(m_boxes.size(), row.refused ? 1u : 0u);
+    if (row.refused) {
+      EXPECT_EQ(m_boxes[0].text, kUnusablePackageText);
+    }
+    std::string document = toUtf8(row.zipskin).replace(toUtf8(row.zipskin).find(".zskn"), 5, ".bskn");
+    EXPECT_TRUE(fs::exists(m_device.host("My Documents/OrvelFlash/skins/" + document))) << "the skin keeps its files";
     // The new skin is around the playing movie: its `flash` box holds the movie window.
     SVGElement* flash = asSVGElement(m_player->skinView()->document()->getElementById(u"flash"));
     ASSERT_TRUE(flash);
