@@ -18,7 +18,8 @@ bool MoviePlayer::load(std::span<const uint8_t> file) {
 }
 
 void MoviePlayer::unload() {
-  m_root.reset();  // before the movie it refers to
+  m_root.reset();  // before the machine and the movie it refers to
+  m_machine.reset();
   m_movie.reset();
   m_context = PlayContext{};
   m_pendingMs = 0;
@@ -29,8 +30,12 @@ void MoviePlayer::startTimeline() {
   m_context = PlayContext{};
   m_context.movie = m_movie.get();
   m_context.jumpsLeft = m_context.limits.maxJumpsPerTick;
+  m_machine = std::make_unique<avm::Machine>(*m_movie);
+  m_machine->setTraceSink(m_traceSink);
+  m_context.scripts = m_machine.get();
   // A new movie plays from its first frame, unless that frame's actions stop it.
   m_root = std::make_unique<TimelineInstance>(m_movie->root, m_context, 0);
+  m_machine->start(*m_root);
   m_context.changed = false;
   m_pendingMs = 0;
   m_repaint = true;
@@ -72,7 +77,27 @@ std::optional<int> MoviePlayer::findLabel(std::string_view label) const {
 void MoviePlayer::tick() {
   if (!m_root) return;
   m_context.jumpsLeft = m_context.limits.maxJumpsPerTick;
+  m_machine->beginFrame(*m_root);
   m_root->tick(m_loop);
+  m_machine->endFrame();
+  m_machine->advanceClock(1000.0 / frameRate());
+  noteChanges();
+}
+
+void MoviePlayer::setTraceSink(avm::Machine::TraceSink sink) {
+  m_traceSink = std::move(sink);
+  if (m_machine) m_machine->setTraceSink(m_traceSink);
+}
+
+void MoviePlayer::keyDown(int keyCode, int charCode) {
+  if (!m_machine) return;
+  m_machine->keyDown(keyCode, charCode);
+  noteChanges();
+}
+
+void MoviePlayer::keyUp(int keyCode) {
+  if (!m_machine) return;
+  m_machine->keyUp(keyCode);
   noteChanges();
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 
+#include "platform/flash/avm.h"
 #include "platform/flash/swfmovie.h"
 #include "platform/flash/swfraster.h"
 #include "platform/flash/swfrender.h"
@@ -91,6 +92,14 @@ class MoviePlayer {
   int32_t backgroundColorSetting() const { return m_backgroundSetting; }
   uint32_t backgroundColor() const;  // 0xRRGGBB drawn under the movie
 
+  // Each trace() line of the movie's scripts goes to `sink`.
+  void setTraceSink(avm::Machine::TraceSink sink);
+  // The script machine of the loaded movie, or null.
+  avm::Machine* scripts() { return m_machine.get(); }
+  // A key of the control's window reaches the movie's scripts.
+  void keyDown(int keyCode, int charCode);
+  void keyUp(int keyCode);
+
   // Answers whether the picture changed since the last call, and forgets it.
   bool takeRepaint();
   // Draws the current frame into the whole canvas.
@@ -105,6 +114,8 @@ class MoviePlayer {
 
   std::unique_ptr<MovieDef> m_movie;
   PlayContext m_context;
+  std::unique_ptr<avm::Machine> m_machine;  // outlives m_root, which reports to it
+  avm::Machine::TraceSink m_traceSink;
   std::unique_ptr<TimelineInstance> m_root;
   MovieRenderer m_renderer;
   MovieReadStatus m_lastStatus = MovieReadStatus::NotAMovie;

@@ -43,13 +43,39 @@ enum PlaceFlags : uint8_t {
   kPlaceHasRatio = 0x10,
   kPlaceHasName = 0x20,
   kPlaceHasClipDepth = 0x40,
+  kPlaceHasClipActions = 0x80,
 };
+constexpr uint32_t kClipEventKeyPress = 0x00020000;
 constexpr uint8_t kPlace3HasClassName = 0x08;
 constexpr uint8_t kPlace3HasImage = 0x10;
 
-// PlaceObject2, or PlaceObject3 with `third`: filters, blend modes, bitmap
-// caching and clip actions follow what is read here and are ignored.
-PlaceCommand readPlaceObject2(SwfReader& r, bool third) {
+// The onClipEvent handlers at the end of a placement. Event flags are 16
+// bits before SWF 6 and 32 from then on.
+ClipEventHandlers readClipEvents(SwfReader& r, int version) {
+  auto handlers = std::make_shared<std::vector<ClipEventHandler>>();
+  auto flags = [&] { return version >= 6 ? r.u32() : uint32_t(r.u16()); };
+  r.u16();  // reserved
+  flags();  // every event used
+  while (r.ok()) {
+    ClipEventHandler handler;
+    handler.events = flags();
+    if (handler.events == 0 || !r.ok()) break;
+    uint32_t size = r.u32();
+    if (handler.events & kClipEventKeyPress && size > 0) {
+      handler.keyCode = r.u8();
+      --size;
+    }
+    auto bytes = r.bytes(size);
+    if (!r.ok()) break;
+    handler.actions = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+    handlers->push_back(std::move(handler));
+  }
+  return handlers;
+}
+
+// PlaceObject2, or PlaceObject3 with `third`: filters, blend modes and bitmap
+// caching follow what is read here and are ignored.
+PlaceCommand readPlaceObject2(SwfReader& r, bool third, int version) {
   PlaceCommand place;
   uint8_t flags = r.u8();
   uint8_t flags3 = third ? r.u8() : 0;
@@ -63,6 +89,11 @@ PlaceCommand readPlaceObject2(SwfReader& r, bool third) {
   if (flags & kPlaceHasRatio) place.ratio = r.u16();
   if (flags & kPlaceHasName) place.name = std::string(r.string());
   if (flags & kPlaceHasClipDepth) place.clipDepth = r.u16();
+  if (third && (flags3 & 0x07)) return place;  // filters and blending stand before clip actions: not read
+  if (flags & kPlaceHasClipActions && r.ok()) {
+    SwfReader events(r.bytes(r.remaining()));
+    place.clipEvents = readClipEvents(events, version);
+  }
   return place;
 }
 
@@ -158,10 +189,10 @@ class MovieParser {
         command.place = readPlaceObject(body);
         break;
       case kTagPlaceObject2:
-        command.place = readPlaceObject2(body, false);
+        command.place = readPlaceObject2(body, false, m_movie.header.version);
         break;
       case kTagPlaceObject3:
-        command.place = readPlaceObject2(body, true);
+        command.place = readPlaceObject2(body, true, m_movie.header.version);
         break;
       case kTagRemoveObject:
         body.u16();
@@ -173,12 +204,24 @@ class MovieParser {
         command.remove.depth = body.u16();
         break;
       case kTagDoAction: {
-        auto actions = readActions(body);
+        auto whole = body.bytes(body.remaining());
+        frame.scripts.push_back(std::make_shared<const std::vector<uint8_t>>(whole.begin(), whole.end()));
+        SwfReader again(whole);
+        auto actions = readActions(again);
         frame.actions.insert(frame.actions.end(), actions.begin(), actions.end());
         return true;
       }
       case kTagFrameLabel:
         frame.label = std::string(body.string());
+        return true;
+      case kTagDoInitAction: {
+        body.u16();  // the sprite: its scripts run where the tag stands
+        auto whole = body.bytes(body.remaining());
+        if (body.ok()) frame.initScripts.push_back(std::make_shared<const std::vector<uint8_t>>(whole.begin(), whole.end()));
+        return true;
+      }
+      case kTagExportAssets:
+        readExports(body);
         return true;
       default:
         return false;
@@ -186,6 +229,15 @@ class MovieParser {
     // A place command cut short is dropped: its fields cannot be trusted.
     if (body.ok()) frame.commands.push_back(std::move(command));
     return true;
+  }
+
+  void readExports(SwfReader& body) {
+    uint16_t count = body.u16();
+    for (uint16_t i = 0; i < count && body.ok(); ++i) {
+      uint16_t id = body.u16();
+      std::string name(body.string());
+      if (body.ok()) m_movie.exports.try_emplace(std::move(name), id);
+    }
   }
 
   void readDefinitionTag(uint16_t code, SwfReader& body) {

@@ -18,6 +18,18 @@
 
 namespace swf {
 
+// The bytes of one action block, shared by the movie and the script machine.
+using ActionBytes = std::shared_ptr<const std::vector<uint8_t>>;
+
+// One onClipEvent handler of a placement: the events it answers (the
+// format's flag bits) and, for key presses, the key.
+struct ClipEventHandler {
+  uint32_t events = 0;
+  uint8_t keyCode = 0;
+  ActionBytes actions;
+};
+using ClipEventHandlers = std::shared_ptr<const std::vector<ClipEventHandler>>;
+
 // One PlaceObject, PlaceObject2 or PlaceObject3: what changes at a depth.
 struct PlaceCommand {
   uint16_t depth = 0;
@@ -28,6 +40,7 @@ struct PlaceCommand {
   std::optional<uint16_t> ratio;
   std::optional<std::string> name;
   std::optional<uint16_t> clipDepth;
+  ClipEventHandlers clipEvents;
 };
 
 struct RemoveCommand {
@@ -52,6 +65,8 @@ struct FrameDef {
   std::vector<DisplayCommand> commands;
   std::vector<Action> actions;  // of every DoAction of the frame, in order
   std::string label;
+  std::vector<ActionBytes> scripts;      // each DoAction's whole block, for the script machine
+  std::vector<ActionBytes> initScripts;  // DoInitAction blocks, run once before the frame's scripts
 };
 
 struct TimelineDef {
@@ -74,6 +89,7 @@ struct MovieDef {
   std::map<uint16_t, Character> dictionary;
   TimelineDef root;
   bool complete = false;  // the tag stream ended with End rather than running out
+  std::map<std::string, uint16_t> exports;  // ExportAssets names, as written
 
   const Character* character(uint16_t id) const;
 };
@@ -103,6 +119,8 @@ enum TagCode : uint16_t {
   kTagDefineBitsLossless2 = 36,
   kTagDefineSprite = 39,
   kTagFrameLabel = 43,
+  kTagExportAssets = 56,
+  kTagDoInitAction = 59,
   kTagPlaceObject3 = 70,
   kTagDefineShape4 = 83,
 };

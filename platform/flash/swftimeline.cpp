@@ -6,6 +6,7 @@ namespace swf {
 
 TimelineInstance::TimelineInstance(const TimelineDef& def, PlayContext& context, int nesting)
     : m_def(def), m_context(context), m_nesting(nesting) {
+  if (m_context.scripts) m_context.scripts->timelineStarted(*this);
   if (!m_def.frames.empty()) {
     applyFrame(0);
     runActions(0);
@@ -14,6 +15,54 @@ TimelineInstance::TimelineInstance(const TimelineDef& def, PlayContext& context,
 
 TimelineInstance::~TimelineInstance() {
   while (!m_displayList.empty()) eraseObject(m_displayList.begin());
+  if (m_context.scripts) m_context.scripts->timelineGone(*this);
+}
+
+void TimelineInstance::adopt(DisplayObject& object, uint16_t depth) {
+  if (!object.sprite) return;
+  object.sprite->m_parent = this;
+  object.sprite->m_holder = &object;
+  object.sprite->m_depth = depth;
+}
+
+void TimelineInstance::rehome() {
+  for (auto& [depth, object] : m_displayList) adopt(object, depth);
+}
+
+DisplayObject* TimelineInstance::placeScripted(uint16_t depth, uint16_t characterId,
+                                               std::shared_ptr<const TimelineDef> def, const std::string& name) {
+  remove(depth);
+  if (!def || def->frames.empty() || m_context.liveObjects >= m_context.limits.maxObjects ||
+      m_nesting >= m_context.limits.maxNesting)
+    return nullptr;
+  ++m_context.liveObjects;
+  DisplayObject& object = m_displayList[depth];
+  object.characterId = characterId;
+  object.name = name;
+  object.scripted = true;
+  object.sprite = std::make_unique<TimelineInstance>(*def, m_context, m_nesting + 1);
+  object.sprite->m_ownDef = std::move(def);
+  adopt(object, depth);
+  m_context.changed = true;
+  return &object;
+}
+
+void TimelineInstance::removeDepth(uint16_t depth) { remove(depth); }
+
+void TimelineInstance::swapDepths(uint16_t from, uint16_t to) {
+  if (from == to) return;
+  auto a = m_displayList.extract(from);
+  auto b = m_displayList.extract(to);
+  if (!a.empty()) {
+    a.key() = to;
+    m_displayList.insert(std::move(a));
+  }
+  if (!b.empty()) {
+    b.key() = from;
+    m_displayList.insert(std::move(b));
+  }
+  rehome();
+  m_context.changed = true;
 }
 
 void TimelineInstance::eraseObject(std::map<uint16_t, DisplayObject>::iterator it) {
@@ -37,6 +86,7 @@ void TimelineInstance::placeNew(DisplayObject& object, uint16_t characterId) {
   const Character* character = m_context.movie->character(characterId);
   if (!character || character->kind != CharacterKind::Sprite || m_nesting >= m_context.limits.maxNesting) return;
   object.sprite = std::make_unique<TimelineInstance>(*character->sprite, m_context, m_nesting + 1);
+  object.sprite->m_parent = this;
 }
 
 void TimelineInstance::place(const PlaceCommand& command) {
@@ -71,6 +121,8 @@ void TimelineInstance::place(const PlaceCommand& command) {
   if (command.ratio) object.ratio = *command.ratio;
   if (command.name) object.name = *command.name;
   if (command.clipDepth) object.clipDepth = *command.clipDepth;
+  if (command.clipEvents) object.clipEvents = command.clipEvents;
+  adopt(object, command.depth);
   m_context.changed = true;
 }
 
@@ -90,6 +142,15 @@ void TimelineInstance::gotoFrame(int frame) {
     m_previous = &previous;
     for (int f = 0; f <= frame; ++f) applyFrame(f);
     m_previous = nullptr;
+    // What scripts made stays through a jump back.
+    for (auto it = previous.begin(); it != previous.end();) {
+      if (it->second.scripted && !m_displayList.count(it->first)) {
+        m_displayList.insert(previous.extract(it++));
+      } else {
+        ++it;
+      }
+    }
+    rehome();
     m_context.liveObjects -= previous.size();
     m_context.changed = true;
   }
@@ -105,6 +166,10 @@ bool TimelineInstance::jump(int frame) {
 }
 
 void TimelineInstance::runActions(int frame) {
+  if (m_context.scripts) {
+    m_context.scripts->frameEntered(*this, frame);
+    return;
+  }
   const std::vector<Action>& actions = m_def.frames[size_t(frame)].actions;
   for (const Action& action : actions) {
     switch (action.kind) {

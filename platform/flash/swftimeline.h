@@ -21,6 +21,17 @@ struct PlayLimits {
   int maxJumpsPerTick = 64;   // frame jumps made by actions in one tick
 };
 
+// The script machine as the timelines see it: told when a timeline starts,
+// enters a frame and goes, so that it can queue and run their scripts.
+class ScriptHost {
+ public:
+  virtual ~ScriptHost() = default;
+  virtual void timelineStarted(TimelineInstance& timeline) = 0;
+  virtual void frameEntered(TimelineInstance& timeline, int frame) = 0;
+  virtual void timelineGone(TimelineInstance& timeline) = 0;
+  virtual void buttonAction(TimelineInstance& timeline, const ActionBytes& actions) = 0;
+};
+
 // What every timeline of one movie shares while it plays.
 struct PlayContext {
   const MovieDef* movie = nullptr;
@@ -28,6 +39,7 @@ struct PlayContext {
   size_t liveObjects = 0;
   int jumpsLeft = 0;
   bool changed = false;  // something visible changed since the flag was cleared
+  ScriptHost* scripts = nullptr;  // runs frame actions when set; else only the simple ones run
 };
 
 struct DisplayObject {
@@ -38,6 +50,9 @@ struct DisplayObject {
   uint16_t clipDepth = 0;  // non-zero: a mask, which is not drawn
   std::string name;
   std::unique_ptr<TimelineInstance> sprite;  // for sprite characters
+  ClipEventHandlers clipEvents;
+  bool visible = true;
+  bool scripted = false;  // made by a script: the timeline's own frames leave it alone
 };
 
 class TimelineInstance {
@@ -53,6 +68,21 @@ class TimelineInstance {
   bool playing() const { return m_playing; }
   void setPlaying(bool playing) { m_playing = playing; }
   const std::map<uint16_t, DisplayObject>& displayList() const { return m_displayList; }
+  std::map<uint16_t, DisplayObject>& displayList() { return m_displayList; }
+  const TimelineDef& def() const { return m_def; }
+  PlayContext& context() { return m_context; }
+  // Where this timeline is shown: its parent (none for the root) and the
+  // display object holding it there. Both are non-owning back-links.
+  TimelineInstance* parent() const { return m_parent; }
+  DisplayObject* holder() const { return m_holder; }
+  uint16_t depth() const { return m_depth; }
+
+  // Script-made display objects: a new timeline of `def` (a sprite or an
+  // empty one) at `depth`, replacing what was there. Null when a limit says no.
+  DisplayObject* placeScripted(uint16_t depth, uint16_t characterId, std::shared_ptr<const TimelineDef> def,
+                               const std::string& name);
+  void removeDepth(uint16_t depth);
+  void swapDepths(uint16_t from, uint16_t to);
 
   // Goes to `frame` (clamped), rebuilding the display list when going back,
   // and runs the actions of the frame reached.
@@ -78,6 +108,12 @@ class TimelineInstance {
   std::map<uint16_t, DisplayObject> m_displayList;
   // While going back: the old list, whose sprites may be kept.
   std::map<uint16_t, DisplayObject>* m_previous = nullptr;
+  TimelineInstance* m_parent = nullptr;
+  DisplayObject* m_holder = nullptr;
+  uint16_t m_depth = 0;
+  std::shared_ptr<const TimelineDef> m_ownDef;  // for script-made timelines
+  void adopt(DisplayObject& object, uint16_t depth);
+  void rehome();
 };
 
 }  // namespace swf

@@ -1,6 +1,7 @@
 // swfrender: draws one frame of a Flash movie into a PNG picture, through the
-// device control's engine.
+// device control's engine, or plays it and prints what its scripts trace.
 //   swfrender IN.swf OUT.png [--size WxH] [--frame N] [--zoom P] [--align A]
+//   swfrender IN.swf --trace [--frames N] [OUT.png ...]
 
 #include <png.h>
 
@@ -16,7 +17,9 @@
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: swfrender IN.swf OUT.png [--size WxH] [--frame N] [--zoom P] [--align A]\n");
+  std::fprintf(stderr,
+               "usage: swfrender IN.swf OUT.png [--size WxH] [--frame N] [--zoom P] [--align A]\n"
+               "       swfrender IN.swf --trace [--frames N] [OUT.png ...]\n");
   return 2;
 }
 
@@ -24,7 +27,8 @@ int usage() {
 
 int main(int argc, char** argv) {
   std::string in, out;
-  int width = 240, height = 180, frame = 0, zoom = 0, align = 0;
+  int width = 240, height = 180, frame = 0, zoom = 0, align = 0, frames = 1;
+  bool trace = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
@@ -32,6 +36,10 @@ int main(int argc, char** argv) {
       if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2) return usage();
     } else if (arg == "--frame" && hasValue)
       frame = std::atoi(argv[++i]);
+    else if (arg == "--frames" && hasValue)
+      frames = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--trace")
+      trace = true;
     else if (arg == "--zoom" && hasValue)
       zoom = std::atoi(argv[++i]);
     else if (arg == "--align" && hasValue)
@@ -43,13 +51,21 @@ int main(int argc, char** argv) {
     else
       return usage();
   }
-  if (in.empty() || out.empty() || width < 1 || height < 1 || width > 8000 || height > 8000) return usage();
+  if (in.empty() || (out.empty() && !trace) || width < 1 || height < 1 || width > 8000 || height > 8000) return usage();
   std::ifstream file(in, std::ios::binary);
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   swf::MoviePlayer player;
   if (!file.good() && !file.eof()) {
     std::fprintf(stderr, "swfrender: cannot read %s\n", in.c_str());
     return 1;
+  }
+  if (trace) {
+    // Only traced lines go to standard output, each as it happens.
+    player.setTraceSink([](const std::string& line) {
+      std::fwrite(line.data(), 1, line.size(), stdout);
+      std::fputc('\n', stdout);
+    });
+    frame = frames - 1;  // loading plays the first frame
   }
   if (!player.load(bytes)) {
     std::fprintf(stderr, "swfrender: %s is not a Flash movie\n", in.c_str());
@@ -58,6 +74,7 @@ int main(int argc, char** argv) {
   player.zoom(zoom);
   player.setAlignMode(align);
   for (int i = 0; i < frame; ++i) player.tick();  // sprites advance with the frames
+  if (out.empty()) return 0;
   std::vector<uint32_t> pixels(size_t(width) * size_t(height));
   player.render({pixels.data(), width, height, width});
 

@@ -1,0 +1,338 @@
+#pragma once
+// The movie script machine: runs the action blocks of SWF 4 to 8 movies
+// (frame scripts, initialisation scripts, clip events, button actions,
+// functions and intervals) against the timelines of one movie. It owns the
+// script heap; the movie player owns it and hands it every frame.
+//
+// Scripts are bounded: a limit on actions per frame, on the stack, on call
+// depth and on live objects. A script that passes one is stopped and the
+// movie stays where it was, so a runaway loop never holds up the device.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/flash/avmobject.h"
+#include "platform/flash/swfmovie.h"
+#include "platform/flash/swftimeline.h"
+
+namespace swf::avm {
+
+struct Limits {
+  uint64_t maxActionsPerFrame = 50'000'000;
+  size_t maxStack = 100'000;
+  int maxCallDepth = 256;
+  size_t maxObjects = 1'000'000;
+};
+
+// One decoded action. Jump targets, block ends and function bodies are
+// instruction indices; an index past the end stops the block.
+struct Instr {
+  uint8_t op = 0;
+  uint8_t byte = 0;    // a one-byte operand (register, flags, skip count)
+  uint16_t word = 0;   // a two-byte operand (frame, count)
+  uint32_t a = 0;      // first push item, jump target, block end, body start
+  uint32_t b = 0;      // push item count, body end, catch end
+  uint32_t c = 0;      // finally end
+  uint32_t payload = 0;  // byte offset of the operands
+  uint32_t size = 0;     // operand bytes
+};
+
+struct PushItem {
+  uint8_t kind = 0;
+  uint8_t reg = 0;
+  uint16_t index = 0;
+  double num = 0;
+  StringRef str;
+};
+
+// An action block decoded once and shared by the functions defined in it.
+struct Code {
+  ActionBytes bytes;
+  std::vector<Instr> instrs;
+  std::vector<PushItem> pushes;
+};
+
+using ConstantPool = std::shared_ptr<const std::vector<StringRef>>;
+
+struct ScriptBody {
+  std::shared_ptr<const Code> code;
+  uint32_t start = 0, end = 0;
+  std::string name;
+  std::vector<std::pair<uint8_t, std::string>> params;  // register (0: none), name
+  uint8_t registerCount = 0;
+  uint16_t flags = 0;
+  bool v2 = false;  // DefineFunction2
+  ConstantPool pool;
+};
+
+// Thrown values travel as C++ exceptions inside the machine only.
+struct ScriptThrow {
+  Value value;
+};
+struct ScriptAbort {};
+
+class ClipObject;
+
+class Machine : public ScriptHost {
+ public:
+  using TraceSink = std::function<void(const std::string&)>;
+
+  Machine(const MovieDef& movie, Limits limits = {});
+  ~Machine() override;
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+  void setTraceSink(TraceSink sink) { m_trace = std::move(sink); }
+  // URLs asked for by the movie; recorded, never opened.
+  const std::vector<std::string>& requestedUrls() const { return m_urls; }
+  // Whether a script was stopped by a bound since the movie started.
+  bool stoppedByBounds() const { return m_stoppedByBounds; }
+
+  // Runs the scripts of the root's first frame, queued as it was made.
+  void start(TimelineInstance& root);
+  // The player's frame: enter-frame events, then the queued scripts.
+  void beginFrame(TimelineInstance& root);
+  void endFrame();
+  // Time for intervals, in milliseconds since the movie started.
+  void advanceClock(double milliseconds);
+  // Keys from the control's window (virtual key codes).
+  void keyDown(int keyCode, int charCode);
+  void keyUp(int keyCode);
+  void mouseMove(double x, double y);
+  void mouseButton(bool down);
+
+  // ScriptHost
+  void timelineStarted(TimelineInstance& timeline) override;
+  void frameEntered(TimelineInstance& timeline, int frame) override;
+  void timelineGone(TimelineInstance& timeline) override;
+  void buttonAction(TimelineInstance& timeline, const ActionBytes& actions) override;
+
+  // For the built-ins.
+  int version() const { return m_version; }
+  Heap& heap() { return m_heap; }
+  Object* global() { return m_global; }
+  Object* objectPrototype() { return m_objectProto; }
+  Object* functionPrototype() { return m_functionProto; }
+  Object* arrayPrototype() { return m_arrayProto; }
+  Object* newObject();
+  ArrayObject* newArray(std::vector<Value> items = {});
+  FunctionObject* newNative(NativeFn fn, NativeFn construct = nullptr);
+  // A native method on `owner`, hidden from enumeration.
+  FunctionObject* method(Object* owner, const char* name, NativeFn fn, uint8_t flags = kDontEnum);
+  Object* wrap(const Value& v);  // ToObject; null for undefined and null
+  StringRef intern(std::string_view s);
+
+  // Conversions by this movie's version.
+  double toNumber(const Value& v);
+  std::string toString(const Value& v);
+  StringRef toStringRef(const Value& v);
+  bool toBoolean(const Value& v);
+  Value toPrimitive(const Value& v, bool preferString = false);
+  std::string typeOf(const Value& v);
+
+  // Properties through the prototype chain, accessors and clip properties.
+  Value get(const Value& base, std::string_view name);
+  Value getOf(Object* object, std::string_view name, const Value& self);
+  void set(Object* object, std::string_view name, const Value& value);
+  bool hasProperty(Object* object, std::string_view name);
+  void setHidden(Object* object, std::string_view name, const Value& value);
+  std::vector<std::string> enumerate(Object* object);
+
+  Value call(const Value& function, const Value& self, std::span<const Value> args);
+  Value construct(const Value& function, std::span<const Value> args);
+  bool instanceOf(Object* object, Object* constructor);
+  void trace(const std::string& line);
+
+  // Movie clips.
+  ClipObject* clipFor(TimelineInstance& timeline);
+  ClipObject* rootClip();
+  std::string targetPath(ClipObject* clip, bool slashes);
+  ClipObject* findClip(ClipObject* from, std::string_view path);
+  Value clipProperty(ClipObject* clip, int index);
+  void setClipProperty(ClipObject* clip, int index, const Value& v);
+  int propertyIndex(std::string_view name) const;
+  void gotoFrame(ClipObject* clip, const Value& frame, bool play);
+  ClipObject* duplicateClip(ClipObject* clip, const std::string& name, int depth);
+  void removeClip(ClipObject* clip);
+  ClipObject* attachClip(ClipObject* parent, const std::string& exportName, const std::string& name, int depth);
+  ClipObject* createEmptyClip(ClipObject* parent, const std::string& name, int depth);
+  void startDrag(ClipObject* clip, bool lockCenter);
+  void stopDrag() { m_dragging = nullptr; }
+  bool keyIsDown(int code) const { return code >= 0 && code < 256 && m_keysDown[size_t(code)]; }
+  int lastKey() const { return m_lastKey; }
+  int lastChar() const { return m_lastChar; }
+  double mouseX() const { return m_mouseX; }
+  double mouseY() const { return m_mouseY; }
+  double clock() const { return m_clock; }
+  int addInterval(const Value& fn, const Value& self, std::string method, double ms, std::vector<Value> args);
+  void clearInterval(int id);
+  void broadcast(Object* source, std::string_view event, std::span<const Value> args = {});
+  const MovieDef& movie() const { return m_movie; }
+  ClipObject* findChild(ClipObject* clip, std::string_view name);
+  void registerClass(const std::string& name, const Value& ctor) { m_registered[toLowerAscii(name)] = ctor; }
+  // Whether a bound stopped the scripts: the movie then stays as it is.
+  bool frozen() const { return m_frozen; }
+
+ private:
+  struct Frame;
+  struct QueuedScript {
+    TimelineInstance* timeline;
+    ActionBytes actions;
+    FunctionObject* function = nullptr;  // an event handler instead of actions
+    std::string method;                  // or a method of the clip to call
+  };
+  struct Interval {
+    Value function, self;
+    std::string method;
+    double periodMs = 0, dueMs = 0;
+    std::vector<Value> args;
+  };
+
+  // avm.cpp: the interpreter.
+  std::shared_ptr<const Code> decode(const ActionBytes& bytes);
+  void runScript(const ActionBytes& bytes, ClipObject* target);
+ public:
+  // Runs one block now on `target` (for tests and the player's own calls).
+  void runNow(const ActionBytes& bytes, TimelineInstance& target);
+
+ private:
+  void runRange(Frame& f, uint32_t start, uint32_t end);
+  void step(Frame& f, const Instr& in);
+  void stepSwf4(Frame& f, const Instr& in);
+  void stepSwf5(Frame& f, const Instr& in);
+  void runTry(Frame& f, const Instr& in);
+  Value callScript(FunctionObject* fn, const Value& self, std::span<const Value> args, Object* superObject);
+  FunctionObject* defineFunction(Frame& f, const Instr& in, bool v2);
+  Value getVariable(Frame& f, std::string_view name);
+  void setVariable(Frame& f, std::string_view name, const Value& value);
+  bool resolvePath(Frame& f, std::string_view path, Object*& base, std::string& member);
+  Object* evalTargetPath(Frame& f, std::string_view path);
+  Object* lookupScope(Frame& f, std::string_view name, Value& out);
+  void push(Frame& f, Value v);
+  Value pop(Frame& f);
+  std::vector<Value> popArgs(Frame& f);
+  Value add2(const Value& a, const Value& b);
+  Value less2(const Value& a, const Value& b);
+  bool equals2(const Value& a, const Value& b);
+  bool strictEquals(const Value& a, const Value& b);
+  void countAction();
+  void runQueue();
+  void runQueued(QueuedScript& script);
+  void collectGarbage();
+  void runIntervals();
+  void enterFrameEvents(TimelineInstance& timeline);
+  void callHandler(Object* target, std::string_view name, std::span<const Value> args = {});
+  void flushStarted();
+  void runPending();
+  void freezeTimelines();
+  void clipEventsAll(uint32_t flag, uint8_t keyCode = 0);
+  ClipObject* findClipPath(ClipObject* from, std::string_view path);
+  std::shared_ptr<const TimelineDef> spriteDef(uint16_t characterId);
+  ClipObject* placeClip(TimelineInstance* parent, int depth, uint16_t characterId, std::shared_ptr<const TimelineDef> def,
+                        const std::string& name);
+
+  // avmbuiltins.cpp
+  void installBuiltins();
+  // avmclip.cpp
+  void installClipBuiltins();
+
+  const MovieDef& m_movie;
+  int m_version;
+  Limits m_limits;
+  Heap m_heap;
+  TraceSink m_trace;
+  std::vector<std::string> m_urls;
+  bool m_stoppedByBounds = false;
+
+  Object* m_global = nullptr;
+  Object* m_objectProto = nullptr;
+  Object* m_functionProto = nullptr;
+  Object* m_arrayProto = nullptr;
+  Object* m_clipProto = nullptr;
+  Object* m_key = nullptr;
+  Object* m_mouse = nullptr;
+  Object* m_stage = nullptr;
+
+  std::unordered_map<const void*, std::shared_ptr<const Code>> m_decoded;
+  std::unordered_map<const TimelineInstance*, ClipObject*> m_clips;
+  TimelineInstance* m_root = nullptr;
+  std::vector<TimelineInstance*> m_started;  // placed since the last frame entry, in order
+  std::vector<std::pair<size_t, std::vector<QueuedScript>>> m_pendingFirst;  // their first frames
+  bool m_frozen = false;
+  int m_instanceCount = 0;
+  std::shared_ptr<const TimelineDef> m_emptyDef;
+  std::unordered_map<std::string, Value> m_registered;  // registerClass, by lower-case name
+  std::vector<QueuedScript> m_queue;
+  std::set<const void*> m_initDone;
+  std::vector<Value> m_stack;
+  int m_depth = 0;
+  uint64_t m_actionsLeft = 0;
+  std::vector<Frame*> m_frames;  // running frames, for collection roots
+
+  std::map<int, Interval> m_intervals;
+  int m_nextInterval = 1;
+  double m_clock = 0;
+  bool m_keysDown[256] = {};
+  int m_lastKey = 0, m_lastChar = 0;
+  double m_mouseX = 0, m_mouseY = 0;
+  ClipObject* m_dragging = nullptr;
+  bool m_dragLockCenter = false;
+  std::unordered_map<std::string, StringRef> m_interned;
+
+  friend class ClipObject;
+  Object* findOwner(Object* object, std::string_view name);
+  Value callMethod(Frame& f, const Value& base, std::string_view name, std::span<const Value> args);
+};
+
+class ClipObject : public Object {
+ public:
+  ClipObject(Object* proto, bool caseSensitive, TimelineInstance* timeline) : Object(proto, caseSensitive), timeline(timeline) {}
+  ObjectKind kind() const override { return ObjectKind::Clip; }
+  bool getSpecial(Machine& vm, std::string_view name, Value& out) override;
+  bool setSpecial(Machine& vm, std::string_view name, const Value& value) override;
+  TimelineInstance* timeline;  // null once the clip left the stage
+  std::string removedPath;     // its path when it left, for messages
+};
+
+// One running action block or function call.
+struct Machine::Frame {
+  const Code* code = nullptr;
+  uint32_t pc = 0;
+  std::vector<Object*> scope;  // outermost first
+  Value self;
+  ClipObject* target = nullptr;  // SetTarget moves it; unqualified names fall back to it
+  ClipObject* original = nullptr;
+  std::vector<Value> registers;
+  ConstantPool pool;
+  Object* activation = nullptr;
+  FunctionObject* callee = nullptr;
+  Object* home = nullptr;  // where the running method was found, for super
+  Value result;
+  bool returned = false;
+  size_t stackBase = 0;
+  std::vector<Value> args;
+};
+
+// What `super` names inside a method: lookups start above `home`, the
+// prototype the method was found on, and calls keep `this`.
+class SuperObject : public Object {
+ public:
+  SuperObject(Object* proto, bool caseSensitive, Object* home, Value self)
+      : Object(proto, caseSensitive), home(home), self(std::move(self)) {}
+  ObjectKind kind() const override { return ObjectKind::Super; }
+  void traceRefs(std::vector<Object*>& out) override {
+    out.push_back(home);
+    if (self.isObject()) out.push_back(self.obj);
+  }
+  Object* home;
+  Value self;
+};
+
+}  // namespace swf::avm

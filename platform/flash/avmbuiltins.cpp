@@ -1,0 +1,808 @@
+// The built-in objects and global functions that movies call: Object,
+// Function, Array, String, Number, Boolean, Math, Date, Error, the
+// conversions and intervals.
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <limits>
+#include <random>
+
+#include "platform/flash/avm.h"
+
+namespace swf::avm {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+Value arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
+
+ArrayObject* asArray(const Value& v) {
+  Object* o = v.object();
+  return o && o->kind() == ObjectKind::Array ? static_cast<ArrayObject*>(o) : nullptr;
+}
+
+Value obj(Object* o) { return Value(o); }
+
+// A relative position of slice and friends: negative counts from the end.
+size_t clampIndex(double n, size_t size) {
+  if (std::isnan(n)) return 0;
+  if (n < 0) n = std::max(0.0, double(size) + std::trunc(n));
+  return size_t(std::min(std::trunc(n), double(size)));
+}
+
+std::string thisString(Machine& vm, const Value& self) {
+  if (Object* o = self.object(); o && o->kind() == ObjectKind::String) return vm.toString(o->primitive);
+  return vm.toString(self);
+}
+
+std::mt19937& engine() {
+  static std::mt19937 e(std::random_device{}());
+  return e;
+}
+
+// -- Array --------------------------------------------------------------------------------
+
+std::string joinArray(Machine& vm, ArrayObject* a, const std::string& separator) {
+  static thread_local int depth = 0;
+  if (depth > 64) return "";
+  ++depth;
+  std::string out;
+  for (size_t i = 0; i < a->items.size(); ++i) {
+    if (i) out += separator;
+    const Value& v = a->items[i];
+    if (!v.isUndefined()) out += vm.toString(v);
+    else if (vm.version() >= 7) out += "undefined";
+  }
+  --depth;
+  return out;
+}
+
+enum SortFlags : int { kCaseInsensitive = 1, kDescending = 2, kUniqueSort = 4, kReturnIndexedArray = 8, kNumeric = 16 };
+
+int compareValues(Machine& vm, const Value& a, const Value& b, int flags) {
+  if (flags & kNumeric) {
+    double x = vm.toNumber(a), y = vm.toNumber(b);
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  std::string x = vm.toString(a), y = vm.toString(b);
+  if (a.isUndefined()) x = "undefined";
+  if (b.isUndefined()) y = "undefined";
+  if (flags & kCaseInsensitive) {
+    x = toLowerAscii(x);
+    y = toLowerAscii(y);
+  }
+  return x.compare(y) < 0 ? -1 : x.compare(y) > 0 ? 1 : 0;
+}
+
+Value sortArray(Machine& vm, ArrayObject* a, std::span<const Value> args, const std::vector<std::string>* fields) {
+  Value comparator;
+  int flags = 0;
+  size_t next = 0;
+  if (!fields && arg(args, 0).object() && arg(args, 0).obj->kind() == ObjectKind::Function) comparator = args[next++];
+  if (fields) next = 1;
+  if (next < args.size()) flags = int(vm.toNumber(args[next]));
+  std::vector<size_t> order(a->items.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  auto key = [&](size_t i, const std::string& field) {
+    Object* o = a->items[i].object();
+    return o ? vm.getOf(o, field, a->items[i]) : Value();
+  };
+  auto compare = [&](size_t x, size_t y) -> int {
+    int c = 0;
+    if (comparator.isObject()) {
+      Value pair[2] = {a->items[x], a->items[y]};
+      c = int(vm.toNumber(vm.call(comparator, Value(), pair)));
+    } else if (fields) {
+      for (const std::string& f : *fields)
+        if ((c = compareValues(vm, key(x, f), key(y, f), flags)) != 0) break;
+    } else {
+      c = compareValues(vm, a->items[x], a->items[y], flags);
+    }
+    return (flags & kDescending) ? -c : c;
+  };
+  std::stable_sort(order.begin(), order.end(), [&](size_t x, size_t y) { return compare(x, y) < 0; });
+  if (flags & kUniqueSort)
+    for (size_t i = 1; i < order.size(); ++i)
+      if (compare(order[i - 1], order[i]) == 0) return Value(0.0);
+  if (flags & kReturnIndexedArray) {
+    std::vector<Value> indices;
+    for (size_t i : order) indices.push_back(Value(double(i)));
+    return obj(vm.newArray(std::move(indices)));
+  }
+  std::vector<Value> sorted;
+  for (size_t i : order) sorted.push_back(a->items[i]);
+  a->items = std::move(sorted);
+  return obj(a);
+}
+
+void installArray(Machine& vm, Object* global) {
+  Object* proto = vm.arrayPrototype();
+  auto ctor = vm.newNative(
+      [](Machine& vm, const Value&, std::span<const Value> args) {
+        ArrayObject* a = vm.newArray();
+        if (args.size() == 1 && args[0].isNumber()) {
+          double n = args[0].num;
+          if (n >= 0 && n < (1 << 22) && n == std::trunc(n)) a->items.resize(size_t(n));
+        } else {
+          a->items.assign(args.begin(), args.end());
+        }
+        return obj(a);
+      },
+      [](Machine& vm, const Value& self, std::span<const Value> args) {
+        ArrayObject* a = vm.newArray();
+        if (Object* o = self.object()) a->proto = o->proto;
+        if (args.size() == 1 && args[0].isNumber()) {
+          double n = args[0].num;
+          if (n >= 0 && n < (1 << 22) && n == std::trunc(n)) a->items.resize(size_t(n));
+        } else {
+          a->items.assign(args.begin(), args.end());
+        }
+        return obj(a);
+      });
+  vm.setHidden(ctor, "prototype", obj(proto));
+  vm.setHidden(proto, "constructor", obj(ctor));
+  vm.setHidden(global, "Array", obj(ctor));
+  for (auto [name, value] : {std::pair{"CASEINSENSITIVE", 1}, {"DESCENDING", 2}, {"UNIQUESORT", 4},
+                             {"RETURNINDEXEDARRAY", 8}, {"NUMERIC", 16}})
+    vm.setHidden(ctor, name, Value(double(value)));
+
+  vm.method(proto, "push", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    ArrayObject* a = asArray(self);
+    if (!a) return Value();
+    a->items.insert(a->items.end(), args.begin(), args.end());
+    (void)vm;
+    return Value(double(a->items.size()));
+  });
+  vm.method(proto, "pop", [](Machine&, const Value& self, std::span<const Value>) {
+    ArrayObject* a = asArray(self);
+    if (!a || a->items.empty()) return Value();
+    Value v = a->items.back();
+    a->items.pop_back();
+    return v;
+  });
+  vm.method(proto, "shift", [](Machine&, const Value& self, std::span<const Value>) {
+    ArrayObject* a = asArray(self);
+    if (!a || a->items.empty()) return Value();
+    Value v = a->items.front();
+    a->items.erase(a->items.begin());
+    return v;
+  });
+  vm.method(proto, "unshift", [](Machine&, const Value& self, std::span<const Value> args) {
+    ArrayObject* a = asArray(self);
+    if (!a) return Value();
+    a->items.insert(a->items.begin(), args.begin(), args.end());
+    return Value(double(a->items.size()));
+  });
+  vm.method(proto, "join", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    ArrayObject* a = asArray(self);
+    if (!a) return Value();
+    return Value(joinArray(vm, a, arg(args, 0).isUndefined() ? "," : vm.toString(args[0])));
+  });
+  vm.method(proto, "toString", [](Machine& vm, const Value& self, std::span<const Value>) {
+    ArrayObject* a = asArray(self);
+    return a ? Value(joinArray(vm, a, ",")) : Value("[object Object]");
+  });
+  vm.method(proto, "reverse", [](Machine&, const Value& self, std::span<const Value>) {
+    ArrayObject* a = asArray(self);
+    if (a) std::reverse(a->items.begin(), a->items.end());
+    return self;
+  });
+  vm.method(proto, "concat", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    ArrayObject* a = asArray(self);
+    ArrayObject* out = vm.newArray(a ? a->items : std::vector<Value>{});
+    for (const Value& v : args) {
+      if (ArrayObject* other = asArray(v))
+        out->items.insert(out->items.end(), other->items.begin(), other->items.end());
+      else
+        out->items.push_back(v);
+    }
+    return obj(out);
+  });
+  vm.method(proto, "slice", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    ArrayObject* a = asArray(self);
+    if (!a) return Value();
+    size_t n = a->items.size();
+    size_t start = clampIndex(arg(args, 0).isUndefined() ? 0 : vm.toNumber(args[0]), n);
+    size_t end = arg(args, 1).isUndefined() ? n : clampIndex(vm.toNumber(args[1]), n);
+    std::vector<Value> items;
+    if (start < end) items.assign(a->items.begin() + long(start), a->items.begin() + long(end));
+    return obj(vm.newArray(std::move(items)));
+  });
+  vm.method(proto, "splice", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    ArrayObject* a = asArray(self);
+    if (!a || args.empty()) return Value();
+    size_t n = a->items.size();
+    size_t start = clampIndex(vm.toNumber(args[0]), n);
+    size_t count = args.size() < 2 ? n - start : size_t(std::clamp(vm.toNumber(args[1]), 0.0, double(n - start)));
+    if (std::isnan(vm.toNumber(arg(args, 1))) && args.size() >= 2) count = 0;
+    std::vector<Value> removed(a->items.begin() + long(start), a->items.begin() + long(start + count));
+    a->items.erase(a->items.begin() + long(start), a->items.begin() + long(start + count));
+    if (args.size() > 2) a->items.insert(a->items.begin() + long(start), args.begin() + 2, args.end());
+    return obj(vm.newArray(std::move(removed)));
+  });
+  vm.method(proto, "sort", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    ArrayObject* a = asArray(self);
+    return a ? sortArray(vm, a, args, nullptr) : Value();
+  });
+  vm.method(proto, "sortOn", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    ArrayObject* a = asArray(self);
+    if (!a) return Value();
+    std::vector<std::string> fields;
+    if (ArrayObject* list = asArray(arg(args, 0)))
+      for (const Value& v : list->items) fields.push_back(vm.toString(v));
+    else
+      fields.push_back(vm.toString(arg(args, 0)));
+    return sortArray(vm, a, args, &fields);
+  });
+}
+
+// -- String -------------------------------------------------------------------------------
+
+void installString(Machine& vm, Object* global) {
+  Object* proto = vm.newObject();
+  auto ctor = vm.newNative(
+      [](Machine& vm, const Value&, std::span<const Value> args) {
+        return args.empty() ? Value("") : Value(vm.toString(args[0]));
+      },
+      [](Machine& vm, const Value& self, std::span<const Value> args) {
+        Object* o = self.object();
+        auto* s = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::String);
+        s->primitive = args.empty() ? Value("") : Value(vm.toString(args[0]));
+        return obj(s);
+      });
+  vm.setHidden(ctor, "prototype", obj(proto));
+  vm.setHidden(proto, "constructor", obj(ctor));
+  vm.setHidden(global, "String", obj(ctor));
+  vm.method(ctor, "fromCharCode", [](Machine& vm, const Value&, std::span<const Value> args) {
+    std::u16string s;
+    for (const Value& v : args) {
+      char16_t c = char16_t(toUint32(vm.toNumber(v)) & 0xFFFF);
+      if (c) s += c;
+    }
+    return Value(toUtf8(s));
+  });
+  vm.method(proto, "toString", [](Machine& vm, const Value& self, std::span<const Value>) { return Value(thisString(vm, self)); });
+  vm.method(proto, "valueOf", [](Machine& vm, const Value& self, std::span<const Value>) { return Value(thisString(vm, self)); });
+  vm.method(proto, "toUpperCase", [](Machine& vm, const Value& self, std::span<const Value>) {
+    std::u16string s = toUtf16(thisString(vm, self));
+    for (char16_t& c : s)
+      if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c = char16_t(c - 32);
+    return Value(toUtf8(s));
+  });
+  vm.method(proto, "toLowerCase", [](Machine& vm, const Value& self, std::span<const Value>) {
+    std::u16string s = toUtf16(thisString(vm, self));
+    for (char16_t& c : s)
+      if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c = char16_t(c + 32);
+    return Value(toUtf8(s));
+  });
+  vm.method(proto, "charAt", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    std::u16string s = toUtf16(thisString(vm, self));
+    double i = toInteger(vm.toNumber(arg(args, 0)));
+    if (i < 0 || i >= double(s.size())) return Value("");
+    return Value(toUtf8(s.substr(size_t(i), 1)));
+  });
+  vm.method(proto, "charCodeAt", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    std::u16string s = toUtf16(thisString(vm, self));
+    double i = toInteger(vm.toNumber(arg(args, 0)));
+    if (i < 0 || i >= double(s.size())) return Value(kNaN);
+    return Value(double(s[size_t(i)]));
+  });
+  vm.method(proto, "indexOf", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    std::u16string s = toUtf16(thisString(vm, self)), needle = toUtf16(vm.toString(arg(args, 0)));
+    double from = args.size() > 1 ? std::max(0.0, toInteger(vm.toNumber(args[1]))) : 0;
+    if (from > double(s.size())) return Value(-1.0);
+    size_t at = s.find(needle, size_t(from));
+    return Value(at == std::u16string::npos ? -1.0 : double(at));
+  });
+  vm.method(proto, "lastIndexOf", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    std::u16string s = toUtf16(thisString(vm, self)), needle = toUtf16(vm.toString(arg(args, 0)));
+    size_t from = std::u16string::npos;
+    if (args.size() > 1) {
+      double n = toInteger(vm.toNumber(args[1]));
+      if (n < 0) return Value(-1.0);
+      from = size_t(std::min(n, double(s.size())));
+    }
+    size_t at = s.rfind(needle, from);
+    return Value(at == std::u16string::npos ? -1.0 : double(at));
+  });
+  vm.method(proto, "substr", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    std::u16string s = toUtf16(thisString(vm, self));
+    size_t start = clampIndex(vm.toNumber(arg(args, 0)), s.size());
+    double count = arg(args, 1).isUndefined() ? double(s.size()) : toInteger(vm.toNumber(args[1]));
+    if (count < 0) count = std::max(0.0, double(s.size() - start) + count);
+    return Value(toUtf8(s.substr(start, size_t(std::min(count, double(s.size() - start))))));
+  });
+  vm.method(proto, "substring", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    std::u16string s = toUtf16(thisString(vm, self));
+    auto clampPlain = [&](double n) { return std::isnan(n) || n < 0 ? size_t(0) : size_t(std::min(n, double(s.size()))); };
+    size_t a = clampPlain(vm.toNumber(arg(args, 0)));
+    size_t b = arg(args, 1).isUndefined() ? s.size() : clampPlain(vm.toNumber(args[1]));
+    if (a > b) std::swap(a, b);
+    return Value(toUtf8(s.substr(a, b - a)));
+  });
+  vm.method(proto, "slice", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    std::u16string s = toUtf16(thisString(vm, self));
+    size_t a = clampIndex(vm.toNumber(arg(args, 0)), s.size());
+    size_t b = arg(args, 1).isUndefined() ? s.size() : clampIndex(vm.toNumber(args[1]), s.size());
+    return Value(a < b ? toUtf8(s.substr(a, b - a)) : std::string());
+  });
+  vm.method(proto, "concat", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    std::string s = thisString(vm, self);
+    for (const Value& v : args) s += vm.toString(v);
+    return Value(s);
+  });
+  vm.method(proto, "split", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    std::u16string s = toUtf16(thisString(vm, self));
+    ArrayObject* out = vm.newArray();
+    if (arg(args, 0).isUndefined()) {
+      out->items.push_back(Value(toUtf8(s)));
+      return obj(out);
+    }
+    std::u16string sep = toUtf16(vm.toString(args[0]));
+    double limit = arg(args, 1).isUndefined() ? 1e18 : vm.toNumber(args[1]);
+    if (sep.empty()) {
+      for (size_t i = 0; i < s.size() && double(out->items.size()) < limit; ++i) out->items.push_back(Value(toUtf8(s.substr(i, 1))));
+      return obj(out);
+    }
+    size_t start = 0;
+    while (double(out->items.size()) < limit) {
+      size_t at = s.find(sep, start);
+      out->items.push_back(Value(toUtf8(s.substr(start, at == std::u16string::npos ? std::u16string::npos : at - start))));
+      if (at == std::u16string::npos) break;
+      start = at + sep.size();
+    }
+    return obj(out);
+  });
+}
+
+// -- Number, Boolean ------------------------------------------------------------------------
+
+void installNumberAndBoolean(Machine& vm, Object* global) {
+  Object* numberProto = vm.newObject();
+  auto number = vm.newNative(
+      [](Machine& vm, const Value&, std::span<const Value> args) { return Value(args.empty() ? 0.0 : vm.toNumber(args[0])); },
+      [](Machine& vm, const Value& self, std::span<const Value> args) {
+        Object* o = self.object();
+        auto* n = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Number);
+        n->primitive = Value(args.empty() ? 0.0 : vm.toNumber(args[0]));
+        return obj(n);
+      });
+  vm.setHidden(number, "prototype", obj(numberProto));
+  vm.setHidden(numberProto, "constructor", obj(number));
+  vm.setHidden(global, "Number", obj(number));
+  constexpr std::pair<const char*, double> kConstants[] = {
+      {"MAX_VALUE", std::numeric_limits<double>::max()},
+      {"MIN_VALUE", std::numeric_limits<double>::denorm_min()},
+      {"NaN", kNaN},
+      {"NEGATIVE_INFINITY", -std::numeric_limits<double>::infinity()},
+      {"POSITIVE_INFINITY", std::numeric_limits<double>::infinity()}};
+  for (auto [name, value] : kConstants) {
+    Property& p = number->props.insert(name);
+    p.value = Value(value);
+    p.flags = kDontEnum | kDontDelete | kReadOnly;
+  }
+  auto thisNumber = [](Machine& vm, const Value& self) {
+    if (Object* o = self.object(); o && o->kind() == ObjectKind::Number) return o->primitive.num;
+    return vm.toNumber(self);
+  };
+  (void)thisNumber;
+  vm.method(numberProto, "toString", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    double n = self.object() && self.obj->kind() == ObjectKind::Number ? self.obj->primitive.num : vm.toNumber(self);
+    int radix = arg(args, 0).isUndefined() ? 10 : int(vm.toNumber(args[0]));
+    return Value(numberToRadix(n, radix));
+  });
+  vm.method(numberProto, "valueOf", [](Machine& vm, const Value& self, std::span<const Value>) {
+    return Value(self.object() && self.obj->kind() == ObjectKind::Number ? self.obj->primitive.num : vm.toNumber(self));
+  });
+
+  Object* booleanProto = vm.newObject();
+  auto boolean = vm.newNative(
+      [](Machine& vm, const Value&, std::span<const Value> args) { return Value(!args.empty() && vm.toBoolean(args[0])); },
+      [](Machine& vm, const Value& self, std::span<const Value> args) {
+        Object* o = self.object();
+        auto* b = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Boolean);
+        b->primitive = Value(!args.empty() && vm.toBoolean(args[0]));
+        return obj(b);
+      });
+  vm.setHidden(boolean, "prototype", obj(booleanProto));
+  vm.setHidden(booleanProto, "constructor", obj(boolean));
+  vm.setHidden(global, "Boolean", obj(boolean));
+  vm.method(booleanProto, "toString", [](Machine& vm, const Value& self, std::span<const Value>) {
+    Value v = self.object() && self.obj->kind() == ObjectKind::Boolean ? self.obj->primitive : self;
+    return Value(vm.toString(Value(vm.toBoolean(v))));
+  });
+  vm.method(booleanProto, "valueOf", [](Machine& vm, const Value& self, std::span<const Value>) {
+    Value v = self.object() && self.obj->kind() == ObjectKind::Boolean ? self.obj->primitive : self;
+    return Value(vm.toBoolean(v));
+  });
+}
+
+// -- Math -------------------------------------------------------------------------------------
+
+template <double (*F)(double)>
+Value unary(Machine& vm, const Value&, std::span<const Value> args) {
+  return Value(F(vm.toNumber(arg(args, 0))));
+}
+
+double roundHalfUp(double x) { return std::floor(x + 0.5); }
+
+void installMath(Machine& vm, Object* global) {
+  Object* math = vm.newObject();
+  vm.setHidden(global, "Math", obj(math));
+  constexpr std::pair<const char*, double> kConstants[] = {
+      {"E", 2.718281828459045},  {"LN10", 2.302585092994046},  {"LN2", 0.6931471805599453},
+      {"LOG10E", 0.4342944819032518}, {"LOG2E", 1.4426950408889634}, {"PI", 3.141592653589793},
+      {"SQRT1_2", 0.7071067811865476}, {"SQRT2", 1.4142135623730951}};
+  for (auto [name, value] : kConstants) {
+    Property& p = math->props.insert(name);
+    p.value = Value(value);
+    p.flags = kDontEnum | kDontDelete | kReadOnly;
+  }
+  vm.method(math, "abs", unary<std::fabs>);
+  vm.method(math, "acos", unary<std::acos>);
+  vm.method(math, "asin", unary<std::asin>);
+  vm.method(math, "atan", unary<std::atan>);
+  vm.method(math, "ceil", unary<std::ceil>);
+  vm.method(math, "cos", unary<std::cos>);
+  vm.method(math, "exp", unary<std::exp>);
+  vm.method(math, "floor", unary<std::floor>);
+  vm.method(math, "log", unary<std::log>);
+  vm.method(math, "round", unary<roundHalfUp>);
+  vm.method(math, "sin", unary<std::sin>);
+  vm.method(math, "sqrt", unary<std::sqrt>);
+  vm.method(math, "tan", unary<std::tan>);
+  vm.method(math, "atan2", [](Machine& vm, const Value&, std::span<const Value> args) {
+    return Value(std::atan2(vm.toNumber(arg(args, 0)), vm.toNumber(arg(args, 1))));
+  });
+  vm.method(math, "pow", [](Machine& vm, const Value&, std::span<const Value> args) {
+    return Value(std::pow(vm.toNumber(arg(args, 0)), vm.toNumber(arg(args, 1))));
+  });
+  vm.method(math, "max", [](Machine& vm, const Value&, std::span<const Value> args) {
+    if (args.empty()) return Value(-std::numeric_limits<double>::infinity());
+    double best = -std::numeric_limits<double>::infinity();
+    for (const Value& v : args) {
+      double n = vm.toNumber(v);
+      if (std::isnan(n)) return Value(kNaN);
+      best = std::max(best, n);
+    }
+    return Value(best);
+  });
+  vm.method(math, "min", [](Machine& vm, const Value&, std::span<const Value> args) {
+    if (args.empty()) return Value(std::numeric_limits<double>::infinity());
+    double best = std::numeric_limits<double>::infinity();
+    for (const Value& v : args) {
+      double n = vm.toNumber(v);
+      if (std::isnan(n)) return Value(kNaN);
+      best = std::min(best, n);
+    }
+    return Value(best);
+  });
+  vm.method(math, "random", [](Machine&, const Value&, std::span<const Value>) {
+    return Value(std::uniform_real_distribution<double>(0, 1)(engine()));
+  });
+}
+
+// -- Object and Function --------------------------------------------------------------------------
+
+void installObjectAndFunction(Machine& vm, Object* global) {
+  Object* proto = vm.objectPrototype();
+  Object* fnProto = vm.functionPrototype();
+  auto object = vm.newNative(
+      [](Machine& vm, const Value&, std::span<const Value> args) {
+        Object* o = args.empty() ? nullptr : vm.wrap(args[0]);
+        return obj(o ? o : vm.newObject());
+      },
+      [](Machine& vm, const Value& self, std::span<const Value> args) {
+        Object* o = args.empty() ? nullptr : vm.wrap(args[0]);
+        return o ? obj(o) : self;
+      });
+  vm.setHidden(object, "prototype", obj(proto));
+  vm.setHidden(proto, "constructor", obj(object));
+  vm.setHidden(global, "Object", obj(object));
+  vm.method(object, "registerClass", [](Machine& vm, const Value&, std::span<const Value> args) {
+    if (args.size() < 2) return Value(false);
+    vm.registerClass(vm.toString(args[0]), args[1]);
+    return Value(true);
+  });
+
+  vm.method(proto, "toString", [](Machine&, const Value& self, std::span<const Value>) {
+    Object* o = self.object();
+    return Value(o && o->kind() == ObjectKind::Function ? "[type Function]" : "[object Object]");
+  });
+  vm.method(proto, "toLocaleString", [](Machine&, const Value&, std::span<const Value>) { return Value("[object Object]"); });
+  vm.method(proto, "valueOf", [](Machine&, const Value& self, std::span<const Value>) { return self; });
+  vm.method(proto, "hasOwnProperty", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    Object* o = self.object();
+    if (!o) return Value(false);
+    std::string name = vm.toString(arg(args, 0));
+    Value special;
+    return Value(o->props.find(name) != nullptr || o->getSpecial(vm, name, special));
+  });
+  vm.method(proto, "isPropertyEnumerable", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    Object* o = self.object();
+    Property* p = o ? o->props.find(vm.toString(arg(args, 0))) : nullptr;
+    return Value(p && !(p->flags & kDontEnum));
+  });
+  vm.method(proto, "isPrototypeOf", [](Machine&, const Value& self, std::span<const Value> args) {
+    Object* o = self.object();
+    Object* other = arg(args, 0).object();
+    for (int hops = 0; other && hops < 256; ++hops) {
+      other = other->proto;
+      if (other == o) return Value(true);
+    }
+    return Value(false);
+  });
+  vm.method(proto, "addProperty", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    Object* o = self.object();
+    std::string name = vm.toString(arg(args, 0));
+    Object* getter = arg(args, 1).object();
+    Object* setter = arg(args, 2).object();
+    if (!o || name.empty() || !getter || getter->kind() != ObjectKind::Function) return Value(false);
+    if (setter && setter->kind() != ObjectKind::Function) return Value(false);
+    Property& p = o->props.insert(name);
+    p.getter = getter;
+    p.setter = setter;
+    p.value = Value();
+    return Value(true);
+  });
+  vm.method(proto, "watch", [](Machine&, const Value&, std::span<const Value>) { return Value(false); });
+  vm.method(proto, "unwatch", [](Machine&, const Value&, std::span<const Value>) { return Value(false); });
+
+  auto function = vm.newNative([](Machine&, const Value&, std::span<const Value>) { return Value(); });
+  vm.setHidden(function, "prototype", obj(fnProto));
+  vm.setHidden(fnProto, "constructor", obj(function));
+  vm.setHidden(global, "Function", obj(function));
+  vm.method(fnProto, "call", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    Value thisArg = arg(args, 0);
+    return vm.call(self, thisArg, args.empty() ? args : args.subspan(1));
+  });
+  vm.method(fnProto, "apply", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    std::vector<Value> list;
+    if (ArrayObject* a = asArray(arg(args, 1))) list = a->items;
+    return vm.call(self, arg(args, 0), list);
+  });
+}
+
+// -- Error, Date ----------------------------------------------------------------------------------
+
+void installError(Machine& vm, Object* global) {
+  Object* proto = vm.newObject();
+  auto error = vm.newNative(
+      [](Machine& vm, const Value&, std::span<const Value> args) {
+        Object* e = vm.newObject();
+        if (!args.empty()) vm.set(e, "message", args[0]);
+        return obj(e);
+      },
+      [](Machine& vm, const Value& self, std::span<const Value> args) {
+        if (Object* o = self.object(); o && !args.empty() && !args[0].isUndefined()) vm.set(o, "message", args[0]);
+        return self;
+      });
+  vm.setHidden(error, "prototype", obj(proto));
+  vm.setHidden(proto, "constructor", obj(error));
+  vm.setHidden(proto, "name", Value("Error"));
+  vm.setHidden(proto, "message", Value("Error"));
+  vm.method(proto, "toString", [](Machine& vm, const Value& self, std::span<const Value>) {
+    return Value(vm.toString(vm.get(self, "message")));
+  });
+  vm.setHidden(global, "Error", obj(error));
+}
+
+double nowMs() {
+  using namespace std::chrono;
+  return double(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
+
+void installDate(Machine& vm, Object* global) {
+  Object* proto = vm.newObject();
+  auto date = vm.newNative([](Machine& vm, const Value&, std::span<const Value>) {
+    return Value(vm.toString(Value(nowMs())));
+  },
+                           [](Machine& vm, const Value& self, std::span<const Value> args) {
+                             Object* o = self.object();
+                             auto* d = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Date);
+                             d->primitive = Value(args.empty() ? nowMs() : vm.toNumber(args[0]));
+                             return obj(d);
+                           });
+  vm.setHidden(date, "prototype", obj(proto));
+  vm.setHidden(proto, "constructor", obj(date));
+  vm.setHidden(global, "Date", obj(date));
+  vm.method(proto, "getTime", [](Machine&, const Value& self, std::span<const Value>) {
+    Object* o = self.object();
+    return o && o->kind() == ObjectKind::Date ? o->primitive : Value(kNaN);
+  });
+  vm.method(proto, "valueOf", [](Machine&, const Value& self, std::span<const Value>) {
+    Object* o = self.object();
+    return o && o->kind() == ObjectKind::Date ? o->primitive : Value(kNaN);
+  });
+}
+
+// -- global functions -----------------------------------------------------------------------------------
+
+double parseIntText(std::string_view s, int radix) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  if (radix == 0) {
+    if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+      radix = 16;
+      i += 2;
+    } else if (i + 1 < s.size() && s[i] == '0') {
+      // A leading zero reads octal when every digit allows it.
+      bool octal = true;
+      for (size_t k = i; k < s.size() && s[k] >= '0' && s[k] <= '9'; ++k)
+        if (s[k] > '7') octal = false;
+      radix = octal ? 8 : 10;
+    } else {
+      radix = 10;
+    }
+  } else if (radix == 16 && i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    i += 2;
+  }
+  if (radix < 2 || radix > 36) return kNaN;
+  double value = 0;
+  size_t digits = 0;
+  for (; i < s.size(); ++i, ++digits) {
+    char c = s[i];
+    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'z' ? c - 'a' + 10 : c >= 'A' && c <= 'Z' ? c - 'A' + 10 : 99;
+    if (d >= radix) break;
+    value = value * radix + d;
+  }
+  if (digits == 0) return kNaN;
+  return negative ? -value : value;
+}
+
+double parseFloatText(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
+  size_t start = i;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+  size_t digits = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return kNaN;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t e = i + 1;
+    if (e < s.size() && (s[e] == '-' || s[e] == '+')) ++e;
+    if (e < s.size() && s[e] >= '0' && s[e] <= '9') {
+      while (e < s.size() && s[e] >= '0' && s[e] <= '9') ++e;
+      i = e;
+    }
+  }
+  return std::strtod(std::string(s.substr(start, i - start)).c_str(), nullptr);
+}
+
+std::string escapeText(std::string_view s) {
+  std::string out;
+  for (unsigned char c : s) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '@' || c == '-' || c == '_' ||
+        c == '.' || c == '*' || c == '+' || c == '/') {
+      out += char(c);
+    } else {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%%%02X", c);
+      out += buf;
+    }
+  }
+  return out;
+}
+
+std::string unescapeText(std::string_view s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    auto hex = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1; };
+    if (s[i] == '%' && i + 2 < s.size() + 0 && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+      out += char(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+      i += 2;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+Value setIntervalNative(Machine& vm, std::span<const Value> args, bool once) {
+  if (args.empty()) return Value();
+  std::vector<Value> rest;
+  int id;
+  if (args[0].isObject() && args[0].obj->kind() == ObjectKind::Function) {
+    if (args.size() > 2) rest.assign(args.begin() + 2, args.end());
+    id = vm.addInterval(args[0], Value(), "", vm.toNumber(arg(args, 1)), std::move(rest));
+  } else if (args[0].isObject() && args.size() >= 3) {
+    if (args.size() > 3) rest.assign(args.begin() + 3, args.end());
+    id = vm.addInterval(Value(), args[0], vm.toString(args[1]), vm.toNumber(args[2]), std::move(rest));
+  } else {
+    return Value();
+  }
+  (void)once;
+  return Value(double(id));
+}
+
+void installGlobals(Machine& vm, Object* global) {
+  vm.method(global, "parseInt", [](Machine& vm, const Value&, std::span<const Value> args) {
+    int radix = arg(args, 1).isUndefined() ? 0 : int(vm.toNumber(args[1]));
+    return Value(parseIntText(vm.toString(arg(args, 0)), radix));
+  });
+  vm.method(global, "parseFloat", [](Machine& vm, const Value&, std::span<const Value> args) {
+    return Value(parseFloatText(vm.toString(arg(args, 0))));
+  });
+  vm.method(global, "isNaN", [](Machine& vm, const Value&, std::span<const Value> args) {
+    return Value(std::isnan(vm.toNumber(arg(args, 0))));
+  });
+  vm.method(global, "isFinite", [](Machine& vm, const Value&, std::span<const Value> args) {
+    return Value(std::isfinite(vm.toNumber(arg(args, 0))));
+  });
+  vm.method(global, "escape", [](Machine& vm, const Value&, std::span<const Value> args) {
+    return Value(escapeText(vm.toString(arg(args, 0))));
+  });
+  vm.method(global, "unescape", [](Machine& vm, const Value&, std::span<const Value> args) {
+    return Value(unescapeText(vm.toString(arg(args, 0))));
+  });
+  vm.method(global, "setInterval", [](Machine& vm, const Value&, std::span<const Value> args) {
+    return setIntervalNative(vm, args, false);
+  });
+  vm.method(global, "clearInterval", [](Machine& vm, const Value&, std::span<const Value> args) {
+    vm.clearInterval(int(vm.toNumber(arg(args, 0))));
+    return Value();
+  });
+  vm.method(global, "ASSetPropFlags", [](Machine& vm, const Value&, std::span<const Value> args) {
+    Object* o = arg(args, 0).object();
+    if (!o) return Value();
+    int set = int(vm.toNumber(arg(args, 2)));
+    int clear = args.size() > 3 ? int(vm.toNumber(args[3])) : 0;
+    std::vector<std::string> names;
+    if (arg(args, 1).type == Type::Null) {
+      for (const Property& p : o->props.all()) names.push_back(p.name);
+    } else if (ArrayObject* list = asArray(arg(args, 1))) {
+      for (const Value& v : list->items) names.push_back(vm.toString(v));
+    } else {
+      std::string text = vm.toString(arg(args, 1));
+      size_t start = 0;
+      while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        names.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+    }
+    for (const std::string& name : names)
+      if (Property* p = o->props.find(name)) p->flags = uint8_t(((p->flags & ~clear) | set) & 7);
+    return Value();
+  });
+  vm.method(global, "trace", [](Machine& vm, const Value&, std::span<const Value> args) {
+    Value v = arg(args, 0);
+    vm.trace(v.isUndefined() ? "undefined" : vm.toString(v));
+    return Value();
+  });
+  Property& nan = global->props.insert("NaN");
+  nan.value = Value(kNaN);
+  nan.flags = kDontEnum;
+  Property& infinity = global->props.insert("Infinity");
+  infinity.value = Value(std::numeric_limits<double>::infinity());
+  infinity.flags = kDontEnum;
+}
+
+}  // namespace
+
+void Machine::installBuiltins() {
+  m_objectProto = m_heap.make<Object>(nullptr);
+  m_functionProto = m_heap.make<Object>(m_objectProto);
+  m_arrayProto = m_heap.make<Object>(m_objectProto);
+  m_global = m_heap.make<Object>(m_objectProto);
+  installObjectAndFunction(*this, m_global);
+  installArray(*this, m_global);
+  installString(*this, m_global);
+  installNumberAndBoolean(*this, m_global);
+  installMath(*this, m_global);
+  installError(*this, m_global);
+  installDate(*this, m_global);
+  installGlobals(*this, m_global);
+}
+
+}  // namespace swf::avm
