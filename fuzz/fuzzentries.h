@@ -13,5 +13,7 @@ DomString fuzzText(const std::uint8_t* data, std::size_t size);
 int fuzzDeclarationParser(const std::uint8_t* data, std::size_t size);
 int fuzzColourReader(const std::uint8_t* data, std::size_t size);
 int fuzzMovieLoader(const std::uint8_t* data, std::size_t size);
+// One byte of version, then an action block run as frame, sprite and init scripts.
+int fuzzActionBlock(const std::uint8_t* data, std::size_t size);
 // The bytes as a skin file.
 int fuzzSkinLoader(const std::uint8_t* data, std::size_t size);

@@ -182,7 +182,8 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
       return;
     }
     case 0x68: {  // StringGreater
-      std::string b = toString(pop(f)), a = toString(pop(f));
+      Value vb = pop(f), va = pop(f);
+      std::string a = toString(va), b = toString(vb);
       push(f, Value(a > b));
       return;
     }
@@ -212,7 +213,8 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
       push(f, Value(toNumber(pop(f)) - 1));
       return;
     case 0x3F: {  // Modulo
-      double b = toNumber(pop(f)), a = toNumber(pop(f));
+      Value vb = pop(f), va = pop(f);
+      double a = toNumber(va), b = toNumber(vb);
       push(f, Value(std::fmod(a, b)));
       return;
     }
@@ -222,7 +224,8 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
     case 0x63:
     case 0x64:
     case 0x65: {
-      double bn = toNumber(pop(f)), an = toNumber(pop(f));
+      Value vb = pop(f), va = pop(f);
+      double an = toNumber(va), bn = toNumber(vb);
       int32_t a = toInt32(an), b = toInt32(bn);
       double r = 0;
       switch (in.op) {
@@ -300,7 +303,8 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
     case 0x0B:
     case 0x0C:
     case 0x0D: {
-      double b = toNumber(pop(f)), a = toNumber(pop(f));
+      Value vb = pop(f), va = pop(f);
+      double a = toNumber(va), b = toNumber(vb);
       double r = in.op == 0x0A ? a + b : in.op == 0x0B ? a - b : in.op == 0x0C ? a * b : a / b;
       // SWF 4 answers an error text for division by zero.
       if (in.op == 0x0D && b == 0 && m_version < 5) {
@@ -311,18 +315,21 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
       return;
     }
     case 0x0E: {  // Equals
-      double b = toNumber(pop(f)), a = toNumber(pop(f));
+      Value vb = pop(f), va = pop(f);
+      double a = toNumber(va), b = toNumber(vb);
       push(f, m_version < 5 ? Value(a == b ? 1.0 : 0.0) : Value(a == b));
       return;
     }
     case 0x0F: {  // Less
-      double b = toNumber(pop(f)), a = toNumber(pop(f));
+      Value vb = pop(f), va = pop(f);
+      double a = toNumber(va), b = toNumber(vb);
       push(f, m_version < 5 ? Value(a < b ? 1.0 : 0.0) : Value(a < b));
       return;
     }
     case 0x10:
     case 0x11: {  // And, Or
-      bool b = toBoolean(pop(f)), a = toBoolean(pop(f));
+      Value vb = pop(f), va = pop(f);
+      bool a = toBoolean(va), b = toBoolean(vb);
       bool r = in.op == 0x10 ? (a && b) : (a || b);
       push(f, m_version < 5 ? Value(r ? 1.0 : 0.0) : Value(r));
       return;
@@ -333,12 +340,14 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
       return;
     }
     case 0x13: {  // StringEquals
-      std::string b = toString(pop(f)), a = toString(pop(f));
+      Value vb = pop(f), va = pop(f);
+      std::string a = toString(va), b = toString(vb);
       push(f, m_version < 5 ? Value(a == b ? 1.0 : 0.0) : Value(a == b));
       return;
     }
     case 0x29: {  // StringLess
-      std::string b = toString(pop(f)), a = toString(pop(f));
+      Value vb = pop(f), va = pop(f);
+      std::string a = toString(va), b = toString(vb);
       push(f, m_version < 5 ? Value(a < b ? 1.0 : 0.0) : Value(a < b));
       return;
     }
@@ -349,7 +358,8 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
       push(f, Value(double(toUtf16(toString(pop(f))).size())));
       return;
     case 0x21: {  // StringAdd
-      std::string b = toString(pop(f)), a = toString(pop(f));
+      Value vb = pop(f), va = pop(f);
+      std::string a = toString(va), b = toString(vb);
       push(f, Value(a + b));
       return;
     }

@@ -30,7 +30,7 @@ void MoviePlayer::startTimeline() {
   m_context = PlayContext{};
   m_context.movie = m_movie.get();
   m_context.jumpsLeft = m_context.limits.maxJumpsPerTick;
-  m_machine = std::make_unique<avm::Machine>(*m_movie);
+  m_machine = std::make_unique<avm::Machine>(*m_movie, m_scriptLimits);
   m_machine->setTraceSink(m_traceSink);
   m_context.scripts = m_machine.get();
   // A new movie plays from its first frame, unless that frame's actions stop it.

@@ -92,6 +92,8 @@ class MoviePlayer {
   int32_t backgroundColorSetting() const { return m_backgroundSetting; }
   uint32_t backgroundColor() const;  // 0xRRGGBB drawn under the movie
 
+  // Bounds of the scripts of movies loaded from now on.
+  void setScriptLimits(const avm::Limits& limits) { m_scriptLimits = limits; }
   // Each trace() line of the movie's scripts goes to `sink`.
   void setTraceSink(avm::Machine::TraceSink sink);
   // The script machine of the loaded movie, or null.
@@ -116,6 +118,7 @@ class MoviePlayer {
   PlayContext m_context;
   std::unique_ptr<avm::Machine> m_machine;  // outlives m_root, which reports to it
   avm::Machine::TraceSink m_traceSink;
+  avm::Limits m_scriptLimits;
   std::unique_ptr<TimelineInstance> m_root;
   MovieRenderer m_renderer;
   MovieReadStatus m_lastStatus = MovieReadStatus::NotAMovie;

@@ -34,6 +34,7 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
       {"colour", fuzzColourReader},
       {"movie", fuzzMovieLoader},
       {"skin", fuzzSkinLoader},
+      {"action", fuzzActionBlock},
   };
   ASSERT_NE(std::getenv("ORVEL_SOURCE_DIR"), nullptr);
   for (const auto& [name, entry] : kTargets) {
@@ -44,7 +45,7 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
 
 TEST(FuzzCorpus, EmptyAndOddInputsPass) {
   const std::uint8_t kBom[] = {0xFF, 0xFE, 0x00, 0xD8, ':', 0};
-  for (Entry entry : {fuzzDeclarationParser, fuzzColourReader, fuzzMovieLoader, fuzzSkinLoader}) {
+  for (Entry entry : {fuzzDeclarationParser, fuzzColourReader, fuzzMovieLoader, fuzzSkinLoader, fuzzActionBlock}) {
     EXPECT_EQ(entry(nullptr, 0), 0);
     EXPECT_EQ(entry(kBom, sizeof kBom), 0);
   }

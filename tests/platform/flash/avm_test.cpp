@@ -1,0 +1,312 @@
+#include "platform/flash/avm.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/flash/movieplayer.h"
+#include "tests/platform/flash/flashtest.h"
+#include "tools/swfwriter/actionwriter.h"
+
+using namespace swf;
+using namespace swfwrite;
+
+namespace {
+
+// Action codes the scripts below use.
+enum : uint8_t {
+  kAdd = 0x0A, kSubtract = 0x0B, kDivide = 0x0D, kLess = 0x0F, kNot = 0x12, kStringLength = 0x14,
+  kStringExtract = 0x15, kPop = 0x17, kGetVariable = 0x1C, kSetVariable = 0x1D, kStringAdd = 0x21,
+  kSetProperty = 0x23, kGetProperty = 0x22, kTrace = 0x26, kThrow = 0x2A, kCharToAscii = 0x32, kAsciiToChar = 0x33,
+  kDelete = 0x3A, kCallFunction = 0x3D, kReturn = 0x3E, kNewObject = 0x40, kInitArray = 0x42, kInitObject = 0x43,
+  kTypeOf = 0x44, kEnumerate2 = 0x55, kAdd2 = 0x47, kLess2 = 0x48, kEquals2 = 0x49, kToString = 0x4B,
+  kGetMember = 0x4E, kSetMember = 0x4F, kIncrement = 0x50, kCallMethod = 0x52, kInstanceOf = 0x54,
+  kStrictEquals = 0x66, kExtends = 0x69, kPushDuplicate = 0x4C, kEquals = 0x0E,
+};
+
+std::vector<std::string> run(const ActionWriter& script, uint8_t version, int frames = 1) {
+  MovieWriter movie(100, 100, 12, version);
+  doAction(movie, script);
+  movie.showFrame();
+  for (int i = 1; i < frames; ++i) movie.showFrame();
+  MoviePlayer player;
+  std::vector<std::string> lines;
+  player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+  EXPECT_TRUE(player.load(movie.finish()));
+  for (int i = 1; i < frames; ++i) player.tick();
+  return lines;
+}
+
+struct ScriptCase {
+  const char* name;
+  uint8_t version;
+  ActionWriter script;
+  std::vector<std::string> lines;
+};
+
+// A counting loop: i from 0 while i < 3, tracing each.
+ActionWriter countingLoop() {
+  ActionWriter w;
+  w.setVariable("i", 0).label("top").push({"i"}).op(kGetVariable).push({3}).op(kLess2).op(kNot).ifTrue("end");
+  w.traceVariable("i").push({"i", "i"}).op(kGetVariable).op(kIncrement).op(kSetVariable).jump("top").label("end");
+  return w;
+}
+
+ActionWriter functionCall() {
+  ActionWriter body;
+  body.push({"a"}).op(kGetVariable).push({"b"}).op(kGetVariable).op(kAdd2).op(kReturn);
+  ActionWriter w;
+  w.defineFunction("sum", {"a", "b"}, body);
+  return w.push({4, 3, 2, "sum"}).op(kCallFunction).op(kTrace);
+}
+
+ActionWriter registerFunction() {
+  // function (x in r2) { return this.k + x } with `this` preloaded in r1.
+  ActionWriter body;
+  body.push({Reg{1}, "k"}).op(kGetMember).push({Reg{2}}).op(kAdd2).op(kReturn);
+  ActionWriter w;
+  w.push({"o", "k", 10, 1}).op(kInitObject).op(kSetVariable);
+  w.push({"o"}).op(kGetVariable).push({"f"});
+  w.defineFunction2("", 3, 0x0001, {{2, "x"}}, body);
+  w.op(kSetMember);
+  return w.push({5, 1, "o"}).op(kGetVariable).push({"f"}).op(kCallMethod).op(kTrace);
+}
+
+ActionWriter tryCatchFinally() {
+  ActionWriter body, handler, last;
+  body.trace("in").push({"boom"}).op(kThrow).trace("not here");
+  handler.traceVariable("e");
+  last.trace("finally");
+  ActionWriter w;
+  return w.tryCatch(body, "e", handler, last).trace("after");
+}
+
+ActionWriter objectsAndEnumeration() {
+  ActionWriter w;
+  w.push({"o", "a", 1, "b", 2, 2}).op(kInitObject).op(kSetVariable);
+  w.push({"o"}).op(kGetVariable).push({"b"}).op(kDelete).op(kTrace);
+  w.push({"o"}).op(kGetVariable).op(kEnumerate2).label("next").op(kPushDuplicate).push({nullptr}).op(kStrictEquals)
+      .ifTrue("done").op(kTrace).jump("next").label("done").op(kPop);
+  return w.push({"o"}).op(kGetVariable).op(kTypeOf).op(kTrace);
+}
+
+ActionWriter arrays() {
+  ActionWriter w;
+  w.push({"c", "b", "a", 3}).op(kInitArray).storeRegister(0).op(kPop);
+  w.push({"d", 1, Reg{0}, "push"}).op(kCallMethod).op(kTrace);
+  w.push({"-", 1, Reg{0}, "join"}).op(kCallMethod).op(kTrace);
+  return w.push({Reg{0}, "length"}).op(kGetMember).op(kTrace);
+}
+
+ActionWriter prototypes() {
+  // function F() {}; F.prototype.k = 7; function G() {}; G extends F.
+  ActionWriter w, empty;
+  w.defineFunction("F", {}, empty).defineFunction("G", {}, empty);
+  w.push({"F"}).op(kGetVariable).push({"prototype"}).op(kGetMember).push({"k", 7}).op(kSetMember);
+  w.push({"G"}).op(kGetVariable).push({"F"}).op(kGetVariable).op(kExtends);
+  w.push({"g", 0, "G"}).op(kNewObject).op(kSetVariable);
+  w.push({"g"}).op(kGetVariable).push({"k"}).op(kGetMember).op(kTrace);
+  return w.push({"g"}).op(kGetVariable).push({"F"}).op(kGetVariable).op(kInstanceOf).op(kTrace);
+}
+
+ActionWriter withBlock() {
+  ActionWriter body;
+  body.traceVariable("x").setVariable("x", "changed");
+  ActionWriter w;
+  w.push({"o", "x", "inside", 1}).op(kInitObject).op(kSetVariable);
+  w.push({"o"}).op(kGetVariable).with(body);
+  return w.push({"o"}).op(kGetVariable).push({"x"}).op(kGetMember).op(kTrace);
+}
+
+ActionWriter undefinedAsText() {
+  ActionWriter w;
+  return w.push({"[", "nothing"}).op(kGetVariable).op(kStringAdd).push({"]"}).op(kStringAdd).op(kTrace);
+}
+
+ActionWriter caseOfNames() {
+  ActionWriter w;
+  return w.setVariable("Abc", 1).traceVariable("abc");
+}
+
+ActionWriter stringAsCondition() {
+  ActionWriter w;
+  return w.push({"0"}).op(kNot).op(kNot).op(kTrace);
+}
+
+std::vector<ScriptCase> scriptCases() {
+  std::vector<ScriptCase> cases;
+  ActionWriter w;
+  cases.push_back({"arithmetic", 5,
+                   ActionWriter(w).push({7, 3}).op(kSubtract).op(kTrace).push({10, 4}).op(kDivide).op(kTrace)
+                       .push({0.1, 0.2}).op(kAdd).op(kTrace).push({1, 3}).op(kDivide).op(kTrace),
+                   {"4", "2.5", "0.3", "0.333333333333333"}});
+  cases.push_back({"swf4 comparisons are numbers, division by zero an error", 4,
+                   ActionWriter(w).push({1, 2}).op(kLess).op(kTrace).push({1, 0}).op(kDivide).op(kTrace),
+                   {"1", "#ERROR#"}});
+  cases.push_back({"swf5 comparisons are booleans", 5,
+                   ActionWriter(w).push({1, 2}).op(kLess).op(kTrace).push({"10", 10}).op(kEquals2).op(kTrace),
+                   {"true", "true"}});
+  cases.push_back({"string actions", 5,
+                   ActionWriter(w).push({"ab", "cd"}).op(kStringAdd).op(kTrace).push({"hello"}).op(kStringLength)
+                       .op(kTrace).push({"hello", 2, 3}).op(kStringExtract).op(kTrace).push({"A"}).op(kCharToAscii)
+                       .op(kTrace).push({66}).op(kAsciiToChar).op(kTrace),
+                   {"abcd", "5", "ell", "65", "B"}});
+  cases.push_back({"add2 joins text, adds numbers", 6,
+                   ActionWriter(w).push({"1", 2}).op(kAdd2).op(kTrace).push({1, 2}).op(kAdd2).op(kTrace).push({true, 1})
+                       .op(kAdd2).op(kTrace),
+                   {"12", "3", "2"}});
+  cases.push_back({"variables and paths", 6,
+                   ActionWriter(w).setVariable("a", 5).traceVariable("a").traceVariable("/:a").traceVariable("_root.a")
+                       .setVariable("_root:b", "set through a path").traceVariable("b"),
+                   {"5", "5", "5", "set through a path"}});
+  cases.push_back({"jumps make loops", 6, countingLoop(), {"0", "1", "2"}});
+  cases.push_back({"functions take arguments and return", 6, functionCall(), {"7"}});
+  cases.push_back({"registers of DefineFunction2 and this", 7, registerFunction(), {"15"}});
+  cases.push_back({"throw reaches catch, then finally", 7, tryCatchFinally(), {"in", "boom", "finally", "after"}});
+  cases.push_back({"objects: delete and enumerate", 6, objectsAndEnumeration(), {"true", "a", "object"}});
+  cases.push_back({"arrays", 6, arrays(), {"4", "a-b-c-d", "4"}});
+  cases.push_back({"prototype chain and extends", 7, prototypes(), {"7", "true"}});
+  cases.push_back({"with scopes names to an object", 6, withBlock(), {"inside", "changed"}});
+  cases.push_back({"undefined is empty text before SWF 7", 6, undefinedAsText(), {"[]"}});
+  cases.push_back({"undefined is named from SWF 7", 7, undefinedAsText(), {"[undefined]"}});
+  cases.push_back({"names ignore case before SWF 7", 6, caseOfNames(), {"1"}});
+  cases.push_back({"names keep case from SWF 7", 7, caseOfNames(), {"undefined"}});
+  cases.push_back({"\"0\" is false before SWF 7", 6, stringAsCondition(), {"false"}});
+  cases.push_back({"\"0\" is true from SWF 7", 7, stringAsCondition(), {"true"}});
+  return cases;
+}
+
+TEST(ScriptMachine, RunsEachActionFamily) {
+  for (const ScriptCase& c : scriptCases()) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(run(c.script, c.version), c.lines);
+  }
+}
+
+struct ConversionCase {
+  double number;
+  const char* text;
+};
+
+TEST(ScriptMachine, WritesNumbersAsThePlayerDoes) {
+  const ConversionCase cases[] = {
+      {0, "0"}, {-0.0, "0"}, {123456789, "123456789"}, {1e15, "1e+15"}, {1.5e-7, "1.5e-7"}, {0.0001, "0.0001"},
+      {-2.5, "-2.5"}, {1.0 / 3, "0.333333333333333"}, {1e21, "1e+21"}, {123456.789, "123456.789"},
+  };
+  for (const ConversionCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(avm::numberToString(c.number), c.text);
+  }
+  struct TextCase {
+    const char* text;
+    int version;
+    double number;
+  };
+  const TextCase texts[] = {{"0x1F", 6, 31}, {"010", 6, 8}, {" 12", 6, 12}, {"12abc", 4, 12}, {"1e3", 6, 1000}};
+  for (const TextCase& c : texts) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(avm::stringToNumber(c.text, c.version), c.number);
+  }
+  EXPECT_TRUE(std::isnan(avm::stringToNumber("12abc", 6)));
+  EXPECT_TRUE(std::isnan(avm::stringToNumber("", 6)));
+}
+
+// A movie with a sprite (id 2) placed as "clip" on the root, scripts given.
+struct ClipMovie {
+  MovieWriter movie{100, 100, 12, 7};
+  ClipMovie() {
+    movie.defineShape(1, flashtest::rectShape(0, 0, 10, 10, {0, 0, 0, 255}));
+    TagStream sprite;
+    sprite.placeObject2({.depth = 1, .characterId = 1});
+    sprite.showFrame();
+    movie.defineSprite(2, sprite);
+  }
+};
+
+TEST(ScriptMachine, RunsTimelineScriptsInTheirOrder) {
+  ClipMovie m;
+  doInitAction(m.movie, 2, ActionWriter().trace("init"));
+  m.movie.placeObject2({.depth = 1, .characterId = 2, .name = std::string("clip")});
+  doAction(m.movie, ActionWriter().trace("frame 1").push({3}).gotoFrame2(false));
+  m.movie.showFrame();
+  doAction(m.movie, ActionWriter().trace("frame 2 skipped"));
+  m.movie.showFrame();
+  doAction(m.movie, ActionWriter().trace("frame 3").push({"clip", 0}).op(kGetProperty).op(kTrace)
+                        .push({"clip", 0, 25}).op(kSetProperty));
+  m.movie.showFrame();
+  MoviePlayer player;
+  std::vector<std::string> lines;
+  player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+  ASSERT_TRUE(player.load(m.movie.finish()));
+  EXPECT_EQ(lines, (std::vector<std::string>{"init", "frame 1", "frame 3", "0"}));
+  EXPECT_EQ(player.currentFrame(), 2);
+  EXPECT_FALSE(player.playing());
+  // The clip moved 25 pixels.
+  EXPECT_FLOAT_EQ(player.scripts()->clipFor(*player.scripts()->rootClip()->timeline)->timeline->displayList().at(1).matrix.tx,
+                  500);
+}
+
+TEST(ScriptMachine, AKeyMovesAClipThroughItsClipEvent) {
+  ClipMovie m;
+  // onClipEvent(keyDown) { if (Key.getCode() == 39) _x += 10 }  and enterFrame counting.
+  ActionWriter onKey;
+  onKey.push({0, "Key"}).op(kGetVariable).push({"getCode"}).op(kCallMethod).push({39}).op(kEquals2).op(kNot)
+      .ifTrue("end").push({"_x", "_x"}).op(kGetVariable).push({10}).op(kAdd2).op(kSetVariable).label("end");
+  ActionWriter onFrame;
+  onFrame.push({"n", "n"}).op(kGetVariable).op(kIncrement).op(kSetVariable);
+  placeWithEvents(m.movie, 1, 2, "clip",
+                  {{kOnLoad, ActionWriter().setVariable("n", 0)}, {kOnKeyDown, onKey}, {kOnEnterFrame, onFrame}});
+  m.movie.showFrame();
+  m.movie.showFrame();
+  MoviePlayer player;
+  ASSERT_TRUE(player.load(m.movie.finish()));
+  for (int i = 0; i < 3; ++i) player.tick();
+  player.keyDown(39, 0);
+  player.keyDown(37, 0);  // another key: no move
+  player.keyDown(39, 0);
+  const DisplayObject& clip = player.scripts()->rootClip()->timeline->displayList().at(1);
+  EXPECT_FLOAT_EQ(clip.matrix.tx, 20 * kTwipsPerPixel);
+  avm::Machine& vm = *player.scripts();
+  EXPECT_EQ(vm.toString(vm.get(avm::Value(static_cast<avm::Object*>(vm.clipFor(*clip.sprite))), "n")), "3");
+}
+
+TEST(ScriptMachine, BoundsStopARunawayScriptAndTheMovieStaysResponsive) {
+  struct BoundCase {
+    const char* name;
+    ActionWriter script;
+  };
+  ActionWriter recursion, recurse;
+  recurse.push({0, "f"}).op(kCallFunction).op(kReturn);
+  recursion.defineFunction("f", {}, recurse).push({0, "f"}).op(kCallFunction).op(kPop);
+  BoundCase cases[] = {
+      {"endless loop", ActionWriter().label("top").jump("top")},
+      {"endless stack growth", ActionWriter().label("top").push({1}).jump("top")},
+      {"endless object making", ActionWriter().label("top").push({0, "Object"}).op(kNewObject).jump("top")},
+      {"endless recursion", recursion},
+  };
+  for (BoundCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    MovieWriter movie(100, 100, 12, 7);
+    doAction(movie, c.script);
+    movie.showFrame();
+    doAction(movie, ActionWriter().trace("second frame"));
+    movie.showFrame();
+    MoviePlayer player;
+    player.setScriptLimits({.maxActionsPerFrame = 200000, .maxStack = 1000, .maxCallDepth = 64, .maxObjects = 5000});
+    std::vector<std::string> lines;
+    player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+    ASSERT_TRUE(player.load(movie.finish()));
+    player.tick();
+    player.tick();
+    bool stopped = player.scripts()->frozen();
+    // Recursion ends in a stack error the script cannot catch, and the movie goes on.
+    if (std::string(c.name) == "endless recursion") {
+      EXPECT_FALSE(stopped);
+      EXPECT_EQ(lines, (std::vector<std::string>{"second frame"}));
+    } else {
+      EXPECT_TRUE(stopped);
+      EXPECT_TRUE(lines.empty());
+      EXPECT_FALSE(player.playing());
+    }
+  }
+}
+
+}  // namespace
