@@ -18,6 +18,8 @@ bool MoviePlayer::load(std::span<const uint8_t> file) {
 }
 
 void MoviePlayer::unload() {
+  m_pen.reset();
+  m_renderer.forgetMovie();
   m_root.reset();  // before the machine and the movie it refers to
   m_machine.reset();
   m_movie.reset();
@@ -198,6 +200,39 @@ uint32_t MoviePlayer::backgroundColor() const {
   return kDefaultBackground;
 }
 
+// Buttons change state and queue their actions first; the scripts then
+// hear of the pen and run what is queued.
+template <typename Step>
+void MoviePlayer::pen(int x, int y, Step step, std::optional<bool> down) {
+  if (!m_root || m_viewWidth <= 0 || m_viewHeight <= 0) return;
+  m_context.jumpsLeft = m_context.limits.maxJumpsPerTick;
+  Matrix toPixels = movieToPixels(m_viewWidth, m_viewHeight) * rootMatrix();
+  Point at{float(x) + 0.5f, float(y) + 0.5f};
+  auto handler = [this](const ButtonTarget& target, uint16_t condition) { runButtonActions(target, condition); };
+  (m_pen.*step)(*m_root, toPixels, at, handler);
+  Matrix toMovie;
+  if (m_machine && toPixels.invert(toMovie)) {
+    Point movie = toMovie.apply(at);
+    m_machine->mouseMove(movie.x / kTwipsPerPixel, movie.y / kTwipsPerPixel);
+    if (down) m_machine->mouseButton(*down);
+  }
+  noteChanges();
+}
+
+void MoviePlayer::penDown(int x, int y) { pen(x, y, &PenTracker::down, true); }
+void MoviePlayer::penMove(int x, int y) { pen(x, y, &PenTracker::move, std::nullopt); }
+void MoviePlayer::penUp(int x, int y) { pen(x, y, &PenTracker::up, false); }
+
+void MoviePlayer::runButtonActions(const ButtonTarget& target, uint16_t condition) {
+  for (const ButtonActions& actions : target.button->def().actions) {
+    if (!(actions.conditions & condition) || !actions.records) continue;
+    if (m_context.scripts)
+      m_context.scripts->buttonAction(*target.parent, actions.records);
+    else
+      target.parent->runActions(readActionRecords(*actions.records));
+  }
+}
+
 bool MoviePlayer::takeRepaint() {
   bool repaint = m_repaint;
   m_repaint = false;
@@ -241,6 +276,8 @@ Matrix MoviePlayer::movieToPixels(int width, int height) const {
 }
 
 void MoviePlayer::render(const Canvas& canvas) {
+  m_viewWidth = canvas.width;
+  m_viewHeight = canvas.height;
   for (int y = 0; y < canvas.height; ++y) std::fill_n(canvas.row(y), canvas.width, kOutsideColor);
   if (!m_movie) return;
   Matrix stage = movieToPixels(canvas.width, canvas.height);

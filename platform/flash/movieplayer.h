@@ -12,6 +12,7 @@
 
 #include "platform/flash/avm.h"
 #include "platform/flash/swfmovie.h"
+#include "platform/flash/swfpen.h"
 #include "platform/flash/swfraster.h"
 #include "platform/flash/swfrender.h"
 #include "platform/flash/swftimeline.h"
@@ -101,6 +102,11 @@ class MoviePlayer {
   // A key of the control's window reaches the movie's scripts.
   void keyDown(int keyCode, int charCode);
   void keyUp(int keyCode);
+  // The pen in pixels of the window last drawn: buttons under it change
+  // state and run their actions.
+  void penDown(int x, int y);
+  void penMove(int x, int y);
+  void penUp(int x, int y);
 
   // Answers whether the picture changed since the last call, and forgets it.
   bool takeRepaint();
@@ -111,6 +117,10 @@ class MoviePlayer {
 
  private:
   void startTimeline();
+  // Runs a button's actions for one of its transitions, on the timeline that holds it.
+  void runButtonActions(const ButtonTarget& target, uint16_t condition);
+  template <typename Step>
+  void pen(int x, int y, Step step, std::optional<bool> down);
   void noteChanges();
   Matrix rootMatrix() const;
 
@@ -121,6 +131,8 @@ class MoviePlayer {
   avm::Limits m_scriptLimits;
   std::unique_ptr<TimelineInstance> m_root;
   MovieRenderer m_renderer;
+  PenTracker m_pen;
+  int m_viewWidth = 0, m_viewHeight = 0;  // of the last render, where pen points lie
   MovieReadStatus m_lastStatus = MovieReadStatus::NotAMovie;
   bool m_loop = true;
   double m_pendingMs = 0;

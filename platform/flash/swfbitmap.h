@@ -18,9 +18,9 @@
 namespace swf {
 
 constexpr int kMaxBitmapSide = 8192;
-// Decoded pixels a whole movie may hold (16 MB of them): far more than a
-// handheld movie needs.
-constexpr size_t kMaxBitmapPixelsPerMovie = 4u << 20;
+// Decoded pixels a whole movie may hold (64 MB of them): room for a real
+// 10-megapixel photograph and more, while a hostile movie stays bounded.
+constexpr size_t kMaxBitmapPixelsPerMovie = 16u << 20;
 
 // The tag body after the character id. Answers null for a damaged picture or
 // one beyond `pixelBudget`, which a decoded picture uses up.

@@ -97,7 +97,10 @@ PlaceCommand readPlaceObject2(SwfReader& r, bool third, int version) {
   return place;
 }
 
-std::vector<Action> readActions(SwfReader& r) {
+}  // namespace
+
+std::vector<Action> readActionRecords(std::span<const uint8_t> records) {
+  SwfReader r(records);
   std::vector<Action> actions;
   while (r.ok() && !r.atEnd()) {
     uint8_t code = r.u8();
@@ -135,6 +138,8 @@ std::vector<Action> readActions(SwfReader& r) {
   }
   return actions;
 }
+
+namespace {
 
 int shapeVersion(uint16_t code) {
   switch (code) {
@@ -206,8 +211,7 @@ class MovieParser {
       case kTagDoAction: {
         auto whole = body.bytes(body.remaining());
         frame.scripts.push_back(std::make_shared<const std::vector<uint8_t>>(whole.begin(), whole.end()));
-        SwfReader again(whole);
-        auto actions = readActions(again);
+        auto actions = readActionRecords(whole);
         frame.actions.insert(frame.actions.end(), actions.begin(), actions.end());
         return true;
       }
@@ -246,9 +250,11 @@ class MovieParser {
       auto shape = std::make_shared<ShapeDef>();
       readShape(body, version, *shape);
       if (body.position() >= 2) define(id, Character{CharacterKind::Shape, std::move(shape), nullptr, nullptr});
+    } else if (readTextTag(code, body) || readButtonTag(code, body) || readMorphTag(code, body)) {
+      return;
     } else if (code == kTagSetBackgroundColor) {
       Rgba color = body.rgb();
-      if (body.ok()) m_movie.background = color;
+      if (body.ok() && !m_movie.background) m_movie.background = color;  // the first one counts
     } else if (code == kTagJpegTables) {
       auto tables = body.bytes(body.remaining());
       if (m_jpegTables.empty()) m_jpegTables.assign(tables.begin(), tables.end());
@@ -265,6 +271,87 @@ class MovieParser {
       define(id, Character{CharacterKind::Sprite, nullptr, std::move(sprite), nullptr});
     }
     // Every other tag is skipped by its length.
+  }
+
+  // Fonts, font information, static text and text fields.
+  bool readTextTag(uint16_t code, SwfReader& body) {
+    switch (code) {
+      case kTagDefineFont:
+      case kTagDefineFont2:
+      case kTagDefineFont3: {
+        uint16_t id = body.u16();
+        auto font = std::make_shared<FontDef>();
+        bool ok = code == kTagDefineFont ? readFont1(body, *font) : readFont2(body, code == kTagDefineFont3 ? 3 : 2, *font);
+        if (ok && !m_movie.character(id)) {
+          m_fonts[id] = font;
+          Character c{CharacterKind::Font};
+          c.font = font;
+          define(id, std::move(c));
+        }
+        return true;
+      }
+      case kTagDefineFontInfo:
+      case kTagDefineFontInfo2: {
+        auto it = m_fonts.find(body.u16());
+        if (it != m_fonts.end()) readFontInfo(body, code == kTagDefineFontInfo ? 1 : 2, *it->second);
+        return true;
+      }
+      case kTagDefineText:
+      case kTagDefineText2: {
+        uint16_t id = body.u16();
+        auto text = std::make_shared<TextDef>();
+        if (readText(body, code == kTagDefineText ? 1 : 2, *text)) {
+          Character c{CharacterKind::Text};
+          c.text = std::move(text);
+          define(id, std::move(c));
+        }
+        return true;
+      }
+      case kTagDefineEditText: {
+        uint16_t id = body.u16();
+        auto text = std::make_shared<EditTextDef>();
+        readEditText(body, m_movie.header.version, *text);
+        if (body.position() > 2) {
+          Character c{CharacterKind::EditText};
+          c.editText = std::move(text);
+          define(id, std::move(c));
+        }
+        return true;
+      }
+      default:
+        return false;
+    }
+  }
+
+  bool readButtonTag(uint16_t code, SwfReader& body) {
+    if (code == kTagDefineButtonCxform) {
+      auto it = m_buttons.find(body.u16());
+      if (it != m_buttons.end()) applyButtonColorTransform(body, *it->second);
+      return true;
+    }
+    if (code != kTagDefineButton && code != kTagDefineButton2) return false;
+    uint16_t id = body.u16();
+    auto button = std::make_shared<ButtonDef>();
+    readButton(body, code == kTagDefineButton ? 1 : 2, *button);
+    if (!m_movie.character(id)) {
+      m_buttons[id] = button;
+      Character c{CharacterKind::Button};
+      c.button = button;
+      define(id, std::move(c));
+    }
+    return true;
+  }
+
+  bool readMorphTag(uint16_t code, SwfReader& body) {
+    if (code != kTagDefineMorphShape && code != kTagDefineMorphShape2) return false;
+    uint16_t id = body.u16();
+    auto morph = std::make_shared<MorphDef>();
+    if (readMorph(body, code == kTagDefineMorphShape ? 1 : 2, *morph)) {
+      Character c{CharacterKind::Morph};
+      c.morph = std::move(morph);
+      define(id, std::move(c));
+    }
+    return true;
   }
 
   static bool isBitmapTag(uint16_t code) {
@@ -294,6 +381,9 @@ class MovieParser {
   MovieDef& m_movie;
   size_t m_bitmapPixelsLeft = kMaxBitmapPixelsPerMovie;
   std::vector<uint8_t> m_jpegTables;  // for DefineBits; the first JPEGTables counts
+  // Definitions that later tags complete: font information, button colours.
+  std::map<uint16_t, std::shared_ptr<FontDef>> m_fonts;
+  std::map<uint16_t, std::shared_ptr<ButtonDef>> m_buttons;
 };
 
 }  // namespace
@@ -312,6 +402,11 @@ std::optional<int> TimelineDef::findLabel(std::string_view label) const {
 const Character* MovieDef::character(uint16_t id) const {
   auto it = dictionary.find(id);
   return it == dictionary.end() ? nullptr : &it->second;
+}
+
+const FontDef* MovieDef::font(uint16_t id) const {
+  const Character* c = character(id);
+  return c && c->kind == CharacterKind::Font ? c->font.get() : nullptr;
 }
 
 std::unique_ptr<MovieDef> readMovie(std::span<const uint8_t> file, MovieReadStatus* status) {

@@ -11,10 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/flash/swfbutton.h"
 #include "platform/flash/swfgeometry.h"
+#include "platform/flash/swfmorph.h"
 #include "platform/flash/swfraster.h"
 #include "platform/flash/swfreader.h"
 #include "platform/flash/swfshape.h"
+#include "platform/flash/swftext.h"
 
 namespace swf {
 
@@ -74,13 +77,19 @@ struct TimelineDef {
   std::optional<int> findLabel(std::string_view label) const;  // ignores case
 };
 
-enum class CharacterKind { Shape, Sprite, Bitmap };
+enum class CharacterKind { Shape, Sprite, Bitmap, Font, Text, EditText, Button, Morph };
 
+// One entry of the dictionary: the definition its kind names.
 struct Character {
   CharacterKind kind = CharacterKind::Shape;
   std::shared_ptr<const ShapeDef> shape;
   std::shared_ptr<const TimelineDef> sprite;
   std::shared_ptr<const BitmapPixels> bitmap;
+  std::shared_ptr<const FontDef> font;
+  std::shared_ptr<const TextDef> text;
+  std::shared_ptr<const EditTextDef> editText;
+  std::shared_ptr<const ButtonDef> button;
+  std::shared_ptr<const MorphDef> morph;
 };
 
 struct MovieDef {
@@ -92,11 +101,16 @@ struct MovieDef {
   std::map<std::string, uint16_t> exports;  // ExportAssets names, as written
 
   const Character* character(uint16_t id) const;
+  const FontDef* font(uint16_t id) const;  // null unless `id` is a font
 };
 
 // Reads a whole movie file (FWS or CWS). Answers null when the file is no
 // movie; a movie whose tags are damaged or cut keeps what came before.
 std::unique_ptr<MovieDef> readMovie(std::span<const uint8_t> file, MovieReadStatus* status = nullptr);
+
+// The frame actions of action records as stored (a DoAction's body, or a
+// button's), those that simple movies use; the rest are skipped.
+std::vector<Action> readActionRecords(std::span<const uint8_t> records);
 
 // Tag codes of the format that this reader knows.
 enum TagCode : uint16_t {
@@ -106,23 +120,36 @@ enum TagCode : uint16_t {
   kTagPlaceObject = 4,
   kTagRemoveObject = 5,
   kTagDefineBits = 6,
+  kTagDefineButton = 7,
   kTagJpegTables = 8,
   kTagSetBackgroundColor = 9,
+  kTagDefineFont = 10,
+  kTagDefineText = 11,
   kTagDoAction = 12,
+  kTagDefineFontInfo = 13,
   kTagDefineBitsLossless = 20,
   kTagDefineBitsJpeg2 = 21,
   kTagDefineShape2 = 22,
+  kTagDefineButtonCxform = 23,
   kTagPlaceObject2 = 26,
   kTagRemoveObject2 = 28,
   kTagDefineShape3 = 32,
+  kTagDefineText2 = 33,
+  kTagDefineButton2 = 34,
   kTagDefineBitsJpeg3 = 35,
   kTagDefineBitsLossless2 = 36,
+  kTagDefineEditText = 37,
   kTagDefineSprite = 39,
   kTagFrameLabel = 43,
   kTagExportAssets = 56,
   kTagDoInitAction = 59,
+  kTagDefineMorphShape = 46,
+  kTagDefineFont2 = 48,
+  kTagDefineFontInfo2 = 62,
   kTagPlaceObject3 = 70,
+  kTagDefineFont3 = 75,
   kTagDefineShape4 = 83,
+  kTagDefineMorphShape2 = 84,
 };
 
 // Action codes of the frame actions read.

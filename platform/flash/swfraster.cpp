@@ -178,7 +178,10 @@ void Rasterizer::fill(const Canvas& canvas, const Paint& paint, size_t& pixelBud
   for (const Line& line : m_lines)
     accumulate({line.from.x - float(x0), line.from.y - float(y0)}, {line.to.x - float(x0), line.to.y - float(y0)},
                width, height);
-  for (int y = y0; y < y1; ++y) compositeRow(canvas.row(y) + x0, x0, y, width, paint);
+  for (int y = y0; y < y1; ++y) {
+    const uint8_t* clip = canvas.clipRow(y);
+    compositeRow(canvas.row(y) + x0, clip ? clip + x0 : nullptr, x0, y, width, paint);
+  }
 }
 
 namespace {
@@ -191,7 +194,26 @@ uint8_t coverageOf(float sum) { return uint8_t(std::min(std::fabs(sum), 1.0f) * 
 constexpr float kLinearScale = 255.0f / 32768.0f;
 constexpr float kRadialScale = 255.0f / 16384.0f;
 
+constexpr uint8_t kSpreadReflect = 1;
+constexpr uint8_t kSpreadRepeat = 2;
+
+// A ramp index for a position `t` (0..1 inside the gradient) spread beyond it.
+int spreadIndex(double t, uint8_t spread) {
+  if (!std::isfinite(t)) return 255;
+  if (spread == kSpreadRepeat) {
+    t -= std::floor(t);
+  } else if (spread == kSpreadReflect) {
+    t = std::fabs(t - 2.0 * std::floor(t * 0.5 + 0.5));
+  }
+  return int(std::clamp(t * 255.0 + 0.5, 0.0, 255.0));
+}
+
 void shadeLinear(const Paint& paint, float gx, int count, uint32_t* out) {
+  if (paint.spread) {
+    double start = (double(gx) + 16384.0) / 32768.0, step = double(paint.pixelToPaint.a) / 32768.0;
+    for (int i = 0; i < count; ++i) out[i] = paint.ramp[spreadIndex(start + step * i, paint.spread)];
+    return;
+  }
   float start = (gx + 16384.0f) * kLinearScale + 0.5f, step = paint.pixelToPaint.a * kLinearScale;
   int i = 0;
 #if defined(__SSE2__)
@@ -223,13 +245,20 @@ void shadeFocal(const Paint& paint, float gx, float gy, int count, uint32_t* out
       double b = fx * x, s = (-b + std::sqrt(b * b - length2 * outside)) / length2;
       t = s > 0 ? 1.0 / s : 1.0;
     }
-    out[i] = paint.ramp[int(std::min(t * 255.0 + 0.5, 255.0))];
+    out[i] = paint.ramp[spreadIndex(t, paint.spread)];
   }
 }
 
 void shadeRadial(const Paint& paint, float gx, float gy, int count, uint32_t* out) {
   if (paint.focal != 0) return shadeFocal(paint, gx, gy, count, out);
   float dx = paint.pixelToPaint.a, dy = paint.pixelToPaint.b;
+  if (paint.spread) {
+    for (int i = 0; i < count; ++i) {
+      double x = double(gx) + double(dx) * i, y = double(gy) + double(dy) * i;
+      out[i] = paint.ramp[spreadIndex(std::sqrt(x * x + y * y) / 16384.0, paint.spread)];
+    }
+    return;
+  }
   int i = 0;
 #if defined(__SSE2__)
   const __m128 index = _mm_setr_ps(0, 1, 2, 3), scale = _mm_set1_ps(kRadialScale);
@@ -445,9 +474,11 @@ void Rasterizer::coverRow(size_t row, int width) {
   for (int b = width / kCellBlock; b < blocksPerRow(width); ++b) touched[b] = 0;
 }
 
-void Rasterizer::compositeRow(uint32_t* dest, int x0, int y, int width, const Paint& paint) {
+void Rasterizer::compositeRow(uint32_t* dest, const uint8_t* clip, int x0, int y, int width, const Paint& paint) {
   coverRow(size_t(y - m_boxY), width);
-  const uint8_t* coverage = m_coverage.data();
+  uint8_t* coverage = m_coverage.data();
+  if (clip)
+    for (int i = 0; i < width; ++i) coverage[i] = uint8_t(divideBy255(unsigned(coverage[i]) * clip[i]));
   // Only the covered part of the row is shaded.
   int first = 0, end = width;
   while (first < end && !coverage[first]) ++first;

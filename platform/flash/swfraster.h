@@ -21,7 +21,11 @@ struct Canvas {
   int width = 0;
   int height = 0;
   int stride = 0;  // in pixels
+  // When set, a mask's coverage (0..255) per pixel, `stride` a row: what is
+  // drawn shows only as far as the mask covers.
+  const uint8_t* clip = nullptr;
   uint32_t* row(int y) const { return pixels + std::ptrdiff_t(y) * stride; }
+  const uint8_t* clipRow(int y) const { return clip ? clip + std::ptrdiff_t(y) * stride : nullptr; }
 };
 
 // Decoded picture pixels, premultiplied 0xAARRGGBB, rows from the top.
@@ -41,6 +45,7 @@ struct Paint {
   bool repeat = false;                   // Bitmap: tiles beyond its edges, else edges extend
   bool smooth = false;                   // Bitmap: bilinear between pixels, else nearest
   float focal = 0;                       // Radial: focal point, a fraction of the radius along x
+  uint8_t spread = 0;                    // gradients: 0 pad, 1 reflect, 2 repeat beyond the square
   Matrix pixelToPaint;                   // pixel centre to gradient square or bitmap pixels
   bool opaque = false;                   // every colour it gives has alpha 255
 
@@ -74,7 +79,7 @@ class Rasterizer {
   void accumulateInRow(float* row, uint8_t* touched, int width, float xa, float xb, float d);
   static int blocksPerRow(int width) { return (width + 2 + kCellBlock - 1) / kCellBlock; }
   void coverRow(size_t row, int width);
-  void compositeRow(uint32_t* dest, int x0, int y, int width, const Paint& paint);
+  void compositeRow(uint32_t* dest, const uint8_t* clip, int x0, int y, int width, const Paint& paint);
 
   std::vector<Line> m_lines;
   float m_minX = 1e30f, m_minY = 1e30f, m_maxX = -1e30f, m_maxY = -1e30f;

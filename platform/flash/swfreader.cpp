@@ -1,5 +1,6 @@
 #include "platform/flash/swfreader.h"
 
+#include <lzma.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -149,8 +150,58 @@ Rgba SwfReader::rgba() {
 namespace {
 
 constexpr size_t kSignatureBytes = 8;
+// After the signature an LZMA movie gives the compressed length (4 bytes)
+// and the coder's 5 property bytes; the raw stream follows.
+constexpr size_t kLzmaLengthBytes = 4;
+constexpr size_t kLzmaPropertyBytes = 5;
+constexpr uint64_t kLzmaMemoryLimit = 256u << 20;
+
+class LzmaStream {  // one decoder, ended with its owner
+ public:
+  LzmaStream() = default;
+  ~LzmaStream() { lzma_end(&m_stream); }
+  LzmaStream(const LzmaStream&) = delete;
+  LzmaStream& operator=(const LzmaStream&) = delete;
+  lzma_stream* get() { return &m_stream; }
+
+ private:
+  lzma_stream m_stream = LZMA_STREAM_INIT;
+};
+
+// Feeds `in` to the decoder until it is used up, the stream ends, `out`
+// holds `limit` bytes or the data is damaged; answers whether to go on.
+bool lzmaFeed(lzma_stream* stream, std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out) {
+  stream->next_in = in.data();
+  stream->avail_in = in.size();
+  while (out.size() < limit) {
+    size_t produced = out.size();
+    out.resize(std::min(limit, std::max<size_t>(produced * 2, 4096)));
+    stream->next_out = out.data() + produced;
+    stream->avail_out = out.size() - produced;
+    lzma_ret result = lzma_code(stream, LZMA_RUN);
+    out.resize(out.size() - stream->avail_out);
+    if (result != LZMA_OK) return false;
+    if (stream->avail_in == 0 && stream->avail_out > 0) return true;
+  }
+  return false;
+}
 
 }  // namespace
+
+bool inflateLzmaBounded(std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out) {
+  out.clear();
+  if (limit == 0 || in.size() < kLzmaLengthBytes + kLzmaPropertyBytes) return false;
+  // The .lzma header is the same properties followed by the 8-byte
+  // uncompressed length, which the movie leaves out; unknown here.
+  uint8_t header[kLzmaPropertyBytes + 8];
+  std::memcpy(header, in.data() + kLzmaLengthBytes, kLzmaPropertyBytes);
+  std::memset(header + kLzmaPropertyBytes, 0xFF, 8);
+  LzmaStream stream;
+  if (lzma_alone_decoder(stream.get(), kLzmaMemoryLimit) != LZMA_OK) return false;
+  if (lzmaFeed(stream.get(), header, limit, out))
+    lzmaFeed(stream.get(), in.subspan(kLzmaLengthBytes + kLzmaPropertyBytes), limit, out);
+  return !out.empty();
+}
 
 bool inflateBounded(std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out) {
   out.clear();
@@ -180,12 +231,13 @@ MovieReadStatus readMovieFile(std::span<const uint8_t> file, SwfHeader& header, 
   tags.clear();
   if (file.size() < 3) return MovieReadStatus::Truncated;
   bool compressed = file[0] == 'C';
-  if ((file[0] != 'F' && !compressed) || file[1] != 'W' || file[2] != 'S') return MovieReadStatus::NotAMovie;
+  bool lzma = file[0] == 'Z';
+  if ((file[0] != 'F' && !compressed && !lzma) || file[1] != 'W' || file[2] != 'S') return MovieReadStatus::NotAMovie;
   if (file.size() < kSignatureBytes) return MovieReadStatus::Truncated;
   SwfReader top(file);
   top.skip(3);
   SwfHeader h;
-  h.compressed = compressed;
+  h.compressed = compressed || lzma;
   h.version = top.u8();
   h.fileLength = top.u32();
   size_t bodyLimit =
@@ -193,7 +245,9 @@ MovieReadStatus readMovieFile(std::span<const uint8_t> file, SwfHeader& header, 
 
   std::vector<uint8_t> body;
   auto rest = file.subspan(kSignatureBytes);
-  if (compressed) {
+  if (lzma) {
+    if (!inflateLzmaBounded(rest, bodyLimit, body)) return MovieReadStatus::BadCompression;
+  } else if (compressed) {
     if (!inflateBounded(rest, bodyLimit, body)) return MovieReadStatus::BadCompression;
   } else {
     body.assign(rest.begin(), rest.begin() + std::min(rest.size(), bodyLimit));
@@ -203,7 +257,7 @@ MovieReadStatus readMovieFile(std::span<const uint8_t> file, SwfHeader& header, 
   h.frameRect = reader.rect();
   h.frameRate = reader.fixed8();
   h.frameCount = reader.u16();
-  if (!reader.ok()) return compressed ? MovieReadStatus::BadCompression : MovieReadStatus::Truncated;
+  if (!reader.ok()) return h.compressed ? MovieReadStatus::BadCompression : MovieReadStatus::Truncated;
   header = h;
   tags.assign(body.begin() + ptrdiff_t(reader.position()), body.end());
   return MovieReadStatus::Ok;

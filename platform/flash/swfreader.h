@@ -63,7 +63,7 @@ class SwfReader {
 
 // The fixed part at the start of every movie file.
 struct SwfHeader {
-  bool compressed = false;  // signature "CWS"
+  bool compressed = false;  // signature "CWS" (zlib) or "ZWS" (LZMA)
   uint8_t version = 0;
   uint32_t fileLength = 0;  // as the header says: the uncompressed length, header included
   Rect frameRect;
@@ -73,9 +73,9 @@ struct SwfHeader {
 
 enum class MovieReadStatus {
   Ok,
-  NotAMovie,       // signature neither "FWS" nor "CWS"
+  NotAMovie,       // signature none of "FWS", "CWS" and "ZWS"
   Truncated,       // the header itself is incomplete
-  BadCompression,  // the zlib stream of a CWS body does not even hold the header
+  BadCompression,  // the compressed body does not even hold the header
 };
 
 // Largest uncompressed movie accepted; a longer declared length is cut here.
@@ -85,6 +85,9 @@ constexpr size_t kMaxMovieBytes = 64u << 20;
 // that ends early or is damaged keeps what came out before; answers false
 // when not even one byte did.
 bool inflateBounded(std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out);
+
+// The same for the LZMA body of a ZWS movie, after its 8-byte signature.
+bool inflateLzmaBounded(std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out);
 
 // Reads the header and gives the movie's tag stream in `tags` (uncompressed).
 // A compressed body that ends early or is damaged after the header still

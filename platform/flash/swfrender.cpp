@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/flash/swfbuttoninstance.h"
+
 namespace swf {
 
 namespace {
@@ -11,11 +13,11 @@ constexpr float kMinLineWidth = 1.0f;    // pixels; hairlines and thin lines
 constexpr float kMinJoinRadius = 0.75f;  // thinner strokes need no round joins
 constexpr float kJoinAngleCos = 0.995f;  // straighter joints need no round join
 constexpr float kPi = 3.14159265358979f;
-constexpr Rgba kMissingBitmapColor{128, 128, 128, 255};  // a picture that could not be read
 
 }  // namespace
 
 Paint MovieRenderer::paintFor(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& cx) {
+  if (m_drawingMask) return Paint::solid(Rgba{255, 255, 255, 255});
   switch (fill.kind) {
     case FillKind::Solid:
       return Paint::solid(cx.apply(fill.color));
@@ -27,10 +29,11 @@ Paint MovieRenderer::paintFor(const FillStyle& fill, const Matrix& toPixels, con
       if (!(toPixels * fill.matrix).invert(paint.pixelToPaint)) return Paint::solid(cx.apply(fill.stops.back().color));
       paint.kind = fill.kind == FillKind::LinearGradient ? Paint::Kind::Linear : Paint::Kind::Radial;
       paint.focal = fill.focal;
+      paint.spread = uint8_t(fill.spread);
       if (cx.isIdentity()) {
         paint.ramp = fill.ramp.data();
       } else {
-        buildRamp(fill.stops, cx, m_ramp.data());
+        buildRamp(fill.stops, cx, m_ramp.data(), fill.linearRgb);
         paint.ramp = m_ramp.data();
       }
       paint.opaque = std::all_of(paint.ramp, paint.ramp + kRampSize, [](uint32_t c) { return c >> 24 == 0xFF; });
@@ -41,7 +44,7 @@ Paint MovieRenderer::paintFor(const FillStyle& fill, const Matrix& toPixels, con
       Paint paint;
       if (!character || character->kind != CharacterKind::Bitmap || !character->bitmap ||
           !(toPixels * fill.matrix).invert(paint.pixelToPaint))
-        return Paint::solid(cx.apply(kMissingBitmapColor));
+        return Paint::solid(Rgba{0, 0, 0, 0});  // a picture that does not exist draws nothing
       paint.kind = Paint::Kind::Bitmap;
       paint.bitmap = cx.isIdentity() ? character->bitmap.get() : transformedBitmap(*character->bitmap, cx);
       paint.repeat = fill.bitmapRepeats;
@@ -84,25 +87,114 @@ void MovieRenderer::resetBudgets(const Canvas& canvas) {
 
 void MovieRenderer::render(const Canvas& canvas, const MovieDef& movie, const TimelineInstance& timeline,
                            const Matrix& toPixels, const ColorTransform& colorTransform) {
-  m_canvas = &canvas;
+  m_canvas = canvas;
+  if (m_movie != &movie) m_morphs.clear();
   m_movie = &movie;
+  m_maskLevel = 0;
+  m_drawingMask = false;
   resetBudgets(canvas);
   drawList(timeline, toPixels, colorTransform, 0);
 }
 
+// An object placed with a clip depth is a mask: it is not drawn, and the
+// objects above it up to that depth show only inside it.
 void MovieRenderer::drawList(const TimelineInstance& timeline, const Matrix& toPixels,
                              const ColorTransform& colorTransform, int nesting) {
-  for (const auto& [depth, object] : timeline.displayList()) {
-    if (object.clipDepth) continue;  // masks are not drawn
-    Matrix matrix = toPixels * object.matrix;
-    ColorTransform cx = colorTransform * object.colorTransform;
-    if (object.sprite) {
-      drawList(*object.sprite, matrix, cx, nesting + 1);
+  drawDisplayList(timeline.displayList(), toPixels, colorTransform, nesting);
+}
+
+void MovieRenderer::drawDisplayList(const std::map<uint16_t, DisplayObject>& list, const Matrix& toPixels,
+                                    const ColorTransform& colorTransform, int nesting) {
+  struct ActiveMask {
+    uint16_t lastDepth;
+    const uint8_t* previousClip;
+  };
+  std::vector<ActiveMask> masks;
+  for (const auto& [depth, object] : list) {
+    while (!masks.empty() && depth > masks.back().lastDepth) {
+      popMask(masks.back().previousClip);
+      masks.pop_back();
+    }
+    if (object.clipDepth) {
+      const uint8_t* previous = m_canvas.clip;
+      if (!m_drawingMask && pushMask(object, toPixels, nesting)) masks.push_back({object.clipDepth, previous});
       continue;
     }
-    const Character* character = m_movie->character(object.characterId);
-    if (character && character->kind == CharacterKind::Shape) drawShape(*character->shape, matrix, cx);
+    drawObject(object, toPixels * object.matrix, colorTransform * object.colorTransform, nesting);
   }
+  for (auto it = masks.rbegin(); it != masks.rend(); ++it) popMask(it->previousClip);
+}
+
+void MovieRenderer::drawObject(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
+                               int nesting) {
+  if (nesting > kMaxDrawNesting) return;
+  if (object.sprite) {
+    drawList(*object.sprite, matrix, cx, nesting + 1);
+    return;
+  }
+  if (object.button) {
+    drawDisplayList(object.button->displayList(), matrix, cx, nesting + 1);
+    return;
+  }
+  const Character* character = m_movie->character(object.characterId);
+  if (!character) return;
+  switch (character->kind) {
+    case CharacterKind::Shape:
+      drawShape(*character->shape, matrix, cx);
+      break;
+    case CharacterKind::Morph:
+      drawMorph(object.characterId, *character->morph, object.ratio, matrix, cx);
+      break;
+    case CharacterKind::Text:
+      drawText(*character->text, matrix, cx);
+      break;
+    case CharacterKind::EditText:
+      drawEditText(*character->editText, matrix, cx);
+      break;
+    default:
+      break;  // fonts and pictures are not placed; sprites and buttons without instances draw nothing
+  }
+}
+
+void MovieRenderer::drawMorph(uint16_t id, const MorphDef& morph, uint16_t ratio, const Matrix& toPixels,
+                              const ColorTransform& cx) {
+  uint32_t key = uint32_t(id) << 16 | ratio;
+  auto it = m_morphs.find(key);
+  if (it == m_morphs.end()) {
+    if (m_morphs.size() >= kMaxMorphsKept) m_morphs.clear();
+    it = m_morphs.emplace(key, morphAt(morph, ratio)).first;
+  }
+  drawShape(it->second, toPixels, cx);
+}
+
+bool MovieRenderer::pushMask(const DisplayObject& object, const Matrix& toPixels, int nesting) {
+  if (m_maskLevel >= kMaxMaskLevels) return false;
+  size_t level = m_maskLevel++;
+  // Sized once, so that a level's buffers stay put while deeper levels draw.
+  m_maskPixels.resize(kMaxMaskLevels);
+  m_maskCoverage.resize(kMaxMaskLevels);
+  size_t size = size_t(m_canvas.stride) * size_t(m_canvas.height);
+  std::vector<uint32_t>& pixels = m_maskPixels[level];
+  pixels.assign(size, 0);
+  // The mask is drawn under the clip already in force, so masks nest.
+  Canvas target = m_canvas;
+  Canvas outer = m_canvas;
+  target.pixels = pixels.data();
+  m_canvas = target;
+  m_drawingMask = true;
+  drawObject(object, toPixels * object.matrix, ColorTransform{}, nesting);
+  m_drawingMask = false;
+  std::vector<uint8_t>& coverage = m_maskCoverage[level];
+  coverage.resize(size);
+  for (size_t i = 0; i < size; ++i) coverage[i] = uint8_t(pixels[i] >> 24);
+  m_canvas = outer;
+  m_canvas.clip = coverage.data();
+  return true;
+}
+
+void MovieRenderer::popMask(const uint8_t* previousClip) {
+  m_canvas.clip = previousClip;
+  if (m_maskLevel > 0) --m_maskLevel;
 }
 
 void MovieRenderer::drawShape(const ShapeDef& shape, const Matrix& toPixels, const ColorTransform& cx) {
@@ -131,7 +223,7 @@ void MovieRenderer::fillEdges(const std::vector<Edge>& edges, const Matrix& toPi
     else
       m_raster.addLine(toPixels.apply(e.from), toPixels.apply(e.to));
   }
-  m_raster.fill(*m_canvas, paint, m_pixelsLeft);
+  m_raster.fill(m_canvas, paint, m_pixelsLeft);
 }
 
 void MovieRenderer::fillPolygon(const Canvas& canvas, const Point* points, size_t count, Rgba color) {
@@ -202,7 +294,7 @@ void MovieRenderer::strokePath(const ShapePath& path, const LineStyle& style, co
     }
   }
   addStrokePolyline(points, width / 2);
-  m_raster.fill(*m_canvas, Paint::solid(cx.apply(style.color)), m_pixelsLeft);
+  m_raster.fill(m_canvas, Paint::solid(cx.apply(style.color)), m_pixelsLeft);
 }
 
 }  // namespace swf

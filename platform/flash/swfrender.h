@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstddef>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "platform/flash/swfmovie.h"
@@ -24,13 +26,42 @@ class MovieRenderer {
   // `toPixels` maps the timeline's twips to canvas pixels.
   void render(const Canvas& canvas, const MovieDef& movie, const TimelineInstance& timeline, const Matrix& toPixels,
               const ColorTransform& colorTransform = {});
+  // Drops what was kept from the movie drawn last, before it goes away.
+  void forgetMovie() {
+    m_morphs.clear();
+    m_movie = nullptr;
+  }
   // Fills a polygon given in canvas pixels with one colour.
   void fillPolygon(const Canvas& canvas, const Point* points, size_t count, Rgba color);
 
  private:
+  static constexpr int kMaxDrawNesting = 64;       // sprites and buttons inside each other
+  static constexpr size_t kMaxMorphsKept = 64;     // interpolated morph shapes cached
+  // Mask levels (masks inside masks, or masked sprites inside masked sprites) drawn at most.
+  static constexpr size_t kMaxMaskLevels = 8;
+
   void drawShape(const ShapeDef& shape, const Matrix& toPixels, const ColorTransform& colorTransform);
+  void drawMorph(uint16_t id, const MorphDef& morph, uint16_t ratio, const Matrix& toPixels,
+                 const ColorTransform& colorTransform);
+  // Static text: each run's glyph outlines filled at once in its colour.
+  void drawText(const TextDef& text, const Matrix& toPixels, const ColorTransform& colorTransform);
+  // A text field: its frame and background, then its text laid out in its
+  // embedded font or the device's.
+  void drawEditText(const EditTextDef& text, const Matrix& toPixels, const ColorTransform& colorTransform);
+  void drawDeviceLine(const EditTextDef& field, const std::u32string& line, Point origin, float pixelSize,
+                      const Matrix& toPixels, Rgba color);
+  void fillRect(const Rect& rect, const Matrix& toPixels, Rgba color);
+  void strokeRect(const Rect& rect, const Matrix& toPixels, Rgba color);
+  void drawDisplayList(const std::map<uint16_t, DisplayObject>& list, const Matrix& toPixels,
+                       const ColorTransform& colorTransform, int nesting);
   void drawList(const TimelineInstance& timeline, const Matrix& toPixels, const ColorTransform& colorTransform,
                 int nesting);
+  void drawObject(const DisplayObject& object, const Matrix& toPixels, const ColorTransform& colorTransform,
+                  int nesting);
+  // Draws `object` as a mask and makes it the canvas's clip, inside any
+  // clip already set; answers false when it cannot, leaving the clip alone.
+  bool pushMask(const DisplayObject& object, const Matrix& toPixels, int nesting);
+  void popMask(const uint8_t* previousClip);
   void fillEdges(const std::vector<Edge>& edges, const Matrix& toPixels, const Paint& paint);
   void strokePath(const ShapePath& path, const LineStyle& style, const Matrix& toPixels,
                   const ColorTransform& colorTransform);
@@ -40,13 +71,20 @@ class MovieRenderer {
   Paint paintFor(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& colorTransform);
   const BitmapPixels* transformedBitmap(const BitmapPixels& bitmap, const ColorTransform& colorTransform);
 
-  const Canvas* m_canvas = nullptr;
+  Canvas m_canvas;  // the caller's, with the clip of the masks in force
   const MovieDef* m_movie = nullptr;
   Rasterizer m_raster;
   // Scratch kept between draws so that a frame allocates nothing once warm.
   std::array<uint32_t, kRampSize> m_ramp{};
   BitmapPixels m_bitmap;
   std::vector<Point> m_points;
+  // Morph shapes at the ratios last drawn, by character id and ratio.
+  std::map<uint32_t, ShapeDef> m_morphs;
+  // Per mask level: the mask drawn in colour, then its coverage.
+  std::vector<std::vector<uint32_t>> m_maskPixels;
+  std::vector<std::vector<uint8_t>> m_maskCoverage;
+  size_t m_maskLevel = 0;
+  bool m_drawingMask = false;  // shapes give their outline only, fully opaque
   size_t m_edgesLeft = 0;
   size_t m_pixelsLeft = 0;
   void resetBudgets(const Canvas& canvas);

@@ -1,6 +1,7 @@
 #include "platform/flash/swfshape.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "platform/flash/swfraster.h"
@@ -21,9 +22,16 @@ constexpr uint8_t kExtendedCount = 0xFF;
 
 Rgba readColor(SwfReader& r, int version) { return version >= 3 ? r.rgba() : r.rgb(); }
 
+constexpr uint8_t kSpreadShift = 6;
+constexpr uint8_t kInterpolationShift = 4;
+constexpr uint8_t kLinearRgb = 1;
+
 void readGradient(SwfReader& r, int version, FillStyle& fill) {
   fill.matrix = r.matrix();
-  uint8_t flags = r.u8();  // spread and interpolation (version 4 only), count
+  uint8_t flags = r.u8();  // spread, interpolation, count
+  uint8_t spread = (flags >> kSpreadShift) & 3;
+  fill.spread = spread == 1 ? Spread::Reflect : spread == 2 ? Spread::Repeat : Spread::Pad;
+  fill.linearRgb = ((flags >> kInterpolationShift) & 3) == kLinearRgb;
   unsigned count = flags & 0x0F;
   fill.stops.reserve(count);
   for (unsigned i = 0; i < count && r.ok(); ++i) {
@@ -33,6 +41,8 @@ void readGradient(SwfReader& r, int version, FillStyle& fill) {
     fill.stops.push_back(stop);
   }
 }
+
+}  // namespace
 
 FillStyle readFillStyle(SwfReader& r, int version) {
   FillStyle fill;
@@ -56,6 +66,8 @@ FillStyle readFillStyle(SwfReader& r, int version) {
   }
   return fill;
 }
+
+namespace {
 
 LineStyle readLineStyle(SwfReader& r, int version) {
   LineStyle line;
@@ -211,7 +223,22 @@ Edge reversed(const Edge& e) { return {e.to, e.control, e.from, e.curved}; }
 
 }  // namespace
 
-void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& cx, uint32_t* ramp) {
+namespace {
+
+float toLinear(uint8_t c) {
+  float v = float(c) / 255.0f;
+  return v <= 0.04045f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
+}
+
+uint8_t fromLinear(float v) {
+  v = std::clamp(v, 0.0f, 1.0f);
+  float s = v <= 0.0031308f ? v * 12.92f : 1.055f * std::pow(v, 1.0f / 2.4f) - 0.055f;
+  return uint8_t(s * 255.0f + 0.5f);
+}
+
+}  // namespace
+
+void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& cx, uint32_t* ramp, bool linearRgb) {
   if (stops.empty()) {
     std::fill_n(ramp, kRampSize, 0u);
     return;
@@ -230,7 +257,11 @@ void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& cx,
       int span = b.ratio - a.ratio;
       float t = span > 0 ? float(int(i) - a.ratio) / float(span) : 1.0f;
       auto lerp = [t](uint8_t x, uint8_t y) { return uint8_t(float(x) + float(y - x) * t + 0.5f); };
-      c = {lerp(a.color.r, b.color.r), lerp(a.color.g, b.color.g), lerp(a.color.b, b.color.b),
+      auto lerpLinear = [t](uint8_t x, uint8_t y) {
+        return fromLinear(toLinear(x) + (toLinear(y) - toLinear(x)) * t);
+      };
+      auto mix = [&](uint8_t x, uint8_t y) { return linearRgb ? lerpLinear(x, y) : lerp(x, y); };
+      c = {mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b),
            lerp(a.color.a, b.color.a)};
     }
     ramp[i] = premultiply(cx.apply(c));
@@ -241,7 +272,7 @@ void ShapeDef::finish() {
   for (FillStyle& fill : fills) {
     if (fill.kind != FillKind::LinearGradient && fill.kind != FillKind::RadialGradient) continue;
     fill.ramp.resize(kRampSize);
-    buildRamp(fill.stops, ColorTransform{}, fill.ramp.data());
+    buildRamp(fill.stops, ColorTransform{}, fill.ramp.data(), fill.linearRgb);
   }
   fillEdges.assign(fills.size(), {});
   for (const ShapePath& path : paths) {
@@ -263,6 +294,16 @@ bool readShape(SwfReader& reader, int version, ShapeDef& shape) {
   if (reader.ok()) RecordReader(reader, version, shape).run();
   shape.finish();
   return reader.ok();
+}
+
+void readShapeRecords(SwfReader& reader, int version, ShapeDef& shape) { RecordReader(reader, version, shape).run(); }
+
+ShapeDef readGlyph(SwfReader& reader) {
+  ShapeDef glyph;
+  glyph.fills.push_back(FillStyle{});
+  RecordReader(reader, 1, glyph).run();
+  glyph.finish();
+  return glyph;
 }
 
 }  // namespace swf

@@ -18,6 +18,9 @@ struct GradientStop {
 
 enum class FillKind { Solid, LinearGradient, RadialGradient, Bitmap };
 
+// Beyond the gradient square: the end colours held, the ramp mirrored, or repeated.
+enum class Spread : uint8_t { Pad, Reflect, Repeat };
+
 struct FillStyle {
   FillKind kind = FillKind::Solid;
   Rgba color;                       // Solid
@@ -27,6 +30,8 @@ struct FillStyle {
   bool bitmapRepeats = true;        // Bitmap: tiled, or its edge pixels extended
   bool bitmapSmoothed = true;       // Bitmap: filtered between pixels, or nearest pixel
   float focal = 0;                  // RadialGradient: focal point on the x axis, -1..1 of the radius
+  Spread spread = Spread::Pad;      // gradients
+  bool linearRgb = false;           // gradients: colours mixed in linear light
   std::vector<uint32_t> ramp;       // gradients: kRampSize premultiplied colours, by finish()
 };
 
@@ -34,7 +39,8 @@ constexpr size_t kRampSize = 256;
 
 // The colours of a gradient at its kRampSize positions, premultiplied, after
 // the colour transform.
-void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& colorTransform, uint32_t* ramp);
+void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& colorTransform, uint32_t* ramp,
+               bool linearRgb = false);
 
 struct LineStyle {
   uint16_t width = 0;  // twips; 0 is a hairline
@@ -78,5 +84,13 @@ struct ShapeDef {
 // character id. Answers false when the data ends before the shape does; what
 // was read so far is kept so that a truncated shape still draws its start.
 bool readShape(SwfReader& reader, int version, ShapeDef& shape);
+
+// Reads shape records alone (bit counts, then edges and style changes) into
+// `shape`, whose styles are already there; used by glyphs and morph shapes.
+void readShapeRecords(SwfReader& reader, int version, ShapeDef& shape);
+// One fill style or line style as DefineShape `version` stores it.
+FillStyle readFillStyle(SwfReader& reader, int version);
+// A glyph of a font: records filled with one solid style, finished.
+ShapeDef readGlyph(SwfReader& reader);
 
 }  // namespace swf

@@ -2,7 +2,25 @@
 
 #include <algorithm>
 
+#include "platform/flash/swfbuttoninstance.h"
+
 namespace swf {
+
+DisplayObject::DisplayObject() = default;
+DisplayObject::~DisplayObject() = default;
+DisplayObject::DisplayObject(DisplayObject&&) noexcept = default;
+DisplayObject& DisplayObject::operator=(DisplayObject&&) noexcept = default;
+
+void instantiate(DisplayObject& object, PlayContext& context, int nesting) {
+  object.sprite.reset();
+  object.button.reset();
+  const Character* character = context.movie->character(object.characterId);
+  if (!character || nesting >= context.limits.maxNesting) return;
+  if (character->kind == CharacterKind::Sprite)
+    object.sprite = std::make_unique<TimelineInstance>(*character->sprite, context, nesting + 1);
+  else if (character->kind == CharacterKind::Button)
+    object.button = std::make_unique<ButtonInstance>(*character->button, context, nesting + 1);
+}
 
 TimelineInstance::TimelineInstance(const TimelineDef& def, PlayContext& context, int nesting)
     : m_def(def), m_context(context), m_nesting(nesting) {
@@ -82,11 +100,8 @@ void TimelineInstance::applyFrame(int frame) {
 
 void TimelineInstance::placeNew(DisplayObject& object, uint16_t characterId) {
   object.characterId = characterId;
-  object.sprite.reset();
-  const Character* character = m_context.movie->character(characterId);
-  if (!character || character->kind != CharacterKind::Sprite || m_nesting >= m_context.limits.maxNesting) return;
-  object.sprite = std::make_unique<TimelineInstance>(*character->sprite, m_context, m_nesting + 1);
-  object.sprite->m_parent = this;
+  instantiate(object, m_context, m_nesting);
+  if (object.sprite) object.sprite->m_parent = this;
 }
 
 void TimelineInstance::place(const PlaceCommand& command) {
@@ -170,7 +185,10 @@ void TimelineInstance::runActions(int frame) {
     m_context.scripts->frameEntered(*this, frame);
     return;
   }
-  const std::vector<Action>& actions = m_def.frames[size_t(frame)].actions;
+  runActions(m_def.frames[size_t(frame)].actions);
+}
+
+void TimelineInstance::runActions(const std::vector<Action>& actions) {
   for (const Action& action : actions) {
     switch (action.kind) {
       case Action::Kind::Stop:
@@ -198,8 +216,10 @@ void TimelineInstance::runActions(int frame) {
 }
 
 void TimelineInstance::tick(bool loop) {
-  for (auto& [depth, object] : m_displayList)
+  for (auto& [depth, object] : m_displayList) {
     if (object.sprite) object.sprite->tick(true);
+    if (object.button) object.button->tick();
+  }
   if (!m_playing || frameCount() <= 1) return;
   if (m_current + 1 < frameCount()) {
     int next = m_current + 1;

@@ -13,6 +13,7 @@
 namespace swf {
 
 class TimelineInstance;
+class ButtonInstance;
 
 // Limits that keep a hostile movie's cost per frame bounded.
 struct PlayLimits {
@@ -43,6 +44,11 @@ struct PlayContext {
 };
 
 struct DisplayObject {
+  DisplayObject();
+  ~DisplayObject();
+  DisplayObject(DisplayObject&&) noexcept;
+  DisplayObject& operator=(DisplayObject&&) noexcept;
+
   uint16_t characterId = 0;
   Matrix matrix;
   ColorTransform colorTransform;
@@ -53,7 +59,12 @@ struct DisplayObject {
   ClipEventHandlers clipEvents;
   bool visible = true;
   bool scripted = false;  // made by a script: the timeline's own frames leave it alone
+  std::unique_ptr<ButtonInstance> button;    // for button characters
 };
+
+// Makes what a placed character needs to play (a sprite's timeline, a
+// button's state) for `object`, whose characterId is set; counts nothing.
+void instantiate(DisplayObject& object, PlayContext& context, int nesting);
 
 class TimelineInstance {
  public:
@@ -90,6 +101,9 @@ class TimelineInstance {
   // One frame period: children first, then this timeline's next frame when
   // playing. At the end it starts again when `loop`, and stops otherwise.
   void tick(bool loop);
+  // Runs frame actions as if this timeline's frame held them; a button's
+  // actions run on the timeline that holds the button.
+  void runActions(const std::vector<Action>& actions);
 
  private:
   void applyFrame(int frame);

@@ -183,6 +183,72 @@ std::vector<uint8_t> busyMovie(int shapes, int frames, bool compressed) {
   return movie.finish(compressed);
 }
 
+std::vector<uint8_t> maskedTextMovie(int groups, int frames, bool compressed) {
+  constexpr int kW = 240, kH = 320, kGlyphs = 26, kLine = 24;
+  MovieWriter movie(kW, kH, 30);
+  movie.setBackground({255, 255, 250, 255});
+  // Glyphs of curves and bars, each a little different, on a 1024-unit em.
+  std::vector<FontGlyph> glyphs;
+  for (int g = 0; g < kGlyphs; ++g) {
+    ShapeBuilder outline;
+    int fill = outline.addSolidFill({0, 0, 0, 255});
+    int w = 300 + (g * 37) % 300;
+    outline.ellipse(w / 2, -350, w / 2, 350, fill);
+    outline.rectangle(w / 4, -700 + (g * 53) % 400, w / 2, 120, fill);
+    glyphs.push_back({char16_t(u'A' + g), std::move(outline), int16_t(w + 80)});
+  }
+  movie.defineFont(1, 2, "Bench", glyphs, 800, 200);
+  TextRecord run{.fontId = 1, .color = Rgba{20, 20, 120, 255}, .x = 0, .y = 0, .height = 14 * kTw};
+  for (int i = 0; i < kLine; ++i) run.glyphs.push_back({uint32_t((i * 7) % kGlyphs), int32_t(glyphs[size_t((i * 7) % kGlyphs)].advance * 14 * kTw / 1024)});
+  movie.defineText(2, 2, {}, {run});
+  ShapeBuilder mask;
+  mask.ellipse(0, 0, 60 * kTw, 40 * kTw, mask.addSolidFill({0, 0, 0, 255}));
+  movie.defineShape(3, mask, 3);
+  ShapeBuilder back;
+  back.rectangle(0, 0, kW * kTw, 40 * kTw,
+                 back.addLinearGradient(gradientBox(0, 0, kW * kTw, 40 * kTw), {{0, {250, 200, 80, 255}}, {255, {80, 160, 250, 255}}}));
+  movie.defineShape(4, back, 3);
+  EditText device{.xMin = 0, .xMax = 200 * kTw, .yMin = 0, .yMax = 20 * kTw, .height = 12 * kTw,
+                  .color = Rgba{120, 0, 0, 255}, .text = "Masks and text, drawn every frame"};
+  movie.defineEditText(5, device);
+  EditText outlined{.xMin = 0, .xMax = 230 * kTw, .yMin = 0, .yMax = 60 * kTw, .fontId = 1, .height = 16 * kTw,
+                    .color = Rgba{0, 90, 0, 255}, .align = 0, .text = "ABCDEFGHIJKLMN OPQRSTUVWXYZ ABCDEFGHIJ",
+                    .border = true, .useOutlines = true, .wordWrap = true, .multiline = true};
+  movie.defineEditText(6, outlined);
+  for (int f = 0; f < frames; ++f) {
+    for (int g = 0; g < groups; ++g) {
+      int y = (g * 53) % (kH - 40), depth = 1 + g * 4;
+      auto place = [&](uint16_t d, uint16_t id, const Matrix& m, std::optional<uint16_t> clip = std::nullopt) {
+        Placement p;
+        p.depth = d;
+        if (f == 0) {
+          p.characterId = id;
+          p.clipDepth = clip;
+        } else {
+          p.move = true;
+        }
+        p.matrix = m;
+        movie.placeObject2(p);
+      };
+      place(uint16_t(depth), 3, Matrix::translation(float(((g * 41 + f * 4) % kW) * kTw), float((y + 20) * kTw)),
+            uint16_t(depth + 3));
+      place(uint16_t(depth + 1), 4, Matrix::translation(0, float(y * kTw)));
+      place(uint16_t(depth + 2), 2, Matrix::translation(float(((f * 2) % 40) * kTw), float((y + 24) * kTw)));
+      place(uint16_t(depth + 3), 5, Matrix::translation(4 * kTw, float((y + 4) * kTw)));
+    }
+    Placement top;
+    top.depth = uint16_t(groups * 4 + 1);
+    if (f == 0)
+      top.characterId = 6;
+    else
+      top.move = true;
+    top.matrix = Matrix::translation(5 * kTw, float((200 + f % 20) * kTw));
+    movie.placeObject2(top);
+    movie.showFrame();
+  }
+  return movie.finish(compressed);
+}
+
 namespace {
 
 constexpr float kPi = 3.14159265f;

@@ -29,4 +29,10 @@ std::vector<uint8_t> countingMovie(int frames, float rate, int width, int height
 // movie, moving a little every frame; for measuring the renderer.
 std::vector<uint8_t> busyMovie(int shapes, int frames, bool compressed);
 
+// `groups` masked groups over a 240 x 320 movie, each a moving ellipse mask
+// over a line of static text in an embedded font, a shape and a text field
+// in the device's font, with unmasked text fields on top; for measuring
+// masks and text.
+std::vector<uint8_t> maskedTextMovie(int groups, int frames, bool compressed);
+
 }  // namespace swfwrite

@@ -1,5 +1,6 @@
 #include "tools/swfwriter/swfwriter.h"
 
+#include <lzma.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -31,6 +32,16 @@ enum : uint16_t {
   kFrameLabel = 43,
   kPlaceObject3 = 70,
   kDefineShape4 = 83,
+  kDefineButton = 7,
+  kDefineFont = 10,
+  kDefineText = 11,
+  kDefineFontInfo = 13,
+  kDefineText2 = 33,
+  kDefineButton2 = 34,
+  kDefineEditText = 37,
+  kDefineMorphShape = 46,
+  kDefineFont2 = 48,
+  kDefineFont3 = 75,
 };
 
 constexpr uint8_t kBitmapFill = 0x40;
@@ -232,6 +243,10 @@ int ShapeBuilder::addRadialGradient(const Matrix& matrix, std::vector<Stop> stop
   return int(m_styles.back().fills.size());
 }
 
+void ShapeBuilder::setGradientSpread(int fill, uint8_t spread, bool linearRgb) {
+  m_styles.back().fills[size_t(fill - 1)].gradientFlags = uint8_t(spread << 6 | (linearRgb ? 0x10 : 0));
+}
+
 int ShapeBuilder::addFocalGradient(const Matrix& matrix, std::vector<Stop> stops, float focal) {
   Fill fill{kFocalGradient, {}, matrix, std::move(stops)};
   fill.focal = int16_t(std::lround(std::clamp(focal, -1.0f, 1.0f) * 256.0f));
@@ -361,7 +376,7 @@ void ShapeBuilder::encodeStyles(BitWriter& w, const Styles& styles, int version)
       continue;
     }
     w.matrix(f.matrix);
-    w.u8(uint8_t(std::min<size_t>(f.stops.size(), version >= 4 ? 15 : 8)));
+    w.u8(uint8_t(f.gradientFlags | std::min<size_t>(f.stops.size(), version >= 4 ? 15 : 8)));
     for (size_t i = 0; i < f.stops.size() && i < (version >= 4 ? 15u : 8u); ++i) {
       w.u8(f.stops[i].ratio);
       color(f.stops[i].color);
@@ -390,14 +405,25 @@ std::vector<uint8_t> ShapeBuilder::encode(int version) const {
     w.rect(minX, maxX, minY, maxY);
     w.u8(0);
   }
+  encodeStyles(w, m_styles[0], version);
+  encodeRecords(w, version, true);
+  return w.take();
+}
+
+std::vector<uint8_t> ShapeBuilder::encodeRecords() const {
+  BitWriter w;
+  encodeRecords(w, 1, true);
+  return w.take();
+}
+
+void ShapeBuilder::encodeRecords(BitWriter& w, int version, bool withCounts) const {
   size_t array = 0;
   auto bitCounts = [&](const Styles& s) {
     unsigned fillBits = unsignedBitsFor(uint32_t(s.fills.size()));
     unsigned lineBits = unsignedBitsFor(uint32_t(s.lines.size()));
-    w.u8(uint8_t(fillBits << 4 | lineBits));
+    if (withCounts) w.u8(uint8_t(fillBits << 4 | lineBits));
     return std::pair{fillBits, lineBits};
   };
-  encodeStyles(w, m_styles[0], version);
   auto counts = bitCounts(m_styles[0]);
   unsigned fillBits = counts.first, lineBits = counts.second;
   for (const Record& r : m_records) {
@@ -451,7 +477,7 @@ std::vector<uint8_t> ShapeBuilder::encode(int version) const {
     }
   }
   w.bits(0, 6);  // end of shape
-  return w.take();
+  w.align();
 }
 
 // ---- actions
@@ -622,7 +648,235 @@ void MovieWriter::defineBits(uint16_t id, const std::vector<uint8_t>& jpeg) {
   tag(kDefineBits, w.take());
 }
 
+void MovieWriter::defineFont(uint16_t id, int version, const std::string& name, const std::vector<FontGlyph>& glyphs,
+                             uint16_t ascent, uint16_t descent) {
+  std::vector<std::vector<uint8_t>> shapes;
+  for (const FontGlyph& g : glyphs) shapes.push_back(g.outline.encodeRecords());
+  BitWriter w;
+  w.u16(id);
+  if (version == 1) {
+    size_t offset = glyphs.size() * 2;
+    for (const auto& shape : shapes) {
+      w.u16(uint16_t(offset));
+      offset += shape.size();
+    }
+    for (const auto& shape : shapes) w.bytes(shape);
+    tag(kDefineFont, w.take());
+    return;
+  }
+  w.u8(0x80 | 0x08 | 0x04);  // layout, wide offsets, wide codes
+  w.u8(0);
+  w.u8(uint8_t(name.size()));
+  w.bytes({name.begin(), name.end()});
+  w.u16(uint16_t(glyphs.size()));
+  uint32_t offset = uint32_t(glyphs.size() + 1) * 4;
+  for (const auto& shape : shapes) {
+    w.u32(offset);
+    offset += uint32_t(shape.size());
+  }
+  w.u32(offset);  // the code table
+  for (const auto& shape : shapes) w.bytes(shape);
+  for (const FontGlyph& g : glyphs) w.u16(g.code);
+  w.u16(ascent);
+  w.u16(descent);
+  w.u16(0);  // leading
+  for (const FontGlyph& g : glyphs) w.u16(uint16_t(g.advance));
+  for (size_t i = 0; i < glyphs.size(); ++i) w.rect(0, 0, 0, 0);
+  w.u16(0);  // no kerning
+  tag(version == 3 ? kDefineFont3 : kDefineFont2, w.take());
+}
+
+void MovieWriter::defineFontInfo(uint16_t fontId, const std::string& name, const std::vector<char16_t>& codes) {
+  BitWriter w;
+  w.u16(fontId);
+  w.u8(uint8_t(name.size()));
+  w.bytes({name.begin(), name.end()});
+  w.u8(0x01);  // wide codes
+  for (char16_t c : codes) w.u16(c);
+  tag(kDefineFontInfo, w.take());
+}
+
+void MovieWriter::defineText(uint16_t id, int version, const Matrix& matrix, const std::vector<TextRecord>& records) {
+  unsigned glyphBits = 1, advanceBits = 1;
+  for (const TextRecord& r : records)
+    for (auto [index, advance] : r.glyphs) {
+      glyphBits = std::max(glyphBits, unsignedBitsFor(index));
+      advanceBits = std::max(advanceBits, signedBitsFor(advance));
+    }
+  BitWriter w;
+  w.u16(id);
+  w.rect(0, m_width * 20, 0, m_height * 20);
+  w.matrix(matrix);
+  w.u8(uint8_t(glyphBits));
+  w.u8(uint8_t(advanceBits));
+  for (const TextRecord& r : records) {
+    w.u8(uint8_t(0x80 | (r.fontId ? 0x08 : 0) | (r.color ? 0x04 : 0) | (r.y ? 0x02 : 0) | (r.x ? 0x01 : 0)));
+    if (r.fontId) w.u16(*r.fontId);
+    if (r.color) version >= 2 ? w.rgba(*r.color) : w.rgb(*r.color);
+    if (r.x) w.u16(uint16_t(*r.x));
+    if (r.y) w.u16(uint16_t(*r.y));
+    if (r.fontId) w.u16(r.height);
+    w.u8(uint8_t(r.glyphs.size()));
+    for (auto [index, advance] : r.glyphs) {
+      w.bits(index, glyphBits);
+      w.signedBits(advance, advanceBits);
+    }
+    w.align();
+  }
+  w.u8(0);
+  tag(version >= 2 ? kDefineText2 : kDefineText, w.take());
+}
+
+void MovieWriter::defineEditText(uint16_t id, const EditText& f) {
+  BitWriter w;
+  w.u16(id);
+  w.rect(f.xMin, f.xMax, f.yMin, f.yMax);
+  w.u8(uint8_t((f.text ? 0x80 : 0) | (f.wordWrap ? 0x40 : 0) | (f.multiline ? 0x20 : 0) | (f.password ? 0x10 : 0) |
+               (f.color ? 0x04 : 0) | (f.fontId ? 0x01 : 0)));
+  w.u8(uint8_t((f.align ? 0x20 : 0) | (f.border ? 0x08 : 0) | (f.html ? 0x02 : 0) | (f.useOutlines ? 0x01 : 0)));
+  if (f.fontId) {
+    w.u16(*f.fontId);
+    w.u16(f.height);
+  }
+  if (f.color) w.rgba(*f.color);
+  if (f.align) {
+    w.u8(*f.align);
+    w.u16(f.leftMargin);
+    w.u16(f.rightMargin);
+    w.u16(f.indent);
+    w.u16(uint16_t(f.leading));
+  }
+  w.string("");
+  if (f.text) w.string(*f.text);
+  tag(kDefineEditText, w.take());
+}
+
+static void buttonParts(BitWriter& w, const std::vector<ButtonPart>& parts, bool withColorTransform) {
+  for (const ButtonPart& p : parts) {
+    w.u8(p.states);
+    w.u16(p.characterId);
+    w.u16(p.depth);
+    w.matrix(p.matrix);
+    if (withColorTransform) w.colorTransform({}, true);
+  }
+  w.u8(0);
+}
+
+static std::vector<uint8_t> actionBytes(const std::vector<ActionRecord>& actions) {
+  BitWriter w;
+  for (const ActionRecord& a : actions) {
+    w.u8(a.code);
+    if (a.code >= 0x80) {
+      w.u16(uint16_t(a.payload.size()));
+      w.bytes(a.payload);
+    }
+  }
+  w.u8(0);
+  return w.take();
+}
+
+void MovieWriter::defineButton2(uint16_t id, const std::vector<ButtonPart>& parts,
+                                const std::vector<std::pair<uint16_t, std::vector<ActionRecord>>>& actions) {
+  BitWriter records;
+  buttonParts(records, parts, true);
+  std::vector<uint8_t> partBytes = records.take();
+  BitWriter w;
+  w.u16(id);
+  w.u8(0);
+  w.u16(actions.empty() ? 0 : uint16_t(partBytes.size() + 2));
+  w.bytes(partBytes);
+  for (size_t i = 0; i < actions.size(); ++i) {
+    std::vector<uint8_t> bytes = actionBytes(actions[i].second);
+    w.u16(i + 1 < actions.size() ? uint16_t(bytes.size() + 4) : 0);
+    w.u8(uint8_t(actions[i].first));
+    w.u8(uint8_t(actions[i].first >> 8));
+    w.bytes(bytes);
+  }
+  tag(kDefineButton2, w.take());
+}
+
+void MovieWriter::defineButton(uint16_t id, const std::vector<ButtonPart>& parts,
+                               const std::vector<ActionRecord>& actions) {
+  BitWriter w;
+  w.u16(id);
+  buttonParts(w, parts, false);
+  w.bytes(actionBytes(actions));
+  tag(kDefineButton, w.take());
+}
+
+void MovieWriter::defineMorphShape(uint16_t id, const ShapeBuilder& start, const ShapeBuilder& end) {
+  BitWriter styles;
+  styles.u8(uint8_t(start.fills().size()));
+  for (size_t i = 0; i < start.fills().size(); ++i) {
+    const ShapeBuilder::Fill& a = start.fills()[i];
+    const ShapeBuilder::Fill& b = i < end.fills().size() ? end.fills()[i] : a;
+    styles.u8(a.type);
+    if (a.type == 0x00) {
+      styles.rgba(a.color);
+      styles.rgba(b.color);
+      continue;
+    }
+    styles.matrix(a.matrix);
+    styles.matrix(b.matrix);
+    styles.u8(uint8_t(a.gradientFlags | a.stops.size()));
+    for (size_t k = 0; k < a.stops.size(); ++k) {
+      const Stop& e = k < b.stops.size() ? b.stops[k] : a.stops[k];
+      styles.u8(a.stops[k].ratio);
+      styles.rgba(a.stops[k].color);
+      styles.u8(e.ratio);
+      styles.rgba(e.color);
+    }
+  }
+  styles.u8(uint8_t(start.lines().size()));
+  for (size_t i = 0; i < start.lines().size(); ++i) {
+    const ShapeBuilder::Line& a = start.lines()[i];
+    const ShapeBuilder::Line& b = i < end.lines().size() ? end.lines()[i] : a;
+    styles.u16(a.width);
+    styles.u16(b.width);
+    styles.rgba(a.color);
+    styles.rgba(b.color);
+  }
+  std::vector<uint8_t> styleBytes = styles.take(), startEdges = start.encodeRecords();
+  BitWriter w;
+  w.u16(id);
+  w.rect(start.minX(), start.maxX(), start.minY(), start.maxY());
+  w.rect(end.minX(), end.maxX(), end.minY(), end.maxY());
+  w.u32(uint32_t(styleBytes.size() + startEdges.size()));
+  w.bytes(styleBytes);
+  w.bytes(startEdges);
+  w.bytes(end.encodeRecords());
+  tag(kDefineMorphShape, w.take());
+}
+
+// The body as LZMA movies hold it: the compressed length, the coder's
+// properties, then the raw stream (the .lzma header's 8-byte length left out).
+static std::vector<uint8_t> lzmaBody(const std::vector<uint8_t>& data) {
+  constexpr size_t kAloneHeader = 13, kProperties = 5;
+  lzma_options_lzma options;
+  lzma_lzma_preset(&options, 6);
+  lzma_stream stream = LZMA_STREAM_INIT;
+  std::vector<uint8_t> packed(data.size() + data.size() / 2 + 4096);
+  if (lzma_alone_encoder(&stream, &options) != LZMA_OK) return {};
+  stream.next_in = data.data();
+  stream.avail_in = data.size();
+  stream.next_out = packed.data();
+  stream.avail_out = packed.size();
+  lzma_ret result = lzma_code(&stream, LZMA_FINISH);
+  size_t size = packed.size() - stream.avail_out;
+  lzma_end(&stream);
+  if (result != LZMA_STREAM_END || size < kAloneHeader) return {};
+  BitWriter out;
+  out.u32(uint32_t(size - kAloneHeader));
+  out.bytes({packed.begin(), packed.begin() + kProperties});
+  out.bytes({packed.begin() + kAloneHeader, packed.begin() + ptrdiff_t(size)});
+  return out.take();
+}
+
 std::vector<uint8_t> MovieWriter::finish(bool compressed) const {
+  return finish(compressed ? Compression::Zlib : Compression::None);
+}
+
+std::vector<uint8_t> MovieWriter::finish(Compression compression) const {
   BitWriter body;
   body.rect(0, m_width * 20, 0, m_height * 20);
   body.u16(uint16_t(std::lround(m_frameRate * 256)));
@@ -632,16 +886,16 @@ std::vector<uint8_t> MovieWriter::finish(bool compressed) const {
   std::vector<uint8_t> plain = body.take();
 
   BitWriter file;
-  file.u8(compressed ? 'C' : 'F');
+  file.u8(compression == Compression::Zlib ? 'C' : compression == Compression::Lzma ? 'Z' : 'F');
   file.u8('W');
   file.u8('S');
   file.u8(m_version);
   file.u32(uint32_t(plain.size() + 8));
-  if (!compressed) {
+  if (compression == Compression::None) {
     file.bytes(plain);
     return file.take();
   }
-  file.bytes(deflate(plain));
+  file.bytes(compression == Compression::Zlib ? deflate(plain) : lzmaBody(plain));
   return file.take();
 }
 

@@ -89,6 +89,9 @@ class ShapeBuilder {
   int addBitmapFill(uint16_t bitmapId, const Matrix& matrix, BitmapEdges edges = BitmapEdges::Repeated,
                     BitmapSampling sampling = BitmapSampling::Nearest);
   int addLineStyle(uint16_t widthTwips, Rgba color);
+  // A gradient's spread beyond its square (0 pad, 1 reflect, 2 repeat) and
+  // whether its colours mix in linear light.
+  void setGradientSpread(int fill, uint8_t spread, bool linearRgb = false);
 
   // Starts a fresh style array (DefineShape2 and later); styles added after
   // this belong to it.
@@ -107,20 +110,30 @@ class ShapeBuilder {
 
   // The tag body after the character id, for DefineShape `version` 1 to 4.
   std::vector<uint8_t> encode(int version) const;
-
- private:
+  // The bit counts and records alone, as glyphs and morph shapes store them.
+  std::vector<uint8_t> encodeRecords() const;
+  // Styles of the first array, for morph shapes.
   struct Fill {
     uint8_t type;
     Rgba color;
     Matrix matrix;
     std::vector<Stop> stops;
     uint16_t bitmapId = 0;
-    int16_t focal = 0;  // 8.8 fixed point
+    int16_t focal = 0;           // 8.8 fixed point
+    uint8_t gradientFlags = 0;  // spread and interpolation
   };
   struct Line {
     uint16_t width;
     Rgba color;
   };
+  const std::vector<Fill>& fills() const { return m_styles[0].fills; }
+  const std::vector<Line>& lines() const { return m_styles[0].lines; }
+  int32_t minX() const { return m_minX == INT32_MAX ? 0 : m_minX; }
+  int32_t maxX() const { return m_maxX == INT32_MIN ? 0 : m_maxX; }
+  int32_t minY() const { return m_minY == INT32_MAX ? 0 : m_minY; }
+  int32_t maxY() const { return m_maxY == INT32_MIN ? 0 : m_maxY; }
+
+ private:
   struct Styles {
     std::vector<Fill> fills;
     std::vector<Line> lines;
@@ -133,6 +146,7 @@ class ShapeBuilder {
     int32_t dx = 0, dy = 0, ax = 0, ay = 0;  // edges: control delta, anchor delta
   };
   Record& change();
+  void encodeRecords(BitWriter& w, int version, bool withCounts) const;
   void encodeStyles(BitWriter& w, const Styles& styles, int version) const;
 
   std::vector<Styles> m_styles{Styles{}};  // one array per newStyles
@@ -187,6 +201,44 @@ class TagStream {
   int m_frames = 0;
 };
 
+// A glyph of an embedded font: its outline (one fill, in glyph units of the
+// font's em square, baseline at 0) and the character it draws.
+struct FontGlyph {
+  char16_t code;
+  ShapeBuilder outline;
+  int16_t advance = 0;  // glyph units
+};
+
+// One record of static text; unset fields carry over from the record before.
+struct TextRecord {
+  std::optional<uint16_t> fontId;
+  std::optional<Rgba> color;
+  std::optional<int16_t> x, y;
+  uint16_t height = 0;  // twips per em, written with the font
+  std::vector<std::pair<uint32_t, int32_t>> glyphs;  // glyph index, advance in twips
+};
+
+// A text field's fields; unset ones are left out of the tag.
+struct EditText {
+  int32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0;  // twips
+  std::optional<uint16_t> fontId;
+  uint16_t height = 240;
+  std::optional<Rgba> color;
+  std::optional<uint8_t> align;  // with the layout: 0 left, 1 right, 2 centre
+  uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
+  int16_t leading = 0;
+  std::optional<std::string> text;  // UTF-8
+  bool border = false, html = false, useOutlines = false, wordWrap = false, multiline = false, password = false;
+};
+
+// A button record: the states it shows in (bits: 1 up, 2 over, 4 down, 8 hit test).
+struct ButtonPart {
+  uint8_t states;
+  uint16_t characterId;
+  uint16_t depth;
+  Matrix matrix;
+};
+
 class MovieWriter : public TagStream {
  public:
   // A movie of `width` x `height` pixels at `frameRate` frames per second.
@@ -205,11 +257,28 @@ class MovieWriter : public TagStream {
   // JPEGTables, which DefineBits pictures use.
   void jpegTables(const std::vector<uint8_t>& tables);
   void defineBits(uint16_t id, const std::vector<uint8_t>& jpeg);
+  // DefineFont (`version` 1, codes by defineFontInfo), DefineFont2 or DefineFont3.
+  void defineFont(uint16_t id, int version, const std::string& name, const std::vector<FontGlyph>& glyphs,
+                  uint16_t ascent = 0, uint16_t descent = 0);
+  void defineFontInfo(uint16_t fontId, const std::string& name, const std::vector<char16_t>& codes);
+  // DefineText (`version` 1) or DefineText2 (2).
+  void defineText(uint16_t id, int version, const Matrix& matrix, const std::vector<TextRecord>& records);
+  void defineEditText(uint16_t id, const EditText& field);
+  // DefineButton2 with condition actions (a ButtonCondition bit each), or
+  // DefineButton whose actions run on a release inside.
+  void defineButton2(uint16_t id, const std::vector<ButtonPart>& parts,
+                     const std::vector<std::pair<uint16_t, std::vector<ActionRecord>>>& actions = {});
+  void defineButton(uint16_t id, const std::vector<ButtonPart>& parts, const std::vector<ActionRecord>& actions = {});
+  // DefineMorphShape: fills and lines of the first style array paired by
+  // number, edges paired in order (the end's style changes are ignored).
+  void defineMorphShape(uint16_t id, const ShapeBuilder& start, const ShapeBuilder& end);
   // The frame count in the header; by default the ShowFrames written.
   void setHeaderFrameCount(uint16_t count) { m_headerFrames = count; }
 
   // The whole file, with an End tag after what was written.
   std::vector<uint8_t> finish(bool compressed = false) const;
+  enum class Compression { None, Zlib, Lzma };
+  std::vector<uint8_t> finish(Compression compression) const;
 
  private:
   int m_width, m_height;

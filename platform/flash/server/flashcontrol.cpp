@@ -485,6 +485,10 @@ LRESULT FlashControlObject::windowProc(HWND hwnd, UINT message, WPARAM wParam, L
     if (self->m_menu) self->showMenu(POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))});
     return 0;
   }
+  if (self && (message == WM_LBUTTONDOWN || message == WM_MOUSEMOVE || message == WM_LBUTTONUP)) {
+    self->onPen(message, POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))});
+    return 0;
+  }
   if (self && message == WM_TIMER && wParam == kFrameTimer) {
     self->onTimer();
     return 0;
@@ -511,6 +515,26 @@ void FlashControlObject::paint() {
   m_player.takeRepaint();  // what is on the screen is current
   ++m_paintCount;
   EndPaint(m_window, &ps);
+}
+
+// The pen reaches the movie's buttons in the pixels the movie is drawn in:
+// the position rectangle, of which the window may show a part.
+void FlashControlObject::onPen(UINT message, POINT at) {
+  RECT window{};
+  GetWindowRect(m_window, &window);
+  POINT origin{window.left, window.top};
+  ScreenToClient(GetParent(m_window), &origin);
+  int x = at.x + origin.x - m_position.left, y = at.y + origin.y - m_position.top;
+  if (message == WM_LBUTTONDOWN) {
+    SetCapture(m_window);  // a release outside still ends the press
+    m_player.penDown(x, y);
+  } else if (message == WM_LBUTTONUP) {
+    ReleaseCapture();
+    m_player.penUp(x, y);
+  } else {
+    m_player.penMove(x, y);
+  }
+  changed();
 }
 
 void FlashControlObject::changed() {

@@ -115,6 +115,7 @@ class FlashControlObject final : public IOleObject,
   void paint();
   void renderInto(HDC dc, const RECTL& bounds, POINT offset);
   void changed();  // the movie's picture may have changed: repaint if it did
+  void onPen(UINT message, POINT at);
   void onTimer();
   void updateTimer();  // runs the frame timer while a movie is loaded
   void openMovie(const std::u16string& url);

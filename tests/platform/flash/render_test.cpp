@@ -21,8 +21,8 @@ constexpr Rgba kBlueRgba{0, 0, 255, 255};
 
 struct Loaded {
   MoviePlayer player;
-  explicit Loaded(const MovieWriter& movie, bool compressed = false) {
-    EXPECT_TRUE(player.load(movie.finish(compressed)));
+  explicit Loaded(const MovieWriter& movie, MovieWriter::Compression compression = MovieWriter::Compression::None) {
+    EXPECT_TRUE(player.load(movie.finish(compression)));
   }
   Picture picture(int width = 240, int height = 180) { return flashtest::render(player, width, height); }
 };
@@ -37,9 +37,10 @@ MovieWriter oneShape(const ShapeBuilder& shape, int version = 3) {
 }
 
 TEST(Render, ASolidRectangleCoversExactlyItsPixels) {
-  for (bool compressed : {false, true}) {
-    SCOPED_TRACE(compressed ? "CWS" : "FWS");
-    Loaded m(oneShape(flashtest::rectShape(40, 30, 100, 50, kRedRgba)), compressed);
+  using C = MovieWriter::Compression;
+  for (C compression : {C::None, C::Zlib, C::Lzma}) {
+    SCOPED_TRACE(compression == C::None ? "FWS" : compression == C::Zlib ? "CWS" : "ZWS");
+    Loaded m(oneShape(flashtest::rectShape(40, 30, 100, 50, kRedRgba)), compression);
     Picture p = m.picture();
     EXPECT_EQ(p.count(kRed), 100 * 50);
     EXPECT_EQ(p.count(kRed, 40, 30, 140, 80), 100 * 50);
@@ -455,8 +456,9 @@ TEST(Render, TheFullScreenTurnFillsThePortraitScreen) {
 }
 
 TEST(Render, BackgroundColourIsTheMoviesUnlessSet) {
-  auto movie = flashtest::whiteMovie();
-  movie.setBackground({10, 20, 30, 255});  // the last one counts
+  MovieWriter movie(240, 180, 12);
+  movie.setBackground({10, 20, 30, 255});
+  movie.setBackground({255, 255, 255, 255});  // the first one counts
   movie.showFrame();
   auto file = movie.finish();
   MoviePlayer player;
