@@ -368,6 +368,14 @@ inline int ListView_InsertColumn(HWND hwnd, int column, const LVCOLUMNW* info) {
   return static_cast<int>(
       commctrl_detail::send(hwnd, LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), commctrl_detail::lp(info)));
 }
+inline BOOL ListView_SetColumn(HWND hwnd, int column, const LVCOLUMNW* info) {
+  return static_cast<BOOL>(
+      commctrl_detail::send(hwnd, LVM_SETCOLUMNW, static_cast<WPARAM>(column), commctrl_detail::lp(info)));
+}
+inline BOOL ListView_GetColumn(HWND hwnd, int column, LVCOLUMNW* info) {
+  return static_cast<BOOL>(
+      commctrl_detail::send(hwnd, LVM_GETCOLUMNW, static_cast<WPARAM>(column), commctrl_detail::lp(info)));
+}
 inline BOOL ListView_DeleteColumn(HWND hwnd, int column) {
   return static_cast<BOOL>(commctrl_detail::send(hwnd, LVM_DELETECOLUMN, static_cast<WPARAM>(column), 0));
 }
@@ -688,7 +696,8 @@ inline HTREEITEM TreeView_HitTest(HWND hwnd, TVHITTESTINFO* info) {
 inline BOOL TreeView_GetItemRect(HWND hwnd, HTREEITEM item, RECT* rect, BOOL textOnly) {
   if (!rect) return FALSE;
   std::memcpy(rect, &item, sizeof item);  // the item travels in the rectangle, as published
-  return static_cast<BOOL>(commctrl_detail::send(hwnd, TVM_GETITEMRECT, textOnly ? TRUE : FALSE, commctrl_detail::lp(rect)));
+  return static_cast<BOOL>(
+      commctrl_detail::send(hwnd, TVM_GETITEMRECT, textOnly ? TRUE : FALSE, commctrl_detail::lp(rect)));
 }
 inline UINT TreeView_GetVisibleCount(HWND hwnd) {
   return static_cast<UINT>(commctrl_detail::send(hwnd, TVM_GETVISIBLECOUNT, 0, 0));

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/commctrl/listview.h"
+#include "platform/commctrl/viewparts.h"
+#include "platform/commctrl/treeview.h"
 #include "platform/core/resource.h"
 #include "platform/core/windowing.h"
 #include "platform/gdi/picture.h"
@@ -518,6 +521,44 @@ LRESULT procFor(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void provide() { controls::registerClasses(); }
 
+// ---- The state dump ---------------------------------------------------------------------------
+void describeItems(const char* what, const Control& c, std::string& out) {
+  out +=
+      std::string(what) + " items=" + std::to_string(c.items.size()) + " current=" + std::to_string(c.current) + "\n";
+  for (size_t i = 0; i < c.items.size(); ++i)
+    out += "  item " + std::to_string(i) + " " + commctrl::quotedText(c.items[i]) +
+           (static_cast<int>(i) == c.current ? " selected" : "") + "\n";
+}
+
+void describeButton(HWND hwnd, const Control& c, std::string& out) {
+  if (isCheckBox(hwnd))
+    out += c.check == BST_CHECKED ? "checkbox checked" : "checkbox unchecked";
+  else
+    out += c.pressed ? "button pressed" : "button";
+  out += enabled(hwnd) ? "\n" : " disabled\n";
+}
+
+bool describeControl(HWND hwnd, std::string& out) {
+  Control* c = controlOf(hwnd);
+  if (!c) return false;
+  switch (c->kind) {
+    case Kind::Button:
+      describeButton(hwnd, *c, out);
+      return true;
+    case Kind::ListBox:
+      describeItems("listbox", *c, out);
+      return true;
+    case Kind::ComboBox:
+      describeItems(IsWindow(c->dropped) ? "combobox dropped" : "combobox", *c, out);
+      return true;
+    case Kind::DropList:
+      if (Control* combo = controlOf(c->combo)) describeItems("dropdown", *combo, out);
+      return true;
+    default:
+      return false;
+  }
+}
+
 // ---- The message box icons ----------------------------------------------------------------------
 res::Picture drawSystemIcon(UINT type) {
   constexpr int size = 20;
@@ -568,6 +609,11 @@ void registerClasses() {
     WNDPROC proc;
   };
   wm::addClassProvider(provide);
+  wm::addWindowDescriber(commctrl::describeListView);
+  wm::addWindowDescriber(commctrl::describeTreeView);
+  wm::addWindowDescriber(describeControl);
+  commctrl::registerListView();
+  commctrl::registerTreeView();
   for (Entry e : {Entry{u"STATIC", procFor<Kind::Static>}, Entry{u"BUTTON", procFor<Kind::Button>},
                   Entry{u"LISTBOX", procFor<Kind::ListBox>}, Entry{u"COMBOBOX", procFor<Kind::ComboBox>},
                   Entry{u"EDIT", procFor<Kind::Edit>}, Entry{u"ComboLBox", procFor<Kind::DropList>}}) {

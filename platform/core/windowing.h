@@ -109,6 +109,12 @@ void setShellHooks(const ShellHooks& hooks);
 // Called when CreateWindowExW meets a class nobody registered: the system's
 // own classes (dialogs, controls) register themselves here on demand.
 void addClassProvider(void (*provide)());
+// Lets a control library tell the state dump what a window holds (rows, nodes,
+// check states); a describer answers false for windows that are not its own.
+using WindowDescriber = bool (*)(HWND hwnd, std::string& out);
+void addWindowDescriber(WindowDescriber describe);
+// The lines the describers give for `hwnd`, one per line ("" when none knows it).
+std::string describeWindow(HWND hwnd);
 
 // ---- State -----------------------------------------------------------------------
 struct WindowState {

@@ -210,6 +210,17 @@ void dumpWindow(const wm::WindowState& w, int depth, std::string& out) {
        << " title=" << quoted(w.title) << " rect=" << w.rect.left << ',' << w.rect.top << ',' << w.rect.right << ','
        << w.rect.bottom << (w.visible ? " visible" : " hidden") << (w.active ? " active" : "") << '\n';
   out += line.str();
+  if (w.visible) {
+    // What the window holds (rows, nodes, check states), indented under it.
+    std::string held = wm::describeWindow(w.hwnd);
+    std::string indent(static_cast<size_t>(depth + 1) * 2, ' ');
+    for (size_t start = 0; start < held.size();) {
+      size_t end = held.find('\n', start);
+      if (end == std::string::npos) end = held.size();
+      out += indent + held.substr(start, end - start) + "\n";
+      start = end + 1;
+    }
+  }
   for (const auto& c : w.children) dumpWindow(c, depth + 1, out);
 }
 
