@@ -3,6 +3,7 @@
 #include "resources/playerresources.h"
 
 #include "platform/commctrl/commctrl.h"
+#include "resources/playerbitmaps.h"
 
 namespace {
 
@@ -208,8 +209,9 @@ res::ModuleResources build() {
                {playerres::kPropertiesTemplate, kPropertiesPage}};
   r.accelerators = {
       {playerres::kAccelerators, {ACCEL{FVIRTKEY | FCONTROL, 'A', 40003}, ACCEL{FVIRTKEY | FCONTROL, 'Q', IDOK}}}};
-  r.menus = {{playerres::kMainMenu, mainMenu()}};
-  r.menuBars = {mainMenuBar()};
+  r.menus = {{playerres::kMainMenu, mainMenu()}, {playerres::kEmptyMenu, {}}};
+  r.menuBars = {mainMenuBar(), {playerres::kEmptyMenu, playerres::kEmptyMenu, {}}};
+  r.bitmaps = playerBitmaps();
   r.icons = {appIcon(), documentIcon()};
   r.dialogs = {aboutBox(), htmlPage(), playerOptions(), selectSkin(), keyMapping()};
   return r;

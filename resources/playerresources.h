@@ -1,7 +1,8 @@
 #pragma once
 // The player's resources, as its program file carries them: the title and
 // class strings, the properties-page template, accelerator table 3, menu and
-// menu-bar layout 102, icons 101 and 108, and its dialog templates.
+// menu-bar layout 102, the empty menu and layout 118, icons 101 and 108,
+// bitmaps 114, 119 and 121, and its dialog templates.
 
 #include "platform/core/resource.h"
 
@@ -22,6 +23,10 @@ inline constexpr UINT kHtmlPageDialog = 106;
 inline constexpr UINT kPlayerOptionsDialog = 107;
 inline constexpr UINT kSelectSkinDialog = 109;
 inline constexpr UINT kKeyMappingDialog = 110;
+inline constexpr UINT kPlaylistBarBitmap = 114;  // seven 16 x 16 button images
+inline constexpr UINT kEmptyMenu = 118;          // menu and menu-bar layout without entries
+inline constexpr UINT kListImagesBitmap = 119;   // open folder, closed folder, movie
+inline constexpr UINT kCheckBoxesBitmap = 121;   // ticked, empty, and both greyed
 }  // namespace playerres
 
 // The whole table (built once, kept for the process).

@@ -251,6 +251,7 @@ struct MenuBar {
   int open = -1;          // the button whose drop-down is open
   HWND popup = nullptr;   // that drop-down (owned by the shell's menus)
   HWND tooltip = nullptr;
+  bool menuWithoutButtons = false;  // made from an empty menu: the first tooltip is still the menu's
 };
 
 MenuBar* barOf(HWND hwnd) { return reinterpret_cast<MenuBar*>(GetWindowLongW(hwnd, GWL_USERDATA)); }
@@ -321,12 +322,20 @@ LRESULT tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+// Tooltips go to the buttons in order, separators skipped.
+int tooltipSlot(const MenuBar& bar, int index) {
+  int slot = bar.menuWithoutButtons ? 1 : 0;
+  for (int i = 0; i < index; ++i)
+    if (!(bar.buttons[static_cast<size_t>(i)].style & TBSTYLE_SEP)) ++slot;
+  return slot;
+}
+
 void showTooltip(HWND barWindow, MenuBar& bar, int index) {
   hideTooltip(bar);
-  if (index < 0 || static_cast<size_t>(index) >= bar.tooltips.size() ||
-      bar.tooltips[static_cast<size_t>(index)].empty())
+  int slot = index < 0 ? -1 : tooltipSlot(bar, index);
+  if (slot < 0 || static_cast<size_t>(slot) >= bar.tooltips.size() || bar.tooltips[static_cast<size_t>(slot)].empty())
     return;
-  const std::u16string& tip = bar.tooltips[static_cast<size_t>(index)];
+  const std::u16string& tip = bar.tooltips[static_cast<size_t>(slot)];
   RECT barRect;
   GetWindowRect(barWindow, &barRect);
   int width = textWidth(tip, false) + 10, height = 18;
@@ -641,6 +650,7 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info) {
       return FALSE;
     }
     bar->menu = LoadMenuW(info->hInstRes, MAKEINTRESOURCEW(static_cast<WORD>(menuId)));
+    bar->menuWithoutButtons = layout && layout->buttons.empty();
     if (layout) {
       for (const auto& b : layout->buttons) {
         const std::u16string* label = res::findString(info->hInstRes, b.stringId);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/playerresources.h"
 #include "tests/platform/commctrl/viewfixture.h"
 
 namespace {
@@ -212,20 +213,33 @@ TEST_F(TreeViews, DeletingABranchTakesItsChildrenAndMovesTheCaret) {
 TEST_F(TreeViews, ThreeBranchesOneOpenWithALabelBeingEdited) {
   RECT area = wm::workArea();
   HWND tree = create(WC_TREEVIEWW, kPlaylistTree, RECT{0, 0, area.right - area.left, area.bottom - area.top});
+  registerPlayerResources(nullptr);
+  HIMAGELIST images = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCEW(playerres::kListImagesBitmap), 16, 0, CLR_DEFAULT);
+  TreeView_SetImageList(tree, images, TVSIL_NORMAL);
   auto roots = threeBranches(tree);
   TreeView_Expand(tree, roots[1], TVE_EXPAND);
+  TVITEMW open{};
+  open.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+  open.hItem = roots[1];
+  TreeView_SetItem(tree, &open);  // image 0: the open folder
   TreeView_SelectItem(tree, TreeView_GetChild(tree, roots[1]));
   HWND edit = TreeView_EditLabel(tree, roots[2]);
   ASSERT_TRUE(edit);
   SendMessageW(edit, WM_CHAR, u'!', 0);
   screenshot("treeview-editing.png");
   std::string dump = display::stateDump();
-  EXPECT_NE(dump.find("node \"Games\" expanded"), std::string::npos) << dump;
-  EXPECT_NE(dump.find("node \"Trip\" selected editing"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("node \"Games\" image=0 expanded"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("node \"Trip\" image=1 selected editing"), std::string::npos) << dump;
   RECT line{};
   std::memcpy(&line, &roots[0], sizeof roots[0]);
   SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&line));
   EXPECT_EQ(pixel(tree, POINT{line.left + 1, line.top + 1}), 0xFFFFFFu) << "an unselected label has no fill";
+  EXPECT_EQ(pixel(tree, POINT{line.left - 3 - 16 + 1, line.top}), 0xFFFFFFu)
+      << "the folder's background is transparent";
+  EXPECT_EQ(pixel(tree, POINT{line.left - 3 - 16 + 5, line.top + 10}), 0xFFD84Au) << "the closed folder's yellow";
+  DestroyWindow(tree);
+  ImageList_Destroy(images);
+  res::registerModule(nullptr, nullptr);
 }
 
 }  // namespace

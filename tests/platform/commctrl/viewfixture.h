@@ -25,6 +25,7 @@ struct Notice {
 
 struct Parent {
   std::vector<Notice> notices;
+  std::vector<WPARAM> commands;
   std::vector<std::u16string> labelTexts;  // "(null)" for a cancelled edit
   std::function<LRESULT(NMHDR*)> answer;   // may be empty
   bool clicksCarryItem = false;            // NM_CLICK comes with NMITEMACTIVATE (list views)
@@ -32,6 +33,7 @@ struct Parent {
 };
 
 inline LRESULT parentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND) Parent::current->commands.push_back(LOWORD(wParam));
   if (message != WM_NOTIFY) return DefWindowProcW(hwnd, message, wParam, lParam);
   auto* header = reinterpret_cast<NMHDR*>(lParam);
   Parent& p = *Parent::current;

@@ -1,0 +1,103 @@
+#include <string>
+#include <vector>
+
+#include "platform/shell/aygshell.h"
+#include "platform/shell/shell.h"
+#include "resources/playerresources.h"
+#include "tests/platform/commctrl/viewfixture.h"
+
+namespace {
+
+class PlaylistBar : public Views {
+ protected:
+  void SetUp() override {
+    Views::SetUp();
+    registerPlayerResources(nullptr);
+  }
+  void TearDown() override {
+    shell::resetForTests();
+    Views::TearDown();
+    res::registerModule(nullptr, nullptr);
+  }
+  POINT centreOf(HWND bar, int index) {
+    RECT r{};
+    EXPECT_TRUE(SendMessageW(bar, TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r)));
+    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(bar, &p);
+    return p;
+  }
+  std::u16string shownTooltip() {
+    for (const auto& w : wm::windowTree())
+      if (w.visible && w.className == u"tooltips_class32") return w.title;
+    return u"";
+  }
+};
+
+// The playlist dialog's bar: an empty menu, the bitmap of seven buttons, two separators.
+TEST_F(PlaylistBar, ButtonsSeparatorsTooltipsAndDisabledButtons) {
+  SHMENUBARINFO info{};
+  info.cbSize = sizeof info;
+  info.hwndParent = m_owner;
+  info.nToolBarId = playerres::kEmptyMenu;
+  ASSERT_TRUE(SHCreateMenuBar(&info));
+  HWND bar = info.hwndMB;
+  LPCWSTR tips[] = {u"",        u"New Playlist", u"Rename Playlist", u"Add File Into Playlist",
+                    u"Move Up", u"Move Down",    u"Remove",          u"Play"};
+  SendMessageW(bar, TB_SETTOOLTIPS, 8, reinterpret_cast<LPARAM>(tips));
+  EXPECT_EQ(CommandBar_AddBitmap(bar, nullptr, playerres::kPlaylistBarBitmap, 7, 16, 16), 0);
+  const TBBUTTON kButtons[] = {
+      {0, 40039, TBSTATE_ENABLED, TBSTYLE_BUTTON, {0, 0}, 0, 0},
+      {1, 40052, TBSTATE_ENABLED, TBSTYLE_BUTTON, {0, 0}, 0, 0},
+      {0, 0, 0, TBSTYLE_SEP, {0, 0}, 0, 0},
+      {2, 40040, TBSTATE_ENABLED, TBSTYLE_BUTTON, {0, 0}, 0, 0},
+      {3, 40037, TBSTATE_ENABLED, TBSTYLE_BUTTON, {0, 0}, 0, 0},
+      {4, 40038, TBSTATE_ENABLED, TBSTYLE_BUTTON, {0, 0}, 0, 0},
+      {5, 40049, TBSTATE_ENABLED, TBSTYLE_BUTTON, {0, 0}, 0, 0},
+      {30, 0, 0, TBSTYLE_SEP, {0, 0}, 0, 0},
+      {6, 40044, TBSTATE_ENABLED, TBSTYLE_BUTTON, {0, 0}, 0, 0},
+  };
+  ASSERT_TRUE(SendMessageW(bar, TB_ADDBUTTONS, 9, reinterpret_cast<LPARAM>(kButtons)));
+  for (UINT id : {40052u, 40037u, 40038u}) SendMessageW(bar, TB_ENABLEBUTTON, id, FALSE);
+  RECT wide{};
+  SendMessageW(bar, TB_GETITEMRECT, 7, reinterpret_cast<LPARAM>(&wide));
+  EXPECT_EQ(wide.right - wide.left, 30);
+
+  struct Case {
+    int index;
+    const char16_t* tooltip;
+    std::vector<WPARAM> commands;
+  };
+  const Case kCases[] = {
+      {0, u"New Playlist", {40039}}, {1, u"Rename Playlist", {}}, {3, u"Add File Into Playlist", {40040}},
+      {4, u"Move Up", {}},           {6, u"Remove", {40049}},     {8, u"Play", {40044}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.index);
+    m_parent.commands.clear();
+    POINT p = centreOf(bar, c.index);
+    wm::injectPen(wm::PenAction::Down, p);
+    wm::dispatchPending();
+    EXPECT_EQ(shownTooltip(), c.tooltip);
+    wm::injectPen(wm::PenAction::Up, p);
+    wm::dispatchPending();
+    EXPECT_EQ(m_parent.commands, c.commands);
+  }
+  POINT play = centreOf(bar, 8);
+  EXPECT_EQ(m_display->frame().row(play.y)[play.x - 2], 0x18A030u) << "the play triangle from bitmap 114";
+}
+
+TEST_F(PlaylistBar, ThePlayersBitmapsCutIntoTheirImages) {
+  struct Case {
+    UINT id;
+    int images;
+  };
+  for (Case c : {Case{playerres::kPlaylistBarBitmap, 7}, Case{playerres::kListImagesBitmap, 3},
+                 Case{playerres::kCheckBoxesBitmap, 4}}) {
+    SCOPED_TRACE(c.id);
+    HIMAGELIST list = ImageList_LoadBitmap(nullptr, MAKEINTRESOURCEW(static_cast<WORD>(c.id)), 16, 0, CLR_DEFAULT);
+    EXPECT_EQ(ImageList_GetImageCount(list), c.images);
+    ImageList_Destroy(list);
+  }
+}
+
+}  // namespace
