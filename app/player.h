@@ -119,6 +119,7 @@ class Player : public EventListener, public ViewListener {
   // ---- Dialogs and pages (playerdialogs.cpp, propertiespage.cpp)
   // True when `id` is one of their commands, which then ran.
   bool dialogCommand(UINT id);
+  void showKeyMapping();
   void showSelectSkin();
   void showHelp();
   void holderCreated(HWND holder);

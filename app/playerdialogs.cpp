@@ -2,6 +2,7 @@
 // opens, and what the player does once it closes.
 
 #include "app/aboutbox.h"
+#include "app/keymappingdialog.h"
 #include "app/player.h"
 #include "app/playeroptionsdialog.h"
 #include "app/selectskindialog.h"
@@ -13,6 +14,9 @@ bool Player::dialogCommand(UINT id) {
   switch (id) {
     case kPlayerOptionsCommand:
       PlayerOptionsDialog(instance(), m_mainWindow).run();
+      return true;
+    case kButtonOptionsCommand:
+      showKeyMapping();
       return true;
     case kSkinOptionsCommand:
       showSelectSkin();
@@ -30,6 +34,14 @@ bool Player::dialogCommand(UINT id) {
 
 HINSTANCE Player::instance() const {
   return m_mainWindow ? reinterpret_cast<HINSTANCE>(GetWindowLongW(m_mainWindow, GWL_HINSTANCE)) : nullptr;
+}
+
+// Bindings took effect as they were made; Done stores them with the options
+// and gives the control its menu as the check box left it.
+void Player::showKeyMapping() {
+  if (KeyMappingDialog(instance(), m_mainWindow, settings()).run() != IDOK) return;
+  controlPut(u"Menu", settings().showFlashMenu ? u"True" : u"False");
+  settings().saveAll();
 }
 
 // A new package brings a new skin document: it replaces the one around the

@@ -12,11 +12,15 @@
 #include <vector>
 
 #include "app/dialogsupport.h"
+#include "app/entry.h"
+#include "app/keymappingdialog.h"
 #include "app/player.h"
 #include "app/playeroptionsdialog.h"
 #include "app/selectskindialog.h"
 #include "app/settings.h"
 #include "app/skinpackages.h"
+#include "flashhost/flashcontrol.h"
+#include "platform/commctrl/commctrl.h"
 #include "platform/core/utf8.h"
 #include "platform/core/windowing.h"
 #include "platform/display/display.h"
@@ -288,6 +292,160 @@ TEST_F(OptionDialogsTest, SelectSkinListsThePackagesAndReloadsOnlyAChangedSkin) 
   RegQueryValueExW(key, u"zipskin", nullptr, &type, reinterpret_cast<LPBYTE>(stored), &size);
   RegCloseKey(key);
   EXPECT_EQ(std::u16string(stored), settings().zipskin) << "Done saved the choice";
+}
+
+// The list's rows as "button=action" texts, top to bottom.
+std::vector<std::u16string> bindingListRows(HWND dialog) {
+  HWND list = GetDlgItem(dialog, kBindingList);
+  std::vector<std::u16string> rows;
+  int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    std::u16string row;
+    for (int column = 0; column < 2; ++column) {
+      WCHAR text[64] = {};
+      LVITEMW item{};
+      item.iSubItem = column;
+      item.pszText = text;
+      item.cchTextMax = 64;
+      SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+      row += column == 0 ? std::u16string(text) + u"=" : std::u16string(text);
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::u16string storedValue(LPCWSTR name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return u"(no key)";
+  BYTE value[1024] = {};
+  DWORD size = sizeof value, type = 0;
+  LONG status = RegQueryValueExW(key, name, nullptr, &type, value, &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return u"(missing)";
+  if (type == REG_DWORD) return toWide(std::to_string(*reinterpret_cast<DWORD*>(value)));
+  return std::u16string(reinterpret_cast<const char16_t*>(value));
+}
+
+WPARAM actionIndex(const char16_t* name) {
+  for (size_t i = 0; i < actionTable.size(); ++i)
+    if (std::u16string_view(actionTable[i].name) == name) return i;
+  ADD_FAILURE() << "no action " << toUtf8(name);
+  return 0;
+}
+
+// One thing the user does in the "Key Mapping" dialog.
+struct KeyStep {
+  const char16_t* action;  // chosen in the drop-down list first (null: leave it)
+  int key;                 // then this hardware key is pressed (0: none)
+  int button;              // or this button is pressed (0: none)
+};
+
+TEST_F(OptionDialogsTest, KeyMappingBindsThePressedButtonToTheChosenAction) {
+  struct Row {
+    const char* name;
+    std::vector<KeyStep> steps;
+    std::vector<std::u16string> rows;
+    const char16_t* stored;
+  };
+  const Row rows[] = {
+      {"Button 1 to Key: Space",
+       {{u"Key: Space", VK_APP1, 0}},
+       {u"Button 1=Key: Space", u"Button 2=Volume Down", u"Button 3=Play & Pause", u"Down=Move Flash Down",
+        u"Left=Move Flash Left", u"Right=Move Flash Right", u"Up=Move Flash Up"},
+       u"37=65573;39=65575;38=65574;40=65576;195=131073;194=131078;193=32;"},
+      {"<Cancel the Mapping> removes a binding and its row",
+       {{u"<Cancel the Mapping>", VK_APP1 + 2, 0}, {nullptr, VK_LEFT, 0}},
+       {u"Button 1=Volume Up", u"Button 2=Volume Down", u"Down=Move Flash Down", u"Right=Move Flash Right",
+        u"Up=Move Flash Up"},
+       u"39=65575;38=65574;40=65576;194=131078;193=131077;"},
+      {"nothing chosen, or a key that is no button, changes nothing",
+       {{nullptr, VK_APP1 + 1, 0}, {u"Stop", 'A', 0}},
+       {u"Button 1=Volume Up", u"Button 2=Volume Down", u"Button 3=Play & Pause", u"Down=Move Flash Down",
+        u"Left=Move Flash Left", u"Right=Move Flash Right", u"Up=Move Flash Up"},
+       kDefaultKeyMapText},
+      {"Restore Default For Game",
+       {{u"Stop", VK_APP1 + 4, 0}, {nullptr, 0, kRestoreGameButton}},
+       {u"Button 1=Volume Up", u"Button 2=Volume Down", u"Down=Key: Down", u"Left=Key: Left", u"Right=Key: Right",
+        u"Up=Key: Up"},
+       u"37=37;39=39;38=38;40=40;194=131078;193=131077;"},
+      {"Restore Default For Movie",
+       {{nullptr, 0, kRestoreGameButton}, {nullptr, 0, kRestoreMovieButton}},
+       {u"Button 1=Volume Up", u"Button 2=Volume Down", u"Button 3=Play & Pause", u"Down=Move Flash Down",
+        u"Left=Move Flash Left", u"Right=Move Flash Right", u"Up=Move Flash Up"},
+       kDefaultKeyMapText},
+  };
+  start();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    settings().keyMap.clear();
+    settings().keyMap.parse(kDefaultKeyMapText);
+    std::vector<std::u16string> shown;
+    int entries = 0;
+    LRESULT firstSelection = 0;
+    runDialog(kButtonOptionsCommand, [&](HWND dialog) {
+      HWND combo = GetDlgItem(dialog, kActionList);
+      entries = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+      firstSelection = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+      for (const KeyStep& step : row.steps) {
+        if (step.action) SendMessageW(combo, CB_SETCURSEL, actionIndex(step.action), 0);
+        if (step.key) {
+          wm::injectKey(step.key, true);
+          wm::injectKey(step.key, false);
+          wm::dispatchPending();
+        }
+        if (step.button) SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(step.button, BN_CLICKED), 0);
+      }
+      shown = bindingListRows(dialog);
+      pressDone(dialog);
+    });
+    EXPECT_EQ(entries, 84);
+    EXPECT_EQ(firstSelection, CB_ERR) << "no action is chosen at first";
+    EXPECT_EQ(shown, row.rows);
+    EXPECT_EQ(storedValue(u"keyMapping"), row.stored) << "Done saved the map";
+  }
+  // A cancel puts back what the dialog changed; nothing is stored.
+  runDialog(kButtonOptionsCommand, [&](HWND dialog) {
+    SendDlgItemMessageW(dialog, kActionList, CB_SETCURSEL, actionIndex(u"Stop"), 0);
+    wm::injectKey(VK_APP1, true);
+    wm::dispatchPending();
+    EXPECT_EQ(settings().keyMap.lookup(VK_APP1), kActionStop) << "a binding takes effect at once";
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  });
+  EXPECT_EQ(settings().keyMap.serialize(), kDefaultKeyMapText);
+  EXPECT_EQ(storedValue(u"keyMapping"), kDefaultKeyMapText);
+
+  // The main window now sends key 32 to the movie for Button 1.
+  settings().keyMap.set(VK_APP1, VK_SPACE);
+  MSG msg{m_player->mainWindow(), WM_KEYDOWN, VK_APP1, 0, 0, {0, 0}};
+  EXPECT_TRUE(routeKeyDown(msg));
+  EXPECT_EQ(msg.wParam, static_cast<WPARAM>(VK_SPACE));
+  EXPECT_EQ(msg.hwnd, m_player->controlWindow());
+}
+
+TEST_F(OptionDialogsTest, TheHideFlashMenuBoxRoundTripsThroughTheRegistry) {
+  start();
+  struct Row {
+    bool showBefore;
+    bool check;  // the box's state when Done is pressed
+    const char16_t* stored;
+  };
+  for (Row row : {Row{false, false, u"1"}, Row{true, true, u"0"}, Row{false, true, u"0"}}) {
+    SCOPED_TRACE(testing::Message() << row.showBefore << row.check);
+    settings().showFlashMenu = row.showBefore;
+    bool checkedAtOpening = false;
+    runDialog(kButtonOptionsCommand, [&](HWND dialog) {
+      HWND box = GetDlgItem(dialog, kHideFlashMenuCheckBox);
+      EXPECT_EQ(windowText(box), u"Hide the Flash menu");
+      checkedAtOpening = IsDlgButtonChecked(dialog, kHideFlashMenuCheckBox) == BST_CHECKED;
+      CheckDlgButton(dialog, kHideFlashMenuCheckBox, row.check ? BST_CHECKED : BST_UNCHECKED);
+      pressDone(dialog);
+    });
+    EXPECT_EQ(checkedAtOpening, !row.showBefore) << "checked means hidden";
+    EXPECT_EQ(settings().showFlashMenu, !row.check);
+    EXPECT_EQ(storedValue(u"showFlashMenu"), row.stored);
+    EXPECT_EQ(m_player->control()->getInteger(u"Menu") != 0, !row.check) << "Done applies it to the control";
+  }
 }
 
 }  // namespace
