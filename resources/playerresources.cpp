@@ -119,7 +119,7 @@ DialogTemplate selectSkin() {
           0,
           0,
           160,
-          166,
+          150,
           u"Select Skin",
           u"System",
           8,
@@ -128,11 +128,12 @@ DialogTemplate selectSkin() {
                          u"Select your preferred skin. When you get skin files, copy them to your PPC. And they "
                          u"will appear in the skins list.",
                          kStatic, kText, 4, 17, 152, 34},
-           DialogControl{u"LISTBOX", u"", 1003, kList, 4, 54, 152, 108}}};
+           DialogControl{u"LISTBOX", u"", 1003, kList, 4, 54, 152, 94}}};
 }
 
 // The check box says "hide", so that a box left alone keeps the control's
-// own menu off, as the option's default has it.
+// own menu off, as the option's default has it. A drop-down list's height is
+// its closed face; the list it drops sizes itself.
 DialogTemplate keyMapping() {
   constexpr DWORD kListView = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | 0x0001 /* LVS_REPORT */ |
                               0x0004 /* LVS_SINGLESEL */ | 0x0010 /* LVS_SORTASCENDING */ |
@@ -142,21 +143,21 @@ DialogTemplate keyMapping() {
           0,
           0,
           160,
-          166,
+          150,
           u"Key Mapping",
           u"System",
           8,
-          {DialogControl{u"STATIC", u"Map Hardware Buttons To Actions", kStatic, kText, 4, 4, 152, 10},
-           DialogControl{u"STATIC", u"1. Select an action", kStatic, kText, 4, 17, 152, 8},
+          {DialogControl{u"STATIC", u"Map Hardware Buttons To Actions", kStatic, kText, 4, 2, 152, 10},
+           DialogControl{u"STATIC", u"1. Select an action", kStatic, kText, 4, 14, 152, 8},
            DialogControl{u"COMBOBOX", u"", 1004, WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST, 4,
-                         27, 152, 100},
+                         24, 152, 12},
            DialogControl{u"STATIC", u"2. Push the hardware button, the mapping will be displayed.", kStatic, kText, 4,
-                         43, 152, 16},
-           DialogControl{u"SysListView32", u"", 1005, kListView, 4, 61, 152, 60},
+                         39, 152, 16},
+           DialogControl{u"SysListView32", u"", 1005, kListView, 4, 56, 152, 52},
            DialogControl{u"BUTTON", u"Hide the Flash menu", 1009, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
-                         4, 124, 152, 10},
-           DialogControl{u"BUTTON", u"Restore Default For Movie", 1024, kButton, 4, 137, 152, 12},
-           DialogControl{u"BUTTON", u"Restore Default For Game", 1025, kButton, 4, 151, 152, 12}}};
+                         4, 111, 152, 10},
+           DialogControl{u"BUTTON", u"Restore Default For Movie", 1024, kButton, 4, 123, 152, 12},
+           DialogControl{u"BUTTON", u"Restore Default For Game", 1025, kButton, 4, 137, 152, 12}}};
 }
 
 // Icon 101, the program: a red tile with a white "f".

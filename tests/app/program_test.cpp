@@ -293,4 +293,87 @@ TEST_F(Program, BadOptionsAreRefusedWithTheUsage) {
   EXPECT_EQ(serveUntilExit(player), 2);
 }
 
+// Every item of the File and Help menus in turn, each dialog pictured and
+// closed with Done, as a user setting the player up would go through them.
+TEST_F(Program, ASessionThroughEveryFileAndHelpItemEndsCleanlyWithTheChoicesStored) {
+  installSkinAndMovie();
+  for (const char* skin : {"dark", "compact"})
+    std::filesystem::copy_file(std::filesystem::path(ORVEL_SKIN_PACKAGES_DIR) / (std::string(skin) + ".zskn"),
+                               m_device.host("Program Files/OrvelFlash/" + std::string(skin) + ".zskn"));
+  std::ofstream(m_device.host("Program Files/OrvelFlash/help.htm")) << "<html><body>Help</body></html>";
+  // The device's browser: a program that writes down the page it was given.
+  std::filesystem::path browser = m_device.host("Windows/browser.exe"), shown = m_device.outside("shown.txt");
+  std::ofstream(browser) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << shown.string() << "'\n";
+  std::filesystem::permissions(browser, std::filesystem::perms::owner_all);
+  for (auto [key, value] : {std::pair{u".htm", u"htmlfile"},
+                            std::pair{u"htmlfile\\Shell\\Open\\Command", u"\"\\Windows\\browser.exe\" %1"}}) {
+    HKEY handle = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, 0, nullptr, &handle, &disposition), ERROR_SUCCESS);
+    RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   static_cast<DWORD>((std::u16string(value).size() + 1) * 2));
+    RegCloseKey(handle);
+  }
+
+  // Screen points: File and Help on the menu bar, the items of their menus,
+  // the task bar's "ok" that is each dialog's Done.
+  const std::string file = "tap 20 307\nwait 300\n", help = "tap 95 307\nwait 300\n", done = "tap 225 13\nwait 800\n";
+  struct Step {
+    const char* name;
+    std::string open, act;
+    const char* title;  // the dialog in front while it is open (null: not checked here)
+  };
+  const Step steps[] = {
+      {"open", file + "tap 60 162\n", "", nullptr},
+      {"playlist", file + "tap 60 181\n", "", nullptr},
+      {"properties", file + "tap 60 199\n", "", "File Properties..."},
+      // Set Flash Default Player, then OK in the box that says it took.
+      {"settings", file + "tap 60 222\n", "tap 120 78\nwait 500\ntap 118 187\nwait 300\n", "Settings"},
+      // "Move Flash Up" from the drop-down list, then Button 4.
+      {"keymapping", file + "tap 60 241\n", "down 100 98\nwait 200\nup 100 130\nwait 200\nkey app4\nwait 200\n",
+       "Key Mapping"},
+      // The dark skin, the list's second row.
+      {"selectskin", file + "tap 60 259\n", "tap 40 161\nwait 200\n", "Select Skin"},
+      {"documents", help + "tap 120 266\n", "", nullptr},
+      {"about", help + "tap 120 284\n", "", "About OrvelFlash"},
+  };
+  std::string script = "wait 1500\n";
+  for (const Step& step : steps) {
+    script += step.open + "wait 800\nscreenshot " + m_device.outside(std::string(step.name) + ".png").string() +
+              "\ndump " + m_device.outside(std::string(step.name) + ".txt").string() + "\n" + step.act + done;
+  }
+  script += "screenshot " + m_device.outside("dark.png").string() + "\n" + file + "tap 60 284\nwait 500\n";
+  ASSERT_EQ(runScripted(m_device, script), 0) << "Exit ends the program with 0";
+
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    EXPECT_TRUE(std::filesystem::exists(m_device.outside(std::string(step.name) + ".png")));
+    std::string dump = readText(m_device.outside(std::string(step.name) + ".txt"));
+    if (!step.title) continue;
+    EXPECT_NE(dump.find("title=\"" + std::string(step.title) + "\" rect=0,26,240,"), std::string::npos)
+        << "the dialog is up, full screen\n"
+        << dump;
+  }
+  EXPECT_EQ(readText(shown), "\\Program Files\\OrvelFlash\\help.htm") << "Documents opened the help file";
+
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key), ERROR_SUCCESS);
+  auto stored = [&](LPCWSTR name) {
+    WCHAR value[600] = {};
+    DWORD bytes = sizeof value;
+    RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes);
+    return std::u16string(value);
+  };
+  EXPECT_EQ(stored(u"keyMapping"), std::u16string(kDefaultKeyMapText) + u"196=65574;");
+  EXPECT_EQ(stored(u"zipskin"), u"\\Program Files\\OrvelFlash\\dark.zskn");
+  RegCloseKey(key);
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"ShockwaveFlash.ShockwaveFlash\\Shell\\Open\\Command", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  WCHAR command[300] = {};
+  DWORD bytes = sizeof command;
+  RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(command), &bytes);
+  RegCloseKey(key);
+  EXPECT_EQ(std::u16string(command), u"\"\\Program Files\\OrvelFlash\\OrvelFlash.exe\" %1");
+}
+
 }  // namespace
