@@ -5,6 +5,7 @@
 // one ListView, held by the table below from WM_CREATE to WM_DESTROY.
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -51,6 +52,63 @@ struct Row {
   }
 };
 
+// Rows in chunks of a few hundred, so that inserting into a long sorted list
+// moves one chunk's rows instead of every row after the new one.
+class RowStore {
+ public:
+  size_t size() const { return m_size; }
+  bool empty() const { return m_size == 0; }
+  Row& operator[](size_t index) { return locate(index); }
+  const Row& operator[](size_t index) const { return const_cast<RowStore*>(this)->locate(index); }
+
+  void insert(size_t at, Row row) {
+    if (m_chunks.empty()) m_chunks.emplace_back();
+    size_t chunk = 0;
+    while (chunk + 1 < m_chunks.size() && at > m_chunks[chunk].size()) at -= m_chunks[chunk++].size();
+    auto& rows = m_chunks[chunk];
+    rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));
+    ++m_size;
+    if (rows.size() > 2 * kChunk) {
+      std::vector<Row> upper(std::make_move_iterator(rows.begin() + kChunk), std::make_move_iterator(rows.end()));
+      rows.resize(kChunk);
+      m_chunks.insert(m_chunks.begin() + static_cast<std::ptrdiff_t>(chunk) + 1, std::move(upper));
+    }
+  }
+  void erase(size_t at) {
+    size_t chunk = 0;
+    while (at >= m_chunks[chunk].size()) at -= m_chunks[chunk++].size();
+    auto& rows = m_chunks[chunk];
+    rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(at));
+    if (rows.empty()) m_chunks.erase(m_chunks.begin() + static_cast<std::ptrdiff_t>(chunk));
+    --m_size;
+  }
+  void clear() {
+    m_chunks.clear();
+    m_size = 0;
+  }
+  // The index after every row that `text` does not sort before.
+  template <typename Before>
+  size_t upperBound(const std::u16string& text, Before before) const {
+    size_t base = 0;
+    for (const auto& rows : m_chunks) {
+      if (before(text, rows.back()))
+        return base + static_cast<size_t>(std::upper_bound(rows.begin(), rows.end(), text, before) - rows.begin());
+      base += rows.size();
+    }
+    return base;
+  }
+
+ private:
+  static constexpr size_t kChunk = 256;
+  Row& locate(size_t index) {
+    size_t chunk = 0;
+    while (index >= m_chunks[chunk].size()) index -= m_chunks[chunk++].size();
+    return m_chunks[chunk][index];
+  }
+  std::vector<std::vector<Row>> m_chunks;
+  size_t m_size = 0;
+};
+
 class ListView {
  public:
   explicit ListView(HWND hwnd) : m_hwnd(hwnd) {}
@@ -60,6 +118,7 @@ class ListView {
  private:
   // messages
   LRESULT onPaint();
+  LRESULT onCreate();
   LRESULT onDestroy();
   LRESULT onSetFont(WPARAM wParam, LPARAM lParam);
   LRESULT onFocus(bool gained);
@@ -106,6 +165,7 @@ class ListView {
   RECT rowsArea() const;
   int headerHeight() const;
   int rowHeight() const;
+  void measure();
   int imageWidth() const;
   int rowAt(POINT p) const;
   RECT rowRect(int index) const;
@@ -124,13 +184,14 @@ class ListView {
 
   HWND m_hwnd;
   std::vector<Column> m_columns;
-  std::vector<Row> m_rows;
+  RowStore m_rows;
   HIMAGELIST m_small = nullptr;
   HIMAGELIST m_state = nullptr;
   HIMAGELIST m_normal = nullptr;
   HFONT m_font = nullptr;
   DWORD m_exStyle = 0;
   int m_mark = -1;
+  int m_textHeight = 13;
   int m_pressed = -1;  // the row a pen press landed on, until the pen lifts
   bool m_penOnBar = false;
   ScrollBar m_bar;
@@ -159,7 +220,13 @@ RECT ListView::client() const {
   return r;
 }
 
-int ListView::headerHeight() const { return hasHeader() ? commctrl::lineHeight(m_font) + kHeaderExtra : 0; }
+int ListView::headerHeight() const { return hasHeader() ? m_textHeight + kHeaderExtra : 0; }
+
+// Text metrics are asked once per font, not per row drawn.
+void ListView::measure() {
+  m_textHeight = commctrl::lineHeight(m_font);
+  refreshScroll();
+}
 
 int ListView::imageWidth() const {
   int cx = 0, cy = 0;
@@ -169,7 +236,7 @@ int ListView::imageWidth() const {
 int ListView::rowHeight() const {
   int cx = 0, cy = 0;
   ImageList_GetIconSize(m_small, &cx, &cy);
-  return std::max(commctrl::lineHeight(m_font) + 3, cy + 1);
+  return std::max(m_textHeight + 3, cy + 1);
 }
 
 RECT ListView::rowsArea() const {
@@ -212,7 +279,7 @@ size_t ListView::sortedPosition(const std::u16string& text) const {
     int order = _wcsicmp(t.c_str(), row.text(0).c_str());
     return descending ? order > 0 : order < 0;
   };
-  return static_cast<size_t>(std::upper_bound(m_rows.begin(), m_rows.end(), text, before) - m_rows.begin());
+  return m_rows.upperBound(text, before);
 }
 
 // ---- state and notifications -------------------------------------------------------
@@ -363,6 +430,11 @@ LRESULT ListView::onPaint() {
 
 // ---- window messages --------------------------------------------------------------
 
+LRESULT ListView::onCreate() {
+  measure();
+  return 0;
+}
+
 LRESULT ListView::onDestroy() {
   if (!(style() & LVS_SHAREIMAGELISTS))
     for (HIMAGELIST list : {m_small, m_state, m_normal}) ImageList_Destroy(list);
@@ -371,7 +443,7 @@ LRESULT ListView::onDestroy() {
 
 LRESULT ListView::onSetFont(WPARAM wParam, LPARAM lParam) {
   m_font = reinterpret_cast<HFONT>(wParam);
-  refreshScroll();
+  measure();
   if (lParam) InvalidateRect(m_hwnd, nullptr, FALSE);
   return 0;
 }
@@ -536,8 +608,8 @@ LRESULT ListView::onSetColumnWidth(WPARAM index, LPARAM width) {
     c.width = std::max(0, static_cast<int>(rowsArea().right) - others);
   } else if (width == LVSCW_AUTOSIZE || width == LVSCW_AUTOSIZE_USEHEADER) {
     int widest = width == LVSCW_AUTOSIZE_USEHEADER ? commctrl::textWidth(m_font, c.title) : 0;
-    for (const Row& r : m_rows)
-      widest = std::max(widest, commctrl::textWidth(m_font, r.text(static_cast<size_t>(c.subItem))));
+    for (size_t i = 0; i < m_rows.size(); ++i)
+      widest = std::max(widest, commctrl::textWidth(m_font, m_rows[i].text(static_cast<size_t>(c.subItem))));
     c.width = widest + 2 * (kMargin + 2) + (index == 0 && m_small ? imageWidth() + kImageGap : 0);
   } else {
     c.width = std::max(0, static_cast<int>(width));
@@ -557,7 +629,7 @@ LRESULT ListView::onInsertItem(const LVITEMW* item) {
   UINT state = item->mask & LVIF_STATE ? item->state & item->stateMask : 0;
   size_t at =
       sorted() ? sortedPosition(row.texts[0]) : std::min<size_t>(static_cast<size_t>(item->iItem), m_rows.size());
-  m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));
+  m_rows.insert(at, std::move(row));
   int index = static_cast<int>(at);
   if (m_mark >= index) ++m_mark;
   refreshScroll();
@@ -627,7 +699,7 @@ LRESULT ListView::onDeleteItem(WPARAM index) {
   notice.lParam = m_rows[index].param;
   commctrl::sendNotify(m_hwnd, notice.hdr, LVN_DELETEITEM);
   if (!viewOf(m_hwnd) || !validRow(index)) return FALSE;
-  m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(index));
+  m_rows.erase(index);
   afterRemoval(static_cast<int>(index));
   return TRUE;
 }
@@ -680,7 +752,9 @@ LRESULT ListView::onGetNextItem(WPARAM start, LPARAM flags) const {
 }
 
 LRESULT ListView::onGetSelectedCount() const {
-  return std::count_if(m_rows.begin(), m_rows.end(), [](const Row& r) { return (r.state & LVIS_SELECTED) != 0; });
+  LRESULT count = 0;
+  for (size_t i = 0; i < m_rows.size(); ++i) count += (m_rows[i].state & LVIS_SELECTED) ? 1 : 0;
+  return count;
 }
 
 LRESULT ListView::onSetSelectionMark(LPARAM index) {
@@ -762,6 +836,8 @@ LRESULT ListView::onSetExtendedStyle(WPARAM mask, LPARAM style) {
 
 LRESULT ListView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_CREATE:
+      return onCreate();
     case WM_PAINT:
       return onPaint();
     case WM_ERASEBKGND:

@@ -131,6 +131,7 @@ class TreeView {
   HIMAGELIST m_stateImages = nullptr;
   HFONT m_font = nullptr;
   int m_indent = kDefaultIndent;
+  int m_textHeight = 13;  // the font's line, asked once per font
   bool m_penOnBar = false;
   ScrollBar m_bar;
   mutable std::vector<Node*> m_visible;
@@ -229,7 +230,7 @@ int TreeView::imageSize() const {
 int TreeView::lineHeight() const {
   int cx = 0, cy = 0;
   ImageList_GetIconSize(m_images, &cx, &cy);
-  return std::max(commctrl::lineHeight(m_font) + 3, cy + 1);
+  return std::max(m_textHeight + 3, cy + 1);
 }
 
 // Where a node's button column starts.
@@ -552,6 +553,7 @@ LRESULT TreeView::onDestroy() {
 
 LRESULT TreeView::onSetFont(WPARAM wParam, LPARAM lParam) {
   m_font = reinterpret_cast<HFONT>(wParam);
+  m_textHeight = commctrl::lineHeight(m_font);
   refreshScroll();
   if (lParam) InvalidateRect(m_hwnd, nullptr, FALSE);
   return 0;
@@ -873,6 +875,8 @@ LRESULT TreeView::onSetIndent(WPARAM indent) {
 
 LRESULT TreeView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_CREATE:
+      return onSetFont(0, FALSE);
     case WM_PAINT:
       return onPaint();
     case WM_ERASEBKGND:

@@ -70,6 +70,18 @@ TEST_F(ListViews, SortedInsertionPlacesRowsByTheirFirstColumnAndAnswersTheIndex)
   EXPECT_EQ(order, (std::vector<std::u16string>{u"app 1", u"Down", u"down", u"Left", u"up", u"Zed"}))
       << "case is ignored and equal texts keep their arrival order";
 
+  // Enough rows to span many of the store's chunks, arriving scrambled, then thinned out.
+  HWND many = makeList(kReport | LVS_SORTASCENDING);
+  for (int i = 0; i < 1500; ++i) {
+    std::string n = std::to_string((i * 7919) % 1500 + 10000);
+    std::u16string text(n.begin(), n.end());
+    int at = insert(many, text);
+    ASSERT_EQ(textOf(many, at), text);
+  }
+  for (int i = 1499; i >= 0; i -= 3) ListView_DeleteItem(many, i);
+  ASSERT_EQ(ListView_GetItemCount(many), 1000);
+  for (int i = 1; i < 1000; ++i) ASSERT_LT(textOf(many, i - 1), textOf(many, i)) << i;
+
   HWND unsorted = makeList();
   EXPECT_EQ(insert(unsorted, u"b", 0), 0);
   EXPECT_EQ(insert(unsorted, u"a", 5), 1) << "a position past the end appends";
