@@ -24,6 +24,7 @@ constexpr COLORREF kShade = RGB(128, 128, 128);
 constexpr COLORREF kSelect = RGB(0, 51, 153);
 constexpr COLORREF kGrey = RGB(150, 150, 150);
 constexpr int kItemHeight = 16;
+constexpr int kComboHeight = 20;
 constexpr size_t kMaxItems = 32768;
 
 enum class Kind { Static, Button, ListBox, ComboBox, Edit, DropList };
@@ -425,6 +426,12 @@ void paintEdit(HWND hwnd, const Control& c, HDC dc) {
 LRESULT controlProc(Kind kind, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CREATE) {
     table()[hwnd] = Control{kind};
+    // A template gives a combo box the height of its open list; the box itself is one line.
+    if (kind == Kind::ComboBox) {
+      RECT r;
+      GetClientRect(hwnd, &r);
+      if (r.bottom > kComboHeight) SetWindowPos(hwnd, nullptr, 0, 0, r.right, kComboHeight, SWP_NOMOVE | SWP_NOZORDER);
+    }
     return 0;
   }
   Control* c = controlOf(hwnd);

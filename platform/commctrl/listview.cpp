@@ -214,9 +214,12 @@ T* as(LPARAM lParam) {
 
 // ---- geometry --------------------------------------------------------------------
 
+// The area inside the border, when the view has one.
 RECT ListView::client() const {
   RECT r{0, 0, 0, 0};
   GetClientRect(m_hwnd, &r);
+  if (style() & WS_BORDER)
+    r = RECT{r.left + 1, r.top + 1, std::max(r.left + 1, r.right - 1), std::max(r.top + 1, r.bottom - 1)};
   return r;
 }
 
@@ -340,7 +343,8 @@ void ListView::afterRemoval(int index) {
 // ---- painting ----------------------------------------------------------------------
 
 void ListView::paintHeader(HDC dc, const RECT& area) const {
-  RECT header{area.left, 0, area.right, headerHeight()};
+  LONG top = client().top;
+  RECT header{area.left, top, area.right, top + headerHeight()};
   fillSolid(dc, header, kHeaderFace);
   fillSolid(dc, RECT{header.left, header.bottom - 1, header.right, header.bottom}, kGreyInk);
   int x = header.left;
@@ -394,9 +398,10 @@ void ListView::paintRow(HDC dc, int index, const RECT& r) const {
     x += c.width;
   }
   if (focused && (row.state & LVIS_FOCUSED)) {
-    RECT focus{r.left, r.top,
-               fullRow ? r.right : std::min<LONG>(r.right, r.left + (m_columns.empty() ? 0 : m_columns[0].width)),
-               r.bottom};
+    int columns = 0;
+    for (size_t i = 0; i < (fullRow ? m_columns.size() : std::min<size_t>(1, m_columns.size())); ++i)
+      columns += m_columns[i].width;
+    RECT focus{r.left, r.top, std::min<LONG>(r.right, r.left + columns), r.bottom};
     commctrl::drawFocusFrame(dc, focus);
   }
 }
@@ -409,6 +414,7 @@ LRESULT ListView::onPaint() {
     SetBkMode(dc, TRANSPARENT);
     RECT all = client(), area = rowsArea();
     fillSolid(dc, RECT{area.left, area.top, area.right, area.bottom}, kWhite);
+    commctrl::paintBorder(m_hwnd, dc);
     if (hasHeader()) {
       SetTextColor(dc, IsWindowEnabled(m_hwnd) ? kInk : kGreyInk);
       paintHeader(dc, area);

@@ -214,9 +214,12 @@ void TreeView::changed() {
 
 // ---- geometry ----------------------------------------------------------------------
 
+// The area inside the border, when the view has one.
 RECT TreeView::client() const {
   RECT r{0, 0, 0, 0};
   GetClientRect(m_hwnd, &r);
+  if (style() & WS_BORDER)
+    r = RECT{r.left + 1, r.top + 1, std::max(r.left + 1, r.right - 1), std::max(r.top + 1, r.bottom - 1)};
   return r;
 }
 
@@ -528,6 +531,7 @@ LRESULT TreeView::onPaint() {
     SetBkMode(dc, TRANSPARENT);
     RECT area = linesArea();
     fillSolid(dc, area, kWhite);
+    commctrl::paintBorder(m_hwnd, dc);
     const auto& lines = visible();
     int first = std::max(m_bar.pos(), m_bar.pos() + static_cast<int>(ps.rcPaint.top - area.top) / lineHeight());
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);

@@ -83,6 +83,13 @@ void drawFocusFrame(HDC dc, const RECT& r) {
   }
 }
 
+void paintBorder(HWND view, HDC dc) {
+  if (!(GetWindowLongW(view, GWL_STYLE) & WS_BORDER)) return;
+  RECT r{0, 0, 0, 0};
+  GetClientRect(view, &r);
+  frameSolid(dc, r, IsWindowEnabled(view) ? kInk : kGreyInk);
+}
+
 void registerViewClass(const WCHAR* name, WNDPROC proc) {
   WNDCLASSW existing{};
   if (GetClassInfoW(nullptr, name, &existing)) return;

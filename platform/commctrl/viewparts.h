@@ -35,6 +35,8 @@ LRESULT sendNotify(HWND control, NMHDR& notice, UINT code);
 POINT pointOf(LPARAM lParam);
 // A dotted frame inside `r` that inverts what it covers, readable on any fill.
 void drawFocusFrame(HDC dc, const RECT& r);
+// A one-pixel frame round the client area of a view made with WS_BORDER.
+void paintBorder(HWND view, HDC dc);
 // Registers a view's window class once.
 void registerViewClass(const WCHAR* name, WNDPROC proc);
 // Text in double quotes for the state dump, quotes and backslashes escaped.

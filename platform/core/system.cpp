@@ -151,6 +151,10 @@ HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
 HCURSOR SetCursor(HCURSOR cursor) {
   HCURSOR old = cursors().current;
   cursors().current = cursor;
+  // The busy sign shows at once: whoever sets it is about to keep the loop from presenting.
+  bool wasWaiting = old == systemCursor(IDC_WAIT), waiting = cursor == systemCursor(IDC_WAIT);
+  if (wasWaiting != waiting)
+    if (wm::HostEvents* host = wm::hostEvents()) host->present();
   return old;
 }
 

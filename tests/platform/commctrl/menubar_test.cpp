@@ -100,4 +100,47 @@ TEST_F(PlaylistBar, ThePlayersBitmapsCutIntoTheirImages) {
   }
 }
 
+BOOL keyMappingProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+TEST_F(PlaylistBar, TheWaitCursorShowsOverADialogAndKeepsTheInputThatArrives) {
+  HWND dialog = CreateDialogParamW(nullptr, MAKEINTRESOURCEW(playerres::kKeyMappingDialog), m_owner, keyMappingProc, 0);
+  ASSERT_TRUE(dialog);
+  ShowWindow(dialog, SW_SHOW);
+  HWND list = GetDlgItem(dialog, 1005);
+  ASSERT_TRUE(list) << "the template's list view is made";
+  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+  LVCOLUMNW button{LVCF_WIDTH, 0, 70, nullptr, 0, 0, 0, 0}, action{LVCF_WIDTH, 0, 130, nullptr, 0, 0, 0, 0};
+  ListView_InsertColumn(list, 0, &button);
+  ListView_InsertColumn(list, 1, &action);
+  for (const char16_t* name : {u"Button 1", u"Button 3", u"Button 2"}) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = const_cast<LPWSTR>(name);
+    int row = ListView_InsertItem(list, &item);
+    ListView_SetItemText(list, row, 1, u"Play/Pause");
+  }
+  wm::dispatchPending();
+  RECT row{LVIR_BOUNDS, 0, 0, 0};
+  ListView_GetItemRect(list, 0, &row, LVIR_BOUNDS);
+  POINT p{(row.left + row.right) / 2, (row.top + row.bottom) / 2};
+  ClientToScreen(list, &p);
+
+  SetFocus(list);
+  HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  SIZE screen = wm::screenSize();
+  std::uint32_t ring = m_display->frame().row(screen.cy / 2)[screen.cx / 2 + 9];
+  EXPECT_TRUE(ring == 0xE03020u || ring == 0x30A030u) << std::hex << ring;
+  wm::injectPen(wm::PenAction::Down, p);
+  wm::injectPen(wm::PenAction::Up, p);
+  wm::injectKey(VK_DOWN, true);
+  wm::injectKey(VK_DOWN, false);
+  screenshot("waitcursor-dialog.png");
+  SetCursor(old);
+  wm::dispatchPending();
+  EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 1) << "the tap and the key both arrived";
+  std::string dump = display::stateDump();
+  EXPECT_NE(dump.find("row 1 \"Button 2\" \"Play/Pause\" selected focused"), std::string::npos) << dump;
+  DestroyWindow(dialog);
+}
+
 }  // namespace
