@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/core/resource.h"
+#include "platform/commctrl/viewparts.h"
 #include "platform/core/windowing.h"
 #include "platform/gdi/solidpaint.h"
 #include "platform/gdi/wingdi.h"
@@ -134,8 +135,34 @@ int firstChoosable(const Level& l, int from, int step) {
 
 LRESULT levelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The open menu's items in the state dump, for scripts that check a menu without reading pixels.
+bool describeLevel(HWND hwnd, std::string& out) {
+  for (HWND w = menus().root; w;) {
+    Level* l = levelOf(w);
+    if (!l) return false;
+    if (w != hwnd) {
+      w = l->child;
+      continue;
+    }
+    out += "menu items=" + std::to_string(l->entries.size()) + " hot=" + std::to_string(l->hot) + "\n";
+    for (size_t i = 0; i < l->entries.size(); ++i) {
+      const res::MenuEntry& e = l->entries[i];
+      out += "  item " + std::to_string(i) + " " + commctrl::quotedText(e.text);
+      if (e.flags & MF_SEPARATOR) out += " separator";
+      if (disabled(e)) out += " grayed";
+      if (e.flags & MF_CHECKED) out += " checked";
+      if (holdsSubmenu(e)) out += " submenu";
+      if (static_cast<int>(i) == l->hot) out += " hot";
+      out += "\n";
+    }
+    return true;
+  }
+  return false;
+}
+
 HWND createLevel(Level* l, const RECT& place, HWND ownerWindow) {
   registerClass(kMenuClass, levelProc);
+  wm::addWindowDescriber(describeLevel);
   HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, kMenuClass, u"", WS_POPUP, place.left, place.top,
                            place.right - place.left, place.bottom - place.top, ownerWindow, nullptr, nullptr, nullptr);
   if (!w) {

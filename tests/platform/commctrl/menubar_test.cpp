@@ -143,4 +143,43 @@ TEST_F(PlaylistBar, TheWaitCursorShowsOverADialogAndKeepsTheInputThatArrives) {
   DestroyWindow(dialog);
 }
 
+TEST_F(PlaylistBar, TheStateDumpListsOpenMenusDropDownsAndCheckBoxes) {
+  SHMENUBARINFO info{};
+  info.cbSize = sizeof info;
+  info.hwndParent = m_owner;
+  info.nToolBarId = playerres::kMainMenu;
+  ASSERT_TRUE(SHCreateMenuBar(&info));
+  HWND combo = CreateWindowExW(0, u"COMBOBOX", u"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 4, 4, 150, 100, m_owner,
+                               nullptr, nullptr, nullptr);
+  HWND check = CreateWindowExW(0, u"BUTTON", u"Loop", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 4, 40, 150, 16, m_owner,
+                               nullptr, nullptr, nullptr);
+  for (const char16_t* a : {u"Play", u"Stop"}) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(a));
+  SendMessageW(combo, CB_SETCURSEL, 1, 0);
+  SendMessageW(check, BM_SETCHECK, BST_CHECKED, 0);
+  RECT r{};
+  GetWindowRect(combo, &r);
+  EXPECT_EQ(r.bottom - r.top, 20) << "one line high; the rest was for the open list";
+  SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+  wm::dispatchPending();
+  std::string dump = display::stateDump();
+  for (const char* line : {"combobox dropped items=2 current=1", "dropdown items=2 current=1",
+                           "item 1 \"Stop\" selected", "checkbox checked"}) {
+    SCOPED_TRACE(line);
+    EXPECT_NE(dump.find(line), std::string::npos) << dump;
+  }
+  SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+
+  RECT file{};
+  SendMessageW(info.hwndMB, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&file));
+  POINT p{(file.left + file.right) / 2, (file.top + file.bottom) / 2};
+  ClientToScreen(info.hwndMB, &p);
+  wm::injectPen(wm::PenAction::Down, p);
+  wm::dispatchPending();
+  dump = display::stateDump();
+  EXPECT_NE(dump.find("item 0 \"Open File...\""), std::string::npos) << dump;
+  EXPECT_NE(dump.find("separator"), std::string::npos) << dump;
+  wm::injectKey(VK_ESCAPE, true);
+  wm::dispatchPending();
+}
+
 }  // namespace
