@@ -717,7 +717,7 @@ bool Machine::strictEquals(const Value& a, const Value& b) {
     case Type::Boolean:
       return a.boolean == b.boolean;
     case Type::Number:
-      return a.num == b.num;
+      return a.num == b.num || (std::isnan(a.num) && std::isnan(b.num));
     case Type::String:
       return a.str == b.str || a.text() == b.text();
     case Type::Object:

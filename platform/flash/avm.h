@@ -113,6 +113,7 @@ class Machine : public ScriptHost {
   void frameEntered(TimelineInstance& timeline, int frame) override;
   void timelineGone(TimelineInstance& timeline) override;
   void buttonAction(TimelineInstance& timeline, const ActionBytes& actions) override;
+  void framesPassed() override { flushStarted(); }
 
   // For the built-ins.
   int version() const { return m_version; }

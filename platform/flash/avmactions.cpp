@@ -1,6 +1,7 @@
 // The actions themselves, the conversions and property access of the
 // script machine.
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -134,7 +135,8 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
         Value v = pop(f);
         pairs.emplace_back(toString(pop(f)), v);
       }
-      for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) set(o, it->first, it->second);
+      // Pairs are made in the order they leave the stack, last written first.
+      for (auto& [name, value] : pairs) set(o, name, value);
       push(f, Value(o));
       return;
     }
@@ -316,12 +318,22 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
     }
     case 0x0E: {  // Equals
       Value vb = pop(f), va = pop(f);
+      if (m_version >= 5) {
+        // From SWF 5 it compares as Equals2 does, the right side converted first.
+        Value pb = toPrimitive(vb), pa = toPrimitive(va);
+        push(f, Value(equals2(pa, pb)));
+        return;
+      }
       double a = toNumber(va), b = toNumber(vb);
       push(f, m_version < 5 ? Value(a == b ? 1.0 : 0.0) : Value(a == b));
       return;
     }
     case 0x0F: {  // Less
       Value vb = pop(f), va = pop(f);
+      if (m_version >= 5) {
+        push(f, less2(va, vb));
+        return;
+      }
       double a = toNumber(va), b = toNumber(vb);
       push(f, m_version < 5 ? Value(a < b ? 1.0 : 0.0) : Value(a < b));
       return;
@@ -446,7 +458,9 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
     }
     case 0x26: {  // Trace
       Value v = pop(f);
-      trace(v.isUndefined() ? std::string("undefined") : toString(v));
+      std::string line = v.isUndefined() ? std::string("undefined") : toString(v);
+      std::replace(line.begin(), line.end(), '\r', '\n');  // the player's log breaks lines at CR too
+      trace(line);
       return;
     }
     case 0x27: {  // StartDrag

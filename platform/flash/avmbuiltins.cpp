@@ -681,8 +681,7 @@ double parseFloatText(std::string_view s) {
 std::string escapeText(std::string_view s) {
   std::string out;
   for (unsigned char c : s) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '@' || c == '-' || c == '_' ||
-        c == '.' || c == '*' || c == '+' || c == '/') {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
       out += char(c);
     } else {
       char buf[4];
@@ -733,10 +732,10 @@ void installGlobals(Machine& vm, Object* global) {
     return Value(parseFloatText(vm.toString(arg(args, 0))));
   });
   vm.method(global, "isNaN", [](Machine& vm, const Value&, std::span<const Value> args) {
-    return Value(std::isnan(vm.toNumber(arg(args, 0))));
+    return Value(args.empty() || std::isnan(vm.toNumber(args[0])));
   });
   vm.method(global, "isFinite", [](Machine& vm, const Value&, std::span<const Value> args) {
-    return Value(std::isfinite(vm.toNumber(arg(args, 0))));
+    return Value(!args.empty() && std::isfinite(vm.toNumber(args[0])));
   });
   vm.method(global, "escape", [](Machine& vm, const Value&, std::span<const Value> args) {
     return Value(escapeText(vm.toString(arg(args, 0))));

@@ -100,7 +100,7 @@ void Machine::flushStarted() {
       if (s.timeline) m_queue.push_back(std::move(s));
   }
   for (TimelineInstance* t : started) {
-    if (!t || t == m_root) continue;
+    if (!t) continue;
     DisplayObject* holder = t->holder();
     if (holder && holder->clipEvents)
       for (const ClipEventHandler& h : *holder->clipEvents)
@@ -515,8 +515,9 @@ void Machine::gotoFrame(ClipObject* clip, const Value& frame, bool play) {
   TimelineInstance* t = clip->timeline;
   if (!t) return;
   std::optional<int> index;
-  if (frame.isString()) {
-    std::string text = frame.text();
+  Value target = frame.isObject() ? toPrimitive(frame, true) : frame;
+  if (target.isString()) {
+    std::string text = target.text();
     size_t colon = text.rfind(':');
     if (colon != std::string::npos) {
       // "path:frame" goes to a frame of another clip.
@@ -532,11 +533,12 @@ void Machine::gotoFrame(ClipObject* clip, const Value& frame, bool play) {
     else if (double n = stringToNumber(text, m_version); std::isfinite(n))
       index = int(n) - 1;
   } else {
-    double n = toNumber(frame);
-    if (std::isfinite(n)) index = int(n) - 1;
+    double n = toNumber(target);
+    if (std::isfinite(n)) index = int(std::clamp(std::trunc(n), -1e9, 1e9)) - 1;
   }
-  if (!index) return;
-  t->gotoFrame(std::clamp(*index, 0, std::max(0, t->frameCount() - 1)));
+  // Past the last frame nothing happens; before the first is the first.
+  if (!index || *index >= t->frameCount()) return;
+  t->gotoFrame(std::max(*index, 0));
   t->setPlaying(play);
 }
 

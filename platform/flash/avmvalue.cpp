@@ -42,7 +42,6 @@ double parseRadix(std::string_view s, int radix) {
 double parseDecimal(std::string_view s) {
   size_t i = 0;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-  if (s.substr(i) == "Infinity") return s[0] == '-' ? -INFINITY : INFINITY;
   size_t digits = 0;
   while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
   if (i < s.size() && s[i] == '.') {
@@ -123,11 +122,14 @@ std::string numberToRadix(double n, int radix) {
 
 double stringToNumber(std::string_view text, int version) {
   if (version < 5) {
-    // SWF 4 reads what it can from the start; no number there is 0.
-    std::string s(text);
-    char* end = nullptr;
-    double v = std::strtod(s.c_str(), &end);
-    return end == s.c_str() ? 0 : v;
+    // SWF 4 reads the decimal number at the start; none there is 0.
+    size_t i = 0;
+    while (i < text.size() && isSpace(text[i])) ++i;
+    size_t start = i;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    while (i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == '.')) ++i;
+    double v = std::strtod(std::string(text.substr(start, i - start)).c_str(), nullptr);
+    return std::isfinite(v) ? v : 0;
   }
   size_t start = 0;
   while (start < text.size() && isSpace(text[start])) ++start;

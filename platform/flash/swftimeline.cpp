@@ -150,12 +150,19 @@ void TimelineInstance::gotoFrame(int frame) {
   frame = std::clamp(frame, 0, frameCount() - 1);
   if (frame == m_current || frameCount() == 0) return;
   if (frame > m_current) {
-    for (int f = m_current + 1; f <= frame; ++f) applyFrame(f);  // each marks its changes
+    for (int f = m_current + 1; f <= frame; ++f) {
+      // Clips placed on the frames passed start before the target frame's scripts.
+      if (f == frame && m_context.scripts) m_context.scripts->framesPassed();
+      applyFrame(f);  // each marks its changes
+    }
   } else {
     std::map<uint16_t, DisplayObject> previous;
     previous.swap(m_displayList);
     m_previous = &previous;
-    for (int f = 0; f <= frame; ++f) applyFrame(f);
+    for (int f = 0; f <= frame; ++f) {
+      if (f == frame && m_context.scripts) m_context.scripts->framesPassed();
+      applyFrame(f);
+    }
     m_previous = nullptr;
     // What scripts made stays through a jump back.
     for (auto it = previous.begin(); it != previous.end();) {
@@ -216,9 +223,10 @@ void TimelineInstance::runActions(const std::vector<Action>& actions) {
 }
 
 void TimelineInstance::tick(bool loop) {
-  for (auto& [depth, object] : m_displayList) {
-    if (object.sprite) object.sprite->tick(true);
-    if (object.button) object.button->tick();
+  // From the top of the display list down, as the player advances them.
+  for (auto it = m_displayList.rbegin(); it != m_displayList.rend(); ++it) {
+    if (it->second.sprite) it->second.sprite->tick(true);
+    if (it->second.button) it->second.button->tick();
   }
   if (!m_playing || frameCount() <= 1) return;
   if (m_current + 1 < frameCount()) {

@@ -31,6 +31,8 @@ class ScriptHost {
   virtual void frameEntered(TimelineInstance& timeline, int frame) = 0;
   virtual void timelineGone(TimelineInstance& timeline) = 0;
   virtual void buttonAction(TimelineInstance& timeline, const ActionBytes& actions) = 0;
+  // A jump passed frames on its way; what they placed starts now.
+  virtual void framesPassed() = 0;
 };
 
 // What every timeline of one movie shares while it plays.
