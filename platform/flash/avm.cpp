@@ -682,7 +682,15 @@ Value Machine::add2(const Value& a, const Value& b) {
 }
 
 Value Machine::less2(const Value& a, const Value& b) {
-  Value pa = toPrimitive(a), pb = toPrimitive(b);
+  // Objects compare by valueOf alone: one that answers an object is NaN.
+  auto primitive = [&](const Value& v) {
+    Object* o = v.object();
+    if (!o || o->kind() == ObjectKind::Date) return toPrimitive(v);
+    Value fn = getOf(o, "valueOf", v);
+    Value r = fn.isObject() ? call(fn, v, {}) : Value();
+    return r.isObject() ? Value(std::numeric_limits<double>::quiet_NaN()) : r;
+  };
+  Value pa = primitive(a), pb = primitive(b);
   if (pa.isString() && pb.isString()) return Value(pa.text() < pb.text());
   double x = toNumber(pa), y = toNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return Value();

@@ -235,6 +235,7 @@ class Machine : public ScriptHost {
   void freezeTimelines();
   void clipEventsAll(uint32_t flag, uint8_t keyCode = 0);
   ClipObject* findClipPath(ClipObject* from, std::string_view path);
+  DisplayObject* holderOf(TimelineInstance& timeline);
   std::shared_ptr<const TimelineDef> spriteDef(uint16_t characterId);
   ClipObject* placeClip(TimelineInstance* parent, int depth, uint16_t characterId, std::shared_ptr<const TimelineDef> def,
                         const std::string& name);
@@ -267,6 +268,7 @@ class Machine : public ScriptHost {
   std::vector<TimelineInstance*> m_started;  // placed since the last frame entry, in order
   std::vector<std::pair<size_t, std::vector<QueuedScript>>> m_pendingFirst;  // their first frames
   bool m_frozen = false;
+  DisplayObject m_rootHolder;
   int m_instanceCount = 0;
   std::shared_ptr<const TimelineDef> m_emptyDef;
   std::unordered_map<std::string, Value> m_registered;  // registerClass, by lower-case name

@@ -575,7 +575,8 @@ std::string Machine::toString(const Value& v) {
     case Type::Object: {
       if (v.obj->kind() == ObjectKind::Clip) return targetPath(static_cast<ClipObject*>(v.obj), false);
       Value p = toPrimitive(v, true);
-      if (p.isObject()) return p.obj->kind() == ObjectKind::Function ? "[type Function]" : "[type Object]";
+      if (p.isObject() || v.obj->kind() == ObjectKind::Super)
+        return p.object() && p.obj->kind() == ObjectKind::Function ? "[type Function]" : "[type Object]";
       return toString(p);
     }
   }

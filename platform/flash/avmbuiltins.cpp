@@ -422,9 +422,13 @@ void installNumberAndBoolean(Machine& vm, Object* global) {
 
 // -- Math -------------------------------------------------------------------------------------
 
+// The player converts one argument more than it uses; none is NaN.
 template <double (*F)(double)>
 Value unary(Machine& vm, const Value&, std::span<const Value> args) {
-  return Value(F(vm.toNumber(arg(args, 0))));
+  if (args.empty()) return Value(kNaN);
+  double x = vm.toNumber(args[0]);
+  if (args.size() > 1) vm.toNumber(args[1]);
+  return Value(F(x));
 }
 
 double roundHalfUp(double x) { return std::floor(x + 0.5); }
@@ -455,10 +459,12 @@ void installMath(Machine& vm, Object* global) {
   vm.method(math, "sqrt", unary<std::sqrt>);
   vm.method(math, "tan", unary<std::tan>);
   vm.method(math, "atan2", [](Machine& vm, const Value&, std::span<const Value> args) {
-    return Value(std::atan2(vm.toNumber(arg(args, 0)), vm.toNumber(arg(args, 1))));
+    if (args.size() < 2) return Value(kNaN);
+    return Value(std::atan2(vm.toNumber(args[0]), vm.toNumber(args[1])));
   });
   vm.method(math, "pow", [](Machine& vm, const Value&, std::span<const Value> args) {
-    return Value(std::pow(vm.toNumber(arg(args, 0)), vm.toNumber(arg(args, 1))));
+    if (args.size() < 2) return Value(kNaN);
+    return Value(std::pow(vm.toNumber(args[0]), vm.toNumber(args[1])));
   });
   vm.method(math, "max", [](Machine& vm, const Value&, std::span<const Value> args) {
     if (args.empty()) return Value(-std::numeric_limits<double>::infinity());
@@ -516,10 +522,10 @@ void installObjectAndFunction(Machine& vm, Object* global) {
   vm.method(proto, "valueOf", [](Machine&, const Value& self, std::span<const Value>) { return self; });
   vm.method(proto, "hasOwnProperty", [](Machine& vm, const Value& self, std::span<const Value> args) {
     Object* o = self.object();
-    if (!o) return Value(false);
-    std::string name = vm.toString(arg(args, 0));
+    if (!o || args.empty()) return Value(false);
+    std::string name = args[0].isUndefined() ? "undefined" : vm.toString(args[0]);
     Value special;
-    return Value(o->props.find(name) != nullptr || o->getSpecial(vm, name, special));
+    return Value(name == "__proto__" || o->props.find(name) != nullptr || o->getSpecial(vm, name, special));
   });
   vm.method(proto, "isPropertyEnumerable", [](Machine& vm, const Value& self, std::span<const Value> args) {
     Object* o = self.object();
@@ -725,11 +731,15 @@ Value setIntervalNative(Machine& vm, std::span<const Value> args, bool once) {
 
 void installGlobals(Machine& vm, Object* global) {
   vm.method(global, "parseInt", [](Machine& vm, const Value&, std::span<const Value> args) {
-    int radix = arg(args, 1).isUndefined() ? 0 : int(vm.toNumber(args[1]));
+    if (args.empty()) return Value();
+    double r = arg(args, 1).isUndefined() ? 0 : vm.toNumber(args[1]);
+    if (std::isnan(r)) return Value(kNaN);
+    int radix = int(r);
     return Value(parseIntText(vm.toString(arg(args, 0)), radix));
   });
   vm.method(global, "parseFloat", [](Machine& vm, const Value&, std::span<const Value> args) {
-    return Value(parseFloatText(vm.toString(arg(args, 0))));
+    if (args.empty()) return Value();
+    return Value(parseFloatText(vm.toString(args[0])));
   });
   vm.method(global, "isNaN", [](Machine& vm, const Value&, std::span<const Value> args) {
     return Value(args.empty() || std::isnan(vm.toNumber(args[0])));

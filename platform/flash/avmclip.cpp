@@ -41,6 +41,11 @@ constexpr const char* kPropertyNames[] = {
 
 double round4(double v) { return std::round(v * 10000) / 10000; }
 
+double twips(double pixels) {
+  double t = std::trunc(pixels * kTwipsPerPixel);
+  return std::isfinite(t) && t >= -2147483648.0 && t <= 2147483647.0 ? t : -2147483648.0;
+}
+
 ClipObject* asClip(const Value& v) {
   Object* o = v.object();
   return o && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o) : nullptr;
@@ -402,10 +407,15 @@ int Machine::propertyIndex(std::string_view name) const {
   return -1;
 }
 
+DisplayObject* Machine::holderOf(TimelineInstance& t) {
+  // The root has no holder on the stage; its properties are kept here.
+  return t.holder() ? t.holder() : &m_rootHolder;
+}
+
 Value Machine::clipProperty(ClipObject* clip, int index) {
   TimelineInstance* t = clip->timeline;
   if (!t) return Value();
-  DisplayObject* h = t->holder();
+  DisplayObject* h = holderOf(*t);
   Matrix m = h ? h->matrix : Matrix{};
   switch (index) {
     case 0:
@@ -458,7 +468,7 @@ Value Machine::clipProperty(ClipObject* clip, int index) {
 void Machine::setClipProperty(ClipObject* clip, int index, const Value& v) {
   TimelineInstance* t = clip->timeline;
   if (!t) return;
-  DisplayObject* h = t->holder();
+  DisplayObject* h = holderOf(*t);
   double n = toNumber(v);
   bool number = std::isfinite(n);
   if (h) {
@@ -473,11 +483,12 @@ void Machine::setClipProperty(ClipObject* clip, int index, const Value& v) {
       m.d = float(yScale * std::cos(rotation + skew));
     };
     switch (index) {
+      // Positions are whole twips; what does not fit lands on the smallest.
       case 0:
-        if (number) m.tx = float(std::trunc(n * kTwipsPerPixel));
+        if (!std::isnan(n)) m.tx = float(twips(n));
         break;
       case 1:
-        if (number) m.ty = float(std::trunc(n * kTwipsPerPixel));
+        if (!std::isnan(n)) m.ty = float(twips(n));
         break;
       case 2:
         if (number) xScale = n / 100, rebuild();
