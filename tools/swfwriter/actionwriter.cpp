@@ -1,5 +1,6 @@
 #include "tools/swfwriter/actionwriter.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace swfwrite {
@@ -242,6 +243,23 @@ std::vector<uint8_t> ActionWriter::encoded() const {
 std::vector<uint8_t> ActionWriter::bytes() const {
   std::vector<uint8_t> out = encoded();
   out.push_back(0);
+  return out;
+}
+
+std::vector<ActionRecord> ActionWriter::records() const {
+  std::vector<uint8_t> code = encoded();
+  std::vector<ActionRecord> out;
+  for (size_t i = 0; i < code.size();) {
+    ActionRecord r{code[i++], {}};
+    if (r.code >= 0x80 && i + 2 <= code.size()) {
+      size_t length = size_t(code[i] | code[i + 1] << 8);
+      i += 2;
+      size_t end = std::min(code.size(), i + length);
+      r.payload.assign(code.begin() + long(i), code.begin() + long(end));
+      i = end;
+    }
+    out.push_back(std::move(r));
+  }
   return out;
 }
 

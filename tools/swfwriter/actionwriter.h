@@ -51,6 +51,8 @@ class ActionWriter {
   std::vector<uint8_t> encoded() const;
   // The whole block, with its End action.
   std::vector<uint8_t> bytes() const;
+  // The actions one by one, for writers that take records (buttons).
+  std::vector<ActionRecord> records() const;
 
  private:
   struct Item {

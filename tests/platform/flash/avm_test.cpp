@@ -268,6 +268,32 @@ TEST(ScriptMachine, AKeyMovesAClipThroughItsClipEvent) {
   EXPECT_EQ(vm.toString(vm.get(avm::Value(static_cast<avm::Object*>(vm.clipFor(*clip.sprite))), "n")), "3");
 }
 
+TEST(ScriptMachine, ATapOnAButtonRunsItsScript) {
+  MovieWriter movie(100, 100, 12, 7);
+  movie.defineShape(1, flashtest::rectShape(0, 0, 50, 50, {0, 0, 255, 255}));
+  ActionWriter onRelease;
+  onRelease.trace("tapped").push({3}).gotoFrame2(false);
+  movie.defineButton2(2, {{0x0F, 1, 1, {}}}, {{0x0008, onRelease.records()}});
+  movie.placeObject2({.depth = 1, .characterId = 2});
+  doAction(movie, ActionWriter().op(0x07));
+  movie.showFrame();
+  movie.showFrame();
+  doAction(movie, ActionWriter().trace("frame 3"));
+  movie.showFrame();
+  MoviePlayer player;
+  std::vector<std::string> lines;
+  player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+  ASSERT_TRUE(player.load(movie.finish()));
+  flashtest::render(player, 100, 100);
+  player.penDown(80, 80);  // beside the button: nothing
+  player.penUp(80, 80);
+  EXPECT_EQ(player.currentFrame(), 0);
+  player.penDown(20, 20);
+  player.penUp(20, 20);
+  EXPECT_EQ(lines, (std::vector<std::string>{"tapped", "frame 3"}));
+  EXPECT_EQ(player.currentFrame(), 2);
+}
+
 TEST(ScriptMachine, BoundsStopARunawayScriptAndTheMovieStaysResponsive) {
   struct BoundCase {
     const char* name;
