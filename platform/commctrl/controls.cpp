@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/commctrl/listview.h"
@@ -60,11 +61,10 @@ std::u16string windowText(HWND hwnd) {
 }
 
 void drawText(HDC dc, const Control& c, const std::u16string& s, RECT r, UINT format, COLORREF color) {
-  HGDIOBJ old = SelectObject(dc, c.font ? c.font : GetStockObject(SYSTEM_FONT));
+  commctrl::SelectedObject font(dc, c.font ? c.font : GetStockObject(SYSTEM_FONT));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, color);
   DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, format);
-  SelectObject(dc, old);
 }
 
 void notify(HWND hwnd, WORD code) {
@@ -123,40 +123,56 @@ void paintButton(HWND hwnd, Control& c, HDC dc) {
   drawText(dc, c, windowText(hwnd), r, DT_CENTER | DT_VCENTER | DT_SINGLELINE, c.pressed ? kWhite : ink);
 }
 
+LRESULT onSetCheck(HWND hwnd, Control& c, WPARAM check) {
+  c.check = check == BST_CHECKED ? BST_CHECKED : BST_UNCHECKED;
+  InvalidateRect(hwnd, nullptr, FALSE);
+  return 0;
+}
+
+LRESULT onClick(HWND hwnd) {
+  SendMessageW(hwnd, WM_LBUTTONDOWN, 0, 0);
+  SendMessageW(hwnd, WM_LBUTTONUP, 0, 0);
+  return 0;
+}
+
+LRESULT onButtonDown(HWND hwnd, Control& c) {
+  if (!enabled(hwnd)) return 0;
+  c.pressed = true;
+  SetCapture(hwnd);
+  InvalidateRect(hwnd, nullptr, FALSE);
+  return 0;
+}
+
+// Lifting the pen inside the button clicks it; outside, it only lets go.
+LRESULT onButtonUp(HWND hwnd, Control& c, LPARAM lParam) {
+  if (!c.pressed) return 0;
+  c.pressed = false;
+  if (GetCapture() == hwnd) ReleaseCapture();
+  InvalidateRect(hwnd, nullptr, FALSE);
+  RECT r;
+  GetClientRect(hwnd, &r);
+  POINT p = pointOf(lParam);
+  if (p.x < 0 || p.y < 0 || p.x >= r.right || p.y >= r.bottom) return 0;
+  if ((GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
+    SendMessageW(hwnd, BM_SETCHECK, c.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+  notify(hwnd, BN_CLICKED);
+  return 0;
+}
+
 LRESULT buttonMessage(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case BM_GETCHECK:
       return isCheckBox(hwnd) ? c.check : BST_UNCHECKED;
     case BM_SETCHECK:
-      c.check = wParam == BST_CHECKED ? BST_CHECKED : BST_UNCHECKED;
-      InvalidateRect(hwnd, nullptr, FALSE);
-      return 0;
+      return onSetCheck(hwnd, c, wParam);
     case BM_GETSTATE:
       return c.check | (c.pressed ? BST_PUSHED : 0);
     case BM_CLICK:
-      SendMessageW(hwnd, WM_LBUTTONDOWN, 0, 0);
-      SendMessageW(hwnd, WM_LBUTTONUP, 0, 0);
-      return 0;
+      return onClick(hwnd);
     case WM_LBUTTONDOWN:
-      if (!enabled(hwnd)) return 0;
-      c.pressed = true;
-      SetCapture(hwnd);
-      InvalidateRect(hwnd, nullptr, FALSE);
-      return 0;
-    case WM_LBUTTONUP: {
-      if (!c.pressed) return 0;
-      c.pressed = false;
-      if (GetCapture() == hwnd) ReleaseCapture();
-      InvalidateRect(hwnd, nullptr, FALSE);
-      RECT r;
-      GetClientRect(hwnd, &r);
-      POINT p = pointOf(lParam);
-      if (p.x < 0 || p.y < 0 || p.x >= r.right || p.y >= r.bottom) return 0;
-      if ((GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
-        SendMessageW(hwnd, BM_SETCHECK, c.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
-      notify(hwnd, BN_CLICKED);
-      return 0;
-    }
+      return onButtonDown(hwnd, c);
+    case WM_LBUTTONUP:
+      return onButtonUp(hwnd, c, lParam);
     default:
       return DefWindowProcW(hwnd, message, wParam, lParam);
   }
@@ -249,28 +265,33 @@ int itemAt(const Control& c, POINT p, int first) {
   return index < static_cast<int>(c.items.size()) ? index : -1;
 }
 
+void chooseInList(HWND hwnd, Control& c, int index) {
+  if (index == c.current || index < 0 || index >= static_cast<int>(c.items.size())) return;
+  c.current = index;
+  InvalidateRect(hwnd, nullptr, FALSE);
+  if (GetWindowLongW(hwnd, GWL_STYLE) & LBS_NOTIFY) notify(hwnd, LBN_SELCHANGE);
+}
+
+LRESULT onListDown(HWND hwnd, Control& c, LPARAM lParam) {
+  if (!enabled(hwnd)) return 0;
+  SetFocus(hwnd);
+  chooseInList(hwnd, c, itemAt(c, pointOf(lParam), c.top));
+  return 0;
+}
+
+int stepOf(WPARAM key) { return key == VK_DOWN ? 1 : key == VK_UP ? -1 : 0; }
+
+LRESULT onListKey(HWND hwnd, Control& c, WPARAM key) {
+  chooseInList(hwnd, c, c.current + stepOf(key));
+  return 0;
+}
+
 LRESULT listBoxProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_LBUTTONDOWN: {
-      if (!enabled(hwnd)) return 0;
-      SetFocus(hwnd);
-      int hit = itemAt(c, pointOf(lParam), c.top);
-      if (hit >= 0 && hit != c.current) {
-        c.current = hit;
-        InvalidateRect(hwnd, nullptr, FALSE);
-        if (GetWindowLongW(hwnd, GWL_STYLE) & LBS_NOTIFY) notify(hwnd, LBN_SELCHANGE);
-      }
-      return 0;
-    }
-    case WM_KEYDOWN: {
-      int next = c.current + (wParam == VK_DOWN ? 1 : wParam == VK_UP ? -1 : 0);
-      if (next != c.current && next >= 0 && next < static_cast<int>(c.items.size())) {
-        c.current = next;
-        InvalidateRect(hwnd, nullptr, FALSE);
-        if (GetWindowLongW(hwnd, GWL_STYLE) & LBS_NOTIFY) notify(hwnd, LBN_SELCHANGE);
-      }
-      return 0;
-    }
+    case WM_LBUTTONDOWN:
+      return onListDown(hwnd, c, lParam);
+    case WM_KEYDOWN:
+      return onListKey(hwnd, c, wParam);
     case WM_GETDLGCODE:
       return DLGC_WANTARROWS;
     default:
@@ -294,65 +315,80 @@ void chooseInCombo(HWND comboWindow, Control& combo, int index) {
   notify(comboWindow, CBN_SELCHANGE);
 }
 
-LRESULT dropListProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
+// The pen lifted on the open list: the item under it is chosen, anywhere else only closes.
+LRESULT onDropListUp(HWND hwnd, Control& c, LPARAM lParam) {
   Control* combo = controlOf(c.combo);
+  if (!combo) return 0;
+  RECT r;
+  GetClientRect(hwnd, &r);
+  POINT p = pointOf(lParam);
+  bool inside = p.x >= 0 && p.y >= 0 && p.x < r.right && p.y < r.bottom;
+  int hit = inside ? itemAt(*combo, p, 0) : -1;
+  HWND comboWindow = c.combo;
+  closeDropped(*combo);
+  notify(comboWindow, CBN_CLOSEUP);
+  if (Control* still = controlOf(comboWindow)) chooseInCombo(comboWindow, *still, hit);
+  return 0;
+}
+
+LRESULT dropListProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_LBUTTONUP: {
-      if (!combo) return 0;
-      RECT r;
-      GetClientRect(hwnd, &r);
-      POINT p = pointOf(lParam);
-      bool inside = p.x >= 0 && p.y >= 0 && p.x < r.right && p.y < r.bottom;
-      int hit = inside ? itemAt(*combo, p, 0) : -1;
-      HWND comboWindow = c.combo;
-      closeDropped(*combo);
-      notify(comboWindow, CBN_CLOSEUP);
-      if (Control* still = controlOf(comboWindow)) chooseInCombo(comboWindow, *still, hit);
-      return 0;
-    }
+    case WM_LBUTTONUP:
+      return onDropListUp(hwnd, c, lParam);
     default:
       return DefWindowProcW(hwnd, message, wParam, lParam);
   }
 }
 
+// A tap opens the list below the box (above it when there is no room), or closes it.
+LRESULT onComboDown(HWND hwnd, Control& c) {
+  if (!enabled(hwnd)) return 0;
+  SetFocus(hwnd);
+  if (IsWindow(c.dropped)) {
+    closeDropped(c);
+    return 0;
+  }
+  notify(hwnd, CBN_DROPDOWN);
+  RECT r;
+  GetWindowRect(hwnd, &r);
+  int rows = std::clamp<int>(static_cast<int>(c.items.size()), 1, 8);
+  int height = rows * kItemHeight + 2;
+  SIZE screen = wm::screenSize();
+  int top = r.bottom + height <= screen.cy ? r.bottom : std::max<LONG>(0, r.top - height);
+  HWND list = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, u"ComboLBox", u"", WS_POPUP, r.left, top,
+                              r.right - r.left, height, GetParent(hwnd), nullptr, nullptr, nullptr);
+  if (!list) return 0;
+  if (Control* lc = controlOf(list)) lc->combo = hwnd;
+  c.dropped = list;
+  ShowWindow(list, SW_SHOWNA);
+  SetCapture(list);
+  return 0;
+}
+
+LRESULT onComboKey(HWND hwnd, Control& c, WPARAM key) {
+  int next = c.current + stepOf(key);
+  if (next >= 0 && next < static_cast<int>(c.items.size())) chooseInCombo(hwnd, c, next);
+  return 0;
+}
+
+LRESULT onShowDropDown(HWND hwnd, Control& c, WPARAM show) {
+  if (!show)
+    closeDropped(c);
+  else if (!IsWindow(c.dropped))
+    SendMessageW(hwnd, WM_LBUTTONDOWN, 0, 0);
+  return TRUE;
+}
+
 LRESULT comboProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_LBUTTONDOWN: {
-      if (!enabled(hwnd)) return 0;
-      SetFocus(hwnd);
-      if (IsWindow(c.dropped)) {
-        closeDropped(c);
-        return 0;
-      }
-      notify(hwnd, CBN_DROPDOWN);
-      RECT r;
-      GetWindowRect(hwnd, &r);
-      int rows = std::clamp<int>(static_cast<int>(c.items.size()), 1, 8);
-      int height = rows * kItemHeight + 2;
-      SIZE screen = wm::screenSize();
-      int top = r.bottom + height <= screen.cy ? r.bottom : std::max<LONG>(0, r.top - height);
-      HWND list = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, u"ComboLBox", u"", WS_POPUP, r.left, top,
-                                  r.right - r.left, height, GetParent(hwnd), nullptr, nullptr, nullptr);
-      if (!list) return 0;
-      if (Control* lc = controlOf(list)) lc->combo = hwnd;
-      c.dropped = list;
-      ShowWindow(list, SW_SHOWNA);
-      SetCapture(list);
-      return 0;
-    }
-    case WM_KEYDOWN: {
-      int next = c.current + (wParam == VK_DOWN ? 1 : wParam == VK_UP ? -1 : 0);
-      if (next >= 0 && next < static_cast<int>(c.items.size())) chooseInCombo(hwnd, c, next);
-      return 0;
-    }
+    case WM_LBUTTONDOWN:
+      return onComboDown(hwnd, c);
+    case WM_KEYDOWN:
+      return onComboKey(hwnd, c, wParam);
     case WM_GETDLGCODE:
       return DLGC_WANTARROWS;
     case CB_SHOWDROPDOWN:
-      if (!wParam)
-        closeDropped(c);
-      else if (!IsWindow(c.dropped))
-        SendMessageW(hwnd, WM_LBUTTONDOWN, 0, 0);
-      return TRUE;
+      return onShowDropDown(hwnd, c, wParam);
     case CB_GETDROPPEDSTATE:
       return IsWindow(c.dropped) ? TRUE : FALSE;
     default:
@@ -381,31 +417,42 @@ void paintCombo(HWND hwnd, const Control& c, HDC dc) {
 }
 
 // ---- Edit ---------------------------------------------------------------------------------
+// Typing appends; Backspace takes the last character; other control characters do nothing.
+LRESULT onEditChar(HWND hwnd, WPARAM wParam) {
+  if (GetWindowLongW(hwnd, GWL_STYLE) & ES_READONLY) return 0;
+  std::u16string text = windowText(hwnd);
+  if (wParam == VK_BACK) {
+    if (text.empty()) return 0;
+    text.pop_back();
+  } else if (wParam >= 0x20) {
+    text.push_back(static_cast<char16_t>(wParam));
+  } else {
+    return 0;
+  }
+  SetWindowTextW(hwnd, text.c_str());
+  notify(hwnd, EN_CHANGE);
+  return 0;
+}
+
+LRESULT onEditSetText(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+  LRESULT r = DefWindowProcW(hwnd, WM_SETTEXT, wParam, lParam);
+  InvalidateRect(hwnd, nullptr, FALSE);
+  return r;
+}
+
+LRESULT onEditDown(HWND hwnd) {
+  SetFocus(hwnd);
+  return 0;
+}
+
 LRESULT editProc(HWND hwnd, Control&, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_LBUTTONDOWN:
-      SetFocus(hwnd);
-      return 0;
-    case WM_CHAR: {
-      if (GetWindowLongW(hwnd, GWL_STYLE) & ES_READONLY) return 0;
-      std::u16string text = windowText(hwnd);
-      if (wParam == VK_BACK) {
-        if (text.empty()) return 0;
-        text.pop_back();
-      } else if (wParam >= 0x20) {
-        text.push_back(static_cast<char16_t>(wParam));
-      } else {
-        return 0;
-      }
-      SetWindowTextW(hwnd, text.c_str());
-      notify(hwnd, EN_CHANGE);
-      return 0;
-    }
-    case WM_SETTEXT: {
-      LRESULT r = DefWindowProcW(hwnd, message, wParam, lParam);
-      InvalidateRect(hwnd, nullptr, FALSE);
-      return r;
-    }
+      return onEditDown(hwnd);
+    case WM_CHAR:
+      return onEditChar(hwnd, wParam);
+    case WM_SETTEXT:
+      return onEditSetText(hwnd, wParam, lParam);
     case WM_GETDLGCODE:
       return DLGC_WANTCHARS | DLGC_WANTARROWS;
     default:
@@ -423,29 +470,109 @@ void paintEdit(HWND hwnd, const Control& c, HDC dc) {
 }
 
 // ---- The one window procedure ------------------------------------------------------------------
-LRESULT controlProc(Kind kind, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CREATE) {
-    table()[hwnd] = Control{kind};
-    // A template gives a combo box the height of its open list; the box itself is one line.
-    if (kind == Kind::ComboBox) {
-      RECT r;
-      GetClientRect(hwnd, &r);
-      if (r.bottom > kComboHeight) SetWindowPos(hwnd, nullptr, 0, 0, r.right, kComboHeight, SWP_NOMOVE | SWP_NOZORDER);
-    }
-    return 0;
+LRESULT onCreate(Kind kind, HWND hwnd) {
+  table()[hwnd] = Control{kind};
+  // A template gives a combo box the height of its open list; the box itself is one line.
+  if (kind == Kind::ComboBox) {
+    RECT r;
+    GetClientRect(hwnd, &r);
+    if (r.bottom > kComboHeight) SetWindowPos(hwnd, nullptr, 0, 0, r.right, kComboHeight, SWP_NOMOVE | SWP_NOZORDER);
   }
+  return 0;
+}
+
+LRESULT onDestroy(HWND hwnd, Control& c) {
+  if (IsWindow(c.dropped)) DestroyWindow(c.dropped);
+  if (Control* combo = controlOf(c.combo); combo && combo->dropped == hwnd) combo->dropped = nullptr;
+  table().erase(hwnd);
+  return 0;
+}
+
+LRESULT onSetFont(HWND hwnd, Control& c, WPARAM wParam, LPARAM lParam) {
+  c.font = reinterpret_cast<HFONT>(wParam);
+  if (lParam) InvalidateRect(hwnd, nullptr, TRUE);
+  return 0;
+}
+
+// Focus and enabling change how a control looks, nothing else.
+LRESULT onLookChange(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  InvalidateRect(hwnd, nullptr, FALSE);
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void paintControl(HWND hwnd, Control& c, HDC dc) {
+  RECT r;
+  GetClientRect(hwnd, &r);
+  switch (c.kind) {
+    case Kind::Static:
+      return paintStatic(hwnd, c, dc);
+    case Kind::Button:
+      return paintButton(hwnd, c, dc);
+    case Kind::ListBox:
+      return paintItems(hwnd, c, dc, r, c.top);
+    case Kind::ComboBox:
+      return paintCombo(hwnd, c, dc);
+    case Kind::Edit:
+      return paintEdit(hwnd, c, dc);
+    case Kind::DropList:
+      if (Control* combo = controlOf(c.combo)) paintItems(hwnd, *combo, dc, r, 0);
+      return;
+  }
+}
+
+LRESULT onPaint(HWND hwnd, Control& c) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  paintControl(hwnd, c, dc);
+  EndPaint(hwnd, &ps);
+  return 0;
+}
+
+LRESULT staticProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case STM_SETICON:
+      return reinterpret_cast<LRESULT>(std::exchange(c.icon, reinterpret_cast<HICON>(wParam)));
+    case STM_GETICON:
+      return reinterpret_cast<LRESULT>(c.icon);
+    default:
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+}
+
+LRESULT kindProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (c.kind) {
+    case Kind::Static:
+      return staticProc(hwnd, c, message, wParam, lParam);
+    case Kind::Button:
+      return buttonMessage(hwnd, c, message, wParam, lParam);
+    case Kind::ListBox:
+      return listBoxProc(hwnd, c, message, wParam, lParam);
+    case Kind::ComboBox:
+      return comboProc(hwnd, c, message, wParam, lParam);
+    case Kind::Edit:
+      return editProc(hwnd, c, message, wParam, lParam);
+    case Kind::DropList:
+      return dropListProc(hwnd, c, message, wParam, lParam);
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// New text or a new icon repaints a static or a button; the kind's own handler does the rest.
+LRESULT onContentChange(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = kindProc(hwnd, c, message, wParam, lParam);
+  if (c.kind == Kind::Static || c.kind == Kind::Button) InvalidateRect(hwnd, nullptr, FALSE);
+  return result;
+}
+
+LRESULT controlProc(Kind kind, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE) return onCreate(kind, hwnd);
   Control* c = controlOf(hwnd);
   if (!c) return DefWindowProcW(hwnd, message, wParam, lParam);
   switch (message) {
     case WM_DESTROY:
-      if (IsWindow(c->dropped)) DestroyWindow(c->dropped);
-      if (Control* combo = controlOf(c->combo); combo && combo->dropped == hwnd) combo->dropped = nullptr;
-      table().erase(hwnd);
-      return 0;
+      return onDestroy(hwnd, *c);
     case WM_SETFONT:
-      c->font = reinterpret_cast<HFONT>(wParam);
-      if (lParam) InvalidateRect(hwnd, nullptr, TRUE);
-      return 0;
+      return onSetFont(hwnd, *c, wParam, lParam);
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(c->font);
     case WM_ERASEBKGND:
@@ -453,72 +580,15 @@ LRESULT controlProc(Kind kind, HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
     case WM_ENABLE:
-      InvalidateRect(hwnd, nullptr, FALSE);
-      return DefWindowProcW(hwnd, message, wParam, lParam);
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      switch (c->kind) {
-        case Kind::Static:
-          paintStatic(hwnd, *c, dc);
-          break;
-        case Kind::Button:
-          paintButton(hwnd, *c, dc);
-          break;
-        case Kind::ListBox: {
-          RECT r;
-          GetClientRect(hwnd, &r);
-          paintItems(hwnd, *c, dc, r, c->top);
-          break;
-        }
-        case Kind::ComboBox:
-          paintCombo(hwnd, *c, dc);
-          break;
-        case Kind::Edit:
-          paintEdit(hwnd, *c, dc);
-          break;
-        case Kind::DropList: {
-          RECT r;
-          GetClientRect(hwnd, &r);
-          if (Control* combo = controlOf(c->combo)) paintItems(hwnd, *combo, dc, r, 0);
-          break;
-        }
-      }
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
+      return onLookChange(hwnd, message, wParam, lParam);
+    case WM_PAINT:
+      return onPaint(hwnd, *c);
+    case WM_SETTEXT:
+    case STM_SETICON:
+      return onContentChange(hwnd, *c, message, wParam, lParam);
     default:
-      break;
+      return kindProc(hwnd, *c, message, wParam, lParam);
   }
-  switch (c->kind) {
-    case Kind::Static:
-      if (message == STM_SETICON) {
-        HICON old = c->icon;
-        c->icon = reinterpret_cast<HICON>(wParam);
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return reinterpret_cast<LRESULT>(old);
-      }
-      if (message == STM_GETICON) return reinterpret_cast<LRESULT>(c->icon);
-      if (message == WM_SETTEXT) {
-        LRESULT r = DefWindowProcW(hwnd, message, wParam, lParam);
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return r;
-      }
-      return DefWindowProcW(hwnd, message, wParam, lParam);
-    case Kind::Button: {
-      if (message == WM_SETTEXT) InvalidateRect(hwnd, nullptr, FALSE);
-      return buttonMessage(hwnd, *c, message, wParam, lParam);
-    }
-    case Kind::ListBox:
-      return listBoxProc(hwnd, *c, message, wParam, lParam);
-    case Kind::ComboBox:
-      return comboProc(hwnd, *c, message, wParam, lParam);
-    case Kind::Edit:
-      return editProc(hwnd, *c, message, wParam, lParam);
-    case Kind::DropList:
-      return dropListProc(hwnd, *c, message, wParam, lParam);
-  }
-  return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 template <Kind kind>

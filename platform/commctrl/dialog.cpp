@@ -6,9 +6,11 @@
 #include <memory>
 
 #include "platform/commctrl/controls.h"
+#include "platform/commctrl/viewparts.h"
 #include "platform/core/resource.h"
 #include "platform/core/wcrt.h"
 #include "platform/core/windowing.h"
+#include "platform/gdi/solidpaint.h"
 #include "platform/gdi/wingdi.h"
 
 namespace {
@@ -236,17 +238,15 @@ void paintTitleLine(HWND dialog, HDC dc, const RECT& client) {
   std::u16string title(static_cast<size_t>(GetWindowTextLengthW(dialog)), u'\0');
   GetWindowTextW(dialog, title.data(), static_cast<int>(title.size()) + 1);
   RECT line{client.left + 6, client.top, client.right - 6, client.top + controls::kTitleLineHeight - 1};
-  HGDIOBJ old = SelectObject(dc, bold);
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(0, 51, 153));
-  DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &line,
-            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-  SelectObject(dc, old);
+  {
+    commctrl::SelectedObject font(dc, bold);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 51, 153));
+    DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &line,
+              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+  }
   DeleteObject(bold);
-  RECT rule{client.left, line.bottom, client.right, line.bottom + 1};
-  HBRUSH black = CreateSolidBrush(RGB(0, 0, 0));
-  FillRect(dc, &rule, black);
-  DeleteObject(black);
+  fillSolid(dc, RECT{client.left, line.bottom, client.right, line.bottom + 1}, RGB(0, 0, 0));
 }
 
 }  // namespace
@@ -270,70 +270,78 @@ bool showTitleLine(HWND dialog) {
 
 }  // namespace controls
 
+namespace {
+
+LRESULT onDialogClose(HWND dialog) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+  return 0;
+}
+
+// A floating dialog's caption: its title in white on the device's blue.
+void paintCaption(HWND dialog, HDC dc, const RECT& client) {
+  RECT caption{client.left, client.top, client.right, client.top + kCaptionHeight};
+  fillSolid(dc, caption, RGB(0, 51, 153));
+  std::u16string title(static_cast<size_t>(GetWindowTextLengthW(dialog)), u'\0');
+  GetWindowTextW(dialog, title.data(), static_cast<int>(title.size()) + 1);
+  caption.left += 4;
+  commctrl::SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(255, 255, 255));
+  DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &caption,
+            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+}
+
+// Full-screen dialogs show their title in the task bar; message boxes
+// float over the screen with a border and caption of their own.
+LRESULT onDialogPaint(HWND dialog) {
+  DialogData* d = dataOf(dialog);
+  bool framed = d && d->framed;
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(dialog, &ps);
+  RECT r;
+  GetClientRect(dialog, &r);
+  LONG_PTR style = GetWindowLongW(dialog, GWL_STYLE);
+  fillSolid(dc, r, RGB(255, 255, 255));
+  if (framed && (style & WS_CAPTION) == WS_CAPTION) paintCaption(dialog, dc, r);
+  if (d && d->titleLine) paintTitleLine(dialog, dc, r);
+  if (framed && (style & WS_BORDER)) frameSolid(dc, r, RGB(0, 0, 0));
+  EndPaint(dialog, &ps);
+  return 0;
+}
+
+LRESULT onDialogSetText(HWND dialog, WPARAM wParam, LPARAM lParam) {
+  LRESULT done = DefWindowProcW(dialog, WM_SETTEXT, wParam, lParam);
+  DialogData* d = dataOf(dialog);
+  if (d && d->titleLine) {
+    RECT r;
+    GetClientRect(dialog, &r);
+    r.bottom = r.top + controls::kTitleLineHeight;
+    InvalidateRect(dialog, &r, FALSE);
+  }
+  return done;
+}
+
+LRESULT onDialogGetFont(HWND dialog) {
+  DialogData* d = dataOf(dialog);
+  return d ? reinterpret_cast<LRESULT>(d->font) : 0;
+}
+
+}  // namespace
+
 LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       return TRUE;
     case WM_CLOSE:
-      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
-      return 0;
-    case WM_PAINT: {
-      // Full-screen dialogs show their title in the task bar; message boxes
-      // float over the screen with a border and caption of their own.
-      DialogData* d = dataOf(dialog);
-      bool framed = d && d->framed;
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(dialog, &ps);
-      RECT r;
-      GetClientRect(dialog, &r);
-      LONG_PTR style = GetWindowLongW(dialog, GWL_STYLE);
-      HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-      FillRect(dc, &r, white);
-      DeleteObject(white);
-      if (framed && (style & WS_CAPTION) == WS_CAPTION) {
-        RECT caption{r.left, r.top, r.right, r.top + kCaptionHeight};
-        HBRUSH blue = CreateSolidBrush(RGB(0, 51, 153));
-        FillRect(dc, &caption, blue);
-        DeleteObject(blue);
-        std::u16string title(static_cast<size_t>(GetWindowTextLengthW(dialog)), u'\0');
-        GetWindowTextW(dialog, title.data(), static_cast<int>(title.size()) + 1);
-        caption.left += 4;
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, RGB(255, 255, 255));
-        DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &caption,
-                  DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-        SelectObject(dc, old);
-      }
-      if (d && d->titleLine) paintTitleLine(dialog, dc, r);
-      if (framed && (style & WS_BORDER)) {
-        HBRUSH black = CreateSolidBrush(RGB(0, 0, 0));
-        RECT edges[4] = {{r.left, r.top, r.right, r.top + 1},
-                         {r.left, r.bottom - 1, r.right, r.bottom},
-                         {r.left, r.top, r.left + 1, r.bottom},
-                         {r.right - 1, r.top, r.right, r.bottom}};
-        for (const RECT& e : edges) FillRect(dc, &e, black);
-        DeleteObject(black);
-      }
-      EndPaint(dialog, &ps);
-      return 0;
-    }
+      return onDialogClose(dialog);
+    case WM_PAINT:
+      return onDialogPaint(dialog);
     case WM_ERASEBKGND:
       return 1;
-    case WM_SETTEXT: {
-      LRESULT done = DefWindowProcW(dialog, message, wParam, lParam);
-      DialogData* d = dataOf(dialog);
-      if (d && d->titleLine) {
-        RECT r;
-        GetClientRect(dialog, &r);
-        r.bottom = r.top + controls::kTitleLineHeight;
-        InvalidateRect(dialog, &r, FALSE);
-      }
-      return done;
-    }
+    case WM_SETTEXT:
+      return onDialogSetText(dialog, wParam, lParam);
     case WM_GETFONT:
-      if (DialogData* d = dataOf(dialog)) return reinterpret_cast<LRESULT>(d->font);
-      return 0;
+      return onDialogGetFont(dialog);
     default:
       return DefWindowProcW(dialog, message, wParam, lParam);
   }
