@@ -92,6 +92,13 @@ TEST_F(TreeViews, InsertionPlacesNodesAndTheWalksFindThem) {
     EXPECT_EQ(walk(tree, c.start, c.code), c.texts);
   }
   EXPECT_EQ(TreeView_GetSelection(tree), nullptr);
+  m_parent.notices.clear();
+  m_parent.answer = [](NMHDR* h) { return h->code == TVN_SELCHANGINGW ? TRUE : FALSE; };
+  EXPECT_FALSE(TreeView_SelectItem(tree, a)) << "the parent refused";
+  EXPECT_EQ(TreeView_GetSelection(tree), nullptr);
+  m_parent.answer = nullptr;
+  EXPECT_TRUE(TreeView_SelectItem(tree, a));
+  EXPECT_EQ(codes(), (std::vector<UINT>{TVN_SELCHANGINGW, TVN_SELCHANGINGW, TVN_SELCHANGEDW}));
   EXPECT_TRUE(TreeView_SelectItem(tree, b2));
   EXPECT_EQ(TreeView_GetSelection(tree), b2);
   EXPECT_TRUE(expanded(tree, b)) << "selecting a hidden node opens its branch";
