@@ -182,4 +182,32 @@ TEST_F(PlaylistBar, TheStateDumpListsOpenMenusDropDownsAndCheckBoxes) {
   wm::dispatchPending();
 }
 
+TEST_F(PlaylistBar, ALabelIsTypedWithTheInputPanel) {
+  SHMENUBARINFO info{};
+  info.cbSize = sizeof info;
+  info.hwndParent = m_owner;
+  info.nToolBarId = playerres::kEmptyMenu;
+  ASSERT_TRUE(SHCreateMenuBar(&info));
+  HWND tree = create(WC_TREEVIEWW, TVS_EDITLABELS | TVS_HASBUTTONS, RECT{0, 0, 200, 100});
+  TVINSERTSTRUCTW in{TVI_ROOT, TVI_LAST, {}};
+  in.item.mask = TVIF_TEXT;
+  in.item.pszText = const_cast<LPWSTR>(u"playlist 0");
+  HTREEITEM node = TreeView_InsertItem(tree, &in);
+  HWND edit = TreeView_EditLabel(tree, node);
+  ASSERT_TRUE(edit);
+  shell::showInputPanel(true);
+  wm::dispatchPending();
+  constexpr int kPanelTop = 320 - 26 - 80;  // the panel's rows of 16 pixels, keys of 16
+  for (POINT p : {POINT{3 * 8 + 8, kPanelTop + 2 * 16 + 8}, POINT{5 * 8 + 8, kPanelTop + 2 * 16 + 8}}) {
+    wm::injectPen(wm::PenAction::Down, p);
+    wm::injectPen(wm::PenAction::Up, p);
+    wm::dispatchPending();
+  }
+  EXPECT_EQ(TreeView_GetEditControl(tree), edit) << "taps on the panel keep the edit open";
+  EXPECT_EQ(GetWindowTextLengthW(edit), 12) << "two letters typed";
+  key(VK_RETURN);
+  EXPECT_EQ(TreeView_GetEditControl(tree), nullptr);
+  EXPECT_EQ(m_parent.labelTexts.size(), 1u);
+}
+
 }  // namespace
