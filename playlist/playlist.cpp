@@ -189,21 +189,64 @@ WideString Playlist::toText() const {
   return text;
 }
 
-void Playlist::write(WideStringView folder) {
-  if (!m_dirty) return;
-  const WideString text = toText();
-  const WideString path = WideString(folder) + u"\\" + m_name + WideString(kExtension);
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    // Room for two bytes a character: the ANSI code pages have no longer ones.
-    std::vector<char> bytes((text.size() + 1) * 2);
-    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, bytes.data(), static_cast<int>(bytes.size()), nullptr,
-                                     nullptr);
-    DWORD written = 0;
-    if (length > 1) WriteFile(file, bytes.data(), static_cast<DWORD>(length - 1), &written, nullptr);
-    CloseHandle(file);
+namespace {
+
+// Closes the file when the writer leaves, however it leaves.
+class OpenFile {
+ public:
+  explicit OpenFile(HANDLE file) : m_file(file) {}
+  ~OpenFile() { close(); }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  bool isOpen() const { return m_file != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return m_file; }
+  void close() {
+    if (isOpen()) CloseHandle(m_file);
+    m_file = INVALID_HANDLE_VALUE;
   }
-  m_dirty = false;
+
+ private:
+  HANDLE m_file;
+};
+
+// The whole of `bytes` in a new file at `path`, on the storage before it is closed.
+bool writeDurably(const WideString& path, const std::vector<char>& bytes, size_t length) {
+  OpenFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.isOpen()) return false;
+  DWORD written = 0;
+  bool complete = length == 0 || (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(length), &written, nullptr) &&
+                                  written == length);
+  return complete && FlushFileBuffers(file.get());
+}
+
+// Puts the finished temporary file in place of `path` in one step.
+bool replaceWith(const WideString& path, const WideString& temporary) {
+  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    return DeleteAndRenameFile(path.c_str(), temporary.c_str());
+  return MoveFileW(temporary.c_str(), path.c_str());
+}
+
+}  // namespace
+
+WideString Playlist::temporaryName(WideStringView name) { return WideString(name) + WideString(kExtension) + u".tmp"; }
+
+// The new content goes to a temporary file beside the old one, is flushed,
+// and then replaces it, so a crash leaves the old playlist or the new one.
+bool Playlist::write(WideStringView folder) {
+  if (!m_dirty) return true;
+  const WideString text = toText();
+  const WideString base = WideString(folder) + u"\\";
+  const WideString path = base + m_name + WideString(kExtension), temporary = base + temporaryName(m_name);
+  // Room for two bytes a character: the ANSI code pages have no longer ones.
+  std::vector<char> bytes((text.size() + 1) * 2);
+  int length =
+      WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr);
+  if (length > 0 && writeDurably(temporary, bytes, static_cast<size_t>(length - 1)) && replaceWith(path, temporary)) {
+    m_dirty = false;
+    return true;
+  }
+  DeleteFileW(temporary.c_str());  // stays dirty: the next save tries again
+  return false;
 }
 
 WideString fileTitle(WideStringView path) {

@@ -46,9 +46,13 @@ class Playlist {
   // references, and characters the device's ANSI code page cannot hold as
   // character references, so every path reads back exactly.
   WideString toText() const;
-  // Writes folder\<name>.bfl in the ANSI code page when the playlist changed;
-  // a file that cannot be made is not reported. Clears dirty in every case.
-  void write(WideStringView folder);
+  // Writes folder\<name>.bfl in the ANSI code page when the playlist changed,
+  // replacing the old file only once the new one is complete. True when the
+  // file holds the playlist; on failure the old file is untouched and the
+  // playlist stays dirty, so that a later save tries again.
+  bool write(WideStringView folder);
+  // The file a write goes through before it replaces the playlist's own.
+  static WideString temporaryName(WideStringView name);
 
   int number() const { return m_number; }
   void setNumber(int number) { m_number = number; }

@@ -1,10 +1,13 @@
 // Files and folders by device path.
 #include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/core/device.h"
 #include "platform/core/devicepath.h"
 #include "platform/core/fileattributes.h"
+#include "platform/core/utf8.h"
 
 namespace {
 
@@ -135,6 +138,57 @@ BOOL DeleteFileW(LPCWSTR path) {
   if (resolved.kind != ResolvedPath::Kind::Entry || resolved.isDirectory) return fail(ERROR_ACCESS_DENIED, FALSE);
   if (!resolved.exists) return fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (::unlink(resolved.host.c_str()) != 0) return fail(errorFromErrno(errno), FALSE);
+  return TRUE;
+}
+
+namespace {
+
+bool sameHostEntry(const std::string& a, const std::string& b) {
+  struct stat x, y;
+  return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+// A rename is only durable once its folder is written out.
+void syncFolderOf(const std::string& host) {
+  std::string folder = host.substr(0, host.rfind('/'));
+  int fd = ::open(folder.empty() ? "/" : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+BOOL MoveFileW(LPCWSTR existingName, LPCWSTR newName) {
+  ResolvedPath from, to;
+  if (!resolve(existingName, from) || !resolve(newName, to)) return FALSE;
+  if (from.kind != ResolvedPath::Kind::Entry || to.kind != ResolvedPath::Kind::Entry)
+    return fail(ERROR_ACCESS_DENIED, FALSE);
+  if (!from.exists) return fail(ERROR_FILE_NOT_FOUND, FALSE);
+  std::u16string_view folder, last;
+  splitLastName(viewOf(newName), folder, last);
+  if (!isValidDeviceName(last)) return fail(ERROR_INVALID_NAME, FALSE);
+  std::string target = to.host;
+  if (to.exists) {
+    if (!sameHostEntry(from.host, to.host)) return fail(ERROR_ALREADY_EXISTS, FALSE);
+    target = to.host.substr(0, to.host.rfind('/') + 1) + toUtf8(last);  // a change of case only
+    if (::rename(from.host.c_str(), target.c_str()) != 0) return fail(errorFromErrno(errno), FALSE);
+  } else if (::renameat2(AT_FDCWD, from.host.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+    return fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : errorFromErrno(errno), FALSE);
+  }
+  syncFolderOf(target);
+  return TRUE;
+}
+
+BOOL DeleteAndRenameFile(LPCWSTR destination, LPCWSTR source) {
+  ResolvedPath to, from;
+  if (!resolve(destination, to) || !resolve(source, from)) return FALSE;
+  if (to.kind != ResolvedPath::Kind::Entry || from.kind != ResolvedPath::Kind::Entry || to.isDirectory ||
+      from.isDirectory)
+    return fail(ERROR_ACCESS_DENIED, FALSE);
+  if (!to.exists || !from.exists) return fail(ERROR_FILE_NOT_FOUND, FALSE);
+  if (::rename(from.host.c_str(), to.host.c_str()) != 0) return fail(errorFromErrno(errno), FALSE);
+  syncFolderOf(to.host);
   return TRUE;
 }
 

@@ -83,6 +83,12 @@ DWORD GetFileAttributesW(LPCWSTR path);
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryW(LPCWSTR path);
 BOOL DeleteFileW(LPCWSTR path);
+// Renames a file or folder. Fails with ERROR_ALREADY_EXISTS when the new name
+// is taken by another entry; the same entry spelled in another case is renamed.
+BOOL MoveFileW(LPCWSTR existingName, LPCWSTR newName);
+// Replaces the file `destination` by `source` in one step, so that a reader
+// always finds the one or the other; both must exist, and `source` is gone after.
+BOOL DeleteAndRenameFile(LPCWSTR destination, LPCWSTR source);
 
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                    DWORD flagsAndAttributes, HANDLE templateFile);

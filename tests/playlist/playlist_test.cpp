@@ -166,8 +166,8 @@ TEST(PlaylistWrite, OnlyWhenChangedAndNeverReported) {
   playlist.write(u"\\My Documents");
   EXPECT_FALSE(std::filesystem::exists(device.host("My Documents/Kept.bfl")));
   playlist.setDirty(true);
-  playlist.write(u"\\No Such Folder");  // cannot be made: silent, and no longer dirty
-  EXPECT_FALSE(playlist.isDirty());
+  EXPECT_FALSE(playlist.write(u"\\No Such Folder"));  // cannot be made: kept for the next save
+  EXPECT_TRUE(playlist.isDirty());
   writeHostFile(device.host("My Documents/Kept.bfl"), std::string(5000, 'x'));
   playlist.setDirty(true);
   playlist.write(u"\\My Documents");  // an old, longer file is replaced whole

@@ -420,3 +420,51 @@ TEST(DeviceFiles, RuntimeOpenTakesDevicePaths) {
     EXPECT_EQ(errno, f.error);
   }
 }
+
+TEST(DeviceFiles, RenamesKeepOneFileUnderEachName) {
+  TestDevice device;
+  struct Case {
+    const char* what;
+    std::function<BOOL()> call;
+    DWORD error;                     // 0: succeeds
+    std::vector<std::string> after;  // the host names of Temp afterwards
+    const char* b = "old";           // what b.txt holds afterwards
+  };
+  const Case kCases[] = {
+      {"move to a new name", [] { return MoveFileW(u"\\Temp\\a.txt", u"\\Temp\\c.txt"); }, 0, {"b.txt", "c.txt"}},
+      {"move onto another file",
+       [] { return MoveFileW(u"\\Temp\\a.txt", u"\\Temp\\B.TXT"); },
+       ERROR_ALREADY_EXISTS,
+       {"a.txt", "b.txt"}},
+      {"move to another case", [] { return MoveFileW(u"\\Temp\\a.txt", u"\\Temp\\A.txt"); }, 0, {"A.txt", "b.txt"}},
+      {"move a missing file",
+       [] { return MoveFileW(u"\\Temp\\x.txt", u"\\Temp\\y.txt"); },
+       ERROR_FILE_NOT_FOUND,
+       {"a.txt", "b.txt"}},
+      {"move to a bad name",
+       [] { return MoveFileW(u"\\Temp\\a.txt", u"\\Temp\\a?.txt"); },
+       ERROR_INVALID_NAME,
+       {"a.txt", "b.txt"}},
+      {"replace a file", [] { return DeleteAndRenameFile(u"\\Temp\\B.txt", u"\\Temp\\a.txt"); }, 0, {"b.txt"}, "new"},
+      {"replace a missing file",
+       [] { return DeleteAndRenameFile(u"\\Temp\\c.txt", u"\\Temp\\a.txt"); },
+       ERROR_FILE_NOT_FOUND,
+       {"a.txt", "b.txt"}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(device.host("Temp"));
+    writeHostFile(device.host("Temp/a.txt"), "new");
+    writeHostFile(device.host("Temp/b.txt"), "old");
+    SetLastError(0);
+    EXPECT_EQ(c.call(), c.error == 0);
+    if (c.error) {
+      EXPECT_EQ(GetLastError(), c.error);
+    }
+    std::vector<std::string> names;
+    for (auto& entry : fs::directory_iterator(device.host("Temp"))) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, c.after);
+    EXPECT_EQ(readDeviceFile(u"\\Temp\\b.txt"), c.b);
+  }
+}
