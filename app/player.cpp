@@ -7,6 +7,7 @@
 #include "app/keymap.h"
 #include "app/keytranslation.h"
 #include "app/messagetable.h"
+#include "app/openfiledialog.h"
 #include "app/settings.h"
 #include "flashhost/flashcontrol.h"
 #include "flashhost/flashhost.h"
@@ -16,6 +17,7 @@
 #include "platform/core/winnls.h"
 #include "platform/gdi/wingdi.h"
 #include "platform/gx/gx.h"
+#include "playlist/playlistmanager.h"
 #include "render/svgelement.h"
 #include "resources/playerresources.h"
 
@@ -48,6 +50,8 @@ Player::Player(WideString programFolder) : m_programFolder(std::move(programFold
 Player::~Player() {
   m_control.reset();
   m_host.reset();
+  m_playlists.reset();
+  m_openFileDialog.reset();
   if (g_player == this) g_player = nullptr;
 }
 
@@ -70,8 +74,11 @@ bool Player::createWindows(HINSTANCE instance, int showCommand) {
     GetWindowRect(m_mainWindow, &r);
     MoveWindow(m_mainWindow, r.left, r.top, r.right, r.bottom - kBarHeight, FALSE);
   }
+  m_openFileDialog = std::make_unique<OpenFileDialog>(m_mainWindow, u"*.swf", u"\\", settings().scanDepth);
   ShowWindow(m_mainWindow, showCommand);
   UpdateWindow(m_mainWindow);
+  m_playlists = std::make_unique<PlaylistManager>([this] { startPlaylist(); }, m_mainWindow, settings().dataFolder);
+  m_playlists->loadAll();
   return m_view != nullptr;
 }
 
@@ -217,7 +224,7 @@ void Player::placeHolder() {
   if (m_control) m_control->setRectangles(RECT{0, 0, p.width, p.height});
 }
 
-// The commands that open dialogs (Open File, Playlist) come with those dialogs.
+// Menu commands; the option dialogs and pages go through dialogCommand.
 void Player::command(UINT id) {
   for (const ZoomCommand& zoomCommand : zoomCommands)
     if (zoomCommand.id == id) return zoom(zoomCommand.factor);
@@ -228,6 +235,12 @@ void Player::command(UINT id) {
       break;
     case kExitCommand:
       DestroyWindow(m_mainWindow);
+      break;
+    case kOpenFileCommand:
+      openFileDialog();
+      break;
+    case kPlaylistCommand:
+      if (m_playlists) m_playlists->showDialog();
       break;
     case IDOK: {                 // the Done button, Ctrl+Q
       HWND main = m_mainWindow;  // the player may be gone once WM_CLOSE returns
@@ -253,6 +266,7 @@ void Player::receiveCopyData(const COPYDATASTRUCT* data) {
 void Player::tick() {
   if (m_idle.tick(m_active, currentFrame(), totalFrames())) SystemIdleTimerReset();
   updateSeekThumb();
+  if (m_playlistPlaying) playlistStep();
   if (movieLoaded()) updatePlayPauseFace();
 }
 
@@ -330,10 +344,15 @@ void Player::open(WideStringView path) {
   readMovieFacts();
   m_normalOffset = POINT{0, 0};
   controlPut(u"Movie", url);
-  if (totalFrames() > 0 || m_playlistPlaying) {
+  // A playlist's movie may still be coming in, but one whose file is gone
+  // never will: that one is reported as any movie that does not load.
+  bool missing = GetFileAttributesW(m_moviePath.c_str()) == INVALID_FILE_ATTRIBUTES;
+  if (totalFrames() > 0 || (m_playlistPlaying && !missing)) {
     showGray(false);
   } else {
+    m_opening = true;  // the playlist waits while the box is up
     MessageBoxW(m_mainWindow, messageText(kMessageCannotLoadMovie).data(), u"Warning", MB_OK | MB_ICONEXCLAMATION);
+    m_opening = false;
     showGray(true);
   }
   if (m_holderWindow) ShowWindow(m_holderWindow, SW_SHOW);
@@ -484,18 +503,4 @@ void Player::stop() {
   controlPut(u"Playing", u"False");
   m_stoppedByUser = true;
   updatePlayPauseFace();
-}
-
-// Outside playlists the player walks the folder list, which the open-file
-// dialog fills with every movie of the device.
-void Player::previousMovie() {
-  m_folderList.previous();
-  WideString path = m_folderList.current();
-  if (!path.empty()) open(path);
-}
-
-void Player::nextMovie() {
-  m_folderList.next();
-  WideString path = m_folderList.current();
-  if (!path.empty()) open(path);
 }

@@ -19,6 +19,8 @@
 
 class FlashControl;
 class FlashHost;
+class OpenFileDialog;
+class PlaylistManager;
 class Node;
 class SVGElement;
 
@@ -44,6 +46,7 @@ inline constexpr UINT kButtonOptionsCommand = 40017;
 inline constexpr UINT kSkinOptionsCommand = 40016;
 inline constexpr UINT kDocumentsCommand = 40011;
 inline constexpr UINT kAboutCommand = 40003;
+inline constexpr UINT kPlaylistCommand = 40045;
 
 // SHFullScreen states: task bar, input-panel button and start icon together.
 inline constexpr DWORD kHideShellBars = SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON | SHFS_HIDESTARTICON;
@@ -90,6 +93,17 @@ class Player : public EventListener, public ViewListener {
   void stop();
   void previousMovie();
   void nextMovie();
+  // ---- Playlists (playerplaylists.cpp)
+  // "Open File...": the open-file dialog, then the chosen movie in file mode.
+  void openFileDialog();
+  // Plays the playlist manager's current playlist from its cursor.
+  void startPlaylist();
+  // On the timer: moves on when the movie has reached its last frame.
+  void playlistStep();
+  PlaylistManager* playlists() const { return m_playlists.get(); }
+  OpenFileDialog* openFileDialogObject() const { return m_openFileDialog.get(); }
+  bool playlistMode() const { return m_playlistMode; }
+  bool playlistPlaying() const { return m_playlistPlaying; }
   // A control whose movie has frames.
   bool movieLoaded();
 
@@ -124,6 +138,8 @@ class Player : public EventListener, public ViewListener {
   void showHelp();
   void holderCreated(HWND holder);
   void placeHolder();
+  void createPickers();
+  void openCurrentEntry(Playlist& playlist);
 
   // Control calls by member name with text values; nothing without a control.
   int controlInteger(WideStringView name);
@@ -174,10 +190,12 @@ class Player : public EventListener, public ViewListener {
   WideString m_draggedId;
   IdleCounter m_idle;
   float m_zoom = 1.0f;
+  std::unique_ptr<PlaylistManager> m_playlists;
   bool m_playlistMode = false;
   bool m_playlistPlaying = false;
   bool m_stoppedByUser = false;
-  Playlist m_folderList;     // filled by the open-file dialog; walked by Previous and Next
+  bool m_opening = false;  // a movie is being opened (its warning box may be up)
+  std::unique_ptr<OpenFileDialog> m_openFileDialog;
   Node* m_pushed = nullptr;  // the element whose mousedown ran last, in the current document
   int m_playButtonState = 1;
 

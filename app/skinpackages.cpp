@@ -53,26 +53,6 @@ WideString joinPath(WideStringView folder, WideStringView name) {
 
 bool isDotName(WideStringView name) { return name == u"." || name == u".."; }
 
-bool hasExtension(WideStringView name, WideStringView extension) {
-  size_t dot = name.rfind(u'.');
-  return dot != WideStringView::npos && equalsIgnoreCase(name.substr(dot), extension);
-}
-
-void collectFiles(WideStringView folder, WideStringView extension, int depth, std::vector<WideString>& found) {
-  if (depth <= 0) return;
-  WIN32_FIND_DATAW data;
-  FileSearch search(joinPath(folder, u"*.*"), data);
-  if (!search.found()) return;
-  do {
-    WideStringView name(data.cFileName);
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!isDotName(name)) collectFiles(joinPath(folder, name), extension, depth - 1, found);
-    } else if (hasExtension(name, extension)) {
-      found.push_back(joinPath(folder, name));
-    }
-  } while (search.next(data));
-}
-
 // Deletes everything inside `folder` and keeps the folder; failures are ignored.
 void emptyFolder(const WideString& folder) {
   std::vector<std::pair<WideString, bool>> entries;  // path, is a folder
@@ -189,12 +169,6 @@ unsigned long long extractEntry(unzFile zip, const WideString& destination, unsi
 }
 
 }  // namespace
-
-std::vector<WideString> findFiles(WideStringView folder, WideStringView extension, int depth) {
-  std::vector<WideString> found;
-  collectFiles(folder, extension, depth, found);
-  return found;
-}
 
 std::vector<WideString> findSkinPackages(int depth) {
   std::vector<WideString> packages = findFiles(u"\\", u".zskn", depth);

@@ -5,14 +5,11 @@
 
 #include <vector>
 
+#include "base/findfiles.h"
 #include "base/widestring.h"
 
 class Settings;
 
-// Full paths of the files below `folder` whose text from the last "." equals
-// `extension` ignoring case, in the file system's order; `depth` 1 is the
-// folder alone.
-std::vector<WideString> findFiles(WideStringView folder, WideStringView extension, int depth);
 // Every package on the device, sorted by full path (character codes).
 std::vector<WideString> findSkinPackages(int depth);
 

@@ -57,6 +57,7 @@ class Playlist {
   int number() const { return m_number; }
   void setNumber(int number) { m_number = number; }
   int cursor() const { return m_cursor; }
+  void setCursor(int cursor) { m_cursor = cursor; }
   const WideString& name() const { return m_name; }
   const std::vector<WideString>& entries() const { return m_entries; }
   bool isDirty() const { return m_dirty; }

@@ -215,6 +215,7 @@ res::ModuleResources build() {
   r.bitmaps = playerBitmaps();
   r.icons = {appIcon(), documentIcon()};
   r.dialogs = {aboutBox(), htmlPage(), playerOptions(), selectSkin(), keyMapping()};
+  addMoviePickerResources(r);
   return r;
 }
 

@@ -27,7 +27,18 @@ inline constexpr UINT kPlaylistBarBitmap = 114;  // seven 16 x 16 button images
 inline constexpr UINT kEmptyMenu = 118;          // menu and menu-bar layout without entries
 inline constexpr UINT kListImagesBitmap = 119;   // open folder, closed folder, movie
 inline constexpr UINT kCheckBoxesBitmap = 121;   // ticked, empty, and both greyed
+// The movie pickers: the open-file dialog, the playlist dialog and "Add Files".
+inline constexpr UINT kOpenFileDialog = 104;
+inline constexpr UINT kPlaylistDialog = 113;
+inline constexpr UINT kAddFilesDialog = 120;
+inline constexpr int kMovieListControl = 1027;
+inline constexpr int kPlaylistTreeControl = 1011;
+inline constexpr int kAddFilesListControl = 1015;
 }  // namespace playerres
+
+// Adds the dialog templates of the movie pickers (the open-file dialog, the
+// playlist dialog and "Add Files").
+void addMoviePickerResources(res::ModuleResources& resources);
 
 // The whole table (built once, kept for the process).
 const res::ModuleResources& playerResources();
