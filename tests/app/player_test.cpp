@@ -25,6 +25,7 @@
 #include "render/svgelement.h"
 #include "resources/playerresources.h"
 #include "tests/support/testdevice.h"
+#include "playlist/playlistmanager.h"
 #include "tools/swfwriter/samples.h"
 
 namespace {
@@ -183,6 +184,13 @@ class PlayerTest : public testing::Test {
   void passTicks(int ticks) {
     for (int i = 0; i < ticks; ++i) {
       wm::advanceClock(kTickPeriodMs);
+      wm::dispatchPending();
+    }
+  }
+  // The movie's own frame timer fires once per dispatch: time passes in small steps.
+  void passTicksFinely(int ticks) {
+    for (UINT ms = 0; ms < ticks * kTickPeriodMs; ms += 20) {
+      wm::advanceClock(20);
       wm::dispatchPending();
     }
   }
@@ -529,6 +537,71 @@ TEST_F(PlayerTest, ExitDestroysTheWindowAndPostsQuit) {
   MSG msg;
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(msg.wParam, 0u);
+}
+
+// A playlist of three movies, the second deleted since: each tick at a
+// movie's last frame opens the next, the missing one is reported as any
+// movie that does not load and skipped, and playing ends after the last.
+TEST_F(PlayerTest, APlaylistPlaysThroughItsEntriesAndStopsAfterTheLast) {
+  writeBytes(m_device.host("My Documents/short.swf"), swfwrite::countingMovie(6, 12, 200, 150, false));
+  std::filesystem::create_directories(m_device.host("My Documents/OrvelFlash"));
+  writeFile(m_device.host("My Documents/OrvelFlash/Trip.bfl"),
+            "<playlist><media href=\"\\My Documents\\short.swf\"/><media href=\"\\My Documents\\gone.swf\"/>"
+            "<media href=\"\\My Documents\\count.swf\"/></playlist>");
+  settings().dataFolder = u"\\My Documents\\OrvelFlash";
+  start();
+  PlaylistManager& manager = *m_player->playlists();
+  ASSERT_EQ(manager.playlists().size(), 1u);
+  manager.setCurrent(manager.findByName(u"Trip"), 0);
+  m_player->startPlaylist();
+  EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\short.swf");
+  EXPECT_EQ(m_player->control()->getInteger(u"Loop"), 0);
+  struct Tick {
+    const char16_t* movie;  // open after the tick
+    size_t boxes;
+    bool playing;  // the playlist still advances
+  };
+  const Tick kTicks[] = {
+      {u"\\My Documents\\gone.swf", 1, true},   // short.swf ended within the first tick
+      {u"\\My Documents\\count.swf", 1, true},  // the missing movie is passed by
+      {u"\\My Documents\\count.swf", 1, true},  // 100 frames at 12 a second take 5 ticks
+      {u"\\My Documents\\count.swf", 1, true},  {u"\\My Documents\\count.swf", 1, true},
+      {u"\\My Documents\\count.swf", 1, true},  {u"\\My Documents\\count.swf", 1, false},
+      {u"\\My Documents\\count.swf", 1, false},
+  };
+  int tick = 0;
+  for (const Tick& t : kTicks) {
+    SCOPED_TRACE("tick " + std::to_string(++tick));
+    passTicksFinely(1);
+    EXPECT_EQ(m_player->moviePath(), t.movie);
+    EXPECT_EQ(m_boxes.size(), t.boxes);
+    EXPECT_EQ(m_player->playlistPlaying(), t.playing);
+  }
+  EXPECT_EQ(m_boxes.back().text, u"Can't load the flash. Please try it again with more memory. ");
+  EXPECT_EQ(manager.current()->cursor(), 2);
+  m_player->keyAction(kActionPreviousMovie);  // within the playlist again
+  EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\gone.swf");
+  EXPECT_TRUE(m_player->playlistPlaying());
+}
+
+TEST_F(PlayerTest, PausingSuspendsThePlaylistUntilTheNextMovieOpens) {
+  std::filesystem::create_directories(m_device.host("My Documents/OrvelFlash"));
+  writeFile(m_device.host("My Documents/OrvelFlash/Two.bfl"),
+            "<playlist><media href=\"\\My Documents\\count.swf\"/>"
+            "<media href=\"\\My Documents\\intro.part2.swf\"/></playlist>");
+  settings().dataFolder = u"\\My Documents\\OrvelFlash";
+  start();
+  PlaylistManager& manager = *m_player->playlists();
+  manager.setCurrent(manager.findByName(u"Two"), 0);
+  m_player->startPlaylist();
+  m_player->keyAction(kActionPause);
+  passTicksFinely(6);
+  EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\count.swf") << "paused: the playlist must wait";
+  m_player->keyAction(kActionNextMovie);
+  EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\intro.part2.swf");
+  passTicksFinely(6);
+  EXPECT_FALSE(m_player->playlistPlaying()) << "the last entry ended";
+  EXPECT_TRUE(m_boxes.empty());
 }
 
 }  // namespace
