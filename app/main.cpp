@@ -11,6 +11,7 @@
 #include "app/entry.h"
 #include "app/player.h"
 #include "flashhost/flashcontrol.h"
+#include "playlist/playlistmanager.h"
 #include "platform/display/script.h"
 #include "platform/core/device.h"
 #include "platform/core/utf8.h"
@@ -57,6 +58,22 @@ void dumpPlayer(std::string& out) {
   }
 }
 
+// The playlists the manager holds and where the player is in them.
+void dumpPlaylists(std::string& out) {
+  Player* player = currentPlayer();
+  PlaylistManager* manager = player ? player->playlists() : nullptr;
+  if (!manager) return;
+  Playlist* current = manager->current();
+  out += "mode=" + std::to_string(player->playlistMode()) + " playing=" + std::to_string(player->playlistPlaying()) +
+         " current=" + (current ? toUtf8(current->name()) : std::string("none")) +
+         " cursor=" + std::to_string(current ? current->cursor() : -1) + "\n";
+  for (const auto& playlist : manager->playlists()) {
+    out += "playlist name=" + toUtf8(playlist->name()) + " entries=" + std::to_string(playlist->entries().size());
+    for (const WideString& entry : playlist->entries()) out += " | " + toUtf8(entry);
+    out += "\n";
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,6 +111,7 @@ int main(int argc, char** argv) {
   }
   registerPlayerResources(nullptr);
   display::registerDumpSection("player", dumpPlayer);
+  display::registerDumpSection("playlists", dumpPlaylists);
 
   std::string joined;
   for (const std::string& arg : args) joined += (joined.empty() ? "" : " ") + arg;
