@@ -25,7 +25,10 @@
 #include "render/svgelement.h"
 #include "resources/playerresources.h"
 #include "tests/support/testdevice.h"
+#include "app/openfiledialog.h"
+#include "platform/commctrl/commctrl.h"
 #include "playlist/playlistmanager.h"
+#include "tests/support/steps.h"
 #include "tools/swfwriter/samples.h"
 
 namespace {
@@ -602,6 +605,340 @@ TEST_F(PlayerTest, PausingSuspendsThePlaylistUntilTheNextMovieOpens) {
   passTicksFinely(6);
   EXPECT_FALSE(m_player->playlistPlaying()) << "the last entry ended";
   EXPECT_TRUE(m_boxes.empty());
+}
+
+// ---- The movie pickers, driven through the headless screen ----------------------------
+
+POINT centreOnScreen(HWND window, const RECT& r) {
+  POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  ClientToScreen(window, &p);
+  return p;
+}
+
+void tapAt(POINT p) {
+  wm::injectPen(wm::PenAction::Down, p);
+  wm::injectPen(wm::PenAction::Up, p);
+}
+
+void pressKey(int vk) {
+  wm::injectKey(vk, true);
+  wm::injectKey(vk, false);
+}
+
+void typeKeys(const std::string& keys) {
+  for (char c : keys) {
+    bool upper = c >= 'A' && c <= 'Z';
+    if (upper) wm::injectKey(VK_SHIFT, true);
+    pressKey(c == '\n' ? VK_RETURN : std::toupper(static_cast<unsigned char>(c)));
+    if (upper) wm::injectKey(VK_SHIFT, false);
+  }
+}
+
+POINT rowPoint(HWND list, int row) {
+  RECT r{};
+  ListView_GetItemRect(list, row, &r, LVIR_BOUNDS);
+  return centreOnScreen(list, r);
+}
+
+std::vector<std::u16string> rowTexts(HWND list, int column) {
+  std::vector<std::u16string> texts;
+  for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+    WCHAR buffer[300] = {};
+    ListView_GetItemText(list, row, column, buffer, 300);
+    texts.push_back(buffer);
+  }
+  return texts;
+}
+
+POINT nodePoint(HWND tree, HTREEITEM item) {
+  RECT r{};
+  TreeView_GetItemRect(tree, item, &r, TRUE);
+  return centreOnScreen(tree, r);
+}
+
+std::u16string nodeText(HWND tree, HTREEITEM item) {
+  WCHAR buffer[300] = {};
+  TVITEMW data{};
+  data.mask = TVIF_TEXT;
+  data.hItem = item;
+  data.pszText = buffer;
+  data.cchTextMax = 300;
+  TreeView_GetItem(tree, &data);
+  return buffer;
+}
+
+// Each playlist node with its leaves: "name: leaf, leaf".
+std::vector<std::u16string> treeTexts(HWND tree) {
+  std::vector<std::u16string> lines;
+  for (HTREEITEM root = TreeView_GetRoot(tree); root; root = TreeView_GetNextSibling(tree, root)) {
+    std::u16string line = nodeText(tree, root) + u":";
+    for (HTREEITEM leaf = TreeView_GetChild(tree, root); leaf; leaf = TreeView_GetNextSibling(tree, leaf))
+      line += u" " + nodeText(tree, leaf);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// The menu bar is the window along the bottom of the screen.
+HWND menuBar() { return WindowFromPoint(POINT{120, 320 - 13}); }
+
+int barIndex(HWND bar, int command) {
+  int count = static_cast<int>(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    TBBUTTON button{};
+    SendMessageW(bar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&button));
+    if (button.idCommand == command && !(button.fsStyle & TBSTYLE_SEP)) return i;
+  }
+  return -1;
+}
+
+POINT barButton(int command) {
+  HWND bar = menuBar();
+  RECT r{};
+  SendMessageW(bar, TB_GETITEMRECT, static_cast<WPARAM>(barIndex(bar, command)), reinterpret_cast<LPARAM>(&r));
+  return centreOnScreen(bar, r);
+}
+
+bool barButtonEnabled(int command) { return SendMessageW(menuBar(), TB_ISBUTTONENABLED, command, 0) != 0; }
+
+HWND dialogControl(int id) { return GetDlgItem(GetForegroundWindow(), id); }
+void pressDone() { PostMessageW(GetForegroundWindow(), WM_COMMAND, IDOK, 0); }
+
+std::string screenshotPath(const char* name) {
+  const char* dir = std::getenv("ORVEL_BINARY_DIR");
+  std::filesystem::path base =
+      dir ? std::filesystem::path(dir) / "screenshots" : std::filesystem::temp_directory_path();
+  std::filesystem::create_directories(base);
+  return (base / name).string();
+}
+
+std::u16string sizeTextOf(const std::filesystem::path& file) {
+  auto size = std::filesystem::file_size(file);
+  return size < 1024 ? toWide(std::to_string(size) + "k") : toWide(std::to_string(size / 1024) + "K");
+}
+
+class PickerTest : public PlayerTest {
+ protected:
+  void SetUp() override {
+    PlayerTest::SetUp();
+    std::filesystem::create_directories(m_device.host("My Documents/OrvelFlash"));
+    settings().dataFolder = u"\\My Documents\\OrvelFlash";
+  }
+  // Runs a menu command of the player while `steps` act in the dialog it opens.
+  void runCommand(UINT command, Steps& steps) {
+    steps.start();
+    SendMessageW(m_player->mainWindow(), WM_COMMAND, command, 0);
+    wm::dispatchPending();
+    EXPECT_TRUE(steps.allRan()) << "the dialog closed before every step ran";
+  }
+  std::vector<std::string> playlistFiles() {
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(m_device.host("My Documents/OrvelFlash")))
+      names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  void playlistFile(const std::string& name, const std::vector<std::string>& paths) {
+    std::string text = "<playlist>";
+    for (const std::string& path : paths) text += "<media href=\"" + path + "\"/>";
+    writeFile(m_device.host("My Documents/OrvelFlash/" + name + ".bfl"), text + "</playlist>");
+  }
+};
+
+TEST_F(PickerTest, TheOpenFileListShowsEveryMovieWithItsSizeAndATapOpensOne) {
+  writeFile(m_device.host("My Documents/small.swf"), std::string(1023, 'x'));
+  std::filesystem::create_directories(m_device.host("My Documents/Sub"));
+  writeFile(m_device.host("My Documents/Sub/one.swf"), std::string(1024, 'x'));
+  writeFile(m_device.host("big.swf"), std::string(1572864, 'x'));
+  writeFile(m_device.host("My Documents/notes.txt"), "x");
+  startWithMovie(u"\\My Documents\\count.swf");
+  std::vector<std::u16string> titles, sizes;
+  int selected = -1;
+  Steps steps;
+  steps.then([&] {
+    HWND list = dialogControl(playerres::kMovieListControl);
+    titles = rowTexts(list, 0);
+    sizes = rowTexts(list, 1);
+    selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    display::writePng(m_display->frame(), screenshotPath("open-file-dialog.png"));
+    tapAt(rowPoint(list, 3));  // intro.part2
+  });
+  runCommand(kOpenFileCommand, steps);
+  // Sorted by full path, character codes: "\My Documents\Sub" before "\My Documents\count".
+  EXPECT_EQ(titles, (std::vector<std::u16string>{u"big", u"one", u"count", u"intro.part2", u"small"}));
+  EXPECT_EQ(sizes, (std::vector<std::u16string>{u"1536K", u"1K", sizeTextOf(m_device.host("My Documents/count.swf")),
+                                                sizeTextOf(m_device.host("My Documents/intro.part2.swf")), u"1023k"}));
+  EXPECT_EQ(selected, 2) << "the movie that is open";
+  EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\intro.part2.swf");
+  EXPECT_EQ(playing(), 1);
+  Playlist& folder = m_player->openFileDialogObject()->folderList();
+  EXPECT_EQ(folder.entries().size(), 5u);
+  EXPECT_EQ(folder.cursor(), 3);
+  m_player->keyAction(kActionNextMovie);
+  EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\small.swf");
+}
+
+TEST_F(PickerTest, MarkingARowAndCancellingOpensNothingButNextFlashOpensTheOneAfterIt) {
+  writeFile(m_device.host("My Documents/Clip.swf"), "x");
+  writeFile(m_device.host("My Documents/clip.swf"), "x");  // the same movie to the device
+  startWithMovie(u"\\My Documents\\intro.part2.swf");      // rows: Clip, clip, count, intro.part2
+  Steps steps;
+  steps.then([&] { pressKey(VK_UP), pressKey(VK_UP); }).then([&] { pressKey(VK_ESCAPE); });
+  runCommand(kOpenFileCommand, steps);
+  EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\intro.part2.swf");
+  Playlist& folder = m_player->openFileDialogObject()->folderList();
+  EXPECT_EQ(folder.entries().size(), 3u) << "Clip.swf and clip.swf are one movie";
+  m_player->keyAction(kActionNextMovie);
+  EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\count.swf") << "the one after the marked clip.swf";
+}
+
+TEST_F(PickerTest, NewPlaylistsAreNumberedFilledWithEveryMovieAndNamedAtOnce) {
+  start();
+  std::vector<std::u16string> tree;
+  bool renameEnabled = true, moveEnabled = true;
+  Steps steps;
+  steps
+      .then([&] {
+        renameEnabled = barButtonEnabled(40052);
+        tapAt(barButton(40039));  // New Playlist: its label is being edited
+      })
+      .then([&] { typeKeys("\n"); })  // keeps "playlist 0"
+      .then([&] { tapAt(barButton(40039)); })
+      .then([&] { typeKeys("Trip\n"); })
+      .then([&] {
+        HWND treeView = dialogControl(playerres::kPlaylistTreeControl);
+        tree = treeTexts(treeView);
+        tapAt(nodePoint(treeView, TreeView_GetChild(treeView, TreeView_GetRoot(treeView))));
+      })
+      .then([&] {
+        moveEnabled = barButtonEnabled(40037) && barButtonEnabled(40038) && !barButtonEnabled(40052);
+        display::writePng(m_display->frame(), screenshotPath("playlist-dialog.png"));
+        pressDone();
+      });
+  runCommand(kPlaylistCommand, steps);
+  EXPECT_FALSE(renameEnabled) << "nothing selected yet";
+  EXPECT_TRUE(moveEnabled) << "an entry is selected";
+  EXPECT_EQ(tree, (std::vector<std::u16string>{u"playlist 0: count intro.part2", u"Trip: count intro.part2"}));
+  EXPECT_EQ(playlistFiles(), (std::vector<std::string>{"Trip.bfl", "playlist 0.bfl"}));
+  PlaylistManager& manager = *m_player->playlists();
+  ASSERT_EQ(manager.current(), manager.findByName(u"playlist 0")) << "the selected entry's playlist";
+  EXPECT_EQ(manager.current()->cursor(), 0);
+}
+
+TEST_F(PickerTest, ARenameReplacesTheFileAndADuplicateNameIsRefusedAndEditedAgain) {
+  playlistFile("playlist 0", {"\\My Documents\\count.swf"});
+  playlistFile("Other", {});
+  start();
+  std::vector<std::string> filesAfterRename;
+  Steps steps;
+  steps
+      .then([&] {
+        HWND tree = dialogControl(playerres::kPlaylistTreeControl);
+        tapAt(nodePoint(tree, TreeView_GetNextSibling(tree, TreeView_GetRoot(tree))));  // playlist 0
+      })
+      .then([&] { tapAt(barButton(40052)); })
+      .then([&] { typeKeys("Other\n"); })  // taken: refused, and the edit starts again
+      .then([&] { typeKeys("Trip\n"); })
+      .then([&] {
+        filesAfterRename = playlistFiles();
+        pressDone();
+      });
+  runCommand(kPlaylistCommand, steps);
+  ASSERT_EQ(m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes[0].caption, u"Error");
+  EXPECT_EQ(m_boxes[0].text, u"Duplicate name");
+  // The old file goes only once the new one is written: the playlist is never without a file.
+  EXPECT_EQ(filesAfterRename, (std::vector<std::string>{"Other.bfl", "Trip.bfl"}));
+  EXPECT_EQ(playlistFiles(), (std::vector<std::string>{"Other.bfl", "Trip.bfl"}));
+  auto trip = Playlist::read(u"\\My Documents\\OrvelFlash\\Trip.bfl");
+  ASSERT_TRUE(trip);
+  EXPECT_EQ(trip->entries(), (std::vector<WideString>{u"\\My Documents\\count.swf"}));
+}
+
+TEST_F(PickerTest, MovesStopAtTheEndsAndAddFilesSkipsWhatThePlaylistHolds) {
+  playlistFile("Mix", {"\\MY DOCUMENTS\\COUNT.SWF", "\\My Documents\\b.swf", "\\My Documents\\c.swf"});
+  start();
+  std::vector<std::vector<std::u16string>> trees;
+  std::vector<std::u16string> addRows;
+  auto leaf = [](int index) {
+    HWND tree = dialogControl(playerres::kPlaylistTreeControl);
+    HTREEITEM item = TreeView_GetChild(tree, TreeView_GetRoot(tree));
+    for (int i = 0; i < index; ++i) item = TreeView_GetNextSibling(tree, item);
+    return nodePoint(tree, item);
+  };
+  auto snapshot = [&] { trees.push_back(treeTexts(dialogControl(playerres::kPlaylistTreeControl))); };
+  Steps steps;
+  steps
+      .then([&] {
+        HWND tree = dialogControl(playerres::kPlaylistTreeControl);
+        TreeView_Expand(tree, TreeView_GetRoot(tree), TVE_EXPAND);
+      })
+      .then([&] { tapAt(leaf(0)); })
+      .then([&] { tapAt(barButton(40037)); })  // Move Up on the first: nothing
+      .then([&] {
+        snapshot();
+        tapAt(leaf(2));
+      })
+      .then([&] { tapAt(barButton(40038)); })  // Move Down on the last: nothing
+      .then([&] {
+        snapshot();
+        tapAt(barButton(40037));  // c up
+      })
+      .then([&] {
+        snapshot();
+        tapAt(barButton(40040));  // Add File Into Playlist
+      })
+      .then([&] {
+        HWND list = dialogControl(playerres::kAddFilesListControl);
+        addRows = rowTexts(list, 0);
+        tapAt(rowPoint(list, 0));  // count: held already in other letters
+        tapAt(rowPoint(list, 1));  // intro.part2
+      })
+      .then([&] {
+        display::writePng(m_display->frame(), screenshotPath("add-files-dialog.png"));
+        pressDone();
+      })
+      .then([&] {
+        snapshot();
+        pressDone();
+      });
+  runCommand(kPlaylistCommand, steps);
+  EXPECT_EQ(addRows, (std::vector<std::u16string>{u"count", u"intro.part2"}));
+  ASSERT_EQ(trees.size(), 4u);
+  EXPECT_EQ(trees[0], (std::vector<std::u16string>{u"Mix: COUNT b c"}));
+  EXPECT_EQ(trees[1], (std::vector<std::u16string>{u"Mix: COUNT b c"}));
+  EXPECT_EQ(trees[2], (std::vector<std::u16string>{u"Mix: COUNT c b"}));
+  EXPECT_EQ(trees[3], (std::vector<std::u16string>{u"Mix: COUNT c b intro.part2"}));
+  auto mix = Playlist::read(u"\\My Documents\\OrvelFlash\\Mix.bfl");
+  ASSERT_TRUE(mix);
+  EXPECT_EQ(mix->entries(), (std::vector<WideString>{u"\\MY DOCUMENTS\\COUNT.SWF", u"\\My Documents\\c.swf",
+                                                     u"\\My Documents\\b.swf", u"\\My Documents\\intro.part2.swf"}));
+}
+
+TEST_F(PickerTest, DoneWithNothingSelectedTakesTheFirstPlaylistAndPlayStartsTheSelectedEntry) {
+  playlistFile("b", {"\\My Documents\\count.swf"});
+  playlistFile("A", {"\\My Documents\\count.swf", "\\My Documents\\intro.part2.swf"});
+  start();
+  Steps done;
+  done.then([&] { pressDone(); });
+  runCommand(kPlaylistCommand, done);
+  PlaylistManager& manager = *m_player->playlists();
+  ASSERT_EQ(manager.current(), manager.findByName(u"A"));
+  EXPECT_EQ(manager.current()->cursor(), 0);
+  EXPECT_FALSE(m_player->playlistMode()) << "Done does not play";
+
+  Steps play;
+  play.then([&] {
+        HWND tree = dialogControl(playerres::kPlaylistTreeControl);
+        HTREEITEM second = TreeView_GetNextSibling(tree, TreeView_GetChild(tree, TreeView_GetRoot(tree)));
+        tapAt(nodePoint(tree, second));  // A's intro.part2 (A is current, so expanded)
+      })
+      .then([&] { tapAt(barButton(40044)); });
+  runCommand(kPlaylistCommand, play);
+  EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\intro.part2.swf");
+  EXPECT_TRUE(m_player->playlistMode());
+  EXPECT_TRUE(m_player->playlistPlaying());
+  EXPECT_EQ(m_player->control()->getInteger(u"Loop"), 0);
 }
 
 }  // namespace
