@@ -627,6 +627,10 @@ void pressKey(int vk) {
 
 void typeKeys(const std::string& keys) {
   for (char c : keys) {
+    if (c == '\b') {
+      pressKey(VK_BACK);
+      continue;
+    }
     bool upper = c >= 'A' && c <= 'Z';
     if (upper) wm::injectKey(VK_SHIFT, true);
     pressKey(c == '\n' ? VK_RETURN : std::toupper(static_cast<unsigned char>(c)));
@@ -679,8 +683,16 @@ std::vector<std::u16string> treeTexts(HWND tree) {
   return lines;
 }
 
-// The menu bar is the window along the bottom of the screen.
-HWND menuBar() { return WindowFromPoint(POINT{120, 320 - 13}); }
+// The foreground dialog's menu bar: the shell's bar window it owns.
+HWND menuBar() {
+  HWND owner = GetForegroundWindow();
+  for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    WCHAR name[64] = {};
+    GetClassNameW(w, name, 64);
+    if (std::u16string_view(name) == u"menu_worker" && GetWindow(w, GW_OWNER) == owner) return w;
+  }
+  return nullptr;
+}
 
 int barIndex(HWND bar, int command) {
   int count = static_cast<int>(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0));
@@ -698,6 +710,10 @@ POINT barButton(int command) {
   SendMessageW(bar, TB_GETITEMRECT, static_cast<WPARAM>(barIndex(bar, command)), reinterpret_cast<LPARAM>(&r));
   return centreOnScreen(bar, r);
 }
+
+// Bar buttons post their commands, and an edit ends on a posted message: a
+// step of its own lets what was posted arrive.
+void settle() {}
 
 bool barButtonEnabled(int command) { return SendMessageW(menuBar(), TB_ISBUTTONENABLED, command, 0) != 0; }
 
@@ -731,6 +747,12 @@ class PickerTest : public PlayerTest {
     wm::dispatchPending();
     EXPECT_TRUE(steps.allRan()) << "the dialog closed before every step ran";
   }
+  // The screen as the user sees it now, painted and shown.
+  void shoot(const char* name) {
+    wm::dispatchPending();
+    m_display->present();
+    EXPECT_TRUE(display::writePng(m_display->frame(), screenshotPath(name)));
+  }
   std::vector<std::string> playlistFiles() {
     std::vector<std::string> names;
     for (auto& e : std::filesystem::directory_iterator(m_device.host("My Documents/OrvelFlash")))
@@ -760,22 +782,41 @@ TEST_F(PickerTest, TheOpenFileListShowsEveryMovieWithItsSizeAndATapOpensOne) {
     titles = rowTexts(list, 0);
     sizes = rowTexts(list, 1);
     selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
-    display::writePng(m_display->frame(), screenshotPath("open-file-dialog.png"));
-    tapAt(rowPoint(list, 3));  // intro.part2
+    shoot("open-file-dialog.png");
+    tapAt(rowPoint(list, 2));  // intro.part2
   });
   runCommand(kOpenFileCommand, steps);
-  // Sorted by full path, character codes: "\My Documents\Sub" before "\My Documents\count".
-  EXPECT_EQ(titles, (std::vector<std::u16string>{u"big", u"one", u"count", u"intro.part2", u"small"}));
-  EXPECT_EQ(sizes, (std::vector<std::u16string>{u"1536K", u"1K", sizeTextOf(m_device.host("My Documents/count.swf")),
-                                                sizeTextOf(m_device.host("My Documents/intro.part2.swf")), u"1023k"}));
-  EXPECT_EQ(selected, 2) << "the movie that is open";
+  // Sorted by full path in character codes: upper case before lower case.
+  EXPECT_EQ(titles, (std::vector<std::u16string>{u"one", u"count", u"intro.part2", u"small", u"big"}));
+  EXPECT_EQ(sizes, (std::vector<std::u16string>{u"1K", sizeTextOf(m_device.host("My Documents/count.swf")),
+                                                sizeTextOf(m_device.host("My Documents/intro.part2.swf")), u"1023k",
+                                                u"1536K"}));
+  EXPECT_EQ(selected, 1) << "the movie that is open";
   EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\intro.part2.swf");
-  EXPECT_EQ(playing(), 1);
+  EXPECT_NE(playing(), 0);
   Playlist& folder = m_player->openFileDialogObject()->folderList();
   EXPECT_EQ(folder.entries().size(), 5u);
-  EXPECT_EQ(folder.cursor(), 3);
+  EXPECT_EQ(folder.cursor(), 2);
   m_player->keyAction(kActionNextMovie);
   EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\small.swf");
+}
+
+TEST_F(PickerTest, AScreenshotOfThirtyMoviesWithOneSelected) {
+  for (int i = 0; i < 28; ++i)
+    writeFile(m_device.host("My Documents/movie " + std::to_string(10 + i) + ".swf"), std::string(700u * i, 'x'));
+  startWithMovie(u"\\My Documents\\count.swf");
+  int rows = 0, selected = -1;
+  Steps steps;
+  steps.then([&] {
+    HWND list = dialogControl(playerres::kMovieListControl);
+    rows = ListView_GetItemCount(list);
+    selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    shoot("open-file-dialog-30.png");
+    pressKey(VK_ESCAPE);
+  });
+  runCommand(kOpenFileCommand, steps);
+  EXPECT_EQ(rows, 30);
+  EXPECT_EQ(selected, 0) << "count.swf sorts first";
 }
 
 TEST_F(PickerTest, MarkingARowAndCancellingOpensNothingButNextFlashOpensTheOneAfterIt) {
@@ -802,17 +843,22 @@ TEST_F(PickerTest, NewPlaylistsAreNumberedFilledWithEveryMovieAndNamedAtOnce) {
         renameEnabled = barButtonEnabled(40052);
         tapAt(barButton(40039));  // New Playlist: its label is being edited
       })
+      .then(settle)
       .then([&] { typeKeys("\n"); })  // keeps "playlist 0"
+      .then(settle)
       .then([&] { tapAt(barButton(40039)); })
-      .then([&] { typeKeys("Trip\n"); })
+      .then(settle)
+      .then([&] { typeKeys(std::string(10, '\b') + "Trip\n"); })  // the label starts as "playlist 1"
+      .then(settle)
       .then([&] {
         HWND treeView = dialogControl(playerres::kPlaylistTreeControl);
         tree = treeTexts(treeView);
-        tapAt(nodePoint(treeView, TreeView_GetChild(treeView, TreeView_GetRoot(treeView))));
+        HTREEITEM trip = TreeView_GetNextSibling(treeView, TreeView_GetRoot(treeView));
+        tapAt(nodePoint(treeView, TreeView_GetChild(treeView, trip)));  // the new one is the one expanded
       })
       .then([&] {
         moveEnabled = barButtonEnabled(40037) && barButtonEnabled(40038) && !barButtonEnabled(40052);
-        display::writePng(m_display->frame(), screenshotPath("playlist-dialog.png"));
+        shoot("playlist-dialog.png");
         pressDone();
       });
   runCommand(kPlaylistCommand, steps);
@@ -821,7 +867,7 @@ TEST_F(PickerTest, NewPlaylistsAreNumberedFilledWithEveryMovieAndNamedAtOnce) {
   EXPECT_EQ(tree, (std::vector<std::u16string>{u"playlist 0: count intro.part2", u"Trip: count intro.part2"}));
   EXPECT_EQ(playlistFiles(), (std::vector<std::string>{"Trip.bfl", "playlist 0.bfl"}));
   PlaylistManager& manager = *m_player->playlists();
-  ASSERT_EQ(manager.current(), manager.findByName(u"playlist 0")) << "the selected entry's playlist";
+  ASSERT_EQ(manager.current(), manager.findByName(u"Trip")) << "the selected entry's playlist";
   EXPECT_EQ(manager.current()->cursor(), 0);
 }
 
@@ -836,9 +882,15 @@ TEST_F(PickerTest, ARenameReplacesTheFileAndADuplicateNameIsRefusedAndEditedAgai
         HWND tree = dialogControl(playerres::kPlaylistTreeControl);
         tapAt(nodePoint(tree, TreeView_GetNextSibling(tree, TreeView_GetRoot(tree))));  // playlist 0
       })
-      .then([&] { tapAt(barButton(40052)); })
-      .then([&] { typeKeys("Other\n"); })  // taken: refused, and the edit starts again
-      .then([&] { typeKeys("Trip\n"); })
+      .then([&] { tapAt(barButton(40052)); })  // Rename Playlist
+      .then(settle)
+      .then([&] { typeKeys(std::string(10, '\b') + "Other\n"); })  // taken
+      .then(settle)
+      .then([] { answerBoxes(nullptr, 0, 0, 0); })  // the refusal, from inside its box
+      .then(settle)
+      .then(settle)  // the edit starts again
+      .then([&] { typeKeys(std::string(10, '\b') + "Trip\n"); })
+      .then(settle)
       .then([&] {
         filesAfterRename = playlistFiles();
         pressDone();
@@ -875,19 +927,23 @@ TEST_F(PickerTest, MovesStopAtTheEndsAndAddFilesSkipsWhatThePlaylistHolds) {
       })
       .then([&] { tapAt(leaf(0)); })
       .then([&] { tapAt(barButton(40037)); })  // Move Up on the first: nothing
+      .then(settle)
       .then([&] {
         snapshot();
         tapAt(leaf(2));
       })
       .then([&] { tapAt(barButton(40038)); })  // Move Down on the last: nothing
+      .then(settle)
       .then([&] {
         snapshot();
         tapAt(barButton(40037));  // c up
       })
+      .then(settle)
       .then([&] {
         snapshot();
         tapAt(barButton(40040));  // Add File Into Playlist
       })
+      .then(settle)
       .then([&] {
         HWND list = dialogControl(playerres::kAddFilesListControl);
         addRows = rowTexts(list, 0);
@@ -895,7 +951,7 @@ TEST_F(PickerTest, MovesStopAtTheEndsAndAddFilesSkipsWhatThePlaylistHolds) {
         tapAt(rowPoint(list, 1));  // intro.part2
       })
       .then([&] {
-        display::writePng(m_display->frame(), screenshotPath("add-files-dialog.png"));
+        shoot("add-files-dialog.png");
         pressDone();
       })
       .then([&] {
@@ -933,7 +989,8 @@ TEST_F(PickerTest, DoneWithNothingSelectedTakesTheFirstPlaylistAndPlayStartsTheS
         HTREEITEM second = TreeView_GetNextSibling(tree, TreeView_GetChild(tree, TreeView_GetRoot(tree)));
         tapAt(nodePoint(tree, second));  // A's intro.part2 (A is current, so expanded)
       })
-      .then([&] { tapAt(barButton(40044)); });
+      .then([&] { tapAt(barButton(40044)); })
+      .then(settle);
   runCommand(kPlaylistCommand, play);
   EXPECT_EQ(m_player->moviePath(), u"\\My Documents\\intro.part2.swf");
   EXPECT_TRUE(m_player->playlistMode());
