@@ -53,6 +53,11 @@ WideString joinPath(WideStringView folder, WideStringView name) {
 
 bool isDotName(WideStringView name) { return name == u"." || name == u".."; }
 
+bool hasExtension(WideStringView name, WideStringView extension) {
+  size_t dot = name.rfind(u'.');
+  return dot != WideStringView::npos && equalsIgnoreCase(name.substr(dot), extension);
+}
+
 // Deletes everything inside `folder` and keeps the folder; failures are ignored.
 void emptyFolder(const WideString& folder) {
   std::vector<std::pair<WideString, bool>> entries;  // path, is a folder

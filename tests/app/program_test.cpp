@@ -376,4 +376,49 @@ TEST_F(Program, ASessionThroughEveryFileAndHelpItemEndsCleanlyWithTheChoicesStor
   EXPECT_EQ(std::u16string(command), u"\"\\Program Files\\OrvelFlash\\OrvelFlash.exe\" %1");
 }
 
+// A whole session through the screen: a playlist made of the device's three
+// movies in the playlist dialog, named, played through to its end; then a
+// second run of the program that finds it again.
+TEST_F(Program, APlaylistMadeInTheDialogPlaysThroughAndIsThereAfterARestart) {
+  installSkinAndMovie();
+  std::filesystem::remove(m_device.host("My Documents/demo.swf"));
+  for (const char* name : {"one", "two", "three"}) {
+    std::vector<uint8_t> movie = swfwrite::countingMovie(12, 12, 200, 150, false);
+    std::ofstream(m_device.host(std::string("My Documents/") + name + ".swf"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(movie.data()), static_cast<std::streamsize>(movie.size()));
+  }
+  std::filesystem::path started = m_device.outside("started.txt"), ended = m_device.outside("ended.txt"),
+                        again = m_device.outside("again.txt"), shot = m_device.outside("playlist.png");
+  // File > Playlist..., New Playlist, its label typed over, then Play.
+  std::string script = "wait 1000\ntap 15 307\nwait 200\ntap 40 180\nwait 500\ntap 11 307\nwait 500\n";
+  for (int i = 0; i < 10; ++i) script += "key back\n";
+  script += "key shift+t\nkey r\nkey i\nkey p\nkey return\nwait 300\nscreenshot " + shot.string() +
+            "\ntap 190 307\nwait 300\ndump " + started.string() + "\nwait 12000\ndump " + ended.string() + "\nquit\n";
+  std::filesystem::path file = m_device.outside("session.txt");
+  std::ofstream(file) << script;
+  pid_t player = startProgram(m_device, {"--script", file.string(), "\\My Documents\\two.swf"});
+  ASSERT_EQ(player > 0 ? serveUntilExit(player) : -1, 0);
+  std::ofstream(file) << "wait 1000\ndump " + again.string() + "\nquit\n";
+  player = startProgram(m_device, {"--script", file.string()});
+  ASSERT_EQ(player > 0 ? serveUntilExit(player) : -1, 0);
+
+  struct Row {
+    std::filesystem::path dump;
+    std::vector<const char*> shows;
+  } rows[] = {
+      {started,
+       {"movie=\\My Documents\\one.swf", "mode=1 playing=1 current=Trip cursor=0",
+        "playlist name=Trip entries=3 | \\My Documents\\one.swf | \\My Documents\\three.swf | \\My "
+        "Documents\\two.swf"}},
+      {ended, {"movie=\\My Documents\\two.swf", "mode=1 playing=0 current=Trip cursor=2"}},
+      {again, {"mode=0 playing=0 current=none", "playlist name=Trip entries=3"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.dump.filename().string());
+    std::string text = readText(row.dump);
+    for (const char* shown : row.shows) EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
+  }
+  EXPECT_TRUE(std::filesystem::exists(m_device.host("My Documents/OrvelFlash/Trip.bfl")));
+}
+
 }  // namespace
