@@ -176,6 +176,7 @@ class ListView {
   bool changeState(int index, UINT state, UINT mask);
   void selectOnly(int index);
   void moveSelection(int index);
+  void markIfSelected(int index);
   void notifyClick(UINT code, int index, POINT p);
   void afterRemoval(int index);
   void paintHeader(HDC dc, const RECT& area) const;
@@ -315,10 +316,16 @@ void ListView::selectOnly(int index) {
   if (index >= 0 && index < rowCount()) changeState(index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
+// The mark follows the pen and the keys, unless the parent refused the selection.
+void ListView::markIfSelected(int index) {
+  if (validRow(static_cast<WPARAM>(index)) && (m_rows[static_cast<size_t>(index)].state & LVIS_SELECTED))
+    m_mark = index;
+}
+
 void ListView::moveSelection(int index) {
   index = std::clamp(index, 0, rowCount() - 1);
   selectOnly(index);
-  m_mark = index;
+  markIfSelected(index);
   onEnsureVisible(static_cast<WPARAM>(index), FALSE);
 }
 
@@ -419,16 +426,15 @@ LRESULT ListView::onPaint() {
       SetTextColor(dc, IsWindowEnabled(m_hwnd) ? kInk : kGreyInk);
       paintHeader(dc, area);
     }
+    m_bar.paint(dc, all, IsWindowEnabled(m_hwnd) != FALSE);
+    // Rows never paint over the header or the bar; the clip lasts until EndPaint.
+    IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
     int first = std::max(m_bar.pos(), m_bar.pos() + static_cast<int>(ps.rcPaint.top - area.top) / rowHeight());
     for (int i = first; i < rowCount(); ++i) {
       RECT r = rowRect(i);
       if (r.top >= std::min(area.bottom, ps.rcPaint.bottom)) break;
-      SelectedObject clip(dc, nullptr);  // rows never paint over the header or the bar
-      IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
       paintRow(dc, i, r);
-      SelectClipRgn(dc, nullptr);
     }
-    m_bar.paint(dc, all, IsWindowEnabled(m_hwnd) != FALSE);
   }
   EndPaint(m_hwnd, &ps);
   return 0;
@@ -486,7 +492,7 @@ LRESULT ListView::onPenDown(LPARAM lParam) {
   m_pressed = rowAt(p);
   if (m_pressed >= 0) {
     selectOnly(m_pressed);
-    m_mark = m_pressed;
+    markIfSelected(m_pressed);
   }
   return 0;
 }

@@ -532,16 +532,16 @@ LRESULT TreeView::onPaint() {
     RECT area = linesArea();
     fillSolid(dc, area, kWhite);
     commctrl::paintBorder(m_hwnd, dc);
+    m_bar.paint(dc, client(), IsWindowEnabled(m_hwnd) != FALSE);
+    // Lines never paint over the bar; the clip lasts until EndPaint.
+    IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
     const auto& lines = visible();
     int first = std::max(m_bar.pos(), m_bar.pos() + static_cast<int>(ps.rcPaint.top - area.top) / lineHeight());
-    IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
     for (int i = first; i < static_cast<int>(lines.size()); ++i) {
       RECT line = lineRect(i);
       if (line.top >= std::min(area.bottom, ps.rcPaint.bottom)) break;
       paintLine(dc, lines[static_cast<size_t>(i)], line);
     }
-    SelectClipRgn(dc, nullptr);
-    m_bar.paint(dc, client(), IsWindowEnabled(m_hwnd) != FALSE);
   }
   EndPaint(m_hwnd, &ps);
   return 0;

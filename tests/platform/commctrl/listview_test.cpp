@@ -152,6 +152,8 @@ TEST_F(ListViews, TapsAndKeysMoveTheSelectionWithNotificationsInOrder) {
   m_parent.answer = [](NMHDR* h) { return h->code == LVN_ITEMCHANGING ? TRUE : FALSE; };
   key(VK_DOWN);
   EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 0) << "the parent refused the change";
+  tap(list, rowCentre(list, 2));
+  EXPECT_EQ(ListView_GetSelectionMark(list), 0) << "nor does a refused tap move the mark";
 }
 
 TEST_F(ListViews, SelectionMarkFollowsDeletions) {
