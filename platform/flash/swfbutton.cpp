@@ -10,7 +10,8 @@ constexpr uint8_t kRecordHasBlendMode = 0x20;
 constexpr uint8_t kRecordHasFilters = 0x10;
 constexpr uint8_t kRecordStates = 0x0F;
 
-// Filters are skipped by their sizes; an unknown filter ends the record.
+}  // namespace
+
 bool skipFilters(SwfReader& r) {
   constexpr size_t kFilterBytes[] = {23, 9, 15, 27, 0, 0, 0, 0};  // drop shadow, blur, glow, bevel
   uint8_t count = r.u8();
@@ -33,6 +34,8 @@ bool skipFilters(SwfReader& r) {
   return r.ok();
 }
 
+namespace {
+
 // Answers false at the end of the records.
 bool readRecord(SwfReader& r, int version, ButtonRecord& record) {
   uint8_t flags = r.u8();
@@ -44,7 +47,7 @@ bool readRecord(SwfReader& r, int version, ButtonRecord& record) {
   if (version >= 2) {
     record.colorTransform = r.colorTransform(true);
     if (flags & kRecordHasFilters) skipFilters(r);
-    if (flags & kRecordHasBlendMode) r.u8();
+    if (flags & kRecordHasBlendMode) record.blendMode = r.u8();
   }
   return r.ok();
 }

@@ -40,6 +40,7 @@ struct ButtonRecord {
   uint16_t depth = 0;
   Matrix matrix;
   ColorTransform colorTransform;
+  uint8_t blendMode = 0;
 };
 
 // Actions run on the transitions in `conditions`: the action records as
@@ -54,6 +55,10 @@ struct ButtonDef {
   std::vector<ButtonActions> actions;
   bool trackAsMenu = false;
 };
+
+// Skips a filter list (of PlaceObject3 or a button record) by its sizes;
+// answers false on a filter it does not know.
+bool skipFilters(SwfReader& r);
 
 // DefineButton (`version` 1) or DefineButton2 (2) after the character id.
 bool readButton(SwfReader& body, int version, ButtonDef& button);

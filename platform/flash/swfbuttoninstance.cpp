@@ -28,6 +28,7 @@ void ButtonInstance::build() {
     object.characterId = record.characterId;
     object.matrix = record.matrix;
     object.colorTransform = record.colorTransform;
+    object.blendMode = record.blendMode;
     instantiate(object, m_context, m_nesting);
   }
   m_context.changed = true;

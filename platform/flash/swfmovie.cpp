@@ -75,6 +75,23 @@ ClipEventHandlers readClipEvents(SwfReader& r, int version) {
 
 // PlaceObject2, or PlaceObject3 with `third`: filters, blend modes and bitmap
 // caching follow what is read here and are ignored.
+constexpr uint8_t kPlace3HasFilters = 0x01;
+constexpr uint8_t kPlace3HasBlendMode = 0x02;
+constexpr uint8_t kPlace3HasCacheAsBitmap = 0x04;
+constexpr uint8_t kPlace3HasVisible = 0x20;
+constexpr uint8_t kPlace3OpaqueBackground = 0x40;
+
+// PlaceObject3's fields after the clip depth; answers false when a filter
+// cannot be skipped, leaving clip actions out of reach.
+bool readPlace3Extras(SwfReader& r, uint8_t flags3, PlaceCommand& place) {
+  if ((flags3 & kPlace3HasFilters) && !skipFilters(r)) return false;
+  if (flags3 & kPlace3HasBlendMode) place.blendMode = r.u8();
+  if (flags3 & kPlace3HasCacheAsBitmap) r.u8();
+  if (flags3 & kPlace3HasVisible) r.u8();
+  if (flags3 & kPlace3OpaqueBackground) place.opaqueBackground = r.rgba();
+  return r.ok();
+}
+
 PlaceCommand readPlaceObject2(SwfReader& r, bool third, int version) {
   PlaceCommand place;
   uint8_t flags = r.u8();
@@ -89,7 +106,7 @@ PlaceCommand readPlaceObject2(SwfReader& r, bool third, int version) {
   if (flags & kPlaceHasRatio) place.ratio = r.u16();
   if (flags & kPlaceHasName) place.name = std::string(r.string());
   if (flags & kPlaceHasClipDepth) place.clipDepth = r.u16();
-  if (third && (flags3 & 0x07)) return place;  // filters and blending stand before clip actions: not read
+  if (third && !readPlace3Extras(r, flags3, place)) return place;
   if (flags & kPlaceHasClipActions && r.ok()) {
     SwfReader events(r.bytes(r.remaining()));
     place.clipEvents = readClipEvents(events, version);

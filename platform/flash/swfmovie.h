@@ -44,6 +44,8 @@ struct PlaceCommand {
   std::optional<std::string> name;
   std::optional<uint16_t> clipDepth;
   ClipEventHandlers clipEvents;
+  std::optional<uint8_t> blendMode;  // BlendMode values; 0 and 1 are normal
+  std::optional<Rgba> opaqueBackground;  // a cached bitmap's background colour
 };
 
 struct RemoveCommand {

@@ -91,6 +91,7 @@ void MovieRenderer::render(const Canvas& canvas, const MovieDef& movie, const Ti
   if (m_movie != &movie) m_morphs.clear();
   m_movie = &movie;
   m_maskLevel = 0;
+  m_layerLevel = 0;
   m_drawingMask = false;
   resetBudgets(canvas);
   drawList(timeline, toPixels, colorTransform, 0);
@@ -120,9 +121,162 @@ void MovieRenderer::drawDisplayList(const std::map<uint16_t, DisplayObject>& lis
       if (!m_drawingMask && pushMask(object, toPixels, nesting)) masks.push_back({object.clipDepth, previous});
       continue;
     }
-    drawObject(object, toPixels * object.matrix, colorTransform * object.colorTransform, nesting);
+    drawPlaced(object, toPixels * object.matrix, colorTransform * object.colorTransform, nesting);
   }
   for (auto it = masks.rbegin(); it != masks.rend(); ++it) popMask(it->previousClip);
+}
+
+namespace {
+
+constexpr uint8_t kBlendLayer = 2;
+constexpr size_t kMaxBlendLevels = 4;
+
+enum BlendMode : uint8_t {
+  kBlendMultiply = 3,
+  kBlendScreen,
+  kBlendLighten,
+  kBlendDarken,
+  kBlendDifference,
+  kBlendAdd,
+  kBlendSubtract,
+  kBlendInvert,
+  kBlendAlpha,
+  kBlendErase,
+  kBlendOverlay,
+  kBlendHardLight,
+};
+
+// A box of pixels that grows to hold points.
+struct Box {
+  float left = 1e30f, top = 1e30f, right = -1e30f, bottom = -1e30f;
+  void add(Point p) {
+    left = std::min(left, p.x);
+    right = std::max(right, p.x);
+    top = std::min(top, p.y);
+    bottom = std::max(bottom, p.y);
+  }
+  void add(const Rect& r, const Matrix& m) {
+    if (r.empty()) return;
+    for (float x : {float(r.xMin), float(r.xMax)})
+      for (float y : {float(r.yMin), float(r.yMax)}) add(m.apply({x, y}));
+  }
+  bool empty() const { return right < left || bottom < top; }
+};
+
+void addBounds(const MovieDef& movie, const std::map<uint16_t, DisplayObject>& list, const Matrix& m, Box& box,
+               int nesting);
+
+void addBounds(const MovieDef& movie, const DisplayObject& object, const Matrix& m, Box& box, int nesting) {
+  if (nesting > 16) return;
+  if (object.sprite) return addBounds(movie, object.sprite->displayList(), m, box, nesting + 1);
+  if (object.button) return addBounds(movie, object.button->displayList(), m, box, nesting + 1);
+  const Character* c = movie.character(object.characterId);
+  if (!c) return;
+  if (c->kind == CharacterKind::Shape) box.add(c->shape->bounds, m);
+  if (c->kind == CharacterKind::Morph) box.add(c->morph->start.bounds, m);
+  if (c->kind == CharacterKind::Text) box.add(c->text->bounds, m * c->text->matrix);
+  if (c->kind == CharacterKind::EditText) box.add(c->editText->bounds, m);
+}
+
+void addBounds(const MovieDef& movie, const std::map<uint16_t, DisplayObject>& list, const Matrix& m, Box& box,
+               int nesting) {
+  for (const auto& [depth, child] : list)
+    if (!child.clipDepth) addBounds(movie, child, m * child.matrix, box, nesting);
+}
+
+// One channel (0..255) of a blend of straight colours.
+unsigned blendChannel(uint8_t mode, unsigned s, unsigned d) {
+  switch (mode) {
+    case kBlendMultiply:
+      return divideBy255(s * d);
+    case kBlendScreen:
+      return s + d - divideBy255(s * d);
+    case kBlendLighten:
+      return std::max(s, d);
+    case kBlendDarken:
+      return std::min(s, d);
+    case kBlendDifference:
+      return s > d ? s - d : d - s;
+    case kBlendAdd:
+      return std::min(255u, s + d);
+    case kBlendSubtract:
+      return d > s ? d - s : 0;
+    case kBlendInvert:
+      return 255 - d;
+    case kBlendOverlay:
+      return d < 128 ? divideBy255(2 * s * d) : 255 - divideBy255(2 * (255 - s) * (255 - d));
+    case kBlendHardLight:
+      return s < 128 ? divideBy255(2 * s * d) : 255 - divideBy255(2 * (255 - s) * (255 - d));
+    default:
+      return s;
+  }
+}
+
+// The layer's premultiplied pixel blended onto the destination's: where
+// both are opaque the blend alone, elsewhere the usual mix of the three.
+uint32_t blendPixels(uint8_t mode, uint32_t src, uint32_t dest) {
+  unsigned sa = src >> 24, da = dest >> 24;
+  if (sa == 0) return dest;
+  Rgba s = unpremultiply(src), d = unpremultiply(dest);
+  uint32_t out = 0;
+  unsigned alpha = sa + da - divideBy255(sa * da);
+  if (mode == kBlendErase) {
+    unsigned keep = 255 - sa;
+    return premultiply(Rgba{d.r, d.g, d.b, uint8_t(divideBy255(da * keep))});
+  }
+  if (mode == kBlendAlpha) return premultiply(Rgba{d.r, d.g, d.b, uint8_t(divideBy255(da * sa))});
+  const uint8_t sc[3] = {s.r, s.g, s.b}, dc[3] = {d.r, d.g, d.b};
+  for (int i = 0; i < 3; ++i) {
+    unsigned mixed = divideBy255(sa * da) * blendChannel(mode, sc[i], dc[i]) + (255 - da) * divideBy255(sa * sc[i]) +
+                     (255 - sa) * divideBy255(da * dc[i]);
+    unsigned channel = std::min(255u, divideBy255(mixed));
+    out |= channel << (16 - 8 * i);
+  }
+  return out | std::min(255u, alpha) << 24;
+}
+
+}  // namespace
+
+void MovieRenderer::drawPlaced(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
+                               int nesting) {
+  if (object.opaqueBackground && !m_drawingMask) {
+    Box box;
+    addBounds(*m_movie, object, matrix, box, 0);
+    if (!box.empty()) {
+      Point corners[4] = {{std::floor(box.left), std::floor(box.top)},
+                          {std::ceil(box.right), std::floor(box.top)},
+                          {std::ceil(box.right), std::ceil(box.bottom)},
+                          {std::floor(box.left), std::ceil(box.bottom)}};
+      m_raster.reset();
+      for (int i = 0; i < 4; ++i) m_raster.addLine(corners[i], corners[(i + 1) % 4]);
+      m_raster.fill(m_canvas, Paint::solid(cx.apply(*object.opaqueBackground)), m_pixelsLeft);
+    }
+  }
+  // Alpha and erase act on the layer of a group; on the stage they have nothing to act on.
+  bool actsOnLayer = object.blendMode == kBlendAlpha || object.blendMode == kBlendErase;
+  if (actsOnLayer && m_layerLevel == 0 && !m_drawingMask) return;
+  if (object.blendMode < kBlendLayer || m_drawingMask || m_layerLevel >= kMaxBlendLevels) {
+    drawObject(object, matrix, cx, nesting);
+    return;
+  }
+  m_layers.resize(kMaxBlendLevels);  // sized once, so that a level's buffer stays put
+  std::vector<uint32_t>& layer = m_layers[m_layerLevel++];
+  layer.assign(size_t(m_canvas.stride) * size_t(m_canvas.height), 0);
+  uint32_t* below = m_canvas.pixels;
+  m_canvas.pixels = layer.data();
+  drawObject(object, matrix, cx, nesting);
+  m_canvas.pixels = below;
+  --m_layerLevel;
+  blendLayer(layer, object.blendMode);
+}
+
+void MovieRenderer::blendLayer(const std::vector<uint32_t>& layer, uint8_t mode) {
+  for (int y = 0; y < m_canvas.height; ++y) {
+    const uint32_t* src = layer.data() + size_t(y) * size_t(m_canvas.stride);
+    uint32_t* dest = m_canvas.row(y);
+    for (int x = 0; x < m_canvas.width; ++x)
+      if (src[x] >> 24) dest[x] = blendPixels(mode, src[x], dest[x]);
+  }
 }
 
 void MovieRenderer::drawObject(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,

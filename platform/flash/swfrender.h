@@ -56,6 +56,11 @@ class MovieRenderer {
                        const ColorTransform& colorTransform, int nesting);
   void drawList(const TimelineInstance& timeline, const Matrix& toPixels, const ColorTransform& colorTransform,
                 int nesting);
+  // An object as placed: over its opaque background, and through a layer
+  // when it has a blend mode.
+  void drawPlaced(const DisplayObject& object, const Matrix& toPixels, const ColorTransform& colorTransform,
+                  int nesting);
+  void blendLayer(const std::vector<uint32_t>& layer, uint8_t mode);
   void drawObject(const DisplayObject& object, const Matrix& toPixels, const ColorTransform& colorTransform,
                   int nesting);
   // Draws `object` as a mask and makes it the canvas's clip, inside any
@@ -84,6 +89,9 @@ class MovieRenderer {
   std::vector<std::vector<uint32_t>> m_maskPixels;
   std::vector<std::vector<uint8_t>> m_maskCoverage;
   size_t m_maskLevel = 0;
+  // Per blend level: an object drawn alone, then blended onto what is below.
+  std::vector<std::vector<uint32_t>> m_layers;
+  size_t m_layerLevel = 0;
   bool m_drawingMask = false;  // shapes give their outline only, fully opaque
   size_t m_edgesLeft = 0;
   size_t m_pixelsLeft = 0;

@@ -143,15 +143,16 @@ void MovieRenderer::fillRect(const Rect& r, const Matrix& toPixels, Rgba color) 
   m_raster.fill(m_canvas, Paint::solid(color), m_pixelsLeft);
 }
 
-// A one-pixel frame just inside the rectangle, whatever the scale.
+// A one-pixel frame on the rectangle's edges, whatever the scale: its right
+// and bottom sides lie on the pixels just past the rectangle.
 void MovieRenderer::strokeRect(const Rect& r, const Matrix& toPixels, Rgba color) {
   Point a = toPixels.apply({float(r.xMin), float(r.yMin)}), b = toPixels.apply({float(r.xMax), float(r.yMax)});
   float left = std::round(std::min(a.x, b.x)), right = std::round(std::max(a.x, b.x));
   float top = std::round(std::min(a.y, b.y)), bottom = std::round(std::max(a.y, b.y));
-  const Point sides[4][2] = {{{left, top}, {right, top + 1}},
-                             {{left, bottom - 1}, {right, bottom}},
-                             {{left, top}, {left + 1, bottom}},
-                             {{right - 1, top}, {right, bottom}}};
+  const Point sides[4][2] = {{{left, top}, {right + 1, top + 1}},
+                             {{left, bottom}, {right + 1, bottom + 1}},
+                             {{left, top}, {left + 1, bottom + 1}},
+                             {{right, top}, {right + 1, bottom + 1}}};
   for (const auto& side : sides) {
     m_raster.reset();
     Point p[4] = {side[0], {side[1].x, side[0].y}, side[1], {side[0].x, side[1].y}};

@@ -137,6 +137,8 @@ void TimelineInstance::place(const PlaceCommand& command) {
   if (command.name) object.name = *command.name;
   if (command.clipDepth) object.clipDepth = *command.clipDepth;
   if (command.clipEvents) object.clipEvents = command.clipEvents;
+  if (command.blendMode) object.blendMode = *command.blendMode;
+  if (command.opaqueBackground) object.opaqueBackground = command.opaqueBackground;
   adopt(object, command.depth);
   m_context.changed = true;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/flash/swfmovie.h"
@@ -62,6 +63,8 @@ struct DisplayObject {
   bool visible = true;
   bool scripted = false;  // made by a script: the timeline's own frames leave it alone
   std::unique_ptr<ButtonInstance> button;    // for button characters
+  uint8_t blendMode = 0;
+  std::optional<Rgba> opaqueBackground;
 };
 
 // Makes what a placed character needs to play (a sprite's timeline, a

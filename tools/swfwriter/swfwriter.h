@@ -166,6 +166,10 @@ struct Placement {
   std::optional<uint16_t> ratio;
   std::optional<std::string> name;
   std::optional<uint16_t> clipDepth;
+  // PlaceObject3 only: a blend mode (3 multiply .. 14 hard light, 2 a layer)
+  // and a cached bitmap's background colour.
+  std::optional<uint8_t> blendMode;
+  std::optional<Rgba> opaqueBackground;
 };
 
 // Frame actions.

@@ -127,8 +127,8 @@ TEST(Text, FieldsShowTheirFrameAndTheirTextAligned) {
     movie.placeObject2({.depth = 1, .characterId = 2});
     movie.showFrame();
     Picture p = Loaded(movie).picture();
-    expectProbes(p, {{10, 10, kBlue}, {20, 50, 0x000000}, {120, 20, 0x000000}, {219, 50, 0x000000},
-                     {120, 79, 0x000000}, {21, 30, kWhite}, {c.glyphLeft + 1, 28, kRed}, {c.glyphLeft + 24, 61, kRed},
+    expectProbes(p, {{10, 10, kBlue}, {20, 50, 0x000000}, {120, 20, 0x000000}, {220, 50, 0x000000},
+                     {120, 80, 0x000000}, {221, 50, kBlue}, {219, 50, kWhite}, {21, 30, kWhite}, {c.glyphLeft + 1, 28, kRed}, {c.glyphLeft + 24, 61, kRed},
                      {c.glyphLeft + 27, 50, kWhite}, {c.glyphLeft + 54, 50, kRed}, {c.glyphLeft + 10, 63, kWhite}});
     EXPECT_EQ(p.count(kRed), 2 * 25 * 35);
   }
@@ -272,6 +272,41 @@ TEST(Gradients, SpreadBeyondTheirSquareAndMixInLinearLight) {
     movie.showFrame();
     EXPECT_NEAR(int(Loaded(movie).picture().at(c.x, 90) & 0xFF), c.grey, 5);
   }
+}
+
+TEST(BlendModes, BlendAnObjectWithWhatIsBelowIt) {
+  // A grey (0x80, 0x40, 0xC0) square over the left half of a (0x40, 0xC0, 0x80) stage.
+  constexpr Rgba kBelow{0x40, 0xC0, 0x80, 255}, kAbove{0x80, 0x40, 0xC0, 255};
+  struct Case {
+    uint8_t mode;
+    uint32_t expected;
+  } cases[] = {
+      {0, 0x8040C0},  {2, 0x8040C0},  {3, 0x203060},  {4, 0xA0D0E0}, {5, 0x80C0C0}, {6, 0x404080},
+      {7, 0x408040},  {8, 0xC0FFFF},  {9, 0x008000},  {10, 0xBF3F7F}, {13, 0x40A1C0}, {14, 0x4160C0},
+      {11, 0x40C080}, {12, 0x40C080},  // alpha and erase draw nothing outside a layer
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "mode " << int(c.mode));
+    MovieWriter movie(240, 180, 12);
+    movie.setBackground(kBelow);
+    movie.defineShape(1, rectShape(0, 0, 120, 180, kAbove));
+    movie.placeObject3({.depth = 1, .characterId = 1, .blendMode = c.mode});
+    movie.showFrame();
+    Picture p = Loaded(movie).picture();
+    EXPECT_LE(colorDistance(p.at(60, 90), c.expected), 1);
+    EXPECT_EQ(p.at(180, 90), 0x40C080u);
+  }
+}
+
+TEST(BlendModes, AnOpaqueBackgroundFillsTheObjectsBounds) {
+  auto movie = flashtest::whiteMovie();
+  ShapeBuilder s;
+  s.ellipse(100 * kTw, 90 * kTw, 40 * kTw, 30 * kTw, s.addSolidFill(kBlueRgba));
+  movie.defineShape(1, s);
+  movie.placeObject3({.depth = 1, .characterId = 1, .opaqueBackground = kGreenRgba});
+  movie.showFrame();
+  expectProbes(Loaded(movie).picture(), {{100, 90, kBlue}, {62, 62, kGreen}, {138, 118, kGreen}, {58, 90, kWhite},
+                                         {100, 121, kWhite}});
 }
 
 TEST(Stage, TheFirstBackgroundWinsAndMissingPicturesDrawNothing) {
