@@ -198,8 +198,11 @@ class ListView {
   ScrollBar m_bar;
 };
 
-std::map<HWND, std::unique_ptr<ListView>>& views() {
-  static std::map<HWND, std::unique_ptr<ListView>> all;
+// The table owns each view; a message being handled holds it too, so that a
+// parent destroying the window from inside a notification leaves the running
+// handler a live object.
+std::map<HWND, std::shared_ptr<ListView>>& views() {
+  static std::map<HWND, std::shared_ptr<ListView>> all;
   return all;
 }
 
@@ -962,9 +965,10 @@ void ListView::describe(std::string& out) const {
 }
 
 LRESULT listViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CREATE) views()[hwnd] = std::make_unique<ListView>(hwnd);
-  ListView* view = viewOf(hwnd);
-  if (!view) return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_CREATE) views()[hwnd] = std::make_shared<ListView>(hwnd);
+  auto it = views().find(hwnd);
+  if (it == views().end()) return DefWindowProcW(hwnd, message, wParam, lParam);
+  std::shared_ptr<ListView> view = it->second;
   LRESULT result = view->handle(message, wParam, lParam);
   if (message == WM_DESTROY) views().erase(hwnd);
   return result;

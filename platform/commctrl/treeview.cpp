@@ -138,8 +138,11 @@ class TreeView {
   mutable bool m_visibleStale = true;
 };
 
-std::map<HWND, std::unique_ptr<TreeView>>& trees() {
-  static std::map<HWND, std::unique_ptr<TreeView>> all;
+// The table owns each view; a message being handled holds it too, so that a
+// parent destroying the window from inside a notification leaves the running
+// handler a live object.
+std::map<HWND, std::shared_ptr<TreeView>>& trees() {
+  static std::map<HWND, std::shared_ptr<TreeView>> all;
   return all;
 }
 
@@ -970,9 +973,10 @@ void TreeView::describe(std::string& out) const {
 }
 
 LRESULT treeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CREATE) trees()[hwnd] = std::make_unique<TreeView>(hwnd);
-  TreeView* tree = treeOf(hwnd);
-  if (!tree) return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_CREATE) trees()[hwnd] = std::make_shared<TreeView>(hwnd);
+  auto it = trees().find(hwnd);
+  if (it == trees().end()) return DefWindowProcW(hwnd, message, wParam, lParam);
+  std::shared_ptr<TreeView> tree = it->second;
   LRESULT result = tree->handle(message, wParam, lParam);
   if (message == WM_DESTROY) trees().erase(hwnd);
   return result;

@@ -250,3 +250,43 @@ TEST_F(TreeViews, ThreeBranchesOneOpenWithALabelBeingEdited) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Views, AParentMayDestroyAViewFromInsideANotification) {
+  struct Case {
+    const WCHAR* cls;
+    UINT code;
+  };
+  for (Case c : {Case{WC_LISTVIEWW, LVN_ITEMCHANGED}, Case{WC_LISTVIEWW, LVN_ITEMCHANGING},
+                 Case{WC_TREEVIEWW, TVN_SELCHANGEDW}, Case{WC_TREEVIEWW, TVN_ITEMEXPANDINGW}}) {
+    SCOPED_TRACE(static_cast<int>(c.code));
+    HWND view = create(c.cls, TVS_SINGLEEXPAND | TVS_HASBUTTONS | LVS_REPORT, RECT{0, 0, 200, 100});
+    if (c.cls == WC_LISTVIEWW) {
+      LVCOLUMNW column{LVCF_WIDTH, 0, 150, nullptr, 0, 0, 0, 0};
+      ListView_InsertColumn(view, 0, &column);
+      for (const char16_t* t : {u"a", u"b"}) {
+        LVITEMW item{LVIF_TEXT, 9, 0, 0, 0, const_cast<LPWSTR>(t), 0, 0, 0, 0};
+        ListView_InsertItem(view, &item);
+      }
+      ListView_SetItemState(view, 0, LVIS_SELECTED, LVIS_SELECTED);
+    } else {
+      TVINSERTSTRUCTW in{TVI_ROOT, TVI_LAST, {}};
+      in.item.mask = TVIF_TEXT;
+      in.item.pszText = const_cast<LPWSTR>(u"branch");
+      in.hParent = TreeView_InsertItem(view, &in);
+      in.item.pszText = const_cast<LPWSTR>(u"leaf");
+      TreeView_InsertItem(view, &in);
+    }
+    m_parent.answer = [&](NMHDR* h) -> LRESULT {
+      if (h->code == c.code) DestroyWindow(h->hwndFrom);
+      return 0;
+    };
+    tap(view, POINT{30, 5});  // the first row or node
+    key(VK_DOWN);
+    EXPECT_FALSE(IsWindow(view));
+    m_parent.answer = nullptr;
+  }
+}
+
+}  // namespace
