@@ -225,6 +225,14 @@ struct MSG {
 };
 using LPMSG = MSG*;
 
+// The head of every WM_NOTIFY record.
+struct NMHDR {
+  HWND hwndFrom;
+  UINT_PTR idFrom;
+  UINT code;
+};
+using LPNMHDR = NMHDR*;
+
 struct COPYDATASTRUCT {
   ULONG_PTR dwData;
   DWORD cbData;
@@ -304,6 +312,16 @@ int GetScrollPos(HWND hwnd, int bar);
 inline constexpr int SB_HORZ = 0;
 inline constexpr int SB_VERT = 1;
 inline constexpr int SB_CTL = 2;
+// WM_VSCROLL / WM_HSCROLL requests (low word of wParam).
+inline constexpr WORD SB_LINEUP = 0;
+inline constexpr WORD SB_LINEDOWN = 1;
+inline constexpr WORD SB_PAGEUP = 2;
+inline constexpr WORD SB_PAGEDOWN = 3;
+inline constexpr WORD SB_THUMBPOSITION = 4;
+inline constexpr WORD SB_THUMBTRACK = 5;
+inline constexpr WORD SB_TOP = 6;
+inline constexpr WORD SB_BOTTOM = 7;
+inline constexpr WORD SB_ENDSCROLL = 8;
 
 // ---- Messages ------------------------------------------------------------
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
