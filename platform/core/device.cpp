@@ -163,6 +163,7 @@ std::unique_ptr<Device> Device::create(const fs::path& folder, const DeviceConfi
   // it had been removed; the player then reports the control missing.
   std::string noControl;
   installFlashControl(*device, noControl);
+  installBrowser(*device, noControl);
   return device;
 }
 

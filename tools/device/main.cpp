@@ -5,6 +5,7 @@
 // device uninstall DIR [--name NAME]
 // device open DIR FILE [--wait] [-- PROGRAM-OPTIONS...]
 // device flash DIR remove|add
+// device browser DIR
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -32,7 +33,8 @@ constexpr const char* kUsage =
     "       device install DIR [--folder F] [--setup NAME] [FILE...]\n"
     "       device uninstall DIR [--name NAME]\n"
     "       device open DIR FILE [--wait] [-- PROGRAM-OPTIONS...]\n"
-    "       device flash DIR remove|add\n";
+    "       device flash DIR remove|add\n"
+    "       device browser DIR\n";
 
 int usage() {
   std::fputs(kUsage, stderr);
@@ -83,6 +85,11 @@ int create(int argc, char** argv) {
     std::string why;
     installFlashControl(*device, why);
     std::fprintf(stderr, "device: warning: the device has no Flash control (%s)\n", why.c_str());
+  }
+  if (!browserInstalled(*device)) {
+    std::string why;
+    installBrowser(*device, why);
+    std::fprintf(stderr, "device: warning: the device has no browser (%s)\n", why.c_str());
   }
   return 0;
 }
@@ -249,6 +256,16 @@ int flash(const char* folder, std::string_view action) {
   return 0;
 }
 
+// Puts this build's browser on the device and registers it for pages.
+int refreshBrowser(const char* folder) {
+  std::string error;
+  auto device = openExisting(folder, error);
+  if (!device) return failed(error);
+  if (!installBrowser(*device, error)) return failed(error);
+  std::printf("device: browser registered for .htm and .html\n");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -262,5 +279,6 @@ int main(int argc, char** argv) {
   if (argc != 3) return usage();
   if (command == "info") return info(argv[2]);
   if (command == "reg") return reg(argv[2]);
+  if (command == "browser") return refreshBrowser(argv[2]);
   return usage();
 }
