@@ -17,3 +17,6 @@ int fuzzMovieLoader(const std::uint8_t* data, std::size_t size);
 int fuzzActionBlock(const std::uint8_t* data, std::size_t size);
 // The bytes as a skin file.
 int fuzzSkinLoader(const std::uint8_t* data, std::size_t size);
+// The bytes as a page (UTF-8) for the HTML viewer; the first byte picks
+// plain text and where the source is split between two DTM_ADDTEXTW.
+int fuzzHtmlViewer(const std::uint8_t* data, std::size_t size);

@@ -35,6 +35,7 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
       {"movie", fuzzMovieLoader},
       {"skin", fuzzSkinLoader},
       {"action", fuzzActionBlock},
+      {"html", fuzzHtmlViewer},
   };
   ASSERT_NE(std::getenv("ORVEL_SOURCE_DIR"), nullptr);
   for (const auto& [name, entry] : kTargets) {
@@ -45,7 +46,8 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
 
 TEST(FuzzCorpus, EmptyAndOddInputsPass) {
   const std::uint8_t kBom[] = {0xFF, 0xFE, 0x00, 0xD8, ':', 0};
-  for (Entry entry : {fuzzDeclarationParser, fuzzColourReader, fuzzMovieLoader, fuzzSkinLoader, fuzzActionBlock}) {
+  for (Entry entry :
+       {fuzzDeclarationParser, fuzzColourReader, fuzzMovieLoader, fuzzSkinLoader, fuzzActionBlock, fuzzHtmlViewer}) {
     EXPECT_EQ(entry(nullptr, 0), 0);
     EXPECT_EQ(entry(kBom, sizeof kBom), 0);
   }
