@@ -225,14 +225,6 @@ struct MSG {
 };
 using LPMSG = MSG*;
 
-// The head of every WM_NOTIFY record.
-struct NMHDR {
-  HWND hwndFrom;
-  UINT_PTR idFrom;
-  UINT code;
-};
-using LPNMHDR = NMHDR*;
-
 struct COPYDATASTRUCT {
   ULONG_PTR dwData;
   DWORD cbData;

@@ -4,6 +4,7 @@
 // DTM_ADDTEXTW, lay the page out at DTM_ENDOFSOURCE and tell their parent
 // about taps on links and about the pictures a page asks for with WM_NOTIFY.
 
+#include "platform/commctrl/commctrl.h"  // NMHDR
 #include "platform/core/winuser.h"
 
 inline constexpr char16_t WC_HTML[] = u"DISPLAYCLASS";
