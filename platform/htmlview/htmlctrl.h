@@ -20,6 +20,8 @@ inline constexpr UINT DTM_ADDTEXTW = WM_USER + 102;
 inline constexpr UINT DTM_SETIMAGE = WM_USER + 103;
 // The source is complete: the page is laid out and painted.
 inline constexpr UINT DTM_ENDOFSOURCE = WM_USER + 104;
+// lParam: a name (LPCWSTR); scrolls the element with that id or name to the top.
+inline constexpr UINT DTM_ANCHORW = WM_USER + 106;
 // lParam: the cookie of an image that cannot be had; its frame stays empty.
 inline constexpr UINT DTM_IMAGEFAIL = WM_USER + 109;
 // Forgets the page, its pictures and the scroll position.

@@ -103,6 +103,7 @@ LRESULT HtmlView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case DTM_ENDOFSOURCE: endOfSource(); return 0;
     case DTM_SETIMAGE: setImage(reinterpret_cast<const INLINEIMAGEINFO*>(lParam)); return 0;
     case DTM_IMAGEFAIL: imageFailed(static_cast<DWORD>(lParam)); return 0;
+    case DTM_ANCHORW: scrollToAnchor(reinterpret_cast<LPCWSTR>(lParam)); return 0;
     case WM_SIZE: layout(); InvalidateRect(m_window, nullptr, FALSE); return 0;
     case WM_PAINT: paint(); return 0;
     case WM_ERASEBKGND: return 1;  // painting covers every pixel
@@ -172,6 +173,23 @@ void HtmlView::layout() {
     m_document->render(narrower);
   }
   m_scroll = std::clamp(m_scroll, 0, maxScroll());
+}
+
+// The element whose id or name is the anchor, found with an explicit stack:
+// pages may nest deeply.
+void HtmlView::scrollToAnchor(LPCWSTR name) {
+  if (!m_document || !name || !*name) return;
+  std::string wanted = toUtf8(name);
+  std::vector<litehtml::element::ptr> pending{m_document->root()};
+  while (!pending.empty()) {
+    litehtml::element::ptr el = std::move(pending.back());
+    pending.pop_back();
+    if (!el) continue;
+    const char* id = el->get_attr("id");
+    const char* anchor = el->get_attr("name");
+    if ((id && wanted == id) || (anchor && wanted == anchor)) return scrollTo(el->get_placement().y);
+    for (size_t i = el->get_children_count(); i-- > 0;) pending.push_back(el->get_child(static_cast<int>(i)));
+  }
 }
 
 // ---- Pictures ----------------------------------------------------------------------

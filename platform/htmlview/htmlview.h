@@ -44,6 +44,7 @@ class HtmlView final : public PageHost {
   void endOfSource();
   void setImage(const INLINEIMAGEINFO* info);
   void imageFailed(DWORD cookie);
+  void scrollToAnchor(LPCWSTR name);
   void askForPictures();
   void layout();
   void pictureChanged();

@@ -73,6 +73,7 @@ class Browser {
   void answerPicture(const NM_HTMLVIEW& nm);
   void onNotify(const NM_HTMLVIEW& nm);
   void updateBack();
+  void showAnchor(const std::u16string& anchor);
 
   HWND m_window;
   HINSTANCE m_instance;
@@ -173,12 +174,15 @@ void Browser::back() {
 
 void Browser::follow(const std::u16string& href) {
   Link link = resolveLink(m_page, href);
-  if (link.kind == LinkKind::SamePage) return;
+  if (link.kind == LinkKind::SamePage) return showAnchor(link.anchor);
   if (link.kind == LinkKind::Elsewhere) {
     MessageBoxW(m_window, (u"Only pages stored on this device can be shown.\n" + href).c_str(), kCaption, MB_OK);
     return;
   }
-  if (isPage(link.path)) return open(link.path, true);
+  if (isPage(link.path)) {
+    open(link.path, true);
+    return showAnchor(link.anchor);
+  }
   // Other documents open in their own programs, as the file explorer opens them.
   SHELLEXECUTEINFO info{};
   info.cbSize = sizeof info;
@@ -204,6 +208,10 @@ void Browser::answerPicture(const NM_HTMLVIEW& nm) {
     }
   }
   SendMessageW(m_viewer, DTM_IMAGEFAIL, 0, static_cast<LPARAM>(nm.dwCookie));
+}
+
+void Browser::showAnchor(const std::u16string& anchor) {
+  if (m_viewer && !anchor.empty()) SendMessageW(m_viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(anchor.c_str()));
 }
 
 void Browser::updateBack() {

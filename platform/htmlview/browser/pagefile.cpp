@@ -81,8 +81,13 @@ std::u16string normalised(std::u16string_view path) {
 Link resolveLink(std::u16string_view page, std::u16string_view href) {
   while (!href.empty() && (href.front() == u' ' || href.front() == u'\t')) href.remove_prefix(1);
   while (!href.empty() && (href.back() == u' ' || href.back() == u'\t')) href.remove_suffix(1);
-  href = href.substr(0, std::min(href.find(u'#'), href.find(u'?')));
-  if (href.empty()) return {};
+  std::u16string anchor;
+  if (size_t hash = href.find(u'#'); hash != std::u16string_view::npos) {
+    anchor = percentDecoded(href.substr(hash + 1));
+    href = href.substr(0, hash);
+  }
+  href = href.substr(0, href.find(u'?'));
+  if (href.empty()) return {LinkKind::SamePage, {}, anchor};
   if (startsWithNoCase(href, u"file:")) {
     href.remove_prefix(5);
     while (href.size() > 1 && (href[0] == u'/' || href[0] == u'\\') && (href[1] == u'/' || href[1] == u'\\'))
@@ -91,14 +96,14 @@ Link resolveLink(std::u16string_view page, std::u16string_view href) {
     return {LinkKind::Elsewhere, {}};
   }
   std::u16string path = percentDecoded(href);
-  if (path.empty()) return {};
+  if (path.empty()) return {LinkKind::SamePage, {}, anchor};
   std::replace(path.begin(), path.end(), u'/', u'\\');
   if (path.front() != u'\\') {
     size_t slash = page.rfind(u'\\');
     std::u16string folder(slash == std::u16string_view::npos ? std::u16string_view() : page.substr(0, slash));
     path = folder + u"\\" + path;
   }
-  return {LinkKind::DeviceFile, normalised(path)};
+  return {LinkKind::DeviceFile, normalised(path), anchor};
 }
 
 std::u16string decodePage(std::string_view bytes) {

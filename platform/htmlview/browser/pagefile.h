@@ -15,11 +15,12 @@ enum class LinkKind {
 
 struct Link {
   LinkKind kind = LinkKind::SamePage;
-  std::u16string path;  // DeviceFile: the device path, "\" separated and normalised
+  std::u16string path;    // DeviceFile: the device path, "\" separated and normalised
+  std::u16string anchor;  // the part after "#", "" when none
 };
 
-// Resolves `href` against the device path of the page it is on. Fragments and
-// queries are dropped, %XX escapes decoded, "/" taken for "\", "." and ".."
+// Resolves `href` against the device path of the page it is on. The fragment
+// becomes the anchor, queries are dropped, %XX escapes decoded, "/" taken for "\", "." and ".."
 // folded (never above the root).
 Link resolveLink(std::u16string_view page, std::u16string_view href);
 

@@ -25,11 +25,12 @@ TEST(BrowserLinks, LeadFromThePageTheyAreOn) {
     const char16_t* href;
     LinkKind kind;
     const char16_t* path;
+    const char16_t* anchor = u"";
   };
   const Case cases[] = {
       {u"second.htm", LinkKind::DeviceFile, u"\\My Documents\\help\\second.htm"},
       {u"../other.htm", LinkKind::DeviceFile, u"\\My Documents\\other.htm"},
-      {u"sub/page.html#part", LinkKind::DeviceFile, u"\\My Documents\\help\\sub\\page.html"},
+      {u"sub/page.html#part", LinkKind::DeviceFile, u"\\My Documents\\help\\sub\\page.html", u"part"},
       {u"./page.htm?x=1", LinkKind::DeviceFile, u"\\My Documents\\help\\page.htm"},
       {u"\\Windows\\a.htm", LinkKind::DeviceFile, u"\\Windows\\a.htm"},
       {u"/Windows/a.htm", LinkKind::DeviceFile, u"\\Windows\\a.htm"},
@@ -39,7 +40,8 @@ TEST(BrowserLinks, LeadFromThePageTheyAreOn) {
       {u"100%25 %zz.htm", LinkKind::DeviceFile, u"\\My Documents\\help\\100% %zz.htm"},
       {u"../../../../x.htm", LinkKind::DeviceFile, u"\\x.htm"},  // never above the root
       {u"  movie.swf  ", LinkKind::DeviceFile, u"\\My Documents\\help\\movie.swf"},
-      {u"#top", LinkKind::SamePage, u""},
+      {u"#top", LinkKind::SamePage, u"", u"top"},
+      {u"#two%20words", LinkKind::SamePage, u"", u"two words"},
       {u"", LinkKind::SamePage, u""},
       {u"file:", LinkKind::SamePage, u""},
       {u"http://example.com/a.htm", LinkKind::Elsewhere, u""},
@@ -50,6 +52,7 @@ TEST(BrowserLinks, LeadFromThePageTheyAreOn) {
     browser::Link link = browser::resolveLink(u"\\My Documents\\help\\index.htm", c.href);
     EXPECT_EQ(link.kind, c.kind);
     EXPECT_EQ(toUtf8(link.path), toUtf8(c.path));
+    EXPECT_EQ(toUtf8(link.anchor), toUtf8(c.anchor));
   }
 }
 

@@ -181,8 +181,8 @@ TEST_F(Viewer, PlainTextShowsMarkupAsText) {
 std::u16string bandedPage() {
   std::u16string page = u"<body style=\"margin:0\">";
   for (int i = 0; i < 20; ++i)
-    page += u"<div style=\"height:100px;background-color:rgb(0,0," + fromUtf8(std::to_string(i * 10 + 5)) +
-            u")\"></div>";
+    page += u"<div id=\"band" + fromUtf8(std::to_string(i)) + u"\" style=\"height:100px;background-color:rgb(0,0," +
+            fromUtf8(std::to_string(i * 10 + 5)) + u")\"></div>";
   return page + u"</body>";
 }
 int bandAt(COLORREF c) { return (GetBValue(c) - 5) / 10; }
@@ -219,6 +219,8 @@ TEST_F(Viewer, ATallPageScrollsByKeysScrollBarAndPen) {
          wm::injectPen(wm::PenAction::Up, {100, 120});
          settle();
        }, 580},
+      {"anchor", [&] { SendMessageW(m_viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"band7")); settle(); }, 700},
+      {"missing anchor", [&] { SendMessageW(m_viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"band77")); settle(); }, 700},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
