@@ -2,7 +2,7 @@
 // The programs a device comes with, the way the handheld's ROM carries them:
 // the Flash control's in-process server, copied onto every new device as
 // "\Windows\FlashControl.dll" and registered under its CLSID and ProgID,
-// and the browser, "\Windows\Browser.exe", registered as the program that
+// and the browser, "\Windows\HtmlBrowser.exe", registered as the program that
 // opens ".htm" and ".html" files. The device tool removes and re-adds the
 // control, so that a device without it can be tried, and refreshes both.
 
@@ -28,10 +28,10 @@ bool removeFlashControl(Device& device, std::string& error);
 // Whether the class is registered with a server file present on the device.
 bool flashControlInstalled(Device& device);
 
-inline constexpr char16_t kBrowserDevicePath[] = u"\\Windows\\Browser.exe";
+inline constexpr char16_t kBrowserDevicePath[] = u"\\Windows\\HtmlBrowser.exe";
 // The type both page extensions name, and the command that opens it.
 inline constexpr char16_t kPageFileType[] = u"htmlfile";
-inline constexpr char16_t kBrowserOpenCommand[] = u"\\Windows\\Browser.exe %1";
+inline constexpr char16_t kBrowserOpenCommand[] = u"\\Windows\\HtmlBrowser.exe %1";
 
 // The host file new devices get the browser from: ORVELFLASH_BROWSER when
 // set, else the program this build made.

@@ -16,7 +16,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: Browser.exe [--device DIR] [screen options] [PAGE]\n"
+    "usage: HtmlBrowser.exe [--device DIR] [screen options] [PAGE]\n"
     "  PAGE               a device path of a page (\\Windows\\help.htm)\n";
 
 void dumpBrowser(std::string& out) {
