@@ -25,7 +25,8 @@ std::u16string propertiesPage() {
   WCHAR text[1024];
   int length = LoadStringW(nullptr, playerres::kPropertiesTemplate, text, 1024);
   EXPECT_GT(length, 0);
-  return formatWide(text, u"windows-1252", u"a.swf", u"\\My Documents\\Flash", 6, 300, 12, u"00:25", 1);
+  // The facts of the sample movie the device gets (version 8, 64 frames at 12 per second), paused at frame 17.
+  return formatWide(text, u"windows-1252", u"demo.swf", u"\\My Documents", 8, 64, 12, u"00:05", 17);
 }
 
 HBITMAP solidBitmap(int width, int height, COLORREF color) {
