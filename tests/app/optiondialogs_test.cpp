@@ -30,6 +30,7 @@
 #include "resources/playerresources.h"
 #include "tests/support/registryread.h"
 #include "tests/support/steps.h"
+#include "tests/support/modalwait.h"
 #include "tests/support/testdevice.h"
 #include "tools/swfwriter/samples.h"
 
@@ -51,36 +52,6 @@ std::u16string windowText(HWND window) {
   return buffer;
 }
 
-// The message boxes shown, each answered with OK as soon as it is up.
-struct ShownBox {
-  std::u16string caption, text;
-};
-std::vector<ShownBox>* g_boxes = nullptr;
-
-void answerBoxes(HWND, UINT, UINT_PTR, DWORD) {
-  HWND box = GetForegroundWindow();
-  HWND ok = box ? GetDlgItem(box, IDOK) : nullptr;
-  if (!ok || !GetDlgItem(box, 0xFFFF)) return;
-  WCHAR text[300] = {};
-  GetDlgItemTextW(box, 0xFFFF, text, 300);
-  if (g_boxes) g_boxes->push_back({windowText(box), text});
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
-}
-
-// Modal loops wait on the virtual clock, so timers (the box answerer) fire.
-class VirtualWait : public wm::HostEvents {
- public:
-  explicit VirtualWait(wm::HostEvents* screen) : m_screen(screen) {}
-  void present() override {
-    if (m_screen) m_screen->present();
-  }
-  void wait(int timeoutMs) override { wm::advanceClock(timeoutMs > 0 ? static_cast<std::uint64_t>(timeoutMs) : 1); }
-  wm::HostEvents* screen() const { return m_screen; }
-
- private:
-  wm::HostEvents* m_screen;
-};
-
 class OptionDialogsTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -94,8 +65,7 @@ class OptionDialogsTest : public testing::Test {
     registerPlayerResources(nullptr);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     startSkinEngine(nullptr, "OrvelFlash");
-    g_boxes = &m_boxes;
-    m_boxTimer = SetTimer(nullptr, 0, 5, answerBoxes);
+    m_answerer = std::make_unique<BoxAnswerer>(m_boxes);
     fs::create_directories(m_device.host("Program Files/OrvelFlash"));
     for (const char* name : {"default", "dark", "compact"})
       fs::copy_file(fs::path(ORVEL_SKIN_PACKAGES_DIR) / (std::string(name) + ".zskn"),
@@ -108,8 +78,7 @@ class OptionDialogsTest : public testing::Test {
 
   void TearDown() override {
     if (m_player && IsWindow(m_player->mainWindow())) DestroyWindow(m_player->mainWindow());
-    KillTimer(nullptr, m_boxTimer);
-    g_boxes = nullptr;
+    m_answerer.reset();
     wm::resetForTests();
     CoUninitialize();
     wm::setHostEvents(m_wait->screen());
@@ -146,7 +115,7 @@ class OptionDialogsTest : public testing::Test {
   std::unique_ptr<display::Display> m_display;
   std::unique_ptr<VirtualWait> m_wait;
   std::vector<ShownBox> m_boxes;
-  UINT_PTR m_boxTimer = 0;
+  std::unique_ptr<BoxAnswerer> m_answerer;
   Player* m_player = nullptr;  // deleted by its main window
 };
 

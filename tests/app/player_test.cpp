@@ -24,6 +24,7 @@
 #include "render/engine.h"
 #include "render/svgelement.h"
 #include "resources/playerresources.h"
+#include "tests/support/modalwait.h"
 #include "tests/support/testdevice.h"
 #include "app/openfiledialog.h"
 #include "platform/commctrl/commctrl.h"
@@ -67,44 +68,6 @@ void writeBytes(const std::filesystem::path& path, const std::vector<uint8_t>& b
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// Message boxes the player shows, answered with OK as soon as they are up.
-struct ShownBox {
-  std::u16string caption, text;
-};
-
-std::vector<ShownBox>* g_boxes = nullptr;
-
-void answerBoxes(HWND, UINT, UINT_PTR, DWORD) {
-  HWND box = GetForegroundWindow();
-  HWND ok = box ? GetDlgItem(box, IDOK) : nullptr;
-  if (!ok || !GetDlgItem(box, 0xFFFF)) return;
-  WCHAR buffer[300] = {};
-  ShownBox shown;
-  GetWindowTextW(box, buffer, 300);
-  shown.caption = buffer;
-  GetDlgItemTextW(box, 0xFFFF, buffer, 300);
-  shown.text = buffer;
-  if (g_boxes) g_boxes->push_back(shown);
-  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
-}
-
-// Modal loops (the message boxes) wait on the virtual clock: each wait lets
-// the time pass until the next timer, so the box answerer gets its turn.
-class VirtualWait : public wm::HostEvents {
- public:
-  explicit VirtualWait(wm::HostEvents* screen) : m_screen(screen) {}
-  void present() override {
-    if (m_screen) m_screen->present();
-  }
-  void wait(int timeoutMs) override { wm::advanceClock(timeoutMs > 0 ? static_cast<std::uint64_t>(timeoutMs) : 1); }
-
- private:
-  wm::HostEvents* m_screen;
-
- public:
-  wm::HostEvents* screen() const { return m_screen; }
-};
-
 class PlayerTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -118,8 +81,7 @@ class PlayerTest : public testing::Test {
     registerPlayerResources(nullptr);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     startSkinEngine(nullptr, "OrvelFlash");
-    g_boxes = &m_boxes;
-    m_boxTimer = SetTimer(nullptr, 0, 5, answerBoxes);
+    m_answerer = std::make_unique<BoxAnswerer>(m_boxes);
 
     writeFile(m_device.host("My Documents/test.bskn"), kSkin);
     writeBytes(m_device.host("My Documents/count.swf"), swfwrite::countingMovie(kFrames, 12, 200, 150, false));
@@ -132,8 +94,7 @@ class PlayerTest : public testing::Test {
   void TearDown() override {
     if (m_player && IsWindow(m_player->mainWindow())) DestroyWindow(m_player->mainWindow());
     m_player = nullptr;
-    KillTimer(nullptr, m_boxTimer);
-    g_boxes = nullptr;
+    m_answerer.reset();
     wm::resetForTests();
     CoUninitialize();
     wm::setHostEvents(m_wait->screen());
@@ -207,7 +168,7 @@ class PlayerTest : public testing::Test {
   std::unique_ptr<display::Display> m_display;
   std::unique_ptr<VirtualWait> m_wait;
   std::vector<ShownBox> m_boxes;
-  UINT_PTR m_boxTimer = 0;
+  std::unique_ptr<BoxAnswerer> m_answerer;
   Player* m_player = nullptr;  // deleted by its main window
 };
 
@@ -886,7 +847,7 @@ TEST_F(PickerTest, ARenameReplacesTheFileAndADuplicateNameIsRefusedAndEditedAgai
       .then(settle)
       .then([&] { typeKeys(std::string(10, '\b') + "Other\n"); })  // taken
       .then(settle)
-      .then([] { answerBoxes(nullptr, 0, 0, 0); })  // the refusal, from inside its box
+      .then([] { BoxAnswerer::answerNow(); })  // the refusal, from inside its box
       .then(settle)
       .then(settle)  // the edit starts again
       .then([&] { typeKeys(std::string(10, '\b') + "Trip\n"); })
