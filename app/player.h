@@ -135,6 +135,7 @@ class Player : public EventListener, public ViewListener {
   bool dialogCommand(UINT id);
   void showKeyMapping();
   void showSelectSkin();
+  void showProperties();
   void showHelp();
   void holderCreated(HWND holder);
   void placeHolder();

@@ -2,16 +2,37 @@
 // opens, and what the player does once it closes.
 
 #include "app/aboutbox.h"
+#include "app/htmlpagedialog.h"
 #include "app/keymappingdialog.h"
 #include "app/player.h"
 #include "app/playeroptionsdialog.h"
+#include "app/propertiespage.h"
 #include "app/selectskindialog.h"
 #include "app/settings.h"
 #include "flashhost/flashcontrol.h"
 #include "platform/core/shellapi.h"
+#include "platform/core/winnls.h"
+#include "resources/playerresources.h"
+#include "xml/charsettable.h"
+
+namespace {
+
+constexpr char16_t kPropertiesTitle[] = u"File Properties...";
+
+// String resource `id` whole, however long.
+WideString loadLongString(HINSTANCE instance, UINT id) {
+  LPCWSTR text = nullptr;
+  int length = LoadStringW(instance, id, reinterpret_cast<LPWSTR>(&text), 0);
+  return length > 0 && text ? WideString(text, static_cast<size_t>(length)) : WideString();
+}
+
+}  // namespace
 
 bool Player::dialogCommand(UINT id) {
   switch (id) {
+    case kPropertiesCommand:
+      showProperties();
+      return true;
     case kPlayerOptionsCommand:
       PlayerOptionsDialog(instance(), m_mainWindow).run();
       return true;
@@ -64,4 +85,17 @@ void Player::showHelp() {
   info.nShow = SW_SHOW;
   info.hInstApp = instance();
   ShellExecuteEx(&info);
+}
+
+// The facts the player holds, whether or not a movie is loaded.
+void Player::showProperties() {
+  PropertiesFacts facts;
+  facts.moviePath = m_moviePath;
+  facts.charset = charsetForCodePage(static_cast<std::int32_t>(GetACP()));
+  facts.flashVersion = m_facts.version;
+  facts.totalFrames = totalFrames();
+  facts.frameRate = m_facts.frameRate;
+  facts.currentFrame = currentFrame();
+  WideString page = propertiesPage(loadLongString(instance(), playerres::kPropertiesTemplate), facts);
+  HtmlPageDialog(instance(), m_mainWindow, page, kPropertiesTitle).run();
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -13,9 +14,11 @@
 
 #include "app/dialogsupport.h"
 #include "app/entry.h"
+#include "app/htmlpagedialog.h"
 #include "app/keymappingdialog.h"
 #include "app/player.h"
 #include "app/playeroptionsdialog.h"
+#include "app/propertiespage.h"
 #include "app/selectskindialog.h"
 #include "app/settings.h"
 #include "app/skinpackages.h"
@@ -25,6 +28,7 @@
 #include "platform/core/windowing.h"
 #include "platform/display/display.h"
 #include "platform/gdi/wingdi.h"
+#include "platform/htmlview/htmlctrl.h"
 #include "platform/ole/objbase.h"
 #include "render/engine.h"
 #include "resources/playerresources.h"
@@ -415,6 +419,126 @@ TEST_F(OptionDialogsTest, TheHideFlashMenuBoxRoundTripsThroughTheRegistry) {
     EXPECT_EQ(storedValue(u"showFlashMenu"), row.stored);
     EXPECT_EQ(m_player->control()->getInteger(u"Menu") != 0, !row.check) << "Done applies it to the control";
   }
+}
+
+HWND childOfClass(HWND parent, const char16_t* className) {
+  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    WCHAR name[64] = {};
+    GetClassNameW(c, name, 64);
+    if (std::u16string_view(name) == className) return c;
+  }
+  return nullptr;
+}
+
+// The screen's pixels inside `r`, row by row.
+std::vector<COLORREF> screenPixels(const RECT& r) {
+  std::vector<COLORREF> pixels;
+  HDC screen = GetDC(nullptr);
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) pixels.push_back(GetPixel(screen, x, y));
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// What a viewer of that size shows for `page`, in a window of its own.
+std::vector<COLORREF> viewerPixels(const RECT& r, const std::u16string& page) {
+  InitHTMLControl(nullptr);
+  HWND viewer = CreateWindowExW(WS_EX_TOPMOST, WC_HTML, u"", WS_POPUP | WS_VISIBLE, r.left, r.top, r.right - r.left,
+                                r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+  SendMessageW(viewer, DTM_ADDTEXTW, FALSE, reinterpret_cast<LPARAM>(page.c_str()));
+  SendMessageW(viewer, DTM_ENDOFSOURCE, 0, 0);
+  UpdateWindow(viewer);
+  wm::dispatchPending();
+  std::vector<COLORREF> pixels = screenPixels(r);
+  DestroyWindow(viewer);
+  wm::dispatchPending();
+  return pixels;
+}
+
+TEST_F(OptionDialogsTest, ThePropertiesPageShowsTheMoviesFactsInTheViewer) {
+  struct Row {
+    const char* file;
+    int frames, rate;
+    const char16_t* time;
+  };
+  registerPlayerResources(nullptr);
+  LPCWSTR raw = nullptr;
+  int length = LoadStringW(nullptr, playerres::kPropertiesTemplate, reinterpret_cast<LPWSTR>(&raw), 0);
+  const std::u16string pageTemplate(raw, static_cast<size_t>(std::max(length, 0)));
+  start();
+  for (Row row :
+       {Row{"My Documents/Flash/a.swf", 300, 12, u"00:25"}, Row{"My Documents/long.swf", 4000, 1, u"66:40"}}) {
+    SCOPED_TRACE(row.file);
+    writeBytes(m_device.host(row.file), swfwrite::countingMovie(row.frames, row.rate, 200, 150, false));
+    std::u16string path = u"\\" + fromUtf8(row.file);
+    std::replace(path.begin(), path.end(), u'/', u'\\');
+    m_player->open(path);
+    m_player->pause();
+    wm::dispatchPending();
+    RECT viewerRect{};
+    std::vector<COLORREF> shown;
+    std::u16string title;
+    int frame = 0;
+    runDialog(kPropertiesCommand, [&](HWND dialog) {
+      title = windowText(dialog);
+      wm::dispatchPending();  // the viewer comes once the dialog is up
+      HWND viewer = childOfClass(dialog, WC_HTML);
+      ASSERT_TRUE(viewer) << "the viewer is in the dialog";
+      GetWindowRect(viewer, &viewerRect);
+      shown = screenPixels(viewerRect);
+      std::optional<WideString> current;
+      m_player->control()->invoke(u"CurrentFrame", {}, &current);
+      frame = current ? std::stoi(toUtf8(*current)) : -1;
+      pressDone(dialog);
+    });
+    EXPECT_EQ(title, u"File Properties...");
+    EXPECT_EQ(viewerRect.right - viewerRect.left, 240) << "the viewer fills the dialog";
+    PropertiesFacts facts{path, u"windows-1252", m_player->movieFacts().version, row.frames, row.rate, frame};
+    std::u16string expected = propertiesPage(pageTemplate, facts);
+    EXPECT_NE(expected.find(row.time), std::u16string::npos);
+    EXPECT_TRUE(shown == viewerPixels(viewerRect, expected)) << "the page shows " << toUtf8(row.time);
+    facts.totalFrames += 12 * row.rate;  // other facts show other pixels
+    EXPECT_FALSE(shown == viewerPixels(viewerRect, propertiesPage(pageTemplate, facts)));
+    EXPECT_TRUE(m_boxes.empty());
+  }
+}
+
+TEST_F(OptionDialogsTest, AnHtmlPageAnswersItsPicturesAndEndsOnATappedLink) {
+  start();
+  // A red picture the page asks for by name; "missing" gets no answer.
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP red = CreateCompatibleBitmap(screen, kInlineImageSize, kInlineImageSize);
+  HGDIOBJ old = SelectObject(memory, red);
+  HBRUSH brush = CreateSolidBrush(RGB(255, 0, 0));
+  RECT all{0, 0, kInlineImageSize, kInlineImageSize};
+  FillRect(memory, &all, brush);
+  SelectObject(memory, old);
+  DeleteObject(brush);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+
+  HtmlPageDialog page(nullptr, m_player->mainWindow(),
+                      u"<html><body><a href=\"next.htm\" target=\"side\">Next page</a><br>"
+                      u"<img src=\"pic\"><img src=\"missing\"></body></html>",
+                      u"Page");
+  page.addImage(u"pic", red);
+  int redPixels = 0;
+  Steps steps;
+  steps.then([&] { wm::dispatchPending(); }).then([&] {
+    RECT r{};
+    GetWindowRect(page.viewer(), &r);
+    for (COLORREF c : screenPixels(r)) redPixels += c == RGB(255, 0, 0);
+    wm::injectPen(wm::PenAction::Down, POINT{r.left + 20, r.top + 14});
+    wm::injectPen(wm::PenAction::Up, POINT{r.left + 20, r.top + 14});
+  });
+  steps.start();
+  EXPECT_EQ(page.run(), IDOK) << "the link ends the page";
+  EXPECT_EQ(redPixels, kInlineImageSize * kInlineImageSize) << "the picture was answered, and only it";
+  EXPECT_EQ(page.linkTarget(), u"next.htm");
+  EXPECT_EQ(page.linkData(), u"side");
+  EXPECT_TRUE(m_boxes.empty());
+  DeleteObject(red);
 }
 
 }  // namespace

@@ -326,7 +326,7 @@ TEST_F(Program, ASessionThroughEveryFileAndHelpItemEndsCleanlyWithTheChoicesStor
   const Step steps[] = {
       {"open", file + "tap 60 162\n", "", nullptr},
       {"playlist", file + "tap 60 181\n", "", nullptr},
-      {"properties", file + "tap 60 199\n", "", nullptr},
+      {"properties", file + "tap 60 199\n", "", "File Properties..."},
       // Set Flash Default Player, then OK in the box that says it took.
       {"settings", file + "tap 60 222\n", "tap 120 78\nwait 500\ntap 118 187\nwait 300\n", "Settings"},
       // "Move Flash Up" from the drop-down list, then Button 4.
