@@ -150,27 +150,37 @@ unsigned long long copyEntry(unzFile zip, const WideString& target, unsigned lon
   return written;
 }
 
-// Unpacks the archive's current entry; answers the bytes written.
-unsigned long long extractEntry(unzFile zip, const WideString& destination, unsigned long long entryLimit,
-                                unsigned long long budget) {
+// What unpacking one entry came to: the bytes written, or the package's
+// byte bound reached, after which nothing more is unpacked.
+struct EntryOutcome {
+  unsigned long long written = 0;
+  bool overBudget = false;
+};
+
+// Unpacks the archive's current entry within `budget` bytes.
+EntryOutcome extractEntry(unzFile zip, const WideString& destination, unsigned long long entryLimit,
+                          unsigned long long budget) {
   char name[kMaxEntryName + 1];
   unz_file_info info;
-  if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) return 0;
-  if (info.size_filename > kMaxEntryName || isLinkEntry(info)) return 0;
+  if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) return {};
+  if (info.size_filename > kMaxEntryName || isLinkEntry(info)) return {};
   name[info.size_filename] = 0;
   WideString entry = ansiToWide(name);
-  if (!staysInside(entry)) return 0;
-  if (info.uncompressed_size > std::min(entryLimit, budget)) return 0;
-  if (unzOpenCurrentFile(zip) != UNZ_OK) return 0;
+  if (!staysInside(entry)) return {};
+  if (info.uncompressed_size > entryLimit) return {};
+  // The copy never writes more than the declared size, so the declared sizes
+  // alone keep the package within its bound.
+  if (info.uncompressed_size > budget) return {0, true};
+  if (unzOpenCurrentFile(zip) != UNZ_OK) return {};
 
   WideString target = joinPath(destination, entry);
   std::replace(target.begin(), target.end(), u'/', u'\\');
   createFoldersAlong(target.substr(0, target.rfind(u'\\')));
   if (target.back() == u'\\') {  // a folder entry: the folder is all there is
     unzCloseCurrentFile(zip);
-    return 0;
+    return {};
   }
-  return copyEntry(zip, target, info.uncompressed_size);
+  return {copyEntry(zip, target, info.uncompressed_size)};
 }
 
 }  // namespace
@@ -227,7 +237,12 @@ int extractSkinPackage(WideStringView package, WideStringView destination, const
   WideString folder = ansiToWide(wideToAnsi(destination));  // as the narrow path would name it
   if (wideToAnsi(folder).size() > kMaxNarrowPath) return kExtractOk;
   unsigned long long budget = limits.packageBytes;
-  for (int status = unzGoToFirstFile(zip.get()); status == UNZ_OK; status = unzGoToNextFile(zip.get()))
-    budget -= extractEntry(zip.get(), folder, limits.entryBytes, budget);
+  unsigned visited = 0;
+  for (int status = unzGoToFirstFile(zip.get()); status == UNZ_OK && visited < limits.entries;
+       status = unzGoToNextFile(zip.get()), ++visited) {
+    EntryOutcome outcome = extractEntry(zip.get(), folder, limits.entryBytes, budget);
+    if (outcome.overBudget) break;
+    budget -= outcome.written;
+  }
   return kExtractOk;
 }

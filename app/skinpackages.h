@@ -30,12 +30,17 @@ inline constexpr int kExtractCannotOpen = -103;
 // Unpacks every entry of `package` below `destination`, creating folders
 // along each entry's path. Entries that would land outside `destination`
 // (absolute names, drive letters, ".." parts), links, and entries beyond the
-// size limits are skipped; so are entries that cannot be read or written.
+// entry size limit are skipped; so are entries that cannot be read or
+// written. At the first entry that would take the package past its byte or
+// entry-count bound, unpacking stops; what was unpacked before stays, and no
+// partial file is left.
 // Upper bounds on what one package may write: a skin is a few hundred
-// kilobytes, so a package that claims or inflates to more is hostile.
+// kilobytes in a few dozen files, so a package that claims or inflates to
+// more is hostile.
 struct ExtractLimits {
   unsigned long long entryBytes = 64ull << 20;
-  unsigned long long packageBytes = 256ull << 20;
+  unsigned long long packageBytes = 64ull << 20;
+  unsigned entries = 4096;
 };
 
 int extractSkinPackage(WideStringView package, WideStringView destination, const ExtractLimits& limits = {});

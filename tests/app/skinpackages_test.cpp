@@ -196,6 +196,7 @@ TEST(SkinPackage, HostileEntriesNeverWriteOutsideTheSkinsFolder) {
     ExtractLimits limits = {};
   };
   const std::string big(3000, 'z');
+  const std::string mib(1u << 20, '\0');
   const Case cases[] = {
       {"parent with /", {{"../evil.txt", "x"}, {"good.txt", "g"}}, {{"good.txt", "g"}}},
       {"parent with \\", {{"..\\evil.txt", "x"}}, {}},
@@ -206,7 +207,7 @@ TEST(SkinPackage, HostileEntriesNeverWriteOutsideTheSkinsFolder) {
       {"absolute /", {{"/abs.txt", "x"}}, {}},
       {"absolute \\", {{"\\My Documents\\abs.txt", "x"}}, {}},
       {"network path", {{"\\\\server\\share\\x.txt", "x"}}, {}},
-      {"drive letter", {{"C:/evil.txt", "x"}, {"C:evil.txt", "x"}, {"c:\\evil.txt", "x"}}, {}},
+      {"drive letter", {{"C:/evil.txt", "x"}, {"C:evil.txt", "x"}, {"c:\\evil.txt", "x"}, {"C:\\..\\evil.txt", "x"}}, {}},
       {"stream colon", {{"good.txt:hidden", "x"}}, {}},
       {"link then a file through it",
        {{"lnk", "../../../../outside", true}, {"lnk/x.txt", "inside"}},
@@ -221,10 +222,19 @@ TEST(SkinPackage, HostileEntriesNeverWriteOutsideTheSkinsFolder) {
       {"inflates past its declared size", {{"bomb.bin", std::string(1 << 20, '\0'), false, 100ul}}, {}},
       {"declared size larger than the data", {{"short.bin", "abc", false, 50ul}}, {}},
       {"entry over the entry limit", {{"big.bin", big}, {"ok.txt", "ok"}}, {{"ok.txt", "ok"}}, {1000, 1u << 20}},
-      {"package over its budget",
+      {"package over its budget: unpacking stops there",
        {{"1.bin", big}, {"2.bin", big}, {"3.bin", big}, {"4.txt", "ok"}},
-       {{"1.bin", big}, {"2.bin", big}, {"4.txt", "ok"}},
+       {{"1.bin", big}, {"2.bin", big}},
        {1u << 20, 6002}},
+      {"zip bomb: honest entries that together pass the bound",
+       {{"1.bin", mib}, {"2.bin", mib}, {"3.bin", mib}, {"4.bin", mib}},
+       {{"1.bin", mib}, {"2.bin", mib}},
+       {1u << 20, (2u << 20) + 100}},
+      {"zip bomb past the default bounds", {{"bomb.bin", std::string(65u << 20, '\0')}, {"ok.txt", "ok"}}, {{"ok.txt", "ok"}}},
+      {"entry count bound",
+       {{"1.txt", "1"}, {"d/", ""}, {"3.txt", "3"}, {"4.txt", "4"}},
+       {{"1.txt", "1"}, {"d", "<folder>"}, {"3.txt", "3"}},
+       {1u << 20, 1u << 20, 3}},
       {"name longer than 260 bytes", {{std::string(300, 'n') + ".txt", "x"}, {"ok.txt", "ok"}}, {{"ok.txt", "ok"}}},
       {"control character",
        {{"a\x01"
