@@ -177,7 +177,7 @@ void Playlist::next() {
 
 WideString Playlist::toText() const {
   WideString text =
-      u"<?xml version=\"1.0\" encoding=\"" + charsetForCodePage(static_cast<std::int32_t>(GetACP())) + u"\"?>";
+      u"<?xml version=\"1.0\" encoding=\"" + declaredCharsetForCodePage(static_cast<std::int32_t>(GetACP())) + u"\"?>";
   text += kLineEnd;
   text += u"<playlist version=\"2.0\" >";
   text += kLineEnd;

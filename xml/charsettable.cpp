@@ -46,6 +46,15 @@ std::int32_t codePageOfName(WideStringView name) {
   return static_cast<std::int32_t>(value);
 }
 
+constexpr WideStringView kWindowsPrefix = u"windows-";
+
+// The code page of a "windows-<number>" name, 0 for any other name.
+std::int32_t codePageOfWindowsName(WideStringView name) {
+  if (name.size() <= kWindowsPrefix.size() || !equalsIgnoreCase(name.substr(0, kWindowsPrefix.size()), kWindowsPrefix))
+    return 0;
+  return codePageOfName(name.substr(kWindowsPrefix.size()));
+}
+
 bool openKey(const WideString& path, RegKeyHandle& key) {
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.out()) == ERROR_SUCCESS;
 }
@@ -146,9 +155,16 @@ WideString charsetForCodePage(std::int32_t codePage) {
   return WideString(value);
 }
 
+WideString declaredCharsetForCodePage(std::int32_t codePage) {
+  WideString charset = charsetForCodePage(codePage);
+  if (charset.empty()) charset = WideString(kWindowsPrefix) + formatWide(u"%d", static_cast<int>(codePage));
+  return charset;
+}
+
 int XMLCALL unknownEncodingHandler(void*, const XML_Char* name, XML_Encoding* info) {
   if (!name || !info) return XML_STATUS_ERROR;
-  const std::int32_t codePage = codePageForCharset(wideViewOf(name));
+  std::int32_t codePage = codePageForCharset(wideViewOf(name));
+  if (codePage <= 0) codePage = codePageOfWindowsName(wideViewOf(name));
   if (codePage <= 0) return XML_STATUS_ERROR;
   CPINFO cpInfo{};
   if (!GetCPInfo(static_cast<UINT>(codePage), &cpInfo) || cpInfo.MaxCharSize > 2) return XML_STATUS_ERROR;

@@ -52,9 +52,14 @@ std::int32_t codePageForCharset(WideStringView name);
 // The BodyCharset value of "MIME\Database\Codepage\<codePage>", read from the
 // registry each time (at most 63 units); empty when the key or value is missing.
 WideString charsetForCodePage(std::int32_t codePage);
+// The charset a document written in `codePage` declares: charsetForCodePage,
+// or "windows-<codePage>" when the database has no entry, so that the
+// document still reads back on the device that wrote it.
+WideString declaredCharsetForCodePage(std::int32_t codePage);
 
 // The parser's handler for encodings it does not know itself: the name is
-// looked up in the process-wide table and the code page described to expat
+// looked up in the process-wide table, else read as "windows-<code page>"
+// (any letter case), and the code page described to expat
 // through the device's conversions (single bytes mapped directly, two-byte
 // sequences converted on demand). Fails for names not in the table and for
 // code pages with characters longer than two bytes. Registered with no data.

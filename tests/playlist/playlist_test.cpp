@@ -7,6 +7,7 @@
 
 #include "platform/core/utf8.h"
 #include "platform/core/winnls.h"
+#include "platform/core/winreg.h"
 #include "playlist/playlist.h"
 #include "tests/support/testdevice.h"
 #include "xml/charsettable.h"
@@ -243,6 +244,43 @@ TEST(PlaylistRead, TheChinesePathIsWrittenInTheCodePage) {
             "<media href=\"\\\xb5\xe7\xd3\xb0.swf\" />\r\n</playlist>");
 }
 
+// A device whose MIME database lacks its own code page still declares a
+// charset its reader maps back; a device with the entry writes its name.
+TEST(PlaylistRead, SurvivesACodePageMissingFromTheDatabase) {
+  struct Case {
+    UINT codePage;
+    bool inDatabase;
+    const char* declared;
+    Entries entries;
+  };
+  const Case cases[] = {
+      {1252, true, "Windows-1252", {u"\\caf\u00e9.swf"}},
+      {936, true, "gb2312", {u"\\\u7535\u5f71.swf"}},
+      {1252, false, "windows-1252", {u"\\caf\u00e9.swf"}},
+      {936, false, "windows-936", {u"\\\u7535\u5f71.swf", u"\\a.swf"}},
+      {932, false, "windows-932", {u"\\\u30de\u30a4\\\u6620\u753b.swf"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.codePage) + (c.inDatabase ? " in the database" : " missing"));
+    DeviceConfig config;
+    config.ansiCodePage = c.codePage;
+    ReadyDevice device(config);
+    if (!c.inDatabase) {
+      ASSERT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT,
+                              (u"MIME\\Database\\Codepage\\" + toWide(std::to_string(c.codePage))).c_str()),
+                ERROR_SUCCESS);
+      fillCharsetTable();
+    }
+    withEntries(c.entries, u"Cp").write(u"\\My Documents");
+    const std::string bytes = readHostFile(device.host("My Documents/Cp.bfl"));
+    EXPECT_EQ(bytes.substr(0, bytes.find('\r')),
+              "<?xml version=\"1.0\" encoding=\"" + std::string(c.declared) + "\"?>");
+    auto back = Playlist::read(u"\\My Documents\\Cp.bfl");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->entries(), c.entries);
+  }
+}
+
 TEST(PlaylistRead, TakesMediaAnywhereIgnoringCase) {
   ReadyDevice device;
   struct Case {
@@ -297,6 +335,8 @@ TEST(PlaylistRead, RefusesFilesItCannotTrust) {
       {"unescaped ampersand", kDeclaration1252 + "<media href=\"\\Tom & Jerry.swf\" /></playlist>"},
       {"unknown encoding",
        "<?xml version=\"1.0\" encoding=\"x-nothing\"?><playlist><media href=\"\\a.swf\"/></playlist>"},
+      {"windows- name of no code page",
+       "<?xml version=\"1.0\" encoding=\"windows-77777\"?><playlist><media href=\"\\a.swf\"/></playlist>"},
       {"empty encoding", "<?xml version=\"1.0\" encoding=\"\"?><playlist><media href=\"\\a.swf\"/></playlist>"},
       {"empty file", ""},
   };
