@@ -31,6 +31,49 @@ litehtml::context& sharedContext() {
   return *context;
 }
 
+// Boxes sized to their content (tables, inline blocks, floats, positioned
+// boxes) lay their content out more than once: nested, the cost multiplies.
+constexpr int kMaxFittedNesting = 6;
+
+bool fitsContent(const litehtml::element::ptr& el) {
+  switch (el->get_display()) {
+    case litehtml::display_table:
+    case litehtml::display_inline_table:
+    case litehtml::display_inline_block:
+      return true;
+    default:
+      break;
+  }
+  auto position = el->get_element_position();
+  return el->get_float() != litehtml::float_none || position == litehtml::element_position_absolute ||
+         position == litehtml::element_position_fixed;
+}
+
+// The tree as built, held to the source scan's depth and to a nesting of
+// content-sized boxes: whatever the scan misjudged goes here, before layout.
+void pruneDeepElements(const litehtml::document::ptr& document) {
+  struct Visit {
+    litehtml::element::ptr el;
+    int depth, fitted;
+  };
+  std::vector<Visit> pending{{document ? document->root() : nullptr, 0, 0}};
+  while (!pending.empty()) {
+    Visit visit = std::move(pending.back());
+    pending.pop_back();
+    if (!visit.el) continue;
+    for (size_t i = visit.el->get_children_count(); i-- > 0;) {
+      litehtml::element::ptr child = visit.el->get_child(static_cast<int>(i));
+      if (!child) continue;
+      int fitted = visit.fitted + fitsContent(child);
+      if (visit.depth + 1 > kMaxNesting + 8 || fitted > kMaxFittedNesting) {
+        visit.el->removeChild(child);
+        continue;
+      }
+      pending.push_back({child, visit.depth + 1, fitted});
+    }
+  }
+}
+
 void appendEscaped(std::string& out, std::string_view text) {
   for (char c : text) {
     switch (c) {
@@ -152,6 +195,7 @@ void HtmlView::endOfSource() {
   m_container = std::make_unique<PageContainer>(*this);
   std::string page = limitNesting(m_source);
   m_document = litehtml::document::createFromUTF8(page.c_str(), m_container.get(), &sharedContext());
+  pruneDeepElements(m_document);
   layout();
   InvalidateRect(m_window, nullptr, FALSE);
   auto alive = m_alive;

@@ -23,9 +23,13 @@ bool isOneOf(std::string_view name, const std::array<std::string_view, N>& names
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+// As the tokenizer reads a tag name: everything up to a blank, "/" or ">"
+// ("<div\x01<b>" is one element named "div\x01<b", which no </div> closes).
 bool isNameChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == ':';
+  return c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '/' && c != '>';
 }
+
+bool startsName(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 std::string lowered(std::string_view text) {
   std::string out(text);
@@ -81,7 +85,8 @@ class Scanner {
     bool closing = rest.size() > 1 && rest[1] == '/';
     size_t nameAt = at + (closing ? 2 : 1);
     size_t nameEnd = nameAt;
-    while (nameEnd < m_html.size() && isNameChar(m_html[nameEnd])) ++nameEnd;
+    if (nameAt < m_html.size() && startsName(m_html[nameAt]))
+      while (nameEnd < m_html.size() && isNameChar(m_html[nameEnd])) ++nameEnd;
     if (nameEnd == nameAt) {
       // Not a tag ("< ", "<!DOCTYPE", "<?"): passed on for the parser to judge.
       size_t end = (rest.size() > 1 && (rest[1] == '!' || rest[1] == '?' || closing)) ? tagEnd(m_html, at) : at + 1;

@@ -250,6 +250,9 @@ TEST_F(Viewer, HostileSourcesRenderWhatTheyCan) {
   for (int i = 0; i < 3000; ++i) deep += u"<div><b>";
   std::u16string tables;
   for (int i = 0; i < 300; ++i) tables += u"<table><tr><td>cell";
+  std::u16string fitted, oddNames;
+  for (int i = 0; i < 40; ++i) fitted += u"<div style=\"display:inline-block\"><span style=\"float:left\">x";
+  for (int i = 0; i < 300; ++i) oddNames += u"<div\u0001<div><table><tr><td>y</div>";
   std::u16string huge;
   while (huge.size() < (1 << 20)) huge += u"word word word word word word word word word word word word ";
   struct Case {
@@ -263,6 +266,8 @@ TEST_F(Viewer, HostileSourcesRenderWhatTheyCan) {
       {"stray brackets and entities", u"< <<> &#xD800; &#0; &bogus; </p></p></td>", false},
       {"deep nesting", deep + u"bottom", false},
       {"nested tables", tables, false},
+      {"nested boxes sized to their content", fitted, false},
+      {"tag names read to the blank", oddNames, false},
       {"huge text", huge, false},
       {"huge plain text", huge, true},
       {"a picture never answered", u"<img src=\"a.bmp\"><img src=\"\"><img>", false},
