@@ -84,7 +84,12 @@ constexpr uint8_t kPlace3OpaqueBackground = 0x40;
 // PlaceObject3's fields after the clip depth; answers false when a filter
 // cannot be skipped, leaving clip actions out of reach.
 bool readPlace3Extras(SwfReader& r, uint8_t flags3, PlaceCommand& place) {
-  if ((flags3 & kPlace3HasFilters) && !skipFilters(r)) return false;
+  if (flags3 & kPlace3HasFilters) {
+    auto filters = std::make_shared<std::vector<Filter>>();
+    bool read = readFilters(r, *filters);
+    if (!filters->empty()) place.filters = std::move(filters);
+    if (!read) return false;
+  }
   if (flags3 & kPlace3HasBlendMode) place.blendMode = r.u8();
   if (flags3 & kPlace3HasCacheAsBitmap) r.u8();
   if (flags3 & kPlace3HasVisible) r.u8();

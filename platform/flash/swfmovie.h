@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/flash/swfbutton.h"
+#include "platform/flash/swffilter.h"
 #include "platform/flash/swfgeometry.h"
 #include "platform/flash/swfmorph.h"
 #include "platform/flash/swfraster.h"
@@ -46,6 +47,7 @@ struct PlaceCommand {
   ClipEventHandlers clipEvents;
   std::optional<uint8_t> blendMode;  // BlendMode values; 0 and 1 are normal
   std::optional<Rgba> opaqueBackground;  // a cached bitmap's background colour
+  Filters filters;
 };
 
 struct RemoveCommand {

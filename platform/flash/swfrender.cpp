@@ -93,6 +93,7 @@ void MovieRenderer::render(const Canvas& canvas, const MovieDef& movie, const Ti
   m_maskLevel = 0;
   m_layerLevel = 0;
   m_drawingMask = false;
+  m_stageScale = toPixels.meanScale() * kTwipsPerPixel;
   resetBudgets(canvas);
   drawList(timeline, toPixels, colorTransform, 0);
 }
@@ -255,7 +256,8 @@ void MovieRenderer::drawPlaced(const DisplayObject& object, const Matrix& matrix
   // Alpha and erase act on the layer of a group; on the stage they have nothing to act on.
   bool actsOnLayer = object.blendMode == kBlendAlpha || object.blendMode == kBlendErase;
   if (actsOnLayer && m_layerLevel == 0 && !m_drawingMask) return;
-  if (object.blendMode < kBlendLayer || m_drawingMask || m_layerLevel >= kMaxBlendLevels) {
+  bool filtered = object.filters && !object.filters->empty();
+  if ((object.blendMode < kBlendLayer && !filtered) || m_drawingMask || m_layerLevel >= kMaxBlendLevels) {
     drawObject(object, matrix, cx, nesting);
     return;
   }
@@ -265,9 +267,12 @@ void MovieRenderer::drawPlaced(const DisplayObject& object, const Matrix& matrix
   uint32_t* below = m_canvas.pixels;
   m_canvas.pixels = layer.data();
   drawObject(object, matrix, cx, nesting);
+  if (filtered)
+    applyFilters({layer.data(), m_canvas.width, m_canvas.height, m_canvas.stride}, *object.filters, m_stageScale,
+                 m_filterScratch);
   m_canvas.pixels = below;
   --m_layerLevel;
-  blendLayer(layer, object.blendMode);
+  blendLayer(layer, std::max(object.blendMode, kBlendLayer));
 }
 
 void MovieRenderer::blendLayer(const std::vector<uint32_t>& layer, uint8_t mode) {

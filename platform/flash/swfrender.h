@@ -92,6 +92,8 @@ class MovieRenderer {
   // Per blend level: an object drawn alone, then blended onto what is below.
   std::vector<std::vector<uint32_t>> m_layers;
   size_t m_layerLevel = 0;
+  std::vector<uint32_t> m_filterScratch;
+  float m_stageScale = 1;  // screen pixels per movie pixel, for filter sizes
   bool m_drawingMask = false;  // shapes give their outline only, fully opaque
   size_t m_edgesLeft = 0;
   size_t m_pixelsLeft = 0;

@@ -65,6 +65,7 @@ struct DisplayObject {
   std::unique_ptr<ButtonInstance> button;    // for button characters
   uint8_t blendMode = 0;
   std::optional<Rgba> opaqueBackground;
+  Filters filters;
 };
 
 // Makes what a placed character needs to play (a sprite's timeline, a

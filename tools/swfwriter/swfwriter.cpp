@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace swfwrite {
@@ -515,7 +516,8 @@ std::vector<uint8_t> placementBody(const Placement& p, bool third) {
                   (p.colorTransform ? 0x08 : 0) | (p.ratio ? 0x10 : 0) | (p.name ? 0x20 : 0) | (p.clipDepth ? 0x40 : 0);
   w.u8(flags);
   // Blend mode, cached as a bitmap, opaque background.
-  if (third) w.u8(uint8_t((p.blendMode ? 0x02 : 0) | (p.opaqueBackground ? 0x44 : 0)));
+  if (third)
+    w.u8(uint8_t((p.filters.empty() ? 0 : 0x01) | (p.blendMode ? 0x02 : 0) | (p.opaqueBackground ? 0x44 : 0)));
   w.u16(p.depth);
   if (p.characterId) w.u16(*p.characterId);
   if (p.matrix) w.matrix(*p.matrix);
@@ -523,6 +525,10 @@ std::vector<uint8_t> placementBody(const Placement& p, bool third) {
   if (p.ratio) w.u16(*p.ratio);
   if (p.name) w.string(*p.name);
   if (p.clipDepth) w.u16(*p.clipDepth);
+  if (third && !p.filters.empty()) {
+    w.u8(uint8_t(p.filters.size()));
+    for (const auto& filter : p.filters) w.bytes(filter);
+  }
   if (third && p.blendMode) w.u8(*p.blendMode);
   if (third && p.opaqueBackground) {
     w.u8(1);
@@ -532,6 +538,38 @@ std::vector<uint8_t> placementBody(const Placement& p, bool third) {
 }
 
 }  // namespace
+
+static void fixed16(BitWriter& w, float value) { w.u32(uint32_t(int32_t(std::lround(value * 65536.0f)))); }
+
+std::vector<uint8_t> blurFilter(float blurX, float blurY, int passes) {
+  BitWriter w;
+  w.u8(1);
+  fixed16(w, blurX);
+  fixed16(w, blurY);
+  w.u8(uint8_t(passes << 3));
+  return w.take();
+}
+
+std::vector<uint8_t> dropShadowFilter(Rgba color, float blur, float angle, float distance, float strength, bool inner,
+                                      bool knockout) {
+  BitWriter w;
+  w.u8(0);
+  w.rgba(color);
+  fixed16(w, blur);
+  fixed16(w, blur);
+  fixed16(w, angle);
+  fixed16(w, distance);
+  w.u16(uint16_t(std::lround(strength * 256)));
+  w.u8(uint8_t((inner ? 0x80 : 0) | (knockout ? 0x40 : 0) | 0x20 | 1));
+  return w.take();
+}
+
+std::vector<uint8_t> colorMatrixFilter(const std::array<float, 20>& matrix) {
+  BitWriter w;
+  w.u8(6);
+  for (float v : matrix) w.u32(std::bit_cast<uint32_t>(v));
+  return w.take();
+}
 
 void TagStream::placeObject2(const Placement& placement) { tag(kPlaceObject2, placementBody(placement, false)); }
 

@@ -3,6 +3,7 @@
 // and sample files: shapes with solid and gradient fills and strokes, sprites,
 // placements, frame labels and frame actions. Coordinates are twips.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -170,7 +171,14 @@ struct Placement {
   // and a cached bitmap's background colour.
   std::optional<uint8_t> blendMode;
   std::optional<Rgba> opaqueBackground;
+  std::vector<std::vector<uint8_t>> filters;  // each made by one of the filter functions below
 };
+
+// Filters of PlaceObject3. Sizes and distances are pixels; angles radians.
+std::vector<uint8_t> blurFilter(float blurX, float blurY, int passes);
+std::vector<uint8_t> dropShadowFilter(Rgba color, float blur, float angle, float distance, float strength,
+                                      bool inner = false, bool knockout = false);
+std::vector<uint8_t> colorMatrixFilter(const std::array<float, 20>& matrix);
 
 // Frame actions.
 struct ActionRecord {

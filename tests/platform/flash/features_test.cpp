@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 
 #include "platform/flash/movieplayer.h"
@@ -307,6 +308,33 @@ TEST(BlendModes, AnOpaqueBackgroundFillsTheObjectsBounds) {
   movie.showFrame();
   expectProbes(Loaded(movie).picture(), {{100, 90, kBlue}, {62, 62, kGreen}, {138, 118, kGreen}, {58, 90, kWhite},
                                          {100, 121, kWhite}});
+}
+
+TEST(Filters, BlurShadowAndRecolourTheObjectAlone) {
+  // A red square at (40, 40) to (80, 80) on the white stage.
+  constexpr std::array<float, 20> kSwapRedAndBlue{0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0};
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> filter;
+    std::initializer_list<Probe> probes;
+  } cases[] = {
+      // A box of 9 pixels: the square's first column mixes 5 red ones with 4 white.
+      {"blur", blurFilter(8, 8, 1), {{60, 60, kRed}, {30, 60, kWhite}, {40, 60, 0xFF7171}, {39, 60, 0xFF8E8E}}},
+      {"drop shadow", dropShadowFilter({0, 0, 0, 255}, 0, 0, 10, 1),
+       {{60, 60, kRed}, {85, 60, 0x000000}, {85, 35, kWhite}, {95, 60, kWhite}}},
+      {"knocked-out shadow", dropShadowFilter({0, 0, 0, 255}, 0, 0, 10, 1, false, true),
+       {{60, 60, kWhite}, {85, 60, 0x000000}}},
+      {"inner shadow", dropShadowFilter({0, 0, 0, 255}, 0, 0, 10, 1, true), {{45, 60, 0x000000}, {60, 60, kRed}}},
+      {"colour matrix", colorMatrixFilter(kSwapRedAndBlue), {{60, 60, kBlue}, {30, 60, kWhite}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto movie = flashtest::whiteMovie();
+    movie.defineShape(1, rectShape(40, 40, 40, 40, kRedRgba));
+    movie.placeObject3({.depth = 1, .characterId = 1, .filters = {c.filter}});
+    movie.showFrame();
+    expectProbes(Loaded(movie).picture(), c.probes, 2);
+  }
 }
 
 TEST(Stage, TheFirstBackgroundWinsAndMissingPicturesDrawNothing) {

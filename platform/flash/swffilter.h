@@ -1,0 +1,47 @@
+#pragma once
+// Filters of a placed object (PlaceObject3): blur, drop shadow, glow and
+// colour matrix, applied to the object drawn alone into a layer. Bevels,
+// gradient filters and convolutions are read past and leave the object as it is.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/flash/swfgeometry.h"
+#include "platform/flash/swfreader.h"
+
+namespace swf {
+
+struct Filter {
+  enum class Kind : uint8_t { Blur, Shadow, ColorMatrix, None } kind = Kind::None;
+  float blurX = 0, blurY = 0;  // pixels of the movie
+  int passes = 1;
+  Rgba color;           // Shadow
+  float angle = 0;      // Shadow: radians
+  float distance = 0;   // Shadow: pixels of the movie; 0 for a glow
+  float strength = 1;   // Shadow
+  bool inner = false;   // Shadow: inside the object's shape
+  bool knockout = false;  // Shadow: the object cut out of its shadow
+  bool hideObject = false;  // Shadow: the shadow alone
+  std::array<float, 20> matrix{};  // ColorMatrix: rows of r, g, b, a; offsets in 0..255
+};
+using Filters = std::shared_ptr<const std::vector<Filter>>;
+
+// Reads a filter list; answers false, with what was read, on a filter that
+// cannot be read past.
+bool readFilters(SwfReader& r, std::vector<Filter>& filters);
+
+// A picture of premultiplied 0xAARRGGBB pixels being filtered.
+struct Layer {
+  uint32_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+  int stride = 0;
+};
+
+// Applies `filters` in order; `scale` is screen pixels per movie pixel.
+// The scratch buffer is the caller's, kept between calls.
+void applyFilters(const Layer& layer, const std::vector<Filter>& filters, float scale, std::vector<uint32_t>& scratch);
+
+}  // namespace swf
