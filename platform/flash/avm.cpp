@@ -13,9 +13,7 @@ namespace swf::avm {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr uint32_t kNoIndex = UINT32_MAX;
-constexpr int kMaxProtoChain = 256;
 
 // Action codes of SWF 3 to 7.
 enum Op : uint8_t {

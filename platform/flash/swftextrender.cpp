@@ -112,13 +112,11 @@ void MovieRenderer::drawText(const TextDef& text, const Matrix& toPixels, const 
     const FontDef* font = m_movie->font(run.fontId);
     if (!font || run.glyphs.empty()) continue;
     float scale = float(run.height) / font->emSquare;
-    size_t edges = 0;
     m_raster.reset();
     float x = run.x;
     for (const GlyphEntry& entry : run.glyphs) {
       if (entry.index < font->glyphs.size() && !font->glyphs[entry.index].fillEdges.empty()) {
         const std::vector<Edge>& outline = font->glyphs[entry.index].fillEdges[0];
-        edges += outline.size();
         if (!takeBudget(outline.size())) return;
         Matrix m = base * Matrix::translation(x, run.y) * Matrix::scaling(scale, scale);
         for (const Edge& e : outline) {
