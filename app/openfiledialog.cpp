@@ -88,8 +88,8 @@ void OpenFileDialog::initialize(HWND dialog) {
   info.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN;
   SHInitDialog(&info);
   ListView_SetExtendedListViewStyle(m_list, LVS_EX_FULLROWSELECT);
-  m_images = ImageList_LoadImageW(moduleOf(m_parent), MAKEINTRESOURCEW(playerres::kListImagesBitmap), 16, 0, CLR_DEFAULT,
-                                  IMAGE_BITMAP, LR_DEFAULTCOLOR);
+  m_images = ImageList_LoadImageW(moduleOf(m_parent), MAKEINTRESOURCEW(playerres::kListImagesBitmap), 16, 0,
+                                  CLR_DEFAULT, IMAGE_BITMAP, LR_DEFAULTCOLOR);
   ListView_SetImageList(m_list, m_images, LVSIL_SMALL);
   RECT client;
   GetClientRect(dialog, &client);
@@ -148,6 +148,9 @@ void OpenFileDialog::close(int result) {
 }
 
 void OpenFileDialog::buildFolderList() {
-  for (const FoundFile& movie : m_movies) m_folderList.add(movie.path);
+  std::vector<WideString> paths;
+  paths.reserve(m_movies.size());
+  for (const FoundFile& movie : m_movies) paths.push_back(movie.path);
+  m_folderList.addAll(paths);
   m_folderList.select(m_chosenPath);
 }

@@ -40,6 +40,13 @@ int compareIgnoreCase(WideStringView a, WideStringView b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+WideString foldedCase(WideStringView text) {
+  WideString folded(text.size(), u'\0');
+  std::transform(text.begin(), text.end(), folded.begin(),
+                 [](char16_t c) { return static_cast<char16_t>(upperOf(c, c < 0x80)); });
+  return folded;
+}
+
 bool endsWithIgnoreCase(WideStringView text, WideStringView suffix) {
   return text.size() >= suffix.size() && equalsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
 }

@@ -25,6 +25,9 @@ inline bool equalsIgnoreCase(WideStringView a, WideStringView b) {
   return a.size() == b.size() && compareIgnoreCase(a, b) == 0;
 }
 bool endsWithIgnoreCase(WideStringView text, WideStringView suffix);
+// The text with every unit folded as compareIgnoreCase folds it: two texts are
+// equal ignoring case exactly when their folded forms are equal.
+WideString foldedCase(WideStringView text);
 
 // wsprintfW-style formatting into a string of any length ("%s", "%d", "%02d",
 // "%%", "%s\\%s", "%s, %d", ...). Arguments follow the device's conventions:

@@ -1,6 +1,7 @@
 #include "playlist/playlist.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/core/handles.h"
@@ -133,6 +134,19 @@ std::optional<WideString> Playlist::add(WideStringView path) {
   m_entries.emplace_back(path);
   m_dirty = true;
   return m_entries.back();
+}
+
+std::vector<WideString> Playlist::addAll(const std::vector<WideString>& paths) {
+  std::unordered_set<WideString> held;
+  for (const WideString& entry : m_entries) held.insert(foldedCase(entry));
+  std::vector<WideString> added;
+  for (const WideString& path : paths) {
+    if (path.empty() || !canBeWritten(path) || !held.insert(foldedCase(path)).second) continue;
+    m_entries.push_back(path);
+    added.push_back(path);
+  }
+  if (!added.empty()) m_dirty = true;
+  return added;
 }
 
 void Playlist::remove(WideStringView path) {

@@ -24,6 +24,9 @@ class Playlist {
   // Appends a copy of `path` and answers it; none for an empty path or one
   // already present ignoring case.
   std::optional<WideString> add(WideStringView path);
+  // `add` for many paths at once, in time proportional to their number (the
+  // device may hold thousands of movies); answers the paths added, in order.
+  std::vector<WideString> addAll(const std::vector<WideString>& paths);
   // The editing operations mark the playlist changed even when they find
   // nothing to do, as the manager expects.
   void remove(WideStringView path);

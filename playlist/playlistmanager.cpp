@@ -119,7 +119,9 @@ Playlist* PlaylistManager::newPlaylist() {
   }
   auto playlist = std::make_unique<Playlist>(name);
   playlist->setNumber(m_counter++);
-  for (const FoundFile& movie : findMovies()) playlist->add(movie.path);
+  std::vector<WideString> paths;
+  for (FoundFile& movie : findMovies()) paths.push_back(std::move(movie.path));
+  playlist->addAll(paths);
   playlist->setDirty(true);
   m_playlists.push_back(std::move(playlist));
   return m_playlists.back().get();
@@ -141,11 +143,7 @@ PlaylistManager::NameCheck PlaylistManager::rename(Playlist& playlist, WideStrin
 }
 
 std::vector<WideString> PlaylistManager::addFiles(Playlist& playlist, const std::vector<WideString>& paths) {
-  std::vector<WideString> added;
-  for (const WideString& path : paths)
-    if (std::optional<WideString> entry = playlist.add(path)) added.push_back(std::move(*entry));
-  if (!added.empty()) playlist.setDirty(true);
-  return added;
+  return playlist.addAll(paths);
 }
 
 void PlaylistManager::removePlaylist(Playlist* playlist) {

@@ -57,8 +57,15 @@ TEST(PlaylistAdd, RefusesWhatItCannotKeep) {
     SCOPED_TRACE(c.label);
     playlist.setDirty(false);
     EXPECT_FALSE(playlist.add(c.path));
+    EXPECT_TRUE(playlist.addAll({c.path, c.path}).empty()) << "many at once refuse the same";
     EXPECT_FALSE(playlist.isDirty());
   }
+  EXPECT_EQ(playlist.addAll({u"\\x\\\u00c9t\u00e9.swf", u"\\X\\\u00e9T\u00c9.SWF", u"\\y.swf"}),
+            (Entries{u"\\x\\\u00c9t\u00e9.swf", u"\\y.swf"}))
+      << "a batch also refuses its own repeats, beyond ASCII too";
+  EXPECT_TRUE(playlist.isDirty());
+  playlist.remove(u"\\X\\\u00c9T\u00c9.swf");
+  playlist.remove(u"\\y.swf");
   EXPECT_EQ(playlist.entries(), Entries{u"\\My Documents\\a.swf"});
   EXPECT_TRUE(playlist.add(u"\\My Documents\\\U0001F3B5 b.swf"));  // a pair of surrogates is a character
 }
