@@ -40,8 +40,8 @@ struct DecodedPicture {
 };
 
 // The path of a picture reference: beside the document unless it starts with
-// a slash or backslash. Empty when the reference would reach outside the
-// document's folder ("..", or an absolute path elsewhere).
+// a slash or backslash, when it is the path as it stands. Empty for an empty
+// reference and for a relative one that climbs out of the document's folder.
 std::string picturePath(const std::string& documentPath, const std::string& reference);
 // Decodes the picture `reference` names for `element`'s document; nothing
 // when it is refused or cannot be decoded.

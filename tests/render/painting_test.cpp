@@ -186,7 +186,6 @@ TEST_F(Pictures, PicturesThatCannotBeShownLeaveTheFillAndOutline) {
       {"undecodable", u"broken.gif"},
       {"climbs out of the skin's folder", u"..\\secret.gif"},
       {"climbs out and back", u"faces/../../secret.gif"},
-      {"absolute elsewhere", u"\\secret.gif"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -197,8 +196,8 @@ TEST_F(Pictures, PicturesThatCannotBeShownLeaveTheFillAndOutline) {
     EXPECT_EQ(count(view, kBlue, RECT{20, 20, 40, 30}), 200);
     DestroyWindow(view->window());
   }
-  // Inside the folder, by either kind of reference.
-  for (const char16_t* href : {u"ok.gif", u"\\skins\\ok.gif", u"./ok.gif"}) {
+  // Inside the folder by either kind of reference, and anywhere on the device by its absolute path.
+  for (const char16_t* href : {u"ok.gif", u"\\skins\\ok.gif", u"./ok.gif", u"\\secret.gif"}) {
     SCOPED_TRACE(toNarrowAscii(href));
     SVGImageElement* image = nullptr;
     SkinView* view = showImage(href, "\\skins\\test.bskn", &image);
@@ -234,10 +233,11 @@ TEST(PicturePaths, ResolveBesideTheDocument) {
       {"\\skins\\a.bskn", "\\SKINS\\b.gif", "\\SKINS\\b.gif"},
       {"\\skins\\a.bskn", "/skins/b.gif", "/skins/b.gif"},
       {"\\skins\\a.bskn", "..\\b.gif", ""},
-      {"\\skins\\a.bskn", "\\b.gif", ""},
+      {"\\skins\\a.bskn", "\\My Documents\\p.png", "\\My Documents\\p.png"},
+      {"\\skins\\a.bskn", "f\\..\\..\\b.gif", ""},
       {"\\skins\\a.bskn", "", ""},
       {"a.bskn", "b.gif", "b.gif"},
-      {"a.bskn", "\\b.gif", ""},
+      {"a.bskn", "\\b.gif", "\\b.gif"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.document) + " " + c.reference);
