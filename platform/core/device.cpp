@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,7 @@ namespace {
 
 constexpr const char* kConfigFile = "device.ini";
 constexpr const char* kIdleTimerFile = "idle-timer";
+constexpr const char* kStorageCardFile = "storage-card";
 constexpr int kMaxScreenSide = 4096;
 
 // The folders every new device holds.
@@ -202,8 +205,53 @@ bool Device::insertStorageCard(const fs::path& hostFolder, std::string& error) {
     error = hostFolder.string() + " is not a folder and cannot be the storage card";
     return false;
   }
-  m_card = card;
+  // Written aside and renamed, so that another process reads the old card or the new one.
+  fs::path record = stateFolder() / kStorageCardFile;
+  fs::path written = record;
+  written += ".new" + std::to_string(::getpid());
+  {
+    std::ofstream out(written, std::ios::binary | std::ios::trunc);
+    out << card.string() << '\n';
+    out.flush();
+    if (!out) {
+      fs::remove(written, ec);
+      error = "cannot record the storage card in " + stateFolder().string();
+      return false;
+    }
+  }
+  fs::rename(written, record, ec);
+  if (ec) {
+    fs::remove(written, ec);
+    error = "cannot record the storage card in " + stateFolder().string();
+    return false;
+  }
   return true;
+}
+
+void Device::removeStorageCard() {
+  std::error_code ec;
+  fs::remove(stateFolder() / kStorageCardFile, ec);
+}
+
+fs::path Device::storageCard() const {
+  fs::path record = stateFolder() / kStorageCardFile;
+  struct stat info {};
+  std::lock_guard guard(m_cardLock);
+  if (::stat(record.c_str(), &info) != 0) {
+    m_card = CardCache{};
+    return {};
+  }
+  std::uint64_t stamp[3] = {static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size),
+                            static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+                                static_cast<std::uint64_t>(info.st_mtim.tv_nsec)};
+  if (std::equal(std::begin(stamp), std::end(stamp), std::begin(m_card.stamp)) && !m_card.folder.empty())
+    return m_card.folder;
+  std::ifstream in(record, std::ios::binary);
+  std::string line;
+  std::getline(in, line);
+  m_card.folder = line;
+  std::copy(std::begin(stamp), std::end(stamp), std::begin(m_card.stamp));
+  return m_card.folder;
 }
 
 DWORD Device::hostPathOf(std::u16string_view devicePath, fs::path& hostPath) const {

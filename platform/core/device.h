@@ -9,7 +9,9 @@
 // made on first use, or beforehand by the `device` tool.
 
 #include <filesystem>
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -50,11 +52,13 @@ class Device {
   UINT ansiCodePage() const { return m_config.ansiCodePage; }
 
   // Inserts a host folder as "\Storage Card" (replacing any card inserted
-  // before). Answers false with a message when the folder is not a folder.
+  // before). Answers false with a message when the folder is not a folder or
+  // the insertion cannot be recorded. The card is recorded in the device, so
+  // every process of the device reaches the same card.
   bool insertStorageCard(const std::filesystem::path& hostFolder, std::string& error);
-  void removeStorageCard() { m_card.clear(); }
+  void removeStorageCard();
   // The canonical host folder of the card, empty when none is inserted.
-  const std::filesystem::path& storageCard() const { return m_card; }
+  std::filesystem::path storageCard() const;
 
   // Maps a device path to the host path it names (existing or not): 0, or
   // the error code the file calls answer (ERROR_ACCESS_DENIED for a path
@@ -76,7 +80,13 @@ class Device {
 
   std::filesystem::path m_root;
   int m_rootDescriptor;
-  std::filesystem::path m_card;
+  // The card as last read from its record, and the record's identity then.
+  struct CardCache {
+    std::filesystem::path folder;
+    std::uint64_t stamp[3] = {};  // inode, size, modification time
+  };
+  mutable std::mutex m_cardLock;
+  mutable CardCache m_card;
   DeviceConfig m_config;
   std::unique_ptr<RegistryStore> m_registry;
 };

@@ -463,14 +463,17 @@ BOOL SetForegroundWindow(HWND hwnd) {
   if (!top) return FALSE;
   activate(top, WA_ACTIVE);
   if (withOwned) {
-    Window* last = nullptr;
-    for (Window* t : allTopLevel())
-      if (t->owner == top->handle && (t->style & WS_VISIBLE)) last = t;
+    // The owned windows come forward; the last one that takes activation (a
+    // dialog, not a menu bar or a tooltip) becomes active in the owner's place.
     std::vector<HWND> owned;
-    for (Window* t : allTopLevel())
-      if (t->owner == top->handle && (t->style & WS_VISIBLE)) owned.push_back(t->handle);
+    HWND takesActivation = nullptr;
+    for (Window* t : allTopLevel()) {
+      if (t->owner != top->handle || !(t->style & WS_VISIBLE)) continue;
+      owned.push_back(t->handle);
+      if (!(t->exStyle & WS_EX_NOACTIVATE) && !(t->style & WS_DISABLED)) takesActivation = t->handle;
+    }
     for (HWND o : owned) SetWindowPos(o, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    if (last && find(last->handle)) activate(last, WA_ACTIVE);
+    if (Window* last = find(takesActivation)) activate(last, WA_ACTIVE);
   }
   return TRUE;
 }

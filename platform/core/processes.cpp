@@ -54,6 +54,7 @@ struct Remote {
 
 struct ProcessState {
   std::mutex lock;
+  wm::PeerRequests served;
   std::vector<Remote> remotes;
   int listener = -1;
   std::string socketPath;
@@ -210,6 +211,7 @@ void serve(int listener) {
                          payload.empty() ? nullptr : payload.data()};
       reply = static_cast<std::int64_t>(
           SendMessageW(target, WM_COPYDATA, static_cast<WPARAM>(header.wParam), reinterpret_cast<LPARAM>(&cds)));
+      ++process().served.copyData;
       break;
     }
     case Request::Alive:
@@ -220,6 +222,7 @@ void serve(int listener) {
       if (!IsWindow(target)) break;
       ULONG_PTR value = reinterpret_cast<ULONG_PTR>(target) | ((header.flags & 1) ? 1 : 0);
       reply = SetForegroundWindow(reinterpret_cast<HWND>(value));
+      ++process().served.foreground;
       break;
     }
   }
@@ -235,6 +238,12 @@ void removeOwnSocket() {
 }
 
 }  // namespace
+
+namespace wm {
+
+PeerRequests peerRequestsServed() { return process().served; }
+
+}  // namespace wm
 
 namespace wm::detail {
 

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/core/callrecord.h"
 #include "platform/core/device.h"
 #include "platform/core/handles.h"
 #include "platform/core/shellapi.h"
@@ -153,14 +154,8 @@ LONG startProgram(const Device& device, const std::u16string& program, const std
   return error == 0 ? ERROR_SUCCESS : ERROR_BAD_EXE_FORMAT;
 }
 
-}  // namespace
-
-BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
-  if (!info || (info->cbSize != kDeviceShellExecuteInfoSize && info->cbSize != sizeof(SHELLEXECUTEINFO)) ||
-      !info->lpFile) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+// The file explorer's "open"; `started` is the program and command line it started.
+BOOL executeFile(LPSHELLEXECUTEINFO info, std::u16string& started) {
   info->hProcess = nullptr;
   if (info->lpVerb && *info->lpVerb && _wcsicmp(info->lpVerb, u"open") != 0)
     return failWith(info, ERROR_NO_ASSOCIATION, SE_ERR_NOASSOC);
@@ -182,12 +177,31 @@ BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
   }
 
   pid_t pid = 0;
+  started = program + (commandLine.empty() ? u"" : u" " + commandLine);
   if (LONG error = startProgram(*device, program, commandLine, pid); error != ERROR_SUCCESS)
     return failWith(info, error, error == ERROR_FILE_NOT_FOUND ? SE_ERR_FNF : SE_ERR_ACCESSDENIED);
   auto process = std::make_shared<ProcessObject>(pid);
   if (info->fMask & SEE_MASK_NOCLOSEPROCESS) info->hProcess = addKernelObject(process);
   info->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<ULONG_PTR>(42));
   return TRUE;
+}
+
+}  // namespace
+
+BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
+  if (!info || (info->cbSize != kDeviceShellExecuteInfoSize && info->cbSize != sizeof(SHELLEXECUTEINFO)) ||
+      !info->lpFile) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::u16string started;
+  BOOL ok = executeFile(info, started);
+  DWORD error = GetLastError();
+  std::string line = "verb=\"" + toUtf8(info->lpVerb ? info->lpVerb : u"") + "\" file=\"" + toUtf8(info->lpFile) + "\" ";
+  line += ok ? "started=\"" + toUtf8(started) + "\"" : "error=" + std::to_string(error);
+  wm::recordCall("shell execute", std::move(line));
+  SetLastError(error);
+  return ok;
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {

@@ -83,6 +83,14 @@ void wakeMessageLoop();
 void addLoopDescriptor(int fd, std::function<void()> onReadable);
 void removeLoopDescriptor(int fd);
 
+// What this process has served of other processes of the device: their
+// WM_COPYDATA messages and their requests to raise one of its windows.
+struct PeerRequests {
+  std::uint64_t copyData = 0;
+  std::uint64_t foreground = 0;
+};
+PeerRequests peerRequestsServed();
+
 // Handles everything that is ready (posted messages, paints, due timers)
 // without blocking, dispatching each; answers how many were handled. Stops at
 // WM_QUIT, leaving it in the queue. For tests and scripted sessions.
