@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/core/callrecord.h"
+#include "platform/core/utf8.h"
 #include "platform/core/wcrt.h"
 #include "platform/core/winbase.h"
 #include "platform/flash/server/flashmembers.h"
@@ -50,6 +53,33 @@ void setBool(VARIANT* result, bool value) {
   if (!result) return;
   result->vt = VT_BOOL;
   result->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+// A value as the state dump shows it: texts quoted, anything else converted to text.
+std::string shownValue(const VARIANT& value) {
+  if (value.vt == VT_EMPTY) return "-";
+  VARIANT text;
+  VariantInit(&text);
+  std::string shown = "?";
+  if (value.vt == VT_BSTR)
+    shown = "\"" + toUtf8(textOf(value)) + "\"";
+  else if (SUCCEEDED(VariantChangeType(&text, &value, 0, VT_BSTR)))
+    shown = toUtf8(textOf(text));
+  VariantClear(&text);
+  return shown;
+}
+
+// One automation call for the state dump: "put AlignMode("1 + 8") -> 0x0".
+void recordAutomation(const flash::MemberInfo& member, WORD flags, const DISPPARAMS& params, const VARIANT* result,
+                      HRESULT hr) {
+  const char* kind = !member.property ? "call" : (flags & DISPATCH_PROPERTYPUT) ? "put" : "get";
+  std::string line = std::string(kind) + " " + toUtf8(member.name) + "(";
+  // Arguments come last first.
+  for (UINT i = params.cArgs; i-- > 0;) line += shownValue(params.rgvarg[i]) + (i ? ", " : "");
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%X", static_cast<unsigned>(hr));
+  line += std::string(") -> ") + (FAILED(hr) ? code : result ? shownValue(*result) : "ok");
+  wm::recordCall("flash calls", std::move(line));
 }
 
 // A text colour: "-1" for none, "#RRGGBB" or "RRGGBB" in hex; 0xRRGGBB.
@@ -115,40 +145,6 @@ std::u16string moviePathOfUrl(std::u16string_view url) {
   return path;
 }
 
-namespace {}  // namespace
-
-bool parseSumOfTerms(std::u16string_view text, long& value) {
-  long sum = 0;
-  bool expectTerm = true;
-  size_t i = 0;
-  auto skipBlanks = [&] {
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
-  };
-  for (;;) {
-    skipBlanks();
-    if (expectTerm) {
-      bool negative = false;
-      if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-      size_t first = i;
-      long term = 0;
-      while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
-        if (term > 100000000) return false;
-        term = term * 10 + (text[i++] - u'0');
-      }
-      if (i == first) return false;
-      sum += negative ? -term : term;
-      expectTerm = false;
-    } else if (i == text.size()) {
-      value = sum;
-      return true;
-    } else if (text[i] == u'+') {
-      ++i;
-      expectTerm = true;
-    } else {
-      return false;
-    }
-  }
-}
 
 FlashControlObject* FlashControlObject::create() { return new FlashControlObject(); }
 
@@ -476,6 +472,8 @@ LRESULT FlashControlObject::windowProc(HWND hwnd, UINT message, WPARAM wParam, L
     return 0;
   }
   auto* self = reinterpret_cast<FlashControlObject*>(GetWindowLongW(hwnd, GWL_USERDATA));
+  if (message == WM_KEYDOWN || message == WM_KEYUP)
+    wm::recordCall("flash keys", std::string(message == WM_KEYDOWN ? "down " : "up ") + std::to_string(wParam));
   if (self && message == WM_PAINT) {
     self->paint();
     return 0;
@@ -647,9 +645,13 @@ HRESULT FlashControlObject::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD 
   if (pVarResult) VariantInit(pVarResult);
   const flash::MemberInfo* member = flash::findMember(dispIdMember);
   if (!member) return DISP_E_MEMBERNOTFOUND;
-  if (member->property) return invokeProperty(dispIdMember, wFlags, pDispParams, pVarResult, puArgErr);
-  if (!(wFlags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
-  return invokeMethod(dispIdMember, pDispParams, pVarResult, puArgErr);
+  HRESULT hr = DISP_E_MEMBERNOTFOUND;
+  if (member->property)
+    hr = invokeProperty(dispIdMember, wFlags, pDispParams, pVarResult, puArgErr);
+  else if (wFlags & DISPATCH_METHOD)
+    hr = invokeMethod(dispIdMember, pDispParams, pVarResult, puArgErr);
+  recordAutomation(*member, wFlags, *pDispParams, pVarResult, hr);
+  return hr;
 }
 
 HRESULT FlashControlObject::invokeProperty(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr) {
@@ -740,15 +742,9 @@ HRESULT FlashControlObject::putProperty(DISPID id, const VARIANT& value) {
   const MemberInfo* member = findMember(id);
   VARIANT v;
   VariantInit(&v);
+  // A value that does not convert to the member's type (an alignment given
+  // as the text "1 + 8", say) is refused and the member keeps its value.
   HRESULT hr = VariantChangeType(&v, &value, 0, member->type);
-  // An alignment the container could not convert may be a sum of flags.
-  if (FAILED(hr) && id == kAlignMode && value.vt == VT_BSTR) {
-    long sum = 0;
-    if (!parseSumOfTerms(textOf(value), sum)) return DISP_E_TYPEMISMATCH;
-    v.vt = VT_INT;
-    v.intVal = static_cast<INT>(sum);
-    hr = S_OK;
-  }
   if (FAILED(hr)) return hr;
   struct Clear {
     VARIANT* v;

@@ -163,9 +163,5 @@ class FlashControlObject final : public IOleObject,
 // backslashes or slashes, or a bare device path. Empty for other URLs.
 std::u16string moviePathOfUrl(std::u16string_view url);
 
-// The value of a text that names an alignment or any integer as a sum of
-// decimal terms ("4 + 8" is 12); false when it is not such a sum.
-bool parseSumOfTerms(std::u16string_view text, long& value);
-
 // The server's class objects, as DllGetClassObject answers them.
 HRESULT flashGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv);
