@@ -18,6 +18,8 @@ namespace {
 
 constexpr int kMaxZoom = 8;
 constexpr int kWaitCursorRadius = 12;
+// How long a serving session blocks at once: what other processes ask is handled between slices.
+constexpr int kServeSliceMs = 50;
 
 bool parseSize(const std::string& text, int& w, int& h) {
   unsigned a = 0, b = 0;
@@ -60,7 +62,13 @@ class HeadlessDisplay final : public Display, public wm::HostEvents {
       wm::waitForActivity(-1, timeoutMs);
       return;
     }
+    // Other processes of the device are answered between steps, as a desktop window's loop does.
+    wm::waitForActivity(-1, 0);
     if (timeoutMs == 0) return;  // a peek: the script moves only when the program is idle
+    if (m_script.serving()) {
+      m_script.advanceServe(kServeSliceMs);
+      return;
+    }
     if (m_script.waiting()) {
       m_script.advanceWait(timeoutMs);
       return;
@@ -246,14 +254,20 @@ class ClosingDisplay final : public Display {
   ClosingDisplay(std::unique_ptr<Display> inner, DisplayOptions options)
       : m_inner(std::move(inner)), m_options(std::move(options)) {}
   ~ClosingDisplay() override {
+    writeExitRecords();
+    setCurrentDisplay(nullptr);
+    wm::setHostEvents(nullptr);
+  }
+  // Once only: the program asks for it while its windows are still up.
+  void writeExitRecords() {
+    if (m_written) return;
+    m_written = true;
     if (!m_options.screenshotFile.empty() && !writePng(m_inner->frame(), m_options.screenshotFile))
       std::fprintf(stderr, "cannot write the screenshot %s\n", m_options.screenshotFile.c_str());
     if (!m_options.dumpFile.empty()) {
       std::ofstream out(m_options.dumpFile, std::ios::binary | std::ios::trunc);
       out << stateDump();
     }
-    setCurrentDisplay(nullptr);
-    wm::setHostEvents(nullptr);
   }
   void present() override { m_inner->present(); }
   const gdi::Surface& frame() override { return m_inner->frame(); }
@@ -262,6 +276,7 @@ class ClosingDisplay final : public Display {
  private:
   std::unique_ptr<Display> m_inner;
   DisplayOptions m_options;
+  bool m_written = false;
 };
 
 Display*& current() {
@@ -272,6 +287,10 @@ Display*& current() {
 }  // namespace
 
 Display* currentDisplay() { return current(); }
+
+void writeExitRecords() {
+  if (auto* closing = dynamic_cast<ClosingDisplay*>(current())) closing->writeExitRecords();
+}
 void setCurrentDisplay(Display* d) { current() = d; }
 
 std::unique_ptr<Display> openDisplay(const DisplayOptions& options, std::string& error) {

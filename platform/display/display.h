@@ -54,6 +54,10 @@ class Display {
 // when the backend cannot start. Closing writes the screenshot and dump asked for.
 std::unique_ptr<Display> openDisplay(const DisplayOptions& options, std::string& error);
 
+// Writes the screenshot and dump asked for at exit now, while the program's
+// windows are still up; closing the screen then writes nothing more.
+void writeExitRecords();
+
 // Writes pixels to a PNG file; false when the file cannot be written.
 bool writePng(const gdi::Surface& surface, const std::string& path);
 

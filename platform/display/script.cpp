@@ -3,14 +3,17 @@
 #include "platform/display/script.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
 
+#include "platform/core/callrecord.h"
 #include "platform/core/utf8.h"
 #include "platform/display/display.h"
 #include "platform/display/displayimpl.h"
+#include "platform/display/drop.h"
 #include "platform/gdi/surface.h"
 
 namespace display {
@@ -132,6 +135,45 @@ bool waitCommand(ScriptRunner& r, const std::vector<std::string>& args, std::str
   return true;
 }
 
+bool serveCommand(ScriptRunner& r, const std::vector<std::string>& args, std::string& error) {
+  long long ms;
+  if (args.empty() || args.size() > 2 || !parseInt(args[0], ms) || ms < 0 || static_cast<std::uint64_t>(ms) > kMaxWaitMs) {
+    error = "expected serve MS [copydata|foreground]";
+    return false;
+  }
+  auto until = ScriptRunner::ServeUntil::Time;
+  if (args.size() == 2) {
+    if (args[1] == "copydata") {
+      until = ScriptRunner::ServeUntil::CopyData;
+    } else if (args[1] == "foreground") {
+      until = ScriptRunner::ServeUntil::Foreground;
+    } else {
+      error = "serve ends at copydata or foreground";
+      return false;
+    }
+  }
+  r.queueServe(static_cast<std::uint64_t>(ms), until);
+  return true;
+}
+
+std::int64_t realMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+bool dropCommand(ScriptRunner& r, const std::vector<std::string>& args, std::string& error) {
+  if (args.size() != 1) {
+    error = "expected drop FILE";
+    return false;
+  }
+  std::string path = args[0];
+  r.queueCall([path] {
+    std::string said;
+    dropHostFile(path, said);
+  });
+  return true;
+}
+
 bool screenshotCommand(ScriptRunner& r, const std::vector<std::string>& args, std::string& error) {
   if (args.size() != 1) {
     error = "expected screenshot FILE";
@@ -176,6 +218,8 @@ std::map<std::string, ScriptHandler>& commands() {
       {"drag", dragCommand},
       {"key", keyCommand},
       {"wait", waitCommand},
+      {"serve", serveCommand},
+      {"drop", dropCommand},
       {"screenshot", screenshotCommand},
       {"dump", dumpCommand},
       {"quit",
@@ -256,6 +300,10 @@ std::string stateDump() {
     out += "[" + e.name + "]\n";
     e.section(out);
   }
+  for (const auto& recorded : wm::recordedCalls()) {
+    out += "[" + recorded.name + "]\n";
+    for (const std::string& line : recorded.lines) out += line + "\n";
+  }
   return out;
 }
 
@@ -335,7 +383,7 @@ bool ScriptRunner::expandNext() {
 
 ScriptRunner::Step ScriptRunner::step() {
   if (m_finished) return Step::Finished;
-  if (m_waitUntil) return Step::Waiting;
+  if (m_waitUntil || m_serve) return Step::Waiting;
   for (;;) {
     if (m_actions.empty() && !expandNext()) {
       m_finished = true;
@@ -353,6 +401,9 @@ ScriptRunner::Step ScriptRunner::step() {
         return Step::Yielded;
       case Action::Kind::Wait:
         m_waitUntil = wm::nowMs() + a.ms;
+        return Step::Waiting;
+      case Action::Kind::Serve:
+        m_serve = Serve{realMs() + static_cast<std::int64_t>(a.ms), a.until, wm::peerRequestsServed()};
         return Step::Waiting;
       case Action::Kind::Call:
         a.call();
@@ -374,12 +425,26 @@ bool ScriptRunner::advanceWait(std::int64_t limitMs) {
   return true;
 }
 
+bool ScriptRunner::advanceServe(int limitMs) {
+  if (!m_serve) return true;
+  std::int64_t left = std::max<std::int64_t>(0, m_serve->deadline - realMs());
+  if (limitMs >= 0) left = std::min<std::int64_t>(left, limitMs);
+  wm::waitForActivity(-1, static_cast<int>(left));
+  wm::PeerRequests now = wm::peerRequestsServed();
+  bool met = (m_serve->until == ServeUntil::CopyData && now.copyData != m_serve->before.copyData) ||
+             (m_serve->until == ServeUntil::Foreground && now.foreground != m_serve->before.foreground);
+  if (met || realMs() >= m_serve->deadline) m_serve.reset();
+  return !m_serve;
+}
+
 bool ScriptRunner::runAll(std::string& error) {
   wm::dispatchPending();
   for (;;) {
     Step s = step();
     if (s == Step::Finished) break;
-    if (s == Step::Waiting) {
+    if (s == Step::Waiting && m_serve) {
+      while (!advanceServe(-1)) wm::dispatchPending();
+    } else if (s == Step::Waiting) {
       // Time passes timer by timer, each tick handled before the next.
       while (!advanceWait(wm::msUntilNextTimer() ? static_cast<std::int64_t>(*wm::msUntilNextTimer()) : -1))
         wm::dispatchPending();
@@ -411,6 +476,13 @@ void ScriptRunner::queueKey(int vk, bool down) {
 void ScriptRunner::queueWait(std::uint64_t ms) {
   Action a{Action::Kind::Wait};
   a.ms = ms;
+  m_actions.push_back(std::move(a));
+}
+
+void ScriptRunner::queueServe(std::uint64_t ms, ServeUntil until) {
+  Action a{Action::Kind::Serve};
+  a.ms = ms;
+  a.until = until;
   m_actions.push_back(std::move(a));
 }
 

@@ -11,6 +11,13 @@
 //                        optional "ctrl+" / "shift+" prefixes
 //   wait MS              lets MS milliseconds of the virtual clock pass;
 //                        timers fire as their time comes
+//   serve MS [copydata|foreground]
+//                        lets up to MS milliseconds of real time pass while
+//                        other processes of the device are answered (their
+//                        FindWindowW, WM_COPYDATA and raising a window);
+//                        ends early at the first WM_COPYDATA or raise named.
+//                        The virtual clock stands still meanwhile
+//   drop FILE            a host file dropped on the device's window
 //   screenshot FILE      the screen as a PNG file
 //   dump [FILE]          the state dump (appended to FILE, or stdout)
 //   quit                 ends the session
@@ -55,6 +62,10 @@ class ScriptRunner {
   // Runs commands until one gives the program something to do.
   Step step();
   bool waiting() const { return m_waitUntil.has_value(); }
+  // While a serve command runs: answers other processes for at most
+  // `limitMs` of real time (-1: until the command ends). True once it has ended.
+  bool serving() const { return m_serve.has_value(); }
+  bool advanceServe(int limitMs);
   // Lets virtual time pass towards the pending wait, at most `limitMs`
   // (-1: all of it). Answers true when the wait is over.
   bool advanceWait(std::int64_t limitMs);
@@ -69,6 +80,8 @@ class ScriptRunner {
   void queuePen(wm::PenAction action, POINT point, wm::PenButton button = wm::PenButton::Left);
   void queueKey(int vk, bool down);
   void queueWait(std::uint64_t ms);
+  enum class ServeUntil { Time, CopyData, Foreground };
+  void queueServe(std::uint64_t ms, ServeUntil until);
   void queueCall(std::function<void()> call);
   void fail(const std::string& message);
 
@@ -79,14 +92,20 @@ class ScriptRunner {
     std::vector<std::string> args;
   };
   struct Action {
-    enum class Kind { Pen, Key, Wait, Call } kind;
+    enum class Kind { Pen, Key, Wait, Serve, Call } kind;
     wm::PenAction pen{};
     wm::PenButton button{};
     POINT point{};
     int vk = 0;
     bool down = false;
     std::uint64_t ms = 0;
+    ServeUntil until = ServeUntil::Time;
     std::function<void()> call;
+  };
+  struct Serve {
+    std::int64_t deadline;  // real milliseconds, steady clock
+    ServeUntil until;
+    wm::PeerRequests before;
   };
 
   bool expandNext();
@@ -95,6 +114,7 @@ class ScriptRunner {
   size_t m_next = 0;
   std::deque<Action> m_actions;
   std::optional<std::uint64_t> m_waitUntil;
+  std::optional<Serve> m_serve;
   bool m_finished = false;
   std::vector<std::string> m_errors;
 };

@@ -11,6 +11,7 @@
 
 #include "platform/core/windowing.h"
 #include "platform/display/displayimpl.h"
+#include "platform/display/drop.h"
 #include "platform/display/script.h"
 
 namespace display {
@@ -79,6 +80,7 @@ class SdlDisplay final : public Display, public wm::HostEvents {
       error = std::string("cannot open the screen: ") + SDL_GetError();
       return false;
     }
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (SDL_GetWindowWMInfo(m_window, &info) && info.subsystem == SDL_SYSWM_X11) {
@@ -158,6 +160,12 @@ class SdlDisplay final : public Display, public wm::HostEvents {
         if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
           m_fullRedraw = true;
         return false;
+      case SDL_DROPFILE: {
+        std::string said;
+        if (e.drop.file) dropHostFile(e.drop.file, said);
+        SDL_free(e.drop.file);
+        return true;
+      }
       case SDL_QUIT:
         closeEverything();
         return true;
