@@ -1,10 +1,13 @@
 // The host's entry into the device: takes the device and screen options,
 // opens the device's screen, registers the player's resources and hands the
 // rest of the command line to the player's WinMain. A movie named by a host
-// path outside the device is reached through the storage card.
+// path is checked here, before the device runs, and reached through the
+// storage card.
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -26,16 +29,53 @@ constexpr const char* kUsage =
     "  --device DIR       the device folder (default: $XDG_DATA_HOME/OrvelFlash/device)\n"
     "  --card DIR         a folder of this computer inserted as \\Storage Card\n";
 
-// A host file outside the device becomes a file of the storage card.
-std::u16string deviceMoviePath(const std::string& argument, std::string& error) {
+constexpr size_t kSignatureBytes = 3;
+
+// What is wrong with a host file given as the movie, or "" when it can be played.
+std::string hostMovieFault(const std::filesystem::path& host) {
   namespace fs = std::filesystem;
   std::error_code ec;
+  fs::file_status status = fs::status(host, ec);
+  if (!fs::exists(status)) return host.string() + ": no such file";
+  if (fs::is_directory(status)) return host.string() + " is a folder, not a movie";
+  if (!fs::is_regular_file(status)) return host.string() + " is not a file";
+  std::ifstream in(host, std::ios::binary);
+  if (!in) return host.string() + ": cannot be read";
+  char signature[kSignatureBytes] = {};
+  in.read(signature, kSignatureBytes);
+  if (in.gcount() == 0) return host.string() + " is empty";
+  std::string_view start(signature, static_cast<size_t>(in.gcount()));
+  if (start != "FWS" && start != "CWS" && start != "ZWS")
+    return host.string() + " is not a Flash movie (it does not start with \"FWS\", \"CWS\" or \"ZWS\")";
+  return {};
+}
+
+// A host file becomes a file of the storage card, which the device records
+// so that a running player reached by the hand-over finds it too. A device
+// path (starting with a backslash, or naming no host file but holding one)
+// is left to the device. Answers false with `error` for a host file that
+// cannot be a movie.
+bool deviceMoviePath(const std::string& argument, std::u16string& path, std::string& error) {
+  namespace fs = std::filesystem;
+  path = fromUtf8(argument);
+  std::error_code ec;
   fs::path host(argument);
-  if (argument.empty() || argument[0] == '\\' || !fs::is_regular_file(host, ec)) return fromUtf8(argument);
+  if (argument.empty() || argument[0] == '\\') return true;
+  if (!fs::exists(fs::symlink_status(host, ec)) && argument.find('\\') != std::string::npos) return true;
+  error = hostMovieFault(host);
+  if (!error.empty()) return false;
   Device* device = currentDevice();
   fs::path folder = fs::canonical(host, ec).parent_path();
-  if (!device || ec || !device->insertStorageCard(folder, error)) return fromUtf8(argument);
-  return u"\\Storage Card\\" + fromUtf8(host.filename().string());
+  if (!device || ec || !device->insertStorageCard(folder, error)) return false;
+  path = u"\\Storage Card\\" + fromUtf8(host.filename().string());
+  return true;
+}
+
+// A second start only hands its movie over: it needs no desktop window of its own.
+bool playerIsRunning() {
+  const std::u16string* className = res::findString(nullptr, playerres::kClassString);
+  const std::u16string* title = res::findString(nullptr, playerres::kTitleString);
+  return className && title && FindWindowW(className->c_str(), title->c_str());
 }
 
 // What scripted sessions and end-to-end tests read of the player.
@@ -98,26 +138,31 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "OrvelFlash: %s\n%s", error.c_str(), kUsage);
     return 2;
   }
-  auto screen = display::openDisplay(options, error);
-  if (!screen) {
-    std::fprintf(stderr, "OrvelFlash: %s\n", error.c_str());
-    return 1;
-  }
   for (const std::string& arg : args) {
     if (arg.starts_with("--")) {
       std::fprintf(stderr, "OrvelFlash: unknown option %s\n%s", arg.c_str(), kUsage);
       return 2;
     }
   }
+  std::string joined;
+  for (const std::string& arg : args) joined += (joined.empty() ? "" : " ") + arg;
+  std::u16string commandLine;
+  if (!deviceMoviePath(joined, commandLine, error)) {
+    std::fprintf(stderr, "OrvelFlash: %s\n", error.c_str());
+    return 1;
+  }
   registerPlayerResources(nullptr);
+  if (playerIsRunning() && options.scriptFile.empty()) options.backend = display::Backend::Headless;
+  auto screen = display::openDisplay(options, error);
+  if (!screen) {
+    std::fprintf(stderr, "OrvelFlash: %s\n", error.c_str());
+    return 1;
+  }
   display::registerDumpSection("player", dumpPlayer);
   display::registerDumpSection("playlists", dumpPlaylists);
 
-  std::string joined;
-  for (const std::string& arg : args) joined += (joined.empty() ? "" : " ") + arg;
-  std::u16string commandLine = deviceMoviePath(joined, error);
-  if (!error.empty()) std::fprintf(stderr, "OrvelFlash: %s\n", error.c_str());
   int code = playerWinMain(nullptr, nullptr, commandLine.data(), SW_SHOW);
+  display::writeExitRecords();
   // A scripted session ends the loop with the player still up: close it as
   // the device does when a program ends, so that nothing is left behind.
   if (Player* player = currentPlayer(); player && IsWindow(player->mainWindow())) DestroyWindow(player->mainWindow());

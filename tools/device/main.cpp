@@ -6,7 +6,15 @@
 // device open DIR FILE [--wait] [-- PROGRAM-OPTIONS...]
 // device flash DIR remove|add
 // device browser DIR
+// device --help
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,7 +42,33 @@ constexpr const char* kUsage =
     "       device uninstall DIR [--name NAME]\n"
     "       device open DIR FILE [--wait] [-- PROGRAM-OPTIONS...]\n"
     "       device flash DIR remove|add\n"
-    "       device browser DIR\n";
+    "       device browser DIR\n"
+    "       device --help\n";
+
+constexpr const char* kHelp =
+    "Makes and inspects the emulated handheld: a device is a host folder DIR that is the device's \"\\\".\n"
+    "\n"
+    "  create DIR     makes a device in a missing or empty folder; --acp N its ANSI code page\n"
+    "                 (default 1252), --screen WxH its screen (240x320), --version M.m[.b] its\n"
+    "                 Windows CE version (4.20.1081)\n"
+    "  info DIR       prints the device's code page, screen, version, wave volume and idle-timer count\n"
+    "  reg DIR        prints the device's registry\n"
+    "  install DIR    installs the player as this build made it (or the FILEs given) into\n"
+    "                 \\Program Files\\OrvelFlash (or --folder F), calling the setup library (--setup NAME)\n"
+    "                 around the copies; files already there with the same bytes are left alone, and\n"
+    "                 nothing is installed over a program that is running (exit code 3)\n"
+    "  uninstall DIR  removes the player (or the application --name NAME); the .swf registration stays\n"
+    "  open DIR FILE  opens a device file as a tap in the file explorer does: the program registered\n"
+    "                 for its type starts with it; --wait waits for it and answers its exit code;\n"
+    "                 options after -- go to that program (such as --headless)\n"
+    "  flash DIR remove|add\n"
+    "                 takes the Flash control off the device or puts it back\n"
+    "  browser DIR    puts this build's page browser on the device and registers it for .htm and .html\n"
+    "\n"
+    "Every command but create needs DIR to be a device already.\n";
+
+// Exit code of an install refused because a program to be replaced is running.
+constexpr int kProgramRunning = 3;
 
 int usage() {
   std::fputs(kUsage, stderr);
@@ -98,7 +132,7 @@ int create(int argc, char** argv) {
 std::unique_ptr<Device> openExisting(const char* folder, std::string& error) {
   std::error_code ec;
   if (!std::filesystem::exists(std::filesystem::path(folder) / Device::kStateFolderName / "device.ini", ec)) {
-    error = std::string(folder) + " is not a device";
+    error = std::string(folder) + " is not a device (device create " + folder + " makes one)";
     return nullptr;
   }
   return Device::open(folder, error);
@@ -136,9 +170,10 @@ int reg(const char* folder) {
   return 0;
 }
 
-// Makes `folder` the current device, making the device when it is missing.
+// Makes the device in `folder` current; a folder that is not a device yet
+// (a mistyped path, say) is refused rather than made into one.
 bool useDevice(const char* folder, std::string& error) {
-  auto device = Device::open(folder, error);
+  auto device = openExisting(folder, error);
   if (!device) return false;
   exchangeCurrentDevice(std::move(device));
   return true;
@@ -158,6 +193,41 @@ std::vector<std::filesystem::path> playerPackage(std::string& error) {
   }
   if (!missing.empty()) error = "the build has not made all of the player's files yet (missing: " + missing + ")";
   return files;
+}
+
+bool sameBytes(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  if (std::filesystem::file_size(a, ec) != std::filesystem::file_size(b, ec) || ec) return false;
+  std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+  std::istreambuf_iterator<char> end;
+  return x && y && std::equal(std::istreambuf_iterator<char>(x), end, std::istreambuf_iterator<char>(y), end);
+}
+
+// Where the package's files go on the host, in their order.
+std::vector<std::filesystem::path> installedCopies(const std::vector<std::filesystem::path>& files,
+                                                   const std::u16string& folder) {
+  std::vector<std::filesystem::path> copies;
+  for (const auto& file : files) {
+    std::filesystem::path installed;
+    currentDevice()->hostPathOf(folder + u"\\" + fromUtf8(file.filename().string()), installed);
+    copies.push_back(installed);
+  }
+  return copies;
+}
+
+// Whether any file of the package is missing on the device or differs from the one there.
+bool packageChanged(const std::vector<std::filesystem::path>& files, const std::u16string& folder) {
+  std::vector<std::filesystem::path> copies = installedCopies(files, folder);
+  for (size_t i = 0; i < files.size(); ++i)
+    if (copies[i].empty() || !sameBytes(files[i], copies[i])) return true;
+  return false;
+}
+
+// A program file being run cannot be written: replacing it would fail halfway.
+bool runningProgram(const std::filesystem::path& installed) {
+  int fd = ::open(installed.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd >= 0) ::close(fd);
+  return fd < 0 && errno == ETXTBSY;
 }
 
 // device install DIR [--folder F] [--setup NAME] [FILE...]: without files,
@@ -186,6 +256,17 @@ int install(int argc, char** argv) {
     hasSetup = hasSetup || fromUtf8(file.filename().string()) == package.setupLibrary;
   if (!hasSetup) package.setupLibrary.clear();
   if (!useDevice(argv[2], error)) return failed(error);
+  if (!packageChanged(package.files, folder)) {
+    std::printf("device: %s in %s is up to date\n", toUtf8(package.name).c_str(), toUtf8(folder).c_str());
+    return 0;
+  }
+  // The installer copies every file of the package, changed or not.
+  for (const auto& file : installedCopies(package.files, folder)) {
+    if (!runningProgram(file)) continue;
+    std::fprintf(stderr, "device: %s is running on the device: nothing installed (the new build goes on when it ends)\n",
+                 file.filename().c_str());
+    return kProgramRunning;
+  }
   if (!installApplication(package, folder, error)) return failed("not installed: " + error);
   std::printf("device: installed %s into %s\n", toUtf8(package.name).c_str(), toUtf8(folder).c_str());
   return 0;
@@ -269,6 +350,12 @@ int refreshBrowser(const char* folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    std::fputs("\n", stdout);
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
   if (argc < 3) return usage();
   std::string_view command = argv[1];
   if (command == "create") return create(argc, argv);
