@@ -241,9 +241,9 @@ fs::path Device::storageCard() const {
     m_card = CardCache{};
     return {};
   }
-  std::uint64_t stamp[3] = {static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size),
-                            static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
-                                static_cast<std::uint64_t>(info.st_mtim.tv_nsec)};
+  std::uint64_t stamp[3] = {
+      static_cast<std::uint64_t>(info.st_ino), static_cast<std::uint64_t>(info.st_size),
+      static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u + static_cast<std::uint64_t>(info.st_mtim.tv_nsec)};
   if (std::equal(std::begin(stamp), std::end(stamp), std::begin(m_card.stamp)) && !m_card.folder.empty())
     return m_card.folder;
   std::ifstream in(record, std::ios::binary);

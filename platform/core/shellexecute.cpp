@@ -197,7 +197,8 @@ BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
   std::u16string started;
   BOOL ok = executeFile(info, started);
   DWORD error = GetLastError();
-  std::string line = "verb=\"" + toUtf8(info->lpVerb ? info->lpVerb : u"") + "\" file=\"" + toUtf8(info->lpFile) + "\" ";
+  std::string line =
+      "verb=\"" + toUtf8(info->lpVerb ? info->lpVerb : u"") + "\" file=\"" + toUtf8(info->lpFile) + "\" ";
   line += ok ? "started=\"" + toUtf8(started) + "\"" : "error=" + std::to_string(error);
   wm::recordCall("shell execute", std::move(line));
   SetLastError(error);

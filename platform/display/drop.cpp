@@ -61,8 +61,7 @@ bool addSkinPackage(Device& device, const fs::path& file, std::string& said) {
     said = "cannot put " + file.filename().string() + " onto the device" + (ec ? ": " + ec.message() : "");
     return false;
   }
-  said = "put " + file.filename().string() + " onto the device as " + toUtf8(target) +
-         "; \"Skin Options...\" lists it";
+  said = "put " + file.filename().string() + " onto the device as " + toUtf8(target) + "; \"Skin Options...\" lists it";
   return true;
 }
 

@@ -137,7 +137,8 @@ bool waitCommand(ScriptRunner& r, const std::vector<std::string>& args, std::str
 
 bool serveCommand(ScriptRunner& r, const std::vector<std::string>& args, std::string& error) {
   long long ms;
-  if (args.empty() || args.size() > 2 || !parseInt(args[0], ms) || ms < 0 || static_cast<std::uint64_t>(ms) > kMaxWaitMs) {
+  if (args.empty() || args.size() > 2 || !parseInt(args[0], ms) || ms < 0 ||
+      static_cast<std::uint64_t>(ms) > kMaxWaitMs) {
     error = "expected serve MS [copydata|foreground]";
     return false;
   }

@@ -107,10 +107,9 @@ TEST_F(Host, TheDeviceToolExplainsItselfAndRefusesFoldersThatAreNoDevice) {
   const fs::path mistyped = m_device.outside("mistyped/dir");
   fs::create_directories(m_device.outside("plain"));
   const std::string plain = m_device.outside("plain").string();
-  for (const std::string& command :
-       {"install " + quoted(mistyped.string()), "uninstall " + quoted(mistyped.string()),
-        "open " + quoted(mistyped.string()) + " '\\a.swf'", "info " + quoted(plain), "flash " + quoted(plain) + " add",
-        "install " + quoted(plain)}) {
+  for (const std::string& command : {"install " + quoted(mistyped.string()), "uninstall " + quoted(mistyped.string()),
+                                     "open " + quoted(mistyped.string()) + " '\\a.swf'", "info " + quoted(plain),
+                                     "flash " + quoted(plain) + " add", "install " + quoted(plain)}) {
     SCOPED_TRACE(command);
     Ran ran = shell(deviceTool() + " " + command);
     EXPECT_EQ(ran.code, 1);
@@ -157,9 +156,9 @@ TEST_F(Host, RunTakesItsOptionsAndTheMovieInAnyOrder) {
   const std::string movie = quoted(m_device.outside("movies/my movie.swf").string());
   const fs::path dump = m_device.outside("dump.txt");
   const std::string session = script("session.txt", "wait 1000\ndump " + dump.string() + "\nquit\n");
-  for (const std::string& args : {"--zoom 2 " + movie + " --headless --script " + session,
-                                   movie + " --zoom 1 --script " + session,
-                                   "--script " + session + " --screen 240x320 " + movie}) {
+  for (const std::string& args :
+       {"--zoom 2 " + movie + " --headless --script " + session, movie + " --zoom 1 --script " + session,
+        "--script " + session + " --screen 240x320 " + movie}) {
     SCOPED_TRACE(args);
     fs::remove(dump);
     Ran ran = shell(run(args));
@@ -209,8 +208,8 @@ TEST_F(SecondStart, AScriptedSessionAnswersTheHandOverAndTheDumpShowsItBeforeThe
   fs::copy_file(m_device.host("My Documents/demo.swf"), m_device.host("My Documents/other.swf"));
   const fs::path during = m_device.outside("during.txt"), atExit = m_device.outside("exit.txt");
   ASSERT_EQ(handOver("serve 30000 copydata\nwait 500\ndump " + during.string() + "\nquit\n",
-                     quoted("\\My Documents\\other.swf"), "--dump " + quoted(atExit.string()) + " " +
-                                                              quoted("\\My Documents\\demo.swf")),
+                     quoted("\\My Documents\\other.swf"),
+                     "--dump " + quoted(atExit.string()) + " " + quoted("\\My Documents\\demo.swf")),
             0);
   EXPECT_EQ(m_second.code, 0) << m_second.output;
   std::string text = readText(during);
@@ -289,8 +288,9 @@ TEST_F(Host, DroppedFilesOpenAMovieOrAddASkinPackage) {
   EXPECT_EQ(ran.code, 0) << ran.output;
   std::string text = readText(dump);
   EXPECT_TRUE(contains(text, "running=1 movie=\\Storage Card\\dropped.swf")) << text;
-  EXPECT_TRUE(contains(text, "verb=\"open\" file=\"\\Storage Card\\dropped.swf\" started=\"\\Program "
-                             "Files\\OrvelFlash\\OrvelFlash.exe \\Storage Card\\dropped.swf\""))
+  EXPECT_TRUE(contains(text,
+                       "verb=\"open\" file=\"\\Storage Card\\dropped.swf\" started=\"\\Program "
+                       "Files\\OrvelFlash\\OrvelFlash.exe \\Storage Card\\dropped.swf\""))
       << text;
   EXPECT_TRUE(fs::exists(m_device.host("My Documents/blue.zskn")));
   EXPECT_TRUE(contains(ran.output, "put blue.zskn onto the device as \\My Documents\\blue.zskn")) << ran.output;
@@ -305,11 +305,12 @@ TEST_F(Host, FullScreenShowsTheWholeMovie) {
   for (const Row& row : rows) {
     std::string name = std::to_string(row.width) + "x" + std::to_string(row.height);
     SCOPED_TRACE(name);
-    writeMovie(m_device.host("My Documents/" + name + ".swf"), swfwrite::countingMovie(1, 12, row.width, row.height, false));
+    writeMovie(m_device.host("My Documents/" + name + ".swf"),
+               swfwrite::countingMovie(1, 12, row.width, row.height, false));
     const fs::path shot = m_device.outside(name + ".png");
-    Ran ran = shell(program("--script " + script("full.txt", "wait 500\nkey return\nwait 500\nscreenshot " +
-                                                                 shot.string() + "\nquit\n") +
-                            " " + quoted("\\My Documents\\" + name + ".swf")));
+    Ran ran = shell(program(
+        "--script " + script("full.txt", "wait 500\nkey return\nwait 500\nscreenshot " + shot.string() + "\nquit\n") +
+        " " + quoted("\\My Documents\\" + name + ".swf")));
     ASSERT_EQ(ran.code, 0) << ran.output;
     PngPixels png;
     ASSERT_TRUE(readPng(shot.string(), png));

@@ -263,7 +263,8 @@ int install(int argc, char** argv) {
   // The installer copies every file of the package, changed or not.
   for (const auto& file : installedCopies(package.files, folder)) {
     if (!runningProgram(file)) continue;
-    std::fprintf(stderr, "device: %s is running on the device: nothing installed (the new build goes on when it ends)\n",
+    std::fprintf(stderr,
+                 "device: %s is running on the device: nothing installed (the new build goes on when it ends)\n",
                  file.filename().c_str());
     return kProgramRunning;
   }

@@ -145,7 +145,6 @@ std::u16string moviePathOfUrl(std::u16string_view url) {
   return path;
 }
 
-
 FlashControlObject* FlashControlObject::create() { return new FlashControlObject(); }
 
 FlashControlObject::FlashControlObject() : m_extent{0, 0} {
