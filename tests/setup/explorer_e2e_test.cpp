@@ -45,6 +45,7 @@ TEST(DeviceExplorer, OpensAMovieWithTheInstalledPlayer) {
   writeHostFile(package / "help.htm", "<html></html>");
   writeHostFile(package / "default.zskn", "PK");
 
+  ASSERT_EQ(runDevice("create " + quoted(device)).status, 0);
   ToolRun install = runDevice("install " + quoted(device) + " --folder '\\Program Files\\Orvel Flash' " +
                               quoted(package / "OrvelFlash.exe") + " " + quoted(package / "help.htm") + " " +
                               quoted(package / "default.zskn") + " '" + ORVEL_SETUP_LIBRARY + "'");
@@ -69,6 +70,7 @@ TEST(DeviceExplorer, TappingAMovieStartsTheInstalledPlayerWithIt) {
   TempDir host;
   const fs::path device = host / "device", dump = host / "dump.txt", script = host / "session.txt";
   // No files named: the player as this build made it, setup library included.
+  ASSERT_EQ(runDevice("create " + quoted(device)).status, 0);
   ToolRun install = runDevice("install " + quoted(device));
   ASSERT_EQ(install.status, 0) << install.output;
   {
