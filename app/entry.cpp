@@ -53,8 +53,7 @@ bool startUp(HINSTANCE instance, int showCommand) {
   g_instance = instance;
   WideString className = loadString(instance, playerres::kClassString);
   WideString title = loadString(instance, playerres::kTitleString);
-  if (HWND running = FindWindowW(className.c_str(), title.c_str())) {
-    SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<UINT_PTR>(running) | 1));
+  if (HWND running = activateRunningPlayer(className.c_str(), title.c_str())) {
     if (!g_commandLine.empty()) {
       COPYDATASTRUCT data{0, copyDataBytes(g_commandLine), g_commandLine.data()};
       SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));

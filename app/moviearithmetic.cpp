@@ -2,17 +2,6 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr ZoomCommand kZoomCommands[] = {
-    {40035, 3.0f}, {40034, 2.0f}, {40029, 1.9f}, {40028, 1.8f}, {40027, 1.7f}, {40026, 1.6f},
-    {40025, 1.5f}, {40024, 1.4f}, {40023, 1.3f}, {40022, 1.2f}, {40021, 1.1f}, {kFitDisplayCommand, 1.0f},
-};
-
-}  // namespace
-
-const std::span<const ZoomCommand> zoomCommands{kZoomCommands};
-
 WideString movieUrl(WideStringView path) {
   bool rooted = !path.empty() && (path.front() == u'/' || path.front() == u'\\');
   return (rooted ? u"file://" : u"file:///") + WideString(path);

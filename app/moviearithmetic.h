@@ -3,21 +3,12 @@
 // control as, zoom steps, volume steps, where the movie window goes over the
 // skin's `flash` box, and the idle counter that keeps the device awake.
 
-#include <span>
-
 #include "base/widestring.h"
 #include "platform/core/wintypes.h"
+#include "resources/playerresources.h"
 
 // "file://" before a path that starts with "/" or "\", "file:///" before any other.
 WideString movieUrl(WideStringView path);
-
-// The View menu's zoom commands and their factors.
-struct ZoomCommand {
-  UINT id;
-  float factor;
-};
-extern const std::span<const ZoomCommand> zoomCommands;
-inline constexpr UINT kFitDisplayCommand = 40033;
 
 // The `Zoom` argument for factor z (0 standing for 1): truncate(100 / z).
 int zoomPercent(float zoom);

@@ -20,12 +20,23 @@
 #include "playlist/playlistmanager.h"
 #include "render/svgelement.h"
 #include "resources/playerresources.h"
+#include "xml/xmlparser.h"
 
 namespace {
 
 Player* g_player = nullptr;
 
 constexpr int kOpenFileImage = STD_FILEOPEN;
+
+// How far one pan key moves the movie, in pixels.
+constexpr int kPanStep = 10;
+// In full screen the movie is turned a quarter to fill the screen's length.
+constexpr int kFullScreenRotation = -90;
+// AlignMode values, in the sum-of-bits form the control reads: left 1,
+// right 2, top 4, bottom 8, and both bits of an axis centring on it. The
+// turned movie keeps to the left and bottom; in the window it is centred.
+constexpr char16_t kFullScreenAlignment[] = u"1 + 8";
+constexpr char16_t kNormalAlignment[] = u"4 + 8";
 
 void registerClass(HINSTANCE instance, LPCWSTR name, WNDPROC procedure, HICON icon) {
   WNDCLASSW wc{};
@@ -38,9 +49,16 @@ void registerClass(HINSTANCE instance, LPCWSTR name, WNDPROC procedure, HICON ic
   RegisterClassW(&wc);
 }
 
+// The low bit also brings forward the window's owned pop-ups, the shell's way.
 HWND withLowBit(HWND window) { return reinterpret_cast<HWND>(reinterpret_cast<UINT_PTR>(window) | 1); }
 
 }  // namespace
+
+HWND activateRunningPlayer(LPCWSTR className, LPCWSTR title) {
+  HWND running = FindWindowW(className, title);
+  if (running) SetForegroundWindow(withLowBit(running));
+  return running;
+}
 
 Player* currentPlayer() { return g_player; }
 void setCurrentPlayer(Player* player) { g_player = player; }
@@ -60,10 +78,7 @@ HWND Player::controlWindow() const { return m_control ? m_control->controlWindow
 // ---- Windows --------------------------------------------------------------------------
 
 bool Player::createWindows(HINSTANCE instance, int showCommand) {
-  if (HWND running = FindWindowW(kMainWindowClass, kMainWindowTitle)) {
-    SetForegroundWindow(withLowBit(running));
-    return false;
-  }
+  if (activateRunningPlayer(kMainWindowClass, kMainWindowTitle)) return false;
   registerClass(instance, kMainWindowClass, mainProcedure, LoadIconW(instance, MAKEINTRESOURCEW(playerres::kAppIcon)));
   registerClass(instance, kHolderWindowClass, holderProcedure, nullptr);
   HWND main = CreateWindowExW(0, kMainWindowClass, kMainWindowTitle, WS_VISIBLE | WS_CLIPCHILDREN, CW_USEDEFAULT,
@@ -278,8 +293,8 @@ void Player::loadSkin(WideStringView path) {
   std::string narrow = wideToAnsi(path);
   std::int32_t result = m_view->load(narrow.c_str());
   if (result != 0) {
-    WideString text = result == 101 ? WideString(messageText(kMessageSkinCannotOpen))
-                                    : u"Load skin file: " + WideString(messageText(result));
+    WideString text = result == XmlLoadResult::kCannotOpenFile ? WideString(messageText(kMessageSkinCannotOpen))
+                                                               : u"Load skin file: " + WideString(messageText(result));
     MessageBoxW(m_mainWindow, text.c_str(), u"Error", MB_OK);
   }
   SVGDocument* document = m_view->document();
@@ -314,15 +329,18 @@ int Player::currentFrame() {
   if (!m_control) return 0;
   std::optional<WideString> result;
   if (!m_control->invoke(u"CurrentFrame", {}, &result) || !result) return 0;
-  return std::atoi(toNarrowAscii(*result).c_str());
+  WideStringView text = *result;
+  int frame = 0;
+  readInteger(text, frame);
+  return frame;
 }
 
 int Player::totalFrames() { return controlInteger(u"TotalFrames"); }
 
 bool Player::movieLoaded() { return m_control && totalFrames() > 0; }
 
-void Player::setRootProperty(int property, int value) {
-  WideString index = decimalText(property), text = decimalText(value);
+void Player::setRootProperty(RootProperty property, int value) {
+  WideString index = decimalText(static_cast<int>(property)), text = decimalText(value);
   controlInvoke(u"TSetProperty", {u"_root", index.c_str(), text.c_str()});
 }
 
@@ -395,11 +413,11 @@ void Player::enterFullScreen() {
   if (m_holderWindow) MoveWindow(m_holderWindow, 0, 0, width, height, TRUE);
   int side = std::max(width, height);
   if (m_control) m_control->setRectangles(RECT{0, 0, side, side});
-  setRootProperty(1, m_fullScreenOffset.y);
-  setRootProperty(0, m_fullScreenOffset.x);
-  setRootProperty(10, -90);
-  controlPut(u"AlignMode", u"1 + 8");
-  m_fullScreen = 1;
+  setRootProperty(RootProperty::Y, m_fullScreenOffset.y);
+  setRootProperty(RootProperty::X, m_fullScreenOffset.x);
+  setRootProperty(RootProperty::Rotation, kFullScreenRotation);
+  controlPut(u"AlignMode", kFullScreenAlignment);
+  m_fullScreen = true;
 }
 
 void Player::leaveFullScreen() {
@@ -414,16 +432,16 @@ void Player::leaveFullScreen() {
   if (m_view) m_view->moveTo(client.left, client.top, client.right - client.left, client.bottom - client.top);
   if (m_control && element(u"flash")) {
     placeHolder();
-    setRootProperty(1, m_normalOffset.y);
-    setRootProperty(0, m_normalOffset.x);
-    setRootProperty(10, 0);
-    controlPut(u"AlignMode", u"4 + 8");
+    setRootProperty(RootProperty::Y, m_normalOffset.y);
+    setRootProperty(RootProperty::X, m_normalOffset.x);
+    setRootProperty(RootProperty::Rotation, 0);
+    controlPut(u"AlignMode", kNormalAlignment);
   }
-  m_fullScreen = 0;
+  m_fullScreen = false;
 }
 
 void Player::toggleFullScreen() {
-  if (readDisplayPower() == 4) return;  // the screen is off
+  if (readDisplayPower() == VideoPowerOff) return;
   if (!fullScreen()) {
     if (movieLoaded()) enterFullScreen();
   } else {
@@ -435,17 +453,17 @@ void Player::keyAction(int code) {
   POINT& offset = fullScreen() ? m_fullScreenOffset : m_normalOffset;
   switch (code) {
     case kActionMoveLeft:
-      offset.x -= 10;
-      return setRootProperty(0, offset.x);
+      offset.x -= kPanStep;
+      return setRootProperty(RootProperty::X, offset.x);
     case kActionMoveRight:
-      offset.x += 10;
-      return setRootProperty(0, offset.x);
+      offset.x += kPanStep;
+      return setRootProperty(RootProperty::X, offset.x);
     case kActionMoveUp:
-      offset.y -= 10;
-      return setRootProperty(1, offset.y);
+      offset.y -= kPanStep;
+      return setRootProperty(RootProperty::Y, offset.y);
     case kActionMoveDown:
-      offset.y += 10;
-      return setRootProperty(1, offset.y);
+      offset.y += kPanStep;
+      return setRootProperty(RootProperty::Y, offset.y);
     case kActionPlayPause:
       return playPause();
     case kActionPlay:

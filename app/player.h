@@ -6,6 +6,7 @@
 // second instance's WM_COPYDATA or the periodic timer.
 
 #include <memory>
+#include <span>
 
 #include "app/displaypower.h"
 #include "app/moviearithmetic.h"
@@ -23,6 +24,7 @@ class OpenFileDialog;
 class PlaylistManager;
 class Node;
 class SVGElement;
+struct SkinBinding;
 
 inline constexpr char16_t kMainWindowClass[] = u"OrvelFlash";
 inline constexpr char16_t kMainWindowTitle[] = u"Orvel Flash Player";
@@ -36,21 +38,16 @@ inline constexpr UINT kPreviousMovieMessage = 1104;
 inline constexpr UINT kNextMovieMessage = 1102;
 inline constexpr int kBarHeight = 26;
 
-// Menu commands the player handles itself.
-inline constexpr UINT kOpenFileCommand = 40007;
-inline constexpr UINT kExitCommand = 40008;
-// The dialogs and pages of the File and Help menus.
-inline constexpr UINT kPropertiesCommand = 40012;
-inline constexpr UINT kPlayerOptionsCommand = 40013;
-inline constexpr UINT kButtonOptionsCommand = 40017;
-inline constexpr UINT kSkinOptionsCommand = 40016;
-inline constexpr UINT kDocumentsCommand = 40011;
-inline constexpr UINT kAboutCommand = 40003;
-inline constexpr UINT kPlaylistCommand = 40045;
-
 // SHFullScreen states: task bar, input-panel button and start icon together.
 inline constexpr DWORD kHideShellBars = SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON | SHFS_HIDESTARTICON;
 inline constexpr DWORD kShowShellBars = SHFS_SHOWTASKBAR | SHFS_SHOWSIPBUTTON | SHFS_SHOWSTARTICON;
+
+// Which face the play/pause button shows, as playButtonState() answers.
+inline constexpr int kPlayFaceShown = 1;
+inline constexpr int kPauseFaceShown = 0;
+
+// The root's properties the player sets, numbered as TSetProperty numbers them.
+enum class RootProperty { X = 0, Y = 1, Rotation = 10 };
 
 class Player : public EventListener, public ViewListener {
  public:
@@ -70,7 +67,7 @@ class Player : public EventListener, public ViewListener {
   FlashControl* control() const { return m_control.get(); }
   // The in-place active control's window, or none.
   HWND controlWindow() const;
-  bool fullScreen() const { return m_fullScreen != 0; }
+  bool fullScreen() const { return m_fullScreen; }
   const WideString& moviePath() const { return m_moviePath; }
   const MovieFacts& movieFacts() const { return m_facts; }
   POINT normalOffset() const { return m_normalOffset; }
@@ -148,7 +145,7 @@ class Player : public EventListener, public ViewListener {
   void controlInvoke(WideStringView name, std::initializer_list<const WCHAR*> args);
   int currentFrame();
   int totalFrames();
-  void setRootProperty(int property, int value);
+  void setRootProperty(RootProperty property, int value);
   void gotoFrameKeepingPlaying(int frame);
   void readMovieFacts();
   void recomputeFullScreenOffsets();
@@ -156,8 +153,15 @@ class Player : public EventListener, public ViewListener {
   // ---- Skin binding (skinbinding.cpp)
   SVGElement* element(WideStringView id) const;
   void registerSkinListeners();
+  // The agreed ids, each with its handlers, in the order they are listened to.
+  static std::span<const SkinBinding> skinBindings();
+  static const SkinBinding* skinBinding(WideStringView id);
   void clicked(const WideString& id, int x);
   void penMoved(const WideString& id, int x, int y);
+  void seekBarClicked(int x);
+  void seekThumbDragged(int x, int y);
+  void volumeBarMoved(int x);
+  void volumeThumbDragged(int x, int y);
   void penPressed(const WideString& id, Node* target);
   void penReleased(const WideString& id, Node* target);
   void changeElement(SVGElement* element, WideStringView name, WideStringView value, bool restyle);
@@ -179,7 +183,7 @@ class Player : public EventListener, public ViewListener {
   HWND m_mainWindow = nullptr;
   HWND m_holderWindow = nullptr;
   SkinView* m_view = nullptr;  // owned by its window
-  int m_fullScreen = 0;
+  bool m_fullScreen = false;
   std::unique_ptr<FlashHost> m_host;
   std::unique_ptr<FlashControl> m_control;
   WideString m_moviePath;
@@ -198,13 +202,17 @@ class Player : public EventListener, public ViewListener {
   bool m_opening = false;  // a movie is being opened (its warning box may be up)
   std::unique_ptr<OpenFileDialog> m_openFileDialog;
   Node* m_pushed = nullptr;  // the element whose mousedown ran last, in the current document
-  int m_playButtonState = 1;
+  int m_playButtonState = kPlayFaceShown;
 
   HWND m_menuBar = nullptr;
   bool m_active = false;
   SHACTIVATEINFO m_activateInfo{};
   DisplayPower m_displayPower;
 };
+
+// One player per device: the running player's main window, brought to the
+// front, or null when no player runs.
+HWND activateRunningPlayer(LPCWSTR className, LPCWSTR title);
 
 // The process's one Player (set by the start-up routine).
 Player* currentPlayer();

@@ -3,6 +3,7 @@
 // with the movie (thumbs, faces, the movie's name).
 
 #include <algorithm>
+#include <span>
 #include <string>
 
 #include "app/moviearithmetic.h"
@@ -20,27 +21,6 @@ constexpr char16_t kSeekBar[] = u"seekBar";
 constexpr char16_t kSeekThumb[] = u"seekThumb";
 constexpr char16_t kVolumeBar[] = u"volumeBar";
 constexpr char16_t kVolumeThumb[] = u"volumeThumb";
-
-struct SkinListener {
-  const char16_t* id;
-  const char16_t* type;
-  bool capture;
-};
-
-// Registered in this order after every skin load.
-constexpr SkinListener kSkinListeners[] = {
-    {u"playPause", u"click", true},  {u"playPause", u"mousedown", true},  {u"play", u"click", true},
-    {u"play", u"mousedown", true},   {u"pause", u"click", true},          {u"pause", u"mousedown", true},
-    {u"stop", u"click", true},       {u"stop", u"mousedown", true},       {u"prev", u"click", true},
-    {u"prev", u"mousedown", true},   {u"next", u"click", true},           {u"next", u"mousedown", true},
-    {u"fullscreen", u"click", true}, {u"fullscreen", u"mousedown", true}, {kSeekBar, u"mousemove", false},
-    {kSeekBar, u"mouseup", false},   {kSeekBar, u"click", false},         {kSeekThumb, u"mousemove", true},
-    {kSeekThumb, u"mouseup", true},  {kVolumeBar, u"mousemove", false},   {kVolumeBar, u"mouseup", false},
-    {kVolumeBar, u"click", true},    {kVolumeThumb, u"mousemove", true},  {kVolumeThumb, u"mouseup", true},
-};
-
-// The buttons whose pushed face shows while the pen is down on them.
-constexpr const char16_t* kFacedButtons[] = {u"stop", u"prev", u"next", u"fullscreen", u"play", u"pause"};
 
 int truncated(float value) { return static_cast<int>(value); }
 int widthOf(const SVGElement* e) { return truncated(e->boxRight() - e->boxLeft()); }
@@ -62,6 +42,65 @@ DWORD waveVolume() {
 
 }  // namespace
 
+// One agreed element of the skin: the pen events it is listened to for and
+// what the pen does on it.
+struct SkinBinding {
+  const char16_t* id;
+  unsigned events;                      // SkinEvent bits listened for
+  unsigned captured;                    // those of them listened for while capturing
+  void (*click)(Player&, int x);        // null: a tap does nothing
+  void (*move)(Player&, int x, int y);  // null: pen moves do nothing
+  bool faced;                           // its "_pushed" face shows while the pen is down on it
+};
+
+namespace {
+
+enum SkinEvent : unsigned { kClick = 1, kMouseDown = 2, kMouseMove = 4, kMouseUp = 8 };
+
+struct SkinEventType {
+  SkinEvent bit;
+  const char16_t* type;
+};
+constexpr SkinEventType kSkinEventTypes[] = {
+    {kClick, u"click"}, {kMouseDown, u"mousedown"}, {kMouseMove, u"mousemove"}, {kMouseUp, u"mouseup"}};
+
+constexpr unsigned kButtonEvents = kClick | kMouseDown;
+constexpr unsigned kSliderEvents = kMouseMove | kMouseUp;
+
+}  // namespace
+
+std::span<const SkinBinding> Player::skinBindings() {
+  static constexpr SkinBinding kBindings[] = {
+      {u"playPause", kButtonEvents, kButtonEvents, [](Player& p, int) { p.playPause(); }, nullptr, false},
+      {u"play", kButtonEvents, kButtonEvents, [](Player& p, int) { p.play(); }, nullptr, true},
+      {u"pause", kButtonEvents, kButtonEvents, [](Player& p, int) { p.pause(); }, nullptr, true},
+      {u"stop", kButtonEvents, kButtonEvents, [](Player& p, int) { p.stop(); }, nullptr, true},
+      {u"prev", kButtonEvents, kButtonEvents,
+       [](Player& p, int) { PostMessageW(p.m_mainWindow, kPreviousMovieMessage, 0, 0); }, nullptr, true},
+      {u"next", kButtonEvents, kButtonEvents,
+       [](Player& p, int) { PostMessageW(p.m_mainWindow, kNextMovieMessage, 0, 0); }, nullptr, true},
+      {u"fullscreen", kButtonEvents, kButtonEvents,
+       [](Player& p, int) {
+         if (p.movieLoaded()) p.enterFullScreen();
+       },
+       nullptr, true},
+      {kSeekBar, kSliderEvents | kClick, 0, [](Player& p, int x) { p.seekBarClicked(x); },
+       [](Player& p, int x, int) { p.placeThumb(kSeekThumb, p.thumbClamp(kSeekBar, kSeekThumb, x)); }, false},
+      {kSeekThumb, kSliderEvents, kSliderEvents, nullptr, [](Player& p, int x, int y) { p.seekThumbDragged(x, y); },
+       false},
+      {kVolumeBar, kSliderEvents | kClick, kClick, nullptr, [](Player& p, int x, int) { p.volumeBarMoved(x); }, false},
+      {kVolumeThumb, kSliderEvents, kSliderEvents, nullptr, [](Player& p, int x, int y) { p.volumeThumbDragged(x, y); },
+       false},
+  };
+  return kBindings;
+}
+
+const SkinBinding* Player::skinBinding(WideStringView id) {
+  for (const SkinBinding& binding : skinBindings())
+    if (id == binding.id) return &binding;
+  return nullptr;
+}
+
 SVGElement* Player::element(WideStringView id) const {
   SVGDocument* document = m_view ? m_view->document() : nullptr;
   if (!document) return nullptr;
@@ -71,8 +110,12 @@ SVGElement* Player::element(WideStringView id) const {
 void Player::registerSkinListeners() {
   SVGDocument* document = m_view ? m_view->document() : nullptr;
   if (!document) return;
-  for (const SkinListener& entry : kSkinListeners)
-    if (SVGElement* e = element(entry.id)) e->addEventListener(entry.type, this, entry.capture);
+  for (const SkinBinding& binding : skinBindings()) {
+    SVGElement* e = element(binding.id);
+    if (!e) continue;
+    for (const SkinEventType& event : kSkinEventTypes)
+      if (binding.events & event.bit) e->addEventListener(event.type, this, (binding.captured & event.bit) != 0);
+  }
   if (Element* root = document->documentElement()) root->addEventListener(u"mouseup", this, true);
 }
 
@@ -95,61 +138,53 @@ void Player::handleEvent(Event* event) {
 }
 
 void Player::clicked(const WideString& id, int x) {
-  if (id == kSeekBar) {
-    placeThumb(kSeekThumb, thumbClamp(kSeekBar, kSeekThumb, x));
-    seekToThumb();
-  } else if (id == u"playPause") {
-    playPause();
-  } else if (id == u"play") {
-    play();
-  } else if (id == u"pause") {
-    pause();
-  } else if (id == u"stop") {
-    stop();
-  } else if (id == u"prev") {
-    PostMessageW(m_mainWindow, kPreviousMovieMessage, 0, 0);
-  } else if (id == u"next") {
-    PostMessageW(m_mainWindow, kNextMovieMessage, 0, 0);
-  } else if (id == u"fullscreen") {
-    if (movieLoaded()) enterFullScreen();
-  }
+  const SkinBinding* binding = skinBinding(id);
+  if (binding && binding->click) binding->click(*this, x);
 }
 
 void Player::penMoved(const WideString& id, int x, int y) {
-  SVGElement* seekThumb = element(kSeekThumb);
-  SVGElement* volumeThumb = element(kVolumeThumb);
-  if (id == kSeekBar) {
-    placeThumb(kSeekThumb, thumbClamp(kSeekBar, kSeekThumb, x));
-  } else if (id == kSeekThumb) {
-    // The thumb follows the pen's travel from the last move on.
-    if (m_draggedId == kSeekThumb && seekThumb)
-      placeThumb(kSeekThumb,
-                 thumbClamp(kSeekBar, kSeekThumb, truncated(seekThumb->boxLeft() - float(m_lastPen.x) + float(x))));
-    m_lastPen = POINT{x, y};
-  } else if (id == kVolumeBar) {
-    placeThumb(kVolumeThumb, thumbClamp(kVolumeBar, kVolumeThumb, x));
-    volumeFromThumb();
-  } else if (id == kVolumeThumb) {
-    if (m_draggedId == kVolumeThumb && volumeThumb) {
-      placeThumb(kVolumeThumb, thumbClamp(kVolumeBar, kVolumeThumb,
-                                          truncated(volumeThumb->boxLeft() - float(m_lastPen.x) + float(x))));
-      volumeFromThumb();
-    }
-    m_lastPen = POINT{x, y};
-  } else {
-    return;
-  }
+  const SkinBinding* binding = skinBinding(id);
+  if (!binding || !binding->move) return;
+  binding->move(*this, x, y);
   m_draggedId = id;
+}
+
+void Player::seekBarClicked(int x) {
+  placeThumb(kSeekThumb, thumbClamp(kSeekBar, kSeekThumb, x));
+  seekToThumb();
+}
+
+// The thumb follows the pen's travel from the last move on.
+void Player::seekThumbDragged(int x, int y) {
+  SVGElement* thumb = element(kSeekThumb);
+  if (m_draggedId == kSeekThumb && thumb)
+    placeThumb(kSeekThumb,
+               thumbClamp(kSeekBar, kSeekThumb, truncated(thumb->boxLeft() - float(m_lastPen.x) + float(x))));
+  m_lastPen = POINT{x, y};
+}
+
+void Player::volumeBarMoved(int x) {
+  placeThumb(kVolumeThumb, thumbClamp(kVolumeBar, kVolumeThumb, x));
+  volumeFromThumb();
+}
+
+void Player::volumeThumbDragged(int x, int y) {
+  SVGElement* thumb = element(kVolumeThumb);
+  if (m_draggedId == kVolumeThumb && thumb) {
+    placeThumb(kVolumeThumb,
+               thumbClamp(kVolumeBar, kVolumeThumb, truncated(thumb->boxLeft() - float(m_lastPen.x) + float(x))));
+    volumeFromThumb();
+  }
+  m_lastPen = POINT{x, y};
 }
 
 void Player::penPressed(const WideString& id, Node* target) {
   if (movieLoaded()) {
-    if (id == u"playPause") {
-      showPushedFace(m_playButtonState == 1 ? u"playPause" : u"pause", true);
-    } else {
-      for (const char16_t* button : kFacedButtons)
-        if (id == button) showPushedFace(id, true);
-    }
+    const SkinBinding* binding = skinBinding(id);
+    if (id == u"playPause")
+      showPushedFace(m_playButtonState == kPlayFaceShown ? u"playPause" : u"pause", true);
+    else if (binding && binding->faced)
+      showPushedFace(id, true);
   }
   m_pushed = target;
 }
@@ -160,7 +195,8 @@ void Player::penReleased(const WideString& id, Node* target) {
   if (target == document->documentElement() && m_pushed && movieLoaded()) {
     WideString pushedId;
     if (auto* pushed = dynamic_cast<Element*>(m_pushed)) pushedId = pushed->getAttribute(u"id");
-    showPushedFace(pushedId == u"playPause" && m_playButtonState != 1 ? u"pause" : WideStringView(pushedId), false);
+    showPushedFace(
+        pushedId == u"playPause" && m_playButtonState != kPlayFaceShown ? u"pause" : WideStringView(pushedId), false);
     UpdateWindow(m_mainWindow);
   }
   m_draggedId.clear();
@@ -193,12 +229,12 @@ void Player::showPushedFace(WideStringView id, bool visible) {
 void Player::updatePlayPauseFace() {
   if (!movieLoaded()) return;
   bool playing = controlInteger(u"Playing") != 0;
-  if (playing && m_playButtonState == 1) {
+  if (playing && m_playButtonState == kPlayFaceShown) {
     setVisibility(u"pause", true);
-    m_playButtonState = 0;
-  } else if (!playing && m_playButtonState == 0) {
+    m_playButtonState = kPauseFaceShown;
+  } else if (!playing && m_playButtonState == kPauseFaceShown) {
     setVisibility(u"pause", false);
-    m_playButtonState = 1;
+    m_playButtonState = kPlayFaceShown;
   }
 }
 
@@ -207,7 +243,7 @@ void Player::updatePlayPauseFace() {
 void Player::setPlayPauseFaceFromMovie() {
   bool playing = controlInteger(u"Playing") != 0;
   setVisibility(u"pause", playing);
-  m_playButtonState = playing ? 0 : 1;
+  m_playButtonState = playing ? kPauseFaceShown : kPlayFaceShown;
 }
 
 // Restyled when shown too: without the style pass a movie that fails after

@@ -23,17 +23,16 @@ std::vector<MenuItem> mainMenu() {
   MenuItem file{u"File",
                 0,
                 MF_POPUP,
-                {item(u"Open File...", 40007), item(u"Playlist...", 40045), item(u"Properties...", 40012), separator,
-                 item(u"Player Options...", 40013), item(u"Button Options...", 40017), item(u"Skin Options...", 40016),
-                 separator, item(u"Exit", 40008)}};
-  MenuItem view{
-      u"View",
-      0,
-      MF_POPUP,
-      {item(u"300%", 40035), item(u"200%", 40034), item(u"190%", 40029), item(u"180%", 40028), item(u"170%", 40027),
-       item(u"160%", 40026), item(u"150%", 40025), item(u"140%", 40024), item(u"130%", 40023), item(u"120%", 40022),
-       item(u"110%", 40021), separator, item(u"Fit Display", 40033)}};
-  MenuItem help{u"Help", 0, MF_POPUP, {item(u"Documents...", 40011), item(u"About...", 40003)}};
+                {item(u"Open File...", kOpenFileCommand), item(u"Playlist...", kPlaylistCommand),
+                 item(u"Properties...", kPropertiesCommand), separator,
+                 item(u"Player Options...", kPlayerOptionsCommand), item(u"Button Options...", kButtonOptionsCommand),
+                 item(u"Skin Options...", kSkinOptionsCommand), separator, item(u"Exit", kExitCommand)}};
+  MenuItem view{u"View", 0, MF_POPUP, {}};
+  for (const ZoomCommand& zoom : kZoomCommands) {
+    if (zoom.id == kFitDisplayCommand) view.items.push_back(separator);
+    view.items.push_back(item(zoom.text, zoom.id));
+  }
+  MenuItem help{u"Help", 0, MF_POPUP, {item(u"Documents...", kDocumentsCommand), item(u"About...", kAboutCommand)}};
   return {file, view, help};
 }
 
@@ -41,9 +40,9 @@ res::MenuBarResource mainMenuBar() {
   constexpr BYTE kDropDown = TBSTYLE_DROPDOWN | TBSTYLE_AUTOSIZE;
   return {playerres::kMainMenu,
           playerres::kMainMenu,
-          {{I_IMAGENONE, 40004, TBSTATE_ENABLED, kDropDown, playerres::kFileString, 0},
-           {I_IMAGENONE, 40018, TBSTATE_ENABLED, kDropDown, playerres::kViewString, 1},
-           {I_IMAGENONE, 40001, TBSTATE_ENABLED, kDropDown, playerres::kHelpString, 2}}};
+          {{I_IMAGENONE, kFileMenuButton, TBSTATE_ENABLED, kDropDown, playerres::kFileString, 0},
+           {I_IMAGENONE, kViewMenuButton, TBSTATE_ENABLED, kDropDown, playerres::kViewString, 1},
+           {I_IMAGENONE, kHelpMenuButton, TBSTATE_ENABLED, kDropDown, playerres::kHelpString, 2}}};
 }
 
 // The properties page: 25 lines, each ended by a line feed, formatted with wsprintfW.
@@ -209,7 +208,7 @@ res::ModuleResources build() {
                {playerres::kViewString, u"View"},
                {playerres::kPropertiesTemplate, kPropertiesPage}};
   r.accelerators = {
-      {playerres::kAccelerators, {ACCEL{FVIRTKEY | FCONTROL, 'A', 40003}, ACCEL{FVIRTKEY | FCONTROL, 'Q', IDOK}}}};
+      {playerres::kAccelerators, {ACCEL{FVIRTKEY | FCONTROL, 'A', kAboutCommand}, ACCEL{FVIRTKEY | FCONTROL, 'Q', IDOK}}}};
   r.menus = {{playerres::kMainMenu, mainMenu()}, {playerres::kEmptyMenu, {}}};
   r.menuBars = {mainMenuBar(), {playerres::kEmptyMenu, playerres::kEmptyMenu, {}}};
   r.bitmaps = playerBitmaps();

@@ -4,6 +4,8 @@
 // menu-bar layout 102, the empty menu and layout 118, icons 101 and 108,
 // bitmaps 114, 119 and 121, and its dialog templates.
 
+#include <span>
+
 #include "platform/core/resource.h"
 
 // The player's resource ids.
@@ -39,6 +41,35 @@ inline constexpr int kAddFilesListControl = 1015;
 // Adds the dialog templates of the movie pickers (the open-file dialog, the
 // playlist dialog and "Add Files").
 void addMoviePickerResources(res::ModuleResources& resources);
+
+// The menu commands: the menus below carry these ids and the Player acts on them.
+inline constexpr UINT kAboutCommand = 40003;
+inline constexpr UINT kOpenFileCommand = 40007;
+inline constexpr UINT kExitCommand = 40008;
+inline constexpr UINT kDocumentsCommand = 40011;
+inline constexpr UINT kPropertiesCommand = 40012;
+inline constexpr UINT kPlayerOptionsCommand = 40013;
+inline constexpr UINT kSkinOptionsCommand = 40016;
+inline constexpr UINT kButtonOptionsCommand = 40017;
+inline constexpr UINT kFitDisplayCommand = 40033;
+inline constexpr UINT kPlaylistCommand = 40045;
+// The menu bar's drop-down buttons.
+inline constexpr UINT kFileMenuButton = 40004;
+inline constexpr UINT kViewMenuButton = 40018;
+inline constexpr UINT kHelpMenuButton = 40001;
+
+// The View menu: its zoom commands in menu order, each with its factor.
+struct ZoomCommand {
+  UINT id;
+  const char16_t* text;
+  float factor;
+};
+inline constexpr ZoomCommand kZoomCommands[] = {
+    {40035, u"300%", 3.0f}, {40034, u"200%", 2.0f}, {40029, u"190%", 1.9f}, {40028, u"180%", 1.8f},
+    {40027, u"170%", 1.7f}, {40026, u"160%", 1.6f}, {40025, u"150%", 1.5f}, {40024, u"140%", 1.4f},
+    {40023, u"130%", 1.3f}, {40022, u"120%", 1.2f}, {40021, u"110%", 1.1f}, {kFitDisplayCommand, u"Fit Display", 1.0f},
+};
+inline constexpr std::span<const ZoomCommand> zoomCommands{kZoomCommands};
 
 // The whole table (built once, kept for the process).
 const res::ModuleResources& playerResources();
