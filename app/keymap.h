@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/widestring.h"
+#include "platform/core/winuser.h"
 
 // Action values: below kPanAction a key code handed to the movie;
 // kPanAction + a direction key pans the movie; kCommandAction + n is a player
@@ -17,10 +18,10 @@ inline constexpr int kNoAction = -1;
 inline constexpr int kPanAction = 0x10000;
 inline constexpr int kCommandAction = 0x20000;
 
-inline constexpr int kActionMoveLeft = kPanAction + 37;
-inline constexpr int kActionMoveUp = kPanAction + 38;
-inline constexpr int kActionMoveRight = kPanAction + 39;
-inline constexpr int kActionMoveDown = kPanAction + 40;
+inline constexpr int kActionMoveLeft = kPanAction + VK_LEFT;
+inline constexpr int kActionMoveUp = kPanAction + VK_UP;
+inline constexpr int kActionMoveRight = kPanAction + VK_RIGHT;
+inline constexpr int kActionMoveDown = kPanAction + VK_DOWN;
 inline constexpr int kActionPlayPause = kCommandAction + 0x01;
 inline constexpr int kActionPlay = kCommandAction + 0x02;
 inline constexpr int kActionPause = kCommandAction + 0x03;

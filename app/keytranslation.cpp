@@ -2,12 +2,10 @@
 
 namespace {
 
-constexpr int kLeft = 37, kUp = 38, kRight = 39, kDown = 40;
-
-bool isDirectionKey(int key) { return key >= kLeft && key <= kDown; }
+bool isDirectionKey(int key) { return key >= VK_LEFT && key <= VK_DOWN; }
 
 // Left uses Up, Up uses Right, Right uses Down, Down uses Left.
-int quarterTurned(int key) { return key == kDown ? kLeft : key + 1; }
+int quarterTurned(int key) { return key == VK_DOWN ? VK_LEFT : key + 1; }
 
 }  // namespace
 

@@ -17,7 +17,7 @@ struct KeyTranslation {
   int value;
 };
 
-inline constexpr int kReturnKey = 13;
+inline constexpr int kReturnKey = VK_RETURN;
 
 // Return always toggles full screen and is never looked up. In full screen
 // the movie is turned a quarter, so a direction key without an action of its

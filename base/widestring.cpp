@@ -1,6 +1,7 @@
 #include "base/widestring.h"
 
 #include <algorithm>
+#include <climits>
 
 WideString toWide(std::string_view text) {
   WideString wide(text.size(), u'\0');
@@ -10,6 +11,20 @@ WideString toWide(std::string_view text) {
 }
 
 WideString decimalText(long long value) { return toWide(std::to_string(value)); }
+
+bool readInteger(WideStringView& text, int& value) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+  size_t digits = i;
+  long long magnitude = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i)
+    magnitude = std::min<long long>(magnitude * 10 + (text[i] - u'0'), 1LL + INT_MAX);
+  if (i == digits) return false;
+  value = static_cast<int>(std::clamp<long long>(negative ? -magnitude : magnitude, INT_MIN, INT_MAX));
+  text.remove_prefix(i);
+  return true;
+}
 
 std::string toNarrowAscii(WideStringView text) {
   std::string narrow(text.size(), '\0');

@@ -18,6 +18,10 @@ WideString toWide(std::string_view text);
 std::string toNarrowAscii(WideStringView text);
 // The decimal text of a number, as the automation calls take numbers.
 WideString decimalText(long long value);
+// Consumes an optional sign and the decimal digits after it from the front of
+// `text`; a value beyond an int is held at the int's limit. False, with `text`
+// and `value` as they were, when no digit follows.
+bool readInteger(WideStringView& text, int& value);
 
 int compareIgnoreCase(WideStringView a, WideStringView b);
 // Inline, so that names of another length are told apart without a call.

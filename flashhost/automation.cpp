@@ -41,19 +41,12 @@ std::optional<WideString> textOf(VARIANT& result) {
 }
 
 // wcstol in base 10: blanks, a sign, then the digits up to the first other character.
-int parseDecimal(const WideString& text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    value = value * 10 + (text[i] - u'0');
-    if (value > 0x80000000LL) value = 0x80000000LL;  // saturates as wcstol does
-  }
-  if (negative) value = -value;
-  if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
-  return static_cast<int>(value);
+int parseDecimal(WideStringView text) {
+  while (!text.empty() && (text.front() == u' ' || (text.front() >= u'\t' && text.front() <= u'\r')))
+    text.remove_prefix(1);
+  int value = 0;
+  readInteger(text, value);
+  return value;
 }
 
 struct ArgumentArray {
