@@ -36,3 +36,16 @@ function(orvel_write_player_package)
   get_property(files GLOBAL PROPERTY ORVEL_PLAYER_PACKAGE)
   file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/player-package.txt CONTENT "$<JOIN:${files},\n>\n")
 endfunction()
+
+# orvel_device_builtin(<clsid> <progid> <class name> <device path> <host file>)
+# Lists an in-process server that every new device comes with, registered
+# under its CLSID and ProgID; the list is written, once every folder is
+# configured, to device-builtins.txt.
+function(orvel_device_builtin clsid progid name device_path host_file)
+  set_property(GLOBAL APPEND PROPERTY ORVEL_DEVICE_BUILTINS "${clsid}|${progid}|${name}|${device_path}|${host_file}")
+endfunction()
+
+function(orvel_write_device_builtins)
+  get_property(rows GLOBAL PROPERTY ORVEL_DEVICE_BUILTINS)
+  file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/device-builtins.txt CONTENT "$<JOIN:${rows},\n>\n")
+endfunction()

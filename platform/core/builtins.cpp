@@ -1,6 +1,7 @@
 #include "platform/core/builtins.h"
 
 #include <cstdlib>
+#include <fstream>
 
 #include "platform/core/device.h"
 #include "platform/core/registry.h"
@@ -10,7 +11,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr DWORD kRegSz = 1;
-constexpr char16_t kClassName[] = u"Shockwave Flash Object";
+constexpr char kFieldSeparator = '|';
 
 std::vector<BYTE> stringValue(std::u16string_view text) {
   std::vector<BYTE> data((text.size() + 1) * 2, 0);
@@ -28,24 +29,50 @@ RegKey& makeKey(RegKey& from, std::initializer_list<std::u16string_view> names) 
   return *key;
 }
 
-void registerClass(RegTree& tree) {
+void registerClass(RegTree& tree, const BuiltinServer& s) {
   RegKey& root = tree.root(RegRoot::ClassesRoot);
-  RegKey& cls = makeKey(root, {u"CLSID", kFlashControlClsid});
-  cls.setValue(u"", kRegSz, stringValue(kClassName));
+  RegKey& cls = makeKey(root, {u"CLSID", s.clsid});
+  cls.setValue(u"", kRegSz, stringValue(s.className));
   RegKey& server = makeKey(cls, {u"InprocServer32"});
-  server.setValue(u"", kRegSz, stringValue(kFlashControlDevicePath));
+  server.setValue(u"", kRegSz, stringValue(s.devicePath));
   server.setValue(u"ThreadingModel", kRegSz, stringValue(u"Apartment"));
-  makeKey(cls, {u"ProgID"}).setValue(u"", kRegSz, stringValue(kFlashControlProgId));
-  RegKey& progId = makeKey(root, {kFlashControlProgId});
-  progId.setValue(u"", kRegSz, stringValue(kClassName));
-  makeKey(progId, {u"CLSID"}).setValue(u"", kRegSz, stringValue(kFlashControlClsid));
+  makeKey(cls, {u"ProgID"}).setValue(u"", kRegSz, stringValue(s.progId));
+  RegKey& progId = makeKey(root, {s.progId});
+  progId.setValue(u"", kRegSz, stringValue(s.className));
+  makeKey(progId, {u"CLSID"}).setValue(u"", kRegSz, stringValue(s.clsid));
 }
 
-bool unregisterClass(RegTree& tree) {
+bool unregisterClass(RegTree& tree, const BuiltinServer& s) {
   RegKey& root = tree.root(RegRoot::ClassesRoot);
-  bool removed = root.removeSubkey(kFlashControlProgId);
-  if (RegKey* classes = root.findSubkey(u"CLSID")) removed = classes->removeSubkey(kFlashControlClsid) || removed;
+  bool removed = root.removeSubkey(s.progId);
+  if (RegKey* classes = root.findSubkey(u"CLSID")) removed = classes->removeSubkey(s.clsid) || removed;
   return removed;
+}
+
+fs::path listFile() {
+  if (const char* chosen = std::getenv("ORVELFLASH_BUILTINS"); chosen && *chosen) return chosen;
+#ifdef ORVEL_DEVICE_BUILTINS
+  return ORVEL_DEVICE_BUILTINS;
+#else
+  return {};
+#endif
+}
+
+// The fields are ASCII, as CLSIDs, ProgIDs and device folders of the ROM are.
+std::u16string widened(std::string_view text) { return std::u16string(text.begin(), text.end()); }
+
+// A row of five fields; false for anything else.
+bool parseRow(std::string_view line, BuiltinServer& server) {
+  std::vector<std::string_view> fields;
+  for (size_t start = 0;;) {
+    size_t end = line.find(kFieldSeparator, start);
+    fields.push_back(line.substr(start, end == std::string_view::npos ? end : end - start));
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  if (fields.size() != 5 || fields[0].empty() || fields[3].empty()) return false;
+  server = {widened(fields[0]), widened(fields[1]), widened(fields[2]), widened(fields[3]), fs::path(fields[4])};
+  return true;
 }
 
 // A hard link where the file system allows it: the same file for every device
@@ -80,26 +107,35 @@ bool sourceExists(const fs::path& source, const char* what, std::string& error) 
 
 }  // namespace
 
-fs::path flashControlSource() {
-  if (const char* chosen = std::getenv("ORVELFLASH_FLASH_CONTROL"); chosen && *chosen) return chosen;
-#ifdef ORVEL_FLASH_CONTROL_FILE
-  return ORVEL_FLASH_CONTROL_FILE;
-#else
-  return {};
-#endif
+std::vector<BuiltinServer> builtinServers() {
+  std::vector<BuiltinServer> servers;
+  std::ifstream in(listFile());
+  BuiltinServer server;
+  for (std::string line; std::getline(in, line);)
+    if (parseRow(line, server)) servers.push_back(server);
+  return servers;
 }
 
-bool installFlashControl(Device& device, std::string& error) {
-  fs::path source = flashControlSource();
-  if (!sourceExists(source, "the Flash control's library", error)) return false;
+bool findBuiltinServer(std::u16string_view clsid, BuiltinServer& server) {
+  for (BuiltinServer& listed : builtinServers()) {
+    if (listed.clsid != clsid) continue;
+    server = std::move(listed);
+    return true;
+  }
+  return false;
+}
+
+bool installBuiltinServer(Device& device, const BuiltinServer& server, std::string& error) {
+  const fs::path& source = server.hostFile;
+  if (!sourceExists(source, "the server's library", error)) return false;
   fs::path target;
-  if (device.hostPathOf(kFlashControlDevicePath, target) != 0) {
-    error = "the device has no \\Windows folder for the Flash control";
+  if (device.hostPathOf(server.devicePath, target) != 0) {
+    error = "the device has no folder for " + std::string(server.devicePath.begin(), server.devicePath.end());
     return false;
   }
-  if (!placeFile(source, target, "the Flash control", error)) return false;
-  LONG result = device.registry().modify([](RegTree& tree, bool& changed) -> LONG {
-    registerClass(tree);
+  if (!placeFile(source, target, "the server", error)) return false;
+  LONG result = device.registry().modify([&](RegTree& tree, bool& changed) -> LONG {
+    registerClass(tree, server);
     changed = true;
     return ERROR_SUCCESS;
   });
@@ -107,9 +143,9 @@ bool installFlashControl(Device& device, std::string& error) {
   return result == ERROR_SUCCESS;
 }
 
-bool removeFlashControl(Device& device, std::string& error) {
-  LONG result = device.registry().modify([](RegTree& tree, bool& changed) -> LONG {
-    changed = unregisterClass(tree);
+bool removeBuiltinServer(Device& device, const BuiltinServer& server, std::string& error) {
+  LONG result = device.registry().modify([&](RegTree& tree, bool& changed) -> LONG {
+    changed = unregisterClass(tree, server);
     return ERROR_SUCCESS;
   });
   if (result != ERROR_SUCCESS) {
@@ -118,22 +154,21 @@ bool removeFlashControl(Device& device, std::string& error) {
   }
   fs::path target;
   std::error_code ec;
-  if (device.hostPathOf(kFlashControlDevicePath, target) == 0) fs::remove(target, ec);
+  if (device.hostPathOf(server.devicePath, target) == 0) fs::remove(target, ec);
   return true;
 }
 
-bool flashControlInstalled(Device& device) {
+bool builtinServerInstalled(Device& device, const BuiltinServer& server) {
   bool registered = false;
   device.registry().read([&](const RegTree& tree) -> LONG {
     const RegKey* classes = tree.root(RegRoot::ClassesRoot).findSubkey(u"CLSID");
-    const RegKey* cls = classes ? classes->findSubkey(kFlashControlClsid) : nullptr;
-    registered =
-        cls && cls->findSubkey(u"InprocServer32") && tree.root(RegRoot::ClassesRoot).findSubkey(kFlashControlProgId);
+    const RegKey* cls = classes ? classes->findSubkey(server.clsid) : nullptr;
+    registered = cls && cls->findSubkey(u"InprocServer32") && tree.root(RegRoot::ClassesRoot).findSubkey(server.progId);
     return ERROR_SUCCESS;
   });
   fs::path target;
   std::error_code ec;
-  return registered && device.hostPathOf(kFlashControlDevicePath, target) == 0 && fs::is_regular_file(target, ec);
+  return registered && device.hostPathOf(server.devicePath, target) == 0 && fs::is_regular_file(target, ec);
 }
 
 fs::path browserSource() {

@@ -162,11 +162,11 @@ std::unique_ptr<Device> Device::create(const fs::path& folder, const DeviceConfi
     error = "cannot write the registry of the new device in " + folder.string();
     return nullptr;
   }
-  // A build without the control's library makes devices without it, as if
-  // it had been removed; the player then reports the control missing.
-  std::string noControl;
-  installFlashControl(*device, noControl);
-  installBrowser(*device, noControl);
+  // A server whose library the build did not make is left off the device, as
+  // if it had been removed; its users then find the class missing.
+  std::string missing;
+  for (const BuiltinServer& server : builtinServers()) installBuiltinServer(*device, server, missing);
+  installBrowser(*device, missing);
   return device;
 }
 

@@ -16,7 +16,7 @@
 #include "app/settings.h"
 #include "dom/characterdata.h"
 #include "flashhost/flashcontrol.h"
-#include "platform/core/builtins.h"
+#include "platform/flash/server/flashregistration.h"
 #include "platform/core/mmsystem.h"
 #include "platform/core/windowing.h"
 #include "platform/display/display.h"

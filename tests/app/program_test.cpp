@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/settings.h"
-#include "platform/core/builtins.h"
+#include "platform/flash/server/flashregistration.h"
 #include "platform/core/utf8.h"
 #include "platform/core/windowing.h"
 #include "platform/core/winreg.h"

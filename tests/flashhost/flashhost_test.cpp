@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <map>
 
-#include "platform/core/builtins.h"
+#include "platform/flash/server/flashregistration.h"
 #include "platform/core/windowing.h"
 #include "platform/core/winreg.h"
 #include "tests/flashhost/hostfixture.h"

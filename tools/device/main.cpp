@@ -23,7 +23,7 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/core/builtins.h"
+#include "platform/flash/server/flashregistration.h"
 #include "platform/core/device.h"
 #include "platform/core/handles.h"
 #include "platform/core/mmsystem.h"
