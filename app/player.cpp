@@ -15,6 +15,7 @@
 #include "platform/core/mmsystem.h"
 #include "platform/core/winbase.h"
 #include "platform/core/winnls.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/wingdi.h"
 #include "platform/gx/gx.h"
 #include "playlist/playlistmanager.h"
@@ -66,8 +67,8 @@ void setCurrentPlayer(Player* player) { g_player = player; }
 Player::Player(WideString programFolder) : m_programFolder(std::move(programFolder)) {}
 
 Player::~Player() {
-  m_control.reset();
-  m_host.reset();
+  m_control = nullptr;
+  m_host.reset();  // its sites, the control's among them, go first
   m_playlists.reset();
   m_openFileDialog.reset();
   if (g_player == this) g_player = nullptr;
@@ -142,10 +143,7 @@ LRESULT Player::handleMainMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam == kTickTimer) tick();
       return 0;
     case WM_PAINT: {
-      // The skin view covers the client area.
-      PAINTSTRUCT ps;
-      BeginPaint(m_mainWindow, &ps);
-      EndPaint(m_mainWindow, &ps);
+      PaintScope validated(m_mainWindow);  // the skin view covers the client area
       return 0;
     }
     case kPreviousMovieMessage:
@@ -221,12 +219,13 @@ void Player::viewCreated(SkinView* view) {
 
 void Player::holderCreated(HWND holder) {
   m_holderWindow = holder;
+  m_control = nullptr;  // a host made again takes its sites with it
   m_host = std::make_unique<FlashHost>(m_mainWindow, holder, u"OrvelFlash", u"OrvelFlash");
   if (!m_view || !m_view->document() || !element(u"flash")) return;
   placeHolder();
   RECT r;
   GetClientRect(holder, &r);
-  m_control.reset(m_host->createControl(kFlashClassId, RECT{0, 0, r.right, r.bottom}));
+  m_control = m_host->createControl(kFlashClassId, RECT{0, 0, r.right, r.bottom});
   if (!m_control) MessageBoxW(m_mainWindow, messageText(kMessageNoFlashPlayer).data(), u"Error", MB_OK | MB_ICONSTOP);
 }
 

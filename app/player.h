@@ -64,7 +64,7 @@ class Player : public EventListener, public ViewListener {
   HWND holderWindow() const { return m_holderWindow; }
   HWND menuBar() const { return m_menuBar; }
   SkinView* skinView() const { return m_view; }
-  FlashControl* control() const { return m_control.get(); }
+  FlashControl* control() const { return m_control; }
   // The in-place active control's window, or none.
   HWND controlWindow() const;
   bool fullScreen() const { return m_fullScreen; }
@@ -185,7 +185,7 @@ class Player : public EventListener, public ViewListener {
   SkinView* m_view = nullptr;  // owned by its window
   bool m_fullScreen = false;
   std::unique_ptr<FlashHost> m_host;
-  std::unique_ptr<FlashControl> m_control;
+  FlashControl* m_control = nullptr;  // owned by m_host
   WideString m_moviePath;
   WideString m_programFolder;
   MovieFacts m_facts;

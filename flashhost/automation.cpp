@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "flashhost/flashcontrol.h"
+#include "platform/ole/variantguard.h"
 
 namespace {
 
@@ -49,13 +50,6 @@ int parseDecimal(WideStringView text) {
   return value;
 }
 
-struct ArgumentArray {
-  std::vector<VARIANT> slots;
-  ~ArgumentArray() {
-    for (VARIANT& v : slots) VariantClear(&v);
-  }
-};
-
 }  // namespace
 
 namespace automation {
@@ -76,19 +70,15 @@ bool invoke(IDispatch* dispatch, const MemberTable* table, WideStringView name, 
   const AutomationMember* member = table->find(name, kMemberMethod);
   if (!member) return false;
   size_t count = member->params.size();
-  ArgumentArray array;
-  array.slots.assign(count, missingArgument());
+  VariantArray array;
+  array.assign(count, missingArgument());
   // The first text goes in the last slot, as IDispatch::Invoke expects.
-  for (size_t i = 0; args && args[i] && i < count; ++i) {
-    VariantClear(&array.slots[count - 1 - i]);
-    array.slots[count - 1 - i] = argumentOf(args[i], member->params[i].type);
-  }
-  DISPPARAMS params{array.slots.data(), nullptr, static_cast<UINT>(count), 0};
-  VARIANT value;
-  VariantInit(&value);
-  HRESULT hr = callMember(dispatch, *member, DISPATCH_METHOD, params, &value);
-  if (SUCCEEDED(hr) && result) *result = textOf(value);
-  VariantClear(&value);
+  for (size_t i = 0; args && args[i] && i < count; ++i)
+    array.replace(count - 1 - i, argumentOf(args[i], member->params[i].type));
+  DISPPARAMS params{array.data(), nullptr, static_cast<UINT>(count), 0};
+  ScopedVariant value;
+  HRESULT hr = callMember(dispatch, *member, DISPATCH_METHOD, params, &value.get());
+  if (SUCCEEDED(hr) && result) *result = textOf(value.get());
   return SUCCEEDED(hr);
 }
 
@@ -97,12 +87,9 @@ std::optional<WideString> getText(IDispatch* dispatch, const MemberTable* table,
   const AutomationMember* member = table->find(name, kMemberGet);
   if (!member || !member->params.empty()) return std::nullopt;
   DISPPARAMS none{nullptr, nullptr, 0, 0};
-  VARIANT value;
-  VariantInit(&value);
-  std::optional<WideString> text;
-  if (SUCCEEDED(callMember(dispatch, *member, DISPATCH_PROPERTYGET, none, &value))) text = textOf(value);
-  VariantClear(&value);
-  return text;
+  ScopedVariant value;
+  if (FAILED(callMember(dispatch, *member, DISPATCH_PROPERTYGET, none, &value.get()))) return std::nullopt;
+  return textOf(value.get());
 }
 
 int getInteger(IDispatch* dispatch, const MemberTable* table, WideStringView name, bool* found) {
@@ -117,10 +104,10 @@ bool putText(IDispatch* dispatch, const MemberTable* table, WideStringView name,
   if (!member) return false;
   WideString value(text);
   VARTYPE type = member->params.empty() ? VARTYPE{VT_BSTR} : member->params[0].type;
-  ArgumentArray array;
-  array.slots.push_back(argumentOf(value.c_str(), type));
+  VariantArray array;
+  array.push_back(argumentOf(value.c_str(), type));
   DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS params{array.slots.data(), &named, 1, 1};
+  DISPPARAMS params{array.data(), &named, 1, 1};
   return SUCCEEDED(callMember(dispatch, *member, DISPATCH_PROPERTYPUT, params, nullptr));
 }
 

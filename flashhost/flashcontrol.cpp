@@ -5,6 +5,7 @@
 
 #include "flashhost/flashhost.h"
 #include "platform/core/winuser.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/wingdi.h"
 
 namespace {
@@ -24,7 +25,6 @@ FlashControl::FlashControl(FlashHost* host)
 }
 
 FlashControl::~FlashControl() {
-  m_host->removeSite(this);
   // An active object would outlive its site in the frame's hands and call
   // back into it: it leaves in-place activity first.
   if (ComPtr<IOleInPlaceObject> inPlace = m_inPlaceObject) inPlace->InPlaceDeactivate();
@@ -110,9 +110,8 @@ RECT FlashControl::holderClientRect() const {
 
 // The object's extent in HIMETRIC becomes the position's size in pixels.
 void FlashControl::recomputeRectangle() {
-  HDC screen = GetDC(nullptr);
-  int dpiX = GetDeviceCaps(screen, LOGPIXELSX), dpiY = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+  WindowDC screen(nullptr);
+  int dpiX = GetDeviceCaps(screen.get(), LOGPIXELSX), dpiY = GetDeviceCaps(screen.get(), LOGPIXELSY);
   LONG width = static_cast<LONG>((static_cast<long long>(m_extent.cx) * dpiX) / kHimetricPerInch);
   LONG height = static_cast<LONG>((static_cast<long long>(m_extent.cy) * dpiY) / kHimetricPerInch);
   m_position.right = m_position.left + width;

@@ -5,6 +5,7 @@
 #include "flashhost/flashcontrol.h"
 #include "platform/core/winnls.h"
 #include "platform/core/winuser.h"
+#include "platform/gdi/gdiguards.h"
 
 namespace {
 
@@ -44,11 +45,9 @@ FlashHost::FlashHost(HWND mainWindow, HWND holderWindow, LPCWSTR appName, LPCWST
 }
 
 FlashHost::~FlashHost() {
-  // Each site takes itself out of the list as it goes.
-  while (FlashControl* site = m_sites[0]) {
-    delete site;
-    m_sites.remove(site);  // in case it was never in the list's first slot
-  }
+  // The sites go first, in the order they were made: each calls back into
+  // the frame as its object deactivates.
+  while (FlashControl* site = m_sites[0]) destroySite(site);
   m_activeObject.reset();
   m_activeWindow = nullptr;
   if (m_palette) DeleteObject(m_palette);
@@ -59,9 +58,12 @@ FlashControl* FlashHost::createControl(const char* clsidText, const RECT& positi
   if (!parseClassText(clsidText, clsid)) return nullptr;
   auto site = std::make_unique<FlashControl>(this);
   if (!site->create(clsid, position)) return nullptr;
-  if (!m_sites.add(site.get())) return nullptr;
-  return site.release();
+  return m_sites.add(std::move(site));
 }
+
+// The site leaves the list before it is deleted, so that nothing it calls
+// during its teardown finds it among the live ones.
+void FlashHost::destroySite(FlashControl* site) { m_sites.take(site).reset(); }
 
 HRESULT FlashHost::QueryInterface(REFIID riid, void** ppv) {
   HRESULT hr = m_interfaces.find(riid, ppv);
@@ -127,11 +129,10 @@ HRESULT FlashHost::EnumObjects(DWORD, IEnumUnknown** ppenum) {
 // Only a palette-based screen with room beside its reserved colours gets one.
 // The device's screen is true colour, so there is none to build or realise.
 HPALETTE FlashHost::createPalette() {
-  HDC screen = GetDC(nullptr);
-  if (!screen) return nullptr;
-  bool paletted = GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE;
-  bool room = GetDeviceCaps(screen, NUMRESERVED) < GetDeviceCaps(screen, SIZEPALETTE);
-  ReleaseDC(nullptr, screen);
+  WindowDC screen(nullptr);
+  if (!screen.get()) return nullptr;
+  bool paletted = GetDeviceCaps(screen.get(), RASTERCAPS) & RC_PALETTE;
+  bool room = GetDeviceCaps(screen.get(), NUMRESERVED) < GetDeviceCaps(screen.get(), SIZEPALETTE);
   if (!paletted || !room) return nullptr;
   // A palette screen would need the system palette's reserved entries, which
   // this device does not have to give.
@@ -141,10 +142,9 @@ HPALETTE FlashHost::createPalette() {
 void FlashHost::realizePalette() {
   if (!m_palette) return;
   if (m_activeWindow && SendMessageW(m_activeWindow, WM_QUERYNEWPALETTE, 0, 0)) return;
-  HDC dc = GetDC(m_mainWindow);
-  HPALETTE old = SelectPalette(dc, m_palette, FALSE);
-  UINT changed = RealizePalette(dc);
-  SelectPalette(dc, old, TRUE);
-  ReleaseDC(m_mainWindow, dc);
+  WindowDC dc(m_mainWindow);
+  HPALETTE old = SelectPalette(dc.get(), m_palette, FALSE);
+  UINT changed = RealizePalette(dc.get());
+  SelectPalette(dc.get(), old, TRUE);
   if (changed) InvalidateRect(m_mainWindow, nullptr, TRUE);
 }

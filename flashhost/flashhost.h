@@ -4,14 +4,13 @@
 // one embedded object, standing for the holder window, and carries the
 // automation calls that drive the control by member name.
 //
-// Both objects count references but never delete themselves: the Player
-// deletes its FlashControl, then its FlashHost, and a FlashHost deletes the
-// sites still in its list.
+// Both objects count references but never delete themselves: the Player owns
+// the FlashHost, and the FlashHost owns its sites, which go before it.
 
 #include <memory>
 #include <optional>
 
-#include "base/pointerlist.h"
+#include "base/ownerlist.h"
 #include "base/widestring.h"
 #include "flashhost/interfacetable.h"
 #include "flashhost/membertable.h"
@@ -33,8 +32,11 @@ class FlashHost final : public IOleInPlaceFrame, public IOleContainer, public IE
   // Creates, sites, advises and shows the object of the class named by
   // `clsidText` (8-bit, braced) at `position` (pixels in the holder window).
   // Null when the class text does not parse or the object cannot be made,
-  // stored, viewed or advised.
+  // stored, viewed or advised. The host owns the site it answers.
   FlashControl* createControl(const char* clsidText, const RECT& position);
+  // Ends one of this host's sites before the host goes: its object leaves
+  // in-place activity and its storage goes.
+  void destroySite(FlashControl* site);
 
   // IUnknown (shared by every interface)
   HRESULT QueryInterface(REFIID riid, void** ppv) override;
@@ -73,7 +75,7 @@ class FlashHost final : public IOleInPlaceFrame, public IOleContainer, public IE
   const WideString& docName() const { return m_docName; }
   bool contextHelp() const { return m_contextHelp; }
   void setContextHelp(bool on) { m_contextHelp = on; }
-  const PointerList<FlashControl>& sites() const { return m_sites; }
+  const OwnerList<FlashControl>& sites() const { return m_sites; }
   IOleInPlaceActiveObject* activeObject() const { return m_activeObject.get(); }
   HWND activeObjectWindow() const { return m_activeWindow; }
   HPALETTE palette() const { return m_palette; }
@@ -81,14 +83,13 @@ class FlashHost final : public IOleInPlaceFrame, public IOleContainer, public IE
 
   // Realises the palette when the control leaves UI activity (nothing without one).
   void realizePalette();
-  void removeSite(FlashControl* site) { m_sites.remove(site); }
 
  private:
   static HPALETTE createPalette();
 
   InterfaceTable m_interfaces;
   ULONG m_refs = 0;
-  PointerList<FlashControl> m_sites;  // owned: deleted with the host
+  OwnerList<FlashControl> m_sites;
   HWND m_mainWindow;
   HWND m_holderWindow;
   WideString m_appName;

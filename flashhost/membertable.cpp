@@ -26,10 +26,6 @@ WideString takeText(BSTR text) {
 
 }  // namespace
 
-MemberTable::~MemberTable() {
-  for (AutomationMember* m : m_members) delete m;
-}
-
 std::unique_ptr<MemberTable> MemberTable::build(ITypeInfo* typeInfo) {
   if (!typeInfo) return nullptr;
   TYPEATTR* attr = nullptr;
@@ -133,6 +129,4 @@ bool MemberTable::listed(DISPID id, int kind) const {
   return false;
 }
 
-void MemberTable::add(std::unique_ptr<AutomationMember> member) {
-  if (m_members.add(member.get())) member.release();
-}
+void MemberTable::add(std::unique_ptr<AutomationMember> member) { m_members.add(std::move(member)); }

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "base/pointerlist.h"
+#include "base/ownerlist.h"
 #include "base/widestring.h"
 #include "platform/ole/oleauto.h"
 
@@ -47,7 +47,6 @@ class MemberTable {
   MemberTable() = default;
   MemberTable(const MemberTable&) = delete;
   MemberTable& operator=(const MemberTable&) = delete;
-  ~MemberTable();
 
   // Reads a type and the types it implements. Null when the type itself
   // cannot be read.
@@ -55,7 +54,7 @@ class MemberTable {
 
   const WideString& typeName() const { return m_typeName; }
   const GUID& typeGuid() const { return m_typeGuid; }
-  const PointerList<AutomationMember>& members() const { return m_members; }
+  const OwnerList<AutomationMember>& members() const { return m_members; }
   // The member of that kind whose name matches ignoring case, or null.
   const AutomationMember* find(WideStringView name, int kind) const;
 
@@ -68,5 +67,5 @@ class MemberTable {
 
   WideString m_typeName;
   GUID m_typeGuid{};
-  PointerList<AutomationMember> m_members;
+  OwnerList<AutomationMember> m_members;
 };

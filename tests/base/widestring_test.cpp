@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/ownerlist.h"
 #include "base/pointerlist.h"
 
 namespace {
@@ -58,6 +59,62 @@ TEST(WideString, FormatsTheSystemsFormats) {
   std::u16string longText(2000, u'x');
   EXPECT_EQ(wsprintfW(buffer, u"%s", longText.c_str()), 1023);  // the device's limit
   EXPECT_EQ(buffer[1023], 0);
+}
+
+TEST(WideString, ReadIntegerConsumesSignAndDigitsOnly) {
+  struct Row {
+    std::u16string text;
+    bool read;
+    int value;             // the value read, or what it was (7) when nothing was
+    std::u16string after;  // what the reader leaves
+  };
+  const Row rows[] = {
+      {u"42;", true, 42, u";"},
+      {u"-17x", true, -17, u"x"},
+      {u"+5", true, 5, u""},
+      {u"2147483647", true, 2147483647, u""},
+      {u"99999999999999999999 ", true, 2147483647, u" "},  // held at the limit, every digit consumed
+      {u"-2147483648", true, -2147483647 - 1, u""},
+      {u"-99999999999", true, -2147483647 - 1, u""},
+      {u"+", false, 7, u"+"},    // a sign alone is no number
+      {u" 3", false, 7, u" 3"},  // blanks are the caller's to skip
+      {u"", false, 7, u""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(toNarrowAscii(row.text));
+    WideStringView text = row.text;
+    int value = 7;
+    EXPECT_EQ(readInteger(text, value), row.read);
+    EXPECT_EQ(value, row.value);
+    EXPECT_EQ(text, row.after);
+  }
+}
+
+TEST(OwnerList, HandsOutPlainPointersAndGivesUpWhatIsTaken) {
+  struct Tracked {
+    Tracked(int i, std::vector<int>* g) : id(i), gone(g) {}
+    ~Tracked() { gone->push_back(id); }
+    int id;
+    std::vector<int>* gone;
+  };
+  std::vector<int> gone;
+  {
+    OwnerList<Tracked> list;
+    Tracked* first = list.add(std::make_unique<Tracked>(1, &gone));
+    list.add(std::make_unique<Tracked>(2, &gone));
+    list.add(std::make_unique<Tracked>(3, &gone));
+    std::vector<int> walked;
+    for (Tracked* t : list) walked.push_back(t->id);
+    EXPECT_EQ(walked, (std::vector<int>{1, 2, 3}));
+    std::unique_ptr<Tracked> taken = list.take(first);
+    ASSERT_EQ(taken.get(), first);
+    EXPECT_EQ(list.count(), 2u);
+    EXPECT_EQ(list.take(first), nullptr);  // no longer held
+    EXPECT_TRUE(gone.empty());
+    taken.reset();
+    EXPECT_EQ(gone, std::vector<int>{1});
+  }
+  EXPECT_EQ(gone, (std::vector<int>{1, 2, 3}));  // the list deleted the rest
 }
 
 TEST(PointerList, GrowsByAThirdAndStaysNullTerminated) {

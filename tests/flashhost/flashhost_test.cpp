@@ -435,7 +435,7 @@ TEST_F(HostTest, TheTemporaryStorageLivesWithTheControl) {
   ASSERT_TRUE(createFlash());
   EXPECT_TRUE(std::filesystem::exists(file));
   HWND window = m_control->controlWindow();
-  delete m_control;
+  m_host->destroySite(m_control);
   m_control = nullptr;
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_EQ(m_host->sites().count(), 0u);

@@ -52,8 +52,8 @@ void HostTest::SetUp() {
 }
 
 void HostTest::TearDown() {
-  delete m_control;
-  m_host.reset();
+  m_control = nullptr;
+  m_host.reset();  // its sites with it
   if (m_main) DestroyWindow(m_main);
   CoUninitialize();
   m_display.reset();

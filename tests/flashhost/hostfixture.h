@@ -38,7 +38,7 @@ class HostTest : public testing::Test {
   HWND m_main = nullptr;
   HWND m_holder = nullptr;
   std::unique_ptr<FlashHost> m_host;
-  FlashControl* m_control = nullptr;  // deleted before the host
+  FlashControl* m_control = nullptr;  // owned by m_host
 
  public:
   static int s_mainPaints;
