@@ -12,6 +12,7 @@
 #include <ctime>
 #include <memory>
 
+#include "platform/ole/comobject.h"
 #include "platform/ole/compoundfile.h"
 #include "platform/ole/docfile.h"
 #include "platform/core/device.h"
@@ -105,41 +106,13 @@ class Docfile {
   std::shared_ptr<StorageElement> m_root;
 };
 
-template <typename Interface>
-class Counted : public Interface {
- public:
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override {
-    ULONG refs = --m_refs;
-    if (refs == 0) delete this;
-    return refs;
-  }
-
- protected:
-  virtual ~Counted() = default;
-
- private:
-  ULONG m_refs = 1;
-};
-
-class Stream final : public Counted<IStream> {
+class Stream final : public ComObject<Implements<IStream, IID_ISequentialStream, IID_IStream>> {
  public:
   Stream(std::shared_ptr<Docfile> file, std::shared_ptr<StorageElement> element, DWORD mode)
       : m_file(std::move(file)), m_element(std::move(element)), m_mode(mode) {
     ++m_element->openCount;
   }
   ~Stream() override { --m_element->openCount; }
-
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream) {
-      *ppv = static_cast<IStream*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
 
   HRESULT Read(void* pv, ULONG cb, ULONG* pcbRead) override {
     if (pcbRead) *pcbRead = 0;
@@ -249,24 +222,13 @@ class Stream final : public Counted<IStream> {
   std::uint64_t m_position = 0;
 };
 
-class Storage final : public Counted<IStorage> {
+class Storage final : public ComObject<Implements<IStorage, IID_IStorage>> {
  public:
   Storage(std::shared_ptr<Docfile> file, std::shared_ptr<StorageElement> element, DWORD mode)
       : m_file(std::move(file)), m_element(std::move(element)), m_mode(mode) {
     ++m_element->openCount;
   }
   ~Storage() override { --m_element->openCount; }
-
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IStorage) {
-      *ppv = static_cast<IStorage*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
 
   HRESULT CreateStream(LPCOLESTR pwcsName, DWORD grfMode, DWORD, DWORD, IStream** ppstm) override {
     return create(pwcsName, grfMode, STGTY_STREAM, reinterpret_cast<void**>(ppstm));

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/core/wcrt.h"
+#include "platform/ole/comobject.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ ELEMDESC elementOf(VARTYPE vt, USHORT flags, TYPEDESC* pointee) {
   return e;
 }
 
-class TableTypeInfo final : public ITypeInfo {
+class TableTypeInfo final : public ComObject<Implements<ITypeInfo, IID_ITypeInfo>> {
  public:
   TableTypeInfo(std::u16string name, const GUID& guid, TYPEKIND kind, WORD typeFlags, std::vector<Function> functions,
                 std::vector<Variable> variables, std::vector<ComPtr<ITypeInfo>> implemented)
@@ -51,23 +52,6 @@ class TableTypeInfo final : public ITypeInfo {
         m_functions(std::move(functions)),
         m_variables(std::move(variables)),
         m_implemented(std::move(implemented)) {}
-
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ITypeInfo) {
-      *ppv = static_cast<ITypeInfo*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override {
-    ULONG refs = --m_refs;
-    if (refs == 0) delete this;
-    return refs;
-  }
 
   HRESULT GetTypeAttr(TYPEATTR** ppTypeAttr) override {
     if (!ppTypeAttr) return E_INVALIDARG;
@@ -296,7 +280,6 @@ class TableTypeInfo final : public ITypeInfo {
     return false;
   }
 
-  ULONG m_refs = 1;
   std::u16string m_name;
   GUID m_guid;
   TYPEKIND m_kind;

@@ -10,10 +10,12 @@
 #include <cstring>
 
 #include "platform/core/callrecord.h"
+#include "platform/core/guards.h"
 #include "platform/core/utf8.h"
 #include "platform/core/wcrt.h"
 #include "platform/core/winbase.h"
 #include "platform/flash/server/flashmembers.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/wingdi.h"
 #include "platform/ole/typeinfo.h"
 
@@ -53,6 +55,14 @@ void setBool(VARIANT* result, bool value) {
   if (!result) return;
   result->vt = VT_BOOL;
   result->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+HRESULT answerLong(VARIANT* result, LONG value) {
+  setLong(result, value);
+  return S_OK;
+}
+HRESULT answerBool(VARIANT* result, bool value) {
+  setBool(result, value);
+  return S_OK;
 }
 
 // A value as the state dump shows it: texts quoted, anything else converted to text.
@@ -104,17 +114,16 @@ bool parseColour(const std::u16string& text, LONG& colour) {
 
 // The whole file, or nothing when it cannot be read or is too large.
 bool readDeviceFile(const std::u16string& path, std::vector<uint8_t>& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  HandleGuard file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.valid()) return false;
   DWORD high = 0;
-  DWORD size = GetFileSize(file, &high);
+  DWORD size = GetFileSize(file.get(), &high);
   bool ok = size != INVALID_FILE_SIZE && high == 0 && size <= kMaxMovieBytes;
   if (ok) {
     bytes.resize(size);
     DWORD read = 0;
-    ok = size == 0 || (ReadFile(file, bytes.data(), size, &read, nullptr) && read == size);
+    ok = size == 0 || (ReadFile(file.get(), bytes.data(), size, &read, nullptr) && read == size);
   }
-  CloseHandle(file);
   return ok;
 }
 
@@ -153,34 +162,6 @@ FlashControlObject::FlashControlObject() : m_extent{0, 0} {
 
 FlashControlObject::~FlashControlObject() {
   if (m_window) DestroyWindow(m_window);  // its timer goes with it
-}
-
-HRESULT FlashControlObject::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (riid == IID_IUnknown || riid == IID_IOleObject)
-    *ppv = static_cast<IOleObject*>(this);
-  else if (riid == IID_IViewObject || riid == IID_IViewObject2)
-    *ppv = static_cast<IViewObject2*>(this);
-  else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceObject)
-    *ppv = static_cast<IOleInPlaceObject*>(this);
-  else if (riid == IID_IOleInPlaceActiveObject)
-    *ppv = static_cast<IOleInPlaceActiveObject*>(this);
-  else if (riid == IID_IPersist || riid == IID_IPersistStorage)
-    *ppv = static_cast<IPersistStorage*>(this);
-  else if (riid == IID_IDispatch || riid == IID_IShockwaveFlash)
-    *ppv = static_cast<IDispatch*>(this);
-  if (!*ppv) return E_NOINTERFACE;
-  AddRef();
-  return S_OK;
-}
-
-ULONG FlashControlObject::AddRef() { return ++m_refs; }
-
-ULONG FlashControlObject::Release() {
-  ULONG refs = --m_refs;
-  if (refs == 0) delete this;
-  return refs;
 }
 
 // ---- IOleObject ---------------------------------------------------------------
@@ -356,15 +337,11 @@ void FlashControlObject::renderInto(HDC dc, const RECTL& bounds, POINT at) {
     m_player.render(swf::Canvas{pixels.data(), width, height, width});
   else
     std::fill(pixels.begin(), pixels.end(), m_player.backgroundColor());
-  HBITMAP bitmap = CreateBitmap(width, height, 1, 32, pixels.data());
-  HDC memory = CreateCompatibleDC(dc);
-  if (bitmap && memory) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(dc, at.x, at.y, width, height, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-  }
-  if (memory) DeleteDC(memory);
-  if (bitmap) DeleteObject(bitmap);
+  GdiObject<HBITMAP> bitmap(CreateBitmap(width, height, 1, 32, pixels.data()));
+  MemoryDC memory(dc);
+  if (!bitmap || !memory.get()) return;
+  SelectedObject selected(memory.get(), bitmap.get());
+  BitBlt(dc, at.x, at.y, width, height, memory.get(), 0, 0, SRCCOPY);
 }
 
 HRESULT FlashControlObject::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** ppColorSet) {
@@ -498,8 +475,8 @@ LRESULT FlashControlObject::windowProc(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 void FlashControlObject::paint() {
-  PAINTSTRUCT ps{};
-  HDC dc = BeginPaint(m_window, &ps);
+  PaintScope paint(m_window);
+  HDC dc = paint.dc();
   // The movie is laid out in the position rectangle, of which the window
   // may show only the part inside the clip rectangle.
   RECT window{};
@@ -511,7 +488,6 @@ void FlashControlObject::paint() {
     renderInto(dc, bounds, POINT{m_position.left - origin.x, m_position.top - origin.y});
   m_player.takeRepaint();  // what is on the screen is current
   ++m_paintCount;
-  EndPaint(m_window, &ps);
 }
 
 // The pen reaches the movie's buttons in the pixels the movie is drawn in:
@@ -847,132 +823,152 @@ HRESULT FlashControlObject::rootProperty(int index, double& value) const {
   }
 }
 
-HRESULT FlashControlObject::invokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result, UINT* argErr) {
-  using namespace flash;
-  const MemberInfo* member = findMember(id);
-  // Every parameter of the published methods is required.
+// Every parameter of the published methods is required. TSetProperty's value
+// keeps its own type: the root converts it.
+HRESULT FlashControlObject::readArguments(DISPID id, DISPPARAMS* params, VariantArray& args, UINT* argErr) {
+  const flash::MemberInfo* member = flash::findMember(id);
   if (params->cArgs < static_cast<UINT>(member->paramCount)) return DISP_E_BADPARAMCOUNT;
-  VARIANT args[4];
-  for (VARIANT& a : args) VariantInit(&a);
+  VARIANT empty;
+  VariantInit(&empty);
+  args.assign(static_cast<size_t>(member->paramCount), empty);
   for (int i = 0; i < member->paramCount; ++i) {
-    // TSetProperty's value keeps its own type: the root converts it.
-    VARTYPE vt = id == kTSetProperty && i == 2 ? VARTYPE{VT_VARIANT} : member->params[i].vt;
+    VARTYPE vt = id == flash::kTSetProperty && i == 2 ? VARTYPE{VT_VARIANT} : member->params[i].vt;
     HRESULT hr = vt == VT_VARIANT ? VariantCopy(&args[i], &params->rgvarg[params->cArgs - 1 - i])
                                   : DispGetParam(params, i, vt, &args[i], argErr);
     if (vt == VT_VARIANT && args[i].vt == VT_ERROR && args[i].scode == DISP_E_PARAMNOTFOUND) hr = DISP_E_PARAMNOTFOUND;
-    if (FAILED(hr)) {
-      for (int j = 0; j < i; ++j) VariantClear(&args[j]);
-      return hr == DISP_E_PARAMNOTFOUND ? DISP_E_PARAMNOTOPTIONAL : hr;
-    }
+    if (FAILED(hr)) return hr == DISP_E_PARAMNOTFOUND ? DISP_E_PARAMNOTOPTIONAL : hr;
   }
-  struct Clear {
-    VARIANT* a;
-    int n;
-    ~Clear() {
-      for (int i = 0; i < n; ++i) VariantClear(&a[i]);
-    }
-  } clear{args, member->paramCount};
+  return S_OK;
+}
 
-  auto rootOnly = [&](const VARIANT& target) { return isRootTarget(textOf(target)); };
+HRESULT FlashControlObject::invokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result, UINT* argErr) {
+  using namespace flash;
+  VariantArray args;
+  if (HRESULT hr = readArguments(id, params, args, argErr); FAILED(hr)) return hr;
   switch (id) {
     case kPlay:
-      m_player.play();
-      break;
     case kStop:
     case kStopPlay:
-      m_player.stop();
-      break;
     case kRewind:
-      m_player.stop();
-      m_player.rewind();
-      break;
     case kBack:
-      m_player.stop();
-      m_player.back();
-      break;
     case kForward:
-      m_player.stop();
-      m_player.forward();
-      break;
+      return stepTimeline(id);
     case kGotoFrame:
-      m_player.gotoFrame(args[0].lVal);
-      break;
+      return gotoFrame(args[0].lVal);
     case kCurrentFrame:
-      setLong(result, m_player.currentFrame());
-      return S_OK;
+      return answerLong(result, m_player.currentFrame());
     case kIsPlaying:
-      setBool(result, m_player.playing());
-      return S_OK;
+      return answerBool(result, m_player.playing());
     case kPercentLoaded:
-      setLong(result, m_player.hasMovie() ? 100 : 0);
-      return S_OK;
+      return answerLong(result, m_player.hasMovie() ? 100 : 0);
     case kFrameLoaded:
-      setBool(result, args[0].lVal >= 0 && args[0].lVal < m_player.totalFrames());
-      return S_OK;
+      return answerBool(result, args[0].lVal >= 0 && args[0].lVal < m_player.totalFrames());
     case kFlashVersion:
-      setLong(result, kPlayerVersion);
-      return S_OK;
+      return answerLong(result, kPlayerVersion);
     case kZoom:
-      if (args[0].intVal < 0) return DISP_E_OVERFLOW;
-      m_player.zoom(args[0].intVal);
-      break;
+      return zoomBy(args[0].intVal);
     case kLoadMovie:
-      if (args[0].intVal != 0) return DISP_E_BADINDEX;  // only level 0 holds a movie
-      openMovie(textOf(args[1]));
-      return S_OK;
+      return loadMovie(args[0].intVal, textOf(args[1]));
     case kTGotoFrame:
-      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
-      m_player.gotoFrame(args[1].lVal);
-      break;
-    case kTGotoLabel: {
-      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
-      std::string label;
-      for (char16_t c : textOf(args[1])) label += c < 0x80 ? static_cast<char>(c) : '?';
-      std::optional<int> frame = m_player.findLabel(label);
-      if (!frame) return DISP_E_EXCEPTION;
-      m_player.gotoFrame(*frame);
-      break;
-    }
+      return isRootTarget(textOf(args[0])) ? gotoFrame(args[1].lVal) : DISP_E_EXCEPTION;
+    case kTGotoLabel:
+      return isRootTarget(textOf(args[0])) ? gotoLabel(textOf(args[1])) : DISP_E_EXCEPTION;
     case kTCurrentFrame:
-      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
-      setLong(result, m_player.currentFrame());
-      return S_OK;
+      return isRootTarget(textOf(args[0])) ? answerLong(result, m_player.currentFrame()) : DISP_E_EXCEPTION;
     case kTPlay:
     case kTStopPlay:
-      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
-      m_player.setPlaying(id == kTPlay);
-      break;
+      return isRootTarget(textOf(args[0])) ? setPlaying(id == kTPlay) : DISP_E_EXCEPTION;
     case kSetVariable:
-      m_variables[textOf(args[0])] = textOf(args[1]);
-      return S_OK;
-    case kGetVariable: {
-      auto it = m_variables.find(textOf(args[0]));
-      if (it == m_variables.end()) {
-        if (result) result->vt = VT_NULL;  // an unset variable has no value
-        return S_OK;
-      }
-      return setBstr(result, it->second);
-    }
+      return setVariable(textOf(args[0]), textOf(args[1]));
+    case kGetVariable:
+      return getVariable(textOf(args[0]), result);
     case kTSetProperty:
     case kTSetPropertyNum:
-      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
-      return setRootProperty(args[1].intVal, args[2], argErr);
+      return isRootTarget(textOf(args[0])) ? setRootProperty(args[1].intVal, args[2], argErr) : DISP_E_EXCEPTION;
     case kTGetProperty:
-    case kTGetPropertyNum: {
-      if (!rootOnly(args[0])) return DISP_E_EXCEPTION;
-      double value = 0;
-      HRESULT hr = rootProperty(args[1].intVal, value);
-      if (FAILED(hr) || !result) return hr;
-      result->vt = VT_R8;
-      result->dblVal = value;
-      return id == kTGetPropertyNum ? S_OK : VariantChangeType(result, result, 0, VT_BSTR);
-    }
+    case kTGetPropertyNum:
+      return isRootTarget(textOf(args[0])) ? getRootProperty(args[1].intVal, result, id == kTGetPropertyNum)
+                                           : DISP_E_EXCEPTION;
     default:
       // SetZoomRect, Pan, TCurrentLabel, TCallFrame and TCallLabel are not
       // offered by this control: they fail rather than pretend.
       return E_NOTIMPL;
   }
+}
+
+// ---- The methods' handlers
+
+// The timeline moved or its playing changed: the stored state is stale and
+// the picture may be.
+HRESULT FlashControlObject::timelineChanged() {
   m_dirty = true;
   changed();
   return S_OK;
+}
+
+HRESULT FlashControlObject::stepTimeline(DISPID id) {
+  using namespace flash;
+  if (id == kPlay) {
+    m_player.play();
+    return timelineChanged();
+  }
+  m_player.stop();
+  if (id == kRewind) m_player.rewind();
+  if (id == kBack) m_player.back();
+  if (id == kForward) m_player.forward();
+  return timelineChanged();
+}
+
+HRESULT FlashControlObject::gotoFrame(LONG frame) {
+  m_player.gotoFrame(frame);
+  return timelineChanged();
+}
+
+HRESULT FlashControlObject::gotoLabel(const std::u16string& text) {
+  std::string label;
+  for (char16_t c : text) label += c < 0x80 ? static_cast<char>(c) : '?';
+  std::optional<int> frame = m_player.findLabel(label);
+  if (!frame) return DISP_E_EXCEPTION;
+  return gotoFrame(*frame);
+}
+
+HRESULT FlashControlObject::setPlaying(bool playing) {
+  m_player.setPlaying(playing);
+  return timelineChanged();
+}
+
+HRESULT FlashControlObject::zoomBy(int percent) {
+  if (percent < 0) return DISP_E_OVERFLOW;
+  m_player.zoom(percent);
+  return timelineChanged();
+}
+
+// Only level 0 holds a movie.
+HRESULT FlashControlObject::loadMovie(int level, const std::u16string& url) {
+  if (level != 0) return DISP_E_BADINDEX;
+  openMovie(url);
+  return S_OK;
+}
+
+HRESULT FlashControlObject::setVariable(const std::u16string& name, const std::u16string& value) {
+  m_variables[name] = value;
+  return S_OK;
+}
+
+// An unset variable has no value.
+HRESULT FlashControlObject::getVariable(const std::u16string& name, VARIANT* result) const {
+  auto it = m_variables.find(name);
+  if (it != m_variables.end()) return setBstr(result, it->second);
+  if (result) result->vt = VT_NULL;
+  return S_OK;
+}
+
+// A number, or its text for TGetProperty.
+HRESULT FlashControlObject::getRootProperty(int index, VARIANT* result, bool asNumber) const {
+  double value = 0;
+  HRESULT hr = rootProperty(index, value);
+  if (FAILED(hr) || !result) return hr;
+  result->vt = VT_R8;
+  result->dblVal = value;
+  return asNumber ? S_OK : VariantChangeType(result, result, 0, VT_BSTR);
 }

@@ -10,26 +10,24 @@
 #include <vector>
 
 #include "platform/flash/movieplayer.h"
+#include "platform/flash/server/flashmembers.h"
+#include "platform/ole/comobject.h"
 #include "platform/ole/comptr.h"
 #include "platform/ole/ole2.h"
+#include "platform/ole/variantguard.h"
 
 // The version the control reports (FlashVersion, its About box): 6.0.
 inline constexpr LONG kFlashPlayerVersion = 0x00060000;
 
-class FlashControlObject final : public IOleObject,
-                                 public IViewObject2,
-                                 public IOleInPlaceObject,
-                                 public IOleInPlaceActiveObject,
-                                 public IPersistStorage,
-                                 public IDispatch {
+class FlashControlObject final : public ComObject<Implements<IOleObject, IID_IOleObject>,
+                                                  Implements<IViewObject2, IID_IViewObject, IID_IViewObject2>,
+                                                  Implements<IOleInPlaceObject, IID_IOleWindow, IID_IOleInPlaceObject>,
+                                                  Implements<IOleInPlaceActiveObject, IID_IOleInPlaceActiveObject>,
+                                                  Implements<IPersistStorage, IID_IPersist, IID_IPersistStorage>,
+                                                  Implements<IDispatch, IID_IDispatch, IID_IShockwaveFlash>> {
  public:
   // A new object with one reference.
   static FlashControlObject* create();
-
-  // IUnknown (shared by every interface)
-  HRESULT QueryInterface(REFIID riid, void** ppv) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
 
   // IOleObject
   HRESULT SetClientSite(IOleClientSite* pClientSite) override;
@@ -107,7 +105,7 @@ class FlashControlObject final : public IOleObject,
 
  private:
   FlashControlObject();
-  ~FlashControlObject();
+  ~FlashControlObject() override;
 
   HRESULT activateInPlace(IOleClientSite* site, HWND parent, LPCRECT position);
   bool createWindow(HWND parent, const RECT& position);
@@ -126,12 +124,23 @@ class FlashControlObject final : public IOleObject,
 
   HRESULT invokeProperty(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr);
   HRESULT invokeMethod(DISPID id, DISPPARAMS* params, VARIANT* result, UINT* argErr);
+  HRESULT readArguments(DISPID id, DISPPARAMS* params, VariantArray& args, UINT* argErr);
+  // The methods' handlers.
+  HRESULT timelineChanged();
+  HRESULT stepTimeline(DISPID id);
+  HRESULT gotoFrame(LONG frame);
+  HRESULT gotoLabel(const std::u16string& label);
+  HRESULT setPlaying(bool playing);
+  HRESULT zoomBy(int percent);
+  HRESULT loadMovie(int level, const std::u16string& url);
+  HRESULT setVariable(const std::u16string& name, const std::u16string& value);
+  HRESULT getVariable(const std::u16string& name, VARIANT* result) const;
+  HRESULT getRootProperty(int index, VARIANT* result, bool asNumber) const;
   HRESULT putProperty(DISPID id, const VARIANT& value);
   HRESULT getProperty(DISPID id, VARIANT& result) const;
   HRESULT setRootProperty(int index, const VARIANT& value, UINT* argErr);
   HRESULT rootProperty(int index, double& value) const;
 
-  ULONG m_refs = 1;
   ComPtr<IOleClientSite> m_site;
   ComPtr<IOleInPlaceSite> m_inPlaceSite;  // while in-place active
   ComPtr<IOleInPlaceFrame> m_frame;       // while UI-active

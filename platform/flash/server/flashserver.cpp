@@ -2,27 +2,14 @@
 
 #include "platform/flash/server/flashcontrol.h"
 #include "platform/flash/server/flashmembers.h"
+#include "platform/ole/comobject.h"
 
 #define FLASH_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
-class FlashFactory final : public IClassFactory {
+class FlashFactory final : public ComObject<Implements<IClassFactory, IID_IClassFactory>> {
  public:
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (!(riid == IID_IUnknown || riid == IID_IClassFactory)) return E_NOINTERFACE;
-    *ppv = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override {
-    ULONG refs = --m_refs;
-    if (refs == 0) delete this;
-    return refs;
-  }
   HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -33,9 +20,6 @@ class FlashFactory final : public IClassFactory {
     return hr;
   }
   HRESULT LockServer(BOOL) override { return S_OK; }
-
- private:
-  ULONG m_refs = 1;
 };
 
 }  // namespace

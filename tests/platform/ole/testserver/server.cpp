@@ -4,6 +4,7 @@
 #include <atomic>
 #include <string>
 
+#include "platform/ole/comobject.h"
 #include "tests/platform/ole/testserver/testserver.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
@@ -226,25 +227,9 @@ class TestObject final : public IOleObject,
   std::string m_log;
 };
 
-class Factory final : public IClassFactory {
+class Factory final : public ComObject<Implements<IClassFactory, IID_IClassFactory>> {
  public:
   explicit Factory(const CLSID& clsid, const Traits& traits) : m_clsid(clsid), m_traits(traits) {}
-  HRESULT QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *ppv = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++m_refs; }
-  ULONG Release() override {
-    ULONG refs = --m_refs;
-    if (refs == 0) delete this;
-    return refs;
-  }
   HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -257,7 +242,6 @@ class Factory final : public IClassFactory {
   HRESULT LockServer(BOOL) override { return S_OK; }
 
  private:
-  ULONG m_refs = 1;
   CLSID m_clsid;
   Traits m_traits;
 };
