@@ -2,27 +2,13 @@
 
 #include "platform/core/winbase.h"
 #include "platform/core/winuser.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/wingdi.h"
 
 namespace {
 
 constexpr DWORD kRecordVersion = 1;
 constexpr DWORD kFirstVersionWithOwnRecord = 4;
-
-// The screen's device context for the length of one escape.
-class ScreenDC {
- public:
-  ScreenDC() : m_dc(GetDC(nullptr)) {}
-  ~ScreenDC() {
-    if (m_dc) ReleaseDC(nullptr, m_dc);
-  }
-  ScreenDC(const ScreenDC&) = delete;
-  ScreenDC& operator=(const ScreenDC&) = delete;
-  HDC get() const { return m_dc; }
-
- private:
-  HDC m_dc;
-};
 
 bool supportsPowerEscapes(HDC dc) {
   int asked = SETPOWERMANAGEMENT;
@@ -38,7 +24,7 @@ bool majorVersionAtLeast(DWORD major) {
 }  // namespace
 
 ULONG readDisplayPower() {
-  ScreenDC dc;
+  WindowDC dc(nullptr);
   if (!dc.get() || !supportsPowerEscapes(dc.get())) return 0;
   VIDEO_POWER_MANAGEMENT record{sizeof record, kRecordVersion, 0};
   if (ExtEscape(dc.get(), GETPOWERMANAGEMENT, 0, nullptr, sizeof record, reinterpret_cast<LPSTR>(&record)) <= 0)
@@ -47,7 +33,7 @@ ULONG readDisplayPower() {
 }
 
 void setDisplayPower(ULONG state) {
-  ScreenDC dc;
+  WindowDC dc(nullptr);
   if (!dc.get() || !supportsPowerEscapes(dc.get())) return;
   VIDEO_POWER_MANAGEMENT record{sizeof record, kRecordVersion, state};
   ExtEscape(dc.get(), SETPOWERMANAGEMENT, sizeof record, reinterpret_cast<LPCSTR>(&record), 0, nullptr);

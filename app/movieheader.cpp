@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 
+#include "platform/core/guards.h"
 #include "platform/core/wstdio.h"
 
 namespace {
@@ -21,11 +22,6 @@ constexpr size_t kMaxBodyBytes = (5 + 4 * 31 + 7) / 8 + 4;
 // One read of this size holds the whole header of an uncompressed movie and,
 // nearly always, the compressed bytes a header needs.
 constexpr size_t kFirstRead = 256;
-
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
 
 // Where the body's bytes come from: the bytes after the signature as read,
 // or the zlib stream they start, fed from the file as inflate wants more.
@@ -119,7 +115,7 @@ size_t bodyBytesFor(unsigned fieldBits) { return (5 + 4 * fieldBits + 7) / 8 + 4
 }  // namespace
 
 bool readMovieHeader(WideStringView path, MovieHeader& header) {
-  File file(_wfopen(WideString(path).c_str(), u"rb"));
+  FileHandle file(_wfopen(WideString(path).c_str(), u"rb"));
   if (!file) return false;
   std::setvbuf(file.get(), nullptr, _IONBF, 0);  // a few hundred bytes are read, not a buffer's worth
   uint8_t start[kFirstRead];

@@ -12,6 +12,7 @@
 #include "dom/event.h"
 #include "flashhost/flashcontrol.h"
 #include "platform/core/mmsystem.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/wingdi.h"
 #include "render/svgelement.h"
 
@@ -210,9 +211,8 @@ void Player::changeElement(SVGElement* e, WideStringView name, WideStringView va
   e->setAttribute(attribute, DomString(value));
   e->attributeChanged(attribute);
   if (restyle) {
-    HDC screen = GetDC(nullptr);
-    e->computeStyle(screen);
-    ReleaseDC(nullptr, screen);
+    WindowDC screen(nullptr);
+    e->computeStyle(screen.get());
   }
   m_view->refresh(e);
 }

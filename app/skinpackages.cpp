@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/settings.h"
+#include "platform/core/guards.h"
 #include "platform/core/winbase.h"
 #include "platform/core/winnls.h"
 #include "platform/core/wstdio.h"
@@ -36,10 +37,6 @@ struct ZipCloser {
   void operator()(void* zip) const { unzClose(zip); }
 };
 using ZipArchive = std::unique_ptr<void, ZipCloser>;
-
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
 
 bool endsInSeparator(WideStringView folder) { return folder.empty() || folder.back() == u'\\'; }
 
@@ -127,7 +124,7 @@ unsigned long long copyEntry(unzFile zip, const WideString& target, unsigned lon
   // Replaced, not rewritten in place: a file linked from elsewhere keeps its
   // bytes, and the file system need not flush a truncated file on close.
   DeleteFileW(target.c_str());
-  std::unique_ptr<FILE, FileCloser> out(_wfopen(target.c_str(), u"wb"));
+  FileHandle out(_wfopen(target.c_str(), u"wb"));
   if (!out) return 0;
   char block[kCopyBlock];
   unsigned long long written = 0;

@@ -5,17 +5,12 @@
 
 #include "dom/characterdata.h"
 #include "dom/element.h"
+#include "platform/core/guards.h"
 #include "platform/core/wstdio.h"
 
 namespace {
 
 constexpr std::int32_t kOutOfMemory = XML_ERROR_NO_MEMORY;
-
-// Closes a file when it goes.
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 bool isTag(const Element* element, WideStringView tag) { return element && equalsIgnoreCase(element->tagName(), tag); }
 

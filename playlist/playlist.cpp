@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/core/guards.h"
 #include "platform/core/handles.h"
 #include "platform/core/winbase.h"
 #include "platform/core/winnls.h"
@@ -98,10 +99,6 @@ std::vector<WideString>::iterator findEntry(std::vector<WideString>& entries, Wi
   return std::find_if(entries.begin(), entries.end(), [&](const WideString& e) { return equalsIgnoreCase(e, path); });
 }
 
-struct FileClose {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Every "href" of every "media" element, at any depth, names an entry.
 void XMLCALL onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes) {
   if (!equalsIgnoreCase(wideViewOf(name), u"media")) return;
@@ -116,7 +113,7 @@ void XMLCALL onEndElement(void*, const XML_Char*) {}
 
 std::unique_ptr<Playlist> Playlist::read(WideStringView filePath) {
   const WideString path(filePath);
-  std::unique_ptr<std::FILE, FileClose> file(_wfopen(path.c_str(), u"rb"));
+  FileHandle file(_wfopen(path.c_str(), u"rb"));
   if (!file) return nullptr;
   auto playlist = std::make_unique<Playlist>();
   XmlParser parser = createXmlParser(playlist.get());
@@ -205,28 +202,10 @@ WideString Playlist::toText() const {
 
 namespace {
 
-// Closes the file when the writer leaves, however it leaves.
-class OpenFile {
- public:
-  explicit OpenFile(HANDLE file) : m_file(file) {}
-  ~OpenFile() { close(); }
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-  bool isOpen() const { return m_file != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return m_file; }
-  void close() {
-    if (isOpen()) CloseHandle(m_file);
-    m_file = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE m_file;
-};
-
 // The whole of `bytes` in a new file at `path`, on the storage before it is closed.
 bool writeDurably(const WideString& path, const std::vector<char>& bytes, size_t length) {
-  OpenFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.isOpen()) return false;
+  HandleGuard file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return false;
   DWORD written = 0;
   bool complete = length == 0 || (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(length), &written, nullptr) &&
                                   written == length);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/gdi/gdiguards.h"
+
 SVGPaint SVGPaint::fromText(DomStringView text) {
   SVGPaint paint;
   if (text == u"none") return paint;
@@ -25,25 +27,19 @@ PlatformFont::PlatformFont(HDC dc, const DomString& family, int size, bool itali
   m_logFont.lfItalic = italic ? 1 : 0;
   m_logFont.lfCharSet = DEFAULT_CHARSET;
   m_logFont.lfPitchAndFamily = FF_SWISS;
-  m_font = CreateFontIndirectW(&m_logFont);
+  m_font.reset(CreateFontIndirectW(&m_logFont));
   if (!m_font) return;
-  HGDIOBJ old = SelectObject(dc, m_font);
+  SelectedObject font(dc, m_font.get());
   TEXTMETRICW metrics{};
   if (GetTextMetricsW(dc, &metrics)) m_textHeight = metrics.tmHeight;
-  SelectObject(dc, old);
-}
-
-PlatformFont::~PlatformFont() {
-  if (m_font) DeleteObject(m_font);
 }
 
 const ComputedStyle& ComputedStyle::defaults() {
   static const ComputedStyle style = [] {
     ComputedStyle s;
-    HDC screen = GetDC(nullptr);
+    WindowDC screen(nullptr);
     s.font.platformFont =
-        std::make_shared<PlatformFont>(screen, s.font.family, s.font.size, s.font.italic, s.font.weight);
-    ReleaseDC(nullptr, screen);
+        std::make_shared<PlatformFont>(screen.get(), s.font.family, s.font.size, s.font.italic, s.font.weight);
     return s;
   }();
   return style;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "dom/domstring.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/wingdi.h"
 #include "render/svglength.h"
 #include "style/colour.h"
@@ -29,11 +30,10 @@ class PlatformFont {
  public:
   // Made against `dc`; the face holds at most 31 characters of `family`.
   PlatformFont(HDC dc, const DomString& family, int size, bool italic, int weight);
-  ~PlatformFont();
   PlatformFont(const PlatformFont&) = delete;
   PlatformFont& operator=(const PlatformFont&) = delete;
 
-  HFONT handle() const { return m_font; }
+  HFONT handle() const { return m_font.get(); }
   int textHeight() const { return m_textHeight; }
   const LOGFONTW& logFont() const { return m_logFont; }
 
@@ -42,7 +42,7 @@ class PlatformFont {
 
  private:
   LOGFONTW m_logFont{};
-  HFONT m_font = nullptr;
+  GdiObject<HFONT> m_font;
   int m_textHeight = 0;
 };
 

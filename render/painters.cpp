@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/gdi/gdiguards.h"
 #include "render/svgelements.h"
 
 namespace {
@@ -23,9 +24,8 @@ const ComputedStyle* drawableStyle(const SVGElement& element) {
 
 void fill(HDC dc, const RECT& rect, const ComputedStyle& style) {
   if (!(style.fillOpacity > 0) || style.fill.isNone()) return;
-  HBRUSH brush = CreateSolidBrush(colorRefOf(style.fill));
-  FillRect(dc, &rect, brush);
-  DeleteObject(brush);
+  GdiObject<HBRUSH> brush(CreateSolidBrush(colorRefOf(style.fill)));
+  FillRect(dc, &rect, brush.get());
 }
 
 // The outline is a polyline round the rectangle. Its corners are pulled in to
@@ -39,11 +39,9 @@ void outline(HDC dc, const RECT& rect, const RECT& area, const ComputedStyle& st
   auto clampY = [&](LONG y) { return std::clamp(y, area.top - margin, area.bottom + margin); };
   LONG left = clampX(rect.left), right = clampX(rect.right), top = clampY(rect.top), bottom = clampY(rect.bottom);
   POINT points[] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}, {left, top}};
-  HPEN pen = CreatePen(PS_SOLID, width, colorRefOf(style.stroke));
-  HGDIOBJ old = SelectObject(dc, pen);
+  GdiObject<HPEN> pen(CreatePen(PS_SOLID, width, colorRefOf(style.stroke)));
+  SelectedObject selected(dc, pen.get());
   Polyline(dc, points, 5);
-  SelectObject(dc, old);
-  DeleteObject(pen);
 }
 
 // Steps shared by `rect` and `image`; answers whether the element was drawn.
@@ -117,26 +115,24 @@ class ImagePainter final : public Painter {
     if (!paintRectangle(dc, area, m_element, rect)) return;
     const RichBitmap* picture = m_element.picture();
     if (!picture || !picture->Ok()) return;
-    HDC memory = CreateCompatibleDC(dc);
+    MemoryDC memory(dc);
     const RichBitmap* mask = m_element.mask();
     if (mask && mask->Ok()) {
       // XOR the picture in, AND the mask (white where transparent), XOR it
       // again: what was beneath shows wherever the mask is white.
-      copy(dc, memory, rect, *picture, SRCINVERT);
-      copy(dc, memory, rect, *mask, SRCAND);
-      copy(dc, memory, rect, *picture, SRCINVERT);
+      copy(dc, memory.get(), rect, *picture, SRCINVERT);
+      copy(dc, memory.get(), rect, *mask, SRCAND);
+      copy(dc, memory.get(), rect, *picture, SRCINVERT);
     } else {
-      copy(dc, memory, rect, *picture, SRCCOPY);
+      copy(dc, memory.get(), rect, *picture, SRCCOPY);
     }
-    DeleteDC(memory);
   }
 
  private:
   static void copy(HDC dc, HDC memory, const RECT& rect, const RichBitmap& bitmap, DWORD rop) {
-    HGDIOBJ old = SelectObject(memory, bitmap.GetImpl());
+    SelectedObject selected(memory, bitmap.GetImpl());
     StretchBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memory, 0, 0, bitmap.GetWidth(),
                bitmap.GetHeight(), rop);
-    SelectObject(memory, old);
   }
 
   SVGImageElement& m_element;  // owns this painter
@@ -166,11 +162,8 @@ class TextPainter final : public Painter {
     RECT output{x0, top, clampCoordinate(static_cast<long long>(x0) + shown + 1),
                 clampCoordinate(static_cast<long long>(top) + height + 1)};
     DomString text = m_element.text();
-    HGDIOBJ old = nullptr;
-    if (style->font.platformFont && style->font.platformFont->handle())
-      old = SelectObject(dc, style->font.platformFont->handle());
+    SelectedObject font(dc, style->font.platformFont ? style->font.platformFont->handle() : nullptr);
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &output, 0);
-    if (old) SelectObject(dc, old);
   }
 
  private:

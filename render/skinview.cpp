@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/gdi/gdiguards.h"
 #include "render/engine.h"
 #include "render/hittest.h"
 #include "render/painters.h"
@@ -24,27 +25,6 @@ RECT intersection(const RECT& a, const RECT& b) {
 bool isEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 HBRUSH windowBrush() { return GetSysColorBrush(COLOR_WINDOW); }
-
-// Puts a device context's font, brush and pen back when painting is done.
-class SavedObjects {
- public:
-  explicit SavedObjects(HDC dc)
-      : m_dc(dc),
-        m_font(GetCurrentObject(dc, OBJ_FONT)),
-        m_brush(GetCurrentObject(dc, OBJ_BRUSH)),
-        m_pen(GetCurrentObject(dc, OBJ_PEN)) {}
-  ~SavedObjects() {
-    if (m_font) SelectObject(m_dc, m_font);
-    if (m_pen) SelectObject(m_dc, m_pen);
-    if (m_brush) SelectObject(m_dc, m_brush);
-  }
-  SavedObjects(const SavedObjects&) = delete;
-  SavedObjects& operator=(const SavedObjects&) = delete;
-
- private:
-  HDC m_dc;
-  HGDIOBJ m_font, m_brush, m_pen;
-};
 
 struct PointerMessage {
   UINT message;
@@ -118,10 +98,8 @@ bool SkinView::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return true;
     case WM_PAINT: {
-      PAINTSTRUCT paintInfo;
-      HDC dc = BeginPaint(m_window, &paintInfo);
-      if (dc) paint(dc, paintInfo);
-      EndPaint(m_window, &paintInfo);
+      PaintScope scope(m_window);
+      if (scope.dc()) paint(scope.dc(), scope.info());
       return false;
     }
     case WM_DESTROY:
@@ -144,9 +122,8 @@ bool SkinView::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void SkinView::created() {
-  HDC windowDc = GetDC(m_window);
-  m_memoryDc = CreateCompatibleDC(windowDc);
-  ReleaseDC(m_window, windowDc);
+  WindowDC windowDc(m_window);
+  m_memoryDc = CreateCompatibleDC(windowDc.get());
   if (m_listener) m_listener->viewCreated(this);
 }
 
@@ -155,9 +132,7 @@ void SkinView::resize(int width, int height) {
   // Only the part of the document that can be on the screen is ever shown,
   // so the buffer never grows beyond the screen whatever the skin asks.
   SIZE buffer{std::min(width, GetSystemMetrics(SM_CXSCREEN)), std::min(height, GetSystemMetrics(SM_CYSCREEN))};
-  HDC windowDc = GetDC(m_window);
-  HBITMAP bitmap = CreateCompatibleBitmap(windowDc, buffer.cx, buffer.cy);
-  ReleaseDC(m_window, windowDc);
+  HBITMAP bitmap = CreateCompatibleBitmap(WindowDC(m_window).get(), buffer.cx, buffer.cy);
   if (!bitmap) return;  // the old buffer stays
   m_lastSize = SIZE{width, height};
   HGDIOBJ replaced = SelectObject(m_memoryDc, bitmap);

@@ -1,6 +1,7 @@
 #include "render/svgelements.h"
 
 #include "dom/characterdata.h"
+#include "platform/gdi/gdiguards.h"
 #include "render/painters.h"
 
 namespace {
@@ -150,9 +151,7 @@ DomString SVGTextElement::text() const {
 void SVGTextElement::measure(HDC dc) {
   const ComputedStyle* style = computedStyle();
   if (!style || !dc) return;
-  HGDIOBJ old = nullptr;
-  if (style->font.platformFont && style->font.platformFont->handle())
-    old = SelectObject(dc, style->font.platformFont->handle());
+  SelectedObject font(dc, style->font.platformFont ? style->font.platformFont->handle() : nullptr);
   TEXTMETRICW tm{};
   GetTextMetricsW(dc, &tm);
   DomString body = text();
@@ -160,14 +159,12 @@ void SVGTextElement::measure(HDC dc) {
   GetTextExtentPoint32W(dc, body.c_str(), static_cast<int>(body.size()), &extent);
   m_metrics =
       TextMetrics{static_cast<float>(extent.cx), static_cast<float>(extent.cy), static_cast<float>(tm.tmAscent)};
-  if (old) SelectObject(dc, old);
 }
 
 void SVGTextElement::updateTextMetrics() {
   if (!computedStyle()) return;
-  HDC screen = GetDC(nullptr);
-  measure(screen);
-  ReleaseDC(nullptr, screen);
+  WindowDC screen(nullptr);
+  measure(screen.get());
 }
 
 bool SVGTextElement::hitTest(float px, float py) const {

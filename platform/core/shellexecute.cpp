@@ -12,6 +12,7 @@
 #include "platform/core/callrecord.h"
 #include "platform/core/device.h"
 #include "platform/core/handles.h"
+#include "platform/core/regkey.h"
 #include "platform/core/shellapi.h"
 #include "platform/core/utf8.h"
 #include "platform/core/wcrt.h"
@@ -69,8 +70,8 @@ BOOL failWith(LPSHELLEXECUTEINFO info, LONG error, int code) {
 
 // A key's default string value of any length; empty when missing or not a string.
 std::u16string defaultValueOf(const std::u16string& keyName) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, keyName.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+  RegKeyHandle key;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, keyName.c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS) return {};
   std::u16string text;
   DWORD type = 0, size = 0;
   if (RegQueryValueExW(key, nullptr, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
@@ -81,7 +82,6 @@ std::u16string defaultValueOf(const std::u16string& keyName) {
     text.resize(std::min(text.size(), static_cast<size_t>(size / 2)));
     if (size_t end = text.find(u'\0'); end != std::u16string::npos) text.resize(end);
   }
-  RegCloseKey(key);
   return text;
 }
 

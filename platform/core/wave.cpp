@@ -1,6 +1,7 @@
 // The level lives in the device's registry, where the device's control
 // panel keeps it, so it is shared across processes and survives restarts.
 #include "platform/core/mmsystem.h"
+#include "platform/core/regkey.h"
 #include "platform/core/winreg.h"
 
 namespace {
@@ -17,22 +18,21 @@ MMRESULT waveOutGetVolume(HWAVEOUT device, LPDWORD volume) {
   if (!isDeviceZero(device)) return MMSYSERR_BADDEVICEID;
   if (!volume) return MMSYSERR_INVALPARAM;
   *volume = kFullVolume;
-  HKEY key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kVolumeKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return MMSYSERR_NOERROR;
+  RegKeyHandle key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kVolumeKey, 0, KEY_READ, key.out()) != ERROR_SUCCESS) return MMSYSERR_NOERROR;
   DWORD value = 0, type = 0, size = sizeof value;
   if (RegQueryValueExW(key, kVolumeValue, nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size) == ERROR_SUCCESS &&
       type == REG_DWORD && size == sizeof value)
     *volume = value;
-  RegCloseKey(key);
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume) {
   if (!isDeviceZero(device)) return MMSYSERR_BADDEVICEID;
-  HKEY key;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kVolumeKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+  RegKeyHandle key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kVolumeKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.out(), nullptr) !=
+      ERROR_SUCCESS)
     return MMSYSERR_ERROR;
   LONG status = RegSetValueExW(key, kVolumeValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&volume), sizeof volume);
-  RegCloseKey(key);
   return status == ERROR_SUCCESS ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
 }

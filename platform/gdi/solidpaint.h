@@ -2,12 +2,12 @@
 // Solid fills and one-pixel frames, for the device's own controls and shell,
 // which paint flat faces without keeping brushes around.
 
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/wingdi.h"
 
 inline void fillSolid(HDC dc, const RECT& r, COLORREF color) {
-  HBRUSH brush = CreateSolidBrush(color);
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
+  GdiObject<HBRUSH> brush(CreateSolidBrush(color));
+  FillRect(dc, &r, brush.get());
 }
 
 // The rectangle's edge pixels, inside the rectangle.

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/guards.h"
 #include "platform/core/handles.h"
 #include "platform/core/winbase.h"
 #include "platform/core/winnls.h"
@@ -29,16 +30,15 @@ std::u16string widePath(const char* path, const std::u16string& programFolder) {
 bool readPictureFile(const char* path, const std::u16string& programFolder, std::vector<BYTE>& bytes) {
   std::u16string wide = widePath(path, programFolder);
   if (wide.empty()) return false;
-  HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD size = GetFileSize(file, nullptr);
+  HandleGuard file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.valid()) return false;
+  DWORD size = GetFileSize(file.get(), nullptr);
   bool ok = size != 0xFFFFFFFF && size <= kLargestPicture;
   if (ok) {
     bytes.resize(size);
     DWORD read = 0;
-    ok = size == 0 || (ReadFile(file, bytes.data(), size, &read, nullptr) && read == size);
+    ok = size == 0 || (ReadFile(file.get(), bytes.data(), size, &read, nullptr) && read == size);
   }
-  CloseHandle(file);
   return ok;
 }
 

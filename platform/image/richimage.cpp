@@ -76,14 +76,10 @@ std::unique_ptr<RichImage> RichImage::ConvertToMono(BYTE red, BYTE green, BYTE b
 
 RichBitmap::RichBitmap(const RichImage& image, int) {
   if (!image.Ok()) return;
-  m_bitmap = gdi::createBitmapFromPixels(image.GetWidth(), image.GetHeight(), image.IsMono(), image.Pixels());
+  m_bitmap.reset(gdi::createBitmapFromPixels(image.GetWidth(), image.GetHeight(), image.IsMono(), image.Pixels()));
   if (!m_bitmap) return;
   m_width = image.GetWidth();
   m_height = image.GetHeight();
   m_hasTransparent = image.HasTransparentColor();
   m_transparent = image.GetTransparentColor();
-}
-
-RichBitmap::~RichBitmap() {
-  if (m_bitmap) DeleteObject(m_bitmap);
 }

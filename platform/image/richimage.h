@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/core/wintypes.h"
+#include "platform/gdi/gdiguards.h"
 
 struct RichColor {
   BYTE red = 0;
@@ -92,19 +93,18 @@ class RichBitmap {
  public:
   // A device bitmap of the picture (monochrome for a monochrome picture).
   RichBitmap(const RichImage& image, int index);
-  ~RichBitmap();
   RichBitmap(const RichBitmap&) = delete;
   RichBitmap& operator=(const RichBitmap&) = delete;
 
-  bool Ok() const { return m_bitmap != nullptr; }
+  bool Ok() const { return static_cast<bool>(m_bitmap); }
   int GetWidth() const { return m_width; }
   int GetHeight() const { return m_height; }
-  HBITMAP GetImpl() const { return m_bitmap; }
+  HBITMAP GetImpl() const { return m_bitmap.get(); }
   bool HasTransparentColor() const { return m_hasTransparent; }
   RichColor GetTransparentColor() const { return m_transparent; }
 
  private:
-  HBITMAP m_bitmap = nullptr;
+  GdiObject<HBITMAP> m_bitmap;
   int m_width = 0;
   int m_height = 0;
   bool m_hasTransparent = false;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/core/windowing.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/solidpaint.h"
 #include "platform/gdi/wingdi.h"
 #include "platform/shell/aygshell.h"
@@ -171,13 +172,13 @@ std::u16string faceOf(const Key& k) {
 }
 
 void paintPanel(HWND hwnd) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd, &ps);
+  PaintScope paint(hwnd);
+  HDC dc = paint.dc();
   RECT r;
   GetClientRect(hwnd, &r);
   fillSolid(dc, r, kPanelFace);
   fillSolid(dc, RECT{r.left, r.top, r.right, r.top + 1}, kKeyEdge);
-  HGDIOBJ old = SelectObject(dc, keyFont());
+  SelectedObject font(dc, keyFont());
   SetBkMode(dc, TRANSPARENT);
   forEachKey([&](const Key& k, const RECT& kr) {
     RECT face{kr.left + 1, kr.top + 2, kr.right - 1, kr.bottom - 1};
@@ -192,8 +193,6 @@ void paintPanel(HWND hwnd) {
     DrawTextW(dc, label.c_str(), static_cast<int>(label.size()), &inner,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   });
-  SelectObject(dc, old);
-  EndPaint(hwnd, &ps);
 }
 
 // A tap types the key into whatever window has the focus, with the latched

@@ -9,6 +9,7 @@
 #include "platform/core/resource.h"
 #include "platform/commctrl/viewparts.h"
 #include "platform/core/windowing.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/solidpaint.h"
 #include "platform/gdi/wingdi.h"
 #include "platform/shell/shellimpl.h"
@@ -379,8 +380,8 @@ void drawCheck(HDC dc, const RECT& item, COLORREF color) {
 
 void paintLevel(HWND hwnd) {
   Level& l = *levelOf(hwnd);
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd, &ps);
+  PaintScope paint(hwnd);
+  HDC dc = paint.dc();
   RECT r;
   GetClientRect(hwnd, &r);
   fillSolid(dc, r, kMenuFace);
@@ -401,7 +402,6 @@ void paintLevel(HWND hwnd) {
          color, false);
     if (e.flags & MF_POPUP) drawArrow(dc, ir, color);
   }
-  EndPaint(hwnd, &ps);
 }
 
 LRESULT levelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -23,6 +23,7 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/core/guards.h"
 #include "platform/flash/server/flashregistration.h"
 #include "platform/core/device.h"
 #include "platform/core/handles.h"
@@ -319,10 +320,10 @@ int openFile(int argc, char** argv) {
     return failed("cannot open " + std::string(argv[3]) + " (device error " + std::to_string(code) + ")");
   }
   if (!wait) return 0;
+  HandleGuard process(info.hProcess);
   DWORD exitCode = 0;
-  WaitForSingleObject(info.hProcess, INFINITE);
-  GetExitCodeProcess(info.hProcess, &exitCode);
-  CloseHandle(info.hProcess);
+  WaitForSingleObject(process.get(), INFINITE);
+  GetExitCodeProcess(process.get(), &exitCode);
   return static_cast<int>(exitCode);
 }
 

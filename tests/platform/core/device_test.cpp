@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "platform/core/builtins.h"
 #include "platform/core/winbase.h"
 #include "platform/core/winnls.h"
 #include "tests/support/testdevice.h"
@@ -121,4 +122,33 @@ TEST(DeviceTool, MakesShowsAndPrintsDevices) {
   EXPECT_NE(readHostFile(scratch / "reg.txt").find("\"BodyCharset\"=sz:\"ks_c_5601-1987\""), std::string::npos);
   EXPECT_NE(run("info " + (scratch / "nothing").string(), "none.txt"), 0);
   EXPECT_FALSE(fs::exists(scratch / "nothing"));  // info never makes a device
+}
+
+// New devices carry what the build's list names, and only rows that make sense.
+TEST(Device, BuiltInServersComeFromTheListedRows) {
+  TempDir scratch;
+  writeHostFile(scratch / "server.dll", "library");
+  std::string good = "{11111111-2222-3333-4444-555555555555}|Probe.Probe|Probe Object|\\Windows\\Probe.dll|" +
+                     (scratch / "server.dll").string();
+  writeHostFile(scratch / "list.txt", good + "\n" +
+                                          "{22222222-2222-3333-4444-555555555555}|Short|Row\n"  // four fields
+                                          "|NoClass.Id|No CLSID|\\Windows\\x.dll|/x\n"          // empty CLSID
+                                          "\n");
+  setenv("ORVELFLASH_BUILTINS", (scratch / "list.txt").c_str(), 1);
+  std::vector<BuiltinServer> listed = builtinServers();
+  TestDevice device;
+  unsetenv("ORVELFLASH_BUILTINS");
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].progId, u"Probe.Probe");
+  EXPECT_TRUE(builtinServerInstalled(device.device(), listed[0]));  // the new device got it
+  EXPECT_TRUE(fs::exists(device.host("Windows/Probe.dll")));
+  std::string error;
+  ASSERT_TRUE(removeBuiltinServer(device.device(), listed[0], error)) << error;
+  EXPECT_FALSE(builtinServerInstalled(device.device(), listed[0]));
+  EXPECT_FALSE(fs::exists(device.host("Windows/Probe.dll")));
+
+  listed[0].hostFile = scratch / "missing.dll";
+  EXPECT_FALSE(installBuiltinServer(device.device(), listed[0], error));
+  EXPECT_NE(error.find("is missing"), std::string::npos) << error;
+  EXPECT_FALSE(builtinServerInstalled(device.device(), listed[0]));  // nothing registered on failure
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/surface.h"
 #include "platform/gdi/wingdi.h"
 
@@ -43,14 +44,4 @@ class Brush {
   HBRUSH m_brush;
 };
 
-class Selected {
- public:
-  Selected(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(SelectObject(dc, object)) {}
-  ~Selected() { SelectObject(m_dc, m_old); }
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
-
- private:
-  HDC m_dc;
-  HGDIOBJ m_old;
-};
+using Selected = SelectedObject;
