@@ -10,6 +10,7 @@
 #include "platform/commctrl/stdimages.h"
 #include "platform/core/resource.h"
 #include "platform/core/windowing.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/picture.h"
 #include "platform/gdi/solidpaint.h"
 #include "platform/gdi/wingdi.h"
@@ -58,20 +59,17 @@ HFONT shellFont(bool bold) {
 }
 
 void text(HDC dc, const std::u16string& s, RECT r, UINT format, COLORREF color, bool bold) {
-  HGDIOBJ old = SelectObject(dc, shellFont(bold));
+  SelectedObject font(dc, shellFont(bold));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, color);
   DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, format | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-  SelectObject(dc, old);
 }
 
 int textWidth(const std::u16string& s, bool bold) {
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, shellFont(bold));
+  WindowDC screen(nullptr);
+  SelectedObject font(screen.get(), shellFont(bold));
   SIZE size{};
-  GetTextExtentPoint32W(dc, s.c_str(), static_cast<int>(s.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
+  GetTextExtentPoint32W(screen.get(), s.c_str(), static_cast<int>(s.size()), &size);
   return size.cx;
 }
 
@@ -145,8 +143,8 @@ std::u16string clockText() {
 }
 
 void paintTaskBar(HWND hwnd) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd, &ps);
+  PaintScope paint(hwnd);
+  HDC dc = paint.dc();
   RECT r;
   GetClientRect(hwnd, &r);
   barBackground(dc, r);
@@ -182,7 +180,6 @@ void paintTaskBar(HWND hwnd) {
   text(dc, clock, RECT{right - clockWidth, 0, right, r.bottom}, DT_RIGHT, kBarText, false);
   right -= clockWidth + 6;
   text(dc, wm::foregroundTitle(), RECT{left, 0, right, r.bottom}, DT_LEFT | DT_END_ELLIPSIS, kBarText, true);
-  EndPaint(hwnd, &ps);
 }
 
 LRESULT taskBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -306,8 +303,8 @@ void hideTooltip(MenuBar& bar) {
 
 LRESULT tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_PAINT) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
+    PaintScope paint(hwnd);
+    HDC dc = paint.dc();
     RECT r;
     GetClientRect(hwnd, &r);
     fillSolid(dc, r, kTipFace);
@@ -315,7 +312,6 @@ LRESULT tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     std::u16string title(static_cast<size_t>(GetWindowTextLengthW(hwnd)), u'\0');
     GetWindowTextW(hwnd, title.data(), static_cast<int>(title.size()) + 1);
     text(dc, title, r, DT_CENTER, RGB(0, 0, 0), false);
-    EndPaint(hwnd, &ps);
     return 0;
   }
   if (message == WM_ERASEBKGND) return 1;
@@ -379,8 +375,8 @@ bool inside(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p
 
 void paintMenuBar(HWND hwnd) {
   MenuBar& bar = *barOf(hwnd);
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd, &ps);
+  PaintScope paint(hwnd);
+  HDC dc = paint.dc();
   RECT r;
   GetClientRect(hwnd, &r);
   fillSolid(dc, r, kMenuBarFace);
@@ -412,7 +408,6 @@ void paintMenuBar(HWND hwnd) {
       drawImage(dc, bar, b);
     }
   }
-  EndPaint(hwnd, &ps);
 }
 
 int buttonAt(MenuBar& bar, POINT p) {
@@ -446,147 +441,183 @@ LRESULT addBitmap(MenuBar& bar, int count, const TBADDBITMAP* add) {
   return first;
 }
 
+// ---- The menu bar's messages, one handler each
+
+LRESULT penDownOnBar(HWND hwnd, MenuBar& bar, POINT p) {
+  int hit = buttonAt(bar, p);
+  if (IsWindow(bar.popup)) {
+    int wasOpen = bar.open;
+    closeMenus();
+    if (hit == wasOpen) return 0;
+  }
+  if (hit < 0 && showsSipButton(bar) && inside(sipButtonRect(hwnd), p)) {
+    bar.pressed = kSipPressed;
+    SetCapture(hwnd);
+    InvalidateRect(hwnd, nullptr, FALSE);
+    return 0;
+  }
+  if (hit < 0) return 0;
+  bar.pressed = hit;
+  SetCapture(hwnd);
+  Button& b = bar.buttons[static_cast<size_t>(hit)];
+  if (hasDropDown(b))
+    openDropDownOf(hwnd, bar, hit, false);
+  else
+    showTooltip(hwnd, bar, hit);
+  InvalidateRect(hwnd, nullptr, FALSE);
+  return 0;
+}
+
+LRESULT penUpOnBar(HWND hwnd, MenuBar& bar, POINT p) {
+  int pressed = bar.pressed;
+  bar.pressed = -1;
+  hideTooltip(bar);
+  if (GetCapture() == hwnd) ReleaseCapture();
+  InvalidateRect(hwnd, nullptr, FALSE);
+  if (IsWindow(bar.popup) && pressed >= 0) {
+    // Dragged from the button into the menu: lifting the pen there chooses.
+    POINT screen = p;
+    ClientToScreen(hwnd, &screen);
+    if (!inside(bar.buttons[static_cast<size_t>(pressed)].rect, p)) penFromBar(WM_LBUTTONUP, screen);
+  }
+  if (IsWindow(bar.popup)) {
+    // The open menu takes the next tap, wherever it lands.
+    SetCapture(bar.popup);
+    return 0;
+  }
+  if (pressed == kSipPressed) {
+    if (showsSipButton(bar) && inside(sipButtonRect(hwnd), p)) shell::showInputPanel(!sipShown());
+    return 0;
+  }
+  if (pressed >= 0 && buttonAt(bar, p) == pressed) {
+    const Button& b = bar.buttons[static_cast<size_t>(pressed)];
+    if (b.state & TBSTATE_ENABLED)
+      PostMessageW(bar.owner, WM_COMMAND, MAKEWPARAM(b.command, 0), reinterpret_cast<LPARAM>(hwnd));
+  }
+  return 0;
+}
+
+LRESULT penMoveOnBar(HWND hwnd, MenuBar& bar, POINT p) {
+  if (!IsWindow(bar.popup) || bar.pressed < 0) return 0;
+  POINT screen = p;
+  ClientToScreen(hwnd, &screen);
+  penFromBar(WM_MOUSEMOVE, screen);
+  return 0;
+}
+
+LRESULT setTooltips(MenuBar& bar, WPARAM count, const LPCWSTR* texts) {
+  bar.tooltips.clear();
+  for (WPARAM i = 0; texts && i < count && i < 256; ++i) bar.tooltips.push_back(texts[i] ? texts[i] : u"");
+  return TRUE;
+}
+
+LRESULT addButtons(HWND hwnd, MenuBar& bar, WPARAM count, const TBBUTTON* add) {
+  if (!add) return FALSE;
+  for (WPARAM i = 0; i < count && i < 256; ++i)
+    bar.buttons.push_back(Button{add[i].iBitmap, add[i].idCommand, add[i].fsState, add[i].fsStyle, u"", nullptr, {}});
+  layout(bar);
+  InvalidateRect(hwnd, nullptr, FALSE);
+  return TRUE;
+}
+
+// TB_ENABLEBUTTON and TB_HIDEBUTTON: one state flag of the command's button.
+LRESULT setButtonFlag(HWND hwnd, MenuBar& bar, int command, BYTE flag, bool on) {
+  Button* b = buttonByCommand(bar, command);
+  if (!b) return FALSE;
+  b->state = on ? (b->state | flag) : (b->state & ~flag);
+  layout(bar);
+  InvalidateRect(hwnd, nullptr, FALSE);
+  return TRUE;
+}
+
+LRESULT buttonEnabled(MenuBar& bar, int command) {
+  Button* b = buttonByCommand(bar, command);
+  return b && (b->state & TBSTATE_ENABLED);
+}
+
+LRESULT itemRect(const MenuBar& bar, WPARAM index, RECT* out) {
+  if (!out || index >= bar.buttons.size()) return FALSE;
+  *out = bar.buttons[index].rect;
+  return TRUE;
+}
+
+LRESULT buttonInfo(const MenuBar& bar, WPARAM index, TBBUTTON* out) {
+  if (!out || index >= bar.buttons.size()) return FALSE;
+  const Button& b = bar.buttons[index];
+  *out = TBBUTTON{b.image, b.command, b.state, b.style, {0, 0}, 0, 0};
+  return TRUE;
+}
+
+LRESULT subMenuOf(MenuBar& bar, int command) {
+  Button* b = buttonByCommand(bar, command);
+  return reinterpret_cast<LRESULT>(b ? b->subMenu : nullptr);
+}
+
+LRESULT menuClosed(HWND hwnd, MenuBar& bar) {
+  bar.popup = nullptr;
+  bar.open = -1;
+  InvalidateRect(hwnd, nullptr, FALSE);
+  return 0;
+}
+
+LRESULT barDestroyed(HWND hwnd, MenuBar* bar) {
+  hideTooltip(*bar);
+  if (IsWindow(bar->popup)) closeMenus();
+  if (bar->menu) DestroyMenu(bar->menu);
+  delete bar;
+  SetWindowLongW(hwnd, GWL_USERDATA, 0);
+  return 0;
+}
+
 LRESULT menuBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   MenuBar* bar = barOf(hwnd);
   if (!bar) return DefWindowProcW(hwnd, message, wParam, lParam);
   POINT p{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+  int command = static_cast<int>(wParam);
   switch (message) {
     case WM_PAINT:
       paintMenuBar(hwnd);
       return 0;
     case WM_ERASEBKGND:
       return 1;
-    case WM_LBUTTONDOWN: {
-      int hit = buttonAt(*bar, p);
-      if (IsWindow(bar->popup)) {
-        int wasOpen = bar->open;
-        closeMenus();
-        if (hit == wasOpen) return 0;
-      }
-      if (hit < 0 && showsSipButton(*bar) && inside(sipButtonRect(hwnd), p)) {
-        bar->pressed = kSipPressed;
-        SetCapture(hwnd);
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return 0;
-      }
-      if (hit < 0) return 0;
-      bar->pressed = hit;
-      SetCapture(hwnd);
-      Button& b = bar->buttons[static_cast<size_t>(hit)];
-      if (hasDropDown(b)) {
-        openDropDownOf(hwnd, *bar, hit, false);
-      } else {
-        showTooltip(hwnd, *bar, hit);
-      }
-      InvalidateRect(hwnd, nullptr, FALSE);
-      return 0;
-    }
-    case WM_LBUTTONUP: {
-      int pressed = bar->pressed;
-      bar->pressed = -1;
-      hideTooltip(*bar);
-      if (GetCapture() == hwnd) ReleaseCapture();
-      InvalidateRect(hwnd, nullptr, FALSE);
-      if (IsWindow(bar->popup) && pressed >= 0) {
-        // Dragged from the button into the menu: lifting the pen there chooses.
-        POINT screen = p;
-        ClientToScreen(hwnd, &screen);
-        if (!inside(bar->buttons[static_cast<size_t>(pressed)].rect, p)) penFromBar(WM_LBUTTONUP, screen);
-      }
-      if (IsWindow(bar->popup)) {
-        // The open menu takes the next tap, wherever it lands.
-        SetCapture(bar->popup);
-        return 0;
-      }
-      if (pressed == kSipPressed) {
-        if (showsSipButton(*bar) && inside(sipButtonRect(hwnd), p)) shell::showInputPanel(!sipShown());
-        return 0;
-      }
-      if (pressed >= 0 && buttonAt(*bar, p) == pressed) {
-        const Button& b = bar->buttons[static_cast<size_t>(pressed)];
-        if (b.state & TBSTATE_ENABLED)
-          PostMessageW(bar->owner, WM_COMMAND, MAKEWPARAM(b.command, 0), reinterpret_cast<LPARAM>(hwnd));
-      }
-      return 0;
-    }
+    case WM_LBUTTONDOWN:
+      return penDownOnBar(hwnd, *bar, p);
+    case WM_LBUTTONUP:
+      return penUpOnBar(hwnd, *bar, p);
     case WM_MOUSEMOVE:
-      if (IsWindow(bar->popup) && bar->pressed >= 0) {
-        POINT screen = p;
-        ClientToScreen(hwnd, &screen);
-        penFromBar(WM_MOUSEMOVE, screen);
-      }
-      return 0;
-    case TB_SETTOOLTIPS: {
-      bar->tooltips.clear();
-      auto** texts = reinterpret_cast<LPCWSTR*>(lParam);
-      for (WPARAM i = 0; texts && i < wParam && i < 256; ++i) bar->tooltips.push_back(texts[i] ? texts[i] : u"");
-      return TRUE;
-    }
+      return penMoveOnBar(hwnd, *bar, p);
+    case TB_SETTOOLTIPS:
+      return setTooltips(*bar, wParam, reinterpret_cast<const LPCWSTR*>(lParam));
     case TB_ADDBITMAP:
       return addBitmap(*bar, static_cast<int>(wParam), reinterpret_cast<const TBADDBITMAP*>(lParam));
-    case TB_ADDBUTTONS: {
-      auto* add = reinterpret_cast<const TBBUTTON*>(lParam);
-      if (!add) return FALSE;
-      for (WPARAM i = 0; i < wParam && i < 256; ++i)
-        bar->buttons.push_back(
-            Button{add[i].iBitmap, add[i].idCommand, add[i].fsState, add[i].fsStyle, u"", nullptr, {}});
-      layout(*bar);
-      InvalidateRect(hwnd, nullptr, FALSE);
-      return TRUE;
-    }
+    case TB_ADDBUTTONS:
+      return addButtons(hwnd, *bar, wParam, reinterpret_cast<const TBBUTTON*>(lParam));
     case TB_ENABLEBUTTON:
-    case TB_HIDEBUTTON: {
-      Button* b = buttonByCommand(*bar, static_cast<int>(wParam));
-      if (!b) return FALSE;
-      BYTE flag = message == TB_ENABLEBUTTON ? TBSTATE_ENABLED : TBSTATE_HIDDEN;
-      b->state = LOWORD(lParam) ? (b->state | flag) : (b->state & ~flag);
-      layout(*bar);
-      InvalidateRect(hwnd, nullptr, FALSE);
-      return TRUE;
-    }
-    case TB_ISBUTTONENABLED: {
-      Button* b = buttonByCommand(*bar, static_cast<int>(wParam));
-      return b && (b->state & TBSTATE_ENABLED);
-    }
+      return setButtonFlag(hwnd, *bar, command, TBSTATE_ENABLED, LOWORD(lParam) != 0);
+    case TB_HIDEBUTTON:
+      return setButtonFlag(hwnd, *bar, command, TBSTATE_HIDDEN, LOWORD(lParam) != 0);
+    case TB_ISBUTTONENABLED:
+      return buttonEnabled(*bar, command);
     case TB_BUTTONCOUNT:
       return static_cast<LRESULT>(bar->buttons.size());
-    case TB_GETITEMRECT: {
-      auto* out = reinterpret_cast<RECT*>(lParam);
-      if (!out || wParam >= bar->buttons.size()) return FALSE;
-      *out = bar->buttons[wParam].rect;
-      return TRUE;
-    }
-    case TB_GETBUTTON: {
-      auto* out = reinterpret_cast<TBBUTTON*>(lParam);
-      if (!out || wParam >= bar->buttons.size()) return FALSE;
-      const Button& b = bar->buttons[wParam];
-      *out = TBBUTTON{b.image, b.command, b.state, b.style, {0, 0}, 0, 0};
-      return TRUE;
-    }
+    case TB_GETITEMRECT:
+      return itemRect(*bar, wParam, reinterpret_cast<RECT*>(lParam));
+    case TB_GETBUTTON:
+      return buttonInfo(*bar, wParam, reinterpret_cast<TBBUTTON*>(lParam));
     case SHCMBM_GETMENU:
       return reinterpret_cast<LRESULT>(bar->menu);
-    case SHCMBM_GETSUBMENU: {
-      Button* b = buttonByCommand(*bar, static_cast<int>(lParam));
-      return reinterpret_cast<LRESULT>(b ? b->subMenu : nullptr);
-    }
+    case SHCMBM_GETSUBMENU:
+      return subMenuOf(*bar, static_cast<int>(lParam));
     case kMenuClosed:
-      bar->popup = nullptr;
-      bar->open = -1;
-      InvalidateRect(hwnd, nullptr, FALSE);
-      return 0;
+      return menuClosed(hwnd, *bar);
     case kMenuNeighbour:
-      openNeighbour(hwnd, *bar, static_cast<int>(wParam));
+      openNeighbour(hwnd, *bar, command);
       return 0;
     case kMenuKey:
-      handleMenuKey(static_cast<int>(wParam));
+      handleMenuKey(command);
       return 0;
     case WM_DESTROY:
-      hideTooltip(*bar);
-      if (IsWindow(bar->popup)) closeMenus();
-      if (bar->menu) DestroyMenu(bar->menu);
-      delete bar;
-      SetWindowLongW(hwnd, GWL_USERDATA, 0);
-      return 0;
+      return barDestroyed(hwnd, bar);
     default:
       return DefWindowProcW(hwnd, message, wParam, lParam);
   }
