@@ -40,7 +40,7 @@ constexpr FolderArrows kArrows[] = {
     {"base", "platform/core"},
     {"platform/flash/server",
      "platform/flash platform/core platform/gdi platform/ole platform/image platform/shell platform/commctrl"},
-    {"platform/flash", "platform/core platform/image"},
+    {"platform/flash", "platform/core platform/gdi platform/image"},
     {"platform/htmlview", "platform/core platform/gdi"},
     {"platform/shell", "platform/core platform/gdi platform/commctrl"},
     {"platform/gx", "platform/core platform/shell"},
