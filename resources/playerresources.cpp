@@ -207,8 +207,8 @@ res::ModuleResources build() {
                {playerres::kFileString, u"File"},
                {playerres::kViewString, u"View"},
                {playerres::kPropertiesTemplate, kPropertiesPage}};
-  r.accelerators = {
-      {playerres::kAccelerators, {ACCEL{FVIRTKEY | FCONTROL, 'A', kAboutCommand}, ACCEL{FVIRTKEY | FCONTROL, 'Q', IDOK}}}};
+  r.accelerators = {{playerres::kAccelerators,
+                     {ACCEL{FVIRTKEY | FCONTROL, 'A', kAboutCommand}, ACCEL{FVIRTKEY | FCONTROL, 'Q', IDOK}}}};
   r.menus = {{playerres::kMainMenu, mainMenu()}, {playerres::kEmptyMenu, {}}};
   r.menuBars = {mainMenuBar(), {playerres::kEmptyMenu, playerres::kEmptyMenu, {}}};
   r.bitmaps = playerBitmaps();
