@@ -18,6 +18,9 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int kMaxProtoChain = 256;
 
+// A property number as a script gives it; NaN and numbers out of range name no property.
+int propertyNumber(double n) { return std::isfinite(n) && std::fabs(n) < 1e6 ? int(n) : -1; }
+
 std::string_view payloadString(const Code& code, const Instr& in, size_t skip = 0) {
   if (in.size <= skip) return {};
   const char* start = reinterpret_cast<const char*>(code.bytes->data() + in.payload + skip);
@@ -427,7 +430,7 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
       return;
     }
     case 0x22: {  // GetProperty
-      int index = int(toNumber(pop(f)));
+      int index = propertyNumber(toNumber(pop(f)));
       Value t = pop(f);
       Object* o = t.isString() ? (t.text().empty() ? f.target : evalTargetPath(f, t.text())) : t.object();
       auto* clip = o && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o) : nullptr;
@@ -436,7 +439,7 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
     }
     case 0x23: {  // SetProperty
       Value v = pop(f);
-      int index = int(toNumber(pop(f)));
+      int index = propertyNumber(toNumber(pop(f)));
       Value t = pop(f);
       Object* o = t.isString() ? (t.text().empty() ? f.target : evalTargetPath(f, t.text())) : t.object();
       if (o && o->kind() == ObjectKind::Clip) setClipProperty(static_cast<ClipObject*>(o), index, v);
