@@ -21,7 +21,6 @@ namespace {
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kFace = RGB(236, 236, 236);
-constexpr COLORREF kShade = RGB(128, 128, 128);
 constexpr COLORREF kSelect = RGB(0, 51, 153);
 constexpr COLORREF kGrey = RGB(150, 150, 150);
 constexpr int kItemHeight = 16;
