@@ -46,10 +46,10 @@ Stage& stage() {
     wc.lpfnWndProc = parentProc;
     wc.lpszClassName = u"FuzzViewerParent";
     RegisterClassW(&wc);
-    HWND parent = CreateWindowExW(0, u"FuzzViewerParent", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
-                                  nullptr);
-    made->viewer = CreateWindowExW(0, WC_HTML, u"", WS_VISIBLE | WS_CHILD, 0, 0, 240, 268, parent, nullptr, nullptr,
-                                   nullptr);
+    HWND parent =
+        CreateWindowExW(0, u"FuzzViewerParent", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr, nullptr);
+    made->viewer =
+        CreateWindowExW(0, WC_HTML, u"", WS_VISIBLE | WS_CHILD, 0, 0, 240, 268, parent, nullptr, nullptr, nullptr);
     if (!made->viewer) std::abort();
     return made;
   }();
@@ -67,8 +67,8 @@ int fuzzHtmlViewer(const std::uint8_t* data, std::size_t size) {
   HWND viewer = stage().viewer;
   // The first byte picks plain text and where the source is cut in two.
   bool plain = size > 0 && (data[0] & 1);
-  std::u16string text = size > 0 ? fromUtf8(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1))
-                                 : std::u16string();
+  std::u16string text =
+      size > 0 ? fromUtf8(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1)) : std::u16string();
   size_t cut = size > 0 ? text.size() * data[0] / 256 : 0;
   std::u16string first = text.substr(0, cut), second = text.substr(cut);
   send(viewer, DTM_CLEAR);

@@ -5,17 +5,8 @@
 namespace {
 
 const std::vector<res::PaletteEntry> kPalette = {
-    {'k', 0xFF000000},
-    {'g', 0xFF808080},
-    {'l', 0xFFC8C8C8},
-    {'w', 0xFFFFFFFF},
-    {'y', 0xFFFFD84A},
-    {'o', 0xFFC89A18},
-    {'b', 0xFF1F4FB8},
-    {'r', 0xFFC82020},
-    {'e', 0xFF18A030},
-    {'s', 0xFFFFF060},
-    {'d', 0xFF404040},
+    {'k', 0xFF000000}, {'g', 0xFF808080}, {'l', 0xFFC8C8C8}, {'w', 0xFFFFFFFF}, {'y', 0xFFFFD84A}, {'o', 0xFFC89A18},
+    {'b', 0xFF1F4FB8}, {'r', 0xFFC82020}, {'e', 0xFF18A030}, {'s', 0xFFFFF060}, {'d', 0xFF404040},
 };
 
 }  // namespace
@@ -23,26 +14,45 @@ const std::vector<res::PaletteEntry> kPalette = {
 std::vector<res::Picture> playerBitmaps() {
   return {
       // 114: the playlist bar
-      res::pictureFromArt(114, {
-                              "..........s.s.s.......................eeee...........................kkkkkk.....................................",
-                              "...........sss........................eeee..............k............kbbbbk........................k............",
-                              "..........ssrsss............r.........eeee.............kbk...........kbbbbk.......rrr......rrr.....kkk..........",
-                              ".kkkkkk....sss.............yrr........eeee............kbbbk..........kbbbbk.......rrrr....rrrr.....keek.........",
-                              ".kyyyyk...s.s.s...........ykyr........eeee...........kbbbbbk.........kbbbbk.......rrrrr..rrrrr.....keeekk.......",
-                              ".kkkkkkkkk..s............ykyy.k.......eeee..........kbbbbbbbk........kbbbbk........rrrrrrrrrr......keeeeekk.....",
-                              ".kwwwwwwwwwwwwk.........ykyy.k.....eeeeeeeeee......kbbbbbbbbbk.......kbbbbk.........rrrrrrrr.......keeeeeeek....",
-                              ".kyyyyyyyyyyyyk........ykyy.k.......eeeeeeee......kbbbbbbbbbbbk..kkkkkbbbbkkkkkk.....rrrrrr........keeeeeeeekk..",
-                              ".kyyyyyyyyyyyyk.......ykyy.k.........eeeeee......kkkkkbbbbkkkkkk..kbbbbbbbbbbbk......rrrrrr........keeeeeeeeeek.",
-                              ".kyyyyyyyyyyyyk......ykyy.k......kkkk.eeee.kkkk......kbbbbk........kbbbbbbbbbk......rrrrrrrr.......keeeeeeeekk..",
-                              ".kyyyyyyyyyyyyk.....ykyy.k.......kwwwwweewwwwwk......kbbbbk.........kbbbbbbbk......rrrrrrrrrr......keeeeeekk....",
-                              ".kyyyyyyyyyyyyk....ykyy.k........kwwwwwwwwwwwwk......kbbbbk..........kbbbbbk......rrrrr..rrrrr.....keeeekk......",
-                              ".kooooooooooook....kyy.k.........kwwwwwwwwwwwwk......kbbbbk...........kbbbk.......rrrr....rrrr.....keekk........",
-                              ".kkkkkkkkkkkkkk...kkk.k..........kwwwwwwwwwwwwk......kbbbbk............kbk........rrr......rrr.....kkk..........",
-                              ".................kkkkkkkkkkkkkk..kkkkkkkkkkkkkk......kbbbbk.............k..........................k............",
-                              ".....................................................kkkkkk.....................................................",
-                          }, kPalette),
+      res::pictureFromArt(114,
+                          {
+                              "..........s.s.s.......................eeee...........................kkkkkk............."
+                              "........................",
+                              "...........sss........................eeee..............k............kbbbbk............."
+                              "...........k............",
+                              "..........ssrsss............r.........eeee.............kbk...........kbbbbk.......rrr..."
+                              "...rrr.....kkk..........",
+                              ".kkkkkk....sss.............yrr........eeee............kbbbk..........kbbbbk.......rrrr.."
+                              "..rrrr.....keek.........",
+                              ".kyyyyk...s.s.s...........ykyr........eeee...........kbbbbbk.........kbbbbk.......rrrrr."
+                              ".rrrrr.....keeekk.......",
+                              ".kkkkkkkkk..s............ykyy.k.......eeee..........kbbbbbbbk........kbbbbk........"
+                              "rrrrrrrrrr......keeeeekk.....",
+                              ".kwwwwwwwwwwwwk.........ykyy.k.....eeeeeeeeee......kbbbbbbbbbk.......kbbbbk........."
+                              "rrrrrrrr.......keeeeeeek....",
+                              ".kyyyyyyyyyyyyk........ykyy.k.......eeeeeeee......kbbbbbbbbbbbk..kkkkkbbbbkkkkkk....."
+                              "rrrrrr........keeeeeeeekk..",
+                              ".kyyyyyyyyyyyyk.......ykyy.k.........eeeeee......kkkkkbbbbkkkkkk..kbbbbbbbbbbbk......"
+                              "rrrrrr........keeeeeeeeeek.",
+                              ".kyyyyyyyyyyyyk......ykyy.k......kkkk.eeee.kkkk......kbbbbk........kbbbbbbbbbk......"
+                              "rrrrrrrr.......keeeeeeeekk..",
+                              ".kyyyyyyyyyyyyk.....ykyy.k.......kwwwwweewwwwwk......kbbbbk.........kbbbbbbbk......"
+                              "rrrrrrrrrr......keeeeeekk....",
+                              ".kyyyyyyyyyyyyk....ykyy.k........kwwwwwwwwwwwwk......kbbbbk..........kbbbbbk......rrrrr."
+                              ".rrrrr.....keeeekk......",
+                              ".kooooooooooook....kyy.k.........kwwwwwwwwwwwwk......kbbbbk...........kbbbk.......rrrr.."
+                              "..rrrr.....keekk........",
+                              ".kkkkkkkkkkkkkk...kkk.k..........kwwwwwwwwwwwwk......kbbbbk............kbk........rrr..."
+                              "...rrr.....kkk..........",
+                              ".................kkkkkkkkkkkkkk..kkkkkkkkkkkkkk......kbbbbk.............k..............."
+                              "...........k............",
+                              ".....................................................kkkkkk............................."
+                              "........................",
+                          },
+                          kPalette),
       // 119: folders and movies
-      res::pictureFromArt(119, {
+      res::pictureFromArt(119,
+                          {
                               "................................................",
                               "................................................",
                               ".................................dddddddddddddd.",
@@ -59,9 +69,11 @@ std::vector<res::Picture> playerBitmaps() {
                               ".kkkkkkkkkkkkk...kkkkkkkkkkkkkk..dddddddddddddd.",
                               "................................................",
                               "................................................",
-                          }, kPalette),
+                          },
+                          kPalette),
       // 121: check boxes
-      res::pictureFromArt(121, {
+      res::pictureFromArt(121,
+                          {
                               "................................................................",
                               "................................................................",
                               "..kkkkkkkkkkkk....kkkkkkkkkkkk....gggggggggggg....gggggggggggg..",
@@ -78,6 +90,7 @@ std::vector<res::Picture> playerBitmaps() {
                               "..kkkkkkkkkkkk....kkkkkkkkkkkk....gggggggggggg....gggggggggggg..",
                               "................................................................",
                               "................................................................",
-                          }, kPalette),
+                          },
+                          kPalette),
   };
 }

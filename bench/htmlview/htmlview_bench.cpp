@@ -35,10 +35,10 @@ Stage& stage() {
     wc.lpfnWndProc = DefWindowProcW;
     wc.lpszClassName = u"BenchParent";
     RegisterClassW(&wc);
-    HWND parent = CreateWindowExW(0, u"BenchParent", u"", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr, nullptr,
-                                  nullptr);
-    made->viewer = CreateWindowExW(0, WC_HTML, u"", WS_VISIBLE | WS_CHILD, 0, 0, 240, 268, parent, nullptr, nullptr,
-                                   nullptr);
+    HWND parent =
+        CreateWindowExW(0, u"BenchParent", u"", WS_VISIBLE, 0, 26, 240, 268, nullptr, nullptr, nullptr, nullptr);
+    made->viewer =
+        CreateWindowExW(0, WC_HTML, u"", WS_VISIBLE | WS_CHILD, 0, 0, 240, 268, parent, nullptr, nullptr, nullptr);
     return made;
   }();
   return *s;

@@ -1,3 +1,5 @@
 #include "fuzz/fuzzentries.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { return fuzzActionBlock(data, size); }
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  return fuzzActionBlock(data, size);
+}

@@ -17,37 +17,131 @@ constexpr uint32_t kNoIndex = UINT32_MAX;
 
 // Action codes of SWF 3 to 7.
 enum Op : uint8_t {
-  kNextFrame = 0x04, kPrevFrame = 0x05, kPlay = 0x06, kStop = 0x07, kToggleQuality = 0x08, kStopSounds = 0x09,
-  kAdd = 0x0A, kSubtract = 0x0B, kMultiply = 0x0C, kDivide = 0x0D, kEquals = 0x0E, kLess = 0x0F, kAnd = 0x10,
-  kOr = 0x11, kNot = 0x12, kStringEquals = 0x13, kStringLength = 0x14, kStringExtract = 0x15, kPop = 0x17,
-  kToInteger = 0x18, kGetVariable = 0x1C, kSetVariable = 0x1D, kSetTarget2 = 0x20, kStringAdd = 0x21,
-  kGetProperty = 0x22, kSetProperty = 0x23, kCloneSprite = 0x24, kRemoveSprite = 0x25, kTrace = 0x26,
-  kStartDrag = 0x27, kEndDrag = 0x28, kStringLess = 0x29, kThrow = 0x2A, kCastOp = 0x2B, kImplementsOp = 0x2C,
-  kRandomNumber = 0x30, kMBStringLength = 0x31, kCharToAscii = 0x32, kAsciiToChar = 0x33, kGetTime = 0x34,
-  kMBStringExtract = 0x35, kMBCharToAscii = 0x36, kMBAsciiToChar = 0x37, kDelete = 0x3A, kDelete2 = 0x3B,
-  kDefineLocal = 0x3C, kCallFunction = 0x3D, kReturn = 0x3E, kModulo = 0x3F, kNewObject = 0x40,
-  kDefineLocal2 = 0x41, kInitArray = 0x42, kInitObject = 0x43, kTypeOf = 0x44, kTargetPath = 0x45,
-  kEnumerate = 0x46, kAdd2 = 0x47, kLess2 = 0x48, kEquals2 = 0x49, kToNumber = 0x4A, kToString = 0x4B,
-  kPushDuplicate = 0x4C, kStackSwap = 0x4D, kGetMember = 0x4E, kSetMember = 0x4F, kIncrement = 0x50,
-  kDecrement = 0x51, kCallMethod = 0x52, kNewMethod = 0x53, kInstanceOf = 0x54, kEnumerate2 = 0x55,
-  kBitAnd = 0x60, kBitOr = 0x61, kBitXor = 0x62, kBitLShift = 0x63, kBitRShift = 0x64, kBitURShift = 0x65,
-  kStrictEquals = 0x66, kGreater = 0x67, kStringGreater = 0x68, kExtends = 0x69,
-  kGotoFrame = 0x81, kGetURL = 0x83, kStoreRegister = 0x87, kConstantPool = 0x88, kWaitForFrame = 0x8A,
-  kSetTarget = 0x8B, kGoToLabel = 0x8C, kWaitForFrame2 = 0x8D, kDefineFunction2 = 0x8E, kTry = 0x8F,
-  kWith = 0x94, kPush = 0x96, kJump = 0x99, kGetURL2 = 0x9A, kDefineFunction = 0x9B, kIf = 0x9D, kCall = 0x9E,
+  kNextFrame = 0x04,
+  kPrevFrame = 0x05,
+  kPlay = 0x06,
+  kStop = 0x07,
+  kToggleQuality = 0x08,
+  kStopSounds = 0x09,
+  kAdd = 0x0A,
+  kSubtract = 0x0B,
+  kMultiply = 0x0C,
+  kDivide = 0x0D,
+  kEquals = 0x0E,
+  kLess = 0x0F,
+  kAnd = 0x10,
+  kOr = 0x11,
+  kNot = 0x12,
+  kStringEquals = 0x13,
+  kStringLength = 0x14,
+  kStringExtract = 0x15,
+  kPop = 0x17,
+  kToInteger = 0x18,
+  kGetVariable = 0x1C,
+  kSetVariable = 0x1D,
+  kSetTarget2 = 0x20,
+  kStringAdd = 0x21,
+  kGetProperty = 0x22,
+  kSetProperty = 0x23,
+  kCloneSprite = 0x24,
+  kRemoveSprite = 0x25,
+  kTrace = 0x26,
+  kStartDrag = 0x27,
+  kEndDrag = 0x28,
+  kStringLess = 0x29,
+  kThrow = 0x2A,
+  kCastOp = 0x2B,
+  kImplementsOp = 0x2C,
+  kRandomNumber = 0x30,
+  kMBStringLength = 0x31,
+  kCharToAscii = 0x32,
+  kAsciiToChar = 0x33,
+  kGetTime = 0x34,
+  kMBStringExtract = 0x35,
+  kMBCharToAscii = 0x36,
+  kMBAsciiToChar = 0x37,
+  kDelete = 0x3A,
+  kDelete2 = 0x3B,
+  kDefineLocal = 0x3C,
+  kCallFunction = 0x3D,
+  kReturn = 0x3E,
+  kModulo = 0x3F,
+  kNewObject = 0x40,
+  kDefineLocal2 = 0x41,
+  kInitArray = 0x42,
+  kInitObject = 0x43,
+  kTypeOf = 0x44,
+  kTargetPath = 0x45,
+  kEnumerate = 0x46,
+  kAdd2 = 0x47,
+  kLess2 = 0x48,
+  kEquals2 = 0x49,
+  kToNumber = 0x4A,
+  kToString = 0x4B,
+  kPushDuplicate = 0x4C,
+  kStackSwap = 0x4D,
+  kGetMember = 0x4E,
+  kSetMember = 0x4F,
+  kIncrement = 0x50,
+  kDecrement = 0x51,
+  kCallMethod = 0x52,
+  kNewMethod = 0x53,
+  kInstanceOf = 0x54,
+  kEnumerate2 = 0x55,
+  kBitAnd = 0x60,
+  kBitOr = 0x61,
+  kBitXor = 0x62,
+  kBitLShift = 0x63,
+  kBitRShift = 0x64,
+  kBitURShift = 0x65,
+  kStrictEquals = 0x66,
+  kGreater = 0x67,
+  kStringGreater = 0x68,
+  kExtends = 0x69,
+  kGotoFrame = 0x81,
+  kGetURL = 0x83,
+  kStoreRegister = 0x87,
+  kConstantPool = 0x88,
+  kWaitForFrame = 0x8A,
+  kSetTarget = 0x8B,
+  kGoToLabel = 0x8C,
+  kWaitForFrame2 = 0x8D,
+  kDefineFunction2 = 0x8E,
+  kTry = 0x8F,
+  kWith = 0x94,
+  kPush = 0x96,
+  kJump = 0x99,
+  kGetURL2 = 0x9A,
+  kDefineFunction = 0x9B,
+  kIf = 0x9D,
+  kCall = 0x9E,
   kGotoFrame2 = 0x9F,
 };
 
 // DefineFunction2 flags.
 enum : uint16_t {
-  kPreloadThis = 0x0001, kSuppressThis = 0x0002, kPreloadArguments = 0x0004, kSuppressArguments = 0x0008,
-  kPreloadSuper = 0x0010, kSuppressSuper = 0x0020, kPreloadRoot = 0x0040, kPreloadParent = 0x0080,
+  kPreloadThis = 0x0001,
+  kSuppressThis = 0x0002,
+  kPreloadArguments = 0x0004,
+  kSuppressArguments = 0x0008,
+  kPreloadSuper = 0x0010,
+  kSuppressSuper = 0x0020,
+  kPreloadRoot = 0x0040,
+  kPreloadParent = 0x0080,
   kPreloadGlobal = 0x0100,
 };
 
 enum PushKind : uint8_t {
-  kPushString = 0, kPushFloat = 1, kPushNull = 2, kPushUndefined = 3, kPushRegister = 4, kPushBoolean = 5,
-  kPushDouble = 6, kPushInteger = 7, kPushConstant8 = 8, kPushConstant16 = 9,
+  kPushString = 0,
+  kPushFloat = 1,
+  kPushNull = 2,
+  kPushUndefined = 3,
+  kPushRegister = 4,
+  kPushBoolean = 5,
+  kPushDouble = 6,
+  kPushInteger = 7,
+  kPushConstant8 = 8,
+  kPushConstant16 = 9,
 };
 
 // Doubles in Push are stored as two little-endian 32-bit halves, high first.
@@ -170,7 +264,8 @@ std::shared_ptr<const Code> Machine::decode(const ActionBytes& bytes) {
       case kDefineFunction:
       case kDefineFunction2: {
         // The body follows the action; its length is the last field.
-        uint16_t bodySize = in.size >= 2 ? uint16_t(data[in.payload + in.size - 2] | data[in.payload + in.size - 1] << 8) : 0;
+        uint16_t bodySize =
+            in.size >= 2 ? uint16_t(data[in.payload + in.size - 2] | data[in.payload + in.size - 1] << 8) : 0;
         jumps.target[0] = next + bodySize;
         break;
       }
@@ -590,7 +685,8 @@ Object* Machine::evalTargetPath(Frame& f, std::string_view path) {
     // ".." is a parent step of the slash form, not two dots.
     if (path.substr(0, 2) == "..") cut = 2;
     std::string_view part = path.substr(0, cut);
-    path = cut == std::string_view::npos ? std::string_view() : path.substr(std::min(cut + (part == ".." ? 0 : 1), path.size()));
+    path = cut == std::string_view::npos ? std::string_view()
+                                         : path.substr(std::min(cut + (part == ".." ? 0 : 1), path.size()));
     if (part == ".." && !path.empty() && path[0] == '/') path.remove_prefix(1);
     if (part.empty()) continue;
     if (part == ".." || equalsIgnoreCase(part, "_parent")) {
@@ -640,7 +736,8 @@ Value Machine::getVariable(Frame& f, std::string_view name) {
   }
   if (name == "this") return f.self;
   if (equalsIgnoreCase(name, "_global") && m_version >= 6) return Value(m_global);
-  if (equalsIgnoreCase(name, "_root") || equalsIgnoreCase(name, "_level0")) return Value(static_cast<Object*>(rootClip()));
+  if (equalsIgnoreCase(name, "_root") || equalsIgnoreCase(name, "_level0"))
+    return Value(static_cast<Object*>(rootClip()));
   Value out;
   if (lookupScope(f, name, out)) return out;
   if (equalsIgnoreCase(name, "_parent")) {

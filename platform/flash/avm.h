@@ -35,11 +35,11 @@ struct Limits {
 // instruction indices; an index past the end stops the block.
 struct Instr {
   uint8_t op = 0;
-  uint8_t byte = 0;    // a one-byte operand (register, flags, skip count)
-  uint16_t word = 0;   // a two-byte operand (frame, count)
-  uint32_t a = 0;      // first push item, jump target, block end, body start
-  uint32_t b = 0;      // push item count, body end, catch end
-  uint32_t c = 0;      // finally end
+  uint8_t byte = 0;      // a one-byte operand (register, flags, skip count)
+  uint16_t word = 0;     // a two-byte operand (frame, count)
+  uint32_t a = 0;        // first push item, jump target, block end, body start
+  uint32_t b = 0;        // push item count, body end, catch end
+  uint32_t c = 0;        // finally end
   uint32_t payload = 0;  // byte offset of the operands
   uint32_t size = 0;     // operand bytes
 };
@@ -199,6 +199,7 @@ class Machine : public ScriptHost {
   // avm.cpp: the interpreter.
   std::shared_ptr<const Code> decode(const ActionBytes& bytes);
   void runScript(const ActionBytes& bytes, ClipObject* target);
+
  public:
   // Runs one block now on `target` (for tests and the player's own calls).
   void runNow(const ActionBytes& bytes, TimelineInstance& target);
@@ -237,8 +238,8 @@ class Machine : public ScriptHost {
   ClipObject* findClipPath(ClipObject* from, std::string_view path);
   DisplayObject* holderOf(TimelineInstance& timeline);
   std::shared_ptr<const TimelineDef> spriteDef(uint16_t characterId);
-  ClipObject* placeClip(TimelineInstance* parent, int depth, uint16_t characterId, std::shared_ptr<const TimelineDef> def,
-                        const std::string& name);
+  ClipObject* placeClip(TimelineInstance* parent, int depth, uint16_t characterId,
+                        std::shared_ptr<const TimelineDef> def, const std::string& name);
 
   // avmbuiltins.cpp
   void installBuiltins();
@@ -296,7 +297,8 @@ class Machine : public ScriptHost {
 
 class ClipObject : public Object {
  public:
-  ClipObject(Object* proto, bool caseSensitive, TimelineInstance* timeline) : Object(proto, caseSensitive), timeline(timeline) {}
+  ClipObject(Object* proto, bool caseSensitive, TimelineInstance* timeline)
+      : Object(proto, caseSensitive), timeline(timeline) {}
   ObjectKind kind() const override { return ObjectKind::Clip; }
   bool getSpecial(Machine& vm, std::string_view name, Value& out) override;
   bool setSpecial(Machine& vm, std::string_view name, const Value& value) override;

@@ -92,8 +92,10 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
         if (auto* s = base.object(); s && s->kind() == ObjectKind::Super) {
           auto* super = static_cast<SuperObject*>(s);
           Value ctor = getOf(super->home, "__constructor__", super->self);
-          if (!ctor.isObject()) ctor = getOf(super->home->proto ? super->home->proto : super->home, "constructor", super->self);
-          auto* fn = ctor.object() && ctor.obj->kind() == ObjectKind::Function ? static_cast<FunctionObject*>(ctor.obj) : nullptr;
+          if (!ctor.isObject())
+            ctor = getOf(super->home->proto ? super->home->proto : super->home, "constructor", super->self);
+          auto* fn = ctor.object() && ctor.obj->kind() == ObjectKind::Function ? static_cast<FunctionObject*>(ctor.obj)
+                                                                               : nullptr;
           Value result;
           if (fn && fn->body) {
             Value proto = getOf(fn, "prototype", Value(fn));
@@ -234,12 +236,24 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
       int32_t a = toInt32(an), b = toInt32(bn);
       double r = 0;
       switch (in.op) {
-        case 0x60: r = a & b; break;
-        case 0x61: r = a | b; break;
-        case 0x62: r = a ^ b; break;
-        case 0x63: r = int32_t(uint32_t(a) << (b & 31)); break;
-        case 0x64: r = a >> (b & 31); break;
-        default: r = double(toUint32(an) >> (b & 31)); break;
+        case 0x60:
+          r = a & b;
+          break;
+        case 0x61:
+          r = a | b;
+          break;
+        case 0x62:
+          r = a ^ b;
+          break;
+        case 0x63:
+          r = int32_t(uint32_t(a) << (b & 31));
+          break;
+        case 0x64:
+          r = a >> (b & 31);
+          break;
+        default:
+          r = double(toUint32(an) >> (b & 31));
+          break;
       }
       push(f, Value(r));
       return;
@@ -418,7 +432,8 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
     case 0x20: {  // SetTarget2
       Value v = pop(f);
       Object* o = v.isString() ? evalTargetPath(f, v.text()) : v.object();
-      f.target = o && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o) : (v.isString() && v.text().empty() ? f.original : nullptr);
+      f.target = o && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)
+                                                    : (v.isString() && v.text().empty() ? f.original : nullptr);
       if (!f.target && v.isString() && v.text().empty()) f.target = f.original;
       return;
     }

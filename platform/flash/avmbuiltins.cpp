@@ -53,8 +53,10 @@ std::string joinArray(Machine& vm, ArrayObject* a, const std::string& separator)
   for (size_t i = 0; i < a->items.size(); ++i) {
     if (i) out += separator;
     const Value& v = a->items[i];
-    if (!v.isUndefined()) out += vm.toString(v);
-    else if (vm.version() >= 7) out += "undefined";
+    if (!v.isUndefined())
+      out += vm.toString(v);
+    else if (vm.version() >= 7)
+      out += "undefined";
   }
   --depth;
   return out;
@@ -145,8 +147,11 @@ void installArray(Machine& vm, Object* global) {
   vm.setHidden(ctor, "prototype", obj(proto));
   vm.setHidden(proto, "constructor", obj(ctor));
   vm.setHidden(global, "Array", obj(ctor));
-  for (auto [name, value] : {std::pair{"CASEINSENSITIVE", 1}, {"DESCENDING", 2}, {"UNIQUESORT", 4},
-                             {"RETURNINDEXEDARRAY", 8}, {"NUMERIC", 16}})
+  for (auto [name, value] : {std::pair{"CASEINSENSITIVE", 1},
+                             {"DESCENDING", 2},
+                             {"UNIQUESORT", 4},
+                             {"RETURNINDEXEDARRAY", 8},
+                             {"NUMERIC", 16}})
     vm.setHidden(ctor, name, Value(double(value)));
 
   vm.method(proto, "push", [](Machine& vm, const Value& self, std::span<const Value> args) {
@@ -243,16 +248,15 @@ void installArray(Machine& vm, Object* global) {
 
 void installString(Machine& vm, Object* global) {
   Object* proto = vm.newObject();
-  auto ctor = vm.newNative(
-      [](Machine& vm, const Value&, std::span<const Value> args) {
-        return args.empty() ? Value("") : Value(vm.toString(args[0]));
-      },
-      [](Machine& vm, const Value& self, std::span<const Value> args) {
-        Object* o = self.object();
-        auto* s = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::String);
-        s->primitive = args.empty() ? Value("") : Value(vm.toString(args[0]));
-        return obj(s);
-      });
+  auto ctor =
+      vm.newNative([](Machine& vm, const Value&,
+                      std::span<const Value> args) { return args.empty() ? Value("") : Value(vm.toString(args[0])); },
+                   [](Machine& vm, const Value& self, std::span<const Value> args) {
+                     Object* o = self.object();
+                     auto* s = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::String);
+                     s->primitive = args.empty() ? Value("") : Value(vm.toString(args[0]));
+                     return obj(s);
+                   });
   vm.setHidden(ctor, "prototype", obj(proto));
   vm.setHidden(proto, "constructor", obj(ctor));
   vm.setHidden(global, "String", obj(ctor));
@@ -264,8 +268,10 @@ void installString(Machine& vm, Object* global) {
     }
     return Value(toUtf8(s));
   });
-  vm.method(proto, "toString", [](Machine& vm, const Value& self, std::span<const Value>) { return Value(thisString(vm, self)); });
-  vm.method(proto, "valueOf", [](Machine& vm, const Value& self, std::span<const Value>) { return Value(thisString(vm, self)); });
+  vm.method(proto, "toString",
+            [](Machine& vm, const Value& self, std::span<const Value>) { return Value(thisString(vm, self)); });
+  vm.method(proto, "valueOf",
+            [](Machine& vm, const Value& self, std::span<const Value>) { return Value(thisString(vm, self)); });
   vm.method(proto, "toUpperCase", [](Machine& vm, const Value& self, std::span<const Value>) {
     std::u16string s = toUtf16(thisString(vm, self));
     for (char16_t& c : s)
@@ -317,7 +323,9 @@ void installString(Machine& vm, Object* global) {
   });
   vm.method(proto, "substring", [](Machine& vm, const Value& self, std::span<const Value> args) {
     std::u16string s = toUtf16(thisString(vm, self));
-    auto clampPlain = [&](double n) { return std::isnan(n) || n < 0 ? size_t(0) : size_t(std::min(n, double(s.size()))); };
+    auto clampPlain = [&](double n) {
+      return std::isnan(n) || n < 0 ? size_t(0) : size_t(std::min(n, double(s.size())));
+    };
     size_t a = clampPlain(vm.toNumber(arg(args, 0)));
     size_t b = arg(args, 1).isUndefined() ? s.size() : clampPlain(vm.toNumber(args[1]));
     if (a > b) std::swap(a, b);
@@ -344,13 +352,15 @@ void installString(Machine& vm, Object* global) {
     std::u16string sep = toUtf16(vm.toString(args[0]));
     double limit = arg(args, 1).isUndefined() ? 1e18 : vm.toNumber(args[1]);
     if (sep.empty()) {
-      for (size_t i = 0; i < s.size() && double(out->items.size()) < limit; ++i) out->items.push_back(Value(toUtf8(s.substr(i, 1))));
+      for (size_t i = 0; i < s.size() && double(out->items.size()) < limit; ++i)
+        out->items.push_back(Value(toUtf8(s.substr(i, 1))));
       return obj(out);
     }
     size_t start = 0;
     while (double(out->items.size()) < limit) {
       size_t at = s.find(sep, start);
-      out->items.push_back(Value(toUtf8(s.substr(start, at == std::u16string::npos ? std::u16string::npos : at - start))));
+      out->items.push_back(
+          Value(toUtf8(s.substr(start, at == std::u16string::npos ? std::u16string::npos : at - start))));
       if (at == std::u16string::npos) break;
       start = at + sep.size();
     }
@@ -362,14 +372,15 @@ void installString(Machine& vm, Object* global) {
 
 void installNumberAndBoolean(Machine& vm, Object* global) {
   Object* numberProto = vm.newObject();
-  auto number = vm.newNative(
-      [](Machine& vm, const Value&, std::span<const Value> args) { return Value(args.empty() ? 0.0 : vm.toNumber(args[0])); },
-      [](Machine& vm, const Value& self, std::span<const Value> args) {
-        Object* o = self.object();
-        auto* n = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Number);
-        n->primitive = Value(args.empty() ? 0.0 : vm.toNumber(args[0]));
-        return obj(n);
-      });
+  auto number =
+      vm.newNative([](Machine& vm, const Value&,
+                      std::span<const Value> args) { return Value(args.empty() ? 0.0 : vm.toNumber(args[0])); },
+                   [](Machine& vm, const Value& self, std::span<const Value> args) {
+                     Object* o = self.object();
+                     auto* n = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Number);
+                     n->primitive = Value(args.empty() ? 0.0 : vm.toNumber(args[0]));
+                     return obj(n);
+                   });
   vm.setHidden(number, "prototype", obj(numberProto));
   vm.setHidden(numberProto, "constructor", obj(number));
   vm.setHidden(global, "Number", obj(number));
@@ -399,14 +410,14 @@ void installNumberAndBoolean(Machine& vm, Object* global) {
   });
 
   Object* booleanProto = vm.newObject();
-  auto boolean = vm.newNative(
-      [](Machine& vm, const Value&, std::span<const Value> args) { return Value(!args.empty() && vm.toBoolean(args[0])); },
-      [](Machine& vm, const Value& self, std::span<const Value> args) {
-        Object* o = self.object();
-        auto* b = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Boolean);
-        b->primitive = Value(!args.empty() && vm.toBoolean(args[0]));
-        return obj(b);
-      });
+  auto boolean = vm.newNative([](Machine& vm, const Value&,
+                                 std::span<const Value> args) { return Value(!args.empty() && vm.toBoolean(args[0])); },
+                              [](Machine& vm, const Value& self, std::span<const Value> args) {
+                                Object* o = self.object();
+                                auto* b = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Boolean);
+                                b->primitive = Value(!args.empty() && vm.toBoolean(args[0]));
+                                return obj(b);
+                              });
   vm.setHidden(boolean, "prototype", obj(booleanProto));
   vm.setHidden(booleanProto, "constructor", obj(boolean));
   vm.setHidden(global, "Boolean", obj(boolean));
@@ -437,8 +448,8 @@ void installMath(Machine& vm, Object* global) {
   Object* math = vm.newObject();
   vm.setHidden(global, "Math", obj(math));
   constexpr std::pair<const char*, double> kConstants[] = {
-      {"E", 2.718281828459045},  {"LN10", 2.302585092994046},  {"LN2", 0.6931471805599453},
-      {"LOG10E", 0.4342944819032518}, {"LOG2E", 1.4426950408889634}, {"PI", 3.141592653589793},
+      {"E", 2.718281828459045},        {"LN10", 2.302585092994046},   {"LN2", 0.6931471805599453},
+      {"LOG10E", 0.4342944819032518},  {"LOG2E", 1.4426950408889634}, {"PI", 3.141592653589793},
       {"SQRT1_2", 0.7071067811865476}, {"SQRT2", 1.4142135623730951}};
   for (auto [name, value] : kConstants) {
     Property& p = math->props.insert(name);
@@ -518,7 +529,8 @@ void installObjectAndFunction(Machine& vm, Object* global) {
     Object* o = self.object();
     return Value(o && o->kind() == ObjectKind::Function ? "[type Function]" : "[object Object]");
   });
-  vm.method(proto, "toLocaleString", [](Machine&, const Value&, std::span<const Value>) { return Value("[object Object]"); });
+  vm.method(proto, "toLocaleString",
+            [](Machine&, const Value&, std::span<const Value>) { return Value("[object Object]"); });
   vm.method(proto, "valueOf", [](Machine&, const Value& self, std::span<const Value>) { return self; });
   vm.method(proto, "hasOwnProperty", [](Machine& vm, const Value& self, std::span<const Value> args) {
     Object* o = self.object();
@@ -603,15 +615,14 @@ double nowMs() {
 
 void installDate(Machine& vm, Object* global) {
   Object* proto = vm.newObject();
-  auto date = vm.newNative([](Machine& vm, const Value&, std::span<const Value>) {
-    return Value(vm.toString(Value(nowMs())));
-  },
-                           [](Machine& vm, const Value& self, std::span<const Value> args) {
-                             Object* o = self.object();
-                             auto* d = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Date);
-                             d->primitive = Value(args.empty() ? nowMs() : vm.toNumber(args[0]));
-                             return obj(d);
-                           });
+  auto date =
+      vm.newNative([](Machine& vm, const Value&, std::span<const Value>) { return Value(vm.toString(Value(nowMs()))); },
+                   [](Machine& vm, const Value& self, std::span<const Value> args) {
+                     Object* o = self.object();
+                     auto* d = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Date);
+                     d->primitive = Value(args.empty() ? nowMs() : vm.toNumber(args[0]));
+                     return obj(d);
+                   });
   vm.setHidden(date, "prototype", obj(proto));
   vm.setHidden(proto, "constructor", obj(date));
   vm.setHidden(global, "Date", obj(date));
@@ -653,7 +664,10 @@ double parseIntText(std::string_view s, int radix) {
   size_t digits = 0;
   for (; i < s.size(); ++i, ++digits) {
     char c = s[i];
-    int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'z' ? c - 'a' + 10 : c >= 'A' && c <= 'Z' ? c - 'A' + 10 : 99;
+    int d = c >= '0' && c <= '9'   ? c - '0'
+            : c >= 'a' && c <= 'z' ? c - 'a' + 10
+            : c >= 'A' && c <= 'Z' ? c - 'A' + 10
+                                   : 99;
     if (d >= radix) break;
     value = value * radix + d;
   }
@@ -701,7 +715,12 @@ std::string escapeText(std::string_view s) {
 std::string unescapeText(std::string_view s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
-    auto hex = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1; };
+    auto hex = [](char c) {
+      return c >= '0' && c <= '9'   ? c - '0'
+             : c >= 'a' && c <= 'f' ? c - 'a' + 10
+             : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                    : -1;
+    };
     if (s[i] == '%' && i + 2 < s.size() + 0 && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
       out += char(hex(s[i + 1]) * 16 + hex(s[i + 2]));
       i += 2;
@@ -753,9 +772,8 @@ void installGlobals(Machine& vm, Object* global) {
   vm.method(global, "unescape", [](Machine& vm, const Value&, std::span<const Value> args) {
     return Value(unescapeText(vm.toString(arg(args, 0))));
   });
-  vm.method(global, "setInterval", [](Machine& vm, const Value&, std::span<const Value> args) {
-    return setIntervalNative(vm, args, false);
-  });
+  vm.method(global, "setInterval",
+            [](Machine& vm, const Value&, std::span<const Value> args) { return setIntervalNative(vm, args, false); });
   vm.method(global, "clearInterval", [](Machine& vm, const Value&, std::span<const Value> args) {
     vm.clearInterval(int(vm.toNumber(arg(args, 0))));
     return Value();

@@ -34,9 +34,10 @@ enum ClipEvent : uint32_t {
 
 // GetProperty and SetProperty numbering.
 constexpr const char* kPropertyNames[] = {
-    "_x", "_y", "_xscale", "_yscale", "_currentframe", "_totalframes", "_alpha", "_visible", "_width", "_height",
-    "_rotation", "_target", "_framesloaded", "_name", "_droptarget", "_url", "_highquality", "_focusrect",
-    "_soundbuftime", "_quality", "_xmouse", "_ymouse",
+    "_x",          "_y",     "_xscale",      "_yscale",    "_currentframe", "_totalframes",  "_alpha",
+    "_visible",    "_width", "_height",      "_rotation",  "_target",       "_framesloaded", "_name",
+    "_droptarget", "_url",   "_highquality", "_focusrect", "_soundbuftime", "_quality",      "_xmouse",
+    "_ymouse",
 };
 
 double round4(double v) { return std::round(v * 10000) / 10000; }
@@ -261,7 +262,8 @@ void Machine::runIntervals() {
       it->second.dueMs = m_clock + std::max(interval.periodMs, 1.0);
       try {
         if (!interval.method.empty()) {
-          if (Object* o = interval.self.object()) call(getOf(o, interval.method, interval.self), interval.self, interval.args);
+          if (Object* o = interval.self.object())
+            call(getOf(o, interval.method, interval.self), interval.self, interval.args);
         } else {
           call(interval.function, Value(), interval.args);
         }
@@ -287,7 +289,9 @@ void Machine::clearInterval(int id) { m_intervals.erase(id); }
 void Machine::broadcast(Object* source, std::string_view event, std::span<const Value> args) {
   if (!source) return;
   Value listeners = getOf(source, "_listeners", Value(source));
-  auto* list = listeners.object() && listeners.obj->kind() == ObjectKind::Array ? static_cast<ArrayObject*>(listeners.obj) : nullptr;
+  auto* list = listeners.object() && listeners.obj->kind() == ObjectKind::Array
+                   ? static_cast<ArrayObject*>(listeners.obj)
+                   : nullptr;
   if (!list) return;
   std::vector<Value> copy = list->items;
   for (const Value& l : copy)
@@ -706,7 +710,8 @@ void Machine::installClipBuiltins() {
     return Value();
   });
   clipMethod("nextFrame", [](Machine& vm, const Value& self, std::span<const Value>) {
-    if (auto* c = asClip(self); c && c->timeline) vm.gotoFrame(c, Value(double(c->timeline->currentFrame() + 2)), false);
+    if (auto* c = asClip(self); c && c->timeline)
+      vm.gotoFrame(c, Value(double(c->timeline->currentFrame() + 2)), false);
     return Value();
   });
   clipMethod("prevFrame", [](Machine& vm, const Value& self, std::span<const Value>) {
@@ -752,7 +757,8 @@ void Machine::installClipBuiltins() {
   clipMethod("attachMovie", [](Machine& vm, const Value& self, std::span<const Value> args) {
     auto* c = asClip(self);
     if (!c) return Value();
-    ClipObject* made = vm.attachClip(c, vm.toString(arg(args, 0)), vm.toString(arg(args, 1)), int(vm.toNumber(arg(args, 2))));
+    ClipObject* made =
+        vm.attachClip(c, vm.toString(arg(args, 0)), vm.toString(arg(args, 1)), int(vm.toNumber(arg(args, 2))));
     if (!made) return Value();
     if (Object* init = arg(args, 3).object())
       for (const std::string& key : vm.enumerate(init)) vm.set(made, key, vm.getOf(init, key, Value(init)));
@@ -808,7 +814,8 @@ void Machine::installClipBuiltins() {
     return Value();
   });
   clipMethod("hitTest", [](Machine&, const Value&, std::span<const Value>) { return Value(false); });
-  for (const char* drawing : {"moveTo", "lineTo", "curveTo", "beginFill", "beginGradientFill", "endFill", "clear", "lineStyle"})
+  for (const char* drawing :
+       {"moveTo", "lineTo", "curveTo", "beginFill", "beginGradientFill", "endFill", "clear", "lineStyle"})
     clipMethod(drawing, [](Machine&, const Value&, std::span<const Value>) { return Value(); });
 
   // Key: codes of the keys held, listeners told of presses.
@@ -818,14 +825,16 @@ void Machine::installClipBuiltins() {
   method(m_key, "isDown", [](Machine& vm, const Value&, std::span<const Value> args) {
     return Value(vm.keyIsDown(int(vm.toNumber(arg(args, 0)))));
   });
-  method(m_key, "getCode", [](Machine& vm, const Value&, std::span<const Value>) { return Value(double(vm.lastKey())); });
-  method(m_key, "getAscii", [](Machine& vm, const Value&, std::span<const Value>) { return Value(double(vm.lastChar())); });
+  method(m_key, "getCode",
+         [](Machine& vm, const Value&, std::span<const Value>) { return Value(double(vm.lastKey())); });
+  method(m_key, "getAscii",
+         [](Machine& vm, const Value&, std::span<const Value>) { return Value(double(vm.lastChar())); });
   method(m_key, "isToggled", [](Machine&, const Value&, std::span<const Value>) { return Value(false); });
   constexpr std::pair<const char*, int> kKeyCodes[] = {
-      {"BACKSPACE", 8}, {"TAB", 9},     {"ENTER", 13},     {"SHIFT", 16},  {"CONTROL", 17}, {"CAPSLOCK", 20},
-      {"ESCAPE", 27},   {"SPACE", 32},  {"PGUP", 33},      {"PGDN", 34},   {"END", 35},     {"HOME", 36},
-      {"LEFT", 37},     {"UP", 38},     {"RIGHT", 39},     {"DOWN", 40},   {"INSERT", 45},  {"DELETEKEY", 46},
-      {"ALT", 18}};
+      {"BACKSPACE", 8}, {"TAB", 9},     {"ENTER", 13},     {"SHIFT", 16}, {"CONTROL", 17},
+      {"CAPSLOCK", 20}, {"ESCAPE", 27}, {"SPACE", 32},     {"PGUP", 33},  {"PGDN", 34},
+      {"END", 35},      {"HOME", 36},   {"LEFT", 37},      {"UP", 38},    {"RIGHT", 39},
+      {"DOWN", 40},     {"INSERT", 45}, {"DELETEKEY", 46}, {"ALT", 18}};
   for (auto [name, code] : kKeyCodes) {
     Property& p = m_key->props.insert(name);
     p.value = Value(double(code));

@@ -95,7 +95,8 @@ bool readButton(SwfReader& body, int version, ButtonDef& button) {
   readRecords(body, version, button);
   auto bytes = body.bytes(body.remaining());
   // DefineButton's actions run on a release inside.
-  button.actions.push_back({kCondOverDownToOverUp, std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end())});
+  button.actions.push_back(
+      {kCondOverDownToOverUp, std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end())});
   return true;
 }
 

@@ -93,15 +93,17 @@ bool ButtonInstance::hitTest(Point point) const {
     if (c->kind == CharacterKind::Shape && shapeContains(*c->shape, local)) return true;
     if (c->kind == CharacterKind::Text || c->kind == CharacterKind::EditText || c->kind == CharacterKind::Sprite) {
       // Areas that are not shapes answer for their bounds.
-      Rect r = c->kind == CharacterKind::Text ? c->text->bounds : c->kind == CharacterKind::EditText ? c->editText->bounds
-                                                                                                    : Rect{};
+      Rect r = c->kind == CharacterKind::Text       ? c->text->bounds
+               : c->kind == CharacterKind::EditText ? c->editText->bounds
+                                                    : Rect{};
       if (c->kind == CharacterKind::Sprite) {
         for (const FrameDef& frame : c->sprite->frames)
           for (const DisplayCommand& command : frame.commands) {
             if (command.kind != DisplayCommand::Kind::Place || !command.place.characterId) continue;
             const Character* inner = m_context.movie->character(*command.place.characterId);
             Matrix m = command.place.matrix.value_or(Matrix{}), mi;
-            if (inner && inner->kind == CharacterKind::Shape && m.invert(mi) && shapeContains(*inner->shape, mi.apply(local)))
+            if (inner && inner->kind == CharacterKind::Shape && m.invert(mi) &&
+                shapeContains(*inner->shape, mi.apply(local)))
               return true;
           }
         continue;

@@ -73,7 +73,8 @@ void blur(const Layer& layer, float blurX, float blurY, int passes, std::vector<
   passes = std::clamp(passes, 1, kMaxPasses);
   for (int pass = 0; pass < passes; ++pass) {
     if (rx > 0)
-      for (int y = 0; y < layer.height; ++y) boxBlur(layer.pixels + std::ptrdiff_t(y) * layer.stride, layer.width, 1, rx, line);
+      for (int y = 0; y < layer.height; ++y)
+        boxBlur(layer.pixels + std::ptrdiff_t(y) * layer.stride, layer.width, 1, rx, line);
     if (ry > 0)
       for (int x = 0; x < layer.width; ++x) boxBlur(layer.pixels + x, layer.height, layer.stride, ry, line);
   }
@@ -88,7 +89,8 @@ void colorMatrix(const Layer& layer, const std::array<float, 20>& m) {
       uint8_t out[4];
       for (int k = 0; k < 4; ++k) {
         const float* r = m.data() + 5 * k;
-        out[k] = uint8_t(std::clamp(r[0] * in[0] + r[1] * in[1] + r[2] * in[2] + r[3] * in[3] + r[4] + 0.5f, 0.0f, 255.0f));
+        out[k] =
+            uint8_t(std::clamp(r[0] * in[0] + r[1] * in[1] + r[2] * in[2] + r[3] * in[3] + r[4] + 0.5f, 0.0f, 255.0f));
       }
       row[x] = premultiply(Rgba{out[0], out[1], out[2], out[3]});
     }
@@ -97,7 +99,8 @@ void colorMatrix(const Layer& layer, const std::array<float, 20>& m) {
 
 // The shadow (or glow) of the layer's shape, blurred and moved, put under,
 // over or instead of the object as the filter says.
-void shadow(const Layer& layer, const Filter& f, float scale, std::vector<uint32_t>& mask, std::vector<uint32_t>& line) {
+void shadow(const Layer& layer, const Filter& f, float scale, std::vector<uint32_t>& mask,
+            std::vector<uint32_t>& line) {
   size_t size = size_t(layer.stride) * size_t(layer.height);
   mask.assign(size, 0);
   for (size_t i = 0; i < size; ++i) {

@@ -17,13 +17,13 @@ struct Filter {
   enum class Kind : uint8_t { Blur, Shadow, ColorMatrix, None } kind = Kind::None;
   float blurX = 0, blurY = 0;  // pixels of the movie
   int passes = 1;
-  Rgba color;           // Shadow
-  float angle = 0;      // Shadow: radians
-  float distance = 0;   // Shadow: pixels of the movie; 0 for a glow
-  float strength = 1;   // Shadow
-  bool inner = false;   // Shadow: inside the object's shape
-  bool knockout = false;  // Shadow: the object cut out of its shadow
-  bool hideObject = false;  // Shadow: the shadow alone
+  Rgba color;                      // Shadow
+  float angle = 0;                 // Shadow: radians
+  float distance = 0;              // Shadow: pixels of the movie; 0 for a glow
+  float strength = 1;              // Shadow
+  bool inner = false;              // Shadow: inside the object's shape
+  bool knockout = false;           // Shadow: the object cut out of its shadow
+  bool hideObject = false;         // Shadow: the shadow alone
   std::array<float, 20> matrix{};  // ColorMatrix: rows of r, g, b, a; offsets in 0..255
 };
 using Filters = std::shared_ptr<const std::vector<Filter>>;

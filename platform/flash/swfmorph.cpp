@@ -95,8 +95,8 @@ Rgba mixColor(Rgba a, Rgba b, float t) {
 }
 Point mixPoint(Point a, Point b, float t) { return {mix(a.x, b.x, t), mix(a.y, b.y, t)}; }
 Matrix mixMatrix(const Matrix& a, const Matrix& b, float t) {
-  return {mix(a.a, b.a, t), mix(a.b, b.b, t), mix(a.c, b.c, t), mix(a.d, b.d, t), mix(a.tx, b.tx, t),
-          mix(a.ty, b.ty, t)};
+  return {mix(a.a, b.a, t), mix(a.b, b.b, t),   mix(a.c, b.c, t),
+          mix(a.d, b.d, t), mix(a.tx, b.tx, t), mix(a.ty, b.ty, t)};
 }
 
 FillStyle mixFill(const FillStyle& a, const FillStyle& b, float t) {

@@ -243,7 +243,8 @@ class MovieParser {
       case kTagDoInitAction: {
         body.u16();  // the sprite: its scripts run where the tag stands
         auto whole = body.bytes(body.remaining());
-        if (body.ok()) frame.initScripts.push_back(std::make_shared<const std::vector<uint8_t>>(whole.begin(), whole.end()));
+        if (body.ok())
+          frame.initScripts.push_back(std::make_shared<const std::vector<uint8_t>>(whole.begin(), whole.end()));
         return true;
       }
       case kTagExportAssets:
@@ -303,7 +304,8 @@ class MovieParser {
       case kTagDefineFont3: {
         uint16_t id = body.u16();
         auto font = std::make_shared<FontDef>();
-        bool ok = code == kTagDefineFont ? readFont1(body, *font) : readFont2(body, code == kTagDefineFont3 ? 3 : 2, *font);
+        bool ok =
+            code == kTagDefineFont ? readFont1(body, *font) : readFont2(body, code == kTagDefineFont3 ? 3 : 2, *font);
         if (ok && !m_movie.character(id)) {
           m_fonts[id] = font;
           Character c{CharacterKind::Font};

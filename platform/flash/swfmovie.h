@@ -45,7 +45,7 @@ struct PlaceCommand {
   std::optional<std::string> name;
   std::optional<uint16_t> clipDepth;
   ClipEventHandlers clipEvents;
-  std::optional<uint8_t> blendMode;  // BlendMode values; 0 and 1 are normal
+  std::optional<uint8_t> blendMode;      // BlendMode values; 0 and 1 are normal
   std::optional<Rgba> opaqueBackground;  // a cached bitmap's background colour
   Filters filters;
 };
@@ -101,7 +101,7 @@ struct MovieDef {
   std::optional<Rgba> background;  // SetBackgroundColor, if the movie has one
   std::map<uint16_t, Character> dictionary;
   TimelineDef root;
-  bool complete = false;  // the tag stream ended with End rather than running out
+  bool complete = false;                    // the tag stream ended with End rather than running out
   std::map<std::string, uint16_t> exports;  // ExportAssets names, as written
 
   const Character* character(uint16_t id) const;

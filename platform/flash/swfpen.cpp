@@ -38,7 +38,8 @@ ButtonTarget resolveButton(TimelineInstance& root, const ButtonPath& path) {
     auto& list = timeline->displayList();
     auto it = list.find(path[i]);
     if (it == list.end()) return {};
-    if (i + 1 == path.size()) return it->second.button ? ButtonTarget{timeline, it->second.button.get()} : ButtonTarget{};
+    if (i + 1 == path.size())
+      return it->second.button ? ButtonTarget{timeline, it->second.button.get()} : ButtonTarget{};
     if (!it->second.sprite) return {};
     timeline = it->second.sprite.get();
   }
@@ -59,8 +60,8 @@ void PenTracker::move(TimelineInstance& root, const Matrix& toPixels, Point pixe
     bool inside = hit == m_pressed;
     if (inside != m_pressedInside) {
       m_pressedInside = inside;
-      show(root, *m_pressed, inside ? kButtonDown : kButtonUp,
-           inside ? kCondOutDownToOverDown : kCondOverDownToOutDown, handler);
+      show(root, *m_pressed, inside ? kButtonDown : kButtonUp, inside ? kCondOutDownToOverDown : kCondOverDownToOutDown,
+           handler);
     }
     return;
   }

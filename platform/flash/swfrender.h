@@ -35,8 +35,8 @@ class MovieRenderer {
   void fillPolygon(const Canvas& canvas, const Point* points, size_t count, Rgba color);
 
  private:
-  static constexpr int kMaxDrawNesting = 64;       // sprites and buttons inside each other
-  static constexpr size_t kMaxMorphsKept = 64;     // interpolated morph shapes cached
+  static constexpr int kMaxDrawNesting = 64;    // sprites and buttons inside each other
+  static constexpr size_t kMaxMorphsKept = 64;  // interpolated morph shapes cached
   // Mask levels (masks inside masks, or masked sprites inside masked sprites) drawn at most.
   static constexpr size_t kMaxMaskLevels = 8;
 
@@ -93,7 +93,7 @@ class MovieRenderer {
   std::vector<std::vector<uint32_t>> m_layers;
   size_t m_layerLevel = 0;
   std::vector<uint32_t> m_filterScratch;
-  float m_stageScale = 1;  // screen pixels per movie pixel, for filter sizes
+  float m_stageScale = 1;      // screen pixels per movie pixel, for filter sizes
   bool m_drawingMask = false;  // shapes give their outline only, fully opaque
   size_t m_edgesLeft = 0;
   size_t m_pixelsLeft = 0;

@@ -257,12 +257,9 @@ void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& cx,
       int span = b.ratio - a.ratio;
       float t = span > 0 ? float(int(i) - a.ratio) / float(span) : 1.0f;
       auto lerp = [t](uint8_t x, uint8_t y) { return uint8_t(float(x) + float(y - x) * t + 0.5f); };
-      auto lerpLinear = [t](uint8_t x, uint8_t y) {
-        return fromLinear(toLinear(x) + (toLinear(y) - toLinear(x)) * t);
-      };
+      auto lerpLinear = [t](uint8_t x, uint8_t y) { return fromLinear(toLinear(x) + (toLinear(y) - toLinear(x)) * t); };
       auto mix = [&](uint8_t x, uint8_t y) { return linearRgb ? lerpLinear(x, y) : lerp(x, y); };
-      c = {mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b),
-           lerp(a.color.a, b.color.a)};
+      c = {mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b), lerp(a.color.a, b.color.a)};
     }
     ramp[i] = premultiply(cx.apply(c));
   }

@@ -76,13 +76,14 @@ bool readFont2(SwfReader& body, int version, FontDef& font) {
   offsets.reserve(count);
   for (size_t i = 0; i < count && r.ok(); ++i) offsets.push_back(wideOffsets ? r.u32() : r.u16());
   uint32_t codeTable = count == 0 && r.remaining() < (wideOffsets ? 4u : 2u) ? uint32_t(r.position())
-                       : wideOffsets                                       ? r.u32()
-                                                                           : r.u16();
+                       : wideOffsets                                         ? r.u32()
+                                                                             : r.u16();
   if (!r.ok()) return false;
   readGlyphs(table, offsets, codeTable, font);
   SwfReader codes(table.subspan(std::min<size_t>(codeTable, table.size())));
   bool wideCodes = flags & kFontWideCodes;
-  for (size_t i = 0; i < count && codes.remaining() > 0; ++i) font.codes.push_back(wideCodes ? codes.u16() : codes.u8());
+  for (size_t i = 0; i < count && codes.remaining() > 0; ++i)
+    font.codes.push_back(wideCodes ? codes.u16() : codes.u8());
   if ((flags & kFontHasLayout) && codes.ok()) {
     font.ascent = codes.u16();
     font.descent = codes.u16();
@@ -193,7 +194,7 @@ struct Entity {
   std::u32string_view name;
   char32_t value;
 };
-constexpr Entity kEntities[] = {{U"lt", U'<'},  {U"gt", U'>'},    {U"amp", U'&'},
+constexpr Entity kEntities[] = {{U"lt", U'<'},   {U"gt", U'>'},    {U"amp", U'&'},
                                 {U"quot", U'"'}, {U"apos", U'\''}, {U"nbsp", 0xA0}};
 
 // Decodes the entity after '&' at `at`; leaves `at` after its ';'.
@@ -206,9 +207,10 @@ std::optional<char32_t> entityAt(const std::u32string& html, size_t& at) {
     char32_t number = 0;
     bool hex = name[1] == U'x' || name[1] == U'X';
     for (char32_t c : name.substr(hex ? 2 : 1)) {
-      int digit = c >= U'0' && c <= U'9' ? int(c - U'0') : hex && c >= U'a' && c <= U'f' ? int(c - U'a' + 10)
-                                                         : hex && c >= U'A' && c <= U'F' ? int(c - U'A' + 10)
-                                                                                         : -1;
+      int digit = c >= U'0' && c <= U'9'          ? int(c - U'0')
+                  : hex && c >= U'a' && c <= U'f' ? int(c - U'a' + 10)
+                  : hex && c >= U'A' && c <= U'F' ? int(c - U'A' + 10)
+                                                  : -1;
       if (digit < 0) return std::nullopt;
       number = std::min<char32_t>(number * (hex ? 16 : 10) + char32_t(digit), 0x10FFFF);
     }

@@ -11,7 +11,7 @@ namespace swf {
 
 namespace {
 
-constexpr float kGutterTwips = 40;      // a field's text keeps 2 pixels from its frame
+constexpr float kGutterTwips = 40;        // a field's text keeps 2 pixels from its frame
 constexpr int kMaxDevicePixelSize = 128;  // larger device text is drawn at this size, scaled
 constexpr Rgba kFieldBackground{255, 255, 255, 255};
 constexpr Rgba kFieldBorder{0, 0, 0, 255};
@@ -215,8 +215,8 @@ void MovieRenderer::drawEditText(const EditTextDef& field, const Matrix& toPixel
 
 // Device glyphs are pictures at a whole pixel size, put at the pen's pixel
 // and cut at the field's frame.
-void MovieRenderer::drawDeviceLine(const EditTextDef& field, const std::u32string& line, Point origin,
-                                   float pixelSize, const Matrix& toPixels, Rgba color) {
+void MovieRenderer::drawDeviceLine(const EditTextDef& field, const std::u32string& line, Point origin, float pixelSize,
+                                   const Matrix& toPixels, Rgba color) {
   const FontDef* embedded = field.fontId ? m_movie->font(*field.fontId) : nullptr;
   auto face = deviceFace(embedded, int(std::lround(pixelSize)));
   Point a = toPixels.apply({float(field.bounds.xMin), float(field.bounds.yMin)});

@@ -42,7 +42,7 @@ struct PlayContext {
   PlayLimits limits;
   size_t liveObjects = 0;
   int jumpsLeft = 0;
-  bool changed = false;  // something visible changed since the flag was cleared
+  bool changed = false;           // something visible changed since the flag was cleared
   ScriptHost* scripts = nullptr;  // runs frame actions when set; else only the simple ones run
 };
 
@@ -61,8 +61,8 @@ struct DisplayObject {
   std::unique_ptr<TimelineInstance> sprite;  // for sprite characters
   ClipEventHandlers clipEvents;
   bool visible = true;
-  bool scripted = false;  // made by a script: the timeline's own frames leave it alone
-  std::unique_ptr<ButtonInstance> button;    // for button characters
+  bool scripted = false;                   // made by a script: the timeline's own frames leave it alone
+  std::unique_ptr<ButtonInstance> button;  // for button characters
   uint8_t blendMode = 0;
   std::optional<Rgba> opaqueBackground;
   Filters filters;

@@ -77,11 +77,20 @@ void pruneDeepElements(const litehtml::document::ptr& document) {
 void appendEscaped(std::string& out, std::string_view text) {
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
 }
@@ -141,23 +150,56 @@ HtmlView::~HtmlView() {
 LRESULT HtmlView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   POINT pen{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
   switch (message) {
-    case DTM_CLEAR: clear(); InvalidateRect(m_window, nullptr, FALSE); return 0;
-    case DTM_ADDTEXTW: addText(wParam != 0, reinterpret_cast<LPCWSTR>(lParam)); return 0;
-    case DTM_ENDOFSOURCE: endOfSource(); return 0;
-    case DTM_SETIMAGE: setImage(reinterpret_cast<const INLINEIMAGEINFO*>(lParam)); return 0;
-    case DTM_IMAGEFAIL: imageFailed(static_cast<DWORD>(lParam)); return 0;
-    case DTM_ANCHORW: scrollToAnchor(reinterpret_cast<LPCWSTR>(lParam)); return 0;
-    case WM_SIZE: layout(); InvalidateRect(m_window, nullptr, FALSE); return 0;
-    case WM_PAINT: paint(); return 0;
-    case WM_ERASEBKGND: return 1;  // painting covers every pixel
-    case WM_VSCROLL: onScroll(LOWORD(wParam), static_cast<SHORT>(HIWORD(wParam))); return 0;
-    case WM_KEYDOWN: onKeyDown(wParam); return 0;
-    case WM_GETDLGCODE: return DLGC_WANTARROWS;
-    case WM_LBUTTONDOWN: onPenDown(pen); return 0;
-    case WM_MOUSEMOVE: onPenMove(pen); return 0;
-    case WM_LBUTTONUP: onPenUp(pen); return 0;
-    case WM_CAPTURECHANGED: m_pen = PenMode::None; return 0;
-    default: return DefWindowProcW(m_window, message, wParam, lParam);
+    case DTM_CLEAR:
+      clear();
+      InvalidateRect(m_window, nullptr, FALSE);
+      return 0;
+    case DTM_ADDTEXTW:
+      addText(wParam != 0, reinterpret_cast<LPCWSTR>(lParam));
+      return 0;
+    case DTM_ENDOFSOURCE:
+      endOfSource();
+      return 0;
+    case DTM_SETIMAGE:
+      setImage(reinterpret_cast<const INLINEIMAGEINFO*>(lParam));
+      return 0;
+    case DTM_IMAGEFAIL:
+      imageFailed(static_cast<DWORD>(lParam));
+      return 0;
+    case DTM_ANCHORW:
+      scrollToAnchor(reinterpret_cast<LPCWSTR>(lParam));
+      return 0;
+    case WM_SIZE:
+      layout();
+      InvalidateRect(m_window, nullptr, FALSE);
+      return 0;
+    case WM_PAINT:
+      paint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // painting covers every pixel
+    case WM_VSCROLL:
+      onScroll(LOWORD(wParam), static_cast<SHORT>(HIWORD(wParam)));
+      return 0;
+    case WM_KEYDOWN:
+      onKeyDown(wParam);
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS;
+    case WM_LBUTTONDOWN:
+      onPenDown(pen);
+      return 0;
+    case WM_MOUSEMOVE:
+      onPenMove(pen);
+      return 0;
+    case WM_LBUTTONUP:
+      onPenUp(pen);
+      return 0;
+    case WM_CAPTURECHANGED:
+      m_pen = PenMode::None;
+      return 0;
+    default:
+      return DefWindowProcW(m_window, message, wParam, lParam);
   }
 }
 
@@ -286,7 +328,9 @@ void HtmlView::setImage(const INLINEIMAGEINFO* info) {
   if (info->hbm) GetObjectW(info->hbm, sizeof bits, &bits);
   picture.size.cx = info->iOrigWidth > 0 ? info->iOrigWidth : bits.bmWidth;
   picture.size.cy = info->iOrigHeight > 0 ? info->iOrigHeight : bits.bmHeight;
-  std::erase_if(m_cookies, [&](const auto& entry) { return entry.second == request->second; });
+  // Every request for the same source is answered; the key is copied because the loop erases `request` too.
+  const std::string source = request->second;
+  std::erase_if(m_cookies, [&](const auto& entry) { return entry.second == source; });
   pictureChanged();
 }
 
@@ -386,9 +430,7 @@ int HtmlView::viewHeight() const {
   return client.bottom;
 }
 
-int HtmlView::maxScroll() const {
-  return m_document ? std::max(0, m_document->height() - viewHeight()) : 0;
-}
+int HtmlView::maxScroll() const { return m_document ? std::max(0, m_document->height() - viewHeight()) : 0; }
 
 void HtmlView::scrollTo(int y) {
   y = std::clamp(y, 0, maxScroll());
@@ -400,27 +442,42 @@ void HtmlView::scrollTo(int y) {
 void HtmlView::onScroll(WORD request, int position) {
   int page = std::max(kLineStep, viewHeight() - kLineStep);
   switch (request) {
-    case SB_LINEUP: return scrollTo(m_scroll - kLineStep);
-    case SB_LINEDOWN: return scrollTo(m_scroll + kLineStep);
-    case SB_PAGEUP: return scrollTo(m_scroll - page);
-    case SB_PAGEDOWN: return scrollTo(m_scroll + page);
+    case SB_LINEUP:
+      return scrollTo(m_scroll - kLineStep);
+    case SB_LINEDOWN:
+      return scrollTo(m_scroll + kLineStep);
+    case SB_PAGEUP:
+      return scrollTo(m_scroll - page);
+    case SB_PAGEDOWN:
+      return scrollTo(m_scroll + page);
     case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: return scrollTo(position);
-    case SB_TOP: return scrollTo(0);
-    case SB_BOTTOM: return scrollTo(maxScroll());
-    default: return;
+    case SB_THUMBTRACK:
+      return scrollTo(position);
+    case SB_TOP:
+      return scrollTo(0);
+    case SB_BOTTOM:
+      return scrollTo(maxScroll());
+    default:
+      return;
   }
 }
 
 void HtmlView::onKeyDown(WPARAM vk) {
   switch (vk) {
-    case VK_UP: return onScroll(SB_LINEUP, 0);
-    case VK_DOWN: return onScroll(SB_LINEDOWN, 0);
-    case VK_PRIOR: return onScroll(SB_PAGEUP, 0);
-    case VK_NEXT: return onScroll(SB_PAGEDOWN, 0);
-    case VK_HOME: return onScroll(SB_TOP, 0);
-    case VK_END: return onScroll(SB_BOTTOM, 0);
-    default: return;
+    case VK_UP:
+      return onScroll(SB_LINEUP, 0);
+    case VK_DOWN:
+      return onScroll(SB_LINEDOWN, 0);
+    case VK_PRIOR:
+      return onScroll(SB_PAGEUP, 0);
+    case VK_NEXT:
+      return onScroll(SB_PAGEDOWN, 0);
+    case VK_HOME:
+      return onScroll(SB_TOP, 0);
+    case VK_END:
+      return onScroll(SB_BOTTOM, 0);
+    default:
+      return;
   }
 }
 

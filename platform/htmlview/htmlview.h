@@ -74,8 +74,8 @@ class HtmlView final : public PageHost {
   std::map<DWORD, std::string> m_cookies;  // open requests
   std::vector<DWORD> m_unasked;            // requests the parent has not been told of
   DWORD m_nextCookie = 1;
-  bool m_asking = false;           // inside the NM_INLINE_IMAGE round
-  bool m_relayoutWanted = false;   // a picture arrived during it
+  bool m_asking = false;          // inside the NM_INLINE_IMAGE round
+  bool m_relayoutWanted = false;  // a picture arrived during it
   int m_scroll = 0;
   bool m_scrollBar = false;
   std::optional<Link> m_tapped;

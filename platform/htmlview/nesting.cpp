@@ -8,15 +8,15 @@ namespace htmlview {
 
 namespace {
 
-constexpr std::array<std::string_view, 18> kVoidElements = {
-    "area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr",
-    "img",  "input", "keygen",  "link",    "meta", "param", "source", "track", "wbr"};
-constexpr std::array<std::string_view, 8> kRawText = {"script",   "style", "textarea", "title",
-                                                      "xmp",      "iframe", "noembed", "noframes"};
+constexpr std::array<std::string_view, 18> kVoidElements = {"area",  "base",  "basefont", "bgsound", "br",    "col",
+                                                            "embed", "frame", "hr",       "img",     "input", "keygen",
+                                                            "link",  "meta",  "param",    "source",  "track", "wbr"};
+constexpr std::array<std::string_view, 8> kRawText = {"script", "style",  "textarea", "title",
+                                                      "xmp",    "iframe", "noembed",  "noframes"};
 // Opening one of these closes an open <p> first.
 constexpr std::array<std::string_view, 22> kClosesParagraph = {
-    "address", "blockquote", "center", "dir", "div", "dl", "fieldset", "form", "h1", "h2", "h3",
-    "h4",      "h5",         "h6",     "hr",  "menu", "ol", "p",       "pre",  "table", "ul", "li"};
+    "address", "blockquote", "center", "dir", "div",  "dl", "fieldset", "form", "h1",    "h2", "h3",
+    "h4",      "h5",         "h6",     "hr",  "menu", "ol", "p",        "pre",  "table", "ul", "li"};
 
 template <size_t N>
 bool isOneOf(std::string_view name, const std::array<std::string_view, N>& names) {
@@ -25,9 +25,7 @@ bool isOneOf(std::string_view name, const std::array<std::string_view, N>& names
 
 // As the tokenizer reads a tag name: everything up to a blank, "/" or ">"
 // ("<div\x01<b>" is one element named "div\x01<b", which no </div> closes).
-bool isNameChar(char c) {
-  return c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '/' && c != '>';
-}
+bool isNameChar(char c) { return c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != '/' && c != '>'; }
 
 bool startsName(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -137,7 +135,8 @@ class Scanner {
 
   void closeImplied(const std::string& name) {
     if (!m_open.empty() && m_open.back() == "p" && isOneOf(name, kClosesParagraph)) m_open.pop_back();
-    auto closeSibling = [&](std::initializer_list<std::string_view> same, std::initializer_list<std::string_view> scope) {
+    auto closeSibling = [&](std::initializer_list<std::string_view> same,
+                            std::initializer_list<std::string_view> scope) {
       for (size_t i = m_open.size(); i-- > 0;) {
         const std::string& open = m_open[i];
         if (std::find(scope.begin(), scope.end(), open) != scope.end()) return;

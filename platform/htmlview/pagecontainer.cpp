@@ -54,11 +54,8 @@ struct FamilyAlias {
   const char16_t* face;
 };
 constexpr FamilyAlias kFamilyAliases[] = {
-    {"serif", u"Times New Roman"},
-    {"sans-serif", u"Tahoma"},
-    {"monospace", u"Courier New"},
-    {"cursive", u"Tahoma"},
-    {"fantasy", u"Tahoma"},
+    {"serif", u"Times New Roman"}, {"sans-serif", u"Tahoma"}, {"monospace", u"Courier New"},
+    {"cursive", u"Tahoma"},        {"fantasy", u"Tahoma"},
 };
 
 // The first family of a CSS font-family list, without quotes.
@@ -322,7 +319,8 @@ void PageContainer::transform_text(litehtml::tstring& text, litehtml::text_trans
     if (wide[0] < 0x80) wide[0] = static_cast<char16_t>(std::toupper(wide[0]));
   } else if (tt == litehtml::text_transform_uppercase || tt == litehtml::text_transform_lowercase) {
     for (char16_t& c : wide)
-      if (c < 0x80) c = static_cast<char16_t>(tt == litehtml::text_transform_uppercase ? std::toupper(c) : std::tolower(c));
+      if (c < 0x80)
+        c = static_cast<char16_t>(tt == litehtml::text_transform_uppercase ? std::toupper(c) : std::tolower(c));
   }
   text = toUtf8(wide);
 }

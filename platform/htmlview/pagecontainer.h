@@ -56,9 +56,8 @@ class PageContainer final : public litehtml::document_container {
   // The placeholder's size for a picture nobody has answered yet.
   static constexpr int kPlaceholderSize = 20;
 
-  litehtml::uint_ptr create_font(const litehtml::tchar_t* faceName, int size, int weight,
-                                 litehtml::font_style italic, unsigned int decoration,
-                                 litehtml::font_metrics* fm) override;
+  litehtml::uint_ptr create_font(const litehtml::tchar_t* faceName, int size, int weight, litehtml::font_style italic,
+                                 unsigned int decoration, litehtml::font_metrics* fm) override;
   void delete_font(litehtml::uint_ptr font) override;
   int text_width(const litehtml::tchar_t* text, litehtml::uint_ptr font) override;
   void draw_text(litehtml::uint_ptr hdc, const litehtml::tchar_t* text, litehtml::uint_ptr font,
@@ -99,7 +98,7 @@ class PageContainer final : public litehtml::document_container {
   HDC m_measure;  // a memory DC that text is measured on
   std::vector<std::unique_ptr<Font>> m_fonts;
   std::vector<litehtml::position> m_clips;
-  HDC m_clipDc = nullptr;  // the DC the clip stack was last applied to
+  HDC m_clipDc = nullptr;                   // the DC the clip stack was last applied to
   std::set<std::string> m_pictureElements;  // sources of <img> elements, framed until answered
   litehtml::position m_viewport;
   std::string m_caption;

@@ -167,8 +167,7 @@ ActionWriter& ActionWriter::defineFunction2(const std::string& name, uint8_t reg
 
 ActionWriter& ActionWriter::tryCatch(const ActionWriter& body, const std::string& name, const ActionWriter& handler,
                                      const ActionWriter& last) {
-  std::vector<uint8_t> tryCode = body.encoded(), catchCode = handler.encoded(),
-                       finallyCode = last.encoded();
+  std::vector<uint8_t> tryCode = body.encoded(), catchCode = handler.encoded(), finallyCode = last.encoded();
   bool hasCatch = !name.empty();
   bool hasFinally = !finallyCode.empty();
   ActionRecord r{0x8F, {}};
@@ -201,9 +200,7 @@ ActionWriter& ActionWriter::trace(Pushed value) {
 
 ActionWriter& ActionWriter::traceVariable(const std::string& name) { return push({name}).op(0x1C).op(0x26); }
 
-ActionWriter& ActionWriter::setVariable(const std::string& name, Pushed value) {
-  return push({name, value}).op(0x1D);
-}
+ActionWriter& ActionWriter::setVariable(const std::string& name, Pushed value) { return push({name, value}).op(0x1D); }
 
 std::vector<uint8_t> ActionWriter::encoded() const {
   // Raw items are the inline bytes that follow their action (function

@@ -34,7 +34,8 @@ class ActionWriter {
   ActionWriter& jump(const std::string& label);
   ActionWriter& ifTrue(const std::string& label);
   ActionWriter& label(const std::string& name);
-  ActionWriter& defineFunction(const std::string& name, const std::vector<std::string>& params, const ActionWriter& body);
+  ActionWriter& defineFunction(const std::string& name, const std::vector<std::string>& params,
+                               const ActionWriter& body);
   // `params`: register (0 for none) and name of each.
   ActionWriter& defineFunction2(const std::string& name, uint8_t registers, uint16_t flags,
                                 const std::vector<std::pair<uint8_t, std::string>>& params, const ActionWriter& body);

@@ -199,21 +199,39 @@ std::vector<uint8_t> maskedTextMovie(int groups, int frames, bool compressed) {
   }
   movie.defineFont(1, 2, "Bench", glyphs, 800, 200);
   TextRecord run{.fontId = 1, .color = Rgba{20, 20, 120, 255}, .x = 0, .y = 0, .height = 14 * kTw};
-  for (int i = 0; i < kLine; ++i) run.glyphs.push_back({uint32_t((i * 7) % kGlyphs), int32_t(glyphs[size_t((i * 7) % kGlyphs)].advance * 14 * kTw / 1024)});
+  for (int i = 0; i < kLine; ++i)
+    run.glyphs.push_back(
+        {uint32_t((i * 7) % kGlyphs), int32_t(glyphs[size_t((i * 7) % kGlyphs)].advance * 14 * kTw / 1024)});
   movie.defineText(2, 2, {}, {run});
   ShapeBuilder mask;
   mask.ellipse(0, 0, 60 * kTw, 40 * kTw, mask.addSolidFill({0, 0, 0, 255}));
   movie.defineShape(3, mask, 3);
   ShapeBuilder back;
   back.rectangle(0, 0, kW * kTw, 40 * kTw,
-                 back.addLinearGradient(gradientBox(0, 0, kW * kTw, 40 * kTw), {{0, {250, 200, 80, 255}}, {255, {80, 160, 250, 255}}}));
+                 back.addLinearGradient(gradientBox(0, 0, kW * kTw, 40 * kTw),
+                                        {{0, {250, 200, 80, 255}}, {255, {80, 160, 250, 255}}}));
   movie.defineShape(4, back, 3);
-  EditText device{.xMin = 0, .xMax = 200 * kTw, .yMin = 0, .yMax = 20 * kTw, .height = 12 * kTw,
-                  .color = Rgba{120, 0, 0, 255}, .text = "Masks and text, drawn every frame"};
+  EditText device{.xMin = 0,
+                  .xMax = 200 * kTw,
+                  .yMin = 0,
+                  .yMax = 20 * kTw,
+                  .height = 12 * kTw,
+                  .color = Rgba{120, 0, 0, 255},
+                  .text = "Masks and text, drawn every frame"};
   movie.defineEditText(5, device);
-  EditText outlined{.xMin = 0, .xMax = 230 * kTw, .yMin = 0, .yMax = 60 * kTw, .fontId = 1, .height = 16 * kTw,
-                    .color = Rgba{0, 90, 0, 255}, .align = 0, .text = "ABCDEFGHIJKLMN OPQRSTUVWXYZ ABCDEFGHIJ",
-                    .border = true, .useOutlines = true, .wordWrap = true, .multiline = true};
+  EditText outlined{.xMin = 0,
+                    .xMax = 230 * kTw,
+                    .yMin = 0,
+                    .yMax = 60 * kTw,
+                    .fontId = 1,
+                    .height = 16 * kTw,
+                    .color = Rgba{0, 90, 0, 255},
+                    .align = 0,
+                    .text = "ABCDEFGHIJKLMN OPQRSTUVWXYZ ABCDEFGHIJ",
+                    .border = true,
+                    .useOutlines = true,
+                    .wordWrap = true,
+                    .multiline = true};
   movie.defineEditText(6, outlined);
   for (int f = 0; f < frames; ++f) {
     for (int g = 0; g < groups; ++g) {

@@ -516,8 +516,7 @@ std::vector<uint8_t> placementBody(const Placement& p, bool third) {
                   (p.colorTransform ? 0x08 : 0) | (p.ratio ? 0x10 : 0) | (p.name ? 0x20 : 0) | (p.clipDepth ? 0x40 : 0);
   w.u8(flags);
   // Blend mode, cached as a bitmap, opaque background.
-  if (third)
-    w.u8(uint8_t((p.filters.empty() ? 0 : 0x01) | (p.blendMode ? 0x02 : 0) | (p.opaqueBackground ? 0x44 : 0)));
+  if (third) w.u8(uint8_t((p.filters.empty() ? 0 : 0x01) | (p.blendMode ? 0x02 : 0) | (p.opaqueBackground ? 0x44 : 0)));
   w.u16(p.depth);
   if (p.characterId) w.u16(*p.characterId);
   if (p.matrix) w.matrix(*p.matrix);

@@ -120,7 +120,7 @@ class ShapeBuilder {
     Matrix matrix;
     std::vector<Stop> stops;
     uint16_t bitmapId = 0;
-    int16_t focal = 0;           // 8.8 fixed point
+    int16_t focal = 0;          // 8.8 fixed point
     uint8_t gradientFlags = 0;  // spread and interpolation
   };
   struct Line {
@@ -226,7 +226,7 @@ struct TextRecord {
   std::optional<uint16_t> fontId;
   std::optional<Rgba> color;
   std::optional<int16_t> x, y;
-  uint16_t height = 0;  // twips per em, written with the font
+  uint16_t height = 0;                               // twips per em, written with the font
   std::vector<std::pair<uint32_t, int32_t>> glyphs;  // glyph index, advance in twips
 };
 

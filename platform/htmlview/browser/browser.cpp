@@ -31,7 +31,9 @@ const res::ModuleResources& resources() {
       {},
       {},
       {},
-      {{kMenuBarId, 0, {{I_IMAGENONE, kBackCommand, TBSTATE_ENABLED, TBSTYLE_BUTTON | TBSTYLE_AUTOSIZE, kBackString, 0}}}},
+      {{kMenuBarId,
+        0,
+        {{I_IMAGENONE, kBackCommand, TBSTATE_ENABLED, TBSTYLE_BUTTON | TBSTYLE_AUTOSIZE, kBackString, 0}}}},
       {}};
   return table;
 }

@@ -11,7 +11,8 @@ namespace browser {
 namespace {
 
 bool startsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
-  return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char16_t a, char16_t b) {
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char16_t a, char16_t b) {
            return (a < 0x80 ? std::tolower(a) : a) == (b < 0x80 ? std::tolower(b) : b);
          });
 }
@@ -25,8 +26,8 @@ bool hasScheme(std::u16string_view href) {
   size_t colon = href.find(u':');
   if (colon == std::u16string_view::npos || colon < 2) return false;
   return std::all_of(href.begin(), href.begin() + static_cast<std::ptrdiff_t>(colon), [](char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'+' ||
-           c == u'-' || c == u'.';
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' ||
+           c == u'.';
   });
 }
 
@@ -107,10 +108,12 @@ Link resolveLink(std::u16string_view page, std::u16string_view href) {
 }
 
 std::u16string decodePage(std::string_view bytes) {
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
     std::u16string text;
     for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-      text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+      text +=
+          static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
     return text;
   }
   if (bytes.starts_with("\xEF\xBB\xBF")) return fromUtf8(bytes.substr(3));
@@ -120,8 +123,7 @@ std::u16string decodePage(std::string_view bytes) {
   if (saysUtf8 || isValidUtf8(bytes)) return fromUtf8(bytes);
   int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   std::u16string text(static_cast<size_t>(std::max(length, 0)), u'\0');
-  if (length > 0)
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
+  if (length > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
   return text;
 }
 

@@ -13,13 +13,44 @@ namespace {
 
 // Action codes the scripts below use.
 enum : uint8_t {
-  kAdd = 0x0A, kSubtract = 0x0B, kDivide = 0x0D, kLess = 0x0F, kNot = 0x12, kStringLength = 0x14,
-  kStringExtract = 0x15, kPop = 0x17, kGetVariable = 0x1C, kSetVariable = 0x1D, kStringAdd = 0x21,
-  kSetProperty = 0x23, kGetProperty = 0x22, kTrace = 0x26, kThrow = 0x2A, kCharToAscii = 0x32, kAsciiToChar = 0x33,
-  kDelete = 0x3A, kCallFunction = 0x3D, kReturn = 0x3E, kNewObject = 0x40, kInitArray = 0x42, kInitObject = 0x43,
-  kTypeOf = 0x44, kEnumerate2 = 0x55, kAdd2 = 0x47, kLess2 = 0x48, kEquals2 = 0x49, kToString = 0x4B,
-  kGetMember = 0x4E, kSetMember = 0x4F, kIncrement = 0x50, kCallMethod = 0x52, kInstanceOf = 0x54,
-  kStrictEquals = 0x66, kExtends = 0x69, kPushDuplicate = 0x4C, kEquals = 0x0E,
+  kAdd = 0x0A,
+  kSubtract = 0x0B,
+  kDivide = 0x0D,
+  kLess = 0x0F,
+  kNot = 0x12,
+  kStringLength = 0x14,
+  kStringExtract = 0x15,
+  kPop = 0x17,
+  kGetVariable = 0x1C,
+  kSetVariable = 0x1D,
+  kStringAdd = 0x21,
+  kSetProperty = 0x23,
+  kGetProperty = 0x22,
+  kTrace = 0x26,
+  kThrow = 0x2A,
+  kCharToAscii = 0x32,
+  kAsciiToChar = 0x33,
+  kDelete = 0x3A,
+  kCallFunction = 0x3D,
+  kReturn = 0x3E,
+  kNewObject = 0x40,
+  kInitArray = 0x42,
+  kInitObject = 0x43,
+  kTypeOf = 0x44,
+  kEnumerate2 = 0x55,
+  kAdd2 = 0x47,
+  kLess2 = 0x48,
+  kEquals2 = 0x49,
+  kToString = 0x4B,
+  kGetMember = 0x4E,
+  kSetMember = 0x4F,
+  kIncrement = 0x50,
+  kCallMethod = 0x52,
+  kInstanceOf = 0x54,
+  kStrictEquals = 0x66,
+  kExtends = 0x69,
+  kPushDuplicate = 0x4C,
+  kEquals = 0x0E,
 };
 
 std::vector<std::string> run(const ActionWriter& script, uint8_t version, int frames = 1) {
@@ -83,8 +114,18 @@ ActionWriter objectsAndEnumeration() {
   ActionWriter w;
   w.push({"o", "a", 1, "b", 2, 2}).op(kInitObject).op(kSetVariable);
   w.push({"o"}).op(kGetVariable).push({"b"}).op(kDelete).op(kTrace);
-  w.push({"o"}).op(kGetVariable).op(kEnumerate2).label("next").op(kPushDuplicate).push({nullptr}).op(kStrictEquals)
-      .ifTrue("done").op(kTrace).jump("next").label("done").op(kPop);
+  w.push({"o"})
+      .op(kGetVariable)
+      .op(kEnumerate2)
+      .label("next")
+      .op(kPushDuplicate)
+      .push({nullptr})
+      .op(kStrictEquals)
+      .ifTrue("done")
+      .op(kTrace)
+      .jump("next")
+      .label("done")
+      .op(kPop);
   return w.push({"o"}).op(kGetVariable).op(kTypeOf).op(kTrace);
 }
 
@@ -134,28 +175,71 @@ ActionWriter stringAsCondition() {
 std::vector<ScriptCase> scriptCases() {
   std::vector<ScriptCase> cases;
   ActionWriter w;
-  cases.push_back({"arithmetic", 5,
-                   ActionWriter(w).push({7, 3}).op(kSubtract).op(kTrace).push({10, 4}).op(kDivide).op(kTrace)
-                       .push({0.1, 0.2}).op(kAdd).op(kTrace).push({1, 3}).op(kDivide).op(kTrace),
+  cases.push_back({"arithmetic",
+                   5,
+                   ActionWriter(w)
+                       .push({7, 3})
+                       .op(kSubtract)
+                       .op(kTrace)
+                       .push({10, 4})
+                       .op(kDivide)
+                       .op(kTrace)
+                       .push({0.1, 0.2})
+                       .op(kAdd)
+                       .op(kTrace)
+                       .push({1, 3})
+                       .op(kDivide)
+                       .op(kTrace),
                    {"4", "2.5", "0.3", "0.333333333333333"}});
-  cases.push_back({"swf4 comparisons are numbers, division by zero an error", 4,
+  cases.push_back({"swf4 comparisons are numbers, division by zero an error",
+                   4,
                    ActionWriter(w).push({1, 2}).op(kLess).op(kTrace).push({1, 0}).op(kDivide).op(kTrace),
                    {"1", "#ERROR#"}});
-  cases.push_back({"swf5 comparisons are booleans", 5,
+  cases.push_back({"swf5 comparisons are booleans",
+                   5,
                    ActionWriter(w).push({1, 2}).op(kLess).op(kTrace).push({"10", 10}).op(kEquals2).op(kTrace),
                    {"true", "true"}});
-  cases.push_back({"string actions", 5,
-                   ActionWriter(w).push({"ab", "cd"}).op(kStringAdd).op(kTrace).push({"hello"}).op(kStringLength)
-                       .op(kTrace).push({"hello", 2, 3}).op(kStringExtract).op(kTrace).push({"A"}).op(kCharToAscii)
-                       .op(kTrace).push({66}).op(kAsciiToChar).op(kTrace),
+  cases.push_back({"string actions",
+                   5,
+                   ActionWriter(w)
+                       .push({"ab", "cd"})
+                       .op(kStringAdd)
+                       .op(kTrace)
+                       .push({"hello"})
+                       .op(kStringLength)
+                       .op(kTrace)
+                       .push({"hello", 2, 3})
+                       .op(kStringExtract)
+                       .op(kTrace)
+                       .push({"A"})
+                       .op(kCharToAscii)
+                       .op(kTrace)
+                       .push({66})
+                       .op(kAsciiToChar)
+                       .op(kTrace),
                    {"abcd", "5", "ell", "65", "B"}});
-  cases.push_back({"add2 joins text, adds numbers", 6,
-                   ActionWriter(w).push({"1", 2}).op(kAdd2).op(kTrace).push({1, 2}).op(kAdd2).op(kTrace).push({true, 1})
-                       .op(kAdd2).op(kTrace),
+  cases.push_back({"add2 joins text, adds numbers",
+                   6,
+                   ActionWriter(w)
+                       .push({"1", 2})
+                       .op(kAdd2)
+                       .op(kTrace)
+                       .push({1, 2})
+                       .op(kAdd2)
+                       .op(kTrace)
+                       .push({true, 1})
+                       .op(kAdd2)
+                       .op(kTrace),
                    {"12", "3", "2"}});
-  cases.push_back({"variables and paths", 6,
-                   ActionWriter(w).setVariable("a", 5).traceVariable("a").traceVariable("/:a").traceVariable("_root.a")
-                       .setVariable("_root:b", "set through a path").traceVariable("b"),
+  cases.push_back({"variables and paths",
+                   6,
+                   ActionWriter(w)
+                       .setVariable("a", 5)
+                       .traceVariable("a")
+                       .traceVariable("/:a")
+                       .traceVariable("_root.a")
+                       .setVariable("_root:b", "set through a path")
+                       .traceVariable("b"),
                    {"5", "5", "5", "set through a path"}});
   cases.push_back({"jumps make loops", 6, countingLoop(), {"0", "1", "2"}});
   cases.push_back({"functions take arguments and return", 6, functionCall(), {"7"}});
@@ -188,8 +272,8 @@ struct ConversionCase {
 
 TEST(ScriptMachine, WritesNumbersAsThePlayerDoes) {
   const ConversionCase cases[] = {
-      {0, "0"}, {-0.0, "0"}, {123456789, "123456789"}, {1e15, "1e+15"}, {1.5e-7, "1.5e-7"}, {0.0001, "0.0001"},
-      {-2.5, "-2.5"}, {1.0 / 3, "0.333333333333333"}, {1e21, "1e+21"}, {123456.789, "123456.789"},
+      {0, "0"},           {-0.0, "0"},    {123456789, "123456789"},       {1e15, "1e+15"}, {1.5e-7, "1.5e-7"},
+      {0.0001, "0.0001"}, {-2.5, "-2.5"}, {1.0 / 3, "0.333333333333333"}, {1e21, "1e+21"}, {123456.789, "123456.789"},
   };
   for (const ConversionCase& c : cases) {
     SCOPED_TRACE(c.text);
@@ -229,8 +313,13 @@ TEST(ScriptMachine, RunsTimelineScriptsInTheirOrder) {
   m.movie.showFrame();
   doAction(m.movie, ActionWriter().trace("frame 2 skipped"));
   m.movie.showFrame();
-  doAction(m.movie, ActionWriter().trace("frame 3").push({"clip", 0}).op(kGetProperty).op(kTrace)
-                        .push({"clip", 0, 25}).op(kSetProperty));
+  doAction(m.movie, ActionWriter()
+                        .trace("frame 3")
+                        .push({"clip", 0})
+                        .op(kGetProperty)
+                        .op(kTrace)
+                        .push({"clip", 0, 25})
+                        .op(kSetProperty));
   m.movie.showFrame();
   MoviePlayer player;
   std::vector<std::string> lines;
@@ -240,16 +329,28 @@ TEST(ScriptMachine, RunsTimelineScriptsInTheirOrder) {
   EXPECT_EQ(player.currentFrame(), 2);
   EXPECT_FALSE(player.playing());
   // The clip moved 25 pixels.
-  EXPECT_FLOAT_EQ(player.scripts()->clipFor(*player.scripts()->rootClip()->timeline)->timeline->displayList().at(1).matrix.tx,
-                  500);
+  EXPECT_FLOAT_EQ(
+      player.scripts()->clipFor(*player.scripts()->rootClip()->timeline)->timeline->displayList().at(1).matrix.tx, 500);
 }
 
 TEST(ScriptMachine, AKeyMovesAClipThroughItsClipEvent) {
   ClipMovie m;
   // onClipEvent(keyDown) { if (Key.getCode() == 39) _x += 10 }  and enterFrame counting.
   ActionWriter onKey;
-  onKey.push({0, "Key"}).op(kGetVariable).push({"getCode"}).op(kCallMethod).push({39}).op(kEquals2).op(kNot)
-      .ifTrue("end").push({"_x", "_x"}).op(kGetVariable).push({10}).op(kAdd2).op(kSetVariable).label("end");
+  onKey.push({0, "Key"})
+      .op(kGetVariable)
+      .push({"getCode"})
+      .op(kCallMethod)
+      .push({39})
+      .op(kEquals2)
+      .op(kNot)
+      .ifTrue("end")
+      .push({"_x", "_x"})
+      .op(kGetVariable)
+      .push({10})
+      .op(kAdd2)
+      .op(kSetVariable)
+      .label("end");
   ActionWriter onFrame;
   onFrame.push({"n", "n"}).op(kGetVariable).op(kIncrement).op(kSetVariable);
   placeWithEvents(m.movie, 1, 2, "clip",

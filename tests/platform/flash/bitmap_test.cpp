@@ -21,7 +21,7 @@ namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kMissing = 0xFFFFFF;  // a missing picture draws nothing over the white stage
-constexpr int kCell = 10;             // screen pixels per picture pixel
+constexpr int kCell = 10;                // screen pixels per picture pixel
 
 // A 4 x 2 picture whose colours survive 15-bit storage.
 Image smallPicture(bool withAlpha) {

@@ -65,9 +65,13 @@ TEST(Masks, ClipTheDepthsUpToTheirClipDepthOnly) {
     movie.placeObject2({.depth = 3, .characterId = 3});
     movie.placeObject2({.depth = 4, .characterId = 4});
     movie.showFrame();
-    expectProbes(Loaded(movie).picture(),
-                 {{50, 10, kRed}, {119, 10, kRed}, {120, 10, kWhite}, {110, 70, kGreen}, {150, 70, kWhite},
-                  {220, 20, kBlue}, {150, 150, kWhite}});
+    expectProbes(Loaded(movie).picture(), {{50, 10, kRed},
+                                           {119, 10, kRed},
+                                           {120, 10, kWhite},
+                                           {110, 70, kGreen},
+                                           {150, 70, kWhite},
+                                           {220, 20, kBlue},
+                                           {150, 150, kWhite}});
   }
 }
 
@@ -100,9 +104,14 @@ TEST(Text, StaticTextDrawsGlyphOutlinesOfEveryFontVersion) {
       movie.defineText(2, textVersion, {}, {run});
       movie.placeObject2({.depth = 1, .characterId = 2});
       movie.showFrame();
-      expectProbes(Loaded(movie).picture(),
-                   {{41, 66, kRed}, {64, 99, kRed}, {66, 80, kWhite}, {71, 80, kRed}, {94, 80, kRed},
-                    {96, 80, kWhite}, {50, 101, kWhite}, {50, 64, kWhite}});
+      expectProbes(Loaded(movie).picture(), {{41, 66, kRed},
+                                             {64, 99, kRed},
+                                             {66, 80, kWhite},
+                                             {71, 80, kRed},
+                                             {94, 80, kRed},
+                                             {96, 80, kWhite},
+                                             {50, 101, kWhite},
+                                             {50, 64, kWhite}});
     }
   }
 }
@@ -121,16 +130,34 @@ TEST(Text, FieldsShowTheirFrameAndTheirTextAligned) {
     MovieWriter movie(240, 180, 12);
     movie.setBackground(kBlueRgba);
     defineSquareFont(movie, 2);
-    EditText field{.xMin = 20 * kTw, .xMax = 220 * kTw, .yMin = 20 * kTw, .yMax = 80 * kTw, .fontId = 1,
-                   .height = 1024, .color = kRedRgba, .align = c.align, .text = "AA", .border = true,
+    EditText field{.xMin = 20 * kTw,
+                   .xMax = 220 * kTw,
+                   .yMin = 20 * kTw,
+                   .yMax = 80 * kTw,
+                   .fontId = 1,
+                   .height = 1024,
+                   .color = kRedRgba,
+                   .align = c.align,
+                   .text = "AA",
+                   .border = true,
                    .useOutlines = true};
     movie.defineEditText(2, field);
     movie.placeObject2({.depth = 1, .characterId = 2});
     movie.showFrame();
     Picture p = Loaded(movie).picture();
-    expectProbes(p, {{10, 10, kBlue}, {20, 50, 0x000000}, {120, 20, 0x000000}, {220, 50, 0x000000},
-                     {120, 80, 0x000000}, {221, 50, kBlue}, {219, 50, kWhite}, {21, 30, kWhite}, {c.glyphLeft + 1, 28, kRed}, {c.glyphLeft + 24, 61, kRed},
-                     {c.glyphLeft + 27, 50, kWhite}, {c.glyphLeft + 54, 50, kRed}, {c.glyphLeft + 10, 63, kWhite}});
+    expectProbes(p, {{10, 10, kBlue},
+                     {20, 50, 0x000000},
+                     {120, 20, 0x000000},
+                     {220, 50, 0x000000},
+                     {120, 80, 0x000000},
+                     {221, 50, kBlue},
+                     {219, 50, kWhite},
+                     {21, 30, kWhite},
+                     {c.glyphLeft + 1, 28, kRed},
+                     {c.glyphLeft + 24, 61, kRed},
+                     {c.glyphLeft + 27, 50, kWhite},
+                     {c.glyphLeft + 54, 50, kRed},
+                     {c.glyphLeft + 10, 63, kWhite}});
     EXPECT_EQ(p.count(kRed), 2 * 25 * 35);
   }
 }
@@ -139,8 +166,14 @@ TEST(Text, FieldsWithoutEmbeddedOutlinesUseTheDevicesFonts) {
   for (bool html : {false, true}) {
     SCOPED_TRACE(html ? "html" : "plain");
     auto movie = flashtest::whiteMovie();
-    EditText field{.xMin = 20 * kTw, .xMax = 200 * kTw, .yMin = 20 * kTw, .yMax = 60 * kTw, .height = 20 * kTw,
-                   .color = Rgba{0, 0, 0, 255}, .text = html ? "<p><b>MW</b>&amp;M</p>" : "MW&M", .html = html};
+    EditText field{.xMin = 20 * kTw,
+                   .xMax = 200 * kTw,
+                   .yMin = 20 * kTw,
+                   .yMax = 60 * kTw,
+                   .height = 20 * kTw,
+                   .color = Rgba{0, 0, 0, 255},
+                   .text = html ? "<p><b>MW</b>&amp;M</p>" : "MW&M",
+                   .html = html};
     movie.defineEditText(1, field);
     movie.placeObject2({.depth = 1, .characterId = 1});
     movie.showFrame();
@@ -186,8 +219,8 @@ MovieWriter buttonMovie(int version) {
   movie.defineShape(2, rectShape(20, 20, 40, 40, kGreenRgba));
   movie.defineShape(3, rectShape(20, 20, 40, 40, kBlueRgba));
   movie.defineShape(5, rectShape(200, 140, 40, 40, kGreenRgba));
-  std::vector<ButtonPart> parts = {{kButtonUp, 1, 1, {}}, {kButtonOver, 2, 2, {}}, {kButtonDown, 3, 3, {}},
-                                   {kButtonHitTest, 1, 4, {}}};
+  std::vector<ButtonPart> parts = {
+      {kButtonUp, 1, 1, {}}, {kButtonOver, 2, 2, {}}, {kButtonDown, 3, 3, {}}, {kButtonHitTest, 1, 4, {}}};
   if (version == 2)
     movie.defineButton2(4, parts, {{kCondOverDownToOverUp, {actionGotoFrame(1)}}});
   else
@@ -209,7 +242,7 @@ TEST(Buttons, ThePenDrivesTheirStatesAndAReleaseInsideRunsTheirActions) {
     uint32_t button;
     int frame;
   } steps[] = {
-      {Pen::None, 0, 0, kRed, 0},    {Pen::Move, 100, 100, kRed, 0}, {Pen::Down, 40, 40, kBlue, 0},
+      {Pen::None, 0, 0, kRed, 0},     {Pen::Move, 100, 100, kRed, 0}, {Pen::Down, 40, 40, kBlue, 0},
       {Pen::Move, 100, 100, kRed, 0}, {Pen::Move, 41, 41, kBlue, 0},  {Pen::Up, 41, 41, kGreen, 1},
       {Pen::Move, 150, 20, kRed, 1},  {Pen::Down, 150, 20, kRed, 1},  {Pen::Up, 150, 20, kRed, 1},
   };
@@ -282,9 +315,9 @@ TEST(BlendModes, BlendAnObjectWithWhatIsBelowIt) {
     uint8_t mode;
     uint32_t expected;
   } cases[] = {
-      {0, 0x8040C0},  {2, 0x8040C0},  {3, 0x203060},  {4, 0xA0D0E0}, {5, 0x80C0C0}, {6, 0x404080},
-      {7, 0x408040},  {8, 0xC0FFFF},  {9, 0x008000},  {10, 0xBF3F7F}, {13, 0x40A1C0}, {14, 0x4160C0},
-      {11, 0x40C080}, {12, 0x40C080},  // alpha and erase draw nothing outside a layer
+      {0, 0x8040C0},  {2, 0x8040C0},  {3, 0x203060},  {4, 0xA0D0E0},  {5, 0x80C0C0},
+      {6, 0x404080},  {7, 0x408040},  {8, 0xC0FFFF},  {9, 0x008000},  {10, 0xBF3F7F},
+      {13, 0x40A1C0}, {14, 0x4160C0}, {11, 0x40C080}, {12, 0x40C080},  // alpha and erase draw nothing outside a layer
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "mode " << int(c.mode));
@@ -306,8 +339,8 @@ TEST(BlendModes, AnOpaqueBackgroundFillsTheObjectsBounds) {
   movie.defineShape(1, s);
   movie.placeObject3({.depth = 1, .characterId = 1, .opaqueBackground = kGreenRgba});
   movie.showFrame();
-  expectProbes(Loaded(movie).picture(), {{100, 90, kBlue}, {62, 62, kGreen}, {138, 118, kGreen}, {58, 90, kWhite},
-                                         {100, 121, kWhite}});
+  expectProbes(Loaded(movie).picture(),
+               {{100, 90, kBlue}, {62, 62, kGreen}, {138, 118, kGreen}, {58, 90, kWhite}, {100, 121, kWhite}});
 }
 
 TEST(Filters, BlurShadowAndRecolourTheObjectAlone) {
@@ -320,9 +353,11 @@ TEST(Filters, BlurShadowAndRecolourTheObjectAlone) {
   } cases[] = {
       // A box of 9 pixels: the square's first column mixes 5 red ones with 4 white.
       {"blur", blurFilter(8, 8, 1), {{60, 60, kRed}, {30, 60, kWhite}, {40, 60, 0xFF7171}, {39, 60, 0xFF8E8E}}},
-      {"drop shadow", dropShadowFilter({0, 0, 0, 255}, 0, 0, 10, 1),
+      {"drop shadow",
+       dropShadowFilter({0, 0, 0, 255}, 0, 0, 10, 1),
        {{60, 60, kRed}, {85, 60, 0x000000}, {85, 35, kWhite}, {95, 60, kWhite}}},
-      {"knocked-out shadow", dropShadowFilter({0, 0, 0, 255}, 0, 0, 10, 1, false, true),
+      {"knocked-out shadow",
+       dropShadowFilter({0, 0, 0, 255}, 0, 0, 10, 1, false, true),
        {{60, 60, kWhite}, {85, 60, 0x000000}}},
       {"inner shadow", dropShadowFilter({0, 0, 0, 255}, 0, 0, 10, 1, true), {{45, 60, 0x000000}, {60, 60, kRed}}},
       {"colour matrix", colorMatrixFilter(kSwapRedAndBlue), {{60, 60, kBlue}, {30, 60, kWhite}}},

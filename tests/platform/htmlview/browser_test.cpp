@@ -66,7 +66,7 @@ TEST(BrowserPages, TextComesFromTheRightEncoding) {
       {std::string("\xFF\xFE<\0p\0>\0\xE9\0", 10), u"<p>\u00e9"},
       {"\xEF\xBB\xBF<p>caf\xC3\xA9", u"<p>caf\u00e9"},
       {"<meta charset=utf-8><p>caf\xC3\xA9", u"<meta charset=utf-8><p>caf\u00e9"},
-      {"<p>caf\xC3\xA9", u"<p>caf\u00e9"},  // valid UTF-8 without a word about it
+      {"<p>caf\xC3\xA9", u"<p>caf\u00e9"},          // valid UTF-8 without a word about it
       {"<p>caf\xE9 \x80", u"<p>caf\u00e9 \u20ac"},  // the device's code page
       {"", u""},
   };
@@ -105,7 +105,8 @@ std::string readText(const std::filesystem::path& file) {
 
 std::filesystem::path screenshotPath(const char* name) {
   const char* dir = std::getenv("ORVEL_BINARY_DIR");
-  std::filesystem::path base = dir ? std::filesystem::path(dir) / "screenshots" : std::filesystem::temp_directory_path();
+  std::filesystem::path base =
+      dir ? std::filesystem::path(dir) / "screenshots" : std::filesystem::temp_directory_path();
   std::filesystem::create_directories(base);
   return base / name;
 }
@@ -144,11 +145,12 @@ TEST(Browser, ShowsThePlayersHelpTopAndScrolled) {
   std::filesystem::copy_file(help, device.host("Program Files/OrvelFlash/help.htm"));
   TempDir work;
   const auto dump = work / "dump.txt";
-  int code = openWithScript(u"\\Program Files\\OrvelFlash\\help.htm", work / "session.txt",
-                            "wait 100\nscreenshot " + screenshotPath("browser-help-top.png").string() +
-                                "\nkey down\nkey down\nkey down\nkey down\nkey down\nkey down\nkey down\nkey down\n"
-                                "wait 100\nscreenshot " + screenshotPath("browser-help-scrolled.png").string() +
-                                "\ndump " + dump.string() + "\nquit\n");
+  int code =
+      openWithScript(u"\\Program Files\\OrvelFlash\\help.htm", work / "session.txt",
+                     "wait 100\nscreenshot " + screenshotPath("browser-help-top.png").string() +
+                         "\nkey down\nkey down\nkey down\nkey down\nkey down\nkey down\nkey down\nkey down\n"
+                         "wait 100\nscreenshot " +
+                         screenshotPath("browser-help-scrolled.png").string() + "\ndump " + dump.string() + "\nquit\n");
   EXPECT_EQ(code, 0);
   EXPECT_NE(readText(dump).find("title=OrvelFlash Help"), std::string::npos) << readText(dump);
 }

@@ -30,9 +30,8 @@ std::u16string propertiesPage() {
 }
 
 HBITMAP solidBitmap(int width, int height, COLORREF color) {
-  return gdi::createBitmapFromPixels(width, height, false,
-                                     std::vector<std::uint32_t>(static_cast<size_t>(width) * height,
-                                                                gdi::pixelOf(color)));
+  return gdi::createBitmapFromPixels(
+      width, height, false, std::vector<std::uint32_t>(static_cast<size_t>(width) * height, gdi::pixelOf(color)));
 }
 
 TEST_F(Viewer, PropertiesPageShowsTitleRuleAndShadedValues) {
@@ -157,10 +156,8 @@ TEST_F(Viewer, PlainTextShowsMarkupAsText) {
     int minWidth, maxWidth, minHeight;
   };
   const Case cases[] = {
-      {u"<b>x</b>", true, 35, 120, 1},
-      {u"<b>x</b>", false, 1, 12, 1},
-      {u"<hr>", true, 15, 60, 1},
-      {u"first line\nsecond line", true, 30, 120, 20},
+      {u"<b>x</b>", true, 35, 120, 1},  {u"<b>x</b>", false, 1, 12, 1},
+      {u"<hr>", true, 15, 60, 1},       {u"first line\nsecond line", true, 30, 120, 20},
       {u"a &amp; b", true, 40, 120, 1},
   };
   for (const auto& c : cases) {
@@ -203,25 +200,58 @@ TEST_F(Viewer, ATallPageScrollsByKeysScrollBarAndPen) {
     int scroll;
   };
   const Case cases[] = {
-      {"down key", [&] { for (int i = 0; i < 7; ++i) key(VK_DOWN); }, 7 * 16},
+      {"down key",
+       [&] {
+         for (int i = 0; i < 7; ++i) key(VK_DOWN);
+       },
+       7 * 16},
       {"up key", [&] { key(VK_UP); }, 6 * 16},
       {"page down key", [&] { key(VK_NEXT); }, 6 * 16 + page},
       {"end key", [&] { key(VK_END); }, end},
       {"down key at the end", [&] { key(VK_DOWN); }, end},
       {"home key", [&] { key(VK_HOME); }, 0},
       {"up key at the top", [&] { key(VK_UP); }, 0},
-      {"bar's down arrow", [&] { tap({kWidth - bar / 2, kHeight - 3}); }, 16},
-      {"bar's track below the thumb", [&] { tap({kWidth - bar / 2, kHeight - bar - 4}); }, 16 + page},
-      {"bar's up arrow", [&] { tap({kWidth - bar / 2, 3}); }, page},
-      {"thumb position", [&] { SendMessageW(m_viewer, WM_VSCROLL, MAKELONG(SB_THUMBPOSITION, 500), 0); settle(); }, 500},
-      {"dragging the page up", [&] {
+      {"bar's down arrow",
+       [&] {
+         tap({kWidth - bar / 2, kHeight - 3});
+       },
+       16},
+      {"bar's track below the thumb",
+       [&] {
+         tap({kWidth - bar / 2, kHeight - bar - 4});
+       },
+       16 + page},
+      {"bar's up arrow",
+       [&] {
+         tap({kWidth - bar / 2, 3});
+       },
+       page},
+      {"thumb position",
+       [&] {
+         SendMessageW(m_viewer, WM_VSCROLL, MAKELONG(SB_THUMBPOSITION, 500), 0);
+         settle();
+       },
+       500},
+      {"dragging the page up",
+       [&] {
          wm::injectPen(wm::PenAction::Down, {100, 200});
          wm::injectPen(wm::PenAction::Move, {100, 150});
          wm::injectPen(wm::PenAction::Up, {100, 120});
          settle();
-       }, 580},
-      {"anchor", [&] { SendMessageW(m_viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"band7")); settle(); }, 700},
-      {"missing anchor", [&] { SendMessageW(m_viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"band77")); settle(); }, 700},
+       },
+       580},
+      {"anchor",
+       [&] {
+         SendMessageW(m_viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"band7"));
+         settle();
+       },
+       700},
+      {"missing anchor",
+       [&] {
+         SendMessageW(m_viewer, DTM_ANCHORW, 0, reinterpret_cast<LPARAM>(u"band77"));
+         settle();
+       },
+       700},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

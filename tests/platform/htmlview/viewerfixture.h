@@ -33,8 +33,8 @@ class Viewer : public testing::Test {
   static LRESULT parentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NOTIFY && current) {
       const auto* nm = reinterpret_cast<const NM_HTMLVIEW*>(lParam);
-      current->m_notices.push_back({nm->hdr.code, nm->szTarget ? nm->szTarget : u"", nm->szData ? nm->szData : u"",
-                                    nm->dwCookie});
+      current->m_notices.push_back(
+          {nm->hdr.code, nm->szTarget ? nm->szTarget : u"", nm->szData ? nm->szData : u"", nm->dwCookie});
       if (nm->hdr.code == NM_INLINE_IMAGE && current->m_onPicture) current->m_onPicture(nm->hdr.hwndFrom, *nm);
       return 1;
     }
@@ -52,8 +52,8 @@ class Viewer : public testing::Test {
     wc.lpszClassName = u"ViewerParent";
     RegisterClassW(&wc);
     ASSERT_TRUE(InitHTMLControl(nullptr));
-    m_parent = CreateWindowExW(0, u"ViewerParent", u"Viewer", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
-                               nullptr);
+    m_parent =
+        CreateWindowExW(0, u"ViewerParent", u"Viewer", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr, nullptr);
     m_viewer = CreateWindowExW(0, WC_HTML, u"", WS_VISIBLE | WS_CHILD, 0, 0, kWidth, kHeight, m_parent, nullptr,
                                nullptr, nullptr);
     ASSERT_TRUE(m_viewer);
