@@ -1,6 +1,7 @@
-// The HTML viewer fed a random page: one headless screen and one viewer for
-// the whole run, each input a new page that is laid out, painted, answered
-// picture by picture, scrolled and tapped.
+// The HTML viewer fed a random page: one headless screen for the whole run,
+// each input a new viewer whose page is laid out, painted, answered picture by
+// picture, scrolled and tapped, and then destroyed (a viewer still alive at
+// exit would hold its page past the device's own teardown).
 
 #include <cstdlib>
 #include <memory>
@@ -33,7 +34,7 @@ LRESULT parentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 struct Stage {
   std::unique_ptr<display::Display> screen;
-  HWND viewer = nullptr;
+  HWND parent = nullptr;
 };
 
 Stage& stage() {
@@ -46,11 +47,9 @@ Stage& stage() {
     wc.lpfnWndProc = parentProc;
     wc.lpszClassName = u"FuzzViewerParent";
     RegisterClassW(&wc);
-    HWND parent =
+    made->parent =
         CreateWindowExW(0, u"FuzzViewerParent", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr, nullptr);
-    made->viewer =
-        CreateWindowExW(0, WC_HTML, u"", WS_VISIBLE | WS_CHILD, 0, 0, 240, 268, parent, nullptr, nullptr, nullptr);
-    if (!made->viewer) std::abort();
+    if (!made->parent) std::abort();
     return made;
   }();
   return *s;
@@ -64,7 +63,9 @@ void send(HWND viewer, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
 }  // namespace
 
 int fuzzHtmlViewer(const std::uint8_t* data, std::size_t size) {
-  HWND viewer = stage().viewer;
+  HWND viewer = CreateWindowExW(0, WC_HTML, u"", WS_VISIBLE | WS_CHILD, 0, 0, 240, 268, stage().parent, nullptr,
+                                nullptr, nullptr);
+  if (!viewer) std::abort();
   // The first byte picks plain text and where the source is cut in two.
   bool plain = size > 0 && (data[0] & 1);
   std::u16string text =
@@ -83,5 +84,7 @@ int fuzzHtmlViewer(const std::uint8_t* data, std::size_t size) {
     wm::dispatchPending();
   }
   if (!IsWindow(viewer)) std::abort();
+  DestroyWindow(viewer);
+  wm::dispatchPending();
   return 0;
 }
