@@ -20,3 +20,5 @@ int fuzzSkinLoader(const std::uint8_t* data, std::size_t size);
 // The bytes as a page (UTF-8) for the HTML viewer; the first byte picks
 // plain text and where the source is split between two DTM_ADDTEXTW.
 int fuzzHtmlViewer(const std::uint8_t* data, std::size_t size);
+// The bytes as the saved key-map text: parsed, saved and parsed again.
+int fuzzKeyMapText(const std::uint8_t* data, std::size_t size);

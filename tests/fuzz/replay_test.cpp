@@ -36,6 +36,7 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
       {"skin", fuzzSkinLoader},
       {"action", fuzzActionBlock},
       {"html", fuzzHtmlViewer},
+      {"keymap", fuzzKeyMapText},
   };
   ASSERT_NE(std::getenv("ORVEL_SOURCE_DIR"), nullptr);
   for (const auto& [name, entry] : kTargets) {
@@ -46,8 +47,8 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
 
 TEST(FuzzCorpus, EmptyAndOddInputsPass) {
   const std::uint8_t kBom[] = {0xFF, 0xFE, 0x00, 0xD8, ':', 0};
-  for (Entry entry :
-       {fuzzDeclarationParser, fuzzColourReader, fuzzMovieLoader, fuzzSkinLoader, fuzzActionBlock, fuzzHtmlViewer}) {
+  for (Entry entry : {fuzzDeclarationParser, fuzzColourReader, fuzzMovieLoader, fuzzSkinLoader, fuzzActionBlock,
+                      fuzzHtmlViewer, fuzzKeyMapText}) {
     EXPECT_EQ(entry(nullptr, 0), 0);
     EXPECT_EQ(entry(kBom, sizeof kBom), 0);
   }
