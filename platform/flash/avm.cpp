@@ -317,27 +317,10 @@ std::shared_ptr<const Code> Machine::decode(const ActionBytes& bytes) {
 
 // -- stack and bounds ----------------------------------------------------------
 
-void Machine::countAction() {
-  if (m_actionsLeft == 0) {
-    m_stoppedByBounds = true;
-    throw ScriptAbort{};
-  }
-  --m_actionsLeft;
-}
 
-void Machine::push(Frame&, Value v) {
-  if (m_stack.size() >= m_limits.maxStack) {
-    m_stoppedByBounds = true;
-    throw ScriptAbort{};
-  }
-  m_stack.push_back(std::move(v));
-}
-
-Value Machine::pop(Frame& f) {
-  if (m_stack.size() <= f.stackBase) return Value();  // an empty stack answers undefined
-  Value v = std::move(m_stack.back());
-  m_stack.pop_back();
-  return v;
+void Machine::boundPassed() {
+  m_stoppedByBounds = true;
+  throw ScriptAbort{};
 }
 
 std::vector<Value> Machine::popArgs(Frame& f) {
@@ -392,13 +375,58 @@ void Machine::runRange(Frame& f, uint32_t start, uint32_t end) {
   const std::vector<Instr>& instrs = f.code->instrs;
   while (f.pc >= start && f.pc < end && !f.returned) {
     const Instr& in = instrs[f.pc++];
-    countAction();
+    if (m_actionsLeft == 0) boundPassed();  // the frame's action budget is spent
+    --m_actionsLeft;
     step(f, in);
   }
 }
 
+// Numbers on both sides of the common operators skip the general rules.
+bool Machine::numericFastPath(Frame& f, uint8_t op) {
+  size_t n = m_stack.size();
+  if (n < f.stackBase + 2) return false;
+  Value& a = m_stack[n - 2];
+  const Value& b = m_stack[n - 1];
+  if (!a.isNumber() || !b.isNumber()) return false;
+  switch (op) {
+    case 0x47:  // Add2
+      a.num += b.num;
+      break;
+    case 0x0B:  // Subtract
+      a.num -= b.num;
+      break;
+    case 0x0C:  // Multiply
+      a.num *= b.num;
+      break;
+    case 0x48:  // Less2
+    case 0x67: {  // Greater
+      double x = a.num, y = b.num;
+      if (std::isnan(x) || std::isnan(y)) return false;
+      a = Value(op == 0x48 ? x < y : x > y);
+      break;
+    }
+    default:
+      return false;
+  }
+  m_stack.pop_back();
+  return true;
+}
+
 void Machine::step(Frame& f, const Instr& in) {
   switch (in.op) {
+    case 0x47:
+    case 0x0B:
+    case 0x0C:
+    case 0x48:
+    case 0x67:
+      if (numericFastPath(f, in.op)) return;
+      break;
+    case 0x50:  // Increment
+      if (m_stack.size() > f.stackBase && m_stack.back().isNumber()) {
+        m_stack.back().num += 1;
+        return;
+      }
+      break;
     case kPush: {
       for (uint32_t i = 0; i < in.b; ++i) {
         const PushItem& item = f.code->pushes[in.a + i];
@@ -433,14 +461,22 @@ void Machine::step(Frame& f, const Instr& in) {
       return;
     }
     case kPop:
-      pop(f);
+      if (m_stack.size() > f.stackBase) m_stack.pop_back();
       return;
     case kJump:
       f.pc = in.a;
       return;
-    case kIf:
-      if (toBoolean(pop(f))) f.pc = in.a;
+    case kIf: {
+      bool jump;
+      if (m_stack.size() > f.stackBase && m_stack.back().type == Type::Boolean) {
+        jump = m_stack.back().boolean;
+        m_stack.pop_back();
+      } else {
+        jump = toBoolean(pop(f));
+      }
+      if (jump) f.pc = in.a;
       return;
+    }
     case kPushDuplicate: {
       Value v = m_stack.size() > f.stackBase ? m_stack.back() : Value();
       push(f, v);

@@ -217,14 +217,19 @@ class Machine : public ScriptHost {
   bool resolvePath(Frame& f, std::string_view path, Object*& base, std::string& member);
   Object* evalTargetPath(Frame& f, std::string_view path);
   Object* lookupScope(Frame& f, std::string_view name, Value& out);
-  void push(Frame& f, Value v);
+  void push(Frame&, Value v) {
+    if (m_stack.size() >= m_limits.maxStack) boundPassed();
+    m_stack.push_back(std::move(v));
+  }
   Value pop(Frame& f);
+  // A bound is passed: the scripts stop and the movie freezes.
+  [[noreturn]] void boundPassed();
+  bool numericFastPath(Frame& f, uint8_t op);
   std::vector<Value> popArgs(Frame& f);
   Value add2(const Value& a, const Value& b);
   Value less2(const Value& a, const Value& b);
   bool equals2(const Value& a, const Value& b);
   bool strictEquals(const Value& a, const Value& b);
-  void countAction();
   void runQueue();
   void runQueued(QueuedScript& script);
   void collectGarbage();
@@ -327,6 +332,13 @@ struct Machine::Frame {
 
 // What `super` names inside a method: lookups start above `home`, the
 // prototype the method was found on, and calls keep `this`.
+inline Value Machine::pop(Frame& f) {
+  if (m_stack.size() <= f.stackBase) return Value();  // an empty stack answers undefined
+  Value v = std::move(m_stack.back());
+  m_stack.pop_back();
+  return v;
+}
+
 class SuperObject : public Object {
  public:
   SuperObject(Object* proto, bool caseSensitive, Object* home, Value self)

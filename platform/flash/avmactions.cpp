@@ -109,7 +109,11 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
         push(f, call(base, Value(), args));
         return;
       }
-      push(f, callMethod(f, base, toString(nameValue), args));
+      if (nameValue.isString()) {
+        push(f, callMethod(f, base, nameValue.text(), args));
+      } else {
+        push(f, callMethod(f, base, toString(nameValue), args));
+      }
       return;
     }
     case 0x40: {  // NewObject
@@ -201,9 +205,9 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
       push(f, Value(toStringRef(pop(f))));
       return;
     case 0x4E: {  // GetMember
-      std::string name = toString(pop(f));
+      Value name = pop(f);
       Value base = pop(f);
-      push(f, get(base, name));
+      push(f, name.isString() ? get(base, name.text()) : get(base, toString(name)));
       return;
     }
     case 0x4F: {  // SetMember
@@ -833,7 +837,11 @@ Value Machine::callMethod(Frame&, const Value& base, std::string_view name, std:
     return call(fn, base, args);
   }
   Object* owner = findOwner(o, name);
-  Value fn = owner ? getOf(o, name, base) : Value();
+  Value fn;
+  if (owner) {
+    Property* p = owner->props.find(name);
+    fn = p && !p->getter && !p->setter && p->visibleFrom <= m_version ? p->value : getOf(o, name, base);
+  }
   auto* f = fn.object() && fn.obj->kind() == ObjectKind::Function ? static_cast<FunctionObject*>(fn.obj) : nullptr;
   if (f && f->body) return callScript(f, base, args, owner == o ? o->proto : owner);
   return call(fn, base, args);

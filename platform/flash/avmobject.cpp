@@ -23,6 +23,19 @@ Property* PropertyMap::find(std::string_view name) {
       if (sameName(p.name, name, m_caseSensitive)) return &p;
     return nullptr;
   }
+  if (m_caseSensitive) {
+    auto it = m_index.find(name);
+    return it == m_index.end() ? nullptr : &m_props[it->second];
+  }
+  char buffer[64];
+  if (name.size() <= sizeof buffer) {
+    for (size_t i = 0; i < name.size(); ++i) {
+      char c = name[i];
+      buffer[i] = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+    }
+    auto it = m_index.find(std::string_view(buffer, name.size()));
+    return it == m_index.end() ? nullptr : &m_props[it->second];
+  }
   auto it = m_index.find(key(name));
   return it == m_index.end() ? nullptr : &m_props[it->second];
 }

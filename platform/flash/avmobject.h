@@ -45,13 +45,18 @@ class PropertyMap {
   const std::vector<Property>& all() const { return m_props; }
 
  private:
+  // Looks names up without making a string of them.
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
   std::string key(std::string_view name) const { return m_caseSensitive ? std::string(name) : toLowerAscii(name); }
   void reindex();
 
-  static constexpr size_t kIndexFrom = 10;  // smaller maps are searched in order
+  static constexpr size_t kIndexFrom = 24;  // smaller maps are searched in order
   bool m_caseSensitive;
   std::vector<Property> m_props;
-  std::unordered_map<std::string, uint32_t> m_index;
+  std::unordered_map<std::string, uint32_t, NameHash, std::equal_to<>> m_index;
 };
 
 enum class ObjectKind : uint8_t { Plain, Function, Array, Clip, Boolean, Number, String, Date, Super, Error };
