@@ -172,7 +172,9 @@ class Machine : public ScriptHost {
   double mouseX() const { return m_mouseX; }
   double mouseY() const { return m_mouseY; }
   double clock() const { return m_clock; }
-  int addInterval(const Value& fn, const Value& self, std::string method, double ms, std::vector<Value> args);
+  // `once`: a timeout, cleared after its first call.
+  int addInterval(const Value& fn, const Value& self, std::string method, double ms, std::vector<Value> args,
+                  bool once = false);
   void clearInterval(int id);
   void broadcast(Object* source, std::string_view event, std::span<const Value> args = {});
   const MovieDef& movie() const { return m_movie; }
@@ -188,12 +190,14 @@ class Machine : public ScriptHost {
     ActionBytes actions;
     FunctionObject* function = nullptr;  // an event handler instead of actions
     std::string method;                  // or a method of the clip to call
+    ClipObject* clip = nullptr;          // a clip that left the stage, for its unload
   };
   struct Interval {
     Value function, self;
     std::string method;
     double periodMs = 0, dueMs = 0;
     std::vector<Value> args;
+    bool once = false;
   };
 
   // avm.cpp: the interpreter.
@@ -250,6 +254,8 @@ class Machine : public ScriptHost {
   void installBuiltins();
   // avmclip.cpp
   void installClipBuiltins();
+  // avmmedia.cpp
+  void installMediaBuiltins();
 
   const MovieDef& m_movie;
   int m_version;
@@ -309,6 +315,7 @@ class ClipObject : public Object {
   bool setSpecial(Machine& vm, std::string_view name, const Value& value) override;
   TimelineInstance* timeline;  // null once the clip left the stage
   std::string removedPath;     // its path when it left, for messages
+  ClipEventHandlers events;    // its onClipEvent handlers, for its unload
 };
 
 // One running action block or function call.

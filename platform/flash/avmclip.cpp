@@ -68,6 +68,7 @@ Machine::Machine(const MovieDef& movie, Limits limits)
       m_heap(movie.header.version >= 7, limits.maxObjects) {
   installBuiltins();
   installClipBuiltins();
+  installMediaBuiltins();
 }
 
 Machine::~Machine() = default;
@@ -101,25 +102,45 @@ void Machine::flushStarted() {
   started.swap(m_started);
   auto pending = std::move(m_pendingFirst);
   m_pendingFirst.clear();
+  // Each new clip hears its load event, then runs its first frame; the
+  // root runs its first frame first.
+  auto queueLoad = [&](TimelineInstance* t) {
+    DisplayObject* holder = t->holder();
+    if (holder && holder->clipEvents) {
+      clipFor(*t)->events = holder->clipEvents;  // kept for its unload
+      for (const ClipEventHandler& h : *holder->clipEvents)
+        if (h.events & kEventLoad) m_queue.push_back({t, h.actions});
+    }
+    m_queue.push_back({t, nullptr, nullptr, "onLoad"});
+  };
+  std::vector<bool> loaded(started.size(), false);
   for (auto& [order, scripts] : pending) {
+    TimelineInstance* t = order < started.size() ? started[order] : nullptr;
+    if (t && t != m_root && !loaded[order]) {
+      queueLoad(t);
+      loaded[order] = true;
+    }
     for (QueuedScript& s : scripts)
       if (s.timeline) m_queue.push_back(std::move(s));
   }
-  for (TimelineInstance* t : started) {
-    if (!t) continue;
-    DisplayObject* holder = t->holder();
-    if (holder && holder->clipEvents)
-      for (const ClipEventHandler& h : *holder->clipEvents)
-        if (h.events & kEventLoad) m_queue.push_back({t, h.actions});
-    m_queue.push_back({t, nullptr, nullptr, "onLoad"});
-  }
+  for (size_t i = 0; i < started.size(); ++i)
+    if (started[i] && !loaded[i]) queueLoad(started[i]);
 }
 
 void Machine::timelineGone(TimelineInstance& timeline) {
   auto it = m_clips.find(&timeline);
   if (it != m_clips.end()) {
-    it->second->timeline = nullptr;
+    ClipObject* clip = it->second;
+    size_t queued = m_queue.size();
+    std::string path = targetPath(clip, false);
+    clip->timeline = nullptr;
     m_clips.erase(it);
+    // Its unload handlers run with the clip gone from the stage.
+    if (clip->events)
+      for (const ClipEventHandler& h : *clip->events)
+        if (h.events & kEventUnload) m_queue.push_back({nullptr, h.actions, nullptr, "", clip});
+    if (hasProperty(clip, "onUnload")) m_queue.push_back({nullptr, nullptr, nullptr, "onUnload", clip});
+    if (m_queue.size() > queued) clip->removedPath = std::move(path);
   }
   std::replace(m_started.begin(), m_started.end(), &timeline, static_cast<TimelineInstance*>(nullptr));
   for (auto& [order, scripts] : m_pendingFirst)
@@ -192,6 +213,9 @@ void Machine::runQueue() {
     m_depth = 0;
     freezeTimelines();
   }
+  // A clip gone from the stage keeps its path only for its unload handlers.
+  for (QueuedScript& script : m_queue)
+    if (script.clip) script.clip->removedPath.clear();
   m_queue.clear();
 }
 
@@ -208,8 +232,8 @@ void Machine::freezeTimelines() {
 }
 
 void Machine::runQueued(QueuedScript& script) {
-  if (!script.timeline) return;
-  ClipObject* clip = clipFor(*script.timeline);
+  if (!script.timeline && !script.clip) return;
+  ClipObject* clip = script.timeline ? clipFor(*script.timeline) : script.clip;
   if (script.actions) {
     runScript(script.actions, clip);
   } else if (!script.method.empty()) {
@@ -259,7 +283,10 @@ void Machine::runIntervals() {
       auto it = m_intervals.find(id);
       if (it == m_intervals.end()) continue;
       Interval interval = it->second;
-      it->second.dueMs = m_clock + std::max(interval.periodMs, 1.0);
+      if (interval.once)
+        m_intervals.erase(it);
+      else
+        it->second.dueMs = m_clock + std::max(interval.periodMs, 1.0);
       try {
         if (!interval.method.empty()) {
           if (Object* o = interval.self.object())
@@ -277,10 +304,11 @@ void Machine::runIntervals() {
   }
 }
 
-int Machine::addInterval(const Value& fn, const Value& self, std::string method, double ms, std::vector<Value> args) {
+int Machine::addInterval(const Value& fn, const Value& self, std::string method, double ms, std::vector<Value> args,
+                         bool once) {
   int id = m_nextInterval++;
   double period = std::isfinite(ms) && ms > 0 ? ms : 0;
-  m_intervals[id] = Interval{fn, self, std::move(method), period, m_clock + std::max(period, 1.0), std::move(args)};
+  m_intervals[id] = Interval{fn, self, std::move(method), period, m_clock + std::max(period, 1.0), std::move(args), once};
   return id;
 }
 
@@ -625,7 +653,6 @@ void Machine::removeClip(ClipObject* clip) {
   TimelineInstance* t = clip->timeline;
   if (!t || !t->parent()) return;
   if (t->depth() < kDepthOffset) return;  // timeline-placed clips at negative depths stay
-  clip->removedPath = "";
   t->parent()->removeDepth(t->depth());
 }
 
