@@ -317,7 +317,6 @@ std::shared_ptr<const Code> Machine::decode(const ActionBytes& bytes) {
 
 // -- stack and bounds ----------------------------------------------------------
 
-
 void Machine::boundPassed() {
   m_stoppedByBounds = true;
   throw ScriptAbort{};
@@ -398,7 +397,7 @@ bool Machine::numericFastPath(Frame& f, uint8_t op) {
     case 0x0C:  // Multiply
       a.num *= b.num;
       break;
-    case 0x48:  // Less2
+    case 0x48:    // Less2
     case 0x67: {  // Greater
       double x = a.num, y = b.num;
       if (std::isnan(x) || std::isnan(y)) return false;

@@ -308,7 +308,8 @@ int Machine::addInterval(const Value& fn, const Value& self, std::string method,
                          bool once) {
   int id = m_nextInterval++;
   double period = std::isfinite(ms) && ms > 0 ? ms : 0;
-  m_intervals[id] = Interval{fn, self, std::move(method), period, m_clock + std::max(period, 1.0), std::move(args), once};
+  m_intervals[id] =
+      Interval{fn, self, std::move(method), period, m_clock + std::max(period, 1.0), std::move(args), once};
   return id;
 }
 

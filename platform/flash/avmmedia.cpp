@@ -41,16 +41,19 @@ DisplayObject* holderOf(ClipObject* clip) { return clip && clip->timeline ? clip
 
 void installSound(Machine& vm) {
   Object* proto;
-  makeClass(vm, "Sound", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    if (Object* o = self.object()) {
-      vm.setHidden(o, "__target", arg(args, 0));
-      vm.setHidden(o, "__volume", Value(100.0));
-      vm.setHidden(o, "__pan", Value(0.0));
-      vm.set(o, "duration", Value(0.0));
-      vm.set(o, "position", Value(0.0));
-    }
-    return self;
-  }, proto);
+  makeClass(
+      vm, "Sound",
+      [](Machine& vm, const Value& self, std::span<const Value> args) {
+        if (Object* o = self.object()) {
+          vm.setHidden(o, "__target", arg(args, 0));
+          vm.setHidden(o, "__volume", Value(100.0));
+          vm.setHidden(o, "__pan", Value(0.0));
+          vm.set(o, "duration", Value(0.0));
+          vm.set(o, "position", Value(0.0));
+        }
+        return self;
+      },
+      proto);
   auto field = [](const char* name) { return name; };
   (void)field;
   vm.method(proto, "setVolume", [](Machine& vm, const Value& self, std::span<const Value> args) {
@@ -82,15 +85,18 @@ void installSound(Machine& vm) {
 
 void installColor(Machine& vm) {
   Object* proto;
-  makeClass(vm, "Color", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    if (Object* o = self.object()) {
-      Value target = arg(args, 0);
-      // A path names the clip from the root.
-      if (target.isString()) target = vm.get(Value(static_cast<Object*>(vm.rootClip())), target.text());
-      vm.setHidden(o, "__target", target);
-    }
-    return self;
-  }, proto);
+  makeClass(
+      vm, "Color",
+      [](Machine& vm, const Value& self, std::span<const Value> args) {
+        if (Object* o = self.object()) {
+          Value target = arg(args, 0);
+          // A path names the clip from the root.
+          if (target.isString()) target = vm.get(Value(static_cast<Object*>(vm.rootClip())), target.text());
+          vm.setHidden(o, "__target", target);
+        }
+        return self;
+      },
+      proto);
   vm.method(proto, "setRGB", [](Machine& vm, const Value& self, std::span<const Value> args) {
     DisplayObject* h = holderOf(targetClip(vm, self));
     if (!h || args.empty()) return Value();
@@ -146,33 +152,36 @@ void installColor(Machine& vm) {
 void installBroadcaster(Machine& vm) {
   Object* broadcaster = vm.newObject();
   vm.setHidden(vm.global(), "AsBroadcaster", obj(broadcaster));
-  FunctionObject* add = vm.method(broadcaster, "addListener", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    Object* o = self.object();
-    Object* list = o ? vm.getOf(o, "_listeners", self).object() : nullptr;
-    if (!list || list->kind() != ObjectKind::Array) return Value(false);
-    auto& items = static_cast<ArrayObject*>(list)->items;
-    for (const Value& v : items)
-      if (vm.toString(v) == vm.toString(arg(args, 0)) && v.object() == arg(args, 0).object()) return Value(true);
-    items.push_back(arg(args, 0));
-    return Value(true);
-  });
-  FunctionObject* remove = vm.method(broadcaster, "removeListener", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    Object* o = self.object();
-    Object* list = o ? vm.getOf(o, "_listeners", self).object() : nullptr;
-    if (!list || list->kind() != ObjectKind::Array) return Value(false);
-    auto& items = static_cast<ArrayObject*>(list)->items;
-    for (auto it = items.begin(); it != items.end(); ++it)
-      if (it->object() && it->object() == arg(args, 0).object()) {
-        items.erase(it);
+  FunctionObject* add =
+      vm.method(broadcaster, "addListener", [](Machine& vm, const Value& self, std::span<const Value> args) {
+        Object* o = self.object();
+        Object* list = o ? vm.getOf(o, "_listeners", self).object() : nullptr;
+        if (!list || list->kind() != ObjectKind::Array) return Value(false);
+        auto& items = static_cast<ArrayObject*>(list)->items;
+        for (const Value& v : items)
+          if (vm.toString(v) == vm.toString(arg(args, 0)) && v.object() == arg(args, 0).object()) return Value(true);
+        items.push_back(arg(args, 0));
         return Value(true);
-      }
-    return Value(false);
-  });
-  FunctionObject* send = vm.method(broadcaster, "broadcastMessage", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    if (args.empty()) return Value();
-    vm.broadcast(self.object(), vm.toString(args[0]), args.subspan(1));
-    return Value(true);
-  });
+      });
+  FunctionObject* remove =
+      vm.method(broadcaster, "removeListener", [](Machine& vm, const Value& self, std::span<const Value> args) {
+        Object* o = self.object();
+        Object* list = o ? vm.getOf(o, "_listeners", self).object() : nullptr;
+        if (!list || list->kind() != ObjectKind::Array) return Value(false);
+        auto& items = static_cast<ArrayObject*>(list)->items;
+        for (auto it = items.begin(); it != items.end(); ++it)
+          if (it->object() && it->object() == arg(args, 0).object()) {
+            items.erase(it);
+            return Value(true);
+          }
+        return Value(false);
+      });
+  FunctionObject* send =
+      vm.method(broadcaster, "broadcastMessage", [](Machine& vm, const Value& self, std::span<const Value> args) {
+        if (args.empty()) return Value();
+        vm.broadcast(self.object(), vm.toString(args[0]), args.subspan(1));
+        return Value(true);
+      });
   vm.method(broadcaster, "initialize", [](Machine& vm, const Value& self, std::span<const Value> args) {
     Object* target = arg(args, 0).object();
     Object* source = self.object();
@@ -188,27 +197,37 @@ void installBroadcaster(Machine& vm) {
 }
 
 // Date fields in local time: the method's index picks the field.
-constexpr const char* kDateFields[] = {"getFullYear", "getMonth", "getDate", "getDay", "getHours", "getMinutes",
-                                       "getSeconds", "getMilliseconds", "getYear"};
+constexpr const char* kDateFields[] = {"getFullYear", "getMonth",   "getDate",         "getDay", "getHours",
+                                       "getMinutes",  "getSeconds", "getMilliseconds", "getYear"};
 
 template <int Field>
 Value dateField(Machine&, const Value& self, std::span<const Value>) {
   Object* o = self.object();
-  if (!o || o->kind() != ObjectKind::Date || !o->primitive.isNumber() || !std::isfinite(o->primitive.num)) return Value(kNaN);
+  if (!o || o->kind() != ObjectKind::Date || !o->primitive.isNumber() || !std::isfinite(o->primitive.num))
+    return Value(kNaN);
   double ms = o->primitive.num;
   std::time_t seconds = std::time_t(std::floor(ms / 1000));
   std::tm parts{};
   localtime_r(&seconds, &parts);
   switch (Field) {
-    case 0: return Value(double(parts.tm_year + 1900));
-    case 1: return Value(double(parts.tm_mon));
-    case 2: return Value(double(parts.tm_mday));
-    case 3: return Value(double(parts.tm_wday));
-    case 4: return Value(double(parts.tm_hour));
-    case 5: return Value(double(parts.tm_min));
-    case 6: return Value(double(parts.tm_sec));
-    case 7: return Value(ms - std::floor(ms / 1000) * 1000);
-    default: return Value(double(parts.tm_year));
+    case 0:
+      return Value(double(parts.tm_year + 1900));
+    case 1:
+      return Value(double(parts.tm_mon));
+    case 2:
+      return Value(double(parts.tm_mday));
+    case 3:
+      return Value(double(parts.tm_wday));
+    case 4:
+      return Value(double(parts.tm_hour));
+    case 5:
+      return Value(double(parts.tm_min));
+    case 6:
+      return Value(double(parts.tm_sec));
+    case 7:
+      return Value(ms - std::floor(ms / 1000) * 1000);
+    default:
+      return Value(double(parts.tm_year));
   }
 }
 
