@@ -1,6 +1,7 @@
 #include "platform/flash/swfshape.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -19,89 +20,139 @@ constexpr uint8_t kFillBitmapLast = 0x43;
 constexpr uint8_t kFillBitmapClipped = 0x01;
 constexpr uint8_t kFillBitmapUnsmoothed = 0x02;
 constexpr uint8_t kExtendedCount = 0xFF;
-
-Rgba readColor(SwfReader& r, int version) { return version >= 3 ? r.rgba() : r.rgb(); }
-
 constexpr uint8_t kSpreadShift = 6;
 constexpr uint8_t kInterpolationShift = 4;
 constexpr uint8_t kLinearRgb = 1;
+constexpr unsigned kJoinMiter = 2;
+// A shape's styles come one at a time, a morph shape's as start and end.
+constexpr size_t kMaxStyleSets = 2;
 
-void readGradient(SwfReader& r, int version, FillStyle& fill) {
-  fill.matrix = r.matrix();
-  uint8_t flags = r.u8();  // spread, interpolation, count
+Rgba readColor(SwfReader& r, const StyleFormat& format) { return format.rgba ? r.rgba() : r.rgb(); }
+
+Spread spreadOf(uint8_t flags) {
   uint8_t spread = (flags >> kSpreadShift) & 3;
-  fill.spread = spread == 1 ? Spread::Reflect : spread == 2 ? Spread::Repeat : Spread::Pad;
-  fill.linearRgb = ((flags >> kInterpolationShift) & 3) == kLinearRgb;
+  return spread == 1 ? Spread::Reflect : spread == 2 ? Spread::Repeat : Spread::Pad;
+}
+
+void readGradient(SwfReader& r, const StyleFormat& format, std::span<FillStyle> styles) {
+  for (FillStyle& fill : styles) fill.matrix = r.matrix();
+  uint8_t flags = r.u8();  // spread, interpolation, count
   unsigned count = flags & 0x0F;
-  fill.stops.reserve(count);
+  for (FillStyle& fill : styles) {
+    fill.spread = spreadOf(flags);
+    fill.linearRgb = ((flags >> kInterpolationShift) & 3) == kLinearRgb;
+    fill.stops.reserve(count);
+  }
   for (unsigned i = 0; i < count && r.ok(); ++i) {
-    GradientStop stop;
-    stop.ratio = r.u8();
-    stop.color = readColor(r, version);
-    fill.stops.push_back(stop);
+    for (FillStyle& fill : styles) {
+      GradientStop stop;
+      stop.ratio = r.u8();
+      stop.color = readColor(r, format);
+      fill.stops.push_back(stop);
+    }
+  }
+}
+
+// The focal point is an 8.8 fixed-point fraction of the radius; at the circle
+// itself the gradient would fold, so it stays just inside.
+float readFocal(SwfReader& r) { return std::clamp(float(r.s16()) / 256.0f, -0.98f, 0.98f); }
+
+void readBitmapFill(SwfReader& r, uint8_t type, std::span<FillStyle> styles) {
+  uint16_t bitmapId = r.u16();
+  for (FillStyle& fill : styles) {
+    fill.kind = FillKind::Bitmap;
+    fill.bitmapRepeats = (type & kFillBitmapClipped) == 0;
+    fill.bitmapSmoothed = (type & kFillBitmapUnsmoothed) == 0;
+    fill.bitmapId = bitmapId;
+    fill.matrix = r.matrix();
+  }
+}
+
+// A filled stroke is drawn with the fill's first colour.
+Rgba strokeColorOf(const FillStyle& fill) {
+  return fill.kind == FillKind::Solid ? fill.color : fill.stops.empty() ? Rgba{} : fill.stops.front().color;
+}
+
+void readLineStyles(SwfReader& r, const StyleFormat& format, std::span<LineStyle> lines) {
+  for (LineStyle& line : lines) line.width = r.u16();
+  bool hasFill = false;
+  if (format.strokeFlags) {
+    r.bits(2);  // start cap
+    unsigned join = r.bits(2);
+    hasFill = r.bits(1);
+    r.bits(11);                       // scaling and hinting flags, reserved, no-close, end cap
+    if (join == kJoinMiter) r.u16();  // miter limit
+  }
+  if (!hasFill) {
+    for (LineStyle& line : lines) line.color = readColor(r, format);
+    return;
+  }
+  std::array<FillStyle, kMaxStyleSets> read;
+  std::span<FillStyle> fills = std::span(read).first(lines.size());
+  readFillStyles(r, format, fills);
+  for (size_t i = 0; i < lines.size(); ++i) lines[i].color = strokeColorOf(fills[i]);
+}
+
+size_t readCount(SwfReader& r, const StyleFormat& format) {
+  size_t count = r.u8();
+  if (count == kExtendedCount && format.extendedCounts) count = r.u16();
+  return count;
+}
+
+void readStyleArrays(SwfReader& r, const StyleFormat& format, std::span<ShapeDef* const> shapes) {
+  shapes = shapes.first(std::min(shapes.size(), kMaxStyleSets));
+  size_t fillCount = readCount(r, format);
+  for (size_t i = 0; i < fillCount && r.ok(); ++i) {
+    std::array<FillStyle, kMaxStyleSets> read;
+    readFillStyles(r, format, std::span(read).first(shapes.size()));
+    for (size_t k = 0; k < shapes.size(); ++k) shapes[k]->fills.push_back(std::move(read[k]));
+  }
+  size_t lineCount = readCount(r, format);
+  for (size_t i = 0; i < lineCount && r.ok(); ++i) {
+    std::array<LineStyle, kMaxStyleSets> read;
+    readLineStyles(r, format, std::span(read).first(shapes.size()));
+    for (size_t k = 0; k < shapes.size(); ++k) shapes[k]->lines.push_back(read[k]);
   }
 }
 
 }  // namespace
 
-FillStyle readFillStyle(SwfReader& r, int version) {
-  FillStyle fill;
+StyleFormat StyleFormat::forShape(int version) {
+  return {.rgba = version >= 3, .strokeFlags = version >= 4, .extendedCounts = version >= 2};
+}
+
+StyleFormat StyleFormat::forMorph(int version) {
+  return {.rgba = true, .strokeFlags = version >= 2, .extendedCounts = true};
+}
+
+void readFillStyles(SwfReader& r, const StyleFormat& format, std::span<FillStyle> styles) {
   uint8_t type = r.u8();
   if (type == kFillSolid) {
-    fill.color = readColor(r, version);
+    for (FillStyle& fill : styles) fill.color = readColor(r, format);
   } else if (type == kFillLinear || type == kFillRadial || type == kFillFocal) {
-    fill.kind = type == kFillLinear ? FillKind::LinearGradient : FillKind::RadialGradient;
-    readGradient(r, version, fill);
-    // The focal point is an 8.8 fixed-point fraction of the radius; at the
-    // circle itself the gradient would fold, so it stays just inside.
-    if (type == kFillFocal) fill.focal = std::clamp(float(r.s16()) / 256.0f, -0.98f, 0.98f);
+    for (FillStyle& fill : styles)
+      fill.kind = type == kFillLinear ? FillKind::LinearGradient : FillKind::RadialGradient;
+    readGradient(r, format, styles);
+    if (type == kFillFocal) {
+      for (FillStyle& fill : styles) fill.focal = readFocal(r);
+    }
   } else if (type >= kFillBitmapFirst && type <= kFillBitmapLast) {
-    fill.kind = FillKind::Bitmap;
-    fill.bitmapRepeats = (type & kFillBitmapClipped) == 0;
-    fill.bitmapSmoothed = (type & kFillBitmapUnsmoothed) == 0;
-    fill.bitmapId = r.u16();
-    fill.matrix = r.matrix();
+    readBitmapFill(r, type, styles);
   } else {
     r.fail();  // unknown fill type: the rest of the shape cannot be read
   }
-  return fill;
+}
+
+void readStyleArrays(SwfReader& reader, const StyleFormat& format, ShapeDef& start, ShapeDef& end) {
+  ShapeDef* const shapes[] = {&start, &end};
+  readStyleArrays(reader, format, shapes);
 }
 
 namespace {
 
-LineStyle readLineStyle(SwfReader& r, int version) {
-  LineStyle line;
-  line.width = r.u16();
-  if (version < 4) {
-    line.color = readColor(r, version);
-    return line;
-  }
-  r.bits(2);  // start cap
-  unsigned join = r.bits(2);
-  bool hasFill = r.bits(1);
-  r.bits(11);              // scaling and hinting flags, reserved, no-close, end cap
-  if (join == 2) r.u16();  // miter limit
-  if (!hasFill) {
-    line.color = r.rgba();
-  } else {
-    FillStyle fill = readFillStyle(r, version);
-    // A filled stroke is drawn with the fill's first colour.
-    line.color = fill.kind == FillKind::Solid ? fill.color : fill.stops.empty() ? Rgba{} : fill.stops.front().color;
-  }
-  return line;
-}
-
-size_t readCount(SwfReader& r, int version) {
-  size_t count = r.u8();
-  if (count == kExtendedCount && version >= 2) count = r.u16();
-  return count;
-}
-
 void readStyleArrays(SwfReader& r, int version, ShapeDef& shape) {
-  size_t fills = readCount(r, version);
-  for (size_t i = 0; i < fills && r.ok(); ++i) shape.fills.push_back(readFillStyle(r, version));
-  size_t lines = readCount(r, version);
-  for (size_t i = 0; i < lines && r.ok(); ++i) shape.lines.push_back(readLineStyle(r, version));
+  ShapeDef* const shapes[] = {&shape};
+  readStyleArrays(r, StyleFormat::forShape(version), shapes);
 }
 
 // Reads the shape records, starting a new path at every style change.

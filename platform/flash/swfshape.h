@@ -88,8 +88,21 @@ bool readShape(SwfReader& reader, int version, ShapeDef& shape);
 // Reads shape records alone (bit counts, then edges and style changes) into
 // `shape`, whose styles are already there; used by glyphs and morph shapes.
 void readShapeRecords(SwfReader& reader, int version, ShapeDef& shape);
-// One fill style or line style as DefineShape `version` stores it.
-FillStyle readFillStyle(SwfReader& reader, int version);
+
+// How a tag stores its styles: the shape tags by version; morph shapes keep
+// every style as a start and an end value.
+struct StyleFormat {
+  bool rgba = true;            // colours carry alpha
+  bool strokeFlags = false;    // line styles with cap, join and fill flags
+  bool extendedCounts = true;  // a count of 0xFF is followed by a 16-bit count
+  static StyleFormat forShape(int version);
+  static StyleFormat forMorph(int version);
+};
+// One fill style into each of `styles` (one, or a morph's start and end):
+// values the two share are stored once, the others once for each in turn.
+void readFillStyles(SwfReader& reader, const StyleFormat& format, std::span<FillStyle> styles);
+// A morph shape's fill and line style arrays, each style a start and an end.
+void readStyleArrays(SwfReader& reader, const StyleFormat& format, ShapeDef& start, ShapeDef& end);
 // A glyph of a font: records filled with one solid style, finished.
 ShapeDef readGlyph(SwfReader& reader);
 
