@@ -31,25 +31,25 @@ bool poolIsFull(const Document& document) {
 }  // namespace
 
 Ref<Document> SkinDocumentLoader::load(const std::string& path, XmlLoadResult& result,
-                                       const DocumentMaker& makeDocument) {
+                                       const DocumentMaker& makeDocument, SkinLoadObserver* observer) {
   FileHandle file(fopenDevice(path.c_str(), "r"));
   if (!file) {
     result = openFailure();
     return {};
   }
-  return loadFile(file.get(), path, result, makeDocument);
+  return loadFile(file.get(), path, result, makeDocument, observer);
 }
 
 Ref<Document> SkinDocumentLoader::loadFile(std::FILE* file, const std::string& path, XmlLoadResult& result,
-                                           const DocumentMaker& makeDocument) {
+                                           const DocumentMaker& makeDocument, SkinLoadObserver* observer) {
   Ref<Document> document = makeDocument(path);
   result = XmlLoadResult{};
   XmlParser parser = createXmlParser(nullptr);
   if (!document || !parser) {
-    result = XmlLoadResult{kOutOfMemory, xmlErrorText(kOutOfMemory), 0};
+    result = XmlLoadResult{kOutOfMemory, xmlErrorText(kOutOfMemory), 0, 0};
     return {};
   }
-  SkinDocumentLoader loader(std::move(document), parser.get());
+  SkinDocumentLoader loader(std::move(document), parser.get(), observer);
   XML_SetUserData(parser.get(), &loader);
   XML_SetElementHandler(parser.get(), onStartElement, onEndElement);
   XML_SetCharacterDataHandler(parser.get(), onCharacterData);
@@ -99,9 +99,11 @@ void SkinDocumentLoader::startElement(const XML_Char* name, const XML_Char** att
     // A recognised tag the name pool had no room for is a failure, not a skip.
     if (poolIsFull(*m_document)) return fail(kOutOfMemory);
     m_skipDepth = m_depth;
+    if (m_observer) m_observer->elementStarted(nullptr, wideViewOf(name), position());
     return;
   }
   m_skipDepth = 0;
+  if (m_observer) m_observer->elementStarted(element.get(), wideViewOf(name), position());
   if (!setAttributes(element.get(), attributes)) return fail(kOutOfMemory);
   const bool isRoot = m_current == nullptr;
   if (!placeElement(element.get(), isRoot)) return fail(kOutOfMemory);
@@ -115,6 +117,7 @@ bool SkinDocumentLoader::setAttributes(Element* element, const XML_Char** attrib
   for (const XML_Char** attribute = attributes; attribute[0]; attribute += 2) {
     const DomString name(wideViewOf(attribute[0]));
     if (!element->setAttribute(name, DomString(wideViewOf(attribute[1])))) return false;
+    if (m_observer) m_observer->attributeApplying(element, name);
     element->attributeChanged(name);
   }
   return true;
@@ -142,9 +145,19 @@ void SkinDocumentLoader::endElement() {
 
 // Text inside a skipped element goes with it.
 void SkinDocumentLoader::characterData(const XML_Char* text, int length) {
-  if (m_skipDepth != 0 || !isTag(m_current, u"text")) return;
+  if (m_skipDepth != 0) return;
+  if (!isTag(m_current, u"text")) {
+    if (m_observer) m_observer->textDropped(wideViewOf(text, length), position());
+    return;
+  }
   Ref<Text> node = m_document->createTextNode(textOf(text, length));
   if (!node || !m_current->appendChild(node.get())) fail(kOutOfMemory);
+}
+
+SkinLoadObserver::Position SkinDocumentLoader::position() const {
+  return {static_cast<std::int32_t>(XML_GetCurrentLineNumber(m_parser)),
+          static_cast<std::int32_t>(XML_GetCurrentColumnNumber(m_parser)) + 1,
+          static_cast<std::int64_t>(XML_GetCurrentByteIndex(m_parser))};
 }
 
 void SkinDocumentLoader::fail(std::int32_t code) {

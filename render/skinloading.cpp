@@ -2,6 +2,6 @@
 
 #include "dom/skindocumentloader.h"
 
-Ref<SVGDocument> loadSkinDocument(const std::string& path, XmlLoadResult& result) {
-  return SkinDocumentLoader::loadAs<SVGDocument>(path, result);
+Ref<SVGDocument> loadSkinDocument(const std::string& path, XmlLoadResult& result, SkinLoadObserver* observer) {
+  return SkinDocumentLoader::loadAs<SVGDocument>(path, result, observer);
 }

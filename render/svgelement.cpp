@@ -15,39 +15,52 @@ std::uint16_t leadingInteger(DomStringView text) {
   return value >= 0xFFFF ? 0xFFFF : static_cast<std::uint16_t>(value);
 }
 
+void setVisibility(ComputedStyle& style, DomStringView text) {
+  if (text == u"visible")
+    style.visibility = ComputedStyle::kVisible;
+  else if (text == u"hidden")
+    style.visibility = ComputedStyle::kHidden;
+  else if (text == u"collapse")
+    style.visibility = ComputedStyle::kCollapse;
+}
+
+// The properties the style pass reads, each with how it reads the value's
+// text; every other property is ignored.
+struct StyledProperty {
+  std::u16string_view name;
+  bool font;  // met: the element gets a platform font of its own
+  void (*apply)(ComputedStyle&, DomStringView);
+};
+
+constexpr StyledProperty kStyledProperties[] = {
+    {u"fill", false, [](ComputedStyle& s, DomStringView t) { s.fill = SVGPaint::fromText(t); }},
+    {u"stroke", false, [](ComputedStyle& s, DomStringView t) { s.stroke = SVGPaint::fromText(t); }},
+    {u"stroke-width", false, [](ComputedStyle& s, DomStringView t) { s.strokeWidth.setValueAsString(t); }},
+    {u"fill-opacity", false,
+     [](ComputedStyle& s, DomStringView t) {
+       s.fillOpacity = static_cast<float>(readLeadingNumber(narrowText(t, 62)));
+     }},
+    {u"stroke-opacity", false, [](ComputedStyle&, DomStringView) {}},
+    {u"visibility", false, setVisibility},
+    {u"font-family", true, [](ComputedStyle& s, DomStringView t) { s.font.family = DomString(t); }},
+    {u"font-size", true, [](ComputedStyle& s, DomStringView t) { s.font.size = leadingInteger(t); }},
+    {u"font-weight", true, [](ComputedStyle& s, DomStringView t) { s.font.weight = leadingInteger(t); }},
+    {u"font-style", true, [](ComputedStyle& s, DomStringView t) { s.font.italic = t == u"italic" || t == u"oblique"; }},
+    {u"color", false, [](ComputedStyle& s, DomStringView t) { parseColour(t, s.color); }},
+};
+
+const StyledProperty* styledProperty(DomStringView name) {
+  for (const StyledProperty& property : kStyledProperties)
+    if (property.name == name) return &property;
+  return nullptr;
+}
+
 // Applies one declaration; answers whether it was a font property.
 bool applyDeclaration(ComputedStyle& style, DomStringView name, DomStringView text) {
-  if (name == u"fill") {
-    style.fill = SVGPaint::fromText(text);
-  } else if (name == u"stroke") {
-    style.stroke = SVGPaint::fromText(text);
-  } else if (name == u"stroke-width") {
-    style.strokeWidth.setValueAsString(text);
-  } else if (name == u"fill-opacity") {
-    style.fillOpacity = static_cast<float>(readLeadingNumber(narrowText(text, 62)));
-  } else if (name == u"visibility") {
-    if (text == u"visible")
-      style.visibility = ComputedStyle::kVisible;
-    else if (text == u"hidden")
-      style.visibility = ComputedStyle::kHidden;
-    else if (text == u"collapse")
-      style.visibility = ComputedStyle::kCollapse;
-  } else if (name == u"font-family") {
-    style.font.family = DomString(text);
-    return true;
-  } else if (name == u"font-size") {
-    style.font.size = leadingInteger(text);
-    return true;
-  } else if (name == u"font-weight") {
-    style.font.weight = leadingInteger(text);
-    return true;
-  } else if (name == u"font-style") {
-    style.font.italic = text == u"italic" || text == u"oblique";
-    return true;
-  } else if (name == u"color") {
-    parseColour(text, style.color);
-  }
-  return false;
+  const StyledProperty* property = styledProperty(name);
+  if (!property) return false;
+  property->apply(style, text);
+  return property->font;
 }
 
 }  // namespace
@@ -107,6 +120,8 @@ void SVGElement::computeStyle(HDC dc) {
     pending.insert(pending.end(), children.rbegin(), children.rend());
   }
 }
+
+bool isStyledProperty(DomStringView name) { return styledProperty(name) != nullptr; }
 
 SVGElement* asSVGElement(Node* node) {
   return node && node->nodeType() == Node::ELEMENT_NODE ? dynamic_cast<SVGElement*>(node) : nullptr;

@@ -96,6 +96,10 @@ class SVGElement : public Element {
   std::unique_ptr<Painter> m_painter;
 };
 
+// Whether the style pass reads the property `name` (names compared exactly);
+// it ignores every other property.
+bool isStyledProperty(DomStringView name);
+
 // The SVG element `node` is, or none.
 SVGElement* asSVGElement(Node* node);
 const SVGElement* asSVGElement(const Node* node);

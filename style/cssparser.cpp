@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "style/propertyregistry.h"
+#include "style/styleobserver.h"
 
 namespace css {
 namespace {
@@ -225,9 +226,16 @@ bool takePriority(DomStringView& value, bool& important) {
   return true;
 }
 
+// Tells the observer, if any, what was dropped; answers false for the caller.
+bool dropped(StyleObserver::Drop drop, DomStringView name, DomStringView value) {
+  if (StyleObserver* observer = styleObserver()) observer->declarationDropped(drop, name, value);
+  return false;
+}
+
 }  // namespace
 
 bool CSSParser::parseDeclaration(DomStringView text) {
+  using Drop = StyleObserver::Drop;
   size_t i = 0;
   while (i < text.size() && css::isSpace(text[i])) ++i;
   size_t nameEnd = i;
@@ -235,17 +243,22 @@ bool CSSParser::parseDeclaration(DomStringView text) {
   DomStringView name = text.substr(i, nameEnd - i);
   size_t colon = nameEnd;
   while (colon < text.size() && css::isSpace(text[colon])) ++colon;
-  if (name.empty() || colon == text.size() || text[colon] != u':') return false;
+  if (name.empty() || colon == text.size() || text[colon] != u':') {
+    // An empty part (after the last ";") is no declaration at all.
+    return i == text.size() ? false : dropped(Drop::NoColon, css::trimmed(text), {});
+  }
 
   DomStringView value = text.substr(colon + 1);
   while (!value.empty() && css::isSpace(value.front())) value.remove_prefix(1);
   bool important = false;
-  if (!takePriority(value, important)) return false;
+  if (!takePriority(value, important)) return dropped(Drop::BadPriority, name, css::trimmed(value));
   value = css::trimmedEnd(value);
-  if (value.empty()) return false;
+  if (value.empty()) return dropped(Drop::EmptyValue, name, {});
 
   std::int32_t id = propertyRegistry().idOf(name);
-  return parseValue(id, value, important);
+  if (!parseValue(id, value, important)) return dropped(Drop::Rejected, name, value);
+  if (StyleObserver* observer = styleObserver()) observer->declarationKept(name, value);
+  return true;
 }
 
 bool CSSParser::parseValue(std::int32_t id, DomStringView text, bool important) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "style/propertyregistry.h"
+#include "style/styleobserver.h"
 
 namespace {
 
@@ -49,7 +50,13 @@ void CSSStyleDeclaration::setPreparedCssText(DomStringView text) {
     m_properties.erase(m_properties.begin() + before, m_properties.end());
     throw;
   }
-  if (parsed) m_properties.erase(m_properties.begin(), m_properties.begin() + before);
+  if (!parsed) return;
+  if (StyleObserver* observer = styleObserver()) {
+    for (auto it = m_properties.begin(); it != m_properties.begin() + before; ++it)
+      observer->declarationDropped(StyleObserver::Drop::Replaced, propertyRegistry().nameOf(it->id),
+                                   it->value->cssText());
+  }
+  m_properties.erase(m_properties.begin(), m_properties.begin() + before);
 }
 
 // The entry that counts: the last important one, else the last one.
@@ -111,7 +118,11 @@ bool CSSStyleDeclaration::setPreparedProperty(std::int32_t propertyId, DomString
   // Parsed in place at the end of the list; a rejected value leaves nothing.
   const auto before = static_cast<std::ptrdiff_t>(m_properties.size());
   CSSParser parser(m_properties);
-  if (!parser.parseValue(propertyId, value, important)) return false;
+  if (!parser.parseValue(propertyId, value, important)) {
+    if (StyleObserver* observer = styleObserver())
+      observer->declarationDropped(StyleObserver::Drop::Rejected, propertyRegistry().nameOf(propertyId), value);
+    return false;
+  }
   // A shorthand replaces the longhands it sets.
   const auto parsedBegin = m_properties.begin() + before;
   auto isParsed = [&](const CSSProperty& old) {
@@ -132,6 +143,7 @@ DomString CSSStyleDeclaration::item(std::uint32_t index) const {
 // The text is prepared once for both uses of a "style" attribute.
 void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, const DomString& value) {
   const PreparedText prepared(value);
+  if (StyleObserver* observer = styleObserver()) observer->presentationAttribute(name, prepared.view());
   if (equalsIgnoreCase(name, u"style")) declaration.setPreparedCssText(prepared.view());
   declaration.setPreparedProperty(propertyRegistry().idOf(name), prepared.view(), false);
 }

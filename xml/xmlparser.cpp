@@ -49,6 +49,10 @@ bool libraryIsWide() {
 constexpr unsigned long long kExpansionThreshold = 1024 * 1024;
 
 std::int32_t currentLine(XML_Parser parser) { return static_cast<std::int32_t>(XML_GetCurrentLineNumber(parser)); }
+// The parser counts columns from 0; editors count them from 1.
+std::int32_t currentColumn(XML_Parser parser) {
+  return static_cast<std::int32_t>(XML_GetCurrentColumnNumber(parser)) + 1;
+}
 
 }  // namespace
 
@@ -105,7 +109,7 @@ XmlLoadResult parseFailure(XML_Parser parser) {
 }
 
 XmlLoadResult handlerFailure(XML_Parser parser, std::int32_t code) {
-  return XmlLoadResult{code, xmlErrorText(code), currentLine(parser)};
+  return XmlLoadResult{code, xmlErrorText(code), currentLine(parser), currentColumn(parser)};
 }
 
-XmlLoadResult openFailure() { return XmlLoadResult{XmlLoadResult::kCannotOpenFile, toWide("Cann't open file"), 0}; }
+XmlLoadResult openFailure() { return XmlLoadResult{XmlLoadResult::kCannotOpenFile, toWide("Cann't open file"), 0, 0}; }

@@ -20,9 +20,10 @@
 struct XmlLoadResult {
   static constexpr std::int32_t kCannotOpenFile = 101;
 
-  std::int32_t errorCode = 0;   // 0, the parser's code, or 101 when the file cannot be opened
-  WideString message;           // empty on success
-  std::int32_t lineNumber = 0;  // 1-based line of a parse failure, else 0
+  std::int32_t errorCode = 0;     // 0, the parser's code, or 101 when the file cannot be opened
+  WideString message;             // empty on success
+  std::int32_t lineNumber = 0;    // 1-based line of a parse failure, else 0
+  std::int32_t columnNumber = 0;  // 1-based column of a parse failure, else 0
 
   bool succeeded() const { return errorCode == 0; }
 };
