@@ -117,6 +117,10 @@ class Player : public EventListener, public ViewListener {
   static LRESULT mainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT holderProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+  // The agreed ids, each with its handlers, in the order they are listened to
+  // (app/skinbinding.h).
+  static std::span<const SkinBinding> skinBindings();
+
  private:
   LRESULT handleMainMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void mainCreated();
@@ -153,8 +157,6 @@ class Player : public EventListener, public ViewListener {
   // ---- Skin binding (skinbinding.cpp)
   SVGElement* element(WideStringView id) const;
   void registerSkinListeners();
-  // The agreed ids, each with its handlers, in the order they are listened to.
-  static std::span<const SkinBinding> skinBindings();
   static const SkinBinding* skinBinding(WideStringView id);
   void clicked(const WideString& id, int x);
   void penMoved(const WideString& id, int x, int y);

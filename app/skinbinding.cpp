@@ -8,6 +8,7 @@
 
 #include "app/moviearithmetic.h"
 #include "app/player.h"
+#include "app/skinbinding.h"
 #include "dom/characterdata.h"
 #include "dom/event.h"
 #include "flashhost/flashcontrol.h"
@@ -42,17 +43,6 @@ DWORD waveVolume() {
 }
 
 }  // namespace
-
-// One agreed element of the skin: the pen events it is listened to for and
-// what the pen does on it.
-struct SkinBinding {
-  const char16_t* id;
-  unsigned events;                      // SkinEvent bits listened for
-  unsigned captured;                    // those of them listened for while capturing
-  void (*click)(Player&, int x);        // null: a tap does nothing
-  void (*move)(Player&, int x, int y);  // null: pen moves do nothing
-  bool faced;                           // its "_pushed" face shows while the pen is down on it
-};
 
 namespace {
 

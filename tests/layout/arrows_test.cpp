@@ -55,6 +55,7 @@ constexpr FolderArrows kArrows[] = {
     {"platform/core", ""},
     {"tools/device", "platform/core platform/installer platform/flash/server"},
     {"tools/skinrender", "render platform/core platform/gdi platform/image platform/display"},
+    {"tools/skincheck", "app render dom style xml base platform/core platform/gdi platform/image platform/display"},
     {"tools/mkswf", "tools/swfwriter"},
     {"tools/swfrender", "platform/flash"},
     {"tools/swfwriter", "platform/flash"},
