@@ -92,6 +92,7 @@ class Machine : public ScriptHost {
   void setTraceSink(TraceSink sink) { m_trace = std::move(sink); }
   // URLs asked for by the movie; recorded, never opened.
   const std::vector<std::string>& requestedUrls() const { return m_urls; }
+  void requestUrl(std::string url) { m_urls.push_back(std::move(url)); }
   // Whether a script was stopped by a bound since the movie started.
   bool stoppedByBounds() const { return m_stoppedByBounds; }
 
@@ -256,6 +257,8 @@ class Machine : public ScriptHost {
   void installClipBuiltins();
   // avmmedia.cpp
   void installMediaBuiltins();
+  // avmxml.cpp
+  void installXmlBuiltins();
 
   const MovieDef& m_movie;
   int m_version;

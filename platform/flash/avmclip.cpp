@@ -69,6 +69,7 @@ Machine::Machine(const MovieDef& movie, Limits limits)
   installBuiltins();
   installClipBuiltins();
   installMediaBuiltins();
+  installXmlBuiltins();
 }
 
 Machine::~Machine() = default;

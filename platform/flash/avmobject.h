@@ -59,7 +59,7 @@ class PropertyMap {
   std::unordered_map<std::string, uint32_t, NameHash, std::equal_to<>> m_index;
 };
 
-enum class ObjectKind : uint8_t { Plain, Function, Array, Clip, Boolean, Number, String, Date, Super, Error };
+enum class ObjectKind : uint8_t { Plain, Function, Array, Clip, Boolean, Number, String, Date, Super, Error, XmlNode };
 
 class Object {
  public:
