@@ -17,58 +17,16 @@ constexpr size_t kMaxNarrowPath = 259;  // 260 bytes with the terminator
 constexpr size_t kMaxEntryName = 260;
 constexpr unsigned kCopyBlock = 2048;
 
-// Closes a FindFirstFileW search.
-class FileSearch {
- public:
-  FileSearch(const WideString& pattern, WIN32_FIND_DATAW& data) : m_handle(FindFirstFileW(pattern.c_str(), &data)) {}
-  ~FileSearch() {
-    if (found()) FindClose(m_handle);
-  }
-  FileSearch(const FileSearch&) = delete;
-  FileSearch& operator=(const FileSearch&) = delete;
-  bool found() const { return m_handle != INVALID_HANDLE_VALUE; }
-  bool next(WIN32_FIND_DATAW& data) { return FindNextFileW(m_handle, &data); }
-
- private:
-  HANDLE m_handle;
-};
-
 struct ZipCloser {
   void operator()(void* zip) const { unzClose(zip); }
 };
 using ZipArchive = std::unique_ptr<void, ZipCloser>;
 
-bool endsInSeparator(WideStringView folder) { return folder.empty() || folder.back() == u'\\'; }
-
-// "%s\%s", or "%s%s" when the folder is empty or already ends in "\".
-WideString joinPath(WideStringView folder, WideStringView name) {
-  WideString path(folder);
-  if (!endsInSeparator(folder)) path += u'\\';
-  path += name;
-  return path;
-}
-
-bool isDotName(WideStringView name) { return name == u"." || name == u".."; }
-
-bool hasExtension(WideStringView name, WideStringView extension) {
-  size_t dot = name.rfind(u'.');
-  return dot != WideStringView::npos && equalsIgnoreCase(name.substr(dot), extension);
-}
-
 // Deletes everything inside `folder` and keeps the folder; failures are ignored.
 void emptyFolder(const WideString& folder) {
-  std::vector<std::pair<WideString, bool>> entries;  // path, is a folder
-  WIN32_FIND_DATAW data;
-  {
-    FileSearch search(joinPath(folder, u"*.*"), data);
-    if (!search.found()) return;
-    do {
-      if (!isDotName(data.cFileName))
-        entries.emplace_back(joinPath(folder, data.cFileName), data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    } while (search.next(data));
-  }
-  for (const auto& [path, isFolder] : entries) {
-    if (isFolder) {
+  for (const FolderEntry& entry : listFolder(folder)) {
+    WideString path = joinPath(folder, entry.name);
+    if (entry.isFolder) {
       emptyFolder(path);
       RemoveDirectoryW(path.c_str());
     } else {

@@ -2,27 +2,42 @@
 
 #include <algorithm>
 
+#include "platform/core/guards.h"
 #include "platform/core/winbase.h"
 
 namespace {
 
-// Closes a FindFirstFileW search.
-class FolderListing {
- public:
-  FolderListing(const WideString& pattern, WIN32_FIND_DATAW& data) : m_handle(FindFirstFileW(pattern.c_str(), &data)) {}
-  ~FolderListing() {
-    if (found()) FindClose(m_handle);
+bool isDotName(WideStringView name) { return name == u"." || name == u".."; }
+
+void collect(WideStringView folder, WideStringView extension, int depth, std::vector<FoundFile>& found) {
+  if (depth <= 0) return;
+  // The listing is closed before the walk goes deeper, so a deep tree holds
+  // no more than one search open.
+  for (const FolderEntry& entry : listFolder(folder)) {
+    if (entry.isFolder) {
+      collect(joinPath(folder, entry.name), extension, depth - 1, found);
+    } else if (hasExtension(entry.name, extension)) {
+      found.push_back(FoundFile{joinPath(folder, entry.name), entry.size});
+    }
   }
-  FolderListing(const FolderListing&) = delete;
-  FolderListing& operator=(const FolderListing&) = delete;
-  bool found() const { return m_handle != INVALID_HANDLE_VALUE; }
-  bool next(WIN32_FIND_DATAW& data) { return FindNextFileW(m_handle, &data); }
+}
 
- private:
-  HANDLE m_handle;
-};
+}  // namespace
 
-// "%s\%s", or "%s%s" when the folder is empty or already ends in "\".
+std::vector<FolderEntry> listFolder(WideStringView folder, WideStringView pattern) {
+  std::vector<FolderEntry> entries;
+  WIN32_FIND_DATAW data;
+  FileSearch search(joinPath(folder, pattern).c_str(), data);
+  if (!search.found()) return entries;
+  do {
+    WideStringView name(data.cFileName);
+    if (isDotName(name)) continue;
+    bool isFolder = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    entries.push_back(FolderEntry{WideString(name), isFolder, isFolder ? 0 : data.nFileSizeLow});
+  } while (search.next(data));
+  return entries;
+}
+
 WideString joinPath(WideStringView folder, WideStringView name) {
   WideString path;
   path.reserve(folder.size() + name.size() + 1);
@@ -32,29 +47,10 @@ WideString joinPath(WideStringView folder, WideStringView name) {
   return path;
 }
 
-bool isDotName(WideStringView name) { return name == u"." || name == u".."; }
-
 bool hasExtension(WideStringView name, WideStringView extension) {
   size_t dot = name.rfind(u'.');
   return dot != WideStringView::npos && equalsIgnoreCase(name.substr(dot), extension);
 }
-
-void collect(WideStringView folder, WideStringView extension, int depth, std::vector<FoundFile>& found) {
-  if (depth <= 0) return;
-  WIN32_FIND_DATAW data;
-  FolderListing listing(joinPath(folder, u"*.*"), data);
-  if (!listing.found()) return;
-  do {
-    WideStringView name(data.cFileName);
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!isDotName(name)) collect(joinPath(folder, name), extension, depth - 1, found);
-    } else if (hasExtension(name, extension)) {
-      found.push_back(FoundFile{joinPath(folder, name), data.nFileSizeLow});
-    }
-  } while (listing.next(data));
-}
-
-}  // namespace
 
 std::vector<FoundFile> findFilesWithSizes(WideStringView folder, WideStringView extension, int depth) {
   std::vector<FoundFile> found;

@@ -15,6 +15,23 @@ struct FoundFile {
   DWORD size;  // from the folder listing
 };
 
+// One entry of a folder listing.
+struct FolderEntry {
+  WideString name;
+  bool isFolder = false;
+  DWORD size = 0;  // files only
+};
+
+// The entries of `folder` whose names match `pattern`, without "." and "..",
+// in the file system's order; none when the folder cannot be listed.
+std::vector<FolderEntry> listFolder(WideStringView folder, WideStringView pattern = u"*.*");
+
+// "%s\%s", or "%s%s" when the folder is empty or already ends in "\".
+WideString joinPath(WideStringView folder, WideStringView name);
+
+// Whether the text of `name` from its last "." equals `extension` ignoring case.
+bool hasExtension(WideStringView name, WideStringView extension);
+
 // Full paths of the files below `folder` whose text from the last "." equals
 // `extension` ignoring case, in the file system's order; `depth` 1 is the
 // folder alone. Folders that cannot be listed are skipped.

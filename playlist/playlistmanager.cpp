@@ -10,31 +10,11 @@ namespace {
 constexpr WideStringView kExtension = u".bfl";
 constexpr int kMaxNameLength = 200;  // leaves room for the folder in a 260-character path
 
-// Closes a FindFirstFileW search.
-class FolderListing {
- public:
-  FolderListing(const WideString& pattern, WIN32_FIND_DATAW& data) : m_handle(FindFirstFileW(pattern.c_str(), &data)) {}
-  ~FolderListing() {
-    if (found()) FindClose(m_handle);
-  }
-  FolderListing(const FolderListing&) = delete;
-  FolderListing& operator=(const FolderListing&) = delete;
-  bool found() const { return m_handle != INVALID_HANDLE_VALUE; }
-  bool next(WIN32_FIND_DATAW& data) { return FindNextFileW(m_handle, &data); }
-
- private:
-  HANDLE m_handle;
-};
-
 // Names of the files (not folders) in `folder` matching `pattern`.
 std::vector<WideString> filesIn(const WideString& folder, WideStringView pattern) {
   std::vector<WideString> names;
-  WIN32_FIND_DATAW data;
-  FolderListing listing(folder + u"\\" + WideString(pattern), data);
-  if (!listing.found()) return names;
-  do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(data.cFileName);
-  } while (listing.next(data));
+  for (FolderEntry& entry : listFolder(folder, pattern))
+    if (!entry.isFolder) names.push_back(std::move(entry.name));
   return names;
 }
 

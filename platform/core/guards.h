@@ -1,6 +1,6 @@
 #pragma once
-// Guards for the core's C resources: a kernel handle closed with CloseHandle
-// and a C file closed with fclose. Registry keys have RegKeyHandle
+// Guards for the core's C resources: a kernel handle closed with CloseHandle,
+// a file search closed with FindClose and a C file closed with fclose. Registry keys have RegKeyHandle
 // (regkey.h). Header-only, so that libraries resolving the device's calls
 // from their host use them too.
 
@@ -27,6 +27,24 @@ class HandleGuard {
 
  private:
   HANDLE m_handle = nullptr;
+};
+
+// A FindFirstFileW search; the first match lands in the data given, the
+// others through next().
+class FileSearch {
+ public:
+  FileSearch(LPCWSTR pattern, WIN32_FIND_DATAW& data) : m_handle(FindFirstFileW(pattern, &data)) {}
+  ~FileSearch() {
+    if (found()) FindClose(m_handle);
+  }
+  FileSearch(const FileSearch&) = delete;
+  FileSearch& operator=(const FileSearch&) = delete;
+
+  bool found() const { return m_handle != INVALID_HANDLE_VALUE; }
+  bool next(WIN32_FIND_DATAW& data) { return found() && FindNextFileW(m_handle, &data); }
+
+ private:
+  HANDLE m_handle;
 };
 
 struct FileCloser {
