@@ -45,9 +45,11 @@ bool climbsUp(WideStringView part) {
 }
 
 // An entry name that stays inside the destination: relative, no drive or
-// stream colon, no part that climbs to the parent.
+// stream colon, no part that climbs to the parent, and no control character
+// (a NUL would cut the name short and write a file the package never named).
 bool staysInside(WideStringView name) {
   if (name.empty() || isSeparator(name.front()) || name.find(u':') != WideStringView::npos) return false;
+  if (std::any_of(name.begin(), name.end(), [](char16_t c) { return c < u' '; })) return false;
   size_t start = 0;
   while (start <= name.size()) {
     size_t end = start;
@@ -63,6 +65,18 @@ bool isLinkEntry(const unz_file_info& info) {
   constexpr unsigned long kUnixHost = 3, kTypeMask = 0170000, kLink = 0120000, kReparsePoint = 0x400;
   if ((info.version >> 8) == kUnixHost && ((info.external_fa >> 16) & kTypeMask) == kLink) return true;
   return (info.external_fa & kReparsePoint) != 0;
+}
+
+// Links are never followed, and an encrypted entry cannot be read without
+// its password: unpacking either would write what the package never meant.
+bool isUnpackable(const unz_file_info& info) {
+  constexpr unsigned long kEncrypted = 1;
+  return info.size_filename <= kMaxEntryName && !isLinkEntry(info) && (info.flag & kEncrypted) == 0;
+}
+
+// The entry's name as stored, every byte of it.
+WideString entryName(const char* name, const unz_file_info& info) {
+  return ansiToWide(std::string_view(name, info.size_filename));
 }
 
 // Creates every folder along `path` (a device path with "\" only), then the
@@ -118,9 +132,8 @@ EntryOutcome extractEntry(unzFile zip, const WideString& destination, unsigned l
   char name[kMaxEntryName + 1];
   unz_file_info info;
   if (unzGetCurrentFileInfo(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) return {};
-  if (info.size_filename > kMaxEntryName || isLinkEntry(info)) return {};
-  name[info.size_filename] = 0;
-  WideString entry = ansiToWide(name);
+  if (!isUnpackable(info)) return {};
+  WideString entry = entryName(name, info);
   if (!staysInside(entry)) return {};
   if (info.uncompressed_size > entryLimit) return {};
   // The copy never writes more than the declared size, so the declared sizes
@@ -174,9 +187,8 @@ bool holdsSkinDocument(WideStringView package) {
     char name[kMaxEntryName + 1];
     unz_file_info info;
     if (unzGetCurrentFileInfo(zip.get(), &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) continue;
-    if (info.size_filename > kMaxEntryName || isLinkEntry(info)) continue;
-    name[info.size_filename] = 0;
-    WideString entry = ansiToWide(name);
+    if (!isUnpackable(info)) continue;
+    WideString entry = entryName(name, info);
     if (staysInside(entry) && hasExtension(entry, u".bskn")) return true;
   }
   return false;

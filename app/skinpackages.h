@@ -29,8 +29,9 @@ inline constexpr int kExtractCannotOpen = -103;
 
 // Unpacks every entry of `package` below `destination`, creating folders
 // along each entry's path. Entries that would land outside `destination`
-// (absolute names, drive letters, ".." parts), links, and entries beyond the
-// entry size limit are skipped; so are entries that cannot be read or
+// (absolute names, drive letters, ".." parts), names holding control
+// characters, links, encrypted entries and entries beyond the entry size
+// limit are skipped; so are entries that cannot be read or
 // written. At the first entry that would take the package past its byte or
 // entry-count bound, unpacking stops; what was unpacked before stays, and no
 // partial file is left.

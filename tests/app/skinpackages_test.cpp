@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -24,15 +26,28 @@ std::vector<std::string> sortedNarrow(const std::vector<WideString>& paths) {
   return out;
 }
 
+// What a file holds: its bytes when small; a large file (the device's
+// programs, tens of megabytes) by its size and a hash of all its bytes, read
+// in one go, so that comparing whole devices stays cheap.
+std::string fingerprintOf(const fs::path& file) {
+  constexpr std::uintmax_t kSmall = 64 << 10;
+  std::ifstream in(file, std::ios::binary);
+  std::string bytes(fs::file_size(file), '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (bytes.size() <= kSmall) return bytes;
+  return "<" + std::to_string(bytes.size()) + " bytes #" + std::to_string(std::hash<std::string>{}(bytes)) + ">";
+}
+
 // Every file and folder below `folder` (relative, "/" between names, in lower
 // case) with the content of files.
-std::map<std::string, std::string> treeOf(const fs::path& folder) {
+std::map<std::string, std::string> treeOf(const fs::path& folder,
+                                          std::string (*contentOf)(const fs::path&) = readHostFile) {
   std::map<std::string, std::string> tree;
   if (!fs::exists(folder)) return tree;
   for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
     std::string relative = fs::relative(it->path(), folder).generic_string();
     std::transform(relative.begin(), relative.end(), relative.begin(), ::tolower);
-    tree[relative] = it->is_symlink() ? "<link>" : it->is_directory() ? "<folder>" : readHostFile(it->path());
+    tree[relative] = it->is_symlink() ? "<link>" : it->is_directory() ? "<folder>" : contentOf(it->path());
   }
   return tree;
 }
@@ -43,11 +58,26 @@ std::map<std::string, std::string> everythingBut(const TestDevice& device, const
   std::map<std::string, std::string> tree;
   std::string skip = fs::relative(skins, device.outside("")).generic_string();
   std::transform(skip.begin(), skip.end(), skip.begin(), ::tolower);
-  for (const auto& [path, content] : treeOf(device.outside("")))
+  for (const auto& [path, content] : treeOf(device.outside(""), fingerprintOf))
     if (path != skip && path.rfind(skip + "/", 0) != 0 && path.find(".orvel") == std::string::npos)
       tree[path] = content;
   return tree;
 }
+
+// Damage done to a written package. The end record is the last 22 bytes
+// (no comment): entry counts at 8 and 10, directory size at 12, offset at 16.
+constexpr size_t kEndRecord = 22;
+
+void nulInName(std::string& bytes) {
+  for (size_t at = bytes.find("a#b.txt"); at != std::string::npos; at = bytes.find("a#b.txt", at)) bytes[at + 1] = 0;
+}
+void cutCentralDirectory(std::string& bytes) { bytes.resize(bytes.size() - kEndRecord - 10); }
+void countOneMore(std::string& bytes) {
+  size_t end = bytes.size() - kEndRecord;
+  ++bytes[end + 8];
+  ++bytes[end + 10];
+}
+void directoryPastTheEnd(std::string& bytes) { bytes[bytes.size() - kEndRecord + 19] = '\x7f'; }
 
 Settings settingsFor() {
   Settings s;
@@ -194,6 +224,8 @@ TEST(SkinPackage, HostileEntriesNeverWriteOutsideTheSkinsFolder) {
     std::vector<ZipEntry> entries;
     Tree skins;  // what the skins folder holds afterwards
     ExtractLimits limits = {};
+    void (*damage)(std::string& bytes) = nullptr;  // applied to the written package
+    int result = kExtractOk;
   };
   const std::string big(3000, 'z');
   const std::string mib(1u << 20, '\0');
@@ -245,7 +277,30 @@ TEST(SkinPackage, HostileEntriesNeverWriteOutsideTheSkinsFolder) {
          "b.txt",
          "x"}},
        {}},
+      {"NUL inside a name", {{"a#b.txt", "x"}, {"ok.txt", "ok"}}, {{"ok.txt", "ok"}}, {}, nulInName},
+      {"encrypted entry",
+       {{.name = "secret.bskn", .content = "<svg/>", .password = "pw"}, {"ok.txt", "ok"}},
+       {{"ok.txt", "ok"}}},
+      {"ZIP64 entries unpack as any other",
+       {{.name = "a.txt", .content = "a", .zip64 = true}, {.name = "d/b.txt", .content = big, .zip64 = true}},
+       {{"a.txt", "a"}, {"d", "<folder>"}, {"d/b.txt", big}}},
+      {"a folder entry where a file is", {{"x", "file"}, {"x/", ""}, {"x/y/", ""}}, {{"x", "file"}}},
+      {"a file entry where a folder is", {{"d/", ""}, {"d", "file"}}, {{"d", "<folder>"}}},
+      {"empty name", {{"", "x"}, {"ok.txt", "ok"}}, {{"ok.txt", "ok"}}},
+      {"central directory cut short",
+       {{"a.txt", "a"}, {"b.txt", "b"}},
+       {},
+       {},
+       cutCentralDirectory,
+       kExtractCannotOpen},
+      {"end record counting more entries than there are: the real ones unpack",
+       {{"a.txt", "a"}},
+       {{"a.txt", "a"}},
+       {},
+       countOneMore},
+      {"central directory placed past the end", {{"a.txt", "a"}}, {}, {}, directoryPastTheEnd, kExtractCannotOpen},
   };
+  ASSERT_GE(std::size(cases), 30u);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TestDevice device;
@@ -253,9 +308,14 @@ TEST(SkinPackage, HostileEntriesNeverWriteOutsideTheSkinsFolder) {
     writeHostFile(device.host("My Documents/victim.txt"), "victim");
     writeHostFile(device.host("My Documents/OrvelFlash/victim.txt"), "victim");
     ASSERT_TRUE(writeZip(device.host("hostile.zskn"), c.entries));
+    if (c.damage) {
+      std::string bytes = readHostFile(device.host("hostile.zskn"));
+      c.damage(bytes);
+      writeHostFile(device.host("hostile.zskn"), bytes);
+    }
     fs::create_directories(device.host(kSkinsHost));
     Tree before = everythingBut(device, device.host(kSkinsHost));
-    EXPECT_EQ(extractSkinPackage(u"\\hostile.zskn", u"\\My Documents\\OrvelFlash\\skins", c.limits), kExtractOk);
+    EXPECT_EQ(extractSkinPackage(u"\\hostile.zskn", u"\\My Documents\\OrvelFlash\\skins", c.limits), c.result);
     EXPECT_EQ(treeOf(device.host(kSkinsHost)), c.skins);
     EXPECT_EQ(everythingBut(device, device.host(kSkinsHost)), before);
   }

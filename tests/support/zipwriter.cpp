@@ -29,15 +29,15 @@ bool addEntry(zipFile zip, const ZipEntry& entry) {
   info.external_fa = mode << 16;
   bool raw = entry.declared.has_value();
   int method = entry.stored ? 0 : Z_DEFLATED;
-  if (zipOpenNewFileInZip4(zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
-                           Z_DEFAULT_COMPRESSION, raw, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
-                           kUnixHost | kVersion, 0) != ZIP_OK)
+  uLong crc = crc32(0, reinterpret_cast<const Bytef*>(entry.content.data()), static_cast<uInt>(entry.content.size()));
+  if (zipOpenNewFileInZip4_64(zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, method,
+                              Z_DEFAULT_COMPRESSION, raw, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, entry.password, crc,
+                              kUnixHost | kVersion, 0, entry.zip64) != ZIP_OK)
     return false;
   std::string body = raw && !entry.stored ? rawDeflate(entry.content) : entry.content;
   if (!body.empty() && zipWriteInFileInZip(zip, body.data(), static_cast<unsigned>(body.size())) != ZIP_OK)
     return false;
   if (!raw) return zipCloseFileInZip(zip) == ZIP_OK;
-  uLong crc = crc32(0, reinterpret_cast<const Bytef*>(entry.content.data()), static_cast<uInt>(entry.content.size()));
   return zipCloseFileInZipRaw(zip, *entry.declared, crc) == ZIP_OK;
 }
 
@@ -45,7 +45,7 @@ bool addEntry(zipFile zip, const ZipEntry& entry) {
 
 bool writeZip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries) {
   std::filesystem::create_directories(path.parent_path());
-  zipFile zip = zipOpen(path.c_str(), APPEND_STATUS_CREATE);
+  zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
   if (!zip) return false;
   bool ok = true;
   for (const auto& entry : entries) ok = addEntry(zip, entry) && ok;

@@ -14,6 +14,8 @@ struct ZipEntry {
   bool link = false;                      // a Unix symbolic link whose target is `content`
   std::optional<unsigned long> declared;  // an uncompressed size other than the content's
   bool stored = false;                    // no compression
+  const char* password = nullptr;         // traditional PKWARE encryption
+  bool zip64 = false;                     // ZIP64 extra fields on the entry
 };
 
 // Answers false when minizip refuses an entry.
