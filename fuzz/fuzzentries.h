@@ -22,3 +22,13 @@ int fuzzSkinLoader(const std::uint8_t* data, std::size_t size);
 int fuzzHtmlViewer(const std::uint8_t* data, std::size_t size);
 // The bytes as the saved key-map text: parsed, saved and parsed again.
 int fuzzKeyMapText(const std::uint8_t* data, std::size_t size);
+// The bytes as a ".bfl" playlist file: what reads is saved and read back.
+int fuzzPlaylistFile(const std::uint8_t* data, std::size_t size);
+// The bytes as the device registry's file: parsed and written back, and
+// loaded by a store, which moves a file it cannot read aside whole.
+int fuzzRegistryFile(const std::uint8_t* data, std::size_t size);
+// The bytes as a movie file whose header the player reads.
+int fuzzMovieHeader(const std::uint8_t* data, std::size_t size);
+// The bytes as a skin package unpacked into the skins folder of a scratch
+// device: nothing outside that folder changes and the bounds hold.
+int fuzzSkinPackage(const std::uint8_t* data, std::size_t size);

@@ -37,6 +37,10 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
       {"action", fuzzActionBlock},
       {"html", fuzzHtmlViewer},
       {"keymap", fuzzKeyMapText},
+      {"playlist", fuzzPlaylistFile},
+      {"registry", fuzzRegistryFile},
+      {"movieheader", fuzzMovieHeader},
+      {"skinpackage", fuzzSkinPackage},
   };
   ASSERT_NE(std::getenv("ORVEL_SOURCE_DIR"), nullptr);
   for (const auto& [name, entry] : kTargets) {
@@ -47,8 +51,9 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
 
 TEST(FuzzCorpus, EmptyAndOddInputsPass) {
   const std::uint8_t kBom[] = {0xFF, 0xFE, 0x00, 0xD8, ':', 0};
-  for (Entry entry : {fuzzDeclarationParser, fuzzColourReader, fuzzMovieLoader, fuzzSkinLoader, fuzzActionBlock,
-                      fuzzHtmlViewer, fuzzKeyMapText}) {
+  for (Entry entry :
+       {fuzzDeclarationParser, fuzzColourReader, fuzzMovieLoader, fuzzSkinLoader, fuzzActionBlock, fuzzHtmlViewer,
+        fuzzKeyMapText, fuzzPlaylistFile, fuzzRegistryFile, fuzzMovieHeader, fuzzSkinPackage}) {
     EXPECT_EQ(entry(nullptr, 0), 0);
     EXPECT_EQ(entry(kBom, sizeof kBom), 0);
   }
