@@ -160,6 +160,7 @@ int main(int argc, char** argv) {
   }
   display::registerDumpSection("player", dumpPlayer);
   display::registerDumpSection("playlists", dumpPlaylists);
+  display::registerDumpSection("process", display::dumpProcessUsage);
 
   int code = playerWinMain(nullptr, nullptr, commandLine.data(), SW_SHOW);
   display::writeExitRecords();

@@ -32,3 +32,6 @@ int fuzzMovieHeader(const std::uint8_t* data, std::size_t size);
 // The bytes as a skin package unpacked into the skins folder of a scratch
 // device: nothing outside that folder changes and the bounds hold.
 int fuzzSkinPackage(const std::uint8_t* data, std::size_t size);
+// The bytes as the payload of a WM_COPYDATA the running player receives
+// from a second start; the first byte's low bit makes the count one short.
+int fuzzCopyData(const std::uint8_t* data, std::size_t size);

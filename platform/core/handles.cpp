@@ -34,6 +34,12 @@ std::shared_ptr<KernelObject> findKernelObject(HANDLE handle) {
   return it == t.objects.end() ? nullptr : it->second;
 }
 
+size_t kernelObjectCount() {
+  HandleTable& t = table();
+  std::lock_guard<std::mutex> guard(t.mutex);
+  return t.objects.size();
+}
+
 bool removeKernelObject(HANDLE handle) {
   HandleTable& t = table();
   std::lock_guard<std::mutex> guard(t.mutex);

@@ -23,6 +23,8 @@ std::shared_ptr<T> findKernelObjectAs(HANDLE handle) {
 }
 // Forgets the handle; the object goes when its last user lets it go.
 bool removeKernelObject(HANDLE handle);
+// How many handles are open: a long session must not pile them up.
+size_t kernelObjectCount();
 
 // Ends any object that CloseHandle may close.
 BOOL CloseHandle(HANDLE handle);

@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 
 #include "platform/core/callrecord.h"
+#include "platform/core/handles.h"
 #include "platform/core/utf8.h"
 #include "platform/display/display.h"
 #include "platform/display/displayimpl.h"
@@ -306,6 +309,21 @@ std::string stateDump() {
     for (const std::string& line : recorded.lines) out += line + "\n";
   }
   return out;
+}
+
+void dumpProcessUsage(std::string& out) {
+  std::ifstream status("/proc/self/status");
+  std::string line, resident = "?";
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) resident = std::to_string(std::atol(line.c_str() + 6));
+  std::error_code ec;
+  size_t descriptors = 0;
+  for (auto it = std::filesystem::directory_iterator("/proc/self/fd", ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+    ++descriptors;
+  out += "resident_kb=" + resident + " descriptors=" + std::to_string(descriptors) +
+         " handles=" + std::to_string(kernelObjectCount()) + " windows=" + std::to_string(wm::windowTree().size()) +
+         "\n";
 }
 
 int keyByName(const std::string& name) {

@@ -46,6 +46,10 @@ void registerScriptCommand(const std::string& name, ScriptHandler handler);
 using DumpSection = std::function<void(std::string& out)>;
 void registerDumpSection(const std::string& name, DumpSection section);
 std::string stateDump();
+// A dump section for long sessions, which must not pile up resources:
+// "resident_kb=N descriptors=N handles=N windows=N" (the host's open file
+// descriptors, the device's open handles, top-level windows).
+void dumpProcessUsage(std::string& out);
 
 // A UTF-16 text as UTF-8, for dumps and messages.
 std::string narrow(const std::u16string& text);

@@ -41,6 +41,7 @@ TEST(FuzzCorpus, SeedsPassThroughEveryEntryPoint) {
       {"registry", fuzzRegistryFile},
       {"movieheader", fuzzMovieHeader},
       {"skinpackage", fuzzSkinPackage},
+      {"copydata", fuzzCopyData},
   };
   ASSERT_NE(std::getenv("ORVEL_SOURCE_DIR"), nullptr);
   for (const auto& [name, entry] : kTargets) {
