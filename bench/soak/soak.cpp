@@ -119,6 +119,9 @@ Usage usageNow(std::string& line) {
   return u;
 }
 
+// Messages handled so far: shows the session did work.
+std::uint64_t g_handled = 0;
+
 // Lets `ms` of virtual time pass, every timer firing as its time comes.
 void pass(std::uint64_t ms) {
   const std::uint64_t end = wm::nowMs() + ms;
@@ -126,7 +129,7 @@ void pass(std::uint64_t ms) {
     std::optional<std::uint64_t> next = wm::msUntilNextTimer();
     std::uint64_t step = next ? std::max<std::uint64_t>(*next, 1) : end - wm::nowMs();
     wm::advanceClock(std::min(step, end - wm::nowMs()));
-    wm::dispatchPending();
+    g_handled += static_cast<std::uint64_t>(wm::dispatchPending());
   }
 }
 
@@ -218,7 +221,8 @@ int main(int argc, char** argv) {
     }
     last = usageNow(line);
     if (hour == 1) first = last;
-    std::printf("hour %2d: %s movie=%s\n", hour, line.c_str(), toUtf8(player->moviePath()).c_str());
+    std::printf("hour %2d: %s messages=%llu movie=%s\n", hour, line.c_str(), static_cast<unsigned long long>(g_handled),
+                toUtf8(player->moviePath()).c_str());
     std::fflush(stdout);
   }
 
