@@ -84,18 +84,29 @@ bool findHostName(const std::string& folder, std::u16string_view name, std::stri
   return false;
 }
 
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) close(fd);
-  }
-};
+// The flags that open an entry for `purpose`; O_PATH only looks it up.
+// Reading never waits on a pipe or takes a terminal: such entries are found
+// but not handed over.
+int openFlagsFor(const OpenFor* purpose) {
+  if (!purpose) return O_PATH | O_CLOEXEC;
+  return *purpose == OpenFor::Listing ? O_RDONLY | O_DIRECTORY | O_CLOEXEC
+                                      : O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+}
+
+// Keeps `entry` in `opened` when it is of the kind `purpose` asks for.
+void handOver(HostDescriptor& entry, const struct stat& info, const OpenFor* purpose, HostDescriptor* opened) {
+  if (!purpose || !opened) return;
+  bool fits = *purpose == OpenFor::Listing ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode);
+  if (fits) *opened = std::move(entry);
+}
 
 // The common case in one system call: every name spelled as on the host, no
 // symlink on the way. The kernel checks that the walk stays beneath the
-// device's root; anything else (another case, a symlink, a missing name)
-// answers false and the name-by-name walk decides.
-bool resolveExactly(const Device& device, const std::vector<std::u16string_view>& names, ResolvedPath& out) {
+// device's root; anything else (another case, a symlink, a missing name, an
+// entry of another kind than asked for) answers false and the name-by-name
+// walk decides.
+bool resolveExactly(const Device& device, const std::vector<std::u16string_view>& names, const OpenFor* purpose,
+                    ResolvedPath& out, HostDescriptor* opened) {
   std::string relative;
   for (auto name : names) {
     if (!relative.empty()) relative += '/';
@@ -103,18 +114,89 @@ bool resolveExactly(const Device& device, const std::vector<std::u16string_view>
   }
   if (device.rootDescriptor() < 0) return false;
   open_how how{};
-  how.flags = O_PATH | O_CLOEXEC;
+  how.flags = static_cast<uint64_t>(openFlagsFor(purpose));
   how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-  FdCloser entry{static_cast<int>(syscall(SYS_openat2, device.rootDescriptor(), relative.c_str(), &how, sizeof how))};
+  HostDescriptor entry(
+      static_cast<int>(syscall(SYS_openat2, device.rootDescriptor(), relative.c_str(), &how, sizeof how)));
+  if (!entry.valid()) return false;
   struct stat info;
-  if (entry.fd < 0 || fstat(entry.fd, &info) != 0) return false;
+  // A folder opened for listing is known to be one; nothing else to ask.
+  bool listing = purpose && *purpose == OpenFor::Listing;
+  if (!listing && fstat(entry.get(), &info) != 0) return false;
+  if (listing) info.st_mode = S_IFDIR;
   out = ResolvedPath{};
-  out.host = device.root().string() + '/' + relative;
+  out.host.reserve(device.root().native().size() + 1 + relative.size());
+  out.host = device.root().native();
+  out.host += '/';
+  out.host += relative;
   out.kind = ResolvedPath::Kind::Entry;
   out.exists = true;
   out.isDirectory = S_ISDIR(info.st_mode);
   out.name = names.back();
+  handOver(entry, info, purpose, opened);
   return true;
+}
+
+// Whether the first name is "\Storage Card" while a card is inserted; the
+// card's record is looked at only for that name.
+bool namesStorageCard(const Device& device, std::u16string_view first) {
+  return equalsFolded(first, Device::kStorageCardName) && !device.storageCard().empty();
+}
+
+DWORD resolve(const Device& device, std::u16string_view path, const OpenFor* purpose, ResolvedPath& out,
+              HostDescriptor* opened) {
+  std::vector<std::u16string_view> names;
+  if (!splitNames(path, names)) return ERROR_ACCESS_DENIED;
+  for (auto name : names)
+    if (!isValidDeviceName(name)) return ERROR_INVALID_NAME;
+
+  bool special = !names.empty() && (equalsFolded(names[0], u".orvel") || namesStorageCard(device, names[0]));
+  if (!names.empty() && !special && resolveExactly(device, names, purpose, out, opened)) return ERROR_SUCCESS;
+
+  out = ResolvedPath{};
+  out.host = device.root().string();
+  out.kind = ResolvedPath::Kind::Root;
+  out.exists = true;
+  out.isDirectory = true;
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::u16string_view name = names[i];
+    bool last = i + 1 == names.size();
+    if (i == 0 && namesStorageCard(device, name)) {
+      out.host = device.storageCard().string();
+      out.kind = ResolvedPath::Kind::StorageCard;
+      out.name = Device::kStorageCardName;
+      continue;
+    }
+    if (i == 0 && out.kind == ResolvedPath::Kind::Root && equalsFolded(name, u".orvel")) return ERROR_ACCESS_DENIED;
+
+    std::string hostName;
+    struct stat info;
+    out.kind = ResolvedPath::Kind::Entry;
+    if (!findHostName(out.host, name, hostName, info)) {
+      if (!last) return ERROR_PATH_NOT_FOUND;
+      out.host += '/' + toUtf8(name);
+      out.name = name;
+      out.exists = false;
+      out.isDirectory = false;
+      return ERROR_SUCCESS;
+    }
+    out.host += '/' + hostName;
+    if (S_ISLNK(info.st_mode)) {
+      if (!symlinkStaysInside(device, out.host)) return ERROR_ACCESS_DENIED;
+      if (stat(out.host.c_str(), &info) != 0) return ERROR_ACCESS_DENIED;
+    }
+    out.isDirectory = S_ISDIR(info.st_mode);
+    if (!last && !out.isDirectory) return ERROR_PATH_NOT_FOUND;
+    out.name = fromUtf8(hostName);
+  }
+  if (purpose && opened && out.exists) {
+    // Found by name, so opened by its host path; the open tells whether it
+    // is still of the kind asked for.
+    HostDescriptor entry(::open(out.host.c_str(), openFlagsFor(purpose)));
+    struct stat info;
+    if (entry.valid() && fstat(entry.get(), &info) == 0) handOver(entry, info, purpose, opened);
+  }
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -149,53 +231,13 @@ void splitLastName(std::u16string_view path, std::u16string_view& folder, std::u
 }
 
 DWORD resolveDevicePath(const Device& device, std::u16string_view path, ResolvedPath& out) {
-  std::vector<std::u16string_view> names;
-  if (!splitNames(path, names)) return ERROR_ACCESS_DENIED;
-  for (auto name : names)
-    if (!isValidDeviceName(name)) return ERROR_INVALID_NAME;
+  return resolve(device, path, nullptr, out, nullptr);
+}
 
-  bool special =
-      !names.empty() && (equalsFolded(names[0], u".orvel") ||
-                         (!device.storageCard().empty() && equalsFolded(names[0], Device::kStorageCardName)));
-  if (!names.empty() && !special && resolveExactly(device, names, out)) return ERROR_SUCCESS;
-
-  out = ResolvedPath{};
-  out.host = device.root().string();
-  out.kind = ResolvedPath::Kind::Root;
-  out.exists = true;
-  out.isDirectory = true;
-  for (size_t i = 0; i < names.size(); ++i) {
-    std::u16string_view name = names[i];
-    bool last = i + 1 == names.size();
-    if (i == 0 && !device.storageCard().empty() && equalsFolded(name, Device::kStorageCardName)) {
-      out.host = device.storageCard().string();
-      out.kind = ResolvedPath::Kind::StorageCard;
-      out.name = Device::kStorageCardName;
-      continue;
-    }
-    if (i == 0 && out.kind == ResolvedPath::Kind::Root && equalsFolded(name, u".orvel")) return ERROR_ACCESS_DENIED;
-
-    std::string hostName;
-    struct stat info;
-    out.kind = ResolvedPath::Kind::Entry;
-    if (!findHostName(out.host, name, hostName, info)) {
-      if (!last) return ERROR_PATH_NOT_FOUND;
-      out.host += '/' + toUtf8(name);
-      out.name = name;
-      out.exists = false;
-      out.isDirectory = false;
-      return ERROR_SUCCESS;
-    }
-    out.host += '/' + hostName;
-    if (S_ISLNK(info.st_mode)) {
-      if (!symlinkStaysInside(device, out.host)) return ERROR_ACCESS_DENIED;
-      if (stat(out.host.c_str(), &info) != 0) return ERROR_ACCESS_DENIED;
-    }
-    out.isDirectory = S_ISDIR(info.st_mode);
-    if (!last && !out.isDirectory) return ERROR_PATH_NOT_FOUND;
-    out.name = fromUtf8(hostName);
-  }
-  return ERROR_SUCCESS;
+DWORD openDevicePath(const Device& device, std::u16string_view path, OpenFor purpose, ResolvedPath& out,
+                     HostDescriptor& opened) {
+  opened.reset();
+  return resolve(device, path, &purpose, out, &opened);
 }
 
 namespace {

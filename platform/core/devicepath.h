@@ -9,8 +9,11 @@
 // state folder at the root is never reachable. Anything else answers
 // ERROR_ACCESS_DENIED before the host file system is touched for writing.
 
+#include <unistd.h>
+
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/core/wintypes.h"
@@ -30,6 +33,49 @@ struct ResolvedPath {
 // missing (then `exists` is false and `host` is where it would be made);
 // ERROR_PATH_NOT_FOUND when a folder on the way is missing or is a file.
 DWORD resolveDevicePath(const Device& device, std::u16string_view path, ResolvedPath& out);
+
+// A host file descriptor with one owner, closed when the owner goes.
+class HostDescriptor {
+ public:
+  HostDescriptor() = default;
+  explicit HostDescriptor(int fd) : m_fd(fd) {}
+  ~HostDescriptor() { reset(); }
+  HostDescriptor(HostDescriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+  HostDescriptor& operator=(HostDescriptor&& other) noexcept {
+    if (this != &other) {
+      reset();
+      m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+  }
+  HostDescriptor(const HostDescriptor&) = delete;
+  HostDescriptor& operator=(const HostDescriptor&) = delete;
+
+  int get() const { return m_fd; }
+  bool valid() const { return m_fd >= 0; }
+  // Hands the descriptor to a new owner (a FILE, say).
+  int release() { return std::exchange(m_fd, -1); }
+  void reset() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+  }
+
+ private:
+  int m_fd = -1;
+};
+
+// How openDevicePath opens what it resolved.
+enum class OpenFor {
+  Listing,  // an existing folder, for reading its entries
+  Reading,  // an existing regular file, for reading
+};
+
+// As resolveDevicePath, and when `path` names an existing folder (Listing)
+// or regular file (Reading), opens it: `opened` holds the descriptor on
+// success, and stays empty whenever the entry is missing or of another kind.
+// The usual case costs one system call: the lookup and the open are one.
+DWORD openDevicePath(const Device& device, std::u16string_view path, OpenFor purpose, ResolvedPath& out,
+                     HostDescriptor& opened);
 
 // Splits `path` into its folder (every name but the last) and the last name,
 // leaving both unresolved; `last` is empty for "\" or a path ending in "\".

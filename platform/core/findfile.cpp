@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "platform/core/device.h"
@@ -29,23 +32,57 @@ bool isValidPattern(std::u16string_view pattern) {
   return isValidDeviceName(plain);
 }
 
+// Reads a host folder's entries in large batches straight from the kernel,
+// in the host's order, without the C library's directory stream.
+class FolderEntries {
+ public:
+  explicit FolderEntries(HostDescriptor folder) : m_folder(std::move(folder)) {}
+  int descriptor() const { return m_folder.get(); }
+
+  // The next entry's name, or null at the end (or on a read error).
+  const char* next(unsigned char& type) {
+    if (m_offset >= m_filled && !refill()) return nullptr;
+    const auto* entry = reinterpret_cast<const dirent64*>(m_buffer.get() + m_offset);
+    m_offset += entry->d_reclen;
+    type = entry->d_type;
+    return entry->d_name;
+  }
+
+ private:
+  static constexpr size_t kBufferBytes = 16 * 1024;
+
+  bool refill() {
+    if (!m_buffer) m_buffer = std::make_unique_for_overwrite<char[]>(kBufferBytes);
+    long got = syscall(SYS_getdents64, m_folder.get(), m_buffer.get(), kBufferBytes);
+    m_offset = 0;
+    m_filled = got > 0 ? static_cast<size_t>(got) : 0;
+    return m_filled > 0;
+  }
+
+  HostDescriptor m_folder;
+  std::unique_ptr<char[]> m_buffer;  // dirent64 records, as the kernel lays them
+  size_t m_offset = 0;
+  size_t m_filled = 0;
+};
+
 // One search: the open host folder, the pattern, and what the root adds or hides.
 class FindObject : public KernelObject {
  public:
-  FindObject(DIR* dir, std::u16string pattern, const ResolvedPath& folder, const Device& device)
-      : m_dir(dir),
+  FindObject(HostDescriptor folder, std::u16string pattern, const ResolvedPath& resolved, const Device& device)
+      : m_entries(std::move(folder)),
         m_pattern(std::move(pattern)),
-        m_folderHost(folder.host),
-        m_atRoot(folder.kind == ResolvedPath::Kind::Root),
+        m_everything(m_pattern == u"*" || m_pattern == u"*.*"),
+        m_folderHost(resolved.host),
+        m_atRoot(resolved.kind == ResolvedPath::Kind::Root),
         m_cardPending(m_atRoot && !device.storageCard().empty()),
         m_device(device) {}
-  ~FindObject() override { closedir(m_dir); }
   bool closedByCloseHandle() const override { return false; }
 
   // Fills `data` with the next entry that matches; false at the end.
   bool next(WIN32_FIND_DATAW& data) {
-    while (dirent* entry = readdir(m_dir))
-      if (accept(*entry, data)) return true;
+    unsigned char type = DT_UNKNOWN;
+    while (const char* name = m_entries.next(type))
+      if (accept(name, data)) return true;
     if (m_cardPending) {
       m_cardPending = false;
       if (matchesDevicePattern(m_pattern, Device::kStorageCardName)) {
@@ -57,18 +94,18 @@ class FindObject : public KernelObject {
   }
 
  private:
-  bool accept(const dirent& entry, WIN32_FIND_DATAW& data) {
-    std::string_view hostName(entry.d_name);
+  bool accept(const char* entryName, WIN32_FIND_DATAW& data) {
+    std::string_view hostName(entryName);
     if (hostName == "." || hostName == ".." || !isValidUtf8(hostName)) return false;
     m_name = fromUtf8(hostName);
     if (!isValidDeviceName(m_name) || m_name.size() >= MAX_PATH) return false;  // no device path could name it
     if (m_atRoot &&
         (equalsFolded(m_name, u".orvel") || (m_cardPending && equalsFolded(m_name, Device::kStorageCardName))))
       return false;
-    if (!matchesDevicePattern(m_pattern, m_name)) return false;
+    if (!m_everything && !matchesDevicePattern(m_pattern, m_name)) return false;
     struct stat info;
-    if (fstatat(dirfd(m_dir), entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
-    if (S_ISLNK(info.st_mode) && !followInside(entry.d_name, info)) return false;
+    if (fstatat(m_entries.descriptor(), entryName, &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (S_ISLNK(info.st_mode) && !followInside(entryName, info)) return false;
     fill(info, data);
     return true;
   }
@@ -83,7 +120,7 @@ class FindObject : public KernelObject {
              (real[base.size()] == 0 || real[base.size()] == '/');
     };
     if (!inside(m_device.root().string()) && !inside(m_device.storageCard().string())) return false;
-    return fstatat(dirfd(m_dir), hostName, &info, 0) == 0;
+    return fstatat(m_entries.descriptor(), hostName, &info, 0) == 0;
   }
 
   void fill(const struct stat& info, WIN32_FIND_DATAW& data) {
@@ -106,8 +143,9 @@ class FindObject : public KernelObject {
     data.cFileName[Device::kStorageCardName.size()] = 0;
   }
 
-  DIR* m_dir;
+  FolderEntries m_entries;
   std::u16string m_pattern;
+  bool m_everything;  // "*" and "*.*" match every name
   std::string m_folderHost;
   bool m_atRoot;
   bool m_cardPending;  // "\Storage Card" is listed after the root's own entries
@@ -133,13 +171,13 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   if (!isValidPattern(last)) return fail(ERROR_INVALID_NAME, INVALID_HANDLE_VALUE);
 
   ResolvedPath folder;
-  DWORD status = resolveDevicePath(*device, folderPath, folder);
+  HostDescriptor opened;
+  DWORD status = openDevicePath(*device, folderPath, OpenFor::Listing, folder, opened);
   if (status != ERROR_SUCCESS) return fail(status, INVALID_HANDLE_VALUE);
   if (!folder.exists || !folder.isDirectory) return fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
-  DIR* dir = opendir(folder.host.c_str());
-  if (!dir) return fail(errorFromErrno(errno), INVALID_HANDLE_VALUE);
+  if (!opened.valid()) return fail(errorFromErrno(errno), INVALID_HANDLE_VALUE);
 
-  auto search = std::make_shared<FindObject>(dir, std::u16string(last), folder, *device);
+  auto search = std::make_shared<FindObject>(std::move(opened), std::u16string(last), folder, *device);
   if (!search->next(*data)) return fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
   SetLastError(ERROR_SUCCESS);
   return addKernelObject(std::move(search));

@@ -1,5 +1,7 @@
 #include "platform/core/wstdio.h"
 
+#include <stdio.h>
+
 #include <cerrno>
 #include <string>
 
@@ -53,10 +55,20 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode) {
   Device* device = currentDevice();
   if (!device) return failWith(ERROR_PATH_NOT_FOUND);
   ResolvedPath resolved;
-  DWORD status = resolveDevicePath(*device, pathText, resolved);
+  HostDescriptor opened;
+  // A file opened only for reading is looked up and opened in one step.
+  const bool readOnly = host == "re";
+  DWORD status = readOnly ? openDevicePath(*device, pathText, OpenFor::Reading, resolved, opened)
+                          : resolveDevicePath(*device, pathText, resolved);
   if (status != ERROR_SUCCESS) return failWith(status);
   if (resolved.kind != ResolvedPath::Kind::Entry || resolved.isDirectory) return failWith(ERROR_ACCESS_DENIED);
   if (!resolved.exists && !create) return failWith(ERROR_FILE_NOT_FOUND);
+  if (opened.valid()) {
+    if (FILE* file = fdopen(opened.get(), "r")) {
+      opened.release();
+      return file;
+    }
+  }
   FILE* file = std::fopen(resolved.host.c_str(), host.c_str());
   if (!file) SetLastError(errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
   return file;
