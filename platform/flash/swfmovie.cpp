@@ -195,7 +195,9 @@ class MovieParser {
         break;
       }
       SwfReader body(tag.body);
-      if (tag.code == kTagShowFrame) {
+      if (tag.code == kTagVideoFrame) {
+        addVideoFrame(body);  // sprites may carry a stream's frames too
+      } else if (tag.code == kTagShowFrame) {
         timeline.frames.push_back(std::move(frame));
         frame = FrameDef{};
       } else if (!readControlTag(tag.code, body, frame) && isRoot) {
@@ -273,7 +275,8 @@ class MovieParser {
       auto shape = std::make_shared<ShapeDef>();
       readShape(body, version, *shape);
       if (body.position() >= 2) define(id, Character{CharacterKind::Shape, std::move(shape), nullptr, nullptr});
-    } else if (readTextTag(code, body) || readButtonTag(code, body) || readMorphTag(code, body)) {
+    } else if (readTextTag(code, body) || readButtonTag(code, body) || readMorphTag(code, body) ||
+               readVideoTag(code, body)) {
       return;
     } else if (code == kTagSetBackgroundColor) {
       Rgba color = body.rgb();
@@ -378,6 +381,29 @@ class MovieParser {
     return true;
   }
 
+  bool readVideoTag(uint16_t code, SwfReader& body) {
+    if (code != kTagDefineVideoStream) return false;
+    uint16_t id = body.u16();
+    auto video = std::make_shared<VideoStreamDef>();
+    if (readVideoStream(body, *video) && !m_movie.character(id)) {
+      m_videos[id] = video;
+      Character c{CharacterKind::Video};
+      c.video = std::move(video);
+      define(id, std::move(c));
+    }
+    return true;
+  }
+
+  // The first data given for a frame number counts.
+  void addVideoFrame(SwfReader& body) {
+    uint16_t id = body.u16();
+    uint16_t frame = body.u16();
+    auto it = m_videos.find(id);
+    if (!body.ok() || it == m_videos.end()) return;
+    auto data = body.bytes(body.remaining());
+    it->second->frames.try_emplace(frame, data.begin(), data.end());
+  }
+
   static bool isBitmapTag(uint16_t code) {
     return code == kTagDefineBits || code == kTagDefineBitsJpeg2 || code == kTagDefineBitsJpeg3 ||
            code == kTagDefineBitsLossless || code == kTagDefineBitsLossless2;
@@ -405,9 +431,10 @@ class MovieParser {
   MovieDef& m_movie;
   size_t m_bitmapPixelsLeft = kMaxBitmapPixelsPerMovie;
   std::vector<uint8_t> m_jpegTables;  // for DefineBits; the first JPEGTables counts
-  // Definitions that later tags complete: font information, button colours.
+  // Definitions that later tags complete: font information, button colours, video frames.
   std::map<uint16_t, std::shared_ptr<FontDef>> m_fonts;
   std::map<uint16_t, std::shared_ptr<ButtonDef>> m_buttons;
+  std::map<uint16_t, std::shared_ptr<VideoStreamDef>> m_videos;
 };
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "platform/flash/swfreader.h"
 #include "platform/flash/swfshape.h"
 #include "platform/flash/swftext.h"
+#include "platform/flash/swfvideo.h"
 
 namespace swf {
 
@@ -81,7 +82,7 @@ struct TimelineDef {
   std::optional<int> findLabel(std::string_view label) const;  // ignores case
 };
 
-enum class CharacterKind { Shape, Sprite, Bitmap, Font, Text, EditText, Button, Morph };
+enum class CharacterKind { Shape, Sprite, Bitmap, Font, Text, EditText, Button, Morph, Video };
 
 // One entry of the dictionary: the definition its kind names.
 struct Character {
@@ -94,6 +95,7 @@ struct Character {
   std::shared_ptr<const EditTextDef> editText;
   std::shared_ptr<const ButtonDef> button;
   std::shared_ptr<const MorphDef> morph;
+  std::shared_ptr<const VideoStreamDef> video;
 };
 
 struct MovieDef {
@@ -147,6 +149,8 @@ enum TagCode : uint16_t {
   kTagFrameLabel = 43,
   kTagExportAssets = 56,
   kTagDoInitAction = 59,
+  kTagDefineVideoStream = 60,
+  kTagVideoFrame = 61,
   kTagDefineMorphShape = 46,
   kTagDefineFont2 = 48,
   kTagDefineFontInfo2 = 62,

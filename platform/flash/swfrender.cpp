@@ -83,12 +83,16 @@ bool MovieRenderer::takeBudget(size_t edges) {
 void MovieRenderer::resetBudgets(const Canvas& canvas) {
   m_edgesLeft = kMaxEdgesPerRender;
   m_pixelsLeft = std::max<size_t>(size_t(canvas.width) * size_t(canvas.height), 4096) * kMaxCanvasesPerRender;
+  m_videoPixelsLeft = kMaxVideoPixelsPerRender;
 }
 
 void MovieRenderer::render(const Canvas& canvas, const MovieDef& movie, const TimelineInstance& timeline,
                            const Matrix& toPixels, const ColorTransform& colorTransform) {
   m_canvas = canvas;
-  if (m_movie != &movie) m_morphs.clear();
+  if (m_movie != &movie) {
+    m_morphs.clear();
+    m_videos.clear();
+  }
   m_movie = &movie;
   m_maskLevel = 0;
   m_layerLevel = 0;
@@ -310,6 +314,9 @@ void MovieRenderer::drawObject(const DisplayObject& object, const Matrix& matrix
     case CharacterKind::EditText:
       drawEditText(*character->editText, matrix, cx);
       break;
+    case CharacterKind::Video:
+      drawVideo(object.characterId, *character->video, object.ratio, matrix, cx);
+      break;
     default:
       break;  // fonts and pictures are not placed; sprites and buttons without instances draw nothing
   }
@@ -324,6 +331,30 @@ void MovieRenderer::drawMorph(uint16_t id, const MorphDef& morph, uint16_t ratio
     it = m_morphs.emplace(key, morphAt(morph, ratio)).first;
   }
   drawShape(it->second, toPixels, cx);
+}
+
+void MovieRenderer::drawVideo(uint16_t id, const VideoStreamDef& video, uint16_t frame, const Matrix& toPixels,
+                              const ColorTransform& cx) {
+  auto& decoder = m_videos[id];
+  if (!decoder) decoder = std::make_unique<VideoDecoder>(video);
+  const BitmapPixels* picture = decoder->frameAt(frame, m_videoPixelsLeft);
+  if (!picture) return;
+  Matrix toStream;  // the picture's pixels stretched over the stream's size, in twips
+  toStream.a = float(video.width * kTwipsPerPixel) / float(picture->width);
+  toStream.d = float(video.height * kTwipsPerPixel) / float(picture->height);
+  Paint paint;
+  if (!(toPixels * toStream).invert(paint.pixelToPaint)) return;
+  paint.kind = m_drawingMask ? Paint::Kind::Solid : Paint::Kind::Bitmap;
+  paint.color = 0xFFFFFFFF;
+  paint.bitmap = cx.isIdentity() ? picture : transformedBitmap(*picture, cx);
+  paint.smooth = video.smoothing;
+  paint.opaque = m_drawingMask || paint.bitmap->opaque;
+  float right = float(video.width * kTwipsPerPixel), bottom = float(video.height * kTwipsPerPixel);
+  Point corners[4] = {toPixels.apply({0, 0}), toPixels.apply({right, 0}), toPixels.apply({right, bottom}),
+                      toPixels.apply({0, bottom})};
+  m_raster.reset();
+  for (int i = 0; i < 4; ++i) m_raster.addLine(corners[i], corners[(i + 1) % 4]);
+  m_raster.fill(m_canvas, paint, m_pixelsLeft);
 }
 
 bool MovieRenderer::pushMask(const DisplayObject& object, const Matrix& toPixels, int nesting) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ class MovieRenderer {
   // Drops what was kept from the movie drawn last, before it goes away.
   void forgetMovie() {
     m_morphs.clear();
+    m_videos.clear();
     m_movie = nullptr;
   }
   // Fills a polygon given in canvas pixels with one colour.
@@ -37,11 +39,16 @@ class MovieRenderer {
  private:
   static constexpr int kMaxDrawNesting = 64;    // sprites and buttons inside each other
   static constexpr size_t kMaxMorphsKept = 64;  // interpolated morph shapes cached
+  // Video pixels decoded per render at most; a long way to a frame goes on in the next.
+  static constexpr size_t kMaxVideoPixelsPerRender = 32u << 20;
   // Mask levels (masks inside masks, or masked sprites inside masked sprites) drawn at most.
   static constexpr size_t kMaxMaskLevels = 8;
 
   void drawShape(const ShapeDef& shape, const Matrix& toPixels, const ColorTransform& colorTransform);
   void drawMorph(uint16_t id, const MorphDef& morph, uint16_t ratio, const Matrix& toPixels,
+                 const ColorTransform& colorTransform);
+  // A video's frame at `frame`, scaled to the stream's size.
+  void drawVideo(uint16_t id, const VideoStreamDef& video, uint16_t frame, const Matrix& toPixels,
                  const ColorTransform& colorTransform);
   // Static text: each run's glyph outlines filled at once in its colour.
   void drawText(const TextDef& text, const Matrix& toPixels, const ColorTransform& colorTransform);
@@ -85,6 +92,9 @@ class MovieRenderer {
   std::vector<Point> m_points;
   // Morph shapes at the ratios last drawn, by character id and ratio.
   std::map<uint32_t, ShapeDef> m_morphs;
+  // A decoder per video stream drawn, by character id.
+  std::map<uint16_t, std::unique_ptr<VideoDecoder>> m_videos;
+  size_t m_videoPixelsLeft = 0;
   // Per mask level: the mask drawn in colour, then its coverage.
   std::vector<std::vector<uint32_t>> m_maskPixels;
   std::vector<std::vector<uint8_t>> m_maskCoverage;

@@ -43,6 +43,8 @@ enum : uint16_t {
   kDefineMorphShape = 46,
   kDefineFont2 = 48,
   kDefineFont3 = 75,
+  kDefineVideoStream = 60,
+  kVideoFrame = 61,
 };
 
 constexpr uint8_t kBitmapFill = 0x40;
@@ -664,6 +666,25 @@ bool MovieWriter::defineBitsLossless(uint16_t id, const Image& picture, Lossless
   w.bytes(deflate(losslessData(picture, format, withAlpha)));
   tag(withAlpha ? kDefineBitsLossless2 : kDefineBitsLossless, w.take());
   return true;
+}
+
+void MovieWriter::defineVideoStream(uint16_t id, const VideoStream& stream) {
+  BitWriter w;
+  w.u16(id);
+  w.u16(stream.frameCount);
+  w.u16(stream.width);
+  w.u16(stream.height);
+  w.u8(stream.smoothing ? 1 : 0);
+  w.u8(stream.codec);
+  tag(kDefineVideoStream, w.take());
+}
+
+void TagStream::videoFrame(uint16_t streamId, uint16_t frame, const std::vector<uint8_t>& data) {
+  BitWriter w;
+  w.u16(streamId);
+  w.u16(frame);
+  w.bytes(data);
+  tag(kVideoFrame, w.take());
 }
 
 void MovieWriter::defineBitsJpeg2(uint16_t id, const std::vector<uint8_t>& jpeg) {

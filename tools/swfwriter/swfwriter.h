@@ -75,6 +75,20 @@ Rgba premultiplied(uint32_t argb, bool withAlpha);
 // A JPEG of the picture's colours (alpha ignored), by libjpeg-turbo.
 std::vector<uint8_t> encodeJpeg(const Image& picture, int quality = 95);
 
+// Sorenson H.263 video of the pictures' colours (all of one even size), by
+// libavcodec: the first frame a key frame, each later one predicted from the
+// one before. Empty when the encoder cannot be had.
+std::vector<std::vector<uint8_t>> encodeSorensonVideo(const std::vector<Image>& pictures);
+
+// DefineVideoStream's fields; codec 2 Sorenson H.263, 3 screen video, 4 VP6,
+// 5 VP6 with alpha.
+struct VideoStream {
+  uint16_t frameCount = 1;
+  uint16_t width = 0, height = 0;
+  bool smoothing = false;
+  uint8_t codec = 2;
+};
+
 // Builds a shape's styles and edges. Style numbers start at 1 within the
 // current style array; 0 is none.
 class ShapeBuilder {
@@ -205,6 +219,7 @@ class TagStream {
   void showFrame();
   void frameLabel(const std::string& label);
   void doAction(const std::vector<ActionRecord>& actions);
+  void videoFrame(uint16_t streamId, uint16_t frame, const std::vector<uint8_t>& data);
   int frames() const { return m_frames; }
   const std::vector<uint8_t>& bytes() const { return m_bytes; }
 
@@ -264,6 +279,7 @@ class MovieWriter : public TagStream {
   // (and writes nothing) for a format the picture does not fit.
   bool defineBitsLossless(uint16_t id, const Image& picture, Lossless format, bool withAlpha);
   void defineBitsJpeg2(uint16_t id, const std::vector<uint8_t>& jpeg);
+  void defineVideoStream(uint16_t id, const VideoStream& stream);
   // `alpha`: one byte a pixel, compressed into the tag.
   void defineBitsJpeg3(uint16_t id, const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& alpha);
   // JPEGTables, which DefineBits pictures use.
