@@ -1,6 +1,6 @@
 #include "app/aboutbox.h"
 
-#include "app/dialogsupport.h"
+#include "ui/dialogsupport.h"
 #include "resources/playerresources.h"
 
 namespace {

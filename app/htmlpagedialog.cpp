@@ -1,6 +1,6 @@
 #include "app/htmlpagedialog.h"
 
-#include "app/dialogsupport.h"
+#include "ui/dialogsupport.h"
 #include "platform/htmlview/htmlctrl.h"
 #include "resources/playerresources.h"
 

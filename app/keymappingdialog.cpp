@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/dialogsupport.h"
+#include "ui/dialogsupport.h"
 #include "app/settings.h"
 #include "platform/commctrl/commctrl.h"
 #include "resources/playerresources.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/dialogsupport.h"
+#include "ui/dialogsupport.h"
 #include "app/keymap.h"
 #include "app/keytranslation.h"
 #include "app/messagetable.h"

@@ -1,6 +1,6 @@
 #include "app/playeroptionsdialog.h"
 
-#include "app/dialogsupport.h"
+#include "ui/dialogsupport.h"
 #include "app/filetype.h"
 #include "resources/playerresources.h"
 

@@ -1,6 +1,6 @@
 #include "app/selectskindialog.h"
 
-#include "app/dialogsupport.h"
+#include "ui/dialogsupport.h"
 #include "app/settings.h"
 #include "app/skinpackages.h"
 #include "resources/playerresources.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/findfiles.h"
-#include "playlist/dialogsupport.h"
+#include "ui/dialogsupport.h"
 #include "playlist/playlist.h"
 #include "resources/playerresources.h"
 
@@ -28,7 +28,7 @@ class AddFilesDialog {
 
   HWND m_dialog = nullptr;
   HWND m_list = nullptr;
-  playlistui::ImageList m_images;
+  ImageList m_images;
   std::vector<FoundFile> m_movies;
 };
 
@@ -49,7 +49,7 @@ BOOL AddFilesDialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     }
     case WM_SIZE:
       if (self->m_list && LOWORD(lParam) && HIWORD(lParam)) {
-        playlistui::fillClientArea(dialog, self->m_list);
+        fillClientArea(dialog, self->m_list);
         RECT r;
         GetClientRect(self->m_list, &r);
         ListView_SetColumnWidth(self->m_list, 0, r.right - kColumnMargin);
@@ -67,10 +67,10 @@ BOOL AddFilesDialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 void AddFilesDialog::initialize(HWND dialog) {
   m_dialog = dialog;
   m_list = GetDlgItem(dialog, playerres::kAddFilesListControl);
-  playlistui::initFullScreenDialog(dialog);
-  m_images.reset(playlistui::loadImages(playerres::kCheckBoxesBitmap));
+  initFullScreenDialog(dialog);
+  m_images.reset(loadImages(playerres::kCheckBoxesBitmap));
   ListView_SetImageList(m_list, m_images.get(), LVSIL_SMALL);
-  playlistui::fillClientArea(dialog, m_list);
+  fillClientArea(dialog, m_list);
   RECT r;
   GetClientRect(m_list, &r);
   LVCOLUMNW column{};
@@ -82,7 +82,7 @@ void AddFilesDialog::initialize(HWND dialog) {
 }
 
 void AddFilesDialog::fill() {
-  playlistui::WaitCursor wait;
+  WaitCursor wait;
   m_movies = findMovies();
   for (size_t i = 0; i < m_movies.size(); ++i) {
     WideString title = fileTitle(m_movies[i].path);
@@ -122,7 +122,7 @@ void AddFilesDialog::done() {
 
 std::vector<WideString> runAddFilesDialog(HWND owner) {
   AddFilesDialog dialog;
-  INT_PTR result = DialogBoxParamW(playlistui::resourceModule(owner), MAKEINTRESOURCEW(playerres::kAddFilesDialog),
-                                   owner, AddFilesDialog::procedure, reinterpret_cast<LPARAM>(&dialog));
+  INT_PTR result = DialogBoxParamW(resourceModule(owner), MAKEINTRESOURCEW(playerres::kAddFilesDialog), owner,
+                                   AddFilesDialog::procedure, reinterpret_cast<LPARAM>(&dialog));
   return result == 1 ? std::move(dialog.chosen) : std::vector<WideString>{};
 }

@@ -7,7 +7,7 @@
 #include "platform/commctrl/commctrl.h"
 #include "platform/shell/aygshell.h"
 #include "playlist/addfilesdialog.h"
-#include "playlist/dialogsupport.h"
+#include "ui/dialogsupport.h"
 #include "playlist/playlistmanager.h"
 #include "resources/playerresources.h"
 
@@ -92,7 +92,7 @@ class PlaylistDialog {
   HWND m_dialog = nullptr;
   HWND m_tree = nullptr;
   HWND m_menuBar = nullptr;
-  playlistui::ImageList m_images;
+  ImageList m_images;
 };
 
 BOOL PlaylistDialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -110,7 +110,7 @@ BOOL PlaylistDialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM 
       self->command(LOWORD(wParam));
       return TRUE;
     case WM_SIZE:
-      if (self->m_tree && LOWORD(lParam) && HIWORD(lParam)) playlistui::fillClientArea(dialog, self->m_tree);
+      if (self->m_tree && LOWORD(lParam) && HIWORD(lParam)) fillClientArea(dialog, self->m_tree);
       return TRUE;
     case kRestartEdit:
       TreeView_EditLabel(self->m_tree, reinterpret_cast<HTREEITEM>(lParam));
@@ -180,14 +180,14 @@ void PlaylistDialog::command(UINT id) {
 void PlaylistDialog::initialize(HWND dialog) {
   m_dialog = dialog;
   m_tree = GetDlgItem(dialog, playerres::kPlaylistTreeControl);
-  playlistui::initFullScreenDialog(dialog);
-  m_images.reset(playlistui::loadImages(playerres::kListImagesBitmap));
+  initFullScreenDialog(dialog);
+  m_images.reset(loadImages(playerres::kListImagesBitmap));
   TreeView_SetImageList(m_tree, m_images.get(), TVSIL_NORMAL);
   createMenuBar();
   enableButton(kRenamePlaylist, false);
   enableButton(kMoveUp, false);
   enableButton(kMoveDown, false);
-  playlistui::fillClientArea(dialog, m_tree);
+  fillClientArea(dialog, m_tree);
   buildTree();
   selectCurrentEntry();
 }
@@ -197,7 +197,7 @@ void PlaylistDialog::createMenuBar() {
   info.cbSize = sizeof info;
   info.hwndParent = m_dialog;
   info.nToolBarId = playerres::kEmptyMenu;
-  info.hInstRes = playlistui::resourceModule(m_dialog);
+  info.hInstRes = resourceModule(m_dialog);
   if (!SHCreateMenuBar(&info) || !info.hwndMB) {
     MessageBoxW(m_dialog, u"SHCreateMenuBar Failed", u"Error", MB_OK | MB_ICONSTOP);
     return;
@@ -335,7 +335,7 @@ void PlaylistDialog::setFolderImage(HTREEITEM item, int image) {
 void PlaylistDialog::newPlaylist() {
   Playlist* playlist = nullptr;
   {
-    playlistui::WaitCursor wait;
+    WaitCursor wait;
     playlist = m_manager.newPlaylist();
   }
   HTREEITEM root = appendRoot(playlist);
@@ -423,8 +423,7 @@ void PlaylistDialog::close() {
 
 int PlaylistManager::showDialog() {
   PlaylistDialog dialog(*this);
-  INT_PTR result =
-      DialogBoxParamW(playlistui::resourceModule(m_mainWindow), MAKEINTRESOURCEW(playerres::kPlaylistDialog),
-                      m_mainWindow, PlaylistDialog::procedure, reinterpret_cast<LPARAM>(&dialog));
+  INT_PTR result = DialogBoxParamW(resourceModule(m_mainWindow), MAKEINTRESOURCEW(playerres::kPlaylistDialog),
+                                   m_mainWindow, PlaylistDialog::procedure, reinterpret_cast<LPARAM>(&dialog));
   return result < 0 ? 0 : static_cast<int>(result);
 }

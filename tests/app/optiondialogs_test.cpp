@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogsupport.h"
+#include "ui/dialogsupport.h"
 #include "app/entry.h"
 #include "app/htmlpagedialog.h"
 #include "app/keymappingdialog.h"

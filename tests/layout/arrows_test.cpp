@@ -27,11 +27,12 @@ struct FolderArrows {
 
 constexpr FolderArrows kArrows[] = {
     {"app",
-     "base xml dom render playlist flashhost resources platform/core platform/gdi platform/shell platform/commctrl "
+     "base xml dom render playlist flashhost resources ui platform/core platform/gdi platform/shell platform/commctrl "
      "platform/gx platform/image platform/ole platform/display platform/htmlview"},
     {"setup", "app platform/core platform/installer"},
     {"resources", "platform/core platform/commctrl"},
-    {"playlist", "base xml resources platform/core platform/gdi platform/shell platform/commctrl"},
+    {"playlist", "base xml resources ui platform/core platform/gdi platform/shell platform/commctrl"},
+    {"ui", "base platform/core platform/shell platform/commctrl"},
     {"flashhost", "base platform/core platform/gdi platform/ole"},
     {"render", "base xml dom style platform/core platform/gdi platform/image"},
     {"style", "base dom"},

@@ -1,14 +1,25 @@
 #pragma once
-// What the playlist dialogs share: the full-screen opening with the Done
-// button, the wait cursor, and the 16-pixel image lists of their bitmaps.
+// What the player's and the playlists' modal dialogs share: they are shown
+// full screen with the shell's Done button and the input panel lowered, keep
+// their object in the window's user data from WM_INITDIALOG on, show the wait
+// cursor while they work through the device's files, and cut their bitmaps
+// into 16-pixel image lists.
 
+#include "base/widestring.h"
 #include "platform/commctrl/commctrl.h"
 #include "platform/core/winuser.h"
 
-namespace playlistui {
-
-// Full screen, the Done button, the input panel lowered.
+// SHInitDialog with Done, full screen and the input panel down.
 void initFullScreenDialog(HWND dialog);
+
+// The object stored at WM_INITDIALOG (the creation parameter), or null
+// before it; stores it on WM_INITDIALOG.
+template <class T>
+T* dialogObject(HWND dialog, UINT message, LPARAM lParam) {
+  if (message == WM_INITDIALOG) SetWindowLongW(dialog, GWL_USERDATA, lParam);
+  return reinterpret_cast<T*>(GetWindowLongW(dialog, GWL_USERDATA));
+}
+
 // The images of a bitmap resource cut 16 pixels wide, the top-left pixel's
 // colour transparent.
 HIMAGELIST loadImages(UINT bitmapId);
@@ -16,6 +27,8 @@ HIMAGELIST loadImages(UINT bitmapId);
 void fillClientArea(HWND dialog, HWND control);
 // The module whose resources the dialogs come from.
 HINSTANCE resourceModule(HWND window);
+// The running program's full file path, as the device reports it.
+WideString modulePath();
 
 // The wait cursor for as long as the guard lives.
 class WaitCursor {
@@ -46,5 +59,3 @@ class ImageList {
  private:
   HIMAGELIST m_list = nullptr;
 };
-
-}  // namespace playlistui

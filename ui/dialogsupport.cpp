@@ -1,8 +1,7 @@
-#include "playlist/dialogsupport.h"
+#include "ui/dialogsupport.h"
 
+#include "platform/core/winbase.h"
 #include "platform/shell/aygshell.h"
-
-namespace playlistui {
 
 void initFullScreenDialog(HWND dialog) {
   SHINITDLGINFO info{};
@@ -27,4 +26,8 @@ HINSTANCE resourceModule(HWND window) {
   return window ? reinterpret_cast<HINSTANCE>(GetWindowLongW(window, GWL_HINSTANCE)) : nullptr;
 }
 
-}  // namespace playlistui
+WideString modulePath() {
+  WCHAR buffer[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  return WideString(buffer, length < MAX_PATH ? length : 0);
+}
