@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/platform/display/png_reader.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/zipwriter.h"
 
@@ -247,6 +248,41 @@ TEST(Skincheck, ExitCodesAndTheirForms) {
     if (*c.output) {
       EXPECT_TRUE(run.output.find(c.output) != std::string::npos) << run.output;
     }
+  }
+}
+
+// Each state in its panel, drawn by the player's engine: `gray` over the
+// movie's box only while there is no movie, the seek thumb at the end of its
+// bar at 100 %.
+TEST(Skincheck, PreviewsEveryState) {
+  TempDir folder;
+  writeHostFile(folder / "skin.bskn", skinWith(""));
+  ASSERT_EQ(skincheck(folder.path(), "--preview out.png skin.bskn").exitCode, 0);
+  PngPixels states, ids;
+  ASSERT_TRUE(readPng((folder / "out.png").string(), states));
+  ASSERT_TRUE(readPng((folder / "out-ids.png").string(), ids));
+  // 4 columns of 240 + 8 and rows of 268 + 16 + 8: no movie, playing, paused,
+  // five pushed faces and pause_pushed, three thumb positions.
+  constexpr int kPanelWidth = 248, kPanelHeight = 292, kTop = 8 + 16;
+  EXPECT_EQ(states.width, 4 * kPanelWidth + 8);
+  EXPECT_EQ(states.height, 3 * kPanelHeight + 8);
+  EXPECT_EQ(ids.width, 480);
+  constexpr std::uint32_t kGray = 0xBEBEBE, kBlack = 0x000000, kBlue = 0x0000FF;
+  struct Point {
+    const char* what;
+    int panel, x, y;
+    std::uint32_t colour;
+  };
+  const Point points[] = {
+      {"gray while no movie", 0, 100, 100, kGray},
+      {"the movie's box while playing", 1, 100, 100, kBlack},
+      {"the thumb at the bar's start", 9, 12, 212, kBlue},
+      {"the thumb at the bar's end at 100 %", 11, 225, 212, kBlue},
+      {"no thumb at the start at 100 %", 11, 12, 209, 0xFFFFFF},
+  };
+  for (const Point& p : points) {
+    SCOPED_TRACE(p.what);
+    EXPECT_EQ(states.at(8 + p.panel % 4 * kPanelWidth + p.x, kTop + p.panel / 4 * kPanelHeight + p.y), p.colour);
   }
 }
 

@@ -146,11 +146,12 @@ class PreviewView {
   PreviewView& operator=(const PreviewView&) = delete;
 
   SkinView* view() const { return m_view && m_view->window() ? m_view : nullptr; }
-  // Paints what changed and copies the view's buffer to (left, top) of `dc`.
-  void copyTo(HDC dc, int left, int top, int width, int height) {
+  // Paints what changed and copies the view's buffer to (left, top) of
+  // `dc`, `scale` times larger.
+  void copyTo(HDC dc, int left, int top, int width, int height, int scale = 1) {
     m_view->refresh(nullptr);
     wm::dispatchPending();
-    BitBlt(dc, left, top, width, height, m_view->bufferDc(), 0, 0, SRCCOPY);
+    StretchBlt(dc, left, top, width * scale, height * scale, m_view->bufferDc(), 0, 0, width, height, SRCCOPY);
   }
 
  private:
@@ -158,18 +159,40 @@ class PreviewView {
   SkinView* m_view = nullptr;  // owned by its window
 };
 
-// Every agreed element's box, outlined and labelled.
-void drawIds(HDC dc, SVGDocument& document, int top) {
+constexpr int kLabelCharWidth = 7;  // wide enough for the screen's default face
+constexpr int kLabelHeight = 14;
+
+// Every agreed element's box, outlined and labelled, on the skin drawn
+// `scale` times larger; a label that would cover another goes below it.
+void drawIds(HDC dc, SVGDocument& document, int scale, int height) {
   std::vector<std::u16string> ids;
   for (const SkinBinding& binding : Player::skinBindings()) ids.emplace_back(binding.id);
   for (const char16_t* id : {u"flash", u"gray", u"flashFileName"}) ids.emplace_back(id);
+  std::vector<RECT> labelled;
   for (const std::u16string& id : ids) {
     auto* e = asSVGElement(document.getElementById(id));
     if (!e) continue;
-    RECT box{static_cast<int>(e->boxLeft()), static_cast<int>(e->boxTop()) + top, static_cast<int>(e->boxRight()),
-             static_cast<int>(e->boxBottom()) + top};
+    RECT box{static_cast<int>(e->boxLeft()) * scale, static_cast<int>(e->boxTop()) * scale,
+             static_cast<int>(e->boxRight()) * scale, static_cast<int>(e->boxBottom()) * scale};
     outline(dc, box, kOutline);
-    drawCaption(dc, box.left + 2, box.top + 1, 120, id, kOutline);
+    RECT label{box.left + 2, box.top + 1, box.left + 2 + kLabelCharWidth * static_cast<int>(id.size()),
+               box.top + 1 + kLabelHeight};
+    auto meets = [&](const RECT& r) {
+      return r.left < label.right && label.left < r.right && r.top < label.bottom && label.top < r.bottom;
+    };
+    // Down the box while there is room, else up from above it.
+    int step = kLabelHeight;
+    while (std::any_of(labelled.begin(), labelled.end(), meets)) {
+      label.top += step;
+      label.bottom += step;
+      if (label.bottom > height && step > 0) {
+        step = -kLabelHeight;
+        label.top = box.top - kLabelHeight;
+        label.bottom = box.top;
+      }
+    }
+    labelled.push_back(label);
+    drawCaption(dc, label.left, label.top, label.right - label.left + kLabelCharWidth, id, kOutline);
   }
 }
 
@@ -210,10 +233,12 @@ bool writePreview(const Ref<SVGDocument>& document, const std::string& out, std:
     drawCaption(sheet.dc(), left, top, width, states[i].caption, kInk);
     preview.copyTo(sheet.dc(), left, top + kCaptionHeight, width, height);
   }
-  Canvas ids(width, height);
-  apply(*document, states[1]);  // playing: gray out of the way
-  preview.copyTo(ids.dc(), 0, 0, width, height);
-  drawIds(ids.dc(), *document, 0);
+  // Playing with the thumbs at their start: gray is out of the way.
+  constexpr int kIdsScale = 2;
+  Canvas ids(width * kIdsScale, height * kIdsScale);
+  apply(*document, {u"ids", true, true, {}, 0});
+  preview.copyTo(ids.dc(), 0, 0, width, height, kIdsScale);
+  drawIds(ids.dc(), *document, kIdsScale, height * kIdsScale);
   if (!sheet.write(out) || !ids.write(idsPicturePath(out))) {
     error = "cannot write " + out;
     return false;
