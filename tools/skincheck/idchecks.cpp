@@ -101,7 +101,12 @@ bool contains(const Node* ancestor, const Node* node) {
 class IdChecks {
  public:
   explicit IdChecks(const CheckContext& c) : m_c(c), m_elements(c.elements()) {
-    for (std::size_t i = 0; i < m_elements.size(); ++i) m_order[m_elements[i]] = i;
+    for (std::size_t i = 0; i < m_elements.size(); ++i) {
+      m_order[m_elements[i]] = i;
+      m_ids.push_back(m_elements[i]->getAttribute(u"id"));
+      // The first element with an id, depth first, the root aside: what getElementById answers.
+      if (i > 0 && !m_ids.back().empty()) m_firstById.try_emplace(m_ids.back(), m_elements[i]);
+    }
     for (const SkinBinding& binding : Player::skinBindings()) m_listened.push_back(binding.id);
   }
 
@@ -118,7 +123,10 @@ class IdChecks {
   }
 
  private:
-  SVGElement* find(std::u16string_view id) const { return asSVGElement(m_c.document.getElementById(DomString(id))); }
+  SVGElement* find(std::u16string_view id) const {
+    auto found = m_firstById.find(std::u16string(id));
+    return found == m_firstById.end() ? nullptr : found->second;
+  }
   bool isListened(std::u16string_view id) const {
     return std::find(m_listened.begin(), m_listened.end(), id) != m_listened.end();
   }
@@ -174,15 +182,12 @@ class IdChecks {
   }
 
   void checkDuplicates() {
-    std::map<std::u16string, const SVGElement*> first;
-    for (const SVGElement* e : m_elements) {
-      if (e == m_c.document.rootElement()) continue;
-      const DomString& id = e->getAttribute(u"id");
-      if (id.empty()) continue;
-      auto [it, inserted] = first.emplace(id, e);
-      if (!inserted)
-        m_c.report.warning(m_c.at(e, u"id"), "id '" + utf8(id) + "' is given twice: the player finds only the first, " +
-                                                 m_c.describeAt(it->second));
+    for (std::size_t i = 1; i < m_elements.size(); ++i) {
+      const SVGElement* first = m_ids[i].empty() ? nullptr : find(m_ids[i]);
+      if (first && first != m_elements[i])
+        m_c.report.warning(
+            m_c.at(m_elements[i], u"id"),
+            "id '" + utf8(m_ids[i]) + "' is given twice: the player finds only the first, " + m_c.describeAt(first));
     }
   }
 
@@ -262,6 +267,15 @@ class IdChecks {
                                             ": the bar lies over it and takes its pen moves (put the thumb after it)");
   }
 
+  // Whether an element inside the `g` is hit at the point.
+  static bool findsInside(const SVGElement* g, float x, float y) {
+    for (Node* child = g->firstChild(); child; child = child->nextSibling()) {
+      const SVGElement* e = asSVGElement(child);
+      if (e && (e->typeCode() == SVGElement::kG ? findsInside(e, x, y) : e->hitTest(x, y))) return true;
+    }
+    return false;
+  }
+
   // Points spread over the button's bounds where the button itself is hit.
   std::vector<std::pair<float, float>> samplesOf(const SVGElement* button, const Box& box) const {
     constexpr int kSamplesPerSide = 16;
@@ -272,14 +286,15 @@ class IdChecks {
       for (int i = 0; i < nx; ++i) {
         float x = box.left + (box.right - box.left) * (static_cast<float>(i) + 0.5f) / static_cast<float>(nx);
         float y = box.top + (box.bottom - box.top) * (static_cast<float>(j) + 0.5f) / static_cast<float>(ny);
-        if (button->typeCode() == SVGElement::kG || button->hitTest(x, y)) points.emplace_back(x, y);
+        if (button->typeCode() == SVGElement::kG ? findsInside(button, x, y) : button->hitTest(x, y))
+          points.emplace_back(x, y);
       }
     }
     return points;
   }
 
-  // Who takes the taps over the button: the engine's own target search at
-  // points of the button, wherever an element after it comes near.
+  // Who takes the taps over the button: the engine's own target search, at
+  // points of the button that an element after it might cover.
   void checkHotSpot(std::u16string_view id) {
     SVGElement* button = find(id);
     if (!button || isFaceOfPlayPause(id)) return;
@@ -289,27 +304,28 @@ class IdChecks {
                                              ": it is never hit, so the pen cannot reach it");
       return;
     }
-    bool crowded = false;
-    for (std::size_t i = endOf(button); i < m_elements.size() && !crowded; ++i)
-      crowded = m_elements[i]->typeCode() != SVGElement::kG && hitBounds(m_elements[i]).meets(box);
     const Box root = hitBounds(m_c.document.rootElement());
-    const bool inside =
-        box.left >= root.left && box.top >= root.top && box.right <= root.right && box.bottom <= root.bottom;
-    if (!crowded && inside) return;
+    if (box.left < root.left || box.top < root.top || box.right > root.right || box.bottom > root.bottom)
+      m_c.report.warning(m_c.at(button), utf8(id) + " lies " + (box.meets(root) ? "partly " : "") +
+                                             "outside the root svg: taps there reach nothing");
+    // Buttons over buttons, and thumbs over their bars, are the skin's design.
+    std::vector<Box> covers;
+    for (std::size_t i = endOf(button); i < m_elements.size(); ++i) {
+      const SVGElement* e = m_elements[i];
+      if (e->typeCode() == SVGElement::kG || isListened(m_ids[i])) continue;
+      if (Box bounds = hitBounds(e); bounds.meets(box)) covers.push_back(bounds);
+    }
+    if (covers.empty()) return;
 
     std::map<std::size_t, int> takers;  // by document order
-    int outside = 0, points = 0;
+    int points = 0;
     for (auto [x, y] : samplesOf(button, box)) {
-      SVGElement* target = findTarget(m_c.document.rootElement(), x, y);
-      if (button->typeCode() == SVGElement::kG && !contains(button, target)) continue;
       ++points;
-      if (!target)
-        ++outside;
-      else if (!contains(button, target))
-        ++takers[orderOf(target)];
+      auto holds = [&](const Box& b) { return b.left <= x && x <= b.right && b.top <= y && y <= b.bottom; };
+      if (std::none_of(covers.begin(), covers.end(), holds)) continue;
+      SVGElement* target = findTarget(m_c.document.rootElement(), x, y);
+      if (target && !contains(button, target)) ++takers[orderOf(target)];
     }
-    if (outside > 0)
-      m_c.report.warning(m_c.at(button), utf8(id) + " lies partly outside the root svg: taps there reach nothing");
     for (auto [order, count] : takers) reportTaker(id, button, m_elements[order], count, points);
   }
 
@@ -330,6 +346,8 @@ class IdChecks {
   std::vector<SVGElement*> m_elements;
   std::unordered_map<const SVGElement*, std::size_t> m_order;
   std::vector<std::u16string_view> m_listened;
+  std::vector<std::u16string> m_ids;  // of each element, in document order
+  std::unordered_map<std::u16string, SVGElement*> m_firstById;
 };
 
 }  // namespace
