@@ -1,11 +1,5 @@
 #include "style/styleobserver.h"
 
-namespace {
+StyleObserver* style_detail::g_observer = nullptr;
 
-StyleObserver* g_observer = nullptr;  // not owned
-
-}  // namespace
-
-StyleObserver* styleObserver() { return g_observer; }
-
-void setStyleObserver(StyleObserver* observer) { g_observer = observer; }
+void setStyleObserver(StyleObserver* observer) { style_detail::g_observer = observer; }

@@ -28,6 +28,10 @@ class StyleObserver {
   ~StyleObserver() = default;
 };
 
+namespace style_detail {
+extern StyleObserver* g_observer;  // not owned
+}
+
 // The process-wide observer: none unless a tool installs one.
-StyleObserver* styleObserver();
+inline StyleObserver* styleObserver() { return style_detail::g_observer; }
 void setStyleObserver(StyleObserver* observer);
