@@ -146,11 +146,11 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   double walk = reporter.time("DeviceWalk"), find = reporter.time("GnuFind");
   if (walk > 0 && find > 0)
-    std::printf("files: %d, movies: %d; device walk / GNU find = %.2fx (goal: 1.2x or less)\n", tree().files,
-                tree().movies, walk / find);
+    std::printf("files: %d, movies: %d; device walk / GNU find = %.2fx wall\n", tree().files, tree().movies,
+                walk / find);
   if (g_walkCpu > 0 && g_findCpu > 0)
-    std::printf("CPU time: device walk %.1f ms, GNU find %.1f ms; ratio %.2fx\n", g_walkCpu, g_findCpu * 1e3,
-                g_walkCpu / (g_findCpu * 1e3));
+    std::printf("CPU time: device walk %.1f ms, GNU find %.1f ms; ratio %.2fx (goal: 1.0x or less)\n", g_walkCpu,
+                g_findCpu * 1e3, g_walkCpu / (g_findCpu * 1e3));
   std::error_code ignored;
   fs::remove_all(tree().scratch, ignored);
   benchmark::Shutdown();

@@ -5,7 +5,9 @@
 //    its start caused (windows, skin, movie, painting), writes a dump into a
 //    FIFO this program waits on;
 //  - the peak resident memory of the process, which then plays the movie for
-//    three seconds of the device's clock before it quits.
+//    three seconds of the device's clock before it quits;
+//  - in the same run, rsvg-convert's time to render an empty document, the
+//    peer of the time to the first painted screen.
 // The first start of a device also unpacks the default skin; it is reported
 // apart from the later starts.
 // Usage: bench_startup [RUNS]   (default 10 later starts; BENCH_STARTUP_DUMP=1
@@ -94,6 +96,25 @@ Start startOnce(const fs::path& device, const fs::path& outside) {
   return start;
 }
 
+// The time rsvg-convert takes, as a process, to render an empty document to
+// a PNG file; negative when it cannot be run.
+double rsvgEmptyMs(const fs::path& folder) {
+  const fs::path svg = folder / "empty.svg", png = folder / "empty.png";
+  std::ofstream(svg) << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"240\" height=\"320\"/>\n";
+  std::vector<std::string> argv{"rsvg-convert", "-o", png.string(), svg.string()};
+  std::vector<char*> argp;
+  for (auto& a : argv) argp.push_back(a.data());
+  argp.push_back(nullptr);
+  auto begin = std::chrono::steady_clock::now();
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, "rsvg-convert", nullptr, nullptr, argp.data(), environ) != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  auto end = std::chrono::steady_clock::now();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return std::chrono::duration<double, std::milli>(end - begin).count();
+}
+
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
@@ -122,8 +143,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (std::getenv("BENCH_STARTUP_DUMP")) std::fputs(first.dump.c_str(), stderr);
-  std::vector<double> paints, peaks;
+  std::vector<double> paints, peaks, rsvg;
   for (int i = 0; i < runs; ++i) {
+    // The peer takes turns with the player, so that other work on the
+    // machine weighs on both alike.
+    if (double ms = rsvgEmptyMs(folder); ms >= 0) rsvg.push_back(ms);
     Start later = startOnce(device, folder);
     if (!later.ok) {
       std::fprintf(stderr, "bench_startup: start %d failed\n", i + 2);
@@ -139,6 +163,14 @@ int main(int argc, char** argv) {
   std::printf("later starts (median of %d): %.1f ms to the first painted screen (min %.1f, max %.1f)\n", runs,
               median(paints), *std::min_element(paints.begin(), paints.end()),
               *std::max_element(paints.begin(), paints.end()));
-  std::printf("peak resident memory, skin and movie loaded, 3 s played: %.1f MB (median)\n", median(peaks) / 1024.0);
+  if (rsvg.size() == paints.size())
+    std::printf(
+        "rsvg-convert on an empty document (median of %d): %.1f ms; first painted screen / rsvg-convert = "
+        "%.2fx (goal: 0.5x or less)\n",
+        runs, median(rsvg), median(paints) / median(rsvg));
+  else
+    std::printf("rsvg-convert not run (package librsvg2-bin): comparison skipped\n");
+  std::printf("peak resident memory, skin and movie loaded, 3 s played: %.1f MB (median; goal: under 12 MB)\n",
+              median(peaks) / 1024.0);
   return 0;
 }
