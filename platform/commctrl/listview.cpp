@@ -194,22 +194,15 @@ class ListView {
   int m_mark = -1;
   int m_textHeight = 13;
   int m_pressed = -1;  // the row a pen press landed on, until the pen lifts
-  bool m_penOnBar = false;
   ScrollBar m_bar;
 };
 
-// The table owns each view; a message being handled holds it too, so that a
-// parent destroying the window from inside a notification leaves the running
-// handler a live object.
-std::map<HWND, std::shared_ptr<ListView>>& views() {
-  static std::map<HWND, std::shared_ptr<ListView>> all;
+commctrl::ViewTable<ListView>& views() {
+  static commctrl::ViewTable<ListView> all;
   return all;
 }
 
-ListView* viewOf(HWND hwnd) {
-  auto it = views().find(hwnd);
-  return it == views().end() ? nullptr : it->second.get();
-}
+ListView* viewOf(HWND hwnd) { return views().find(hwnd); }
 
 template <typename T>
 T* as(LPARAM lParam) {
@@ -219,13 +212,7 @@ T* as(LPARAM lParam) {
 // ---- geometry --------------------------------------------------------------------
 
 // The area inside the border, when the view has one.
-RECT ListView::client() const {
-  RECT r{0, 0, 0, 0};
-  GetClientRect(m_hwnd, &r);
-  if (style() & WS_BORDER)
-    r = RECT{r.left + 1, r.top + 1, std::max(r.left + 1, r.right - 1), std::max(r.top + 1, r.bottom - 1)};
-  return r;
-}
+RECT ListView::client() const { return commctrl::innerClient(m_hwnd); }
 
 int ListView::headerHeight() const { return hasHeader() ? m_textHeight + kHeaderExtra : 0; }
 
@@ -486,12 +473,7 @@ LRESULT ListView::onPenDown(LPARAM lParam) {
   SetFocus(m_hwnd);
   POINT p = commctrl::pointOf(lParam);
   SetCapture(m_hwnd);
-  bool moved = false;
-  m_penOnBar = m_bar.penDown(p, client(), moved);
-  if (m_penOnBar) {
-    if (moved) InvalidateRect(m_hwnd, nullptr, FALSE);
-    return 0;
-  }
+  if (m_bar.penDown(m_hwnd, p, client())) return 0;
   m_pressed = rowAt(p);
   if (m_pressed >= 0) {
     selectOnly(m_pressed);
@@ -501,17 +483,13 @@ LRESULT ListView::onPenDown(LPARAM lParam) {
 }
 
 LRESULT ListView::onPenMove(LPARAM lParam) {
-  if (m_penOnBar && m_bar.penMove(commctrl::pointOf(lParam), client())) InvalidateRect(m_hwnd, nullptr, FALSE);
+  m_bar.penMove(m_hwnd, commctrl::pointOf(lParam), client());
   return 0;
 }
 
 LRESULT ListView::onPenUp(LPARAM lParam) {
   if (GetCapture() == m_hwnd) ReleaseCapture();
-  if (m_penOnBar) {
-    m_bar.penUp();
-    m_penOnBar = false;
-    return 0;
-  }
+  if (m_bar.penUp(m_hwnd)) return 0;
   int pressed = std::exchange(m_pressed, -1);
   if (pressed >= 0) notifyClick(NM_CLICK, pressed, commctrl::pointOf(lParam));
   return 0;
@@ -879,6 +857,9 @@ LRESULT ListView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return onPenMove(lParam);
     case WM_LBUTTONUP:
       return onPenUp(lParam);
+    case WM_TIMER:
+      m_bar.timer(m_hwnd, wParam, client());
+      return 0;
     case WM_KEYDOWN:
       return onKeyDown(wParam);
     case LVM_SETIMAGELIST:
@@ -965,13 +946,7 @@ void ListView::describe(std::string& out) const {
 }
 
 LRESULT listViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CREATE) views()[hwnd] = std::make_shared<ListView>(hwnd);
-  auto it = views().find(hwnd);
-  if (it == views().end()) return DefWindowProcW(hwnd, message, wParam, lParam);
-  std::shared_ptr<ListView> view = it->second;
-  LRESULT result = view->handle(message, wParam, lParam);
-  if (message == WM_DESTROY) views().erase(hwnd);
-  return result;
+  return views().dispatch(hwnd, message, wParam, lParam);
 }
 
 }  // namespace

@@ -132,24 +132,17 @@ class TreeView {
   HFONT m_font = nullptr;
   int m_indent = kDefaultIndent;
   int m_textHeight = 13;  // the font's line, asked once per font
-  bool m_penOnBar = false;
   ScrollBar m_bar;
   mutable std::vector<Node*> m_visible;
   mutable bool m_visibleStale = true;
 };
 
-// The table owns each view; a message being handled holds it too, so that a
-// parent destroying the window from inside a notification leaves the running
-// handler a live object.
-std::map<HWND, std::shared_ptr<TreeView>>& trees() {
-  static std::map<HWND, std::shared_ptr<TreeView>> all;
+commctrl::ViewTable<TreeView>& trees() {
+  static commctrl::ViewTable<TreeView> all;
   return all;
 }
 
-TreeView* treeOf(HWND hwnd) {
-  auto it = trees().find(hwnd);
-  return it == trees().end() ? nullptr : it->second.get();
-}
+TreeView* treeOf(HWND hwnd) { return trees().find(hwnd); }
 
 template <typename T>
 T* as(LPARAM lParam) {
@@ -218,13 +211,7 @@ void TreeView::changed() {
 // ---- geometry ----------------------------------------------------------------------
 
 // The area inside the border, when the view has one.
-RECT TreeView::client() const {
-  RECT r{0, 0, 0, 0};
-  GetClientRect(m_hwnd, &r);
-  if (style() & WS_BORDER)
-    r = RECT{r.left + 1, r.top + 1, std::max(r.left + 1, r.right - 1), std::max(r.top + 1, r.bottom - 1)};
-  return r;
-}
+RECT TreeView::client() const { return commctrl::innerClient(m_hwnd); }
 
 RECT TreeView::linesArea() const { return m_bar.viewArea(client()); }
 
@@ -590,12 +577,7 @@ LRESULT TreeView::onPenDown(LPARAM lParam) {
   if (m_edit) endEdit(false);
   SetFocus(m_hwnd);
   SetCapture(m_hwnd);
-  bool moved = false;
-  m_penOnBar = m_bar.penDown(p, client(), moved);
-  if (m_penOnBar) {
-    if (moved) InvalidateRect(m_hwnd, nullptr, FALSE);
-    return 0;
-  }
+  if (m_bar.penDown(m_hwnd, p, client())) return 0;
   TVHITTESTINFO hit{p, 0, nullptr};
   Node* node = nodeOf(reinterpret_cast<HTREEITEM>(onHitTest(&hit)));
   if (!node) return 0;
@@ -611,17 +593,13 @@ LRESULT TreeView::onPenDown(LPARAM lParam) {
 }
 
 LRESULT TreeView::onPenMove(LPARAM lParam) {
-  if (m_penOnBar && m_bar.penMove(commctrl::pointOf(lParam), client())) InvalidateRect(m_hwnd, nullptr, FALSE);
+  m_bar.penMove(m_hwnd, commctrl::pointOf(lParam), client());
   return 0;
 }
 
 LRESULT TreeView::onPenUp(LPARAM) {
   if (GetCapture() == m_hwnd) ReleaseCapture();
-  if (m_penOnBar) {
-    m_bar.penUp();
-    m_penOnBar = false;
-    return 0;
-  }
+  if (m_bar.penUp(m_hwnd)) return 0;
   notifyClick(NM_CLICK);
   return 0;
 }
@@ -910,6 +888,9 @@ LRESULT TreeView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return onPenMove(lParam);
     case WM_LBUTTONUP:
       return onPenUp(lParam);
+    case WM_TIMER:
+      m_bar.timer(m_hwnd, wParam, client());
+      return 0;
     case WM_KEYDOWN:
       return onKeyDown(wParam);
     case kEndEdit:
@@ -973,13 +954,7 @@ void TreeView::describe(std::string& out) const {
 }
 
 LRESULT treeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_CREATE) trees()[hwnd] = std::make_shared<TreeView>(hwnd);
-  auto it = trees().find(hwnd);
-  if (it == trees().end()) return DefWindowProcW(hwnd, message, wParam, lParam);
-  std::shared_ptr<TreeView> tree = it->second;
-  LRESULT result = tree->handle(message, wParam, lParam);
-  if (message == WM_DESTROY) trees().erase(hwnd);
-  return result;
+  return trees().dispatch(hwnd, message, wParam, lParam);
 }
 
 }  // namespace

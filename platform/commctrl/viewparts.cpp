@@ -119,6 +119,14 @@ std::string quotedText(const std::u16string& text) {
 
 bool inside(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
 
+RECT innerClient(HWND view) {
+  RECT r{0, 0, 0, 0};
+  GetClientRect(view, &r);
+  if (GetWindowLongW(view, GWL_STYLE) & WS_BORDER)
+    r = RECT{r.left + 1, r.top + 1, std::max(r.left + 1, r.right - 1), std::max(r.top + 1, r.bottom - 1)};
+  return r;
+}
+
 void ScrollBar::setRange(int total, int page) {
   m_total = std::max(0, total);
   m_page = std::max(0, page);
@@ -169,33 +177,81 @@ void ScrollBar::paint(HDC dc, const RECT& client, bool enabled) const {
   frameSolid(dc, thumb, ink);
 }
 
-bool ScrollBar::penDown(POINT p, const RECT& client, bool& moved) {
-  moved = false;
-  if (!shown() || !inside(barRect(client), p)) return false;
+ScrollBar::Part ScrollBar::partAt(POINT p, const RECT& client) const {
   RECT bar = barRect(client), thumb = thumbRect(client);
-  if (p.y < bar.top + kWidth) {
-    moved = setPos(m_pos - 1);
-  } else if (p.y >= bar.bottom - kWidth) {
-    moved = setPos(m_pos + 1);
-  } else if (p.y < thumb.top) {
-    moved = setPos(m_pos - std::max(1, m_page - 1));
-  } else if (p.y >= thumb.bottom) {
-    moved = setPos(m_pos + std::max(1, m_page - 1));
-  } else {
-    m_dragging = true;
-    m_dragOffset = p.y - thumb.top;
+  if (!shown() || !inside(bar, p)) return Part::None;
+  if (p.y < bar.top + kWidth) return Part::LineUp;
+  if (p.y >= bar.bottom - kWidth) return Part::LineDown;
+  if (p.y < thumb.top) return Part::PageUp;
+  if (p.y >= thumb.bottom) return Part::PageDown;
+  return Part::Thumb;
+}
+
+bool ScrollBar::step(Part part) {
+  int page = std::max(1, m_page - 1);
+  switch (part) {
+    case Part::LineUp:
+      return setPos(m_pos - 1);
+    case Part::LineDown:
+      return setPos(m_pos + 1);
+    case Part::PageUp:
+      return setPos(m_pos - page);
+    case Part::PageDown:
+      return setPos(m_pos + page);
+    default:
+      return false;
   }
+}
+
+void ScrollBar::scrolled(HWND view, bool moved) const {
+  if (moved) InvalidateRect(view, nullptr, FALSE);
+}
+
+bool ScrollBar::penDown(HWND view, POINT p, const RECT& client) {
+  Part part = partAt(p, client);
+  if (part == Part::None) return false;
+  m_held = part;
+  m_pen = p;
+  if (part == Part::Thumb) {
+    m_dragOffset = p.y - thumbRect(client).top;
+    return true;
+  }
+  scrolled(view, step(part));
+  SetTimer(view, kRepeatTimer, kRepeatDelayMs, nullptr);
   return true;
 }
 
-bool ScrollBar::penMove(POINT p, const RECT& client) {
-  if (!m_dragging) return false;
+bool ScrollBar::penMove(HWND view, POINT p, const RECT& client) {
+  if (m_held == Part::None) return false;
+  m_pen = p;
+  if (m_held != Part::Thumb) return true;
   RECT bar = barRect(client), thumb = thumbRect(client);
   int trackLength = static_cast<int>(bar.bottom - bar.top) - 2 * kWidth;
   int room = trackLength - static_cast<int>(thumb.bottom - thumb.top);
-  if (room <= 0) return false;
+  if (room <= 0) return true;
   int top = p.y - m_dragOffset - (bar.top + kWidth);
-  return setPos((top * maxPos() + room / 2) / room);
+  scrolled(view, setPos((top * maxPos() + room / 2) / room));
+  return true;
+}
+
+bool ScrollBar::penUp(HWND view) {
+  if (m_held == Part::None) return false;
+  if (m_held != Part::Thumb) KillTimer(view, kRepeatTimer);
+  m_held = Part::None;
+  return true;
+}
+
+// The step repeats while the pen stays on the part it pressed; a page step
+// stops once the thumb has come under the pen.
+bool ScrollBar::timer(HWND view, UINT_PTR id, const RECT& client) {
+  if (id != kRepeatTimer) return false;
+  if (m_held == Part::None || m_held == Part::Thumb) {
+    KillTimer(view, kRepeatTimer);
+    return true;
+  }
+  SetTimer(view, kRepeatTimer, kRepeatPeriodMs, nullptr);
+  if (partAt(m_pen, client) == m_held) scrolled(view, step(m_held));
+  return true;
 }
 
 }  // namespace commctrl

@@ -1,8 +1,10 @@
 #pragma once
-// What the list view and the tree view share: the drawing-state guard, the
-// device's dialog font, WM_NOTIFY to the parent and the vertical scroll bar
-// they draw inside their own client area.
+// What the list view and the tree view share: the table of their windows,
+// the drawing-state guard, the device's dialog font, WM_NOTIFY to the parent
+// and the vertical scroll bar they draw inside their own client area.
 
+#include <map>
+#include <memory>
 #include <string>
 
 #include "platform/commctrl/commctrl.h"
@@ -42,13 +44,45 @@ void registerViewClass(const WCHAR* name, WNDPROC proc);
 // Text in double quotes for the state dump, quotes and backslashes escaped.
 std::string quotedText(const std::u16string& text);
 bool inside(const RECT& r, POINT p);
+// The client area inside the one-pixel border of a view made with WS_BORDER.
+RECT innerClient(HWND view);
+
+// The views of one window class, by window. The table owns each view; a
+// message being handled holds it too, so that a parent destroying the window
+// from inside a notification leaves the running handler a live object.
+template <class View>
+class ViewTable {
+ public:
+  View* find(HWND hwnd) const {
+    auto it = m_views.find(hwnd);
+    return it == m_views.end() ? nullptr : it->second.get();
+  }
+
+  LRESULT dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CREATE) m_views[hwnd] = std::make_shared<View>(hwnd);
+    auto it = m_views.find(hwnd);
+    if (it == m_views.end()) return DefWindowProcW(hwnd, message, wParam, lParam);
+    std::shared_ptr<View> view = it->second;
+    LRESULT result = view->handle(message, wParam, lParam);
+    if (message == WM_DESTROY) m_views.erase(hwnd);
+    return result;
+  }
+
+ private:
+  std::map<HWND, std::shared_ptr<View>> m_views;
+};
 
 // A vertical scroll bar in the right edge of a view, counted in lines; shown
 // only while the lines do not fit. The pen taps its arrows (one line), its
-// track (one page) and drags its thumb.
+// track (one page) and drags its thumb; an arrow or the track held down
+// repeats its step, as the device's scroll bars do, while the pen stays on it.
 class ScrollBar {
  public:
   static constexpr int kWidth = 13;
+  // The view's timer while an arrow or the track is held.
+  static constexpr UINT_PTR kRepeatTimer = 0x5C0B;
+  static constexpr UINT kRepeatDelayMs = 400;
+  static constexpr UINT kRepeatPeriodMs = 100;
 
   void setRange(int total, int page);
   bool setPos(int pos);  // clamped; true when it moved
@@ -59,21 +93,30 @@ class ScrollBar {
   RECT viewArea(const RECT& client) const;
 
   void paint(HDC dc, const RECT& client, bool enabled) const;
-  // True when the press landed on the bar; `moved` tells whether it scrolled.
-  bool penDown(POINT p, const RECT& client, bool& moved);
-  bool penMove(POINT p, const RECT& client);  // true when the drag scrolled
-  void penUp() { m_dragging = false; }
-  bool dragging() const { return m_dragging; }
+  // The pen on `view`, which draws the bar in `client`. A press that lands
+  // on the bar is the bar's until the pen lifts: each answers whether the pen
+  // was the bar's, and the view is repainted whenever the bar scrolls it.
+  bool penDown(HWND view, POINT p, const RECT& client);
+  bool penMove(HWND view, POINT p, const RECT& client);
+  bool penUp(HWND view);
+  // WM_TIMER on the view: true when it was the bar's repeat.
+  bool timer(HWND view, UINT_PTR id, const RECT& client);
 
  private:
+  enum class Part { None, LineUp, LineDown, PageUp, PageDown, Thumb };
+
   RECT barRect(const RECT& client) const;
   RECT thumbRect(const RECT& client) const;
+  Part partAt(POINT p, const RECT& client) const;
+  bool step(Part part);
+  void scrolled(HWND view, bool moved) const;
   int maxPos() const { return m_total > m_page ? m_total - m_page : 0; }
 
   int m_total = 0;
   int m_page = 0;
   int m_pos = 0;
-  bool m_dragging = false;
+  Part m_held = Part::None;  // from a press on the bar to the pen's lift
+  POINT m_pen{0, 0};         // where the held pen is
   int m_dragOffset = 0;
 };
 

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "platform/commctrl/viewparts.h"
+#include "platform/core/windowing.h"
 #include "tests/platform/commctrl/viewfixture.h"
 
 namespace {
@@ -210,6 +211,63 @@ TEST_F(ListViews, EnsureVisibleScrollsTheRowIntoViewAndTheBarFollowsThePen) {
   wm::injectPen(wm::PenAction::Up, to);
   wm::dispatchPending();
   EXPECT_EQ(ListView_GetTopIndex(list), 200 - page);
+}
+
+TEST_F(ListViews, AHeldArrowOrTrackRepeatsWhileThePenStaysOnIt) {
+  wm::useVirtualClock(true);
+  HWND list = makeList(kReport, RECT{0, 0, 200, 160});
+  fill(list, 200);
+  int page = ListView_GetCountPerPage(list), last = 200 - page;
+  const POINT kDownArrow{195, 155}, kRows{50, 80}, kLowTrack{195, 140};
+  auto pen = [&](wm::PenAction action, POINT p) {
+    ClientToScreen(list, &p);
+    wm::injectPen(action, p);
+    wm::dispatchPending();
+  };
+  auto wait = [&](std::uint64_t ms) {
+    wm::advanceClock(ms);
+    wm::dispatchPending();
+  };
+  struct Step {
+    const char* what;
+    std::uint64_t waitMs;
+    int top;
+  };
+  const Step kHeldArrow[] = {{"the press scrolls once", 0, 1},
+                             {"no repeat before the delay", commctrl::ScrollBar::kRepeatDelayMs - 1, 1},
+                             {"the delay's end repeats", 1, 2},
+                             {"then each period", commctrl::ScrollBar::kRepeatPeriodMs, 3},
+                             {"and the next", commctrl::ScrollBar::kRepeatPeriodMs, 4}};
+  ListView_EnsureVisible(list, 0, FALSE);
+  pen(wm::PenAction::Down, kDownArrow);
+  for (const Step& s : kHeldArrow) {
+    SCOPED_TRACE(s.what);
+    wait(s.waitMs);
+    EXPECT_EQ(ListView_GetTopIndex(list), s.top);
+  }
+  pen(wm::PenAction::Move, kRows);
+  for (int i = 0; i < 10; ++i) wait(commctrl::ScrollBar::kRepeatPeriodMs);
+  EXPECT_EQ(ListView_GetTopIndex(list), 4) << "the pen left the arrow";
+  pen(wm::PenAction::Move, kDownArrow);
+  wait(commctrl::ScrollBar::kRepeatPeriodMs);
+  EXPECT_EQ(ListView_GetTopIndex(list), 5) << "and came back";
+  pen(wm::PenAction::Up, kDownArrow);
+  for (int i = 0; i < 10; ++i) wait(commctrl::ScrollBar::kRepeatPeriodMs);
+  EXPECT_EQ(ListView_GetTopIndex(list), 5) << "the lift ends the repeat";
+  EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), -1) << "scrolling selects nothing";
+
+  // The track held low pages down until the thumb comes under the pen.
+  ListView_EnsureVisible(list, 0, FALSE);
+  pen(wm::PenAction::Down, kLowTrack);
+  wait(commctrl::ScrollBar::kRepeatDelayMs);
+  for (int i = 0; i < 100; ++i) wait(commctrl::ScrollBar::kRepeatPeriodMs);
+  int stopped = ListView_GetTopIndex(list);
+  EXPECT_GT(stopped, page);
+  EXPECT_LT(stopped, last);
+  for (int i = 0; i < 10; ++i) wait(commctrl::ScrollBar::kRepeatPeriodMs);
+  EXPECT_EQ(ListView_GetTopIndex(list), stopped);
+  pen(wm::PenAction::Up, kLowTrack);
+  wm::useVirtualClock(false);
 }
 
 TEST_F(ListViews, TwoHundredRowsScrolledToTheMiddleWithARowSelected) {
