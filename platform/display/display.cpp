@@ -1,9 +1,7 @@
-// The screen's common half: options, the composed frame, PNG files, the
+// The screen's common half: options, the composed frame, screenshots, the
 // headless backend and the scripted session's waiting.
 
 #include "platform/display/display.h"
-
-#include <png.h>
 
 #include <cmath>
 #include <cstdio>
@@ -12,6 +10,7 @@
 #include "platform/core/windowing.h"
 #include "platform/display/displayimpl.h"
 #include "platform/display/script.h"
+#include "platform/image/pngwriter.h"
 
 namespace display {
 namespace {
@@ -144,27 +143,7 @@ void FrameComposer::drawWaitCursor() {
 
 // ---- PNG ---------------------------------------------------------------------------
 
-bool writePng(const gdi::Surface& surface, const std::string& path) {
-  if (surface.width <= 0 || surface.height <= 0) return false;
-  std::vector<png_byte> rgb(static_cast<size_t>(surface.width) * surface.height * 3);
-  for (int y = 0; y < surface.height; ++y)
-    for (int x = 0; x < surface.width; ++x) {
-      std::uint32_t p = surface.row(y)[x];
-      if (surface.mono()) p = p ? 0xFFFFFF : 0;
-      png_byte* out = &rgb[(static_cast<size_t>(y) * surface.width + x) * 3];
-      out[0] = static_cast<png_byte>(p >> 16);
-      out[1] = static_cast<png_byte>(p >> 8);
-      out[2] = static_cast<png_byte>(p);
-    }
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(surface.width);
-  image.height = static_cast<png_uint_32>(surface.height);
-  image.format = PNG_FORMAT_RGB;
-  bool ok = png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
-  png_image_free(&image);
-  return ok;
-}
+bool writePng(const gdi::Surface& surface, const std::string& path) { return image::writeSurfacePng(surface, path); }
 
 // ---- Options ------------------------------------------------------------------------
 

@@ -14,8 +14,8 @@
 
 #include "platform/core/device.h"
 #include "platform/core/windowing.h"
-#include "platform/display/display.h"
 #include "platform/gdi/surface.h"
+#include "platform/image/pngwriter.h"
 #include "platform/image/richimage.h"
 #include "render/engine.h"
 #include "render/skinview.h"
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
   wm::dispatchPending();
   times.step("first paint");
   const gdi::Surface* buffer = gdi::bitmapSurface(static_cast<HBITMAP>(GetCurrentObject(view->bufferDc(), OBJ_BITMAP)));
-  bool written = buffer && display::writePng(*buffer, argv[2]);
+  bool written = buffer && image::writeSurfacePng(*buffer, argv[2]);
   times.step("PNG file");
   DestroyWindow(host);
   times.step("clean-up");
