@@ -143,6 +143,8 @@ class Machine : public ScriptHost {
   Value get(const Value& base, std::string_view name);
   Value getOf(Object* object, std::string_view name, const Value& self);
   void set(Object* object, std::string_view name, const Value& value);
+  // set() without watches.
+  void storeProperty(Object* object, std::string_view name, const Value& value);
   bool hasProperty(Object* object, std::string_view name);
   void setHidden(Object* object, std::string_view name, const Value& value);
   std::vector<std::string> enumerate(Object* object);
@@ -303,6 +305,8 @@ class Machine : public ScriptHost {
   ClipObject* m_dragging = nullptr;
   bool m_dragLockCenter = false;
   std::unordered_map<std::string, StringRef> m_interned;
+
+  void setWatched(Object* object, Watch& watch, const Value& value);
 
   friend class ClipObject;
   Object* findOwner(Object* object, std::string_view name);

@@ -705,6 +705,8 @@ Value Machine::getOf(Object* object, std::string_view name, const Value& self) {
     if (o->getSpecial(*this, name, special)) return special;
     if (Property* p = o->props.find(name)) {
       if (p->visibleFrom > m_version) continue;
+      if (p->getter && o->watches)
+        if (Watch* w = o->findWatch(name, m_heap.caseSensitive()); w && w->running) return w->shadow;
       if (p->getter) {
         if (o->watchDepth > 8) return Value();
         ++o->watchDepth;
@@ -742,6 +744,51 @@ void Machine::set(Object* object, std::string_view name, const Value& value) {
     object->proto = value.object();
     return;
   }
+  if (object->watches) {
+    Watch* w = object->findWatch(name, m_heap.caseSensitive());
+    if (w && !w->running) {
+      setWatched(object, *w, value);
+      return;
+    }
+    if (w && w->running) {
+      Property* p = object->props.find(name);
+      if (p && (p->getter || p->setter)) {
+        w->shadow = value;
+        return;
+      }
+    }
+  }
+  storeProperty(object, name, value);
+}
+
+// The callback runs once per assignment, never for its own assignments, and
+// what it answers is stored.
+void Machine::setWatched(Object* object, Watch& watch, const Value& value) {
+  std::string name = watch.name;
+  Property* p = object->props.find(name);
+  bool accessor = p && (p->getter || p->setter);
+  Value old = p && !accessor && p->visibleFrom <= m_version ? p->value : Value();
+  Value callback(watch.callback);
+  watch.running = true;
+  watch.shadow = Value();
+  Value stored;
+  try {
+    Value args[4] = {Value(name), old, value, watch.userData};
+    stored = call(callback, Value(object), args);
+  } catch (...) {
+    if (Watch* w = object->findWatch(name, m_heap.caseSensitive())) w->running = false;
+    throw;
+  }
+  // The callback may have unwatched or watched again.
+  if (Watch* w = object->findWatch(name, m_heap.caseSensitive())) {
+    w->running = false;
+    w->shadow = Value();
+  }
+  storeProperty(object, name, stored);
+}
+
+void Machine::storeProperty(Object* object, std::string_view name, const Value& value) {
+  if (name.empty()) return;  // a nameless property is never made
   if (object->setSpecial(*this, name, value)) return;
   Property* own = object->props.find(name);
   if (own && own->visibleFrom > m_version) own = nullptr;
@@ -750,6 +797,7 @@ void Machine::set(Object* object, std::string_view name, const Value& value) {
     int hops = 0;
     for (Object* o = object->proto; o && hops < kMaxProtoChain; o = o->proto, ++hops) {
       Property* p = o->props.find(name);
+      if (p && p->visibleFrom > m_version) continue;
       if (p && (p->getter || p->setter)) {
         accessor = p;
         break;
@@ -773,7 +821,9 @@ void Machine::set(Object* object, std::string_view name, const Value& value) {
     if (!(own->flags & kReadOnly)) own->value = value;
     return;
   }
-  object->props.insert(name).value = value;
+  // A property hidden from this version is replaced by a plain visible one.
+  Property& made = object->props.insert(name);
+  made = Property{made.name, value};
 }
 
 void Machine::setHidden(Object* object, std::string_view name, const Value& value) {
@@ -790,7 +840,7 @@ std::vector<std::string> Machine::enumerate(Object* object) {
     std::vector<std::string> own;
     o->specialKeys(own);
     for (const Property& p : o->props.all())
-      if (!(p.flags & kDontEnum) && p.visibleFrom <= m_version) own.push_back(p.name);
+      if (!(p.flags & kDontEnum)) own.push_back(p.name);  // hidden by version, still listed
     for (std::string& name : own) {
       bool dup = false;
       for (const std::string& s : seen)

@@ -559,15 +559,34 @@ void installObjectAndFunction(Machine& vm, Object* global) {
     Object* getter = arg(args, 1).object();
     Object* setter = arg(args, 2).object();
     if (!o || name.empty() || !getter || getter->kind() != ObjectKind::Function) return Value(false);
-    if (setter && setter->kind() != ObjectKind::Function) return Value(false);
+    // No setter is given as null; anything else that is not a function refuses.
+    if (setter ? setter->kind() != ObjectKind::Function : arg(args, 2).type != Type::Null) return Value(false);
     Property& p = o->props.insert(name);
     p.getter = getter;
     p.setter = setter;
     p.value = Value();
     return Value(true);
   });
-  vm.method(proto, "watch", [](Machine&, const Value&, std::span<const Value>) { return Value(false); });
-  vm.method(proto, "unwatch", [](Machine&, const Value&, std::span<const Value>) { return Value(false); });
+  vm.method(proto, "watch", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    Object* o = self.object();
+    Object* callback = arg(args, 1).object();
+    if (!o || args.empty() || !callback || callback->kind() != ObjectKind::Function) return Value(false);
+    std::string name = vm.toString(args[0]);
+    if (!o->watches) o->watches = std::make_unique<std::vector<Watch>>();
+    Watch* w = o->findWatch(name, vm.heap().caseSensitive());
+    if (!w) w = &o->watches->emplace_back(Watch{name});
+    w->callback = callback;
+    w->userData = arg(args, 2);
+    return Value(true);
+  });
+  vm.method(proto, "unwatch", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    Object* o = self.object();
+    if (!o || !o->watches || args.empty()) return Value(false);
+    Watch* w = o->findWatch(vm.toString(args[0]), vm.heap().caseSensitive());
+    if (!w) return Value(false);
+    o->watches->erase(o->watches->begin() + (w - o->watches->data()));
+    return Value(true);
+  });
 
   auto function = vm.newNative([](Machine&, const Value&, std::span<const Value>) { return Value(); });
   vm.setHidden(function, "prototype", obj(fnProto));
@@ -748,6 +767,18 @@ Value setIntervalNative(Machine& vm, std::span<const Value> args, bool once) {
   return Value(double(id));
 }
 
+// ASSetPropFlags bits that hide a property from movies older than a version.
+constexpr std::pair<int, int> kVersionFlags[] = {{0x80, 6},   {0x100, 7},   {0x400, 8},
+                                                 {0x1000, 9}, {0x2000, 10}, {0x4000, 10}};
+constexpr int kVersionFlagsMask = 0x80 | 0x100 | 0x400 | 0x1000 | 0x2000 | 0x4000;
+
+int versionOfFlags(int flags) {
+  int from = 0;
+  for (auto [bit, version] : kVersionFlags)
+    if (flags & bit) from = std::max(from, version);
+  return from;
+}
+
 void installGlobals(Machine& vm, Object* global) {
   vm.method(global, "parseInt", [](Machine& vm, const Value&, std::span<const Value> args) {
     if (args.empty()) return Value();
@@ -799,7 +830,11 @@ void installGlobals(Machine& vm, Object* global) {
       }
     }
     for (const std::string& name : names)
-      if (Property* p = o->props.find(name)) p->flags = uint8_t(((p->flags & ~clear) | set) & 7);
+      if (Property* p = o->props.find(name)) {
+        p->flags = uint8_t(((p->flags & ~clear) | set) & 7);
+        if (clear & kVersionFlagsMask) p->visibleFrom = 0;
+        if (int from = versionOfFlags(set)) p->visibleFrom = uint8_t(from);
+      }
     return Value();
   });
   vm.method(global, "trace", [](Machine& vm, const Value&, std::span<const Value> args) {

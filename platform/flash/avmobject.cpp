@@ -64,6 +64,13 @@ void PropertyMap::reindex() {
   for (uint32_t i = 0; i < m_props.size(); ++i) m_index.emplace(key(m_props[i].name), i);
 }
 
+Watch* Object::findWatch(std::string_view name, bool caseSensitive) {
+  if (!watches) return nullptr;
+  for (Watch& w : *watches)
+    if (sameName(w.name, name, caseSensitive)) return &w;
+  return nullptr;
+}
+
 int64_t arrayIndex(std::string_view name) {
   if (name.empty() || name.size() > 10) return -1;
   int64_t value = 0;
@@ -76,6 +83,9 @@ int64_t arrayIndex(std::string_view name) {
 }
 
 bool ArrayObject::getSpecial(Machine&, std::string_view name, Value& out) {
+  // An accessor added under an element's name or "length" stands over it.
+  if (!props.all().empty())
+    if (Property* p = props.find(name); p && p->getter) return false;
   if (name == "length") {
     out = Value(double(items.size()));
     return true;
@@ -126,6 +136,12 @@ void Heap::collect(std::span<Object* const> roots) {
       if (p.getter) stack.push_back(p.getter);
       if (p.setter) stack.push_back(p.setter);
     }
+    if (o->watches)
+      for (const Watch& w : *o->watches) {
+        stack.push_back(w.callback);
+        markValue(w.userData);
+        markValue(w.shadow);
+      }
     o->traceRefs(stack);
   }
   auto dead = std::partition(m_objects.begin(), m_objects.end(), [](const auto& o) { return o->marked; });

@@ -59,6 +59,16 @@ class PropertyMap {
   std::unordered_map<std::string, uint32_t, NameHash, std::equal_to<>> m_index;
 };
 
+// A watch(): the callback hears every assignment to the name and answers
+// the value stored. While it runs, the property is its own plain slot.
+struct Watch {
+  std::string name;
+  Object* callback = nullptr;
+  Value userData;
+  bool running = false;
+  Value shadow;  // the slot of a watched accessor while the callback runs
+};
+
 enum class ObjectKind : uint8_t { Plain, Function, Array, Clip, Boolean, Number, String, Date, Super, Error, XmlNode };
 
 class Object {
@@ -79,7 +89,9 @@ class Object {
 
   Object* proto;  // __proto__
   PropertyMap props;
-  Value primitive;  // the value of a Boolean, Number, String or Date wrapper
+  Value primitive;                              // the value of a Boolean, Number, String or Date wrapper
+  std::unique_ptr<std::vector<Watch>> watches;  // made by the first watch()
+  Watch* findWatch(std::string_view name, bool caseSensitive);
   bool marked = false;
   int watchDepth = 0;
 };

@@ -15,6 +15,11 @@ namespace {
 
 enum : uint8_t {
   kPop = 0x17,
+  kCallFunction = 0x3D,
+  kReturn = 0x3E,
+  kInitObject = 0x43,
+  kAdd2 = 0x47,
+  kSetMember = 0x4F,
   kGetVariable = 0x1C,
   kSetVariable = 0x1D,
   kTrace = 0x26,
@@ -52,6 +57,84 @@ ActionWriter& callWith(ActionWriter& w, const std::string& on, const char* metho
   pushChain(w, argument).push({1});
   pushChain(w, on).push({method}).op(kCallMethod).op(kPop);
   return w;
+}
+
+// Sets a member of a variable to a pushed value: o.p = value.
+ActionWriter& setMember(ActionWriter& w, const char* object, const char* name, Pushed value) {
+  return w.push({object}).op(kGetVariable).push({name, value}).op(kSetMember);
+}
+
+// Calls object.method(args) and traces the result; args are pushed last first.
+ActionWriter& traceCall(ActionWriter& w, const char* object, const char* method, std::vector<Pushed> args) {
+  for (auto it = args.rbegin(); it != args.rend(); ++it) w.push({*it});
+  w.push({int(args.size()), object}).op(kGetVariable).push({method}).op(kCallMethod).op(kTrace);
+  return w;
+}
+
+ActionWriter emptyObject(const char* name) {
+  ActionWriter w;
+  return w.push({name, 0}).op(kInitObject).op(kSetVariable);
+}
+
+struct PropertyCase {
+  const char* name;
+  uint8_t version;
+  ActionWriter script;
+  std::vector<std::string> traced;
+};
+
+// watch(): the callback hears the old and new value and its data, its own
+// assignment does not call it again, and what it answers is stored.
+ActionWriter watchedAssignments() {
+  ActionWriter callback;
+  callback.traceVariable("old").traceVariable("now").traceVariable("data");
+  setMember(callback, "o", "p", "inner");
+  callback.push({"o"}).op(kGetVariable).push({"p"}).op(kGetMember).op(kTrace);
+  callback.push({"now"}).op(kGetVariable).push({"!"}).op(kAdd2).op(kReturn);
+  ActionWriter w = emptyObject("o");
+  setMember(w, "o", "p", 1).defineFunction("watcher", {"name", "old", "now", "data"}, callback);
+  w.push({"d", "watcher"}).op(kGetVariable).push({"p", 3, "o"}).op(kGetVariable).push({"watch"});
+  w.op(kCallMethod).op(kTrace);
+  setMember(w, "o", "p", 2).push({"o"}).op(kGetVariable).push({"p"}).op(kGetMember).op(kTrace);
+  traceCall(w, "o", "unwatch", {"p"});
+  return setMember(w, "o", "p", 3).push({"o"}).op(kGetVariable).push({"p"}).op(kGetMember).op(kTrace);
+}
+
+ActionWriter addedProperties() {
+  ActionWriter getter;
+  getter.push({"got"}).op(kReturn);
+  ActionWriter w = emptyObject("o");
+  w.defineFunction("getter", {}, getter);
+  w.push({"getter"}).op(kGetVariable).push({"q", 2, "o"}).op(kGetVariable).push({"addProperty"});
+  w.op(kCallMethod).op(kTrace);  // no setter given: refused
+  w.push({nullptr, "getter"}).op(kGetVariable).push({"q", 3, "o"}).op(kGetVariable).push({"addProperty"});
+  w.op(kCallMethod).op(kTrace);  // null: read only
+  return w.push({"o"}).op(kGetVariable).push({"q"}).op(kGetMember).op(kTrace);
+}
+
+ActionWriter versionHidden() {
+  ActionWriter w = emptyObject("o");
+  setMember(w, "o", "p", "seen").push({256, "p", "o"}).op(kGetVariable).push({3, "ASSetPropFlags"});
+  w.op(kCallFunction).op(kPop);
+  w.push({"o"}).op(kGetVariable).push({"p"}).op(kGetMember).op(kTrace);
+  traceCall(w, "o", "hasOwnProperty", {"p"});
+  return setMember(w, "o", "p", "again").push({"o"}).op(kGetVariable).push({"p"}).op(kGetMember).op(kTrace);
+}
+
+TEST(ScriptLibrary, PropertiesHonourWatchesAccessorsAndFlags) {
+  ActionWriter nameless = emptyObject("o");
+  setMember(nameless, "o", "", 1);
+  traceCall(nameless, "o", "hasOwnProperty", {""});
+  PropertyCase cases[] = {
+      {"watch and unwatch", 7, watchedAssignments(), {"true", "1", "2", "d", "inner", "2!", "true", "3"}},
+      {"addProperty wants a setter or null", 7, addedProperties(), {"false", "true", "got"}},
+      {"a property hidden from SWF 6 comes back when set", 6, versionHidden(), {"undefined", "true", "again"}},
+      {"a nameless property is never made", 7, nameless, {"false"}},
+  };
+  for (PropertyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(run(c.script, c.version), c.traced);
+  }
 }
 
 ActionWriter newXml(const char* source) {
