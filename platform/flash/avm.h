@@ -261,6 +261,8 @@ class Machine : public ScriptHost {
   void installMediaBuiltins();
   // avmxml.cpp
   void installXmlBuiltins();
+  // avmtext.cpp
+  void installTextBuiltins();
 
   const MovieDef& m_movie;
   int m_version;

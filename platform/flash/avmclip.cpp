@@ -70,6 +70,7 @@ Machine::Machine(const MovieDef& movie, Limits limits)
   installClipBuiltins();
   installMediaBuiltins();
   installXmlBuiltins();
+  installTextBuiltins();
 }
 
 Machine::~Machine() = default;
