@@ -937,7 +937,14 @@ bool Machine::instanceOf(Object* object, Object* constructor) {
 }
 
 void Machine::trace(const std::string& line) {
-  if (m_trace) m_trace(line);
+  if (!m_trace) return;
+  // Half a surrogate pair is kept inside the machine, so a later join can
+  // make the pair again, but it is written out as the replacement character.
+  std::string out = line;
+  for (size_t i = 0; i + 2 < out.size(); ++i)
+    if (uint8_t(out[i]) == 0xED && uint8_t(out[i + 1]) >= 0xA0 && uint8_t(out[i + 1]) <= 0xBF)
+      out.replace(i, 3, "\xEF\xBF\xBD");
+  m_trace(out);
 }
 
 StringRef Machine::intern(std::string_view s) {

@@ -218,11 +218,13 @@ void installArray(Machine& vm, Object* global) {
   });
   vm.method(proto, "splice", [](Machine& vm, const Value& self, std::span<const Value> args) {
     ArrayObject* a = asArray(self);
-    if (!a || args.empty()) return Value();
+    // No start, or a count that is not a number of at least 0, changes nothing.
+    if (!a || args.empty() || args[0].isUndefined()) return Value();
     size_t n = a->items.size();
     size_t start = clampIndex(vm.toNumber(args[0]), n);
-    size_t count = args.size() < 2 ? n - start : size_t(std::clamp(vm.toNumber(args[1]), 0.0, double(n - start)));
-    if (std::isnan(vm.toNumber(arg(args, 1))) && args.size() >= 2) count = 0;
+    double wanted = args.size() < 2 ? double(n - start) : vm.toNumber(args[1]);
+    if (!(wanted >= 0)) return Value();
+    size_t count = size_t(std::min(std::trunc(wanted), double(n - start)));
     std::vector<Value> removed(a->items.begin() + long(start), a->items.begin() + long(start + count));
     a->items.erase(a->items.begin() + long(start), a->items.begin() + long(start + count));
     if (args.size() > 2) a->items.insert(a->items.begin() + long(start), args.begin() + 2, args.end());
@@ -264,7 +266,8 @@ void installString(Machine& vm, Object* global) {
     std::u16string s;
     for (const Value& v : args) {
       char16_t c = char16_t(toUint32(vm.toNumber(v)) & 0xFFFF);
-      if (c) s += c;
+      if (!c) break;  // a NUL ends the text
+      s += c;
     }
     return Value(toUtf8(s));
   });
@@ -286,19 +289,20 @@ void installString(Machine& vm, Object* global) {
   });
   vm.method(proto, "charAt", [](Machine& vm, const Value& self, std::span<const Value> args) {
     std::u16string s = toUtf16(thisString(vm, self));
-    double i = toInteger(vm.toNumber(arg(args, 0)));
+    double i = toInt32(vm.toNumber(arg(args, 0)));
     if (i < 0 || i >= double(s.size())) return Value("");
     return Value(toUtf8(s.substr(size_t(i), 1)));
   });
   vm.method(proto, "charCodeAt", [](Machine& vm, const Value& self, std::span<const Value> args) {
     std::u16string s = toUtf16(thisString(vm, self));
-    double i = toInteger(vm.toNumber(arg(args, 0)));
+    double i = toInt32(vm.toNumber(arg(args, 0)));
     if (i < 0 || i >= double(s.size())) return Value(kNaN);
     return Value(double(s[size_t(i)]));
   });
   vm.method(proto, "indexOf", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    if (args.empty()) return Value();
     std::u16string s = toUtf16(thisString(vm, self)), needle = toUtf16(vm.toString(arg(args, 0)));
-    double from = args.size() > 1 ? std::max(0.0, toInteger(vm.toNumber(args[1]))) : 0;
+    double from = args.size() > 1 ? std::max(0.0, double(toInt32(vm.toNumber(args[1])))) : 0;
     if (from > double(s.size())) return Value(-1.0);
     size_t at = s.find(needle, size_t(from));
     return Value(at == std::u16string::npos ? -1.0 : double(at));
@@ -307,7 +311,7 @@ void installString(Machine& vm, Object* global) {
     std::u16string s = toUtf16(thisString(vm, self)), needle = toUtf16(vm.toString(arg(args, 0)));
     size_t from = std::u16string::npos;
     if (args.size() > 1) {
-      double n = toInteger(vm.toNumber(args[1]));
+      double n = toInt32(vm.toNumber(args[1]));
       if (n < 0) return Value(-1.0);
       from = size_t(std::min(n, double(s.size())));
     }

@@ -19,6 +19,8 @@ enum : uint8_t {
   kReturn = 0x3E,
   kInitObject = 0x43,
   kAdd2 = 0x47,
+  kInitArray = 0x42,
+  kStackSwap = 0x4D,
   kSetMember = 0x4F,
   kGetVariable = 0x1C,
   kSetVariable = 0x1D,
@@ -135,6 +137,38 @@ TEST(ScriptLibrary, PropertiesHonourWatchesAccessorsAndFlags) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(run(c.script, c.version), c.traced);
   }
+}
+
+struct CallCase {
+  const char* object;  // a variable holding "abcabc" or the array [1, 2, 3]
+  const char* method;
+  std::vector<Pushed> args;
+  const char* traced;
+  const char* array = "1,2,3";  // the array afterwards
+};
+
+TEST(ScriptLibrary, StringAndArrayMethodsTakeTheirArgumentsAsThePlayerDoes) {
+  const CallCase cases[] = {
+      {"s", "charAt", {4294967297.0}, "b"},  // positions wrap at 32 bits
+      {"s", "indexOf", {"c", 4294967297.0}, "2"},
+      {"s", "lastIndexOf", {"a", 4294967300.0}, "3"},
+      {"s", "indexOf", {}, "undefined"},
+      {"a", "splice", {Undefined{}}, "undefined"},  // no start: nothing removed
+      {"a", "splice", {1, -1}, "undefined"},
+      {"a", "splice", {1, Undefined{}}, "undefined"},
+      {"a", "splice", {1, 1}, "2", "1,3"},
+  };
+  for (const CallCase& c : cases) {
+    SCOPED_TRACE(std::string(c.object) + "." + c.method);
+    ActionWriter w;
+    w.setVariable("s", "abcabc").push({3, 2, 1, 3}).op(kInitArray).push({"a"}).op(kStackSwap).op(kSetVariable);
+    traceCall(w, c.object, c.method, c.args);
+    pushChain(w, "a").op(kTrace);
+    EXPECT_EQ(run(w), (std::vector<std::string>{c.traced, c.array}));
+  }
+  ActionWriter nul;
+  nul.push({82, 0, 80, 3, "String"}).op(kGetVariable).push({"fromCharCode"}).op(kCallMethod).op(kTrace);
+  EXPECT_EQ(run(nul), std::vector<std::string>{"P"});  // a NUL ends the text
 }
 
 ActionWriter newXml(const char* source) {
