@@ -280,8 +280,9 @@ TEST(Registry, SeededCodePageDatabase) {
   EXPECT_EQ(charsetOf(1252), u"Windows-1252");
   EXPECT_EQ(charsetOf(65001), u"utf-8");
   // Each name leads back to one code page, so a document declared in it decodes as written.
-  for (const auto& [cp, body] : charsets) {
-    SCOPED_TRACE(cp);
+  for (const auto& charset : charsets) {
+    SCOPED_TRACE(charset.first);
+    const std::u16string& body = charset.second;
     EXPECT_EQ(std::count_if(charsets.begin(), charsets.end(), [&](const auto& c) { return c.second == body; }), 1);
   }
 }
