@@ -62,5 +62,6 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 
 // Host options put before the command line of every program this process
-// starts (the started program's screen options: --headless, --script FILE).
-void setProgramHostOptions(std::vector<std::string> options);
+// starts (the started program's screen options: --headless, --script FILE);
+// answers the options they replace.
+std::vector<std::string> setProgramHostOptions(std::vector<std::string> options);

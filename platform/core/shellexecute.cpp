@@ -1,4 +1,5 @@
 // ShellExecuteEx and the process handles of programs it starts.
+#include <utility>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -231,4 +232,6 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
   return TRUE;
 }
 
-void setProgramHostOptions(std::vector<std::string> options) { hostOptions() = std::move(options); }
+std::vector<std::string> setProgramHostOptions(std::vector<std::string> options) {
+  return std::exchange(hostOptions(), std::move(options));
+}

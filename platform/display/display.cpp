@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "platform/core/shellapi.h"
 #include "platform/core/windowing.h"
 #include "platform/display/displayimpl.h"
 #include "platform/display/script.h"
@@ -37,6 +38,10 @@ class HeadlessDisplay final : public Display, public wm::HostEvents {
   explicit HeadlessDisplay(const DisplayOptions& options) : m_options(options) {}
 
   bool start(std::string& error) {
+    // What a headless session starts (the browser from Help, say) opens no
+    // window either.
+    m_hostOptionsBefore = setProgramHostOptions({"--headless"});
+    m_hostOptionsSet = true;
     if (!m_options.scriptFile.empty()) {
       if (!m_script.loadFile(m_options.scriptFile, error)) return false;
       m_scripted = true;
@@ -46,6 +51,7 @@ class HeadlessDisplay final : public Display, public wm::HostEvents {
   }
 
   ~HeadlessDisplay() override {
+    if (m_hostOptionsSet) setProgramHostOptions(std::move(m_hostOptionsBefore));
     for (const auto& e : m_script.errors()) std::fprintf(stderr, "script: %s\n", e.c_str());
   }
 
@@ -80,6 +86,8 @@ class HeadlessDisplay final : public Display, public wm::HostEvents {
   FrameComposer m_frame;
   ScriptRunner m_script;
   bool m_scripted = false;
+  std::vector<std::string> m_hostOptionsBefore;  // the started programs' options before this screen
+  bool m_hostOptionsSet = false;
 };
 
 }  // namespace

@@ -186,7 +186,7 @@ TEST_F(OptionDialogsTest, HelpOpensTheHelpFileInTheDevicesBrowser) {
   fs::path browser = m_device.host("Windows/browser.exe");
   {
     std::ofstream script(browser);
-    script << "#!/bin/sh\nprintf '%s' \"$1\" > '" << log.string() << "'\n";
+    script << "#!/bin/sh\nprintf '%s' \"$*\" > '" << log.string() << "'\n";
   }
   fs::permissions(browser, fs::perms::owner_all);
   setClassesDefault(u".htm", u"htmlfile");
@@ -200,7 +200,7 @@ TEST_F(OptionDialogsTest, HelpOpensTheHelpFileInTheDevicesBrowser) {
     std::getline(in, shown);
     if (shown.empty()) usleep(10000);
   }
-  EXPECT_EQ(shown, "\\Program Files\\OrvelFlash\\help.htm");
+  EXPECT_EQ(shown, "--headless \\Program Files\\OrvelFlash\\help.htm") << "as headless as the player";
 }
 
 TEST_F(OptionDialogsTest, SelectSkinListsThePackagesAndReloadsOnlyAChangedSkin) {

@@ -303,7 +303,7 @@ TEST_F(Program, ASessionThroughEveryFileAndHelpItemEndsCleanlyWithTheChoicesStor
   std::ofstream(m_device.host("Program Files/OrvelFlash/help.htm")) << "<html><body>Help</body></html>";
   // The device's browser: a program that writes down the page it was given.
   std::filesystem::path browser = m_device.host("Windows/browser.exe"), shown = m_device.outside("shown.txt");
-  std::ofstream(browser) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << shown.string() << "'\n";
+  std::ofstream(browser) << "#!/bin/sh\nprintf '%s' \"$*\" > '" << shown.string() << "'\n";
   std::filesystem::permissions(browser, std::filesystem::perms::owner_all);
   for (auto [key, value] : {std::pair{u".htm", u"htmlfile"},
                             std::pair{u"htmlfile\\Shell\\Open\\Command", u"\"\\Windows\\browser.exe\" %1"}}) {
@@ -354,7 +354,8 @@ TEST_F(Program, ASessionThroughEveryFileAndHelpItemEndsCleanlyWithTheChoicesStor
         << "the dialog is up, full screen\n"
         << dump;
   }
-  EXPECT_EQ(readText(shown), "\\Program Files\\OrvelFlash\\help.htm") << "Documents opened the help file";
+  EXPECT_EQ(readText(shown), "--headless \\Program Files\\OrvelFlash\\help.htm")
+      << "Documents opened the help file, in a browser as headless as the player";
 
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key), ERROR_SUCCESS);

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "platform/core/handles.h"
+#include "platform/core/shellapi.h"
 #include "platform/display/display.h"
 #include "platform/display/script.h"
 #include "platform/gdi/wingdi.h"
 #include "tests/platform/display/png_reader.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/testdevice.h"
 
 namespace {
 
@@ -269,3 +273,33 @@ TEST_F(Session, FrameShowsTheWaitCursorAndGoesBlackWhenPoweredOff) {
 }
 
 }  // namespace
+
+// A device program that writes its arguments to a host file; what a headless
+// screen starts must open no window of its own.
+TEST(DisplayOptions, AHeadlessScreenStartsItsProgramsHeadless) {
+  TestDevice device;
+  std::filesystem::path log = device.outside("args.txt");
+  writeHostFile(device.host("Windows/tool.exe"), "#!/bin/sh\nprintf '%s;' \"$@\" > '" + log.string() + "'\n");
+  std::filesystem::permissions(device.host("Windows/tool.exe"), std::filesystem::perms::owner_all);
+  auto start = [&] {
+    std::filesystem::remove(log);
+    SHELLEXECUTEINFO info{};
+    info.cbSize = kDeviceShellExecuteInfoSize;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpFile = u"\\Windows\\tool.exe";
+    info.lpParameters = u"page";
+    EXPECT_TRUE(ShellExecuteEx(&info));
+    WaitForSingleObject(info.hProcess, INFINITE);
+    CloseHandle(info.hProcess);
+    return readHostFile(log);
+  };
+  std::string error;
+  {
+    display::DisplayOptions options;
+    options.backend = display::Backend::Headless;
+    auto screen = display::openDisplay(options, error);
+    ASSERT_TRUE(screen) << error;
+    EXPECT_EQ(start(), "--headless;page;");
+  }
+  EXPECT_EQ(start(), "page;") << "the screen closed: the options before it are back";
+}
