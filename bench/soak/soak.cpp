@@ -238,11 +238,25 @@ int main(int argc, char** argv) {
   wm::dispatchPending();
   Usage closed = usageNow(line);
   std::printf("after closing: %s\n", line.c_str());
+  // The shell's task bar is the device's, made once the first program shows
+  // a window, and stays as on the device; any other window is left behind.
+  long leftBehind = 0;
+  for (const wm::WindowState& window : wm::windowTree()) {
+    if (window.className == u"HHTaskBar") continue;
+    ++leftBehind;
+    std::printf("  window left: class \"%s\" title \"%s\"\n", toUtf8(window.className).c_str(),
+                toUtf8(window.title).c_str());
+  }
   wm::resetForTests();
   CoUninitialize();
   wm::setHostEvents(screenEvents);
   screen.reset();
   exchangeCurrentDevice(std::move(previous));
   fs::remove_all(folder);
-  return sound && closed.windows <= before.windows && closed.handles <= before.handles ? 0 : 1;
+  const bool closedClean = leftBehind <= before.windows && closed.handles <= before.handles;
+  std::printf(
+      "before the player: %ld windows, %ld handles; after closing it: %ld windows (the task bar aside), %ld "
+      "handles\n",
+      before.windows, before.handles, leftBehind, closed.handles);
+  return sound && closedClean ? 0 : 1;
 }
