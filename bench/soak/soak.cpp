@@ -10,6 +10,8 @@
 // value after the first hour, and descriptors, handles and windows must be
 // as many as then. Non-zero when not.
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -106,6 +108,7 @@ std::vector<WideString> prepareDevice(const fs::path& root, std::mt19937& random
 
 struct Usage {
   long residentKb = 0, descriptors = 0, handles = 0, windows = 0;
+  long heapKb = 0;  // in use: resident memory also moves with the host's memory pressure
 };
 
 // The process line of the state dump.
@@ -116,6 +119,8 @@ Usage usageNow(std::string& line) {
   std::sscanf(line.c_str(), "resident_kb=%ld descriptors=%ld handles=%ld windows=%ld", &u.residentKb, &u.descriptors,
               &u.handles, &u.windows);
   if (!line.empty() && line.back() == '\n') line.pop_back();
+  u.heapKb = static_cast<long>(mallinfo2().uordblks / 1024);
+  line += " heap_kb=" + std::to_string(u.heapKb);
   return u;
 }
 
@@ -227,10 +232,13 @@ int main(int argc, char** argv) {
   }
 
   const double growth = 100.0 * double(last.residentKb - first.residentKb) / double(first.residentKb);
-  const bool sound = growth <= 10.0 && last.descriptors <= first.descriptors && last.handles <= first.handles &&
-                     last.windows <= first.windows;
+  const double heapGrowth = 100.0 * double(last.heapKb - first.heapKb) / double(first.heapKb);
+  const bool sound = growth <= 10.0 && heapGrowth <= 10.0 && last.descriptors <= first.descriptors &&
+                     last.handles <= first.handles && last.windows <= first.windows;
   std::printf("resident memory: %.1f MB after the first hour, %.1f MB after hour %d (%+.1f %%); %s\n",
               first.residentKb / 1024.0, last.residentKb / 1024.0, hours, growth, sound ? "sound" : "GREW");
+  std::printf("heap in use: %.1f MB after the first hour, %.1f MB after hour %d (%+.1f %%)\n", first.heapKb / 1024.0,
+              last.heapKb / 1024.0, hours, heapGrowth);
 
   if (IsWindow(main)) DestroyWindow(main);  // deletes the player
   setCurrentPlayer(nullptr);
