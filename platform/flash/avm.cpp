@@ -504,8 +504,11 @@ void Machine::step(Frame& f, const Instr& in) {
     case kDefineFunction2: {
       FunctionObject* fn = defineFunction(f, in, in.op == kDefineFunction2);
       f.pc = in.b;
+      // A named function inside a function is one of its locals.
       if (fn->body->name.empty())
         push(f, Value(static_cast<Object*>(fn)));
+      else if (f.activation)
+        f.activation->props.insert(fn->body->name).value = Value(static_cast<Object*>(fn));
       else
         setVariable(f, fn->body->name, Value(static_cast<Object*>(fn)));
       return;

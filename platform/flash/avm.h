@@ -182,7 +182,13 @@ class Machine : public ScriptHost {
   void broadcast(Object* source, std::string_view event, std::span<const Value> args = {});
   const MovieDef& movie() const { return m_movie; }
   ClipObject* findChild(ClipObject* clip, std::string_view name);
-  void registerClass(const std::string& name, const Value& ctor) { m_registered[toLowerAscii(name)] = ctor; }
+  // A null constructor forgets the name.
+  void registerClass(const std::string& name, const Value& ctor) {
+    if (ctor.isObject())
+      m_registered[toLowerAscii(name)] = ctor;
+    else
+      m_registered.erase(toLowerAscii(name));
+  }
   // Whether a bound stopped the scripts: the movie then stays as it is.
   bool frozen() const { return m_frozen; }
 

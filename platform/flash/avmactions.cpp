@@ -80,8 +80,15 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
     case 0x3D: {  // CallFunction
       std::string name = toString(pop(f));
       std::vector<Value> args = popArgs(f);
-      Value fn = getVariable(f, name);
-      push(f, call(fn, Value(), args));
+      // A function found on a timeline or a with object runs with it as
+      // `this`; one found in a function's locals or the globals has none.
+      Value fn, self;
+      Object* where = name.find_first_of("/:.") == std::string::npos ? lookupScope(f, name, fn) : nullptr;
+      if (!where)
+        fn = getVariable(f, name);
+      else if (where != m_global && where->proto)
+        self = Value(where);
+      push(f, call(fn, self, args));
       return;
     }
     case 0x52: {  // CallMethod

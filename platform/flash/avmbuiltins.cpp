@@ -524,7 +524,10 @@ void installObjectAndFunction(Machine& vm, Object* global) {
   vm.setHidden(proto, "constructor", obj(object));
   vm.setHidden(global, "Object", obj(object));
   vm.method(object, "registerClass", [](Machine& vm, const Value&, std::span<const Value> args) {
-    if (args.size() < 2) return Value(false);
+    // A constructor registers, null forgets the name, anything else refuses.
+    Object* ctor = arg(args, 1).object();
+    bool forget = arg(args, 1).type == Type::Null;
+    if (args.size() < 2 || (!forget && (!ctor || ctor->kind() != ObjectKind::Function))) return Value(false);
     vm.registerClass(vm.toString(args[0]), args[1]);
     return Value(true);
   });

@@ -18,6 +18,7 @@ enum : uint8_t {
   kCallFunction = 0x3D,
   kReturn = 0x3E,
   kInitObject = 0x43,
+  kTypeOf = 0x44,
   kAdd2 = 0x47,
   kInitArray = 0x42,
   kStackSwap = 0x4D,
@@ -169,6 +170,40 @@ TEST(ScriptLibrary, StringAndArrayMethodsTakeTheirArgumentsAsThePlayerDoes) {
   ActionWriter nul;
   nul.push({82, 0, 80, 3, "String"}).op(kGetVariable).push({"fromCharCode"}).op(kCallMethod).op(kTrace);
   EXPECT_EQ(run(nul), std::vector<std::string>{"P"});  // a NUL ends the text
+}
+
+// A function called by name runs with the timeline or with object it was
+// found on as `this`, and without one when it was found among locals.
+ActionWriter callsByName() {
+  ActionWriter showThis, inner, outer;
+  showThis.push({"this"}).op(kGetVariable).op(kTrace);
+  inner.push({"this"}).op(kGetVariable).op(kTypeOf).op(kTrace);
+  outer.defineFunction("local", {}, inner).push({0, "local"}).op(kCallFunction).op(kPop);
+  ActionWriter w;
+  w.defineFunction("shown", {}, showThis).defineFunction("outer", {}, outer);
+  w.push({0, "shown"}).op(kCallFunction).op(kPop).push({0, "outer"}).op(kCallFunction).op(kPop);
+  ActionWriter inWith;
+  inWith.push({0, "m"}).op(kCallFunction).op(kPop);
+  ActionWriter method;
+  method.push({"this"}).op(kGetVariable).push({"k"}).op(kGetMember).op(kTrace);
+  w.push({"o", "k", "from o", 1}).op(kInitObject).op(kSetVariable);
+  w.push({"o"}).op(kGetVariable).push({"m"}).defineFunction("", {}, method).op(kSetMember);
+  return w.push({"o"}).op(kGetVariable).with(inWith);
+}
+
+ActionWriter registeredClasses() {
+  ActionWriter w, empty;
+  w.defineFunction("C", {}, empty);
+  w.push({"C"}).op(kGetVariable).push({"x", 2, "Object"}).op(kGetVariable).push({"registerClass"});
+  w.op(kCallMethod).op(kTrace);
+  w.push({nullptr, "x", 2, "Object"}).op(kGetVariable).push({"registerClass"}).op(kCallMethod).op(kTrace);
+  w.push({12, "x", 2, "Object"}).op(kGetVariable).push({"registerClass"}).op(kCallMethod).op(kTrace);
+  return w.push({"x", 1, "Object"}).op(kGetVariable).push({"registerClass"}).op(kCallMethod).op(kTrace);
+}
+
+TEST(ScriptLibrary, CallsFindTheirThisAndClassesRegister) {
+  EXPECT_EQ(run(callsByName(), 7), (std::vector<std::string>{"_level0", "undefined", "from o"}));
+  EXPECT_EQ(run(registeredClasses(), 7), (std::vector<std::string>{"true", "true", "false", "false"}));
 }
 
 ActionWriter newXml(const char* source) {
