@@ -331,3 +331,29 @@ TEST(SkinPackage, ReplacesFilesRatherThanWritingThroughLinks) {
   EXPECT_EQ(readHostFile(device.host(std::string(kSkinsHost) + "/skin.png")), "new picture");
   EXPECT_EQ(readHostFile(device.host("My Documents/victim.txt")), "victim");
 }
+
+TEST(SkinPackage, HoldsASkinDocumentOnlyWhenUnpackingWouldWriteOne) {
+  struct Case {
+    const char* what;
+    std::vector<ZipEntry> entries;  // none: the package is not a zip
+    bool holds;
+  };
+  const Case cases[] = {
+      {"a document in a folder", {{"theme/skin.BSKN", "<svg/>"}}, true},
+      {"a document outside the skins folder", {{"../skin.bskn", "<svg/>"}}, false},
+      {"a link named like a document", {{"skin.bskn", "/etc/passwd", true}}, false},
+      {"an encrypted document", {{.name = "skin.bskn", .content = "<svg/>", .password = "pw"}}, false},
+      {"a control character in the name", {{"a\x01.bskn", "<svg/>"}}, false},
+      {"another extension", {{"skin.bskn.txt", "<svg/>"}}, false},
+      {"not a zip", {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestDevice device;
+    if (c.entries.empty())
+      writeHostFile(device.host("p.zskn"), "PK not really");
+    else
+      ASSERT_TRUE(writeZip(device.host("p.zskn"), c.entries));
+    EXPECT_EQ(holdsSkinDocument(u"\\p.zskn"), c.holds);
+  }
+}
