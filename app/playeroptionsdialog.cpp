@@ -21,36 +21,25 @@ WideString swfDocumentIcon(WideStringView programPath) {
 }
 
 INT_PTR PlayerOptionsDialog::run() {
-  return DialogBoxParamW(m_instance, MAKEINTRESOURCEW(playerres::kPlayerOptionsDialog), m_parent, procedure,
-                         reinterpret_cast<LPARAM>(this));
+  return runFullScreenDialog(m_instance, playerres::kPlayerOptionsDialog, m_parent, *this);
 }
 
-BOOL PlayerOptionsDialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = dialogObject<PlayerOptionsDialog>(dialog, message, lParam);
-  if (!self) return FALSE;
-  switch (message) {
-    case WM_INITDIALOG:
-      self->initialise(dialog);
-      return TRUE;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case kSetDefaultPlayerButton:
-          self->setDefaultPlayer();
-          return TRUE;
-        case IDOK:
-        case IDCANCEL:
-          EndDialog(dialog, IDOK);
-          return TRUE;
-      }
-      return FALSE;
+bool PlayerOptionsDialog::command(HWND dialog, WORD id) {
+  switch (id) {
+    case kSetDefaultPlayerButton:
+      setDefaultPlayer();
+      return true;
+    case IDOK:
+    case IDCANCEL:
+      EndDialog(dialog, IDOK);
+      return true;
     default:
-      return FALSE;
+      return false;
   }
 }
 
 void PlayerOptionsDialog::initialise(HWND dialog) {
   m_dialog = dialog;
-  initFullScreenDialog(dialog);
   m_command = swfOpenCommand(modulePath());
   showRegistration();
 }

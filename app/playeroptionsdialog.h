@@ -23,9 +23,11 @@ class PlayerOptionsDialog {
   // Shows the dialog modally from template 107; 1 when closed with Done.
   INT_PTR run();
 
- private:
-  static BOOL procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+  // The dialog's procedure calls these (runFullScreenDialog).
   void initialise(HWND dialog);
+  bool command(HWND dialog, WORD id);
+
+ private:
   void setDefaultPlayer();
   void showRegistration();
 

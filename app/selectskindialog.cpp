@@ -13,35 +13,24 @@ WideString skinDisplayName(WideStringView package) {
 }
 
 INT_PTR SelectSkinDialog::run() {
-  return DialogBoxParamW(m_instance, MAKEINTRESOURCEW(playerres::kSelectSkinDialog), m_parent, procedure,
-                         reinterpret_cast<LPARAM>(this));
+  return runFullScreenDialog(m_instance, playerres::kSelectSkinDialog, m_parent, *this);
 }
 
-BOOL SelectSkinDialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = dialogObject<SelectSkinDialog>(dialog, message, lParam);
-  if (!self) return FALSE;
-  switch (message) {
-    case WM_INITDIALOG:
-      self->initialise(dialog);
-      return TRUE;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDOK:
-          if (self->done()) EndDialog(dialog, IDOK);
-          return TRUE;
-        case IDCANCEL:
-          EndDialog(dialog, IDCANCEL);
-          return TRUE;
-      }
-      return FALSE;
+bool SelectSkinDialog::command(HWND dialog, WORD id) {
+  switch (id) {
+    case IDOK:
+      if (done()) EndDialog(dialog, IDOK);
+      return true;
+    case IDCANCEL:
+      EndDialog(dialog, IDCANCEL);
+      return true;
     default:
-      return FALSE;
+      return false;
   }
 }
 
 void SelectSkinDialog::initialise(HWND dialog) {
   m_dialog = dialog;
-  initFullScreenDialog(dialog);
   {
     WaitCursor wait;  // the whole device is searched
     m_packages = findSkinPackages(m_settings.scanDepth);

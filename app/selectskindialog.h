@@ -25,9 +25,11 @@ class SelectSkinDialog {
   // Shows template 109 modally; 1 when closed with Done, 2 when cancelled.
   INT_PTR run();
 
- private:
-  static BOOL procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+  // The dialog's procedure calls these (runFullScreenDialog).
   void initialise(HWND dialog);
+  bool command(HWND dialog, WORD id);
+
+ private:
   // False when the chosen package cannot replace the skin in use.
   bool done();
 

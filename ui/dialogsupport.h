@@ -20,6 +20,34 @@ T* dialogObject(HWND dialog, UINT message, LPARAM lParam) {
   return reinterpret_cast<T*>(GetWindowLongW(dialog, GWL_USERDATA));
 }
 
+// The procedure of a dialog shown by runFullScreenDialog: at WM_INITDIALOG
+// the dialog goes full screen and `Owner::initialise(dialog)` fills it; each
+// WM_COMMAND goes to `Owner::command(dialog, id)`, which answers whether it
+// handled the command.
+template <class Owner>
+BOOL fullScreenDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* owner = dialogObject<Owner>(dialog, message, lParam);
+  if (!owner) return FALSE;
+  switch (message) {
+    case WM_INITDIALOG:
+      initFullScreenDialog(dialog);
+      owner->initialise(dialog);
+      return TRUE;
+    case WM_COMMAND:
+      return owner->command(dialog, LOWORD(wParam)) ? TRUE : FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+// Shows dialog template `templateId` modally, full screen, with `owner`
+// answering its messages; the dialog's result.
+template <class Owner>
+INT_PTR runFullScreenDialog(HINSTANCE instance, UINT templateId, HWND parent, Owner& owner) {
+  return DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId), parent, fullScreenDialogProcedure<Owner>,
+                         reinterpret_cast<LPARAM>(&owner));
+}
+
 // The images of a bitmap resource cut 16 pixels wide, the top-left pixel's
 // colour transparent.
 HIMAGELIST loadImages(UINT bitmapId);
