@@ -29,6 +29,7 @@ bool equalsFolded(std::u16string_view a, std::u16string_view b) {
 // Splits into names, resolving "." and ".." by name. False when ".." would
 // climb above the root.
 bool splitNames(std::u16string_view path, std::vector<std::u16string_view>& names) {
+  names.reserve(8);  // deeper than most device paths go
   size_t pos = 0;
   while (pos <= path.size()) {
     size_t end = pos;
@@ -108,9 +109,10 @@ void handOver(HostDescriptor& entry, const struct stat& info, const OpenFor* pur
 bool resolveExactly(const Device& device, const std::vector<std::u16string_view>& names, const OpenFor* purpose,
                     ResolvedPath& out, HostDescriptor* opened) {
   std::string relative;
+  relative.reserve(256);
   for (auto name : names) {
     if (!relative.empty()) relative += '/';
-    relative += toUtf8(name);
+    appendUtf8(relative, name);
   }
   if (device.rootDescriptor() < 0) return false;
   open_how how{};

@@ -66,6 +66,11 @@ bool decodeUtf8(std::string_view text, size_t& pos, char32_t& c) {
 std::string toUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
+  appendUtf8(out, text);
+  return out;
+}
+
+void appendUtf8(std::string& out, std::u16string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
@@ -76,7 +81,6 @@ std::string toUtf8(std::u16string_view text) {
     }
     appendUtf8(out, c);
   }
-  return out;
 }
 
 std::u16string fromUtf8(std::string_view text) {

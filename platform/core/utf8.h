@@ -7,6 +7,8 @@
 #include <string_view>
 
 std::string toUtf8(std::u16string_view text);
+// Appends `text` to `out` in UTF-8, as toUtf8 converts it.
+void appendUtf8(std::string& out, std::u16string_view text);
 std::u16string fromUtf8(std::string_view text);
 
 // True when `text` is well-formed UTF-8 (host names that are not cannot be
