@@ -191,6 +191,20 @@ class Machine : public ScriptHost {
   }
   // Whether a bound stopped the scripts: the movie then stays as it is.
   bool frozen() const { return m_frozen; }
+  // The clip the running script works on (what SetTarget last chose), or null.
+  ClipObject* currentTarget();
+  // avmgeom.cpp, avmdraw.cpp: flash.geom, and the clips' drawing and bounds methods.
+  void installGeomBuiltins();
+  void installDrawingBuiltins();
+  // The display object that places a timeline (the root's is kept here).
+  DisplayObject* holderOf(TimelineInstance& timeline);
+  // A timeline's own space to the stage's, through every parent.
+  Matrix concatenatedMatrix(TimelineInstance& timeline);
+  // What a timeline shows, in the space of `space` (the stage's when null).
+  Rect boundsIn(TimelineInstance& timeline, TimelineInstance* space);
+  // _width and _height: the size in the parent's space; setting one scales.
+  double clipExtent(ClipObject* clip, bool height);
+  void setClipExtent(ClipObject* clip, bool height, const Value& v);
 
  private:
   struct Frame;
@@ -254,7 +268,6 @@ class Machine : public ScriptHost {
   void freezeTimelines();
   void clipEventsAll(uint32_t flag, uint8_t keyCode = 0);
   ClipObject* findClipPath(ClipObject* from, std::string_view path);
-  DisplayObject* holderOf(TimelineInstance& timeline);
   std::shared_ptr<const TimelineDef> spriteDef(uint16_t characterId);
   ClipObject* placeClip(TimelineInstance* parent, int depth, uint16_t characterId,
                         std::shared_ptr<const TimelineDef> def, const std::string& name);
@@ -321,6 +334,18 @@ class Machine : public ScriptHost {
   Value callMethod(Frame& f, const Value& base, std::string_view name, std::span<const Value> args);
 };
 
+// Where a clip's drawing methods stand: the pen, the fill being drawn and
+// the line style, in the twips of the clip's drawing.
+struct DrawingPen {
+  Point at;
+  Point subpathStart;
+  uint32_t fill = 0;         // 1-based style of the open fill; 0: none
+  bool closingEdge = false;  // the open fill's last edge only closes it for now
+  uint32_t line = 0;         // 1-based line style; 0: no lines
+  int path = -1;             // the path the next line continues; -1: a new one
+  bool hasBounds = false;
+};
+
 class ClipObject : public Object {
  public:
   ClipObject(Object* proto, bool caseSensitive, TimelineInstance* timeline)
@@ -331,7 +356,11 @@ class ClipObject : public Object {
   TimelineInstance* timeline;  // null once the clip left the stage
   std::string removedPath;     // its path when it left, for messages
   ClipEventHandlers events;    // its onClipEvent handlers, for its unload
+  DrawingPen pen;
 };
+
+// The clip a value names, or null.
+ClipObject* asClipValue(const Value& v);
 
 // One running action block or function call.
 struct Machine::Frame {

@@ -472,7 +472,7 @@ Value Machine::clipProperty(ClipObject* clip, int index) {
       return Value(h ? h->visible : true);
     case 8:
     case 9:
-      return Value(0.0);
+      return Value(clipExtent(clip, index == 9));
     case 10:
       return Value(round4(std::atan2(double(m.b), double(m.a)) * 180 / std::numbers::pi));
     case 11:
@@ -537,6 +537,10 @@ void Machine::setClipProperty(ClipObject* clip, int index, const Value& v) {
       case 7:
         h->visible = toBoolean(v);
         break;
+      case 8:
+      case 9:
+        setClipExtent(clip, index == 9, v);
+        return;
       case 10:
         if (number) {
           double skew = std::atan2(double(-m.c), double(m.d)) - rotation;
@@ -649,6 +653,8 @@ ClipObject* Machine::duplicateClip(ClipObject* clip, const std::string& name, in
   h->matrix = source.matrix;
   h->colorTransform = source.colorTransform;
   h->clipEvents = source.clipEvents;
+  if (t->drawing) copy->timeline->drawing = std::make_unique<ShapeDef>(*t->drawing);
+  copy->pen = clip->pen;
   return copy;
 }
 
@@ -817,37 +823,6 @@ void Machine::installClipBuiltins() {
   });
   clipMethod("getBytesLoaded", [](Machine&, const Value&, std::span<const Value>) { return Value(1.0); });
   clipMethod("getBytesTotal", [](Machine&, const Value&, std::span<const Value>) { return Value(1.0); });
-  clipMethod("localToGlobal", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    Object* point = arg(args, 0).object();
-    auto* t = timelineOf(self);
-    if (!point || !t) return Value();
-    Point p{float(vm.toNumber(vm.getOf(point, "x", Value(point))) * kTwipsPerPixel),
-            float(vm.toNumber(vm.getOf(point, "y", Value(point))) * kTwipsPerPixel)};
-    for (TimelineInstance* s = t; s && s->holder(); s = s->parent()) p = s->holder()->matrix.apply(p);
-    vm.set(point, "x", Value(std::round(double(p.x)) / kTwipsPerPixel));
-    vm.set(point, "y", Value(std::round(double(p.y)) / kTwipsPerPixel));
-    return Value();
-  });
-  clipMethod("globalToLocal", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    Object* point = arg(args, 0).object();
-    auto* t = timelineOf(self);
-    if (!point || !t) return Value();
-    Matrix m;
-    for (TimelineInstance* s = t; s && s->holder(); s = s->parent()) m = s->holder()->matrix * m;
-    Matrix inverse;
-    if (!m.invert(inverse)) return Value();
-    Point p{float(vm.toNumber(vm.getOf(point, "x", Value(point))) * kTwipsPerPixel),
-            float(vm.toNumber(vm.getOf(point, "y", Value(point))) * kTwipsPerPixel)};
-    p = inverse.apply(p);
-    vm.set(point, "x", Value(std::round(double(p.x)) / kTwipsPerPixel));
-    vm.set(point, "y", Value(std::round(double(p.y)) / kTwipsPerPixel));
-    return Value();
-  });
-  clipMethod("hitTest", [](Machine&, const Value&, std::span<const Value>) { return Value(false); });
-  for (const char* drawing :
-       {"moveTo", "lineTo", "curveTo", "beginFill", "beginGradientFill", "endFill", "clear", "lineStyle"})
-    clipMethod(drawing, [](Machine&, const Value&, std::span<const Value>) { return Value(); });
-
   // Key: codes of the keys held, listeners told of presses.
   m_key = newObject();
   setHidden(m_global, "Key", Value(m_key));
@@ -912,6 +887,8 @@ void Machine::installClipBuiltins() {
       return Value(false);
     });
   }
+  installGeomBuiltins();
+  installDrawingBuiltins();
 }
 
 }  // namespace swf::avm

@@ -40,13 +40,14 @@ Paint MovieRenderer::paintFor(const FillStyle& fill, const Matrix& toPixels, con
       return paint;
     }
     case FillKind::Bitmap: {
-      const Character* character = m_movie->character(fill.bitmapId);
+      const Character* character = fill.pixels ? nullptr : m_movie->character(fill.bitmapId);
+      const BitmapPixels* pixels = fill.pixels.get();
+      if (character && character->kind == CharacterKind::Bitmap) pixels = character->bitmap.get();
       Paint paint;
-      if (!character || character->kind != CharacterKind::Bitmap || !character->bitmap ||
-          !(toPixels * fill.matrix).invert(paint.pixelToPaint))
+      if (!pixels || pixels->pixels.empty() || !(toPixels * fill.matrix).invert(paint.pixelToPaint))
         return Paint::solid(Rgba{0, 0, 0, 0});  // a picture that does not exist draws nothing
       paint.kind = Paint::Kind::Bitmap;
-      paint.bitmap = cx.isIdentity() ? character->bitmap.get() : transformedBitmap(*character->bitmap, cx);
+      paint.bitmap = cx.isIdentity() ? pixels : transformedBitmap(*pixels, cx);
       paint.repeat = fill.bitmapRepeats;
       paint.smooth = fill.bitmapSmoothed;
       paint.opaque = paint.bitmap->opaque;
@@ -106,6 +107,7 @@ void MovieRenderer::render(const Canvas& canvas, const MovieDef& movie, const Ti
 // objects above it up to that depth show only inside it.
 void MovieRenderer::drawList(const TimelineInstance& timeline, const Matrix& toPixels,
                              const ColorTransform& colorTransform, int nesting) {
+  if (timeline.drawing) drawShape(*timeline.drawing, toPixels, colorTransform);
   drawDisplayList(timeline.displayList(), toPixels, colorTransform, nesting);
 }
 
@@ -170,10 +172,16 @@ struct Box {
 
 void addBounds(const MovieDef& movie, const std::map<uint16_t, DisplayObject>& list, const Matrix& m, Box& box,
                int nesting);
+void addBounds(const MovieDef& movie, const TimelineInstance& timeline, const Matrix& m, Box& box, int nesting);
+
+void addBounds(const MovieDef& movie, const TimelineInstance& timeline, const Matrix& m, Box& box, int nesting) {
+  if (timeline.drawing) box.add(timeline.drawing->bounds, m);
+  addBounds(movie, timeline.displayList(), m, box, nesting + 1);
+}
 
 void addBounds(const MovieDef& movie, const DisplayObject& object, const Matrix& m, Box& box, int nesting) {
   if (nesting > 16) return;
-  if (object.sprite) return addBounds(movie, object.sprite->displayList(), m, box, nesting + 1);
+  if (object.sprite) return addBounds(movie, *object.sprite, m, box, nesting);
   if (object.button) return addBounds(movie, object.button->displayList(), m, box, nesting + 1);
   const Character* c = movie.character(object.characterId);
   if (!c) return;
@@ -241,6 +249,14 @@ uint32_t blendPixels(uint8_t mode, uint32_t src, uint32_t dest) {
 }
 
 }  // namespace
+
+Rect contentBounds(const MovieDef& movie, const TimelineInstance& timeline, const Matrix& toSpace) {
+  Box box;
+  addBounds(movie, timeline, toSpace, box, 0);
+  if (box.empty()) return Rect{};
+  auto twips = [](float v) { return int32_t(std::clamp(std::round(v), -2147483647.0f, 2147483647.0f)); };
+  return Rect{twips(box.left), twips(box.right), twips(box.top), twips(box.bottom)};
+}
 
 void MovieRenderer::drawPlaced(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
                                int nesting) {

@@ -16,6 +16,10 @@
 
 namespace swf {
 
+// The box around what `timeline` shows (its drawing and display list, masks
+// left out) under `toSpace`, in that space's units; empty when it shows nothing.
+Rect contentBounds(const MovieDef& movie, const TimelineInstance& timeline, const Matrix& toSpace);
+
 class MovieRenderer {
  public:
   // Edges drawn per render at most, so that a hostile movie cannot make one

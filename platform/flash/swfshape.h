@@ -3,10 +3,12 @@
 // that use them, kept in twips as the file gives them.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "platform/flash/swfgeometry.h"
+#include "platform/flash/swfraster.h"
 #include "platform/flash/swfreader.h"
 
 namespace swf {
@@ -27,12 +29,14 @@ struct FillStyle {
   Matrix matrix;                    // gradient square (or bitmap) to shape space
   std::vector<GradientStop> stops;  // gradients, ratios ascending as stored
   uint16_t bitmapId = 0;            // Bitmap
-  bool bitmapRepeats = true;        // Bitmap: tiled, or its edge pixels extended
-  bool bitmapSmoothed = true;       // Bitmap: filtered between pixels, or nearest pixel
-  float focal = 0;                  // RadialGradient: focal point on the x axis, -1..1 of the radius
-  Spread spread = Spread::Pad;      // gradients
-  bool linearRgb = false;           // gradients: colours mixed in linear light
-  std::vector<uint32_t> ramp;       // gradients: kRampSize premultiplied colours, by finish()
+  // Bitmap: pixels made by a script, used instead of the movie's picture.
+  std::shared_ptr<const BitmapPixels> pixels;
+  bool bitmapRepeats = true;    // Bitmap: tiled, or its edge pixels extended
+  bool bitmapSmoothed = true;   // Bitmap: filtered between pixels, or nearest pixel
+  float focal = 0;              // RadialGradient: focal point on the x axis, -1..1 of the radius
+  Spread spread = Spread::Pad;  // gradients
+  bool linearRgb = false;       // gradients: colours mixed in linear light
+  std::vector<uint32_t> ramp;   // gradients: kRampSize premultiplied colours, by finish()
 };
 
 constexpr size_t kRampSize = 256;

@@ -101,6 +101,10 @@ class TimelineInstance {
   void removeDepth(uint16_t depth);
   void swapDepths(uint16_t from, uint16_t to);
 
+  // What the clip's scripts drew with the drawing methods, under its display
+  // list; null until they draw.
+  std::unique_ptr<ShapeDef> drawing;
+
   // Goes to `frame` (clamped), rebuilding the display list when going back,
   // and runs the actions of the frame reached.
   void gotoFrame(int frame);

@@ -1,0 +1,253 @@
+// flash.geom, the drawing methods and where a clip lies, through movies
+// whose scripts call them.
+
+#include <gtest/gtest.h>
+
+#include "platform/flash/movieplayer.h"
+#include "tests/platform/flash/flashtest.h"
+#include "tools/swfwriter/actionwriter.h"
+
+using namespace swf;
+using namespace swfwrite;
+
+namespace {
+
+enum : uint8_t {
+  kPop = 0x17,
+  kGetVariable = 0x1C,
+  kSetVariable = 0x1D,
+  kTrace = 0x26,
+  kInitArray = 0x42,
+  kInitObject = 0x43,
+  kGetMember = 0x4E,
+  kSetMember = 0x4F,
+  kCallMethod = 0x52,
+  kNewMethod = 0x53,
+};
+
+// Pushes `args` as a call wants them: last first, then their count.
+void pushArgs(ActionWriter& w, const std::vector<Pushed>& args) {
+  for (auto it = args.rbegin(); it != args.rend(); ++it) w.push({*it});
+  w.push({int(args.size())});
+}
+
+// name = new flash.geom.<type>(args)
+void newGeom(ActionWriter& w, const std::string& name, const std::string& type, const std::vector<Pushed>& args) {
+  w.push({name});
+  pushArgs(w, args);
+  w.push({"flash"}).op(kGetVariable).push({"geom"}).op(kGetMember).push({type}).op(kNewMethod).op(kSetVariable);
+}
+
+// object.method(args), its result left on the stack.
+ActionWriter& call(ActionWriter& w, const std::string& object, const std::string& method,
+                   const std::vector<Pushed>& args) {
+  pushArgs(w, args);
+  return w.push({object}).op(kGetVariable).push({method}).op(kCallMethod);
+}
+
+void callAndDrop(ActionWriter& w, const std::string& object, const std::string& method,
+                 const std::vector<Pushed>& args) {
+  call(w, object, method, args).op(kPop);
+}
+
+// trace(object.member)
+void traceMember(ActionWriter& w, const std::string& object, const std::string& member) {
+  w.push({object}).op(kGetVariable).push({member}).op(kGetMember).op(kTrace);
+}
+
+std::vector<std::string> traced(const ActionWriter& script, MoviePlayer& player) {
+  MovieWriter movie(100, 100, 12, 8);
+  doAction(movie, script);
+  movie.showFrame();
+  std::vector<std::string> lines;
+  player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+  EXPECT_TRUE(player.load(movie.finish()));
+  player.setTraceSink(nullptr);
+  return lines;
+}
+
+std::vector<std::string> traced(const ActionWriter& script) {
+  MoviePlayer player;
+  return traced(script, player);
+}
+
+struct GeomCase {
+  const char* name;
+  ActionWriter script;
+  std::vector<std::string> lines;
+};
+
+std::vector<GeomCase> geomCases() {
+  std::vector<GeomCase> cases;
+  ActionWriter w;
+  newGeom(w, "m", "Matrix", {2, 3, 5, 7, 9, 11});
+  callAndDrop(w, "m", "invert", {});
+  w.traceVariable("m");
+  cases.push_back({"a matrix inverts", w, {"(a=-7, b=3, c=5, d=-2, tx=8, ty=-5)"}});
+
+  w = {};
+  newGeom(w, "m", "Matrix", {2, 0, 0, 2, 100, 100});
+  callAndDrop(w, "m", "scale", {7, 11});
+  w.traceVariable("m");
+  newGeom(w, "n", "Matrix", {2, 3, 5, 7, 11, 13});
+  newGeom(w, "p", "Point", {1, 1});
+  call(w, "n", "transformPoint", {}).op(kTrace);  // no point: NaN, not a failure
+  w.push({"p"}).op(kGetVariable).push({1, "n"}).op(kGetVariable).push({"transformPoint"}).op(kCallMethod).op(kTrace);
+  cases.push_back({"scale scales the translation; transformPoint maps a point",
+                   w,
+                   {"(a=14, b=0, c=0, d=22, tx=700, ty=1100)", "(x=NaN, y=NaN)", "(x=18, y=23)"}});
+
+  w = {};
+  newGeom(w, "m", "Matrix", {});
+  callAndDrop(w, "m", "createGradientBox", {200, 300});
+  w.traceVariable("m");
+  cases.push_back({"a gradient box is the gradient square scaled and centred",
+                   w,
+                   {"(a=0.1220703125, b=0, c=0, d=0.18310546875, tx=100, ty=150)"}});
+
+  w = {};
+  newGeom(w, "p", "Point", {3, 4});
+  traceMember(w, "p", "length");
+  newGeom(w, "q", "Point", {1});
+  w.traceVariable("q");
+  cases.push_back({"a point knows its length and keeps what it was given", w, {"5", "(x=1, y=undefined)"}});
+
+  w = {};
+  newGeom(w, "r", "Rectangle", {0, 0, 10, 10});
+  newGeom(w, "s", "Rectangle", {5, 5, 10, 10});
+  w.push({"s"}).op(kGetVariable).push({1, "r"}).op(kGetVariable).push({"intersection"}).op(kCallMethod).op(kTrace);
+  w.push({"s"}).op(kGetVariable).push({1, "r"}).op(kGetVariable).push({"union"}).op(kCallMethod).op(kTrace);
+  traceMember(w, "s", "bottom");
+  cases.push_back({"rectangles meet and join", w, {"(x=5, y=5, w=5, h=5)", "(x=0, y=0, w=15, h=15)", "15"}});
+
+  w = {};
+  newGeom(w, "c", "ColorTransform", {});
+  w.push({"c"}).op(kGetVariable).push({"rgb", 0x336699}).op(kSetMember);
+  w.traceVariable("c");
+  cases.push_back({"a colour transform's rgb sets the offsets and clears the multipliers",
+                   w,
+                   {"(redMultiplier=0, greenMultiplier=0, blueMultiplier=0, alphaMultiplier=1, redOffset=51, "
+                    "greenOffset=102, blueOffset=153, alphaOffset=0)"}});
+  return cases;
+}
+
+TEST(ScriptGeometry, ClassesComputeAsThePlayerDoes) {
+  for (const GeomCase& c : geomCases()) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(traced(c.script), c.lines);
+  }
+}
+
+// _root.method(args), result dropped.
+void onRoot(ActionWriter& w, const std::string& method, const std::vector<Pushed>& args) {
+  callAndDrop(w, "_root", method, args);
+}
+
+// A square of `side` pixels at (x, y) drawn as a path of lines.
+void square(ActionWriter& w, int x, int y, int side) {
+  onRoot(w, "moveTo", {x, y});
+  onRoot(w, "lineTo", {x + side, y});
+  onRoot(w, "lineTo", {x + side, y + side});
+  onRoot(w, "lineTo", {x, y + side});
+}
+
+struct DrawingCase {
+  const char* name;
+  ActionWriter script;
+  std::vector<std::pair<std::pair<int, int>, uint32_t>> pixels;  // (x, y) -> 0xRRGGBB
+};
+
+std::vector<DrawingCase> drawingCases() {
+  constexpr uint32_t kWhite = 0xFFFFFF, kRed = 0xFF0000, kBlue = 0x0000FF;
+  std::vector<DrawingCase> cases;
+  ActionWriter w;
+  onRoot(w, "beginFill", {0xFF0000, 100});
+  square(w, 10, 10, 40);
+  onRoot(w, "endFill", {});
+  cases.push_back({"a filled square", w, {{{30, 30}, kRed}, {{60, 60}, kWhite}, {{5, 30}, kWhite}}});
+
+  w = {};
+  onRoot(w, "beginFill", {0xFF0000});
+  square(w, 10, 10, 40);
+  cases.push_back({"a fill left open is closed", w, {{{30, 30}, kRed}}});
+
+  w = {};
+  onRoot(w, "lineStyle", {4, 0x0000FF, 100});
+  onRoot(w, "beginFill", {0xFF0000, 100});
+  onRoot(w, "moveTo", {10, 10});
+  onRoot(w, "lineTo", {90, 10});
+  onRoot(w, "lineTo", {10, 90});
+  onRoot(w, "endFill", {});
+  cases.push_back({"ending a fill strokes its closing edge, over the fill",
+                   w,
+                   {{{30, 30}, kRed}, {{10, 50}, kBlue}, {{50, 10}, kBlue}, {{80, 80}, kWhite}}});
+
+  w = {};
+  onRoot(w, "beginFill", {0xFF0000, 100});
+  square(w, 10, 10, 40);
+  onRoot(w, "endFill", {});
+  onRoot(w, "clear", {});
+  onRoot(w, "beginFill", {0x0000FF, 100});
+  square(w, 60, 60, 20);
+  onRoot(w, "endFill", {});
+  cases.push_back({"clear forgets what was drawn", w, {{{30, 30}, kWhite}, {{70, 70}, kBlue}}});
+
+  w = {};
+  onRoot(w, "beginFill", {0xFF0000, 100});
+  square(w, 0, 0, 100);
+  onRoot(w, "endFill", {});
+  onRoot(w, "beginFill", {0x0000FF, 0});
+  square(w, 0, 0, 50);
+  onRoot(w, "endFill", {});
+  cases.push_back({"alpha 0 draws nothing over what is there", w, {{{25, 25}, kRed}}});
+
+  w = {};
+  // A linear gradient from red at the left to blue at the right across 100 pixels.
+  newGeom(w, "m", "Matrix", {});
+  callAndDrop(w, "m", "createGradientBox", {100, 100});
+  w.push({"m"}).op(kGetVariable);
+  w.push({255, 0, 2}).op(kInitArray).push({100, 100, 2}).op(kInitArray).push({0x0000FF, 0xFF0000, 2}).op(kInitArray);
+  w.push({"linear", 5, "_root"}).op(kGetVariable).push({"beginGradientFill"}).op(kCallMethod).op(kPop);
+  square(w, 0, 0, 100);
+  onRoot(w, "endFill", {});
+  cases.push_back({"a gradient fill spans its box", w, {{{1, 50}, kRed}, {{98, 50}, kBlue}}});
+  return cases;
+}
+
+TEST(ScriptDrawing, DrawsWhatTheScriptAsks) {
+  for (const DrawingCase& c : drawingCases()) {
+    SCOPED_TRACE(c.name);
+    MoviePlayer player;
+    traced(c.script, player);
+    flashtest::Picture picture = flashtest::render(player, 100, 100);
+    for (auto [at, rgb] : c.pixels) {
+      SCOPED_TRACE(testing::Message() << at.first << "," << at.second);
+      EXPECT_LE(flashtest::colorDistance(picture.at(at.first, at.second), rgb), 24);
+    }
+  }
+}
+
+TEST(ScriptDrawing, ClipsAnswerWhereTheyLie) {
+  // A clip holding a 40-pixel square at (10, 10) of its own space, placed at (20, 0).
+  ActionWriter w;
+  w.push({"c", 1, "c", 2, "_root"}).op(kGetVariable).push({"createEmptyMovieClip"}).op(kCallMethod).op(kSetVariable);
+  w.push({"c"}).op(kGetVariable).push({"_x", 20}).op(kSetMember);
+  callAndDrop(w, "c", "beginFill", {0x00FF00, 100});
+  for (auto [x, y] : {std::pair{10, 10}, {50, 10}, {50, 50}, {10, 50}})
+    callAndDrop(w, "c", x == 10 && y == 10 ? "moveTo" : "lineTo", {x, y});
+  callAndDrop(w, "c", "endFill", {});
+  traceMember(w, "c", "_width");
+  call(w, "c", "getBounds", {"_root"}).push({"xMin"}).op(kGetMember).op(kTrace);
+  call(w, "c", "hitTest", {45, 30, true}).op(kTrace);
+  call(w, "c", "hitTest", {15, 30, true}).op(kTrace);
+  call(w, "c", "hitTest", {65, 45}).op(kTrace);
+  call(w, "c", "hitTest", {75, 55}).op(kTrace);
+  w.push({"pt", "x", 0, "y", 0, 2}).op(kInitObject).op(kSetVariable);
+  w.push({"pt"}).op(kGetVariable).push({1, "c"}).op(kGetVariable).push({"localToGlobal"}).op(kCallMethod).op(kPop);
+  traceMember(w, "pt", "x");
+  w.push({"c"}).op(kGetVariable).push({"_width", 80}).op(kSetMember);
+  traceMember(w, "c", "_xscale");
+  EXPECT_EQ(traced(w), (std::vector<std::string>{"40", "30", "true", "false", "true", "false", "20", "200"}));
+}
+
+}  // namespace
