@@ -196,6 +196,8 @@ class Machine : public ScriptHost {
   // avmgeom.cpp, avmdraw.cpp: flash.geom, and the clips' drawing and bounds methods.
   void installGeomBuiltins();
   void installDrawingBuiltins();
+  // avmbitmap.cpp: flash.display.BitmapData and attachBitmap.
+  void installBitmapBuiltins();
   // The display object that places a timeline (the root's is kept here).
   DisplayObject* holderOf(TimelineInstance& timeline);
   // A timeline's own space to the stage's, through every parent.

@@ -918,6 +918,8 @@ Value Machine::construct(const Value& function, std::span<const Value> args) {
   if (m_version < 7) setHidden(instance, "constructor", function);
   if (fn->construct) {
     Value made = fn->construct(*this, Value(instance), args);
+    // A built-in class that refuses its arguments makes nothing at all.
+    if (made.type == Type::Null) return Value();
     return made.isObject() ? made : Value(instance);
   }
   if (fn->body) {

@@ -889,6 +889,7 @@ void Machine::installClipBuiltins() {
   }
   installGeomBuiltins();
   installDrawingBuiltins();
+  installBitmapBuiltins();
 }
 
 }  // namespace swf::avm

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/flash/avm.h"
+#include "platform/flash/avmgeom.h"
 
 namespace swf::avm {
 
@@ -547,11 +547,7 @@ void installTransform(Machine& vm, Object* package) {
       [](Machine& vm, const Value& self, std::span<const Value> args) {
         ClipObject* c = clipOfTransform(vm, self);
         if (!c || !isInstance(vm, arg(args, 0), "ColorTransform")) return Value();
-        double f[8];
-        for (size_t i = 0; i < 8; ++i) f[i] = number(vm, args[0], kColorFields[i]);
-        vm.holderOf(*c->timeline)->colorTransform = {fixed(f[0], 256), fixed(f[1], 256), fixed(f[2], 256),
-                                                     fixed(f[3], 256), fixed(f[4], 1),   fixed(f[5], 1),
-                                                     fixed(f[6], 1),   fixed(f[7], 1)};
+        readColorTransform(vm, args[0], vm.holderOf(*c->timeline)->colorTransform);
         c->timeline->context().changed = true;
         return Value();
       });
@@ -587,6 +583,28 @@ void installTransform(Machine& vm, Object* package) {
 }
 
 }  // namespace
+
+bool readMatrix(Machine& vm, const Value& value, Matrix& out) {
+  if (!value.isObject()) return false;
+  Affine m = affineOf(vm, value);
+  out = {float(m.a), float(m.b), float(m.c), float(m.d), float(m.tx), float(m.ty)};
+  return true;
+}
+
+bool readColorTransform(Machine& vm, const Value& value, ColorTransform& out) {
+  if (!value.isObject()) return false;
+  double f[8];
+  for (size_t i = 0; i < 8; ++i) f[i] = number(vm, value, kColorFields[i]);
+  out = {fixed(f[0], 256), fixed(f[1], 256), fixed(f[2], 256), fixed(f[3], 256),
+         fixed(f[4], 1),   fixed(f[5], 1),   fixed(f[6], 1),   fixed(f[7], 1)};
+  return true;
+}
+
+Value makeRectangle(Machine& vm, double x, double y, double width, double height) {
+  return makeRect(vm, {x, y, width, height});
+}
+
+bool isGeomInstance(Machine& vm, const Value& value, const char* className) { return isInstance(vm, value, className); }
 
 ClipObject* asClipValue(const Value& v) {
   Object* o = v.object();

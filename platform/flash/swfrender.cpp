@@ -440,6 +440,17 @@ void MovieRenderer::fillPolygon(const Canvas& canvas, const Point* points, size_
   m_raster.fill(canvas, paint, budget);
 }
 
+void MovieRenderer::fillPicture(const Canvas& canvas, const Point (&corners)[4], const FillStyle& fill,
+                                const ColorTransform& colorTransform) {
+  m_canvas = canvas;
+  m_drawingMask = false;
+  resetBudgets(canvas);
+  Paint paint = paintFor(fill, Matrix{}, colorTransform);
+  m_raster.reset();
+  for (int i = 0; i < 4; ++i) m_raster.addLine(corners[i], corners[(i + 1) % 4]);
+  m_raster.fill(m_canvas, paint, m_pixelsLeft);
+}
+
 // A disc wound the same way as the segment quads, so that overlaps count once.
 void MovieRenderer::addDisc(Point c, float radius) {
   int n = std::clamp(int(radius * 2.0f), 8, 48);

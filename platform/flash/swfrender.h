@@ -39,6 +39,10 @@ class MovieRenderer {
   }
   // Fills a polygon given in canvas pixels with one colour.
   void fillPolygon(const Canvas& canvas, const Point* points, size_t count, Rgba color);
+  // Fills the quadrilateral `corners` (canvas pixels) with a picture fill
+  // whose matrix maps the picture's pixels to the canvas's.
+  void fillPicture(const Canvas& canvas, const Point (&corners)[4], const FillStyle& fill,
+                   const ColorTransform& colorTransform);
 
  private:
   static constexpr int kMaxDrawNesting = 64;    // sprites and buttons inside each other

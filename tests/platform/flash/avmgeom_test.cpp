@@ -31,11 +31,20 @@ void pushArgs(ActionWriter& w, const std::vector<Pushed>& args) {
   w.push({int(args.size())});
 }
 
-// name = new flash.geom.<type>(args)
-void newGeom(ActionWriter& w, const std::string& name, const std::string& type, const std::vector<Pushed>& args) {
+// name = new flash.<package>.<type>(args)
+void newFlash(ActionWriter& w, const std::string& name, const char* package, const std::string& type,
+              const std::vector<Pushed>& args) {
   w.push({name});
   pushArgs(w, args);
-  w.push({"flash"}).op(kGetVariable).push({"geom"}).op(kGetMember).push({type}).op(kNewMethod).op(kSetVariable);
+  w.push({"flash"}).op(kGetVariable).push({package}).op(kGetMember).push({type}).op(kNewMethod).op(kSetVariable);
+}
+
+void newGeom(ActionWriter& w, const std::string& name, const std::string& type, const std::vector<Pushed>& args) {
+  newFlash(w, name, "geom", type, args);
+}
+
+void newBitmap(ActionWriter& w, const std::string& name, const std::vector<Pushed>& args) {
+  newFlash(w, name, "display", "BitmapData", args);
 }
 
 // object.method(args), its result left on the stack.
@@ -248,6 +257,103 @@ TEST(ScriptDrawing, ClipsAnswerWhereTheyLie) {
   w.push({"c"}).op(kGetVariable).push({"_width", 80}).op(kSetMember);
   traceMember(w, "c", "_xscale");
   EXPECT_EQ(traced(w), (std::vector<std::string>{"40", "30", "true", "false", "true", "false", "20", "200"}));
+}
+
+struct BitmapCase {
+  const char* name;
+  ActionWriter script;
+  std::vector<std::string> lines;
+};
+
+std::vector<BitmapCase> bitmapCases() {
+  std::vector<BitmapCase> cases;
+  ActionWriter w;
+  newBitmap(w, "b", {4, 3, true, 0x80FF0000u * 1.0});
+  traceMember(w, "b", "width");
+  traceMember(w, "b", "rectangle");
+  call(w, "b", "getPixel32", {3, 2}).op(kTrace);
+  call(w, "b", "getPixel32", {4, 0}).op(kTrace);
+  call(w, "b", "getPixel", {}).op(kTrace);
+  cases.push_back({"a new picture is its fill colour; outside it reads 0, without a place -1",
+                   w,
+                   {"4", "(x=0, y=0, w=4, h=3)", "-2130771968", "0", "-1"}});
+
+  w = {};
+  newBitmap(w, "b", {2, 2});
+  callAndDrop(w, "b", "setPixel32", {1, 1, 0x98765432u * 1.0});
+  call(w, "b", "getPixel32", {1, 1}).op(kTrace);
+  newBitmap(w, "o", {2, 2, false, 0});
+  callAndDrop(w, "o", "setPixel32", {0, 0, 0x00123456});
+  call(w, "o", "getPixel32", {0, 0}).op(kTrace);
+  cases.push_back(
+      {"pixels keep premultiplied precision; an opaque picture keeps no alpha", w, {"-1737141198", "-15584170"}});
+
+  w = {};
+  newBitmap(w, "b", {10, 10, false, 0xFFFFFFFFu * 1.0});
+  newGeom(w, "r", "Rectangle", {2, 2, 3, 3});
+  w.push({0xFF0000, "r"}).op(kGetVariable).push({2, "b"}).op(kGetVariable).push({"fillRect"}).op(kCallMethod);
+  w.op(kPop);
+  call(w, "b", "getPixel", {4, 4}).op(kTrace);
+  call(w, "b", "getPixel", {5, 5}).op(kTrace);
+  callAndDrop(w, "b", "floodFill", {0, 0, 0x00FF00});
+  call(w, "b", "getPixel", {9, 9}).op(kTrace);
+  call(w, "b", "getPixel", {3, 3}).op(kTrace);
+  cases.push_back({"fillRect fills its rectangle; floodFill stops at other colours",
+                   w,
+                   {"16711680", "16777215", "65280", "16711680"}});
+
+  w = {};
+  newBitmap(w, "b", {2, 2, false, 0xFF0000});
+  newBitmap(w, "c", {2, 2, false, 0x0000FF});
+  newGeom(w, "r", "Rectangle", {0, 0, 1, 1});
+  newGeom(w, "p", "Point", {1, 1});
+  w.push({"p"}).op(kGetVariable).push({"r"}).op(kGetVariable).push({"b"}).op(kGetVariable).push({3, "c"});
+  w.op(kGetVariable).push({"copyPixels"}).op(kCallMethod).op(kPop);
+  call(w, "c", "getPixel", {1, 1}).op(kTrace);
+  call(w, "c", "getPixel", {0, 0}).op(kTrace);
+  call(w, "c", "clone", {}).push({"d"}).op(kSetMember);
+  callAndDrop(w, "c", "dispose", {});
+  traceMember(w, "c", "width");
+  call(w, "c", "getPixel", {0, 0}).op(kTrace);
+  w.push({1, 3000, 2, "flash"}).op(kGetVariable).push({"display"}).op(kGetMember);
+  w.push({"BitmapData"}).op(kNewMethod).op(kTrace);
+  cases.push_back({"copyPixels moves a rectangle to a point; a disposed picture answers -1; too large is none",
+                   w,
+                   {"16711680", "255", "-1", "-1", "undefined"}});
+  return cases;
+}
+
+TEST(ScriptBitmap, PicturesKeepWhatScriptsPut) {
+  for (const BitmapCase& c : bitmapCases()) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(traced(c.script), c.lines);
+  }
+}
+
+TEST(ScriptBitmap, AnAttachedPictureShowsAndDrawTakesAClip) {
+  // A 20-pixel red picture attached to the root at (0, 0); then a blue square
+  // drawn on a clip is drawn into it at an offset of 10 pixels.
+  ActionWriter w;
+  newBitmap(w, "b", {20, 20, false, 0xFF0000});
+  w.push({1, "b"}).op(kGetVariable).push({2, "_root"}).op(kGetVariable).push({"attachBitmap"}).op(kCallMethod);
+  w.op(kPop);
+  w.push({"c", 5, "c", 2, "_root"}).op(kGetVariable).push({"createEmptyMovieClip"}).op(kCallMethod).op(kSetVariable);
+  callAndDrop(w, "c", "beginFill", {0x0000FF, 100});
+  for (auto [x, y] : {std::pair{0, 0}, {5, 0}, {5, 5}, {0, 5}})
+    callAndDrop(w, "c", x || y ? "lineTo" : "moveTo", {x, y});
+  callAndDrop(w, "c", "endFill", {});
+  w.push({"c"}).op(kGetVariable).push({"_visible", false}).op(kSetMember);
+  newGeom(w, "m", "Matrix", {1, 0, 0, 1, 10, 10});
+  w.push({"m"}).op(kGetVariable).push({"c"}).op(kGetVariable).push({2, "b"}).op(kGetVariable).push({"draw"});
+  w.op(kCallMethod).op(kPop);
+  call(w, "b", "getPixel", {12, 12}).op(kTrace);
+  call(w, "b", "getPixel", {2, 2}).op(kTrace);
+  MoviePlayer player;
+  EXPECT_EQ(traced(w, player), (std::vector<std::string>{"255", "16711680"}));
+  flashtest::Picture picture = flashtest::render(player, 100, 100);
+  EXPECT_EQ(picture.at(5, 5), 0xFF0000u);
+  EXPECT_EQ(picture.at(12, 12), 0x0000FFu);
+  EXPECT_EQ(picture.at(30, 30), 0xFFFFFFu);
 }
 
 }  // namespace
