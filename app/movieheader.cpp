@@ -157,21 +157,15 @@ MovieFacts movieFactsOf(const MovieHeader& header) {
   return facts;
 }
 
-FullScreenLayout fullScreenLayout(int W, int H, int w, int h, int zoomPercent) {
-  if (W <= 0 || H <= 0 || w <= 0 || h <= 0 || zoomPercent <= 0) return FullScreenLayout{0, 0, std::max({W, H, 0})};
-  constexpr double kLimit = 1 << 30;
-  auto whole = [&](double v) { return static_cast<int>(std::clamp(std::round(v), -kLimit, kLimit)); };
-  double longer = std::max(w, h);
-  double fit = std::min(double(W) / h, double(H) / w);  // turned, the height lies across the screen
-  int side = std::max(1, whole(fit * longer));
-  double shown = zoomPercent / 100.0;  // the part of the frame shown
-  FullScreenLayout layout;
-  layout.left = (W - side) / 2;
-  layout.top = (H - side) / 2;
-  layout.side = side;
-  // The centre (w/2, h/2) turns to (h/2 + x, y - w/2) on the stage, which
-  // sits at the square's bottom left: there it must land mid-square.
-  layout.x = whole(shown * longer / 2 - h / 2.0 + w * (1 - shown) / 2);
-  layout.y = whole(shown * h - shown * longer / 2 + w / 2.0 + h * (1 - shown) / 2);
-  return layout;
+FullScreenOffsets fullScreenOffsets(int screenWidth, int screenHeight, int movieWidth, int movieHeight, float zoom) {
+  if (zoom == 0.0f) zoom = 1.0f;
+  int64_t w = movieWidth, h = movieHeight, W = screenWidth, H = screenHeight;
+  FullScreenOffsets offsets;
+  offsets.y = static_cast<int>((w + h) / 2);
+  float x = float((w - h) / 2);
+  float divisor = float(2 * H) * zoom;
+  if (divisor != 0.0f) x -= float((H - W) * w) / divisor;  // a zero-sized screen turns nothing
+  constexpr float kLimit = 2147483520.0f;                  // the largest float below 2^31
+  offsets.x = std::isfinite(x) ? static_cast<int>(std::clamp(x, -kLimit, kLimit)) : 0;
+  return offsets;
 }

@@ -30,14 +30,9 @@ struct MovieFacts {
 };
 MovieFacts movieFactsOf(const MovieHeader& header);
 
-// Full screen turns the movie a quarter (root rotation -90) inside a square
-// control centred on the screen, the stage at the square's bottom left
-// ("1 + 8"). The square's side fits the turned movie to the screen, its
-// height across and its width along, so that a square or portrait movie is
-// not cut at the sides; the root's offsets put the movie's centre at the
-// square's centre with `zoomPercent` of the frame shown around its centre.
-struct FullScreenLayout {
-  int left = 0, top = 0, side = 0;  // the control's square, in the screen's coordinates
-  int x = 0, y = 0;                 // the root's offsets, movie pixels
+// Where the movie's root goes when the movie is turned a quarter for full
+// screen, with the screen W x H, the movie w x h and the zoom factor.
+struct FullScreenOffsets {
+  int x = 0, y = 0;
 };
-FullScreenLayout fullScreenLayout(int screenWidth, int screenHeight, int movieWidth, int movieHeight, int zoomPercent);
+FullScreenOffsets fullScreenOffsets(int screenWidth, int screenHeight, int movieWidth, int movieHeight, float zoom);

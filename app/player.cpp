@@ -389,10 +389,9 @@ void Player::readMovieFacts() {
 }
 
 void Player::recomputeFullScreenOffsets() {
-  FullScreenLayout layout = fullScreenLayout(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                                             m_facts.width, m_facts.height, zoomPercent(m_zoom));
-  m_fullScreenOffset = POINT{layout.x, layout.y};
-  m_fullScreenControl = RECT{layout.left, layout.top, layout.left + layout.side, layout.top + layout.side};
+  FullScreenOffsets offsets = fullScreenOffsets(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                                m_facts.width, m_facts.height, m_zoom);
+  m_fullScreenOffset = POINT{offsets.x, offsets.y};
 }
 
 void Player::zoom(float factor) {
@@ -411,7 +410,8 @@ void Player::enterFullScreen() {
   MoveWindow(m_mainWindow, 0, 0, width, height, TRUE);
   if (m_view) m_view->moveTo(0, 0, width, height);
   if (m_holderWindow) MoveWindow(m_holderWindow, 0, 0, width, height, TRUE);
-  if (m_control) m_control->setRectangles(m_fullScreenControl);
+  int side = std::max(width, height);
+  if (m_control) m_control->setRectangles(RECT{0, 0, side, side});
   setRootProperty(RootProperty::Y, m_fullScreenOffset.y);
   setRootProperty(RootProperty::X, m_fullScreenOffset.x);
   setRootProperty(RootProperty::Rotation, kFullScreenRotation);

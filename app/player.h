@@ -194,7 +194,6 @@ class Player : public EventListener, public ViewListener {
   POINT m_lastPen{0, 0};
   POINT m_normalOffset{0, 0};
   POINT m_fullScreenOffset{0, 0};
-  RECT m_fullScreenControl{0, 0, 0, 0};  // the control's square in full screen
   WideString m_draggedId;
   IdleCounter m_idle;
   float m_zoom = 1.0f;

@@ -104,7 +104,7 @@ int fuzzMovieHeader(const std::uint8_t* data, std::size_t size) {
   require(size >= 3 && (data[0] == 'F' || data[0] == 'C') && data[1] == 'W' && data[2] == 'S');
   require(header.compressed == (data[0] == 'C') && header.version == data[3]);
   const MovieFacts facts = movieFactsOf(header);
-  for (int percent : {0, 100, 40}) fullScreenLayout(240, 320, facts.width, facts.height, percent);
+  for (float zoom : {0.0f, 1.0f, 2.5f}) fullScreenOffsets(240, 320, facts.width, facts.height, zoom);
   return 0;
 }
 

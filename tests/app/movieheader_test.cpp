@@ -177,30 +177,27 @@ TEST(MovieFacts, DivideTwipsTowardsZero) {
   }
 }
 
-TEST(FullScreenLayout, FitsTheTurnedMovieAndCentresIt) {
+TEST(FullScreenOffsets, FollowTheIntegerAndFloatRules) {
   struct Case {
-    int W, H, w, h, zoomPercent;
-    FullScreenLayout expected;
+    int W, H, w, h;
+    float zoom;
+    int x, y;
   };
   const Case cases[] = {
-      {240, 320, 240, 180, 100, {-40, 0, 320, 30, 180}},  // landscape: the screen's length, its height across
-      {240, 320, 240, 180, 50, {-40, 0, 320, 30, 195}},   // half the frame shown, still centred
-      {240, 320, 240, 240, 100, {0, 40, 240, 0, 240}},    // square: the screen's width, not cut at the sides
-      {240, 320, 180, 240, 100, {0, 40, 240, 0, 210}},    // portrait: the same
-      {320, 240, 240, 180, 100, {40, 0, 240, 30, 180}},   // landscape screen
-      {240, 320, 0, 0, 100, {0, 0, 320, 0, 0}},           // no size: the screen's longer side, nothing divides
-      {240, 320, 240, 180, 0, {0, 0, 320, 0, 0}},         // no zoom
-      {0, 0, 240, 180, 100, {0, 0, 0, 0, 0}},             // no screen
-      {240, 320, 100000000, 10, 100, {-40, 0, 320, 49999995, 10}},  // products beyond 32 bits
+      {240, 320, 240, 180, 1.0f, 0, 210},
+      {240, 320, 240, 180, 2.0f, 15, 210},                  // 30 - 19200 / 1280
+      {240, 320, 241, 180, 1.0f, 0, 210},                   // 30 - 30.125 truncates to 0, not -1
+      {240, 320, 100, 181, 1.0f, -52, 140},                 // (-81) / 2 is -40; -40 - 12.5 truncates to -52
+      {240, 320, 0, 0, 1.0f, 0, 0},                         // no size, nothing divides by it
+      {240, 320, 240, 180, 0.0f, 0, 210},                   // a zero zoom stands for 1.0
+      {0, 0, 240, 180, 1.0f, 30, 210},                      // no screen: no division by zero
+      {320, 240, 240, 180, 1.0f, 70, 210},                  // landscape screen: 30 + 19200 / 480
+      {240, 320, 100000000, 10, 1.0f, 37499996, 50000005},  // products beyond 32 bits
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.W << "x" << c.H << " movie " << c.w << "x" << c.h << " at " << c.zoomPercent
-                                      << "%");
-    FullScreenLayout l = fullScreenLayout(c.W, c.H, c.w, c.h, c.zoomPercent);
-    EXPECT_EQ(l.left, c.expected.left);
-    EXPECT_EQ(l.top, c.expected.top);
-    EXPECT_EQ(l.side, c.expected.side);
-    EXPECT_EQ(l.x, c.expected.x);
-    EXPECT_EQ(l.y, c.expected.y);
+    SCOPED_TRACE(::testing::Message() << c.W << "x" << c.H << " movie " << c.w << "x" << c.h << " zoom " << c.zoom);
+    FullScreenOffsets o = fullScreenOffsets(c.W, c.H, c.w, c.h, c.zoom);
+    EXPECT_EQ(o.x, c.x);
+    EXPECT_EQ(o.y, c.y);
   }
 }

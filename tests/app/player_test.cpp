@@ -349,10 +349,9 @@ TEST_F(PlayerTest, FullScreenTurnsTheMovieAndLeavingRestoresTheWindows) {
   expectRect(windowRect(m_player->mainWindow()), RECT{0, 0, 240, 320});
   expectRect(windowRect(m_player->holderWindow()), RECT{0, 0, 240, 320});
   EXPECT_FALSE(IsWindowVisible(m_player->menuBar()));
-  // 200 x 150 on 240 x 320 at zoom 1, turned in a 320-pixel square: the
-  // centre mid-square at x = (200 - 150) / 2, y = 150.
-  EXPECT_EQ(m_player->fullScreenOffset().y, 150);
-  EXPECT_EQ(m_player->fullScreenOffset().x, 25);
+  // 200 x 150 on 240 x 320 at zoom 1: y = 175, x = 25 - (80 * 200) / 640 = 0.
+  EXPECT_EQ(m_player->fullScreenOffset().y, 175);
+  EXPECT_EQ(m_player->fullScreenOffset().x, 0);
   m_player->keyAction(kActionFullScreen);
   EXPECT_FALSE(m_player->fullScreen());
   expectRect(windowRect(m_player->mainWindow()), RECT{0, 26, 240, 294});

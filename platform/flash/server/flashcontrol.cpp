@@ -3,7 +3,6 @@
 
 #include "platform/flash/server/flashcontrol.h"
 
-#include <limits>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -40,51 +39,6 @@ bool isRootTarget(std::u16string_view target) {
 }
 
 std::u16string textOf(const VARIANT& v) { return v.bstrVal ? std::u16string(v.bstrVal, SysStringLen(v.bstrVal)) : u""; }
-
-// An integer written as a sum of decimal terms ("1 + 8"), blanks allowed
-// around each; false for anything else, or a sum beyond an int.
-bool sumOfTerms(std::u16string_view text, int& sum) {
-  long long total = 0;
-  size_t i = 0;
-  auto skipBlanks = [&] {
-    while (i < text.size() && text[i] == u' ') ++i;
-  };
-  for (bool first = true;; first = false) {
-    skipBlanks();
-    if (!first) {
-      if (i == text.size()) break;
-      if (text[i++] != u'+') return false;
-      skipBlanks();
-    }
-    size_t start = i;
-    long long term = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-      term = term * 10 + (text[i] - u'0');
-      if (term > std::numeric_limits<int>::max()) return false;
-    }
-    if (i == start) return false;
-    total += term;
-    if (total > std::numeric_limits<int>::max()) return false;
-  }
-  sum = static_cast<int>(total);
-  return true;
-}
-
-// The value as the member's type. An integer member also takes a text that
-// sums its terms, as the player writes alignments ("1 + 8").
-HRESULT convertForMember(VARIANT& out, const VARIANT& value, VARTYPE type) {
-  HRESULT hr = VariantChangeType(&out, &value, 0, type);
-  int sum = 0;
-  if (FAILED(hr) && (type == VT_INT || type == VT_I4) && value.vt == VT_BSTR && sumOfTerms(textOf(value), sum)) {
-    out.vt = type;
-    if (type == VT_INT)
-      out.intVal = sum;
-    else
-      out.lVal = sum;
-    return S_OK;
-  }
-  return hr;
-}
 
 HRESULT setBstr(VARIANT* result, const std::u16string& text) {
   if (!result) return S_OK;
@@ -763,9 +717,9 @@ HRESULT FlashControlObject::putProperty(DISPID id, const VARIANT& value) {
   const MemberInfo* member = findMember(id);
   VARIANT v;
   VariantInit(&v);
-  // A value that does not convert to the member's type is refused and the
-  // member keeps its value.
-  HRESULT hr = convertForMember(v, value, member->type);
+  // A value that does not convert to the member's type (an alignment given
+  // as the text "1 + 8", say) is refused and the member keeps its value.
+  HRESULT hr = VariantChangeType(&v, &value, 0, member->type);
   if (FAILED(hr)) return hr;
   struct Clear {
     VARIANT* v;
