@@ -18,3 +18,8 @@ inline constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 // `device` is a wave-out handle or a device id cast to one (0 only).
 MMRESULT waveOutGetVolume(HWAVEOUT device, LPDWORD volume);
 MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume);
+
+// The device's mixer hears each level set for device 0, in the process that
+// set it (null: nobody listens).
+using WaveVolumeListener = void (*)(DWORD volume);
+void setWaveVolumeListener(WaveVolumeListener listener);

@@ -12,6 +12,8 @@ constexpr DWORD kFullVolume = 0xFFFFFFFF;
 
 bool isDeviceZero(HWAVEOUT device) { return device == nullptr; }
 
+WaveVolumeListener g_listener = nullptr;
+
 }  // namespace
 
 MMRESULT waveOutGetVolume(HWAVEOUT device, LPDWORD volume) {
@@ -34,5 +36,9 @@ MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume) {
       ERROR_SUCCESS)
     return MMSYSERR_ERROR;
   LONG status = RegSetValueExW(key, kVolumeValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&volume), sizeof volume);
-  return status == ERROR_SUCCESS ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+  if (status != ERROR_SUCCESS) return MMSYSERR_ERROR;
+  if (g_listener) g_listener(volume);
+  return MMSYSERR_NOERROR;
 }
+
+void setWaveVolumeListener(WaveVolumeListener listener) { g_listener = listener; }

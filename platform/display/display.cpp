@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "platform/audio/output.h"
 #include "platform/core/shellapi.h"
 #include "platform/core/windowing.h"
 #include "platform/display/displayimpl.h"
@@ -244,6 +245,7 @@ class ClosingDisplay final : public Display {
     writeExitRecords();
     setCurrentDisplay(nullptr);
     wm::setHostEvents(nullptr);
+    audio::closeOutput();
   }
   // Once only: the program asks for it while its windows are still up.
   void writeExitRecords() {
@@ -297,6 +299,8 @@ std::unique_ptr<Display> openDisplay(const DisplayOptions& options, std::string&
     inner = openSdlDisplay(options, error);
     if (!inner) return nullptr;
   }
+  // The desktop window plays on the host's sound device; the headless screen on the sink.
+  audio::openOutput(options.backend == Backend::Sdl ? audio::OutputKind::Host : audio::OutputKind::Sink);
   auto display = std::make_unique<ClosingDisplay>(std::move(inner), options);
   setCurrentDisplay(display.get());
   return display;

@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/audio/output.h"
 #include "platform/core/callrecord.h"
 #include "platform/core/handles.h"
 #include "platform/core/utf8.h"
@@ -300,6 +301,7 @@ std::string stateDump() {
          " clock=" + std::to_string(GetTickCount()) + (wm::waitCursorShown() ? " cursor=wait" : "") + "\n";
   out += "[windows]\n";
   dumpWindows(out);
+  out += "[audio]\n" + audio::describe();
   for (const auto& e : dumpSections()) {
     out += "[" + e.name + "]\n";
     e.section(out);

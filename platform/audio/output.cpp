@@ -1,0 +1,191 @@
+#include "platform/audio/output.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/audio/mixer.h"
+#include "platform/core/windowing.h"
+
+namespace audio {
+namespace {
+
+constexpr uint64_t kKeptFrames = uint64_t(kOutputRate) * 120;
+constexpr uint64_t kPeakFrames = kOutputRate;  // the dump's "last second"
+constexpr Uint16 kHostBufferFrames = 1024;
+// Beyond this much time at once (a long idle wait), the sink plays silence
+// for the rest rather than mixing it: nothing queued lasts that long.
+constexpr uint64_t kMaxMixedAtOnce = uint64_t(kOutputRate) * 10;
+
+// What the sink played, the oldest first, and where the clock stood.
+struct Sink {
+  uint64_t startMs = 0;
+  uint64_t played = 0;
+  uint64_t firstKept = 0;
+  std::vector<int16_t> kept;
+  bool started = false;
+};
+
+Sink& sink() {
+  static Sink s;
+  return s;
+}
+
+struct HostState {
+  SDL_AudioDeviceID device = 0;
+  OutputKind kind = OutputKind::Sink;
+  bool warned = false;
+};
+
+HostState& host() {
+  static HostState h;
+  return h;
+}
+
+void keep(Sink& s, const int16_t* samples, size_t frames) {
+  s.kept.insert(s.kept.end(), samples, samples + frames * kOutputChannels);
+  uint64_t keptFrames = s.kept.size() / kOutputChannels;
+  if (keptFrames > 2 * kKeptFrames) {
+    uint64_t drop = keptFrames - kKeptFrames;
+    s.kept.erase(s.kept.begin(), s.kept.begin() + std::ptrdiff_t(drop * kOutputChannels));
+    s.firstKept += drop;
+  }
+}
+
+void playSilence(Sink& s, uint64_t frames) {
+  std::vector<int16_t> zeros(std::min(frames, kKeptFrames) * kOutputChannels, 0);
+  s.firstKept += frames - zeros.size() / kOutputChannels;
+  if (s.kept.size()) {  // what came before is no longer next to what follows
+    s.firstKept += s.kept.size() / kOutputChannels;
+    s.kept.clear();
+  }
+  keep(s, zeros.data(), zeros.size() / kOutputChannels);
+}
+
+void sinkTo(Sink& s, uint64_t target) {
+  if (target <= s.played) return;
+  uint64_t frames = target - s.played;
+  if (frames > kMaxMixedAtOnce && !mixer().hasStreams()) {
+    playSilence(s, frames);
+  } else {
+    std::vector<int16_t> out(size_t(frames) * kOutputChannels);
+    mixer().mix(out.data(), size_t(frames));
+    keep(s, out.data(), size_t(frames));
+  }
+  s.played = target;
+}
+
+void SDLCALL hostCallback(void*, Uint8* stream, int length) {
+  mixer().mix(reinterpret_cast<int16_t*>(stream), size_t(length) / (sizeof(int16_t) * kOutputChannels));
+}
+
+bool openHost() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  SDL_AudioSpec want{};
+  want.freq = kOutputRate;
+  want.format = AUDIO_S16SYS;
+  want.channels = kOutputChannels;
+  want.samples = kHostBufferFrames;
+  want.callback = hostCallback;
+  SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+  if (!device) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  host().device = device;
+  SDL_PauseAudioDevice(device, 0);
+  return true;
+}
+
+void levelChanged(DWORD level) { mixer().setLevel(level); }
+
+}  // namespace
+
+void followDeviceLevel() {
+  DWORD level = 0xFFFFFFFF;
+  if (waveOutGetVolume(nullptr, &level) == MMSYSERR_NOERROR) mixer().setLevel(level);
+  setWaveVolumeListener(levelChanged);
+}
+
+void openOutput(OutputKind kind) {
+  closeOutput();
+  followDeviceLevel();
+  resetSink();
+  if (kind == OutputKind::Host) {
+    if (openHost()) {
+      host().kind = OutputKind::Host;
+      return;
+    }
+    if (!host().warned) std::fprintf(stderr, "no sound device (%s): the device plays silence\n", SDL_GetError());
+    host().warned = true;
+  }
+  host().kind = OutputKind::Sink;
+}
+
+void closeOutput() {
+  if (host().device) {
+    SDL_CloseAudioDevice(host().device);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    host().device = 0;
+  }
+  host().kind = OutputKind::Sink;
+}
+
+OutputKind currentOutput() { return host().kind; }
+
+void catchUp() {
+  if (host().kind != OutputKind::Sink) return;
+  Sink& s = sink();
+  if (!s.started) resetSink();
+  uint64_t now = wm::nowMs();
+  uint64_t elapsed = now > s.startMs ? now - s.startMs : 0;
+  sinkTo(s, elapsed * kOutputRate / 1000);
+}
+
+void resetSink() {
+  Sink& s = sink();
+  s = Sink{};
+  s.startMs = wm::nowMs();
+  s.started = true;
+}
+
+uint64_t framesPlayed() {
+  catchUp();
+  return sink().played;
+}
+
+std::vector<int16_t> keptSamples(uint64_t first, uint64_t count) {
+  catchUp();
+  const Sink& s = sink();
+  uint64_t keptFrames = s.kept.size() / kOutputChannels;
+  uint64_t from = std::max(first, s.firstKept);
+  uint64_t to = std::min(first + count, s.firstKept + keptFrames);
+  if (from >= to) return {};
+  auto begin = s.kept.begin() + std::ptrdiff_t((from - s.firstKept) * kOutputChannels);
+  return std::vector<int16_t>(begin, begin + std::ptrdiff_t((to - from) * kOutputChannels));
+}
+
+std::string describe() {
+  catchUp();
+  std::string out = std::string("output=") + (currentOutput() == OutputKind::Host ? "host" : "sink") + "\n";
+  char line[96];
+  DWORD level = mixer().level();
+  std::snprintf(line, sizeof line, "level=0x%04X,0x%04X\n", unsigned(level & 0xFFFF), unsigned(level >> 16));
+  out += line;
+  if (currentOutput() == OutputKind::Sink) {
+    const Sink& s = sink();
+    uint64_t frames = std::min<uint64_t>(kPeakFrames, s.kept.size() / kOutputChannels);
+    int peak[2] = {0, 0};
+    for (size_t i = s.kept.size() - frames * kOutputChannels; i < s.kept.size(); ++i)
+      peak[i % 2] = std::max(peak[i % 2], std::abs(int(s.kept[i])));
+    std::snprintf(line, sizeof line, "played_ms=%llu peak=%d,%d\n",
+                  static_cast<unsigned long long>(s.played * 1000 / kOutputRate), peak[0], peak[1]);
+    out += line;
+  }
+  for (const std::string& stream : mixer().describeStreams()) out += stream + "\n";
+  return out;
+}
+
+}  // namespace audio
