@@ -327,7 +327,9 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
       if (auto* t = target()) t->setPlaying(false);
       return;
     case 0x08:  // ToggleQuality
+      return;
     case 0x09:  // StopSounds
+      if (auto* t = target(); t && t->context().sounds) t->context().sounds->stopAll();
       return;
     case 0x0A:
     case 0x0B:

@@ -21,6 +21,7 @@ void MoviePlayer::unload() {
   m_pen.reset();
   m_renderer.forgetMovie();
   m_root.reset();  // before the machine and the movie it refers to
+  m_sounds.setMovie(nullptr);
   m_machine.reset();
   m_movie.reset();
   m_context = PlayContext{};
@@ -35,6 +36,8 @@ void MoviePlayer::startTimeline() {
   m_machine = std::make_unique<avm::Machine>(*m_movie, m_scriptLimits);
   m_machine->setTraceSink(m_traceSink);
   m_context.scripts = m_machine.get();
+  m_sounds.setMovie(m_movie.get());
+  m_context.sounds = &m_sounds;
   // A new movie plays from its first frame, unless that frame's actions stop it.
   m_root = std::make_unique<TimelineInstance>(m_movie->root, m_context, 0);
   m_machine->start(*m_root);
@@ -63,6 +66,7 @@ void MoviePlayer::setPlaying(bool playing) {
   if (!m_root) return;
   if (playing && !m_root->playing()) m_pendingMs = 0;  // the first frame period starts now
   m_root->setPlaying(playing);
+  m_sounds.setPaused(!playing);
 }
 
 void MoviePlayer::gotoFrame(int frame) {
@@ -70,6 +74,11 @@ void MoviePlayer::gotoFrame(int frame) {
   m_context.jumpsLeft = m_context.limits.maxJumpsPerTick;
   m_root->gotoFrame(frame);
   noteChanges();
+}
+
+void MoviePlayer::rewind() {
+  m_sounds.stopAll();
+  gotoFrame(0);
 }
 
 std::optional<int> MoviePlayer::findLabel(std::string_view label) const {
@@ -107,14 +116,19 @@ void MoviePlayer::advance(double milliseconds) {
   if (!m_root || !(milliseconds > 0)) return;
   double period = 1000.0 / frameRate();
   m_pendingMs += milliseconds;
-  int frames = int(std::min(m_pendingMs / period, double(kMaxCatchUpFrames + 1)));
-  if (frames > kMaxCatchUpFrames) {
-    frames = kMaxCatchUpFrames;
+  // A stream sound sets the pace: a late timeline makes up every frame so
+  // that its picture stays with what is heard.
+  int catchUp =
+      m_sounds.streaming() ? std::max(kMaxCatchUpFrames, int(frameRate() * kStreamCatchUpSeconds)) : kMaxCatchUpFrames;
+  int frames = int(std::min(m_pendingMs / period, double(catchUp + 1)));
+  if (frames > catchUp) {
+    frames = catchUp;
     m_pendingMs = 0;  // too late: drop the rest rather than rush
   } else {
     m_pendingMs -= frames * period;
   }
   for (int i = 0; i < frames; ++i) tick();
+  m_sounds.pump();
 }
 
 void MoviePlayer::zoom(int percent) {

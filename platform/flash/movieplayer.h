@@ -15,6 +15,7 @@
 #include "platform/flash/swfpen.h"
 #include "platform/flash/swfraster.h"
 #include "platform/flash/swfrender.h"
+#include "platform/flash/swfsoundplayer.h"
 #include "platform/flash/swftimeline.h"
 
 namespace swf {
@@ -42,8 +43,9 @@ enum RootProperty : int {
 
 class MoviePlayer {
  public:
-  static constexpr int kMaxCatchUpFrames = 4;     // frames one late advance may make up
-  static constexpr float kDefaultFrameRate = 12;  // for a movie that gives none
+  static constexpr int kMaxCatchUpFrames = 4;      // frames one late advance may make up
+  static constexpr int kStreamCatchUpSeconds = 2;  // while a stream sound plays
+  static constexpr float kDefaultFrameRate = 12;   // for a movie that gives none
   static constexpr uint32_t kDefaultBackground = 0xFFFFFF;
   static constexpr uint32_t kOutsideColor = 0xFF000000;  // the window beyond the movie
 
@@ -68,7 +70,8 @@ class MoviePlayer {
   void gotoFrame(int frame);  // clamped to the movie
   void forward() { gotoFrame(currentFrame() + 1); }
   void back() { gotoFrame(currentFrame() - 1); }
-  void rewind() { gotoFrame(0); }
+  // Back to the first frame, every sound stopped.
+  void rewind();
   bool loop() const { return m_loop; }
   void setLoop(bool loop) { m_loop = loop; }
   // A label's frame, or none.
@@ -99,6 +102,8 @@ class MoviePlayer {
   void setTraceSink(avm::Machine::TraceSink sink);
   // The script machine of the loaded movie, or null.
   avm::Machine* scripts() { return m_machine.get(); }
+  // The movie's sounds, playing on the device's wave output.
+  MovieSounds& sounds() { return m_sounds; }
   // A key of the control's window reaches the movie's scripts.
   void keyDown(int keyCode, int charCode);
   void keyUp(int keyCode);
@@ -125,6 +130,7 @@ class MoviePlayer {
   Matrix rootMatrix() const;
 
   std::unique_ptr<MovieDef> m_movie;
+  MovieSounds m_sounds;  // outlives m_root, which tells it of frames and timelines
   PlayContext m_context;
   std::unique_ptr<avm::Machine> m_machine;  // outlives m_root, which reports to it
   avm::Machine::TraceSink m_traceSink;

@@ -253,7 +253,7 @@ class MovieParser {
         readExports(body);
         return true;
       default:
-        return false;
+        return readSoundControlTag(code, body, frame.sounds);
     }
     // A place command cut short is dropped: its fields cannot be trusted.
     if (body.ok()) frame.commands.push_back(std::move(command));
@@ -281,6 +281,8 @@ class MovieParser {
     } else if (code == kTagSetBackgroundColor) {
       Rgba color = body.rgb();
       if (body.ok() && !m_movie.background) m_movie.background = color;  // the first one counts
+    } else if (code == kTagDefineSound) {
+      readDefineSound(body, m_movie.sounds);
     } else if (code == kTagJpegTables) {
       auto tables = body.bytes(body.remaining());
       if (m_jpegTables.empty()) m_jpegTables.assign(tables.begin(), tables.end());

@@ -18,6 +18,7 @@
 #include "platform/flash/swfraster.h"
 #include "platform/flash/swfreader.h"
 #include "platform/flash/swfshape.h"
+#include "platform/flash/swfsound.h"
 #include "platform/flash/swftext.h"
 #include "platform/flash/swfvideo.h"
 
@@ -75,6 +76,7 @@ struct FrameDef {
   std::string label;
   std::vector<ActionBytes> scripts;      // each DoAction's whole block, for the script machine
   std::vector<ActionBytes> initScripts;  // DoInitAction blocks, run once before the frame's scripts
+  FrameSounds sounds;
 };
 
 struct TimelineDef {
@@ -105,6 +107,7 @@ struct MovieDef {
   TimelineDef root;
   bool complete = false;                    // the tag stream ended with End rather than running out
   std::map<std::string, uint16_t> exports;  // ExportAssets names, as written
+  std::map<uint16_t, std::shared_ptr<const SoundDef>> sounds;
 
   const Character* character(uint16_t id) const;
   const FontDef* font(uint16_t id) const;  // null unless `id` is a font
@@ -132,6 +135,7 @@ enum TagCode : uint16_t {
   kTagDefineFont = 10,
   kTagDefineText = 11,
   kTagDoAction = 12,
+  kTagDefineSound = 14,
   kTagDefineFontInfo = 13,
   kTagDefineBitsLossless = 20,
   kTagDefineBitsJpeg2 = 21,

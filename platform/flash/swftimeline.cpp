@@ -27,12 +27,14 @@ TimelineInstance::TimelineInstance(const TimelineDef& def, PlayContext& context,
   if (m_context.scripts) m_context.scripts->timelineStarted(*this);
   if (!m_def.frames.empty()) {
     applyFrame(0);
+    enterSounds(0, false);
     runActions(0);
   }
 }
 
 TimelineInstance::~TimelineInstance() {
   while (!m_displayList.empty()) eraseObject(m_displayList.begin());
+  if (m_context.sounds) m_context.sounds->timelineGone(*this);
   if (m_context.scripts) m_context.scripts->timelineGone(*this);
 }
 
@@ -180,7 +182,12 @@ void TimelineInstance::gotoFrame(int frame) {
     m_context.changed = true;
   }
   m_current = frame;
+  enterSounds(frame, true);
   runActions(frame);
+}
+
+void TimelineInstance::enterSounds(int frame, bool jumped) {
+  if (m_context.sounds) m_context.sounds->frameEntered(*this, frame, jumped);
 }
 
 bool TimelineInstance::jump(int frame) {
@@ -236,6 +243,7 @@ void TimelineInstance::tick(bool loop) {
     int next = m_current + 1;
     applyFrame(next);  // marks a change when the frame has commands
     m_current = next;
+    enterSounds(next, false);
     runActions(next);
   } else if (loop) {
     gotoFrame(0);

@@ -36,6 +36,16 @@ class ScriptHost {
   virtual void framesPassed() = 0;
 };
 
+// The movie's sounds as the timelines see them: told of every frame entered
+// (by playing on, or by a jump) and of timelines that go, whose streams stop.
+class SoundHost {
+ public:
+  virtual ~SoundHost() = default;
+  virtual void frameEntered(TimelineInstance& timeline, int frame, bool jumped) = 0;
+  virtual void timelineGone(TimelineInstance& timeline) = 0;
+  virtual void stopAll() = 0;
+};
+
 // What every timeline of one movie shares while it plays.
 struct PlayContext {
   const MovieDef* movie = nullptr;
@@ -44,6 +54,7 @@ struct PlayContext {
   int jumpsLeft = 0;
   bool changed = false;           // something visible changed since the flag was cleared
   ScriptHost* scripts = nullptr;  // runs frame actions when set; else only the simple ones run
+  SoundHost* sounds = nullptr;    // plays the frames' sounds when set
 };
 
 struct DisplayObject {
@@ -121,6 +132,7 @@ class TimelineInstance {
   void placeNew(DisplayObject& object, uint16_t characterId);
   void remove(uint16_t depth);
   void runActions(int frame);
+  void enterSounds(int frame, bool jumped);
   bool jump(int frame);
   void eraseObject(std::map<uint16_t, DisplayObject>::iterator it);
 

@@ -41,7 +41,7 @@ constexpr FolderArrows kArrows[] = {
     {"base", "platform/core"},
     {"platform/flash/server",
      "platform/flash platform/core platform/gdi platform/ole platform/image platform/shell platform/commctrl"},
-    {"platform/flash", "platform/core platform/gdi platform/image"},
+    {"platform/flash", "platform/core platform/gdi platform/image platform/audio"},
     {"platform/htmlview/browser",
      "platform/htmlview platform/core platform/gdi platform/commctrl platform/shell platform/image platform/display"},
     {"platform/htmlview", "platform/core platform/gdi platform/commctrl"},

@@ -19,6 +19,7 @@ inline ToneMeasure measureTone(const std::vector<int16_t>& stereo, int channel, 
   ToneMeasure m;
   size_t frames = stereo.size() / 2;
   long first = -1, last = -1, firstRise = -1, lastRise = -1, rises = 0;
+  bool below = false;  // a rise counts once the wave was below -threshold: noise near zero is no rise
   for (size_t i = 0; i < frames; ++i) {
     int s = stereo[2 * i + size_t(channel)];
     m.peak = std::max(m.peak, std::abs(s));
@@ -26,7 +27,9 @@ inline ToneMeasure measureTone(const std::vector<int16_t>& stereo, int channel, 
       if (first < 0) first = long(i);
       last = long(i);
     }
-    if (i > 0 && stereo[2 * (i - 1) + size_t(channel)] < 0 && s >= 0) {
+    if (s < -threshold) below = true;
+    if (below && s >= 0) {
+      below = false;
       if (firstRise < 0) firstRise = long(i);
       lastRise = long(i);
       ++rises;

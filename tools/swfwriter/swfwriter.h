@@ -206,6 +206,31 @@ ActionRecord actionPreviousFrame();
 ActionRecord actionGotoFrame(uint16_t frame);
 ActionRecord actionGotoLabel(const std::string& label);
 
+// Sounds. Rates are 5512, 11025, 22050 or 44100; positions are samples at 44.1 kHz.
+struct SoundFormat {
+  uint8_t codec = 3;  // 0 native, 1 ADPCM, 2 MP3, 3 little-endian, 6 Nellymoser
+  int rate = 44100;
+  bool is16 = true;
+  bool stereo = false;
+};
+struct SoundEnvelopePoint {
+  uint32_t pos44;
+  uint16_t left, right;  // 0-32768
+};
+struct SoundInfo {
+  bool syncStop = false, syncNoMultiple = false;
+  std::optional<uint32_t> inPoint, outPoint;
+  std::optional<uint16_t> loops;
+  std::vector<SoundEnvelopePoint> envelope;
+};
+// Interleaved 16-bit samples as the codecs store them: little-endian PCM,
+// SWF ADPCM with `bits` (2-5) a code, or MP3 by LAME (with the samples of
+// its delay to skip in front, as DefineSound keeps them; `withSeek` false
+// leaves them out, as stream blocks want their own header).
+std::vector<uint8_t> encodePcm16(const std::vector<int16_t>& samples);
+std::vector<uint8_t> encodeAdpcm(const std::vector<int16_t>& samples, int channels, int bits = 4);
+std::vector<uint8_t> encodeMp3(const std::vector<int16_t>& samples, int rate, int channels, bool withSeek = true);
+
 // Tags of a timeline: the movie's own or a sprite's.
 class TagStream {
  public:
@@ -220,6 +245,11 @@ class TagStream {
   void frameLabel(const std::string& label);
   void doAction(const std::vector<ActionRecord>& actions);
   void videoFrame(uint16_t streamId, uint16_t frame, const std::vector<uint8_t>& data);
+  void startSound(uint16_t soundId, const SoundInfo& info = {});
+  void startSound2(const std::string& className, const SoundInfo& info = {});
+  // SoundStreamHead (`version` 1) or SoundStreamHead2.
+  void soundStreamHead(const SoundFormat& format, uint16_t samplesPerBlock, int version = 1);
+  void soundStreamBlock(const std::vector<uint8_t>& data);
   int frames() const { return m_frames; }
   const std::vector<uint8_t>& bytes() const { return m_bytes; }
 
@@ -300,6 +330,9 @@ class MovieWriter : public TagStream {
   // DefineMorphShape: fills and lines of the first style array paired by
   // number, edges paired in order (the end's style changes are ignored).
   void defineMorphShape(uint16_t id, const ShapeBuilder& start, const ShapeBuilder& end);
+  // `sampleCount` frames of `data` as the format's codec stores them.
+  void defineSound(uint16_t id, const SoundFormat& format, uint32_t sampleCount, const std::vector<uint8_t>& data);
+  void exportAssets(const std::vector<std::pair<uint16_t, std::string>>& names);
   // The frame count in the header; by default the ShowFrames written.
   void setHeaderFrameCount(uint16_t count) { m_headerFrames = count; }
 
