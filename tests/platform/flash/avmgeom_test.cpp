@@ -202,6 +202,14 @@ std::vector<DrawingCase> drawingCases() {
   cases.push_back({"clear forgets what was drawn", w, {{{30, 30}, kWhite}, {{70, 70}, kBlue}}});
 
   w = {};
+  w.push({"c", 1, "c", 2, "_root"}).op(kGetVariable).push({"createEmptyMovieClip"}).op(kCallMethod).op(kSetVariable);
+  callAndDrop(w, "c", "beginFill", {0xFF0000, 100});
+  for (auto [x, y] : {std::pair{0, 0}, {90, 0}, {90, 90}, {0, 90}})
+    callAndDrop(w, "c", x || y ? "lineTo" : "moveTo", {x, y});
+  w.push({"c"}).op(kGetVariable).push({"_visible", false}).op(kSetMember);
+  cases.push_back({"a hidden clip draws nothing", w, {{{30, 30}, kWhite}}});
+
+  w = {};
   onRoot(w, "beginFill", {0xFF0000, 100});
   square(w, 0, 0, 100);
   onRoot(w, "endFill", {});
