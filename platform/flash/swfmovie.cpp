@@ -73,8 +73,8 @@ ClipEventHandlers readClipEvents(SwfReader& r, int version) {
   return handlers;
 }
 
-// PlaceObject2, or PlaceObject3 with `third`: filters, blend modes and bitmap
-// caching follow what is read here and are ignored.
+// PlaceObject2, or PlaceObject3 with `third`: its filters, blend mode,
+// visibility and background colour are read; caching as a bitmap is not.
 constexpr uint8_t kPlace3HasFilters = 0x01;
 constexpr uint8_t kPlace3HasBlendMode = 0x02;
 constexpr uint8_t kPlace3HasCacheAsBitmap = 0x04;
@@ -92,7 +92,7 @@ bool readPlace3Extras(SwfReader& r, uint8_t flags3, PlaceCommand& place) {
   }
   if (flags3 & kPlace3HasBlendMode) place.blendMode = r.u8();
   if (flags3 & kPlace3HasCacheAsBitmap) r.u8();
-  if (flags3 & kPlace3HasVisible) r.u8();
+  if (flags3 & kPlace3HasVisible) place.visible = r.u8() != 0;
   if (flags3 & kPlace3OpaqueBackground) place.opaqueBackground = r.rgba();
   return r.ok();
 }

@@ -49,6 +49,7 @@ struct PlaceCommand {
   ClipEventHandlers clipEvents;
   std::optional<uint8_t> blendMode;      // BlendMode values; 0 and 1 are normal
   std::optional<Rgba> opaqueBackground;  // a cached bitmap's background colour
+  std::optional<bool> visible;           // PlaceObject3: false hides the object
   Filters filters;
 };
 

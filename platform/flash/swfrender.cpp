@@ -128,7 +128,7 @@ void MovieRenderer::drawDisplayList(const std::map<uint16_t, DisplayObject>& lis
       if (!m_drawingMask && pushMask(object, toPixels, nesting)) masks.push_back({object.clipDepth, previous});
       continue;
     }
-    if (!object.visible) continue;  // hidden by a script (_visible), yet still a mask when it is one
+    if (!object.visible) continue;  // hidden by a script (_visible) or its placement, yet still a mask when it is one
     drawPlaced(object, toPixels * object.matrix, colorTransform * object.colorTransform, nesting);
   }
   for (auto it = masks.rbegin(); it != masks.rend(); ++it) popMask(it->previousClip);

@@ -141,6 +141,7 @@ void TimelineInstance::place(const PlaceCommand& command) {
   if (command.clipEvents) object.clipEvents = command.clipEvents;
   if (command.blendMode) object.blendMode = *command.blendMode;
   if (command.opaqueBackground) object.opaqueBackground = command.opaqueBackground;
+  if (command.visible) object.visible = *command.visible;
   if (command.filters) object.filters = command.filters;
   adopt(object, command.depth);
   m_context.changed = true;

@@ -517,8 +517,10 @@ std::vector<uint8_t> placementBody(const Placement& p, bool third) {
   uint8_t flags = (p.move ? 0x01 : 0) | (p.characterId ? 0x02 : 0) | (p.matrix ? 0x04 : 0) |
                   (p.colorTransform ? 0x08 : 0) | (p.ratio ? 0x10 : 0) | (p.name ? 0x20 : 0) | (p.clipDepth ? 0x40 : 0);
   w.u8(flags);
-  // Blend mode, cached as a bitmap, opaque background.
-  if (third) w.u8(uint8_t((p.filters.empty() ? 0 : 0x01) | (p.blendMode ? 0x02 : 0) | (p.opaqueBackground ? 0x44 : 0)));
+  // Blend mode, cached as a bitmap, visible, opaque background.
+  if (third)
+    w.u8(uint8_t((p.filters.empty() ? 0 : 0x01) | (p.blendMode ? 0x02 : 0) | (p.opaqueBackground ? 0x44 : 0) |
+                 (p.visible ? 0x20 : 0)));
   w.u16(p.depth);
   if (p.characterId) w.u16(*p.characterId);
   if (p.matrix) w.matrix(*p.matrix);
@@ -531,10 +533,9 @@ std::vector<uint8_t> placementBody(const Placement& p, bool third) {
     for (const auto& filter : p.filters) w.bytes(filter);
   }
   if (third && p.blendMode) w.u8(*p.blendMode);
-  if (third && p.opaqueBackground) {
-    w.u8(1);
-    w.rgba(*p.opaqueBackground);
-  }
+  if (third && p.opaqueBackground) w.u8(1);
+  if (third && p.visible) w.u8(*p.visible ? 1 : 0);
+  if (third && p.opaqueBackground) w.rgba(*p.opaqueBackground);
   return w.take();
 }
 

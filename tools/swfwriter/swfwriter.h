@@ -185,6 +185,7 @@ struct Placement {
   // and a cached bitmap's background colour.
   std::optional<uint8_t> blendMode;
   std::optional<Rgba> opaqueBackground;
+  std::optional<bool> visible;                // PlaceObject3 only
   std::vector<std::vector<uint8_t>> filters;  // each made by one of the filter functions below
 };
 

@@ -372,7 +372,7 @@ TEST(Filters, BlurShadowAndRecolourTheObjectAlone) {
   }
 }
 
-TEST(Stage, TheFirstBackgroundWinsAndMissingPicturesDrawNothing) {
+TEST(Stage, TheFirstBackgroundWinsAndMissingPicturesAndHiddenObjectsDrawNothing) {
   struct Case {
     const char* name;
     std::function<void(MovieWriter&)> build;
@@ -393,6 +393,20 @@ TEST(Stage, TheFirstBackgroundWinsAndMissingPicturesDrawNothing) {
          m.placeObject2({.depth = 1, .characterId = 1});
        },
        kGreen},
+      {"an object placed invisible",
+       [](MovieWriter& m) {
+         m.setBackground(kGreenRgba);
+         m.defineShape(1, rectShape(0, 0, 240, 180, kRedRgba));
+         m.placeObject3({.depth = 1, .characterId = 1, .visible = false});
+       },
+       kGreen},
+      {"an object placed visible",
+       [](MovieWriter& m) {
+         m.setBackground(kGreenRgba);
+         m.defineShape(1, rectShape(0, 0, 240, 180, kRedRgba));
+         m.placeObject3({.depth = 1, .characterId = 1, .visible = true});
+       },
+       kRed},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
