@@ -42,7 +42,7 @@ void readShadow(SwfReader& r, Filter& f, bool glow) {
   uint8_t flags = r.u8();
   f.inner = flags & kShadowInner;
   f.knockout = flags & kShadowKnockout;
-  f.hideObject = !(flags & kShadowCompositeSource) && !glow;
+  f.hideObject = !(flags & kShadowCompositeSource);
   f.passes = flags & kShadowPasses;
 }
 
@@ -123,10 +123,11 @@ void shadow(const Layer& layer, const Filter& f, float scale, std::vector<uint32
       unsigned sa = src >> 24;
       if (f.inner) strength = divideBy255(strength * sa);
       uint32_t shade = premultiply(Rgba{f.color.r, f.color.g, f.color.b, uint8_t(divideBy255(f.color.a * strength))});
-      if (f.hideObject) {
-        row[x] = shade;
-      } else if (f.knockout) {
+      // A knocked-out shadow leaves no object to hide.
+      if (f.knockout) {
         row[x] = f.inner ? shade : blendPixel(0, shade, 255 - sa);
+      } else if (f.hideObject) {
+        row[x] = shade;
       } else if (f.inner) {
         // Over the object, within its shape.
         row[x] = sa ? blendPixel(src, shade, 255) : src;

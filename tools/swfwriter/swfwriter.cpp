@@ -566,6 +566,33 @@ std::vector<uint8_t> dropShadowFilter(Rgba color, float blur, float angle, float
   return w.take();
 }
 
+std::vector<uint8_t> glowFilter(Rgba color, float blur, float strength, bool inner, bool knockout, bool withObject) {
+  BitWriter w;
+  w.u8(2);
+  w.rgba(color);
+  fixed16(w, blur);
+  fixed16(w, blur);
+  w.u16(uint16_t(std::lround(strength * 256)));
+  w.u8(uint8_t((inner ? 0x80 : 0) | (knockout ? 0x40 : 0) | (withObject ? 0x20 : 0) | 1));
+  return w.take();
+}
+
+std::vector<uint8_t> bevelFilter(Rgba shadow, Rgba highlight, float blur, float angle, float distance, float strength,
+                                 BevelType type, bool knockout) {
+  BitWriter w;
+  w.u8(3);
+  w.rgba(shadow);
+  w.rgba(highlight);
+  fixed16(w, blur);
+  fixed16(w, blur);
+  fixed16(w, angle);
+  fixed16(w, distance);
+  w.u16(uint16_t(std::lround(strength * 256)));
+  uint8_t kind = type == BevelType::Inner ? 0x80 : type == BevelType::Full ? 0x10 : 0;
+  w.u8(uint8_t(kind | (knockout ? 0x40 : 0) | 0x20 | 1));
+  return w.take();
+}
+
 std::vector<uint8_t> colorMatrixFilter(const std::array<float, 20>& matrix) {
   BitWriter w;
   w.u8(6);

@@ -193,6 +193,12 @@ struct Placement {
 std::vector<uint8_t> blurFilter(float blurX, float blurY, int passes);
 std::vector<uint8_t> dropShadowFilter(Rgba color, float blur, float angle, float distance, float strength,
                                       bool inner = false, bool knockout = false);
+// A glow: `withObject` false leaves the glow alone.
+std::vector<uint8_t> glowFilter(Rgba color, float blur, float strength, bool inner = false, bool knockout = false,
+                                bool withObject = true);
+enum class BevelType { Inner, Outer, Full };
+std::vector<uint8_t> bevelFilter(Rgba shadow, Rgba highlight, float blur, float angle, float distance, float strength,
+                                 BevelType type, bool knockout = false);
 std::vector<uint8_t> colorMatrixFilter(const std::array<float, 20>& matrix);
 
 // Frame actions.

@@ -361,6 +361,15 @@ TEST(Filters, BlurShadowAndRecolourTheObjectAlone) {
        {{60, 60, kWhite}, {85, 60, 0x000000}}},
       {"inner shadow", dropShadowFilter({0, 0, 0, 255}, 0, 0, 10, 1, true), {{45, 60, 0x000000}, {60, 60, kRed}}},
       {"colour matrix", colorMatrixFilter(kSwapRedAndBlue), {{60, 60, kBlue}, {30, 60, kWhite}}},
+      {"glow without its object",
+       glowFilter(kBlueRgba, 0, 1, false, false, false),
+       {{60, 60, kBlue}, {30, 60, kWhite}}},
+      {"inner glow without its object",
+       glowFilter(kBlueRgba, 8, 1, true, false, false),
+       {{60, 60, kWhite}, {40, 60, 0x8E8EFF}, {30, 60, kWhite}}},
+      {"knocked-out glow without its object",
+       glowFilter(kBlueRgba, 8, 1, false, true, false),
+       {{60, 60, kWhite}, {39, 60, 0x8E8EFF}, {40, 60, kWhite}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
