@@ -1,7 +1,7 @@
 #pragma once
-// Filters of a placed object (PlaceObject3): blur, drop shadow, glow and
-// colour matrix, applied to the object drawn alone into a layer. Bevels,
-// gradient filters and convolutions are read past and leave the object as it is.
+// Filters of a placed object (PlaceObject3): blur, drop shadow, glow, bevel
+// and colour matrix, applied to the object drawn alone into a layer.
+// Gradient filters and convolutions are read past and leave the object as it is.
 
 #include <array>
 #include <cstdint>
@@ -14,16 +14,18 @@
 namespace swf {
 
 struct Filter {
-  enum class Kind : uint8_t { Blur, Shadow, ColorMatrix, None } kind = Kind::None;
+  enum class Kind : uint8_t { Blur, Shadow, Bevel, ColorMatrix, None } kind = Kind::None;
   float blurX = 0, blurY = 0;  // pixels of the movie
   int passes = 1;
-  Rgba color;                      // Shadow
-  float angle = 0;                 // Shadow: radians
-  float distance = 0;              // Shadow: pixels of the movie; 0 for a glow
-  float strength = 1;              // Shadow
-  bool inner = false;              // Shadow: inside the object's shape
-  bool knockout = false;           // Shadow: the object cut out of its shadow
-  bool hideObject = false;         // Shadow: the shadow alone
+  Rgba color;                      // Shadow; a bevel's lit side
+  Rgba shadowColor;                // Bevel: the side away from the light
+  float angle = 0;                 // Shadow, Bevel: radians
+  float distance = 0;              // Shadow, Bevel: pixels of the movie; 0 for a glow
+  float strength = 1;              // Shadow, Bevel
+  bool inner = false;              // Shadow, Bevel: inside the object's shape
+  bool onTop = false;              // Bevel: inside and outside, over the object
+  bool knockout = false;           // Shadow, Bevel: the object cut out of its shadow
+  bool hideObject = false;         // Shadow, Bevel: the shadow alone
   std::array<float, 20> matrix{};  // ColorMatrix: rows of r, g, b, a; offsets in 0..255
 };
 using Filters = std::shared_ptr<const std::vector<Filter>>;

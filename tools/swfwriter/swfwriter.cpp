@@ -577,12 +577,12 @@ std::vector<uint8_t> glowFilter(Rgba color, float blur, float strength, bool inn
   return w.take();
 }
 
-std::vector<uint8_t> bevelFilter(Rgba shadow, Rgba highlight, float blur, float angle, float distance, float strength,
+std::vector<uint8_t> bevelFilter(Rgba highlight, Rgba shadow, float blur, float angle, float distance, float strength,
                                  BevelType type, bool knockout) {
   BitWriter w;
   w.u8(3);
+  w.rgba(highlight);  // the authoring tool's order, whatever the field names say
   w.rgba(shadow);
-  w.rgba(highlight);
   fixed16(w, blur);
   fixed16(w, blur);
   fixed16(w, angle);

@@ -196,8 +196,9 @@ std::vector<uint8_t> dropShadowFilter(Rgba color, float blur, float angle, float
 // A glow: `withObject` false leaves the glow alone.
 std::vector<uint8_t> glowFilter(Rgba color, float blur, float strength, bool inner = false, bool knockout = false,
                                 bool withObject = true);
+// A bevel lit from the side `angle` points away from.
 enum class BevelType { Inner, Outer, Full };
-std::vector<uint8_t> bevelFilter(Rgba shadow, Rgba highlight, float blur, float angle, float distance, float strength,
+std::vector<uint8_t> bevelFilter(Rgba highlight, Rgba shadow, float blur, float angle, float distance, float strength,
                                  BevelType type, bool knockout = false);
 std::vector<uint8_t> colorMatrixFilter(const std::array<float, 20>& matrix);
 
