@@ -12,7 +12,6 @@ namespace swf::avm {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // A gradient square is 32768 twips wide: 1638.4 pixels.
 constexpr double kGradientSquare = 1638.4;
 

@@ -319,8 +319,9 @@ class IdChecks {
 
     std::map<std::size_t, int> takers;  // by document order
     int points = 0;
-    for (auto [x, y] : samplesOf(button, box)) {
+    for (auto [px, py] : samplesOf(button, box)) {
       ++points;
+      const auto x = px, y = py;  // plain names a lambda can take
       auto holds = [&](const Box& b) { return b.left <= x && x <= b.right && b.top <= y && y <= b.bottom; };
       if (std::none_of(covers.begin(), covers.end(), holds)) continue;
       SVGElement* target = findTarget(m_c.document.rootElement(), x, y);

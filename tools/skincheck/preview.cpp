@@ -107,7 +107,7 @@ void outline(HDC dc, RECT r, COLORREF colour) {
 // A picture in memory the panels are copied into, written as PNG.
 class Canvas {
  public:
-  Canvas(int width, int height) : m_dc(nullptr), m_width(width), m_height(height) {
+  Canvas(int width, int height) : m_dc(nullptr) {
     WindowDC screen(nullptr);
     m_bitmap.reset(CreateCompatibleBitmap(screen.get(), width, height));
     m_selected.emplace(m_dc.get(), m_bitmap.get());
@@ -125,7 +125,6 @@ class Canvas {
   MemoryDC m_dc;
   GdiObject<HBITMAP> m_bitmap;
   std::optional<SelectedObject> m_selected;
-  int m_width, m_height;
 };
 
 // The skin view in a host window of its own, as the player shows it.

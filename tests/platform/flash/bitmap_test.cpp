@@ -172,8 +172,8 @@ TEST(Bitmaps, JpegPicturesInEveryTagThatHoldsThem) {
   ASSERT_FALSE(jpeg.empty());
   std::vector<uint8_t> prefixed{0xFF, 0xD9, 0xFF, 0xD8};
   prefixed.insert(prefixed.end(), jpeg.begin(), jpeg.end());
-  auto [tables, picture] = splitTables(jpeg);
-  ASSERT_GT(tables.size(), 4u);
+  const auto split = splitTables(jpeg);  // tables, then the picture
+  ASSERT_GT(split.first.size(), 4u);
   std::vector<uint8_t> opaque(256, 255), leftClear(256, 255);
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 8; ++x) leftClear[size_t(y * 16 + x)] = 0;
@@ -189,8 +189,8 @@ TEST(Bitmaps, JpegPicturesInEveryTagThatHoldsThem) {
       {"JPEG3 with a clear left half", [&](MovieWriter& m) { m.defineBitsJpeg3(1, jpeg, leftClear); }, false},
       {"DefineBits with JPEGTables",
        [&](MovieWriter& m) {
-         m.jpegTables(tables);
-         m.defineBits(1, picture);
+         m.jpegTables(split.first);
+         m.defineBits(1, split.second);
        },
        true},
   };
