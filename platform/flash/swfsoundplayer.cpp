@@ -279,8 +279,7 @@ void MovieSounds::frameEntered(TimelineInstance& timeline, int frame, bool jumpe
       const StreamHead* head = streamHead(timeline.def(), frame);
       if (head) voice = std::make_unique<StreamVoice>(*head);
       if (!voice || !voice->start()) {
-        m_streams.erase(&timeline);
-        voice = nullptr;
+        m_streams.erase(&timeline);  // voice referred into the entry erased here
       } else {
         applyGain(*voice);
       }
