@@ -31,6 +31,17 @@ constexpr float kMaxBlur = 255;
 
 float fixed16(SwfReader& r) { return float(int32_t(r.u32())) / 65536.0f; }
 
+// The tail shadows, glows and bevels share: the strength and the flags
+// byte, whose last bits each kind reads its own way.
+uint8_t readStrengthAndFlags(SwfReader& r, Filter& f) {
+  f.strength = float(r.u16()) / 256.0f;
+  uint8_t flags = r.u8();
+  f.inner = flags & kShadowInner;
+  f.knockout = flags & kShadowKnockout;
+  f.hideObject = !(flags & kShadowCompositeSource);
+  return flags;
+}
+
 void readShadow(SwfReader& r, Filter& f, bool glow) {
   f.kind = Filter::Kind::Shadow;
   f.color = r.rgba();
@@ -40,12 +51,7 @@ void readShadow(SwfReader& r, Filter& f, bool glow) {
     f.angle = fixed16(r);
     f.distance = fixed16(r);
   }
-  f.strength = float(r.u16()) / 256.0f;
-  uint8_t flags = r.u8();
-  f.inner = flags & kShadowInner;
-  f.knockout = flags & kShadowKnockout;
-  f.hideObject = !(flags & kShadowCompositeSource);
-  f.passes = flags & kShadowPasses;
+  f.passes = readStrengthAndFlags(r, f) & kShadowPasses;
 }
 
 // The colour first in the tag lights the side the angle points away from:
@@ -58,11 +64,7 @@ void readBevel(SwfReader& r, Filter& f) {
   f.blurY = fixed16(r);
   f.angle = fixed16(r);
   f.distance = fixed16(r);
-  f.strength = float(r.u16()) / 256.0f;
-  uint8_t flags = r.u8();
-  f.inner = flags & kShadowInner;
-  f.knockout = flags & kShadowKnockout;
-  f.hideObject = !(flags & kShadowCompositeSource);
+  uint8_t flags = readStrengthAndFlags(r, f);
   f.onTop = flags & kBevelOnTop;
   f.passes = flags & kBevelPasses;
 }
