@@ -23,10 +23,14 @@ void insertColumn(HWND list, int index, const WCHAR* title, int format, int widt
   ListView_InsertColumn(list, index, &column);
 }
 
+// The width the rows get: the list draws its scroll bar inside its client
+// area, over the right end of the columns, once the rows outgrow a page.
 int listWidth(HWND list) {
   RECT r;
   GetClientRect(list, &r);
-  return r.right - r.left;
+  int width = r.right - r.left;
+  if (ListView_GetItemCount(list) > ListView_GetCountPerPage(list)) width -= GetSystemMetrics(SM_CXVSCROLL);
+  return width;
 }
 
 }  // namespace
@@ -96,6 +100,7 @@ void OpenFileDialog::initialize(HWND dialog) {
   MoveWindow(m_list, 0, 0, client.right, client.bottom, TRUE);
   addColumns();
   fill();
+  setColumnWidths();  // the rows may have brought the scroll bar
   selectChosenPath();
   SetFocus(m_list);
 }

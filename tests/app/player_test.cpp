@@ -766,18 +766,23 @@ TEST_F(PickerTest, AScreenshotOfThirtyMoviesWithOneSelected) {
   for (int i = 0; i < 28; ++i)
     writeFile(m_device.host("My Documents/movie " + std::to_string(10 + i) + ".swf"), std::string(700u * i, 'x'));
   startWithMovie(u"\\My Documents\\count.swf");
-  int rows = 0, selected = -1;
+  int rows = 0, selected = -1, columnsRight = 0, barLeft = 0;
   Steps steps;
   steps.then([&] {
     HWND list = dialogControl(playerres::kMovieListControl);
     rows = ListView_GetItemCount(list);
     selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    RECT client{};
+    GetClientRect(list, &client);
+    columnsRight = ListView_GetColumnWidth(list, 0) + ListView_GetColumnWidth(list, 1);
+    barLeft = client.right - GetSystemMetrics(SM_CXVSCROLL);
     shoot("open-file-dialog-30.png");
     pressKey(VK_ESCAPE);
   });
   runCommand(kOpenFileCommand, steps);
   EXPECT_EQ(rows, 30);
   EXPECT_EQ(selected, 0) << "count.swf sorts first";
+  EXPECT_EQ(columnsRight, barLeft) << "the sizes and their header end where the scroll bar begins";
 }
 
 TEST_F(PickerTest, MarkingARowAndCancellingOpensNothingButNextFlashOpensTheOneAfterIt) {
