@@ -503,6 +503,30 @@ TEST_F(OptionDialogsTest, ThePropertiesPageShowsTheMoviesFactsInTheViewer) {
   }
 }
 
+// A viewer whose windows cannot be made.
+LRESULT refusingViewer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return message == WM_CREATE ? -1 : DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(OptionDialogsTest, APageWithoutItsViewerSaysSoAndStaysOpenUntilDone) {
+  start();
+  WNDCLASSW viewer{};
+  viewer.lpfnWndProc = refusingViewer;
+  viewer.lpszClassName = WC_HTML;
+  ASSERT_TRUE(RegisterClassW(&viewer));
+  bool openAfterBox = false;
+  runDialog(kPropertiesCommand, [&](HWND dialog) {
+    wm::dispatchPending();  // the viewer is tried once the dialog is up
+    openAfterBox = IsWindow(dialog) && GetForegroundWindow() == dialog;
+    pressDone(dialog);
+  });
+  UnregisterClassW(WC_HTML, nullptr);
+  ASSERT_EQ(m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes[0].text, kBrowserFailedText);
+  EXPECT_EQ(m_boxes[0].caption, kBrowserFailedCaption);
+  EXPECT_TRUE(openAfterBox) << "the page stays up, empty, until Done";
+}
+
 TEST_F(OptionDialogsTest, AnHtmlPageAnswersItsPicturesAndEndsOnATappedLink) {
   start();
   // A red picture the page asks for by name; "missing" gets no answer.

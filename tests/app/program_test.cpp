@@ -336,6 +336,7 @@ TEST_F(Program, ASessionThroughEveryFileAndHelpItemEndsCleanlyWithTheChoicesStor
       {"selectskin", file + "tap 60 259\n", "tap 40 161\nwait 200\n", "Select Skin"},
       {"documents", help + "tap 120 266\n", "", nullptr},
       {"about", help + "tap 120 284\n", "", "About OrvelFlash"},
+      {"about-ctrl-a", "key ctrl+a\n", "", "About OrvelFlash"},
   };
   std::string script = "wait 1500\n";
   for (const Step& step : steps) {
