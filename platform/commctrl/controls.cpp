@@ -12,6 +12,7 @@
 #include "platform/commctrl/treeview.h"
 #include "platform/core/resource.h"
 #include "platform/core/windowing.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/picture.h"
 #include "platform/gdi/solidpaint.h"
 #include "platform/gdi/wingdi.h"
@@ -60,7 +61,7 @@ std::u16string windowText(HWND hwnd) {
 }
 
 void drawText(HDC dc, const Control& c, const std::u16string& s, RECT r, UINT format, COLORREF color) {
-  commctrl::SelectedObject font(dc, c.font ? c.font : GetStockObject(SYSTEM_FONT));
+  SelectedObject font(dc, c.font ? c.font : GetStockObject(SYSTEM_FONT));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, color);
   DrawTextW(dc, s.c_str(), static_cast<int>(s.size()), &r, format);
@@ -520,10 +521,8 @@ void paintControl(HWND hwnd, Control& c, HDC dc) {
 }
 
 LRESULT onPaint(HWND hwnd, Control& c) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd, &ps);
-  paintControl(hwnd, c, dc);
-  EndPaint(hwnd, &ps);
+  PaintScope paint(hwnd);
+  paintControl(hwnd, c, paint.dc());
   return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/core/resource.h"
 #include "platform/core/wcrt.h"
 #include "platform/core/windowing.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/solidpaint.h"
 #include "platform/gdi/wingdi.h"
 
@@ -72,22 +73,20 @@ void registerDialogClass() {
 // letters and the line height, as the device computes them.
 HFONT templateFont(const res::DialogTemplate& t, SIZE& base) {
   LOGFONTW lf{};
-  HDC screen = GetDC(nullptr);
-  int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  WindowDC screen(nullptr);
+  int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
   lf.lfHeight = -((t.pointSize ? t.pointSize : 8) * (dpi > 0 ? dpi : 96) + 36) / 72;
   lf.lfWeight = FW_NORMAL;
   lf.lfCharSet = DEFAULT_CHARSET;
   std::u16string face = t.fontFace.empty() || t.fontFace == u"System" ? u"Tahoma" : t.fontFace;
   std::copy_n(face.begin(), std::min<size_t>(face.size(), LF_FACESIZE - 1), lf.lfFaceName);
   HFONT font = CreateFontIndirectW(&lf);
-  HGDIOBJ old = SelectObject(screen, font);
+  SelectedObject selected(screen.get(), font);
   const char16_t letters[] = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   SIZE size{};
-  GetTextExtentPoint32W(screen, letters, 52, &size);
+  GetTextExtentPoint32W(screen.get(), letters, 52, &size);
   TEXTMETRICW tm{};
-  GetTextMetricsW(screen, &tm);
-  SelectObject(screen, old);
-  ReleaseDC(nullptr, screen);
+  GetTextMetricsW(screen.get(), &tm);
   base.cx = std::max<LONG>(1, (size.cx / 26 + 1) / 2);
   base.cy = std::max<LONG>(1, tm.tmHeight);
   return font;
@@ -234,18 +233,17 @@ void paintTitleLine(HWND dialog, HDC dc, const RECT& client) {
   }
   lf.lfWeight = FW_BOLD;
   lf.lfHeight = std::min<LONG>(lf.lfHeight, -12);  // 9 points at least, as the device's titles
-  HFONT bold = CreateFontIndirectW(&lf);
+  GdiObject<HFONT> bold(CreateFontIndirectW(&lf));
   std::u16string title(static_cast<size_t>(GetWindowTextLengthW(dialog)), u'\0');
   GetWindowTextW(dialog, title.data(), static_cast<int>(title.size()) + 1);
   RECT line{client.left + 6, client.top, client.right - 6, client.top + controls::kTitleLineHeight - 1};
   {
-    commctrl::SelectedObject font(dc, bold);
+    SelectedObject font(dc, bold.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 51, 153));
     DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &line,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
   }
-  DeleteObject(bold);
   fillSolid(dc, RECT{client.left, line.bottom, client.right, line.bottom + 1}, RGB(0, 0, 0));
 }
 
@@ -284,7 +282,7 @@ void paintCaption(HWND dialog, HDC dc, const RECT& client) {
   std::u16string title(static_cast<size_t>(GetWindowTextLengthW(dialog)), u'\0');
   GetWindowTextW(dialog, title.data(), static_cast<int>(title.size()) + 1);
   caption.left += 4;
-  commctrl::SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
+  SelectedObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, RGB(255, 255, 255));
   DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &caption,
@@ -296,8 +294,8 @@ void paintCaption(HWND dialog, HDC dc, const RECT& client) {
 LRESULT onDialogPaint(HWND dialog) {
   DialogData* d = dataOf(dialog);
   bool framed = d && d->framed;
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(dialog, &ps);
+  PaintScope paint(dialog);
+  HDC dc = paint.dc();
   RECT r;
   GetClientRect(dialog, &r);
   LONG_PTR style = GetWindowLongW(dialog, GWL_STYLE);
@@ -305,7 +303,6 @@ LRESULT onDialogPaint(HWND dialog) {
   if (framed && (style & WS_CAPTION) == WS_CAPTION) paintCaption(dialog, dc, r);
   if (d && d->titleLine) paintTitleLine(dialog, dc, r);
   if (framed && (style & WS_BORDER)) frameSolid(dc, r, RGB(0, 0, 0));
-  EndPaint(dialog, &ps);
   return 0;
 }
 
@@ -467,14 +464,15 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   short textWidth = static_cast<short>(150 - textLeft - 8);
   // Lines needed at the template's font: measured, so long texts wrap instead of clipping.
   SIZE base{};
-  HFONT font = templateFont(t, base);
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, font);
-  RECT measure{0, 0, textWidth * base.cx / 4, 0};
-  DrawTextW(dc, body.c_str(), static_cast<int>(body.size()), &measure, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  DeleteObject(font);
+  RECT measure{0, 0, 0, 0};
+  {
+    GdiObject<HFONT> font(templateFont(t, base));
+    WindowDC dc(nullptr);
+    SelectedObject selected(dc.get(), font.get());
+    measure.right = textWidth * base.cx / 4;
+    DrawTextW(dc.get(), body.c_str(), static_cast<int>(body.size()), &measure,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  }
   int textUnits = std::max<int>(8, (measure.bottom * 8 + base.cy - 1) / base.cy);
   textUnits = std::min(textUnits, 200);
   short textHeight = static_cast<short>(textUnits);

@@ -16,12 +16,12 @@
 #include "platform/commctrl/viewparts.h"
 #include "platform/core/wcrt.h"
 #include "platform/core/windowing.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/solidpaint.h"
 
 namespace {
 
 using commctrl::ScrollBar;
-using commctrl::SelectedObject;
 
 constexpr int kMargin = 2;       // text inset inside a cell
 constexpr int kImageGap = 2;     // between the image and the first column's text
@@ -404,8 +404,9 @@ void ListView::paintRow(HDC dc, int index, const RECT& r) const {
 }
 
 LRESULT ListView::onPaint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(m_hwnd, &ps);
+  PaintScope paint(m_hwnd);
+  HDC dc = paint.dc();
+  const RECT& due = paint.area();
   {
     SelectedObject font(dc, m_font ? m_font : commctrl::dialogFont());
     SetBkMode(dc, TRANSPARENT);
@@ -419,14 +420,13 @@ LRESULT ListView::onPaint() {
     m_bar.paint(dc, all, IsWindowEnabled(m_hwnd) != FALSE);
     // Rows never paint over the header or the bar; the clip lasts until EndPaint.
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
-    int first = std::max(m_bar.pos(), m_bar.pos() + static_cast<int>(ps.rcPaint.top - area.top) / rowHeight());
+    int first = std::max(m_bar.pos(), m_bar.pos() + static_cast<int>(due.top - area.top) / rowHeight());
     for (int i = first; i < rowCount(); ++i) {
       RECT r = rowRect(i);
-      if (r.top >= std::min(area.bottom, ps.rcPaint.bottom)) break;
+      if (r.top >= std::min(area.bottom, due.bottom)) break;
       paintRow(dc, i, r);
     }
   }
-  EndPaint(m_hwnd, &ps);
   return 0;
 }
 

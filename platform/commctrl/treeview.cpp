@@ -16,12 +16,12 @@
 
 #include "platform/commctrl/treeview.h"
 #include "platform/commctrl/viewparts.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/solidpaint.h"
 
 namespace {
 
 using commctrl::ScrollBar;
-using commctrl::SelectedObject;
 
 constexpr int kDefaultIndent = 16;
 constexpr int kButtonSize = 9;
@@ -514,8 +514,9 @@ void TreeView::paintLine(HDC dc, const Node* node, const RECT& line) const {
 }
 
 LRESULT TreeView::onPaint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(m_hwnd, &ps);
+  PaintScope paint(m_hwnd);
+  HDC dc = paint.dc();
+  const RECT& due = paint.area();
   {
     SelectedObject font(dc, m_font ? m_font : commctrl::dialogFont());
     SetBkMode(dc, TRANSPARENT);
@@ -526,14 +527,13 @@ LRESULT TreeView::onPaint() {
     // Lines never paint over the bar; the clip lasts until EndPaint.
     IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
     const auto& lines = visible();
-    int first = std::max(m_bar.pos(), m_bar.pos() + static_cast<int>(ps.rcPaint.top - area.top) / lineHeight());
+    int first = std::max(m_bar.pos(), m_bar.pos() + static_cast<int>(due.top - area.top) / lineHeight());
     for (int i = first; i < static_cast<int>(lines.size()); ++i) {
       RECT line = lineRect(i);
-      if (line.top >= std::min(area.bottom, ps.rcPaint.bottom)) break;
+      if (line.top >= std::min(area.bottom, due.bottom)) break;
       paintLine(dc, lines[static_cast<size_t>(i)], line);
     }
   }
-  EndPaint(m_hwnd, &ps);
   return 0;
 }
 

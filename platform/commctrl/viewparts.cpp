@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/solidpaint.h"
 
 namespace commctrl {
@@ -36,25 +37,17 @@ HFONT dialogFont() {
 }
 
 int lineHeight(HFONT font) {
-  HDC dc = GetDC(nullptr);
-  int height = 13;
-  {
-    SelectedObject selected(dc, font ? font : dialogFont());
-    TEXTMETRICW tm{};
-    if (GetTextMetricsW(dc, &tm)) height = tm.tmHeight;
-  }
-  ReleaseDC(nullptr, dc);
-  return height;
+  WindowDC dc(nullptr);
+  SelectedObject selected(dc.get(), font ? font : dialogFont());
+  TEXTMETRICW tm{};
+  return GetTextMetricsW(dc.get(), &tm) ? tm.tmHeight : 13;
 }
 
 int textWidth(HFONT font, const std::u16string& text) {
-  HDC dc = GetDC(nullptr);
+  WindowDC dc(nullptr);
+  SelectedObject selected(dc.get(), font ? font : dialogFont());
   SIZE size{0, 0};
-  {
-    SelectedObject selected(dc, font ? font : dialogFont());
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  }
-  ReleaseDC(nullptr, dc);
+  GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
   return size.cx;
 }
 

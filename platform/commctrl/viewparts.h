@@ -1,7 +1,7 @@
 #pragma once
 // What the list view and the tree view share: the table of their windows,
-// the drawing-state guard, the device's dialog font, WM_NOTIFY to the parent
-// and the vertical scroll bar they draw inside their own client area.
+// the device's dialog font, WM_NOTIFY to the parent and the vertical scroll
+// bar they draw inside their own client area.
 
 #include <map>
 #include <memory>
@@ -11,19 +11,6 @@
 #include "platform/gdi/wingdi.h"
 
 namespace commctrl {
-
-// Selects an object into a DC and puts the previous one back.
-class SelectedObject {
- public:
-  SelectedObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(SelectObject(dc, object)) {}
-  ~SelectedObject() { SelectObject(m_dc, m_old); }
-  SelectedObject(const SelectedObject&) = delete;
-  SelectedObject& operator=(const SelectedObject&) = delete;
-
- private:
-  HDC m_dc;
-  HGDIOBJ m_old;
-};
 
 // Tahoma 8 points, kept for the process: what the views draw with until WM_SETFONT.
 HFONT dialogFont();

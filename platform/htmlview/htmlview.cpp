@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/core/utf8.h"
+#include "platform/gdi/solidpaint.h"
 #include "platform/gdi/wingdi.h"
 #include "platform/htmlview/masterstyle.h"
 #include "platform/htmlview/nesting.h"
@@ -95,19 +96,13 @@ void appendEscaped(std::string& out, std::string_view text) {
   }
 }
 
-void fillRect(HDC dc, RECT r, COLORREF color) {
-  HBRUSH brush = CreateSolidBrush(color);
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
-}
-
 // A raised button face, as the device draws scroll-bar parts.
 void raisedFace(HDC dc, RECT r) {
-  fillRect(dc, r, kFaceColor);
-  fillRect(dc, {r.left, r.top, r.right, r.top + 1}, kLightEdge);
-  fillRect(dc, {r.left, r.top, r.left + 1, r.bottom}, kLightEdge);
-  fillRect(dc, {r.left, r.bottom - 1, r.right, r.bottom}, kDarkEdge);
-  fillRect(dc, {r.right - 1, r.top, r.right, r.bottom}, kDarkEdge);
+  fillSolid(dc, r, kFaceColor);
+  fillSolid(dc, {r.left, r.top, r.right, r.top + 1}, kLightEdge);
+  fillSolid(dc, {r.left, r.top, r.left + 1, r.bottom}, kLightEdge);
+  fillSolid(dc, {r.left, r.bottom - 1, r.right, r.bottom}, kDarkEdge);
+  fillSolid(dc, {r.right - 1, r.top, r.right, r.bottom}, kDarkEdge);
 }
 
 void arrow(HDC dc, RECT r, bool up) {
@@ -115,7 +110,7 @@ void arrow(HDC dc, RECT r, bool up) {
   int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
   for (int i = 0; i < 4; ++i) {
     int y = up ? cy - 2 + i : cy + 1 - i;
-    fillRect(dc, {cx - i, y, cx + i + 1, y + 1}, kArrowColor);
+    fillSolid(dc, {cx - i, y, cx + i + 1, y + 1}, kArrowColor);
   }
 }
 
@@ -374,14 +369,14 @@ void HtmlView::freeBuffer() {
 // The page is drawn whole into a buffer of the window's size and copied out,
 // so that scrolling never shows a half-drawn page.
 void HtmlView::paint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(m_window, &ps);
+  PaintScope paint(m_window);
+  HDC dc = paint.dc();
   RECT client{};
   GetClientRect(m_window, &client);
   if (client.right > 0 && client.bottom > 0) {
     ensureBuffer(dc, client.right, client.bottom);
     SelectClipRgn(m_buffer, nullptr);
-    fillRect(m_buffer, client, kPageColor);
+    fillSolid(m_buffer, client, kPageColor);
     if (m_document) {
       int width = client.right - (m_scrollBar ? GetSystemMetrics(SM_CXVSCROLL) : 0);
       litehtml::position clip(0, 0, width, client.bottom);
@@ -393,7 +388,6 @@ void HtmlView::paint() {
     if (m_scrollBar) drawScrollBar(m_buffer, client);
     BitBlt(dc, 0, 0, client.right, client.bottom, m_buffer, 0, 0, SRCCOPY);
   }
-  EndPaint(m_window, &ps);
 }
 
 RECT HtmlView::barRect() const {
@@ -416,7 +410,7 @@ RECT HtmlView::thumbRect() const {
 void HtmlView::drawScrollBar(HDC dc, const RECT& client) {
   RECT bar = barRect();
   int size = bar.right - bar.left;
-  fillRect(dc, bar, kTrackColor);
+  fillSolid(dc, bar, kTrackColor);
   arrow(dc, {bar.left, bar.top, bar.right, bar.top + size}, true);
   arrow(dc, {bar.left, client.bottom - size, bar.right, client.bottom}, false);
   raisedFace(dc, thumbRect());

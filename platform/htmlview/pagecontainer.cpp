@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/core/utf8.h"
+#include "platform/gdi/solidpaint.h"
 #include "platform/htmlview/masterstyle.h"
 #include "platform/htmlview/pageelements.h"
 
@@ -17,27 +18,11 @@ constexpr int kDotsPerInch = 96;
 constexpr int kPointsPerInch = 72;
 constexpr COLORREF kPlaceholderFrame = RGB(0x80, 0x80, 0x80);
 
-// Selects an object into a DC and puts the old one back.
-class Selected {
- public:
-  Selected(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(SelectObject(dc, object)) {}
-  ~Selected() { SelectObject(m_dc, m_old); }
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
-
- private:
-  HDC m_dc;
-  HGDIOBJ m_old;
-};
-
 COLORREF colorRef(const litehtml::web_color& c) { return RGB(c.red, c.green, c.blue); }
 
 void fill(HDC dc, int x, int y, int width, int height, COLORREF color) {
   if (width <= 0 || height <= 0) return;
-  RECT r{x, y, x + width, y + height};
-  HBRUSH brush = CreateSolidBrush(color);
-  FillRect(dc, &r, brush);
-  DeleteObject(brush);
+  fillSolid(dc, RECT{x, y, x + width, y + height}, color);
 }
 
 void frame(HDC dc, const RECT& r, COLORREF color) {
@@ -172,7 +157,7 @@ litehtml::uint_ptr PageContainer::create_font(const litehtml::tchar_t* faceName,
   font->strikeOut = decoration & litehtml::font_decoration_linethrough;
   TEXTMETRICW tm{};
   {
-    Selected selected(m_measure, font->font);
+    SelectedObject selected(m_measure, font->font);
     GetTextMetricsW(m_measure, &tm);
   }
   font->ascent = tm.tmAscent;
@@ -197,7 +182,7 @@ int PageContainer::text_width(const litehtml::tchar_t* text, litehtml::uint_ptr 
   auto* f = reinterpret_cast<Font*>(font);
   if (!f || !text || !*text) return 0;
   std::u16string wide = fromUtf8(text);
-  Selected selected(m_measure, f->font);
+  SelectedObject selected(m_measure, f->font);
   SIZE size{};
   GetTextExtentPoint32W(m_measure, wide.c_str(), static_cast<int>(wide.size()), &size);
   return size.cx;
@@ -209,7 +194,7 @@ void PageContainer::draw_text(litehtml::uint_ptr hdc, const litehtml::tchar_t* t
   if (!f || !text || color.alpha == 0) return;
   HDC dc = prepare(hdc);
   std::u16string wide = fromUtf8(text);
-  Selected selected(dc, f->font);
+  SelectedObject selected(dc, f->font);
   SetTextColor(dc, colorRef(color));
   SetBkMode(dc, TRANSPARENT);
   ExtTextOutW(dc, pos.x, pos.y, 0, nullptr, wide.c_str(), static_cast<UINT>(wide.size()), nullptr);
@@ -240,7 +225,7 @@ void PageContainer::draw_list_marker(litehtml::uint_ptr hdc, const litehtml::lis
   auto* f = reinterpret_cast<Font*>(marker.font);
   if (!f) return disc(dc, marker.pos, color, false);
   std::u16string text = markerText(marker.marker_type, marker.index);
-  Selected selected(dc, f->font);
+  SelectedObject selected(dc, f->font);
   SIZE size{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   SetTextColor(dc, color);
@@ -283,7 +268,7 @@ void PageContainer::drawPicture(HDC dc, const PagePicture* picture, const liteht
     GetObjectW(picture->bitmap, sizeof info, &info);
     HDC source = CreateCompatibleDC(dc);
     {
-      Selected selected(source, picture->bitmap);
+      SelectedObject selected(source, picture->bitmap);
       StretchBlt(dc, bg.position_x, bg.position_y, bg.image_size.width, bg.image_size.height, source, 0, 0,
                  info.bmWidth, info.bmHeight, SRCCOPY);
     }

@@ -68,15 +68,9 @@ HRESULT answerBool(VARIANT* result, bool value) {
 // A value as the state dump shows it: texts quoted, anything else converted to text.
 std::string shownValue(const VARIANT& value) {
   if (value.vt == VT_EMPTY) return "-";
-  VARIANT text;
-  VariantInit(&text);
-  std::string shown = "?";
-  if (value.vt == VT_BSTR)
-    shown = "\"" + toUtf8(textOf(value)) + "\"";
-  else if (SUCCEEDED(VariantChangeType(&text, &value, 0, VT_BSTR)))
-    shown = toUtf8(textOf(text));
-  VariantClear(&text);
-  return shown;
+  if (value.vt == VT_BSTR) return "\"" + toUtf8(textOf(value)) + "\"";
+  ScopedVariant text;
+  return SUCCEEDED(VariantChangeType(&text.get(), &value, 0, VT_BSTR)) ? toUtf8(textOf(text.get())) : "?";
 }
 
 // One automation call for the state dump: "put AlignMode("1 + 8") -> 0x0".
@@ -715,16 +709,12 @@ HRESULT FlashControlObject::getProperty(DISPID id, VARIANT& result) const {
 HRESULT FlashControlObject::putProperty(DISPID id, const VARIANT& value) {
   using namespace flash;
   const MemberInfo* member = findMember(id);
-  VARIANT v;
-  VariantInit(&v);
+  ScopedVariant converted;
+  VARIANT& v = converted.get();
   // A value that does not convert to the member's type (an alignment given
   // as the text "1 + 8", say) is refused and the member keeps its value.
   HRESULT hr = VariantChangeType(&v, &value, 0, member->type);
   if (FAILED(hr)) return hr;
-  struct Clear {
-    VARIANT* v;
-    ~Clear() { VariantClear(v); }
-  } clear{&v};
   switch (id) {
     case kMovie:
       openMovie(textOf(v));
