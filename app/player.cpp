@@ -33,9 +33,10 @@ constexpr int kOpenFileImage = STD_FILEOPEN;
 constexpr int kPanStep = 10;
 // In full screen the movie is turned a quarter to fill the screen's length.
 constexpr int kFullScreenRotation = -90;
-// AlignMode values, in the sum-of-bits form the control reads: left 1,
-// right 2, top 4, bottom 8, and both bits of an axis centring on it. The
-// turned movie keeps to the left and bottom; in the window it is centred.
+// The AlignMode texts passed as they are: sums of the control's bits (left 1,
+// right 2, top 4, bottom 8). The device's control takes only a text that
+// converts to its integer, so it refuses these and keeps its stage centred,
+// which the full-screen offsets are worked out for.
 constexpr char16_t kFullScreenAlignment[] = u"1 + 8";
 constexpr char16_t kNormalAlignment[] = u"4 + 8";
 
