@@ -15,6 +15,7 @@
 
 #include "app/settings.h"
 #include "platform/flash/server/flashregistration.h"
+#include "platform/core/regkey.h"
 #include "platform/core/utf8.h"
 #include "platform/core/windowing.h"
 #include "platform/core/winreg.h"
@@ -215,6 +216,24 @@ TEST_F(Program, AHeldTapOnTheMovieOpensTheControlsOwnMenu) {
   EXPECT_NE(before.find("playing=-1"), std::string::npos) << before;
   EXPECT_EQ(after.find("class=\"MNU\""), std::string::npos) << "closed once chosen\n" << after;
   EXPECT_NE(after.find("playing=0"), std::string::npos) << after;
+}
+
+TEST_F(Program, AButtonMappedToAMovieKeyReachesTheControlsWindowAndTheDump) {
+  installSkinAndMovie();
+  // Application button 1 sends the movie the key "A".
+  const std::u16string mapping = u"193=65;";
+  RegKeyHandle key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.out(), nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExW(key, u"keyMapping", 0, REG_SZ, reinterpret_cast<const BYTE*>(mapping.c_str()),
+                           static_cast<DWORD>((mapping.size() + 1) * sizeof(char16_t))),
+            ERROR_SUCCESS);
+  std::filesystem::path dump = m_device.outside("dump.txt");
+  ASSERT_EQ(runScripted(m_device, "wait 500\nkey app1\nkey app2\nwait 100\ndump " + dump.string() + "\nquit\n"), 0);
+  std::string text = readText(dump);
+  size_t keys = text.find("[flash keys]\ndown 65\n");
+  EXPECT_NE(keys, std::string::npos) << text;
+  EXPECT_EQ(text.find("down 194"), std::string::npos) << "an unmapped button stays with the player\n" << text;
 }
 
 TEST_F(Program, WithoutTheFlashControlThePlayerSaysSoAndKeepsRunning) {
