@@ -41,6 +41,8 @@ struct Control {
   int top = 0;
   HWND dropped = nullptr;  // a combo box's open list
   HWND combo = nullptr;    // the open list's combo box
+  size_t caret = 0;        // an edit box's caret, in UTF-16 units from the start
+  int scroll = 0;          // how far an edit box's line has slid left, in pixels
 };
 
 std::map<HWND, Control>& table() {
@@ -417,42 +419,152 @@ void paintCombo(HWND hwnd, const Control& c, HDC dc) {
 }
 
 // ---- Edit ---------------------------------------------------------------------------------
-// Typing appends; Backspace takes the last character; other control characters do nothing.
-LRESULT onEditChar(HWND hwnd, WPARAM wParam) {
-  if (GetWindowLongW(hwnd, GWL_STYLE) & ES_READONLY) return 0;
-  std::u16string text = windowText(hwnd);
-  if (wParam == VK_BACK) {
-    if (text.empty()) return 0;
-    text.pop_back();
-  } else if (wParam >= 0x20) {
-    text.push_back(static_cast<char16_t>(wParam));
-  } else {
-    return 0;
-  }
+// One line with a caret: typing inserts at the caret, Backspace and Delete take
+// the character before or after it, Left, Right, Home and End move it, and a
+// tap puts it at the nearest character boundary. New text puts the caret after
+// it, where a label being renamed is typed on. A line wider than the box
+// slides sideways so that the caret stays in view.
+constexpr int kEditMargin = 3;
+
+HFONT editFont(const Control& c) { return c.font ? c.font : static_cast<HFONT>(GetStockObject(SYSTEM_FONT)); }
+bool readOnly(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_STYLE) & ES_READONLY) != 0; }
+bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// The caret never stands between the halves of a surrogate pair.
+size_t stepBack(const std::u16string& text, size_t at) {
+  if (at == 0) return 0;
+  --at;
+  return at > 0 && isLowSurrogate(text[at]) ? at - 1 : at;
+}
+size_t stepForward(const std::u16string& text, size_t at) {
+  if (at >= text.size()) return text.size();
+  ++at;
+  return at < text.size() && isLowSurrogate(text[at]) ? at + 1 : at;
+}
+
+RECT editTextArea(HWND hwnd) {
+  RECT r;
+  GetClientRect(hwnd, &r);
+  return RECT{r.left + kEditMargin, r.top + 1, r.right - kEditMargin, r.bottom - 1};
+}
+
+int prefixWidth(const Control& c, const std::u16string& text, size_t length) {
+  return commctrl::textWidth(editFont(c), text.substr(0, length));
+}
+
+// Slides the line as little as keeps the caret in the box, never past either end of the text.
+void keepCaretInView(HWND hwnd, Control& c, const std::u16string& text) {
+  RECT area = editTextArea(hwnd);
+  int room = std::max<int>(0, area.right - area.left - 1);  // the caret's own column stays inside
+  int slack = std::max(0, prefixWidth(c, text, text.size()) - room);
+  int caret = prefixWidth(c, text, c.caret);
+  c.scroll = std::clamp(c.scroll, 0, slack);
+  c.scroll = std::clamp(c.scroll, std::max(0, caret - room), caret);
+}
+
+LRESULT placeCaret(HWND hwnd, Control& c, const std::u16string& text, size_t at) {
+  c.caret = std::min(at, text.size());
+  keepCaretInView(hwnd, c, text);
+  InvalidateRect(hwnd, nullptr, FALSE);
+  return 0;
+}
+
+// The parent hears EN_CHANGE last: it may destroy the box from inside it.
+LRESULT replaceText(HWND hwnd, Control& c, const std::u16string& text, size_t caret) {
   SetWindowTextW(hwnd, text.c_str());
+  placeCaret(hwnd, c, text, caret);
   notify(hwnd, EN_CHANGE);
   return 0;
 }
 
-LRESULT onEditSetText(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+LRESULT onEditChar(HWND hwnd, Control& c, WPARAM wParam) {
+  if (readOnly(hwnd)) return 0;
+  std::u16string text = windowText(hwnd);
+  size_t at = std::min(c.caret, text.size());
+  if (wParam == VK_BACK) {
+    if (at == 0) return 0;
+    size_t from = stepBack(text, at);
+    return replaceText(hwnd, c, text.erase(from, at - from), from);
+  }
+  if (wParam < 0x20) return 0;
+  return replaceText(hwnd, c, text.insert(at, 1, static_cast<char16_t>(wParam)), at + 1);
+}
+
+LRESULT onEditDelete(HWND hwnd, Control& c) {
+  std::u16string text = windowText(hwnd);
+  size_t at = std::min(c.caret, text.size());
+  if (readOnly(hwnd) || at == text.size()) return 0;
+  return replaceText(hwnd, c, text.erase(at, stepForward(text, at) - at), at);
+}
+
+LRESULT onEditKey(HWND hwnd, Control& c, WPARAM key, LPARAM lParam) {
+  std::u16string text = windowText(hwnd);
+  switch (key) {
+    case VK_LEFT:
+      return placeCaret(hwnd, c, text, stepBack(text, std::min(c.caret, text.size())));
+    case VK_RIGHT:
+      return placeCaret(hwnd, c, text, stepForward(text, c.caret));
+    case VK_HOME:
+      return placeCaret(hwnd, c, text, 0);
+    case VK_END:
+      return placeCaret(hwnd, c, text, text.size());
+    case VK_DELETE:
+      return onEditDelete(hwnd, c);
+    default:
+      return DefWindowProcW(hwnd, WM_KEYDOWN, key, lParam);
+  }
+}
+
+// The boundary nearest to `x`, counted from the start of the text.
+size_t boundaryNear(const Control& c, const std::u16string& text, int x) {
+  size_t best = 0;
+  int bestWidth = 0;
+  for (size_t at = 0; at < text.size();) {
+    size_t next = stepForward(text, at);
+    int width = prefixWidth(c, text, next);
+    if (width - x >= x - bestWidth) break;
+    best = next;
+    bestWidth = width;
+    at = next;
+  }
+  return best;
+}
+
+LRESULT onEditDown(HWND hwnd, Control& c, LPARAM lParam) {
+  SetFocus(hwnd);
+  std::u16string text = windowText(hwnd);
+  int x = pointOf(lParam).x - editTextArea(hwnd).left + c.scroll;
+  return placeCaret(hwnd, c, text, boundaryNear(c, text, x));
+}
+
+LRESULT onEditSetText(HWND hwnd, Control& c, WPARAM wParam, LPARAM lParam) {
   LRESULT r = DefWindowProcW(hwnd, WM_SETTEXT, wParam, lParam);
-  InvalidateRect(hwnd, nullptr, FALSE);
+  std::u16string text = windowText(hwnd);
+  placeCaret(hwnd, c, text, text.size());
   return r;
 }
 
-LRESULT onEditDown(HWND hwnd) {
-  SetFocus(hwnd);
-  return 0;
+// No range is ever selected: both ends are the caret.
+LRESULT onEditGetSelection(const Control& c, WPARAM wParam, LPARAM lParam) {
+  auto caret = static_cast<DWORD>(c.caret);
+  if (auto* start = reinterpret_cast<DWORD*>(wParam)) *start = caret;
+  if (auto* end = reinterpret_cast<DWORD*>(lParam)) *end = caret;
+  auto low = static_cast<WORD>(std::min<DWORD>(caret, 0xFFFF));
+  return static_cast<LRESULT>(MAKELONG(low, low));
 }
 
-LRESULT editProc(HWND hwnd, Control&, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT editProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_LBUTTONDOWN:
-      return onEditDown(hwnd);
+      return onEditDown(hwnd, c, lParam);
+    case WM_KEYDOWN:
+      return onEditKey(hwnd, c, wParam, lParam);
     case WM_CHAR:
-      return onEditChar(hwnd, wParam);
+      return onEditChar(hwnd, c, wParam);
     case WM_SETTEXT:
-      return onEditSetText(hwnd, wParam, lParam);
+      return onEditSetText(hwnd, c, wParam, lParam);
+    case EM_GETSEL:
+      return onEditGetSelection(c, wParam, lParam);
     case WM_GETDLGCODE:
       return DLGC_WANTCHARS | DLGC_WANTARROWS;
     default:
@@ -460,18 +572,37 @@ LRESULT editProc(HWND hwnd, Control&, UINT message, WPARAM wParam, LPARAM lParam
   }
 }
 
+// The caret is a line as tall as the text, shown while the box has the focus.
+void paintCaret(HWND hwnd, const Control& c, HDC dc, const std::u16string& text, const RECT& area) {
+  if (GetFocus() != hwnd || !enabled(hwnd)) return;
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  RECT r;
+  GetClientRect(hwnd, &r);
+  int top = std::max<int>(area.top, r.top + (r.bottom - r.top - tm.tmHeight) / 2);
+  int bottom = std::min<int>(area.bottom, top + tm.tmHeight);
+  int x = area.left + prefixWidth(c, text, c.caret) - c.scroll;
+  fillSolid(dc, RECT{x, top, x + 1, bottom}, kBlack);
+}
+
 void paintEdit(HWND hwnd, const Control& c, HDC dc) {
   RECT r;
   GetClientRect(hwnd, &r);
   fillSolid(dc, r, kWhite);
   frameSolid(dc, r, kBlack);
-  drawText(dc, c, windowText(hwnd), RECT{r.left + 3, r.top, r.right - 3, r.bottom},
-           DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX, enabled(hwnd) ? kBlack : kGrey);
+  RECT area = editTextArea(hwnd);
+  IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+  std::u16string text = windowText(hwnd);
+  drawText(dc, c, text, RECT{area.left - c.scroll, r.top, area.right, r.bottom},
+           DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_NOCLIP, enabled(hwnd) ? kBlack : kGrey);
+  SelectedObject font(dc, editFont(c));
+  paintCaret(hwnd, c, dc, text, area);
 }
 
 // ---- The one window procedure ------------------------------------------------------------------
 LRESULT onCreate(Kind kind, HWND hwnd) {
   table()[hwnd] = Control{kind};
+  if (kind == Kind::Edit) table()[hwnd].caret = windowText(hwnd).size();
   // A template gives a combo box the height of its open list; the box itself is one line.
   if (kind == Kind::ComboBox) {
     RECT r;
