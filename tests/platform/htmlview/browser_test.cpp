@@ -140,7 +140,9 @@ TEST(Browser, OpensAPageFromShellExecuteFollowsALinkGoesBackAndCloses) {
 
 TEST(Browser, ShowsThePlayersHelpTopAndScrolled) {
   TestDevice device;
-  std::filesystem::path help = std::filesystem::path(std::getenv("ORVEL_SOURCE_DIR")) / "resources" / "help.htm";
+  const char* source = std::getenv("ORVEL_SOURCE_DIR");
+  ASSERT_NE(source, nullptr) << "ctest names the source folder";
+  std::filesystem::path help = std::filesystem::path(source) / "resources" / "help.htm";
   std::filesystem::create_directories(device.host("Program Files/OrvelFlash"));
   std::filesystem::copy_file(help, device.host("Program Files/OrvelFlash/help.htm"));
   TempDir work;
