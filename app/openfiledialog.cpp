@@ -3,6 +3,7 @@
 #include "platform/commctrl/commctrl.h"
 #include "platform/shell/aygshell.h"
 #include "resources/playerresources.h"
+#include "ui/dialogsupport.h"
 
 namespace {
 
@@ -61,7 +62,12 @@ BOOL OpenFileDialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM 
   if (!self) return FALSE;
   switch (message) {
     case WM_SIZE:
-      if (wParam != SIZE_MINIMIZED && LOWORD(lParam) && HIWORD(lParam) && self->m_list) self->setColumnWidths();
+      // The list follows the dialog (the input panel rising shortens it),
+      // and its columns follow the list.
+      if (wParam != SIZE_MINIMIZED && LOWORD(lParam) && HIWORD(lParam) && self->m_list) {
+        fillClientArea(dialog, self->m_list);
+        self->setColumnWidths();
+      }
       return TRUE;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);

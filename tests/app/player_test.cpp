@@ -766,23 +766,43 @@ TEST_F(PickerTest, AScreenshotOfThirtyMoviesWithOneSelected) {
   for (int i = 0; i < 28; ++i)
     writeFile(m_device.host("My Documents/movie " + std::to_string(10 + i) + ".swf"), std::string(700u * i, 'x'));
   startWithMovie(u"\\My Documents\\count.swf");
-  int rows = 0, selected = -1, columnsRight = 0, barLeft = 0;
+  int rows = 0, selected = -1;
+  struct Layout {
+    SIZE dialog, list;
+    int columnsRight, barLeft;
+  };
+  std::vector<Layout> layouts;  // on opening, then with the dialog made smaller
+  auto measure = [&] {
+    HWND list = dialogControl(playerres::kMovieListControl);
+    RECT dialog{}, client{};
+    GetClientRect(GetForegroundWindow(), &dialog);
+    GetClientRect(list, &client);
+    layouts.push_back({{dialog.right, dialog.bottom},
+                       {client.right, client.bottom},
+                       ListView_GetColumnWidth(list, 0) + ListView_GetColumnWidth(list, 1),
+                       client.right - GetSystemMetrics(SM_CXVSCROLL)});
+  };
   Steps steps;
   steps.then([&] {
     HWND list = dialogControl(playerres::kMovieListControl);
     rows = ListView_GetItemCount(list);
     selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
-    RECT client{};
-    GetClientRect(list, &client);
-    columnsRight = ListView_GetColumnWidth(list, 0) + ListView_GetColumnWidth(list, 1);
-    barLeft = client.right - GetSystemMetrics(SM_CXVSCROLL);
+    measure();
     shoot("open-file-dialog-30.png");
+    MoveWindow(GetForegroundWindow(), 0, 26, 200, 150, TRUE);
+    measure();
     pressKey(VK_ESCAPE);
   });
   runCommand(kOpenFileCommand, steps);
   EXPECT_EQ(rows, 30);
   EXPECT_EQ(selected, 0) << "count.swf sorts first";
-  EXPECT_EQ(columnsRight, barLeft) << "the sizes and their header end where the scroll bar begins";
+  ASSERT_EQ(layouts.size(), 2u);
+  for (const Layout& layout : layouts) {
+    SCOPED_TRACE(testing::Message() << "dialog " << layout.dialog.cx << " x " << layout.dialog.cy);
+    EXPECT_EQ(layout.list.cx, layout.dialog.cx) << "the list fills the dialog";
+    EXPECT_EQ(layout.list.cy, layout.dialog.cy);
+    EXPECT_EQ(layout.columnsRight, layout.barLeft) << "the sizes and their header end where the scroll bar begins";
+  }
 }
 
 TEST_F(PickerTest, MarkingARowAndCancellingOpensNothingButNextFlashOpensTheOneAfterIt) {
