@@ -9,7 +9,7 @@ Attr::Attr(Document* ownerDocument, const PooledName* name)
     : Node(ownerDocument), m_pool(ownerDocument ? ownerDocument->namePool() : nullptr), m_name(name) {}
 
 Ref<Node> Attr::cloneNode(bool) {
-  auto* copy = new Attr(m_ownerDocument, m_name);
+  auto* copy = new (m_ownerDocument) Attr(m_ownerDocument, m_name);
   copy->m_pool = m_pool;
   copy->m_value = m_value;
   return Ref<Node>::adopt(copy);

@@ -43,13 +43,14 @@ void CharacterData::replaceData(std::size_t offset, std::size_t count, const Dom
 
 const DomString& Text::nodeName() const { return domstrings::textName(); }
 
-Ref<Node> Text::cloneNode(bool) { return Ref<Node>::adopt(new Text(m_ownerDocument, data())); }
+Ref<Node> Text::cloneNode(bool) { return Ref<Node>::adopt(new (m_ownerDocument) Text(m_ownerDocument, data())); }
 
 Ref<Text> Text::splitText(std::size_t offset) {
   if (offset > length()) return {};
   const DomString rest = data().substr(offset);
-  Ref<Text> tail = Ref<Text>::adopt(nodeType() == CDATA_SECTION_NODE ? new CDATASection(m_ownerDocument, rest)
-                                                                     : new Text(m_ownerDocument, rest));
+  Ref<Text> tail =
+      Ref<Text>::adopt(nodeType() == CDATA_SECTION_NODE ? new (m_ownerDocument) CDATASection(m_ownerDocument, rest)
+                                                        : new (m_ownerDocument) Text(m_ownerDocument, rest));
   Ref<Text> keep(this);
   deleteData(offset, length() - offset);
   if (Node* parent = parentNode()) parent->insertBefore(tail.get(), nextSibling());
@@ -58,8 +59,10 @@ Ref<Text> Text::splitText(std::size_t offset) {
 
 const DomString& CDATASection::nodeName() const { return domstrings::cdataSectionName(); }
 
-Ref<Node> CDATASection::cloneNode(bool) { return Ref<Node>::adopt(new CDATASection(m_ownerDocument, data())); }
+Ref<Node> CDATASection::cloneNode(bool) {
+  return Ref<Node>::adopt(new (m_ownerDocument) CDATASection(m_ownerDocument, data()));
+}
 
 const DomString& Comment::nodeName() const { return domstrings::commentName(); }
 
-Ref<Node> Comment::cloneNode(bool) { return Ref<Node>::adopt(new Comment(m_ownerDocument, data())); }
+Ref<Node> Comment::cloneNode(bool) { return Ref<Node>::adopt(new (m_ownerDocument) Comment(m_ownerDocument, data())); }

@@ -63,33 +63,35 @@ DomString Document::localPart(const DomString& qualifiedName) {
 Ref<Element> Document::createElement(const DomString& tagName) {
   const PooledName* name = internName(tagName);
   if (!name) return {};
-  return Ref<Element>::adopt(new Element(this, name));
+  return Ref<Element>::adopt(new (this) Element(this, name));
 }
 
 Ref<DocumentFragment> Document::createDocumentFragment() {
-  return Ref<DocumentFragment>::adopt(new DocumentFragment(this));
+  return Ref<DocumentFragment>::adopt(new (this) DocumentFragment(this));
 }
 
-Ref<Text> Document::createTextNode(DomString data) { return Ref<Text>::adopt(new Text(this, std::move(data))); }
+Ref<Text> Document::createTextNode(DomString data) { return Ref<Text>::adopt(new (this) Text(this, std::move(data))); }
 
-Ref<Comment> Document::createComment(const DomString& data) { return Ref<Comment>::adopt(new Comment(this, data)); }
+Ref<Comment> Document::createComment(const DomString& data) {
+  return Ref<Comment>::adopt(new (this) Comment(this, data));
+}
 
 Ref<CDATASection> Document::createCDATASection(const DomString& data) {
-  return Ref<CDATASection>::adopt(new CDATASection(this, data));
+  return Ref<CDATASection>::adopt(new (this) CDATASection(this, data));
 }
 
 Ref<ProcessingInstruction> Document::createProcessingInstruction(const DomString& target, const DomString& data) {
-  return Ref<ProcessingInstruction>::adopt(new ProcessingInstruction(this, target, data));
+  return Ref<ProcessingInstruction>::adopt(new (this) ProcessingInstruction(this, target, data));
 }
 
 Ref<Attr> Document::createAttribute(const DomString& name) {
   const PooledName* pooled = internName(name);
   if (!pooled) return {};
-  return Ref<Attr>::adopt(new Attr(this, pooled));
+  return Ref<Attr>::adopt(new (this) Attr(this, pooled));
 }
 
 Ref<EntityReference> Document::createEntityReference(const DomString& name) {
-  return Ref<EntityReference>::adopt(new EntityReference(this, name));
+  return Ref<EntityReference>::adopt(new (this) EntityReference(this, name));
 }
 
 Ref<NodeList> Document::getElementsByTagName(const DomString& tagname) {
@@ -107,14 +109,14 @@ Ref<Element> Document::createElementNS(const DomString& namespaceURI, const DomS
   if (qualifiedName.empty()) return {};
   const PooledName* name = m_namePool->intern(namespaceURI, localPart(qualifiedName), qualifiedName);
   if (!name) return {};
-  return Ref<Element>::adopt(new Element(this, name));
+  return Ref<Element>::adopt(new (this) Element(this, name));
 }
 
 Ref<Attr> Document::createAttributeNS(const DomString& namespaceURI, const DomString& qualifiedName) {
   if (qualifiedName.empty()) return {};
   const PooledName* name = m_namePool->intern(namespaceURI, localPart(qualifiedName), qualifiedName);
   if (!name) return {};
-  return Ref<Attr>::adopt(new Attr(this, name));
+  return Ref<Attr>::adopt(new (this) Attr(this, name));
 }
 
 Ref<NodeList> Document::getElementsByTagNameNS(const DomString& namespaceURI, const DomString& localName) {
@@ -134,9 +136,9 @@ Ref<Event> Document::createEvent(const DomString& eventType) {
 
 Ref<Entity> Document::createEntity(const DomString& publicId, const DomString& systemId,
                                    const DomString& notationName) {
-  return Ref<Entity>::adopt(new Entity(this, publicId, systemId, notationName));
+  return Ref<Entity>::adopt(new (this) Entity(this, publicId, systemId, notationName));
 }
 
 Ref<Notation> Document::createNotation(const DomString& name, const DomString& publicId, const DomString& systemId) {
-  return Ref<Notation>::adopt(new Notation(this, name, publicId, systemId));
+  return Ref<Notation>::adopt(new (this) Notation(this, name, publicId, systemId));
 }

@@ -11,6 +11,7 @@
 #include <cstddef>
 
 #include "dom/namepool.h"
+#include "dom/nodearena.h"
 #include "dom/parentnode.h"
 #include "dom/releasequeue.h"
 
@@ -92,6 +93,7 @@ class Document : public ParentNode, public DocumentEvent {
   const PooledName* internName(const DomString& qualifiedName);
   ReleaseQueue& releaseQueue() { return m_releaseQueue; }
   void flushReleaseQueue() { m_releaseQueue.flush(); }
+  const NodeArena& nodeArena() const { return *m_nodeArena; }
 
   // While suppressed, tree changes fire no mutation events (bulk building).
   void setMutationEventsSuppressed(bool suppressed) { m_mutationEventsSuppressed = suppressed; }
@@ -108,6 +110,8 @@ class Document : public ParentNode, public DocumentEvent {
 
   static DomString localPart(const DomString& qualifiedName);
 
+  // Declared first so that it goes last: the nodes below are carved from it.
+  NodeArena::Owned m_nodeArena = NodeArena::create();
   Ref<DocumentType> m_doctype;
   Ref<NamePool> m_namePool;
   ReleaseQueue m_releaseQueue;

@@ -12,7 +12,7 @@ class DocumentFragment : public ParentNode {
   const DomString& nodeName() const override { return domstrings::documentFragmentName(); }
   unsigned short nodeType() const override { return DOCUMENT_FRAGMENT_NODE; }
   Ref<Node> cloneNode(bool deep) override {
-    auto* copy = new DocumentFragment(m_ownerDocument);
+    auto* copy = new (m_ownerDocument) DocumentFragment(m_ownerDocument);
     Ref<Node> result = Ref<Node>::adopt(copy);
     if (deep) cloneChildrenInto(copy);
     return result;

@@ -25,7 +25,7 @@ Element::~Element() {
 Ref<NamedNodeMap> Element::attributes() { return AttributeMap::create(this); }
 
 Ref<Node> Element::cloneNode(bool deep) {
-  auto* copy = new Element(m_ownerDocument, m_name);
+  auto* copy = new (m_ownerDocument) Element(m_ownerDocument, m_name);
   Ref<Node> result = Ref<Node>::adopt(copy);
   copy->m_pool = m_pool;
   for (Attr* attr = m_firstAttribute; attr; attr = attr->nextAttribute()) {

@@ -9,7 +9,9 @@ class EntityReference : public Node {
 
   const DomString& nodeName() const override { return m_name; }
   unsigned short nodeType() const override { return ENTITY_REFERENCE_NODE; }
-  Ref<Node> cloneNode(bool) override { return Ref<Node>::adopt(new EntityReference(m_ownerDocument, m_name)); }
+  Ref<Node> cloneNode(bool) override {
+    return Ref<Node>::adopt(new (m_ownerDocument) EntityReference(m_ownerDocument, m_name));
+  }
 
  protected:
   ~EntityReference() override = default;

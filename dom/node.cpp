@@ -48,6 +48,16 @@ Node* nextInSubtree(const Node* current, const Node* root) {
   return nullptr;
 }
 
+void* Node::operator new(std::size_t size) { return NodeArena::allocateAlone(size); }
+
+void* Node::operator new(std::size_t size, Document* document) {
+  return document ? document->m_nodeArena->allocate(size) : NodeArena::allocateAlone(size);
+}
+
+void Node::operator delete(void* block) { NodeArena::deallocate(block); }
+
+void Node::operator delete(void* block, Document*) { NodeArena::deallocate(block); }
+
 Node::Node(Document* ownerDocument) { joinDocument(ownerDocument); }
 
 Node::~Node() { leaveDocument(); }

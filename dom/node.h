@@ -41,6 +41,13 @@ class Node : public EventTarget {
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
 
+  // A document's nodes are carved from its arena: `new (document) T(document,
+  // ...)`. A node made without a document (a document itself) comes from the heap.
+  static void* operator new(std::size_t size);
+  static void* operator new(std::size_t size, Document* document);
+  static void operator delete(void* block);
+  static void operator delete(void* block, Document* document);
+
   void addRef() { ++m_refCount; }
   // Destroys the node when the count falls to zero. Destruction never recurses:
   // nodes freed while another is being destroyed wait their turn, so a deep

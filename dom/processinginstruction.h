@@ -13,7 +13,7 @@ class ProcessingInstruction : public Node {
   void setNodeValue(const DomString& value) override { setData(value); }
   unsigned short nodeType() const override { return PROCESSING_INSTRUCTION_NODE; }
   Ref<Node> cloneNode(bool) override {
-    return Ref<Node>::adopt(new ProcessingInstruction(m_ownerDocument, m_target, m_data));
+    return Ref<Node>::adopt(new (m_ownerDocument) ProcessingInstruction(m_ownerDocument, m_target, m_data));
   }
 
   virtual const DomString& target() const { return m_target; }

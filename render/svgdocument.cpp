@@ -8,7 +8,7 @@ using Make = SVGElement* (*)(Document*, const PooledName*);
 
 template <typename T>
 SVGElement* make(Document* document, const PooledName* name) {
-  return new T(document, name);
+  return new (document) T(document, name);
 }
 
 struct ElementClass {

@@ -569,3 +569,49 @@ TEST(TreeMutation, TheLastChildFollowsEveryChange) {
 }
 
 }  // namespace
+
+// Every node a document makes is a block of its arena, counted until the node
+// goes; the blocks of dropped nodes serve the next nodes, so rebuilding the
+// same tree takes no new chunk.
+TEST(NodeLifetime, ADocumentsNodesLiveInItsArenaAndReuseFreedBlocks) {
+  using Make = Ref<Node> (*)(Document*);
+  struct Case {
+    const char* kind;
+    Make make;
+  };
+  const Case kCases[] = {
+      {"element", [](Document* d) { return Ref<Node>(d->createElement(u"e").get()); }},
+      {"attribute", [](Document* d) { return Ref<Node>(d->createAttribute(u"a").get()); }},
+      {"text", [](Document* d) { return Ref<Node>(d->createTextNode(u"t").get()); }},
+      {"comment", [](Document* d) { return Ref<Node>(d->createComment(u"c").get()); }},
+      {"cdata", [](Document* d) { return Ref<Node>(d->createCDATASection(u"c").get()); }},
+      {"instruction", [](Document* d) { return Ref<Node>(d->createProcessingInstruction(u"p", u"d").get()); }},
+      {"fragment", [](Document* d) { return Ref<Node>(d->createDocumentFragment().get()); }},
+      {"reference", [](Document* d) { return Ref<Node>(d->createEntityReference(u"r").get()); }},
+      {"clone", [](Document* d) { return d->createElement(u"e")->cloneNode(false); }},
+      {"split text", [](Document* d) { return Ref<Node>(d->createTextNode(u"ab")->splitText(1).get()); }},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.kind);
+    Ref<Document> doc = Document::create();
+    Ref<Node> node = c.make(doc.get());
+    doc->flushReleaseQueue();
+    EXPECT_EQ(doc->nodeArena().liveBlocks(), 1u);
+    node = {};
+    EXPECT_EQ(doc->nodeArena().liveBlocks(), 0u);
+  }
+
+  Ref<Document> doc = Document::create();
+  auto build = [&] {
+    Element* root = addElement(doc.get(), "root");
+    for (int i = 0; i < 200; ++i) addElement(root, "child")->setAttribute(u"id", u"a longer value than fits inline");
+  };
+  build();
+  const std::size_t chunks = doc->nodeArena().chunkBytes();
+  doc->removeChild(doc->documentElement());
+  doc->flushReleaseQueue();
+  EXPECT_EQ(doc->nodeArena().liveBlocks(), 0u);
+  build();
+  EXPECT_EQ(doc->nodeArena().chunkBytes(), chunks);
+  EXPECT_EQ(doc->nodeArena().liveBlocks(), 401u);
+}
