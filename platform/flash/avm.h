@@ -198,6 +198,8 @@ class Machine : public ScriptHost {
   void installDrawingBuiltins();
   // avmbitmap.cpp: flash.display.BitmapData and attachBitmap.
   void installBitmapBuiltins();
+  // avmdisplay.cpp: setMask, scrollRect and opaqueBackground.
+  void installDisplayBuiltins();
   // The display object that places a timeline (the root's is kept here).
   DisplayObject* holderOf(TimelineInstance& timeline);
   // A timeline's own space to the stage's, through every parent.

@@ -890,6 +890,7 @@ void Machine::installClipBuiltins() {
   installGeomBuiltins();
   installDrawingBuiltins();
   installBitmapBuiltins();
+  installDisplayBuiltins();
 }
 
 }  // namespace swf::avm

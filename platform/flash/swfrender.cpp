@@ -95,6 +95,8 @@ void MovieRenderer::render(const Canvas& canvas, const MovieDef& movie, const Ti
     m_videos.clear();
   }
   m_movie = &movie;
+  m_stage = &timeline;
+  m_stageToPixels = toPixels;
   m_maskLevel = 0;
   m_layerLevel = 0;
   m_drawingMask = false;
@@ -129,7 +131,12 @@ void MovieRenderer::drawDisplayList(const std::map<uint16_t, DisplayObject>& lis
       continue;
     }
     if (!object.visible) continue;  // hidden by a script (_visible) or its placement, yet still a mask when it is one
+    const TimelineInstance* sprite = object.sprite.get();
+    if (sprite && sprite->masking() && !m_drawingMask) continue;  // a script's mask shows only as a mask
+    const uint8_t* previous = m_canvas.clip;
+    bool masked = sprite && sprite->maskedBy() && !m_drawingMask && pushScriptMask(*sprite->maskedBy(), nesting);
     drawPlaced(object, toPixels * object.matrix, colorTransform * object.colorTransform, nesting);
+    if (masked) popMask(previous);
   }
   for (auto it = masks.rbegin(); it != masks.rend(); ++it) popMask(it->previousClip);
 }
@@ -259,8 +266,85 @@ Rect contentBounds(const MovieDef& movie, const TimelineInstance& timeline, cons
   return Rect{twips(box.left), twips(box.right), twips(box.top), twips(box.bottom)};
 }
 
+template <class DrawMask>
+bool MovieRenderer::pushClip(DrawMask&& drawMask) {
+  if (m_maskLevel >= kMaxMaskLevels) return false;
+  size_t level = m_maskLevel++;
+  // Sized once, so that a level's buffers stay put while deeper levels draw.
+  m_maskPixels.resize(kMaxMaskLevels);
+  m_maskCoverage.resize(kMaxMaskLevels);
+  size_t size = size_t(m_canvas.stride) * size_t(m_canvas.height);
+  std::vector<uint32_t>& pixels = m_maskPixels[level];
+  pixels.assign(size, 0);
+  // The mask is drawn under the clip already in force, so masks nest.
+  Canvas target = m_canvas;
+  Canvas outer = m_canvas;
+  target.pixels = pixels.data();
+  m_canvas = target;
+  bool wasDrawingMask = m_drawingMask;
+  m_drawingMask = true;
+  drawMask();
+  m_drawingMask = wasDrawingMask;
+  std::vector<uint8_t>& coverage = m_maskCoverage[level];
+  coverage.resize(size);
+  for (size_t i = 0; i < size; ++i) coverage[i] = uint8_t(pixels[i] >> 24);
+  m_canvas = outer;
+  m_canvas.clip = coverage.data();
+  return true;
+}
+
+bool MovieRenderer::pushMask(const DisplayObject& object, const Matrix& toPixels, int nesting) {
+  return pushClip([&] { drawObject(object, toPixels * object.matrix, ColorTransform{}, nesting); });
+}
+
 void MovieRenderer::drawPlaced(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
                                int nesting) {
+  if (!object.scrollRect) return drawLayered(object, matrix, cx, nesting);
+  // A scroll rectangle shows its own corner at the object's origin, cut to its size.
+  const Rect& r = *object.scrollRect;
+  Matrix shifted = matrix * Matrix::translation(-float(r.xMin), -float(r.yMin));
+  if (m_drawingMask) return drawLayered(object, shifted, cx, nesting);  // a mask is shifted, never cut
+  Rect window{0, int32_t(std::min<int64_t>(r.width(), INT32_MAX)), 0,
+              int32_t(std::min<int64_t>(r.height(), INT32_MAX))};
+  const uint8_t* previous = m_canvas.clip;
+  if (!pushRectClip(window, matrix)) return;
+  drawLayered(object, shifted, cx, nesting);
+  popMask(previous);
+}
+
+bool MovieRenderer::pushRectClip(const Rect& rect, const Matrix& toPixels) {
+  if (rect.empty()) return false;
+  return pushClip([&] {
+    float left = float(rect.xMin), right = float(rect.xMax), top = float(rect.yMin), bottom = float(rect.yMax);
+    Point corners[4] = {toPixels.apply({left, top}), toPixels.apply({right, top}), toPixels.apply({right, bottom}),
+                        toPixels.apply({left, bottom})};
+    m_raster.reset();
+    for (int i = 0; i < 4; ++i) m_raster.addLine(corners[i], corners[(i + 1) % 4]);
+    m_raster.fill(m_canvas, Paint::solid(Rgba{255, 255, 255, 255}), m_pixelsLeft);
+  });
+}
+
+bool MovieRenderer::stageMatrix(const TimelineInstance& timeline, Matrix& out) const {
+  Matrix m;
+  const TimelineInstance* at = &timeline;
+  for (int level = 0; at->parent(); ++level) {
+    if (!at->holder() || level > kMaxDrawNesting) return false;
+    m = at->holder()->matrix * m;
+    at = at->parent();
+  }
+  if (at != m_stage) return false;
+  out = m_stageToPixels * m;
+  return true;
+}
+
+bool MovieRenderer::pushScriptMask(const TimelineInstance& mask, int nesting) {
+  Matrix toPixels;
+  if (!mask.holder() || !stageMatrix(mask, toPixels)) return false;
+  return pushClip([&] { drawObject(*mask.holder(), toPixels, ColorTransform{}, nesting); });
+}
+
+void MovieRenderer::drawLayered(const DisplayObject& object, const Matrix& matrix, const ColorTransform& cx,
+                                int nesting) {
   if (object.opaqueBackground && !m_drawingMask) {
     Box box;
     addBounds(*m_movie, object, matrix, box, 0);
@@ -372,31 +456,6 @@ void MovieRenderer::drawVideo(uint16_t id, const VideoStreamDef& video, uint16_t
   m_raster.reset();
   for (int i = 0; i < 4; ++i) m_raster.addLine(corners[i], corners[(i + 1) % 4]);
   m_raster.fill(m_canvas, paint, m_pixelsLeft);
-}
-
-bool MovieRenderer::pushMask(const DisplayObject& object, const Matrix& toPixels, int nesting) {
-  if (m_maskLevel >= kMaxMaskLevels) return false;
-  size_t level = m_maskLevel++;
-  // Sized once, so that a level's buffers stay put while deeper levels draw.
-  m_maskPixels.resize(kMaxMaskLevels);
-  m_maskCoverage.resize(kMaxMaskLevels);
-  size_t size = size_t(m_canvas.stride) * size_t(m_canvas.height);
-  std::vector<uint32_t>& pixels = m_maskPixels[level];
-  pixels.assign(size, 0);
-  // The mask is drawn under the clip already in force, so masks nest.
-  Canvas target = m_canvas;
-  Canvas outer = m_canvas;
-  target.pixels = pixels.data();
-  m_canvas = target;
-  m_drawingMask = true;
-  drawObject(object, toPixels * object.matrix, ColorTransform{}, nesting);
-  m_drawingMask = false;
-  std::vector<uint8_t>& coverage = m_maskCoverage[level];
-  coverage.resize(size);
-  for (size_t i = 0; i < size; ++i) coverage[i] = uint8_t(pixels[i] >> 24);
-  m_canvas = outer;
-  m_canvas.clip = coverage.data();
-  return true;
 }
 
 void MovieRenderer::popMask(const uint8_t* previousClip) {

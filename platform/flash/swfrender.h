@@ -81,7 +81,20 @@ class MovieRenderer {
   // Draws `object` as a mask and makes it the canvas's clip, inside any
   // clip already set; answers false when it cannot, leaving the clip alone.
   bool pushMask(const DisplayObject& object, const Matrix& toPixels, int nesting);
+  // Makes what `drawMask` draws (opaque wherever it draws) the canvas's
+  // clip, inside any clip already set; false when too many levels are set.
+  template <class DrawMask>
+  bool pushClip(DrawMask&& drawMask);
   void popMask(const uint8_t* previousClip);
+  // A script's mask of `timeline` (setMask), drawn at its place on the stage.
+  bool pushScriptMask(const TimelineInstance& mask, int nesting);
+  // The quadrilateral `rect` (twips) under `toPixels`, as the clip.
+  bool pushRectClip(const Rect& rect, const Matrix& toPixels);
+  // A timeline's space to the canvas, through its parents up to the timeline
+  // being drawn; false for one that is not on that stage.
+  bool stageMatrix(const TimelineInstance& timeline, Matrix& out) const;
+  void drawLayered(const DisplayObject& object, const Matrix& toPixels, const ColorTransform& colorTransform,
+                   int nesting);
   void fillEdges(const std::vector<Edge>& edges, const Matrix& toPixels, const Paint& paint);
   void strokePath(const ShapePath& path, const LineStyle& style, const Matrix& toPixels,
                   const ColorTransform& colorTransform);
@@ -93,6 +106,8 @@ class MovieRenderer {
 
   Canvas m_canvas;  // the caller's, with the clip of the masks in force
   const MovieDef* m_movie = nullptr;
+  const TimelineInstance* m_stage = nullptr;  // the timeline being drawn, and its matrix
+  Matrix m_stageToPixels;
   Rasterizer m_raster;
   // Scratch kept between draws so that a frame allocates nothing once warm.
   std::array<uint32_t, kRampSize> m_ramp{};

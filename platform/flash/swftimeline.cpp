@@ -33,6 +33,8 @@ TimelineInstance::TimelineInstance(const TimelineDef& def, PlayContext& context,
 }
 
 TimelineInstance::~TimelineInstance() {
+  setMask(nullptr);
+  if (m_masking) m_masking->setMask(nullptr);
   while (!m_displayList.empty()) eraseObject(m_displayList.begin());
   if (m_context.sounds) m_context.sounds->timelineGone(*this);
   if (m_context.scripts) m_context.scripts->timelineGone(*this);
@@ -65,6 +67,18 @@ DisplayObject* TimelineInstance::placeScripted(uint16_t depth, uint16_t characte
   adopt(object, depth);
   m_context.changed = true;
   return &object;
+}
+
+void TimelineInstance::setMask(TimelineInstance* mask) {
+  if (mask == this) mask = nullptr;
+  if (m_maskedBy) m_maskedBy->m_masking = nullptr;
+  m_maskedBy = nullptr;
+  if (mask) {
+    if (mask->m_masking) mask->m_masking->m_maskedBy = nullptr;
+    mask->m_masking = this;
+    m_maskedBy = mask;
+  }
+  m_context.changed = true;
 }
 
 void TimelineInstance::removeDepth(uint16_t depth) { remove(depth); }

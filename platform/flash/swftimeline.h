@@ -77,6 +77,9 @@ struct DisplayObject {
   uint8_t blendMode = 0;
   std::optional<Rgba> opaqueBackground;
   Filters filters;
+  // A script's window onto the object (twips of its own space): its content
+  // shifted by the corner and cut to the size.
+  std::optional<Rect> scrollRect;
 };
 
 // Makes what a placed character needs to play (a sprite's timeline, a
@@ -116,6 +119,13 @@ class TimelineInstance {
   // list; null until they draw.
   std::unique_ptr<ShapeDef> drawing;
 
+  // A script's mask (setMask): `mask` is shown only as this timeline's
+  // mask, never by itself. One mask per timeline and one timeline per mask;
+  // the links are broken as either goes. Null clears this timeline's mask.
+  void setMask(TimelineInstance* mask);
+  TimelineInstance* maskedBy() const { return m_maskedBy; }
+  TimelineInstance* masking() const { return m_masking; }
+
   // Goes to `frame` (clamped), rebuilding the display list when going back,
   // and runs the actions of the frame reached.
   void gotoFrame(int frame);
@@ -148,6 +158,8 @@ class TimelineInstance {
   DisplayObject* m_holder = nullptr;
   uint16_t m_depth = 0;
   std::shared_ptr<const TimelineDef> m_ownDef;  // for script-made timelines
+  TimelineInstance* m_maskedBy = nullptr;       // back-links, see setMask
+  TimelineInstance* m_masking = nullptr;
   void adopt(DisplayObject& object, uint16_t depth);
   void rehome();
 };

@@ -80,6 +80,16 @@ std::vector<std::string> traced(const ActionWriter& script) {
   return traced(script, player);
 }
 
+// name = _root.createEmptyMovieClip(name, depth), a square of `color` drawn in it.
+void squareClip(ActionWriter& w, const std::string& name, int depth, uint32_t color, int x, int y, int side) {
+  w.push({name, depth, name, 2, "_root"}).op(kGetVariable).push({"createEmptyMovieClip"}).op(kCallMethod);
+  w.op(kSetVariable);
+  callAndDrop(w, name, "beginFill", {int(color), 100});
+  for (auto [px, py] : {std::pair{x, y}, {x + side, y}, {x + side, y + side}, {x, y + side}})
+    callAndDrop(w, name, px == x && py == y ? "moveTo" : "lineTo", {px, py});
+  callAndDrop(w, name, "endFill", {});
+}
+
 struct GeomCase {
   const char* name;
   ActionWriter script;
@@ -89,6 +99,13 @@ struct GeomCase {
 std::vector<GeomCase> geomCases() {
   std::vector<GeomCase> cases;
   ActionWriter w;
+  squareClip(w, "m", 1, 0x00FF00, 0, 0, 40);
+  squareClip(w, "c", 2, 0x0000FF, 0, 0, 100);
+  for (std::vector<Pushed> args : {std::vector<Pushed>{"m"}, {"nowhere"}, {}, {nullptr}})
+    call(w, "c", "setMask", args).op(kTrace);
+  cases.push_back({"setMask answers whether its argument named a mask", w, {"true", "false", "undefined", "true"}});
+
+  w = {};
   newGeom(w, "m", "Matrix", {2, 3, 5, 7, 9, 11});
   callAndDrop(w, "m", "invert", {});
   w.traceVariable("m");
@@ -228,6 +245,49 @@ std::vector<DrawingCase> drawingCases() {
   square(w, 0, 0, 100);
   onRoot(w, "endFill", {});
   cases.push_back({"a gradient fill spans its box", w, {{{1, 50}, kRed}, {{98, 50}, kBlue}}});
+
+  constexpr uint32_t kGreen = 0x00FF00;
+  w = {};
+  squareClip(w, "c", 1, kRed, 0, 0, 50);
+  squareClip(w, "b", 2, kBlue, 50, 0, 50);
+  w.push({"b"}).op(kGetVariable).push({"_x", -40}).op(kSetMember);
+  newGeom(w, "r", "Rectangle", {50, 0, 20, 20});
+  w.push({"b"}).op(kGetVariable).push({"scrollRect", "r"}).op(kGetVariable).op(kSetMember);
+  cases.push_back({"a scroll rectangle shows its corner at the clip's origin, cut to its size",
+                   w,
+                   {{{45, 5}, kRed}, {{5, 5}, kRed}, {{75, 5}, kWhite}, {{15, 35}, kRed}, {{85, 15}, kWhite}}});
+
+  w = {};
+  squareClip(w, "m", 1, kGreen, 0, 0, 40);
+  squareClip(w, "c", 2, kBlue, 0, 0, 100);
+  callAndDrop(w, "c", "setMask", {"m"});
+  cases.push_back({"a script's mask shows the clip inside it and is not drawn itself",
+                   w,
+                   {{{20, 20}, kBlue}, {{60, 60}, kWhite}, {{20, 60}, kWhite}}});
+
+  w = {};
+  squareClip(w, "m", 1, kGreen, 0, 0, 40);
+  squareClip(w, "c", 2, kBlue, 0, 0, 100);
+  callAndDrop(w, "c", "setMask", {"m"});
+  callAndDrop(w, "c", "setMask", {});  // no argument changes nothing
+  callAndDrop(w, "c", "setMask", {nullptr});
+  cases.push_back({"a mask set to null is taken away", w, {{{60, 60}, kBlue}, {{20, 20}, kBlue}}});
+
+  w = {};
+  squareClip(w, "m", 1, kGreen, 0, 0, 40);
+  squareClip(w, "c", 2, kBlue, 0, 0, 100);
+  callAndDrop(w, "c", "setMask", {"m"});
+  callAndDrop(w, "c", "setMask", {"nowhere"});  // names no clip: the mask stays
+  callAndDrop(w, "m", "removeMovieClip", {});
+  cases.push_back({"a mask that leaves the stage masks no more", w, {{{60, 60}, kBlue}}});
+
+  w = {};
+  w.push({"c", 1, "c", 2, "_root"}).op(kGetVariable).push({"createEmptyMovieClip"}).op(kCallMethod).op(kSetVariable);
+  callAndDrop(w, "c", "lineStyle", {1, 0x0000FF, 100});
+  callAndDrop(w, "c", "moveTo", {10, 10});
+  callAndDrop(w, "c", "lineTo", {60, 60});
+  w.push({"c"}).op(kGetVariable).push({"opaqueBackground", int(kGreen)}).op(kSetMember);
+  cases.push_back({"an opaque background fills the clip's bounds", w, {{{50, 20}, kGreen}, {{80, 80}, kWhite}}});
   return cases;
 }
 

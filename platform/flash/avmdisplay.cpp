@@ -1,0 +1,122 @@
+// How a clip is shown, as scripts set it: a mask clip (setMask), a scroll
+// rectangle, an opaque background. Each is kept on the clip's place on the
+// stage, where the renderer reads it.
+
+#include <cmath>
+
+#include "platform/flash/avmgeom.h"
+
+namespace swf::avm {
+
+namespace {
+
+Value arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
+
+// The place on the stage of the clip `self` names, or null.
+DisplayObject* placeOf(Machine& vm, const Value& self) {
+  ClipObject* clip = asClipValue(self);
+  return clip && clip->timeline ? vm.holderOf(*clip->timeline) : nullptr;
+}
+
+void changed(const Value& self) {
+  if (ClipObject* clip = asClipValue(self); clip && clip->timeline) clip->timeline->context().changed = true;
+}
+
+int32_t toTwips(double pixels) {
+  double t = std::round(pixels * kTwipsPerPixel);
+  return std::isfinite(t) ? int32_t(std::clamp(t, -2147483647.0, 2147483647.0)) : 0;
+}
+
+void accessor(Machine& vm, Object* owner, const char* name, NativeFn getter, NativeFn setter) {
+  Property& p = owner->props.insert(name);
+  p.getter = vm.newNative(getter);
+  p.setter = vm.newNative(setter);
+  p.flags = kDontEnum;
+}
+
+// -- setMask ------------------------------------------------------------------------------------
+
+// The clip a mask argument names: a clip, or a target path from the clip
+// the script runs on.
+ClipObject* maskClip(Machine& vm, const Value& mask) {
+  if (ClipObject* clip = asClipValue(mask)) return clip;
+  ClipObject* from = vm.currentTarget() ? vm.currentTarget() : vm.rootClip();
+  return vm.findClip(from, vm.toString(mask));
+}
+
+// True once the mask is set or cleared; false for a mask that names no clip
+// on the stage, leaving the clip's mask as it was.
+Value setMask(Machine& vm, const Value& self, std::span<const Value> args) {
+  ClipObject* clip = asClipValue(self);
+  if (!clip || !clip->timeline || args.empty()) return Value();
+  if (args[0].isNullish()) {
+    clip->timeline->setMask(nullptr);
+    return Value(true);
+  }
+  ClipObject* mask = maskClip(vm, args[0]);
+  if (!mask || !mask->timeline) return Value(false);
+  clip->timeline->setMask(mask->timeline);
+  return Value(true);
+}
+
+// -- scrollRect and opaqueBackground -------------------------------------------------------------
+
+Value getScrollRect(Machine& vm, const Value& self, std::span<const Value>) {
+  DisplayObject* place = placeOf(vm, self);
+  if (!place || !place->scrollRect) return Value();
+  const Rect& r = *place->scrollRect;
+  return makeRectangle(vm, r.xMin / kTwipsPerPixel, r.yMin / kTwipsPerPixel, double(r.width()) / kTwipsPerPixel,
+                       double(r.height()) / kTwipsPerPixel);
+}
+
+// Any object with x, y, width and height sets the rectangle; anything else
+// takes it away.
+Value setScrollRect(Machine& vm, const Value& self, std::span<const Value> args) {
+  DisplayObject* place = placeOf(vm, self);
+  if (!place) return Value();
+  Value rect = arg(args, 0);
+  if (!rect.object()) {
+    place->scrollRect.reset();
+  } else {
+    int32_t x = toTwips(vm.toNumber(vm.get(rect, "x"))), y = toTwips(vm.toNumber(vm.get(rect, "y")));
+    int32_t w = toTwips(vm.toNumber(vm.get(rect, "width"))), h = toTwips(vm.toNumber(vm.get(rect, "height")));
+    place->scrollRect = Rect{x, int32_t(std::clamp<int64_t>(int64_t(x) + std::max(w, 0), INT32_MIN, INT32_MAX)), y,
+                             int32_t(std::clamp<int64_t>(int64_t(y) + std::max(h, 0), INT32_MIN, INT32_MAX))};
+  }
+  changed(self);
+  return Value();
+}
+
+Value getOpaqueBackground(Machine& vm, const Value& self, std::span<const Value>) {
+  DisplayObject* place = placeOf(vm, self);
+  if (!place || !place->opaqueBackground) return Value();
+  const Rgba& c = *place->opaqueBackground;
+  return Value(double(uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b));
+}
+
+// A colour number; undefined, null or what is not a number takes it away.
+Value setOpaqueBackground(Machine& vm, const Value& self, std::span<const Value> args) {
+  DisplayObject* place = placeOf(vm, self);
+  if (!place) return Value();
+  Value v = arg(args, 0);
+  double n = v.isNullish() ? NAN : vm.toNumber(v);
+  if (std::isnan(n)) {
+    place->opaqueBackground.reset();
+  } else {
+    auto rgb = uint32_t(int64_t(std::fmod(std::trunc(n), 4294967296.0)));
+    place->opaqueBackground = Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb), 255};
+  }
+  changed(self);
+  return Value();
+}
+
+}  // namespace
+
+void Machine::installDisplayBuiltins() {
+  method(m_clipProto, "setMask", setMask);
+  if (m_version < 8) return;
+  accessor(*this, m_clipProto, "scrollRect", getScrollRect, setScrollRect);
+  accessor(*this, m_clipProto, "opaqueBackground", getOpaqueBackground, setOpaqueBackground);
+}
+
+}  // namespace swf::avm
