@@ -289,28 +289,46 @@ uint8_t fromLinear(float v) {
 
 }  // namespace
 
+namespace {
+
+constexpr size_t kMaxRampStops = 256;
+
+// Stops written at the ratio of the stop before them each take the next
+// position up, so that every one of them shows as a band of its own.
+size_t spreadEqualRatios(const std::vector<GradientStop>& stops, std::array<uint8_t, kMaxRampStops>& ratios) {
+  size_t count = std::min(stops.size(), kMaxRampStops);
+  for (size_t i = 0; i < count; ++i)
+    ratios[i] =
+        i > 0 && stops[i].ratio == stops[i - 1].ratio ? uint8_t(std::min(255, ratios[i - 1] + 1)) : stops[i].ratio;
+  return count;
+}
+
+}  // namespace
+
 void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& cx, uint32_t* ramp, bool linearRgb) {
   if (stops.empty()) {
     std::fill_n(ramp, kRampSize, 0u);
     return;
   }
+  std::array<uint8_t, kMaxRampStops> ratios;
+  size_t count = spreadEqualRatios(stops, ratios);
   size_t next = 0;
   for (size_t i = 0; i < kRampSize; ++i) {
-    while (next < stops.size() && stops[next].ratio < i) ++next;
+    while (next < count && ratios[next] < i) ++next;
     Rgba c;
     if (next == 0) {
       c = stops.front().color;
-    } else if (next >= stops.size()) {
-      c = stops.back().color;
+    } else if (next >= count) {
+      c = stops[count - 1].color;
     } else {
-      const GradientStop& a = stops[next - 1];
-      const GradientStop& b = stops[next];
-      int span = b.ratio - a.ratio;
-      float t = span > 0 ? float(int(i) - a.ratio) / float(span) : 1.0f;
+      const Rgba& a = stops[next - 1].color;
+      const Rgba& b = stops[next].color;
+      int span = ratios[next] - ratios[next - 1];
+      float t = span > 0 ? float(int(i) - ratios[next - 1]) / float(span) : 1.0f;
       auto lerp = [t](uint8_t x, uint8_t y) { return uint8_t(float(x) + float(y - x) * t + 0.5f); };
       auto lerpLinear = [t](uint8_t x, uint8_t y) { return fromLinear(toLinear(x) + (toLinear(y) - toLinear(x)) * t); };
       auto mix = [&](uint8_t x, uint8_t y) { return linearRgb ? lerpLinear(x, y) : lerp(x, y); };
-      c = {mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b), lerp(a.color.a, b.color.a)};
+      c = {mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b), lerp(a.a, b.a)};
     }
     ramp[i] = premultiply(cx.apply(c));
   }

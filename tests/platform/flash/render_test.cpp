@@ -520,3 +520,14 @@ TEST(Render, RootPropertiesAnswerWhatWasSet) {
 }
 
 }  // namespace
+
+TEST(GradientRamp, StopsOfOneRatioEachShowAsABand) {
+  constexpr Rgba kGreen{0, 255, 0, 255}, kYellow{255, 255, 0, 255}, kBlack{0, 0, 0, 255};
+  std::vector<GradientStop> stops = {{0, kRedRgba}, {100, kGreen}, {100, kBlueRgba}, {100, kYellow}, {255, kBlack}};
+  std::array<uint32_t, kRampSize> ramp{};
+  buildRamp(stops, ColorTransform{}, ramp.data(), false);
+  EXPECT_EQ(ramp[100], 0xFF00FF00u);
+  EXPECT_EQ(ramp[101], 0xFF0000FFu);
+  EXPECT_EQ(ramp[102], 0xFFFFFF00u);
+  EXPECT_EQ(ramp[255], 0xFF000000u);
+}
