@@ -15,6 +15,7 @@
 #include <map>
 
 #include "platform/core/wcrt.h"
+#include "platform/gdi/fontmatchcache.h"
 
 namespace gdi {
 namespace {
@@ -68,13 +69,7 @@ FT_Library freeType() {
   return library;
 }
 
-struct Match {
-  std::string file;
-  int index = 0;
-  std::string family;
-  bool bold = false;
-  bool italic = false;
-};
+using Match = FaceMatch;
 
 bool matchFace(const std::string& family, bool bold, bool italic, Match& out) {
   FcPattern* pattern = FcPatternCreate();
@@ -104,6 +99,27 @@ bool matchFace(const std::string& family, bool bold, bool italic, Match& out) {
   }
   FcPatternDestroy(match);
   return ok;
+}
+
+// What fontconfig answered earlier starts, read once per process.
+FontMatchCache& matchCache() {
+  static FontMatchCache cache = FontMatchCache::load(fontMatchCachePath(), hostFontStamp());
+  return cache;
+}
+
+// The face for a request: the kept match when its file still opens, else
+// fontconfig's answer, which is kept for the next start.
+bool openMatchedFace(const std::string& family, bool bold, bool italic, Match& match, FT_Face& face) {
+  if (const Match* kept = matchCache().find(family, bold, italic)) {
+    match = *kept;
+    if (FT_New_Face(freeType(), match.file.c_str(), match.index, &face) == 0) return true;
+    matchCache().remove(family, bold, italic);
+  }
+  if (!matchFace(family, bold, italic, match) || FT_New_Face(freeType(), match.file.c_str(), match.index, &face) != 0)
+    return false;
+  matchCache().add(family, bold, italic, match);
+  matchCache().save(fontMatchCachePath());
+  return true;
 }
 
 // fonts-wine's Tahoma Bold carries the regular face's outlines with bold
@@ -264,8 +280,7 @@ std::shared_ptr<FontFace> faceFor(const LOGFONTW& lf) {
   std::shared_ptr<FontFace> face;
   Match match;
   FT_Face ftFace = nullptr;
-  if (freeType() && matchFace(family, bold, italic, match) &&
-      FT_New_Face(freeType(), match.file.c_str(), match.index, &ftFace) == 0) {
+  if (freeType() && openMatchedFace(family, bold, italic, match, ftFace)) {
     face = std::make_shared<FreeTypeFace>(ftFace, lf, match);
   } else {
     face = std::make_shared<BoxFace>(lf);
