@@ -315,9 +315,11 @@ std::string stateDump() {
 
 void dumpProcessUsage(std::string& out) {
   std::ifstream status("/proc/self/status");
-  std::string line, resident = "?";
-  while (std::getline(status, line))
+  std::string line, resident = "?", peak = "?";
+  while (std::getline(status, line)) {
     if (line.rfind("VmRSS:", 0) == 0) resident = std::to_string(std::atol(line.c_str() + 6));
+    if (line.rfind("VmHWM:", 0) == 0) peak = std::to_string(std::atol(line.c_str() + 6));
+  }
   std::error_code ec;
   size_t descriptors = 0;
   for (auto it = std::filesystem::directory_iterator("/proc/self/fd", ec);
@@ -325,7 +327,7 @@ void dumpProcessUsage(std::string& out) {
     ++descriptors;
   out += "resident_kb=" + resident + " descriptors=" + std::to_string(descriptors) +
          " handles=" + std::to_string(kernelObjectCount()) + " windows=" + std::to_string(wm::windowTree().size()) +
-         "\n";
+         " peak_kb=" + peak + "\n";
 }
 
 int keyByName(const std::string& name) {
