@@ -1,7 +1,10 @@
 #include "platform/flash/swfvideo.h"
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <array>
+#include <string>
 
 // libavcodec's headers are C without C++ guards.
 extern "C" {
@@ -57,6 +60,58 @@ bool isH263KeyFrame(std::span<const uint8_t> data) {
   return r.bits(2) == kH263IntraPicture && r.ok();
 }
 
+// libavcodec and what it brings (a hundred libraries, some megabytes
+// resident) are loaded by the first movie with a video stream, not by every
+// process that hosts the control. The functions used, found once; none when
+// the libraries are missing, and then no video is decoded.
+struct AvCodecCalls {
+  decltype(&avcodec_find_decoder) findDecoder = nullptr;
+  decltype(&avcodec_alloc_context3) allocContext = nullptr;
+  decltype(&avcodec_open2) open = nullptr;
+  decltype(&avcodec_free_context) freeContext = nullptr;
+  decltype(&avcodec_flush_buffers) flushBuffers = nullptr;
+  decltype(&avcodec_send_packet) sendPacket = nullptr;
+  decltype(&avcodec_receive_frame) receiveFrame = nullptr;
+  decltype(&av_packet_alloc) packetAlloc = nullptr;
+  decltype(&av_packet_free) packetFree = nullptr;
+  decltype(&av_frame_alloc) frameAlloc = nullptr;
+  decltype(&av_frame_free) frameFree = nullptr;
+  decltype(&av_frame_unref) frameUnref = nullptr;
+  decltype(&av_frame_move_ref) frameMoveRef = nullptr;
+  decltype(&av_log_set_level) logSetLevel = nullptr;
+};
+
+// The soname the headers were built for; the libraries stay loaded for the
+// life of the process, as linked ones would.
+void* openLibrary(const char* name, int major) {
+  return dlopen(("lib" + std::string(name) + ".so." + std::to_string(major)).c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+template <typename F>
+bool symbol(void* library, const char* name, F& function) {
+  function = reinterpret_cast<F>(dlsym(library, name));
+  return function != nullptr;
+}
+
+bool loadCalls(AvCodecCalls& c) {
+  void* util = openLibrary("avutil", LIBAVUTIL_VERSION_MAJOR);
+  void* codec = util ? openLibrary("avcodec", LIBAVCODEC_VERSION_MAJOR) : nullptr;
+  return codec && symbol(codec, "avcodec_find_decoder", c.findDecoder) &&
+         symbol(codec, "avcodec_alloc_context3", c.allocContext) && symbol(codec, "avcodec_open2", c.open) &&
+         symbol(codec, "avcodec_free_context", c.freeContext) &&
+         symbol(codec, "avcodec_flush_buffers", c.flushBuffers) && symbol(codec, "avcodec_send_packet", c.sendPacket) &&
+         symbol(codec, "avcodec_receive_frame", c.receiveFrame) && symbol(codec, "av_packet_alloc", c.packetAlloc) &&
+         symbol(codec, "av_packet_free", c.packetFree) && symbol(util, "av_frame_alloc", c.frameAlloc) &&
+         symbol(util, "av_frame_free", c.frameFree) && symbol(util, "av_frame_unref", c.frameUnref) &&
+         symbol(util, "av_frame_move_ref", c.frameMoveRef) && symbol(util, "av_log_set_level", c.logSetLevel);
+}
+
+const AvCodecCalls* avcodec() {
+  static AvCodecCalls calls;
+  static const bool loaded = loadCalls(calls);
+  return loaded ? &calls : nullptr;
+}
+
 uint8_t clampChannel(int value) { return uint8_t(std::clamp(value, 0, 255)); }
 
 // One pixel of studio-range BT.601 YUV as 0xAARRGGBB. VP6's alpha video
@@ -95,39 +150,42 @@ bool isVideoKeyFrame(uint8_t codec, std::span<const uint8_t> data) {
 
 // The libavcodec objects of one decoder, each freed by its own call.
 struct VideoDecoder::Codec {
+  explicit Codec(const AvCodecCalls& calls) : av(calls) {}
+  ~Codec() {
+    av.frameFree(&received);
+    av.frameFree(&frame);
+    av.packetFree(&packet);
+    av.freeContext(&context);
+  }
+  const AvCodecCalls& av;
   AVCodecContext* context = nullptr;
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;     // the picture decoded last
   AVFrame* received = nullptr;  // where the decoder puts the next one
-  ~Codec() {
-    av_frame_free(&received);
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
-  }
 };
 
 VideoDecoder::VideoDecoder(const VideoStreamDef& video) : m_video(video) {
-  const AVCodec* decoder = avcodec_find_decoder(decoderFor(video.codec));
+  const AvCodecCalls* av = avcodec();
+  const AVCodec* decoder = av ? av->findDecoder(decoderFor(video.codec)) : nullptr;
   if (!decoder) return;
   // A damaged frame is the movie's business, not a line on the device's error output.
-  av_log_set_level(AV_LOG_QUIET);
-  auto codec = std::make_unique<Codec>();
-  codec->context = avcodec_alloc_context3(decoder);
-  codec->packet = av_packet_alloc();
-  codec->frame = av_frame_alloc();
-  codec->received = av_frame_alloc();
+  av->logSetLevel(AV_LOG_QUIET);
+  auto codec = std::make_unique<Codec>(*av);
+  codec->context = av->allocContext(decoder);
+  codec->packet = av->packetAlloc();
+  codec->frame = av->frameAlloc();
+  codec->received = av->frameAlloc();
   if (!codec->context || !codec->packet || !codec->frame || !codec->received) return;
   codec->context->thread_count = 1;  // the control draws on the one thread it has
   codec->context->max_pixels = kMaxFramePixels;
-  if (avcodec_open2(codec->context, decoder, nullptr) < 0) return;
+  if (av->open(codec->context, decoder, nullptr) < 0) return;
   m_codec = std::move(codec);
 }
 
 VideoDecoder::~VideoDecoder() = default;
 
 bool VideoDecoder::restart() {
-  avcodec_flush_buffers(m_codec->context);
+  m_codec->av.flushBuffers(m_codec->context);
   m_decoded.reset();
   m_hasOutput = false;
   m_pictureCurrent = false;
@@ -140,16 +198,16 @@ bool VideoDecoder::decode(std::span<const uint8_t> data) {
   AVPacket* packet = m_codec->packet;
   packet->data = m_packet.data();
   packet->size = int(data.size());
-  int sent = avcodec_send_packet(m_codec->context, packet);
+  int sent = m_codec->av.sendPacket(m_codec->context, packet);
   packet->data = nullptr;
   packet->size = 0;
   if (sent < 0) return false;
   // Receiving clears the frame it is given even when nothing comes: keep
   // the last picture in a frame of its own.
   bool got = false;
-  while (avcodec_receive_frame(m_codec->context, m_codec->received) == 0) {
-    av_frame_unref(m_codec->frame);
-    av_frame_move_ref(m_codec->frame, m_codec->received);
+  while (m_codec->av.receiveFrame(m_codec->context, m_codec->received) == 0) {
+    m_codec->av.frameUnref(m_codec->frame);
+    m_codec->av.frameMoveRef(m_codec->frame, m_codec->received);
     got = true;
   }
   if (got) {
