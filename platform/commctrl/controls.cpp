@@ -42,6 +42,7 @@ struct Control {
   HWND dropped = nullptr;  // a combo box's open list
   HWND combo = nullptr;    // the open list's combo box
   size_t caret = 0;        // an edit box's caret, in UTF-16 units from the start
+  size_t anchor = 0;       // the other end of its selection; the caret when nothing is selected
   int scroll = 0;          // how far an edit box's line has slid left, in pixels
 };
 
@@ -419,11 +420,13 @@ void paintCombo(HWND hwnd, const Control& c, HDC dc) {
 }
 
 // ---- Edit ---------------------------------------------------------------------------------
-// One line with a caret: typing inserts at the caret, Backspace and Delete take
-// the character before or after it, Left, Right, Home and End move it, and a
-// tap puts it at the nearest character boundary. New text puts the caret after
-// it, where a label being renamed is typed on. A line wider than the box
-// slides sideways so that the caret stays in view.
+// One line with a caret and a selection running from its anchor to the caret:
+// typing replaces the selection or inserts at the caret, Backspace and Delete
+// take the selection or the character before or after the caret, Left, Right,
+// Home and End move the caret (with Shift they stretch the selection), a tap
+// puts the caret at the nearest character boundary and EM_SETSEL selects a
+// range. New text puts the caret after it. A line wider than the box slides
+// sideways so that the caret stays in view.
 constexpr int kEditMargin = 3;
 
 HFONT editFont(const Control& c) { return c.font ? c.font : static_cast<HFONT>(GetStockObject(SYSTEM_FONT)); }
@@ -462,8 +465,15 @@ void keepCaretInView(HWND hwnd, Control& c, const std::u16string& text) {
   c.scroll = std::clamp(c.scroll, std::max(0, caret - room), caret);
 }
 
-LRESULT placeCaret(HWND hwnd, Control& c, const std::u16string& text, size_t at) {
+size_t selectionStart(const Control& c) { return std::min(c.caret, c.anchor); }
+size_t selectionEnd(const Control& c) { return std::max(c.caret, c.anchor); }
+
+enum class Selecting { Drop, Stretch };
+
+LRESULT placeCaret(HWND hwnd, Control& c, const std::u16string& text, size_t at, Selecting how = Selecting::Drop) {
   c.caret = std::min(at, text.size());
+  if (how == Selecting::Drop) c.anchor = c.caret;
+  c.anchor = std::min(c.anchor, text.size());
   keepCaretInView(hwnd, c, text);
   InvalidateRect(hwnd, nullptr, FALSE);
   return 0;
@@ -477,39 +487,42 @@ LRESULT replaceText(HWND hwnd, Control& c, const std::u16string& text, size_t ca
   return 0;
 }
 
-LRESULT onEditChar(HWND hwnd, Control& c, WPARAM wParam) {
+// Takes the selection, or when there is none the character the caret steps over.
+LRESULT eraseAtCaret(HWND hwnd, Control& c, size_t (*step)(const std::u16string&, size_t)) {
   if (readOnly(hwnd)) return 0;
   std::u16string text = windowText(hwnd);
-  size_t at = std::min(c.caret, text.size());
-  if (wParam == VK_BACK) {
-    if (at == 0) return 0;
-    size_t from = stepBack(text, at);
-    return replaceText(hwnd, c, text.erase(from, at - from), from);
+  size_t from = std::min(selectionStart(c), text.size()), to = std::min(selectionEnd(c), text.size());
+  if (from == to) {
+    size_t other = step(text, from);
+    from = std::min(from, other);
+    to = std::max(to, other);
   }
-  if (wParam < 0x20) return 0;
-  return replaceText(hwnd, c, text.insert(at, 1, static_cast<char16_t>(wParam)), at + 1);
+  if (from == to) return 0;
+  return replaceText(hwnd, c, text.erase(from, to - from), from);
 }
 
-LRESULT onEditDelete(HWND hwnd, Control& c) {
+LRESULT onEditChar(HWND hwnd, Control& c, WPARAM wParam) {
+  if (wParam == VK_BACK) return eraseAtCaret(hwnd, c, stepBack);
+  if (readOnly(hwnd) || wParam < 0x20) return 0;
   std::u16string text = windowText(hwnd);
-  size_t at = std::min(c.caret, text.size());
-  if (readOnly(hwnd) || at == text.size()) return 0;
-  return replaceText(hwnd, c, text.erase(at, stepForward(text, at) - at), at);
+  size_t from = std::min(selectionStart(c), text.size()), to = std::min(selectionEnd(c), text.size());
+  return replaceText(hwnd, c, text.replace(from, to - from, 1, static_cast<char16_t>(wParam)), from + 1);
 }
 
 LRESULT onEditKey(HWND hwnd, Control& c, WPARAM key, LPARAM lParam) {
   std::u16string text = windowText(hwnd);
+  Selecting how = GetKeyState(VK_SHIFT) < 0 ? Selecting::Stretch : Selecting::Drop;
   switch (key) {
     case VK_LEFT:
-      return placeCaret(hwnd, c, text, stepBack(text, std::min(c.caret, text.size())));
+      return placeCaret(hwnd, c, text, stepBack(text, std::min(c.caret, text.size())), how);
     case VK_RIGHT:
-      return placeCaret(hwnd, c, text, stepForward(text, c.caret));
+      return placeCaret(hwnd, c, text, stepForward(text, c.caret), how);
     case VK_HOME:
-      return placeCaret(hwnd, c, text, 0);
+      return placeCaret(hwnd, c, text, 0, how);
     case VK_END:
-      return placeCaret(hwnd, c, text, text.size());
+      return placeCaret(hwnd, c, text, text.size(), how);
     case VK_DELETE:
-      return onEditDelete(hwnd, c);
+      return eraseAtCaret(hwnd, c, stepForward);
     default:
       return DefWindowProcW(hwnd, WM_KEYDOWN, key, lParam);
   }
@@ -544,13 +557,25 @@ LRESULT onEditSetText(HWND hwnd, Control& c, WPARAM wParam, LPARAM lParam) {
   return r;
 }
 
-// No range is ever selected: both ends are the caret.
 LRESULT onEditGetSelection(const Control& c, WPARAM wParam, LPARAM lParam) {
-  auto caret = static_cast<DWORD>(c.caret);
-  if (auto* start = reinterpret_cast<DWORD*>(wParam)) *start = caret;
-  if (auto* end = reinterpret_cast<DWORD*>(lParam)) *end = caret;
-  auto low = static_cast<WORD>(std::min<DWORD>(caret, 0xFFFF));
-  return static_cast<LRESULT>(MAKELONG(low, low));
+  auto from = static_cast<DWORD>(selectionStart(c)), to = static_cast<DWORD>(selectionEnd(c));
+  if (auto* start = reinterpret_cast<DWORD*>(wParam)) *start = from;
+  if (auto* end = reinterpret_cast<DWORD*>(lParam)) *end = to;
+  return static_cast<LRESULT>(
+      MAKELONG(static_cast<WORD>(std::min<DWORD>(from, 0xFFFF)), static_cast<WORD>(std::min<DWORD>(to, 0xFFFF))));
+}
+
+// The anchor goes to the start and the caret to the end; an end of -1 is the
+// end of the text, and a start of -1 keeps only the caret, selecting nothing.
+LRESULT onEditSetSelection(HWND hwnd, Control& c, WPARAM start, LPARAM end) {
+  std::u16string text = windowText(hwnd);
+  auto position = [&](long long at) {
+    return at < 0 ? text.size() : std::min<size_t>(static_cast<size_t>(at), text.size());
+  };
+  auto from = static_cast<long long>(static_cast<INT_PTR>(start)), to = static_cast<long long>(end);
+  if (from < 0) return placeCaret(hwnd, c, text, c.caret);
+  c.anchor = position(from);
+  return placeCaret(hwnd, c, text, position(to), Selecting::Stretch);
 }
 
 LRESULT editProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -565,6 +590,8 @@ LRESULT editProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lPar
       return onEditSetText(hwnd, c, wParam, lParam);
     case EM_GETSEL:
       return onEditGetSelection(c, wParam, lParam);
+    case EM_SETSEL:
+      return onEditSetSelection(hwnd, c, wParam, lParam);
     case WM_GETDLGCODE:
       return DLGC_WANTCHARS | DLGC_WANTARROWS;
     default:
@@ -572,17 +599,29 @@ LRESULT editProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lPar
   }
 }
 
-// The caret is a line as tall as the text, shown while the box has the focus.
-void paintCaret(HWND hwnd, const Control& c, HDC dc, const std::u16string& text, const RECT& area) {
+// The caret, a line as tall as the text, or the selection, white on the
+// highlight, while the box has the focus.
+void paintCaretOrSelection(HWND hwnd, const Control& c, HDC dc, const std::u16string& text, const RECT& area) {
   if (GetFocus() != hwnd || !enabled(hwnd)) return;
   TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
+  {
+    SelectedObject font(dc, editFont(c));
+    GetTextMetricsW(dc, &tm);
+  }
   RECT r;
   GetClientRect(hwnd, &r);
   int top = std::max<int>(area.top, r.top + (r.bottom - r.top - tm.tmHeight) / 2);
   int bottom = std::min<int>(area.bottom, top + tm.tmHeight);
-  int x = area.left + prefixWidth(c, text, c.caret) - c.scroll;
-  fillSolid(dc, RECT{x, top, x + 1, bottom}, kBlack);
+  int left = area.left + prefixWidth(c, text, selectionStart(c)) - c.scroll;
+  if (c.caret == c.anchor) {
+    fillSolid(dc, RECT{left, top, left + 1, bottom}, kBlack);
+    return;
+  }
+  int right = area.left + prefixWidth(c, text, selectionEnd(c)) - c.scroll;
+  IntersectClipRect(dc, left, top, right, bottom);
+  fillSolid(dc, RECT{left, top, right, bottom}, kSelect);
+  drawText(dc, c, text, RECT{area.left - c.scroll, r.top, area.right, r.bottom},
+           DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_NOCLIP, kWhite);
 }
 
 void paintEdit(HWND hwnd, const Control& c, HDC dc) {
@@ -595,14 +634,13 @@ void paintEdit(HWND hwnd, const Control& c, HDC dc) {
   std::u16string text = windowText(hwnd);
   drawText(dc, c, text, RECT{area.left - c.scroll, r.top, area.right, r.bottom},
            DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_NOCLIP, enabled(hwnd) ? kBlack : kGrey);
-  SelectedObject font(dc, editFont(c));
-  paintCaret(hwnd, c, dc, text, area);
+  paintCaretOrSelection(hwnd, c, dc, text, area);
 }
 
 // ---- The one window procedure ------------------------------------------------------------------
 LRESULT onCreate(Kind kind, HWND hwnd) {
   table()[hwnd] = Control{kind};
-  if (kind == Kind::Edit) table()[hwnd].caret = windowText(hwnd).size();
+  if (kind == Kind::Edit) table()[hwnd].caret = table()[hwnd].anchor = windowText(hwnd).size();
   // A template gives a combo box the height of its open list; the box itself is one line.
   if (kind == Kind::ComboBox) {
     RECT r;

@@ -449,6 +449,7 @@ LRESULT TreeView::onEditLabel(LPARAM item) {
                       label.right - label.left + 1, label.bottom - label.top, m_hwnd, nullptr, nullptr, nullptr);
   if (!edit) return 0;
   SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(m_font ? m_font : commctrl::dialogFont()), FALSE);
+  SendMessageW(edit, EM_SETSEL, 0, -1);  // the whole label, so that typing replaces it
   SetWindowLongW(edit, GWL_USERDATA, GetWindowLongW(edit, GWL_WNDPROC));
   SetWindowLongW(edit, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(editBoxProc));
   m_edit = edit;

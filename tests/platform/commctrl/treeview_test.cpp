@@ -180,6 +180,7 @@ TEST_F(TreeViews, LabelEditsAcceptRejectAndRestartOrCancel) {
     ASSERT_TRUE(edit);
     EXPECT_EQ(GetFocus(), edit);
     EXPECT_EQ(TreeView_GetEditControl(tree), edit);
+    key(VK_END);  // the edit starts with the whole label selected
     for (const char16_t* t = c.typed; *t; ++t) SendMessageW(GetFocus(), WM_CHAR, *t, 0);
     if (c.finish)
       key(c.finish);
@@ -232,7 +233,10 @@ TEST_F(TreeViews, ThreeBranchesOneOpenWithALabelBeingEdited) {
   TreeView_SelectItem(tree, TreeView_GetChild(tree, roots[1]));
   HWND edit = TreeView_EditLabel(tree, roots[2]);
   ASSERT_TRUE(edit);
-  SendMessageW(edit, WM_CHAR, u'!', 0);
+  DWORD start = 9, end = 9;
+  SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u) << "the whole label is selected, so typing replaces it";
+  EXPECT_EQ(end, 4u);
   screenshot("treeview-editing.png");
   std::string dump = display::stateDump();
   EXPECT_NE(dump.find("node \"Games\" image=0 expanded"), std::string::npos) << dump;
