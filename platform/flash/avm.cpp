@@ -621,6 +621,18 @@ FunctionObject* Machine::defineFunction(Frame& f, const Instr& in, bool v2) {
   return fn;
 }
 
+// The clip a function works on: before SWF 6 the caller's; later the one it
+// was defined on while that stays on the stage, else the clip it is called
+// on, else the root.
+ClipObject* Machine::functionTarget(FunctionObject* fn, const Value& self) {
+  if (m_version < 6 && !m_frames.empty() && m_frames.back()->target && m_frames.back()->target->timeline)
+    return m_frames.back()->target;
+  auto* defined = static_cast<ClipObject*>(fn->target);
+  if (defined && defined->timeline) return defined;
+  ClipObject* clip = asClipValue(self);
+  return clip && clip->timeline ? clip : rootClip();
+}
+
 Value Machine::callScript(FunctionObject* fn, const Value& self, std::span<const Value> args, Object* home) {
   if (m_depth >= m_limits.maxCallDepth) {
     throw ScriptThrow{Value("Stack overflow")};
@@ -630,8 +642,7 @@ Value Machine::callScript(FunctionObject* fn, const Value& self, std::span<const
   f.code = body.code.get();
   f.scope = fn->scope;
   f.self = self;
-  f.target = f.original = static_cast<ClipObject*>(fn->target);
-  if (!f.target || !static_cast<ClipObject*>(f.target)->timeline) f.target = f.original = rootClip();
+  f.target = f.original = functionTarget(fn, self);
   f.pool = body.pool;
   f.callee = fn;
   f.home = home;
@@ -710,6 +721,14 @@ Object* Machine::lookupScope(Frame& f, std::string_view name, Value& out) {
   return nullptr;
 }
 
+// The clip a tellTarget path names: the clip the block runs on for an empty
+// one, and the root for one that names no clip.
+ClipObject* Machine::targetAt(Frame& f, std::string_view path) {
+  if (path.empty()) return f.original;
+  ClipObject* clip = asClipValue(Value(evalTargetPath(f, path)));
+  return clip ? clip : rootClip();
+}
+
 Object* Machine::evalTargetPath(Frame& f, std::string_view path) {
   Object* current = f.target;
   if (path.empty()) return current;
@@ -726,7 +745,7 @@ Object* Machine::evalTargetPath(Frame& f, std::string_view path) {
     path = cut == std::string_view::npos ? std::string_view()
                                          : path.substr(std::min(cut + (part == ".." ? 0 : 1), path.size()));
     if (part == ".." && !path.empty() && path[0] == '/') path.remove_prefix(1);
-    if (part.empty()) continue;
+    if (part.empty()) return nullptr;  // "//" names nothing
     if (part == ".." || equalsIgnoreCase(part, "_parent")) {
       auto* clip = current->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(current) : nullptr;
       TimelineInstance* parent = clip && clip->timeline ? clip->timeline->parent() : nullptr;

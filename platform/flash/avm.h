@@ -80,6 +80,8 @@ struct ScriptAbort {};
 
 class ClipObject;
 
+constexpr int kDepthOffset = 16384;  // script depth 0 is this display depth
+
 class Machine : public ScriptHost {
  public:
   using TraceSink = std::function<void(const std::string&)>;
@@ -242,11 +244,13 @@ class Machine : public ScriptHost {
   void stepSwf5(Frame& f, const Instr& in);
   void runTry(Frame& f, const Instr& in);
   Value callScript(FunctionObject* fn, const Value& self, std::span<const Value> args, Object* superObject);
+  ClipObject* functionTarget(FunctionObject* fn, const Value& self);
   FunctionObject* defineFunction(Frame& f, const Instr& in, bool v2);
   Value getVariable(Frame& f, std::string_view name);
   void setVariable(Frame& f, std::string_view name, const Value& value);
   bool resolvePath(Frame& f, std::string_view path, Object*& base, std::string& member);
   Object* evalTargetPath(Frame& f, std::string_view path);
+  ClipObject* targetAt(Frame& f, std::string_view path);
   Object* lookupScope(Frame& f, std::string_view name, Value& out);
   void push(Frame&, Value v) {
     if (m_stack.size() >= m_limits.maxStack) boundPassed();
@@ -357,6 +361,7 @@ class ClipObject : public Object {
   ObjectKind kind() const override { return ObjectKind::Clip; }
   bool getSpecial(Machine& vm, std::string_view name, Value& out) override;
   bool setSpecial(Machine& vm, std::string_view name, const Value& value) override;
+  void specialKeys(std::vector<std::string>& keys) override;
   TimelineInstance* timeline;  // null once the clip left the stage
   std::string removedPath;     // its path when it left, for messages
   ClipEventHandlers events;    // its onClipEvent handlers, for its unload

@@ -442,21 +442,15 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
       setVariable(f, toString(pop(f)), v);
       return;
     }
-    case 0x20: {  // SetTarget2
+    case 0x20: {  // SetTarget2: a clip, or any other value as a path
       Value v = pop(f);
-      Object* o = v.isString() ? evalTargetPath(f, v.text()) : v.object();
-      f.target = o && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o)
-                                                    : (v.isString() && v.text().empty() ? f.original : nullptr);
-      if (!f.target && v.isString() && v.text().empty()) f.target = f.original;
+      ClipObject* clip = asClipValue(v);
+      f.target = clip ? clip : targetAt(f, toString(v));
       return;
     }
-    case 0x8B: {  // SetTarget
-      std::string_view path = payloadString(code, in);
-      Object* o = path.empty() ? f.original : evalTargetPath(f, path);
-      f.target = o && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o) : nullptr;
-      if (path.empty()) f.target = f.original;
+    case 0x8B:  // SetTarget
+      f.target = targetAt(f, payloadString(code, in));
       return;
-    }
     case 0x22: {  // GetProperty
       int index = propertyNumber(toNumber(pop(f)));
       Value t = pop(f);
@@ -515,8 +509,9 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
       push(f, Value(n > 0 ? double(std::uniform_int_distribution<int32_t>(0, n - 1)(randomEngine())) : 0.0));
       return;
     }
-    case 0x81:  // GotoFrame
-      if (f.target) gotoFrame(f.target, Value(double(in.word + 1)), false);
+    case 0x81:  // GotoFrame: a frame past the last is ignored, where the methods go to the last
+      if (f.target && f.target->timeline && in.word < f.target->timeline->frameCount())
+        gotoFrame(f.target, Value(double(in.word + 1)), false);
       return;
     case 0x8C:  // GoToLabel
       if (f.target) gotoFrame(f.target, Value(std::string(payloadString(code, in))), false);

@@ -12,7 +12,6 @@ namespace swf::avm {
 
 namespace {
 
-constexpr int kDepthOffset = 16384;  // script depth 0 is this display depth
 constexpr size_t kMaxQueue = 100000;
 constexpr size_t kCollectAfter = 20000;  // objects made between collections
 
@@ -58,6 +57,14 @@ TimelineInstance* timelineOf(const Value& v) {
 }
 
 Value arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
+
+// A frame number as the player takes it: a 32-bit integer, less one, wrapping.
+int frameIndex(double n) { return int(uint32_t(toInt32(n)) - 1u); }
+
+bool isPlainShape(const MovieDef& movie, const DisplayObject& object) {
+  const Character* c = movie.character(object.characterId);
+  return c && (c->kind == CharacterKind::Shape || c->kind == CharacterKind::Morph || c->kind == CharacterKind::Text);
+}
 
 }  // namespace
 
@@ -429,9 +436,9 @@ std::string Machine::targetPath(ClipObject* clip, bool slashes) {
 ClipObject* Machine::findChild(ClipObject* clip, std::string_view name) {
   if (!clip->timeline) return nullptr;
   for (auto& [depth, object] : clip->timeline->displayList()) {
-    if (!object.sprite) continue;
-    if (m_heap.caseSensitive() ? object.name == name : equalsIgnoreCase(object.name, name))
-      return clipFor(*object.sprite);
+    if (!(m_heap.caseSensitive() ? object.name == name : equalsIgnoreCase(object.name, name))) continue;
+    if (object.sprite) return clipFor(*object.sprite);
+    if (isPlainShape(m_movie, object)) return clip;  // a named shape is no object: it answers its clip
   }
   return nullptr;
 }
@@ -581,14 +588,13 @@ void Machine::gotoFrame(ClipObject* clip, const Value& frame, bool play) {
     if (auto label = t->def().findLabel(text))
       index = *label;
     else if (double n = stringToNumber(text, m_version); std::isfinite(n))
-      index = int(n) - 1;
+      index = frameIndex(n);
   } else {
-    double n = toNumber(target);
-    if (std::isfinite(n)) index = int(std::clamp(std::trunc(n), -1e9, 1e9)) - 1;
+    index = frameIndex(toNumber(target));
   }
-  // Past the last frame nothing happens; before the first is the first.
-  if (!index || *index >= t->frameCount()) return;
-  t->gotoFrame(std::max(*index, 0));
+  // Before the first frame nothing happens; past the last is the last.
+  if (!index || *index < 0) return;
+  t->gotoFrame(std::min(*index, t->frameCount() - 1));
   t->setPlaying(play);
 }
 
@@ -599,10 +605,11 @@ ClipObject* Machine::findClipPath(ClipObject* from, std::string_view path) {
     path.remove_prefix(1);
   }
   while (!path.empty() && current) {
-    size_t cut = path.find_first_of("/.");
+    // ".." is a part of its own; an empty part ("//") names nothing.
+    size_t cut = path.starts_with("..") ? 2 : path.find_first_of("/.");
     std::string_view part = path.substr(0, cut);
-    path = cut == std::string_view::npos ? std::string_view() : path.substr(cut + 1);
-    if (part.empty()) continue;
+    path = cut >= path.size() ? std::string_view() : path.substr(path[cut] == '/' || path[cut] == '.' ? cut + 1 : cut);
+    if (part.empty()) return nullptr;
     ClipObject* clip = current->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(current) : nullptr;
     if (!clip) return nullptr;
     if (part == ".." || equalsIgnoreCase(part, "_parent")) {
@@ -709,6 +716,13 @@ bool ClipObject::getSpecial(Machine& vm, std::string_view name, Value& out) {
     }
   }
   return false;
+}
+
+// Its named clips, deepest last, are listed with its own properties.
+void ClipObject::specialKeys(std::vector<std::string>& keys) {
+  if (!timeline) return;
+  for (const auto& [depth, object] : timeline->displayList())
+    if (object.sprite && !object.name.empty()) keys.push_back(object.name);
 }
 
 bool ClipObject::setSpecial(Machine& vm, std::string_view name, const Value& value) {

@@ -1,5 +1,5 @@
 // How a clip is shown, as scripts set it: a mask clip (setMask), a scroll
-// rectangle, an opaque background. Each is kept on the clip's place on the
+// rectangle, an opaque background; and what it holds at a depth. Each is kept on the clip's place on the
 // stage, where the renderer reads it.
 
 #include <cmath>
@@ -59,6 +59,21 @@ Value setMask(Machine& vm, const Value& self, std::span<const Value> args) {
   return Value(true);
 }
 
+// The clip at a depth of this one; a shape or text there answers this clip.
+Value instanceAtDepth(Machine& vm, const Value& self, std::span<const Value> args) {
+  ClipObject* clip = asClipValue(self);
+  if (!clip || !clip->timeline || args.empty()) return Value();
+  double depth = vm.toNumber(args[0]);
+  if (!std::isfinite(depth)) return Value();
+  double key = std::trunc(depth) + kDepthOffset;
+  if (key < 0 || key > 0xFFFF) return Value();
+  auto& list = clip->timeline->displayList();
+  auto it = list.find(uint16_t(key));
+  if (it == list.end()) return Value();
+  if (it->second.sprite) return Value(static_cast<Object*>(vm.clipFor(*it->second.sprite)));
+  return Value(static_cast<Object*>(clip));
+}
+
 // -- scrollRect and opaqueBackground -------------------------------------------------------------
 
 Value getScrollRect(Machine& vm, const Value& self, std::span<const Value>) {
@@ -113,7 +128,10 @@ Value setOpaqueBackground(Machine& vm, const Value& self, std::span<const Value>
 }  // namespace
 
 void Machine::installDisplayBuiltins() {
+  if (m_version < 6) return;
   method(m_clipProto, "setMask", setMask);
+  if (m_version < 7) return;
+  method(m_clipProto, "getInstanceAtDepth", instanceAtDepth);
   if (m_version < 8) return;
   accessor(*this, m_clipProto, "scrollRect", getScrollRect, setScrollRect);
   accessor(*this, m_clipProto, "opaqueBackground", getOpaqueBackground, setOpaqueBackground);

@@ -333,6 +333,101 @@ TEST(ScriptMachine, RunsTimelineScriptsInTheirOrder) {
       player.scripts()->clipFor(*player.scripts()->rootClip()->timeline)->timeline->displayList().at(1).matrix.tx, 500);
 }
 
+// trace(_target) of the clip the script works on.
+ActionWriter& traceTarget(ActionWriter& w) { return w.push({"", 11}).op(kGetProperty).op(kTrace); }
+
+// name.method(args) traced; args pushed last first.
+ActionWriter& traceCall(ActionWriter& w, const char* name, const char* method, std::initializer_list<Pushed> args) {
+  std::vector<Pushed> list(args);
+  for (auto it = list.rbegin(); it != list.rend(); ++it) w.push({*it});
+  return w.push({int(list.size()), name}).op(kGetVariable).push({method}).op(kCallMethod).op(kTrace);
+}
+
+ActionWriter& traceFrame(ActionWriter& w) {
+  return w.push({"clip"}).op(kGetVariable).push({"_currentframe"}).op(kGetMember).op(kTrace);
+}
+
+std::vector<ScriptCase> targetCases() {
+  std::vector<ScriptCase> cases;
+  ActionWriter w;
+  w.setTarget("clip");
+  traceTarget(w).setTarget("nowhere");
+  traceTarget(w).setTarget("");
+  cases.push_back({"a target that names no clip is the root", 7, w, {"/clip", "/"}});
+
+  w = {};
+  w.push({"/clip:v", 5}).op(kSetVariable).traceVariable("/clip/:v").traceVariable("/clip//:v");
+  cases.push_back({"an empty part of a path names nothing", 7, w, {"5", "undefined"}});
+
+  cases.push_back({"a named shape answers its clip", 7, ActionWriter().traceVariable("box"), {"_level0"}});
+
+  w = {};
+  for (int depth : {1, 2})
+    w.push({depth, depth == 1 ? "a" : "b", 2, "clip"})
+        .op(kGetVariable)
+        .push({"createEmptyMovieClip"})
+        .op(kCallMethod)
+        .op(kPop);
+  w.push({"clip"}).op(kGetVariable).op(kEnumerate2).label("next").op(kPushDuplicate).push({nullptr});
+  w.op(kStrictEquals).ifTrue("done").op(kTrace).jump("next").label("done").op(kPop);
+  cases.push_back({"a clip lists its named clips", 7, w, {"b", "a"}});
+
+  w = {};
+  for (double frame : {999.0, 0.0, 4294967298.0}) {
+    w.push({frame, 1, "clip"}).op(kGetVariable).push({"gotoAndStop"}).op(kCallMethod).op(kPop);
+    traceFrame(w);
+  }
+  w.setTarget("clip").gotoFrame(998).setTarget("");
+  traceFrame(w);
+  cases.push_back({"gotoAndStop wraps at 32 bits and stops at the last frame; GotoFrame past it is ignored",
+                   7,
+                   w,
+                   {"3", "3", "2", "2"}});
+
+  w = {};
+  for (int depth : {-16383, -16382, -16381}) traceCall(w, "_root", "getInstanceAtDepth", {depth});
+  cases.push_back(
+      {"getInstanceAtDepth answers a clip, or for a shape its parent", 7, w, {"_level0.clip", "_level0", "undefined"}});
+
+  w = {};
+  ActionWriter body;
+  traceTarget(body);
+  w.push({"d", 2, "d", 2, "_root"}).op(kGetVariable).push({"createEmptyMovieClip"}).op(kCallMethod).op(kSetVariable);
+  w.push({"c", 3, "c", 2, "_root"}).op(kGetVariable).push({"createEmptyMovieClip"}).op(kCallMethod).op(kSetVariable);
+  w.setTarget("d").push({"/c"}).op(kGetVariable).push({"f"}).defineFunction("", {}, body).op(kSetMember).setTarget("");
+  w.push({0, "d"}).op(kGetVariable).push({"removeMovieClip"}).op(kCallMethod).op(kPop);
+  w.push({0, "c"}).op(kGetVariable).push({"f"}).op(kCallMethod).op(kPop);
+  cases.push_back({"a function whose clip left works on the clip it is called on", 7, w, {"/c"}});
+
+  for (uint8_t version : {5, 6}) {
+    w = {};
+    w.defineFunction("g", {}, body).setTarget("clip");
+    w.push({0, "_root"}).op(kGetVariable).push({"g"}).op(kCallMethod).op(kPop).setTarget("");
+    cases.push_back({"before SWF 6 a function works on its caller's clip", version, w, {version < 6 ? "/clip" : "/"}});
+  }
+  return cases;
+}
+
+TEST(ScriptMachine, FindsAndTargetsClipsAsThePlayerDoes) {
+  for (const ScriptCase& c : targetCases()) {
+    SCOPED_TRACE(c.name);
+    MovieWriter movie(100, 100, 12, c.version);
+    movie.defineShape(1, flashtest::rectShape(0, 0, 10, 10, {0, 0, 0, 255}));
+    TagStream sprite;
+    for (int i = 0; i < 3; ++i) sprite.showFrame();
+    movie.defineSprite(2, sprite);
+    movie.placeObject2({.depth = 1, .characterId = 2, .name = std::string("clip")});
+    movie.placeObject2({.depth = 2, .characterId = 1, .name = std::string("box")});
+    doAction(movie, c.script);
+    movie.showFrame();
+    MoviePlayer player;
+    std::vector<std::string> lines;
+    player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+    ASSERT_TRUE(player.load(movie.finish()));
+    EXPECT_EQ(lines, c.lines);
+  }
+}
+
 TEST(ScriptMachine, AKeyMovesAClipThroughItsClipEvent) {
   ClipMovie m;
   // onClipEvent(keyDown) { if (Key.getCode() == 39) _x += 10 }  and enterFrame counting.
