@@ -424,8 +424,8 @@ void paintCombo(HWND hwnd, const Control& c, HDC dc) {
 // typing replaces the selection or inserts at the caret, Backspace and Delete
 // take the selection or the character before or after the caret, Left, Right,
 // Home and End move the caret (with Shift they stretch the selection), a tap
-// puts the caret at the nearest character boundary and EM_SETSEL selects a
-// range. New text puts the caret after it. A line wider than the box slides
+// puts the caret at the nearest character boundary, a drag selects and
+// EM_SETSEL selects a range. New text puts the caret after it. A line wider than the box slides
 // sideways so that the caret stays in view.
 constexpr int kEditMargin = 3;
 
@@ -543,11 +543,26 @@ size_t boundaryNear(const Control& c, const std::u16string& text, int x) {
   return best;
 }
 
-LRESULT onEditDown(HWND hwnd, Control& c, LPARAM lParam) {
-  SetFocus(hwnd);
+LRESULT placeCaretAtPen(HWND hwnd, Control& c, LPARAM lParam, Selecting how) {
   std::u16string text = windowText(hwnd);
   int x = pointOf(lParam).x - editTextArea(hwnd).left + c.scroll;
-  return placeCaret(hwnd, c, text, boundaryNear(c, text, x));
+  return placeCaret(hwnd, c, text, boundaryNear(c, text, x), how);
+}
+
+// The pen drawn across the text selects what it passes over.
+LRESULT onEditDown(HWND hwnd, Control& c, LPARAM lParam) {
+  SetFocus(hwnd);
+  SetCapture(hwnd);
+  return placeCaretAtPen(hwnd, c, lParam, Selecting::Drop);
+}
+
+LRESULT onEditMove(HWND hwnd, Control& c, LPARAM lParam) {
+  return GetCapture() == hwnd ? placeCaretAtPen(hwnd, c, lParam, Selecting::Stretch) : 0;
+}
+
+LRESULT onEditUp(HWND hwnd) {
+  if (GetCapture() == hwnd) ReleaseCapture();
+  return 0;
 }
 
 LRESULT onEditSetText(HWND hwnd, Control& c, WPARAM wParam, LPARAM lParam) {
@@ -582,6 +597,10 @@ LRESULT editProc(HWND hwnd, Control& c, UINT message, WPARAM wParam, LPARAM lPar
   switch (message) {
     case WM_LBUTTONDOWN:
       return onEditDown(hwnd, c, lParam);
+    case WM_MOUSEMOVE:
+      return onEditMove(hwnd, c, lParam);
+    case WM_LBUTTONUP:
+      return onEditUp(hwnd);
     case WM_KEYDOWN:
       return onEditKey(hwnd, c, wParam, lParam);
     case WM_CHAR:

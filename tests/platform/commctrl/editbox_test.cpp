@@ -41,6 +41,12 @@ class EditBoxes : public Views {
       for (int x = 0; x < kBox.right - kBox.left; ++x) count += pixel(edit, POINT{x, y}) == 0x003399u ? 1 : 0;
     return count;
   }
+  // A point just right of the boundary after `length` characters; well past the end for a longer length.
+  static int xAfter(HWND edit, int length) {
+    std::u16string text = textOf(edit);
+    if (length > static_cast<int>(text.size())) return kMargin + commctrl::textWidth(commctrl::dialogFont(), text) + 40;
+    return kMargin + commctrl::textWidth(commctrl::dialogFont(), text.substr(0, static_cast<size_t>(length))) + 1;
+  }
   // Black pixels in one column of the box's client area.
   int inkInColumn(HWND edit, int x) {
     int ink = 0;
@@ -51,9 +57,10 @@ class EditBoxes : public Views {
 
 // A step: a key pressed on the device's keyboard (alone or with Shift), a
 // character typed, a tap aimed at the boundary after that many characters of
-// the text as it stands, or EM_SETSEL from `value` to `to`.
+// the text as it stands, a drag between two such boundaries, or EM_SETSEL
+// from `value` to `to`.
 struct Step {
-  enum Kind { Key, ShiftKey, Char, TapAfter, Select } kind;
+  enum Kind { Key, ShiftKey, Char, TapAfter, Drag, Select } kind;
   int value;
   int to = 0;
 };
@@ -125,6 +132,8 @@ TEST_F(EditBoxes, KeysTapsAndTypingWorkAtTheCaretAndOnTheSelection) {
        2},
       {"an arrow alone drops the selection", u"Trip", 0, {{Step::Select, 0, -1}, {Step::Key, VK_LEFT}}, u"Trip", 3, 3},
       {"a tap drops it too", u"Trip", 0, {{Step::Select, 0, -1}, {Step::TapAfter, 1}}, u"Trip", 1, 1},
+      {"a drag selects what the pen passes over", u"Trip", 0, {{Step::Drag, 1, 3}}, u"Trip", 1, 3},
+      {"a drag backwards, then typing", u"Trip", 0, {{Step::Drag, 4, 2}, {Step::Char, 'm'}}, u"Trm", 3, 3},
       {"read-only: the caret moves, the text stays",
        u"Trip",
        ES_READONLY,
@@ -155,11 +164,16 @@ TEST_F(EditBoxes, KeysTapsAndTypingWorkAtTheCaretAndOnTheSelection) {
         SendMessageW(edit, WM_CHAR, static_cast<WPARAM>(step.value), 0);
       } else if (step.kind == Step::Select) {
         SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(step.value), static_cast<LPARAM>(step.to));
+      } else if (step.kind == Step::Drag) {
+        for (auto [action, after] : {std::pair{wm::PenAction::Down, step.value},
+                                     std::pair{wm::PenAction::Move, step.to}, std::pair{wm::PenAction::Up, step.to}}) {
+          POINT p{xAfter(edit, after), 10};
+          ClientToScreen(edit, &p);
+          wm::injectPen(action, p);
+          wm::dispatchPending();
+        }
       } else {
-        std::u16string text = textOf(edit);
-        size_t length = std::min<size_t>(static_cast<size_t>(step.value), text.size());
-        int width = commctrl::textWidth(commctrl::dialogFont(), text.substr(0, length));
-        tap(edit, POINT{kMargin + width + (step.value > static_cast<int>(text.size()) ? 40 : 1), 10});
+        tap(edit, POINT{xAfter(edit, step.value), 10});
       }
     }
     EXPECT_EQ(toUtf8(textOf(edit)), toUtf8(c.after));
