@@ -202,6 +202,9 @@ class Machine : public ScriptHost {
   void installBitmapBuiltins();
   // avmdisplay.cpp: setMask, scrollRect and opaqueBackground.
   void installDisplayBuiltins();
+  // avmsound.cpp: Sound, and the ends of the sounds it started, heard as a frame begins.
+  void installSoundBuiltins();
+  void dispatchSoundEnds();
   // The display object that places a timeline (the root's is kept here).
   DisplayObject* holderOf(TimelineInstance& timeline);
   // A timeline's own space to the stage's, through every parent.

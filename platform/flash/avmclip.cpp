@@ -175,6 +175,7 @@ void Machine::beginFrame(TimelineInstance& root) {
   m_root = &root;
   m_actionsLeft = m_limits.maxActionsPerFrame;
   if (m_frozen) return;
+  dispatchSoundEnds();
   enterFrameEvents(root);
 }
 

@@ -1,6 +1,5 @@
 // Built-ins of the movie's surroundings that keep state without reaching
-// the device: Sound (volume, pan and the sound asked for, never played, as
-// the control has no audio), Color on a clip's colour transform,
+// the device: Color on a clip's colour transform,
 // AsBroadcaster, Date's fields and setTimeout.
 
 #include <cmath>
@@ -38,50 +37,6 @@ ClipObject* targetClip(Machine& vm, const Value& self) {
 }
 
 DisplayObject* holderOf(ClipObject* clip) { return clip && clip->timeline ? clip->timeline->holder() : nullptr; }
-
-void installSound(Machine& vm) {
-  Object* proto;
-  makeClass(
-      vm, "Sound",
-      [](Machine& vm, const Value& self, std::span<const Value> args) {
-        if (Object* o = self.object()) {
-          vm.setHidden(o, "__target", arg(args, 0));
-          vm.setHidden(o, "__volume", Value(100.0));
-          vm.setHidden(o, "__pan", Value(0.0));
-          vm.set(o, "duration", Value(0.0));
-          vm.set(o, "position", Value(0.0));
-        }
-        return self;
-      },
-      proto);
-  auto field = [](const char* name) { return name; };
-  (void)field;
-  vm.method(proto, "setVolume", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    if (Object* o = self.object()) vm.setHidden(o, "__volume", Value(vm.toNumber(arg(args, 0))));
-    return Value();
-  });
-  vm.method(proto, "getVolume", [](Machine& vm, const Value& self, std::span<const Value>) {
-    Object* o = self.object();
-    return o ? vm.getOf(o, "__volume", self) : Value();
-  });
-  vm.method(proto, "setPan", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    if (Object* o = self.object()) vm.setHidden(o, "__pan", Value(vm.toNumber(arg(args, 0))));
-    return Value();
-  });
-  vm.method(proto, "getPan", [](Machine& vm, const Value& self, std::span<const Value>) {
-    Object* o = self.object();
-    return o ? vm.getOf(o, "__pan", self) : Value();
-  });
-  vm.method(proto, "attachSound", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    if (Object* o = self.object()) vm.setHidden(o, "__sound", Value(vm.toString(arg(args, 0))));
-    return Value();
-  });
-  vm.method(proto, "start", [](Machine&, const Value&, std::span<const Value>) { return Value(); });
-  vm.method(proto, "stop", [](Machine&, const Value&, std::span<const Value>) { return Value(); });
-  vm.method(proto, "loadSound", [](Machine&, const Value&, std::span<const Value>) { return Value(); });
-  vm.method(proto, "getBytesLoaded", [](Machine&, const Value&, std::span<const Value>) { return Value(); });
-  vm.method(proto, "getBytesTotal", [](Machine&, const Value&, std::span<const Value>) { return Value(); });
-}
 
 void installColor(Machine& vm) {
   Object* proto;
@@ -239,7 +194,7 @@ void installDateFields(Machine& vm, Object* proto, std::integer_sequence<int, Fi
 }  // namespace
 
 void Machine::installMediaBuiltins() {
-  installSound(*this);
+  installSoundBuiltins();
   installColor(*this);
   installBroadcaster(*this);
   Value date = getOf(m_global, "Date", Value(m_global));

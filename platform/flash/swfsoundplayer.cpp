@@ -1,6 +1,8 @@
 #include "platform/flash/swfsoundplayer.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 #include <deque>
 
 #include "platform/audio/waveout.h"
@@ -13,7 +15,37 @@ constexpr int kStreamDelayMs = 100;  // silence before a stream, so its blocks a
 constexpr int kOutputChannels = 2;
 constexpr int kEnvelopeRate = 44100;
 
-int16_t scaled(int sample, float gain) { return int16_t(std::clamp(int(float(sample) * gain), -32768, 32767)); }
+int16_t scaled(float sample) { return int16_t(std::clamp(int(sample), -32768, 32767)); }
+
+// Output sides from input sides: left = ll L + lr R, right = rl L + rr R.
+struct Gain {
+  float ll = 1, lr = 0, rl = 0, rr = 1;
+  Gain then(const Gain& outer) const {
+    return {outer.ll * ll + outer.lr * rl, outer.ll * lr + outer.lr * rr, outer.rl * ll + outer.rr * rl,
+            outer.rl * lr + outer.rr * rr};
+  }
+};
+
+Gain gainOf(const SoundTransform& t) {
+  float v = float(std::clamp(t.volume, -1000.0, 1000.0) / 10000);
+  auto side = [v](double percent) { return float(std::clamp(percent, -1000.0, 1000.0)) * v; };
+  return {side(t.ll), side(t.lr), side(t.rl), side(t.rr)};
+}
+
+// One stereo frame out of a mono or stereo one, each output side scaled once more.
+void mixFrame(const int16_t* in, int channels, const Gain& g, float left, float right, int16_t* out) {
+  float l = in[0], r = in[channels - 1];
+  out[0] = scaled((g.ll * l + g.lr * r) * left);
+  out[1] = scaled((g.rl * l + g.rr * r) * right);
+}
+
+// Whether `timeline` is `owner` or lies under it; every timeline lies under null.
+bool within(const TimelineInstance* timeline, const TimelineInstance* owner) {
+  if (!owner) return true;
+  for (const TimelineInstance* t = timeline; t; t = t->parent())
+    if (t == owner) return true;
+  return false;
+}
 
 }  // namespace
 
@@ -49,10 +81,9 @@ class SoundVoice {
     if (m_wave) paused ? waveOutPause(m_wave) : waveOutRestart(m_wave);
   }
   bool finished() const { return exhausted() && position() >= m_written; }
-  void setGain(float left, float right) {
-    m_gainLeft = left;
-    m_gainRight = right;
-  }
+  void setGain(const Gain& gain) { m_gain = gain; }
+  // Whose sound this is: a back-link, null for the movie's own.
+  TimelineInstance* owner = nullptr;
   uint64_t position() const {
     MMTIME t{TIME_SAMPLES, {}};
     return waveOutGetPosition(m_wave, &t, sizeof t) == MMSYSERR_NOERROR ? t.u.sample : m_written;
@@ -75,7 +106,7 @@ class SoundVoice {
     submit(std::move(b));
   }
 
-  float m_gainLeft = 1, m_gainRight = 1;
+  Gain m_gain;
 
  private:
   struct Buffer {
@@ -113,14 +144,21 @@ class SoundVoice {
 // An event sound: its in and out points, loops and envelope.
 class EventVoice final : public SoundVoice {
  public:
-  EventVoice(uint16_t id, std::shared_ptr<const Pcm> pcm, const SoundInfo& info)
-      : m_id(id), m_pcm(std::move(pcm)), m_info(info), m_loopsLeft(info.loops) {
+  EventVoice(uint16_t id, std::shared_ptr<const Pcm> pcm, const SoundInfo& info, uint64_t ticket = 0)
+      : m_id(id), m_pcm(std::move(pcm)), m_info(info), m_loopsLeft(info.loops), m_ticket(ticket) {
     size_t frames = m_pcm->frames();
     m_start = std::min(frames, framesAt(info.inPoint.value_or(0)));
     m_end = info.outPoint ? std::clamp(framesAt(*info.outPoint), m_start, frames) : frames;
     m_at = m_start;
   }
   uint16_t id() const { return m_id; }
+  uint64_t ticket() const { return m_ticket; }
+  // Where the device is in the sound, looping back to its in point.
+  double positionMs() const {
+    size_t span = m_end - m_start;
+    uint64_t at = span ? position() % span : 0;
+    return double(m_start + at) * 1000 / m_pcm->rate;
+  }
 
  protected:
   size_t render(int16_t* out, size_t frames) override {
@@ -133,10 +171,9 @@ class EventVoice final : public SoundVoice {
         continue;
       }
       const int16_t* in = &m_pcm->samples[m_at * size_t(channels)];
-      float left = m_gainLeft, right = m_gainRight;
+      float left = 1, right = 1;
       envelope(left, right);
-      out[2 * done] = scaled(in[0], left);
-      out[2 * done + 1] = scaled(in[channels - 1], right);
+      mixFrame(in, channels, m_gain, left, right, &out[2 * done]);
       ++m_at;
       ++m_played;
       ++done;
@@ -169,6 +206,7 @@ class EventVoice final : public SoundVoice {
   size_t m_start = 0, m_end = 0, m_at = 0;
   uint64_t m_played = 0;
   int m_loopsLeft = 1;
+  uint64_t m_ticket;  // a script's instance; 0 for the timeline's
 };
 
 // A timeline's stream: the blocks of the frames it enters, in order.
@@ -192,8 +230,7 @@ class StreamVoice final : public SoundVoice {
     size_t n = std::min(frames, available);
     for (size_t i = 0; i < n; ++i, ++m_read) {
       const int16_t* in = &m_pending.samples[m_read * size_t(channels)];
-      out[2 * i] = scaled(in[0], m_gainLeft);
-      out[2 * i + 1] = scaled(in[channels - 1], m_gainRight);
+      mixFrame(in, channels, m_gain, 1, 1, &out[2 * i]);
     }
     if (m_read == m_pending.frames()) {
       m_pending.samples.clear();
@@ -220,13 +257,21 @@ void MovieSounds::setMovie(const MovieDef* movie) {
   m_decodedSamples = 0;
   m_movie = movie;
   m_paused = false;
-  m_volume = 100;
-  m_pan = 0;
+  m_movieTransform = {};
+  m_ended.clear();
 }
 
 void MovieSounds::stopAll() {
-  m_events.clear();
+  dropEvents([](const EventVoice&) { return true; });
   m_streams.clear();
+}
+
+void MovieSounds::dropEvents(const std::function<bool(const EventVoice&)>& which) {
+  std::erase_if(m_events, [&](const auto& v) {
+    if (!which(*v)) return false;
+    if (v->ticket()) m_ended.push_back({v->ticket(), false});
+    return true;
+  });
 }
 
 std::shared_ptr<const Pcm> MovieSounds::decoded(uint16_t id) {
@@ -241,10 +286,10 @@ std::shared_ptr<const Pcm> MovieSounds::decoded(uint16_t id) {
 }
 
 void MovieSounds::stop(uint16_t id) {
-  std::erase_if(m_events, [id](const auto& v) { return v->id() == id; });
+  dropEvents([id](const EventVoice& v) { return v.id() == id; });
 }
 
-void MovieSounds::start(uint16_t id, const SoundInfo& info) {
+void MovieSounds::start(uint16_t id, const SoundInfo& info, TimelineInstance* owner) {
   if (info.syncStop) {
     stop(id);
     return;
@@ -252,16 +297,51 @@ void MovieSounds::start(uint16_t id, const SoundInfo& info) {
   if (info.syncNoMultiple &&
       std::any_of(m_events.begin(), m_events.end(), [id](const auto& v) { return v->id() == id; }))
     return;
-  if (m_events.size() >= kMaxEventVoices) return;
+  startVoice(id, info, owner, 0);
+}
+
+bool MovieSounds::startVoice(uint16_t id, const SoundInfo& info, TimelineInstance* owner, uint64_t ticket) {
+  if (m_events.size() >= kMaxEventVoices) return false;
   auto pcm = decoded(id);
-  if (!pcm || pcm->frames() == 0) return;
-  auto voice = std::make_unique<EventVoice>(id, pcm, info);
-  if (!voice->open(pcm->rate)) return;
+  if (!pcm || pcm->frames() == 0) return false;
+  auto voice = std::make_unique<EventVoice>(id, pcm, info, ticket);
+  voice->owner = owner;
+  if (!voice->open(pcm->rate)) return false;
   applyGain(*voice);
   if (m_paused) voice->setPaused(true);
   voice->pump();
   m_events.push_back(std::move(voice));
+  return true;
 }
+
+uint64_t MovieSounds::startScripted(uint16_t id, TimelineInstance* owner, double offsetSeconds, int loops) {
+  SoundInfo info;
+  if (offsetSeconds > 0) info.inPoint = uint32_t(std::min(offsetSeconds, double(kMaxSoundSeconds)) * kEnvelopeRate);
+  info.loops = uint16_t(std::clamp(loops, 1, 0xFFFF));
+  uint64_t ticket = m_nextTicket;
+  if (!startVoice(id, info, owner, ticket)) return 0;
+  ++m_nextTicket;
+  return ticket;
+}
+
+void MovieSounds::stopScripted(TimelineInstance* owner, std::optional<uint16_t> id) {
+  dropEvents([&](const EventVoice& v) { return (!id || v.id() == *id) && within(v.owner, owner); });
+  if (!id) std::erase_if(m_streams, [&](const auto& s) { return within(s.first, owner); });
+}
+
+std::optional<double> MovieSounds::positionMs(uint64_t ticket) const {
+  for (const auto& v : m_events)
+    if (v->ticket() == ticket) return v->positionMs();
+  return std::nullopt;
+}
+
+std::optional<double> MovieSounds::durationMs(uint16_t id) const {
+  auto def = m_movie ? m_movie->sounds.find(id) : decltype(m_movie->sounds)::const_iterator{};
+  if (!m_movie || def == m_movie->sounds.end() || def->second->format.rate <= 0) return std::nullopt;
+  return std::floor(double(def->second->sampleCount) * 1000 / def->second->format.rate);
+}
+
+std::vector<MovieSounds::Ended> MovieSounds::takeEnded() { return std::exchange(m_ended, {}); }
 
 const StreamHead* MovieSounds::streamHead(const TimelineDef& def, int frame) const {
   for (int f = std::min(frame, int(def.frames.size()) - 1); f >= 0; --f)
@@ -281,6 +361,7 @@ void MovieSounds::frameEntered(TimelineInstance& timeline, int frame, bool jumpe
       if (!voice || !voice->start()) {
         m_streams.erase(&timeline);  // voice referred into the entry erased here
       } else {
+        voice->owner = &timeline;
         applyGain(*voice);
       }
     }
@@ -296,24 +377,34 @@ void MovieSounds::frameEntered(TimelineInstance& timeline, int frame, bool jumpe
       if (exported == m_movie->exports.end()) continue;
       id = exported->second;
     }
-    start(id, s.info);
+    start(id, s.info, &timeline);
   }
 }
 
-void MovieSounds::timelineGone(TimelineInstance& timeline) { m_streams.erase(&timeline); }
+// An event sound outlives the clip that started it, as the movie's own.
+void MovieSounds::timelineGone(TimelineInstance& timeline) {
+  m_streams.erase(&timeline);
+  for (auto& v : m_events)
+    if (v->owner == &timeline) v->owner = nullptr;
+}
 
+// Pan takes the far side down: -100 silences the right, 100 the left.
 void MovieSounds::setTransform(double volume, double pan) {
-  m_volume = volume;
-  m_pan = pan;
+  pan = std::clamp(pan, -100.0, 100.0);
+  m_movieTransform = {volume, pan > 0 ? 100 - pan : 100, 0, pan < 0 ? 100 + pan : 100, 0};
+  refreshGains();
+}
+
+void MovieSounds::refreshGains() {
   for (auto& v : m_events) applyGain(*v);
   for (auto& [t, v] : m_streams) applyGain(*v);
 }
 
-// Pan takes the far side down: -100 silences the right, 100 the left.
+// The owner's transform first, then each parent's, then the movie's.
 void MovieSounds::applyGain(SoundVoice& voice) const {
-  float volume = float(std::clamp(m_volume, 0.0, 1000.0) / 100);
-  float pan = float(std::clamp(m_pan, -100.0, 100.0) / 100);
-  voice.setGain(volume * (pan > 0 ? 1 - pan : 1), volume * (pan < 0 ? 1 + pan : 1));
+  Gain gain;
+  for (const TimelineInstance* t = voice.owner; t; t = t->parent()) gain = gain.then(gainOf(t->soundTransform));
+  voice.setGain(gain.then(gainOf(m_movieTransform)));
 }
 
 void MovieSounds::setPaused(bool paused) {
@@ -324,10 +415,15 @@ void MovieSounds::setPaused(bool paused) {
 }
 
 void MovieSounds::pump() {
+  refreshGains();  // scripts change transforms between pumps
   for (auto& v : m_events) v->pump();
   for (auto& [t, v] : m_streams) v->pump();
   if (m_paused) return;
-  std::erase_if(m_events, [](const auto& v) { return v->finished(); });
+  std::erase_if(m_events, [this](const auto& v) {
+    if (!v->finished()) return false;
+    if (v->ticket()) m_ended.push_back({v->ticket(), true});
+    return true;
+  });
   std::erase_if(m_streams, [](const auto& s) { return s.second->finished(); });
 }
 

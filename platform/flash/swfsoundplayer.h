@@ -6,8 +6,10 @@
 // the device.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/flash/swfmovie.h"
@@ -34,11 +36,33 @@ class MovieSounds final : public SoundHost {
   void timelineGone(TimelineInstance& timeline) override;
   void stopAll() override;
 
-  // Starts the sound character `id` (or stops it, for a sync stop).
-  void start(uint16_t id, const SoundInfo& info);
+  // Starts the sound character `id` (or stops it, for a sync stop) as a
+  // sound of `owner` (null: of the movie itself).
+  void start(uint16_t id, const SoundInfo& info, TimelineInstance* owner = nullptr);
   void stop(uint16_t id);
   // Volume 0-100 (and more) and pan -100 (left) to 100 (right) of the movie's sounds.
   void setTransform(double volume, double pan);
+  // The transform of every sound of the movie; a clip's own is on its timeline.
+  SoundTransform& movieTransform() { return m_movieTransform; }
+
+  // ---- What a script's Sound objects ask ----
+  // Starts `id` at `offsetSeconds`, `loops` times, for `owner`; answers the
+  // ticket of the instance, 0 when nothing started.
+  uint64_t startScripted(uint16_t id, TimelineInstance* owner, double offsetSeconds, int loops);
+  // Stops the sounds of `owner` and every timeline under it (every sound for
+  // null, streams included), or only the instances of `id` among them.
+  void stopScripted(TimelineInstance* owner, std::optional<uint16_t> id);
+  // Where a playing instance is in its sound, in milliseconds; none once it ended.
+  std::optional<double> positionMs(uint64_t ticket) const;
+  // The length of a defined sound, in milliseconds; none for no such sound.
+  std::optional<double> durationMs(uint16_t id) const;
+  // Instances that ended since the last call: completed ones played to their
+  // end, the others were stopped.
+  struct Ended {
+    uint64_t ticket;
+    bool completed;
+  };
+  std::vector<Ended> takeEnded();
   void setPaused(bool paused);
   bool paused() const { return m_paused; }
   // Tops up every stream and lets go of the sounds that have ended.
@@ -50,7 +74,10 @@ class MovieSounds final : public SoundHost {
  private:
   std::shared_ptr<const Pcm> decoded(uint16_t id);
   const StreamHead* streamHead(const TimelineDef& def, int frame) const;
+  bool startVoice(uint16_t id, const SoundInfo& info, TimelineInstance* owner, uint64_t ticket);
   void applyGain(SoundVoice& voice) const;
+  void refreshGains();
+  void dropEvents(const std::function<bool(const EventVoice&)>& which);
 
   const MovieDef* m_movie = nullptr;
   std::map<uint16_t, std::shared_ptr<const Pcm>> m_decoded;
@@ -58,7 +85,9 @@ class MovieSounds final : public SoundHost {
   std::vector<std::unique_ptr<EventVoice>> m_events;
   std::map<const TimelineInstance*, std::unique_ptr<StreamVoice>> m_streams;
   bool m_paused = false;
-  double m_volume = 100, m_pan = 0;
+  SoundTransform m_movieTransform;
+  uint64_t m_nextTicket = 1;
+  std::vector<Ended> m_ended;
 };
 
 }  // namespace swf

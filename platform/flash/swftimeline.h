@@ -36,6 +36,15 @@ class ScriptHost {
   virtual void framesPassed() = 0;
 };
 
+// How a script's Sound shapes what plays under a clip (or the whole movie):
+// a volume, then how much of each input side each output side takes, all in
+// percent. ll is left into left, lr right into left, rr right into right
+// and rl left into right.
+struct SoundTransform {
+  double volume = 100;
+  double ll = 100, lr = 0, rr = 100, rl = 0;
+};
+
 // The movie's sounds as the timelines see them: told of every frame entered
 // (by playing on, or by a jump) and of timelines that go, whose streams stop.
 class SoundHost {
@@ -118,6 +127,9 @@ class TimelineInstance {
   // What the clip's scripts drew with the drawing methods, under its display
   // list; null until they draw.
   std::unique_ptr<ShapeDef> drawing;
+  // What a script's Sound made for this clip set; it shapes the sounds of
+  // this timeline and every timeline under it.
+  SoundTransform soundTransform;
 
   // A script's mask (setMask): `mask` is shown only as this timeline's
   // mask, never by itself. One mask per timeline and one timeline per mask;
