@@ -82,6 +82,7 @@ class WaveStream {
   }
 
   void setPaused(bool paused) { m_paused = paused; }
+  DWORD level = 0xFFFFFFFF;
   bool paused() const { return m_paused; }
   bool queued() const { return !m_queue.empty(); }
   const WAVEFORMATEX& format() const { return m_format; }
@@ -199,6 +200,22 @@ MMRESULT Mixer::closeHandle(HWAVEOUT handle) {
   return MMSYSERR_NOERROR;
 }
 
+MMRESULT Mixer::streamLevel(HWAVEOUT handle, DWORD& level) const {
+  std::lock_guard lock(m_lock);
+  WaveStream* s = find(handle);
+  if (!s) return MMSYSERR_INVALHANDLE;
+  level = s->level;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT Mixer::setStreamLevel(HWAVEOUT handle, DWORD level) {
+  std::lock_guard lock(m_lock);
+  WaveStream* s = find(handle);
+  if (!s) return MMSYSERR_INVALHANDLE;
+  s->level = level;
+  return MMSYSERR_NOERROR;
+}
+
 void Mixer::close(WaveStream* stream) { closeHandle(reinterpret_cast<HWAVEOUT>(stream)); }
 
 void Mixer::setLevel(DWORD level) {
@@ -224,7 +241,12 @@ void Mixer::mix(int16_t* out, size_t frames) {
     m_chunk.resize(n * kOutputChannels);
     for (auto& s : m_streams) {
       size_t got = s->take(m_chunk.data(), n);
-      for (size_t i = 0; i < got * kOutputChannels; ++i) m_sum[i] += m_chunk[i];
+      if (s->level == 0xFFFFFFFF) {
+        for (size_t i = 0; i < got * kOutputChannels; ++i) m_sum[i] += m_chunk[i];
+        continue;
+      }
+      const int32_t levels[kOutputChannels] = {int32_t(s->level & 0xFFFF), int32_t(s->level >> 16)};
+      for (size_t i = 0; i < got * kOutputChannels; ++i) m_sum[i] += m_chunk[i] * levels[i % 2] / 0xFFFF;
     }
     const int64_t left = m_level & 0xFFFF, right = m_level >> 16;
     for (size_t i = 0; i < n; ++i) {

@@ -35,6 +35,9 @@ class Mixer {
   MMRESULT reset(HWAVEOUT handle);
   MMRESULT position(HWAVEOUT handle, MMTIME& time);
   MMRESULT closeHandle(HWAVEOUT handle);
+  // A stream's own level, as the device's: low word left, high word right.
+  MMRESULT streamLevel(HWAVEOUT handle, DWORD& level) const;
+  MMRESULT setStreamLevel(HWAVEOUT handle, DWORD level);
 
   // Low word left, high word right, 0-0xFFFF each.
   void setLevel(DWORD level);

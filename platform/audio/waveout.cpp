@@ -12,6 +12,16 @@ constexpr UINT kDeviceZero = 0;
 
 bool validHeader(const WAVEHDR* header, UINT size) { return header && size >= sizeof(WAVEHDR); }
 
+MMRESULT getStreamLevel(HWAVEOUT handle, LPDWORD level) {
+  if (!level) return MMSYSERR_INVALPARAM;
+  return audio::mixer().streamLevel(handle, *level);
+}
+
+MMRESULT setStreamLevel(HWAVEOUT handle, DWORD level) {
+  audio::catchUp();  // what played before keeps the level it had
+  return audio::mixer().setStreamLevel(handle, level);
+}
+
 }  // namespace
 
 UINT waveOutGetNumDevs() { return 1; }
@@ -25,6 +35,7 @@ MMRESULT waveOutOpen(LPHWAVEOUT handle, UINT deviceId, LPCWAVEFORMATEX format, D
   if (flags != CALLBACK_NULL) return MMSYSERR_INVALFLAG;
   audio::catchUp();
   audio::followDeviceLevel();
+  setWaveStreamLevels({getStreamLevel, setStreamLevel});
   audio::WaveStream* stream = audio::mixer().open(*format);
   if (!stream) return WAVERR_BADFORMAT;
   *handle = reinterpret_cast<HWAVEOUT>(stream);

@@ -23,3 +23,12 @@ MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume);
 // set it (null: nobody listens).
 using WaveVolumeListener = void (*)(DWORD volume);
 void setWaveVolumeListener(WaveVolumeListener listener);
+
+// The level of one open stream, scaling it before the device's level: kept
+// by the wave output that opened it, which answers for its handles (until
+// one is set, only device 0 is known).
+struct WaveStreamLevels {
+  MMRESULT (*get)(HWAVEOUT stream, LPDWORD volume) = nullptr;
+  MMRESULT (*set)(HWAVEOUT stream, DWORD volume) = nullptr;
+};
+void setWaveStreamLevels(const WaveStreamLevels& levels);

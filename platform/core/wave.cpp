@@ -13,11 +13,12 @@ constexpr DWORD kFullVolume = 0xFFFFFFFF;
 bool isDeviceZero(HWAVEOUT device) { return device == nullptr; }
 
 WaveVolumeListener g_listener = nullptr;
+WaveStreamLevels g_streams;
 
 }  // namespace
 
 MMRESULT waveOutGetVolume(HWAVEOUT device, LPDWORD volume) {
-  if (!isDeviceZero(device)) return MMSYSERR_BADDEVICEID;
+  if (!isDeviceZero(device)) return g_streams.get ? g_streams.get(device, volume) : MMSYSERR_BADDEVICEID;
   if (!volume) return MMSYSERR_INVALPARAM;
   *volume = kFullVolume;
   RegKeyHandle key;
@@ -30,7 +31,7 @@ MMRESULT waveOutGetVolume(HWAVEOUT device, LPDWORD volume) {
 }
 
 MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume) {
-  if (!isDeviceZero(device)) return MMSYSERR_BADDEVICEID;
+  if (!isDeviceZero(device)) return g_streams.set ? g_streams.set(device, volume) : MMSYSERR_BADDEVICEID;
   RegKeyHandle key;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, kVolumeKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.out(), nullptr) !=
       ERROR_SUCCESS)
@@ -42,3 +43,5 @@ MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume) {
 }
 
 void setWaveVolumeListener(WaveVolumeListener listener) { g_listener = listener; }
+
+void setWaveStreamLevels(const WaveStreamLevels& levels) { g_streams = levels; }

@@ -25,7 +25,7 @@ class SoundObject : public Object {
 
   Value owner;  // undefined: the whole movie; else the path of a clip
   std::optional<uint16_t> soundId;
-  uint64_t ticket = 0;  // the instance started last
+  uint64_t ticket = 0;   // the instance started last
   double endedAtMs = 0;  // where the last instance was when it ended
 };
 
@@ -72,6 +72,12 @@ std::optional<uint16_t> exportedSound(Machine& vm, const std::string& name) {
 
 double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
 
+// A changed transform is heard at once, not only in what is written next.
+Value transformChanged(Machine& vm) {
+  if (MovieSounds* sounds = movieSounds(vm)) sounds->refreshGains();
+  return Value();
+}
+
 Value duration(Machine& vm, const SoundObject& s) {
   MovieSounds* sounds = movieSounds(vm);
   auto ms = s.soundId && sounds ? sounds->durationMs(*s.soundId) : std::nullopt;
@@ -108,8 +114,10 @@ Value makeSound(Machine& vm, const Value& self, std::span<const Value> args) {
 }
 
 Value setVolume(Machine& vm, const Value& self, std::span<const Value> args) {
-  if (SoundTransform* t = transformOf(vm, self)) t->volume = finiteOr(vm.toNumber(arg(args, 0)), 0);
-  return Value();
+  SoundTransform* t = transformOf(vm, self);
+  if (!t) return Value();
+  t->volume = finiteOr(vm.toNumber(arg(args, 0)), 0);
+  return transformChanged(vm);
 }
 
 Value getVolume(Machine& vm, const Value& self, std::span<const Value>) {
@@ -125,7 +133,7 @@ Value setPan(Machine& vm, const Value& self, std::span<const Value> args) {
   t->ll = pan > 0 ? 100 - pan : 100;
   t->rr = pan < 0 ? 100 + pan : 100;
   t->lr = t->rl = 0;
-  return Value();
+  return transformChanged(vm);
 }
 
 Value getPan(Machine& vm, const Value& self, std::span<const Value>) {
@@ -150,7 +158,7 @@ Value setTransform(Machine& vm, const Value& self, std::span<const Value> args) 
     double v = vm.toNumber(vm.getOf(from, f.name, arg(args, 0)));
     if (std::isfinite(v)) t->*f.field = v;
   }
-  return Value();
+  return transformChanged(vm);
 }
 
 Value getTransform(Machine& vm, const Value& self, std::span<const Value>) {
@@ -229,14 +237,22 @@ struct SoundMethod {
 };
 // External sounds are not loaded: the device plays what the movie holds.
 constexpr SoundMethod kSoundMethods[] = {
-    {"getPan", getPan},           {"getTransform", getTransform},
-    {"getVolume", getVolume},     {"setPan", setPan},
-    {"setTransform", setTransform}, {"setVolume", setVolume},
-    {"stop", stop},               {"attachSound", attachSound},
-    {"start", start},             {"getDuration", getDuration},
-    {"setDuration", nothing},     {"getPosition", getPosition},
-    {"setPosition", nothing},     {"loadSound", nothing},
-    {"getBytesLoaded", nothing},  {"getBytesTotal", nothing},
+    {"getPan", getPan},
+    {"getTransform", getTransform},
+    {"getVolume", getVolume},
+    {"setPan", setPan},
+    {"setTransform", setTransform},
+    {"setVolume", setVolume},
+    {"stop", stop},
+    {"attachSound", attachSound},
+    {"start", start},
+    {"getDuration", getDuration},
+    {"setDuration", nothing},
+    {"getPosition", getPosition},
+    {"setPosition", nothing},
+    {"loadSound", nothing},
+    {"getBytesLoaded", nothing},
+    {"getBytesTotal", nothing},
 };
 
 }  // namespace

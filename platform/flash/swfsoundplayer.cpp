@@ -81,7 +81,17 @@ class SoundVoice {
     if (m_wave) paused ? waveOutPause(m_wave) : waveOutRestart(m_wave);
   }
   bool finished() const { return exhausted() && position() >= m_written; }
-  void setGain(const Gain& gain) { m_gain = gain; }
+  // Each side's level goes to the device's stream at once; what a level
+  // cannot say (one side into the other, more than full) is written into
+  // the samples from here on.
+  void setGain(const Gain& gain) {
+    float left = std::min(1.0f, std::max(std::abs(gain.ll), std::abs(gain.lr)));
+    float right = std::min(1.0f, std::max(std::abs(gain.rl), std::abs(gain.rr)));
+    m_gain = {left > 0 ? gain.ll / left : 1, left > 0 ? gain.lr / left : 0, right > 0 ? gain.rl / right : 0,
+              right > 0 ? gain.rr / right : 1};
+    DWORD level = DWORD(std::lround(left * 0xFFFF)) | DWORD(std::lround(right * 0xFFFF)) << 16;
+    if (m_wave && level != m_level && waveOutSetVolume(m_wave, level) == MMSYSERR_NOERROR) m_level = level;
+  }
   // Whose sound this is: a back-link, null for the movie's own.
   TimelineInstance* owner = nullptr;
   uint64_t position() const {
@@ -136,6 +146,7 @@ class SoundVoice {
   }
 
   HWAVEOUT m_wave = nullptr;
+  DWORD m_level = 0xFFFFFFFF;  // the stream's level on the device
   int m_rate = 44100;
   uint64_t m_written = 0;
   std::deque<std::unique_ptr<Buffer>> m_buffers;

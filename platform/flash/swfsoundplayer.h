@@ -44,6 +44,8 @@ class MovieSounds final : public SoundHost {
   void setTransform(double volume, double pan);
   // The transform of every sound of the movie; a clip's own is on its timeline.
   SoundTransform& movieTransform() { return m_movieTransform; }
+  // Every sound takes its transforms as they are now.
+  void refreshGains();
 
   // ---- What a script's Sound objects ask ----
   // Starts `id` at `offsetSeconds`, `loops` times, for `owner`; answers the
@@ -76,7 +78,6 @@ class MovieSounds final : public SoundHost {
   const StreamHead* streamHead(const TimelineDef& def, int frame) const;
   bool startVoice(uint16_t id, const SoundInfo& info, TimelineInstance* owner, uint64_t ticket);
   void applyGain(SoundVoice& voice) const;
-  void refreshGains();
   void dropEvents(const std::function<bool(const EventVoice&)>& which);
 
   const MovieDef* m_movie = nullptr;

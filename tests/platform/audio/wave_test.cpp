@@ -103,6 +103,7 @@ struct LevelCase {
   DWORD level;
   int streams;
   int left, right;  // expected peaks
+  DWORD streamLevel = 0xFFFFFFFF;
 };
 
 TEST(WaveOutput, MixesEveryStreamAtTheDeviceLevel) {
@@ -113,6 +114,8 @@ TEST(WaveOutput, MixesEveryStreamAtTheDeviceLevel) {
       {"right only", 0xFFFF0000, 1, 0, kAmplitude},
       {"silent", 0, 1, 0, 0},
       {"two streams add", 0xFFFFFFFF, 2, 2 * kAmplitude * 3 / 4, 2 * kAmplitude * 3 / 4},
+      {"a stream's own level", 0xFFFFFFFF, 1, kAmplitude / 2, kAmplitude / 4, 0x3FFF7FFF},
+      {"a stream's level under the device's", 0x7FFF7FFF, 1, kAmplitude / 2, 0, 0x0000FFFF},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -122,6 +125,10 @@ TEST(WaveOutput, MixesEveryStreamAtTheDeviceLevel) {
     for (int i = 0; i < c.streams; ++i) {
       ASSERT_EQ(streams[i].open(44100, 2, 16), MMSYSERR_NOERROR);
       streams[i].write(sineTone(440, 44100, 2, 22050, kAmplitude * (c.streams == 2 ? 3 : 4) / 4), 16);
+      ASSERT_EQ(waveOutSetVolume(streams[i].handle, c.streamLevel), MMSYSERR_NOERROR);
+      DWORD level = 0;
+      ASSERT_EQ(waveOutGetVolume(streams[i].handle, &level), MMSYSERR_NOERROR);
+      EXPECT_EQ(level, c.streamLevel);
     }
     session.pass(600);
     auto played = audio::keptSamples(0, 22050);

@@ -14,6 +14,7 @@
 #include "tests/platform/flash/flashtest.h"
 #include "tests/support/testdevice.h"
 #include "tests/support/tone.h"
+#include "tools/swfwriter/actionwriter.h"
 
 namespace {
 
@@ -193,6 +194,156 @@ TEST(MovieSound, LevelsOfTheDeviceAndTheMovieApply) {
     auto heard = s.heard(kOut / 4);  // after what was written before the transform
     EXPECT_NEAR(measureTone(heard, 0, kOut).peak, r.left, kAmplitude / 20);
     EXPECT_NEAR(measureTone(heard, 1, kOut).peak, r.right, kAmplitude / 20);
+  }
+}
+
+// Scripts for the Sound object. Each call pushes its arguments last first.
+using swfwrite::ActionWriter;
+using swfwrite::Pushed;
+enum : uint8_t {
+  kAdd2 = 0x47,
+  kPop = 0x17,
+  kGetVariable = 0x1C,
+  kSetVariable = 0x1D,
+  kTrace = 0x26,
+  kCallFunction = 0x3D
+};
+enum : uint8_t { kNewObject = 0x40, kInitObject = 0x43, kGetMember = 0x4E, kSetMember = 0x4F, kCallMethod = 0x52 };
+
+void pushArgs(ActionWriter& w, std::vector<Pushed> args) {
+  for (auto it = args.rbegin(); it != args.rend(); ++it) w.push({*it});
+  w.push({int(args.size())});
+}
+
+// `name` = new Sound(the clip in variable `target`, or the text `path`, or nothing).
+ActionWriter& newSound(ActionWriter& w, const char* name, const char* target = nullptr, const char* path = nullptr) {
+  w.push({name});
+  if (target) w.push({target}).op(kGetVariable).push({1});
+  if (path) w.push({path, 1});
+  if (!target && !path) w.push({0});
+  return w.push({"Sound"}).op(kNewObject).op(kSetVariable);
+}
+
+ActionWriter& call(ActionWriter& w, const char* object, const char* method, std::vector<Pushed> args = {}) {
+  pushArgs(w, std::move(args));
+  return w.push({object}).op(kGetVariable).push({method}).op(kCallMethod);
+}
+
+ActionWriter& traceCall(ActionWriter& w, const char* object, const char* method) {
+  return call(w, object, method).op(kTrace);
+}
+
+ActionWriter& makeClip(ActionWriter& w, const char* name, int depth) {
+  w.push({name, depth, name, 2, "createEmptyMovieClip"}).op(kCallFunction);
+  return w.op(kSetVariable);
+}
+
+ActionWriter& playTone(ActionWriter& w, const char* sound, std::vector<Pushed> startArgs = {}) {
+  call(w, sound, "attachSound", {"tone"}).op(kPop);
+  return call(w, sound, "start", std::move(startArgs)).op(kPop);
+}
+
+struct ScriptSoundCase {
+  const char* name;
+  ActionWriter script;
+  double durationMs;
+  int left, right;
+  std::vector<std::string> lines;
+};
+
+std::vector<ScriptSoundCase> scriptSoundCases() {
+  std::vector<ScriptSoundCase> cases;
+  auto add = [&](const char* name, double ms, int left, int right, std::vector<std::string> lines, auto build) {
+    ActionWriter w;
+    makeClip(w, "mc", 1);
+    makeClip(w, "other", 2);
+    build(w);
+    cases.push_back({name, w, ms, left, right, std::move(lines)});
+  };
+  const int full = kAmplitude, half = kAmplitude / 2;
+  add("started once", 200, full, full, {}, [](ActionWriter& w) { playTone(newSound(w, "s"), "s"); });
+  add("three loops", 600, full, full, {}, [](ActionWriter& w) { playTone(newSound(w, "s"), "s", {0, 3}); });
+  add("from 0.1 s in", 100, full, full, {}, [](ActionWriter& w) { playTone(newSound(w, "s"), "s", {0.1}); });
+  add("the movie at half", 200, half, half, {}, [](ActionWriter& w) {
+    playTone(newSound(w, "s"), "s");
+    call(w, "s", "setVolume", {50}).op(kPop);
+  });
+  add("panned left", 200, full, 0, {}, [](ActionWriter& w) {
+    playTone(newSound(w, "s"), "s");
+    call(w, "s", "setPan", {-100}).op(kPop);
+  });
+  add("left input to the right side only", 200, 0, full, {}, [](ActionWriter& w) {
+    playTone(newSound(w, "s"), "s");
+    w.push({"ll", 0, "lr", 0, "rl", 100, "rr", 0, 4}).op(kInitObject);
+    w.push({1, "s"}).op(kGetVariable).push({"setTransform"}).op(kCallMethod).op(kPop);
+  });
+  add("a clip's volume leaves the movie's own sounds", 200, full, full, {}, [](ActionWriter& w) {
+    playTone(newSound(w, "s"), "s");
+    call(newSound(w, "c", "mc"), "c", "setVolume", {0}).op(kPop);
+  });
+  add("a parent's volume reaches its children's sounds", 200, half, half, {"50", "50", "100"}, [](ActionWriter& w) {
+    call(w, "mc", "createEmptyMovieClip", {"inner", 1}).op(kPop);
+    playTone(newSound(w, "s", nullptr, "mc.inner"), "s");
+    call(newSound(w, "p", "mc"), "p", "setVolume", {50}).op(kPop);
+    traceCall(w, "p", "getVolume");
+    traceCall(newSound(w, "again", nullptr, "_level0.mc"), "again", "getVolume");
+    traceCall(w, "s", "getVolume");
+  });
+  add("a path naming no clip does nothing", 0, 0, 0, {"undefined", "undefined"}, [](ActionWriter& w) {
+    playTone(newSound(w, "s", nullptr, "nowhere"), "s");
+    traceCall(w, "s", "getVolume");
+    traceCall(w, "s", "getDuration");
+  });
+  add("a renamed clip leaves its Sound", 0, 0, 0, {"undefined"}, [](ActionWriter& w) {
+    newSound(w, "s", "mc");
+    w.push({"mc"}).op(kGetVariable).push({"_name", "renamed"}).op(kSetMember);
+    playTone(w, "s");
+    traceCall(w, "s", "getVolume");
+  });
+  add("stopped at once", 0, 0, 0, {}, [](ActionWriter& w) {
+    playTone(newSound(w, "s", "mc"), "s");
+    call(newSound(w, "g"), "g", "stop").op(kPop);
+  });
+  add("another clip's stop and another name leave it", 200, full, full, {}, [](ActionWriter& w) {
+    playTone(newSound(w, "s", "mc"), "s");
+    call(newSound(w, "o", "other"), "o", "stop").op(kPop);
+    call(w, "s", "stop", {"no such sound"}).op(kPop);
+  });
+  add("its end is heard", 200, full, full, {"undefined", "0", "200", "complete 200 200"}, [](ActionWriter& w) {
+    newSound(w, "s");
+    ActionWriter done;
+    done.push({"complete "});
+    call(done, "s", "getPosition").op(kAdd2).push({" "}).op(kAdd2);
+    done.push({"s"}).op(kGetVariable).push({"duration"}).op(kGetMember).op(kAdd2).op(kTrace);
+    w.push({"s"}).op(kGetVariable).push({"onSoundComplete"}).defineFunction("", {}, done).op(kSetMember);
+    w.push({"s"}).op(kGetVariable).push({"position"}).op(kGetMember).op(kTrace);
+    playTone(w, "s");
+    traceCall(w, "s", "getPosition");
+    traceCall(w, "s", "getDuration");
+  });
+  return cases;
+}
+
+TEST(MovieSound, ScriptSoundsPlayAtTheirClipsLevels) {
+  for (const auto& c : scriptSoundCases()) {
+    SCOPED_TRACE(c.name);
+    auto movie = flashtest::whiteMovie(240, 180, 12);
+    movie.defineSound(1, formatOf(3, 44100, false), 8820,
+                      swfwrite::encodePcm16(sineTone(440, 44100, 1, 8820, kAmplitude)));
+    movie.exportAssets({{1, "tone"}});
+    swfwrite::doAction(movie, c.script);
+    for (int i = 0; i < 50; ++i) movie.showFrame();
+    SoundSession s;
+    std::vector<std::string> lines;
+    s.player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+    ASSERT_TRUE(s.player.load(movie.finish()));
+    s.pass(1200);
+    auto heard = s.heard();
+    auto left = measureTone(heard, 0, kOut, 500), right = measureTone(heard, 1, kOut, 500);
+    EXPECT_NEAR(std::max(left.durationMs, right.durationMs), c.durationMs, 3);
+    EXPECT_NEAR(left.peak, c.left, kAmplitude / 20 + 100);
+    EXPECT_NEAR(right.peak, c.right, kAmplitude / 20 + 100);
+    EXPECT_EQ(lines, c.lines);
   }
 }
 
