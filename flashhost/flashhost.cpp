@@ -50,7 +50,6 @@ FlashHost::~FlashHost() {
   while (FlashControl* site = m_sites[0]) destroySite(site);
   m_activeObject.reset();
   m_activeWindow = nullptr;
-  if (m_palette) DeleteObject(m_palette);
 }
 
 FlashControl* FlashHost::createControl(const char* clsidText, const RECT& position) {
@@ -143,7 +142,7 @@ void FlashHost::realizePalette() {
   if (!m_palette) return;
   if (m_activeWindow && SendMessageW(m_activeWindow, WM_QUERYNEWPALETTE, 0, 0)) return;
   WindowDC dc(m_mainWindow);
-  HPALETTE old = SelectPalette(dc.get(), m_palette, FALSE);
+  HPALETTE old = SelectPalette(dc.get(), m_palette.get(), FALSE);
   UINT changed = RealizePalette(dc.get());
   SelectPalette(dc.get(), old, TRUE);
   if (changed) InvalidateRect(m_mainWindow, nullptr, TRUE);

@@ -14,6 +14,7 @@
 #include "base/widestring.h"
 #include "flashhost/interfacetable.h"
 #include "flashhost/membertable.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/wingdi.h"
 #include "platform/ole/comptr.h"
 #include "platform/ole/ole2.h"
@@ -78,7 +79,7 @@ class FlashHost final : public IOleInPlaceFrame, public IOleContainer, public IE
   const OwnerList<FlashControl>& sites() const { return m_sites; }
   IOleInPlaceActiveObject* activeObject() const { return m_activeObject.get(); }
   HWND activeObjectWindow() const { return m_activeWindow; }
-  HPALETTE palette() const { return m_palette; }
+  HPALETTE palette() const { return m_palette.get(); }
   ULONG useCount() const { return m_refs; }
 
   // Realises the palette when the control leaves UI activity (nothing without one).
@@ -97,5 +98,5 @@ class FlashHost final : public IOleInPlaceFrame, public IOleContainer, public IE
   bool m_contextHelp = false;
   ComPtr<IOleInPlaceActiveObject> m_activeObject;
   HWND m_activeWindow = nullptr;
-  HPALETTE m_palette = nullptr;
+  GdiObject<HPALETTE> m_palette;
 };

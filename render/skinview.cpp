@@ -58,16 +58,6 @@ SkinView::SkinView(HWND parent, int left, int top, int width, int height, ViewLi
 SkinView::~SkinView() {
   m_document = {};
   m_pressed = {};
-  releaseBuffer();
-  if (m_memoryDc) DeleteDC(m_memoryDc);
-}
-
-void SkinView::releaseBuffer() {
-  if (!m_buffer) return;
-  SelectObject(m_memoryDc, m_originalBitmap);
-  DeleteObject(m_buffer);
-  m_buffer = nullptr;
-  m_bufferSize = SIZE{0, 0};
 }
 
 LRESULT SkinView::windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -123,27 +113,19 @@ bool SkinView::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void SkinView::created() {
   WindowDC windowDc(m_window);
-  m_memoryDc = CreateCompatibleDC(windowDc.get());
+  m_buffer.open(windowDc.get());
   if (m_listener) m_listener->viewCreated(this);
 }
 
 void SkinView::resize(int width, int height) {
-  if (width == 0 || height == 0 || (width == m_lastSize.cx && height == m_lastSize.cy) || !m_memoryDc) return;
+  if (width == 0 || height == 0 || (width == m_lastSize.cx && height == m_lastSize.cy) || !m_buffer.dc()) return;
   // Only the part of the document that can be on the screen is ever shown,
   // so the buffer never grows beyond the screen whatever the skin asks.
   SIZE buffer{std::min(width, GetSystemMetrics(SM_CXSCREEN)), std::min(height, GetSystemMetrics(SM_CYSCREEN))};
-  HBITMAP bitmap = CreateCompatibleBitmap(WindowDC(m_window).get(), buffer.cx, buffer.cy);
-  if (!bitmap) return;  // the old buffer stays
+  if (!m_buffer.resize(WindowDC(m_window).get(), buffer)) return;  // the old buffer stays
   m_lastSize = SIZE{width, height};
-  HGDIOBJ replaced = SelectObject(m_memoryDc, bitmap);
-  if (m_buffer)
-    DeleteObject(m_buffer);
-  else
-    m_originalBitmap = replaced;
-  m_buffer = bitmap;
-  m_bufferSize = buffer;
   RECT all{0, 0, buffer.cx, buffer.cy};
-  FillRect(m_memoryDc, &all, windowBrush());
+  FillRect(m_buffer.dc(), &all, windowBrush());
   InvalidateRect(m_window, nullptr, FALSE);
 }
 
@@ -157,7 +139,7 @@ void SkinView::paint(HDC dc, const PAINTSTRUCT& paintInfo) {
   const RECT& invalid = paintInfo.rcPaint;
   RECT area = sorted(
       RECT{invalid.left + scroll.x, invalid.top + scroll.y, invalid.right + scroll.x, invalid.bottom + scroll.y});
-  RECT buffered = intersection(area, RECT{0, 0, m_bufferSize.cx, m_bufferSize.cy});
+  RECT buffered = intersection(area, RECT{0, 0, m_buffer.size().cx, m_buffer.size().cy});
   if (isEmpty(buffered) || buffered.left != area.left || buffered.top != area.top || buffered.right != area.right ||
       buffered.bottom != area.bottom) {
     // Beyond the buffer there is only the background.
@@ -167,19 +149,19 @@ void SkinView::paint(HDC dc, const PAINTSTRUCT& paintInfo) {
   if (isEmpty(buffered)) return;
   repaint(buffered);
   BitBlt(dc, buffered.left - scroll.x, buffered.top - scroll.y, buffered.right - buffered.left,
-         buffered.bottom - buffered.top, m_memoryDc, buffered.left, buffered.top, SRCCOPY);
+         buffered.bottom - buffered.top, m_buffer.dc(), buffered.left, buffered.top, SRCCOPY);
 }
 
 // The clip is set before the background is filled: a clip left from the
 // previous repaint would otherwise keep part of the area from being cleared.
 void SkinView::repaint(const RECT& area) {
   RECT clip = sorted(area);
-  SelectClipRgn(m_memoryDc, nullptr);
-  IntersectClipRect(m_memoryDc, clip.left, clip.top, clip.right, clip.bottom);
-  FillRect(m_memoryDc, &clip, windowBrush());
+  SelectClipRgn(m_buffer.dc(), nullptr);
+  IntersectClipRect(m_buffer.dc(), clip.left, clip.top, clip.right, clip.bottom);
+  FillRect(m_buffer.dc(), &clip, windowBrush());
   SVGElement* root = m_document ? m_document->rootElement() : nullptr;
-  if (root && root->painter()) root->painter()->paint(m_memoryDc, clip);
-  SelectClipRgn(m_memoryDc, nullptr);
+  if (root && root->painter()) root->painter()->paint(m_buffer.dc(), clip);
+  SelectClipRgn(m_buffer.dc(), nullptr);
 }
 
 std::int32_t SkinView::load(const char* path) {
@@ -200,7 +182,7 @@ void SkinView::show(Ref<SVGDocument> document) {
   m_document = std::move(document);
   m_pressed = {};
   if (SVGElement* root = m_document ? m_document->rootElement() : nullptr) {
-    root->computeStyle(m_memoryDc);
+    root->computeStyle(m_buffer.dc());
     fitToDocument();
   }
   InvalidateRect(m_window, nullptr, FALSE);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/wingdi.h"
 #include "render/eventqueue.h"
 #include "render/svgdocument.h"
@@ -58,8 +59,8 @@ class SkinView {
   const XmlLoadResult& lastLoadResult() const { return m_lastLoadResult; }
   RECT placement() const { return RECT{m_left, m_top, m_right, m_bottom}; }
   // The off-screen buffer's device context (none before WM_CREATE).
-  HDC bufferDc() const { return m_memoryDc; }
-  SIZE bufferSize() const { return m_bufferSize; }
+  HDC bufferDc() const { return m_buffer.dc(); }
+  SIZE bufferSize() const { return m_buffer.size(); }
   EventQueue& eventQueue() { return m_eventQueue; }
 
   // Pointer input at a window point (Down and Up: button 1 left, 2 middle,
@@ -76,7 +77,6 @@ class SkinView {
   void repaint(const RECT& area);
   void fitToDocument();
   POINT scrollPosition() const;
-  void releaseBuffer();
 
   Ref<SVGDocument> m_document;
   HWND m_window = nullptr;
@@ -85,10 +85,7 @@ class SkinView {
   SIZE m_lastSize{0, 0};
   POINT m_lastMove{INT_MIN, INT_MIN};
   XmlLoadResult m_lastLoadResult;
-  HBITMAP m_buffer = nullptr;
-  HGDIOBJ m_originalBitmap = nullptr;
-  SIZE m_bufferSize{0, 0};
-  HDC m_memoryDc = nullptr;
+  OffscreenBuffer m_buffer;
   EventQueue m_eventQueue;
   Ref<SVGElement> m_pressed;  // the target of the last mousedown
   ViewListener* m_listener;   // not owned

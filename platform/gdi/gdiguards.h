@@ -103,6 +103,50 @@ class MemoryDC {
   HDC m_dc;
 };
 
+// A memory DC drawing into a bitmap of its own, for windows that paint off
+// screen and copy out. The DC's first bitmap goes back before either goes.
+class OffscreenBuffer {
+ public:
+  OffscreenBuffer() = default;
+  ~OffscreenBuffer() {
+    if (m_bitmap) {
+      SelectObject(m_dc, m_original);
+      DeleteObject(m_bitmap);
+    }
+    if (m_dc) DeleteDC(m_dc);
+  }
+  OffscreenBuffer(const OffscreenBuffer&) = delete;
+  OffscreenBuffer& operator=(const OffscreenBuffer&) = delete;
+
+  // Makes the DC, compatible with `dc`, once; it exists before any bitmap.
+  bool open(HDC dc) {
+    if (!m_dc) m_dc = CreateCompatibleDC(dc);
+    return m_dc != nullptr;
+  }
+  // A bitmap of `size` compatible with `dc` replaces the one drawn into;
+  // false, with the old one kept, when it cannot be made.
+  bool resize(HDC dc, SIZE size) {
+    HBITMAP bitmap = open(dc) ? CreateCompatibleBitmap(dc, size.cx, size.cy) : nullptr;
+    if (!bitmap) return false;
+    HGDIOBJ replaced = SelectObject(m_dc, bitmap);
+    if (m_bitmap)
+      DeleteObject(m_bitmap);
+    else
+      m_original = replaced;
+    m_bitmap = bitmap;
+    m_size = size;
+    return true;
+  }
+  HDC dc() const { return m_dc; }
+  SIZE size() const { return m_size; }  // 0 x 0 until a bitmap is made
+
+ private:
+  HDC m_dc = nullptr;
+  HBITMAP m_bitmap = nullptr;
+  HGDIOBJ m_original = nullptr;
+  SIZE m_size{0, 0};
+};
+
 // BeginPaint to EndPaint: the window's invalid area, validated when done.
 class PaintScope {
  public:

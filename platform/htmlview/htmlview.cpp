@@ -139,7 +139,6 @@ HtmlView::HtmlView(HWND window) : m_window(window), m_container(std::make_unique
 HtmlView::~HtmlView() {
   *m_alive = false;
   clear();
-  freeBuffer();
 }
 
 LRESULT HtmlView::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -350,20 +349,8 @@ void HtmlView::pictureChanged() {
 // ---- Painting --------------------------------------------------------------------
 
 void HtmlView::ensureBuffer(HDC dc, int width, int height) {
-  if (m_buffer && m_bufferSize.cx == width && m_bufferSize.cy == height) return;
-  freeBuffer();
-  m_buffer = CreateCompatibleDC(dc);
-  m_bufferBitmap = CreateCompatibleBitmap(dc, width, height);
-  m_bufferOld = SelectObject(m_buffer, m_bufferBitmap);
-  m_bufferSize = {width, height};
-}
-
-void HtmlView::freeBuffer() {
-  if (!m_buffer) return;
-  SelectObject(m_buffer, m_bufferOld);
-  DeleteObject(m_bufferBitmap);
-  DeleteDC(m_buffer);
-  m_buffer = nullptr;
+  if (m_buffer.size().cx == width && m_buffer.size().cy == height) return;
+  m_buffer.resize(dc, SIZE{width, height});
 }
 
 // The page is drawn whole into a buffer of the window's size and copied out,
@@ -375,18 +362,18 @@ void HtmlView::paint() {
   GetClientRect(m_window, &client);
   if (client.right > 0 && client.bottom > 0) {
     ensureBuffer(dc, client.right, client.bottom);
-    SelectClipRgn(m_buffer, nullptr);
-    fillSolid(m_buffer, client, kPageColor);
+    SelectClipRgn(m_buffer.dc(), nullptr);
+    fillSolid(m_buffer.dc(), client, kPageColor);
     if (m_document) {
       int width = client.right - (m_scrollBar ? GetSystemMetrics(SM_CXVSCROLL) : 0);
       litehtml::position clip(0, 0, width, client.bottom);
       m_container->beginDraw();
-      IntersectClipRect(m_buffer, 0, 0, width, client.bottom);
-      m_document->draw(reinterpret_cast<litehtml::uint_ptr>(m_buffer), 0, -m_scroll, &clip);
-      SelectClipRgn(m_buffer, nullptr);
+      IntersectClipRect(m_buffer.dc(), 0, 0, width, client.bottom);
+      m_document->draw(reinterpret_cast<litehtml::uint_ptr>(m_buffer.dc()), 0, -m_scroll, &clip);
+      SelectClipRgn(m_buffer.dc(), nullptr);
     }
-    if (m_scrollBar) drawScrollBar(m_buffer, client);
-    BitBlt(dc, 0, 0, client.right, client.bottom, m_buffer, 0, 0, SRCCOPY);
+    if (m_scrollBar) drawScrollBar(m_buffer.dc(), client);
+    BitBlt(dc, 0, 0, client.right, client.bottom, m_buffer.dc(), 0, 0, SRCCOPY);
   }
 }
 

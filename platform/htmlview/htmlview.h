@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/gdiguards.h"
 #include "platform/htmlview/htmlctrl.h"
 #include "platform/htmlview/pagecontainer.h"
 
@@ -52,7 +53,6 @@ class HtmlView final : public PageHost {
   void paint();
   void drawScrollBar(HDC dc, const RECT& client);
   void ensureBuffer(HDC dc, int width, int height);
-  void freeBuffer();
 
   int viewHeight() const;
   int maxScroll() const;
@@ -85,10 +85,7 @@ class HtmlView final : public PageHost {
   int m_scrollAtDown = 0;
   bool m_panned = false;
 
-  HDC m_buffer = nullptr;
-  HBITMAP m_bufferBitmap = nullptr;
-  HGDIOBJ m_bufferOld = nullptr;
-  SIZE m_bufferSize{};
+  OffscreenBuffer m_buffer;
 
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

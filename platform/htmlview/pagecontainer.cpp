@@ -124,20 +124,16 @@ COLORREF sideColor(const litehtml::border& b, bool topOrLeft) {
 }  // namespace
 
 struct PageContainer::Font {
-  HFONT font = nullptr;
+  GdiObject<HFONT> font;
   int ascent = 0;
   int descent = 0;
   bool underline = false;
   bool strikeOut = false;
-  ~Font() { DeleteObject(font); }
 };
 
-PageContainer::PageContainer(PageHost& host) : m_host(host), m_measure(CreateCompatibleDC(nullptr)) {}
+PageContainer::PageContainer(PageHost& host) : m_host(host), m_measure(nullptr) {}
 
-PageContainer::~PageContainer() {
-  m_fonts.clear();
-  DeleteDC(m_measure);
-}
+PageContainer::~PageContainer() = default;
 
 litehtml::uint_ptr PageContainer::create_font(const litehtml::tchar_t* faceName, int size, int weight,
                                               litehtml::font_style italic, unsigned int decoration,
@@ -152,13 +148,13 @@ litehtml::uint_ptr PageContainer::create_font(const litehtml::tchar_t* faceName,
   std::copy(face.begin(), face.end(), lf.lfFaceName);
 
   auto font = std::make_unique<Font>();
-  font->font = CreateFontIndirectW(&lf);
+  font->font.reset(CreateFontIndirectW(&lf));
   font->underline = decoration & litehtml::font_decoration_underline;
   font->strikeOut = decoration & litehtml::font_decoration_linethrough;
   TEXTMETRICW tm{};
   {
-    SelectedObject selected(m_measure, font->font);
-    GetTextMetricsW(m_measure, &tm);
+    SelectedObject selected(m_measure.get(), font->font.get());
+    GetTextMetricsW(m_measure.get(), &tm);
   }
   font->ascent = tm.tmAscent;
   font->descent = tm.tmDescent;
@@ -182,9 +178,9 @@ int PageContainer::text_width(const litehtml::tchar_t* text, litehtml::uint_ptr 
   auto* f = reinterpret_cast<Font*>(font);
   if (!f || !text || !*text) return 0;
   std::u16string wide = fromUtf8(text);
-  SelectedObject selected(m_measure, f->font);
+  SelectedObject selected(m_measure.get(), f->font.get());
   SIZE size{};
-  GetTextExtentPoint32W(m_measure, wide.c_str(), static_cast<int>(wide.size()), &size);
+  GetTextExtentPoint32W(m_measure.get(), wide.c_str(), static_cast<int>(wide.size()), &size);
   return size.cx;
 }
 
@@ -194,7 +190,7 @@ void PageContainer::draw_text(litehtml::uint_ptr hdc, const litehtml::tchar_t* t
   if (!f || !text || color.alpha == 0) return;
   HDC dc = prepare(hdc);
   std::u16string wide = fromUtf8(text);
-  SelectedObject selected(dc, f->font);
+  SelectedObject selected(dc, f->font.get());
   SetTextColor(dc, colorRef(color));
   SetBkMode(dc, TRANSPARENT);
   ExtTextOutW(dc, pos.x, pos.y, 0, nullptr, wide.c_str(), static_cast<UINT>(wide.size()), nullptr);
@@ -225,7 +221,7 @@ void PageContainer::draw_list_marker(litehtml::uint_ptr hdc, const litehtml::lis
   auto* f = reinterpret_cast<Font*>(marker.font);
   if (!f) return disc(dc, marker.pos, color, false);
   std::u16string text = markerText(marker.marker_type, marker.index);
-  SelectedObject selected(dc, f->font);
+  SelectedObject selected(dc, f->font.get());
   SIZE size{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   SetTextColor(dc, color);

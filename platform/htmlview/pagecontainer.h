@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/gdiguards.h"
 #include "platform/gdi/wingdi.h"
 
 namespace htmlview {
@@ -95,7 +96,7 @@ class PageContainer final : public litehtml::document_container {
   void drawPicture(HDC dc, const PagePicture* picture, const litehtml::background_paint& bg);
 
   PageHost& m_host;
-  HDC m_measure;  // a memory DC that text is measured on
+  MemoryDC m_measure;  // text is measured on it
   std::vector<std::unique_ptr<Font>> m_fonts;
   std::vector<litehtml::position> m_clips;
   HDC m_clipDc = nullptr;                   // the DC the clip stack was last applied to

@@ -37,4 +37,27 @@ TEST(GdiGuards, PutBackWhatWasSelectedAndDeleteWhatTheyOwn) {
   EXPECT_EQ(GetObjectType(brush), 0u);
 }
 
+TEST(GdiGuards, AnOffscreenBufferKeepsItsBitmapUntilANewOneIsMadeAndFreesBoth) {
+  MemoryCanvas canvas(4, 4);
+  HBITMAP first = nullptr, second = nullptr;
+  HDC dc = nullptr;
+  {
+    OffscreenBuffer buffer;
+    ASSERT_TRUE(buffer.open(canvas.dc()));
+    dc = buffer.dc();
+    HGDIOBJ original = GetCurrentObject(dc, OBJ_BITMAP);
+    ASSERT_TRUE(buffer.resize(canvas.dc(), SIZE{8, 6}));
+    first = static_cast<HBITMAP>(GetCurrentObject(dc, OBJ_BITMAP));
+    EXPECT_NE(first, original);
+    EXPECT_FALSE(buffer.resize(canvas.dc(), SIZE{0, -1}));  // refused: the old bitmap stays
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_BITMAP), first);
+    EXPECT_EQ(buffer.size().cx, 8);
+    ASSERT_TRUE(buffer.resize(canvas.dc(), SIZE{3, 2}));
+    second = static_cast<HBITMAP>(GetCurrentObject(dc, OBJ_BITMAP));
+    EXPECT_EQ(GetObjectType(first), 0u);  // replaced, so deleted
+  }
+  EXPECT_EQ(GetObjectType(second), 0u);
+  EXPECT_EQ(GetObjectType(dc), 0u);
+}
+
 }  // namespace
