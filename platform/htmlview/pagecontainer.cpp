@@ -262,13 +262,10 @@ void PageContainer::drawPicture(HDC dc, const PagePicture* picture, const liteht
   if (picture && picture->bitmap) {
     BITMAP info{};
     GetObjectW(picture->bitmap, sizeof info, &info);
-    HDC source = CreateCompatibleDC(dc);
-    {
-      SelectedObject selected(source, picture->bitmap);
-      StretchBlt(dc, bg.position_x, bg.position_y, bg.image_size.width, bg.image_size.height, source, 0, 0,
-                 info.bmWidth, info.bmHeight, SRCCOPY);
-    }
-    DeleteDC(source);
+    MemoryDC source(dc);
+    SelectedObject selected(source.get(), picture->bitmap);
+    StretchBlt(dc, bg.position_x, bg.position_y, bg.image_size.width, bg.image_size.height, source.get(), 0, 0,
+               info.bmWidth, info.bmHeight, SRCCOPY);
   } else if (m_pictureElements.count(bg.image)) {
     // A picture still on its way (or refused) keeps its place as an empty frame.
     const auto& box = bg.clip_box;
