@@ -129,7 +129,8 @@ Device::Device(fs::path root, const DeviceConfig& config)
     : m_root(std::move(root)),
       m_rootDescriptor(::open(m_root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
       m_config(config),
-      m_registry(std::make_unique<RegistryStore>(stateFolder())) {}
+      m_registry(std::make_unique<RegistryStore>(
+          stateFolder(), config.scratch ? RegistryStore::Durability::Scratch : RegistryStore::Durability::Flushed)) {}
 
 Device::~Device() {
   if (m_rootDescriptor >= 0) close(m_rootDescriptor);

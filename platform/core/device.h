@@ -25,6 +25,10 @@ struct DeviceConfig {
   DWORD osMajor = 4;  // Windows CE 4.20 (Pocket PC 2003)
   DWORD osMinor = 20;
   DWORD osBuild = 1081;
+  // A device made for one run and removed after it (a tool's scratch device):
+  // its registry is still written whole and renamed into place, but never
+  // waited for on the disk. Not kept in the device's own settings.
+  bool scratch = false;
 };
 
 class RegistryStore;

@@ -66,8 +66,10 @@ bool parseRegistry(std::string_view text, RegTree& tree, std::string& error);
 
 class RegistryStore {
  public:
+  // Whether a save waits until the file and its rename are on the disk.
+  enum class Durability { Flushed, Scratch };
   // The store of the device whose state folder is `folder`.
-  explicit RegistryStore(std::filesystem::path folder);
+  explicit RegistryStore(std::filesystem::path folder, Durability durability = Durability::Flushed);
   ~RegistryStore();
   RegistryStore(const RegistryStore&) = delete;
   RegistryStore& operator=(const RegistryStore&) = delete;
@@ -92,6 +94,7 @@ class RegistryStore {
   unsigned long long readGeneration() const;
 
   std::filesystem::path m_folder;
+  Durability m_durability;
   std::mutex m_mutex;
   int m_lockFd = -1;
   RegTree m_tree;

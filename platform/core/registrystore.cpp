@@ -76,7 +76,8 @@ class RegistryStore::Lock {
   int m_fd;
 };
 
-RegistryStore::RegistryStore(std::filesystem::path folder) : m_folder(std::move(folder)) {
+RegistryStore::RegistryStore(std::filesystem::path folder, Durability durability)
+    : m_folder(std::move(folder)), m_durability(durability) {
   m_lockFd = ::open((m_folder / "registry.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
 }
 
@@ -182,7 +183,8 @@ bool RegistryStore::save() {
   std::filesystem::path temporary = m_folder / "registry.txt.new";
   int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  bool written = writeAll(fd, formatRegistry(m_tree)) && ::fsync(fd) == 0;
+  const bool flushed = m_durability == Durability::Flushed;
+  bool written = writeAll(fd, formatRegistry(m_tree)) && (!flushed || ::fsync(fd) == 0);
   written = ::close(fd) == 0 && written;
   if (!written) {
     ::unlink(temporary.c_str());
@@ -196,7 +198,7 @@ bool RegistryStore::save() {
     ::unlink(temporary.c_str());
     return false;
   }
-  int folder = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int folder = flushed ? ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
   if (folder >= 0) {
     ::fsync(folder);
     ::close(folder);

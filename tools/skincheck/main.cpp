@@ -125,6 +125,7 @@ int main(int argc, char** argv) {
   DeviceConfig config;
   config.screenWidth = kScreenWidth;
   config.screenHeight = kScreenHeight;
+  config.scratch = true;
   auto device = Device::create(scratch.path / "device", config, error);
   if (!device) return unreadable(error);
   exchangeCurrentDevice(std::move(device));

@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
   DeviceConfig config;
   config.screenWidth = width;
   config.screenHeight = height;
+  config.scratch = true;
   auto device = Device::create(scratch.path / "device", config, error);
   if (!device) return fail(error);
   // The skin's own folder is the storage card, so that its pictures are

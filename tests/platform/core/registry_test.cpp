@@ -385,6 +385,25 @@ TEST(Registry, UnreadableFileIsMovedAsideAndReplaced) {
   EXPECT_TRUE(parseRegistry(readHostFile(file), tree, error)) << error;
 }
 
+// A scratch device skips only the waits for the disk: what it writes is in the
+// file for the next opening, which is an ordinary device again.
+TEST(Registry, AScratchDeviceKeepsWhatItWrites) {
+  DeviceConfig config;
+  config.scratch = true;
+  TestDevice device(config);
+  Key key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Scratch", 0, nullptr, 0, 0, nullptr, key.out(), nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(setDword(key, u"kept", 7), ERROR_SUCCESS);
+  std::string error;
+  auto reopened = Device::open(device.root(), error);
+  ASSERT_TRUE(reopened) << error;
+  EXPECT_FALSE(reopened->config().scratch);
+  RegTree tree;
+  ASSERT_TRUE(parseRegistry(readHostFile(reopened->registry().file()), tree, error)) << error;
+  EXPECT_NE(formatRegistry(tree).find("kept"), std::string::npos);
+}
+
 TEST(Registry, ProcessesSeeEachOthersChanges) {
   TestDevice device;
   Key key;
