@@ -710,7 +710,9 @@ Value Machine::callScript(FunctionObject* fn, const Value& self, std::span<const
 // -- variables and paths --------------------------------------------------------------
 
 Object* Machine::lookupScope(Frame& f, std::string_view name, Value& out) {
-  for (size_t i = f.scope.size(); i-- > 0;) {
+  // SWF 4 movies know no global object: NaN and Infinity are undefined names there.
+  size_t innermostGlobal = m_version < 5 ? 1 : 0;
+  for (size_t i = f.scope.size(); i-- > innermostGlobal;) {
     Object* o = f.scope[i];
     if (i == 1 && !f.callee && f.target) o = f.target;  // tellTarget moves timeline code
     if (hasProperty(o, name)) {
@@ -834,15 +836,23 @@ Value Machine::add2(const Value& a, const Value& b) {
 }
 
 Value Machine::less2(const Value& a, const Value& b) {
-  // Objects compare by valueOf alone: one that answers an object is NaN.
-  auto primitive = [&](const Value& v) {
+  // Objects compare by valueOf alone (undefined without one, clips as NaN);
+  // one that answers an object makes the comparison false at once.
+  auto primitive = [&](const Value& v, bool& isObject) {
     Object* o = v.object();
+    isObject = false;
     if (!o || o->kind() == ObjectKind::Date) return toPrimitive(v);
+    if (o->kind() == ObjectKind::Clip) return Value(std::numeric_limits<double>::quiet_NaN());
     Value fn = getOf(o, "valueOf", v);
     Value r = fn.isObject() ? call(fn, v, {}) : Value();
-    return r.isObject() ? Value(std::numeric_limits<double>::quiet_NaN()) : r;
+    isObject = r.isObject();
+    return r;
   };
-  Value pa = primitive(a), pb = primitive(b);
+  bool objectAnswer = false;
+  Value pa = primitive(a, objectAnswer);
+  if (objectAnswer) return Value(false);
+  Value pb = primitive(b, objectAnswer);
+  if (objectAnswer) return Value(false);
   if (pa.isString() && pb.isString()) return Value(pa.text() < pb.text());
   double x = toNumber(pa), y = toNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return Value();
@@ -852,6 +862,9 @@ Value Machine::less2(const Value& a, const Value& b) {
 bool Machine::equals2(const Value& a, const Value& b) {
   if (a.type == b.type) return strictEquals(a, b);
   if (a.isNullish() && b.isNullish()) return true;
+  // An object without conversion methods is undefined to the other side.
+  if (a.isObject() && b.isNullish()) return toPrimitive(a).isNullish();
+  if (b.isObject() && a.isNullish()) return toPrimitive(b).isNullish();
   if (a.isNullish() || b.isNullish()) return false;
   if (a.isNumber() && b.isString()) return a.num == toNumber(b);
   if (a.isString() && b.isNumber()) return toNumber(a) == b.num;

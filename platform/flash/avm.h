@@ -139,6 +139,8 @@ class Machine : public ScriptHost {
   StringRef toStringRef(const Value& v);
   bool toBoolean(const Value& v);
   Value toPrimitive(const Value& v, bool preferString = false);
+  // toPrimitive, telling whether the object had a conversion method at all.
+  Value primitiveOf(const Value& v, bool preferString, bool& found);
   std::string typeOf(const Value& v);
 
   // Properties through the prototype chain, accessors and clip properties.

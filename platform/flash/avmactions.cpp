@@ -348,13 +348,8 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
     }
     case 0x0E: {  // Equals
       Value vb = pop(f), va = pop(f);
-      if (m_version >= 5) {
-        // From SWF 5 it compares as Equals2 does, the right side converted first.
-        Value pb = toPrimitive(vb), pa = toPrimitive(va);
-        push(f, Value(equals2(pa, pb)));
-        return;
-      }
-      double a = toNumber(va), b = toNumber(vb);
+      // Numbers compare, the right side converted first; NaN equals nothing.
+      double b = toNumber(vb), a = toNumber(va);
       push(f, m_version < 5 ? Value(a == b ? 1.0 : 0.0) : Value(a == b));
       return;
     }
@@ -600,8 +595,9 @@ std::string Machine::toString(const Value& v) {
       return v.text();
     case Type::Object: {
       if (v.obj->kind() == ObjectKind::Clip) return targetPath(static_cast<ClipObject*>(v.obj), false);
-      Value p = toPrimitive(v, true);
-      if (p.isObject() || v.obj->kind() == ObjectKind::Super)
+      bool found = false;
+      Value p = primitiveOf(v, true, found);
+      if (!found || p.isObject() || v.obj->kind() == ObjectKind::Super)
         return p.object() && p.obj->kind() == ObjectKind::Function ? "[type Function]" : "[type Object]";
       return toString(p);
     }
@@ -630,14 +626,25 @@ bool Machine::toBoolean(const Value& v) {
 }
 
 Value Machine::toPrimitive(const Value& v, bool preferString) {
+  bool found = false;
+  Value p = primitiveOf(v, preferString, found);
+  return found ? p : Value();
+}
+
+// An object with neither a valueOf nor a toString method converts to
+// undefined; one whose methods answer objects stays itself.
+Value Machine::primitiveOf(const Value& v, bool preferString, bool& found) {
   Object* o = v.object();
+  found = true;
   if (!o) return v;
   if (o->kind() == ObjectKind::Clip) return Value(toString(v));
+  found = false;
   bool stringFirst = preferString || o->kind() == ObjectKind::Date;
   const char* order[2] = {stringFirst ? "toString" : "valueOf", stringFirst ? "valueOf" : "toString"};
   for (const char* name : order) {
     Value fn = getOf(o, name, v);
     if (fn.object() && fn.obj->kind() == ObjectKind::Function) {
+      found = true;
       Value r = call(fn, v, {});
       if (!r.isObject()) return r;
     }

@@ -863,7 +863,8 @@ void Machine::installBuiltins() {
   m_objectProto = m_heap.make<Object>(nullptr);
   m_functionProto = m_heap.make<Object>(m_objectProto);
   m_arrayProto = m_heap.make<Object>(m_objectProto);
-  m_global = m_heap.make<Object>(m_objectProto);
+  // The global object inherits nothing: it has no valueOf or toString of its own.
+  m_global = m_heap.make<Object>(nullptr);
   installObjectAndFunction(*this, m_global);
   installArray(*this, m_global);
   installString(*this, m_global);

@@ -135,6 +135,8 @@ double stringToNumber(std::string_view text, int version) {
   while (start < text.size() && isSpace(text[start])) ++start;
   std::string_view s = text.substr(start);
   if (s.empty()) return kNaN;
+  // Hexadecimal and octal texts read as such from SWF 6.
+  if (version < 6) return parseDecimal(s);
   if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) return parseRadix(s.substr(2), 16);
   bool negative = s[0] == '-';
   std::string_view unsignedPart = (s[0] == '-' || s[0] == '+') ? s.substr(1) : s;

@@ -55,7 +55,7 @@ std::string numberToString(double n);
 // A number written in `radix` 2..36, as Number.toString(radix) does.
 std::string numberToRadix(double n, int radix);
 // Text as a number by the version's rules: SWF 4 answers 0 for what does
-// not read; later versions NaN, with hexadecimal "0x" and leading spaces.
+// not read; later versions NaN, with leading spaces, and from SWF 6 hexadecimal "0x" and octal.
 double stringToNumber(std::string_view text, int version);
 // ECMAScript ToInt32 and ToUint32.
 int32_t toInt32(double n);
