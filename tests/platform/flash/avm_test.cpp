@@ -199,6 +199,34 @@ std::vector<ScriptCase> scriptCases() {
                    5,
                    ActionWriter(w).push({1, 2}).op(kLess).op(kTrace).push({"10", 10}).op(kEquals2).op(kTrace),
                    {"true", "true"}});
+  cases.push_back({"the old Equals compares numbers from SWF 5, hexadecimal text only from SWF 6",
+                   5,
+                   ActionWriter(w)
+                       .push({Undefined{}, 0})
+                       .op(kEquals)
+                       .op(kTrace)
+                       .push({"0x10", 16})
+                       .op(kEquals)
+                       .op(kTrace),
+                   {"true", "false"}});
+  cases.push_back({"an object whose valueOf answers an object is not less; the global object is undefined",
+                   7,
+                   ActionWriter(w)
+                       .push({0})
+                       .op(kInitObject)
+                       .push({0})
+                       .op(kLess2)
+                       .op(kTrace)
+                       .push({"_global"})
+                       .op(kGetVariable)
+                       .push({Undefined{}})
+                       .op(kEquals2)
+                       .op(kTrace),
+                   {"false", "true"}});
+  cases.push_back({"SWF 4 knows no global names",
+                   4,
+                   ActionWriter(w).push({1, "Infinity"}).op(kGetVariable).op(kLess).op(kTrace),
+                   {"0"}});
   cases.push_back({"string actions",
                    5,
                    ActionWriter(w)
