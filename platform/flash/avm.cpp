@@ -672,10 +672,9 @@ Value Machine::callScript(FunctionObject* fn, const Value& self, std::span<const
     preload(kPreloadArguments, (body.flags & kPreloadArguments) ? argumentsArray() : Value());
     preload(kPreloadSuper, (body.flags & kPreloadSuper) ? superValue() : Value());
     preload(kPreloadRoot, Value(static_cast<Object*>(rootClip())));
-    if (body.flags & kPreloadParent) {
-      TimelineInstance* t = f.target ? f.target->timeline : nullptr;
-      preload(kPreloadParent, t && t->parent() ? Value(static_cast<Object*>(clipFor(*t->parent()))) : Value());
-    }
+    // A timeline without a parent takes no register for it: the ones after move down.
+    TimelineInstance* t = f.target ? f.target->timeline : nullptr;
+    if (t && t->parent()) preload(kPreloadParent, Value(static_cast<Object*>(clipFor(*t->parent()))));
     preload(kPreloadGlobal, Value(m_global));
     if (!(body.flags & (kSuppressArguments | kPreloadArguments))) setHidden(activation, "arguments", argumentsArray());
     if (!(body.flags & (kSuppressSuper | kPreloadSuper))) setHidden(activation, "super", superValue());
@@ -794,11 +793,12 @@ Value Machine::getVariable(Frame& f, std::string_view name) {
     if (name.find('/') != std::string_view::npos) return Value(evalTargetPath(f, name));
   }
   if (name == "this") return f.self;
+  // A variable a script made under one of these names hides what they name.
+  Value out;
+  if (lookupScope(f, name, out)) return out;
   if (equalsIgnoreCase(name, "_global") && m_version >= 6) return Value(m_global);
   if (equalsIgnoreCase(name, "_root") || equalsIgnoreCase(name, "_level0"))
     return Value(static_cast<Object*>(rootClip()));
-  Value out;
-  if (lookupScope(f, name, out)) return out;
   if (equalsIgnoreCase(name, "_parent")) {
     TimelineInstance* t = f.target ? f.target->timeline : nullptr;
     return t && t->parent() ? Value(static_cast<Object*>(clipFor(*t->parent()))) : Value();

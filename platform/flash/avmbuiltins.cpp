@@ -43,6 +43,20 @@ std::mt19937& engine() {
   return e;
 }
 
+// call and apply without an object to work on run on the global object.
+Value thisForCall(Machine& vm, const Value& thisArg) { return thisArg.isNullish() ? Value(vm.global()) : thisArg; }
+
+// apply's arguments: an array, or any object read through its length and indices.
+std::vector<Value> argumentList(Machine& vm, const Value& list) {
+  if (ArrayObject* a = asArray(list)) return a->items;
+  Object* o = list.object();
+  if (!o) return {};
+  double length = vm.toNumber(vm.getOf(o, "length", list));
+  std::vector<Value> items;
+  for (int i = 0; i < std::min(length, 65536.0); ++i) items.push_back(vm.getOf(o, std::to_string(i), list));
+  return items;
+}
+
 // -- Array --------------------------------------------------------------------------------
 
 std::string joinArray(Machine& vm, ArrayObject* a, const std::string& separator) {
@@ -600,13 +614,10 @@ void installObjectAndFunction(Machine& vm, Object* global) {
   vm.setHidden(fnProto, "constructor", obj(function));
   vm.setHidden(global, "Function", obj(function));
   vm.method(fnProto, "call", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    Value thisArg = arg(args, 0);
-    return vm.call(self, thisArg, args.empty() ? args : args.subspan(1));
+    return vm.call(self, thisForCall(vm, arg(args, 0)), args.empty() ? args : args.subspan(1));
   });
   vm.method(fnProto, "apply", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    std::vector<Value> list;
-    if (ArrayObject* a = asArray(arg(args, 1))) list = a->items;
-    return vm.call(self, arg(args, 0), list);
+    return vm.call(self, thisForCall(vm, arg(args, 0)), argumentList(vm, arg(args, 1)));
   });
 }
 

@@ -695,7 +695,7 @@ void Machine::startDrag(ClipObject* clip, bool lockCenter) {
 
 bool ClipObject::getSpecial(Machine& vm, std::string_view name, Value& out) {
   if (!timeline || name.empty()) return false;
-  if (name[0] == '_') {
+  if (name[0] == '_' && !props.find(name)) {
     if (equalsIgnoreCase(name, "_parent")) {
       out = timeline->parent() ? Value(static_cast<Object*>(vm.clipFor(*timeline->parent()))) : Value();
       return true;
