@@ -83,11 +83,19 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
       // A function found on a timeline or a with object runs with it as
       // `this`; one found in a function's locals or the globals has none.
       Value fn, self;
-      Object* where = name.find_first_of("/:.") == std::string::npos ? lookupScope(f, name, fn) : nullptr;
-      if (!where)
+      bool isPath = name.find_first_of("/:.") != std::string::npos;
+      Object* where = isPath ? nullptr : lookupScope(f, name, fn);
+      Object* base = nullptr;
+      std::string member;
+      if (isPath && resolvePath(f, name, base, member)) {
+        // A path names the object the function runs on.
+        fn = base ? getOf(base, member, Value(base)) : Value();
+        if (base) self = Value(base);
+      } else if (!where) {
         fn = getVariable(f, name);
-      else if (where != m_global && where->proto)
+      } else if (where != m_global && where->proto) {
         self = Value(where);
+      }
       push(f, call(fn, self, args));
       return;
     }

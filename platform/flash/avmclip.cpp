@@ -109,6 +109,9 @@ void Machine::flushStarted() {
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<TimelineInstance*> started;
   started.swap(m_started);
+  // Unnamed clips are named in the order they were placed, before any script looks for them.
+  for (TimelineInstance* t : started)
+    if (t && t->holder() && t->holder()->name.empty()) clipFor(*t);
   auto pending = std::move(m_pendingFirst);
   m_pendingFirst.clear();
   // Each new clip hears its load event, then runs its first frame; the
