@@ -543,18 +543,26 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
       return;
     case 0x9E: {  // Call: the frame's scripts run here, on the target
       Value frame = pop(f);
-      if (!f.target || !f.target->timeline) return;
-      TimelineInstance* t = f.target->timeline;
+      // Without a valid target (a tellTarget that missed) the script's own timeline is used.
+      ClipObject* clip = f.target && f.target->timeline ? f.target : f.original;
       std::string text = toString(frame);
+      // "path:frame" names another clip's frame.
+      if (size_t colon = text.rfind(':'); !frame.isNumber() && colon != std::string::npos) {
+        Object* o = evalTargetPath(f, std::string_view(text).substr(0, colon));
+        clip = o && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o) : nullptr;
+        text.erase(0, colon + 1);
+      }
+      if (!clip || !clip->timeline) return;
+      TimelineInstance* t = clip->timeline;
       std::optional<int> index;
       if (frame.isNumber())
-        index = int(frame.num) - 1;
+        index = toInt32(frame.num) - 1;
       else if (auto label = t->def().findLabel(text))
         index = *label;
       else if (double n = stringToNumber(text, m_version); std::isfinite(n))
-        index = int(n) - 1;
+        index = toInt32(n) - 1;
       if (!index || *index < 0 || *index >= t->frameCount()) return;
-      for (const ActionBytes& block : t->def().frames[size_t(*index)].scripts) runScript(block, f.target);
+      for (const ActionBytes& block : t->def().frames[size_t(*index)].scripts) runScript(block, clip);
       return;
     }
     default:
