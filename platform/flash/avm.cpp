@@ -660,7 +660,8 @@ Value Machine::callScript(FunctionObject* fn, const Value& self, std::span<const
   };
   auto superValue = [&]() -> Value {
     Object* base = home ? home : (self.isObject() ? self.obj->proto : nullptr);
-    if (!base) return Value();
+    // A clip standing in the prototype chain is no class to reach through super.
+    if (!base || base->kind() == ObjectKind::Clip) return Value();
     return Value(static_cast<Object*>(m_heap.make<SuperObject>(base->proto, base, self)));
   };
   if (body.v2) {

@@ -79,6 +79,7 @@ struct ScriptThrow {
 struct ScriptAbort {};
 
 class ClipObject;
+class SuperObject;
 
 constexpr int kDepthOffset = 16384;  // script depth 0 is this display depth
 
@@ -154,8 +155,10 @@ class Machine : public ScriptHost {
   std::vector<std::string> enumerate(Object* object);
 
   Value call(const Value& function, const Value& self, std::span<const Value> args);
+  Value superConstruct(SuperObject* super, std::span<const Value> args);
   Value construct(const Value& function, std::span<const Value> args);
   bool instanceOf(Object* object, Object* constructor);
+  bool inherits(Object* start, Object* proto, Object* constructor, int depth);
   void trace(const std::string& line);
 
   // Movie clips.

@@ -105,20 +105,7 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
       std::vector<Value> args = popArgs(f);
       if (nameValue.isUndefined() || (nameValue.isString() && nameValue.text().empty())) {
         if (auto* s = base.object(); s && s->kind() == ObjectKind::Super) {
-          auto* super = static_cast<SuperObject*>(s);
-          Value ctor = getOf(super->home, "__constructor__", super->self);
-          if (!ctor.isObject())
-            ctor = getOf(super->home->proto ? super->home->proto : super->home, "constructor", super->self);
-          auto* fn = ctor.object() && ctor.obj->kind() == ObjectKind::Function ? static_cast<FunctionObject*>(ctor.obj)
-                                                                               : nullptr;
-          Value result;
-          if (fn && fn->body) {
-            Value proto = getOf(fn, "prototype", Value(fn));
-            result = callScript(fn, super->self, args, proto.object());
-          } else if (fn) {
-            result = call(ctor, super->self, args);
-          }
-          push(f, result);
+          push(f, superConstruct(static_cast<SuperObject*>(s), args));
           return;
         }
         push(f, call(base, Value(), args));
@@ -725,7 +712,11 @@ Value Machine::get(const Value& base, std::string_view name) {
 }
 
 Value Machine::getOf(Object* object, std::string_view name, const Value& self) {
-  if (name == "__proto__") return Value(object->proto);
+  if (name == "__proto__") {
+    // super reads from the prototype above the method's: its __proto__ is that one's.
+    Object* proto = object->kind() == ObjectKind::Super && object->proto ? object->proto->proto : object->proto;
+    return proto ? Value(proto) : Value();
+  }
   int hops = 0;
   for (Object* o = object; o && hops < kMaxProtoChain; o = o->proto, ++hops) {
     Value special;
@@ -882,8 +873,18 @@ std::vector<std::string> Machine::enumerate(Object* object) {
 
 // -- calls -------------------------------------------------------------------------------
 
+// super(): the constructor the method's prototype names, found without __resolve.
+Value Machine::superConstruct(SuperObject* super, std::span<const Value> args) {
+  Object* owner = findOwner(super->home, "__constructor__");
+  Value ctor = owner ? getOf(owner, "__constructor__", super->self) : Value();
+  auto* fn = ctor.object() && ctor.obj->kind() == ObjectKind::Function ? static_cast<FunctionObject*>(ctor.obj) : nullptr;
+  if (fn && fn->body) return callScript(fn, super->self, args, getOf(fn, "prototype", ctor).object());
+  return fn ? call(ctor, super->self, args) : Value();
+}
+
 Value Machine::call(const Value& function, const Value& self, std::span<const Value> args) {
   Object* o = function.object();
+  if (o && o->kind() == ObjectKind::Super) return superConstruct(static_cast<SuperObject*>(o), args);
   if (!o || o->kind() != ObjectKind::Function) return Value();
   auto* fn = static_cast<FunctionObject*>(o);
   if (fn->native) {
@@ -953,14 +954,23 @@ Value Machine::construct(const Value& function, std::span<const Value> args) {
 bool Machine::instanceOf(Object* object, Object* constructor) {
   Value protoValue = getOf(constructor, "prototype", Value(constructor));
   Object* proto = protoValue.object();
-  if (!proto) return false;
+  return proto && inherits(object->proto, proto, constructor, 0);
+}
+
+// Whether the chain from `start` holds `proto`, or an interface that is, extends or
+// implements `constructor`.
+bool Machine::inherits(Object* start, Object* proto, Object* constructor, int depth) {
   int hops = 0;
-  for (Object* o = object->proto; o && hops < kMaxProtoChain; o = o->proto, ++hops) {
+  for (Object* o = start; o && hops < kMaxProtoChain; o = o->proto, ++hops) {
     if (o == proto) return true;
-    Value list = o->props.find("__interfaces__") ? o->props.find("__interfaces__")->value : Value();
-    if (auto* a = list.object(); a && a->kind() == ObjectKind::Array)
-      for (const Value& i : static_cast<ArrayObject*>(a)->items)
-        if (i.object() == constructor) return true;
+    Property* list = o->props.find("__interfaces__");
+    auto* a = list ? list->value.object() : nullptr;
+    if (!a || a->kind() != ObjectKind::Array || depth >= 16) continue;
+    for (const Value& i : static_cast<ArrayObject*>(a)->items) {
+      if (i.object() == constructor) return true;
+      Object* ip = i.object() ? getOf(i.obj, "prototype", i).object() : nullptr;
+      if (ip && inherits(ip, proto, constructor, depth + 1)) return true;
+    }
   }
   return false;
 }
