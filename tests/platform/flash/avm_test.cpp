@@ -172,6 +172,36 @@ ActionWriter stringAsCondition() {
   return w.push({"0"}).op(kNot).op(kNot).op(kTrace);
 }
 
+ActionWriter preloadsWithoutParent() {
+  // The root has no parent: _global takes the first register, the second stays empty.
+  ActionWriter body;
+  body.push({Reg{1}}).op(kTrace).push({Reg{2}}).op(kTrace);
+  ActionWriter w;
+  w.defineFunction2("f", 3, 0x01aa, {}, body);
+  return w.push({0, "f"}).op(kCallFunction).op(kPop);
+}
+
+ActionWriter callWithoutObject() {
+  // function f() { return this }; f.call(undefined) == _global
+  ActionWriter body;
+  body.push({"this"}).op(kGetVariable).op(kReturn);
+  ActionWriter w;
+  w.defineFunction("f", {}, body);
+  w.push({Undefined{}, 1, "f"}).op(kGetVariable).push({"call"}).op(kCallMethod);
+  return w.push({"_global"}).op(kGetVariable).op(kStrictEquals).op(kTrace);
+}
+
+ActionWriter superCallsTheBaseConstructor() {
+  // function A() { trace("A") }; function B() { super() }; B extends A; new B
+  ActionWriter a, b;
+  a.trace("A");
+  b.push({0, "super"}).op(kCallFunction).op(kPop);
+  ActionWriter w;
+  w.defineFunction("A", {}, a).defineFunction("B", {}, b);
+  w.push({"B"}).op(kGetVariable).push({"A"}).op(kGetVariable).op(kExtends);
+  return w.push({0, "B"}).op(kNewObject).op(kPop);
+}
+
 std::vector<ScriptCase> scriptCases() {
   std::vector<ScriptCase> cases;
   ActionWriter w;
@@ -272,6 +302,10 @@ std::vector<ScriptCase> scriptCases() {
   cases.push_back({"jumps make loops", 6, countingLoop(), {"0", "1", "2"}});
   cases.push_back({"functions take arguments and return", 6, functionCall(), {"7"}});
   cases.push_back({"registers of DefineFunction2 and this", 7, registerFunction(), {"15"}});
+  cases.push_back({"preloads give no register to a missing parent", 7, preloadsWithoutParent(),
+                   {"[type Object]", "undefined"}});
+  cases.push_back({"call without an object runs on the global object", 7, callWithoutObject(), {"true"}});
+  cases.push_back({"super() calls the base constructor", 7, superCallsTheBaseConstructor(), {"A"}});
   cases.push_back({"throw reaches catch, then finally", 7, tryCatchFinally(), {"in", "boom", "finally", "after"}});
   cases.push_back({"objects: delete and enumerate", 6, objectsAndEnumeration(), {"true", "a", "object"}});
   cases.push_back({"arrays", 6, arrays(), {"4", "a-b-c-d", "4"}});
