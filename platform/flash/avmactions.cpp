@@ -877,7 +877,8 @@ std::vector<std::string> Machine::enumerate(Object* object) {
 Value Machine::superConstruct(SuperObject* super, std::span<const Value> args) {
   Object* owner = findOwner(super->home, "__constructor__");
   Value ctor = owner ? getOf(owner, "__constructor__", super->self) : Value();
-  auto* fn = ctor.object() && ctor.obj->kind() == ObjectKind::Function ? static_cast<FunctionObject*>(ctor.obj) : nullptr;
+  auto* fn =
+      ctor.object() && ctor.obj->kind() == ObjectKind::Function ? static_cast<FunctionObject*>(ctor.obj) : nullptr;
   if (fn && fn->body) return callScript(fn, super->self, args, getOf(fn, "prototype", ctor).object());
   return fn ? call(ctor, super->self, args) : Value();
 }

@@ -229,16 +229,11 @@ std::vector<ScriptCase> scriptCases() {
                    5,
                    ActionWriter(w).push({1, 2}).op(kLess).op(kTrace).push({"10", 10}).op(kEquals2).op(kTrace),
                    {"true", "true"}});
-  cases.push_back({"the old Equals compares numbers from SWF 5, hexadecimal text only from SWF 6",
-                   5,
-                   ActionWriter(w)
-                       .push({Undefined{}, 0})
-                       .op(kEquals)
-                       .op(kTrace)
-                       .push({"0x10", 16})
-                       .op(kEquals)
-                       .op(kTrace),
-                   {"true", "false"}});
+  cases.push_back(
+      {"the old Equals compares numbers from SWF 5, hexadecimal text only from SWF 6",
+       5,
+       ActionWriter(w).push({Undefined{}, 0}).op(kEquals).op(kTrace).push({"0x10", 16}).op(kEquals).op(kTrace),
+       {"true", "false"}});
   cases.push_back({"an object whose valueOf answers an object is not less; the global object is undefined",
                    7,
                    ActionWriter(w)
@@ -302,8 +297,8 @@ std::vector<ScriptCase> scriptCases() {
   cases.push_back({"jumps make loops", 6, countingLoop(), {"0", "1", "2"}});
   cases.push_back({"functions take arguments and return", 6, functionCall(), {"7"}});
   cases.push_back({"registers of DefineFunction2 and this", 7, registerFunction(), {"15"}});
-  cases.push_back({"preloads give no register to a missing parent", 7, preloadsWithoutParent(),
-                   {"[type Object]", "undefined"}});
+  cases.push_back(
+      {"preloads give no register to a missing parent", 7, preloadsWithoutParent(), {"[type Object]", "undefined"}});
   cases.push_back({"call without an object runs on the global object", 7, callWithoutObject(), {"true"}});
   cases.push_back({"super() calls the base constructor", 7, superCallsTheBaseConstructor(), {"A"}});
   cases.push_back({"throw reaches catch, then finally", 7, tryCatchFinally(), {"in", "boom", "finally", "after"}});
