@@ -7,6 +7,7 @@
 #include <cmath>
 #include <ctime>
 #include <limits>
+#include <optional>
 #include <random>
 
 #include "platform/flash/avm.h"
@@ -428,8 +429,11 @@ void installNumberAndBoolean(Machine& vm, Object* global) {
   });
 
   Object* booleanProto = vm.newObject();
-  auto boolean = vm.newNative([](Machine& vm, const Value&,
-                                 std::span<const Value> args) { return Value(!args.empty() && vm.toBoolean(args[0])); },
+  // Boolean() without a value answers undefined from SWF 7, false before.
+  auto boolean = vm.newNative([](Machine& vm, const Value&, std::span<const Value> args) {
+    if (args.empty()) return vm.version() >= 7 ? Value() : Value(false);
+    return Value(vm.toBoolean(args[0]));
+  },
                               [](Machine& vm, const Value& self, std::span<const Value> args) {
                                 Object* o = self.object();
                                 auto* b = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Boolean);
@@ -675,28 +679,34 @@ void installDate(Machine& vm, Object* global) {
 
 // -- global functions -----------------------------------------------------------------------------------
 
-double parseIntText(std::string_view s, int radix) {
+// A sign, a zero, then only octal digits to the end.
+bool octalText(std::string_view s) {
+  if (!s.empty() && (s[0] == '-' || s[0] == '+')) s.remove_prefix(1);
+  if (s.size() < 2 || s[0] != '0') return false;
+  return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '7'; });
+}
+
+// parseInt as the player reads it: "0x" at the very start is hexadecimal (the
+// digits may then carry a sign), a sign before "0x" skips the zero and keeps the
+// x as a digit, octal needs the whole text to be octal, and a radix given must
+// be 2 to 36.
+double parseIntText(std::string_view s, std::optional<int> radixGiven) {
+  int radix = radixGiven.value_or(0);
   size_t i = 0;
+  auto isX = [&](size_t k) { return k < s.size() && (s[k] == 'x' || s[k] == 'X'); };
+  if (s.size() >= 2 && s[0] == '0' && isX(1)) {
+    i = 2;
+    if (!radixGiven) radix = 16;
+  } else if (s.size() >= 3 && (s[0] == '-' || s[0] == '+') && s[1] == '0' && isX(2)) {
+    i = 2;
+  } else if (!radixGiven && octalText(s)) {
+    radix = 8;
+  }
+  if (radix == 0) radix = 10;
+  if (radix < 2 || radix > 36) return kNaN;
   while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
   bool negative = false;
   if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
-  if (radix == 0) {
-    if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-      radix = 16;
-      i += 2;
-    } else if (i + 1 < s.size() && s[i] == '0') {
-      // A leading zero reads octal when every digit allows it.
-      bool octal = true;
-      for (size_t k = i; k < s.size() && s[k] >= '0' && s[k] <= '9'; ++k)
-        if (s[k] > '7') octal = false;
-      radix = octal ? 8 : 10;
-    } else {
-      radix = 10;
-    }
-  } else if (radix == 16 && i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-    i += 2;
-  }
-  if (radix < 2 || radix > 36) return kNaN;
   double value = 0;
   size_t digits = 0;
   for (; i < s.size(); ++i, ++digits) {
@@ -712,27 +722,44 @@ double parseIntText(std::string_view s, int radix) {
   return negative ? -value : value;
 }
 
+// parseFloat as the player reads it: fraction digits add up one place at a
+// time, a second point is skipped (and then no exponent is read), and the
+// exponent wraps at 32 bits.
 double parseFloatText(std::string_view s) {
   size_t i = 0;
   while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
-  size_t start = i;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
-  size_t digits = 0;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
-  if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
-  }
-  if (digits == 0) return kNaN;
-  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-    size_t e = i + 1;
-    if (e < s.size() && (s[e] == '-' || s[e] == '+')) ++e;
-    if (e < s.size() && s[e] >= '0' && s[e] <= '9') {
-      while (e < s.size() && s[e] >= '0' && s[e] <= '9') ++e;
-      i = e;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  auto isDigit = [&](size_t k) { return k < s.size() && s[k] >= '0' && s[k] <= '9'; };
+  double value = 0, place = 0.1;
+  size_t digits = 0, points = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] == '.') {
+      ++points;
+    } else if (isDigit(i)) {
+      ++digits;
+      if (points == 0) {
+        value = value * 10 + (s[i] - '0');
+      } else {
+        value += (s[i] - '0') * place;
+        place /= 10;
+      }
+    } else {
+      break;
     }
   }
-  return std::strtod(std::string(s.substr(start, i - start)).c_str(), nullptr);
+  if (digits == 0) return kNaN;
+  if (points < 2 && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t e = i + 1;
+    bool negativeExponent = false;
+    if (e < s.size() && (s[e] == '-' || s[e] == '+')) negativeExponent = s[e++] == '-';
+    uint32_t exponent = 0;
+    size_t first = e;
+    for (; isDigit(e); ++e) exponent = exponent * 10 + uint32_t(s[e] - '0');
+    double power = std::pow(10.0, double(int32_t(exponent)));
+    if (e > first) value = negativeExponent ? value / power : value * power;
+  }
+  return negative ? -value : value;
 }
 
 std::string escapeText(std::string_view s) {
@@ -800,9 +827,12 @@ int versionOfFlags(int flags) {
 void installGlobals(Machine& vm, Object* global) {
   vm.method(global, "parseInt", [](Machine& vm, const Value&, std::span<const Value> args) {
     if (args.empty()) return Value();
-    double r = arg(args, 1).isUndefined() ? 0 : vm.toNumber(args[1]);
-    if (std::isnan(r)) return Value(kNaN);
-    int radix = int(r);
+    std::optional<int> radix;
+    if (args.size() > 1) {
+      double r = vm.toNumber(args[1]);
+      if (!(r >= 2 && r < 37)) return Value(kNaN);
+      radix = int(r);
+    }
     return Value(parseIntText(vm.toString(arg(args, 0)), radix));
   });
   vm.method(global, "parseFloat", [](Machine& vm, const Value&, std::span<const Value> args) {

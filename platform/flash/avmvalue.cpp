@@ -21,21 +21,23 @@ int digitValue(char c) {
   return 99;
 }
 
-// Digits of `radix` after an optional sign; NaN when one does not belong.
-double parseRadix(std::string_view s, int radix) {
+// Hexadecimal and octal texts as numbers: digits after an optional sign,
+// wrapped to a signed 32-bit integer as the player keeps them.
+double parseRadix32(std::string_view s, int radix) {
   bool negative = false;
   if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
     negative = s[0] == '-';
     s.remove_prefix(1);
   }
   if (s.empty()) return kNaN;
-  double value = 0;
+  uint32_t value = 0;
   for (char c : s) {
     int d = digitValue(c);
     if (d >= radix) return kNaN;
-    value = value * radix + d;
+    value = value * uint32_t(radix) + uint32_t(d);
   }
-  return negative ? -value : value;
+  double n = int32_t(value);
+  return negative ? -n : n;
 }
 
 // A decimal number with optional fraction and exponent filling all of `s`.
@@ -137,13 +139,11 @@ double stringToNumber(std::string_view text, int version) {
   if (s.empty()) return kNaN;
   // Hexadecimal and octal texts read as such from SWF 6.
   if (version < 6) return parseDecimal(s);
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) return parseRadix(s.substr(2), 16);
-  bool negative = s[0] == '-';
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) return parseRadix32(s.substr(2), 16);
+  // Octal only where the text starts with its digits, not after spaces.
   std::string_view unsignedPart = (s[0] == '-' || s[0] == '+') ? s.substr(1) : s;
-  if (unsignedPart.size() > 1 && unsignedPart[0] == '0' && allOctal(unsignedPart)) {
-    double v = parseRadix(unsignedPart, 8);
-    return negative ? -v : v;
-  }
+  if (start == 0 && unsignedPart.size() > 1 && unsignedPart[0] == '0' && allOctal(unsignedPart))
+    return parseRadix32(s, 8);
   return parseDecimal(s);
 }
 
