@@ -58,6 +58,9 @@ std::vector<Value> argumentList(Machine& vm, const Value& list) {
   return items;
 }
 
+// The second argument of a two-place Math function: NaN when it was not passed.
+double secondNumber(Machine& vm, std::span<const Value> args) { return args.size() > 1 ? vm.toNumber(args[1]) : kNaN; }
+
 // -- Array --------------------------------------------------------------------------------
 
 std::string joinArray(Machine& vm, ArrayObject* a, const std::string& separator) {
@@ -430,16 +433,17 @@ void installNumberAndBoolean(Machine& vm, Object* global) {
 
   Object* booleanProto = vm.newObject();
   // Boolean() without a value answers undefined from SWF 7, false before.
-  auto boolean = vm.newNative([](Machine& vm, const Value&, std::span<const Value> args) {
-    if (args.empty()) return vm.version() >= 7 ? Value() : Value(false);
-    return Value(vm.toBoolean(args[0]));
-  },
-                              [](Machine& vm, const Value& self, std::span<const Value> args) {
-                                Object* o = self.object();
-                                auto* b = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Boolean);
-                                b->primitive = Value(!args.empty() && vm.toBoolean(args[0]));
-                                return obj(b);
-                              });
+  auto boolean = vm.newNative(
+      [](Machine& vm, const Value&, std::span<const Value> args) {
+        if (args.empty()) return vm.version() >= 7 ? Value() : Value(false);
+        return Value(vm.toBoolean(args[0]));
+      },
+      [](Machine& vm, const Value& self, std::span<const Value> args) {
+        Object* o = self.object();
+        auto* b = vm.heap().make<PrimitiveObject>(o ? o->proto : nullptr, ObjectKind::Boolean);
+        b->primitive = Value(!args.empty() && vm.toBoolean(args[0]));
+        return obj(b);
+      });
   vm.setHidden(boolean, "prototype", obj(booleanProto));
   vm.setHidden(booleanProto, "constructor", obj(boolean));
   vm.setHidden(global, "Boolean", obj(boolean));
@@ -493,31 +497,24 @@ void installMath(Machine& vm, Object* global) {
   vm.method(math, "tan", unary<std::tan>);
   vm.method(math, "atan2", [](Machine& vm, const Value&, std::span<const Value> args) {
     if (args.size() < 2) return Value(kNaN);
-    return Value(std::atan2(vm.toNumber(args[0]), vm.toNumber(args[1])));
+    double y = vm.toNumber(args[0]);
+    return Value(std::atan2(y, vm.toNumber(args[1])));
   });
   vm.method(math, "pow", [](Machine& vm, const Value&, std::span<const Value> args) {
-    if (args.size() < 2) return Value(kNaN);
-    return Value(std::pow(vm.toNumber(args[0]), vm.toNumber(args[1])));
+    if (args.empty()) return Value(kNaN);
+    double base = vm.toNumber(args[0]);
+    return Value(std::pow(base, secondNumber(vm, args)));
   });
+  // max and min compare their first two values only.
   vm.method(math, "max", [](Machine& vm, const Value&, std::span<const Value> args) {
     if (args.empty()) return Value(-std::numeric_limits<double>::infinity());
-    double best = -std::numeric_limits<double>::infinity();
-    for (const Value& v : args) {
-      double n = vm.toNumber(v);
-      if (std::isnan(n)) return Value(kNaN);
-      best = std::max(best, n);
-    }
-    return Value(best);
+    double a = vm.toNumber(args[0]), b = secondNumber(vm, args);
+    return std::isnan(a) || std::isnan(b) ? Value(kNaN) : Value(std::max(a, b));
   });
   vm.method(math, "min", [](Machine& vm, const Value&, std::span<const Value> args) {
     if (args.empty()) return Value(std::numeric_limits<double>::infinity());
-    double best = std::numeric_limits<double>::infinity();
-    for (const Value& v : args) {
-      double n = vm.toNumber(v);
-      if (std::isnan(n)) return Value(kNaN);
-      best = std::min(best, n);
-    }
-    return Value(best);
+    double a = vm.toNumber(args[0]), b = secondNumber(vm, args);
+    return std::isnan(a) || std::isnan(b) ? Value(kNaN) : Value(std::min(a, b));
   });
   vm.method(math, "random", [](Machine&, const Value&, std::span<const Value>) {
     return Value(std::uniform_real_distribution<double>(0, 1)(engine()));

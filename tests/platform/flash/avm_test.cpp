@@ -252,6 +252,27 @@ std::vector<ScriptCase> scriptCases() {
                    4,
                    ActionWriter(w).push({1, "Infinity"}).op(kGetVariable).op(kLess).op(kTrace),
                    {"0"}});
+  cases.push_back({"parseInt, parseFloat and Math.min read their arguments as the player does",
+                   7,
+                   ActionWriter(w)
+                       .push({"-0100z", 1, "parseInt"})
+                       .op(kCallFunction)
+                       .op(kTrace)
+                       .push({Undefined{}, "100", 2, "parseInt"})
+                       .op(kCallFunction)
+                       .op(kTrace)
+                       .push({"1.2345.678e5", 1, "parseFloat"})
+                       .op(kCallFunction)
+                       .op(kTrace)
+                       .push({"1e4294967297", 1, "parseFloat"})
+                       .op(kCallFunction)
+                       .op(kTrace)
+                       .push({1, 1, "Math"})
+                       .op(kGetVariable)
+                       .push({"min"})
+                       .op(kCallMethod)
+                       .op(kTrace),
+                   {"-100", "NaN", "1.2345678", "10", "NaN"}});
   cases.push_back({"string actions",
                    5,
                    ActionWriter(w)
@@ -341,7 +362,15 @@ TEST(ScriptMachine, WritesNumbersAsThePlayerDoes) {
     int version;
     double number;
   };
-  const TextCase texts[] = {{"0x1F", 6, 31}, {"010", 6, 8}, {" 12", 6, 12}, {"12abc", 4, 12}, {"1e3", 6, 1000}};
+  const TextCase texts[] = {{"0x1F", 6, 31},
+                            {"010", 6, 8},
+                            {" 12", 6, 12},
+                            {"12abc", 4, 12},
+                            {"1e3", 6, 1000},
+                            {"037777777777", 6, -1},
+                            {"0x1999999981ffffff", 6, -2113929217},
+                            {" 010", 6, 10},
+                            {"010", 5, 10}};
   for (const TextCase& c : texts) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(avm::stringToNumber(c.text, c.version), c.number);
