@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <cwctype>
+#include <locale.h>
 #include <limits>
 #include <optional>
 #include <random>
@@ -38,6 +40,55 @@ std::string thisString(Machine& vm, const Value& self) {
   if (Object* o = self.object(); o && o->kind() == ObjectKind::String) return vm.toString(o->primitive);
   return vm.toString(self);
 }
+
+// Where the player's case tables, from an older Unicode, differ from today's:
+// Georgian capitals lower to the letters in use then, and final sigma pairs
+// with the unassigned capital beside sigma.
+std::optional<char16_t> olderMapping(char16_t c, bool upper) {
+  if (upper) {
+    if (c == 0x03C2) return char16_t(0x03A2);
+    if (c == 0x03F2) return char16_t(0x03A3);
+    return std::nullopt;
+  }
+  if (c >= 0x10A0 && c <= 0x10C5) return char16_t(c + 0x30);
+  if (c == 0x03A2) return char16_t(0x03C2);
+  return std::nullopt;
+}
+
+// Unicode's simple case mappings, through the C library's UTF-8 locale.
+class CaseLocale {
+ public:
+  CaseLocale() : m_locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0))) {}
+  ~CaseLocale() {
+    if (m_locale) freelocale(m_locale);
+  }
+  CaseLocale(const CaseLocale&) = delete;
+  CaseLocale& operator=(const CaseLocale&) = delete;
+  char16_t map(char16_t c, bool upper) const {
+    if (c < 0x80 || !m_locale) {
+      if (upper) return c >= 'a' && c <= 'z' ? char16_t(c - 32) : c;
+      return c >= 'A' && c <= 'Z' ? char16_t(c + 32) : c;
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) return c;
+    if (auto older = olderMapping(c, upper)) return *older;
+    wint_t m = upper ? towupper_l(wint_t(c), m_locale) : towlower_l(wint_t(c), m_locale);
+    // A mapping that leaves the 16-bit plane is not made.
+    return m <= 0xFFFF ? char16_t(m) : c;
+  }
+
+ private:
+  locale_t m_locale;
+};
+
+const CaseLocale& caseLocale() {
+  static const CaseLocale locale;
+  return locale;
+}
+char16_t upperCase(char16_t c) { return caseLocale().map(c, true); }
+char16_t lowerCase(char16_t c) { return caseLocale().map(c, false); }
+
+// A string position: a number wrapped to 32 bits, NaN as 0.
+double position(Machine& vm, const Value& v) { return toInt32(vm.toNumber(v)); }
 
 std::mt19937& engine() {
   static std::mt19937 e(std::random_device{}());
@@ -295,14 +346,12 @@ void installString(Machine& vm, Object* global) {
             [](Machine& vm, const Value& self, std::span<const Value>) { return Value(thisString(vm, self)); });
   vm.method(proto, "toUpperCase", [](Machine& vm, const Value& self, std::span<const Value>) {
     std::u16string s = toUtf16(thisString(vm, self));
-    for (char16_t& c : s)
-      if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c = char16_t(c - 32);
+    for (char16_t& c : s) c = upperCase(c);
     return Value(toUtf8(s));
   });
   vm.method(proto, "toLowerCase", [](Machine& vm, const Value& self, std::span<const Value>) {
     std::u16string s = toUtf16(thisString(vm, self));
-    for (char16_t& c : s)
-      if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c = char16_t(c + 32);
+    for (char16_t& c : s) c = lowerCase(c);
     return Value(toUtf8(s));
   });
   vm.method(proto, "charAt", [](Machine& vm, const Value& self, std::span<const Value> args) {
@@ -325,11 +374,13 @@ void installString(Machine& vm, Object* global) {
     size_t at = s.find(needle, size_t(from));
     return Value(at == std::u16string::npos ? -1.0 : double(at));
   });
+  // Without arguments these answer undefined; positions wrap at 32 bits.
   vm.method(proto, "lastIndexOf", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    std::u16string s = toUtf16(thisString(vm, self)), needle = toUtf16(vm.toString(arg(args, 0)));
+    if (args.empty()) return Value();
+    std::u16string s = toUtf16(thisString(vm, self)), needle = toUtf16(vm.toString(args[0]));
     size_t from = std::u16string::npos;
-    if (args.size() > 1) {
-      double n = toInt32(vm.toNumber(args[1]));
+    if (!arg(args, 1).isUndefined()) {
+      double n = position(vm, args[1]);
       if (n < 0) return Value(-1.0);
       from = size_t(std::min(n, double(s.size())));
     }
@@ -337,26 +388,27 @@ void installString(Machine& vm, Object* global) {
     return Value(at == std::u16string::npos ? -1.0 : double(at));
   });
   vm.method(proto, "substr", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    if (args.empty()) return Value();
     std::u16string s = toUtf16(thisString(vm, self));
-    size_t start = clampIndex(vm.toNumber(arg(args, 0)), s.size());
-    double count = arg(args, 1).isUndefined() ? double(s.size()) : toInteger(vm.toNumber(args[1]));
+    size_t start = clampIndex(position(vm, args[0]), s.size());
+    double count = arg(args, 1).isUndefined() ? double(s.size()) : position(vm, args[1]);
     if (count < 0) count = std::max(0.0, double(s.size() - start) + count);
     return Value(toUtf8(s.substr(start, size_t(std::min(count, double(s.size() - start))))));
   });
   vm.method(proto, "substring", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    if (args.empty()) return Value();
     std::u16string s = toUtf16(thisString(vm, self));
-    auto clampPlain = [&](double n) {
-      return std::isnan(n) || n < 0 ? size_t(0) : size_t(std::min(n, double(s.size())));
-    };
-    size_t a = clampPlain(vm.toNumber(arg(args, 0)));
-    size_t b = arg(args, 1).isUndefined() ? s.size() : clampPlain(vm.toNumber(args[1]));
+    auto clampPlain = [&](double n) { return n < 0 ? size_t(0) : size_t(std::min(n, double(s.size()))); };
+    size_t a = clampPlain(position(vm, args[0]));
+    size_t b = arg(args, 1).isUndefined() ? s.size() : clampPlain(position(vm, args[1]));
     if (a > b) std::swap(a, b);
     return Value(toUtf8(s.substr(a, b - a)));
   });
   vm.method(proto, "slice", [](Machine& vm, const Value& self, std::span<const Value> args) {
+    if (args.empty()) return Value();
     std::u16string s = toUtf16(thisString(vm, self));
-    size_t a = clampIndex(vm.toNumber(arg(args, 0)), s.size());
-    size_t b = arg(args, 1).isUndefined() ? s.size() : clampIndex(vm.toNumber(args[1]), s.size());
+    size_t a = clampIndex(position(vm, args[0]), s.size());
+    size_t b = arg(args, 1).isUndefined() ? s.size() : clampIndex(position(vm, args[1]), s.size());
     return Value(a < b ? toUtf8(s.substr(a, b - a)) : std::string());
   });
   vm.method(proto, "concat", [](Machine& vm, const Value& self, std::span<const Value> args) {

@@ -273,6 +273,22 @@ std::vector<ScriptCase> scriptCases() {
                        .op(kCallMethod)
                        .op(kTrace),
                    {"-100", "NaN", "1.2345678", "10", "NaN"}});
+  cases.push_back({"string methods map case by Unicode and wrap positions at 32 bits",
+                   7,
+                   ActionWriter(w)
+                       .push({0, "ÿΣ", "toUpperCase"})
+                       .op(kCallMethod)
+                       .op(kTrace)
+                       .push({0, "ΣӁ", "toLowerCase"})
+                       .op(kCallMethod)
+                       .op(kTrace)
+                       .push({4294967298.0, 4294967296.0, 2, "Hello", "slice"})
+                       .op(kCallMethod)
+                       .op(kTrace)
+                       .push({0, "Hello", "substr"})
+                       .op(kCallMethod)
+                       .op(kTrace),
+                   {"ŸΣ", "σӂ", "He", "undefined"}});
   cases.push_back({"string actions",
                    5,
                    ActionWriter(w)
