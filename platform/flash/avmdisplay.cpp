@@ -36,12 +36,39 @@ void accessor(Machine& vm, Object* owner, const char* name, NativeFn getter, Nat
 
 // -- setMask ------------------------------------------------------------------------------------
 
+// The clip a path names from `from`: its parts, split at '.', '/' or ':',
+// are levels, parents, or members that hold clips.
+ClipObject* clipAtPath(Machine& vm, ClipObject* from, std::string_view path) {
+  ClipObject* current = from;
+  if (path.starts_with("/")) {
+    current = vm.rootClip();
+    path.remove_prefix(1);
+  }
+  while (!path.empty() && current) {
+    size_t cut = path.starts_with("..") ? 2 : path.find_first_of("./:");
+    std::string_view part = path.substr(0, cut);
+    path = cut >= path.size() ? std::string_view() : path.substr(cut);
+    if (path.starts_with("/") || path.starts_with(":") || (path.starts_with(".") && part != ".."))
+      path.remove_prefix(1);  // one separator after each part
+    if (part.empty()) return nullptr;
+    if (part == ".." || equalsIgnoreCase(part, "_parent")) {
+      TimelineInstance* parent = current->timeline ? current->timeline->parent() : nullptr;
+      current = parent ? vm.clipFor(*parent) : nullptr;
+    } else if (equalsIgnoreCase(part, "_root") || equalsIgnoreCase(part, "_level0")) {
+      current = vm.rootClip();
+    } else {
+      current = asClipValue(vm.get(Value(static_cast<Object*>(current)), part));
+    }
+  }
+  return current;
+}
+
 // The clip a mask argument names: a clip, or a target path from the clip
 // the script runs on.
 ClipObject* maskClip(Machine& vm, const Value& mask) {
   if (ClipObject* clip = asClipValue(mask)) return clip;
   ClipObject* from = vm.currentTarget() ? vm.currentTarget() : vm.rootClip();
-  return vm.findClip(from, vm.toString(mask));
+  return clipAtPath(vm, from, vm.toString(mask));
 }
 
 // True once the mask is set or cleared; false for a mask that names no clip

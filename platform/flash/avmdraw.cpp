@@ -29,6 +29,7 @@ float toTwips(Machine& vm, const Value& v) {
 ShapeDef& drawingOf(ClipObject& clip) {
   if (!clip.timeline->drawing) {
     clip.timeline->drawing = std::make_unique<ShapeDef>();
+    clip.timeline->drawing->evenOdd = true;
     clip.pen = DrawingPen{};
   }
   return *clip.timeline->drawing;

@@ -188,6 +188,12 @@ namespace {
 
 uint8_t coverageOf(float sum) { return uint8_t(std::min(std::fabs(sum), 1.0f) * 255 + 0.5f); }
 
+// Under the even-odd rule a winding of 2 is outside again: the sum folds.
+uint8_t evenOddCoverageOf(float sum) {
+  float t = std::fmod(std::fabs(sum), 2.0f);
+  return coverageOf(t > 1.0f ? 2.0f - t : t);
+}
+
 // Gradient positions are worked out as ramp indices: a linear gradient's
 // index grows by a constant along the row, a radial one's is a distance. The
 // gradient square spans -16384..16384 on both axes.
@@ -451,6 +457,16 @@ void Rasterizer::coverRow(size_t row, int width) {
   uint8_t* touched = m_touched.data() + row * size_t(blocksPerRow(width));
   uint8_t* coverage = m_coverage.data();
   float sum = 0;
+  if (m_evenOdd) {
+    for (int i = 0; i < width; ++i) {
+      sum += cells[i];
+      cells[i] = 0;
+      coverage[i] = evenOddCoverageOf(sum);
+    }
+    cells[width] = cells[width + 1] = 0;
+    std::fill_n(touched, blocksPerRow(width), uint8_t(0));
+    return;
+  }
   for (int i = 0; i < width;) {
     int block = i / kCellBlock, blockEnd = std::min(width, (block + 1) * kCellBlock);
     bool whole = blockEnd - i == kCellBlock;

@@ -59,11 +59,14 @@ Rgba unpremultiply(uint32_t argb);
 class Rasterizer {
  public:
   void reset() {
+    m_evenOdd = false;
     m_lines.clear();
     m_minX = m_minY = 1e30f;
     m_maxX = m_maxY = -1e30f;
   }
   void addLine(Point from, Point to);
+  // Until the next reset: areas wound round twice are left out (the even-odd rule).
+  void setEvenOdd(bool evenOdd) { m_evenOdd = evenOdd; }
   // Adds a quadratic curve, flattened finely enough for the pixel grid.
   void addCurve(Point from, Point control, Point to);
   bool empty() const { return m_lines.empty(); }
@@ -88,6 +91,7 @@ class Rasterizer {
   std::vector<uint8_t> m_coverage;  // one row's coverage, 0..255 per pixel
   std::vector<uint32_t> m_colors;   // one row's paint colours
   int m_boxY = 0;
+  bool m_evenOdd = false;
 };
 
 // Chords needed to draw a quadratic curve within a fraction of a pixel.

@@ -471,7 +471,7 @@ void MovieRenderer::drawShape(const ShapeDef& shape, const Matrix& toPixels, con
     size_t end = layer + 1 < starts.size() ? starts[layer + 1] : shape.fills.size();
     for (size_t i = starts[layer]; i < end && i < shape.fillEdges.size(); ++i) {
       if (shape.fillEdges[i].empty()) continue;
-      fillEdges(shape.fillEdges[i], toPixels, paintFor(shape.fills[i], toPixels, cx));
+      fillEdges(shape.fillEdges[i], toPixels, paintFor(shape.fills[i], toPixels, cx), shape.evenOdd);
     }
     for (; nextPath < shape.paths.size() && shape.paths[nextPath].layer <= layer; ++nextPath) {
       const ShapePath& path = shape.paths[nextPath];
@@ -480,9 +480,11 @@ void MovieRenderer::drawShape(const ShapeDef& shape, const Matrix& toPixels, con
   }
 }
 
-void MovieRenderer::fillEdges(const std::vector<Edge>& edges, const Matrix& toPixels, const Paint& paint) {
+void MovieRenderer::fillEdges(const std::vector<Edge>& edges, const Matrix& toPixels, const Paint& paint,
+                              bool evenOdd) {
   if (!takeBudget(edges.size())) return;
   m_raster.reset();
+  m_raster.setEvenOdd(evenOdd);
   for (const Edge& e : edges) {
     if (e.curved)
       m_raster.addCurve(toPixels.apply(e.from), toPixels.apply(e.control), toPixels.apply(e.to));

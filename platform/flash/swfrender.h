@@ -95,7 +95,7 @@ class MovieRenderer {
   bool stageMatrix(const TimelineInstance& timeline, Matrix& out) const;
   void drawLayered(const DisplayObject& object, const Matrix& toPixels, const ColorTransform& colorTransform,
                    int nesting);
-  void fillEdges(const std::vector<Edge>& edges, const Matrix& toPixels, const Paint& paint);
+  void fillEdges(const std::vector<Edge>& edges, const Matrix& toPixels, const Paint& paint, bool evenOdd);
   void strokePath(const ShapePath& path, const LineStyle& style, const Matrix& toPixels,
                   const ColorTransform& colorTransform);
   void addStrokePolyline(const std::vector<Point>& points, float halfWidth);

@@ -350,11 +350,16 @@ void ShapeDef::finish() {
   }
 }
 
+namespace {
+constexpr uint8_t kUsesFillWindingRule = 0x04;  // DefineShape4: non-zero winding
+}  // namespace
+
 bool readShape(SwfReader& reader, int version, ShapeDef& shape) {
   shape.bounds = reader.rect();
+  shape.evenOdd = true;
   if (version >= 4) {
     reader.rect();  // edge bounds
-    reader.u8();    // winding rule and stroke scaling flags
+    shape.evenOdd = !(reader.u8() & kUsesFillWindingRule);
   }
   readStyleArrays(reader, version, shape);
   if (reader.ok()) RecordReader(reader, version, shape).run();

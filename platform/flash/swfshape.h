@@ -77,6 +77,10 @@ struct ShapeDef {
   // Where each style array's fills start in `fills`. Each array is a layer,
   // drawn fills then lines over the layers before it.
   std::vector<size_t> layerFillStarts{0};
+  // Where a fill's outline crosses itself, alternate crossings fill (the
+  // player's rule for shapes and scripts' drawings) rather than every area
+  // wound round (DefineShape4's winding flag, and glyphs).
+  bool evenOdd = false;
 
   // The edges around fill style `fill` (1-based), all oriented with the fill
   // on their right; built by finish(), with the gradients' ramps.

@@ -106,6 +106,18 @@ std::vector<GeomCase> geomCases() {
   cases.push_back({"setMask answers whether its argument named a mask", w, {"true", "false", "undefined", "true"}});
 
   w = {};
+  w.push({"c", 1, "c", 2, "_root"}).op(kGetVariable).push({"createEmptyMovieClip"}).op(kCallMethod).op(kSetVariable);
+  callAndDrop(w, "c", "beginFill", {0x0000FF, 100});
+  for (int side : {100, 50}) {
+    int at = (100 - side) / 2;
+    for (auto [x, y] : {std::pair{at, at}, {at + side, at}, {at + side, at + side}, {at, at + side}})
+      callAndDrop(w, "c", x == at && y == at ? "moveTo" : "lineTo", {x, y});
+  }
+  callAndDrop(w, "c", "endFill", {});
+  for (auto [x, y] : {std::pair{50, 50}, {10, 10}}) call(w, "c", "hitTest", {x, y, true}).op(kTrace);
+  cases.push_back({"a shape hit test leaves out a hole the fill winds twice", w, {"false", "true"}});
+
+  w = {};
   newGeom(w, "m", "Matrix", {2, 3, 5, 7, 9, 11});
   callAndDrop(w, "m", "invert", {});
   w.traceVariable("m");
@@ -234,6 +246,13 @@ std::vector<DrawingCase> drawingCases() {
   square(w, 0, 0, 50);
   onRoot(w, "endFill", {});
   cases.push_back({"alpha 0 draws nothing over what is there", w, {{{25, 25}, kRed}}});
+
+  w = {};
+  onRoot(w, "beginFill", {0xFF0000, 100});
+  square(w, 0, 0, 100);
+  square(w, 25, 25, 50);  // wound the same way: a hole all the same
+  onRoot(w, "endFill", {});
+  cases.push_back({"a fill crossing itself leaves out what it winds twice", w, {{{10, 10}, kRed}, {{50, 50}, kWhite}}});
 
   w = {};
   // A linear gradient from red at the left to blue at the right across 100 pixels.
