@@ -5,10 +5,24 @@
 
 #include "platform/audio/mixer.h"
 #include "platform/audio/output.h"
+#include "platform/core/windowing.h"
 
 namespace {
 
 constexpr UINT kDeviceZero = 0;
+constexpr uint64_t kLevelLookMs = 200;
+
+// Another process of the device may set device 0's level, which this one
+// hears of only through the device: a playing program looks again now and
+// then, after what played so far kept the level it had.
+void followOtherProcesses() {
+  static uint64_t lastLook = 0;
+  uint64_t now = wm::nowMs();
+  if (now >= lastLook && now - lastLook < kLevelLookMs) return;
+  lastLook = now;
+  DWORD level = 0;
+  if (waveOutGetVolume(nullptr, &level) == MMSYSERR_NOERROR) audio::mixer().setLevel(level);
+}
 
 bool validHeader(const WAVEHDR* header, UINT size) { return header && size >= sizeof(WAVEHDR); }
 
@@ -67,6 +81,7 @@ MMRESULT waveOutWrite(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
   if (!validHeader(header, size) || !header->lpData) return MMSYSERR_INVALPARAM;
   if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
   audio::catchUp();
+  followOtherProcesses();
   return audio::mixer().write(handle, *header);
 }
 
@@ -88,5 +103,6 @@ MMRESULT waveOutReset(HWAVEOUT handle) {
 MMRESULT waveOutGetPosition(HWAVEOUT handle, LPMMTIME time, UINT size) {
   if (!time || size < sizeof(MMTIME)) return MMSYSERR_INVALPARAM;
   audio::catchUp();
+  followOtherProcesses();
   return audio::mixer().position(handle, *time);
 }

@@ -106,4 +106,18 @@ void applyButtonColorTransform(SwfReader& body, ButtonDef& button) {
   for (ButtonRecord& record : button.records) record.colorTransform = cx;
 }
 
+void readButtonSounds(SwfReader& body, ButtonDef& button) {
+  constexpr uint16_t kTransitions[] = {kCondOverUpToIdle, kCondIdleToOverUp, kCondOverUpToOverDown,
+                                       kCondOverDownToOverUp};
+  button.sounds.clear();
+  for (uint16_t condition : kTransitions) {
+    uint16_t id = body.u16();
+    if (!body.ok()) return;
+    if (!id) continue;
+    SoundInfo info = readSoundInfo(body);
+    if (!body.ok()) return;
+    button.sounds.push_back({condition, id, std::move(info)});
+  }
+}
+
 }  // namespace swf

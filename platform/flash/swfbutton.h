@@ -9,6 +9,7 @@
 
 #include "platform/flash/swfgeometry.h"
 #include "platform/flash/swfreader.h"
+#include "platform/flash/swfsound.h"
 
 namespace swf {
 
@@ -50,9 +51,17 @@ struct ButtonActions {
   std::shared_ptr<const std::vector<uint8_t>> records;
 };
 
+// A sound a button plays on one of its transitions.
+struct ButtonSound {
+  uint16_t condition = 0;  // the ButtonCondition it plays on
+  uint16_t soundId = 0;
+  SoundInfo info;
+};
+
 struct ButtonDef {
   std::vector<ButtonRecord> records;
   std::vector<ButtonActions> actions;
+  std::vector<ButtonSound> sounds;
   bool trackAsMenu = false;
 };
 
@@ -64,5 +73,9 @@ bool skipFilters(SwfReader& r);
 bool readButton(SwfReader& body, int version, ButtonDef& button);
 // DefineButtonCxform after the button id: a colour transform for every record.
 void applyButtonColorTransform(SwfReader& body, ButtonDef& button);
+// DefineButtonSound after the button id: the sounds of going idle, over,
+// down and up again, each a sound id (0: none) and its sound info. A tag cut
+// short keeps the sounds read whole.
+void readButtonSounds(SwfReader& body, ButtonDef& button);
 
 }  // namespace swf

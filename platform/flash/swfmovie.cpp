@@ -358,6 +358,11 @@ class MovieParser {
       if (it != m_buttons.end()) applyButtonColorTransform(body, *it->second);
       return true;
     }
+    if (code == kTagDefineButtonSound) {
+      auto it = m_buttons.find(body.u16());
+      if (it != m_buttons.end()) readButtonSounds(body, *it->second);
+      return true;
+    }
     if (code != kTagDefineButton && code != kTagDefineButton2) return false;
     uint16_t id = body.u16();
     auto button = std::make_shared<ButtonDef>();

@@ -137,6 +137,7 @@ enum TagCode : uint16_t {
   kTagDefineText = 11,
   kTagDoAction = 12,
   kTagDefineSound = 14,
+  kTagDefineButtonSound = 17,
   kTagDefineFontInfo = 13,
   kTagDefineBitsLossless = 20,
   kTagDefineBitsJpeg2 = 21,

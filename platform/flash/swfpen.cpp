@@ -51,6 +51,9 @@ void PenTracker::show(TimelineInstance& root, const ButtonPath& path, uint8_t st
   ButtonTarget target = resolveButton(root, path);
   if (!target.button) return;
   target.button->setState(state);
+  if (SoundHost* sounds = target.parent->context().sounds)
+    for (const ButtonSound& s : target.button->def().sounds)
+      if (s.condition == condition) sounds->buttonSound(*target.parent, s.soundId, s.info);
   if (handler) handler(target, condition);
 }
 

@@ -35,6 +35,7 @@ class MovieSounds final : public SoundHost {
   void frameEntered(TimelineInstance& timeline, int frame, bool jumped) override;
   void timelineGone(TimelineInstance& timeline) override;
   void stopAll() override;
+  void buttonSound(TimelineInstance& parent, uint16_t id, const SoundInfo& info) override { start(id, info, &parent); }
 
   // Starts the sound character `id` (or stops it, for a sync stop) as a
   // sound of `owner` (null: of the movie itself).

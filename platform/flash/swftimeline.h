@@ -53,6 +53,8 @@ class SoundHost {
   virtual void frameEntered(TimelineInstance& timeline, int frame, bool jumped) = 0;
   virtual void timelineGone(TimelineInstance& timeline) = 0;
   virtual void stopAll() = 0;
+  // A button held by `parent` plays sound `id` on a transition.
+  virtual void buttonSound(TimelineInstance& parent, uint16_t id, const SoundInfo& info) = 0;
 };
 
 // What every timeline of one movie shares while it plays.

@@ -22,8 +22,10 @@
 #include "platform/core/mmsystem.h"
 #include "platform/display/display.h"
 #include "tests/support/testdevice.h"
+#include "tests/support/tone.h"
 #include "tests/support/xserver.h"
 #include "tools/swfwriter/samples.h"
+#include "tools/swfwriter/swfwriter.h"
 
 extern char** environ;
 
@@ -293,6 +295,52 @@ TEST_F(Program, InADesktopWindowADragOnTheSkinsVolumeBarSetsTheDeviceVolume) {
   ASSERT_EQ(waveOutGetVolume(nullptr, &volume), MMSYSERR_NOERROR);
   EXPECT_LT(volume & 0xFFFF, 0x2000u) << "the device's level follows the thumb, low at the bar's left end";
   EXPECT_EQ(volume >> 16, volume & 0xFFFF) << "both channels";
+}
+
+// The loudest sample of each channel over the last second a dump heard.
+std::pair<int, int> audioPeak(const std::string& dump) {
+  size_t at = dump.find("peak=");
+  int left = -1, right = -1;
+  if (at != std::string::npos) std::sscanf(dump.c_str() + at, "peak=%d,%d", &left, &right);
+  return {left, right};
+}
+
+TEST_F(Program, TheVolumeBarsLeftEndSilencesTheMoviesSound) {
+  installSkinAndMovie();
+  // A movie that plays a 440 Hz tone on and on.
+  constexpr int kRate = 22050, kAmplitude = 12000;
+  swfwrite::MovieWriter movie(240, 180, 12);
+  movie.defineSound(1, swfwrite::SoundFormat{3, kRate, true, false}, kRate,
+                    swfwrite::encodePcm16(testsupport::sineTone(440, kRate, 1, kRate, kAmplitude)));
+  swfwrite::SoundInfo forever;
+  forever.loops = 1000;
+  forever.syncNoMultiple = true;
+  movie.startSound(1, forever);
+  for (int i = 0; i < 24; ++i) movie.showFrame();
+  std::vector<uint8_t> bytes = movie.finish();
+  std::ofstream(m_device.host("My Documents/tone.swf"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+
+  // The pen takes the volume thumb from the bar's right end to its left one, in small steps that stay on it.
+  std::filesystem::path loud = m_device.outside("loud.txt"), quiet = m_device.outside("quiet.txt");
+  std::filesystem::path file = m_device.outside("session.txt");
+  std::ofstream(file) << "wait 1500\ndump " << loud.string() << "\ndrag 149 286 35 286 60\nwait 1500\ndump "
+                      << quiet.string() << "\nquit\n";
+  pid_t player = startProgram(m_device, {"--script", file.string(), "\\My Documents\\tone.swf"});
+  ASSERT_GT(player, 0);
+  ASSERT_EQ(serveUntilExit(player), 0);
+
+  std::string before = readText(loud), after = readText(quiet);
+  auto [loudLeft, loudRight] = audioPeak(before);
+  EXPECT_NEAR(loudLeft, kAmplitude, kAmplitude / 20) << before;
+  EXPECT_NEAR(loudRight, kAmplitude, kAmplitude / 20) << before;
+  // The left end is the lowest level the bar gives, 255 of 0xFFFF: the tone
+  // falls below one hundredth of its full height.
+  EXPECT_NE(after.find("level=0x00FF,0x00FF"), std::string::npos) << after;
+  auto [quietLeft, quietRight] = audioPeak(after);
+  EXPECT_LE(quietLeft, kAmplitude / 100) << after;
+  EXPECT_LE(quietRight, kAmplitude / 100) << after;
+  EXPECT_GE(quietLeft, 0) << "the dump shows what the sink played\n" << after;
 }
 
 TEST_F(Program, WithoutADesktopAWindowNoOneCouldSeeIsRefused) {

@@ -13,6 +13,7 @@ namespace {
 
 constexpr uint16_t kDefineSound = 14;
 constexpr uint16_t kStartSound = 15;
+constexpr uint16_t kDefineButtonSound = 17;
 constexpr uint16_t kSoundStreamHead = 18;
 constexpr uint16_t kSoundStreamBlock = 19;
 constexpr uint16_t kSoundStreamHead2 = 45;
@@ -136,6 +137,16 @@ void TagStream::startSound(uint16_t soundId, const SoundInfo& info) {
   w.u16(soundId);
   soundInfo(w, info);
   tag(kStartSound, w.take());
+}
+
+void TagStream::defineButtonSound(uint16_t buttonId, const std::array<std::optional<uint16_t>, 4>& sounds) {
+  BitWriter w;
+  w.u16(buttonId);
+  for (const auto& id : sounds) {
+    w.u16(id.value_or(0));
+    if (id) soundInfo(w, {});
+  }
+  tag(kDefineButtonSound, w.take());
 }
 
 void TagStream::startSound2(const std::string& className, const SoundInfo& info) {

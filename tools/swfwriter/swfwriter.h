@@ -255,6 +255,8 @@ class TagStream {
   void videoFrame(uint16_t streamId, uint16_t frame, const std::vector<uint8_t>& data);
   void startSound(uint16_t soundId, const SoundInfo& info = {});
   void startSound2(const std::string& className, const SoundInfo& info = {});
+  // DefineButtonSound: the sounds (plain sound info) of going idle, over, down and up again.
+  void defineButtonSound(uint16_t buttonId, const std::array<std::optional<uint16_t>, 4>& sounds);
   // SoundStreamHead (`version` 1) or SoundStreamHead2.
   void soundStreamHead(const SoundFormat& format, uint16_t samplesPerBlock, int version = 1);
   void soundStreamBlock(const std::vector<uint8_t>& data);

@@ -8,7 +8,9 @@
 #include "platform/audio/mixer.h"
 #include "platform/audio/output.h"
 #include "platform/audio/waveout.h"
+#include "platform/core/regkey.h"
 #include "platform/core/windowing.h"
+#include "platform/core/winreg.h"
 #include "tests/support/testdevice.h"
 #include "tests/support/tone.h"
 
@@ -186,6 +188,32 @@ TEST(WaveOutput, PausesResetsAndRefusesWhatItCannotPlay) {
   unprepared.dwBufferLength = 4;
   EXPECT_EQ(waveOutWrite(s.handle, &unprepared, sizeof unprepared), WAVERR_UNPREPARED);
   EXPECT_EQ(waveOutPause(reinterpret_cast<HWAVEOUT>(&unprepared)), MMSYSERR_INVALHANDLE);
+}
+
+// Another process sets the level where the device keeps it; a program that
+// plays on hears it within a few of its calls, without opening anything.
+TEST(WaveOutput, FollowsALevelAnotherProcessSets) {
+  SinkSession session;
+  ASSERT_EQ(waveOutSetVolume(nullptr, 0xFFFFFFFF), MMSYSERR_NOERROR);
+  Stream s;
+  ASSERT_EQ(s.open(44100, 2, 16), MMSYSERR_NOERROR);
+  s.write(sineTone(440, 44100, 2, 44100, kAmplitude), 16);
+  session.pass(200);
+  RegKeyHandle key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"ControlPanel\\Volume", 0, nullptr, 0, KEY_WRITE, nullptr, key.out(),
+                            nullptr),
+            ERROR_SUCCESS);
+  const DWORD quarter = 0x3FFF3FFF;
+  ASSERT_EQ(RegSetValueExW(key, u"Volume", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&quarter), sizeof quarter),
+            ERROR_SUCCESS);
+  MMTIME at{TIME_SAMPLES, {}};
+  for (int step = 0; step < 12; ++step) {
+    session.pass(50);
+    waveOutGetPosition(s.handle, &at, sizeof at);
+  }
+  auto late = audio::keptSamples(44100 * 6 / 10, 44100 / 4);
+  EXPECT_NEAR(measureTone(late, 0, 44100).peak, kAmplitude / 4, 40);
+  EXPECT_NEAR(measureTone(late, 1, 44100).peak, kAmplitude / 4, 40);
 }
 
 }  // namespace

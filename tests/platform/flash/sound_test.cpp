@@ -347,6 +347,48 @@ TEST(MovieSound, ScriptSoundsPlayAtTheirClipsLevels) {
   }
 }
 
+struct ButtonSoundCase {
+  const char* name;
+  size_t slot;                              // over to idle, idle to over, over to down, down to over
+  std::vector<std::pair<char, POINT>> pen;  // move, down or up
+  double durationMs;
+};
+
+TEST(MovieSound, ButtonsPlayTheSoundOfEachTransition) {
+  const POINT on{20, 20}, off{200, 150};
+  const ButtonSoundCase cases[] = {
+      {"over", 1, {{'m', on}}, 200},
+      {"over does not press", 2, {{'m', on}}, 0},
+      {"pressed", 2, {{'d', on}}, 200},
+      {"released inside", 3, {{'d', on}, {'u', on}}, 200},
+      {"released outside", 3, {{'d', on}, {'m', off}, {'u', off}}, 0},
+      {"left", 0, {{'m', on}, {'m', off}}, 200},
+      {"not yet left", 0, {{'m', on}}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto movie = flashtest::whiteMovie(240, 180, 12);
+    movie.defineSound(1, formatOf(3, 44100, false), 8820,
+                      swfwrite::encodePcm16(sineTone(440, 44100, 1, 8820, kAmplitude)));
+    movie.defineShape(2, flashtest::rectShape(0, 0, 50, 50, {0, 0, 255, 255}));
+    movie.defineButton2(3, {{0x0F, 2, 1, {}}});
+    std::array<std::optional<uint16_t>, 4> sounds;
+    sounds[c.slot] = 1;
+    movie.defineButtonSound(3, sounds);
+    movie.placeObject2({.depth = 1, .characterId = 3});
+    for (int i = 0; i < 30; ++i) movie.showFrame();
+    SoundSession s;
+    ASSERT_TRUE(s.player.load(movie.finish()));
+    flashtest::render(s.player, 240, 180);
+    for (auto [action, p] : c.pen)
+      action == 'm'   ? s.player.penMove(p.x, p.y)
+      : action == 'd' ? s.player.penDown(p.x, p.y)
+                      : s.player.penUp(p.x, p.y);
+    s.pass(800);
+    EXPECT_NEAR(measureTone(s.heard(), 0, kOut, 500).durationMs, c.durationMs, 3);
+  }
+}
+
 // A 10 fps movie streaming a continuous tone, one block a frame.
 std::vector<uint8_t> streamMovie(int seconds) {
   constexpr int kRate = 22050, kFps = 10;
