@@ -80,6 +80,7 @@ struct ScriptAbort {};
 
 class ClipObject;
 class SuperObject;
+class TextFieldObject;
 
 constexpr int kDepthOffset = 16384;  // script depth 0 is this display depth
 
@@ -118,6 +119,7 @@ class Machine : public ScriptHost {
   void timelineGone(TimelineInstance& timeline) override;
   void buttonAction(TimelineInstance& timeline, const ActionBytes& actions) override;
   void framesPassed() override { flushStarted(); }
+  void textFieldPlaced(TimelineInstance& parent, DisplayObject& object) override;
 
   // For the built-ins.
   int version() const { return m_version; }
@@ -196,6 +198,18 @@ class Machine : public ScriptHost {
     else
       m_registered.erase(toLowerAscii(name));
   }
+  // avmtextfield.cpp: text fields as objects.
+  TextFieldObject* fieldFor(const std::shared_ptr<EditTextState>& state);
+  TextFieldObject* findField(ClipObject* clip, std::string_view name);
+  std::string fieldPath(TextFieldObject* field);
+  TextFieldObject* createTextField(ClipObject* parent, const std::string& name, int depth, const Rect& frame);
+  // The field's text as its bound variable has it now, when it has one.
+  void syncFromVariable(EditTextState& state);
+  void setFieldText(EditTextState& state, const std::string& text);
+  // avmtext.cpp: a TextFormat object showing `format`, and a TextFormat's
+  // set fields written into `format`.
+  Value makeTextFormat(const TextFieldFormat& format);
+  void applyTextFormat(const Value& textFormat, TextFieldFormat& format);
   // Whether a bound stopped the scripts: the movie then stays as it is.
   bool frozen() const { return m_frozen; }
   // The clip the running script works on (what SetTarget last chose), or null.
@@ -298,6 +312,9 @@ class Machine : public ScriptHost {
   void installXmlBuiltins();
   // avmtext.cpp
   void installTextBuiltins();
+  // avmtextfield.cpp
+  void installTextFieldBuiltins();
+  void syncAllVariables(TimelineInstance& timeline, int nesting);
 
   const MovieDef& m_movie;
   int m_version;
@@ -318,6 +335,8 @@ class Machine : public ScriptHost {
 
   std::unordered_map<const void*, std::shared_ptr<const Code>> m_decoded;
   std::unordered_map<const TimelineInstance*, ClipObject*> m_clips;
+  std::unordered_map<const EditTextState*, TextFieldObject*> m_fields;
+  Object* m_textFieldProto = nullptr;
   TimelineInstance* m_root = nullptr;
   std::vector<TimelineInstance*> m_started;  // placed since the last frame entry, in order
   std::vector<std::pair<size_t, std::vector<QueuedScript>>> m_pendingFirst;  // their first frames
@@ -374,6 +393,19 @@ class ClipObject : public Object {
   std::string removedPath;     // its path when it left, for messages
   ClipEventHandlers events;    // its onClipEvent handlers, for its unload
   DrawingPen pen;
+};
+
+// A text field as scripts see it. The field lives on the stage; the object
+// holds it weakly and sees nothing once it is gone.
+class TextFieldObject : public Object {
+ public:
+  using Object::Object;
+  ObjectKind kind() const override { return ObjectKind::TextField; }
+  bool getSpecial(Machine& vm, std::string_view name, Value& out) override;
+  bool setSpecial(Machine& vm, std::string_view name, const Value& value) override;
+  std::shared_ptr<EditTextState> live() const { return state.lock(); }
+  std::weak_ptr<EditTextState> state;
+  std::string removedPath;  // its path when it left
 };
 
 // The clip a value names, or null.

@@ -598,6 +598,7 @@ std::string Machine::toString(const Value& v) {
       return v.text();
     case Type::Object: {
       if (v.obj->kind() == ObjectKind::Clip) return targetPath(static_cast<ClipObject*>(v.obj), false);
+      if (v.obj->kind() == ObjectKind::TextField) return fieldPath(static_cast<TextFieldObject*>(v.obj));
       bool found = false;
       Value p = primitiveOf(v, true, found);
       if (!found || p.isObject() || v.obj->kind() == ObjectKind::Super)
@@ -640,7 +641,7 @@ Value Machine::primitiveOf(const Value& v, bool preferString, bool& found) {
   Object* o = v.object();
   found = true;
   if (!o) return v;
-  if (o->kind() == ObjectKind::Clip) return Value(toString(v));
+  if (o->kind() == ObjectKind::Clip || o->kind() == ObjectKind::TextField) return Value(toString(v));
   found = false;
   bool stringFirst = preferString || o->kind() == ObjectKind::Date;
   const char* order[2] = {stringFirst ? "toString" : "valueOf", stringFirst ? "valueOf" : "toString"};

@@ -78,6 +78,7 @@ Machine::Machine(const MovieDef& movie, Limits limits)
   installMediaBuiltins();
   installXmlBuiltins();
   installTextBuiltins();
+  installTextFieldBuiltins();
 }
 
 Machine::~Machine() = default;
@@ -199,6 +200,7 @@ void Machine::endFrame() {
   if (!m_root) return;
   if (!m_frozen) runQueue();
   m_queue.clear();
+  if (!m_frozen) syncAllVariables(*m_root, 0);
   if (m_heap.allocatedSinceCollect() > kCollectAfter) collectGarbage();
 }
 
@@ -266,6 +268,15 @@ void Machine::callHandler(Object* target, std::string_view name, std::span<const
 void Machine::collectGarbage() {
   std::vector<Object*> roots{m_global, m_objectProto, m_functionProto, m_arrayProto, m_clipProto};
   for (auto& [timeline, clip] : m_clips) roots.push_back(clip);
+  roots.push_back(m_textFieldProto);
+  for (auto it = m_fields.begin(); it != m_fields.end();) {
+    if (it->second->state.expired()) {
+      it = m_fields.erase(it);
+    } else {
+      roots.push_back(it->second);
+      ++it;
+    }
+  }
   for (auto& [id, interval] : m_intervals) {
     if (interval.function.isObject()) roots.push_back(interval.function.obj);
     if (interval.self.isObject()) roots.push_back(interval.self.obj);
@@ -716,6 +727,12 @@ bool ClipObject::getSpecial(Machine& vm, std::string_view name, Value& out) {
   if (ClipObject* child = vm.findChild(this, name)) {
     if (!props.find(name)) {
       out = Value(static_cast<Object*>(child));
+      return true;
+    }
+  }
+  if (TextFieldObject* field = vm.findField(this, name)) {
+    if (!props.find(name)) {
+      out = Value(static_cast<Object*>(field));
       return true;
     }
   }

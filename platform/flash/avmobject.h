@@ -69,7 +69,20 @@ struct Watch {
   Value shadow;  // the slot of a watched accessor while the callback runs
 };
 
-enum class ObjectKind : uint8_t { Plain, Function, Array, Clip, Boolean, Number, String, Date, Super, Error, XmlNode };
+enum class ObjectKind : uint8_t {
+  Plain,
+  Function,
+  Array,
+  Clip,
+  Boolean,
+  Number,
+  String,
+  Date,
+  Super,
+  Error,
+  XmlNode,
+  TextField
+};
 
 class Object {
  public:

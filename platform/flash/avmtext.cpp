@@ -136,7 +136,95 @@ Value constructFormat(Machine& vm, const Value& self, std::span<const Value> arg
   return Value(static_cast<Object*>(f));
 }
 
+enum FieldIndex : size_t {
+  kFont,
+  kSize,
+  kColor,
+  kBold,
+  kItalic,
+  kUnderline,
+  kUrl,
+  kTarget,
+  kAlign,
+  kLeftMargin,
+  kRightMargin,
+  kIndent,
+  kLeading,
+  kBlockIndent,
+  kTabStops,
+  kBullet,
+  kKerning,
+  kLetterSpacing
+};
+
 }  // namespace
+
+Value Machine::makeTextFormat(const TextFieldFormat& format) {
+  Value ctor = getOf(m_global, "TextFormat", Value(m_global));
+  Object* proto = ctor.object() ? getOf(ctor.obj, "prototype", ctor).object() : m_objectProto;
+  auto* f = m_heap.make<TextFormatObject>(proto);
+  for (Value& v : f->fields) v = Value::null();
+  f->fields[kFont] = Value(format.font);
+  f->fields[kSize] = Value(format.size);
+  f->fields[kColor] = Value(double(format.color));
+  f->fields[kBold] = Value(format.bold);
+  f->fields[kItalic] = Value(format.italic);
+  f->fields[kUnderline] = Value(format.underline);
+  f->fields[kUrl] = Value(format.url);
+  f->fields[kTarget] = Value(format.target);
+  f->fields[kAlign] = Value(std::string(kAlignments[size_t(format.align == TextAlign::Center    ? 1
+                                                           : format.align == TextAlign::Right   ? 2
+                                                           : format.align == TextAlign::Justify ? 3
+                                                                                                : 0)]));
+  f->fields[kLeftMargin] = Value(format.leftMargin);
+  f->fields[kRightMargin] = Value(format.rightMargin);
+  f->fields[kIndent] = Value(format.indent);
+  f->fields[kLeading] = Value(format.leading);
+  f->fields[kBlockIndent] = Value(format.blockIndent);
+  std::vector<Value> stops;
+  for (double t : format.tabStops) stops.push_back(Value(t));
+  f->fields[kTabStops] = Value(static_cast<Object*>(newArray(std::move(stops))));
+  f->fields[kBullet] = Value(format.bullet);
+  if (m_version >= 8) {
+    f->fields[kKerning] = Value(format.kerning);
+    f->fields[kLetterSpacing] = Value(format.letterSpacing);
+  }
+  return Value(static_cast<Object*>(f));
+}
+
+void Machine::applyTextFormat(const Value& textFormat, TextFieldFormat& format) {
+  TextFormatObject* f = asFormat(textFormat);
+  if (!f) return;
+  auto set = [&](size_t i) { return !f->fields[i].isNullish(); };
+  auto number = [&](size_t i) { return toNumber(f->fields[i]); };
+  if (set(kFont)) format.font = toString(f->fields[kFont]);
+  if (set(kSize)) format.size = number(kSize);
+  if (set(kColor)) format.color = toUint32(number(kColor)) & 0xFFFFFF;
+  if (set(kBold)) format.bold = toBoolean(f->fields[kBold]);
+  if (set(kItalic)) format.italic = toBoolean(f->fields[kItalic]);
+  if (set(kUnderline)) format.underline = toBoolean(f->fields[kUnderline]);
+  if (set(kUrl)) format.url = toString(f->fields[kUrl]);
+  if (set(kTarget)) format.target = toString(f->fields[kTarget]);
+  if (set(kAlign)) {
+    std::string align = toString(f->fields[kAlign]);
+    format.align = align == "center"    ? TextAlign::Center
+                   : align == "right"   ? TextAlign::Right
+                   : align == "justify" ? TextAlign::Justify
+                                        : TextAlign::Left;
+  }
+  if (set(kLeftMargin)) format.leftMargin = number(kLeftMargin);
+  if (set(kRightMargin)) format.rightMargin = number(kRightMargin);
+  if (set(kIndent)) format.indent = number(kIndent);
+  if (set(kLeading)) format.leading = number(kLeading);
+  if (set(kBlockIndent)) format.blockIndent = number(kBlockIndent);
+  if (set(kBullet)) format.bullet = toBoolean(f->fields[kBullet]);
+  if (set(kKerning)) format.kerning = toBoolean(f->fields[kKerning]);
+  if (set(kLetterSpacing)) format.letterSpacing = number(kLetterSpacing);
+  if (ArrayObject* stops = dynamic_cast<ArrayObject*>(f->fields[kTabStops].object())) {
+    format.tabStops.clear();
+    for (const Value& v : stops->items) format.tabStops.push_back(toNumber(v));
+  }
+}
 
 void Machine::installTextBuiltins() {
   Object* proto = newObject();

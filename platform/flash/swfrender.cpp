@@ -191,6 +191,7 @@ void addBounds(const MovieDef& movie, const DisplayObject& object, const Matrix&
   if (nesting > 16) return;
   if (object.sprite) return addBounds(movie, *object.sprite, m, box, nesting);
   if (object.button) return addBounds(movie, object.button->displayList(), m, box, nesting + 1);
+  if (object.editText) return box.add(object.editText->def.bounds, m);
   const Character* c = movie.character(object.characterId);
   if (!c) return;
   if (c->kind == CharacterKind::Shape) box.add(c->shape->bounds, m);
@@ -398,6 +399,10 @@ void MovieRenderer::drawObject(const DisplayObject& object, const Matrix& matrix
   }
   if (object.button) {
     drawDisplayList(object.button->displayList(), matrix, cx, nesting + 1);
+    return;
+  }
+  if (object.editText) {
+    drawEditText(object.editText->def, matrix, cx);
     return;
   }
   const Character* character = m_movie->character(object.characterId);

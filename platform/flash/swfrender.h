@@ -63,6 +63,7 @@ class MovieRenderer {
   // A text field: its frame and background, then its text laid out in its
   // embedded font or the device's.
   void drawEditText(const EditTextDef& text, const Matrix& toPixels, const ColorTransform& colorTransform);
+  void drawFieldFrame(const EditTextDef& field, const Matrix& toPixels, const ColorTransform& colorTransform);
   void drawDeviceLine(const EditTextDef& field, const std::u32string& line, Point origin, float pixelSize,
                       const Matrix& toPixels, Rgba color);
   void fillRect(const Rect& rect, const Matrix& toPixels, Rgba color);

@@ -162,11 +162,14 @@ enum EditFlags : uint16_t {
   kEditWordWrap = 0x4000,
   kEditMultiline = 0x2000,
   kEditPassword = 0x1000,
+  kEditReadOnly = 0x0800,
   kEditHasColor = 0x0400,
   kEditHasMaxLength = 0x0200,
   kEditHasFont = 0x0100,
   kEditHasFontClass = 0x0080,
+  kEditAutoSize = 0x0040,
   kEditHasLayout = 0x0020,
+  kEditNoSelect = 0x0010,
   kEditBorder = 0x0008,
   kEditHtml = 0x0002,
   kEditUseOutlines = 0x0001,
@@ -278,13 +281,17 @@ bool readEditText(SwfReader& body, int movieVersion, EditTextDef& text) {
   text.multiline = flags & kEditMultiline;
   text.password = flags & kEditPassword;
   text.border = flags & kEditBorder;
+  text.background = text.border;  // a bordered field is drawn on white
   text.html = flags & kEditHtml;
   text.useOutlines = flags & kEditUseOutlines;
+  text.readOnly = flags & kEditReadOnly;
+  text.noSelect = flags & kEditNoSelect;
+  text.autoSize = flags & kEditAutoSize;
   if (flags & kEditHasFont) text.fontId = body.u16();
   if (flags & kEditHasFontClass) body.string();
   if (flags & (kEditHasFont | kEditHasFontClass)) text.height = body.u16();
   if (flags & kEditHasColor) text.color = body.rgba();
-  if (flags & kEditHasMaxLength) body.u16();
+  if (flags & kEditHasMaxLength) text.maxLength = body.u16();
   if (flags & kEditHasLayout) {
     uint8_t align = body.u8();
     text.align = align <= 3 ? TextAlign(align) : TextAlign::Left;
@@ -297,6 +304,7 @@ bool readEditText(SwfReader& body, int movieVersion, EditTextDef& text) {
   if (flags & kEditHasText) {
     std::u32string initial = decodeText(body.string(), movieVersion);
     text.text = text.html ? textOfHtml(initial) : initial;
+    if (text.html) text.htmlText = std::move(initial);
   }
   return body.ok();
 }

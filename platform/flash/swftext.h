@@ -78,11 +78,19 @@ struct EditTextDef {
   bool wordWrap = false;
   bool multiline = false;
   bool password = false;
-  bool border = false;  // a black frame on a white background
+  bool border = false;      // a frame in borderColor
+  bool background = false;  // filled with backgroundColor
+  Rgba borderColor{0, 0, 0, 255};
+  Rgba backgroundColor{255, 255, 255, 255};
   bool html = false;
   bool useOutlines = false;  // the embedded font's glyphs, else the device's
+  bool readOnly = false;     // not an input field
+  bool noSelect = false;
+  bool autoSize = false;
+  uint16_t maxLength = 0;  // characters an input field takes; 0: no limit
   std::string variable;
-  std::u32string text;  // the initial text, decoded, markup removed
+  std::u32string text;      // the initial text, decoded, markup removed
+  std::u32string htmlText;  // the initial markup of an HTML field
 };
 
 // `movieVersion` decides how the text is encoded: UTF-8 from 6, else ANSI.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "platform/flash/swfrender.h"
 #include "platform/gdi/font.h"
@@ -13,8 +14,6 @@ namespace {
 
 constexpr float kGutterTwips = 40;        // a field's text keeps 2 pixels from its frame
 constexpr int kMaxDevicePixelSize = 128;  // larger device text is drawn at this size, scaled
-constexpr Rgba kFieldBackground{255, 255, 255, 255};
-constexpr Rgba kFieldBorder{0, 0, 0, 255};
 constexpr char32_t kPasswordCharacter = U'*';
 
 // The device family standing for a movie's font name: the three generic
@@ -104,7 +103,41 @@ float lineWidthOf(const std::u32string& line, const FieldFont& font) {
   return width;
 }
 
+// The font a field is laid out in at `scale` pixels per twip; none when
+// the size is too small to draw.
+std::optional<FieldFont> fieldFont(const MovieDef& movie, const EditTextDef& field, float scale) {
+  const FontDef* embedded = field.fontId ? movie.font(*field.fontId) : nullptr;
+  float pixelSize = float(field.height) * scale;
+  if (!(pixelSize >= 1) || !std::isfinite(pixelSize)) return std::nullopt;
+  FieldFont font;
+  font.height = field.height;
+  if (field.useOutlines && embedded && !embedded->glyphs.empty()) {
+    font.outlines = embedded;
+  } else {
+    int deviceSize = std::clamp(int(std::lround(pixelSize)), 1, kMaxDevicePixelSize);
+    font.device = deviceFace(embedded, deviceSize);
+    font.twipsPerDevicePixel = pixelSize / float(deviceSize) / scale;
+  }
+  return font;
+}
+
+float textAreaWidth(const EditTextDef& field) {
+  return float(field.bounds.width()) - 2 * kGutterTwips - field.leftMargin - field.rightMargin;
+}
+
 }  // namespace
+
+TextExtent measureEditText(const MovieDef& movie, const EditTextDef& field) {
+  constexpr float kPixelsPerTwip = 1.0f / 20;
+  std::optional<FieldFont> font = fieldFont(movie, field, kPixelsPerTwip);
+  if (!font || field.text.empty()) return {};
+  TextExtent extent;
+  std::vector<std::u32string> lines = layoutLines(field.text, *font, field.wordWrap, textAreaWidth(field));
+  for (const std::u32string& line : lines) extent.width = std::max(extent.width, lineWidthOf(line, *font));
+  float lineHeight = font->ascent() + font->descent();
+  extent.height = float(lines.size()) * lineHeight + float(lines.size() - 1) * float(field.leading);
+  return extent;
+}
 
 void MovieRenderer::drawText(const TextDef& text, const Matrix& toPixels, const ColorTransform& cx) {
   Matrix base = toPixels * text.matrix;
@@ -159,36 +192,30 @@ void MovieRenderer::strokeRect(const Rect& r, const Matrix& toPixels, Rgba color
   }
 }
 
+void MovieRenderer::drawFieldFrame(const EditTextDef& field, const Matrix& toPixels, const ColorTransform& cx) {
+  if (field.background) fillRect(field.bounds, toPixels, cx.apply(field.backgroundColor));
+  if (field.border) strokeRect(field.bounds, toPixels, cx.apply(field.borderColor));
+}
+
 void MovieRenderer::drawEditText(const EditTextDef& field, const Matrix& toPixels, const ColorTransform& cx) {
   if (m_drawingMask) {
     fillRect(field.bounds, toPixels, Rgba{255, 255, 255, 255});
     return;
   }
-  if (field.border) {
-    fillRect(field.bounds, toPixels, cx.apply(kFieldBackground));
-    strokeRect(field.bounds, toPixels, cx.apply(kFieldBorder));
-  }
+  drawFieldFrame(field, toPixels, cx);
   if (field.text.empty()) return;
-  const FontDef* embedded = field.fontId ? m_movie->font(*field.fontId) : nullptr;
   float scale = toPixels.meanScale();
   float pixelSize = float(field.height) * scale;
-  if (!(pixelSize >= 1) || !std::isfinite(pixelSize)) return;
-  FieldFont font;
-  font.height = field.height;
-  if (field.useOutlines && embedded && !embedded->glyphs.empty()) {
-    font.outlines = embedded;
-  } else {
-    int deviceSize = std::clamp(int(std::lround(pixelSize)), 1, kMaxDevicePixelSize);
-    font.device = deviceFace(embedded, deviceSize);
-    font.twipsPerDevicePixel = pixelSize / float(deviceSize) / scale;
-  }
+  std::optional<FieldFont> laidOut = fieldFont(*m_movie, field, scale);
+  if (!laidOut) return;
+  const FieldFont& font = *laidOut;
   std::u32string shown = field.text;
   if (field.password)
     for (char32_t& c : shown)
       if (!isBreak(c)) c = kPasswordCharacter;
   const Rect& b = field.bounds;
   float left = float(b.xMin) + kGutterTwips + field.leftMargin;
-  float width = float(b.width()) - 2 * kGutterTwips - field.leftMargin - field.rightMargin;
+  float width = textAreaWidth(field);
   std::vector<std::u32string> lines = layoutLines(shown, font, field.wordWrap, width);
   float ascent = font.ascent(), lineStep = ascent + font.descent() + float(field.leading);
   float baseline = float(b.yMin) + kGutterTwips + ascent;

@@ -14,9 +14,14 @@ DisplayObject& DisplayObject::operator=(DisplayObject&&) noexcept = default;
 void instantiate(DisplayObject& object, PlayContext& context, int nesting) {
   object.sprite.reset();
   object.button.reset();
+  object.editText.reset();
   const Character* character = context.movie->character(object.characterId);
   if (!character || nesting >= context.limits.maxNesting) return;
-  if (character->kind == CharacterKind::Sprite)
+  if (character->kind == CharacterKind::EditText) {
+    const EditTextDef& def = *character->editText;
+    const FontDef* font = def.fontId ? context.movie->font(*def.fontId) : nullptr;
+    object.editText = std::make_shared<EditTextState>(makeEditTextState(def, font ? font->name : std::string()));
+  } else if (character->kind == CharacterKind::Sprite)
     object.sprite = std::make_unique<TimelineInstance>(*character->sprite, context, nesting + 1);
   else if (character->kind == CharacterKind::Button)
     object.button = std::make_unique<ButtonInstance>(*character->button, context, nesting + 1);
@@ -41,6 +46,11 @@ TimelineInstance::~TimelineInstance() {
 }
 
 void TimelineInstance::adopt(DisplayObject& object, uint16_t depth) {
+  if (object.editText) {
+    object.editText->parent = this;
+    object.editText->holder = &object;
+    object.editText->depth = depth;
+  }
   if (!object.sprite) return;
   object.sprite->m_parent = this;
   object.sprite->m_holder = &object;
@@ -79,6 +89,19 @@ void TimelineInstance::setMask(TimelineInstance* mask) {
     m_maskedBy = mask;
   }
   m_context.changed = true;
+}
+
+DisplayObject* TimelineInstance::placeScriptedText(uint16_t depth, EditTextState state, const std::string& name) {
+  remove(depth);
+  if (m_context.liveObjects >= m_context.limits.maxObjects) return nullptr;
+  ++m_context.liveObjects;
+  DisplayObject& object = m_displayList[depth];
+  object.name = name;
+  object.scripted = true;
+  object.editText = std::make_shared<EditTextState>(std::move(state));
+  adopt(object, depth);
+  m_context.changed = true;
+  return &object;
 }
 
 void TimelineInstance::removeDepth(uint16_t depth) { remove(depth); }
@@ -122,6 +145,7 @@ void TimelineInstance::placeNew(DisplayObject& object, uint16_t characterId) {
 
 void TimelineInstance::place(const PlaceCommand& command) {
   auto it = m_displayList.find(command.depth);
+  bool placedText = false;
   if (command.move) {
     if (it == m_displayList.end()) return;  // nothing there to modify
     if (command.characterId && *command.characterId != it->second.characterId)
@@ -132,18 +156,23 @@ void TimelineInstance::place(const PlaceCommand& command) {
     if (m_context.liveObjects >= m_context.limits.maxObjects) return;
     ++m_context.liveObjects;
     it = m_displayList.try_emplace(command.depth).first;
-    // Going back keeps a sprite that was already there with the same character.
+    // Going back keeps a sprite or field that was already there with the same character.
     std::unique_ptr<TimelineInstance> kept;
+    std::shared_ptr<EditTextState> keptText;
     if (m_previous) {
       auto old = m_previous->find(command.depth);
-      if (old != m_previous->end() && old->second.characterId == *command.characterId && old->second.sprite)
+      if (old != m_previous->end() && old->second.characterId == *command.characterId) {
         kept = std::move(old->second.sprite);
+        keptText = std::move(old->second.editText);
+      }
     }
-    if (kept) {
+    if (kept || keptText) {
       it->second.characterId = *command.characterId;
       it->second.sprite = std::move(kept);
+      it->second.editText = std::move(keptText);
     } else {
       placeNew(it->second, *command.characterId);
+      placedText = it->second.editText != nullptr;
     }
   }
   DisplayObject& object = it->second;
@@ -159,6 +188,7 @@ void TimelineInstance::place(const PlaceCommand& command) {
   if (command.filters) object.filters = command.filters;
   adopt(object, command.depth);
   m_context.changed = true;
+  if (placedText && m_context.scripts) m_context.scripts->textFieldPlaced(*this, object);
 }
 
 void TimelineInstance::remove(uint16_t depth) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/flash/swfedittext.h"
 #include "platform/flash/swfmovie.h"
 
 namespace swf {
@@ -34,6 +35,11 @@ class ScriptHost {
   virtual void buttonAction(TimelineInstance& timeline, const ActionBytes& actions) = 0;
   // A jump passed frames on its way; what they placed starts now.
   virtual void framesPassed() = 0;
+  // A text field was placed on `parent` (its variable is bound now).
+  virtual void textFieldPlaced(TimelineInstance& parent, DisplayObject& object) {
+    (void)parent;
+    (void)object;
+  }
 };
 
 // How a script's Sound shapes what plays under a clip (or the whole movie):
@@ -83,8 +89,9 @@ struct DisplayObject {
   std::unique_ptr<TimelineInstance> sprite;  // for sprite characters
   ClipEventHandlers clipEvents;
   bool visible = true;
-  bool scripted = false;                   // made by a script: the timeline's own frames leave it alone
-  std::unique_ptr<ButtonInstance> button;  // for button characters
+  bool scripted = false;                    // made by a script: the timeline's own frames leave it alone
+  std::unique_ptr<ButtonInstance> button;   // for button characters
+  std::shared_ptr<EditTextState> editText;  // for text fields; script objects hold it weakly
   uint8_t blendMode = 0;
   std::optional<Rgba> opaqueBackground;
   Filters filters;
@@ -123,6 +130,8 @@ class TimelineInstance {
   // empty one) at `depth`, replacing what was there. Null when a limit says no.
   DisplayObject* placeScripted(uint16_t depth, uint16_t characterId, std::shared_ptr<const TimelineDef> def,
                                const std::string& name);
+  // A script-made text field at `depth`, replacing what was there.
+  DisplayObject* placeScriptedText(uint16_t depth, EditTextState state, const std::string& name);
   void removeDepth(uint16_t depth);
   void swapDepths(uint16_t from, uint16_t to);
 

@@ -824,7 +824,7 @@ void MovieWriter::defineEditText(uint16_t id, const EditText& f) {
   w.u16(id);
   w.rect(f.xMin, f.xMax, f.yMin, f.yMax);
   w.u8(uint8_t((f.text ? 0x80 : 0) | (f.wordWrap ? 0x40 : 0) | (f.multiline ? 0x20 : 0) | (f.password ? 0x10 : 0) |
-               (f.color ? 0x04 : 0) | (f.fontId ? 0x01 : 0)));
+               (f.readOnly ? 0x08 : 0) | (f.color ? 0x04 : 0) | (f.fontId ? 0x01 : 0)));
   w.u8(uint8_t((f.align ? 0x20 : 0) | (f.border ? 0x08 : 0) | (f.html ? 0x02 : 0) | (f.useOutlines ? 0x01 : 0)));
   if (f.fontId) {
     w.u16(*f.fontId);
@@ -838,7 +838,7 @@ void MovieWriter::defineEditText(uint16_t id, const EditText& f) {
     w.u16(f.indent);
     w.u16(uint16_t(f.leading));
   }
-  w.string("");
+  w.string(f.variable);
   if (f.text) w.string(*f.text);
   tag(kDefineEditText, w.take());
 }

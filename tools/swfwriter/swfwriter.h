@@ -295,7 +295,9 @@ struct EditText {
   uint16_t leftMargin = 0, rightMargin = 0, indent = 0;
   int16_t leading = 0;
   std::optional<std::string> text;  // UTF-8
+  std::string variable;             // the variable the field shows; empty for none
   bool border = false, html = false, useOutlines = false, wordWrap = false, multiline = false, password = false;
+  bool readOnly = false;
 };
 
 // A button record: the states it shows in (bits: 1 up, 2 over, 4 down, 8 hit test).

@@ -1,0 +1,127 @@
+// Text fields as scripts see them: a placed field named "field" showing the
+// variable "v", and fields scripts make, checked through what movies trace.
+
+#include <gtest/gtest.h>
+
+#include "platform/flash/movieplayer.h"
+#include "tools/swfwriter/actionwriter.h"
+
+using namespace swf;
+using namespace swfwrite;
+
+namespace {
+
+enum : uint8_t {
+  kPop = 0x17,
+  kGetVariable = 0x1C,
+  kSetVariable = 0x1D,
+  kTrace = 0x26,
+  kGetMember = 0x4E,
+  kSetMember = 0x4F,
+  kCallMethod = 0x52,
+  kLess2 = 0x48,
+};
+
+std::vector<std::string> run(const ActionWriter& script) {
+  MovieWriter movie(200, 200, 12, 8);
+  EditText field{.xMin = 0, .xMax = 2000, .yMin = 0, .yMax = 400, .text = std::string("Hello"), .variable = "v"};
+  movie.defineEditText(1, field);
+  movie.placeObject2({.depth = 1, .characterId = 1, .name = std::string("field")});
+  doAction(movie, script);
+  movie.showFrame();
+  movie.showFrame();
+  MoviePlayer player;
+  std::vector<std::string> lines;
+  player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+  EXPECT_TRUE(player.load(movie.finish()));
+  player.tick();
+  return lines;
+}
+
+ActionWriter& get(ActionWriter& w, const char* object, const char* member) {
+  return w.push({object}).op(kGetVariable).push({member}).op(kGetMember);
+}
+ActionWriter& traceMember(ActionWriter& w, const char* object, const char* member) {
+  return get(w, object, member).op(kTrace);
+}
+ActionWriter& setMember(ActionWriter& w, const char* object, const char* member, Pushed value) {
+  return w.push({object}).op(kGetVariable).push({member, value}).op(kSetMember);
+}
+// object.method(args...) with its result dropped; args are pushed last first.
+ActionWriter& call(ActionWriter& w, const char* object, const char* method, std::vector<Pushed> args) {
+  for (auto it = args.rbegin(); it != args.rend(); ++it) w.push({*it});
+  return w.push({int(args.size()), object}).op(kGetVariable).push({method}).op(kCallMethod);
+}
+
+ActionWriter boundVariable() {
+  ActionWriter w;
+  w.traceVariable("v");  // the field gave its text to the unset variable
+  w.setVariable("v", "Bye");
+  traceMember(w, "field", "text");
+  setMember(w, "field", "text", "Set");
+  return w.traceVariable("v");
+}
+
+ActionWriter fieldProperties() {
+  ActionWriter w;
+  w.push({"field"}).op(kGetVariable).op(kTrace);
+  traceMember(w, "field", "type");
+  setMember(w, "field", "type", "DYNAMIC");
+  traceMember(w, "field", "type");
+  setMember(w, "field", "type", "bogus");  // an unknown type keeps the one there
+  traceMember(w, "field", "type");
+  setMember(w, "field", "_x", 12.5);
+  traceMember(w, "field", "_x");
+  traceMember(w, "field", "_width");
+  setMember(w, "field", "textColor", 0x1FF0000);  // colours keep 24 bits
+  return traceMember(w, "field", "textColor");
+}
+
+ActionWriter madeAndRemoved() {
+  ActionWriter w;
+  call(w, "_root", "createTextField", {"made", 3, 10, 20, 100, 30}).op(kPop);
+  traceMember(w, "made", "_x");
+  traceMember(w, "made", "_height");
+  call(w, "made", "getDepth", {}).op(kTrace);
+  setMember(w, "made", "html", true);
+  setMember(w, "made", "text", "a<b");
+  traceMember(w, "made", "htmlText");
+  call(w, "made", "removeTextField", {}).op(kPop);
+  return w.traceVariable("made");
+}
+
+ActionWriter measuredText() {
+  ActionWriter w;
+  setMember(w, "field", "text", "i");
+  get(w, "field", "textWidth");
+  setMember(w, "field", "text", "iiii");
+  get(w, "field", "textWidth").op(kLess2).op(kTrace);
+  call(w, "field", "getTextFormat", {}).push({"size"}).op(kGetMember).op(kTrace);
+  return traceMember(w, "field", "length");
+}
+
+struct FieldCase {
+  const char* name;
+  ActionWriter script;
+  std::vector<std::string> traced;
+};
+
+TEST(ScriptTextFields, FieldsShowTheirVariablesPropertiesAndFormats) {
+  const FieldCase cases[] = {
+      {"bound variable", boundVariable(), {"Hello", "Bye", "Set"}},
+      {"properties", fieldProperties(), {"_level0.field", "input", "dynamic", "dynamic", "12.5", "100", "16711680"}},
+      {"made and removed",
+       madeAndRemoved(),
+       {"10", "30", "3",
+        "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"12\" COLOR=\"#000000\" LETTERSPACING=\"0\" "
+        "KERNING=\"0\">a&lt;b</FONT></P>",
+        "undefined"}},
+      {"measured", measuredText(), {"true", "12", "4"}},
+  };
+  for (const FieldCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(run(c.script), c.traced);
+  }
+}
+
+}  // namespace
