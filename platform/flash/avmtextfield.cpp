@@ -436,7 +436,7 @@ double textHeightOf(Machine& vm, EditTextState& s) {
   [](Machine&, EditTextState& s) { return Value(bool(member)); }, \
       [](Machine& vm, EditTextState& s, const Value& v) { member = vm.toBoolean(v), markChanged(s); }
 
-// In the order the player lists them.
+// In the order the player lists them in.
 const FieldProperty kProperties[] = {
     {"styleSheet", [](Machine&, EditTextState&) { return Value(); }, [](Machine&, EditTextState&, const Value&) {}, 0},
     {"mouseWheelEnabled", FLAG(s.mouseWheelEnabled), 0},
@@ -579,7 +579,9 @@ void installProperties(Machine& vm, Object* proto, std::index_sequence<I...>) {
     p.setter = vm.newNative(set);
     p.visibleFrom = property.fromVersion;
   };
-  (add(kProperties[I], getProperty<I>, setProperty<I>), ...);
+  // Listed last made first, so the first in the table is made last.
+  constexpr size_t kLast = std::size(kProperties) - 1;
+  (add(kProperties[kLast - I], getProperty<kLast - I>, setProperty<kLast - I>), ...);
 }
 
 std::shared_ptr<EditTextState> stateOf(const Value& self) {
@@ -648,6 +650,8 @@ void Machine::installTextFieldBuiltins() {
     vm.setFieldText(*s, fromText32(text));
     return Value();
   });
+  // A method of SWF 7 on: older movies do not see it.
+  if (Property* p = m_textFieldProto->props.find("replaceText")) p->visibleFrom = 7;
   method(m_textFieldProto, "getDepth", [](Machine&, const Value& self, std::span<const Value>) {
     auto s = stateOf(self);
     return s && s->parent ? Value(double(int(s->depth) - kDepthOffset)) : Value();
