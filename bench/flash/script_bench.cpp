@@ -20,21 +20,6 @@ constexpr int kRounds = 1000000;
 //                  return a.length; }  trace(run());
 std::vector<uint8_t> loopMovie() {
   using namespace swfwrite;
-  enum : uint8_t {
-    kAdd2 = 0x47,
-    kLess2 = 0x48,
-    kNot = 0x12,
-    kSubtract = 0x0B,
-    kIncrement = 0x50,
-    kPop = 0x17,
-    kInitArray = 0x42,
-    kCallMethod = 0x52,
-    kGetMember = 0x4E,
-    kReturn = 0x3E,
-    kCallFunction = 0x3D,
-    kTrace = 0x26,
-    kGreater = 0x67
-  };
   ActionWriter body;
   body.push({0}).op(kInitArray).storeRegister(1).op(kPop);
   body.push({0}).storeRegister(2).op(kPop).push({0}).storeRegister(3).op(kPop);

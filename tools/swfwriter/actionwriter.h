@@ -64,6 +64,51 @@ class ActionWriter {
   std::vector<Item> m_items;
 };
 
+// Actions without operands, as the format numbers them.
+enum ActionCode : uint8_t {
+  kAdd = 0x0A,
+  kSubtract = 0x0B,
+  kDivide = 0x0D,
+  kEquals = 0x0E,
+  kLess = 0x0F,
+  kNot = 0x12,
+  kStringLength = 0x14,
+  kStringExtract = 0x15,
+  kPop = 0x17,
+  kGetVariable = 0x1C,
+  kSetVariable = 0x1D,
+  kStringAdd = 0x21,
+  kGetProperty = 0x22,
+  kSetProperty = 0x23,
+  kTrace = 0x26,
+  kThrow = 0x2A,
+  kCharToAscii = 0x32,
+  kAsciiToChar = 0x33,
+  kDelete = 0x3A,
+  kCallFunction = 0x3D,
+  kReturn = 0x3E,
+  kNewObject = 0x40,
+  kInitArray = 0x42,
+  kInitObject = 0x43,
+  kTypeOf = 0x44,
+  kAdd2 = 0x47,
+  kLess2 = 0x48,
+  kEquals2 = 0x49,
+  kToString = 0x4B,
+  kPushDuplicate = 0x4C,
+  kStackSwap = 0x4D,
+  kGetMember = 0x4E,
+  kSetMember = 0x4F,
+  kIncrement = 0x50,
+  kCallMethod = 0x52,
+  kNewMethod = 0x53,
+  kInstanceOf = 0x54,
+  kEnumerate2 = 0x55,
+  kStrictEquals = 0x66,
+  kGreater = 0x67,
+  kExtends = 0x69,
+};
+
 // Clip event flags, as the format numbers them.
 enum ClipEventFlag : uint32_t {
   kOnLoad = 0x01,

@@ -12,46 +12,6 @@ using namespace swfwrite;
 namespace {
 
 // Action codes the scripts below use.
-enum : uint8_t {
-  kAdd = 0x0A,
-  kSubtract = 0x0B,
-  kDivide = 0x0D,
-  kLess = 0x0F,
-  kNot = 0x12,
-  kStringLength = 0x14,
-  kStringExtract = 0x15,
-  kPop = 0x17,
-  kGetVariable = 0x1C,
-  kSetVariable = 0x1D,
-  kStringAdd = 0x21,
-  kSetProperty = 0x23,
-  kGetProperty = 0x22,
-  kTrace = 0x26,
-  kThrow = 0x2A,
-  kCharToAscii = 0x32,
-  kAsciiToChar = 0x33,
-  kDelete = 0x3A,
-  kCallFunction = 0x3D,
-  kReturn = 0x3E,
-  kNewObject = 0x40,
-  kInitArray = 0x42,
-  kInitObject = 0x43,
-  kTypeOf = 0x44,
-  kEnumerate2 = 0x55,
-  kAdd2 = 0x47,
-  kLess2 = 0x48,
-  kEquals2 = 0x49,
-  kToString = 0x4B,
-  kGetMember = 0x4E,
-  kSetMember = 0x4F,
-  kIncrement = 0x50,
-  kCallMethod = 0x52,
-  kInstanceOf = 0x54,
-  kStrictEquals = 0x66,
-  kExtends = 0x69,
-  kPushDuplicate = 0x4C,
-  kEquals = 0x0E,
-};
 
 std::vector<std::string> run(const ActionWriter& script, uint8_t version, int frames = 1) {
   MovieWriter movie(100, 100, 12, version);

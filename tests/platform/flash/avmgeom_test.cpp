@@ -12,19 +12,6 @@ using namespace swfwrite;
 
 namespace {
 
-enum : uint8_t {
-  kPop = 0x17,
-  kGetVariable = 0x1C,
-  kSetVariable = 0x1D,
-  kTrace = 0x26,
-  kInitArray = 0x42,
-  kInitObject = 0x43,
-  kGetMember = 0x4E,
-  kSetMember = 0x4F,
-  kCallMethod = 0x52,
-  kNewMethod = 0x53,
-};
-
 // Pushes `args` as a call wants them: last first, then their count.
 void pushArgs(ActionWriter& w, const std::vector<Pushed>& args) {
   for (auto it = args.rbegin(); it != args.rend(); ++it) w.push({*it});

@@ -13,24 +13,6 @@ using namespace swfwrite;
 
 namespace {
 
-enum : uint8_t {
-  kPop = 0x17,
-  kCallFunction = 0x3D,
-  kReturn = 0x3E,
-  kInitObject = 0x43,
-  kTypeOf = 0x44,
-  kAdd2 = 0x47,
-  kInitArray = 0x42,
-  kStackSwap = 0x4D,
-  kSetMember = 0x4F,
-  kGetVariable = 0x1C,
-  kSetVariable = 0x1D,
-  kTrace = 0x26,
-  kNewObject = 0x40,
-  kGetMember = 0x4E,
-  kCallMethod = 0x52,
-};
-
 std::vector<std::string> run(const ActionWriter& script, uint8_t version = 8) {
   MovieWriter movie(100, 100, 12, version);
   doAction(movie, script);

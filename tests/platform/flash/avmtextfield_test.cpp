@@ -11,17 +11,6 @@ using namespace swfwrite;
 
 namespace {
 
-enum : uint8_t {
-  kPop = 0x17,
-  kGetVariable = 0x1C,
-  kSetVariable = 0x1D,
-  kTrace = 0x26,
-  kGetMember = 0x4E,
-  kSetMember = 0x4F,
-  kCallMethod = 0x52,
-  kLess2 = 0x48,
-};
-
 std::vector<std::string> run(const ActionWriter& script) {
   MovieWriter movie(200, 200, 12, 8);
   EditText field{.xMin = 0, .xMax = 2000, .yMin = 0, .yMax = 400, .text = std::string("Hello"), .variable = "v"};

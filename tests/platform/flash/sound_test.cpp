@@ -198,17 +198,7 @@ TEST(MovieSound, LevelsOfTheDeviceAndTheMovieApply) {
 }
 
 // Scripts for the Sound object. Each call pushes its arguments last first.
-using swfwrite::ActionWriter;
-using swfwrite::Pushed;
-enum : uint8_t {
-  kAdd2 = 0x47,
-  kPop = 0x17,
-  kGetVariable = 0x1C,
-  kSetVariable = 0x1D,
-  kTrace = 0x26,
-  kCallFunction = 0x3D
-};
-enum : uint8_t { kNewObject = 0x40, kInitObject = 0x43, kGetMember = 0x4E, kSetMember = 0x4F, kCallMethod = 0x52 };
+using namespace swfwrite;
 
 void pushArgs(ActionWriter& w, std::vector<Pushed> args) {
   for (auto it = args.rbegin(); it != args.rend(); ++it) w.push({*it});
