@@ -137,7 +137,10 @@ enum TagCode : uint16_t {
   kTagDefineText = 11,
   kTagDoAction = 12,
   kTagDefineSound = 14,
+  kTagStartSound = 15,
   kTagDefineButtonSound = 17,
+  kTagSoundStreamHead = 18,
+  kTagSoundStreamBlock = 19,
   kTagDefineFontInfo = 13,
   kTagDefineBitsLossless = 20,
   kTagDefineBitsJpeg2 = 21,
@@ -153,6 +156,7 @@ enum TagCode : uint16_t {
   kTagDefineEditText = 37,
   kTagDefineSprite = 39,
   kTagFrameLabel = 43,
+  kTagSoundStreamHead2 = 45,
   kTagExportAssets = 56,
   kTagDoInitAction = 59,
   kTagDefineVideoStream = 60,
@@ -164,6 +168,7 @@ enum TagCode : uint16_t {
   kTagDefineFont3 = 75,
   kTagDefineShape4 = 83,
   kTagDefineMorphShape2 = 84,
+  kTagStartSound2 = 89,
 };
 
 // Action codes of the frame actions read.

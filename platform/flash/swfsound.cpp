@@ -5,14 +5,10 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/flash/swfmovie.h"
+
 namespace swf {
 namespace {
-
-constexpr uint16_t kTagStartSound = 15;
-constexpr uint16_t kTagSoundStreamHead = 18;
-constexpr uint16_t kTagSoundStreamBlock = 19;
-constexpr uint16_t kTagSoundStreamHead2 = 45;
-constexpr uint16_t kTagStartSound2 = 89;
 
 constexpr int kRates[] = {5512, 11025, 22050, 44100};
 constexpr size_t kMaxEnvelopePoints = 255;

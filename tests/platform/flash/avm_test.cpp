@@ -11,19 +11,12 @@ using namespace swfwrite;
 
 namespace {
 
-// Action codes the scripts below use.
-
 std::vector<std::string> run(const ActionWriter& script, uint8_t version, int frames = 1) {
   MovieWriter movie(100, 100, 12, version);
   doAction(movie, script);
   movie.showFrame();
   for (int i = 1; i < frames; ++i) movie.showFrame();
-  MoviePlayer player;
-  std::vector<std::string> lines;
-  player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
-  EXPECT_TRUE(player.load(movie.finish()));
-  for (int i = 1; i < frames; ++i) player.tick();
-  return lines;
+  return flashtest::traceLines(movie, frames);
 }
 
 struct ScriptCase {

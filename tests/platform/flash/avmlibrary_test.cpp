@@ -6,6 +6,7 @@
 
 #include "platform/flash/avm.h"
 #include "platform/flash/movieplayer.h"
+#include "tests/platform/flash/flashtest.h"
 #include "tools/swfwriter/actionwriter.h"
 
 using namespace swf;
@@ -18,12 +19,7 @@ std::vector<std::string> run(const ActionWriter& script, uint8_t version = 8) {
   doAction(movie, script);
   movie.showFrame();
   movie.showFrame();
-  MoviePlayer player;
-  std::vector<std::string> lines;
-  player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
-  EXPECT_TRUE(player.load(movie.finish()));
-  player.tick();
-  return lines;
+  return flashtest::traceLines(movie, 2);
 }
 
 // Pushes the value of a dotted chain of members: "x.firstChild.nodeName".

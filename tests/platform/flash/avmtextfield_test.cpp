@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/flash/movieplayer.h"
+#include "tests/platform/flash/flashtest.h"
 #include "tools/swfwriter/actionwriter.h"
 
 using namespace swf;
@@ -19,12 +20,7 @@ std::vector<std::string> run(const ActionWriter& script) {
   doAction(movie, script);
   movie.showFrame();
   movie.showFrame();
-  MoviePlayer player;
-  std::vector<std::string> lines;
-  player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
-  EXPECT_TRUE(player.load(movie.finish()));
-  player.tick();
-  return lines;
+  return flashtest::traceLines(movie, 2);
 }
 
 ActionWriter& get(ActionWriter& w, const char* object, const char* member) {

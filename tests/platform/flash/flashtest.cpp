@@ -1,5 +1,7 @@
 #include "tests/platform/flash/flashtest.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 
 namespace flashtest {
@@ -17,6 +19,15 @@ int colorDistance(uint32_t a, uint32_t b) {
   int d = 0;
   for (int shift : {0, 8, 16}) d = std::max(d, std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)));
   return d;
+}
+
+std::vector<std::string> traceLines(swfwrite::MovieWriter& movie, int frames) {
+  swf::MoviePlayer player;
+  std::vector<std::string> lines;
+  player.setTraceSink([&](const std::string& line) { lines.push_back(line); });
+  EXPECT_TRUE(player.load(movie.finish()));
+  for (int i = 1; i < frames; ++i) player.tick();
+  return lines;
 }
 
 swfwrite::MovieWriter whiteMovie(int width, int height, float rate) {

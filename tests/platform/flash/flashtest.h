@@ -3,6 +3,7 @@
 // back pixel by pixel.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/flash/movieplayer.h"
@@ -31,6 +32,9 @@ inline uint32_t rgb(swf::Rgba c) { return uint32_t(c.r) << 16 | uint32_t(c.g) <<
 
 // A channel-wise distance between two 0xRRGGBB colours.
 int colorDistance(uint32_t a, uint32_t b);
+
+// Loads `movie` and plays it for `frames` frames; the lines its scripts traced.
+std::vector<std::string> traceLines(swfwrite::MovieWriter& movie, int frames = 1);
 
 // A movie of `width` x `height` pixels with a white background.
 swfwrite::MovieWriter whiteMovie(int width = 240, int height = 180, float rate = 12);

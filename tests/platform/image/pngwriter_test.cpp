@@ -1,27 +1,14 @@
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <vector>
 
 #include "platform/image/pngwriter.h"
+#include "tests/platform/display/png_reader.h"
 #include "tests/support/tempdir.h"
 
 namespace {
-
-// The file's pixels as 0x00RRGGBB, read by libpng itself; empty when it is no PNG.
-std::vector<std::uint32_t> readBack(const std::filesystem::path& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
-  image.format = PNG_FORMAT_RGB;
-  std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
-  std::vector<std::uint32_t> pixels;
-  for (size_t i = 0; i + 2 < rgb.size(); i += 3) pixels.push_back(rgb[i] << 16 | rgb[i + 1] << 8 | rgb[i + 2]);
-  return pixels;
-}
 
 // Every byte value in every channel, rows that repeat and rows that differ by one pixel.
 gdi::Surface colourful(int width, int height) {
@@ -59,7 +46,9 @@ TEST(SurfacePng, ReadsBackPixelExact) {
     SCOPED_TRACE(c.name);
     auto path = dir / (std::string(c.name) + ".png");
     ASSERT_TRUE(image::writeSurfacePng(c.surface, path.string()));
-    EXPECT_EQ(readBack(path), expectedOf(c.surface));
+    PngPixels written;  // left empty when the file is no PNG
+    readPng(path.string(), written);
+    EXPECT_EQ(written.pixels, expectedOf(c.surface));
   }
 }
 
