@@ -6,44 +6,67 @@
 #include <wctype.h>
 
 #include <array>
+#include <atomic>
+#include <mutex>
 #include <string>
 
 #include "platform/core/wformat.h"
 
 namespace {
 
+// The folds of the whole plane cost a start several million instructions and
+// 256 KB, yet a session meets a few blocks of it (mostly ASCII and Latin-1):
+// each block of 2048 units (a memory page of each table) is filled when a unit
+// of it is first folded.
+constexpr unsigned kBlockBits = 11;
+constexpr unsigned kBlockSize = 1u << kBlockBits;
+constexpr unsigned kBlocks = 0x10000 / kBlockSize;
+
 struct CaseTables {
   std::array<WCHAR, 0x10000> upper;
   std::array<WCHAR, 0x10000> lower;
-
-  CaseTables() {
-    locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    for (unsigned c = 0; c < 0x10000; ++c) {
-      upper[c] = lower[c] = static_cast<WCHAR>(c);
-      if (c >= 0xD800 && c <= 0xDFFF) continue;  // surrogates are never letters
-      if (utf8) {
-        wint_t u = towupper_l(static_cast<wint_t>(c), utf8);
-        wint_t l = towlower_l(static_cast<wint_t>(c), utf8);
-        if (u < 0x10000) upper[c] = static_cast<WCHAR>(u);
-        if (l < 0x10000) lower[c] = static_cast<WCHAR>(l);
-      } else if (c < 128) {
-        upper[c] = static_cast<WCHAR>(c >= 'a' && c <= 'z' ? c - 32 : c);
-        lower[c] = static_cast<WCHAR>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-      }
-    }
-    if (utf8) freelocale(utf8);
-  }
+  std::array<std::atomic<bool>, kBlocks> filled;
+  std::mutex filling;
 };
 
-const CaseTables& caseTables() {
-  static const CaseTables tables;
-  return tables;
+// Constant-initialised, so a fold from another file's static initialiser finds it ready.
+constinit CaseTables g_tables{};
+
+void fillBlock(unsigned block) {
+  locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  for (unsigned c = block * kBlockSize; c < (block + 1) * kBlockSize; ++c) {
+    g_tables.upper[c] = g_tables.lower[c] = static_cast<WCHAR>(c);
+    if (c >= 0xD800 && c <= 0xDFFF) continue;  // surrogates are never letters
+    if (utf8) {
+      wint_t u = towupper_l(static_cast<wint_t>(c), utf8);
+      wint_t l = towlower_l(static_cast<wint_t>(c), utf8);
+      if (u < 0x10000) g_tables.upper[c] = static_cast<WCHAR>(u);
+      if (l < 0x10000) g_tables.lower[c] = static_cast<WCHAR>(l);
+    } else if (c < 128) {
+      g_tables.upper[c] = static_cast<WCHAR>(c >= 'a' && c <= 'z' ? c - 32 : c);
+      g_tables.lower[c] = static_cast<WCHAR>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    }
+  }
+  if (utf8) freelocale(utf8);
+}
+
+// The tables with the block of `c` filled.
+const CaseTables& tablesFor(WCHAR c) {
+  const unsigned block = unsigned(c) >> kBlockBits;
+  if (!g_tables.filled[block].load(std::memory_order_acquire)) {
+    std::lock_guard<std::mutex> lock(g_tables.filling);
+    if (!g_tables.filled[block].load(std::memory_order_relaxed)) {
+      fillBlock(block);
+      g_tables.filled[block].store(true, std::memory_order_release);
+    }
+  }
+  return g_tables;
 }
 
 }  // namespace
 
-WCHAR towupperW(WCHAR c) { return caseTables().upper[c]; }
-WCHAR towlowerW(WCHAR c) { return caseTables().lower[c]; }
+WCHAR towupperW(WCHAR c) { return tablesFor(c).upper[c]; }
+WCHAR towlowerW(WCHAR c) { return tablesFor(c).lower[c]; }
 
 size_t wcslenW(LPCWSTR s) {
   size_t n = 0;
@@ -57,9 +80,8 @@ int wcscmpW(LPCWSTR a, LPCWSTR b) {
 }
 
 int _wcsnicmp(LPCWSTR a, LPCWSTR b, size_t count) {
-  const auto& up = caseTables().upper;
   for (size_t i = 0; i < count; ++i) {
-    int ca = up[a[i]], cb = up[b[i]];
+    int ca = towupperW(a[i]), cb = towupperW(b[i]);
     if (ca != cb || ca == 0) return ca - cb;
   }
   return 0;
