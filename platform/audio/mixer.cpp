@@ -1,10 +1,10 @@
 #include "platform/audio/mixer.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <deque>
+
+#include "platform/audio/sdlcalls.h"
 
 namespace audio {
 namespace {
@@ -22,14 +22,17 @@ bool playable(const WAVEFORMATEX& f) {
 }
 
 struct ConverterDeleter {
-  void operator()(SDL_AudioStream* s) const { SDL_FreeAudioStream(s); }
+  void operator()(SDL_AudioStream* s) const { sdl()->freeAudioStream(s); }
 };
 using Converter = std::unique_ptr<SDL_AudioStream, ConverterDeleter>;
 
+// None when SDL cannot be loaded: the stream is then refused.
 Converter makeConverter(const WAVEFORMATEX& f) {
+  const SdlCalls* calls = sdl();
+  if (!calls) return nullptr;
   SDL_AudioFormat from = f.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
-  return Converter(SDL_NewAudioStream(from, Uint8(f.nChannels), int(f.nSamplesPerSec), AUDIO_S16SYS,
-                                      Uint8(kOutputChannels), kOutputRate));
+  return Converter(calls->newAudioStream(from, Uint8(f.nChannels), int(f.nSamplesPerSec), AUDIO_S16SYS,
+                                         Uint8(kOutputChannels), kOutputRate));
 }
 
 int16_t clampSample(int64_t v) { return int16_t(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX)); }
@@ -45,7 +48,7 @@ class WaveStream {
   void put(WAVEHDR& header) {
     uint64_t frames = header.dwBufferLength / m_format.nBlockAlign;
     size_t bytes = size_t(frames * m_format.nBlockAlign);
-    if (bytes && SDL_AudioStreamPut(m_converter.get(), header.lpData, int(bytes)) == 0) m_written += frames;
+    if (bytes && sdl()->audioStreamPut(m_converter.get(), header.lpData, int(bytes)) == 0) m_written += frames;
     header.dwFlags = (header.dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
     m_queue.push_back({&header, m_written});
     markPlayed();
@@ -59,13 +62,13 @@ class WaveStream {
     if (m_paused) return 0;
     uint64_t real = outputFramesFor(m_written);
     if (m_playedOut >= real) return 0;
-    if (!m_padded && SDL_AudioStreamAvailable(m_converter.get()) < int(frames * kOutputFrameBytes)) padOut();
+    if (!m_padded && sdl()->audioStreamAvailable(m_converter.get()) < int(frames * kOutputFrameBytes)) padOut();
     size_t wanted = size_t(std::min<uint64_t>(frames, real - m_playedOut));
-    int got = SDL_AudioStreamGet(m_converter.get(), out, int(wanted * kOutputFrameBytes));
+    int got = sdl()->audioStreamGet(m_converter.get(), out, int(wanted * kOutputFrameBytes));
     size_t taken = got > 0 ? size_t(got) / kOutputFrameBytes : 0;
     m_playedOut += taken;
-    if (m_padded && (m_playedOut >= real || SDL_AudioStreamAvailable(m_converter.get()) == 0)) {
-      SDL_AudioStreamClear(m_converter.get());
+    if (m_padded && (m_playedOut >= real || sdl()->audioStreamAvailable(m_converter.get()) == 0)) {
+      sdl()->audioStreamClear(m_converter.get());
       m_playedOut = real;
       m_padded = false;
     }
@@ -74,7 +77,7 @@ class WaveStream {
   }
 
   void reset() {
-    SDL_AudioStreamClear(m_converter.get());
+    sdl()->audioStreamClear(m_converter.get());
     for (auto& q : m_queue) q.header->dwFlags = (q.header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
     m_queue.clear();
     m_written = m_playedOut = 0;
@@ -95,8 +98,8 @@ class WaveStream {
   }
   void padOut() {
     std::vector<uint8_t> silence(kPadFrames * m_format.nBlockAlign, m_format.wBitsPerSample == 8 ? 0x80 : 0);
-    SDL_AudioStreamPut(m_converter.get(), silence.data(), int(silence.size()));
-    SDL_AudioStreamFlush(m_converter.get());
+    sdl()->audioStreamPut(m_converter.get(), silence.data(), int(silence.size()));
+    sdl()->audioStreamFlush(m_converter.get());
     m_padded = true;
   }
   void markPlayed() {

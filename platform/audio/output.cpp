@@ -1,12 +1,11 @@
 #include "platform/audio/output.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/audio/mixer.h"
+#include "platform/audio/sdlcalls.h"
 #include "platform/core/windowing.h"
 
 namespace audio {
@@ -82,20 +81,21 @@ void SDLCALL hostCallback(void*, Uint8* stream, int length) {
 }
 
 bool openHost() {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  const SdlCalls* calls = sdl();
+  if (!calls || calls->initSubSystem(SDL_INIT_AUDIO) != 0) return false;
   SDL_AudioSpec want{};
   want.freq = kOutputRate;
   want.format = AUDIO_S16SYS;
   want.channels = kOutputChannels;
   want.samples = kHostBufferFrames;
   want.callback = hostCallback;
-  SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+  SDL_AudioDeviceID device = calls->openAudioDevice(nullptr, 0, &want, nullptr, 0);
   if (!device) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    calls->quitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
   host().device = device;
-  SDL_PauseAudioDevice(device, 0);
+  calls->pauseAudioDevice(device, 0);
   return true;
 }
 
@@ -118,16 +118,18 @@ void openOutput(OutputKind kind) {
       host().kind = OutputKind::Host;
       return;
     }
-    if (!host().warned) std::fprintf(stderr, "no sound device (%s): the device plays silence\n", SDL_GetError());
+    if (!host().warned)
+      std::fprintf(stderr, "no sound device (%s): the device plays silence\n",
+                   sdl() ? sdl()->getError() : sdlLoadError());
     host().warned = true;
   }
   host().kind = OutputKind::Sink;
 }
 
 void closeOutput() {
-  if (host().device) {
-    SDL_CloseAudioDevice(host().device);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (host().device) {  // an open device means SDL is loaded
+    sdl()->closeAudioDevice(host().device);
+    sdl()->quitSubSystem(SDL_INIT_AUDIO);
     host().device = 0;
   }
   host().kind = OutputKind::Sink;

@@ -1,14 +1,14 @@
 // The SDL2 backend: the screen in a desktop window, scaled by an integer zoom.
 
-#include <SDL.h>
-#include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "platform/audio/sdlcalls.h"
 #include "platform/core/windowing.h"
 #include "platform/display/displayimpl.h"
 #include "platform/display/drop.h"
@@ -36,6 +36,16 @@ constexpr KeyBinding kKeys[] = {
     {SDLK_SLASH, 0xBF},
 };
 
+using audio::SdlCalls;
+
+// X11's flush, found in the copy SDL brought in; none under another driver.
+decltype(&XFlush) x11Flush() {
+  void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+  auto flush = x11 ? reinterpret_cast<decltype(&XFlush)>(dlsym(x11, "XFlush")) : nullptr;
+  if (x11) dlclose(x11);  // SDL keeps it loaded
+  return flush;
+}
+
 int vkFor(SDL_Keycode key) {
   if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
   if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
@@ -49,20 +59,27 @@ class SdlDisplay final : public Display, public wm::HostEvents {
   explicit SdlDisplay(const DisplayOptions& options) : m_zoom(options.zoom) {}
 
   ~SdlDisplay() override {
-    if (m_texture) SDL_DestroyTexture(m_texture);
-    if (m_renderer) SDL_DestroyRenderer(m_renderer);
-    if (m_window) SDL_DestroyWindow(m_window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (!m_sdl) return;
+    if (m_texture) m_sdl->destroyTexture(m_texture);
+    if (m_renderer) m_sdl->destroyRenderer(m_renderer);
+    if (m_window) m_sdl->destroyWindow(m_window);
+    if (m_videoStarted) m_sdl->quitSubSystem(SDL_INIT_VIDEO);
   }
 
   bool start(std::string& error) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-      error = std::string("cannot open the screen: ") + SDL_GetError();
+    m_sdl = audio::sdl();
+    if (!m_sdl) {
+      error = std::string("cannot open the screen: ") + audio::sdlLoadError();
       return false;
     }
+    if (m_sdl->initSubSystem(SDL_INIT_VIDEO) != 0) {
+      error = std::string("cannot open the screen: ") + m_sdl->getError();
+      return false;
+    }
+    m_videoStarted = true;
     // Without a desktop SDL falls back to drivers that show nothing: a window
     // no one can see or use is refused, unless those drivers were asked for.
-    const std::string_view driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+    const std::string_view driver = m_sdl->getCurrentVideoDriver() ? m_sdl->getCurrentVideoDriver() : "";
     const char* chosen = std::getenv("SDL_VIDEODRIVER");
     if ((driver == "offscreen" || driver == "dummy") && !(chosen && driver == chosen)) {
       error =
@@ -70,22 +87,23 @@ class SdlDisplay final : public Display, public wm::HostEvents {
       return false;
     }
     SIZE s = wm::screenSize();
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
-    m_window = SDL_CreateWindow("OrvelFlash device", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.cx * m_zoom,
-                                s.cy * m_zoom, 0);
-    if (m_window) m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_SOFTWARE);
+    m_sdl->setHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    m_window = m_sdl->createWindow("OrvelFlash device", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.cx * m_zoom,
+                                   s.cy * m_zoom, 0);
+    if (m_window) m_renderer = m_sdl->createRenderer(m_window, -1, SDL_RENDERER_SOFTWARE);
     if (m_renderer)
-      m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, s.cx, s.cy);
+      m_texture = m_sdl->createTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, s.cx, s.cy);
     if (!m_texture) {
-      error = std::string("cannot open the screen: ") + SDL_GetError();
+      error = std::string("cannot open the screen: ") + m_sdl->getError();
       return false;
     }
-    SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    m_sdl->eventState(SDL_DROPFILE, SDL_ENABLE);
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (SDL_GetWindowWMInfo(m_window, &info) && info.subsystem == SDL_SYSWM_X11) {
+    if (m_sdl->getWindowWMInfo(m_window, &info) && info.subsystem == SDL_SYSWM_X11) {
       m_xDisplay = info.info.x11.display;
-      m_hostFd = ConnectionNumber(m_xDisplay);
+      m_xFlush = x11Flush();
+      if (m_xFlush) m_hostFd = ConnectionNumber(m_xDisplay);
     }
     m_fullRedraw = true;
     return true;
@@ -100,9 +118,9 @@ class SdlDisplay final : public Display, public wm::HostEvents {
     const gdi::Surface& f = m_frame.surface();
     RECT b = m_fullRedraw ? RECT{0, 0, f.width, f.height} : dirty.bounds();
     SDL_Rect area{b.left, b.top, b.right - b.left, b.bottom - b.top};
-    SDL_UpdateTexture(m_texture, &area, f.row(b.top) + b.left, f.width * 4);
-    SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
-    SDL_RenderPresent(m_renderer);
+    m_sdl->updateTexture(m_texture, &area, f.row(b.top) + b.left, f.width * 4);
+    m_sdl->renderCopy(m_renderer, m_texture, nullptr, nullptr);
+    m_sdl->renderPresent(m_renderer);
     m_fullRedraw = false;
   }
 
@@ -115,11 +133,11 @@ class SdlDisplay final : public Display, public wm::HostEvents {
   void wait(int timeoutMs) override {
     if (pumpEvents() || timeoutMs == 0) return;
     if (m_hostFd >= 0) {
-      XFlush(m_xDisplay);
+      m_xFlush(m_xDisplay);
       wm::waitForActivity(m_hostFd, timeoutMs);
     } else {
       // No descriptor to sleep on (an X-less video driver): wait in SDL itself.
-      SDL_WaitEventTimeout(nullptr, timeoutMs < 0 ? 100 : std::min(timeoutMs, 100));
+      m_sdl->waitEventTimeout(nullptr, timeoutMs < 0 ? 100 : std::min(timeoutMs, 100));
     }
     pumpEvents();
   }
@@ -131,7 +149,7 @@ class SdlDisplay final : public Display, public wm::HostEvents {
   bool pumpEvents() {
     bool delivered = false;
     SDL_Event e;
-    while (SDL_PollEvent(&e)) delivered |= handle(e);
+    while (m_sdl->pollEvent(&e)) delivered |= handle(e);
     return delivered;
   }
 
@@ -163,7 +181,7 @@ class SdlDisplay final : public Display, public wm::HostEvents {
       case SDL_DROPFILE: {
         std::string said;
         if (e.drop.file) dropHostFile(e.drop.file, said);
-        SDL_free(e.drop.file);
+        m_sdl->free(e.drop.file);
         return true;
       }
       case SDL_QUIT:
@@ -191,14 +209,17 @@ class SdlDisplay final : public Display, public wm::HostEvents {
     m_title = title;
     m_titled = true;
     std::string text = title.empty() ? std::string("OrvelFlash device") : narrow(title);
-    SDL_SetWindowTitle(m_window, text.c_str());
+    m_sdl->setWindowTitle(m_window, text.c_str());
   }
 
   int m_zoom;
+  const SdlCalls* m_sdl = nullptr;
+  bool m_videoStarted = false;
   SDL_Window* m_window = nullptr;
   SDL_Renderer* m_renderer = nullptr;
   SDL_Texture* m_texture = nullptr;
   ::Display* m_xDisplay = nullptr;
+  decltype(&XFlush) m_xFlush = nullptr;
   int m_hostFd = -1;
   FrameComposer m_frame;
   bool m_fullRedraw = true;

@@ -2,6 +2,7 @@
 
 #include "platform/gdi/font.h"
 
+#include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -45,15 +46,60 @@ std::string familyAsked(const LOGFONTW& lf) {
   return face;
 }
 
-FcConfig* fontConfig() {
-  static FcConfig* config = [] {
-    FcInit();
-    FcConfig* c = FcConfigGetCurrent();
+// fontconfig is loaded by the first face the kept matches do not answer, so
+// that a start whose faces are all kept never maps it (nor expat and the
+// rest it brings). The functions used, found once; none when the library is
+// missing, and then no new face is found.
+struct FontconfigCalls {
+  decltype(&FcInit) init = nullptr;
+  decltype(&FcConfigGetCurrent) configGetCurrent = nullptr;
+  decltype(&FcConfigAppFontAddFile) configAppFontAddFile = nullptr;
+  decltype(&FcConfigSubstitute) configSubstitute = nullptr;
+  decltype(&FcDefaultSubstitute) defaultSubstitute = nullptr;
+  decltype(&FcFontMatch) fontMatch = nullptr;
+  decltype(&FcPatternCreate) patternCreate = nullptr;
+  decltype(&FcPatternDestroy) patternDestroy = nullptr;
+  decltype(&FcPatternAddString) patternAddString = nullptr;
+  decltype(&FcPatternAddInteger) patternAddInteger = nullptr;
+  decltype(&FcPatternAddBool) patternAddBool = nullptr;
+  decltype(&FcPatternGetString) patternGetString = nullptr;
+  decltype(&FcPatternGetInteger) patternGetInteger = nullptr;
+};
+
+template <typename F>
+bool symbol(void* library, const char* name, F& function) {
+  function = reinterpret_cast<F>(dlsym(library, name));
+  return function != nullptr;
+}
+
+bool loadCalls(FontconfigCalls& c) {
+  // The soname of fontconfig 2.x; the library stays loaded for the life of
+  // the process, as a linked one would.
+  void* l = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL);
+  return l && symbol(l, "FcInit", c.init) && symbol(l, "FcConfigGetCurrent", c.configGetCurrent) &&
+         symbol(l, "FcConfigAppFontAddFile", c.configAppFontAddFile) &&
+         symbol(l, "FcConfigSubstitute", c.configSubstitute) && symbol(l, "FcDefaultSubstitute", c.defaultSubstitute) &&
+         symbol(l, "FcFontMatch", c.fontMatch) && symbol(l, "FcPatternCreate", c.patternCreate) &&
+         symbol(l, "FcPatternDestroy", c.patternDestroy) && symbol(l, "FcPatternAddString", c.patternAddString) &&
+         symbol(l, "FcPatternAddInteger", c.patternAddInteger) && symbol(l, "FcPatternAddBool", c.patternAddBool) &&
+         symbol(l, "FcPatternGetString", c.patternGetString) && symbol(l, "FcPatternGetInteger", c.patternGetInteger);
+}
+
+const FontconfigCalls* fontconfig() {
+  static FontconfigCalls calls;
+  static const bool loaded = loadCalls(calls);
+  return loaded ? &calls : nullptr;
+}
+
+FcConfig* fontConfig(const FontconfigCalls& fc) {
+  static FcConfig* config = [&fc] {
+    fc.init();
+    FcConfig* c = fc.configGetCurrent();
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(kDeviceFontDir, ec)) {
       auto ext = entry.path().extension().string();
       if (ext == ".ttf" || ext == ".TTF")
-        FcConfigAppFontAddFile(c, reinterpret_cast<const FcChar8*>(entry.path().c_str()));
+        fc.configAppFontAddFile(c, reinterpret_cast<const FcChar8*>(entry.path().c_str()));
     }
     return c;
   }();
@@ -72,32 +118,34 @@ FT_Library freeType() {
 using Match = FaceMatch;
 
 bool matchFace(const std::string& family, bool bold, bool italic, Match& out) {
-  FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(fontConfig(), pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
+  const FontconfigCalls* fc = fontconfig();
+  if (!fc) return false;
+  FcPattern* pattern = fc->patternCreate();
+  fc->patternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  fc->patternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  fc->patternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  fc->patternAddBool(pattern, FC_SCALABLE, FcTrue);
+  fc->configSubstitute(fontConfig(*fc), pattern, FcMatchPattern);
+  fc->defaultSubstitute(pattern);
   FcResult result;
-  FcPattern* match = FcFontMatch(fontConfig(), pattern, &result);
-  FcPatternDestroy(pattern);
+  FcPattern* match = fc->fontMatch(fontConfig(*fc), pattern, &result);
+  fc->patternDestroy(pattern);
   if (!match) return false;
   FcChar8* file = nullptr;
   FcChar8* name = nullptr;
   int weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
-  bool ok = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch;
+  bool ok = fc->patternGetString(match, FC_FILE, 0, &file) == FcResultMatch;
   if (ok) {
     out.file = reinterpret_cast<const char*>(file);
-    FcPatternGetInteger(match, FC_INDEX, 0, &out.index);
-    if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch)
+    fc->patternGetInteger(match, FC_INDEX, 0, &out.index);
+    if (fc->patternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch)
       out.family = reinterpret_cast<const char*>(name);
-    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
-    FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+    fc->patternGetInteger(match, FC_WEIGHT, 0, &weight);
+    fc->patternGetInteger(match, FC_SLANT, 0, &slant);
     out.bold = weight >= FC_WEIGHT_DEMIBOLD;
     out.italic = slant != FC_SLANT_ROMAN;
   }
-  FcPatternDestroy(match);
+  fc->patternDestroy(match);
   return ok;
 }
 
