@@ -14,18 +14,21 @@ namespace {
 constexpr uint64_t kKeptFrames = uint64_t(kOutputRate) * 120;
 constexpr uint64_t kPeakFrames = kOutputRate;  // the dump's "last second"
 constexpr Uint16 kHostBufferFrames = 1024;
-// Beyond this much time at once (a long idle wait), the sink plays silence
-// for the rest rather than mixing it: nothing queued lasts that long.
-constexpr uint64_t kMaxMixedAtOnce = uint64_t(kOutputRate) * 10;
 
-// What the sink played, the oldest first, and where the clock stood.
+// What the sink played, the oldest first, and where the clock stood. Silence
+// played while no stream is open is counted, not stored: a silent session
+// keeps nothing, however long it plays.
 struct Sink {
   uint64_t startMs = 0;
   uint64_t played = 0;
   uint64_t firstKept = 0;
-  std::vector<int16_t> kept;
+  std::vector<int16_t> kept;  // interleaved, from frame firstKept on
+  uint64_t silentTail = 0;    // silent frames after those in `kept`
   bool started = false;
 };
+
+uint64_t storedFrames(const Sink& s) { return s.kept.size() / kOutputChannels; }
+uint64_t keptFrames(const Sink& s) { return storedFrames(s) + s.silentTail; }
 
 Sink& sink() {
   static Sink s;
@@ -43,36 +46,33 @@ HostState& host() {
   return h;
 }
 
-void keep(Sink& s, const int16_t* samples, size_t frames) {
-  s.kept.insert(s.kept.end(), samples, samples + frames * kOutputChannels);
-  uint64_t keptFrames = s.kept.size() / kOutputChannels;
-  if (keptFrames > 2 * kKeptFrames) {
-    uint64_t drop = keptFrames - kKeptFrames;
-    s.kept.erase(s.kept.begin(), s.kept.begin() + std::ptrdiff_t(drop * kOutputChannels));
-    s.firstKept += drop;
-  }
+// Drops the oldest frames, down to the last `frames`.
+void keepLast(Sink& s, uint64_t frames) {
+  uint64_t drop = keptFrames(s) - std::min(frames, keptFrames(s));
+  uint64_t stored = std::min(drop, storedFrames(s));
+  s.kept.erase(s.kept.begin(), s.kept.begin() + std::ptrdiff_t(stored * kOutputChannels));
+  s.silentTail -= drop - stored;
+  s.firstKept += drop;
 }
 
-void playSilence(Sink& s, uint64_t frames) {
-  std::vector<int16_t> zeros(std::min(frames, kKeptFrames) * kOutputChannels, 0);
-  s.firstKept += frames - zeros.size() / kOutputChannels;
-  if (s.kept.size()) {  // what came before is no longer next to what follows
-    s.firstKept += s.kept.size() / kOutputChannels;
-    s.kept.clear();
-  }
-  keep(s, zeros.data(), zeros.size() / kOutputChannels);
+// Mixes `frames` straight into the kept samples, behind any silence counted
+// so far, which then has to be stored.
+void mixKept(Sink& s, uint64_t frames) {
+  keepLast(s, kKeptFrames);  // bounds what the silence can grow into
+  size_t at = s.kept.size() + size_t(s.silentTail) * kOutputChannels;
+  s.kept.resize(at + size_t(frames) * kOutputChannels, 0);
+  s.silentTail = 0;
+  mixer().mix(s.kept.data() + at, size_t(frames));
 }
 
 void sinkTo(Sink& s, uint64_t target) {
   if (target <= s.played) return;
   uint64_t frames = target - s.played;
-  if (frames > kMaxMixedAtOnce && !mixer().hasStreams()) {
-    playSilence(s, frames);
-  } else {
-    std::vector<int16_t> out(size_t(frames) * kOutputChannels);
-    mixer().mix(out.data(), size_t(frames));
-    keep(s, out.data(), size_t(frames));
-  }
+  if (mixer().hasStreams())
+    mixKept(s, frames);
+  else
+    s.silentTail += frames;
+  if (keptFrames(s) > 2 * kKeptFrames) keepLast(s, kKeptFrames);
   s.played = target;
 }
 
@@ -161,12 +161,16 @@ uint64_t framesPlayed() {
 std::vector<int16_t> keptSamples(uint64_t first, uint64_t count) {
   catchUp();
   const Sink& s = sink();
-  uint64_t keptFrames = s.kept.size() / kOutputChannels;
   uint64_t from = std::max(first, s.firstKept);
-  uint64_t to = std::min(first + count, s.firstKept + keptFrames);
+  uint64_t to = std::min(first + count, s.firstKept + keptFrames(s));
   if (from >= to) return {};
-  auto begin = s.kept.begin() + std::ptrdiff_t((from - s.firstKept) * kOutputChannels);
-  return std::vector<int16_t>(begin, begin + std::ptrdiff_t((to - from) * kOutputChannels));
+  std::vector<int16_t> out(size_t(to - from) * kOutputChannels, 0);  // the silent tail stays zero
+  uint64_t storedEnd = std::min(to, s.firstKept + storedFrames(s));
+  if (from < storedEnd) {
+    auto begin = s.kept.begin() + std::ptrdiff_t((from - s.firstKept) * kOutputChannels);
+    std::copy(begin, begin + std::ptrdiff_t((storedEnd - from) * kOutputChannels), out.begin());
+  }
+  return out;
 }
 
 std::string describe() {
@@ -178,7 +182,8 @@ std::string describe() {
   out += line;
   if (currentOutput() == OutputKind::Sink) {
     const Sink& s = sink();
-    uint64_t frames = std::min<uint64_t>(kPeakFrames, s.kept.size() / kOutputChannels);
+    // The last second's stored part: silence after it adds nothing to a peak.
+    uint64_t frames = std::min(storedFrames(s), kPeakFrames - std::min(kPeakFrames, s.silentTail));
     int peak[2] = {0, 0};
     for (size_t i = s.kept.size() - frames * kOutputChannels; i < s.kept.size(); ++i)
       peak[i % 2] = std::max(peak[i % 2], std::abs(int(s.kept[i])));

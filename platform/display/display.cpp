@@ -56,8 +56,17 @@ class HeadlessDisplay final : public Display, public wm::HostEvents {
     for (const auto& e : m_script.errors()) std::fprintf(stderr, "script: %s\n", e.c_str());
   }
 
-  void present() override { m_frame.update(); }
+  // No one sees the headless screen until a screenshot or a test asks for
+  // it, so its frame (the size of the screen again) is made at the first
+  // asking; until then what changed is let go, the first frame being whole.
+  void present() override {
+    if (m_framed)
+      m_frame.update();
+    else
+      gdi::takeScreenDirty();
+  }
   const gdi::Surface& frame() override {
+    m_framed = true;
     m_frame.update();
     return m_frame.surface();
   }
@@ -85,6 +94,7 @@ class HeadlessDisplay final : public Display, public wm::HostEvents {
  private:
   DisplayOptions m_options;
   FrameComposer m_frame;
+  bool m_framed = false;
   ScriptRunner m_script;
   bool m_scripted = false;
   std::vector<std::string> m_hostOptionsBefore;  // the started programs' options before this screen

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/audio/mixer.h"
@@ -217,3 +218,32 @@ TEST(WaveOutput, FollowsALevelAnotherProcessSets) {
 }
 
 }  // namespace
+
+// Silence played while no stream is open is counted, not stored: what is
+// read back across it is zeros up to the sound that follows, and the last two
+// minutes are kept whatever the silence's length.
+TEST(WaveOutput, KeepsSilenceBeforeASoundAsZeros) {
+  struct SilenceCase {
+    uint64_t silentMs;
+    bool startKept;  // the first frame is still among the last two minutes
+  };
+  const SilenceCase cases[] = {{1000, true}, {20000, true}, {150000, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.silentMs) + " ms of silence");
+    SinkSession session;
+    session.pass(c.silentMs);
+    Stream s;
+    ASSERT_EQ(s.open(44100, 2, 16), MMSYSERR_NOERROR);
+    s.write(sineTone(440, 44100, 2, 22050, kAmplitude), 16);
+    session.pass(1000);
+    const uint64_t toneAt = c.silentMs * 44100 / 1000;
+    EXPECT_EQ(audio::framesPlayed(), toneAt + 44100);
+    auto before = audio::keptSamples(toneAt - 44100, 44100);
+    ASSERT_EQ(before.size(), 2u * 44100);
+    EXPECT_EQ(std::count(before.begin(), before.end(), 0), std::ptrdiff_t(before.size()));
+    auto m = measureTone(audio::keptSamples(toneAt, 44100), 0, 44100, 1000);
+    EXPECT_NEAR(m.durationMs, 500, 5);
+    EXPECT_NEAR(m.peak, kAmplitude, kAmplitude / 20);
+    EXPECT_EQ(audio::keptSamples(0, 1).empty(), !c.startKept);
+  }
+}
