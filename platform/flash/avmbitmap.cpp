@@ -4,7 +4,9 @@
 // them, so a clip showing it shares them and sees every change.
 
 #include <cmath>
+#include <array>
 #include <deque>
+#include <optional>
 
 #include "platform/flash/avmgeom.h"
 #include "platform/flash/swfrender.h"
@@ -90,6 +92,30 @@ Area areaOf(Machine& vm, const BitmapDataObject& b, const Value& rect) {
   return {std::max(x, 0), std::max(y, 0), std::min(x + w, b.pixels->width), std::min(y + h, b.pixels->height)};
 }
 
+// A rectangle or point argument counts only when it is an object with each
+// of its fields set; a method answers its own error code otherwise.
+bool hasFields(Machine& vm, const Value& v, std::initializer_list<const char*> names) {
+  return v.isObject() && std::none_of(names.begin(), names.end(), [&](const char* n) { return vm.get(v, n).isUndefined(); });
+}
+bool isRect(Machine& vm, const Value& v) { return hasFields(vm, v, {"x", "y", "width", "height"}); }
+bool isPoint(Machine& vm, const Value& v) { return hasFields(vm, v, {"x", "y"}); }
+
+// A point argument's position; one that is not a point is the origin.
+std::pair<int, int> pointOf(Machine& vm, const Value& v) {
+  if (!v.isObject()) return {0, 0};
+  return {coordinate(vm, vm.get(v, "x")), coordinate(vm, vm.get(v, "y"))};
+}
+
+// The source picture of a copy: -2 when it is none, -3 when disposed.
+constexpr int kNotABitmap = -2;
+constexpr int kDisposedSource = -3;
+constexpr int kBadSourceRect = -4;
+int sourceError(const Value& v) {
+  auto* b = dynamic_cast<BitmapDataObject*>(v.object());
+  if (!b) return kNotABitmap;
+  return b->disposed() ? kDisposedSource : 0;
+}
+
 BitmapDataObject* makeBitmap(Machine& vm, Object* proto, int width, int height, bool transparent, uint32_t fill) {
   auto* b = vm.heap().make<BitmapDataObject>(proto);
   b->transparent = transparent;
@@ -128,34 +154,35 @@ Value getPixel(Machine& vm, const Value& self, std::span<const Value> args, bool
 
 Value setPixel(Machine& vm, const Value& self, std::span<const Value> args, bool withAlpha) {
   BitmapDataObject* b = asBitmap(self);
-  if (!b || args.size() < 3) return Value();
   int x = coordinate(vm, args[0]), y = coordinate(vm, args[1]);
-  if (!b->inside(x, y)) return Value();
+  if (!b->inside(x, y)) return Value(0);
   uint32_t color = toUint32(vm.toNumber(args[2]));
   if (!withAlpha) color = (b->get(x, y) & 0xFF000000u) | (color & 0xFFFFFF);
   b->put(x, y, color);
   changed(vm);
-  return Value();
+  return Value(0);
 }
 
 Value fillRect(Machine& vm, const Value& self, std::span<const Value> args) {
   BitmapDataObject* b = asBitmap(self);
-  if (!b || !arg(args, 0).isObject()) return Value();
+  if (!isRect(vm, args[0])) return Value(-1);
   Area a = areaOf(vm, *b, args[0]);
-  uint32_t color = toUint32(vm.toNumber(arg(args, 1)));
+  uint32_t color = toUint32(vm.toNumber(args[1]));
   for (int y = a.y0; y < a.y1; ++y)
     for (int x = a.x0; x < a.x1; ++x) b->put(x, y, color);
   changed(vm);
-  return Value();
+  return Value(0);
 }
 
 Value copyPixels(Machine& vm, const Value& self, std::span<const Value> args) {
   BitmapDataObject* b = asBitmap(self);
-  BitmapDataObject* source = asBitmap(arg(args, 0));
-  if (!b || !source || !arg(args, 1).isObject() || !arg(args, 2).isObject()) return Value();
+  if (int error = sourceError(args[0])) return Value(error);
+  if (!isRect(vm, args[1])) return Value(kBadSourceRect);
+  BitmapDataObject* source = asBitmap(args[0]);
   Area from = areaOf(vm, *source, args[1]);
-  int dx = coordinate(vm, vm.get(args[2], "x")) - coordinate(vm, vm.get(args[1], "x"));
-  int dy = coordinate(vm, vm.get(args[2], "y")) - coordinate(vm, vm.get(args[1], "y"));
+  auto [px, py] = pointOf(vm, args[2]);
+  int dx = px - coordinate(vm, vm.get(args[1], "x"));
+  int dy = py - coordinate(vm, vm.get(args[1], "y"));
   bool merge = vm.toBoolean(arg(args, 5));
   // Copied through a scratch row set, so that a picture copied onto itself reads what was there.
   std::vector<uint32_t> copy = source->colors;
@@ -168,7 +195,7 @@ Value copyPixels(Machine& vm, const Value& self, std::span<const Value> args) {
       b->put(x + dx, y + dy, p);
     }
   changed(vm);
-  return Value();
+  return Value(0);
 }
 
 Value drawInto(Machine& vm, const Value& self, std::span<const Value> args) {
@@ -216,14 +243,13 @@ Value drawInto(Machine& vm, const Value& self, std::span<const Value> args) {
 
 Value floodFill(Machine& vm, const Value& self, std::span<const Value> args) {
   BitmapDataObject* b = asBitmap(self);
-  if (!b || args.size() < 3) return Value();
   int x = coordinate(vm, args[0]), y = coordinate(vm, args[1]);
-  if (!b->inside(x, y)) return Value();
+  if (!b->inside(x, y)) return Value(0);
   uint32_t color = toUint32(vm.toNumber(args[2]));
   if (!b->transparent) color |= 0xFF000000u;
   // Compared as stored, so that a filled pixel never matches again.
   uint32_t target = b->pixels->pixels[b->index(x, y)];
-  if (target == premultiplied(color)) return Value();
+  if (target == premultiplied(color)) return Value(0);
   std::deque<std::pair<int, int>> open{{x, y}};
   while (!open.empty()) {
     auto [px, py] = open.front();
@@ -233,18 +259,273 @@ Value floodFill(Machine& vm, const Value& self, std::span<const Value> args) {
     open.insert(open.end(), {{px + 1, py}, {px - 1, py}, {px, py + 1}, {px, py - 1}});
   }
   changed(vm);
-  return Value();
+  return Value(1);
 }
 
 Value applyColorTransform(Machine& vm, const Value& self, std::span<const Value> args) {
   BitmapDataObject* b = asBitmap(self);
   ColorTransform cx;
-  if (!b || !arg(args, 0).isObject() || !readColorTransform(vm, arg(args, 1), cx)) return Value();
+  if (!isRect(vm, args[0])) return Value(-2);
+  if (!isGeomInstance(vm, args[1], "ColorTransform") || !readColorTransform(vm, args[1], cx)) return Value(-3);
   Area a = areaOf(vm, *b, args[0]);
   for (int y = a.y0; y < a.y1; ++y)
     for (int x = a.x0; x < a.x1; ++x) {
       uint32_t c = b->get(x, y);
       b->put(x, y, cx.apply(Rgba{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), uint8_t(c >> 24)}).argb());
+    }
+  changed(vm);
+  // The player answers -1 here even when the colours changed.
+  return Value(-1);
+}
+
+// Calls visit(destX, destY, sourceColor) for each pixel a copy from the
+// source's rectangle to a point reaches, read from a snapshot so that a
+// picture copied onto itself reads what was there.
+template <class Visit>
+void eachCopied(Machine& vm, BitmapDataObject& dest, const BitmapDataObject& source, const Value& rect,
+                const Value& point, Visit visit) {
+  Area from = areaOf(vm, source, rect);
+  auto [px, py] = pointOf(vm, point);
+  int dx = px - coordinate(vm, vm.get(rect, "x")), dy = py - coordinate(vm, vm.get(rect, "y"));
+  std::vector<uint32_t> snapshot = source.colors;
+  for (int y = from.y0; y < from.y1; ++y)
+    for (int x = from.x0; x < from.x1; ++x)
+      if (dest.inside(x + dx, y + dy)) visit(x + dx, y + dy, snapshot[source.index(x, y)]);
+}
+
+// The checks every copy makes on (source, rect, point): 0 when they pass.
+int copyArgumentsError(Machine& vm, std::span<const Value> args) {
+  if (int error = sourceError(args[0])) return error;
+  return isRect(vm, args[1]) ? 0 : kBadSourceRect;
+}
+
+// A channel flag (1 red, 2 green, 4 blue, 8 alpha) as its bit shift in 0xAARRGGBB.
+std::optional<int> channelShift(uint32_t channel) {
+  constexpr std::pair<uint32_t, int> kShifts[] = {{1, 16}, {2, 8}, {4, 0}, {8, 24}};
+  for (auto [flag, shift] : kShifts)
+    if (channel == flag) return shift;
+  return std::nullopt;
+}
+
+Value copyChannel(Machine& vm, const Value& self, std::span<const Value> args) {
+  BitmapDataObject* b = asBitmap(self);
+  if (int error = copyArgumentsError(vm, args)) return Value(error);
+  std::optional<int> from = channelShift(toUint32(vm.toNumber(args[3])));
+  std::optional<int> to = channelShift(toUint32(vm.toNumber(args[4])));
+  if (from && to) {
+    eachCopied(vm, *b, *asBitmap(args[0]), args[1], args[2], [&](int x, int y, uint32_t c) {
+      uint32_t value = (c >> *from) & 0xFF;
+      b->put(x, y, (b->get(x, y) & ~(0xFFu << *to)) | value << *to);
+    });
+    changed(vm);
+  }
+  return Value(-1);
+}
+
+// paletteMap: each channel's value looked up in its array, the four results
+// added; a channel without an array keeps its value.
+Value paletteMap(Machine& vm, const Value& self, std::span<const Value> args) {
+  BitmapDataObject* b = asBitmap(self);
+  if (int error = copyArgumentsError(vm, args)) return Value(error);
+  constexpr int kShifts[] = {16, 8, 0, 24};  // the arrays' order: red, green, blue, alpha
+  std::array<std::array<uint32_t, 256>, 4> tables;
+  for (size_t i = 0; i < 4; ++i) {
+    auto* list = dynamic_cast<ArrayObject*>(arg(args, 3 + i).object());
+    for (uint32_t v = 0; v < 256; ++v)
+      tables[i][v] = !list ? v << kShifts[i]
+                     : v < list->items.size() ? toUint32(vm.toNumber(list->items[v]))
+                                              : 0;
+  }
+  eachCopied(vm, *b, *asBitmap(args[0]), args[1], args[2], [&](int x, int y, uint32_t c) {
+    uint32_t out = 0;
+    for (size_t i = 0; i < 4; ++i) out += tables[i][(c >> kShifts[i]) & 0xFF];
+    b->put(x, y, out);
+  });
+  changed(vm);
+  return Value(-1);
+}
+
+enum class Comparison : uint8_t { Less, LessOrEqual, Greater, GreaterOrEqual, Equal, NotEqual };
+
+// An operation the player does not know compares as "<".
+Comparison comparisonOf(std::string_view text) {
+  constexpr std::pair<std::string_view, Comparison> kOperations[] = {
+      {"<=", Comparison::LessOrEqual}, {">", Comparison::Greater},   {">=", Comparison::GreaterOrEqual},
+      {"==", Comparison::Equal},       {"!=", Comparison::NotEqual},
+  };
+  for (auto [name, op] : kOperations)
+    if (text == name) return op;
+  return Comparison::Less;
+}
+
+bool compares(Comparison op, uint32_t a, uint32_t b) {
+  switch (op) {
+    case Comparison::Less:
+      return a < b;
+    case Comparison::LessOrEqual:
+      return a <= b;
+    case Comparison::Greater:
+      return a > b;
+    case Comparison::GreaterOrEqual:
+      return a >= b;
+    case Comparison::Equal:
+      return a == b;
+    case Comparison::NotEqual:
+      return a != b;
+  }
+  return false;
+}
+
+// threshold(source, rect, point, operation, threshold, color, mask, copySource):
+// the pixels whose masked value passes the test become `color`, the others
+// the source's when copySource; answers how many passed. Pixels are tested
+// as stored, premultiplied.
+Value threshold(Machine& vm, const Value& self, std::span<const Value> args) {
+  BitmapDataObject* b = asBitmap(self);
+  if (int error = copyArgumentsError(vm, args)) return Value(error);
+  Comparison op = comparisonOf(vm.toString(args[3]));
+  uint32_t mask = arg(args, 6).isUndefined() ? 0xFFFFFFFFu : toUint32(vm.toNumber(args[6]));
+  uint32_t limit = toUint32(vm.toNumber(args[4])) & mask;
+  uint32_t color = toUint32(vm.toNumber(arg(args, 5)));
+  bool copySource = vm.toBoolean(arg(args, 7));
+  int passed = 0;
+  eachCopied(vm, *b, *asBitmap(args[0]), args[1], args[2], [&](int x, int y, uint32_t c) {
+    if (compares(op, premultiplied(c) & mask, limit)) {
+      b->put(x, y, color);
+      ++passed;
+    } else if (copySource) {
+      b->put(x, y, c);
+    }
+  });
+  changed(vm);
+  return Value(passed);
+}
+
+// hitTest(firstPoint, alphaThreshold, other, otherPoint, otherThreshold):
+// whether a pixel of this picture at least as opaque as the threshold lies
+// under a point, a rectangle or such a pixel of another picture, this
+// picture's corner at firstPoint.
+Value hitTest(Machine& vm, const Value& self, std::span<const Value> args) {
+  BitmapDataObject* b = asBitmap(self);
+  if (!isPoint(vm, args[0])) return Value(-2);
+  auto [ox, oy] = pointOf(vm, args[0]);
+  uint32_t alpha = toUint32(vm.toNumber(args[1])) & 0xFF;
+  auto solid = [&](const BitmapDataObject& picture, int x, int y, uint32_t least) {
+    return picture.inside(x, y) && picture.get(x, y) >> 24 >= least;
+  };
+  if (auto* other = dynamic_cast<BitmapDataObject*>(args[2].object())) {
+    if (other->disposed()) return Value(-3);
+    if (args.size() > 3 && !isPoint(vm, args[3])) return Value(-4);
+    auto [tx, ty] = pointOf(vm, arg(args, 3));
+    uint32_t otherAlpha = args.size() > 4 ? toUint32(vm.toNumber(args[4])) & 0xFF : 1;
+    for (int y = 0; y < other->height(); ++y)
+      for (int x = 0; x < other->width(); ++x)
+        if (solid(*other, x, y, otherAlpha) && solid(*b, x + tx - ox, y + ty - oy, alpha)) return Value(true);
+    return Value(false);
+  }
+  if (!isPoint(vm, args[2])) return Value(-3);
+  auto [x, y] = pointOf(vm, args[2]);
+  if (isGeomInstance(vm, args[2], "Point")) return Value(solid(*b, x - ox, y - oy, alpha));
+  int w = coordinate(vm, vm.get(args[2], "width")), h = coordinate(vm, vm.get(args[2], "height"));
+  for (int py = y; py < y + h; ++py)
+    for (int px = x; px < x + w; ++px)
+      if (solid(*b, px - ox, py - oy, alpha)) return Value(true);
+  return Value(false);
+}
+
+// getColorBoundsRect(mask, color, findColor): the smallest rectangle holding
+// every pixel whose masked colour is (or, findColor false, is not) `color`.
+Value getColorBoundsRect(Machine& vm, const Value& self, std::span<const Value> args) {
+  BitmapDataObject* b = asBitmap(self);
+  uint32_t mask = toUint32(vm.toNumber(args[0])), color = toUint32(vm.toNumber(args[1]));
+  bool find = args.size() < 3 || vm.toBoolean(args[2]);
+  int x0 = b->width(), y0 = b->height(), x1 = -1, y1 = -1;
+  for (int y = 0; y < b->height(); ++y)
+    for (int x = 0; x < b->width(); ++x)
+      if (((b->get(x, y) & mask) == color) == find) {
+        x0 = std::min(x0, x), y0 = std::min(y0, y);
+        x1 = std::max(x1, x), y1 = std::max(y1, y);
+      }
+  if (x1 < 0) return makeRectangle(vm, 0, 0, 0, 0);
+  return makeRectangle(vm, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+}
+
+// scroll(dx, dy): the picture moved by whole pixels; what it uncovers keeps its pixels.
+Value scroll(Machine& vm, const Value& self, std::span<const Value> args) {
+  BitmapDataObject* b = asBitmap(self);
+  int dx = coordinate(vm, args[0]), dy = coordinate(vm, args[1]);
+  std::vector<uint32_t> snapshot = b->colors;
+  for (int y = 0; y < b->height(); ++y)
+    for (int x = 0; x < b->width(); ++x)
+      if (b->inside(x - dx, y - dy)) b->put(x, y, snapshot[b->index(x - dx, y - dy)]);
+  changed(vm);
+  return Value();
+}
+
+// merge(source, rect, point, red, green, blue, alpha): each channel moved
+// towards the source's by its multiplier out of 256.
+Value merge(Machine& vm, const Value& self, std::span<const Value> args) {
+  BitmapDataObject* b = asBitmap(self);
+  if (int error = copyArgumentsError(vm, args)) return Value(error);
+  constexpr int kShifts[] = {16, 8, 0, 24};
+  std::array<uint32_t, 4> weights;
+  for (size_t i = 0; i < 4; ++i) weights[i] = toUint32(vm.toNumber(args[3 + i])) & 0xFF;
+  eachCopied(vm, *b, *asBitmap(args[0]), args[1], args[2], [&](int x, int y, uint32_t c) {
+    uint32_t d = b->get(x, y), out = 0;
+    for (size_t i = 0; i < 4; ++i) {
+      uint32_t from = (c >> kShifts[i]) & 0xFF, to = (d >> kShifts[i]) & 0xFF;
+      out |= ((from * weights[i] + to * (256 - weights[i])) / 256) << kShifts[i];
+    }
+    b->put(x, y, out);
+  });
+  changed(vm);
+  return Value();
+}
+
+// The player's pseudo-random numbers: the minimal standard generator
+// (Park and Miller), seed times 16807 modulo 2^31 - 1.
+class ParkMiller {
+ public:
+  // A seed of 0 or below starts where 1 - seed would.
+  explicit ParkMiller(double seed) {
+    double s = std::isfinite(seed) ? std::trunc(seed) : 0;
+    if (s <= 0) s = 1 - s;
+    m_state = uint32_t(std::fmod(s, double(kModulus)));
+    if (m_state == 0) m_state = 1;
+  }
+  uint32_t next() {
+    m_state = uint32_t(uint64_t(m_state) * kMultiplier % kModulus);
+    return m_state;
+  }
+
+ private:
+  static constexpr uint64_t kModulus = 2147483647;
+  static constexpr uint64_t kMultiplier = 16807;
+  uint32_t m_state = 1;
+};
+
+// noise(seed, low, high, channels, grayScale): each pixel's channels drawn
+// in turn from the generator, between low and high.
+Value noise(Machine& vm, const Value& self, std::span<const Value> args) {
+  BitmapDataObject* b = asBitmap(self);
+  ParkMiller random(vm.toNumber(args[0]));
+  uint32_t low = arg(args, 1).isUndefined() ? 0 : toUint32(vm.toNumber(args[1])) & 0xFF;
+  uint32_t high = arg(args, 2).isUndefined() ? 255 : toUint32(vm.toNumber(args[2])) & 0xFF;
+  uint32_t channels = arg(args, 3).isUndefined() ? 7 : toUint32(vm.toNumber(args[3]));
+  bool gray = vm.toBoolean(arg(args, 4));
+  auto draw = [&]() { return high > low ? low + random.next() % (high - low + 1) : low; };
+  for (int y = 0; y < b->height(); ++y)
+    for (int x = 0; x < b->width(); ++x) {
+      uint32_t color = 0;
+      if (gray) {
+        uint32_t v = draw();
+        color = v << 16 | v << 8 | v;
+      } else {
+        for (auto [flag, shift] : {std::pair{1u, 16}, {2u, 8}, {4u, 0}})
+          if (channels & flag) color |= draw() << shift;
+      }
+      color |= ((channels & 8) ? draw() : 0xFF) << 24;
+      b->put(x, y, color);
     }
   changed(vm);
   return Value();
@@ -389,6 +670,14 @@ void Machine::installBitmapBuiltins() {
       {"floodFill", checked<floodFill, 3>},
       {"colorTransform", checked<applyColorTransform, 2>},
       {"clone", checked<cloneBitmap, 0>},
+      {"copyChannel", checked<copyChannel, 5>},
+      {"paletteMap", checked<paletteMap, 3>},
+      {"threshold", checked<threshold, 5>},
+      {"hitTest", checked<hitTest, 3>},
+      {"getColorBoundsRect", checked<getColorBoundsRect, 2>},
+      {"scroll", checked<scroll, 2>},
+      {"merge", checked<merge, 7>},
+      {"noise", checked<noise, 1>},
       {"dispose", checked<dispose, 0>},
   };
   for (auto [name, fn] : kMethods) method(proto, name, fn);
