@@ -50,6 +50,15 @@ class BitmapDataObject : public Object {
     colors[index(x, y)] = straight(pixels->pixels[index(x, y)]);
     if (argb >> 24 != 0xFF) pixels->opaque = false;
   }
+  void putPremultiplied(int x, int y, uint32_t pixel) {
+    if (!transparent) {
+      put(x, y, straight(pixel) | 0xFF000000u);
+      return;
+    }
+    pixels->pixels[index(x, y)] = pixel;
+    colors[index(x, y)] = straight(pixel);
+    if (pixel >> 24 != 0xFF) pixels->opaque = false;
+  }
   // After drawing into the premultiplied pixels: the colours read from them.
   void readBack() {
     colors.resize(pixels->pixels.size());
@@ -174,25 +183,53 @@ Value fillRect(Machine& vm, const Value& self, std::span<const Value> args) {
   return Value(0);
 }
 
+// Each channel of a premultiplied pixel scaled by an alpha out of 256, as
+// the player masks a copy with another picture's alpha.
+uint32_t masked(uint32_t pixel, uint32_t alpha) {
+  uint32_t out = 0;
+  alpha += alpha >> 7;  // 255 keeps the pixel as it is
+  for (int shift = 0; shift < 32; shift += 8) out |= ((((pixel >> shift) & 0xFF) * alpha) >> 8) << shift;
+  return out;
+}
+
+// Premultiplied `src` over `dest`, each channel rounded down as the player's copies do.
+uint32_t over(uint32_t dest, uint32_t src) {
+  uint32_t keep = 255 - (src >> 24), out = 0;
+  for (int shift = 0; shift < 32; shift += 8)
+    out |= std::min(255u, ((src >> shift) & 0xFF) + ((dest >> shift) & 0xFF) * keep / 255) << shift;
+  return out;
+}
+
+// copyPixels(source, rect, point, alphaBitmap, alphaPoint, mergeAlpha): the
+// source's rectangle copied to `point`, its alpha multiplied by the alpha
+// picture's from `alphaPoint`, blended over what is there when merging.
 Value copyPixels(Machine& vm, const Value& self, std::span<const Value> args) {
   BitmapDataObject* b = asBitmap(self);
   if (int error = sourceError(args[0])) return Value(error);
   if (!isRect(vm, args[1])) return Value(kBadSourceRect);
   BitmapDataObject* source = asBitmap(args[0]);
-  Area from = areaOf(vm, *source, args[1]);
+  // The alpha picture counts only with its point.
+  BitmapDataObject* alphaSource = args.size() > 4 ? asBitmap(args[3]) : nullptr;
+  auto [ax, ay] = pointOf(vm, arg(args, 4));
+  int rx = coordinate(vm, vm.get(args[1], "x")), ry = coordinate(vm, vm.get(args[1], "y"));
   auto [px, py] = pointOf(vm, args[2]);
-  int dx = px - coordinate(vm, vm.get(args[1], "x"));
-  int dy = py - coordinate(vm, vm.get(args[1], "y"));
   bool merge = vm.toBoolean(arg(args, 5));
-  // Copied through a scratch row set, so that a picture copied onto itself reads what was there.
-  std::vector<uint32_t> copy = source->colors;
-  int sourceWidth = source->pixels->width;
+  Area from = areaOf(vm, *source, args[1]);
+  // Read from copies, so that a picture copied onto itself reads what was there.
+  std::vector<uint32_t> copy = source->pixels->pixels;
+  std::vector<uint32_t> alphas = alphaSource ? alphaSource->colors : std::vector<uint32_t>{};
   for (int y = from.y0; y < from.y1; ++y)
     for (int x = from.x0; x < from.x1; ++x) {
-      if (!b->inside(x + dx, y + dy)) continue;
-      uint32_t p = copy[size_t(y) * size_t(sourceWidth) + size_t(x)];
-      if (merge) p = straight(blendPixel(premultiplied(b->get(x + dx, y + dy)), premultiplied(p), 255));
-      b->put(x + dx, y + dy, p);
+      int tx = x - rx + px, ty = y - ry + py;
+      if (!b->inside(tx, ty)) continue;
+      uint32_t p = copy[source->index(x, y)];
+      if (alphaSource) {
+        int mx = x - rx + ax, my = y - ry + ay;
+        p = masked(p, alphaSource->inside(mx, my) ? alphas[alphaSource->index(mx, my)] >> 24 : 0);
+      }
+      // An opaque picture cannot take the alpha: the copy is laid over it.
+      if (merge || !b->transparent) p = over(b->pixels->pixels[b->index(tx, ty)], p);
+      b->putPremultiplied(tx, ty, p);
     }
   changed(vm);
   return Value(0);
@@ -312,9 +349,10 @@ Value copyChannel(Machine& vm, const Value& self, std::span<const Value> args) {
   if (int error = copyArgumentsError(vm, args)) return Value(error);
   std::optional<int> from = channelShift(toUint32(vm.toNumber(args[3])));
   std::optional<int> to = channelShift(toUint32(vm.toNumber(args[4])));
-  if (from && to) {
+  // A source channel the player does not know reads as 0; an unknown destination changes nothing.
+  if (to) {
     eachCopied(vm, *b, *asBitmap(args[0]), args[1], args[2], [&](int x, int y, uint32_t c) {
-      uint32_t value = (c >> *from) & 0xFF;
+      uint32_t value = from ? (c >> *from) & 0xFF : 0;
       b->put(x, y, (b->get(x, y) & ~(0xFFu << *to)) | value << *to);
     });
     changed(vm);
@@ -323,18 +361,24 @@ Value copyChannel(Machine& vm, const Value& self, std::span<const Value> args) {
 }
 
 // paletteMap: each channel's value looked up in its array, the four results
-// added; a channel without an array keeps its value.
+// added; a channel given no object keeps its value, one given an object
+// without entries becomes 0.
 Value paletteMap(Machine& vm, const Value& self, std::span<const Value> args) {
   BitmapDataObject* b = asBitmap(self);
   if (int error = copyArgumentsError(vm, args)) return Value(error);
   constexpr int kShifts[] = {16, 8, 0, 24};  // the arrays' order: red, green, blue, alpha
   std::array<std::array<uint32_t, 256>, 4> tables;
   for (size_t i = 0; i < 4; ++i) {
-    auto* list = dynamic_cast<ArrayObject*>(arg(args, 3 + i).object());
-    for (uint32_t v = 0; v < 256; ++v)
-      tables[i][v] = !list ? v << kShifts[i]
-                     : v < list->items.size() ? toUint32(vm.toNumber(list->items[v]))
-                                              : 0;
+    const Value list = arg(args, 3 + i);
+    auto* array = dynamic_cast<ArrayObject*>(list.object());
+    for (uint32_t v = 0; v < 256; ++v) {
+      if (!list.isObject())
+        tables[i][v] = v << kShifts[i];
+      else if (array)
+        tables[i][v] = v < array->items.size() ? toUint32(vm.toNumber(array->items[v])) : 0;
+      else
+        tables[i][v] = toUint32(vm.toNumber(vm.get(list, std::to_string(v))));
+    }
   }
   eachCopied(vm, *b, *asBitmap(args[0]), args[1], args[2], [&](int x, int y, uint32_t c) {
     uint32_t out = 0;
@@ -409,15 +453,16 @@ Value hitTest(Machine& vm, const Value& self, std::span<const Value> args) {
   BitmapDataObject* b = asBitmap(self);
   if (!isPoint(vm, args[0])) return Value(-2);
   auto [ox, oy] = pointOf(vm, args[0]);
-  uint32_t alpha = toUint32(vm.toNumber(args[1])) & 0xFF;
-  auto solid = [&](const BitmapDataObject& picture, int x, int y, uint32_t least) {
-    return picture.inside(x, y) && picture.get(x, y) >> 24 >= least;
+  // Thresholds compare as signed numbers: one below zero passes every pixel.
+  int alpha = coordinate(vm, args[1]);
+  auto solid = [&](const BitmapDataObject& picture, int x, int y, int least) {
+    return picture.inside(x, y) && int(picture.get(x, y) >> 24) >= least;
   };
   if (auto* other = dynamic_cast<BitmapDataObject*>(args[2].object())) {
     if (other->disposed()) return Value(-3);
     if (args.size() > 3 && !isPoint(vm, args[3])) return Value(-4);
     auto [tx, ty] = pointOf(vm, arg(args, 3));
-    uint32_t otherAlpha = args.size() > 4 ? toUint32(vm.toNumber(args[4])) & 0xFF : 1;
+    int otherAlpha = args.size() > 4 ? coordinate(vm, args[4]) : 1;
     for (int y = 0; y < other->height(); ++y)
       for (int x = 0; x < other->width(); ++x)
         if (solid(*other, x, y, otherAlpha) && solid(*b, x + tx - ox, y + ty - oy, alpha)) return Value(true);
@@ -425,7 +470,7 @@ Value hitTest(Machine& vm, const Value& self, std::span<const Value> args) {
   }
   if (!isPoint(vm, args[2])) return Value(-3);
   auto [x, y] = pointOf(vm, args[2]);
-  if (isGeomInstance(vm, args[2], "Point")) return Value(solid(*b, x - ox, y - oy, alpha));
+  if (!isRect(vm, args[2])) return Value(solid(*b, x - ox, y - oy, alpha));
   int w = coordinate(vm, vm.get(args[2], "width")), h = coordinate(vm, vm.get(args[2], "height"));
   for (int py = y; py < y + h; ++py)
     for (int px = x; px < x + w; ++px)
@@ -671,7 +716,7 @@ void Machine::installBitmapBuiltins() {
       {"colorTransform", checked<applyColorTransform, 2>},
       {"clone", checked<cloneBitmap, 0>},
       {"copyChannel", checked<copyChannel, 5>},
-      {"paletteMap", checked<paletteMap, 3>},
+      {"paletteMap", checked<paletteMap, 4>},
       {"threshold", checked<threshold, 5>},
       {"hitTest", checked<hitTest, 3>},
       {"getColorBoundsRect", checked<getColorBoundsRect, 2>},
