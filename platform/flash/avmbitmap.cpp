@@ -104,7 +104,8 @@ Area areaOf(Machine& vm, const BitmapDataObject& b, const Value& rect) {
 // A rectangle or point argument counts only when it is an object with each
 // of its fields set; a method answers its own error code otherwise.
 bool hasFields(Machine& vm, const Value& v, std::initializer_list<const char*> names) {
-  return v.isObject() && std::none_of(names.begin(), names.end(), [&](const char* n) { return vm.get(v, n).isUndefined(); });
+  return v.isObject() &&
+         std::none_of(names.begin(), names.end(), [&](const char* n) { return vm.get(v, n).isUndefined(); });
 }
 bool isRect(Machine& vm, const Value& v) { return hasFields(vm, v, {"x", "y", "width", "height"}); }
 bool isPoint(Machine& vm, const Value& v) { return hasFields(vm, v, {"x", "y"}); }

@@ -41,6 +41,22 @@ ActionWriter& call(ActionWriter& w, const std::string& object, const std::string
   return w.push({object}).op(kGetVariable).push({method}).op(kCallMethod);
 }
 
+// An argument that is a variable's value rather than a constant.
+struct Arg {
+  Pushed value;
+  bool variable = false;
+};
+Arg var(const char* name) { return {name, true}; }
+
+// object.method(args) with variables among the arguments, its result traced.
+void traceCall(ActionWriter& w, const std::string& object, const std::string& method, const std::vector<Arg>& args) {
+  for (auto it = args.rbegin(); it != args.rend(); ++it) {
+    w.push({it->value});
+    if (it->variable) w.op(kGetVariable);
+  }
+  w.push({int(args.size()), object}).op(kGetVariable).push({method}).op(kCallMethod).op(kTrace);
+}
+
 void callAndDrop(ActionWriter& w, const std::string& object, const std::string& method,
                  const std::vector<Pushed>& args) {
   call(w, object, method, args).op(kPop);
@@ -394,6 +410,70 @@ std::vector<BitmapCase> bitmapCases() {
   cases.push_back({"copyPixels moves a rectangle to a point; a disposed picture answers -1; too large is none",
                    w,
                    {"16711680", "255", "-1", "-1", "undefined"}});
+
+  w = {};
+  newBitmap(w, "b", {3, 3, true, 0xFF112233u * 1.0});
+  newGeom(w, "r", "Rectangle", {0, 0, 2, 2});
+  newGeom(w, "p", "Point", {1, 1});
+  newGeom(w, "t", "ColorTransform", {});
+  traceCall(w, "b", "fillRect", {});
+  traceCall(w, "b", "fillRect", {var("p"), {0}});
+  traceCall(w, "b", "fillRect", {var("r"), {0}});
+  traceCall(w, "b", "colorTransform", {var("r"), var("p")});
+  traceCall(w, "b", "colorTransform", {var("p"), var("t")});
+  traceCall(w, "b", "copyPixels", {var("p"), var("r"), var("p")});
+  traceCall(w, "b", "copyPixels", {var("b"), var("p"), var("p")});
+  traceCall(w, "b", "floodFill", {{1}, {1}, {0}});
+  traceCall(w, "b", "floodFill", {{1}, {1}, {0xFF00FF00u * 1.0}});
+  cases.push_back(
+      {"each method answers the player's status: too few arguments, a point for a rectangle, "
+       "a plain object for a colour transform, a point for a picture, nothing left to fill",
+       w,
+       {"-1", "-1", "0", "-3", "-2", "-2", "-4", "0", "1"}});
+
+  w = {};
+  newBitmap(w, "s", {2, 1, true, 0xFF000000u * 1.0});
+  callAndDrop(w, "s", "setPixel32", {1, 0, 0xFFFF0000u * 1.0});
+  newBitmap(w, "d", {2, 1, true, 0});
+  newGeom(w, "r", "Rectangle", {0, 0, 2, 1});
+  newGeom(w, "p", "Point", {0, 0});
+  traceCall(
+      w, "d", "threshold",
+      {var("s"), var("r"), var("p"), {"=="}, {0xFFFF0000u * 1.0}, {0xFF00FF00u * 1.0}, {0xFFFFFFFFu * 1.0}, {true}});
+  call(w, "d", "getPixel32", {0, 0}).op(kTrace);
+  call(w, "d", "getPixel32", {1, 0}).op(kTrace);
+  newBitmap(w, "n", {2, 1, false});
+  callAndDrop(w, "n", "noise", {1});
+  call(w, "n", "getPixel", {0, 0}).op(kTrace);
+  call(w, "n", "getPixel", {1, 0}).op(kTrace);
+  callAndDrop(w, "n", "noise", {-1, 0, 255, 1, true});
+  call(w, "n", "getPixel", {0, 0}).op(kTrace);
+  cases.push_back(
+      {"threshold counts what passes and copies the rest; noise draws the minimal standard generator, "
+       "a seed below one starting where one minus it would",
+       w,
+       {"1", "-16777216", "-16711936", "11006425", "2785992", "5131854"}});
+
+  w = {};
+  newBitmap(w, "a", {2, 2, true, 0xFF336699u * 1.0});
+  newGeom(w, "r", "Rectangle", {0, 0, 2, 2});
+  newGeom(w, "p", "Point", {0, 0});
+  newGeom(w, "q", "Point", {1, 1});
+  w.push({"empty", 0}).op(kInitArray).op(kSetVariable);
+  traceCall(w, "a", "copyChannel", {var("a"), var("r"), var("p"), {1}, {4}});
+  call(w, "a", "getPixel", {0, 0}).op(kTrace);
+  traceCall(w, "a", "paletteMap", {var("a"), var("r"), var("p"), var("empty")});
+  call(w, "a", "getPixel", {0, 0}).op(kTrace);
+  callAndDrop(w, "a", "setPixel32", {1, 1, 0});
+  traceCall(w, "a", "hitTest", {var("p"), {255}, var("q")});
+  traceCall(w, "a", "hitTest", {var("p"), {-1}, var("q")});
+  traceCall(w, "a", "hitTest", {var("q"), {255}, var("r")});
+  traceCall(w, "a", "getColorBoundsRect", {{0xFF000000u * 1.0}, {0xFF000000u * 1.0}, {false}});
+  cases.push_back(
+      {"channels copy and map by table; hit tests take a point or a rectangle and a signed threshold; "
+       "colour bounds find what differs",
+       w,
+       {"-1", "3368499", "-1", "26163", "false", "true", "true", "(x=1, y=1, w=1, h=1)"}});
   return cases;
 }
 
