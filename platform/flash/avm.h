@@ -243,6 +243,13 @@ class Machine : public ScriptHost {
     std::string method;                  // or a method of the clip to call
     ClipObject* clip = nullptr;          // a clip that left the stage, for its unload
   };
+  // A frame entered whose scripts wait to be queued among the clips its
+  // tags placed.
+  struct PendingFrame {
+    TimelineInstance* timeline;
+    int frame;
+    std::vector<QueuedScript> initScripts, scripts;
+  };
   struct Interval {
     Value function, self;
     std::string method;
@@ -294,6 +301,9 @@ class Machine : public ScriptHost {
   void enterFrameEvents(TimelineInstance& timeline);
   void callHandler(Object* target, std::string_view name, std::span<const Value> args = {});
   void flushStarted();
+  void queueStarted(TimelineInstance* timeline, std::vector<TimelineInstance*>& started,
+                    std::vector<PendingFrame>& pending);
+  void queueLoad(TimelineInstance* timeline);
   void runPending();
   void freezeTimelines();
   void clipEventsAll(uint32_t flag, uint8_t keyCode = 0);
@@ -338,8 +348,8 @@ class Machine : public ScriptHost {
   std::unordered_map<const EditTextState*, TextFieldObject*> m_fields;
   Object* m_textFieldProto = nullptr;
   TimelineInstance* m_root = nullptr;
-  std::vector<TimelineInstance*> m_started;  // placed since the last frame entry, in order
-  std::vector<std::pair<size_t, std::vector<QueuedScript>>> m_pendingFirst;  // their first frames
+  std::vector<TimelineInstance*> m_started;   // placed since the last frame entry, in order
+  std::vector<PendingFrame> m_pendingFrames;  // frames entered since, theirs among them
   bool m_frozen = false;
   DisplayObject m_rootHolder;
   int m_instanceCount = 0;

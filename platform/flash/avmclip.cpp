@@ -89,55 +89,93 @@ void Machine::timelineStarted(TimelineInstance& timeline) { m_started.push_back(
 
 void Machine::frameEntered(TimelineInstance& timeline, int frame) {
   const FrameDef& def = timeline.def().frames[size_t(frame)];
-  auto started = std::find(m_started.begin(), m_started.end(), &timeline);
-  bool first = started != m_started.end();
-  std::vector<QueuedScript> scripts;
+  PendingFrame entered{&timeline, frame, {}, {}};
   for (const ActionBytes& block : def.initScripts)
-    if (m_initDone.insert(block.get()).second) scripts.push_back({&timeline, block});
-  for (const ActionBytes& block : def.scripts) scripts.push_back({&timeline, block});
-  if (first) {
-    // A new timeline's first frame runs after its parent's frame, in the
-    // order the timelines were placed.
-    m_pendingFirst.push_back({size_t(started - m_started.begin()), std::move(scripts)});
-    return;
-  }
-  for (QueuedScript& s : scripts) m_queue.push_back(std::move(s));
-  flushStarted();
+    if (m_initDone.insert(block.get()).second) entered.initScripts.push_back({&timeline, block});
+  for (const ActionBytes& block : def.scripts) entered.scripts.push_back({&timeline, block});
+  m_pendingFrames.push_back(std::move(entered));
+  // A new timeline's first frame waits for the frame of the parent that placed it.
+  if (std::find(m_started.begin(), m_started.end(), &timeline) == m_started.end()) flushStarted();
 }
 
+namespace {
+
+// Where in `frame` the clip at `depth` was placed: the index of its place
+// command, or past the end for a clip no command of the frame placed.
+size_t placedAt(const FrameDef& frame, uint16_t depth) {
+  size_t at = SIZE_MAX;
+  for (size_t i = 0; i < frame.commands.size(); ++i) {
+    const DisplayCommand& c = frame.commands[i];
+    if (c.kind == DisplayCommand::Kind::Place && c.place.depth == depth && c.place.characterId) at = i;
+  }
+  return at;
+}
+
+}  // namespace
+
 void Machine::flushStarted() {
-  std::stable_sort(m_pendingFirst.begin(), m_pendingFirst.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<TimelineInstance*> started;
   started.swap(m_started);
+  std::vector<PendingFrame> pending;
+  pending.swap(m_pendingFrames);
   // Unnamed clips are named in the order they were placed, before any script looks for them.
   for (TimelineInstance* t : started)
     if (t && t->holder() && t->holder()->name.empty()) clipFor(*t);
-  auto pending = std::move(m_pendingFirst);
-  m_pendingFirst.clear();
-  // Each new clip hears its load event, then runs its first frame; the
-  // root runs its first frame first.
-  auto queueLoad = [&](TimelineInstance* t) {
-    DisplayObject* holder = t->holder();
-    if (holder && holder->clipEvents) {
-      clipFor(*t)->events = holder->clipEvents;  // kept for its unload
-      for (const ClipEventHandler& h : *holder->clipEvents)
-        if (h.events & kEventLoad) m_queue.push_back({t, h.actions});
-    }
-    m_queue.push_back({t, nullptr, nullptr, "onLoad"});
-  };
-  std::vector<bool> loaded(started.size(), false);
-  for (auto& [order, scripts] : pending) {
-    TimelineInstance* t = order < started.size() ? started[order] : nullptr;
-    if (t && t != m_root && !loaded[order]) {
-      queueLoad(t);
-      loaded[order] = true;
-    }
-    for (QueuedScript& s : scripts)
-      if (s.timeline) m_queue.push_back(std::move(s));
-  }
+  // Frames entered by timelines already playing queue the clips they placed
+  // with them; other new clips follow in the order they were placed, each
+  // queueing its own children.
+  for (const PendingFrame& p : pending)
+    if (p.timeline && std::find(started.begin(), started.end(), p.timeline) == started.end())
+      queueStarted(p.timeline, started, pending);
   for (size_t i = 0; i < started.size(); ++i)
-    if (started[i] && !loaded[i]) queueLoad(started[i]);
+    if (started[i]) queueStarted(started[i], started, pending);
+}
+
+void Machine::queueLoad(TimelineInstance* t) {
+  DisplayObject* holder = t->holder();
+  if (holder && holder->clipEvents) {
+    clipFor(*t)->events = holder->clipEvents;  // kept for its unload
+    for (const ClipEventHandler& h : *holder->clipEvents)
+      if (h.events & kEventLoad) m_queue.push_back({t, h.actions});
+  }
+  m_queue.push_back({t, nullptr, nullptr, "onLoad"});
+}
+
+// Queues a timeline's load event (a new clip's), then its frame's scripts in
+// the order of the frame's tags: a clip placed before a DoAction runs its
+// own first frame before that script, one placed after it runs after.
+void Machine::queueStarted(TimelineInstance* t, std::vector<TimelineInstance*>& started,
+                           std::vector<PendingFrame>& pending) {
+  auto self = std::find(started.begin(), started.end(), t);
+  bool isNew = self != started.end();
+  if (isNew) *self = nullptr;
+  if (isNew && t != m_root) queueLoad(t);
+  auto children = [&](const FrameDef* frame) {
+    std::vector<std::pair<size_t, TimelineInstance*>> out;
+    for (TimelineInstance* c : started)
+      if (c && c->parent() == t) out.push_back({frame ? placedAt(*frame, c->depth()) : SIZE_MAX, c});
+    std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return out;
+  };
+  for (PendingFrame& p : pending) {
+    if (p.timeline != t) continue;
+    p.timeline = nullptr;
+    const FrameDef& frame = t->def().frames[size_t(p.frame)];
+    for (QueuedScript& s : p.initScripts)
+      if (s.timeline) m_queue.push_back(std::move(s));
+    auto placed = children(&frame);
+    size_t next = 0;
+    for (size_t i = 0; i < p.scripts.size(); ++i) {
+      size_t position = i < frame.scriptPositions.size() ? frame.scriptPositions[i] : SIZE_MAX;
+      for (; next < placed.size() && placed[next].first < position; ++next)
+        if (std::count(started.begin(), started.end(), placed[next].second))
+          queueStarted(placed[next].second, started, pending);
+      if (p.scripts[i].timeline) m_queue.push_back(std::move(p.scripts[i]));
+    }
+  }
+  for (const auto& child : children(nullptr))
+    if (std::count(started.begin(), started.end(), child.second)) queueStarted(child.second, started, pending);
+  if (isNew && t == m_root) queueLoad(t);  // the root hears its load after its first frame
 }
 
 void Machine::timelineGone(TimelineInstance& timeline) {
@@ -156,9 +194,8 @@ void Machine::timelineGone(TimelineInstance& timeline) {
     if (m_queue.size() > queued) clip->removedPath = std::move(path);
   }
   std::replace(m_started.begin(), m_started.end(), &timeline, static_cast<TimelineInstance*>(nullptr));
-  for (auto& [order, scripts] : m_pendingFirst)
-    for (QueuedScript& s : scripts)
-      if (s.timeline == &timeline) s.timeline = nullptr;
+  for (PendingFrame& p : m_pendingFrames)
+    if (p.timeline == &timeline) p = PendingFrame{nullptr, 0, {}, {}};
   for (QueuedScript& s : m_queue)
     if (s.timeline == &timeline) s.timeline = nullptr;
   if (m_dragging && !m_dragging->timeline) m_dragging = nullptr;
@@ -219,7 +256,7 @@ void Machine::runQueue() {
       }
       QueuedScript script = m_queue[i];
       runQueued(script);
-      if (!m_started.empty() || !m_pendingFirst.empty()) flushStarted();
+      if (!m_started.empty() || !m_pendingFrames.empty()) flushStarted();
     }
   } catch (ScriptAbort&) {
     // A script passed a bound: the movie stays as it is, frozen.

@@ -235,6 +235,7 @@ class MovieParser {
       case kTagDoAction: {
         auto whole = body.bytes(body.remaining());
         frame.scripts.push_back(std::make_shared<const std::vector<uint8_t>>(whole.begin(), whole.end()));
+        frame.scriptPositions.push_back(frame.commands.size());
         auto actions = readActionRecords(whole);
         frame.actions.insert(frame.actions.end(), actions.begin(), actions.end());
         return true;

@@ -76,6 +76,7 @@ struct FrameDef {
   std::vector<Action> actions;  // of every DoAction of the frame, in order
   std::string label;
   std::vector<ActionBytes> scripts;      // each DoAction's whole block, for the script machine
+  std::vector<size_t> scriptPositions;   // how many commands come before each of them
   std::vector<ActionBytes> initScripts;  // DoInitAction blocks, run once before the frame's scripts
   FrameSounds sounds;
 };

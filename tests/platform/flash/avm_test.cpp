@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "platform/flash/movieplayer.h"
 #include "tests/platform/flash/flashtest.h"
 #include "tools/swfwriter/actionwriter.h"
@@ -386,6 +388,46 @@ TEST(ScriptMachine, RunsTimelineScriptsInTheirOrder) {
   // The clip moved 25 pixels.
   EXPECT_FLOAT_EQ(
       player.scripts()->clipFor(*player.scripts()->rootClip()->timeline)->timeline->displayList().at(1).matrix.tx, 500);
+}
+
+// A frame's tags, one word each: "P2" places sprite 2 (which traces
+// "child"), "P3" sprite 3 (which places sprite 2, then traces "outer"), "A" a
+// DoAction tracing `text`.
+void writeFrame(TagStream& tags, const std::string& layout, const std::string& text, uint16_t& depth) {
+  std::istringstream words(layout);
+  for (std::string word; words >> word;) {
+    if (word == "A")
+      doAction(tags, ActionWriter().trace(text));
+    else
+      tags.placeObject2({.depth = ++depth, .characterId = uint16_t(word[1] - '0')});
+  }
+  tags.showFrame();
+}
+
+TEST(ScriptMachine, RunsAFramesScriptsAmongTheClipsItPlacesInTagOrder) {
+  struct OrderCase {
+    std::vector<const char*> frames;
+    std::vector<std::string> lines;
+  };
+  const OrderCase cases[] = {
+      {{"P2 A"}, {"child", "root 1"}},
+      {{"A P2"}, {"root 1", "child"}},
+      {{"A", "P2 A P2"}, {"root 1", "child", "root 2", "child"}},
+      {{"P3 A"}, {"child", "outer", "root 1"}},
+  };
+  for (const OrderCase& c : cases) {
+    SCOPED_TRACE(c.frames.back());
+    MovieWriter movie(100, 100, 12, 7);
+    TagStream child, outer;
+    doAction(child, ActionWriter().trace("child"));
+    child.showFrame();
+    movie.defineSprite(2, child);
+    uint16_t depth = 0;
+    writeFrame(outer, "P2 A", "outer", depth);
+    movie.defineSprite(3, outer);
+    for (size_t f = 0; f < c.frames.size(); ++f) writeFrame(movie, c.frames[f], "root " + std::to_string(f + 1), depth);
+    EXPECT_EQ(flashtest::traceLines(movie, int(c.frames.size())), c.lines);
+  }
 }
 
 // trace(_target) of the clip the script works on.
