@@ -94,6 +94,7 @@ class Document : public ParentNode, public DocumentEvent {
   ReleaseQueue& releaseQueue() { return m_releaseQueue; }
   void flushReleaseQueue() { m_releaseQueue.flush(); }
   const NodeArena& nodeArena() const { return *m_nodeArena; }
+  NodeArena& nodeArena() { return *m_nodeArena; }
 
   // While suppressed, tree changes fire no mutation events (bulk building).
   void setMutationEventsSuppressed(bool suppressed) { m_mutationEventsSuppressed = suppressed; }

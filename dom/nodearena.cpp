@@ -20,6 +20,8 @@ constexpr bool kBlocksAlone = true;
 constexpr bool kBlocksAlone = false;
 #endif
 
+thread_local NodeArena* t_scopeArena = nullptr;
+
 constexpr std::size_t kFirstChunk = 4096;
 constexpr std::size_t kLargestChunk = 64 * 1024;
 
@@ -51,6 +53,14 @@ void* NodeArena::allocateAlone(std::size_t size) {
   *header = {nullptr, 0};
   return payloadOf(header);
 }
+
+void* NodeArena::allocateInScope(std::size_t size) {
+  return t_scopeArena ? t_scopeArena->allocate(size) : allocateAlone(size);
+}
+
+NodeArena::Scope::Scope(NodeArena* arena) : m_previous(std::exchange(t_scopeArena, arena)) {}
+
+NodeArena::Scope::~Scope() { t_scopeArena = m_previous; }
 
 void* NodeArena::allocate(std::size_t size) {
   if (size > kLargestBlock) return allocateAlone(size);

@@ -12,6 +12,11 @@
 // a header naming its arena (none for a block taken from the heap alone), so
 // freeing a node needs no document.
 //
+// What a skin element makes for itself (its style values, its painter) is
+// carved from the arena too, while a Scope names the arena on the thread;
+// those classes take their blocks with allocateInScope, which answers a heap
+// block when no scope is open.
+//
 // Built with AddressSanitizer, every block is a heap allocation of its own, so
 // that a use after free or a leaked node is reported node by node.
 
@@ -36,8 +41,23 @@ class NodeArena {
   void* allocate(std::size_t size);
   // A block from the heap that belongs to no arena.
   static void* allocateAlone(std::size_t size);
+  // A block from the arena of the innermost open Scope, else from the heap.
+  static void* allocateInScope(std::size_t size);
   // Frees a block of either kind.
   static void deallocate(void* block) noexcept;
+
+  // Names the arena allocateInScope carves from on this thread (none: the
+  // heap) until it is closed; scopes nest.
+  class Scope {
+   public:
+    explicit Scope(NodeArena* arena);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    NodeArena* m_previous;
+  };
 
   // Blocks carved and not yet freed, and the bytes of chunks held.
   std::size_t liveBlocks() const { return m_liveBlocks; }
@@ -66,4 +86,17 @@ class NodeArena {
   std::size_t m_chunkBytes = 0;
   std::size_t m_liveBlocks = 0;
   bool m_ownerHolds = true;
+};
+
+// A standard allocator over allocateInScope, for the containers inside objects
+// that carve from the current arena.
+template <typename T>
+struct ScopedArenaAllocator {
+  using value_type = T;
+  ScopedArenaAllocator() = default;
+  template <typename U>
+  ScopedArenaAllocator(const ScopedArenaAllocator<U>&) {}
+  T* allocate(std::size_t count) { return static_cast<T*>(NodeArena::allocateInScope(count * sizeof(T))); }
+  void deallocate(T* block, std::size_t) { NodeArena::deallocate(block); }
+  friend bool operator==(const ScopedArenaAllocator&, const ScopedArenaAllocator&) { return true; }
 };

@@ -49,6 +49,7 @@ Ref<SVGElement> SVGDocument::createSVGElement(const DomString& tagName) {
     if (!equalsIgnoreCase(tagName, elementClass.tag)) continue;
     const PooledName* name = internName(tagName);
     if (!name) return {};
+    NodeArena::Scope scope(&nodeArena());  // the element's painter goes with it
     return Ref<SVGElement>::adopt(elementClass.make(this, name));
   }
   return {};

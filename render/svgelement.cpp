@@ -76,7 +76,10 @@ void SVGElement::setId(const DomString& id) {
   if (setAttribute(u"id", id)) attributeChanged(u"id");
 }
 
+// The values the attribute gives go with the document, in its arena.
 void SVGElement::attributeChanged(const DomString& name) {
+  Document* document = ownerDocument();
+  NodeArena::Scope scope(document ? &document->nodeArena() : nullptr);
   const DomString& text = getAttribute(name);
   if (readGeometry(name, text)) return;
   applyPresentationAttribute(m_style, name, text);

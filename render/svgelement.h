@@ -8,6 +8,7 @@
 // attributeChanged must follow every setAttribute whose effect is wanted;
 // computeStyle must run before an element is painted or hit-tested.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -18,8 +19,11 @@
 
 // Draws one element into the view's off-screen buffer. `area` is the document
 // rectangle being repainted (edges sorted); the device context is clipped to it.
+// Carved from the arena of the current NodeArena::Scope, as its element is.
 class Painter {
  public:
+  static void* operator new(std::size_t size) { return NodeArena::allocateInScope(size); }
+  static void operator delete(void* block) { NodeArena::deallocate(block); }
   virtual ~Painter() = default;
   virtual void paint(HDC dc, const RECT& area) = 0;
 };

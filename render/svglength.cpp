@@ -93,8 +93,7 @@ void SVGAnimatedLength::setFromText(DomStringView text) {
 }
 
 void SVGLengthList::setFromText(DomStringView text) {
-  m_baseVal.clear();
-  m_animVal.clear();
+  m_entries.clear();
   std::size_t at = 0;
   while (at < text.size() && (text[at] == u' ' || text[at] == u'\t')) ++at;
   if (at == text.size()) return;
@@ -103,8 +102,7 @@ void SVGLengthList::setFromText(DomStringView text) {
     while (end < text.size() && !isListSeparator(text[end])) ++end;
     SVGLength length;
     length.setValue(readLength(text.substr(at, end - at), kListEntryLimit));
-    m_baseVal.push_back(length);
-    m_animVal.push_back(length);
+    m_entries.push_back(length);
     if (end == text.size()) break;
     at = end + 1;  // the separator closed this entry; what follows is the next one
   }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dom/nodearena.h"
 #include "style/csstext.h"
 
 // The leading decimal number of `text` (optional white space and sign, digits,
@@ -49,20 +50,23 @@ class SVGAnimatedLength {
   SVGLength m_animVal;
 };
 
+// Carved, like its element's style values, from the current NodeArena::Scope.
+using SVGLengthVector = std::vector<SVGLength, ScopedArenaAllocator<SVGLength>>;
+
 // A `text` element's positions: entries closed by a comma, space, tab or the
-// end of the text; an empty entry reads as 0.
+// end of the text; an empty entry reads as 0. Nothing animates a list, so its
+// animated entries are its base entries.
 class SVGLengthList {
  public:
-  const std::vector<SVGLength>& baseVal() const { return m_baseVal; }
-  const std::vector<SVGLength>& animVal() const { return m_animVal; }
+  const SVGLengthVector& baseVal() const { return m_entries; }
+  const SVGLengthVector& animVal() const { return m_entries; }
   // Replaces the entries with those of `text`.
   void setFromText(DomStringView text);
   // The first animated entry, 0 for an empty list.
-  float first() const { return m_animVal.empty() ? 0.0f : m_animVal.front().value(); }
+  float first() const { return m_entries.empty() ? 0.0f : m_entries.front().value(); }
 
  private:
-  std::vector<SVGLength> m_baseVal;
-  std::vector<SVGLength> m_animVal;
+  SVGLengthVector m_entries;
 };
 
 struct SVGPoint {

@@ -15,7 +15,8 @@ struct CSSProperty {
   bool important = false;
   bool nonCSSHint = false;
 };
-using CSSPropertyList = std::vector<CSSProperty>;
+// Carved, like the values, from the arena of the current NodeArena::Scope.
+using CSSPropertyList = std::vector<CSSProperty, ScopedArenaAllocator<CSSProperty>>;
 
 namespace css {
 

@@ -36,15 +36,16 @@ bool holdsDroppedMarker(const DomString& text) {
 // split on one of `separators` in it, leave out a comment marker, or find a quote
 // or bracket left open (which would swallow what follows it): then it goes in
 // quotes it does not itself hold, so that the text reads back as one value again.
-DomString writtenString(const DomString& text, std::u16string_view separators) {
+DomString writtenString(DomStringView text, std::u16string_view separators) {
   // Most values hold none of what the checks look for; the style pass reads
   // every value's text, so those are answered without a copy.
-  if (text.find_first_of(u"\"'([{\\;!,<-") == DomString::npos) return text;
-  bool quote = css::scanTo(text + u';', 0, u';') != text.size() || holdsDroppedMarker(text);
+  DomString whole(text);
+  if (text.find_first_of(u"\"'([{\\;!,<-") == DomString::npos) return whole;
+  bool quote = css::scanTo(whole + u';', 0, u';') != text.size() || holdsDroppedMarker(whole);
   for (char16_t separator : separators) quote = quote || css::scanTo(text, 0, separator) != DomStringView::npos;
-  if (!quote) return text;
+  if (!quote) return whole;
   char16_t mark = text.find(u'"') == DomString::npos ? u'"' : u'\'';
-  return mark + text + mark;
+  return mark + whole + mark;
 }
 
 }  // namespace
@@ -72,19 +73,19 @@ Ref<CSSPrimitiveValue> CSSPrimitiveValue::number(float value, UnitType type) {
   return result;
 }
 
-Ref<CSSPrimitiveValue> CSSPrimitiveValue::string(DomString text, UnitType type) {
-  auto result = Ref<CSSPrimitiveValue>::adopt(new CSSPrimitiveValue(type));
-  result->m_text = std::move(text);
-  return result;
+Ref<CSSPrimitiveValue> CSSPrimitiveValue::string(DomStringView text, UnitType type) {
+  return Ref<CSSPrimitiveValue>::adopt(new CSSPrimitiveValue(type, text));
 }
 
 // A keyword value never changes, so each keyword of the table has one value,
 // made on first use and shared by every declaration that names it (the style
-// engine runs on one thread). The table keeps its reference for good.
+// engine runs on one thread). The table keeps its reference for good, so its
+// values come from the heap, never from the arena of the document at hand.
 Ref<CSSPrimitiveValue> CSSPrimitiveValue::keyword(int keywordId) {
   static std::array<CSSPrimitiveValue*, css::kKeywordNames.size() + 1> shared{};
   const bool inTable = keywordId >= 1 && static_cast<size_t>(keywordId) < shared.size();
   if (inTable && shared[keywordId]) return Ref<CSSPrimitiveValue>(shared[keywordId]);
+  NodeArena::Scope heap(nullptr);
   auto result = Ref<CSSPrimitiveValue>::adopt(new CSSPrimitiveValue(CSS_IDENT));
   result->m_keyword = keywordId;
   if (inTable) shared[keywordId] = Ref<CSSPrimitiveValue>(result).leak();
@@ -104,7 +105,7 @@ Ref<CSSPrimitiveValue> CSSPrimitiveValue::colour(Colour colour) {
 }
 
 DomString CSSPrimitiveValue::getStringValue() const {
-  if (m_type == CSS_STRING || m_type == CSS_URI) return m_text;
+  if (m_type == CSS_STRING || m_type == CSS_URI) return DomString(DomStringView(m_text));
   if (m_type == CSS_IDENT) return toWide(css::keywordName(m_keyword));
   return {};
 }
@@ -117,7 +118,7 @@ DomString CSSPrimitiveValue::cssText() const {
     case CSS_URI: {
       // In double quotes, unless the URI holds one itself.
       char16_t mark = m_text.find(u'"') == DomString::npos ? u'"' : u'\'';
-      return u"url(" + (mark + m_text + mark) + u")";
+      return u"url(" + (mark + DomString(DomStringView(m_text)) + mark) + u")";
     }
     case CSS_IDENT:
       return toWide(css::keywordName(m_keyword));
@@ -135,12 +136,12 @@ DomString CSSPrimitiveValue::cssText() const {
   }
 }
 
-Ref<FontFamilyValue> FontFamilyValue::create(DomString name, bool quoted) {
+Ref<FontFamilyValue> FontFamilyValue::create(DomStringView name, bool quoted) {
   bool generic = false;
   if (!quoted) {
     for (std::string_view family : kGenericFamilies) generic |= css::equalsAsciiIgnoreCase(name, family);
   }
-  auto result = Ref<FontFamilyValue>::adopt(new FontFamilyValue(std::move(name)));
+  auto result = Ref<FontFamilyValue>::adopt(new FontFamilyValue(name));
   result->m_generic = generic;
   return result;
 }

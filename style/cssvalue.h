@@ -3,18 +3,24 @@
 // `CSSValue`, `CSSPrimitiveValue`, `CSSValueList`, `RGBColor` and `Rect`, with
 // the standard's type numbers. Values are reference counted: a declaration
 // entry holds one reference, and one value object may be shared by the four
-// sides a shorthand sets.
+// sides a shorthand sets. A value is carved from the arena of the current
+// NodeArena::Scope: an element's values go with its document.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "base/refcounted.h"
+#include "dom/nodearena.h"
 #include "style/colour.h"
 #include "style/csstext.h"
 
 class CSSValue : public RefCounted {
  public:
   enum : std::uint16_t { CSS_INHERIT = 0, CSS_PRIMITIVE_VALUE = 1, CSS_VALUE_LIST = 2, CSS_CUSTOM = 3 };
+
+  static void* operator new(std::size_t size) { return NodeArena::allocateInScope(size); }
+  static void operator delete(void* block) { NodeArena::deallocate(block); }
 
   virtual std::uint16_t cssValueType() const = 0;
   virtual DomString cssText() const = 0;
@@ -47,6 +53,8 @@ class Rect final : public RefCounted {
 
 class CSSPrimitiveValue : public CSSValue {
  public:
+  using ArenaText = std::basic_string<char16_t, std::char_traits<char16_t>, ScopedArenaAllocator<char16_t>>;
+
   enum UnitType : std::uint16_t {
     CSS_UNKNOWN = 0,
     CSS_NUMBER = 1,
@@ -77,7 +85,7 @@ class CSSPrimitiveValue : public CSSValue {
   };
 
   static Ref<CSSPrimitiveValue> number(float value, UnitType type);
-  static Ref<CSSPrimitiveValue> string(DomString text, UnitType type = CSS_STRING);
+  static Ref<CSSPrimitiveValue> string(DomStringView text, UnitType type = CSS_STRING);
   static Ref<CSSPrimitiveValue> keyword(int keywordId);
   static Ref<CSSPrimitiveValue> rect(Ref<Rect> rect);
   static Ref<CSSPrimitiveValue> colour(Colour colour);
@@ -101,13 +109,13 @@ class CSSPrimitiveValue : public CSSValue {
 
  protected:
   explicit CSSPrimitiveValue(UnitType type) : m_type(type) {}
-  CSSPrimitiveValue(UnitType type, DomString text) : m_type(type), m_text(std::move(text)) {}
+  CSSPrimitiveValue(UnitType type, DomStringView text) : m_type(type), m_text(text) {}
 
  private:
   UnitType m_type;
   float m_number = 0;
   int m_keyword = 0;
-  DomString m_text;
+  ArenaText m_text;  // in the arena with the value
   Ref<Rect> m_rect;
   Colour m_colour;
 };
@@ -115,12 +123,12 @@ class CSSPrimitiveValue : public CSSValue {
 // A font family name; remembers whether it names one of the generic families.
 class FontFamilyValue final : public CSSPrimitiveValue {
  public:
-  static Ref<FontFamilyValue> create(DomString name, bool quoted);
+  static Ref<FontFamilyValue> create(DomStringView name, bool quoted);
   bool isGeneric() const { return m_generic; }
   DomString cssText() const override;
 
  private:
-  explicit FontFamilyValue(DomString name) : CSSPrimitiveValue(CSS_STRING, std::move(name)) {}
+  explicit FontFamilyValue(DomStringView name) : CSSPrimitiveValue(CSS_STRING, name) {}
   bool m_generic = false;
 };
 
@@ -152,7 +160,7 @@ class CSSValueList final : public CSSValue {
 
  private:
   Separator m_separator;
-  std::vector<Ref<CSSValue>> m_items;
+  std::vector<Ref<CSSValue>, ScopedArenaAllocator<Ref<CSSValue>>> m_items;
 };
 
 // Numbers as the text forms write them: "%f" without trailing zeros or ".".

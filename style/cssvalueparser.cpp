@@ -173,7 +173,7 @@ Ref<CSSValue> parseUri(DomStringView text) {
   if (!startsWithAsciiIgnoreCase(text, "url(") || text.back() != u')') return {};
   DomStringView uri = withoutQuotes(text.substr(4, text.size() - 5));
   if (uri.empty()) return {};
-  return asValue(CSSPrimitiveValue::string(DomString(uri), Unit::CSS_URI));
+  return asValue(CSSPrimitiveValue::string(uri, Unit::CSS_URI));
 }
 
 Ref<CSSValue> parseImage(DomStringView text, KeywordRange keywords) {
@@ -212,7 +212,7 @@ Ref<CSSValue> parseFontFamily(DomStringView text) {
   auto list = Ref<CSSValueList>::adopt(new CSSValueList(CSSValueList::Separator::Comma));
   forEachPiece(text, u',', [&](DomStringView piece) {
     DomStringView name = withoutQuotes(piece);
-    if (!name.empty()) list->append(asValue(FontFamilyValue::create(DomString(name), name.size() != piece.size())));
+    if (!name.empty()) list->append(asValue(FontFamilyValue::create(name, name.size() != piece.size())));
   });
   return listOrNone(std::move(list));
 }
@@ -230,7 +230,7 @@ Ref<CSSValue> parseTextAlign(DomStringView text) {
   if (keyword >= keywordIdOf("-konq-auto") && keyword <= keywordIdOf("-konq-center")) {
     return asValue(CSSPrimitiveValue::keyword(keyword));
   }
-  return asValue(CSSPrimitiveValue::string(DomString(text)));
+  return asValue(CSSPrimitiveValue::string(text));
 }
 
 Ref<CSSValue> parseTextDecoration(DomStringView text) {
@@ -275,7 +275,7 @@ Ref<CSSValue> parseCounters(DomStringView text) {
   auto list = Ref<CSSValueList>::adopt(new CSSValueList(CSSValueList::Separator::Comma));
   for (DomStringView piece : splitAt(text, u',')) {
     if (piece.size() >= 2 && piece.front() == u'"' && piece.back() == u'"') piece = piece.substr(1, piece.size() - 2);
-    if (!piece.empty()) list->append(asValue(CSSPrimitiveValue::string(DomString(piece))));
+    if (!piece.empty()) list->append(asValue(CSSPrimitiveValue::string(piece)));
   }
   return listOrNone(std::move(list));
 }
@@ -293,13 +293,13 @@ Ref<CSSValue> parseContent(DomStringView text) {
       list->append(asValue(CSSPrimitiveValue::keyword(keyword)));
     } else if (token.size() >= 2 && (token.front() == u'"' || token.front() == u'\'') &&
                token.back() == token.front()) {
-      list->append(asValue(CSSPrimitiveValue::string(DomString(token.substr(1, token.size() - 2)))));
+      list->append(asValue(CSSPrimitiveValue::string(token.substr(1, token.size() - 2))));
     } else if (Ref<CSSValue> uri = parseUri(token)) {
       list->append(std::move(uri));
     } else if ((startsWithAsciiIgnoreCase(token, "counter(") || startsWithAsciiIgnoreCase(token, "counters(") ||
                 startsWithAsciiIgnoreCase(token, "attr(")) &&
                token.back() == u')') {
-      list->append(asValue(CSSPrimitiveValue::string(DomString(token))));
+      list->append(asValue(CSSPrimitiveValue::string(token)));
     } else {
       return {};
     }
@@ -313,7 +313,7 @@ Ref<CSSValue> parseContent(DomStringView text) {
 Ref<CSSValue> parseLonghandValue(std::int32_t id, DomStringView text) {
   using namespace css;
   text = trimmed(text);
-  if (isDynamicProperty(id)) return asValue(CSSPrimitiveValue::string(DomString(text)));
+  if (isDynamicProperty(id)) return asValue(CSSPrimitiveValue::string(text));
   if (id < 1 || isShorthand(id) || id == propertyIdOf("background-position")) return {};
   if (const SimpleGrammar* grammar = kSimpleGrammarIndex[id]) return parseSimple(*grammar, text);
   if (id == propertyIdOf("background-color") && keywordIdIgnoringCase(text) == keywordIdOf("transparent")) {

@@ -9,7 +9,7 @@
 
 namespace {
 
-std::vector<float> values(const std::vector<SVGLength>& list) {
+std::vector<float> values(const SVGLengthVector& list) {
   std::vector<float> out;
   for (const SVGLength& length : list) out.push_back(length.value());
   return out;
