@@ -2,23 +2,51 @@
 
 #include <algorithm>
 
-#include "platform/core/guards.h"
-#include "platform/core/winbase.h"
+#include "platform/core/folderlisting.h"
 
 namespace {
 
-bool isDotName(WideStringView name) { return name == u"." || name == u".."; }
+enum class Sizes { Skip, Read };
 
-void collect(WideStringView folder, WideStringView extension, int depth, std::vector<FoundFile>& found) {
+// What the walk keeps of a folder's listing: its folders, and its files of
+// the extension with their sizes when asked for.
+struct WalkEntry {
+  WideString name;
+  bool isFolder;
+  DWORD size;
+};
+
+std::vector<WalkEntry> walkEntries(WideStringView folder, WideStringView extension, Sizes sizes) {
+  std::vector<WalkEntry> entries;
+  FolderListing listing(joinPath(folder, u"*.*"));
+  while (listing.next()) {
+    WideStringView name = listing.name();
+    if (listing.isFolder()) {
+      entries.push_back(WalkEntry{WideString(name), true, 0});
+    } else if (hasExtension(name, extension)) {
+      DWORD size = 0;
+      // Only the files found are asked for their size; one gone since the
+      // listing is passed over, as a listing made a moment later would.
+      if (sizes == Sizes::Read) {
+        WIN32_FIND_DATAW data;
+        if (!listing.findData(data)) continue;
+        size = data.nFileSizeLow;
+      }
+      entries.push_back(WalkEntry{WideString(name), false, size});
+    }
+  }
+  return entries;
+}
+
+void collect(WideStringView folder, WideStringView extension, int depth, Sizes sizes, std::vector<FoundFile>& found) {
   if (depth <= 0) return;
   // The listing is closed before the walk goes deeper, so a deep tree holds
-  // no more than one search open.
-  for (const FolderEntry& entry : listFolder(folder)) {
-    if (entry.isFolder) {
-      collect(joinPath(folder, entry.name), extension, depth - 1, found);
-    } else if (hasExtension(entry.name, extension)) {
+  // no more than one listing open.
+  for (const WalkEntry& entry : walkEntries(folder, extension, sizes)) {
+    if (entry.isFolder)
+      collect(joinPath(folder, entry.name), extension, depth - 1, sizes, found);
+    else
       found.push_back(FoundFile{joinPath(folder, entry.name), entry.size});
-    }
   }
 }
 
@@ -26,15 +54,8 @@ void collect(WideStringView folder, WideStringView extension, int depth, std::ve
 
 std::vector<FolderEntry> listFolder(WideStringView folder, WideStringView pattern) {
   std::vector<FolderEntry> entries;
-  WIN32_FIND_DATAW data;
-  FileSearch search(joinPath(folder, pattern).c_str(), data);
-  if (!search.found()) return entries;
-  do {
-    WideStringView name(data.cFileName);
-    if (isDotName(name)) continue;
-    bool isFolder = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-    entries.push_back(FolderEntry{WideString(name), isFolder, isFolder ? 0 : data.nFileSizeLow});
-  } while (search.next(data));
+  FolderListing listing(joinPath(folder, pattern));
+  while (listing.next()) entries.push_back(FolderEntry{WideString(listing.name()), listing.isFolder()});
   return entries;
 }
 
@@ -54,13 +75,16 @@ bool hasExtension(WideStringView name, WideStringView extension) {
 
 std::vector<FoundFile> findFilesWithSizes(WideStringView folder, WideStringView extension, int depth) {
   std::vector<FoundFile> found;
-  collect(folder, extension, depth, found);
+  collect(folder, extension, depth, Sizes::Read, found);
   return found;
 }
 
 std::vector<WideString> findFiles(WideStringView folder, WideStringView extension, int depth) {
+  std::vector<FoundFile> found;
+  collect(folder, extension, depth, Sizes::Skip, found);
   std::vector<WideString> paths;
-  for (FoundFile& file : findFilesWithSizes(folder, extension, depth)) paths.push_back(std::move(file.path));
+  paths.reserve(found.size());
+  for (FoundFile& file : found) paths.push_back(std::move(file.path));
   return paths;
 }
 

@@ -19,7 +19,6 @@ struct FoundFile {
 struct FolderEntry {
   WideString name;
   bool isFolder = false;
-  DWORD size = 0;  // files only
 };
 
 // The entries of `folder` whose names match `pattern`, without "." and "..",

@@ -13,6 +13,7 @@
 #include "platform/core/device.h"
 #include "platform/core/devicepath.h"
 #include "platform/core/fileattributes.h"
+#include "platform/core/folderlisting.h"
 #include "platform/core/utf8.h"
 #include "platform/core/wcrt.h"
 
@@ -65,10 +66,21 @@ class FolderEntries {
   size_t m_filled = 0;
 };
 
-// One search: the open host folder, the pattern, and what the root adds or hides.
-class FindObject : public KernelObject {
+template <class T>
+T fail(DWORD error, T value) {
+  SetLastError(error);
+  return value;
+}
+
+}  // namespace
+
+// One search: the open host folder, the pattern, and what the root adds or
+// hides. An entry's kind comes from its directory entry when the host gives
+// one; the host is asked for the rest (stat) only when it is wanted, and at
+// once for symlinks and entries of unknown kind.
+class FolderSearch {
  public:
-  FindObject(HostDescriptor folder, std::u16string pattern, const ResolvedPath& resolved, const Device& device)
+  FolderSearch(HostDescriptor folder, std::u16string pattern, const ResolvedPath& resolved, const Device& device)
       : m_entries(std::move(folder)),
         m_pattern(std::move(pattern)),
         m_everything(m_pattern == u"*" || m_pattern == u"*.*"),
@@ -76,71 +88,100 @@ class FindObject : public KernelObject {
         m_atRoot(resolved.kind == ResolvedPath::Kind::Root),
         m_cardPending(m_atRoot && !device.storageCard().empty()),
         m_device(device) {}
-  bool closedByCloseHandle() const override { return false; }
 
-  // Fills `data` with the next entry that matches; false at the end.
-  bool next(WIN32_FIND_DATAW& data) {
+  // Moves to the next entry that matches; false at the end.
+  bool next() {
     unsigned char type = DT_UNKNOWN;
     while (const char* name = m_entries.next(type))
-      if (accept(name, data)) return true;
+      if (accept(name, type)) return true;
     if (m_cardPending) {
       m_cardPending = false;
       if (matchesDevicePattern(m_pattern, Device::kStorageCardName)) {
-        fillCard(data);
+        m_name = Device::kStorageCardName;
+        m_entry = Entry::Card;
         return true;
       }
     }
     return false;
   }
 
+  const std::u16string& name() const { return m_name; }
+  bool isFolder() const { return m_entry == Entry::Card || m_isFolder; }
+
+  // Fills `data` for the current entry; false when the host no longer has it.
+  bool findData(WIN32_FIND_DATAW& data) {
+    if (m_entry == Entry::Card) {
+      fillCard(data);
+      return true;
+    }
+    if (m_entry == Entry::Unread && !readInfo()) return false;
+    fill(data);
+    return true;
+  }
+
  private:
-  bool accept(const char* entryName, WIN32_FIND_DATAW& data) {
+  enum class Entry { Unread, Read, Card };  // whether m_info holds the host's answer
+
+  bool accept(const char* entryName, unsigned char type) {
     std::string_view hostName(entryName);
-    if (hostName == "." || hostName == ".." || !isValidUtf8(hostName)) return false;
-    m_name = fromUtf8(hostName);
+    if (hostName == "." || hostName == ".." || !assignValidUtf8(m_name, hostName)) return false;
     if (!isValidDeviceName(m_name) || m_name.size() >= MAX_PATH) return false;  // no device path could name it
     if (m_atRoot &&
         (equalsFolded(m_name, u".orvel") || (m_cardPending && equalsFolded(m_name, Device::kStorageCardName))))
       return false;
     if (!m_everything && !matchesDevicePattern(m_pattern, m_name)) return false;
-    struct stat info;
-    if (fstatat(m_entries.descriptor(), entryName, &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
-    if (S_ISLNK(info.st_mode) && !followInside(entryName, info)) return false;
-    fill(info, data);
+    m_hostName = entryName;
+    m_entry = Entry::Unread;
+    if (type == DT_DIR || type == DT_REG) {
+      m_isFolder = type == DT_DIR;
+      return true;
+    }
+    return readInfo();
+  }
+
+  // Asks the host about the current entry; a symlink is listed only when it
+  // lands inside the device or its card.
+  bool readInfo() {
+    if (fstatat(m_entries.descriptor(), m_hostName, &m_info, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (S_ISLNK(m_info.st_mode) && !followInside()) return false;
+    m_entry = Entry::Read;
+    m_isFolder = S_ISDIR(m_info.st_mode);
     return true;
   }
 
-  // A symlink is listed only when it lands inside the device or its card.
-  bool followInside(const char* hostName, struct stat& info) {
+  bool followInside() {
     char real[PATH_MAX];
-    std::string link = m_folderHost + '/' + hostName;
+    std::string link = m_folderHost + '/' + m_hostName;
     if (!realpath(link.c_str(), real)) return false;
     auto inside = [&](const std::string& base) {
       return !base.empty() && std::string_view(real).substr(0, base.size()) == base &&
              (real[base.size()] == 0 || real[base.size()] == '/');
     };
     if (!inside(m_device.root().string()) && !inside(m_device.storageCard().string())) return false;
-    return fstatat(m_entries.descriptor(), hostName, &info, 0) == 0;
+    return fstatat(m_entries.descriptor(), m_hostName, &m_info, 0) == 0;
   }
 
-  void fill(const struct stat& info, WIN32_FIND_DATAW& data) {
-    data.dwFileAttributes = deviceAttributesOf(info);
-    data.ftCreationTime = fileTimeOf(info.st_ctim);
-    data.ftLastAccessTime = fileTimeOf(info.st_atim);
-    data.ftLastWriteTime = fileTimeOf(info.st_mtim);
-    auto size = S_ISDIR(info.st_mode) ? 0ull : static_cast<ULONGLONG>(info.st_size);
+  void fill(WIN32_FIND_DATAW& data) const {
+    data.dwFileAttributes = deviceAttributesOf(m_info);
+    data.ftCreationTime = fileTimeOf(m_info.st_ctim);
+    data.ftLastAccessTime = fileTimeOf(m_info.st_atim);
+    data.ftLastWriteTime = fileTimeOf(m_info.st_mtim);
+    auto size = S_ISDIR(m_info.st_mode) ? 0ull : static_cast<ULONGLONG>(m_info.st_size);
     data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
     data.nFileSizeLow = static_cast<DWORD>(size);
-    data.dwOID = static_cast<DWORD>(info.st_ino);
-    std::copy(m_name.begin(), m_name.end(), data.cFileName);
-    data.cFileName[m_name.size()] = 0;
+    data.dwOID = static_cast<DWORD>(m_info.st_ino);
+    copyName(data);
   }
 
-  void fillCard(WIN32_FIND_DATAW& data) {
+  void fillCard(WIN32_FIND_DATAW& data) const {
     data = WIN32_FIND_DATAW{};
     data.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY;
-    std::copy(Device::kStorageCardName.begin(), Device::kStorageCardName.end(), data.cFileName);
-    data.cFileName[Device::kStorageCardName.size()] = 0;
+    copyName(data);
+  }
+
+  void copyName(WIN32_FIND_DATAW& data) const {
+    std::copy(m_name.begin(), m_name.end(), data.cFileName);
+    data.cFileName[m_name.size()] = 0;
   }
 
   FolderEntries m_entries;
@@ -150,34 +191,74 @@ class FindObject : public KernelObject {
   bool m_atRoot;
   bool m_cardPending;  // "\Storage Card" is listed after the root's own entries
   const Device& m_device;
-  std::u16string m_name;  // the entry being looked at, kept to spare allocations
+  // The current entry. m_hostName points into m_entries' buffer, which
+  // holds it until the next entry is read.
+  std::u16string m_name;
+  const char* m_hostName = nullptr;
+  Entry m_entry = Entry::Unread;
+  bool m_isFolder = false;
+  struct stat m_info {};
 };
 
-template <class T>
-T fail(DWORD error, T value) {
-  SetLastError(error);
-  return value;
-}
+namespace {
 
-}  // namespace
-
-HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
+// Opens the search `pattern` names ("\folder\*.*"), or answers why not.
+DWORD startSearch(LPCWSTR pattern, size_t length, std::unique_ptr<FolderSearch>& search) {
   Device* device = currentDevice();
-  if (!pattern || !data) return fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
-  if (!device) return fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+  if (!device) return ERROR_PATH_NOT_FOUND;
   std::u16string_view folderPath, last;
-  splitLastName(std::u16string_view(pattern, wcslenW(pattern)), folderPath, last);
-  if (last.empty()) return fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
-  if (!isValidPattern(last)) return fail(ERROR_INVALID_NAME, INVALID_HANDLE_VALUE);
+  splitLastName(std::u16string_view(pattern, length), folderPath, last);
+  if (last.empty()) return ERROR_FILE_NOT_FOUND;
+  if (!isValidPattern(last)) return ERROR_INVALID_NAME;
 
   ResolvedPath folder;
   HostDescriptor opened;
   DWORD status = openDevicePath(*device, folderPath, OpenFor::Listing, folder, opened);
-  if (status != ERROR_SUCCESS) return fail(status, INVALID_HANDLE_VALUE);
-  if (!folder.exists || !folder.isDirectory) return fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
-  if (!opened.valid()) return fail(errorFromErrno(errno), INVALID_HANDLE_VALUE);
+  if (status != ERROR_SUCCESS) return status;
+  if (!folder.exists || !folder.isDirectory) return ERROR_PATH_NOT_FOUND;
+  if (!opened.valid()) return errorFromErrno(errno);
+  search = std::make_unique<FolderSearch>(std::move(opened), std::u16string(last), folder, *device);
+  return ERROR_SUCCESS;
+}
 
-  auto search = std::make_shared<FindObject>(std::move(opened), std::u16string(last), folder, *device);
+// A search behind a HANDLE: every entry it hands out is read in full, and an
+// entry gone before it could be read is passed over.
+class FindObject : public KernelObject {
+ public:
+  explicit FindObject(std::unique_ptr<FolderSearch> search) : m_search(std::move(search)) {}
+  bool closedByCloseHandle() const override { return false; }
+
+  bool next(WIN32_FIND_DATAW& data) {
+    while (m_search->next())
+      if (m_search->findData(data)) return true;
+    return false;
+  }
+
+ private:
+  std::unique_ptr<FolderSearch> m_search;
+};
+
+}  // namespace
+
+FolderListing::FolderListing(std::u16string_view pattern) {
+  std::u16string terminated(pattern);
+  DWORD status = startSearch(terminated.c_str(), terminated.size(), m_search);
+  SetLastError(status);
+}
+
+FolderListing::~FolderListing() = default;
+
+bool FolderListing::next() { return m_search && m_search->next(); }
+std::u16string_view FolderListing::name() const { return m_search ? m_search->name() : std::u16string_view(); }
+bool FolderListing::isFolder() const { return m_search && m_search->isFolder(); }
+bool FolderListing::findData(WIN32_FIND_DATAW& data) { return m_search && m_search->findData(data); }
+
+HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
+  if (!pattern || !data) return fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  std::unique_ptr<FolderSearch> started;
+  DWORD status = startSearch(pattern, wcslenW(pattern), started);
+  if (status != ERROR_SUCCESS) return fail(status, INVALID_HANDLE_VALUE);
+  auto search = std::make_shared<FindObject>(std::move(started));
   if (!search->next(*data)) return fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
   SetLastError(ERROR_SUCCESS);
   return addKernelObject(std::move(search));

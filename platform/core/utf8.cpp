@@ -95,6 +95,17 @@ std::u16string fromUtf8(std::string_view text) {
   return out;
 }
 
+bool assignValidUtf8(std::u16string& out, std::string_view text) {
+  out.clear();
+  size_t pos = 0;
+  while (pos < text.size()) {
+    char32_t c;
+    if (!decodeUtf8(text, pos, c)) return false;
+    appendUtf16(out, c);
+  }
+  return true;
+}
+
 bool isValidUtf8(std::string_view text) {
   size_t pos = 0;
   char32_t c;

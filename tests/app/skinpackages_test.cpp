@@ -126,6 +126,39 @@ TEST(FindFiles, WalksToTheDepthAndMatchesTheLastExtension) {
   }
 }
 
+// Links are followed only inside the device, the card is walked from "\",
+// and each size is the size of what the name reaches.
+TEST(FindFiles, FollowsLinksInsideTheDeviceAndReadsSizesOfWhatIsFound) {
+  TestDevice device;
+  writeHostFile(device.host("Temp/linked/far.swf"), "12345");
+  writeHostFile(device.host("Temp/one.swf"), "123");
+  writeHostFile(device.outside("outside/stolen.swf"), "1234567");
+  writeHostFile(device.outside("card/Movies/card.swf"), "1234");
+  fs::create_directories(device.host("Links"));
+  fs::create_directory_symlink(device.host("Temp/linked"), device.host("Links/folder link"));
+  fs::create_symlink(device.host("Temp/one.swf"), device.host("Links/file link.swf"));
+  fs::create_directory_symlink(device.outside("outside"), device.host("Links/escape"));
+  fs::create_symlink(device.outside("outside/stolen.swf"), device.host("Links/escape.swf"));
+  fs::create_symlink(device.host("Temp/gone.swf"), device.host("Links/dangling.swf"));
+  std::string error;
+  ASSERT_TRUE(device.device().insertStorageCard(device.outside("card"), error));
+
+  std::map<std::string, DWORD> found;
+  for (const FoundFile& file : findFilesWithSizes(u"\\", u".swf", kScanDepth))
+    found[toNarrowAscii(file.path)] = file.size;
+  const std::map<std::string, DWORD> expected = {
+      {"\\Links\\file link.swf", 3},
+      {"\\Links\\folder link\\far.swf", 5},
+      {"\\Storage Card\\Movies\\card.swf", 4},
+      {"\\Temp\\linked\\far.swf", 5},
+      {"\\Temp\\one.swf", 3},
+  };
+  EXPECT_EQ(found, expected);
+  std::vector<std::string> names;
+  for (const auto& [path, size] : expected) names.push_back(path);
+  EXPECT_EQ(sortedNarrow(findFiles(u"\\", u".swf", kScanDepth)), names);
+}
+
 TEST(DefaultSkin, PicksTheLastDefaultByCharacterCodes) {
   struct Case {
     std::vector<std::string> packages;  // host paths; the package at index i holds "skin<i>.bskn"
