@@ -117,13 +117,31 @@ std::uint32_t deviceValue(const Surface& s, COLORREF c) {
   return (GetRValue(c) + GetGValue(c) + GetBValue(c)) >= 384 ? 1 : 0;
 }
 
+namespace {
+
+// Four stores a step, which the compiler turns into one vector store: a
+// plain loop stays a pixel at a time at this optimisation level, and skins
+// fill most of the screen several times while they paint.
+void fillRow(std::uint32_t* pixels, size_t count, std::uint32_t value) {
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    pixels[i] = value;
+    pixels[i + 1] = value;
+    pixels[i + 2] = value;
+    pixels[i + 3] = value;
+  }
+  for (; i < count; ++i) pixels[i] = value;
+}
+
+}  // namespace
+
 void fillClipped(DeviceContext& dc, const RECT& r, std::uint32_t value) {
   Surface* s = surfaceOf(dc);
   if (!s) return;
   for (const RECT& c : clipOf(dc).rects()) {
     RECT part = rectIntersection(r, c);
     if (rectIsEmpty(part)) continue;
-    for (LONG y = part.top; y < part.bottom; ++y) std::fill(s->row(y) + part.left, s->row(y) + part.right, value);
+    for (LONG y = part.top; y < part.bottom; ++y) fillRow(s->row(y) + part.left, size_t(part.right - part.left), value);
     drewOn(s, part);
   }
 }
