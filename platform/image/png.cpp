@@ -4,6 +4,7 @@
 
 #include <png.h>
 
+#include <bit>
 #include <cstring>
 
 #include "platform/image/decode.h"
@@ -25,24 +26,34 @@ bool PngHandler::Read(const BYTE* data, size_t size, RichImageData& out) const {
     return false;
   }
   bool palette = png.format & PNG_FORMAT_FLAG_COLORMAP;
+  // libpng counts tRNS as alpha too: without it every pixel is opaque.
+  bool alpha = png.format & PNG_FORMAT_FLAG_ALPHA;
   png.format = PNG_FORMAT_BGRA;
-  std::vector<BYTE> bgra(PNG_IMAGE_SIZE(png));
-  if (!png_image_finish_read(&png, nullptr, bgra.data(), 0, nullptr)) {
+  size_t count = size_t(png.width) * png.height;
+  // BGRA bytes are 0xAARRGGBB words on this little-endian host: libpng
+  // writes the pixels in place, with no second buffer.
+  static_assert(std::endian::native == std::endian::little);
+  out.pixels.resize(count);
+  if (!png_image_finish_read(&png, nullptr, out.pixels.data(), 0, nullptr)) {
     png_image_free(&png);
+    out = RichImageData{};
     return false;
   }
   out.width = static_cast<int>(png.width);
   out.height = static_cast<int>(png.height);
-  size_t count = static_cast<size_t>(out.width) * out.height;
-  out.pixels.resize(count);
+  if (!alpha) {
+    for (std::uint32_t& pixel : out.pixels) pixel &= 0xFFFFFF;
+    return true;
+  }
   std::vector<bool> transparent(count);
   std::optional<RichColor> preferred;
   for (size_t i = 0; i < count; ++i) {
-    const BYTE* p = &bgra[i * 4];
-    out.pixels[i] = (static_cast<std::uint32_t>(p[2]) << 16) | (p[1] << 8) | p[0];
-    transparent[i] = p[3] < 128;
+    const std::uint32_t pixel = out.pixels[i];
+    out.pixels[i] = pixel & 0xFFFFFF;
+    transparent[i] = (pixel >> 24) < 128;
     // A palette's transparent entry keeps its own colour when it can.
-    if (transparent[i] && palette && !preferred) preferred = RichColor{p[2], p[1], p[0]};
+    if (transparent[i] && palette && !preferred)
+      preferred = RichColor{BYTE(pixel >> 16), BYTE(pixel >> 8), BYTE(pixel)};
   }
   applyTransparency(out, transparent, preferred);
   return true;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <unordered_set>
 
 #include "platform/image/decode.h"
@@ -15,15 +16,10 @@ std::uint32_t valueOf(RichColor c) { return (static_cast<std::uint32_t>(c.red) <
 }  // namespace
 
 void applyTransparency(RichImageData& out, const std::vector<bool>& transparent, std::optional<RichColor> preferred) {
-  bool any = false;
+  if (std::find(transparent.begin(), transparent.end(), true) == transparent.end()) return;
   std::unordered_set<std::uint32_t> used;
-  for (size_t i = 0; i < out.pixels.size(); ++i) {
-    if (transparent[i])
-      any = true;
-    else
-      used.insert(out.pixels[i]);
-  }
-  if (!any) return;
+  for (size_t i = 0; i < out.pixels.size(); ++i)
+    if (!transparent[i]) used.insert(out.pixels[i]);
   // An opaque pixel of the same colour would vanish with the mask.
   std::uint32_t chosen = 0xFF00FF;
   if (preferred && !used.count(valueOf(*preferred))) {
