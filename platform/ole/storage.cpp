@@ -93,7 +93,11 @@ class Docfile {
       if (n < 0) return STG_E_WRITEFAULT;
       done += static_cast<size_t>(n);
     }
-    if (ftruncate(m_fd, static_cast<off_t>(bytes.size())) != 0 || fsync(m_fd) != 0) return STG_E_WRITEFAULT;
+    if (ftruncate(m_fd, static_cast<off_t>(bytes.size())) != 0) return STG_E_WRITEFAULT;
+    // A file deleted on release never outlives the process: waiting for the
+    // disk to hold it (milliseconds, on every start that embeds the control)
+    // protects nothing.
+    if (!m_deleteOnRelease && fsync(m_fd) != 0) return STG_E_WRITEFAULT;
     m_dirty = false;
     return S_OK;
   }
