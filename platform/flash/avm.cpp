@@ -568,6 +568,7 @@ void Machine::runTry(Frame& f, const Instr& in) {
   try {
     runRange(f, tryStart, tryEnd);
   } catch (ScriptThrow& thrown) {
+    if (thrown.halt) throw;
     f.scope.resize(scopeDepth);
     m_stack.resize(std::max(stackDepth, f.stackBase));
     if (in.byte & kHasCatch) {
@@ -579,6 +580,7 @@ void Machine::runTry(Frame& f, const Instr& in) {
       try {
         runRange(f, tryEnd, catchEnd);
       } catch (ScriptThrow& again) {
+        if (again.halt) throw;
         pendingThrow = again;
       }
     } else {
@@ -634,9 +636,7 @@ ClipObject* Machine::functionTarget(FunctionObject* fn, const Value& self) {
 }
 
 Value Machine::callScript(FunctionObject* fn, const Value& self, std::span<const Value> args, Object* home) {
-  if (m_depth >= m_limits.maxCallDepth) {
-    throw ScriptThrow{Value("Stack overflow")};
-  }
+  if (m_depth + 1 >= m_limits.maxCallDepth) recursionPassed();
   const ScriptBody& body = *fn->body;
   Frame f;
   f.code = body.code.get();

@@ -75,6 +75,7 @@ struct ScriptBody {
 // Thrown values travel as C++ exceptions inside the machine only.
 struct ScriptThrow {
   Value value;
+  bool halt = false;  // a recursion bound passed: no catch sees it and the whole action list ends
 };
 struct ScriptAbort {};
 
@@ -288,6 +289,8 @@ class Machine : public ScriptHost {
   Value pop(Frame& f);
   // A bound is passed: the scripts stop and the movie freezes.
   [[noreturn]] void boundPassed();
+  // Too deep a recursion or prototype chain: the running action list ends, the movie goes on.
+  [[noreturn]] static void recursionPassed() { throw ScriptThrow{Value(), true}; }
   bool numericFastPath(Frame& f, uint8_t op);
   std::vector<Value> popArgs(Frame& f);
   Value add2(const Value& a, const Value& b);
@@ -373,6 +376,21 @@ class Machine : public ScriptHost {
   std::unordered_map<std::string, StringRef> m_interned;
 
   void setWatched(Object* object, Watch& watch, const Value& value);
+  // Accessor calls running now, by owner and name, for their recursion bound.
+  std::vector<std::pair<Object*, std::string>> m_runningAccessors;
+  struct RunningAccessor {
+    RunningAccessor(Machine& vm, Object* owner, std::string_view name) : vm(vm) {
+      vm.m_runningAccessors.emplace_back(owner, std::string(name));
+    }
+    ~RunningAccessor() { vm.m_runningAccessors.pop_back(); }
+    RunningAccessor(const RunningAccessor&) = delete;
+    RunningAccessor& operator=(const RunningAccessor&) = delete;
+    Machine& vm;
+  };
+  int accessorLimit() const;
+  int accessorDepth(Object* owner, std::string_view name) const;
+  void callSetter(Object* owner, Object* object, std::string_view name, const Value& value);
+  Value chainTooLong();
 
   friend class ClipObject;
   Object* findOwner(Object* object, std::string_view name);

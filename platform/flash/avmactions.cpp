@@ -17,6 +17,8 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int kMaxProtoChain = 256;
+// How deep a property's getter and setter may run inside themselves, from SWF 7.
+constexpr int kMaxAccessorDepth = 65;
 
 // A property number as a script gives it; NaN and numbers out of range name no property.
 int propertyNumber(double n) { return std::isfinite(n) && std::fabs(n) < 1e6 ? int(n) : -1; }
@@ -719,7 +721,8 @@ Value Machine::getOf(Object* object, std::string_view name, const Value& self) {
     return proto ? Value(proto) : Value();
   }
   int hops = 0;
-  for (Object* o = object; o && hops < kMaxProtoChain; o = o->proto, ++hops) {
+  for (Object* o = object; o; o = o->proto, ++hops) {
+    if (hops == kMaxProtoChain) return chainTooLong();
     Value special;
     if (o->getSpecial(*this, name, special)) return special;
     if (Property* p = o->props.find(name)) {
@@ -727,12 +730,9 @@ Value Machine::getOf(Object* object, std::string_view name, const Value& self) {
       if (p->getter && o->watches)
         if (Watch* w = o->findWatch(name, m_heap.caseSensitive()); w && w->running) return w->shadow;
       if (p->getter) {
-        if (o->watchDepth > 8) return Value();
-        ++o->watchDepth;
-        struct Unwind {
-          Object* o;
-          ~Unwind() { --o->watchDepth; }
-        } unwind{o};
+        // Too deep inside its own accessors, the property is its plain slot.
+        if (accessorDepth(o, name) >= accessorLimit()) return p->value;
+        RunningAccessor running(*this, o, name);
         return call(Value(p->getter), self, {});
       }
       if (p->setter) return Value();
@@ -742,9 +742,29 @@ Value Machine::getOf(Object* object, std::string_view name, const Value& self) {
   return Value();
 }
 
+// A prototype chain that loops or runs too deep ends the running script; read
+// outside any script, the name is just not there.
+Value Machine::chainTooLong() {
+  if (!m_frames.empty()) recursionPassed();
+  return Value();
+}
+
+int Machine::accessorLimit() const { return m_version >= 7 ? kMaxAccessorDepth : 1; }
+
+int Machine::accessorDepth(Object* owner, std::string_view name) const {
+  bool caseSensitive = m_heap.caseSensitive();
+  return int(std::count_if(m_runningAccessors.begin(), m_runningAccessors.end(), [&](const auto& running) {
+    return running.first == owner && (caseSensitive ? running.second == name : equalsIgnoreCase(running.second, name));
+  }));
+}
+
 Object* Machine::findOwner(Object* object, std::string_view name) {
   int hops = 0;
-  for (Object* o = object; o && hops < kMaxProtoChain; o = o->proto, ++hops) {
+  for (Object* o = object; o; o = o->proto, ++hops) {
+    if (hops == kMaxProtoChain) {
+      chainTooLong();
+      return nullptr;
+    }
     Value special;
     if (o->props.find(name) || o->getSpecial(*this, name, special)) return o;
   }
@@ -812,6 +832,7 @@ void Machine::storeProperty(Object* object, std::string_view name, const Value& 
   Property* own = object->props.find(name);
   if (own && own->visibleFrom > m_version) own = nullptr;
   Property* accessor = own;
+  Object* accessorOwner = object;
   if (!accessor) {
     int hops = 0;
     for (Object* o = object->proto; o && hops < kMaxProtoChain; o = o->proto, ++hops) {
@@ -819,21 +840,14 @@ void Machine::storeProperty(Object* object, std::string_view name, const Value& 
       if (p && p->visibleFrom > m_version) continue;
       if (p && (p->getter || p->setter)) {
         accessor = p;
+        accessorOwner = o;
         break;
       }
       if (p) break;
     }
   }
   if (accessor && (accessor->getter || accessor->setter)) {
-    if (accessor->setter && object->watchDepth <= 8) {
-      ++object->watchDepth;
-      struct Unwind {
-        Object* o;
-        ~Unwind() { --o->watchDepth; }
-      } unwind{object};
-      Value arg = value;
-      call(Value(accessor->setter), Value(object), std::span<const Value>(&arg, 1));
-    }
+    if (accessor->setter) callSetter(accessorOwner, object, name, value);
     return;
   }
   if (own) {
@@ -843,6 +857,17 @@ void Machine::storeProperty(Object* object, std::string_view name, const Value& 
   // A property hidden from this version is replaced by a plain visible one.
   Property& made = object->props.insert(name);
   made = Property{made.name, value};
+}
+
+// The setter runs unless it is already too deep inside its own accessors; either
+// way the slot keeps the value, which the outermost call writes last.
+void Machine::callSetter(Object* owner, Object* object, std::string_view name, const Value& value) {
+  if (accessorDepth(owner, name) < accessorLimit()) {
+    RunningAccessor running(*this, owner, name);
+    Value arg = value;
+    call(Value(owner->props.find(name)->setter), Value(object), std::span<const Value>(&arg, 1));
+  }
+  if (Property* p = owner->props.find(name)) p->value = value;
 }
 
 void Machine::setHidden(Object* object, std::string_view name, const Value& value) {
@@ -890,7 +915,7 @@ Value Machine::call(const Value& function, const Value& self, std::span<const Va
   if (!o || o->kind() != ObjectKind::Function) return Value();
   auto* fn = static_cast<FunctionObject*>(o);
   if (fn->native) {
-    if (m_depth >= m_limits.maxCallDepth) throw ScriptThrow{Value("Stack overflow")};
+    if (m_depth + 1 >= m_limits.maxCallDepth) recursionPassed();
     ++m_depth;
     struct Leave {
       int& depth;

@@ -73,6 +73,9 @@ Machine::Machine(const MovieDef& movie, Limits limits)
       m_version(movie.header.version),
       m_limits(limits),
       m_heap(movie.header.version >= 7, limits.maxObjects) {
+  // A movie may ask for less recursion than the device allows, never more.
+  if (movie.maxRecursionDepth)
+    m_limits.maxCallDepth = std::max(1, std::min<int>(*movie.maxRecursionDepth, m_limits.maxCallDepth));
   installBuiltins();
   installClipBuiltins();
   installMediaBuiltins();

@@ -106,7 +106,6 @@ class Object {
   std::unique_ptr<std::vector<Watch>> watches;  // made by the first watch()
   Watch* findWatch(std::string_view name, bool caseSensitive);
   bool marked = false;
-  int watchDepth = 0;
 };
 
 // A native: `self` is `this` of the call (undefined when there is none).

@@ -284,6 +284,9 @@ class MovieParser {
       if (body.ok() && !m_movie.background) m_movie.background = color;  // the first one counts
     } else if (code == kTagDefineSound) {
       readDefineSound(body, m_movie.sounds);
+    } else if (code == kTagScriptLimits) {
+      uint16_t depth = body.u16();
+      if (body.ok()) m_movie.maxRecursionDepth = depth;
     } else if (code == kTagJpegTables) {
       auto tables = body.bytes(body.remaining());
       if (m_jpegTables.empty()) m_jpegTables.assign(tables.begin(), tables.end());

@@ -110,6 +110,7 @@ struct MovieDef {
   bool complete = false;                    // the tag stream ended with End rather than running out
   std::map<std::string, uint16_t> exports;  // ExportAssets names, as written
   std::map<uint16_t, std::shared_ptr<const SoundDef>> sounds;
+  std::optional<uint16_t> maxRecursionDepth;  // ScriptLimits, if the movie has it
 
   const Character* character(uint16_t id) const;
   const FontDef* font(uint16_t id) const;  // null unless `id` is a font
@@ -159,6 +160,7 @@ enum TagCode : uint16_t {
   kTagFrameLabel = 43,
   kTagSoundStreamHead2 = 45,
   kTagExportAssets = 56,
+  kTagScriptLimits = 65,
   kTagDoInitAction = 59,
   kTagDefineVideoStream = 60,
   kTagVideoFrame = 61,

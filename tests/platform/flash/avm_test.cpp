@@ -628,4 +628,38 @@ TEST(ScriptMachine, BoundsStopARunawayScriptAndTheMovieStaysResponsive) {
   }
 }
 
+// Recursion past the movie's ScriptLimits depth, or a prototype chain that
+// loops, ends the whole action list past any catch; the next frame still runs.
+TEST(ScriptMachine, RecursionEndsTheActionListAndTheMovieGoesOn) {
+  struct RecursionCase {
+    const char* name;
+    ActionWriter script;
+    std::optional<uint16_t> maxDepth;  // the movie's ScriptLimits
+    std::vector<std::string> lines;
+  };
+  ActionWriter recurse, recursion, handler, loopingChain;
+  recurse.trace("in").push({0, "f"}).op(kCallFunction).op(kPop);
+  handler.trace("caught");
+  recursion.defineFunction("f", {}, recurse);
+  recursion.tryCatch(ActionWriter().push({0, "f"}).op(kCallFunction).op(kPop), "e", handler, ActionWriter());
+  recursion.trace("not here");
+  loopingChain.push({"a", 0}).op(kInitObject).op(kSetVariable);
+  loopingChain.push({"a"}).op(kGetVariable).push({"__proto__", "a"}).op(kGetVariable).op(kSetMember);
+  loopingChain.push({"a"}).op(kGetVariable).push({"foo"}).op(kGetMember).op(kTrace).trace("not here");
+  RecursionCase cases[] = {
+      {"the movie's own depth", recursion, 4, {"in", "in", "in", "second frame"}},
+      {"a prototype chain that loops", loopingChain, std::nullopt, {"second frame"}},
+  };
+  for (RecursionCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    MovieWriter movie(100, 100, 12, 7);
+    if (c.maxDepth) movie.tag(65, {uint8_t(*c.maxDepth), uint8_t(*c.maxDepth >> 8), 10, 0});
+    doAction(movie, c.script);
+    movie.showFrame();
+    doAction(movie, ActionWriter().trace("second frame"));
+    movie.showFrame();
+    EXPECT_EQ(flashtest::traceLines(movie, 2), c.lines);
+  }
+}
+
 }  // namespace

@@ -102,6 +102,23 @@ ActionWriter versionHidden() {
   return setMember(w, "o", "p", "again").push({"o"}).op(kGetVariable).push({"p"}).op(kGetMember).op(kTrace);
 }
 
+// A getter that reads its own property counts its calls; a setter assigns its
+// own property. Too deep inside itself, an accessor's property is its plain
+// slot, which keeps the value the outermost assignment gave.
+ActionWriter selfReadingAccessors() {
+  ActionWriter getter, setter;
+  getter.push({"n", "n"}).op(kGetVariable).op(kIncrement).op(kSetVariable);
+  getter.push({"o"}).op(kGetVariable).push({"q"}).op(kGetMember).op(kReturn);
+  setMember(setter, "o", "q", "inner");
+  ActionWriter w = emptyObject("o");
+  w.setVariable("n", 0).defineFunction("getter", {}, getter).defineFunction("setter", {"v"}, setter);
+  w.push({"setter"}).op(kGetVariable).push({"getter"}).op(kGetVariable).push({"q", 3, "o"}).op(kGetVariable);
+  w.push({"addProperty"}).op(kCallMethod).op(kPop);
+  w.push({"o"}).op(kGetVariable).push({"q"}).op(kGetMember).op(kTrace).traceVariable("n");
+  setMember(w, "o", "q", "outer");
+  return w.push({"o"}).op(kGetVariable).push({"q"}).op(kGetMember).op(kTrace);
+}
+
 TEST(ScriptLibrary, PropertiesHonourWatchesAccessorsAndFlags) {
   ActionWriter nameless = emptyObject("o");
   setMember(nameless, "o", "", 1);
@@ -111,6 +128,8 @@ TEST(ScriptLibrary, PropertiesHonourWatchesAccessorsAndFlags) {
       {"addProperty wants a setter or null", 7, addedProperties(), {"false", "true", "got"}},
       {"a property hidden from SWF 6 comes back when set", 6, versionHidden(), {"undefined", "true", "again"}},
       {"a nameless property is never made", 7, nameless, {"false"}},
+      {"accessors run once inside themselves in SWF 6", 6, selfReadingAccessors(), {"undefined", "1", "outer"}},
+      {"accessors run 65 deep inside themselves from SWF 7", 7, selfReadingAccessors(), {"undefined", "65", "outer"}},
   };
   for (PropertyCase& c : cases) {
     SCOPED_TRACE(c.name);
