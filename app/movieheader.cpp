@@ -77,7 +77,7 @@ class BodySource {
   bool m_compressed;
   bool m_ready = true;
   z_stream m_stream{};
-  std::array<uint8_t, kFirstRead> m_more{};
+  std::array<uint8_t, kFirstRead> m_more;  // filled by each read before use
 };
 
 // Bit fields of the body, most significant bit first.
@@ -114,8 +114,8 @@ size_t bodyBytesFor(unsigned fieldBits) { return (5 + 4 * fieldBits + 7) / 8 + 4
 
 }  // namespace
 
-bool readMovieHeader(WideStringView path, MovieHeader& header) {
-  FileHandle file(_wfopen(WideString(path).c_str(), u"rb"));
+bool readMovieHeader(const WideString& path, MovieHeader& header) {
+  FileHandle file(_wfopen(path.c_str(), u"rb"));
   if (!file) return false;
   std::setvbuf(file.get(), nullptr, _IONBF, 0);  // a few hundred bytes are read, not a buffer's worth
   uint8_t start[kFirstRead];

@@ -20,7 +20,7 @@ struct MovieHeader {
 // cannot be opened, is not "FWS" or "CWS", or ends (or stops inflating)
 // before the header does; `header` is then untouched. Of a compressed body
 // only the bytes the header needs are inflated.
-bool readMovieHeader(WideStringView path, MovieHeader& header);
+bool readMovieHeader(const WideString& path, MovieHeader& header);
 
 // What the player keeps of a header.
 struct MovieFacts {

@@ -108,18 +108,21 @@ void handOver(HostDescriptor& entry, const struct stat& info, const OpenFor* pur
 // walk decides.
 bool resolveExactly(const Device& device, const std::vector<std::u16string_view>& names, const OpenFor* purpose,
                     ResolvedPath& out, HostDescriptor* opened) {
-  std::string relative;
-  relative.reserve(256);
-  for (auto name : names) {
-    if (!relative.empty()) relative += '/';
-    appendUtf8(relative, name);
-  }
   if (device.rootDescriptor() < 0) return false;
+  // The host path is built whole; the kernel is given the part below the root.
+  const std::string& root = device.root().native();
+  std::string host;
+  host.reserve(root.size() + 128);
+  host = root;
+  for (auto name : names) {
+    host += '/';
+    appendUtf8(host, name);
+  }
   open_how how{};
   how.flags = static_cast<uint64_t>(openFlagsFor(purpose));
   how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-  HostDescriptor entry(
-      static_cast<int>(syscall(SYS_openat2, device.rootDescriptor(), relative.c_str(), &how, sizeof how)));
+  const char* relative = host.c_str() + root.size() + 1;
+  HostDescriptor entry(static_cast<int>(syscall(SYS_openat2, device.rootDescriptor(), relative, &how, sizeof how)));
   if (!entry.valid()) return false;
   struct stat info;
   // A folder opened for listing is known to be one; nothing else to ask.
@@ -127,10 +130,7 @@ bool resolveExactly(const Device& device, const std::vector<std::u16string_view>
   if (!listing && fstat(entry.get(), &info) != 0) return false;
   if (listing) info.st_mode = S_IFDIR;
   out = ResolvedPath{};
-  out.host.reserve(device.root().native().size() + 1 + relative.size());
-  out.host = device.root().native();
-  out.host += '/';
-  out.host += relative;
+  out.host = std::move(host);
   out.kind = ResolvedPath::Kind::Entry;
   out.exists = true;
   out.isDirectory = S_ISDIR(info.st_mode);

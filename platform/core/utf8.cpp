@@ -1,5 +1,7 @@
 #include "platform/core/utf8.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -71,7 +73,14 @@ std::string toUtf8(std::u16string_view text) {
 }
 
 void appendUtf8(std::string& out, std::u16string_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
+  // Host names are mostly ASCII: such a run is copied in one step.
+  size_t ascii = 0;
+  while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+  size_t start = out.size();
+  out.resize(start + ascii);
+  std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(ascii),
+            out.begin() + static_cast<std::ptrdiff_t>(start));
+  for (size_t i = ascii; i < text.size(); ++i) {
     char32_t c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);

@@ -68,6 +68,10 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode) {
       opened.release();
       return file;
     }
+  } else if (readOnly && resolved.exists) {
+    // Found but not handed over: a pipe or a device, which opening again by
+    // its host path would wait on, or a file the host will not open.
+    return failWith(ERROR_ACCESS_DENIED);
   }
   FILE* file = std::fopen(resolved.host.c_str(), host.c_str());
   if (!file) SetLastError(errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);

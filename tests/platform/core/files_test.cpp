@@ -1,6 +1,8 @@
 // Files and folders by device path: lookup, listing, errors, escapes, card.
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "base/widestring.h"
+#include "platform/core/devicepath.h"
 #include "platform/core/shlobj.h"
 #include "platform/core/utf8.h"
 #include "platform/core/winbase.h"
@@ -401,12 +404,19 @@ TEST(DeviceFiles, RuntimeOpenTakesDevicePaths) {
   ASSERT_NE(in, nullptr);
   std::fclose(in);
 
+  // A pipe is refused at once, never waited on; the other end is held open
+  // so that a wrong answer shows as a stream rather than a hang.
+  ASSERT_EQ(mkfifo(device.host("My Documents/pipe.swf").c_str(), 0600), 0);
+  HostDescriptor pipeEnds(open(device.host("My Documents/pipe.swf").c_str(), O_RDWR | O_NONBLOCK));
+
   struct Failure {
     const char16_t* path;
     const char16_t* mode;
     int error;
   };
   const Failure kFailures[] = {
+      {u"\\My Documents\\pipe.swf", u"rb", EACCES},
+      {u"\\MY DOCUMENTS\\PIPE.SWF", u"r", EACCES},  // found by name, not in one step
       {u"\\My Documents\\missing.bskn", u"r", ENOENT},
       {u"\\Missing\\new.bin", u"wb", ENOENT},
       {u"\\My Documents", u"rb", EACCES},
