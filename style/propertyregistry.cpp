@@ -45,15 +45,20 @@ std::string PropertyRegistry::keyOf(DomStringView name) {
 // (3h + c) mod n taken once at the end and whenever h grows large gives the
 // same bucket as reducing after every byte.
 // The units of an ASCII name are the bytes of its key, so both hash alike.
+// `allUnits`, when given, gathers every unit ORed together.
 template <typename Units>
-size_t PropertyRegistry::bucketOfUnits(const Units& key) const {
+size_t PropertyRegistry::bucketOfUnits(const Units& key, char16_t* allUnits) const {
   constexpr std::uint64_t kReduceAbove = std::uint64_t(1) << 60;
   const std::uint64_t count = m_buckets.size();
   std::uint64_t h = 0;
+  std::make_unsigned_t<typename Units::value_type> all = 0;
   for (auto unit : key) {
-    h = 3 * h + static_cast<std::make_unsigned_t<decltype(unit)>>(unit);
+    const auto value = static_cast<std::make_unsigned_t<decltype(unit)>>(unit);
+    all |= value;
+    h = 3 * h + value;
     if (h > kReduceAbove) h %= count;
   }
+  if (allUnits) *allUnits = all;
   // A narrower division when both fit in 32 bits, as they do for short names.
   if (h <= UINT32_MAX && count <= UINT32_MAX) return static_cast<std::uint32_t>(h) % static_cast<std::uint32_t>(count);
   return static_cast<size_t>(h % count);
@@ -70,12 +75,6 @@ const PropertyRegistry::Entry* PropertyRegistry::find(std::string_view key) cons
 
 namespace {
 
-bool isAscii(DomStringView name) {
-  for (char16_t c : name)
-    if (c >= 0x80) return false;
-  return true;
-}
-
 bool sameKey(std::string_view key, DomStringView asciiName) {
   if (key.size() != asciiName.size()) return false;
   for (size_t i = 0; i < key.size(); ++i)
@@ -86,13 +85,16 @@ bool sameKey(std::string_view key, DomStringView asciiName) {
 }  // namespace
 
 // An ASCII name (every name a skin uses) is looked up as its own key, without
-// making the key first.
+// making the key first; one walk over it both hashes it and finds whether it is
+// ASCII.
 std::int32_t PropertyRegistry::lookup(DomStringView name) const {
-  if (!isAscii(name)) {
+  char16_t allUnits = 0;
+  const size_t bucket = bucketOfUnits(name, &allUnits);
+  if (allUnits >= 0x80) {
     const Entry* entry = find(keyOf(name));
     return entry ? entry->record->id : 0;
   }
-  for (const Entry* entry = m_buckets[bucketOfUnits(name)].get(); entry; entry = entry->next.get()) {
+  for (const Entry* entry = m_buckets[bucket].get(); entry; entry = entry->next.get()) {
     if (sameKey(entry->key, name)) return entry->record->id;
   }
   return 0;

@@ -56,7 +56,7 @@ class PropertyRegistry {
 
   size_t bucketOf(std::string_view key) const;
   template <typename Units>
-  size_t bucketOfUnits(const Units& key) const;
+  size_t bucketOfUnits(const Units& key, char16_t* allUnits = nullptr) const;
   const Entry* find(std::string_view key) const;
 
   std::vector<std::unique_ptr<Entry>> m_buckets;

@@ -225,6 +225,36 @@ TEST(SVGElementStyle, StyleAttributeReplacesEarlierPresentationAttributes) {
   EXPECT_EQ(unreadable->style().getPropertyValue(u"fill"), u"red") << "a style that gives nothing keeps the rest";
 }
 
+// What an element makes for itself is carved from its document's arena and
+// given back when it goes; a value someone holds outlives the element and the
+// document.
+TEST(SVGElementStyle, CarvedValuesComeBackAndAHeldOneOutlivesTheDocument) {
+  const std::u16string_view kLongPaint = u"a paint name longer than fits inline";
+  Ref<CSSValue> paint, family;
+  {
+    SkinBuilder skin;
+    SVGDocument* doc = skin.document();
+    auto* text = skin.add(nullptr, u"text",
+                          {{u"x", u"1 2 3"},
+                           {u"fill", kLongPaint.data()},
+                           {u"font-family", u"Tahoma, serif"},
+                           {u"style", u"stroke: blue; stroke-width: 2"}});
+    paint = text->style().getPropertyCSSValue(u"stroke");
+    doc->removeChild(text);
+    doc->flushReleaseQueue();
+    EXPECT_GT(doc->nodeArena().liveBlocks(), 0u) << "the held value keeps its blocks";
+    paint = {};
+    EXPECT_EQ(doc->nodeArena().liveBlocks(), 0u) << "everything the element carved came back";
+
+    text = skin.add(nullptr, u"text", {{u"fill", kLongPaint.data()}, {u"font-family", u"Tahoma, serif"}});
+    paint = text->style().getPropertyCSSValue(u"fill");
+    family = text->style().getPropertyCSSValue(u"font-family");
+  }
+  ASSERT_TRUE(paint && family);
+  EXPECT_EQ(paint->cssText(), kLongPaint);
+  EXPECT_EQ(family->cssText(), u"Tahoma, serif");
+}
+
 class StylePass : public ViewFixture {};
 
 TEST_F(StylePass, DefaultsInheritanceAndDeclarations) {
