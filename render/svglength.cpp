@@ -11,6 +11,7 @@ namespace {
 constexpr std::size_t kLengthTextLimit = 63;
 constexpr std::size_t kListEntryLimit = 62;
 constexpr std::size_t kPointNumberLimit = 62;
+constexpr std::size_t kExactIntegerDigits = 15;  // below 2^53
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isListSeparator(char16_t c) { return c == u',' || c == u' ' || c == u'\t'; }
@@ -52,6 +53,14 @@ double readLeadingNumber(std::string_view text) {
   std::size_t start = at;
   std::size_t end = skipDigits(text, at);
   bool digits = end > start;
+  const bool fractionOrExponent = end < text.size() && (text[end] == '.' || text[end] == 'e' || text[end] == 'E');
+  if (digits && !fractionOrExponent && end - start <= kExactIntegerDigits) {
+    // A whole number of a few digits, as skins mostly write them: exact in a
+    // double, so read here without the general conversion.
+    double whole = 0;
+    for (std::size_t i = start; i < end; ++i) whole = whole * 10 + (text[i] - '0');
+    return negative ? -whole : whole;
+  }
   if (end < text.size() && text[end] == '.') {
     std::size_t fractionEnd = skipDigits(text, end + 1);
     digits |= fractionEnd > end + 1;
