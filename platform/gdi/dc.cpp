@@ -20,9 +20,8 @@ Screen& screen() {
   static Screen s;
   SIZE size = wm::screenSize();
   if (s.surface.width != size.cx || s.surface.height != size.cy) {
-    s.surface = Surface{
-        size.cx, size.cy, 32,
-        std::vector<std::uint32_t>(static_cast<size_t>(size.cx) * size.cy, pixelOf(GetSysColor(COLOR_BACKGROUND)))};
+    s.surface = Surface{size.cx, size.cy, 32,
+                        filledPixels(static_cast<size_t>(size.cx) * size.cy, pixelOf(GetSysColor(COLOR_BACKGROUND)))};
     s.dirty = Region(RECT{0, 0, size.cx, size.cy});
   }
   return s;
@@ -117,12 +116,10 @@ std::uint32_t deviceValue(const Surface& s, COLORREF c) {
   return (GetRValue(c) + GetGValue(c) + GetBValue(c)) >= 384 ? 1 : 0;
 }
 
-namespace {
-
 // Four stores a step, which the compiler turns into one vector store: a
 // plain loop stays a pixel at a time at this optimisation level, and skins
 // fill most of the screen several times while they paint.
-void fillRow(std::uint32_t* pixels, size_t count, std::uint32_t value) {
+void fillPixels(std::uint32_t* pixels, size_t count, std::uint32_t value) {
   size_t i = 0;
   for (; i + 4 <= count; i += 4) {
     pixels[i] = value;
@@ -133,7 +130,11 @@ void fillRow(std::uint32_t* pixels, size_t count, std::uint32_t value) {
   for (; i < count; ++i) pixels[i] = value;
 }
 
-}  // namespace
+std::vector<std::uint32_t> filledPixels(size_t count, std::uint32_t value) {
+  std::vector<std::uint32_t> pixels(count);  // zeros, set at memset's speed
+  if (value) fillPixels(pixels.data(), count, value);
+  return pixels;
+}
 
 void fillClipped(DeviceContext& dc, const RECT& r, std::uint32_t value) {
   Surface* s = surfaceOf(dc);
@@ -141,7 +142,8 @@ void fillClipped(DeviceContext& dc, const RECT& r, std::uint32_t value) {
   for (const RECT& c : clipOf(dc).rects()) {
     RECT part = rectIntersection(r, c);
     if (rectIsEmpty(part)) continue;
-    for (LONG y = part.top; y < part.bottom; ++y) fillRow(s->row(y) + part.left, size_t(part.right - part.left), value);
+    for (LONG y = part.top; y < part.bottom; ++y)
+      fillPixels(s->row(y) + part.left, size_t(part.right - part.left), value);
     drewOn(s, part);
   }
 }

@@ -174,8 +174,7 @@ HBITMAP makeBitmap(int width, int height, int bitsPerPixel, std::uint32_t fill) 
     return nullptr;
   }
   auto b = std::make_unique<BitmapObject>();
-  b->surface =
-      Surface{width, height, bitsPerPixel, std::vector<std::uint32_t>(static_cast<size_t>(width) * height, fill)};
+  b->surface = Surface{width, height, bitsPerPixel, filledPixels(static_cast<size_t>(width) * height, fill)};
   return reinterpret_cast<HBITMAP>(handleOf(adopt(std::move(b))));
 }
 

@@ -25,6 +25,11 @@ struct Surface {
 inline std::uint32_t pixelOf(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); }
 inline COLORREF colorOf(std::uint32_t p) { return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF); }
 
+// Sets `count` pixels to `value`, several at a store.
+void fillPixels(std::uint32_t* pixels, size_t count, std::uint32_t value);
+// `count` pixels of `value`, for a new surface.
+std::vector<std::uint32_t> filledPixels(size_t count, std::uint32_t value);
+
 // The screen's pixels, sized to the window manager's screen.
 Surface& screenSurface();
 // The screen areas drawn since the last call.
