@@ -226,15 +226,30 @@ bool splitVariable(std::string_view path, std::string_view& clipPath, std::strin
 
 }  // namespace
 
-void Machine::syncFromVariable(EditTextState& s) {
-  if (s.def.variable.empty() || !s.parent) return;
-  std::string_view clipPath, name;
-  if (!splitVariable(s.def.variable, clipPath, name)) return;
-  ClipObject* clip = findClip(clipFor(*s.parent), clipPath);
-  if (!clip) return;
-  Value v = getOf(clip, name, Value(static_cast<Object*>(clip)));
+namespace {
+
+// What holds a field's variable: a clip on its path, or else an object the
+// path names through variables, which tells the field of no change it makes.
+Object* variableHolder(Machine& vm, EditTextState& s, std::string_view& name, bool& isClip) {
+  std::string_view clipPath;
+  if (s.def.variable.empty() || !s.parent || !splitVariable(s.def.variable, clipPath, name)) return nullptr;
+  ClipObject* from = vm.clipFor(*s.parent);
+  isClip = true;
+  if (ClipObject* clip = vm.findClip(from, clipPath)) return clip;
+  isClip = false;
+  Value at(static_cast<Object*>(from));
+  while (!clipPath.empty() && at.isObject()) {
+    size_t cut = clipPath.find_first_of(".:");
+    at = vm.getOf(at.obj, clipPath.substr(0, cut), at);
+    clipPath = cut == std::string_view::npos ? std::string_view() : clipPath.substr(cut + 1);
+  }
+  return at.object();
+}
+
+void showVariable(Machine& vm, EditTextState& s, Object* holder, std::string_view name) {
+  Value v = vm.getOf(holder, name, Value(holder));
   if (v.isUndefined()) return;
-  std::u32string text = paragraphsOf(toText32(toString(v)));
+  std::u32string text = paragraphsOf(toText32(vm.toString(v)));
   if (s.def.html) {
     s.htmlSource = text;
     text = textOfHtml(text);
@@ -245,29 +260,38 @@ void Machine::syncFromVariable(EditTextState& s) {
   }
 }
 
+void syncVariable(Machine& vm, EditTextState& s, bool objectsToo) {
+  std::string_view name;
+  bool isClip = false;
+  if (Object* holder = variableHolder(vm, s, name, isClip); holder && (isClip || objectsToo))
+    showVariable(vm, s, holder, name);
+}
+
+}  // namespace
+
+void Machine::syncFromVariable(EditTextState& s) { syncVariable(*this, s, false); }
+
 namespace {
 
 void storeVariable(Machine& vm, EditTextState& s, const std::string& text) {
-  if (s.def.variable.empty() || !s.parent) return;
-  std::string_view clipPath, name;
-  if (!splitVariable(s.def.variable, clipPath, name)) return;
-  if (ClipObject* clip = vm.findClip(vm.clipFor(*s.parent), clipPath)) vm.set(clip, name, Value(text));
+  std::string_view name;
+  bool isClip = false;
+  if (Object* holder = variableHolder(vm, s, name, isClip)) vm.set(holder, name, Value(text));
 }
 
 // The variable shows the field's text when it has no value of its own.
 void bindVariable(Machine& vm, EditTextState& s, const std::u32string& initial) {
-  if (s.def.variable.empty() || !s.parent) return;
-  std::string_view clipPath, name;
-  if (!splitVariable(s.def.variable, clipPath, name)) return;
-  ClipObject* clip = vm.findClip(vm.clipFor(*s.parent), clipPath);
-  if (!clip) return;
-  Value v = vm.getOf(clip, name, Value(static_cast<Object*>(clip)));
+  std::string_view name;
+  bool isClip = false;
+  Object* holder = variableHolder(vm, s, name, isClip);
+  if (!holder) return;
+  Value v = vm.getOf(holder, name, Value(holder));
   if (v.isUndefined()) {
     s.def.text = initial;
-    if (!initial.empty()) vm.set(clip, name, Value(fromText32(s.def.html ? s.htmlSource : initial)));
+    if (!initial.empty()) vm.set(holder, name, Value(fromText32(s.def.html ? s.htmlSource : initial)));
     return;
   }
-  vm.syncFromVariable(s);
+  showVariable(vm, s, holder, name);
 }
 
 }  // namespace
@@ -296,7 +320,7 @@ void Machine::syncAllVariables(TimelineInstance& timeline, int nesting) {
   try {
     for (auto& [depth, object] : timeline.displayList()) {
       if (object.sprite) syncAllVariables(*object.sprite, nesting + 1);
-      if (object.editText && !object.editText->def.variable.empty()) syncFromVariable(*object.editText);
+      if (object.editText && !object.editText->def.variable.empty()) syncVariable(*this, *object.editText, true);
     }
   } catch (ScriptThrow&) {
   } catch (ScriptAbort&) {
@@ -416,7 +440,7 @@ const char* autoSizeName(AutoSize a) {
 
 AutoSize autoSizeOf(Machine& vm, const Value& v) {
   if (v.type == Type::Boolean) return v.boolean ? AutoSize::Left : AutoSize::None;
-  std::string name = vm.toString(v);
+  std::string name = toLowerAscii(vm.toString(v));
   if (name == "left") return AutoSize::Left;
   if (name == "center") return AutoSize::Center;
   if (name == "right") return AutoSize::Right;
@@ -524,7 +548,8 @@ const FieldProperty kProperties[] = {
        s.tabIndex = v.isNullish() || !std::isfinite(n) ? -1 : std::max(0.0, std::trunc(n));
      },
      0},
-    {"textColor", [](Machine&, EditTextState& s) { return uint24(s.format.color); },
+    // The colour text added next is given, which every character takes when set.
+    {"textColor", [](Machine&, EditTextState& s) { return uint24(s.newFormat.color); },
      [](Machine& vm, EditTextState& s, const Value& v) {
        s.format.color = s.newFormat.color = colourOf(vm, v);
        s.def.color = rgba(s.format.color);

@@ -12,9 +12,9 @@ using namespace swfwrite;
 
 namespace {
 
-std::vector<std::string> run(const ActionWriter& script) {
+std::vector<std::string> run(const ActionWriter& script, const char* variable = "v") {
   MovieWriter movie(200, 200, 12, 8);
-  EditText field{.xMin = 0, .xMax = 2000, .yMin = 0, .yMax = 400, .text = std::string("Hello"), .variable = "v"};
+  EditText field{.xMin = 0, .xMax = 2000, .yMin = 0, .yMax = 400, .text = std::string("Hello"), .variable = variable};
   movie.defineEditText(1, field);
   movie.placeObject2({.depth = 1, .characterId = 1, .name = std::string("field")});
   doAction(movie, script);
@@ -59,7 +59,20 @@ ActionWriter fieldProperties() {
   traceMember(w, "field", "_x");
   traceMember(w, "field", "_width");
   setMember(w, "field", "textColor", 0x1FF0000);  // colours keep 24 bits
-  return traceMember(w, "field", "textColor");
+  traceMember(w, "field", "textColor");
+  setMember(w, "field", "autoSize", "RIGHT");
+  return traceMember(w, "field", "autoSize");
+}
+
+// A variable on a plain object: the field writes it, but hears of no change
+// the object makes until the frame is drawn.
+ActionWriter objectVariable() {
+  ActionWriter w;
+  w.push({"o", 0, "Object"}).op(kNewObject).op(kSetVariable);
+  setMember(w, "field", "text", "Set");
+  traceMember(w, "o", "v");
+  setMember(w, "o", "v", "Later");
+  return traceMember(w, "field", "text");
 }
 
 ActionWriter madeAndRemoved() {
@@ -94,7 +107,9 @@ struct FieldCase {
 TEST(ScriptTextFields, FieldsShowTheirVariablesPropertiesAndFormats) {
   const FieldCase cases[] = {
       {"bound variable", boundVariable(), {"Hello", "Bye", "Set"}},
-      {"properties", fieldProperties(), {"_level0.field", "input", "dynamic", "dynamic", "12.5", "100", "16711680"}},
+      {"properties",
+       fieldProperties(),
+       {"_level0.field", "input", "dynamic", "dynamic", "12.5", "100", "16711680", "right"}},
       {"made and removed",
        madeAndRemoved(),
        {"10", "30", "3",
@@ -107,6 +122,8 @@ TEST(ScriptTextFields, FieldsShowTheirVariablesPropertiesAndFormats) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(run(c.script), c.traced);
   }
+  SCOPED_TRACE("object variable");
+  EXPECT_EQ(run(objectVariable(), "o.v"), (std::vector<std::string>{"Set", "Set"}));
 }
 
 }  // namespace
