@@ -210,7 +210,9 @@ class Machine : public ScriptHost {
   // avmtext.cpp: a TextFormat object showing `format`, and a TextFormat's
   // set fields written into `format`.
   Value makeTextFormat(const TextFieldFormat& format);
-  void applyTextFormat(const Value& textFormat, TextFieldFormat& format);
+  // A TextFormat of settings the formats share; null where they differ.
+  Value makeTextFormat(std::span<const TextFieldFormat* const> formats);
+  void applyTextFormat(const Value& textFormat, TextFieldFormat& format, bool characters = true, bool paragraph = true);
   // Whether a bound stopped the scripts: the movie then stays as it is.
   bool frozen() const { return m_frozen; }
   // The clip the running script works on (what SetTarget last chose), or null.

@@ -192,19 +192,80 @@ Value Machine::makeTextFormat(const TextFieldFormat& format) {
   return Value(static_cast<Object*>(f));
 }
 
-void Machine::applyTextFormat(const Value& textFormat, TextFieldFormat& format) {
+namespace {
+
+bool sameField(size_t field, const TextFieldFormat& a, const TextFieldFormat& b) {
+  switch (field) {
+    case kFont:
+      return a.font == b.font;
+    case kSize:
+      return a.size == b.size;
+    case kColor:
+      return a.color == b.color;
+    case kBold:
+      return a.bold == b.bold;
+    case kItalic:
+      return a.italic == b.italic;
+    case kUnderline:
+      return a.underline == b.underline;
+    case kUrl:
+      return a.url == b.url;
+    case kTarget:
+      return a.target == b.target;
+    case kAlign:
+      return a.align == b.align;
+    case kLeftMargin:
+      return a.leftMargin == b.leftMargin;
+    case kRightMargin:
+      return a.rightMargin == b.rightMargin;
+    case kIndent:
+      return a.indent == b.indent;
+    case kLeading:
+      return a.leading == b.leading;
+    case kBlockIndent:
+      return a.blockIndent == b.blockIndent;
+    case kTabStops:
+      return a.tabStops == b.tabStops;
+    case kBullet:
+      return a.bullet == b.bullet;
+    case kKerning:
+      return a.kerning == b.kerning;
+    case kLetterSpacing:
+      return a.letterSpacing == b.letterSpacing;
+  }
+  return true;
+}
+
+}  // namespace
+
+Value Machine::makeTextFormat(std::span<const TextFieldFormat* const> formats) {
+  if (formats.empty()) return Value();
+  Value made = makeTextFormat(*formats[0]);
+  TextFormatObject* f = asFormat(made);
+  for (size_t field = 0; f && field < std::size(f->fields); ++field)
+    for (const TextFieldFormat* other : formats.subspan(1))
+      if (!sameField(field, *formats[0], *other)) f->fields[field] = Value::null();
+  return made;
+}
+
+void Machine::applyTextFormat(const Value& textFormat, TextFieldFormat& format, bool characters, bool paragraph) {
   TextFormatObject* f = asFormat(textFormat);
   if (!f) return;
   auto set = [&](size_t i) { return !f->fields[i].isNullish(); };
   auto number = [&](size_t i) { return toNumber(f->fields[i]); };
-  if (set(kFont)) format.font = toString(f->fields[kFont]);
-  if (set(kSize)) format.size = number(kSize);
-  if (set(kColor)) format.color = toUint32(number(kColor)) & 0xFFFFFF;
-  if (set(kBold)) format.bold = toBoolean(f->fields[kBold]);
-  if (set(kItalic)) format.italic = toBoolean(f->fields[kItalic]);
-  if (set(kUnderline)) format.underline = toBoolean(f->fields[kUnderline]);
-  if (set(kUrl)) format.url = toString(f->fields[kUrl]);
-  if (set(kTarget)) format.target = toString(f->fields[kTarget]);
+  if (characters) {
+    if (set(kFont)) format.font = toString(f->fields[kFont]);
+    if (set(kSize)) format.size = number(kSize);
+    if (set(kColor)) format.color = toUint32(number(kColor)) & 0xFFFFFF;
+    if (set(kBold)) format.bold = toBoolean(f->fields[kBold]);
+    if (set(kItalic)) format.italic = toBoolean(f->fields[kItalic]);
+    if (set(kUnderline)) format.underline = toBoolean(f->fields[kUnderline]);
+    if (set(kUrl)) format.url = toString(f->fields[kUrl]);
+    if (set(kTarget)) format.target = toString(f->fields[kTarget]);
+    if (set(kKerning)) format.kerning = toBoolean(f->fields[kKerning]);
+    if (set(kLetterSpacing)) format.letterSpacing = number(kLetterSpacing);
+  }
+  if (!paragraph) return;
   if (set(kAlign)) {
     std::string align = toString(f->fields[kAlign]);
     format.align = align == "center"    ? TextAlign::Center
@@ -218,8 +279,6 @@ void Machine::applyTextFormat(const Value& textFormat, TextFieldFormat& format) 
   if (set(kLeading)) format.leading = number(kLeading);
   if (set(kBlockIndent)) format.blockIndent = number(kBlockIndent);
   if (set(kBullet)) format.bullet = toBoolean(f->fields[kBullet]);
-  if (set(kKerning)) format.kerning = toBoolean(f->fields[kKerning]);
-  if (set(kLetterSpacing)) format.letterSpacing = number(kLetterSpacing);
   if (ArrayObject* stops = dynamic_cast<ArrayObject*>(f->fields[kTabStops].object())) {
     format.tabStops.clear();
     for (const Value& v : stops->items) format.tabStops.push_back(toNumber(v));

@@ -67,77 +67,10 @@ size_t utf16Length(std::u32string_view text) {
 
 // -- htmlText -----------------------------------------------------------------------------
 
-constexpr const char* kAlignNames[] = {"LEFT", "RIGHT", "CENTER", "JUSTIFY"};
-
-std::string escapeMarkup(std::u32string_view text) {
-  std::string out;
-  for (char32_t c : text) {
-    if (c == U'&')
-      out += "&amp;";
-    else if (c == U'<')
-      out += "&lt;";
-    else if (c == U'>')
-      out += "&gt;";
-    else if (c == U'"')
-      out += "&quot;";
-    else
-      out += fromText32(std::u32string_view(&c, 1));
-  }
-  return out;
-}
-
-std::string colourText(uint32_t rgb) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out = "#";
-  for (int shift = 20; shift >= 0; shift -= 4) out.push_back(kHex[(rgb >> shift) & 0xF]);
-  return out;
-}
-
-// The paragraph settings the player writes only when they are not zero.
-std::string paragraphFormat(const TextFieldFormat& f) {
-  std::string attributes;
-  auto add = [&](const char* name, double value) {
-    if (value != 0) attributes += std::string(" ") + name + "=\"" + numberToString(value) + "\"";
-  };
-  add("INDENT", f.indent);
-  add("BLOCKINDENT", f.blockIndent);
-  add("LEFTMARGIN", f.leftMargin);
-  add("RIGHTMARGIN", f.rightMargin);
-  add("LEADING", f.leading);
-  if (!f.tabStops.empty()) {
-    std::string stops;
-    for (double t : f.tabStops) stops += (stops.empty() ? "" : ",") + numberToString(t);
-    attributes += " TABSTOPS=\"" + stops + "\"";
-  }
-  return attributes;
-}
-
-std::string paragraphMarkup(const TextFieldFormat& f, std::u32string_view line) {
-  std::string inner = escapeMarkup(line);
-  if (f.underline) inner = "<U>" + inner + "</U>";
-  if (f.italic) inner = "<I>" + inner + "</I>";
-  if (f.bold) inner = "<B>" + inner + "</B>";
-  if (!f.url.empty()) inner = "<A HREF=\"" + f.url + "\" TARGET=\"" + f.target + "\">" + inner + "</A>";
-  std::string font = "<FONT FACE=\"" + f.font + "\" SIZE=\"" + numberToString(f.size) + "\" COLOR=\"" +
-                     colourText(f.color) + "\" LETTERSPACING=\"" + numberToString(f.letterSpacing) + "\" KERNING=\"" +
-                     (f.kerning ? "1" : "0") + "\">" + inner + "</FONT>";
-  std::string paragraph = f.bullet ? "<LI>" + font + "</LI>"
-                                   : std::string("<P ALIGN=\"") + kAlignNames[size_t(f.align)] + "\">" + font + "</P>";
-  std::string attributes = paragraphFormat(f);
-  return attributes.empty() ? paragraph : "<TEXTFORMAT" + attributes + ">" + paragraph + "</TEXTFORMAT>";
-}
-
 std::string htmlOf(const EditTextState& s) {
-  std::string out;
-  std::u32string_view text = s.def.text;
-  size_t start = 0;
-  while (true) {
-    size_t end = text.find(kParagraph, start);
-    out += paragraphMarkup(s.format, text.substr(start, end == std::u32string_view::npos ? end : end - start));
-    if (end == std::u32string_view::npos) break;
-    start = end + 1;
-  }
-  return out;
+  FormattedText text{s.def.text, s.runs};
+  if (text.runs.empty()) text.runs.push_back({0, s.newFormat});
+  return writeHtml(text);
 }
 
 // -- the field's frame and place ----------------------------------------------------------
@@ -251,13 +184,14 @@ void showVariable(Machine& vm, EditTextState& s, Object* holder, std::string_vie
   if (v.isUndefined()) return;
   std::u32string text = paragraphsOf(toText32(vm.toString(v)));
   if (s.def.html) {
+    if (text == s.htmlSource) return;
     s.htmlSource = text;
-    text = textOfHtml(text);
+    setFormattedText(s, parseHtml(text, s.newFormat));
+  } else {
+    if (text == s.def.text) return;
+    replaceText(s, 0, s.def.text.size(), text, s.newFormat);
   }
-  if (text != s.def.text) {
-    s.def.text = std::move(text);
-    markChanged(s);
-  }
+  markChanged(s);
 }
 
 void syncVariable(Machine& vm, EditTextState& s, bool objectsToo) {
@@ -287,7 +221,7 @@ void bindVariable(Machine& vm, EditTextState& s, const std::u32string& initial) 
   if (!holder) return;
   Value v = vm.getOf(holder, name, Value(holder));
   if (v.isUndefined()) {
-    s.def.text = initial;
+    if (initial != s.def.text) replaceText(s, 0, s.def.text.size(), initial, s.newFormat);
     if (!initial.empty()) vm.set(holder, name, Value(fromText32(s.def.html ? s.htmlSource : initial)));
     return;
   }
@@ -297,7 +231,7 @@ void bindVariable(Machine& vm, EditTextState& s, const std::u32string& initial) 
 }  // namespace
 
 void Machine::setFieldText(EditTextState& s, const std::string& text) {
-  s.def.text = paragraphsOf(toText32(text));
+  replaceText(s, 0, s.def.text.size(), paragraphsOf(toText32(text)), s.newFormat);
   s.htmlSource = s.def.text;
   applyAutoSize(s, measureEditText(m_movie, s.def).width);
   markChanged(s);
@@ -517,8 +451,7 @@ const FieldProperty kProperties[] = {
        std::u32string markup = paragraphsOf(toText32(vm.toString(v)));
        if (!s.def.html) return vm.setFieldText(s, fromText32(markup));
        s.htmlSource = markup;
-       s.def.text = textOfHtml(markup);
-       if (!s.def.text.empty() && s.def.text.back() == kParagraph) s.def.text.pop_back();
+       setFormattedText(s, parseHtml(markup, s.newFormat));
        markChanged(s);
        storeVariable(vm, s, fromText32(markup));
      },
@@ -551,8 +484,9 @@ const FieldProperty kProperties[] = {
     // The colour text added next is given, which every character takes when set.
     {"textColor", [](Machine&, EditTextState& s) { return uint24(s.newFormat.color); },
      [](Machine& vm, EditTextState& s, const Value& v) {
-       s.format.color = s.newFormat.color = colourOf(vm, v);
-       s.def.color = rgba(s.format.color);
+       uint32_t colour = s.newFormat.color = colourOf(vm, v);
+       formatRange(s, 0, s.def.text.size(), [&](TextFieldFormat& f) { f.color = colour; });
+       settleFormats(s);
        markChanged(s);
      },
      0},
@@ -614,20 +548,44 @@ std::shared_ptr<EditTextState> stateOf(const Value& self) {
   return field ? field->live() : nullptr;
 }
 
-// Formats cover the whole field: a range given to setTextFormat that holds
-// any character formats them all.
+// The characters a getTextFormat or setTextFormat call names: all of them,
+// the one at an index, or those from an index up to another.
+std::pair<size_t, size_t> rangeOf(Machine& vm, const EditTextState& s, std::span<const Value> numbers) {
+  size_t length = s.def.text.size();
+  auto index = [&](const Value& v) {
+    double n = vm.toNumber(v);
+    return std::isnan(n) || n < 0 ? size_t(0) : size_t(std::min(n, double(length)));
+  };
+  if (numbers.empty()) return {0, length};
+  size_t from = index(numbers[0]);
+  size_t to = numbers.size() > 1 ? index(numbers[1]) : std::min(from + 1, length);
+  return {from, std::max(from, to)};
+}
+
+// Character settings go to the characters named; paragraph settings to
+// every paragraph they touch.
 void setTextFormat(Machine& vm, EditTextState& s, std::span<const Value> args) {
   Value format = args.empty() ? Value() : args.back();
   if (!format.isObject()) return;
-  vm.applyTextFormat(format, s.format);
-  s.def.height = uint16_t(std::clamp(s.format.size * 20, 20.0, 65535.0));
-  s.def.color = rgba(s.format.color);
-  s.def.align = s.format.align;
-  s.def.leftMargin = uint16_t(std::clamp(s.format.leftMargin * 20, 0.0, 65535.0));
-  s.def.rightMargin = uint16_t(std::clamp(s.format.rightMargin * 20, 0.0, 65535.0));
-  s.def.indent = uint16_t(std::clamp(s.format.indent * 20, 0.0, 65535.0));
-  s.def.leading = int16_t(std::clamp(s.format.leading * 20, -32768.0, 32767.0));
+  auto [from, to] = rangeOf(vm, s, args.first(std::min<size_t>(args.size() - 1, 2)));
+  if (from >= to) return;
+  formatRange(s, from, to, [&](TextFieldFormat& f) { vm.applyTextFormat(format, f, true, false); });
+  paragraphRange(s, from, to);
+  formatRange(s, from, to, [&](TextFieldFormat& f) { vm.applyTextFormat(format, f, false, true); });
+  settleFormats(s);
   markChanged(s);
+}
+
+// A setting the characters named do not share is null.
+Value getTextFormat(Machine& vm, const EditTextState& s, std::span<const Value> args) {
+  auto [from, to] = rangeOf(vm, s, args.first(std::min<size_t>(args.size(), 2)));
+  std::vector<const TextFieldFormat*> formats{&formatAt(s, std::min(from, s.def.text.size() - 1))};
+  size_t at = 0;
+  for (const FormatRun& run : s.runs) {
+    if (at < to && at + run.length > from) formats.push_back(&run.format);
+    at += run.length;
+  }
+  return vm.makeTextFormat(formats);
 }
 
 }  // namespace
@@ -644,9 +602,9 @@ void Machine::installTextFieldBuiltins() {
     return Value(static_cast<Object*>(vm.newArray(std::move(names))));
   });
 
-  method(m_textFieldProto, "getTextFormat", [](Machine& vm, const Value& self, std::span<const Value>) {
+  method(m_textFieldProto, "getTextFormat", [](Machine& vm, const Value& self, std::span<const Value> args) {
     auto s = stateOf(self);
-    return s ? vm.makeTextFormat(s->format) : Value();
+    return s ? getTextFormat(vm, *s, args) : Value();
   });
   method(m_textFieldProto, "getNewTextFormat", [](Machine& vm, const Value& self, std::span<const Value>) {
     auto s = stateOf(self);
@@ -661,18 +619,26 @@ void Machine::installTextFieldBuiltins() {
     return Value();
   });
   method(m_textFieldProto, "replaceSel", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    if (auto s = stateOf(self); s && !args.empty()) vm.setFieldText(*s, fromText32(s->def.text) + vm.toString(args[0]));
+    auto s = stateOf(self);
+    if (!s || args.empty()) return Value();
+    size_t end = s->def.text.size();
+    replaceText(*s, end, end, paragraphsOf(toText32(vm.toString(args[0]))), s->newFormat);
+    s->htmlSource = s->def.text;
+    markChanged(*s);
+    storeVariable(vm, *s, fromText32(s->def.text));
     return Value();
   });
   method(m_textFieldProto, "replaceText", [](Machine& vm, const Value& self, std::span<const Value> args) {
     auto s = stateOf(self);
     if (!s || args.size() < 3) return Value();
-    std::u32string text = s->def.text;
     double from = vm.toNumber(args[0]), to = vm.toNumber(args[1]);
     if (!(from >= 0) || !(to >= from)) return Value();
-    size_t a = std::min(size_t(from), text.size()), b = std::min(size_t(to), text.size());
-    text.replace(a, b - a, toText32(vm.toString(args[2])));
-    vm.setFieldText(*s, fromText32(text));
+    size_t size = s->def.text.size();
+    size_t a = size_t(std::min(from, double(size))), b = size_t(std::min(to, double(size)));
+    replaceText(*s, a, b, paragraphsOf(toText32(vm.toString(args[2]))), s->newFormat);
+    s->htmlSource = s->def.text;
+    markChanged(*s);
+    storeVariable(vm, *s, fromText32(s->def.text));
     return Value();
   });
   // A method of SWF 7 on: older movies do not see it.

@@ -4,6 +4,7 @@
 // field has. The display object placing the field owns it; script objects
 // hold it weakly, so a field taken off the stage is seen as gone.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,7 +22,9 @@ struct DisplayObject;
 
 enum class AutoSize : uint8_t { None, Left, Center, Right };
 
-// The format the whole field is drawn in, as TextFormat shows it.
+// The format of a stretch of a field's text, as TextFormat shows it. The
+// paragraph settings (align, margins, indent, leading, blockIndent, bullet,
+// tabStops) are the same for every character of one paragraph.
 struct TextFieldFormat {
   std::string font;
   double size = 12;
@@ -41,13 +44,38 @@ struct TextFieldFormat {
   bool kerning = false;
   double letterSpacing = 0;
   std::vector<double> tabStops;
+  bool operator==(const TextFieldFormat&) const = default;
 };
 
-struct EditTextState {
-  EditTextDef def;  // what is drawn; its text is the field's text
+// Copies the paragraph settings of `from` onto `to`.
+void copyParagraphFormat(const TextFieldFormat& from, TextFieldFormat& to);
+
+// `length` characters of a field's text in one format.
+struct FormatRun {
+  size_t length = 0;
   TextFieldFormat format;
-  TextFieldFormat newFormat;  // what text a script adds is given
-  bool input = false;         // type "input", else "dynamic"
+};
+
+// Text with the formats of its characters, as an HTML field's markup gives.
+struct FormattedText {
+  std::u32string text;
+  std::vector<FormatRun> runs;
+};
+
+// The text and formats of markup, starting in `base`: <p align>, <br>, <li>,
+// <font face size color letterSpacing kerning>, <b>, <i>, <u>, <a href
+// target> and <textformat>, entities decoded; unknown tags are skipped.
+FormattedText parseHtml(std::u32string_view markup, const TextFieldFormat& base);
+// The markup the player writes for formatted text (UTF-8): a <P> or <LI> per
+// paragraph in a <TEXTFORMAT> when it has settings, a <FONT> with every font
+// setting of its first character, and nested tags where the format changes.
+std::string writeHtml(const FormattedText& text);
+
+struct EditTextState {
+  EditTextDef def;              // what is drawn; its text is the field's text
+  std::vector<FormatRun> runs;  // the formats of def.text, in order
+  TextFieldFormat newFormat;    // what text a script adds is given
+  bool input = false;           // type "input", else "dynamic"
   bool selectable = true;
   bool embedFonts = false;
   bool condenseWhite = false;
@@ -73,8 +101,48 @@ struct TextExtent {
 };
 TextExtent measureEditText(const MovieDef& movie, const EditTextDef& field);
 
+// The format of character `at` (of the last one past the end; the format new
+// text is given when there is no text).
+const TextFieldFormat& formatAt(const EditTextState& state, size_t at);
+// Replaces characters [from, to) with `text` in `format`.
+void replaceText(EditTextState& state, size_t from, size_t to, std::u32string_view text, const TextFieldFormat& format);
+// The whole text and its formats at once.
+void setFormattedText(EditTextState& state, FormattedText text);
+// Changes the format of characters [from, to) by `change`.
+template <typename Change>
+void formatRange(EditTextState& state, size_t from, size_t to, Change change);
+// Gives each paragraph the settings of its first character and draws the
+// field in the format of its first character.
+void settleFormats(EditTextState& state);
+// [from, to) widened to whole paragraphs (each with its closing return).
+void paragraphRange(const EditTextState& state, size_t& from, size_t& to);
+
 // The state of a newly placed field of `def`, its format read from the
 // definition (`fontName` is the name of its font, empty for none).
 EditTextState makeEditTextState(const EditTextDef& def, const std::string& fontName);
+
+template <typename Change>
+void formatRange(EditTextState& state, size_t from, size_t to, Change change) {
+  std::vector<FormatRun> out;
+  size_t at = 0;
+  for (FormatRun& run : state.runs) {
+    size_t end = at + run.length;
+    size_t a = std::clamp(from, at, end), b = std::clamp(to, at, end);
+    if (a > at) out.push_back({a - at, run.format});
+    if (b > a) {
+      out.push_back({b - a, run.format});
+      change(out.back().format);
+    }
+    if (end > b) out.push_back({end - b, run.format});
+    at = end;
+  }
+  state.runs.clear();
+  for (FormatRun& run : out) {
+    if (!state.runs.empty() && state.runs.back().format == run.format)
+      state.runs.back().length += run.length;
+    else
+      state.runs.push_back(std::move(run));
+  }
+}
 
 }  // namespace swf

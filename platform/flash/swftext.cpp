@@ -200,7 +200,8 @@ struct Entity {
 constexpr Entity kEntities[] = {{U"lt", U'<'},   {U"gt", U'>'},    {U"amp", U'&'},
                                 {U"quot", U'"'}, {U"apos", U'\''}, {U"nbsp", 0xA0}};
 
-// Decodes the entity after '&' at `at`; leaves `at` after its ';'.
+}  // namespace
+
 std::optional<char32_t> entityAt(const std::u32string& html, size_t& at) {
   size_t end = html.find(U';', at);
   if (end == std::u32string::npos || end - at > 8) return std::nullopt;
@@ -225,6 +226,8 @@ std::optional<char32_t> entityAt(const std::u32string& html, size_t& at) {
   if (value) at = end + 1;
   return value;
 }
+
+namespace {
 
 bool tagBreaksLine(std::u32string_view tag) {
   auto lower = [](char32_t c) { return c >= U'A' && c <= U'Z' ? c + 32 : c; };

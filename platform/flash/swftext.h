@@ -99,6 +99,8 @@ bool readEditText(SwfReader& body, int movieVersion, EditTextDef& text);
 // The visible text of a field's HTML: tags dropped, line breaks for <br>
 // and paragraph ends, character entities decoded.
 std::u32string textOfHtml(const std::u32string& html);
+// Decodes the character entity after '&' at `at`; leaves `at` after its ';'.
+std::optional<char32_t> entityAt(const std::u32string& html, size_t& at);
 std::u32string decodeText(std::string_view bytes, int movieVersion);
 
 }  // namespace swf

@@ -98,6 +98,23 @@ ActionWriter measuredText() {
   return traceMember(w, "field", "length");
 }
 
+// HTML read into formatted ranges, a paragraph setting given to a range
+// and the markup written back; new text takes the format new text is given.
+ActionWriter rangedFormats() {
+  ActionWriter w;
+  setMember(w, "field", "html", true);
+  setMember(w, "field", "htmlText", "<p>ab<b>cd</b></p><p>ef</p>");
+  call(w, "field", "getTextFormat", {0, 4}).push({"bold"}).op(kGetMember).op(kTrace);
+  call(w, "field", "getTextFormat", {2}).push({"bold"}).op(kGetMember).op(kTrace);
+  w.push({"tf", 0, "TextFormat"}).op(kNewObject).op(kSetVariable);
+  setMember(w, "tf", "align", "center");
+  w.push({"tf"}).op(kGetVariable).push({2, 1, 3, "field"}).op(kGetVariable).push({"setTextFormat"});
+  w.op(kCallMethod).op(kPop);
+  traceMember(w, "field", "htmlText");
+  setMember(w, "field", "text", "x");
+  return call(w, "field", "getTextFormat", {}).push({"bold"}).op(kGetMember).op(kTrace);
+}
+
 struct FieldCase {
   const char* name;
   ActionWriter script;
@@ -117,6 +134,13 @@ TEST(ScriptTextFields, FieldsShowTheirVariablesPropertiesAndFormats) {
         "KERNING=\"0\">a&lt;b</FONT></P>",
         "undefined"}},
       {"measured", measuredText(), {"true", "12", "4"}},
+      {"ranged formats",
+       rangedFormats(),
+       {"null", "true",
+        "<P ALIGN=\"CENTER\"><FONT FACE=\"Times New Roman\" SIZE=\"12\" COLOR=\"#000000\" LETTERSPACING=\"0\" "
+        "KERNING=\"0\">ab<B>cd</B></FONT></P><P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"12\" "
+        "COLOR=\"#000000\" LETTERSPACING=\"0\" KERNING=\"0\">ef</FONT></P>",
+        "false"}},
   };
   for (const FieldCase& c : cases) {
     SCOPED_TRACE(c.name);
