@@ -203,11 +203,11 @@ class FolderSearch {
 namespace {
 
 // Opens the search `pattern` names ("\folder\*.*"), or answers why not.
-DWORD startSearch(LPCWSTR pattern, size_t length, std::unique_ptr<FolderSearch>& search) {
+DWORD startSearch(std::u16string_view pattern, std::unique_ptr<FolderSearch>& search) {
   Device* device = currentDevice();
   if (!device) return ERROR_PATH_NOT_FOUND;
   std::u16string_view folderPath, last;
-  splitLastName(std::u16string_view(pattern, length), folderPath, last);
+  splitLastName(pattern, folderPath, last);
   if (last.empty()) return ERROR_FILE_NOT_FOUND;
   if (!isValidPattern(last)) return ERROR_INVALID_NAME;
 
@@ -241,8 +241,7 @@ class FindObject : public KernelObject {
 }  // namespace
 
 FolderListing::FolderListing(std::u16string_view pattern) {
-  std::u16string terminated(pattern);
-  DWORD status = startSearch(terminated.c_str(), terminated.size(), m_search);
+  DWORD status = startSearch(pattern, m_search);
   SetLastError(status);
 }
 
@@ -256,7 +255,7 @@ bool FolderListing::findData(WIN32_FIND_DATAW& data) { return m_search && m_sear
 HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   if (!pattern || !data) return fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   std::unique_ptr<FolderSearch> started;
-  DWORD status = startSearch(pattern, wcslenW(pattern), started);
+  DWORD status = startSearch(std::u16string_view(pattern, wcslenW(pattern)), started);
   if (status != ERROR_SUCCESS) return fail(status, INVALID_HANDLE_VALUE);
   auto search = std::make_shared<FindObject>(std::move(started));
   if (!search->next(*data)) return fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
