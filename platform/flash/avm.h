@@ -222,6 +222,8 @@ class Machine : public ScriptHost {
   void installDrawingBuiltins();
   // avmbitmap.cpp: flash.display.BitmapData and attachBitmap.
   void installBitmapBuiltins();
+  // avmfilters.cpp: flash.filters and a clip's filters.
+  void installFilterBuiltins();
   // avmdisplay.cpp: setMask, scrollRect and opaqueBackground.
   void installDisplayBuiltins();
   // avmsound.cpp: Sound, and the ends of the sounds it started, heard as a frame begins.

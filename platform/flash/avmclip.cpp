@@ -965,6 +965,7 @@ void Machine::installClipBuiltins() {
   installGeomBuiltins();
   installDrawingBuiltins();
   installBitmapBuiltins();
+  installFilterBuiltins();
   installDisplayBuiltins();
 }
 

@@ -44,6 +44,7 @@ uint8_t readStrengthAndFlags(SwfReader& r, Filter& f) {
 
 void readShadow(SwfReader& r, Filter& f, bool glow) {
   f.kind = Filter::Kind::Shadow;
+  f.glow = glow;
   f.color = r.rgba();
   f.blurX = fixed16(r);
   f.blurY = fixed16(r);
@@ -67,6 +68,37 @@ void readBevel(SwfReader& r, Filter& f) {
   uint8_t flags = readStrengthAndFlags(r, f);
   f.onTop = flags & kBevelOnTop;
   f.passes = flags & kBevelPasses;
+}
+
+void readGradient(SwfReader& r, Filter& f, Filter::Kind kind) {
+  f.kind = kind;
+  f.gradient.resize(r.u8());
+  for (auto& stop : f.gradient) stop.first = r.rgba();
+  for (auto& stop : f.gradient) stop.second = r.u8();
+  f.blurX = fixed16(r);
+  f.blurY = fixed16(r);
+  f.angle = fixed16(r);
+  f.distance = fixed16(r);
+  uint8_t flags = readStrengthAndFlags(r, f);
+  f.onTop = flags & kBevelOnTop;
+  f.passes = flags & kBevelPasses;
+}
+
+constexpr uint8_t kConvolutionClamp = 0x02;
+constexpr uint8_t kConvolutionPreserveAlpha = 0x01;
+
+void readConvolution(SwfReader& r, Filter& f) {
+  f.kind = Filter::Kind::Convolution;
+  f.matrixX = r.u8();
+  f.matrixY = r.u8();
+  f.divisor = std::bit_cast<float>(r.u32());
+  f.bias = std::bit_cast<float>(r.u32());
+  f.kernel.resize(size_t(f.matrixX) * size_t(f.matrixY));
+  for (float& v : f.kernel) v = std::bit_cast<float>(r.u32());
+  f.color = r.rgba();
+  uint8_t flags = r.u8();
+  f.clamp = flags & kConvolutionClamp;
+  f.preserveAlpha = flags & kConvolutionPreserveAlpha;
 }
 
 // One row or column of `count` pixels `step` apart, blurred by a box of
@@ -229,13 +261,11 @@ bool readFilters(SwfReader& r, std::vector<Filter>& filters) {
         break;
       case kGradientGlow:
       case kGradientBevel:
-        r.skip(size_t(r.u8()) * 5 + 19);
+        readGradient(r, f, id == kGradientGlow ? Filter::Kind::GradientGlow : Filter::Kind::GradientBevel);
         break;
-      case kConvolution: {
-        uint8_t x = r.u8(), y = r.u8();
-        r.skip(8 + size_t(x) * y * 4 + 5);
+      case kConvolution:
+        readConvolution(r, f);
         break;
-      }
       default:
         r.fail();
     }
@@ -244,6 +274,13 @@ bool readFilters(SwfReader& r, std::vector<Filter>& filters) {
     if (r.ok() && f.kind != Filter::Kind::None) filters.push_back(f);
   }
   return r.ok();
+}
+
+bool changesPicture(const std::vector<Filter>& filters) {
+  return std::any_of(filters.begin(), filters.end(), [](const Filter& f) {
+    return f.kind == Filter::Kind::Blur || f.kind == Filter::Kind::Shadow || f.kind == Filter::Kind::Bevel ||
+           f.kind == Filter::Kind::ColorMatrix;
+  });
 }
 
 void applyFilters(const Layer& layer, const std::vector<Filter>& filters, float scale, std::vector<uint32_t>& scratch) {
@@ -262,6 +299,9 @@ void applyFilters(const Layer& layer, const std::vector<Filter>& filters, float 
       case Filter::Kind::ColorMatrix:
         colorMatrix(layer, f.matrix);
         break;
+      case Filter::Kind::Convolution:  // kept for scripts, not drawn
+      case Filter::Kind::GradientGlow:
+      case Filter::Kind::GradientBevel:
       case Filter::Kind::None:
         break;
     }

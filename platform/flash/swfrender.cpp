@@ -362,7 +362,7 @@ void MovieRenderer::drawLayered(const DisplayObject& object, const Matrix& matri
   // Alpha and erase act on the layer of a group; on the stage they have nothing to act on.
   bool actsOnLayer = object.blendMode == kBlendAlpha || object.blendMode == kBlendErase;
   if (actsOnLayer && m_layerLevel == 0 && !m_drawingMask) return;
-  bool filtered = object.filters && !object.filters->empty();
+  bool filtered = object.filters && changesPicture(*object.filters);
   if ((object.blendMode < kBlendLayer && !filtered) || m_drawingMask || m_layerLevel >= kMaxBlendLevels) {
     drawObject(object, matrix, cx, nesting);
     return;
