@@ -577,6 +577,111 @@ Value noise(Machine& vm, const Value& self, std::span<const Value> args) {
   return Value();
 }
 
+// The order pixelDissolve visits an area of `count` pixels: a full-period
+// generator over the next power of two, skipping what lies past the area,
+// so that each pixel comes once before any comes again.
+class DissolveOrder {
+ public:
+  DissolveOrder(uint32_t count, uint32_t state) : m_count(count) {
+    while (m_span < count) m_span <<= 1;
+    m_state = state & (m_span - 1);
+  }
+  uint32_t current() const { return m_state; }
+  // Moves on to the next position inside the area.
+  void advance() {
+    do m_state = (m_state * kMultiplier + kIncrement) & (m_span - 1);
+    while (m_state >= m_count);
+  }
+
+ private:
+  // A multiplier of the form 4k + 1 and an odd increment give the full period.
+  static constexpr uint32_t kMultiplier = 1103515245;
+  static constexpr uint32_t kIncrement = 12345;
+  uint32_t m_count;
+  uint32_t m_span = 1;
+  uint32_t m_state = 0;
+};
+
+// pixelDissolve(source, rect, point, seed, numPixels, fillColor): numPixels
+// more pixels of the area take the source's (or, from itself, the fill
+// colour), in an order that reaches each once; answers the seed that goes on
+// from there.
+Value pixelDissolve(Machine& vm, const Value& self, std::span<const Value> args) {
+  BitmapDataObject* b = asBitmap(self);
+  BitmapDataObject* source = asBitmap(args[0]);
+  if (!source) return Value(-1);
+  if (!isRect(vm, args[1])) return Value(kBadSourceRect);
+  Area from = areaOf(vm, *source, args[1]);
+  auto [px, py] = pointOf(vm, args[2]);
+  int dx = px - coordinate(vm, vm.get(args[1], "x")), dy = py - coordinate(vm, vm.get(args[1], "y"));
+  // The area is what lies inside both pictures.
+  from = {std::max(from.x0, -dx), std::max(from.y0, -dy), std::min(from.x1, b->width() - dx),
+          std::min(from.y1, b->height() - dy)};
+  uint32_t seed = toUint32(vm.toNumber(arg(args, 3)));
+  if (from.empty()) return Value(double(seed));
+  double wanted = std::max(0.0, toInteger(vm.toNumber(arg(args, 4))));
+  uint32_t fill = toUint32(vm.toNumber(arg(args, 5)));
+  int width = from.x1 - from.x0;
+  uint32_t count = uint32_t(width * (from.y1 - from.y0));
+  std::vector<uint32_t> snapshot = source->colors;
+  DissolveOrder order(count, seed);
+  auto dissolve = [&](uint32_t at) {
+    int x = from.x0 + int(at % uint32_t(width)), y = from.y0 + int(at / uint32_t(width));
+    b->put(x + dx, y + dy, source == b ? fill : snapshot[source->index(x, y)]);
+  };
+  // Without a count nothing dissolves; with one, the pixel at the seed goes first.
+  if (args.size() < 5) return Value(double(seed));
+  dissolve(order.current());
+  for (double i = 0; i < std::min<double>(wanted, count); ++i) {
+    order.advance();
+    dissolve(order.current());
+  }
+  changed(vm);
+  return Value(double(order.current()));
+}
+
+// applyFilter(source, rect, point, filter): the source's rectangle, filtered
+// as the renderer filters a clip, put at `point`.
+Value applyFilter(Machine& vm, const Value& self, std::span<const Value> args) {
+  BitmapDataObject* b = asBitmap(self);
+  if (int error = copyArgumentsError(vm, args)) return Value(error);
+  std::optional<Filter> filter = rendererFilter(args[3]);
+  if (!filter) return Value(-5);
+  std::vector<uint32_t> layer(b->pixels->pixels.size(), 0);
+  std::vector<std::pair<int, int>> reached;
+  BitmapDataObject* source = asBitmap(args[0]);
+  std::vector<uint32_t> snapshot = source->pixels->pixels;
+  Area from = areaOf(vm, *source, args[1]);
+  auto [px, py] = pointOf(vm, args[2]);
+  int dx = px - coordinate(vm, vm.get(args[1], "x")), dy = py - coordinate(vm, vm.get(args[1], "y"));
+  for (int y = from.y0; y < from.y1; ++y)
+    for (int x = from.x0; x < from.x1; ++x)
+      if (b->inside(x + dx, y + dy)) {
+        layer[b->index(x + dx, y + dy)] = snapshot[source->index(x, y)];
+        reached.emplace_back(x + dx, y + dy);
+      }
+  std::vector<uint32_t> scratch;
+  applyFilters({layer.data(), b->width(), b->height(), b->width()}, {*filter}, 1.0f, scratch);
+  for (auto [x, y] : reached) b->putPremultiplied(x, y, layer[b->index(x, y)]);
+  changed(vm);
+  return Value(0);
+}
+
+// generateFilterRect(rect, filter): the rectangle a filter's result covers,
+// grown by its blur and moved by its distance.
+Value generateFilterRect(Machine& vm, const Value&, std::span<const Value> args) {
+  if (!isRect(vm, args[0])) return Value(-2);
+  auto field = [&](const char* name) { return vm.toNumber(vm.get(args[0], name)); };
+  double x = field("x"), y = field("y"), w = field("width"), h = field("height");
+  std::optional<Filter> f = rendererFilter(args[1]);
+  if (!f) return makeRectangle(vm, x, y, w, h);
+  double growX = std::ceil(f->blurX / 2) * f->passes, growY = std::ceil(f->blurY / 2) * f->passes;
+  double offX = std::round(std::cos(f->angle) * f->distance), offY = std::round(std::sin(f->angle) * f->distance);
+  double left = std::min(x, x + offX) - growX, top = std::min(y, y + offY) - growY;
+  double right = std::max(x + w, x + w + offX) + growX, bottom = std::max(y + h, y + h + offY) + growY;
+  return makeRectangle(vm, left, top, right - left, bottom - top);
+}
+
 Value cloneBitmap(Machine& vm, const Value& self, std::span<const Value>) {
   BitmapDataObject* b = asBitmap(self);
   if (!b) return Value();
@@ -724,6 +829,9 @@ void Machine::installBitmapBuiltins() {
       {"scroll", checked<scroll, 2>},
       {"merge", checked<merge, 7>},
       {"noise", checked<noise, 1>},
+      {"pixelDissolve", checked<pixelDissolve, 3>},
+      {"applyFilter", checked<applyFilter, 4>},
+      {"generateFilterRect", checked<generateFilterRect, 2>},
       {"dispose", checked<dispose, 0>},
   };
   for (auto [name, fn] : kMethods) method(proto, name, fn);

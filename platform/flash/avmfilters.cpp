@@ -703,6 +703,14 @@ void defineClasses(Machine& vm, Object* package, std::index_sequence<kIndex...>)
 
 }  // namespace
 
+std::optional<Filter> rendererFilter(const Value& value) {
+  FilterObject* f = asFilter(value);
+  if (!f || f->filterClass->fields.empty()) return std::nullopt;
+  std::optional<Filter> out = engineFilter(*f);
+  if (out && !changesPicture({*out})) return std::nullopt;
+  return out;
+}
+
 void Machine::installFilterBuiltins() {
   Value flash = getOf(m_global, "flash", Value(m_global));
   Object* package = newObject();

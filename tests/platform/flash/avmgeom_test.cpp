@@ -48,13 +48,18 @@ struct Arg {
 };
 Arg var(const char* name) { return {name, true}; }
 
-// object.method(args) with variables among the arguments, its result traced.
-void traceCall(ActionWriter& w, const std::string& object, const std::string& method, const std::vector<Arg>& args) {
+// object.method(args) with variables among the arguments, its result left on the stack.
+ActionWriter& callWith(ActionWriter& w, const std::string& object, const std::string& method,
+                       const std::vector<Arg>& args) {
   for (auto it = args.rbegin(); it != args.rend(); ++it) {
     w.push({it->value});
     if (it->variable) w.op(kGetVariable);
   }
-  w.push({int(args.size()), object}).op(kGetVariable).push({method}).op(kCallMethod).op(kTrace);
+  return w.push({int(args.size()), object}).op(kGetVariable).push({method}).op(kCallMethod);
+}
+
+void traceCall(ActionWriter& w, const std::string& object, const std::string& method, const std::vector<Arg>& args) {
+  callWith(w, object, method, args).op(kTrace);
 }
 
 void callAndDrop(ActionWriter& w, const std::string& object, const std::string& method,
@@ -551,6 +556,34 @@ TEST(ScriptFilters, FieldsTakeWhatTheyAreGivenAsThePlayerDoes) {
   call(w, "m", "clone", {}).push({"matrix"}).op(kGetMember).push({"0"}).op(kGetMember).op(kTrace);
   EXPECT_EQ(traced(w), (std::vector<std::string>{"255", "0", "2", "0.498039215686275", "13347208", "6", "full", "1",
                                                  "1", "255", "0", "NaN", "300"}));
+}
+
+TEST(ScriptFilters, PicturesDissolveAndTakeFilters) {
+  ActionWriter w;
+  newBitmap(w, "d", {3, 2, true, 0xFF000000u * 1.0});
+  newGeom(w, "r", "Rectangle", {0, 0, 3, 2});
+  newGeom(w, "p", "Point", {0, 0});
+  auto redCount = [&] {
+    traceCall(w, "d", "threshold", {var("d"), var("r"), var("p"), {"=="}, {0xFFFF0000u * 1.0}, {0xFFFF0000u * 1.0}});
+  };
+  w.push({"s"});
+  callWith(w, "d", "pixelDissolve", {var("d"), var("r"), var("p"), {0}, {2}, {0xFFFF0000u * 1.0}}).op(kSetVariable);
+  redCount();
+  callWith(w, "d", "pixelDissolve", {var("d"), var("r"), var("p"), var("s"), {2}, {0xFFFF0000u * 1.0}}).op(kPop);
+  redCount();
+  callWith(w, "d", "pixelDissolve", {var("d"), var("r"), var("p"), {0}, {6}, {0xFFFF0000u * 1.0}}).op(kPop);
+  redCount();
+  // A colour matrix that trades red for blue, applied to a picture.
+  std::vector<Pushed> swap(20, 0);
+  for (size_t i : {2, 6, 10, 18}) swap[i] = 1;
+  newArray(w, "swap", swap);
+  newFlash(w, "m", "filters", "ColorMatrixFilter", {});
+  w.push({"m"}).op(kGetVariable).push({"matrix", "swap"}).op(kGetVariable).op(kSetMember);
+  newBitmap(w, "c", {1, 1, false, 0xFF0000});
+  newGeom(w, "one", "Rectangle", {0, 0, 1, 1});
+  traceCall(w, "c", "applyFilter", {var("c"), var("one"), var("p"), var("m")});
+  call(w, "c", "getPixel", {0, 0}).op(kTrace);
+  EXPECT_EQ(traced(w), (std::vector<std::string>{"3", "5", "6", "0", "255"}));
 }
 
 TEST(ScriptFilters, AClipsFiltersAreCopiesThatTheRendererDraws) {
