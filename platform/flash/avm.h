@@ -83,7 +83,11 @@ class ClipObject;
 class SuperObject;
 class TextFieldObject;
 
-constexpr int kDepthOffset = 16384;  // script depth 0 is this display depth
+constexpr int kDepthOffset = kScriptDepthBase;  // script depth 0 is this display depth
+constexpr Depth kTopScriptDepth = 2130706428;   // the deepest display depth a script may use
+
+// The display depth of a depth a script names, when a script may place there.
+std::optional<Depth> scriptDepth(double depth);
 
 class Machine : public ScriptHost {
  public:
@@ -173,10 +177,10 @@ class Machine : public ScriptHost {
   void setClipProperty(ClipObject* clip, int index, const Value& v);
   int propertyIndex(std::string_view name) const;
   void gotoFrame(ClipObject* clip, const Value& frame, bool play);
-  ClipObject* duplicateClip(ClipObject* clip, const std::string& name, int depth);
+  ClipObject* duplicateClip(ClipObject* clip, const std::string& name, double depth);
   void removeClip(ClipObject* clip);
-  ClipObject* attachClip(ClipObject* parent, const std::string& exportName, const std::string& name, int depth);
-  ClipObject* createEmptyClip(ClipObject* parent, const std::string& name, int depth);
+  ClipObject* attachClip(ClipObject* parent, const std::string& exportName, const std::string& name, double depth);
+  ClipObject* createEmptyClip(ClipObject* parent, const std::string& name, double depth);
   void startDrag(ClipObject* clip, bool lockCenter);
   void stopDrag() { m_dragging = nullptr; }
   bool keyIsDown(int code) const { return code >= 0 && code < 256 && m_keysDown[size_t(code)]; }
@@ -203,7 +207,7 @@ class Machine : public ScriptHost {
   TextFieldObject* fieldFor(const std::shared_ptr<EditTextState>& state);
   TextFieldObject* findField(ClipObject* clip, std::string_view name);
   std::string fieldPath(TextFieldObject* field);
-  TextFieldObject* createTextField(ClipObject* parent, const std::string& name, int depth, const Rect& frame);
+  TextFieldObject* createTextField(ClipObject* parent, const std::string& name, double depth, const Rect& frame);
   // The field's text as its bound variable has it now, when it has one.
   void syncFromVariable(EditTextState& state);
   void setFieldText(EditTextState& state, const std::string& text);
@@ -311,12 +315,13 @@ class Machine : public ScriptHost {
   void queueStarted(TimelineInstance* timeline, std::vector<TimelineInstance*>& started,
                     std::vector<PendingFrame>& pending);
   void queueLoad(TimelineInstance* timeline);
+  void nameStarted(const std::vector<TimelineInstance*>& started);
   void runPending();
   void freezeTimelines();
   void clipEventsAll(uint32_t flag, uint8_t keyCode = 0);
   ClipObject* findClipPath(ClipObject* from, std::string_view path);
   std::shared_ptr<const TimelineDef> spriteDef(uint16_t characterId);
-  ClipObject* placeClip(TimelineInstance* parent, int depth, uint16_t characterId,
+  ClipObject* placeClip(TimelineInstance* parent, double depth, uint16_t characterId,
                         std::shared_ptr<const TimelineDef> def, const std::string& name);
 
   // avmbuiltins.cpp
@@ -357,6 +362,8 @@ class Machine : public ScriptHost {
   TimelineInstance* m_root = nullptr;
   std::vector<TimelineInstance*> m_started;   // placed since the last frame entry, in order
   std::vector<PendingFrame> m_pendingFrames;  // frames entered since, theirs among them
+  // Text fields placed since, each after the first so many timelines of m_started.
+  std::vector<std::pair<size_t, std::weak_ptr<EditTextState>>> m_placedFields;
   bool m_frozen = false;
   DisplayObject m_rootHolder;
   int m_instanceCount = 0;

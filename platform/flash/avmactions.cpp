@@ -464,7 +464,7 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
       std::string name = toString(pop(f));
       Value source = pop(f);
       Object* o = source.isString() ? evalTargetPath(f, source.text()) : source.object();
-      if (o && o->kind() == ObjectKind::Clip) duplicateClip(static_cast<ClipObject*>(o), name, int(depth) - 16384);
+      if (o && o->kind() == ObjectKind::Clip) duplicateClip(static_cast<ClipObject*>(o), name, depth - kDepthOffset);
       return;
     }
     case 0x25: {  // RemoveSprite

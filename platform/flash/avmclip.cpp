@@ -121,9 +121,7 @@ void Machine::flushStarted() {
   started.swap(m_started);
   std::vector<PendingFrame> pending;
   pending.swap(m_pendingFrames);
-  // Unnamed clips are named in the order they were placed, before any script looks for them.
-  for (TimelineInstance* t : started)
-    if (t && t->holder() && t->holder()->name.empty()) clipFor(*t);
+  nameStarted(started);
   // Frames entered by timelines already playing queue the clips they placed
   // with them; other new clips follow in the order they were placed, each
   // queueing its own children.
@@ -132,6 +130,21 @@ void Machine::flushStarted() {
       queueStarted(p.timeline, started, pending);
   for (size_t i = 0; i < started.size(); ++i)
     if (started[i]) queueStarted(started[i], started, pending);
+}
+
+// Unnamed clips and fields are named in the order they were placed, before
+// any script looks for them.
+void Machine::nameStarted(const std::vector<TimelineInstance*>& started) {
+  std::vector<std::pair<size_t, std::weak_ptr<EditTextState>>> fields;
+  fields.swap(m_placedFields);
+  size_t field = 0;
+  for (size_t i = 0; i <= started.size(); ++i) {
+    for (; field < fields.size() && fields[field].first <= i; ++field)
+      if (auto state = fields[field].second.lock(); state && state->holder && state->holder->name.empty())
+        fieldFor(state);
+    TimelineInstance* t = i < started.size() ? started[i] : nullptr;
+    if (t && t->holder() && t->holder()->name.empty()) clipFor(*t);
+  }
 }
 
 void Machine::queueLoad(TimelineInstance* t) {
@@ -692,16 +705,22 @@ std::shared_ptr<const TimelineDef> Machine::spriteDef(uint16_t characterId) {
   return m_emptyDef;
 }
 
-ClipObject* Machine::placeClip(TimelineInstance* parent, int depth, uint16_t characterId,
+std::optional<Depth> scriptDepth(double depth) {
+  double key = std::trunc(depth) + kDepthOffset;
+  if (!(key >= 0 && key <= kTopScriptDepth)) return std::nullopt;
+  return Depth(key);
+}
+
+ClipObject* Machine::placeClip(TimelineInstance* parent, double depth, uint16_t characterId,
                                std::shared_ptr<const TimelineDef> def, const std::string& name) {
-  int key = depth + kDepthOffset;
-  if (!parent || key < 0 || key > 0xFFFF) return nullptr;
-  DisplayObject* object = parent->placeScripted(uint16_t(key), characterId, std::move(def), name);
+  auto key = scriptDepth(depth);
+  if (!parent || !key) return nullptr;
+  DisplayObject* object = parent->placeScripted(*key, characterId, std::move(def), name);
   if (!object || !object->sprite) return nullptr;
   return clipFor(*object->sprite);
 }
 
-ClipObject* Machine::duplicateClip(ClipObject* clip, const std::string& name, int depth) {
+ClipObject* Machine::duplicateClip(ClipObject* clip, const std::string& name, double depth) {
   TimelineInstance* t = clip->timeline;
   if (!t || !t->parent() || !t->holder()) return nullptr;
   DisplayObject source = DisplayObject{};
@@ -727,7 +746,8 @@ void Machine::removeClip(ClipObject* clip) {
   t->parent()->removeDepth(t->depth());
 }
 
-ClipObject* Machine::attachClip(ClipObject* parent, const std::string& exportName, const std::string& name, int depth) {
+ClipObject* Machine::attachClip(ClipObject* parent, const std::string& exportName, const std::string& name,
+                                double depth) {
   if (!parent->timeline) return nullptr;
   for (auto& [exported, id] : m_movie.exports) {
     if (!equalsIgnoreCase(exported, exportName)) continue;
@@ -738,7 +758,7 @@ ClipObject* Machine::attachClip(ClipObject* parent, const std::string& exportNam
   return nullptr;
 }
 
-ClipObject* Machine::createEmptyClip(ClipObject* parent, const std::string& name, int depth) {
+ClipObject* Machine::createEmptyClip(ClipObject* parent, const std::string& name, double depth) {
   return placeClip(parent->timeline, depth, 0, spriteDef(0), name);
 }
 
@@ -832,44 +852,42 @@ void Machine::installClipBuiltins() {
   });
   clipMethod("getDepth", [](Machine&, const Value& self, std::span<const Value>) {
     auto* t = timelineOf(self);
-    return t ? Value(double(int(t->depth()) - kDepthOffset)) : Value();
+    return t ? Value(double(t->depth() - kDepthOffset)) : Value();
   });
   clipMethod("swapDepths", [](Machine& vm, const Value& self, std::span<const Value> args) {
     auto* t = timelineOf(self);
     if (!t || !t->parent()) return Value();
     Value target = arg(args, 0);
-    int to;
+    std::optional<Depth> to;
     if (auto* other = timelineOf(target)) {
       if (other->parent() != t->parent()) return Value();
       to = other->depth();
     } else {
-      double n = vm.toNumber(target);
-      if (!std::isfinite(n)) return Value();
-      to = int(n) + kDepthOffset;
+      to = scriptDepth(vm.toNumber(target));
     }
-    if (to < 0 || to > 0xFFFF) return Value();
+    if (!to) return Value();
     if (t->holder()) t->holder()->scripted = true;
-    t->parent()->swapDepths(t->depth(), uint16_t(to));
+    t->parent()->swapDepths(t->depth(), *to);
     return Value();
   });
   clipMethod("getNextHighestDepth", [](Machine&, const Value& self, std::span<const Value>) {
     auto* t = timelineOf(self);
     if (!t) return Value();
     int next = 0;
-    if (!t->displayList().empty()) next = std::max(0, int(t->displayList().rbegin()->first) - kDepthOffset + 1);
+    if (!t->displayList().empty()) next = std::max(0, t->displayList().rbegin()->first - kDepthOffset + 1);
     return Value(double(next));
   });
   clipMethod("createEmptyMovieClip", [](Machine& vm, const Value& self, std::span<const Value> args) {
     auto* c = asClip(self);
     if (!c) return Value();
-    ClipObject* made = vm.createEmptyClip(c, vm.toString(arg(args, 0)), int(vm.toNumber(arg(args, 1))));
+    ClipObject* made = vm.createEmptyClip(c, vm.toString(arg(args, 0)), vm.toNumber(arg(args, 1)));
     return made ? Value(static_cast<Object*>(made)) : Value();
   });
   clipMethod("attachMovie", [](Machine& vm, const Value& self, std::span<const Value> args) {
     auto* c = asClip(self);
     if (!c) return Value();
     ClipObject* made =
-        vm.attachClip(c, vm.toString(arg(args, 0)), vm.toString(arg(args, 1)), int(vm.toNumber(arg(args, 2))));
+        vm.attachClip(c, vm.toString(arg(args, 0)), vm.toString(arg(args, 1)), vm.toNumber(arg(args, 2)));
     if (!made) return Value();
     if (Object* init = arg(args, 3).object())
       for (const std::string& key : vm.enumerate(init)) vm.set(made, key, vm.getOf(init, key, Value(init)));
@@ -878,7 +896,7 @@ void Machine::installClipBuiltins() {
   clipMethod("duplicateMovieClip", [](Machine& vm, const Value& self, std::span<const Value> args) {
     auto* c = asClip(self);
     if (!c) return Value();
-    ClipObject* made = vm.duplicateClip(c, vm.toString(arg(args, 0)), int(vm.toNumber(arg(args, 1))));
+    ClipObject* made = vm.duplicateClip(c, vm.toString(arg(args, 0)), vm.toNumber(arg(args, 1)));
     if (!made) return Value();
     if (Object* init = arg(args, 2).object())
       for (const std::string& key : vm.enumerate(init)) vm.set(made, key, vm.getOf(init, key, Value(init)));

@@ -86,18 +86,19 @@ Value setMask(Machine& vm, const Value& self, std::span<const Value> args) {
   return Value(true);
 }
 
-// The clip at a depth of this one; a shape or text there answers this clip.
+// The clip or field at a depth of this one; a shape or static text there answers this clip.
 Value instanceAtDepth(Machine& vm, const Value& self, std::span<const Value> args) {
   ClipObject* clip = asClipValue(self);
   if (!clip || !clip->timeline || args.empty()) return Value();
   double depth = vm.toNumber(args[0]);
   if (!std::isfinite(depth)) return Value();
   double key = std::trunc(depth) + kDepthOffset;
-  if (key < 0 || key > 0xFFFF) return Value();
+  if (key < INT32_MIN || key > INT32_MAX) return Value();
   auto& list = clip->timeline->displayList();
-  auto it = list.find(uint16_t(key));
+  auto it = list.find(Depth(key));
   if (it == list.end()) return Value();
   if (it->second.sprite) return Value(static_cast<Object*>(vm.clipFor(*it->second.sprite)));
+  if (it->second.editText && vm.version() >= 6) return Value(static_cast<Object*>(vm.fieldFor(it->second.editText)));
   return Value(static_cast<Object*>(clip));
 }
 

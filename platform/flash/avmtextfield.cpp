@@ -130,13 +130,15 @@ std::string Machine::fieldPath(TextFieldObject* field) {
   return parent + "." + s->holder->name;
 }
 
-TextFieldObject* Machine::createTextField(ClipObject* parent, const std::string& name, int depth, const Rect& frame) {
-  if (!parent->timeline || depth + kDepthOffset < 0 || depth + kDepthOffset > 0xFFFF) return nullptr;
+TextFieldObject* Machine::createTextField(ClipObject* parent, const std::string& name, double depth,
+                                          const Rect& frame) {
+  auto key = scriptDepth(depth);
+  if (!parent->timeline || !key) return nullptr;
   EditTextDef def;
   def.bounds = frame;
   def.readOnly = true;
   EditTextState state = makeEditTextState(def, std::string());
-  DisplayObject* object = parent->timeline->placeScriptedText(uint16_t(depth + kDepthOffset), std::move(state), name);
+  DisplayObject* object = parent->timeline->placeScriptedText(*key, std::move(state), name);
   return object ? fieldFor(object->editText) : nullptr;
 }
 
@@ -239,6 +241,8 @@ void Machine::setFieldText(EditTextState& s, const std::string& text) {
 }
 
 void Machine::textFieldPlaced(TimelineInstance&, DisplayObject& object) {
+  // Named among the clips placed with it, in the order of the tags.
+  if (m_version >= 6 && object.editText) m_placedFields.push_back({m_started.size(), object.editText});
   if (!object.editText || object.editText->def.variable.empty() || m_frozen) return;
   try {
     bindVariable(*this, *object.editText, object.editText->def.text);
@@ -645,7 +649,7 @@ void Machine::installTextFieldBuiltins() {
   if (Property* p = m_textFieldProto->props.find("replaceText")) p->visibleFrom = 7;
   method(m_textFieldProto, "getDepth", [](Machine&, const Value& self, std::span<const Value>) {
     auto s = stateOf(self);
-    return s && s->parent ? Value(double(int(s->depth) - kDepthOffset)) : Value();
+    return s && s->parent ? Value(double(s->depth - kDepthOffset)) : Value();
   });
   method(m_textFieldProto, "removeTextField", [](Machine& vm, const Value& self, std::span<const Value>) {
     TextFieldObject* field = asField(self);
@@ -654,7 +658,7 @@ void Machine::installTextFieldBuiltins() {
     if (!s || !s->parent || s->depth < kDepthOffset) return Value();
     field->removedPath = vm.fieldPath(field);
     TimelineInstance* parent = s->parent;
-    uint16_t depth = s->depth;
+    Depth depth = s->depth;
     s.reset();
     parent->removeDepth(depth);
     return Value();
@@ -669,7 +673,7 @@ void Machine::installTextFieldBuiltins() {
     };
     Rect frame{0, int32_t(std::trunc(number(4) * kTwipsPerPixel)), 0, int32_t(std::trunc(number(5) * kTwipsPerPixel))};
     TextFieldObject* field =
-        vm.createTextField(static_cast<ClipObject*>(o), vm.toString(args[0]), int(number(1)), frame);
+        vm.createTextField(static_cast<ClipObject*>(o), vm.toString(args[0]), std::trunc(number(1)), frame);
     if (!field) return Value();
     if (auto s = field->live(); s && s->holder) {
       s->holder->matrix.tx = float(std::trunc(number(2) * kTwipsPerPixel));

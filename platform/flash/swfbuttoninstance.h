@@ -21,7 +21,7 @@ class ButtonInstance {
   const ButtonDef& def() const { return m_def; }
   uint8_t state() const { return m_state; }  // kButtonUp, kButtonOver or kButtonDown
   void setState(uint8_t state);
-  const std::map<uint16_t, DisplayObject>& displayList() const { return m_displayList; }
+  const std::map<Depth, DisplayObject>& displayList() const { return m_displayList; }
   // The sprites of the state shown play on.
   void tick();
   // Whether `point`, in the button's own twips, lies on its hit-test area.
@@ -35,7 +35,7 @@ class ButtonInstance {
   PlayContext& m_context;
   int m_nesting;
   uint8_t m_state = kButtonUp;
-  std::map<uint16_t, DisplayObject> m_displayList;
+  std::map<Depth, DisplayObject> m_displayList;
 };
 
 // Whether `point` (twips of the shape) lies inside the shape's fills.

@@ -91,7 +91,7 @@ struct EditTextState {
   // Where the field is shown; non-owning back-links kept by its timeline.
   TimelineInstance* parent = nullptr;
   DisplayObject* holder = nullptr;
-  uint16_t depth = 0;
+  Depth depth = 0;
 };
 
 // The size of a field's laid-out text, in twips.

@@ -10,6 +10,11 @@ namespace swf {
 
 constexpr int kTwipsPerPixel = 20;
 
+// Where an object stands in a display list: a tag's 16 bits, and past them
+// the depths scripts reach.
+using Depth = int32_t;
+constexpr Depth kScriptDepthBase = 16384;  // script depth 0; timelines place below it
+
 struct Point {
   float x = 0;
   float y = 0;

@@ -6,7 +6,7 @@ namespace {
 
 constexpr int kMaxPathLength = 64;
 
-bool findIn(const std::map<uint16_t, DisplayObject>& list, const Matrix& toPixels, Point pixel, ButtonPath& path) {
+bool findIn(const std::map<Depth, DisplayObject>& list, const Matrix& toPixels, Point pixel, ButtonPath& path) {
   if (path.size() >= size_t(kMaxPathLength)) return false;
   for (auto it = list.rbegin(); it != list.rend(); ++it) {
     const DisplayObject& object = it->second;

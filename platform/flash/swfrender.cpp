@@ -113,7 +113,7 @@ void MovieRenderer::drawList(const TimelineInstance& timeline, const Matrix& toP
   drawDisplayList(timeline.displayList(), toPixels, colorTransform, nesting);
 }
 
-void MovieRenderer::drawDisplayList(const std::map<uint16_t, DisplayObject>& list, const Matrix& toPixels,
+void MovieRenderer::drawDisplayList(const std::map<Depth, DisplayObject>& list, const Matrix& toPixels,
                                     const ColorTransform& colorTransform, int nesting) {
   struct ActiveMask {
     uint16_t lastDepth;
@@ -178,7 +178,7 @@ struct Box {
   bool empty() const { return right < left || bottom < top; }
 };
 
-void addBounds(const MovieDef& movie, const std::map<uint16_t, DisplayObject>& list, const Matrix& m, Box& box,
+void addBounds(const MovieDef& movie, const std::map<Depth, DisplayObject>& list, const Matrix& m, Box& box,
                int nesting);
 void addBounds(const MovieDef& movie, const TimelineInstance& timeline, const Matrix& m, Box& box, int nesting);
 
@@ -200,7 +200,7 @@ void addBounds(const MovieDef& movie, const DisplayObject& object, const Matrix&
   if (c->kind == CharacterKind::EditText) box.add(c->editText->bounds, m);
 }
 
-void addBounds(const MovieDef& movie, const std::map<uint16_t, DisplayObject>& list, const Matrix& m, Box& box,
+void addBounds(const MovieDef& movie, const std::map<Depth, DisplayObject>& list, const Matrix& m, Box& box,
                int nesting) {
   for (const auto& [depth, child] : list)
     if (!child.clipDepth) addBounds(movie, child, m * child.matrix, box, nesting);

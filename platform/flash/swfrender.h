@@ -68,7 +68,7 @@ class MovieRenderer {
                       const Matrix& toPixels, Rgba color);
   void fillRect(const Rect& rect, const Matrix& toPixels, Rgba color);
   void strokeRect(const Rect& rect, const Matrix& toPixels, Rgba color);
-  void drawDisplayList(const std::map<uint16_t, DisplayObject>& list, const Matrix& toPixels,
+  void drawDisplayList(const std::map<Depth, DisplayObject>& list, const Matrix& toPixels,
                        const ColorTransform& colorTransform, int nesting);
   void drawList(const TimelineInstance& timeline, const Matrix& toPixels, const ColorTransform& colorTransform,
                 int nesting);

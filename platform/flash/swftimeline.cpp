@@ -45,7 +45,7 @@ TimelineInstance::~TimelineInstance() {
   if (m_context.scripts) m_context.scripts->timelineGone(*this);
 }
 
-void TimelineInstance::adopt(DisplayObject& object, uint16_t depth) {
+void TimelineInstance::adopt(DisplayObject& object, Depth depth) {
   if (object.editText) {
     object.editText->parent = this;
     object.editText->holder = &object;
@@ -61,7 +61,7 @@ void TimelineInstance::rehome() {
   for (auto& [depth, object] : m_displayList) adopt(object, depth);
 }
 
-DisplayObject* TimelineInstance::placeScripted(uint16_t depth, uint16_t characterId,
+DisplayObject* TimelineInstance::placeScripted(Depth depth, uint16_t characterId,
                                                std::shared_ptr<const TimelineDef> def, const std::string& name) {
   remove(depth);
   if (!def || def->frames.empty() || m_context.liveObjects >= m_context.limits.maxObjects ||
@@ -91,7 +91,7 @@ void TimelineInstance::setMask(TimelineInstance* mask) {
   m_context.changed = true;
 }
 
-DisplayObject* TimelineInstance::placeScriptedText(uint16_t depth, EditTextState state, const std::string& name) {
+DisplayObject* TimelineInstance::placeScriptedText(Depth depth, EditTextState state, const std::string& name) {
   remove(depth);
   if (m_context.liveObjects >= m_context.limits.maxObjects) return nullptr;
   ++m_context.liveObjects;
@@ -104,9 +104,9 @@ DisplayObject* TimelineInstance::placeScriptedText(uint16_t depth, EditTextState
   return &object;
 }
 
-void TimelineInstance::removeDepth(uint16_t depth) { remove(depth); }
+void TimelineInstance::removeDepth(Depth depth) { remove(depth); }
 
-void TimelineInstance::swapDepths(uint16_t from, uint16_t to) {
+void TimelineInstance::swapDepths(Depth from, Depth to) {
   if (from == to) return;
   auto a = m_displayList.extract(from);
   auto b = m_displayList.extract(to);
@@ -122,7 +122,7 @@ void TimelineInstance::swapDepths(uint16_t from, uint16_t to) {
   m_context.changed = true;
 }
 
-void TimelineInstance::eraseObject(std::map<uint16_t, DisplayObject>::iterator it) {
+void TimelineInstance::eraseObject(std::map<Depth, DisplayObject>::iterator it) {
   --m_context.liveObjects;
   m_displayList.erase(it);
   m_context.changed = true;
@@ -164,6 +164,7 @@ void TimelineInstance::place(const PlaceCommand& command) {
       if (old != m_previous->end() && old->second.characterId == *command.characterId) {
         kept = std::move(old->second.sprite);
         keptText = std::move(old->second.editText);
+        it->second.name = old->second.name;  // the name it was given when placed unnamed
       }
     }
     if (kept || keptText) {
@@ -191,7 +192,7 @@ void TimelineInstance::place(const PlaceCommand& command) {
   if (placedText && m_context.scripts) m_context.scripts->textFieldPlaced(*this, object);
 }
 
-void TimelineInstance::remove(uint16_t depth) {
+void TimelineInstance::remove(Depth depth) {
   auto it = m_displayList.find(depth);
   if (it != m_displayList.end()) eraseObject(it);
 }
@@ -206,7 +207,7 @@ void TimelineInstance::gotoFrame(int frame) {
       applyFrame(f);  // each marks its changes
     }
   } else {
-    std::map<uint16_t, DisplayObject> previous;
+    std::map<Depth, DisplayObject> previous;
     previous.swap(m_displayList);
     m_previous = &previous;
     for (int f = 0; f <= frame; ++f) {
@@ -214,9 +215,10 @@ void TimelineInstance::gotoFrame(int frame) {
       applyFrame(f);
     }
     m_previous = nullptr;
-    // What scripts made stays through a jump back.
+    // What scripts made or moved stays through a jump back, above the
+    // depths the timeline places at.
     for (auto it = previous.begin(); it != previous.end();) {
-      if (it->second.scripted && !m_displayList.count(it->first)) {
+      if (it->second.scripted && it->first >= kScriptDepthBase && !m_displayList.count(it->first)) {
         m_displayList.insert(previous.extract(it++));
       } else {
         ++it;

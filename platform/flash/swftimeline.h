@@ -116,24 +116,24 @@ class TimelineInstance {
   int currentFrame() const { return m_current; }
   bool playing() const { return m_playing; }
   void setPlaying(bool playing) { m_playing = playing; }
-  const std::map<uint16_t, DisplayObject>& displayList() const { return m_displayList; }
-  std::map<uint16_t, DisplayObject>& displayList() { return m_displayList; }
+  const std::map<Depth, DisplayObject>& displayList() const { return m_displayList; }
+  std::map<Depth, DisplayObject>& displayList() { return m_displayList; }
   const TimelineDef& def() const { return m_def; }
   PlayContext& context() { return m_context; }
   // Where this timeline is shown: its parent (none for the root) and the
   // display object holding it there. Both are non-owning back-links.
   TimelineInstance* parent() const { return m_parent; }
   DisplayObject* holder() const { return m_holder; }
-  uint16_t depth() const { return m_depth; }
+  Depth depth() const { return m_depth; }
 
   // Script-made display objects: a new timeline of `def` (a sprite or an
   // empty one) at `depth`, replacing what was there. Null when a limit says no.
-  DisplayObject* placeScripted(uint16_t depth, uint16_t characterId, std::shared_ptr<const TimelineDef> def,
+  DisplayObject* placeScripted(Depth depth, uint16_t characterId, std::shared_ptr<const TimelineDef> def,
                                const std::string& name);
   // A script-made text field at `depth`, replacing what was there.
-  DisplayObject* placeScriptedText(uint16_t depth, EditTextState state, const std::string& name);
-  void removeDepth(uint16_t depth);
-  void swapDepths(uint16_t from, uint16_t to);
+  DisplayObject* placeScriptedText(Depth depth, EditTextState state, const std::string& name);
+  void removeDepth(Depth depth);
+  void swapDepths(Depth from, Depth to);
 
   // What the clip's scripts drew with the drawing methods, under its display
   // list; null until they draw.
@@ -163,27 +163,27 @@ class TimelineInstance {
   void applyFrame(int frame);
   void place(const PlaceCommand& command);
   void placeNew(DisplayObject& object, uint16_t characterId);
-  void remove(uint16_t depth);
+  void remove(Depth depth);
   void runActions(int frame);
   void enterSounds(int frame, bool jumped);
   bool jump(int frame);
-  void eraseObject(std::map<uint16_t, DisplayObject>::iterator it);
+  void eraseObject(std::map<Depth, DisplayObject>::iterator it);
 
   const TimelineDef& m_def;
   PlayContext& m_context;
   int m_nesting;
   int m_current = 0;
   bool m_playing = true;
-  std::map<uint16_t, DisplayObject> m_displayList;
+  std::map<Depth, DisplayObject> m_displayList;
   // While going back: the old list, whose sprites may be kept.
-  std::map<uint16_t, DisplayObject>* m_previous = nullptr;
+  std::map<Depth, DisplayObject>* m_previous = nullptr;
   TimelineInstance* m_parent = nullptr;
   DisplayObject* m_holder = nullptr;
-  uint16_t m_depth = 0;
+  Depth m_depth = 0;
   std::shared_ptr<const TimelineDef> m_ownDef;  // for script-made timelines
   TimelineInstance* m_maskedBy = nullptr;       // back-links, see setMask
   TimelineInstance* m_masking = nullptr;
-  void adopt(DisplayObject& object, uint16_t depth);
+  void adopt(DisplayObject& object, Depth depth);
   void rehome();
 };
 

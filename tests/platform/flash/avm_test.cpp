@@ -444,6 +444,31 @@ ActionWriter& traceFrame(ActionWriter& w) {
   return w.push({"clip"}).op(kGetVariable).push({"_currentframe"}).op(kGetMember).op(kTrace);
 }
 
+TEST(ScriptMachine, DepthsReachWhereThePlayersDoAndAJumpBackKeepsTheScriptsOwn) {
+  MovieWriter movie(100, 100, 12, 7);
+  TagStream sprite;
+  sprite.showFrame();
+  movie.defineSprite(2, sprite);
+  movie.defineEditText(3, EditText{.xMax = 200, .yMax = 200});
+  movie.placeObject2({.depth = 1, .characterId = 2});
+  movie.placeObject2({.depth = 2, .characterId = 3});
+  ActionWriter first;
+  for (int depth : {-16383, -16382}) traceCall(first, "_root", "getInstanceAtDepth", {depth});
+  doAction(movie, first.traceVariable("low").traceVariable("high"));
+  movie.showFrame();
+  ActionWriter second;
+  second.push({0, 2130690044, "top", 2, "_root"}).op(kGetVariable).push({"createEmptyMovieClip"}).op(kCallMethod);
+  second.push({"getDepth"}).op(kCallMethod).op(kTrace);
+  for (auto [name, depth] : {std::pair{"over", 2130690045}, {"low", -100}, {"high", 100}})
+    traceCall(second, "_root", "createEmptyMovieClip", {name, depth});
+  doAction(movie, second.gotoFrame(0));
+  movie.showFrame();
+  EXPECT_EQ(flashtest::traceLines(movie, 2),
+            (std::vector<std::string>{"_level0.instance1", "_level0.instance2", "undefined", "undefined", "2130690044",
+                                      "undefined", "_level0.low", "_level0.high", "_level0.instance1",
+                                      "_level0.instance2", "undefined", "_level0.high"}));
+}
+
 std::vector<ScriptCase> targetCases() {
   std::vector<ScriptCase> cases;
   ActionWriter w;
