@@ -59,6 +59,13 @@ class BitmapDataObject : public Object {
     colors[index(x, y)] = straight(pixel);
     if (pixel >> 24 != 0xFF) pixels->opaque = false;
   }
+  // A premultiplied pixel stored as it is, alpha and all, as threshold
+  // writes: an opaque picture then reads the stored value as its colour.
+  void putStored(int x, int y, uint32_t pixel) {
+    pixels->pixels[index(x, y)] = pixel;
+    colors[index(x, y)] = transparent ? straight(pixel) : pixel;
+    if (pixel >> 24 != 0xFF) pixels->opaque = false;
+  }
   // After drawing into the premultiplied pixels: the colours read from them.
   void readBack() {
     colors.resize(pixels->pixels.size());
@@ -429,17 +436,18 @@ Value threshold(Machine& vm, const Value& self, std::span<const Value> args) {
   BitmapDataObject* b = asBitmap(self);
   if (int error = copyArgumentsError(vm, args)) return Value(error);
   Comparison op = comparisonOf(vm.toString(args[3]));
-  uint32_t mask = arg(args, 6).isUndefined() ? 0xFFFFFFFFu : toUint32(vm.toNumber(args[6]));
+  // A mask not given is every bit; one given as undefined is none.
+  uint32_t mask = args.size() > 6 ? toUint32(vm.toNumber(args[6])) : 0xFFFFFFFFu;
   uint32_t limit = toUint32(vm.toNumber(args[4])) & mask;
   uint32_t color = toUint32(vm.toNumber(arg(args, 5)));
   bool copySource = vm.toBoolean(arg(args, 7));
   int passed = 0;
   eachCopied(vm, *b, *asBitmap(args[0]), args[1], args[2], [&](int x, int y, uint32_t c) {
     if (compares(op, premultiplied(c) & mask, limit)) {
-      b->put(x, y, color);
+      b->putStored(x, y, premultiplied(color));
       ++passed;
     } else if (copySource) {
-      b->put(x, y, c);
+      b->putStored(x, y, premultiplied(c));
     }
   });
   changed(vm);

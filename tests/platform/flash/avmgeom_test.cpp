@@ -447,6 +447,7 @@ std::vector<BitmapCase> bitmapCases() {
       {var("s"), var("r"), var("p"), {"=="}, {0xFFFF0000u * 1.0}, {0xFF00FF00u * 1.0}, {0xFFFFFFFFu * 1.0}, {true}});
   call(w, "d", "getPixel32", {0, 0}).op(kTrace);
   call(w, "d", "getPixel32", {1, 0}).op(kTrace);
+  traceCall(w, "d", "threshold", {var("s"), var("r"), var("p"), {"=="}, {0}, {0}, {Undefined{}}});
   newBitmap(w, "n", {2, 1, false});
   callAndDrop(w, "n", "noise", {1});
   call(w, "n", "getPixel", {0, 0}).op(kTrace);
@@ -454,10 +455,10 @@ std::vector<BitmapCase> bitmapCases() {
   callAndDrop(w, "n", "noise", {-1, 0, 255, 1, true});
   call(w, "n", "getPixel", {0, 0}).op(kTrace);
   cases.push_back(
-      {"threshold counts what passes and copies the rest; noise draws the minimal standard generator, "
-       "a seed below one starting where one minus it would",
+      {"threshold counts what passes and copies the rest, a mask given as undefined masks all; noise draws the "
+       "minimal standard generator, a seed below one starting where one minus it would",
        w,
-       {"1", "-16777216", "-16711936", "11006425", "2785992", "5131854"}});
+       {"1", "-16777216", "-16711936", "2", "11006425", "2785992", "5131854"}});
 
   w = {};
   newBitmap(w, "a", {2, 2, true, 0xFF336699u * 1.0});
