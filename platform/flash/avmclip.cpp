@@ -914,8 +914,14 @@ void Machine::installClipBuiltins() {
     vm.stopDrag();
     return Value();
   });
-  clipMethod("getBytesLoaded", [](Machine&, const Value&, std::span<const Value>) { return Value(1.0); });
-  clipMethod("getBytesTotal", [](Machine&, const Value&, std::span<const Value>) { return Value(1.0); });
+  // Everything is loaded: a sprite counts its tags, the root the whole movie.
+  auto bytes = [](Machine& vm, const Value& self, std::span<const Value>) {
+    auto* t = timelineOf(self);
+    if (!t) return Value();
+    return Value(double(t->parent() ? t->def().byteSize : vm.movie().header.fileLength));
+  };
+  clipMethod("getBytesLoaded", bytes);
+  clipMethod("getBytesTotal", bytes);
   // Key: codes of the keys held, listeners told of presses.
   m_key = newObject();
   setHidden(m_global, "Key", Value(m_key));

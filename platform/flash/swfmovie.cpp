@@ -299,6 +299,7 @@ class MovieParser {
       body.u16();  // frame count: the frames read are what counts
       if (!body.ok()) return;
       auto sprite = std::make_shared<TimelineDef>();
+      sprite->byteSize = uint32_t(body.remaining());
       readTimeline(body, *sprite, false);
       define(id, Character{CharacterKind::Sprite, nullptr, std::move(sprite), nullptr});
     }

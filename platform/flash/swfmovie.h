@@ -83,6 +83,7 @@ struct FrameDef {
 
 struct TimelineDef {
   std::vector<FrameDef> frames;                                // never empty once read
+  uint32_t byteSize = 0;                                       // a sprite's tags, as a clip's size counts them
   std::optional<int> findLabel(std::string_view label) const;  // ignores case
 };
 

@@ -507,6 +507,10 @@ std::vector<ScriptCase> targetCases() {
                    {"3", "3", "2", "2"}});
 
   w = {};
+  traceCall(w, "clip", "getBytesTotal", {});
+  cases.push_back({"a clip's size is its sprite's tags", 7, w, {"8"}});
+
+  w = {};
   for (int depth : {-16383, -16382, -16381}) traceCall(w, "_root", "getInstanceAtDepth", {depth});
   cases.push_back(
       {"getInstanceAtDepth answers a clip, or for a shape its parent", 7, w, {"_level0.clip", "_level0", "undefined"}});
