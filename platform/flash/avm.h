@@ -136,6 +136,8 @@ class Machine : public ScriptHost {
   Object* newObject();
   ArrayObject* newArray(std::vector<Value> items = {});
   FunctionObject* newNative(NativeFn fn, NativeFn construct = nullptr);
+  // A constructor without behaviour of its own, with its prototype, hidden on `owner`.
+  FunctionObject* defineClass(Object* owner, const char* name);
   // A native method on `owner`, hidden from enumeration.
   FunctionObject* method(Object* owner, const char* name, NativeFn fn, uint8_t flags = kDontEnum);
   Object* wrap(const Value& v);  // ToObject; null for undefined and null
@@ -336,6 +338,10 @@ class Machine : public ScriptHost {
   void installTextBuiltins();
   // avmtextfield.cpp
   void installTextFieldBuiltins();
+  // avmnative.cpp: ASnative's numbered natives, and the global classes that exist without behaviour of their own.
+  void installNativeTable();
+  void installGlobalClasses();
+  std::map<std::pair<int32_t, int32_t>, NativeFn> m_natives;
   void syncAllVariables(TimelineInstance& timeline, int nesting);
 
   const MovieDef& m_movie;

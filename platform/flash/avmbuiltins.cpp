@@ -568,7 +568,9 @@ void installMath(Machine& vm, Object* global) {
     double a = vm.toNumber(args[0]), b = secondNumber(vm, args);
     return std::isnan(a) || std::isnan(b) ? Value(kNaN) : Value(std::min(a, b));
   });
-  vm.method(math, "random", [](Machine&, const Value&, std::span<const Value>) {
+  // Like every Math function of the player, random reads two numbers first.
+  vm.method(math, "random", [](Machine& vm, const Value&, std::span<const Value> args) {
+    for (size_t i = 0; i < std::min<size_t>(args.size(), 2); ++i) vm.toNumber(args[i]);
     return Value(std::uniform_real_distribution<double>(0, 1)(engine()));
   });
 }

@@ -82,6 +82,8 @@ Machine::Machine(const MovieDef& movie, Limits limits)
   installXmlBuiltins();
   installTextBuiltins();
   installTextFieldBuiltins();
+  installNativeTable();
+  installGlobalClasses();
 }
 
 Machine::~Machine() = default;

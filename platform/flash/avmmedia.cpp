@@ -105,8 +105,7 @@ void installColor(Machine& vm) {
 }
 
 void installBroadcaster(Machine& vm) {
-  Object* broadcaster = vm.newObject();
-  vm.setHidden(vm.global(), "AsBroadcaster", obj(broadcaster));
+  Object* broadcaster = vm.defineClass(vm.global(), "AsBroadcaster");
   FunctionObject* add =
       vm.method(broadcaster, "addListener", [](Machine& vm, const Value& self, std::span<const Value> args) {
         Object* o = self.object();

@@ -203,6 +203,46 @@ TEST(ScriptLibrary, CallsFindTheirThisAndClassesRegister) {
   EXPECT_EQ(run(registeredClasses(), 7), (std::vector<std::string>{"true", "true", "false", "false"}));
 }
 
+// ASnative(table, index)(args...), traced; args are pushed last first.
+ActionWriter& traceNative(ActionWriter& w, Pushed table, Pushed index, std::vector<Pushed> args) {
+  for (auto it = args.rbegin(); it != args.rend(); ++it) w.push({*it});
+  w.push({int(args.size()), index, table, 2, "ASnative"}).op(kCallFunction);
+  return w.push({Undefined{}}).op(kCallMethod).op(kTrace);
+}
+
+ActionWriter numberedNatives() {
+  ActionWriter valueOf;
+  valueOf.trace("read").push({7}).op(kReturn);
+  ActionWriter w;
+  traceNative(w, 200, 9, {16});             // Math.sqrt
+  traceNative(w, "100", 0, {"&"});          // escape
+  traceNative(w, 100, 65536 + 1, {"%26"});  // no such native
+  w.push({"o", "valueOf"}).defineFunction("", {}, valueOf).push({1}).op(kInitObject).op(kSetVariable);
+  w.push({"o"}).op(kGetVariable).push({"o"}).op(kGetVariable).push({2, 50, 200, 2, "ASnative"});
+  w.op(kCallFunction).push({Undefined{}}).op(kCallMethod).op(kTrace);  // an unknown Math index
+  return w.push({200, 1, "ASnative"}).op(kCallFunction).op(kTrace);    // one number names nothing
+}
+
+// typeof of each name, then what Camera.get() answers.
+ActionWriter globalKinds() {
+  ActionWriter w;
+  for (const char* chain : {"Camera", "AsBroadcaster", "System.capabilities", "TextField.StyleSheet", "flash"})
+    pushChain(w, chain).op(kTypeOf).op(kTrace);
+  return traceCall(w, "Camera", "get", {});
+}
+
+TEST(ScriptLibrary, NumberedNativesAndGlobalClassesAreThePlayers) {
+  PropertyCase cases[] = {
+      {"ASnative", 8, numberedNatives(), {"4", "%26", "undefined", "read", "read", "NaN", "undefined"}},
+      {"globals of SWF 7", 7, globalKinds(), {"function", "function", "object", "function", "undefined", "null"}},
+      {"globals of SWF 8", 8, globalKinds(), {"function", "function", "object", "function", "object", "null"}},
+  };
+  for (PropertyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(run(c.script, c.version), c.traced);
+  }
+}
+
 ActionWriter newXml(const char* source) {
   ActionWriter w;
   return w.push({"x", source, 1, "XML"}).op(kNewObject).op(kSetVariable);
