@@ -371,37 +371,139 @@ void Machine::runNow(const ActionBytes& bytes, TimelineInstance& target) {
 
 void Machine::runRange(Frame& f, uint32_t start, uint32_t end) {
   f.pc = start;
-  const std::vector<Instr>& instrs = f.code->instrs;
+  const Instr* instrs = f.code->instrs.data();
   while (f.pc >= start && f.pc < end && !f.returned) {
     const Instr& in = instrs[f.pc++];
     if (m_actionsLeft == 0) boundPassed();  // the frame's action budget is spent
     --m_actionsLeft;
-    step(f, in);
+    if (!stepFast(f, in)) step(f, in);
   }
 }
 
+// The actions of tight loops on plain numbers, booleans and registers, done
+// in place on the stack; anything else answers false and takes the general
+// rules, which give the same results.
+inline bool Machine::stepFast(Frame& f, const Instr& in) {
+  size_t size = m_stack.size();
+  size_t depth = size > f.stackBase ? size - f.stackBase : 0;
+  switch (in.op) {
+    case kPush:
+      return pushFast(f, in);
+    case kPop:
+      if (depth > 0) m_stack.pop_back();
+      return true;
+    case kJump:
+      f.pc = in.a;
+      return true;
+    case kStoreRegister:
+      if (depth == 0 || in.byte >= f.registers.size()) return false;
+      f.registers[in.byte] = m_stack.back();
+      return true;
+    case kIf: {
+      if (depth == 0) return false;
+      Value& top = m_stack.back();
+      bool jump;
+      if (top.type == Type::Boolean)
+        jump = top.boolean;
+      else if (top.isNumber())
+        jump = top.num != 0 && !std::isnan(top.num);
+      else
+        return false;
+      m_stack.pop_back();
+      if (jump) f.pc = in.a;
+      return true;
+    }
+    case kNot: {
+      if (depth == 0 || m_version < 5) return false;
+      Value& top = m_stack.back();
+      if (top.type == Type::Boolean) {
+        top.boolean = !top.boolean;
+        return true;
+      }
+      if (!top.isNumber()) return false;
+      top.boolean = !(top.num != 0 && !std::isnan(top.num));
+      top.type = Type::Boolean;
+      return true;
+    }
+    case kIncrement:
+    case kDecrement:
+      if (depth == 0 || !m_stack.back().isNumber()) return false;
+      m_stack.back().num += in.op == kIncrement ? 1 : -1;
+      return true;
+    case kAdd2:
+    case kSubtract:
+    case kMultiply:
+    case kLess2:
+    case kGreater:
+      return depth >= 2 && numericFastPath(in.op);
+    default:
+      return false;
+  }
+}
+
+// A push of plain items with room on the stack; a push that would pass the
+// bound takes the general path, which stops at the bound.
+inline bool Machine::pushFast(Frame& f, const Instr& in) {
+  if (m_stack.size() + in.b > m_limits.maxStack) return false;
+  const PushItem* items = f.code->pushes.data() + in.a;
+  for (uint32_t i = 0; i < in.b; ++i) {
+    const PushItem& item = items[i];
+    switch (item.kind) {
+      case kPushString:
+        m_stack.emplace_back(item.str);
+        break;
+      case kPushFloat:
+      case kPushDouble:
+      case kPushInteger:
+        m_stack.emplace_back(item.num);
+        break;
+      case kPushNull:
+        m_stack.push_back(Value::null());
+        break;
+      case kPushUndefined:
+        m_stack.emplace_back();
+        break;
+      case kPushRegister:
+        if (item.reg < f.registers.size())
+          m_stack.push_back(f.registers[item.reg]);
+        else
+          m_stack.emplace_back();
+        break;
+      case kPushBoolean:
+        m_stack.emplace_back(item.num != 0);
+        break;
+      default:
+        if (f.pool && item.index < f.pool->size())
+          m_stack.emplace_back((*f.pool)[item.index]);
+        else
+          m_stack.emplace_back();
+    }
+  }
+  return true;
+}
+
 // Numbers on both sides of the common operators skip the general rules.
-bool Machine::numericFastPath(Frame& f, uint8_t op) {
+bool Machine::numericFastPath(uint8_t op) {
   size_t n = m_stack.size();
-  if (n < f.stackBase + 2) return false;
   Value& a = m_stack[n - 2];
   const Value& b = m_stack[n - 1];
   if (!a.isNumber() || !b.isNumber()) return false;
   switch (op) {
-    case 0x47:  // Add2
+    case kAdd2:
       a.num += b.num;
       break;
-    case 0x0B:  // Subtract
+    case kSubtract:
       a.num -= b.num;
       break;
-    case 0x0C:  // Multiply
+    case kMultiply:
       a.num *= b.num;
       break;
-    case 0x48:    // Less2
-    case 0x67: {  // Greater
+    case kLess2:
+    case kGreater: {
       double x = a.num, y = b.num;
       if (std::isnan(x) || std::isnan(y)) return false;
-      a = Value(op == 0x48 ? x < y : x > y);
+      a.boolean = op == kLess2 ? x < y : x > y;
+      a.type = Type::Boolean;
       break;
     }
     default:
@@ -413,19 +515,6 @@ bool Machine::numericFastPath(Frame& f, uint8_t op) {
 
 void Machine::step(Frame& f, const Instr& in) {
   switch (in.op) {
-    case 0x47:
-    case 0x0B:
-    case 0x0C:
-    case 0x48:
-    case 0x67:
-      if (numericFastPath(f, in.op)) return;
-      break;
-    case 0x50:  // Increment
-      if (m_stack.size() > f.stackBase && m_stack.back().isNumber()) {
-        m_stack.back().num += 1;
-        return;
-      }
-      break;
     case kPush: {
       for (uint32_t i = 0; i < in.b; ++i) {
         const PushItem& item = f.code->pushes[in.a + i];

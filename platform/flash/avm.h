@@ -301,7 +301,9 @@ class Machine : public ScriptHost {
   [[noreturn]] void boundPassed();
   // Too deep a recursion or prototype chain: the running action list ends, the movie goes on.
   [[noreturn]] static void recursionPassed() { throw ScriptThrow{Value(), true}; }
-  bool numericFastPath(Frame& f, uint8_t op);
+  bool stepFast(Frame& f, const Instr& in);
+  bool pushFast(Frame& f, const Instr& in);
+  bool numericFastPath(uint8_t op);
   std::vector<Value> popArgs(Frame& f);
   Value add2(const Value& a, const Value& b);
   Value less2(const Value& a, const Value& b);
