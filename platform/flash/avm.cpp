@@ -14,6 +14,7 @@ namespace swf::avm {
 namespace {
 
 constexpr uint32_t kNoIndex = UINT32_MAX;
+const Value kUndefined;
 
 // Action codes of SWF 3 to 7.
 enum Op : uint8_t {
@@ -164,33 +165,37 @@ bool decodePush(SwfReader& p, Code& code, Instr& in) {
   in.a = uint32_t(code.pushes.size());
   while (p.ok() && !p.atEnd()) {
     PushItem item;
-    item.kind = p.u8();
-    switch (item.kind) {
+    switch (p.u8()) {
       case kPushString:
-        item.str = std::make_shared<const std::string>(p.string());
+        item.value = Value(std::make_shared<const std::string>(p.string()));
         break;
       case kPushFloat:
-        item.num = readFloat(p);
+        item.value = Value(double(readFloat(p)));
         break;
       case kPushNull:
+        item.value = Value::null();
+        break;
       case kPushUndefined:
         break;
       case kPushRegister:
+        item.source = PushItem::Register;
         item.reg = p.u8();
         break;
       case kPushBoolean:
-        item.num = p.u8() ? 1 : 0;
+        item.value = Value(p.u8() != 0);
         break;
       case kPushDouble:
-        item.num = readPushDouble(p);
+        item.value = Value(readPushDouble(p));
         break;
       case kPushInteger:
-        item.num = double(int32_t(p.u32()));
+        item.value = Value(double(int32_t(p.u32())));
         break;
       case kPushConstant8:
+        item.source = PushItem::Pool;
         item.index = p.u8();
         break;
       case kPushConstant16:
+        item.source = PushItem::Pool;
         item.index = p.u16();
         break;
       default:
@@ -238,6 +243,14 @@ std::shared_ptr<const Code> Machine::decode(const ActionBytes& bytes) {
       case kPush:
         if (!decodePush(p, *code, in)) in.b = 0;
         break;
+      case kConstantPool: {
+        auto pool = std::make_shared<std::vector<Value>>();
+        uint16_t count = p.u16();
+        for (uint16_t i = 0; i < count && p.ok(); ++i) pool->emplace_back(intern(p.string()));
+        in.a = uint32_t(code->pools.size());
+        code->pools.push_back(std::move(pool));
+        break;
+      }
       case kJump:
       case kIf:
         jumps.target[0] = next + p.s16();
@@ -332,6 +345,14 @@ std::vector<Value> Machine::popArgs(Frame& f) {
   return args;
 }
 
+void Machine::popArgs(Frame& f, CallArgs& args) {
+  double n = toNumber(pop(f));
+  size_t count = n > 0 && std::isfinite(n) ? size_t(n) : 0;
+  count = std::min(count, m_stack.size() - f.stackBase);
+  args.reserve(count);
+  for (size_t i = 0; i < count; ++i) args.add(pop(f));
+}
+
 // -- running -------------------------------------------------------------------
 
 void Machine::runScript(const ActionBytes& bytes, ClipObject* target) {
@@ -369,38 +390,73 @@ void Machine::runNow(const ActionBytes& bytes, TimelineInstance& target) {
   }
 }
 
-void Machine::runRange(Frame& f, uint32_t start, uint32_t end) {
-  f.pc = start;
-  const Instr* instrs = f.code->instrs.data();
-  while (f.pc >= start && f.pc < end && !f.returned) {
-    const Instr& in = instrs[f.pc++];
-    if (m_actionsLeft == 0) boundPassed();  // the frame's action budget is spent
-    --m_actionsLeft;
-    if (!stepFast(f, in)) step(f, in);
+// What an item of a Push holds now.
+[[gnu::always_inline]] inline const Value& Machine::pushed(const Frame& f, const PushItem& item) const {
+  switch (item.source) {
+    case PushItem::Literal:
+      return item.value;
+    case PushItem::Register:
+      return item.reg < f.registers.size() ? f.registers[item.reg] : kUndefined;
+    case PushItem::Pool:
+      break;
   }
+  return f.pool && item.index < f.pool->size() ? (*f.pool)[item.index] : kUndefined;
+}
+
+// The position lives in a local while the fast actions run and in the frame
+// while a general step, which may move it, runs.
+void Machine::runRange(Frame& f, uint32_t start, uint32_t end) {
+  const Instr* instrs = f.code->instrs.data();
+  uint32_t pc = start;
+  f.pc = start;
+  if (f.returned) return;
+  // The budget too: a general step, which may run nested code, spends from the machine's.
+  uint64_t left = m_actionsLeft;
+  while (pc >= start && pc < end) {
+    const Instr& in = instrs[pc++];
+    if (left == 0) {
+      f.pc = pc;
+      m_actionsLeft = 0;
+      boundPassed();  // the frame's action budget is spent
+    }
+    --left;
+    if (stepFast(f, in, pc)) continue;
+    f.pc = pc;
+    m_actionsLeft = left;
+    step(f, in);
+    left = m_actionsLeft;
+    pc = f.pc;
+    if (f.returned) break;
+  }
+  m_actionsLeft = left;
+  f.pc = pc;
 }
 
 // The actions of tight loops on plain numbers, booleans and registers, done
 // in place on the stack; anything else answers false and takes the general
 // rules, which give the same results.
-inline bool Machine::stepFast(Frame& f, const Instr& in) {
-  size_t size = m_stack.size();
-  size_t depth = size > f.stackBase ? size - f.stackBase : 0;
+[[gnu::always_inline]] inline bool Machine::stepFast(Frame& f, const Instr& in, uint32_t& pc) {
+  auto holds = [&](size_t count) { return m_stack.size() >= f.stackBase + count; };
   switch (in.op) {
-    case kPush:
-      return pushFast(f, in);
+    case kPush: {
+      // A push that would pass the bound takes the general path, which stops there.
+      if (m_stack.size() + in.b > m_limits.maxStack) return false;
+      const PushItem* items = f.code->pushes.data() + in.a;
+      for (uint32_t i = 0; i < in.b; ++i) m_stack.push_back(pushed(f, items[i]));
+      return true;
+    }
     case kPop:
-      if (depth > 0) m_stack.pop_back();
+      if (holds(1)) m_stack.pop_back();
       return true;
     case kJump:
-      f.pc = in.a;
+      pc = in.a;
       return true;
     case kStoreRegister:
-      if (depth == 0 || in.byte >= f.registers.size()) return false;
+      if (!holds(1) || in.byte >= f.registers.size()) return false;
       f.registers[in.byte] = m_stack.back();
       return true;
     case kIf: {
-      if (depth == 0) return false;
+      if (!holds(1)) return false;
       Value& top = m_stack.back();
       bool jump;
       if (top.type == Type::Boolean)
@@ -410,11 +466,11 @@ inline bool Machine::stepFast(Frame& f, const Instr& in) {
       else
         return false;
       m_stack.pop_back();
-      if (jump) f.pc = in.a;
+      if (jump) pc = in.a;
       return true;
     }
     case kNot: {
-      if (depth == 0 || m_version < 5) return false;
+      if (!holds(1) || m_version < 5) return false;
       Value& top = m_stack.back();
       if (top.type == Type::Boolean) {
         top.boolean = !top.boolean;
@@ -427,7 +483,7 @@ inline bool Machine::stepFast(Frame& f, const Instr& in) {
     }
     case kIncrement:
     case kDecrement:
-      if (depth == 0 || !m_stack.back().isNumber()) return false;
+      if (!holds(1) || !m_stack.back().isNumber()) return false;
       m_stack.back().num += in.op == kIncrement ? 1 : -1;
       return true;
     case kAdd2:
@@ -435,51 +491,25 @@ inline bool Machine::stepFast(Frame& f, const Instr& in) {
     case kMultiply:
     case kLess2:
     case kGreater:
-      return depth >= 2 && numericFastPath(in.op);
+      return holds(2) && numericFastPath(in.op);
     default:
       return false;
   }
 }
 
-// A push of plain items with room on the stack; a push that would pass the
-// bound takes the general path, which stops at the bound.
-inline bool Machine::pushFast(Frame& f, const Instr& in) {
-  if (m_stack.size() + in.b > m_limits.maxStack) return false;
-  const PushItem* items = f.code->pushes.data() + in.a;
-  for (uint32_t i = 0; i < in.b; ++i) {
-    const PushItem& item = items[i];
-    switch (item.kind) {
-      case kPushString:
-        m_stack.emplace_back(item.str);
-        break;
-      case kPushFloat:
-      case kPushDouble:
-      case kPushInteger:
-        m_stack.emplace_back(item.num);
-        break;
-      case kPushNull:
-        m_stack.push_back(Value::null());
-        break;
-      case kPushUndefined:
-        m_stack.emplace_back();
-        break;
-      case kPushRegister:
-        if (item.reg < f.registers.size())
-          m_stack.push_back(f.registers[item.reg]);
-        else
-          m_stack.emplace_back();
-        break;
-      case kPushBoolean:
-        m_stack.emplace_back(item.num != 0);
-        break;
-      default:
-        if (f.pool && item.index < f.pool->size())
-          m_stack.emplace_back((*f.pool)[item.index]);
-        else
-          m_stack.emplace_back();
-    }
+void ValueStack::growAndPush(Value v) {
+  size_t count = size(), capacity = std::max<size_t>(64, 2 * count);
+  auto* block = static_cast<Value*>(::operator new(capacity * sizeof(Value)));
+  for (size_t i = 0; i < count; ++i) {
+    new (block + i) Value(std::move(m_begin[i]));
+    m_begin[i].~Value();
   }
-  return true;
+  ::operator delete(m_begin);
+  m_begin = block;
+  m_top = block + count;
+  m_end = block + capacity;
+  new (m_top) Value(std::move(v));
+  ++m_top;
 }
 
 // Numbers on both sides of the common operators skip the general rules.
@@ -518,33 +548,7 @@ void Machine::step(Frame& f, const Instr& in) {
     case kPush: {
       for (uint32_t i = 0; i < in.b; ++i) {
         const PushItem& item = f.code->pushes[in.a + i];
-        switch (item.kind) {
-          case kPushString:
-            push(f, Value(item.str));
-            break;
-          case kPushFloat:
-          case kPushDouble:
-          case kPushInteger:
-            push(f, Value(item.num));
-            break;
-          case kPushNull:
-            push(f, Value::null());
-            break;
-          case kPushUndefined:
-            push(f, Value());
-            break;
-          case kPushRegister:
-            push(f, item.reg < f.registers.size() ? f.registers[item.reg] : Value());
-            break;
-          case kPushBoolean:
-            push(f, Value(item.num != 0));
-            break;
-          default:
-            if (f.pool && item.index < f.pool->size())
-              push(f, Value((*f.pool)[item.index]));
-            else
-              push(f, Value());
-        }
+        push(f, pushed(f, item));
       }
       return;
     }
@@ -581,14 +585,9 @@ void Machine::step(Frame& f, const Instr& in) {
       if (in.byte < f.registers.size()) f.registers[in.byte] = v;
       return;
     }
-    case kConstantPool: {
-      auto pool = std::make_shared<std::vector<StringRef>>();
-      SwfReader p(std::span<const uint8_t>(*f.code->bytes).subspan(in.payload, in.size));
-      uint16_t count = p.u16();
-      for (uint16_t i = 0; i < count && p.ok(); ++i) pool->push_back(intern(p.string()));
-      f.pool = std::move(pool);
+    case kConstantPool:
+      f.pool = f.code->pools[in.a];
       return;
-    }
     case kDefineFunction:
     case kDefineFunction2: {
       FunctionObject* fn = defineFunction(f, in, in.op == kDefineFunction2);
@@ -736,7 +735,6 @@ Value Machine::callScript(FunctionObject* fn, const Value& self, std::span<const
   f.callee = fn;
   f.home = home;
   f.stackBase = m_stack.size();
-  f.args.assign(args.begin(), args.end());
   Object* activation = m_heap.make<Object>(nullptr);
   f.activation = activation;
   f.scope.push_back(activation);

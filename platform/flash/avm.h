@@ -8,10 +8,12 @@
 // depth and on live objects. A script that passes one is stopped and the
 // movie stays where it was, so a runaway loop never holds up the device.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
 #include <span>
 #include <string>
@@ -44,22 +46,25 @@ struct Instr {
   uint32_t size = 0;     // operand bytes
 };
 
+// A Push item: a register or a constant pool entry read when it runs, or a
+// literal made into its value once, when the block is decoded.
 struct PushItem {
-  uint8_t kind = 0;
+  enum Source : uint8_t { Literal, Register, Pool };
+  Source source = Literal;
   uint8_t reg = 0;
   uint16_t index = 0;
-  double num = 0;
-  StringRef str;
+  Value value;
 };
+
+using ConstantPool = std::shared_ptr<const std::vector<Value>>;
 
 // An action block decoded once and shared by the functions defined in it.
 struct Code {
   ActionBytes bytes;
   std::vector<Instr> instrs;
   std::vector<PushItem> pushes;
+  std::vector<ConstantPool> pools;  // of its ConstantPool actions, made ready once
 };
-
-using ConstantPool = std::shared_ptr<const std::vector<StringRef>>;
 
 struct ScriptBody {
   std::shared_ptr<const Code> code;
@@ -78,6 +83,75 @@ struct ScriptThrow {
   bool halt = false;  // a recursion bound passed: no catch sees it and the whole action list ends
 };
 struct ScriptAbort {};
+
+// The operand stack. Pushing only checks for room; the machine's bound on
+// the stack is checked by the actions that push.
+class ValueStack {
+ public:
+  ValueStack() = default;
+  ~ValueStack() {
+    clear();
+    ::operator delete(m_begin);
+  }
+  ValueStack(const ValueStack&) = delete;
+  ValueStack& operator=(const ValueStack&) = delete;
+
+  size_t size() const { return size_t(m_top - m_begin); }
+  bool empty() const { return m_top == m_begin; }
+  Value& back() { return m_top[-1]; }
+  Value& operator[](size_t i) { return m_begin[i]; }
+  void push_back(const Value& v) {
+    if (m_top == m_end) return growAndPush(Value(v));  // `v` may live in the old block
+    new (m_top) Value(v);
+    ++m_top;
+  }
+  void push_back(Value&& v) {
+    if (m_top == m_end) return growAndPush(Value(std::move(v)));
+    new (m_top) Value(std::move(v));
+    ++m_top;
+  }
+  void pop_back() { (--m_top)->~Value(); }
+  void resize(size_t n) {
+    while (size() > n) pop_back();
+    while (size() < n) push_back(Value());
+  }
+  void clear() { resize(0); }
+
+ private:
+  void growAndPush(Value v);
+  Value* m_begin = nullptr;
+  Value* m_top = nullptr;
+  Value* m_end = nullptr;
+};
+
+// The arguments of one call, first argument first, as popped from the stack:
+// a few are kept in place, so most calls allocate nothing.
+class CallArgs {
+ public:
+  CallArgs() = default;
+  CallArgs(const CallArgs&) = delete;
+  CallArgs& operator=(const CallArgs&) = delete;
+  void reserve(size_t count) {
+    m_spilled = count > kInline;
+    if (m_spilled) m_more.reserve(count);
+  }
+  void add(Value v) {
+    if (m_spilled)
+      m_more.push_back(std::move(v));
+    else if (m_count < kInline)
+      m_inline[m_count++] = std::move(v);
+  }
+  operator std::span<const Value>() const {
+    return m_spilled ? std::span<const Value>(m_more) : std::span<const Value>(m_inline.data(), m_count);
+  }
+
+ private:
+  static constexpr size_t kInline = 4;
+  std::array<Value, kInline> m_inline;
+  size_t m_count = 0;
+  bool m_spilled = false;
+  std::vector<Value> m_more;
+};
 
 class ClipObject;
 class SuperObject;
@@ -301,10 +375,11 @@ class Machine : public ScriptHost {
   [[noreturn]] void boundPassed();
   // Too deep a recursion or prototype chain: the running action list ends, the movie goes on.
   [[noreturn]] static void recursionPassed() { throw ScriptThrow{Value(), true}; }
-  bool stepFast(Frame& f, const Instr& in);
-  bool pushFast(Frame& f, const Instr& in);
+  bool stepFast(Frame& f, const Instr& in, uint32_t& pc);
+  const Value& pushed(const Frame& f, const PushItem& item) const;
   bool numericFastPath(uint8_t op);
   std::vector<Value> popArgs(Frame& f);
+  void popArgs(Frame& f, CallArgs& args);
   Value add2(const Value& a, const Value& b);
   Value less2(const Value& a, const Value& b);
   bool equals2(const Value& a, const Value& b);
@@ -379,7 +454,7 @@ class Machine : public ScriptHost {
   std::unordered_map<std::string, Value> m_registered;  // registerClass, by lower-case name
   std::vector<QueuedScript> m_queue;
   std::set<const void*> m_initDone;
-  std::vector<Value> m_stack;
+  ValueStack m_stack;
   int m_depth = 0;
   uint64_t m_actionsLeft = 0;
   std::vector<Frame*> m_frames;  // running frames, for collection roots
@@ -413,6 +488,7 @@ class Machine : public ScriptHost {
 
   friend class ClipObject;
   Object* findOwner(Object* object, std::string_view name);
+  Object* findOwner(Object* object, std::string_view name, Property*& property);
   Value callMethod(Frame& f, const Value& base, std::string_view name, std::span<const Value> args);
 };
 
@@ -474,7 +550,6 @@ struct Machine::Frame {
   Value result;
   bool returned = false;
   size_t stackBase = 0;
-  std::vector<Value> args;
 };
 
 // What `super` names inside a method: lookups start above `home`, the

@@ -81,7 +81,8 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
     }
     case 0x3D: {  // CallFunction
       std::string name = toString(pop(f));
-      std::vector<Value> args = popArgs(f);
+      CallArgs args;
+      popArgs(f, args);
       // A function found on a timeline or a with object runs with it as
       // `this`; one found in a function's locals or the globals has none.
       Value fn, self;
@@ -104,7 +105,8 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
     case 0x52: {  // CallMethod
       Value nameValue = pop(f);
       Value base = pop(f);
-      std::vector<Value> args = popArgs(f);
+      CallArgs args;
+      popArgs(f, args);
       if (nameValue.isUndefined() || (nameValue.isString() && nameValue.text().empty())) {
         if (auto* s = base.object(); s && s->kind() == ObjectKind::Super) {
           push(f, superConstruct(static_cast<SuperObject*>(s), args));
@@ -122,14 +124,16 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
     }
     case 0x40: {  // NewObject
       std::string name = toString(pop(f));
-      std::vector<Value> args = popArgs(f);
+      CallArgs args;
+      popArgs(f, args);
       push(f, construct(getVariable(f, name), args));
       return;
     }
     case 0x53: {  // NewMethod
       Value nameValue = pop(f);
       Value base = pop(f);
-      std::vector<Value> args = popArgs(f);
+      CallArgs args;
+      popArgs(f, args);
       bool noName = nameValue.isUndefined() || (nameValue.isString() && nameValue.text().empty());
       push(f, construct(noName ? base : get(base, toString(nameValue)), args));
       return;
@@ -759,6 +763,12 @@ int Machine::accessorDepth(Object* owner, std::string_view name) const {
 }
 
 Object* Machine::findOwner(Object* object, std::string_view name) {
+  Property* property = nullptr;
+  return findOwner(object, name, property);
+}
+
+// The owner, and the property there when the name is a plain one of its map.
+Object* Machine::findOwner(Object* object, std::string_view name, Property*& property) {
   int hops = 0;
   for (Object* o = object; o; o = o->proto, ++hops) {
     if (hops == kMaxProtoChain) {
@@ -766,7 +776,8 @@ Object* Machine::findOwner(Object* object, std::string_view name) {
       return nullptr;
     }
     Value special;
-    if (o->props.find(name) || o->getSpecial(*this, name, special)) return o;
+    property = o->props.find(name);
+    if (property || o->getSpecial(*this, name, special)) return o;
   }
   return nullptr;
 }
@@ -941,12 +952,10 @@ Value Machine::callMethod(Frame&, const Value& base, std::string_view name, std:
     Value fn = get(base, name);
     return call(fn, base, args);
   }
-  Object* owner = findOwner(o, name);
+  Property* p = nullptr;
+  Object* owner = findOwner(o, name, p);
   Value fn;
-  if (owner) {
-    Property* p = owner->props.find(name);
-    fn = p && !p->getter && !p->setter && p->visibleFrom <= m_version ? p->value : getOf(o, name, base);
-  }
+  if (owner) fn = p && !p->getter && !p->setter && p->visibleFrom <= m_version ? p->value : getOf(o, name, base);
   auto* f = fn.object() && fn.obj->kind() == ObjectKind::Function ? static_cast<FunctionObject*>(fn.obj) : nullptr;
   if (f && f->body) return callScript(f, base, args, owner == o ? o->proto : owner);
   return call(fn, base, args);
