@@ -419,6 +419,8 @@ class Machine : public ScriptHost {
   void installNativeTable();
   void installGlobalClasses();
   std::map<std::pair<int32_t, int32_t>, NativeFn> m_natives;
+  void installSnapshotBuiltins();
+  void installSelectionBuiltins();
   void syncAllVariables(TimelineInstance& timeline, int nesting);
 
   const MovieDef& m_movie;

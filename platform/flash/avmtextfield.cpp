@@ -601,6 +601,8 @@ void Machine::installTextFieldBuiltins() {
   setHidden(m_textFieldProto, "constructor", Value(static_cast<Object*>(ctor)));
   setHidden(m_global, "TextField", Value(static_cast<Object*>(ctor)));
   installProperties(*this, m_textFieldProto, std::make_index_sequence<std::size(kProperties)>{});
+  installSnapshotBuiltins();
+  installSelectionBuiltins();
   method(ctor, "getFontList", [](Machine& vm, const Value&, std::span<const Value>) {
     std::vector<Value> names{Value("_sans"), Value("_serif"), Value("_typewriter")};
     return Value(static_cast<Object*>(vm.newArray(std::move(names))));

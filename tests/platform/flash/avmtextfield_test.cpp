@@ -115,6 +115,23 @@ ActionWriter rangedFormats() {
   return call(w, "field", "getTextFormat", {}).push({"bold"}).op(kGetMember).op(kTrace);
 }
 
+// The focus moved to a made field and lost when the field goes, each move
+// told to the field and to the Selection's listeners.
+ActionWriter focusMoves() {
+  ActionWriter w;
+  call(w, "_root", "createTextField", {"made", 3, 0, 0, 100, 30}).op(kPop);
+  w.push({"l", 0, "Object"}).op(kNewObject).op(kSetVariable);
+  w.push({"l"}).op(kGetVariable).push({"onSetFocus"});
+  w.defineFunction("", {"from", "to"}, ActionWriter().push({"to"}).op(kGetVariable).op(kTrace));
+  w.op(kSetMember);
+  w.push({"l"}).op(kGetVariable).push({1, "Selection"}).op(kGetVariable).push({"addListener"}).op(kCallMethod).op(kPop);
+  w.push({"made"}).op(kGetVariable).push({1, "Selection"}).op(kGetVariable).push({"setFocus"}).op(kCallMethod);
+  w.op(kTrace);
+  call(w, "Selection", "getFocus", {}).op(kTrace);
+  call(w, "made", "removeTextField", {}).op(kPop);
+  return call(w, "Selection", "getFocus", {}).op(kTrace);
+}
+
 struct FieldCase {
   const char* name;
   ActionWriter script;
@@ -134,6 +151,7 @@ TEST(ScriptTextFields, FieldsShowTheirVariablesPropertiesAndFormats) {
         "KERNING=\"0\">a&lt;b</FONT></P>",
         "undefined"}},
       {"measured", measuredText(), {"true", "12", "4"}},
+      {"focus", focusMoves(), {"_level0.made", "true", "_level0.made", "null", "null"}},
       {"ranged formats",
        rangedFormats(),
        {"null", "true",
@@ -148,6 +166,33 @@ TEST(ScriptTextFields, FieldsShowTheirVariablesPropertiesAndFormats) {
   }
   SCOPED_TRACE("object variable");
   EXPECT_EQ(run(objectVariable(), "o.v"), (std::vector<std::string>{"Set", "Set"}));
+}
+
+// Static text read back through a snapshot: texts in depth order, a line
+// end between texts when asked for, searches and a selection.
+TEST(ScriptTextFields, ASnapshotReadsStaticTextsInDepthOrder) {
+  MovieWriter movie(200, 200, 12, 8);
+  movie.defineFont(1, 2, "Plain", {{u'a', ShapeBuilder(), 600}, {u'b', ShapeBuilder(), 600}});
+  auto text = [&](uint16_t id, std::vector<std::pair<uint32_t, int32_t>> glyphs) {
+    TextRecord run{.fontId = 1, .color = Rgba{0, 0, 0, 255}, .x = 0, .y = 400, .height = 240};
+    run.glyphs = std::move(glyphs);
+    movie.defineText(id, 2, {}, {run});
+  };
+  text(2, {{0, 120}, {1, 120}});
+  text(3, {{1, 120}});
+  movie.placeObject2({.depth = 5, .characterId = 2});
+  movie.placeObject2({.depth = 2, .characterId = 3});
+  ActionWriter w;
+  w.push({"s", "_root"}).op(kGetVariable).push({1, "TextSnapshot"}).op(kNewObject).op(kSetVariable);
+  call(w, "s", "getCount", {}).op(kTrace);
+  call(w, "s", "getText", {0, 10, true}).op(kTrace);
+  call(w, "s", "getText", {2, 0}).op(kTrace);
+  call(w, "s", "findText", {0, "AB", false}).op(kTrace);
+  call(w, "s", "setSelected", {1, 2, true}).op(kPop);
+  call(w, "s", "getSelectedText", {}).op(kTrace);
+  doAction(movie, w);
+  movie.showFrame();
+  EXPECT_EQ(flashtest::traceLines(movie, 1), (std::vector<std::string>{"3", "b\nab", "b", "1", "a"}));
 }
 
 }  // namespace
