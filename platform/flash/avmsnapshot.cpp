@@ -28,19 +28,6 @@ class SnapshotObject : public Object {
 SnapshotObject* asSnapshot(const Value& v) { return dynamic_cast<SnapshotObject*>(v.object()); }
 Value arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
 
-std::string utf8Of(std::u32string_view text) {
-  std::u16string units;
-  for (char32_t c : text) {
-    if (c >= 0x10000 && c <= 0x10FFFF) {
-      units.push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
-      units.push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
-    } else {
-      units.push_back(char16_t(c));
-    }
-  }
-  return toUtf8(units);
-}
-
 void addText(const MovieDef& movie, const TextDef& text, const Matrix& placed, std::vector<SnapshotChar>& out) {
   bool first = true;
   float lineY = 0;
@@ -97,7 +84,7 @@ std::string textOf(const std::vector<SnapshotChar>& chars, size_t from, size_t t
     if (lineEnds && chars[i].lineStart && !out.empty()) out.push_back(U'\n');
     out.push_back(chars[i].code);
   }
-  return utf8Of(out);
+  return toUtf8(out);
 }
 
 Value getText(Machine& vm, const Value& self, std::span<const Value> args) {

@@ -36,19 +36,6 @@ std::u32string toText32(std::string_view utf8) {
   return out;
 }
 
-std::string fromText32(std::u32string_view text) {
-  std::u16string units;
-  for (char32_t c : text) {
-    if (c >= 0x10000 && c <= 0x10FFFF) {
-      units.push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
-      units.push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
-    } else {
-      units.push_back(char16_t(c));
-    }
-  }
-  return toUtf8(units);
-}
-
 // A field keeps its line breaks as carriage returns, whatever a script gave.
 std::u32string paragraphsOf(std::u32string_view text) {
   std::u32string out;
@@ -224,7 +211,7 @@ void bindVariable(Machine& vm, EditTextState& s, const std::u32string& initial) 
   Value v = vm.getOf(holder, name, Value(holder));
   if (v.isUndefined()) {
     if (initial != s.def.text) replaceText(s, 0, s.def.text.size(), initial, s.newFormat);
-    if (!initial.empty()) vm.set(holder, name, Value(fromText32(s.def.html ? s.htmlSource : initial)));
+    if (!initial.empty()) vm.set(holder, name, Value(toUtf8(s.def.html ? s.htmlSource : initial)));
     return;
   }
   showVariable(vm, s, holder, name);
@@ -449,15 +436,15 @@ const FieldProperty kProperties[] = {
     {"htmlText",
      [](Machine& vm, EditTextState& s) {
        vm.syncFromVariable(s);
-       return Value(s.def.html ? htmlOf(s) : fromText32(s.def.text));
+       return Value(s.def.html ? htmlOf(s) : toUtf8(s.def.text));
      },
      [](Machine& vm, EditTextState& s, const Value& v) {
        std::u32string markup = paragraphsOf(toText32(vm.toString(v)));
-       if (!s.def.html) return vm.setFieldText(s, fromText32(markup));
+       if (!s.def.html) return vm.setFieldText(s, toUtf8(markup));
        s.htmlSource = markup;
        setFormattedText(s, parseHtml(markup, s.newFormat));
        markChanged(s);
-       storeVariable(vm, s, fromText32(markup));
+       storeVariable(vm, s, toUtf8(markup));
      },
      0},
     {"type", [](Machine&, EditTextState& s) { return Value(s.input ? "input" : "dynamic"); },
@@ -469,7 +456,7 @@ const FieldProperty kProperties[] = {
     {"text",
      [](Machine& vm, EditTextState& s) {
        vm.syncFromVariable(s);
-       return Value(fromText32(s.def.text));
+       return Value(toUtf8(s.def.text));
      },
      [](Machine& vm, EditTextState& s, const Value& v) { vm.setFieldText(s, vm.toString(v)); }, 0},
     {"autoSize", [](Machine&, EditTextState& s) { return Value(autoSizeName(s.autoSize)); },
@@ -631,7 +618,7 @@ void Machine::installTextFieldBuiltins() {
     replaceText(*s, end, end, paragraphsOf(toText32(vm.toString(args[0]))), s->newFormat);
     s->htmlSource = s->def.text;
     markChanged(*s);
-    storeVariable(vm, *s, fromText32(s->def.text));
+    storeVariable(vm, *s, toUtf8(s->def.text));
     return Value();
   });
   method(m_textFieldProto, "replaceText", [](Machine& vm, const Value& self, std::span<const Value> args) {
@@ -644,7 +631,7 @@ void Machine::installTextFieldBuiltins() {
     replaceText(*s, a, b, paragraphsOf(toText32(vm.toString(args[2]))), s->newFormat);
     s->htmlSource = s->def.text;
     markChanged(*s);
-    storeVariable(vm, *s, fromText32(s->def.text));
+    storeVariable(vm, *s, toUtf8(s->def.text));
     return Value();
   });
   // A method of SWF 7 on: older movies do not see it.

@@ -235,4 +235,18 @@ std::string toUtf8(std::u16string_view text) {
   return out;
 }
 
+std::string toUtf8(std::u32string_view text) {
+  std::u16string units;
+  units.reserve(text.size());
+  for (char32_t c : text) {
+    if (c >= 0x10000 && c <= 0x10FFFF) {
+      units.push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
+      units.push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      units.push_back(char16_t(c));
+    }
+  }
+  return toUtf8(units);
+}
+
 }  // namespace swf::avm

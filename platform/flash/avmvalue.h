@@ -70,5 +70,7 @@ std::string toLowerAscii(std::string_view s);
 // UTF-8 and UTF-16 for the string methods, which count in 16-bit units.
 std::u16string toUtf16(std::string_view text);
 std::string toUtf8(std::u16string_view text);
+// Code points to UTF-8, through the UTF-16 the rest of the machine counts in.
+std::string toUtf8(std::u32string_view text);
 
 }  // namespace swf::avm

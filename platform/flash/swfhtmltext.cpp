@@ -34,19 +34,6 @@ std::string asciiOf(std::u32string_view text) {
 
 std::string lowerName(std::u32string_view text) { return avm::toLowerAscii(asciiOf(text)); }
 
-std::string utf8Of(std::u32string_view text) {
-  std::u16string units;
-  for (char32_t c : text) {
-    if (c >= 0x10000 && c <= 0x10FFFF) {
-      units.push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
-      units.push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
-    } else {
-      units.push_back(char16_t(c));
-    }
-  }
-  return avm::toUtf8(units);
-}
-
 // The text between '<' and '>': a name, then name=value pairs, quoted or not.
 Tag readTag(std::u32string_view inside) {
   Tag tag;
@@ -120,7 +107,7 @@ void readAlign(const Tag& tag, TextFieldFormat& f) {
 }
 
 void readFont(const Tag& tag, TextFieldFormat& f) {
-  if (const std::u32string* v = tag.attribute("face")) f.font = utf8Of(*v);
+  if (const std::u32string* v = tag.attribute("face")) f.font = avm::toUtf8(*v);
   if (const std::u32string* v = tag.attribute("size")) {
     double n = numberOf(*v);
     bool relative = !v->empty() && ((*v)[0] == U'+' || (*v)[0] == U'-');
@@ -161,8 +148,8 @@ bool openTag(const Tag& tag, TextFieldFormat& f) {
   if (tag.name == "a") {
     const std::u32string* href = tag.attribute("href");
     const std::u32string* target = tag.attribute("target");
-    f.url = href ? utf8Of(*href) : std::string();
-    f.target = target ? utf8Of(*target) : std::string();
+    f.url = href ? avm::toUtf8(*href) : std::string();
+    f.target = target ? avm::toUtf8(*target) : std::string();
     return true;
   }
   return false;
@@ -249,7 +236,7 @@ std::string escapeMarkup(std::u32string_view text) {
     else if (c == U'"')
       out += "&quot;";
     else
-      out += utf8Of(std::u32string_view(&c, 1));
+      out += avm::toUtf8(std::u32string_view(&c, 1));
   }
   return out;
 }
