@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/core/latesymbol.h"
+
 namespace audio {
 namespace {
 
@@ -18,9 +20,9 @@ struct Loaded {
 
 template <typename F>
 bool symbol(void* library, const char* name, F& function, std::string& error) {
-  function = reinterpret_cast<F>(dlsym(library, name));
-  if (!function && error.empty()) error = std::string(kLibrary) + " has no " + name;
-  return function != nullptr;
+  if (lateSymbol(library, name, function)) return true;
+  if (error.empty()) error = std::string(kLibrary) + " has no " + name;
+  return false;
 }
 
 bool loadCalls(SdlCalls& c, std::string& error) {

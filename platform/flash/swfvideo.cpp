@@ -12,6 +12,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "platform/core/latesymbol.h"
+
 namespace swf {
 
 namespace {
@@ -87,23 +89,19 @@ void* openLibrary(const char* name, int major) {
   return dlopen(("lib" + std::string(name) + ".so." + std::to_string(major)).c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
-template <typename F>
-bool symbol(void* library, const char* name, F& function) {
-  function = reinterpret_cast<F>(dlsym(library, name));
-  return function != nullptr;
-}
-
 bool loadCalls(AvCodecCalls& c) {
   void* util = openLibrary("avutil", LIBAVUTIL_VERSION_MAJOR);
   void* codec = util ? openLibrary("avcodec", LIBAVCODEC_VERSION_MAJOR) : nullptr;
-  return codec && symbol(codec, "avcodec_find_decoder", c.findDecoder) &&
-         symbol(codec, "avcodec_alloc_context3", c.allocContext) && symbol(codec, "avcodec_open2", c.open) &&
-         symbol(codec, "avcodec_free_context", c.freeContext) &&
-         symbol(codec, "avcodec_flush_buffers", c.flushBuffers) && symbol(codec, "avcodec_send_packet", c.sendPacket) &&
-         symbol(codec, "avcodec_receive_frame", c.receiveFrame) && symbol(codec, "av_packet_alloc", c.packetAlloc) &&
-         symbol(codec, "av_packet_free", c.packetFree) && symbol(util, "av_frame_alloc", c.frameAlloc) &&
-         symbol(util, "av_frame_free", c.frameFree) && symbol(util, "av_frame_unref", c.frameUnref) &&
-         symbol(util, "av_frame_move_ref", c.frameMoveRef) && symbol(util, "av_log_set_level", c.logSetLevel);
+  return codec && lateSymbol(codec, "avcodec_find_decoder", c.findDecoder) &&
+         lateSymbol(codec, "avcodec_alloc_context3", c.allocContext) && lateSymbol(codec, "avcodec_open2", c.open) &&
+         lateSymbol(codec, "avcodec_free_context", c.freeContext) &&
+         lateSymbol(codec, "avcodec_flush_buffers", c.flushBuffers) &&
+         lateSymbol(codec, "avcodec_send_packet", c.sendPacket) &&
+         lateSymbol(codec, "avcodec_receive_frame", c.receiveFrame) &&
+         lateSymbol(codec, "av_packet_alloc", c.packetAlloc) && lateSymbol(codec, "av_packet_free", c.packetFree) &&
+         lateSymbol(util, "av_frame_alloc", c.frameAlloc) && lateSymbol(util, "av_frame_free", c.frameFree) &&
+         lateSymbol(util, "av_frame_unref", c.frameUnref) && lateSymbol(util, "av_frame_move_ref", c.frameMoveRef) &&
+         lateSymbol(util, "av_log_set_level", c.logSetLevel);
 }
 
 const AvCodecCalls* avcodec() {

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/core/latesymbol.h"
 #include "platform/core/wcrt.h"
 #include "platform/gdi/fontmatchcache.h"
 
@@ -66,23 +67,20 @@ struct FontconfigCalls {
   decltype(&FcPatternGetInteger) patternGetInteger = nullptr;
 };
 
-template <typename F>
-bool symbol(void* library, const char* name, F& function) {
-  function = reinterpret_cast<F>(dlsym(library, name));
-  return function != nullptr;
-}
-
 bool loadCalls(FontconfigCalls& c) {
   // The soname of fontconfig 2.x; the library stays loaded for the life of
   // the process, as a linked one would.
   void* l = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL);
-  return l && symbol(l, "FcInit", c.init) && symbol(l, "FcConfigGetCurrent", c.configGetCurrent) &&
-         symbol(l, "FcConfigAppFontAddFile", c.configAppFontAddFile) &&
-         symbol(l, "FcConfigSubstitute", c.configSubstitute) && symbol(l, "FcDefaultSubstitute", c.defaultSubstitute) &&
-         symbol(l, "FcFontMatch", c.fontMatch) && symbol(l, "FcPatternCreate", c.patternCreate) &&
-         symbol(l, "FcPatternDestroy", c.patternDestroy) && symbol(l, "FcPatternAddString", c.patternAddString) &&
-         symbol(l, "FcPatternAddInteger", c.patternAddInteger) && symbol(l, "FcPatternAddBool", c.patternAddBool) &&
-         symbol(l, "FcPatternGetString", c.patternGetString) && symbol(l, "FcPatternGetInteger", c.patternGetInteger);
+  return l && lateSymbol(l, "FcInit", c.init) && lateSymbol(l, "FcConfigGetCurrent", c.configGetCurrent) &&
+         lateSymbol(l, "FcConfigAppFontAddFile", c.configAppFontAddFile) &&
+         lateSymbol(l, "FcConfigSubstitute", c.configSubstitute) &&
+         lateSymbol(l, "FcDefaultSubstitute", c.defaultSubstitute) && lateSymbol(l, "FcFontMatch", c.fontMatch) &&
+         lateSymbol(l, "FcPatternCreate", c.patternCreate) && lateSymbol(l, "FcPatternDestroy", c.patternDestroy) &&
+         lateSymbol(l, "FcPatternAddString", c.patternAddString) &&
+         lateSymbol(l, "FcPatternAddInteger", c.patternAddInteger) &&
+         lateSymbol(l, "FcPatternAddBool", c.patternAddBool) &&
+         lateSymbol(l, "FcPatternGetString", c.patternGetString) &&
+         lateSymbol(l, "FcPatternGetInteger", c.patternGetInteger);
 }
 
 const FontconfigCalls* fontconfig() {
