@@ -55,12 +55,8 @@ void readShadow(SwfReader& r, Filter& f, bool glow) {
   f.passes = readStrengthAndFlags(r, f) & kShadowPasses;
 }
 
-// The colour first in the tag lights the side the angle points away from:
-// movies written by the authoring tool put the highlight there.
-void readBevel(SwfReader& r, Filter& f) {
-  f.kind = Filter::Kind::Bevel;
-  f.color = r.rgba();
-  f.shadowColor = r.rgba();
+// What bevels and gradient filters share after their colours.
+void readBevelGeometry(SwfReader& r, Filter& f) {
   f.blurX = fixed16(r);
   f.blurY = fixed16(r);
   f.angle = fixed16(r);
@@ -70,18 +66,21 @@ void readBevel(SwfReader& r, Filter& f) {
   f.passes = flags & kBevelPasses;
 }
 
+// The colour first in the tag lights the side the angle points away from:
+// movies written by the authoring tool put the highlight there.
+void readBevel(SwfReader& r, Filter& f) {
+  f.kind = Filter::Kind::Bevel;
+  f.color = r.rgba();
+  f.shadowColor = r.rgba();
+  readBevelGeometry(r, f);
+}
+
 void readGradient(SwfReader& r, Filter& f, Filter::Kind kind) {
   f.kind = kind;
   f.gradient.resize(r.u8());
   for (auto& stop : f.gradient) stop.first = r.rgba();
   for (auto& stop : f.gradient) stop.second = r.u8();
-  f.blurX = fixed16(r);
-  f.blurY = fixed16(r);
-  f.angle = fixed16(r);
-  f.distance = fixed16(r);
-  uint8_t flags = readStrengthAndFlags(r, f);
-  f.onTop = flags & kBevelOnTop;
-  f.passes = flags & kBevelPasses;
+  readBevelGeometry(r, f);
 }
 
 constexpr uint8_t kConvolutionClamp = 0x02;
