@@ -1,5 +1,6 @@
 // Pictures of `image` elements: found beside the skin document or by their
-// absolute device path, decoded by the image library once per reference change.
+// absolute device path, read when the reference changes and decoded by the
+// image library from those bytes.
 
 #include <string_view>
 
@@ -42,11 +43,16 @@ std::string picturePath(const std::string& documentPath, const std::string& refe
   return staysBeneath(reference) ? folder + reference : std::string();
 }
 
-DecodedPicture decodePicture(const SVGElement& element, DomStringView reference) {
+std::optional<std::vector<BYTE>> readPicture(const SVGElement& element, DomStringView reference) {
   const auto* document = dynamic_cast<const SVGDocument*>(element.ownerDocument());
   std::string path = picturePath(document ? document->filePath() : std::string(), wideToAnsi(reference));
-  if (path.empty()) return {};
-  RichImage image(path.c_str(), 50, -1);
+  std::vector<BYTE> bytes;
+  if (path.empty() || !RichImage::ReadFile(path.c_str(), bytes)) return std::nullopt;
+  return bytes;
+}
+
+DecodedPicture decodePicture(const std::vector<BYTE>& bytes) {
+  RichImage image(bytes.data(), bytes.size());
   if (!image.Ok()) return {};
   DecodedPicture decoded;
   decoded.picture = std::make_unique<RichBitmap>(image, -1);

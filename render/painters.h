@@ -3,7 +3,9 @@
 // test, integer geometry, and picture decoding for `image` elements.
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/image/richimage.h"
 #include "render/svgelement.h"
@@ -43,6 +45,9 @@ struct DecodedPicture {
 // a slash or backslash, when it is the path as it stands. Empty for an empty
 // reference and for a relative one that climbs out of the document's folder.
 std::string picturePath(const std::string& documentPath, const std::string& reference);
-// Decodes the picture `reference` names for `element`'s document; nothing
-// when it is refused or cannot be decoded.
-DecodedPicture decodePicture(const SVGElement& element, DomStringView reference);
+// The bytes of the picture file `reference` names for `element`'s document;
+// nothing when the reference is refused or names no readable file.
+std::optional<std::vector<BYTE>> readPicture(const SVGElement& element, DomStringView reference);
+// The picture and its mask made from a picture file's bytes; nothing when
+// they cannot be decoded.
+DecodedPicture decodePicture(const std::vector<BYTE>& bytes);

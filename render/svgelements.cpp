@@ -115,7 +115,13 @@ void SVGImageElement::loadPicture() {
   if (m_href.empty()) return;  // an emptied reference keeps the picture shown
   m_picture.reset();
   m_mask.reset();
-  DecodedPicture decoded = decodePicture(*this, m_href);
+  m_pending = readPicture(*this, m_href);
+}
+
+void SVGImageElement::decodePending() const {
+  if (!m_pending) return;
+  DecodedPicture decoded = decodePicture(*m_pending);
+  m_pending.reset();
   m_picture = std::move(decoded.picture);
   m_mask = std::move(decoded.mask);
 }

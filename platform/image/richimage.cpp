@@ -42,7 +42,11 @@ void RichImage::init(LPCWSTR programPath) {
 
 RichImage::RichImage(const char* path, int, int) {
   std::vector<BYTE> bytes;
-  if (path && image::readPictureFile(path, library().programFolder, bytes)) decode(bytes.data(), bytes.size());
+  if (ReadFile(path, bytes)) decode(bytes.data(), bytes.size());
+}
+
+bool RichImage::ReadFile(const char* path, std::vector<BYTE>& bytes) {
+  return path && image::readPictureFile(path, library().programFolder, bytes);
 }
 
 RichImage::RichImage(const BYTE* data, size_t size) {

@@ -67,6 +67,9 @@ class RichImage {
   RichImage(const char* path, int quality, int index);
   // Decodes bytes already in memory.
   RichImage(const BYTE* data, size_t size);
+  // The bytes of the picture file the path constructor would decode; false
+  // when there is no readable file.
+  static bool ReadFile(const char* path, std::vector<BYTE>& bytes);
 
   bool Ok() const { return m_ok; }
   int GetWidth() const { return m_data.width; }

@@ -221,6 +221,18 @@ TEST_F(Pictures, AnEmptiedReferenceKeepsThePicture) {
   EXPECT_EQ(image->picture(), nullptr);
 }
 
+// A picture first shown late is still the file as it was when it was named.
+TEST_F(Pictures, APictureIsTheFileAsItWasWhenNamed) {
+  writePicture("skins/ok.gif");
+  SkinBuilder skin;
+  auto* image = skin.add<SVGImageElement>(root(skin), u"image",
+                                          {{u"width", u"20"}, {u"height", u"10"}, {u"xlink:href", u"ok.gif"}});
+  writeHostFile(m_device.host("skins/ok.gif"), "GIF89a\x02\x00\x01");
+  EXPECT_NE(image->picture(), nullptr);
+  image->attributeChanged(u"xlink:href");
+  EXPECT_EQ(image->picture(), nullptr) << "named again, the damaged file is what it shows";
+}
+
 TEST(PicturePaths, ResolveBesideTheDocument) {
   struct Case {
     const char* document;
