@@ -65,8 +65,16 @@ const CaseTables& tablesFor(WCHAR c) {
 
 }  // namespace
 
-WCHAR towupperW(WCHAR c) { return tablesFor(c).upper[c]; }
-WCHAR towlowerW(WCHAR c) { return tablesFor(c).lower[c]; }
+// ASCII, most of what is folded (paths, registry and tag names), folds
+// without the tables, as C.UTF-8 folds it.
+WCHAR towupperW(WCHAR c) {
+  if (c < 0x80) return c >= u'a' && c <= u'z' ? static_cast<WCHAR>(c - 32) : c;
+  return tablesFor(c).upper[c];
+}
+WCHAR towlowerW(WCHAR c) {
+  if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<WCHAR>(c + 32) : c;
+  return tablesFor(c).lower[c];
+}
 
 size_t wcslenW(LPCWSTR s) {
   size_t n = 0;
