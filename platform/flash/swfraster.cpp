@@ -190,7 +190,9 @@ uint8_t coverageOf(float sum) { return uint8_t(std::min(std::fabs(sum), 1.0f) * 
 
 // Under the even-odd rule a winding of 2 is outside again: the sum folds.
 uint8_t evenOddCoverageOf(float sum) {
-  float t = std::fmod(std::fabs(sum), 2.0f);
+  // Most sums lie below 2, where the fold is the sum itself: fmod is costly.
+  float t = std::fabs(sum);
+  if (t >= 2.0f) t = std::fmod(t, 2.0f);
   return coverageOf(t > 1.0f ? 2.0f - t : t);
 }
 
