@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <unordered_map>
 
@@ -213,11 +214,14 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) s.row(y)[x] = (bytes[y * stride + x / 8] >> (7 - x % 8)) & 1;
   } else {
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) {
-        const BYTE* p = bytes + (static_cast<size_t>(y) * width + x) * 4;
-        s.row(y)[x] = p[0] | (p[1] << 8) | (p[2] << 16);
-      }
+    // Blue, green, red, unused bytes are one word on this little-endian host:
+    // the pixel is the word without its top byte, taken a word at a time.
+    static_assert(std::endian::native == std::endian::little);
+    for (size_t i = 0; i < s.pixels.size(); ++i) {
+      std::uint32_t word;
+      std::memcpy(&word, bytes + i * 4, 4);
+      s.pixels[i] = word & 0xFFFFFF;
+    }
   }
   return h;
 }
