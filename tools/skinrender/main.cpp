@@ -2,9 +2,11 @@
 // Loads a skin document (a host file) into a skin view on a scratch device
 // whose screen has the given size (240x320 by default), styles and paints it,
 // and writes the view's off-screen buffer as a PNG file. --times prints how
-// long each step took on standard error, to show where a run's time goes.
+// long each step took (wall and the process's CPU time) on standard error, to
+// show where a run's time goes.
 
 #include <stdlib.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdio>
@@ -38,20 +40,30 @@ struct ScratchFolder {
   }
 };
 
-// Prints the time since the previous step when asked to.
+// Prints the wall and CPU time since the previous step when asked to.
 class StepTimes {
  public:
   explicit StepTimes(bool enabled) : m_enabled(enabled) {}
   void step(const char* name) {
     auto now = std::chrono::steady_clock::now();
+    double cpu = cpuMs();
     if (m_enabled)
-      std::fprintf(stderr, "%-28s %7.2f ms\n", name, std::chrono::duration<double, std::milli>(now - m_last).count());
+      std::fprintf(stderr, "%-28s %7.2f ms wall %7.2f ms CPU\n", name,
+                   std::chrono::duration<double, std::milli>(now - m_last).count(), cpu - m_lastCpu);
     m_last = now;
+    m_lastCpu = cpu;
   }
 
  private:
+  static double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+  }
+
   bool m_enabled;
   std::chrono::steady_clock::time_point m_last = std::chrono::steady_clock::now();
+  double m_lastCpu = cpuMs();
 };
 
 }  // namespace
