@@ -117,7 +117,6 @@ size_t bodyBytesFor(unsigned fieldBits) { return (5 + 4 * fieldBits + 7) / 8 + 4
 bool readMovieHeader(const WideString& path, MovieHeader& header) {
   FileHandle file(_wfopen(path.c_str(), u"rb"));
   if (!file) return false;
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);  // a few hundred bytes are read, not a buffer's worth
   uint8_t start[kFirstRead];
   size_t got = std::fread(start, 1, sizeof start, file.get());
   if (got < kSignatureBytes) return false;

@@ -1,6 +1,7 @@
 #include "platform/core/devicepath.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <linux/openat2.h>
@@ -85,20 +86,53 @@ bool findHostName(const std::string& folder, std::u16string_view name, std::stri
   return false;
 }
 
-// The flags that open an entry for `purpose`; O_PATH only looks it up.
-// Reading never waits on a pipe or takes a terminal: such entries are found
-// but not handed over.
-int openFlagsFor(const OpenFor* purpose) {
-  if (!purpose) return O_PATH | O_CLOEXEC;
-  return *purpose == OpenFor::Listing ? O_RDONLY | O_DIRECTORY | O_CLOEXEC
-                                      : O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+enum class OpenFor {
+  Listing,  // an existing folder, for reading its entries
+  Reading,  // an existing file, for reading from its start
+};
+
+// What a lookup opens besides resolving, and where it puts it.
+struct Opening {
+  OpenFor purpose;
+  HostDescriptor& opened;
+  FileStart* start;  // for Reading
+};
+
+// The flags that open an entry for `opening`; O_PATH only looks it up.
+// Reading never waits on a pipe or takes a terminal.
+int openFlagsFor(const Opening* opening) {
+  if (!opening) return O_PATH | O_CLOEXEC;
+  return opening->purpose == OpenFor::Listing ? O_RDONLY | O_DIRECTORY | O_CLOEXEC
+                                              : O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 }
 
-// Keeps `entry` in `opened` when it is of the kind `purpose` asks for.
-void handOver(HostDescriptor& entry, const struct stat& info, const OpenFor* purpose, HostDescriptor* opened) {
-  if (!purpose || !opened) return;
-  bool fits = *purpose == OpenFor::Listing ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode);
-  if (fits) *opened = std::move(entry);
+// The first read of a file opened for reading. A read at an offset fails on
+// a folder (EISDIR) and on a pipe, socket or terminal (ESPIPE): only what
+// can be read like a file answers.
+bool readStart(int fd, FileStart& start) {
+  ssize_t got;
+  do {
+    got = ::pread(fd, start.bytes, sizeof start.bytes, 0);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return false;
+  start.size = static_cast<size_t>(got);
+  return true;
+}
+
+// Keeps `entry` in the opening when it is of the kind asked for: a folder
+// for Listing as `isFolder` says; for Reading the first read decides, and a
+// folder shows as one in `out`.
+void handOver(HostDescriptor& entry, bool isFolder, const Opening* opening, ResolvedPath& out) {
+  if (!opening || !entry.valid()) return;
+  if (opening->purpose == OpenFor::Listing) {
+    if (isFolder) opening->opened = std::move(entry);
+    return;
+  }
+  if (readStart(entry.get(), *opening->start)) {
+    opening->opened = std::move(entry);
+    return;
+  }
+  if (errno == EISDIR) out.isDirectory = true;
 }
 
 // The common case in one system call: every name spelled as on the host, no
@@ -106,8 +140,8 @@ void handOver(HostDescriptor& entry, const struct stat& info, const OpenFor* pur
 // device's root; anything else (another case, a symlink, a missing name, an
 // entry of another kind than asked for) answers false and the name-by-name
 // walk decides.
-bool resolveExactly(const Device& device, const std::vector<std::u16string_view>& names, const OpenFor* purpose,
-                    ResolvedPath& out, HostDescriptor* opened) {
+bool resolveExactly(const Device& device, const std::vector<std::u16string_view>& names, const Opening* opening,
+                    ResolvedPath& out) {
   if (device.rootDescriptor() < 0) return false;
   // The host path is built whole; the kernel is given the part below the root.
   const std::string& root = device.root().native();
@@ -119,23 +153,26 @@ bool resolveExactly(const Device& device, const std::vector<std::u16string_view>
     appendUtf8(host, name);
   }
   open_how how{};
-  how.flags = static_cast<uint64_t>(openFlagsFor(purpose));
+  how.flags = static_cast<uint64_t>(openFlagsFor(opening));
   how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
   const char* relative = host.c_str() + root.size() + 1;
   HostDescriptor entry(static_cast<int>(syscall(SYS_openat2, device.rootDescriptor(), relative, &how, sizeof how)));
   if (!entry.valid()) return false;
-  struct stat info;
-  // A folder opened for listing is known to be one; nothing else to ask.
-  bool listing = purpose && *purpose == OpenFor::Listing;
-  if (!listing && fstat(entry.get(), &info) != 0) return false;
-  if (listing) info.st_mode = S_IFDIR;
+  // A folder opened for listing is known to be one, and a file opened for
+  // reading shows its kind by its first read: only a bare lookup asks.
+  bool isDirectory = opening && opening->purpose == OpenFor::Listing;
+  if (!opening) {
+    struct stat info;
+    if (fstat(entry.get(), &info) != 0) return false;
+    isDirectory = S_ISDIR(info.st_mode);
+  }
   out = ResolvedPath{};
   out.host = std::move(host);
   out.kind = ResolvedPath::Kind::Entry;
   out.exists = true;
-  out.isDirectory = S_ISDIR(info.st_mode);
+  out.isDirectory = isDirectory;
   out.name = names.back();
-  handOver(entry, info, purpose, opened);
+  handOver(entry, isDirectory, opening, out);
   return true;
 }
 
@@ -145,15 +182,14 @@ bool namesStorageCard(const Device& device, std::u16string_view first) {
   return equalsFolded(first, Device::kStorageCardName) && !device.storageCard().empty();
 }
 
-DWORD resolve(const Device& device, std::u16string_view path, const OpenFor* purpose, ResolvedPath& out,
-              HostDescriptor* opened) {
+DWORD resolve(const Device& device, std::u16string_view path, const Opening* opening, ResolvedPath& out) {
   std::vector<std::u16string_view> names;
   if (!splitNames(path, names)) return ERROR_ACCESS_DENIED;
   for (auto name : names)
     if (!isValidDeviceName(name)) return ERROR_INVALID_NAME;
 
   bool special = !names.empty() && (equalsFolded(names[0], u".orvel") || namesStorageCard(device, names[0]));
-  if (!names.empty() && !special && resolveExactly(device, names, purpose, out, opened)) return ERROR_SUCCESS;
+  if (!names.empty() && !special && resolveExactly(device, names, opening, out)) return ERROR_SUCCESS;
 
   out = ResolvedPath{};
   out.host = device.root().string();
@@ -191,12 +227,14 @@ DWORD resolve(const Device& device, std::u16string_view path, const OpenFor* pur
     if (!last && !out.isDirectory) return ERROR_PATH_NOT_FOUND;
     out.name = fromUtf8(hostName);
   }
-  if (purpose && opened && out.exists) {
-    // Found by name, so opened by its host path; the open tells whether it
-    // is still of the kind asked for.
-    HostDescriptor entry(::open(out.host.c_str(), openFlagsFor(purpose)));
+  if (opening && out.exists) {
+    // Found by name, so opened by its host path; a folder is asked again
+    // whether it still is one, a file shows it by its first read.
+    HostDescriptor entry(::open(out.host.c_str(), openFlagsFor(opening)));
     struct stat info;
-    if (entry.valid() && fstat(entry.get(), &info) == 0) handOver(entry, info, purpose, opened);
+    bool isFolder = opening->purpose == OpenFor::Listing && entry.valid() && fstat(entry.get(), &info) == 0 &&
+                    S_ISDIR(info.st_mode);
+    handOver(entry, isFolder, opening, out);
   }
   return ERROR_SUCCESS;
 }
@@ -233,13 +271,21 @@ void splitLastName(std::u16string_view path, std::u16string_view& folder, std::u
 }
 
 DWORD resolveDevicePath(const Device& device, std::u16string_view path, ResolvedPath& out) {
-  return resolve(device, path, nullptr, out, nullptr);
+  return resolve(device, path, nullptr, out);
 }
 
-DWORD openDevicePath(const Device& device, std::u16string_view path, OpenFor purpose, ResolvedPath& out,
-                     HostDescriptor& opened) {
+DWORD openDeviceFolder(const Device& device, std::u16string_view path, ResolvedPath& out, HostDescriptor& opened) {
   opened.reset();
-  return resolve(device, path, &purpose, out, &opened);
+  Opening opening{OpenFor::Listing, opened, nullptr};
+  return resolve(device, path, &opening, out);
+}
+
+DWORD openDeviceFile(const Device& device, std::u16string_view path, ResolvedPath& out, HostDescriptor& opened,
+                     FileStart& start) {
+  opened.reset();
+  start.size = 0;
+  Opening opening{OpenFor::Reading, opened, &start};
+  return resolve(device, path, &opening, out);
 }
 
 namespace {

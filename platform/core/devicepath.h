@@ -64,18 +64,25 @@ class HostDescriptor {
   int m_fd = -1;
 };
 
-// How openDevicePath opens what it resolved.
-enum class OpenFor {
-  Listing,  // an existing folder, for reading its entries
-  Reading,  // an existing regular file, for reading
+// The first bytes of a file opened for reading, read as it is opened.
+struct FileStart {
+  static constexpr size_t kCapacity = 512;
+  unsigned char bytes[kCapacity];
+  size_t size = 0;  // fewer than kCapacity only when the file was shorter
 };
 
-// As resolveDevicePath, and when `path` names an existing folder (Listing)
-// or regular file (Reading), opens it: `opened` holds the descriptor on
-// success, and stays empty whenever the entry is missing or of another kind.
-// The usual case costs one system call: the lookup and the open are one.
-DWORD openDevicePath(const Device& device, std::u16string_view path, OpenFor purpose, ResolvedPath& out,
-                     HostDescriptor& opened);
+// As resolveDevicePath, and when `path` names an existing folder, opens it
+// for reading its entries: `opened` holds the descriptor on success, and
+// stays empty whenever the entry is missing or not a folder.
+DWORD openDeviceFolder(const Device& device, std::u16string_view path, ResolvedPath& out, HostDescriptor& opened);
+
+// As resolveDevicePath, and when `path` names an existing file that can be
+// read without waiting, opens it and reads its first bytes into `start`.
+// That read, at offset 0, fails on a folder, a pipe or a terminal, so it is
+// also the check of the entry's kind: `opened` stays empty for those, as for
+// a missing entry. The usual case costs the lookup-and-open and that read.
+DWORD openDeviceFile(const Device& device, std::u16string_view path, ResolvedPath& out, HostDescriptor& opened,
+                     FileStart& start);
 
 // Splits `path` into its folder (every name but the last) and the last name,
 // leaving both unresolved; `last` is empty for "\" or a path ending in "\".

@@ -213,7 +213,7 @@ DWORD startSearch(std::u16string_view pattern, std::unique_ptr<FolderSearch>& se
 
   ResolvedPath folder;
   HostDescriptor opened;
-  DWORD status = openDevicePath(*device, folderPath, OpenFor::Listing, folder, opened);
+  DWORD status = openDeviceFolder(*device, folderPath, folder, opened);
   if (status != ERROR_SUCCESS) return status;
   if (!folder.exists || !folder.isDirectory) return ERROR_PATH_NOT_FOUND;
   if (!opened.valid()) return errorFromErrno(errno);

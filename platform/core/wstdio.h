@@ -4,7 +4,9 @@
 // "a", each optionally with "b", "t" and "+"; text mode reads and writes the
 // bytes unchanged (the readers of this system take CR LF as it comes).
 // Failures answer null with errno set (ENOENT, EACCES for a path that would
-// leave the device, EINVAL) and GetLastError set as the file calls do.
+// leave the device or names a folder or pipe, EINVAL, ENOMEM) and
+// GetLastError set as the file calls do. A file opened only for reading
+// ("r", "rb", "rt") has no host descriptor behind fileno.
 
 #include <cstdio>
 

@@ -14,6 +14,7 @@
 
 #include "base/widestring.h"
 #include "platform/core/devicepath.h"
+#include "platform/core/guards.h"
 #include "platform/core/shlobj.h"
 #include "platform/core/utf8.h"
 #include "platform/core/winbase.h"
@@ -429,6 +430,56 @@ TEST(DeviceFiles, RuntimeOpenTakesDevicePaths) {
     EXPECT_EQ(_wfopen(f.path, f.mode), nullptr);
     EXPECT_EQ(errno, f.error);
   }
+}
+
+// A file opened for reading is read from its start, from the bytes read
+// with the open and from the host file beyond them, at whatever position
+// the reader seeks to, buffered or not.
+TEST(DeviceFiles, RuntimeReadsFollowTheReadersPosition) {
+  TestDevice device;
+  std::string bytes(1300, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 251);
+  writeHostFile(device.host("Temp/long.bin"), bytes);
+  writeHostFile(device.host("Temp/short.bin"), "short");
+
+  struct Step {
+    long offset;
+    int whence;
+    size_t count;
+    long position;  // where the read starts; -1: the seek fails
+  };
+  const Step kSteps[] = {
+      {0, SEEK_CUR, 300, 0},      // within the bytes read with the open
+      {0, SEEK_CUR, 400, 300},    // across their end
+      {0, SEEK_CUR, 900, 700},    // beyond them, short at the end of the file
+      {10, SEEK_SET, 5, 10},      // back into them
+      {-20, SEEK_END, 50, 1280},  // from the end
+      {600, SEEK_SET, 1, 600},   {-3, SEEK_CUR, 2, 598},
+      {-1, SEEK_SET, 0, -1},  // before the start: refused, the position stays
+      {0, SEEK_CUR, 1, 600},
+  };
+  for (bool buffered : {true, false}) {
+    SCOPED_TRACE(buffered ? "buffered" : "unbuffered");
+    FileHandle file(_wfopen(u"\\temp\\LONG.bin", u"rb"));
+    ASSERT_TRUE(file);
+    if (!buffered) std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    for (const Step& step : kSteps) {
+      SCOPED_TRACE(std::to_string(step.offset) + " from " + std::to_string(step.whence));
+      ASSERT_EQ(std::fseek(file.get(), step.offset, step.whence), step.position < 0 ? -1 : 0);
+      if (step.position < 0) continue;
+      EXPECT_EQ(std::ftell(file.get()), step.position);
+      std::string got(step.count, '\0');
+      got.resize(std::fread(got.data(), 1, step.count, file.get()));
+      EXPECT_EQ(got, bytes.substr(static_cast<size_t>(step.position), step.count));
+    }
+    EXPECT_EQ(std::fputc('x', file.get()), EOF) << "opened for reading only";
+  }
+  FileHandle file(_wfopen(u"\\Temp\\short.bin", u"r"));
+  ASSERT_TRUE(file);
+  char text[16] = {};
+  EXPECT_EQ(std::fread(text, 1, sizeof text, file.get()), 5u);
+  EXPECT_TRUE(std::feof(file.get()));
+  EXPECT_STREQ(text, "short");
 }
 
 TEST(DeviceFiles, RenamesKeepOneFileUnderEachName) {
