@@ -5,8 +5,8 @@
 // Every change is on disk before the call that made it returns: the whole
 // file is written to a temporary file, flushed and renamed over the old one,
 // so a process killed at any moment leaves the old or the new registry. All
-// processes of a device take one lock file around every access and reload
-// the tree when another process changed it. A file that cannot be read is
+// processes of a device take one lock file around every change and every
+// reload, and reload the tree when another process changed it. A file that cannot be read is
 // moved aside (never deleted), a warning goes to standard error, and the
 // device goes on with a fresh seeded registry.
 //
@@ -83,10 +83,13 @@ class RegistryStore {
 
   // Writes a fresh seeded registry, replacing whatever is there.
   bool reset();
-  std::filesystem::path file() const { return m_folder / "registry.txt"; }
+  const std::filesystem::path& file() const { return m_file; }
 
  private:
   class Lock;
+  // Whether the tree is the one on disk: loaded, and neither the generation
+  // nor the file changed since.
+  bool isCurrent() const;
   bool refresh(const Lock& lock);
   bool load();
   bool save();
@@ -94,6 +97,7 @@ class RegistryStore {
   unsigned long long readGeneration() const;
 
   std::filesystem::path m_folder;
+  std::filesystem::path m_file;
   Durability m_durability;
   std::mutex m_mutex;
   int m_lockFd = -1;

@@ -77,7 +77,7 @@ class RegistryStore::Lock {
 };
 
 RegistryStore::RegistryStore(std::filesystem::path folder, Durability durability)
-    : m_folder(std::move(folder)), m_durability(durability) {
+    : m_folder(std::move(folder)), m_file(m_folder / "registry.txt"), m_durability(durability) {
   m_lockFd = ::open((m_folder / "registry.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
 }
 
@@ -87,6 +87,13 @@ RegistryStore::~RegistryStore() {
 
 LONG RegistryStore::read(const std::function<LONG(const RegTree&)>& action) {
   if (m_lockFd < 0) return ERROR_CANTREAD;
+  {
+    // A writer moves the generation before it replaces the file, so a tree
+    // whose generation and file are both still in force is what the device
+    // holds: reading it needs no device lock.
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (isCurrent()) return action(m_tree);
+  }
   Lock lock(*this);
   refresh(lock);
   return action(m_tree);
@@ -115,10 +122,11 @@ bool RegistryStore::reset() {
   return m_loaded;
 }
 
-bool RegistryStore::refresh(const Lock&) {
-  if (m_loaded && readGeneration() == m_generation && currentStamp() == m_stamp) return true;
-  return load();
+bool RegistryStore::isCurrent() const {
+  return m_loaded && readGeneration() == m_generation && currentStamp() == m_stamp;
 }
+
+bool RegistryStore::refresh(const Lock&) { return isCurrent() || load(); }
 
 bool RegistryStore::load() {
   std::string bytes;
@@ -216,7 +224,7 @@ unsigned long long RegistryStore::readGeneration() const {
 
 RegistryStore::Stamp RegistryStore::currentStamp() const {
   struct stat info;
-  if (::stat(file().c_str(), &info) != 0) return {};
+  if (::stat(m_file.c_str(), &info) != 0) return {};
   return {static_cast<unsigned long long>(info.st_ino), static_cast<unsigned long long>(info.st_size),
           static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull +
               static_cast<unsigned long long>(info.st_mtim.tv_nsec)};
