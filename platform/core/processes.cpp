@@ -59,6 +59,7 @@ struct ProcessState {
   int listener = -1;
   std::string socketPath;
   std::string folder;
+  bool keepFolder = false;  // the device's own folder of listeners
 };
 ProcessState& process() {
   static ProcessState s;
@@ -92,6 +93,16 @@ bool remoteOf(HWND hwnd, Remote& out) {
 // The folder of the device's listeners: under the runtime folder when there
 // is one, else in the device's state folder (with a short fallback when that
 // path is too long for a socket name).
+fs::path deviceListenerFolder(const Device& device) { return device.stateFolder() / "run"; }
+
+// The device's own folder of listeners stays when its last listener goes:
+// making it again would cost every start a new inode on the device's disk.
+// One under the runtime or temporary folder goes with its last listener.
+bool keptFolder(const std::string& folder) {
+  Device* device = openedDevice();
+  return device && fs::path(folder) == deviceListenerFolder(*device);
+}
+
 std::string listenerFolder() {
   // Windows alone never open a device: a process without one has no peers.
   Device* device = openedDevice();
@@ -103,7 +114,7 @@ std::string listenerFolder() {
   if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
     folder = fs::path(runtime) / "orvel" / hash;
   } else {
-    folder = device->stateFolder() / "run";
+    folder = deviceListenerFolder(*device);
     if (folder.string().size() > 80) folder = fs::temp_directory_path() / ("orvel-" + std::to_string(getuid())) / hash;
   }
   std::error_code ec;
@@ -157,7 +168,8 @@ bool ask(const std::string& socketPath, const Header& header, const void* payloa
   if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     if (errno == ECONNREFUSED || errno == ENOENT) {
       ::unlink(socketPath.c_str());
-      ::rmdir(fs::path(socketPath).parent_path().c_str());  // only when that was the last one
+      const std::string folder = fs::path(socketPath).parent_path().string();
+      if (!keptFolder(folder)) ::rmdir(folder.c_str());  // only when that was the last one
     }
     close(fd);
     return false;
@@ -233,8 +245,7 @@ void serve(int listener) {
 void removeOwnSocket() {
   ProcessState& p = process();
   if (!p.socketPath.empty()) ::unlink(p.socketPath.c_str());
-  // The folder goes with its last listener.
-  if (!p.folder.empty()) ::rmdir(p.folder.c_str());
+  if (!p.folder.empty() && !p.keepFolder) ::rmdir(p.folder.c_str());  // only when that was the last one
 }
 
 }  // namespace
@@ -272,6 +283,7 @@ void publishProcess() {
   p.listener = fd;
   p.socketPath = path;
   p.folder = folder;
+  p.keepFolder = keptFolder(folder);
   static bool once = (std::atexit(removeOwnSocket), true);
   (void)once;
   wm::addLoopDescriptor(fd, [fd] { serve(fd); });
