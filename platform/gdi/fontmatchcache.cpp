@@ -1,5 +1,7 @@
 #include "platform/gdi/fontmatchcache.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 namespace gdi {
@@ -36,20 +39,50 @@ std::string homeFolder(const char* below) {
   return home.empty() ? home : home + below;
 }
 
-void stampEntry(std::string& stamp, const fs::path& path) {
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0) return;
-  stamp += path.string() + '=' + std::to_string(info.st_mtim.tv_sec) + '.' + std::to_string(info.st_mtim.tv_nsec) + ';';
+void stampEntry(std::string& stamp, const std::string& path, const struct stat& info) {
+  stamp += path + '=' + std::to_string(info.st_mtim.tv_sec) + '.' + std::to_string(info.st_mtim.tv_nsec) + ';';
+}
+
+// The entries of the folder at `path` (open as `folder`), depth first: every
+// folder below it, stamped before its own entries, and with `everyEntry` the
+// other entries too. Names are looked up from their folder's descriptor, one
+// name each instead of a whole path: a start stamps every entry of the font
+// configuration.
+void stampEntries(std::string& stamp, DIR* folder, const std::string& path, bool everyEntry) {
+  const int at = dirfd(folder);
+  while (const dirent* entry = readdir(folder)) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const unsigned char type = entry->d_type;
+    if (!everyEntry && type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN) continue;
+    struct stat info;
+    // A symbolic link is stamped by what it points at, and never walked into.
+    const bool realFolder =
+        type == DT_DIR ||
+        (type == DT_UNKNOWN && fstatat(at, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode));
+    if (fstatat(at, entry->d_name, &info, 0) != 0) continue;
+    const std::string child = path + '/' + entry->d_name;
+    if (everyEntry || S_ISDIR(info.st_mode)) stampEntry(stamp, child, info);
+    if (!realFolder) continue;
+    int inner = openat(at, entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (inner < 0) continue;
+    if (DIR* below = fdopendir(inner)) {
+      stampEntries(stamp, below, child, everyEntry);
+      closedir(below);
+    } else {
+      close(inner);
+    }
+  }
 }
 
 // The folder and every folder below it; with `everyEntry` its files too.
 void stampTree(std::string& stamp, const std::string& root, bool everyEntry) {
-  std::error_code ec;
-  if (root.empty() || !fs::is_directory(root, ec)) return;
-  stampEntry(stamp, root);
-  for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
-       !ec && it != end; it.increment(ec)) {
-    if (everyEntry || it->is_directory(ec)) stampEntry(stamp, it->path());
+  struct stat info;
+  if (root.empty() || stat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
+  stampEntry(stamp, root, info);
+  if (DIR* folder = opendir(root.c_str())) {
+    stampEntries(stamp, folder, root, everyEntry);
+    closedir(folder);
   }
 }
 
