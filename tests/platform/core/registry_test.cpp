@@ -441,6 +441,27 @@ TEST(Registry, ProcessesSeeEachOthersChanges) {
   }
 }
 
+// A file replaced outside the device's lock (by hand, or restored from a
+// copy) is read again, though no writer moved the generation.
+TEST(Registry, AFileReplacedBehindTheLockIsReadAgain) {
+  TestDevice device;
+  Key key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Edited", 0, nullptr, 0, 0, nullptr, key.out(), nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(setDword(key, u"value", 1), ERROR_SUCCESS);
+  ASSERT_EQ(readDword(key, u"value"), 1u);
+  fs::path file = device.device().registry().file();
+  RegTree tree;
+  std::string error;
+  ASSERT_TRUE(parseRegistry(readHostFile(file), tree, error)) << error;
+  tree.root(RegRoot::CurrentUser).findSubkey(u"Edited")->setValue(u"value", REG_DWORD, {7, 0, 0, 0});
+  fs::path edited = file;
+  edited += ".edited";
+  writeHostFile(edited, formatRegistry(tree));
+  fs::rename(edited, file);
+  EXPECT_EQ(readDword(key, u"value"), 7u);
+}
+
 TEST(Registry, KilledWriterLeavesOldOrNewRegistry) {
   TestDevice device;
   fs::path file = device.device().registry().file();
