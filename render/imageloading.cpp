@@ -1,10 +1,12 @@
 // Pictures of `image` elements: found beside the skin document or by their
 // absolute device path, read when the reference changes and decoded by the
-// image library from those bytes.
+// image library from those bytes, or taken from the host's picture cache
+// when an earlier start decoded the same bytes.
 
 #include <string_view>
 
 #include "platform/core/winnls.h"
+#include "platform/image/picturecache.h"
 #include "render/painters.h"
 #include "render/svgdocument.h"
 
@@ -51,8 +53,23 @@ std::optional<std::vector<BYTE>> readPicture(const SVGElement& element, DomStrin
   return bytes;
 }
 
+namespace {
+
+// A skin's pictures are the same bytes start after start: the host keeps
+// what they decoded to.
+RichImage decodeOrRecall(const std::vector<BYTE>& bytes) {
+  image::PictureCache& cache = image::PictureCache::host();
+  RichImageData kept;
+  if (cache.find(bytes, kept)) return RichImage(std::move(kept));
+  RichImage decoded(bytes.data(), bytes.size());
+  if (decoded.Ok()) cache.keep(bytes, decoded.Data());
+  return decoded;
+}
+
+}  // namespace
+
 DecodedPicture decodePicture(const std::vector<BYTE>& bytes) {
-  RichImage image(bytes.data(), bytes.size());
+  RichImage image = decodeOrRecall(bytes);
   if (!image.Ok()) return {};
   DecodedPicture decoded;
   decoded.picture = std::make_unique<RichBitmap>(image, -1);

@@ -45,6 +45,11 @@ RichImage::RichImage(const char* path, int, int) {
   if (ReadFile(path, bytes)) decode(bytes.data(), bytes.size());
 }
 
+RichImage::RichImage(RichImageData decoded) : m_data(std::move(decoded)) {
+  m_ok = m_data.width > 0 && m_data.pixels.size() == static_cast<size_t>(m_data.width) * m_data.height;
+  if (!m_ok) m_data = RichImageData{};
+}
+
 bool RichImage::ReadFile(const char* path, std::vector<BYTE>& bytes) {
   return path && image::readPictureFile(path, library().programFolder, bytes);
 }

@@ -67,6 +67,8 @@ class RichImage {
   RichImage(const char* path, int quality, int index);
   // Decodes bytes already in memory.
   RichImage(const BYTE* data, size_t size);
+  // A picture decoded before; Ok when its pixels fill its size.
+  explicit RichImage(RichImageData decoded);
   // The bytes of the picture file the path constructor would decode; false
   // when there is no readable file.
   static bool ReadFile(const char* path, std::vector<BYTE>& bytes);
@@ -78,6 +80,7 @@ class RichImage {
   bool HasTransparentColor() const { return m_data.hasTransparentColor; }
   RichColor GetTransparentColor() const { return m_data.transparentColor; }
   const std::vector<std::uint32_t>& Pixels() const { return m_data.pixels; }
+  const RichImageData& Data() const { return m_data; }
 
   // A new monochrome picture: white where this one has the colour, black
   // elsewhere. Not Ok when this one is not.
