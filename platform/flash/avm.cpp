@@ -919,7 +919,11 @@ void Machine::setVariable(Frame& f, std::string_view name, const Value& value) {
 
 Value Machine::add2(const Value& a, const Value& b) {
   Value pa = toPrimitive(a), pb = toPrimitive(b);
-  if (pa.isString() || pb.isString()) return Value(toString(pa) + toString(pb));
+  if (pa.isString() || pb.isString()) {
+    std::string text = toString(pa), tail = toString(pb);
+    ensureStringLength(text.size() + tail.size());
+    return Value(text + tail);
+  }
   return Value(toNumber(pa) + toNumber(pb));
 }
 

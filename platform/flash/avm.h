@@ -178,6 +178,14 @@ class Machine : public ScriptHost {
   void requestUrl(std::string url) { m_urls.push_back(std::move(url)); }
   // Whether a script was stopped by a bound since the movie started.
   bool stoppedByBounds() const { return m_stoppedByBounds; }
+  // Arrays and strings a script grows are bounded like the heap: growing one past its
+  // bound stops the scripts.
+  void ensureArrayLength(size_t length) {
+    if (length > kMaxArrayLength) boundPassed();
+  }
+  void ensureStringLength(size_t length) {
+    if (length > kMaxStringLength) boundPassed();
+  }
 
   // Runs the scripts of the root's first frame, queued as it was made.
   void start(TimelineInstance& root);

@@ -398,6 +398,7 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
     case 0x21: {  // StringAdd
       Value vb = pop(f), va = pop(f);
       std::string a = toString(va), b = toString(vb);
+      ensureStringLength(a.size() + b.size());
       push(f, Value(a + b));
       return;
     }

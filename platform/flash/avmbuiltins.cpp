@@ -114,10 +114,25 @@ double secondNumber(Machine& vm, std::span<const Value> args) { return args.size
 
 // -- Array --------------------------------------------------------------------------------
 
+// Nested arrays join within a depth, counted while a join runs.
+class JoinDepth {
+ public:
+  JoinDepth() { ++depth(); }
+  ~JoinDepth() { --depth(); }
+  JoinDepth(const JoinDepth&) = delete;
+  JoinDepth& operator=(const JoinDepth&) = delete;
+  bool tooDeep() const { return depth() > 65; }
+
+ private:
+  static int& depth() {
+    static thread_local int value = 0;
+    return value;
+  }
+};
+
 std::string joinArray(Machine& vm, ArrayObject* a, const std::string& separator) {
-  static thread_local int depth = 0;
-  if (depth > 64) return "";
-  ++depth;
+  JoinDepth guard;
+  if (guard.tooDeep()) return "";
   std::string out;
   for (size_t i = 0; i < a->items.size(); ++i) {
     if (i) out += separator;
@@ -126,8 +141,8 @@ std::string joinArray(Machine& vm, ArrayObject* a, const std::string& separator)
       out += vm.toString(v);
     else if (vm.version() >= 7)
       out += "undefined";
+    vm.ensureStringLength(out.size());
   }
-  --depth;
   return out;
 }
 
@@ -196,7 +211,7 @@ void installArray(Machine& vm, Object* global) {
         ArrayObject* a = vm.newArray();
         if (args.size() == 1 && args[0].isNumber()) {
           double n = args[0].num;
-          if (n >= 0 && n < (1 << 22) && n == std::trunc(n)) a->items.resize(size_t(n));
+          if (n >= 0 && n < double(kMaxArrayLength) && n == std::trunc(n)) a->items.resize(size_t(n));
         } else {
           a->items.assign(args.begin(), args.end());
         }
@@ -207,7 +222,7 @@ void installArray(Machine& vm, Object* global) {
         if (Object* o = self.object()) a->proto = o->proto;
         if (args.size() == 1 && args[0].isNumber()) {
           double n = args[0].num;
-          if (n >= 0 && n < (1 << 22) && n == std::trunc(n)) a->items.resize(size_t(n));
+          if (n >= 0 && n < double(kMaxArrayLength) && n == std::trunc(n)) a->items.resize(size_t(n));
         } else {
           a->items.assign(args.begin(), args.end());
         }
@@ -226,8 +241,8 @@ void installArray(Machine& vm, Object* global) {
   vm.method(proto, "push", [](Machine& vm, const Value& self, std::span<const Value> args) {
     ArrayObject* a = asArray(self);
     if (!a) return Value();
+    vm.ensureArrayLength(a->items.size() + args.size());
     for (const Value& v : args) a->items.push_back(v);  // one by one: most pushes are of one item
-    (void)vm;
     return Value(double(a->items.size()));
   });
   vm.method(proto, "pop", [](Machine&, const Value& self, std::span<const Value>) {
@@ -244,9 +259,10 @@ void installArray(Machine& vm, Object* global) {
     a->items.erase(a->items.begin());
     return v;
   });
-  vm.method(proto, "unshift", [](Machine&, const Value& self, std::span<const Value> args) {
+  vm.method(proto, "unshift", [](Machine& vm, const Value& self, std::span<const Value> args) {
     ArrayObject* a = asArray(self);
     if (!a) return Value();
+    vm.ensureArrayLength(a->items.size() + args.size());
     a->items.insert(a->items.begin(), args.begin(), args.end());
     return Value(double(a->items.size()));
   });
@@ -268,6 +284,7 @@ void installArray(Machine& vm, Object* global) {
     ArrayObject* a = asArray(self);
     ArrayObject* out = vm.newArray(a ? a->items : std::vector<Value>{});
     for (const Value& v : args) {
+      vm.ensureArrayLength(out->items.size() + (asArray(v) ? asArray(v)->items.size() : 1));
       if (ArrayObject* other = asArray(v))
         out->items.insert(out->items.end(), other->items.begin(), other->items.end());
       else
@@ -296,7 +313,10 @@ void installArray(Machine& vm, Object* global) {
     size_t count = size_t(std::min(std::trunc(wanted), double(n - start)));
     std::vector<Value> removed(a->items.begin() + long(start), a->items.begin() + long(start + count));
     a->items.erase(a->items.begin() + long(start), a->items.begin() + long(start + count));
-    if (args.size() > 2) a->items.insert(a->items.begin() + long(start), args.begin() + 2, args.end());
+    if (args.size() > 2) {
+      vm.ensureArrayLength(a->items.size() + args.size() - 2);
+      a->items.insert(a->items.begin() + long(start), args.begin() + 2, args.end());
+    }
     return obj(vm.newArray(std::move(removed)));
   });
   vm.method(proto, "sort", [](Machine& vm, const Value& self, std::span<const Value> args) {
@@ -413,7 +433,10 @@ void installString(Machine& vm, Object* global) {
   });
   vm.method(proto, "concat", [](Machine& vm, const Value& self, std::span<const Value> args) {
     std::string s = thisString(vm, self);
-    for (const Value& v : args) s += vm.toString(v);
+    for (const Value& v : args) {
+      s += vm.toString(v);
+      vm.ensureStringLength(s.size());
+    }
     return Value(s);
   });
   vm.method(proto, "split", [](Machine& vm, const Value& self, std::span<const Value> args) {
@@ -426,6 +449,7 @@ void installString(Machine& vm, Object* global) {
     std::u16string sep = toUtf16(vm.toString(args[0]));
     double limit = arg(args, 1).isUndefined() ? 1e18 : vm.toNumber(args[1]);
     if (sep.empty()) {
+      vm.ensureArrayLength(std::min(double(s.size()), std::max(0.0, limit)));
       for (size_t i = 0; i < s.size() && double(out->items.size()) < limit; ++i)
         out->items.push_back(Value(toUtf8(s.substr(i, 1))));
       return obj(out);
@@ -433,6 +457,7 @@ void installString(Machine& vm, Object* global) {
     size_t start = 0;
     while (double(out->items.size()) < limit) {
       size_t at = s.find(sep, start);
+      vm.ensureArrayLength(out->items.size() + 1);
       out->items.push_back(
           Value(toUtf8(s.substr(start, at == std::u16string::npos ? std::u16string::npos : at - start))));
       if (at == std::u16string::npos) break;

@@ -9,8 +9,6 @@ namespace swf::avm {
 
 namespace {
 
-constexpr size_t kMaxArrayLength = 1u << 22;  // elements one array may hold
-
 bool sameName(std::string_view a, std::string_view b, bool caseSensitive) {
   return caseSensitive ? a == b : equalsIgnoreCase(a, b);
 }

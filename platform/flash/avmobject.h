@@ -19,6 +19,9 @@ namespace swf::avm {
 
 class Machine;
 
+constexpr size_t kMaxArrayLength = 1u << 22;   // elements one array may hold
+constexpr size_t kMaxStringLength = 1u << 24;  // bytes one string may hold
+
 enum PropertyFlags : uint8_t {
   kDontEnum = 1,
   kDontDelete = 2,

@@ -616,6 +616,29 @@ TEST(ScriptMachine, ATapOnAButtonRunsItsScript) {
   EXPECT_EQ(player.currentFrame(), 2);
 }
 
+// A loop whose every turn grows an array `a` or a string `s` twofold, past
+// what one may hold.
+ActionWriter doubling(bool array, void (*turn)(ActionWriter&)) {
+  ActionWriter w;
+  if (array)
+    w.push({"a", 0, 0, 1, 3}).op(kInitArray).op(kSetVariable);
+  else
+    w.setVariable("s", "x");
+  w.label("top");
+  turn(w);
+  return w.jump("top");
+}
+
+void applyToItself(ActionWriter& w, const char* method) {  // a[method].apply(a, a)
+  w.push({"a"}).op(kGetVariable).push({"a"}).op(kGetVariable).push({2, "a"}).op(kGetVariable);
+  w.push({method}).op(kGetMember).push({"apply"}).op(kCallMethod).op(kPop);
+}
+
+void selfCall(ActionWriter& w, const char* name, const char* method) {  // name = name[method](name)
+  w.push({name, name}).op(kGetVariable).push({1, name}).op(kGetVariable).push({method}).op(kCallMethod);
+  w.op(kSetVariable);
+}
+
 TEST(ScriptMachine, BoundsStopARunawayScriptAndTheMovieStaysResponsive) {
   struct BoundCase {
     const char* name;
@@ -625,6 +648,34 @@ TEST(ScriptMachine, BoundsStopARunawayScriptAndTheMovieStaysResponsive) {
   recurse.push({0, "f"}).op(kCallFunction).op(kReturn);
   recursion.defineFunction("f", {}, recurse).push({0, "f"}).op(kCallFunction).op(kPop);
   BoundCase cases[] = {
+      {"push of an array onto itself", doubling(true, [](ActionWriter& w) { applyToItself(w, "push"); })},
+      {"unshift of an array onto itself", doubling(true, [](ActionWriter& w) { applyToItself(w, "unshift"); })},
+      {"concat of an array with itself", doubling(true, [](ActionWriter& w) { selfCall(w, "a", "concat"); })},
+      {"splice of an array into itself", doubling(true,
+                                                  [](ActionWriter& w) {
+                                                    w.push({"a"}).op(kGetVariable).push({1, 0, 0, 2}).op(kInitArray);
+                                                    w.push({"concat"}).op(kCallMethod);  // [0, 0].concat(a)
+                                                    w.push({"a"}).op(kGetVariable).push({2, "a"}).op(kGetVariable);
+                                                    w.push({"splice"}).op(kGetMember).push({"apply"});
+                                                    w.op(kCallMethod).op(kPop);
+                                                  })},
+      {"a string added to itself",
+       doubling(false,
+                [](ActionWriter& w) {
+                  w.push({"s", "s"}).op(kGetVariable).push({"s"}).op(kGetVariable).op(kAdd2).op(kSetVariable);
+                })},
+      {"a string joined to itself", doubling(false,
+                                             [](ActionWriter& w) {
+                                               w.push({"s", "s"}).op(kGetVariable).push({"s"}).op(kGetVariable);
+                                               w.op(kStringAdd).op(kSetVariable);
+                                             })},
+      {"an array of a string joined by it", doubling(false,
+                                                     [](ActionWriter& w) {
+                                                       w.push({"s", "s"}).op(kGetVariable).push({1, "s"});
+                                                       w.op(kGetVariable).push({"s"}).op(kGetVariable).push({2});
+                                                       w.op(kInitArray).push({"join"}).op(kCallMethod).op(kSetVariable);
+                                                     })},
+      {"a string's concat with itself", doubling(false, [](ActionWriter& w) { selfCall(w, "s", "concat"); })},
       {"endless loop", ActionWriter().label("top").jump("top")},
       {"endless stack growth", ActionWriter().label("top").push({1}).jump("top")},
       {"endless object making", ActionWriter().label("top").push({0, "Object"}).op(kNewObject).jump("top")},
