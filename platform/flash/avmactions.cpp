@@ -480,7 +480,16 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
     }
     case 0x26: {  // Trace
       Value v = pop(f);
-      std::string line = v.isUndefined() ? std::string("undefined") : toString(v);
+      std::string line;
+      try {
+        line = v.isUndefined() ? std::string("undefined") : toString(v);
+      } catch (const ScriptThrow& thrown) {
+        // A conversion that throws still leaves its line, the object's
+        // type as when it has no toString, before the throw goes on.
+        if (!thrown.halt)
+          trace(v.object() && v.obj->kind() == ObjectKind::Function ? "[type Function]" : "[type Object]");
+        throw;
+      }
       std::replace(line.begin(), line.end(), '\r', '\n');  // the player's log breaks lines at CR too
       trace(line);
       return;

@@ -146,6 +146,19 @@ std::string joinArray(Machine& vm, ArrayObject* a, const std::string& separator)
   return out;
 }
 
+// Another object borrowing join has no elements of its own, only a length.
+Value joinAny(Machine& vm, const Value& self, const std::string& separator) {
+  if (ArrayObject* a = asArray(self)) return Value(joinArray(vm, a, separator));
+  Object* o = self.object();
+  if (!o) return Value();
+  double length = std::trunc(vm.toNumber(vm.getOf(o, "length", self)));
+  if (!(length > 0)) return Value("");
+  vm.ensureArrayLength(size_t(std::min(length, double(kMaxArrayLength) + 1)));
+  ArrayObject* empty = vm.newArray();
+  empty->items.resize(size_t(length));
+  return Value(joinArray(vm, empty, separator));
+}
+
 enum SortFlags : int { kCaseInsensitive = 1, kDescending = 2, kUniqueSort = 4, kReturnIndexedArray = 8, kNumeric = 16 };
 
 int compareValues(Machine& vm, const Value& a, const Value& b, int flags) {
@@ -210,8 +223,7 @@ void installArray(Machine& vm, Object* global) {
       [](Machine& vm, const Value&, std::span<const Value> args) {
         ArrayObject* a = vm.newArray();
         if (args.size() == 1 && args[0].isNumber()) {
-          double n = args[0].num;
-          if (n >= 0 && n < double(kMaxArrayLength) && n == std::trunc(n)) a->items.resize(size_t(n));
+          a->setLength(args[0].num);
         } else {
           a->items.assign(args.begin(), args.end());
         }
@@ -221,8 +233,7 @@ void installArray(Machine& vm, Object* global) {
         ArrayObject* a = vm.newArray();
         if (Object* o = self.object()) a->proto = o->proto;
         if (args.size() == 1 && args[0].isNumber()) {
-          double n = args[0].num;
-          if (n >= 0 && n < double(kMaxArrayLength) && n == std::trunc(n)) a->items.resize(size_t(n));
+          a->setLength(args[0].num);
         } else {
           a->items.assign(args.begin(), args.end());
         }
@@ -267,14 +278,10 @@ void installArray(Machine& vm, Object* global) {
     return Value(double(a->items.size()));
   });
   vm.method(proto, "join", [](Machine& vm, const Value& self, std::span<const Value> args) {
-    ArrayObject* a = asArray(self);
-    if (!a) return Value();
-    return Value(joinArray(vm, a, arg(args, 0).isUndefined() ? "," : vm.toString(args[0])));
+    return joinAny(vm, self, arg(args, 0).isUndefined() ? "," : vm.toString(args[0]));
   });
-  vm.method(proto, "toString", [](Machine& vm, const Value& self, std::span<const Value>) {
-    ArrayObject* a = asArray(self);
-    return a ? Value(joinArray(vm, a, ",")) : Value("[object Object]");
-  });
+  vm.method(proto, "toString",
+            [](Machine& vm, const Value& self, std::span<const Value>) { return joinAny(vm, self, ","); });
   vm.method(proto, "reverse", [](Machine&, const Value& self, std::span<const Value>) {
     ArrayObject* a = asArray(self);
     if (a) std::reverse(a->items.begin(), a->items.end());

@@ -85,30 +85,41 @@ bool ArrayObject::getSpecial(Machine&, std::string_view name, Value& out) {
   if (!props.all().empty())
     if (Property* p = props.find(name); p && p->getter) return false;
   if (name == "length") {
-    out = Value(double(items.size()));
+    out = Value(length());
     return true;
   }
   int64_t i = arrayIndex(name);
-  if (i < 0 || size_t(i) >= items.size()) return false;
+  if (i < 0 || size_t(i) >= items.size() || isHole(items[size_t(i)])) return false;
   out = items[size_t(i)];
   return true;
 }
 
+void ArrayObject::setLength(double n) {
+  if (std::isnan(n) || n > double(kMaxArrayLength)) return;
+  size_t count = n <= 0 ? 0 : size_t(n);
+  items.resize(count, arrayHole());
+  m_oddFor = SIZE_MAX;
+  if (n != double(count)) {
+    m_oddLength = n;
+    m_oddFor = count;
+  }
+}
+
 bool ArrayObject::setSpecial(Machine& vm, std::string_view name, const Value& value) {
   if (name == "length") {
-    double n = vm.toNumber(value);
-    if (n >= 0 && n <= double(kMaxArrayLength) && n == std::trunc(n)) items.resize(size_t(n));
+    setLength(vm.toNumber(value));
     return true;
   }
   int64_t i = arrayIndex(name);
   if (i < 0 || size_t(i) >= kMaxArrayLength) return false;
-  if (size_t(i) >= items.size()) items.resize(size_t(i) + 1);
+  if (size_t(i) >= items.size()) items.resize(size_t(i) + 1, arrayHole());
   items[size_t(i)] = value;
   return true;
 }
 
 void ArrayObject::specialKeys(std::vector<std::string>& keys) {
-  for (size_t i = 0; i < items.size(); ++i) keys.push_back(std::to_string(i));
+  for (size_t i = 0; i < items.size(); ++i)
+    if (!isHole(items[i])) keys.push_back(std::to_string(i));
 }
 
 bool PrimitiveObject::getSpecial(Machine&, std::string_view name, Value& out) {

@@ -145,8 +145,26 @@ class ArrayObject : public Object {
     for (const Value& v : items)
       if (v.isObject()) out.push_back(v.obj);
   }
+  // A length that counts no elements (negative, fractional) empties or
+  // shortens the array and reads back as it was set until the elements change.
+  void setLength(double n);
+  double length() const { return items.size() == m_oddFor ? m_oddLength : double(items.size()); }
+
   std::vector<Value> items;
+
+ private:
+  double m_oddLength = 0;
+  size_t m_oddFor = SIZE_MAX;
 };
+
+// An element never written: a read passes to the prototype, and neither
+// enumeration nor hasOwnProperty sees it; as a value it is undefined.
+inline Value arrayHole() {
+  Value v;
+  v.num = 1;
+  return v;
+}
+inline bool isHole(const Value& v) { return v.isUndefined() && v.num == 1; }
 
 class PrimitiveObject : public Object {
  public:

@@ -119,6 +119,19 @@ ActionWriter selfReadingAccessors() {
   return w.push({"o"}).op(kGetVariable).push({"q"}).op(kGetMember).op(kTrace);
 }
 
+// trace(o) where reading o.toString throws.
+ActionWriter throwingConversion() {
+  ActionWriter thrower, body, handler;
+  thrower.push({"boom"}).op(kThrow);
+  body.push({"o"}).op(kGetVariable).op(kTrace);
+  handler.traceVariable("e");
+  ActionWriter w = emptyObject("o");
+  w.defineFunction("thrower", {}, thrower);
+  w.push({nullptr, "thrower"}).op(kGetVariable).push({"toString", 3, "o"}).op(kGetVariable).push({"addProperty"});
+  w.op(kCallMethod).op(kPop);
+  return w.tryCatch(body, "e", handler, ActionWriter());
+}
+
 TEST(ScriptLibrary, PropertiesHonourWatchesAccessorsAndFlags) {
   ActionWriter nameless = emptyObject("o");
   setMember(nameless, "o", "", 1);
@@ -130,6 +143,50 @@ TEST(ScriptLibrary, PropertiesHonourWatchesAccessorsAndFlags) {
       {"a nameless property is never made", 7, nameless, {"false"}},
       {"accessors run once inside themselves in SWF 6", 6, selfReadingAccessors(), {"undefined", "1", "outer"}},
       {"accessors run 65 deep inside themselves from SWF 7", 7, selfReadingAccessors(), {"undefined", "65", "outer"}},
+      {"a trace whose conversion throws leaves the type", 7, throwingConversion(), {"[type Object]", "boom"}},
+  };
+  for (PropertyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(run(c.script, c.version), c.traced);
+  }
+}
+
+// An array of [ , , "c"]: the first two elements were never written.
+ActionWriter arrayWithHoles() {
+  ActionWriter w;
+  w.push({"a", 0}).op(kInitArray).op(kSetVariable);
+  return setMember(w, "a", "2", "c");
+}
+
+void traceKeys(ActionWriter& w, const char* name) {  // for (k in name) trace(k)
+  w.push({name}).op(kGetVariable).op(kEnumerate2).label("next").op(kPushDuplicate).push({nullptr});
+  w.op(kStrictEquals).ifTrue("done").op(kTrace).jump("next").label("done").op(kPop);
+}
+
+TEST(ScriptLibrary, ArraysKeepTheirHolesAndTheLengthTheyWereGiven) {
+  ActionWriter negative;
+  negative.push({"a", -1, 1, "Array"}).op(kNewObject).op(kSetVariable);
+  pushChain(negative, "a.length").op(kTrace);
+  pushChain(negative, "a").op(kTrace);
+  ActionWriter holes = arrayWithHoles();
+  traceCall(holes, "a", "hasOwnProperty", {1});
+  traceCall(holes, "a", "hasOwnProperty", {2});
+  pushChain(holes, "a").op(kTrace);
+  ActionWriter listed = arrayWithHoles();
+  traceKeys(listed, "a");
+  ActionWriter inherited = arrayWithHoles();
+  pushChain(inherited, "Array.prototype").push({"1", "p"}).op(kSetMember);
+  inherited.push({"a"}).op(kGetVariable).push({1}).op(kGetMember).op(kTrace);
+  ActionWriter borrowed;
+  borrowed.push({"o", "length", 3, 1}).op(kInitObject).op(kSetVariable);
+  pushChain(borrowed.push({"o"}).op(kGetVariable).push({"join"}), "Array.prototype.join").op(kSetMember);
+  traceCall(borrowed, "o", "join", {"-"});
+  PropertyCase cases[] = {
+      {"a negative length", 8, negative, {"-1", ""}},
+      {"holes are no properties", 8, holes, {"false", "true", "undefined,undefined,c"}},
+      {"holes are not enumerated", 8, listed, {"2"}},
+      {"holes read the prototype", 8, inherited, {"p"}},
+      {"join on an object reads only its length", 8, borrowed, {"undefined-undefined-undefined"}},
   };
   for (PropertyCase& c : cases) {
     SCOPED_TRACE(c.name);
