@@ -50,7 +50,7 @@ Element* Document::documentElement() const {
   return nullptr;
 }
 
-const PooledName* Document::internName(const DomString& qualifiedName) {
+const PooledName* Document::internName(WideStringView qualifiedName) {
   if (qualifiedName.empty()) return nullptr;
   return m_namePool->intern({}, {}, qualifiedName);
 }

@@ -90,7 +90,7 @@ class Document : public ParentNode, public DocumentEvent {
   // The pooled entry for a name made by a Level 1 factory (empty namespace and
   // local name); none when the pool is full. For element classes of derived
   // documents.
-  const PooledName* internName(const DomString& qualifiedName);
+  const PooledName* internName(WideStringView qualifiedName);
   ReleaseQueue& releaseQueue() { return m_releaseQueue; }
   void flushReleaseQueue() { m_releaseQueue.flush(); }
   const NodeArena& nodeArena() const { return *m_nodeArena; }

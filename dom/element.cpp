@@ -50,6 +50,21 @@ bool Element::setAttribute(const DomString& name, DomString value) {
   return true;
 }
 
+const PooledName* Element::setParsedAttribute(WideStringView name, WideStringView value, Earlier earlier) {
+  Document* doc = m_ownerDocument;
+  const PooledName* pooled = doc && !name.empty() ? doc->internName(name) : nullptr;
+  if (!pooled) return nullptr;
+  Ref<Attr> attr = Ref<Attr>::adopt(new (doc) Attr(doc, pooled));
+  attr->m_value = value;
+  if (earlier == Earlier::MayExist) {
+    setAttributeNode(attr.get());
+  } else {
+    appendAttribute(attr.get());
+    mutationevents::attrModified(this, attr.get(), domstrings::empty(), attr->value(), MutationEvent::ADDITION);
+  }
+  return pooled;
+}
+
 void Element::removeAttribute(const DomString& name) {
   if (Attr* attr = getAttributeNode(name)) removeAttributeNode(attr);
 }

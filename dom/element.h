@@ -28,6 +28,14 @@ class Element : public ParentNode {
   // Installs a new Attr made by the owner document (replacing one of the same
   // name). Answers false, changing nothing, when the name cannot be interned.
   virtual bool setAttribute(const DomString& name, DomString value);
+  // Whether an attribute of the same name may be there for setParsedAttribute
+  // to replace: a parser's start tag never names one twice, so on an element
+  // that came without attributes none can be.
+  enum class Earlier { MayExist, CannotExist };
+  // setAttribute for a loader, from the parser's texts: answers the
+  // attribute's pooled name, or none (nothing changed) when it cannot be
+  // interned.
+  const PooledName* setParsedAttribute(WideStringView name, WideStringView value, Earlier earlier);
   virtual void removeAttribute(const DomString& name);
   virtual Attr* getAttributeNode(const DomString& name) const;
   // Answers the attribute it replaced, or none. Refused (none, nothing changes)

@@ -114,9 +114,11 @@ void SkinDocumentLoader::startElement(const XML_Char* name, const XML_Char** att
 }
 
 bool SkinDocumentLoader::setAttributes(Element* element, const XML_Char** attributes) {
+  const auto earlier = element->hasAttributes() ? Element::Earlier::MayExist : Element::Earlier::CannotExist;
   for (const XML_Char** attribute = attributes; attribute[0]; attribute += 2) {
-    const DomString name(wideViewOf(attribute[0]));
-    if (!element->setAttribute(name, DomString(wideViewOf(attribute[1])))) return false;
+    const PooledName* pooled = element->setParsedAttribute(wideViewOf(attribute[0]), wideViewOf(attribute[1]), earlier);
+    if (!pooled) return false;
+    const DomString& name = pooled->qualifiedName;
     if (m_observer) m_observer->attributeApplying(element, name);
     element->attributeChanged(name);
   }
