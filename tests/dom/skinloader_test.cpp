@@ -118,6 +118,42 @@ TEST_F(SkinLoader, SetsAttributesInOrderAndTellsTheElement) {
   EXPECT_EQ(rect->nextSibling(), nullptr);
 }
 
+// A factory whose elements come with an attribute of their own.
+class PresetDocument : public SkinTestDocument {
+ public:
+  using SkinTestDocument::SkinTestDocument;
+  static Ref<PresetDocument> create(const std::string& path) {
+    return Ref<PresetDocument>::adopt(new PresetDocument(path));
+  }
+  Ref<Element> createElementByTag(const DomString& tagName) override {
+    Ref<Element> element = SkinTestDocument::createElementByTag(tagName);
+    if (element) element->setAttribute(u"fill", u"black");
+    return element;
+  }
+};
+
+TEST_F(SkinLoader, AnAttributeTheElementCameWithGivesWayToTheFilesOwn) {
+  struct Row {
+    const char* document;
+    const char* attributes;
+  };
+  const Row rows[] = {
+      {"<svg x='1'/>", "fill=black x=1"},
+      {"<svg fill='red' x='1'/>", "fill=red x=1"},
+      {"<svg x='1' fill='red'/>", "x=1 fill=red"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.document);
+    writeHostFile(m_device.host("skin.bskn"), row.document);
+    Ref<PresetDocument> doc = SkinDocumentLoader::loadAs<PresetDocument>("\\skin.bskn", m_result);
+    ASSERT_TRUE(doc);
+    std::string attributes;
+    for (Attr* attr = doc->documentElement()->firstAttribute(); attr; attr = attr->nextAttribute())
+      attributes += (attributes.empty() ? "" : " ") + toNarrowAscii(attr->name()) + "=" + toNarrowAscii(attr->value());
+    EXPECT_EQ(attributes, row.attributes);
+  }
+}
+
 TEST_F(SkinLoader, KeepsTextOfTextElementsOnly) {
   struct Row {
     std::string document;
