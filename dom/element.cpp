@@ -1,5 +1,8 @@
 #include "dom/element.h"
 
+#include <new>
+#include <utility>
+
 #include "dom/document.h"
 #include "dom/domstrings.h"
 #include "dom/event.h"
@@ -11,6 +14,7 @@ Element::Element(Document* ownerDocument, const PooledName* name)
     : ParentNode(ownerDocument), m_pool(ownerDocument ? ownerDocument->namePool() : nullptr), m_name(name) {}
 
 Element::~Element() {
+  dropParsed();
   Attr* attr = m_firstAttribute;
   m_firstAttribute = m_lastAttribute = nullptr;
   while (attr) {
@@ -25,6 +29,7 @@ Element::~Element() {
 Ref<NamedNodeMap> Element::attributes() { return AttributeMap::create(this); }
 
 Ref<Node> Element::cloneNode(bool deep) {
+  materializeAttributes();
   auto* copy = new (m_ownerDocument) Element(m_ownerDocument, m_name);
   Ref<Node> result = Ref<Node>::adopt(copy);
   copy->m_pool = m_pool;
@@ -36,9 +41,25 @@ Ref<Node> Element::cloneNode(bool deep) {
   return result;
 }
 
+namespace {
+
+// The loader hands an element its pooled names, so the same string is often
+// the very one asked about.
+bool isNamed(const DomString& name, const DomString& wanted) { return &name == &wanted || name == wanted; }
+
+}  // namespace
+
 const DomString& Element::getAttribute(const DomString& name) const {
-  const Attr* attr = getAttributeNode(name);
-  return attr ? attr->value() : domstrings::empty();
+  const DomString* value = attributeValue(name);
+  return value ? *value : domstrings::empty();
+}
+
+const DomString* Element::attributeValue(const DomString& name) const {
+  for (std::uint32_t i = 0; i < m_parsedCount; ++i) {
+    if (isNamed(m_parsed[i].name->qualifiedName, name)) return &m_parsed[i].value;
+  }
+  const Attr* attr = findAttributeNode(name);
+  return attr ? &attr->value() : nullptr;
 }
 
 bool Element::setAttribute(const DomString& name, DomString value) {
@@ -54,15 +75,61 @@ const PooledName* Element::setParsedAttribute(WideStringView name, WideStringVie
   Document* doc = m_ownerDocument;
   const PooledName* pooled = doc && !name.empty() ? doc->internName(name) : nullptr;
   if (!pooled) return nullptr;
+  // A change someone could hear needs an Attr node to name in its event.
+  const bool heard = !doc->mutationEventsSuppressed() && doc->listenerCount() != 0;
+  if (earlier == Earlier::CannotExist && !heard && !m_firstAttribute) {
+    appendParsed(pooled, value);
+    return pooled;
+  }
   Ref<Attr> attr = Ref<Attr>::adopt(new (doc) Attr(doc, pooled));
   attr->m_value = value;
-  if (earlier == Earlier::MayExist) {
-    setAttributeNode(attr.get());
-  } else {
-    appendAttribute(attr.get());
-    mutationevents::attrModified(this, attr.get(), domstrings::empty(), attr->value(), MutationEvent::ADDITION);
-  }
+  setAttributeNode(attr.get());
   return pooled;
+}
+
+// The block grows by doubling; entries move to the new block.
+void Element::appendParsed(const PooledName* name, WideStringView value) {
+  if (m_parsedCount == m_parsedCapacity) {
+    const std::uint32_t capacity = m_parsedCapacity ? m_parsedCapacity * 2 : 4;
+    const std::size_t bytes = capacity * sizeof(ParsedAttribute);
+    void* block = m_ownerDocument ? m_ownerDocument->nodeArena().allocate(bytes) : NodeArena::allocateAlone(bytes);
+    auto* grown = static_cast<ParsedAttribute*>(block);
+    for (std::uint32_t i = 0; i < m_parsedCount; ++i) {
+      new (&grown[i]) ParsedAttribute{m_parsed[i].name, std::move(m_parsed[i].value)};
+      m_parsed[i].~ParsedAttribute();
+    }
+    NodeArena::deallocate(std::exchange(m_parsed, grown));
+    m_parsedCapacity = capacity;
+  }
+  new (&m_parsed[m_parsedCount]) ParsedAttribute{name, DomString(value)};
+  ++m_parsedCount;
+}
+
+void Element::materializeAttributes() const {
+  if (m_parsedCount == 0) return;
+  // Whatever happens on the way, the parsed block goes when this returns.
+  struct DropParsed {
+    const Element* element;
+    ~DropParsed() { element->dropParsed(); }
+  } drop{this};
+  auto* self = const_cast<Element*>(this);
+  for (std::uint32_t i = 0; i < m_parsedCount; ++i) {
+    Ref<Attr> attr = Ref<Attr>::adopt(new (m_ownerDocument) Attr(m_ownerDocument, m_parsed[i].name));
+    attr->m_pool = m_pool;
+    attr->m_value = std::move(m_parsed[i].value);
+    self->appendAttribute(attr.get());
+  }
+}
+
+void Element::dropParsed() const {
+  for (std::uint32_t i = 0; i < m_parsedCount; ++i) m_parsed[i].~ParsedAttribute();
+  NodeArena::deallocate(std::exchange(m_parsed, nullptr));
+  m_parsedCount = m_parsedCapacity = 0;
+}
+
+Attr* Element::firstAttribute() const {
+  materializeAttributes();
+  return m_firstAttribute;
 }
 
 void Element::removeAttribute(const DomString& name) {
@@ -70,8 +137,13 @@ void Element::removeAttribute(const DomString& name) {
 }
 
 Attr* Element::getAttributeNode(const DomString& name) const {
+  materializeAttributes();
+  return findAttributeNode(name);
+}
+
+Attr* Element::findAttributeNode(const DomString& name) const {
   for (Attr* attr = m_firstAttribute; attr; attr = attr->nextAttribute()) {
-    if (attr->name() == name) return attr;
+    if (isNamed(attr->name(), name)) return attr;
   }
   return nullptr;
 }
@@ -83,6 +155,7 @@ Attr* Element::installAttribute(Attr* newAttr, Match match) {
     return nullptr;
   }
   Ref<Attr> keep(newAttr);
+  materializeAttributes();
   // An attribute made by the Level 1 factory has no local name; by namespace
   // it would match every other such attribute, so it replaces by name.
   const bool byName = match == Match::QualifiedName || newAttr->localName().empty();
@@ -151,6 +224,7 @@ void Element::removeAttributeNS(const DomString& namespaceURI, const DomString& 
 Attr* Element::getAttributeNodeNS(const DomString& namespaceURI, const DomString& localName) const {
   // Attributes without a local name (Level 1 ones) are found by name only.
   if (localName.empty()) return nullptr;
+  materializeAttributes();
   for (Attr* attr = m_firstAttribute; attr; attr = attr->nextAttribute()) {
     if (attr->localName() == localName && attr->namespaceURI() == namespaceURI) return attr;
   }

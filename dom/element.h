@@ -2,6 +2,13 @@
 // An element: an interned tag name, children, and attribute nodes kept in
 // insertion order. Classes of a richer element set derive from it and learn
 // about attribute changes through attributeChanged.
+//
+// A skin brings tens of thousands of attributes that nobody asks for as nodes,
+// so what a loader sets is kept as a name and a value in one block from the
+// document's arena; the first call that hands out or changes attribute nodes
+// turns them into Attr nodes, in the same order, before it does its work.
+
+#include <cstdint>
 
 #include "dom/attr.h"
 #include "dom/namepool.h"
@@ -20,11 +27,13 @@ class Element : public ParentNode {
   Ref<Node> cloneNode(bool deep) override;
   const DomString& namespaceURI() const override { return m_name->namespaceURI; }
   const DomString& localName() const override { return m_name->localName; }
-  bool hasAttributes() const override { return m_firstAttribute != nullptr; }
+  bool hasAttributes() const override { return m_firstAttribute != nullptr || m_parsedCount != 0; }
 
   virtual const DomString& tagName() const { return m_name->qualifiedName; }
   // The value, or an empty string when there is no such attribute.
   virtual const DomString& getAttribute(const DomString& name) const;
+  // The value of the attribute, or none when there is no such attribute.
+  const DomString* attributeValue(const DomString& name) const;
   // Installs a new Attr made by the owner document (replacing one of the same
   // name). Answers false, changing nothing, when the name cannot be interned.
   virtual bool setAttribute(const DomString& name, DomString value);
@@ -54,13 +63,13 @@ class Element : public ParentNode {
   Attr* getAttributeNodeNS(const DomString& namespaceURI, const DomString& localName) const;
   Attr* setAttributeNodeNS(Attr* newAttr);
   Ref<NodeList> getElementsByTagNameNS(const DomString& namespaceURI, const DomString& localName);
-  bool hasAttribute(const DomString& name) const { return getAttributeNode(name) != nullptr; }
+  bool hasAttribute(const DomString& name) const { return attributeValue(name) != nullptr; }
   bool hasAttributeNS(const DomString& namespaceURI, const DomString& localName) const {
     return getAttributeNodeNS(namespaceURI, localName) != nullptr;
   }
 
   const PooledName* pooledName() const { return m_name; }
-  Attr* firstAttribute() const { return m_firstAttribute; }
+  Attr* firstAttribute() const;
   // Re-interns the tag name in doc's pool; false (name unchanged) when it is full.
   bool internNameIn(Document* doc);
 
@@ -71,9 +80,26 @@ class Element : public ParentNode {
   enum class Match { QualifiedName, NamespaceAndLocalName };
   Attr* installAttribute(Attr* newAttr, Match match);
   void appendAttribute(Attr* attr);
+  Attr* findAttributeNode(const DomString& name) const;
+
+  // An attribute a loader set that is not an Attr node yet.
+  struct ParsedAttribute {
+    const PooledName* name;  // from m_pool
+    DomString value;
+  };
+  void appendParsed(const PooledName* name, WideStringView value);
+  // Makes the parsed attributes Attr nodes at the front of the list (there
+  // are parsed attributes only while the list is empty).
+  void materializeAttributes() const;
+  void dropParsed() const;
 
   Ref<NamePool> m_pool;  // keeps m_name valid
   const PooledName* m_name;
-  Attr* m_firstAttribute = nullptr;  // owned, through the list
-  Attr* m_lastAttribute = nullptr;   // the end of that list, where new ones go
+  mutable Attr* m_firstAttribute = nullptr;  // owned, through the list
+  mutable Attr* m_lastAttribute = nullptr;   // the end of that list, where new ones go
+  // Owned: a block of m_parsedCapacity entries carved from the document's
+  // arena, the first m_parsedCount of them constructed.
+  mutable ParsedAttribute* m_parsed = nullptr;
+  mutable std::uint32_t m_parsedCount = 0;
+  mutable std::uint32_t m_parsedCapacity = 0;
 };

@@ -267,9 +267,11 @@ bool Node::adoptOne(Node* node, Document* doc) {
       return false;
     case ELEMENT_NODE: {
       auto* element = static_cast<Element*>(node);
+      // Attributes become nodes while their names are still those of the old pool.
+      Attr* first = element->firstAttribute();
       element->joinDocument(doc);
       bool interned = element->internNameIn(doc);
-      for (Attr* attr = element->firstAttribute(); attr; attr = attr->nextAttribute()) {
+      for (Attr* attr = first; attr; attr = attr->nextAttribute()) {
         attr->joinDocument(doc);
         interned = attr->internNameIn(doc) && interned;
       }

@@ -38,8 +38,8 @@ Element* SVGDocument::getElementById(const DomString& elementId) {
   for (Node* node = nextInSubtree(root, root); node; node = nextInSubtree(node, root)) {
     if (node->nodeType() != ELEMENT_NODE) continue;
     auto* element = static_cast<Element*>(node);
-    const Attr* id = element->getAttributeNode(u"id");
-    if (id && id->value() == elementId) return element;
+    const DomString* id = element->attributeValue(u"id");
+    if (id && *id == elementId) return element;
   }
   return nullptr;
 }
