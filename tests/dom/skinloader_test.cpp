@@ -118,6 +118,13 @@ TEST_F(SkinLoader, SetsAttributesInOrderAndTellsTheElement) {
   EXPECT_EQ(rect->nextSibling(), nullptr);
 }
 
+std::string attributesOf(Element* element) {
+  std::string text;
+  for (Attr* attr = element->firstAttribute(); attr; attr = attr->nextAttribute())
+    text += (text.empty() ? "" : " ") + toNarrowAscii(attr->name()) + "=" + toNarrowAscii(attr->value());
+  return text;
+}
+
 // A factory whose elements come with an attribute of their own.
 class PresetDocument : public SkinTestDocument {
  public:
@@ -147,10 +154,63 @@ TEST_F(SkinLoader, AnAttributeTheElementCameWithGivesWayToTheFilesOwn) {
     writeHostFile(m_device.host("skin.bskn"), row.document);
     Ref<PresetDocument> doc = SkinDocumentLoader::loadAs<PresetDocument>("\\skin.bskn", m_result);
     ASSERT_TRUE(doc);
-    std::string attributes;
-    for (Attr* attr = doc->documentElement()->firstAttribute(); attr; attr = attr->nextAttribute())
-      attributes += (attributes.empty() ? "" : " ") + toNarrowAscii(attr->name()) + "=" + toNarrowAscii(attr->value());
-    EXPECT_EQ(attributes, row.attributes);
+    EXPECT_EQ(attributesOf(doc->documentElement()), row.attributes);
+  }
+}
+
+// What the loader set is the same through every way of reaching attributes.
+TEST_F(SkinLoader, LoadedAttributesActAsAttributeNodes) {
+  struct Row {
+    const char* what;
+    Ref<Element> (*act)(Element*);
+    const char* attributes;
+  };
+  const Row rows[] = {
+      {"nothing", [](Element* e) { return Ref<Element>(e); }, "a=1 b=2 c=3"},
+      {"a new one",
+       [](Element* e) {
+         e->setAttribute(u"d", u"4");
+         return Ref<Element>(e);
+       },
+       "a=1 b=2 c=3 d=4"},
+      {"one replaced",
+       [](Element* e) {
+         e->setAttribute(u"b", u"9");
+         return Ref<Element>(e);
+       },
+       "a=1 c=3 b=9"},
+      {"one removed",
+       [](Element* e) {
+         e->removeAttribute(u"a");
+         return Ref<Element>(e);
+       },
+       "b=2 c=3"},
+      {"a node's value",
+       [](Element* e) {
+         e->getAttributeNode(u"c")->setValue(u"7");
+         return Ref<Element>(e);
+       },
+       "a=1 b=2 c=7"},
+      {"a copy", [](Element* e) { return Ref<Element>(static_cast<Element*>(e->cloneNode(false).get())); },
+       "a=1 b=2 c=3"},
+      {"an import",
+       [](Element* e) {
+         Ref<Document> other = Document::create();
+         return Ref<Element>(static_cast<Element*>(other->importNode(e, false).get()));
+       },
+       "a=1 b=2 c=3"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Ref<SkinTestDocument> doc = loadText("<svg a='1' b='2' c='3'/>");
+    ASSERT_TRUE(doc);
+    Element* svg = doc->documentElement();
+    EXPECT_TRUE(svg->hasAttribute(u"b"));
+    EXPECT_EQ(svg->attributes()->length(), 3u);
+    Ref<Element> result = row.act(svg);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(attributesOf(result.get()), row.attributes);
+    EXPECT_EQ(result->getAttributeNode(u"a"), result->getAttributeNode(u"a"));
   }
 }
 
