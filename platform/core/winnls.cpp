@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <type_traits>
 #include <vector>
 
 #include "platform/core/codepagetable.h"
@@ -102,6 +103,24 @@ bool isUndefinedByte(const CodePageInfo& page, unsigned char byte) {
   return iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1);
 }
 
+// ASCII reads the same in every page the device knows, so most texts (paths,
+// names) convert without a converter, whose modules the host loads from disk.
+template <class Unit>
+bool isAscii(const Unit* text, size_t length) {
+  for (size_t i = 0; i < length; ++i)
+    if (static_cast<std::make_unsigned_t<Unit>>(text[i]) >= 0x80) return false;
+  return true;
+}
+
+// Copies ASCII text unit for unit, with the buffer rules of the conversions.
+template <class From, class To>
+int copyAscii(const From* source, size_t length, To* destination, int destinationLength) {
+  if (destinationLength == 0) return static_cast<int>(length);
+  if (length > static_cast<size_t>(destinationLength)) return fail(ERROR_INSUFFICIENT_BUFFER, 0);
+  for (size_t i = 0; i < length; ++i) destination[i] = static_cast<To>(source[i]);
+  return static_cast<int>(length);
+}
+
 std::string unitBytes(char16_t unit) {
   std::string bytes(2, '\0');
   std::memcpy(bytes.data(), &unit, 2);
@@ -144,6 +163,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceLen
       (destinationLength > 0 && !destination))
     return fail(ERROR_INVALID_PARAMETER, 0);
   size_t length = sourceLength == -1 ? std::strlen(source) + 1 : static_cast<size_t>(sourceLength);
+  if (isAscii(source, length)) return copyAscii(source, length, destination, destinationLength);
   iconv_t cd = converter(*page, true);
   if (cd == reinterpret_cast<iconv_t>(-1)) return fail(ERROR_INVALID_PARAMETER, 0);
 
@@ -180,6 +200,10 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceLe
     ++length;
   } else {
     length = static_cast<size_t>(sourceLength);
+  }
+  if (isAscii(source, length)) {
+    if (usedDefaultChar) *usedDefaultChar = FALSE;
+    return copyAscii(source, length, destination, destinationLength);
   }
   iconv_t cd = converter(*page, false);
   if (cd == reinterpret_cast<iconv_t>(-1)) return fail(ERROR_INVALID_PARAMETER, 0);

@@ -71,6 +71,7 @@ TEST(CodePages, RoundTrips) {
       {950, "\xA4\xA4", u"\u4E2D"},
       {65001, "\xE2\x82\xAC\xF0\x9F\x98\x80", u"\u20AC\xD83D\xDE00"},
       {20127, "plain", u"plain"},
+      {949, "\\My Documents\\~a.swf", u"\\My Documents\\~a.swf"},  // ASCII reads the same in every page
       {28591, "\xE9", u"\u00E9"},
   };
   for (const auto& c : kCases) {
@@ -152,6 +153,15 @@ TEST(CodePages, BufferSizes) {
     SetLastError(ERROR_SUCCESS);
     EXPECT_EQ(WideCharToMultiByte(936, 0, u"\u4F60a", -1, narrow, c.size, nullptr, nullptr), c.result);
     EXPECT_EQ(GetLastError(), c.error);
+    char ascii[10];
+    BOOL usedDefault = TRUE;
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(WideCharToMultiByte(1252, 0, u"abc", -1, ascii, c.size, "?", &usedDefault), c.result);
+    EXPECT_EQ(GetLastError(), c.error);
+    EXPECT_FALSE(usedDefault);
+    if (c.result) {
+      EXPECT_STREQ(ascii, "abc");
+    }
     if (c.result) {
       EXPECT_EQ(std::u16string(wide), u"abc");
       EXPECT_EQ(std::string(narrow),
