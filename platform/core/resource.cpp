@@ -3,6 +3,7 @@
 #include "platform/core/resource.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -321,12 +322,14 @@ Picture pictureFromArt(UINT id, const std::vector<const char*>& rows, const std:
   Picture p{id, 0, static_cast<int>(rows.size()), {}};
   for (const char* row : rows) p.width = std::max<int>(p.width, static_cast<int>(std::char_traits<char>::length(row)));
   p.pixels.assign(static_cast<size_t>(p.width) * p.height, 0);
+  // Every key's colour at once (the last entry of a key wins; keys not in
+  // the palette are 0): a start draws a few thousand pixels of art.
+  std::array<std::uint32_t, 256> colourOf{};
+  for (const PaletteEntry& e : palette) colourOf[static_cast<unsigned char>(e.key)] = e.argb;
   for (int y = 0; y < p.height; ++y)
-    for (int x = 0; rows[static_cast<size_t>(y)][x]; ++x) {
-      char c = rows[static_cast<size_t>(y)][x];
-      for (const PaletteEntry& e : palette)
-        if (e.key == c) p.pixels[static_cast<size_t>(y) * p.width + x] = e.argb;
-    }
+    for (int x = 0; rows[static_cast<size_t>(y)][x]; ++x)
+      p.pixels[static_cast<size_t>(y) * p.width + x] =
+          colourOf[static_cast<unsigned char>(rows[static_cast<size_t>(y)][x])];
   return p;
 }
 
