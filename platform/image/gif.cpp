@@ -2,13 +2,39 @@
 // screen; the graphics control block's transparent index gives the
 // transparent colour.
 
+#include <dlfcn.h>
 #include <gif_lib.h>
 
 #include <cstring>
 
+#include "platform/core/latesymbol.h"
 #include "platform/image/decode.h"
 
 namespace {
+
+// giflib is opened by the first GIF picture, not linked: most starts show
+// none, and every library a start maps costs it.
+struct GifCalls {
+  decltype(&DGifOpen) open = nullptr;
+  decltype(&DGifSlurp) slurp = nullptr;
+  decltype(&DGifSavedExtensionToGCB) savedExtensionToGcb = nullptr;
+  decltype(&DGifCloseFile) close = nullptr;
+};
+
+bool loadCalls(GifCalls& c) {
+  void* l = dlopen("libgif.so.7", RTLD_NOW | RTLD_LOCAL);
+  return l && lateSymbol(l, "DGifOpen", c.open) && lateSymbol(l, "DGifSlurp", c.slurp) &&
+         lateSymbol(l, "DGifSavedExtensionToGCB", c.savedExtensionToGcb) && lateSymbol(l, "DGifCloseFile", c.close);
+}
+
+// The calls, or null when the library or one of them is missing.
+const GifCalls* gifCalls() {
+  static const GifCalls* calls = [] {
+    static GifCalls loaded;
+    return loadCalls(loaded) ? &loaded : nullptr;
+  }();
+  return calls;
+}
 
 struct Reader {
   const BYTE* data;
@@ -27,7 +53,7 @@ int readBytes(GifFileType* gif, GifByteType* buffer, int count) {
 struct GifCloser {
   void operator()(GifFileType* gif) const {
     int error = 0;
-    DGifCloseFile(gif, &error);
+    gifCalls()->close(gif, &error);
   }
 };
 
@@ -43,12 +69,14 @@ bool rcGIFHandler::CanRead(const BYTE* data, size_t size) const {
 
 bool rcGIFHandler::Read(const BYTE* data, size_t size, RichImageData& out) const {
   out = RichImageData{};
+  const GifCalls* g = gifCalls();
+  if (!g) return false;
   Reader reader{data, size};
   int error = 0;
-  std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&reader, readBytes, &error));
+  std::unique_ptr<GifFileType, GifCloser> gif(g->open(&reader, readBytes, &error));
   if (!gif) return false;
   if (!image::sizeAcceptable(gif->SWidth, gif->SHeight)) return false;
-  if (DGifSlurp(gif.get()) != GIF_OK || gif->ImageCount < 1) return false;
+  if (g->slurp(gif.get()) != GIF_OK || gif->ImageCount < 1) return false;
   const SavedImage& frame = gif->SavedImages[0];
   const GifImageDesc& d = frame.ImageDesc;
   const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
@@ -59,7 +87,7 @@ bool rcGIFHandler::Read(const BYTE* data, size_t size, RichImageData& out) const
 
   GraphicsControlBlock gcb{};
   gcb.TransparentColor = NO_TRANSPARENT_COLOR;
-  DGifSavedExtensionToGCB(gif.get(), 0, &gcb);
+  g->savedExtensionToGcb(gif.get(), 0, &gcb);
   int transparentIndex = gcb.TransparentColor;
 
   out.width = gif->SWidth;

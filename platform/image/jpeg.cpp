@@ -8,7 +8,43 @@
 #include <cstdio>
 #include <jpeglib.h>
 
+#include <dlfcn.h>
+
+#include "platform/core/latesymbol.h"
+
 namespace {
+
+// libjpeg is opened by the first JPEG picture, not linked: most starts show
+// none, and every library a start maps costs it.
+struct JpegCalls {
+  decltype(&jpeg_std_error) stdError = nullptr;
+  decltype(&jpeg_CreateDecompress) createDecompress = nullptr;
+  decltype(&jpeg_mem_src) memorySource = nullptr;
+  decltype(&jpeg_read_header) readHeader = nullptr;
+  decltype(&jpeg_start_decompress) startDecompress = nullptr;
+  decltype(&jpeg_read_scanlines) readScanlines = nullptr;
+  decltype(&jpeg_finish_decompress) finishDecompress = nullptr;
+  decltype(&jpeg_destroy_decompress) destroyDecompress = nullptr;
+};
+
+bool loadCalls(JpegCalls& c) {
+  void* l = dlopen("libjpeg.so.62", RTLD_NOW | RTLD_LOCAL);
+  return l && lateSymbol(l, "jpeg_std_error", c.stdError) &&
+         lateSymbol(l, "jpeg_CreateDecompress", c.createDecompress) && lateSymbol(l, "jpeg_mem_src", c.memorySource) &&
+         lateSymbol(l, "jpeg_read_header", c.readHeader) && lateSymbol(l, "jpeg_start_decompress", c.startDecompress) &&
+         lateSymbol(l, "jpeg_read_scanlines", c.readScanlines) &&
+         lateSymbol(l, "jpeg_finish_decompress", c.finishDecompress) &&
+         lateSymbol(l, "jpeg_destroy_decompress", c.destroyDecompress);
+}
+
+// The calls, or null when the library or one of them is missing.
+const JpegCalls* jpeg() {
+  static const JpegCalls* calls = [] {
+    static JpegCalls loaded;
+    return loadCalls(loaded) ? &loaded : nullptr;
+  }();
+  return calls;
+}
 
 // libjpeg reports errors through a callback that must not return: it jumps
 // back to the decoder. A warning (a truncated file, for one) counts as a
@@ -28,22 +64,23 @@ void onMessage(j_common_ptr info, int level) {
   if (level < 0) reinterpret_cast<ErrorManager*>(info->err)->warned = true;
 }
 
-bool decode(const BYTE* data, size_t size, RichImageData& out, jpeg_decompress_struct& info, ErrorManager& errors) {
-  jpeg_create_decompress(&info);
-  jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
-  if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) return false;
+bool decode(const JpegCalls& j, const BYTE* data, size_t size, RichImageData& out, jpeg_decompress_struct& info,
+            ErrorManager& errors) {
+  j.createDecompress(&info, JPEG_LIB_VERSION, sizeof info);
+  j.memorySource(&info, data, static_cast<unsigned long>(size));
+  if (j.readHeader(&info, TRUE) != JPEG_HEADER_OK) return false;
   if (!image::sizeAcceptable(info.image_width, info.image_height)) return false;
   info.out_color_space = JCS_EXT_BGRA;
-  if (!jpeg_start_decompress(&info)) return false;
+  if (!j.startDecompress(&info)) return false;
   out.width = static_cast<int>(info.output_width);
   out.height = static_cast<int>(info.output_height);
   out.pixels.assign(static_cast<size_t>(out.width) * out.height, 0);
   while (info.output_scanline < info.output_height) {
     JSAMPROW row =
         reinterpret_cast<JSAMPROW>(out.pixels.data() + static_cast<size_t>(info.output_scanline) * out.width);
-    if (jpeg_read_scanlines(&info, &row, 1) != 1) return false;
+    if (j.readScanlines(&info, &row, 1) != 1) return false;
   }
-  jpeg_finish_decompress(&info);
+  j.finishDecompress(&info);
   for (auto& p : out.pixels) p &= 0xFFFFFF;
   return !errors.warned;
 }
@@ -55,14 +92,19 @@ bool rcJPEGHandler::CanRead(const BYTE* data, size_t size) const {
 }
 
 bool rcJPEGHandler::Read(const BYTE* data, size_t size, RichImageData& out) const {
+  const JpegCalls* j = jpeg();
+  if (!j) {
+    out = RichImageData{};
+    return false;
+  }
   jpeg_decompress_struct info{};
   ErrorManager errors{};
-  info.err = jpeg_std_error(&errors.base);
+  info.err = j->stdError(&errors.base);
   errors.base.error_exit = onError;
   errors.base.emit_message = onMessage;
   bool ok = false;
-  if (setjmp(errors.escape) == 0) ok = decode(data, size, out, info, errors);
-  jpeg_destroy_decompress(&info);
+  if (setjmp(errors.escape) == 0) ok = decode(*j, data, size, out, info, errors);
+  j->destroyDecompress(&info);
   if (!ok) out = RichImageData{};
   return ok;
 }
