@@ -460,13 +460,23 @@ void Rasterizer::coverRow(size_t row, int width) {
   uint8_t* coverage = m_coverage.data();
   float sum = 0;
   if (m_evenOdd) {
-    for (int i = 0; i < width; ++i) {
-      sum += cells[i];
-      cells[i] = 0;
-      coverage[i] = evenOddCoverageOf(sum);
+    // As below: a block no edge touched keeps the sum it starts with.
+    for (int i = 0; i < width;) {
+      int block = i / kCellBlock, blockEnd = std::min(width, (block + 1) * kCellBlock);
+      if (!touched[block]) {
+        fillCoverage(coverage + i, evenOddCoverageOf(sum), blockEnd - i);
+      } else {
+        touched[block] = 0;
+        for (int k = i; k < blockEnd; ++k) {
+          sum += cells[k];
+          cells[k] = 0;
+          coverage[k] = evenOddCoverageOf(sum);
+        }
+      }
+      i = blockEnd;
     }
     cells[width] = cells[width + 1] = 0;
-    std::fill_n(touched, blocksPerRow(width), uint8_t(0));
+    for (int b = width / kCellBlock; b < blocksPerRow(width); ++b) touched[b] = 0;
     return;
   }
   for (int i = 0; i < width;) {
