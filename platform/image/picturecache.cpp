@@ -11,19 +11,14 @@
 #include <bit>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <utility>
 #include <vector>
 
+#include "platform/core/hostcache.h"
 #include "platform/image/decode.h"
 
 namespace image {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Pixels are stored as the host's words.
 static_assert(std::endian::native == std::endian::little);
@@ -48,18 +43,10 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int get() const { return m_fd; }
-  // Closes it now; false when the close reports a failed write.
-  bool close() { return ::close(std::exchange(m_fd, -1)) == 0; }
 
  private:
   int m_fd;
 };
-
-std::uint64_t hashOf(std::span<const BYTE> bytes) {
-  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-  for (BYTE b : bytes) hash = (hash ^ b) * 1099511628211ull;
-  return hash;
-}
 
 bool readAll(int fd, void* data, std::size_t size) {
   auto* at = static_cast<char*>(data);
@@ -71,25 +58,6 @@ bool readAll(int fd, void* data, std::size_t size) {
     size -= static_cast<std::size_t>(n);
   }
   return true;
-}
-
-bool writeAll(int fd, const void* data, std::size_t size) {
-  const auto* at = static_cast<const char*>(data);
-  while (size) {
-    ssize_t n = ::write(fd, at, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    at += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-std::string hostFolder() {
-  const char* cache = std::getenv("XDG_CACHE_HOME");
-  if (cache && *cache) return std::string(cache) + "/OrvelFlash/pictures";
-  const char* home = std::getenv("HOME");
-  return home && *home ? std::string(home) + "/.cache/OrvelFlash/pictures" : std::string();
 }
 
 bool headerFits(const EntryHeader& header, std::span<const BYTE> source, off_t fileSize) {
@@ -104,15 +72,13 @@ bool headerFits(const EntryHeader& header, std::span<const BYTE> source, off_t f
 }  // namespace
 
 PictureCache& PictureCache::host() {
-  static PictureCache cache(hostFolder());
+  static PictureCache cache(hostCacheFolder("pictures"));
   return cache;
 }
 
 std::string PictureCache::entryPath(std::span<const BYTE> source) const {
   if (m_folder.empty()) return {};
-  char name[32];
-  std::snprintf(name, sizeof name, "/%016llx.px", static_cast<unsigned long long>(hashOf(source)));
-  return m_folder + name;
+  return m_folder + "/" + cacheName({reinterpret_cast<const char*>(source.data()), source.size()}) + ".px";
 }
 
 bool PictureCache::find(std::span<const BYTE> source, RichImageData& out) const {
@@ -141,8 +107,6 @@ bool PictureCache::find(std::span<const BYTE> source, RichImageData& out) const 
 bool PictureCache::keep(std::span<const BYTE> source, const RichImageData& decoded) const {
   const std::string path = entryPath(source);
   if (path.empty() || decoded.pixels.size() != std::size_t(decoded.width) * std::size_t(decoded.height)) return false;
-  std::error_code ec;
-  fs::create_directories(m_folder, ec);
   EntryHeader header;
   header.sourceSize = source.size();
   header.width = decoded.width;
@@ -150,39 +114,12 @@ bool PictureCache::keep(std::span<const BYTE> source, const RichImageData& decod
   header.transparent = decoded.hasTransparentColor ? 1 : 0;
   const RichColor& c = decoded.transparentColor;
   header.colour = (std::uint32_t(c.red) << 16) | (std::uint32_t(c.green) << 8) | c.blue;
-  const std::string temporary = path + "." + std::to_string(::getpid()) + ".new";
-  Descriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (file.get() < 0) return false;
-  bool ok = writeAll(file.get(), &header, sizeof header) && writeAll(file.get(), source.data(), source.size()) &&
-            writeAll(file.get(), decoded.pixels.data(), decoded.pixels.size() * 4);
-  ok = file.close() && ok;
-  if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  trim(path);
+  std::string entry(reinterpret_cast<const char*>(&header), sizeof header);
+  entry.append(reinterpret_cast<const char*>(source.data()), source.size());
+  entry.append(reinterpret_cast<const char*>(decoded.pixels.data()), decoded.pixels.size() * 4);
+  if (!replaceCacheFile(path, entry)) return false;
+  keepNewestFiles(m_folder, kMaxEntries, path);
   return true;
-}
-
-// The oldest files but `newest` go until the folder holds kMaxEntries (times
-// are coarse: the entry just written may share its time with older ones); a
-// temporary file left by a writer that was killed counts as one and goes in
-// its turn.
-void PictureCache::trim(const std::string& newest) const {
-  struct File {
-    fs::file_time_type written;
-    fs::path path;
-  };
-  std::vector<File> files;
-  std::error_code ec;
-  for (const fs::directory_entry& entry : fs::directory_iterator(m_folder, ec)) {
-    std::error_code timeError;
-    fs::file_time_type written = entry.last_write_time(timeError);
-    if (!timeError && entry.path() != newest) files.push_back({written, entry.path()});
-  }
-  if (files.size() < kMaxEntries) return;
-  std::sort(files.begin(), files.end(), [](const File& a, const File& b) { return a.written < b.written; });
-  for (std::size_t i = 0; i + kMaxEntries <= files.size(); ++i) fs::remove(files[i].path, ec);
 }
 
 }  // namespace image

@@ -36,7 +36,6 @@ class PictureCache {
 
  private:
   std::string entryPath(std::span<const BYTE> source) const;
-  void trim(const std::string& newest) const;
 
   std::string m_folder;
 };
