@@ -3,6 +3,7 @@
 #include "platform/gdi/font.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -17,7 +18,9 @@
 
 #include "platform/core/latesymbol.h"
 #include "platform/core/wcrt.h"
+#include "platform/core/hostcache.h"
 #include "platform/gdi/fontmatchcache.h"
+#include "platform/gdi/glyphcache.h"
 
 namespace gdi {
 namespace {
@@ -178,6 +181,19 @@ LONG scaled(long fontUnits, int ppem, int unitsPerEm) {
   return static_cast<LONG>(std::lround(static_cast<double>(fontUnits) * ppem / unitsPerEm));
 }
 
+// What a face's glyphs depend on: its file as it is now, the FreeType that
+// renders it, and how it is drawn. Empty when the file cannot be looked at.
+std::string glyphKey(const Match& match, int ppem, bool embolden, bool thicken, bool slant) {
+  struct stat info;
+  if (::stat(match.file.c_str(), &info) != 0) return {};
+  FT_Int major = 0, minor = 0, patch = 0;
+  FT_Library_Version(freeType(), &major, &minor, &patch);
+  return "freetype " + std::to_string(major) + '.' + std::to_string(minor) + '.' + std::to_string(patch) + '|' +
+         match.file + '|' + std::to_string(match.index) + '|' + std::to_string(info.st_size) + '|' +
+         std::to_string(info.st_mtim.tv_sec) + '.' + std::to_string(info.st_mtim.tv_nsec) + '|' + std::to_string(ppem) +
+         '|' + (embolden ? 'e' : '-') + (thicken ? 't' : '-') + (slant ? 's' : '-');
+}
+
 class FreeTypeFace final : public FontFace {
  public:
   FreeTypeFace(FT_Face face, const LOGFONTW& lf, const Match& match) : m_face(face) {
@@ -186,9 +202,16 @@ class FreeTypeFace final : public FontFace {
     m_thickenStrokes = lf.lfWeight >= 600 && match.bold && regularOutlines(match);
     m_slantAll = lf.lfItalic && !match.italic;
     setSize(lf);
+    m_glyphKey = glyphKey(match, m_ppem, m_emboldenAll, m_thickenStrokes, m_slantAll);
+    if (!m_glyphKey.empty()) m_glyphs = loadKeptGlyphs(m_glyphFolder, m_glyphKey);
+    m_keptGlyphs = m_glyphs.size();
     fillMetrics(lf);
   }
-  ~FreeTypeFace() override { FT_Done_Face(m_face); }
+  // Glyphs rendered in this run are kept for the next one.
+  ~FreeTypeFace() override {
+    if (!m_glyphKey.empty() && m_glyphs.size() > m_keptGlyphs) keepGlyphs(m_glyphFolder, m_glyphKey, m_glyphs);
+    FT_Done_Face(m_face);
+  }
 
   const Glyph& glyph(char32_t c) override {
     auto it = m_glyphs.find(c);
@@ -277,7 +300,12 @@ class FreeTypeFace final : public FontFace {
   bool m_emboldenAll = false;
   bool m_thickenStrokes = false;
   bool m_slantAll = false;
-  std::unordered_map<char32_t, Glyph> m_glyphs;
+  // Faces go with the statics that hold them, at exit: the folder is the
+  // face's own, never another static that may have gone first.
+  const std::string m_glyphFolder = hostCacheFolder("glyphs");
+  std::string m_glyphKey;
+  GlyphMap m_glyphs;
+  std::size_t m_keptGlyphs = 0;  // how many came from the host's cache
 };
 
 // Without any face at all text is measured and drawn as hollow boxes, so that
