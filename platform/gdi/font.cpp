@@ -181,6 +181,10 @@ LONG scaled(long fontUnits, int ppem, int unitsPerEm) {
   return static_cast<LONG>(std::lround(static_cast<double>(fontUnits) * ppem / unitsPerEm));
 }
 
+// How FreeTypeFace::render turns an outline into coverage: a change there
+// must change this, or kept glyphs drawn the old way would be read back.
+constexpr int kGlyphRendering = 1;
+
 // What a face's glyphs depend on: its file as it is now, the FreeType that
 // renders it, and how it is drawn. Empty when the file cannot be looked at.
 std::string glyphKey(const Match& match, int ppem, bool embolden, bool thicken, bool slant) {
@@ -188,10 +192,11 @@ std::string glyphKey(const Match& match, int ppem, bool embolden, bool thicken, 
   if (::stat(match.file.c_str(), &info) != 0) return {};
   FT_Int major = 0, minor = 0, patch = 0;
   FT_Library_Version(freeType(), &major, &minor, &patch);
-  return "freetype " + std::to_string(major) + '.' + std::to_string(minor) + '.' + std::to_string(patch) + '|' +
-         match.file + '|' + std::to_string(match.index) + '|' + std::to_string(info.st_size) + '|' +
-         std::to_string(info.st_mtim.tv_sec) + '.' + std::to_string(info.st_mtim.tv_nsec) + '|' + std::to_string(ppem) +
-         '|' + (embolden ? 'e' : '-') + (thicken ? 't' : '-') + (slant ? 's' : '-');
+  return "rendering " + std::to_string(kGlyphRendering) + "|freetype " + std::to_string(major) + '.' +
+         std::to_string(minor) + '.' + std::to_string(patch) + '|' + match.file + '|' + std::to_string(match.index) +
+         '|' + std::to_string(info.st_size) + '|' + std::to_string(info.st_mtim.tv_sec) + '.' +
+         std::to_string(info.st_mtim.tv_nsec) + '|' + std::to_string(ppem) + '|' + (embolden ? 'e' : '-') +
+         (thicken ? 't' : '-') + (slant ? 's' : '-');
 }
 
 class FreeTypeFace final : public FontFace {
