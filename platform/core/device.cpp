@@ -165,6 +165,7 @@ std::unique_ptr<Device> Device::create(const fs::path& folder, const DeviceConfi
   }
   // A server whose library the build did not make is left off the device, as
   // if it had been removed; its users then find the class missing.
+  if (!config.installPrograms) return device;
   std::string missing;
   for (const BuiltinServer& server : builtinServers()) installBuiltinServer(*device, server, missing);
   installBrowser(*device, missing);

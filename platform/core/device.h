@@ -29,6 +29,11 @@ struct DeviceConfig {
   // its registry is still written whole and renamed into place, but never
   // waited for on the disk. Not kept in the device's own settings.
   bool scratch = false;
+  // Whether a new device gets the build's programs (its built-in servers,
+  // the Flash control among them, and the browser). A tool that only draws
+  // skins goes without them, and without copying them when its device lies
+  // on another file system than the build. Not kept either.
+  bool installPrograms = true;
 };
 
 class RegistryStore;

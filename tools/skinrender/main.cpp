@@ -36,9 +36,26 @@ struct ScratchFolder {
   std::filesystem::path path;
   ~ScratchFolder() {
     std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
   }
 };
+
+// A new scratch folder, in memory when the host offers a folder there (the
+// user's runtime folder, else /dev/shm): a device that lives for one render
+// gains nothing from a disk, where making and removing its folders and files
+// cost more than the render itself. Empty when none can be made.
+std::filesystem::path makeScratchFolder() {
+  std::error_code ec;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::filesystem::path temporary = std::filesystem::temp_directory_path(ec);
+  for (const std::filesystem::path& parent :
+       {std::filesystem::path(runtime ? runtime : ""), std::filesystem::path("/dev/shm"), temporary}) {
+    if (parent.empty()) continue;
+    std::string pattern = (parent / "skinrender-XXXXXX").string();
+    if (mkdtemp(pattern.data())) return pattern;
+  }
+  return {};
+}
 
 // Prints the wall and CPU time since the previous step when asked to.
 class StepTimes {
@@ -81,14 +98,14 @@ int main(int argc, char** argv) {
   std::error_code ec;
   std::filesystem::path skin = std::filesystem::absolute(argv[1], ec);
   if (ec || !std::filesystem::is_regular_file(skin, ec)) return fail("cannot read " + std::string(argv[1]));
-  std::string pattern = (std::filesystem::temp_directory_path() / "skinrender-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) return fail("no scratch folder");
-  ScratchFolder scratch{pattern};
+  ScratchFolder scratch{makeScratchFolder()};
+  if (scratch.path.empty()) return fail("no scratch folder");
   std::string error;
   DeviceConfig config;
   config.screenWidth = width;
   config.screenHeight = height;
   config.scratch = true;
+  config.installPrograms = false;
   auto device = Device::create(scratch.path / "device", config, error);
   if (!device) return fail(error);
   // The skin's own folder is the storage card, so that its pictures are

@@ -136,9 +136,17 @@ TEST(Device, BuiltInServersComeFromTheListedRows) {
                                           "\n");
   setenv("ORVELFLASH_BUILTINS", (scratch / "list.txt").c_str(), 1);
   std::vector<BuiltinServer> listed = builtinServers();
+  ASSERT_EQ(listed.size(), 1u);
+  {
+    DeviceConfig bare;  // a device for drawing skins only
+    bare.installPrograms = false;
+    TestDevice withoutPrograms(bare);
+    EXPECT_FALSE(builtinServerInstalled(withoutPrograms.device(), listed[0]));
+    EXPECT_FALSE(fs::exists(withoutPrograms.host("Windows/Probe.dll")));
+    EXPECT_FALSE(browserInstalled(withoutPrograms.device()));
+  }
   TestDevice device;
   unsetenv("ORVELFLASH_BUILTINS");
-  ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(listed[0].progId, u"Probe.Probe");
   EXPECT_TRUE(builtinServerInstalled(device.device(), listed[0]));  // the new device got it
   EXPECT_TRUE(fs::exists(device.host("Windows/Probe.dll")));
