@@ -209,6 +209,8 @@ void SkinView::moveTo(int left, int top, int width, int height) {
 
 void SkinView::refresh(SVGElement*) { InvalidateRect(m_window, nullptr, FALSE); }
 
+void SkinView::paintBuffer() { repaint(RECT{0, 0, m_buffer.size().cx, m_buffer.size().cy}); }
+
 void SkinView::handlePointer(PointerAction action, int button, bool ctrl, bool shift, bool alt, POINT windowPoint) {
   Element* root = m_document ? m_document->documentElement() : nullptr;
   if (!root) return;

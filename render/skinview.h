@@ -53,6 +53,9 @@ class SkinView {
   void moveTo(int left, int top, int width, int height);
   // Repaints the whole window; called after changing an element.
   void refresh(SVGElement* element);
+  // Paints the document into the whole buffer at once, showing nothing: for
+  // a renderer to a file, which has no screen to look at.
+  void paintBuffer();
 
   SVGDocument* document() const { return m_document.get(); }
   HWND window() const { return m_window; }

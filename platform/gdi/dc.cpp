@@ -16,8 +16,15 @@ struct Screen {
   ULONG power = VideoPowerOn;
 };
 
-Screen& screen() {
+// The screen as it is, made or not: asking whether a surface is the
+// screen's must not make one.
+Screen& screenState() {
   static Screen s;
+  return s;
+}
+
+Screen& screen() {
+  Screen& s = screenState();
   SIZE size = wm::screenSize();
   if (s.surface.width != size.cx || s.surface.height != size.cy) {
     s.surface = Surface{size.cx, size.cy, 32,
@@ -80,7 +87,7 @@ void markScreenDirty(const RECT& r) { screen().dirty.unite(rectIntersection(r, w
 
 bool screenPowerOn() { return screen().power == VideoPowerOn; }
 
-bool isScreen(const Surface* s) { return s == &screen().surface; }
+bool isScreen(const Surface* s) { return s == &screenState().surface; }
 
 void drewOn(const Surface* s, const RECT& r) {
   if (isScreen(s)) screen().dirty.unite(r);

@@ -146,6 +146,14 @@ TEST_F(View, RepaintsOnlyTheInvalidAreaFromTheBuffer) {
   view->refresh(rect);
   wm::dispatchPending();
   EXPECT_EQ(screenAt(75, 50), kBlue);
+
+  // A renderer to a file paints the whole buffer and shows nothing.
+  rect->setAttribute(u"fill", u"red");
+  rect->attributeChanged(u"fill");
+  rect->computeStyle(view->bufferDc());
+  view->paintBuffer();
+  EXPECT_EQ(count(view, kRed, RECT{0, 0, 240, 268}), 100 * 100);
+  EXPECT_EQ(screenAt(50, 50), kBlue);
 }
 
 TEST_F(View, MoveToStoresThePlacement) {

@@ -125,8 +125,9 @@ int main(int argc, char** argv) {
   hostClass.lpfnWndProc = DefWindowProcW;
   hostClass.lpszClassName = u"SkinRenderHost";
   RegisterClassW(&hostClass);
-  HWND host =
-      CreateWindowExW(0, u"SkinRenderHost", u"", WS_VISIBLE, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+  // The host stays hidden: the view paints its buffer, which is what is
+  // written, and nothing is copied to a screen nobody looks at.
+  HWND host = CreateWindowExW(0, u"SkinRenderHost", u"", 0, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
   times.step("engine start");
   auto* view = new SkinView(host, 0, 0, width, height, nullptr);
   if (!view->window()) return fail("no view window");
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
     return fail("load failed: " + std::to_string(code) + " " + message);
   }
   times.step("load and style pass");
-  wm::dispatchPending();
+  view->paintBuffer();
   times.step("first paint");
   const gdi::Surface* buffer = gdi::bitmapSurface(static_cast<HBITMAP>(GetCurrentObject(view->bufferDc(), OBJ_BITMAP)));
   bool written = buffer && image::writeSurfacePng(*buffer, argv[2]);
