@@ -222,7 +222,7 @@ void bindVariable(Machine& vm, EditTextState& s, const std::u32string& initial) 
 void Machine::setFieldText(EditTextState& s, const std::string& text) {
   replaceText(s, 0, s.def.text.size(), paragraphsOf(toText32(text)), s.newFormat);
   s.htmlSource = s.def.text;
-  applyAutoSize(s, measureEditText(m_movie, s.def).width);
+  applyAutoSize(s, measureEditText(m_movie, s).width);
   markChanged(s);
   storeVariable(*this, s, text);
 }
@@ -372,13 +372,18 @@ AutoSize autoSizeOf(Machine& vm, const Value& v) {
   return AutoSize::None;
 }
 
+FieldScroll scrollOf(Machine& vm, EditTextState& s) {
+  vm.syncFromVariable(s);
+  return fieldScroll(vm.movie(), s);
+}
+
 double textWidthOf(Machine& vm, EditTextState& s) {
   vm.syncFromVariable(s);
-  return measureEditText(vm.movie(), s.def).width / kTwipsPerPixel;
+  return measureEditText(vm.movie(), s).width / kTwipsPerPixel;
 }
 double textHeightOf(Machine& vm, EditTextState& s) {
   vm.syncFromVariable(s);
-  return measureEditText(vm.movie(), s.def).height / kTwipsPerPixel;
+  return measureEditText(vm.movie(), s).height / kTwipsPerPixel;
 }
 
 #define FLAG(member)                                              \
@@ -398,7 +403,8 @@ const FieldProperty kProperties[] = {
      0},
     {"textHeight", [](Machine& vm, EditTextState& s) { return Value(std::round(textHeightOf(vm, s))); }, nullptr, 0},
     {"textWidth", [](Machine& vm, EditTextState& s) { return Value(std::round(textWidthOf(vm, s))); }, nullptr, 0},
-    {"bottomScroll", [](Machine&, EditTextState& s) { return Value(double(s.scroll)); }, nullptr, 0},
+    {"bottomScroll", [](Machine& vm, EditTextState& s) { return Value(double(scrollOf(vm, s).bottomScroll)); }, nullptr,
+     0},
     {"length",
      [](Machine& vm, EditTextState& s) {
        vm.syncFromVariable(s);
@@ -462,7 +468,7 @@ const FieldProperty kProperties[] = {
     {"autoSize", [](Machine&, EditTextState& s) { return Value(autoSizeName(s.autoSize)); },
      [](Machine& vm, EditTextState& s, const Value& v) {
        s.autoSize = autoSizeOf(vm, v);
-       applyAutoSize(s, measureEditText(vm.movie(), s.def).width);
+       applyAutoSize(s, measureEditText(vm.movie(), s).width);
        markChanged(s);
      },
      0},
@@ -489,9 +495,15 @@ const FieldProperty kProperties[] = {
     {"borderColor", [](Machine&, EditTextState& s) { return uint24(rgbOf(s.def.borderColor)); },
      [](Machine& vm, EditTextState& s, const Value& v) { s.def.borderColor = rgba(colourOf(vm, v)), markChanged(s); },
      0},
-    {"maxscroll", [](Machine&, EditTextState&) { return Value(1.0); }, nullptr, 0},
+    {"maxscroll", [](Machine& vm, EditTextState& s) { return Value(double(scrollOf(vm, s).maxScroll)); }, nullptr, 0},
     {"scroll", [](Machine&, EditTextState& s) { return Value(double(s.scroll)); },
-     [](Machine&, EditTextState&, const Value&) {}, 0},
+     [](Machine& vm, EditTextState& s, const Value& v) {
+       double n = vm.toNumber(v);
+       if (std::isnan(n)) return;
+       s.scroll = int(std::clamp(n, 1.0, double(scrollOf(vm, s).maxScroll)));
+       markChanged(s);
+     },
+     0},
     {"filters", [](Machine& vm, EditTextState&) { return Value(static_cast<Object*>(vm.newArray())); },
      [](Machine&, EditTextState&, const Value&) {}, 8},
     {"sharpness", [](Machine&, EditTextState&) { return Value(0.0); }, [](Machine&, EditTextState&, const Value&) {},

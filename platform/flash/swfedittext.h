@@ -99,7 +99,15 @@ struct TextExtent {
   float width = 0;
   float height = 0;
 };
-TextExtent measureEditText(const MovieDef& movie, const EditTextDef& field);
+TextExtent measureEditText(const MovieDef& movie, const EditTextState& field);
+
+// The last line a field can be scrolled to, and the last line it shows at
+// its scroll, counted from 1.
+struct FieldScroll {
+  int maxScroll = 1;
+  int bottomScroll = 1;
+};
+FieldScroll fieldScroll(const MovieDef& movie, const EditTextState& field);
 
 // The format of character `at` (of the last one past the end; the format new
 // text is given when there is no text).

@@ -402,7 +402,7 @@ void MovieRenderer::drawObject(const DisplayObject& object, const Matrix& matrix
     return;
   }
   if (object.editText) {
-    drawEditText(object.editText->def, matrix, cx);
+    drawEditText(*object.editText, matrix, cx);
     return;
   }
   const Character* character = m_movie->character(object.characterId);
@@ -417,9 +417,12 @@ void MovieRenderer::drawObject(const DisplayObject& object, const Matrix& matrix
     case CharacterKind::Text:
       drawText(*character->text, matrix, cx);
       break;
-    case CharacterKind::EditText:
-      drawEditText(*character->editText, matrix, cx);
+    case CharacterKind::EditText: {
+      const EditTextDef& def = *character->editText;
+      const FontDef* font = def.fontId ? m_movie->font(*def.fontId) : nullptr;
+      drawEditText(makeEditTextState(def, font ? font->name : std::string()), matrix, cx);
       break;
+    }
     case CharacterKind::Video:
       drawVideo(object.characterId, *character->video, object.ratio, matrix, cx);
       break;

@@ -12,6 +12,7 @@
 
 #include "platform/flash/swfmovie.h"
 #include "platform/flash/swfraster.h"
+#include "platform/flash/swftextlayout.h"
 #include "platform/flash/swftimeline.h"
 
 namespace swf {
@@ -60,12 +61,20 @@ class MovieRenderer {
                  const ColorTransform& colorTransform);
   // Static text: each run's glyph outlines filled at once in its colour.
   void drawText(const TextDef& text, const Matrix& toPixels, const ColorTransform& colorTransform);
-  // A text field: its frame and background, then its text laid out in its
-  // embedded font or the device's.
-  void drawEditText(const EditTextDef& text, const Matrix& toPixels, const ColorTransform& colorTransform);
+  // One run's outlines filled at once; false when the budget ran out.
+  bool drawGlyphRun(const TextRun& run, const FontDef& font, const Matrix& toPixels, Rgba color);
+  // A text field: its frame and background, then its text laid out with
+  // each character in its own format, from the line it is scrolled to.
+  void drawEditText(const EditTextState& field, const Matrix& toPixels, const ColorTransform& colorTransform);
   void drawFieldFrame(const EditTextDef& field, const Matrix& toPixels, const ColorTransform& colorTransform);
-  void drawDeviceLine(const EditTextDef& field, const std::u32string& line, Point origin, float pixelSize,
-                      const Matrix& toPixels, Rgba color);
+  // Characters [from, to) of a line, all in one format, from `origin`.
+  void drawFieldPiece(const EditTextState& field, const FieldLayout& layout, const std::u32string& shown, size_t from,
+                      size_t to, Point origin, const Matrix& toPixels, Rgba color);
+  void underline(const EditTextDef& field, Point origin, float end, const FieldFont& font, const Matrix& toPixels,
+                 Rgba color);
+  void drawDeviceGlyphs(const EditTextDef& field, gdi::FontFace& face, const std::u32string& shown, size_t from,
+                        size_t to, const std::vector<float>& x, float shift, float baselineY, const Matrix& toPixels,
+                        Rgba color);
   void fillRect(const Rect& rect, const Matrix& toPixels, Rgba color);
   void strokeRect(const Rect& rect, const Matrix& toPixels, Rgba color);
   void drawDisplayList(const std::map<Depth, DisplayObject>& list, const Matrix& toPixels,

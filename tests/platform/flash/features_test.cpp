@@ -193,6 +193,66 @@ TEST(Text, FieldsWithoutEmbeddedOutlinesUseTheDevicesFonts) {
   }
 }
 
+// Each run of an HTML field drawn in its own format. The field spans (20, 10)
+// to (220, 170) in the square font at 51.2 points: a glyph is 25 x 35
+// pixels and advances 30, half that at 25.6 points; ascent 40, descent 10.
+TEST(Text, FieldsDrawEachRunInItsOwnFormat) {
+  struct Case {
+    const char* name;
+    const char* html;
+    std::initializer_list<Probe> probes;
+  } cases[] = {
+      // Line 1: a red glyph, then two small blue ones on its baseline (52).
+      // Line 2 starts below the taller font's descent, right aligned, underlined.
+      {"sizes, colours, alignment, underline",
+       "<p><font color=\"#FF0000\">A</font><font color=\"#0000FF\" size=\"25.6\">AA</font></p>"
+       "<p align=\"right\"><u>A</u></p>",
+       {{30, 20, kRed},
+        {30, 51, kRed},
+        {60, 30, kWhite},
+        {60, 40, kBlue},
+        {75, 50, kBlue},
+        {30, 90, kWhite},
+        {200, 70, 0x000000},
+        {200, 100, 0x000000},
+        {200, 104, kWhite},
+        {200, 108, 0x000000},
+        {186, 108, kWhite}}},
+      // A paragraph's margin and first-line indent; a wrapped line keeps the
+      // margin only, 8 pixels of leading below the first (baseline 110).
+      {"margins, indent, leading",
+       "<textformat leftmargin=\"20\" indent=\"30\" leading=\"8\"><p>AAAA AA</p></textformat>",
+       {{73, 30, 0x000000},
+        {70, 30, kWhite},
+        {185, 30, 0x000000},
+        {43, 100, 0x000000},
+        {40, 100, kWhite},
+        {100, 100, kWhite},
+        {43, 72, kWhite}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto movie = flashtest::whiteMovie();
+    defineSquareFont(movie, 2);
+    EditText field{.xMin = 20 * kTw,
+                   .xMax = 220 * kTw,
+                   .yMin = 10 * kTw,
+                   .yMax = 170 * kTw,
+                   .fontId = 1,
+                   .height = 1024,
+                   .color = Rgba{0, 0, 0, 255},
+                   .text = c.html,
+                   .html = true,
+                   .useOutlines = true,
+                   .wordWrap = true,
+                   .multiline = true};
+    movie.defineEditText(2, field);
+    movie.placeObject2({.depth = 1, .characterId = 2});
+    movie.showFrame();
+    expectProbes(Loaded(movie).picture(), c.probes);
+  }
+}
+
 TEST(Text, HtmlFieldsShowTheirTextWithoutMarkup) {
   struct Case {
     const char* html;
