@@ -124,7 +124,7 @@ TextFieldObject* Machine::createTextField(ClipObject* parent, const std::string&
   EditTextDef def;
   def.bounds = frame;
   def.readOnly = true;
-  EditTextState state = makeEditTextState(def, std::string());
+  EditTextState state = makeEditTextState(def, nullptr);
   DisplayObject* object = parent->timeline->placeScriptedText(*key, std::move(state), name);
   return object ? fieldFor(object->editText) : nullptr;
 }

@@ -126,14 +126,16 @@ void settleFormats(EditTextState& s) {
   drawFirstFormat(s);
 }
 
-EditTextState makeEditTextState(const EditTextDef& def, const std::string& fontName) {
+EditTextState makeEditTextState(const EditTextDef& def, const FontDef* font) {
   EditTextState state;
   state.def = def;
   TextFieldFormat f;
-  f.font = fontName.empty() ? "Times New Roman" : fontName;
+  f.font = font && !font->name.empty() ? font->name : "Times New Roman";
+  f.bold = font && font->bold && !def.html;
+  f.italic = font && font->italic && !def.html;
   f.size = def.height / kTwipsPerPoint;
   f.color = rgbOf(def.color);
-  f.align = def.align;
+  f.align = def.html ? TextAlign::Left : def.align;
   f.leftMargin = def.leftMargin / kTwipsPerPoint;
   f.rightMargin = def.rightMargin / kTwipsPerPoint;
   f.indent = def.indent / kTwipsPerPoint;

@@ -126,8 +126,9 @@ void settleFormats(EditTextState& state);
 void paragraphRange(const EditTextState& state, size_t& from, size_t& to);
 
 // The state of a newly placed field of `def`, its format read from the
-// definition (`fontName` is the name of its font, empty for none).
-EditTextState makeEditTextState(const EditTextDef& def, const std::string& fontName);
+// definition and its font (null for none). A plain field takes its font's
+// style; an HTML one starts plain and left aligned, as its markup says the rest.
+EditTextState makeEditTextState(const EditTextDef& def, const FontDef* font);
 
 template <typename Change>
 void formatRange(EditTextState& state, size_t from, size_t to, Change change) {

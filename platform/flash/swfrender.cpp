@@ -420,7 +420,7 @@ void MovieRenderer::drawObject(const DisplayObject& object, const Matrix& matrix
     case CharacterKind::EditText: {
       const EditTextDef& def = *character->editText;
       const FontDef* font = def.fontId ? m_movie->font(*def.fontId) : nullptr;
-      drawEditText(makeEditTextState(def, font ? font->name : std::string()), matrix, cx);
+      drawEditText(makeEditTextState(def, font), matrix, cx);
       break;
     }
     case CharacterKind::Video:

@@ -40,7 +40,8 @@ const FontDef* namedFont(const MovieDef& movie, const TextFieldFormat& format) {
   return any;
 }
 
-FieldFont fontFor(const MovieDef& movie, const EditTextState& field, const TextFieldFormat& format, float scale) {
+FieldFont fontFor(const MovieDef& movie, const EditTextState& field, const TextFieldFormat& format, float scale,
+                  LayoutUse use) {
   FieldFont font;
   font.height = std::max(1.0f, float(format.size) * kTwipsPerPoint);
   const FontDef* own = field.def.fontId ? movie.font(*field.def.fontId) : nullptr;
@@ -52,14 +53,11 @@ FieldFont fontFor(const MovieDef& movie, const EditTextState& field, const TextF
       return font;
     }
   }
-  // A font embedded bold or italic draws its device look-alike in that style.
-  const FontDef* style = named ? named : (own && own->name == format.font ? own : nullptr);
-  bool bold = format.bold || (style && style->bold);
-  bool italic = format.italic || (style && style->italic);
   float pixelSize = font.height * scale;
   font.devicePixels = std::clamp(int(std::lround(pixelSize)), 1, kMaxDevicePixelSize);
-  font.device = deviceFace(format.font, bold, italic, font.devicePixels);
+  font.device = deviceFace(format.font, format.bold, format.italic, font.devicePixels);
   font.twipsPerDevicePixel = pixelSize / float(font.devicePixels) / scale;
+  font.advanceTwipsPerDevicePixel = use == LayoutUse::Draw ? 1 / scale : font.twipsPerDevicePixel;
   return font;
 }
 
@@ -67,14 +65,14 @@ float letterSpacingOf(const TextFieldFormat& format) { return float(format.lette
 
 // Each character's font and advance; one font per distinct format.
 void measureCharacters(const MovieDef& movie, const EditTextState& field, const std::u32string& shown, float scale,
-                       FieldLayout& out, std::vector<float>& advances) {
+                       LayoutUse use, FieldLayout& out, std::vector<float>& advances) {
   std::vector<const TextFieldFormat*> formats;
   size_t at = 0;
   auto addRun = [&](const TextFieldFormat& format, size_t length) {
     auto found = std::find_if(formats.begin(), formats.end(), [&](const TextFieldFormat* f) { return *f == format; });
     if (found == formats.end()) {
       formats.push_back(&format);
-      out.fonts.push_back(fontFor(movie, field, format, scale));
+      out.fonts.push_back(fontFor(movie, field, format, scale, use));
       found = formats.end() - 1;
     }
     auto index = uint16_t(found - formats.begin());
@@ -181,7 +179,7 @@ float FieldFont::advance(char32_t c) const {
       return float(outlines->advances[*glyph]) * height / outlines->emSquare;
     return height * 0.5f;
   }
-  return float(device->glyph(c).advance) * twipsPerDevicePixel;
+  return float(device->glyph(c).advance) * advanceTwipsPerDevicePixel;
 }
 
 float FieldFont::ascent() const {
@@ -194,10 +192,11 @@ float FieldFont::descent() const {
   return float(device->metrics().tmDescent) * twipsPerDevicePixel;
 }
 
-FieldLayout layoutField(const MovieDef& movie, const EditTextState& field, const std::u32string& shown, float scale) {
+FieldLayout layoutField(const MovieDef& movie, const EditTextState& field, const std::u32string& shown, float scale,
+                        LayoutUse use) {
   FieldLayout layout;
   std::vector<float> advances;
-  measureCharacters(movie, field, shown, scale, layout, advances);
+  measureCharacters(movie, field, shown, scale, use, layout, advances);
   layout.x.assign(shown.size(), 0);
   float top = 0;
   for (size_t start = 0; start <= shown.size();) {

@@ -32,6 +32,9 @@ struct FieldFont {
   std::shared_ptr<gdi::FontFace> device;
   int devicePixels = 0;  // the size the device face is drawn at
   float twipsPerDevicePixel = 1;
+  // Drawn device glyphs advance by their own whole-size advances; measured
+  // ones by advances scaled to the asked size.
+  float advanceTwipsPerDevicePixel = 1;
   float height = 0;  // twips per em
 
   float advance(char32_t c) const;
@@ -59,9 +62,12 @@ struct FieldLayout {
   float height = 0;  // every line with the leading between them
 };
 
-// Lays out `field` for drawing at `scale` pixels per twip; `shown` is the
-// text as drawn (a password field's stars), the same length as the field's.
-FieldLayout layoutField(const MovieDef& movie, const EditTextState& field, const std::u32string& shown, float scale);
+enum class LayoutUse { Measure, Draw };
+
+// Lays out `field` at `scale` pixels per twip; `shown` is the text as drawn
+// (a password field's stars), the same length as the field's.
+FieldLayout layoutField(const MovieDef& movie, const EditTextState& field, const std::u32string& shown, float scale,
+                        LayoutUse use);
 
 // Lines of the field shown at once from line `first` (0-based), at least one.
 size_t linesShown(const FieldLayout& layout, const EditTextState& field, size_t first);

@@ -31,12 +31,12 @@ Rgba colourOf(uint32_t rgb) { return Rgba{uint8_t(rgb >> 16), uint8_t(rgb >> 8),
 
 TextExtent measureEditText(const MovieDef& movie, const EditTextState& field) {
   if (field.def.text.empty()) return {};
-  FieldLayout layout = layoutField(movie, field, field.def.text, kPixelsPerTwip);
+  FieldLayout layout = layoutField(movie, field, field.def.text, kPixelsPerTwip, LayoutUse::Measure);
   return {layout.width, layout.height};
 }
 
 FieldScroll fieldScroll(const MovieDef& movie, const EditTextState& field) {
-  FieldLayout layout = layoutField(movie, field, field.def.text, kPixelsPerTwip);
+  FieldLayout layout = layoutField(movie, field, field.def.text, kPixelsPerTwip, LayoutUse::Measure);
   size_t lines = layout.lines.size();
   size_t first = std::min(size_t(std::max(field.scroll, 1)) - 1, lines - 1);
   size_t maxFirst = lines - 1;
@@ -116,7 +116,7 @@ void MovieRenderer::drawEditText(const EditTextState& field, const Matrix& toPix
   float scale = toPixels.meanScale();
   if (def.text.empty() || !(float(def.height) * scale >= 0.5f) || !std::isfinite(scale)) return;
   std::u32string shown = shownText(field);
-  FieldLayout layout = layoutField(*m_movie, field, shown, scale);
+  FieldLayout layout = layoutField(*m_movie, field, shown, scale, LayoutUse::Draw);
   size_t first = std::min(size_t(std::max(field.scroll, 1)) - 1, layout.lines.size() - 1);
   float top = float(def.bounds.yMin) + kGutterTwips - layout.lines[first].top;
   float shift = -float(field.hscroll) * 20;

@@ -20,7 +20,7 @@ void instantiate(DisplayObject& object, PlayContext& context, int nesting) {
   if (character->kind == CharacterKind::EditText) {
     const EditTextDef& def = *character->editText;
     const FontDef* font = def.fontId ? context.movie->font(*def.fontId) : nullptr;
-    object.editText = std::make_shared<EditTextState>(makeEditTextState(def, font ? font->name : std::string()));
+    object.editText = std::make_shared<EditTextState>(makeEditTextState(def, font));
   } else if (character->kind == CharacterKind::Sprite)
     object.sprite = std::make_unique<TimelineInstance>(*character->sprite, context, nesting + 1);
   else if (character->kind == CharacterKind::Button)
