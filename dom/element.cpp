@@ -54,12 +54,14 @@ const DomString& Element::getAttribute(const DomString& name) const {
   return value ? *value : domstrings::empty();
 }
 
-const DomString* Element::attributeValue(const DomString& name) const {
-  for (std::uint32_t i = 0; i < m_parsedCount; ++i) {
-    if (isNamed(m_parsed[i].name->qualifiedName, name)) return &m_parsed[i].value;
+// Parsed attributes are looked at from the newest: the loader asks about
+// the one it has just set.
+Element::AttributeEntry Element::findAttribute(const DomString& name) const {
+  for (std::uint32_t i = m_parsedCount; i-- > 0;) {
+    if (isNamed(m_parsed[i].name->qualifiedName, name)) return {m_parsed[i].name, &m_parsed[i].value};
   }
   const Attr* attr = findAttributeNode(name);
-  return attr ? &attr->value() : nullptr;
+  return attr ? AttributeEntry{attr->pooledName(), &attr->value()} : AttributeEntry{};
 }
 
 bool Element::setAttribute(const DomString& name, DomString value) {
@@ -71,20 +73,19 @@ bool Element::setAttribute(const DomString& name, DomString value) {
   return true;
 }
 
-const PooledName* Element::setParsedAttribute(WideStringView name, WideStringView value, Earlier earlier) {
+bool Element::setParsedAttribute(const PooledName* pooled, WideStringView value, Earlier earlier) {
   Document* doc = m_ownerDocument;
-  const PooledName* pooled = doc && !name.empty() ? doc->internName(name) : nullptr;
-  if (!pooled) return nullptr;
+  if (!doc) return false;
   // A change someone could hear needs an Attr node to name in its event.
   const bool heard = !doc->mutationEventsSuppressed() && doc->listenerCount() != 0;
   if (earlier == Earlier::CannotExist && !heard && !m_firstAttribute) {
     appendParsed(pooled, value);
-    return pooled;
+    return true;
   }
   Ref<Attr> attr = Ref<Attr>::adopt(new (doc) Attr(doc, pooled));
   attr->m_value = value;
   setAttributeNode(attr.get());
-  return pooled;
+  return true;
 }
 
 // The block grows by doubling; entries move to the new block.

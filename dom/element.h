@@ -33,7 +33,13 @@ class Element : public ParentNode {
   // The value, or an empty string when there is no such attribute.
   virtual const DomString& getAttribute(const DomString& name) const;
   // The value of the attribute, or none when there is no such attribute.
-  const DomString* attributeValue(const DomString& name) const;
+  const DomString* attributeValue(const DomString& name) const { return findAttribute(name).value; }
+  // An attribute's pooled name and value, both none when there is no such attribute.
+  struct AttributeEntry {
+    const PooledName* name = nullptr;
+    const DomString* value = nullptr;
+  };
+  AttributeEntry findAttribute(const DomString& name) const;
   // Installs a new Attr made by the owner document (replacing one of the same
   // name). Answers false, changing nothing, when the name cannot be interned.
   virtual bool setAttribute(const DomString& name, DomString value);
@@ -41,10 +47,10 @@ class Element : public ParentNode {
   // to replace: a parser's start tag never names one twice, so on an element
   // that came without attributes none can be.
   enum class Earlier { MayExist, CannotExist };
-  // setAttribute for a loader, from the parser's texts: answers the
-  // attribute's pooled name, or none (nothing changed) when it cannot be
-  // interned.
-  const PooledName* setParsedAttribute(WideStringView name, WideStringView value, Earlier earlier);
+  // setAttribute for a loader: `name` comes from the owner document's pool
+  // (Document::internName), the value is the parser's text. False, changing
+  // nothing, for an element without an owner document.
+  bool setParsedAttribute(const PooledName* name, WideStringView value, Earlier earlier);
   virtual void removeAttribute(const DomString& name);
   virtual Attr* getAttributeNode(const DomString& name) const;
   // Answers the attribute it replaced, or none. Refused (none, nothing changes)

@@ -16,6 +16,9 @@ struct PooledName {
   DomString qualifiedName;
   DomString namespaceURI;
   DomString localName;
+  // The style engine's property id of qualifiedName, kept by the first
+  // element that looks it up (0 until then): a name's id never changes.
+  mutable std::int32_t propertyId = 0;
   bool used = false;
 };
 

@@ -23,6 +23,15 @@ DomString textOf(const XML_Char* text, int length) {
   return copy;
 }
 
+// Whether the parser's text is `name`, unit for unit.
+bool spells(const DomString& name, const XML_Char* text) {
+  const char16_t* unit = wideOf(text);
+  for (char16_t c : name) {
+    if (*unit++ != c) return false;
+  }
+  return *unit == 0;
+}
+
 bool poolIsFull(const Document& document) {
   const NamePool* pool = document.namePool();
   return pool && pool->usedCount() >= pool->size();
@@ -115,14 +124,24 @@ void SkinDocumentLoader::startElement(const XML_Char* name, const XML_Char** att
 
 bool SkinDocumentLoader::setAttributes(Element* element, const XML_Char** attributes) {
   const auto earlier = element->hasAttributes() ? Element::Earlier::MayExist : Element::Earlier::CannotExist;
+  Document* document = element->ownerDocument();
   for (const XML_Char** attribute = attributes; attribute[0]; attribute += 2) {
-    const PooledName* pooled = element->setParsedAttribute(wideViewOf(attribute[0]), wideViewOf(attribute[1]), earlier);
-    if (!pooled) return false;
+    const PooledName* pooled = document ? attributeName(document, attribute[0]) : nullptr;
+    if (!pooled || !element->setParsedAttribute(pooled, wideViewOf(attribute[1]), earlier)) return false;
     const DomString& name = pooled->qualifiedName;
     if (m_observer) m_observer->attributeApplying(element, name);
     element->attributeChanged(name);
   }
   return true;
+}
+
+const PooledName* SkinDocumentLoader::attributeName(Document* document, const XML_Char* name) {
+  if (document != m_document.get()) return document->internName(wideViewOf(name));
+  KnownName& known = m_knownNames[(reinterpret_cast<std::uintptr_t>(name) / sizeof(XML_Char)) % kKnownNames];
+  if (known.text == name && spells(known.pooled->qualifiedName, name)) return known.pooled;
+  const PooledName* pooled = document->internName(wideViewOf(name));
+  if (pooled) known = {name, pooled};
+  return pooled;
 }
 
 // Appends the element to the current one; the outermost `svg` becomes the

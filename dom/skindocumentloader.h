@@ -9,6 +9,7 @@
 //   XmlLoadResult result;
 //   Ref<Document> doc = SkinDocumentLoader::load("\\skins\\a.bskn", result, makeSkinDocument);
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -78,6 +79,9 @@ class SkinDocumentLoader {
   void characterData(const XML_Char* text, int length);
 
   bool setAttributes(Element* element, const XML_Char** attributes);
+  // The pooled name of an attribute name the parser handed over, in the pool
+  // of `document`; none when it does not fit.
+  const PooledName* attributeName(Document* document, const XML_Char* name);
   bool placeElement(Element* element, bool isRoot);
   // Stops the parser with a failure of the loader's own (the document cannot
   // hold what the file asks for).
@@ -90,4 +94,13 @@ class SkinDocumentLoader {
   std::int64_t m_depth = 0;      // start tags seen minus end tags seen
   std::int64_t m_skipDepth = 0;  // 0, or the depth of the element whose subtree is skipped
   std::int32_t m_failure = 0;
+  // The parser keeps one copy of each attribute name for the whole file, so
+  // the same pointer comes back with every start tag using the name: names
+  // are found again by that pointer, each hit checked against the text.
+  struct KnownName {
+    const XML_Char* text = nullptr;
+    const PooledName* pooled = nullptr;
+  };
+  static constexpr std::size_t kKnownNames = 64;
+  std::array<KnownName, kKnownNames> m_knownNames{};
 };

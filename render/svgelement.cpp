@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "dom/document.h"
+#include "dom/domstrings.h"
 #include "style/propertyregistry.h"
 
 namespace {
@@ -63,6 +64,13 @@ bool applyDeclaration(ComputedStyle& style, DomStringView name, DomStringView te
   return property->font;
 }
 
+// The property id of an attribute's name, kept on its pooled name once found.
+std::int32_t propertyIdOf(const PooledName* pooled, const DomString& name) {
+  if (!pooled) return propertyRegistry().idOf(name);
+  if (pooled->propertyId == 0) pooled->propertyId = propertyRegistry().idOf(name);
+  return pooled->propertyId;
+}
+
 }  // namespace
 
 SVGElement::SVGElement(Document* ownerDocument, const PooledName* name, TypeCode typeCode)
@@ -80,9 +88,10 @@ void SVGElement::setId(const DomString& id) {
 void SVGElement::attributeChanged(const DomString& name) {
   Document* document = ownerDocument();
   NodeArena::Scope scope(document ? &document->nodeArena() : nullptr);
-  const DomString& text = getAttribute(name);
+  const AttributeEntry attribute = findAttribute(name);
+  const DomString& text = attribute.value ? *attribute.value : domstrings::empty();
   if (readGeometry(name, text)) return;
-  applyPresentationAttribute(m_style, name, text);
+  applyPresentationAttribute(m_style, name, propertyIdOf(attribute.name, name), text);
 }
 
 bool SVGElement::readGeometry(const DomString&, const DomString&) { return false; }

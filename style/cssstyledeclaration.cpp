@@ -142,8 +142,13 @@ DomString CSSStyleDeclaration::item(std::uint32_t index) const {
 
 // The text is prepared once for both uses of a "style" attribute.
 void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, const DomString& value) {
+  applyPresentationAttribute(declaration, name, propertyRegistry().idOf(name), value);
+}
+
+void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, std::int32_t propertyId,
+                                const DomString& value) {
   const PreparedText prepared(value);
   if (StyleObserver* observer = styleObserver()) observer->presentationAttribute(name, prepared.view());
   if (equalsIgnoreCase(name, u"style")) declaration.setPreparedCssText(prepared.view());
-  declaration.setPreparedProperty(propertyRegistry().idOf(name), prepared.view(), false);
+  declaration.setPreparedProperty(propertyId, prepared.view(), false);
 }

@@ -45,7 +45,7 @@ class CSSStyleDeclaration {
   void clearChanged() { m_changed = false; }
 
  private:
-  friend void applyPresentationAttribute(CSSStyleDeclaration&, const DomString&, const DomString&);
+  friend void applyPresentationAttribute(CSSStyleDeclaration&, const DomString&, std::int32_t, const DomString&);
 
   const CSSProperty* find(std::int32_t propertyId) const;
   void removeAll(std::int32_t propertyId);
@@ -62,3 +62,6 @@ class CSSStyleDeclaration {
 // every attribute, "style" included, is set as a property of its own name
 // (registered when new) with the attribute's text.
 void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, const DomString& value);
+// The same for a name whose id is known already (PropertyRegistry::idOf).
+void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, std::int32_t propertyId,
+                                const DomString& value);
