@@ -423,6 +423,7 @@ class Machine : public ScriptHost {
   void installTextBuiltins();
   // avmtextfield.cpp
   void installTextFieldBuiltins();
+  void installStyleSheetBuiltins();
   // avmnative.cpp: ASnative's numbered natives, and the global classes that exist without behaviour of their own.
   void installNativeTable();
   void installGlobalClasses();

@@ -602,6 +602,7 @@ void Machine::installTextFieldBuiltins() {
   installProperties(*this, m_textFieldProto, std::make_index_sequence<std::size(kProperties)>{});
   installSnapshotBuiltins();
   installSelectionBuiltins();
+  installStyleSheetBuiltins();
   method(ctor, "getFontList", [](Machine& vm, const Value&, std::span<const Value>) {
     std::vector<Value> names{Value("_sans"), Value("_serif"), Value("_typewriter")};
     return Value(static_cast<Object*>(vm.newArray(std::move(names))));

@@ -115,6 +115,29 @@ ActionWriter rangedFormats() {
   return call(w, "field", "getTextFormat", {}).push({"bold"}).op(kGetMember).op(kTrace);
 }
 
+// A style sheet reads CSS whole or not at all, keeps copies of its styles
+// and transforms a style into a TextFormat.
+ActionWriter styleSheet() {
+  ActionWriter w;
+  w.push({"s", 0, "TextField"}).op(kGetVariable).push({"StyleSheet"}).op(kNewMethod).op(kSetVariable);
+  call(w, "s", "parseCSS", {"a, b { font-size: 5 ;x:y}"}).op(kTrace);
+  call(w, "s", "getStyle", {"b"}).push({"fontSize"}).op(kGetMember).op(kTrace);
+  call(w, "s", "parseCSS", {"c { color: red; }; junk"}).op(kTrace);
+  call(w, "s", "getStyle", {"c"}).op(kTrace);
+  call(w, "s", "parseCSS", {"d{key:value"}).op(kTrace);
+  call(w, "s", "getStyleNames", {}).op(kTrace);
+  w.push({"o", 0, "Object"}).op(kNewObject).op(kSetVariable);
+  setMember(w, "o", "color", "#00FF00");
+  setMember(w, "o", "textAlign", "CENTER");
+  setMember(w, "o", "marginLeft", "-4");
+  w.push({"tf", "o"}).op(kGetVariable).push({1, "s"}).op(kGetVariable).push({"transform"}).op(kCallMethod);
+  w.op(kSetVariable);
+  for (const char* name : {"color", "align", "leftMargin", "display"}) traceMember(w, "tf", name);
+  w.push({"o"}).op(kGetVariable).push({"x", 2, "s"}).op(kGetVariable).push({"setStyle"}).op(kCallMethod).op(kPop);
+  setMember(w, "o", "color", "changed");
+  return call(w, "s", "getStyle", {"x"}).push({"color"}).op(kGetMember).op(kTrace);
+}
+
 // The focus moved to a made field and lost when the field goes, each move
 // told to the field and to the Selection's listeners.
 ActionWriter focusMoves() {
@@ -151,6 +174,9 @@ TEST(ScriptTextFields, FieldsShowTheirVariablesPropertiesAndFormats) {
         "KERNING=\"0\">a&lt;b</FONT></P>",
         "undefined"}},
       {"measured", measuredText(), {"true", "12", "4"}},
+      {"style sheet",
+       styleSheet(),
+       {"true", "5 ", "false", "null", "false", "a,b", "65280", "center", "0", "block", "#00FF00"}},
       {"focus", focusMoves(), {"_level0.made", "true", "_level0.made", "null", "null"}},
       {"ranged formats",
        rangedFormats(),
