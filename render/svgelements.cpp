@@ -115,13 +115,11 @@ void SVGImageElement::loadPicture() {
   if (m_href.empty()) return;  // an emptied reference keeps the picture shown
   m_picture.reset();
   m_mask.reset();
-  m_pending = readPicture(*this, m_href);
-}
-
-void SVGImageElement::decodePending() const {
-  if (!m_pending) return;
-  DecodedPicture decoded = decodePicture(*m_pending);
-  m_pending.reset();
+  // Decoded here, never while painting: a face first shown when the pen goes
+  // down must not wait for its decoding.
+  std::optional<std::vector<BYTE>> bytes = readPicture(*this, m_href);
+  if (!bytes) return;
+  DecodedPicture decoded = decodePicture(*bytes);
   m_picture = std::move(decoded.picture);
   m_mask = std::move(decoded.mask);
 }

@@ -5,8 +5,6 @@
 // are the children of a `g`.
 
 #include <memory>
-#include <optional>
-#include <vector>
 
 #include "platform/image/richimage.h"
 #include "render/svgelement.h"
@@ -168,31 +166,19 @@ class SVGImageElement final : public SVGBoxedRectangular {
 
   const DomString& href() const { return m_href; }
   // The decoded picture and its mask (none when the picture has no
-  // transparent colour). The file is read when the reference is set and
-  // decoded when first asked for, so a face that is never shown costs only
-  // its read, and a picture is the file as it was when it was named.
-  const RichBitmap* picture() const {
-    decodePending();
-    return m_picture.get();
-  }
-  const RichBitmap* mask() const {
-    decodePending();
-    return m_mask.get();
-  }
+  // transparent colour), decoded when the reference is set.
+  const RichBitmap* picture() const { return m_picture.get(); }
+  const RichBitmap* mask() const { return m_mask.get(); }
 
  protected:
   bool readGeometry(const DomString& name, const DomString& text) override;
 
  private:
   void loadPicture();
-  void decodePending() const;
 
   DomString m_href;
-  // The picture file's bytes until they are decoded; the decoded members
-  // are a cache of them.
-  mutable std::optional<std::vector<BYTE>> m_pending;
-  mutable std::unique_ptr<RichBitmap> m_picture;
-  mutable std::unique_ptr<RichBitmap> m_mask;
+  std::unique_ptr<RichBitmap> m_picture;
+  std::unique_ptr<RichBitmap> m_mask;
 };
 
 struct TextMetrics {
