@@ -448,6 +448,8 @@ const FieldProperty kProperties[] = {
        std::u32string markup = paragraphsOf(toText32(vm.toString(v)));
        if (!s.def.html) return vm.setFieldText(s, toUtf8(markup));
        s.htmlSource = markup;
+       // Markup aligns what no <p> aligns to the left, and so does new text after it.
+       s.newFormat.align = TextAlign::Left;
        setFormattedText(s, parseHtml(markup, s.newFormat));
        markChanged(s);
        storeVariable(vm, s, toUtf8(markup));

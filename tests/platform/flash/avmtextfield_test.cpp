@@ -115,6 +115,18 @@ ActionWriter rangedFormats() {
   return call(w, "field", "getTextFormat", {}).push({"bold"}).op(kGetMember).op(kTrace);
 }
 
+// Markup aligns paragraphs it leaves unaligned to the left, new text too.
+ActionWriter htmlAlignsLeft() {
+  ActionWriter w;
+  w.push({"tf", 0, "TextFormat"}).op(kNewObject).op(kSetVariable);
+  setMember(w, "tf", "align", "center");
+  w.push({"tf"}).op(kGetVariable).push({1, "field"}).op(kGetVariable).push({"setNewTextFormat"});
+  w.op(kCallMethod).op(kPop);
+  setMember(w, "field", "html", true);
+  setMember(w, "field", "htmlText", "a");
+  return call(w, "field", "getNewTextFormat", {}).push({"align"}).op(kGetMember).op(kTrace);
+}
+
 // A style sheet reads CSS whole or not at all, keeps copies of its styles
 // and transforms a style into a TextFormat.
 ActionWriter styleSheet() {
@@ -174,6 +186,7 @@ TEST(ScriptTextFields, FieldsShowTheirVariablesPropertiesAndFormats) {
         "KERNING=\"0\">a&lt;b</FONT></P>",
         "undefined"}},
       {"measured", measuredText(), {"true", "12", "4"}},
+      {"html aligns left", htmlAlignsLeft(), {"left"}},
       {"style sheet",
        styleSheet(),
        {"true", "5 ", "false", "null", "false", "a,b", "65280", "center", "0", "block", "#00FF00"}},
