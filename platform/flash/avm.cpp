@@ -255,6 +255,10 @@ std::shared_ptr<const Code> Machine::decode(const ActionBytes& bytes) {
       case kIf:
         jumps.target[0] = next + p.s16();
         break;
+      case kCallMethod:
+        in.a = uint32_t(code->methodCaches.size());
+        code->methodCaches.emplace_back();
+        break;
       case kGotoFrame:
         in.word = p.u16();
         break;
@@ -403,100 +407,6 @@ void Machine::runNow(const ActionBytes& bytes, TimelineInstance& target) {
   return f.pool && item.index < f.pool->size() ? (*f.pool)[item.index] : kUndefined;
 }
 
-// The position lives in a local while the fast actions run and in the frame
-// while a general step, which may move it, runs.
-void Machine::runRange(Frame& f, uint32_t start, uint32_t end) {
-  const Instr* instrs = f.code->instrs.data();
-  uint32_t pc = start;
-  f.pc = start;
-  if (f.returned) return;
-  // The budget too: a general step, which may run nested code, spends from the machine's.
-  uint64_t left = m_actionsLeft;
-  while (pc >= start && pc < end) {
-    const Instr& in = instrs[pc++];
-    if (left == 0) {
-      f.pc = pc;
-      m_actionsLeft = 0;
-      boundPassed();  // the frame's action budget is spent
-    }
-    --left;
-    if (stepFast(f, in, pc)) continue;
-    f.pc = pc;
-    m_actionsLeft = left;
-    step(f, in);
-    left = m_actionsLeft;
-    pc = f.pc;
-    if (f.returned) break;
-  }
-  m_actionsLeft = left;
-  f.pc = pc;
-}
-
-// The actions of tight loops on plain numbers, booleans and registers, done
-// in place on the stack; anything else answers false and takes the general
-// rules, which give the same results.
-[[gnu::always_inline]] inline bool Machine::stepFast(Frame& f, const Instr& in, uint32_t& pc) {
-  auto holds = [&](size_t count) { return m_stack.size() >= f.stackBase + count; };
-  switch (in.op) {
-    case kPush: {
-      // A push that would pass the bound takes the general path, which stops there.
-      if (m_stack.size() + in.b > m_limits.maxStack) return false;
-      const PushItem* items = f.code->pushes.data() + in.a;
-      for (uint32_t i = 0; i < in.b; ++i) m_stack.push_back(pushed(f, items[i]));
-      return true;
-    }
-    case kPop:
-      if (holds(1)) m_stack.pop_back();
-      return true;
-    case kJump:
-      pc = in.a;
-      return true;
-    case kStoreRegister:
-      if (!holds(1) || in.byte >= f.registers.size()) return false;
-      f.registers[in.byte] = m_stack.back();
-      return true;
-    case kIf: {
-      if (!holds(1)) return false;
-      Value& top = m_stack.back();
-      bool jump;
-      if (top.type == Type::Boolean)
-        jump = top.boolean;
-      else if (top.isNumber())
-        jump = top.num != 0 && !std::isnan(top.num);
-      else
-        return false;
-      m_stack.pop_back();
-      if (jump) pc = in.a;
-      return true;
-    }
-    case kNot: {
-      if (!holds(1) || m_version < 5) return false;
-      Value& top = m_stack.back();
-      if (top.type == Type::Boolean) {
-        top.boolean = !top.boolean;
-        return true;
-      }
-      if (!top.isNumber()) return false;
-      top.boolean = !(top.num != 0 && !std::isnan(top.num));
-      top.type = Type::Boolean;
-      return true;
-    }
-    case kIncrement:
-    case kDecrement:
-      if (!holds(1) || !m_stack.back().isNumber()) return false;
-      m_stack.back().num += in.op == kIncrement ? 1 : -1;
-      return true;
-    case kAdd2:
-    case kSubtract:
-    case kMultiply:
-    case kLess2:
-    case kGreater:
-      return holds(2) && numericFastPath(in.op);
-    default:
-      return false;
-  }
-}
-
 void ValueStack::growAndPush(Value v) {
   size_t count = size(), capacity = std::max<size_t>(64, 2 * count);
   auto* block = static_cast<Value*>(::operator new(capacity * sizeof(Value)));
@@ -512,35 +422,251 @@ void ValueStack::growAndPush(Value v) {
   ++m_top;
 }
 
-// Numbers on both sides of the common operators skip the general rules.
-bool Machine::numericFastPath(uint8_t op) {
-  size_t n = m_stack.size();
-  Value& a = m_stack[n - 2];
-  const Value& b = m_stack[n - 1];
+namespace {
+
+bool truth(const Value& v, bool& known) {
+  known = true;
+  if (v.type == Type::Boolean) return v.boolean;
+  if (v.isNumber()) return v.num != 0 && !std::isnan(v.num);
+  known = false;
+  return false;
+}
+
+// The operators of tight loops on two numbers, done in place on `a`; false
+// leaves both as they were for the general rules, which give the same results.
+[[gnu::always_inline]] inline bool numeric(uint8_t op, Value& a, const Value& b) {
   if (!a.isNumber() || !b.isNumber()) return false;
+  double x = a.num, y = b.num;
   switch (op) {
     case kAdd2:
-      a.num += b.num;
-      break;
+      a.num = x + y;
+      return true;
     case kSubtract:
-      a.num -= b.num;
-      break;
+      a.num = x - y;
+      return true;
     case kMultiply:
-      a.num *= b.num;
-      break;
+      a.num = x * y;
+      return true;
     case kLess2:
-    case kGreater: {
-      double x = a.num, y = b.num;
-      if (std::isnan(x) || std::isnan(y)) return false;
+    case kGreater:
+      if (std::isnan(x) || std::isnan(y)) return false;  // undefined, not a boolean
       a.boolean = op == kLess2 ? x < y : x > y;
-      a.type = Type::Boolean;
       break;
-    }
+    case kEquals2:
+    case kStrictEquals:
+      a.boolean = x == y || (std::isnan(x) && std::isnan(y));
+      break;
     default:
       return false;
   }
-  m_stack.pop_back();
+  a.type = Type::Boolean;
   return true;
+}
+
+}  // namespace
+
+// The actions the loop runs in place, numbered densely so that its switch is a jump table.
+enum class Fast : uint8_t {
+  General,
+  Push,
+  Pop,
+  Jump,
+  If,
+  StoreRegister,
+  Not,
+  Increment,
+  Decrement,
+  PushDuplicate,
+  Add2,
+  Subtract,
+  Multiply,
+  Less2,
+  Greater,
+  Equals2,
+  StrictEquals,
+};
+
+constexpr std::array<Fast, 256> kFastActions = [] {
+  std::array<Fast, 256> table{};
+  table[kPush] = Fast::Push;
+  table[kPop] = Fast::Pop;
+  table[kJump] = Fast::Jump;
+  table[kIf] = Fast::If;
+  table[kStoreRegister] = Fast::StoreRegister;
+  table[kNot] = Fast::Not;
+  table[kIncrement] = Fast::Increment;
+  table[kDecrement] = Fast::Decrement;
+  table[kPushDuplicate] = Fast::PushDuplicate;
+  table[kAdd2] = Fast::Add2;
+  table[kSubtract] = Fast::Subtract;
+  table[kMultiply] = Fast::Multiply;
+  table[kLess2] = Fast::Less2;
+  table[kGreater] = Fast::Greater;
+  table[kEquals2] = Fast::Equals2;
+  table[kStrictEquals] = Fast::StrictEquals;
+  return table;
+}();
+
+// The loop keeps the frame's state in locals: the position, the action
+// budget, the stack's top and floor and the registers. The actions of tight
+// loops on plain numbers, booleans and registers run in place here; anything
+// else hands the state back and takes the general step.
+void Machine::runRange(Frame& f, uint32_t start, uint32_t end) {
+  f.pc = start;
+  if (f.returned || start >= end) return;
+  const Instr* const instrs = f.code->instrs.data();
+  const Instr* ip = instrs + start;
+  const Instr* const stop = instrs + end;
+  uint32_t exitAt = kNoIndex;  // a jump out of the range, which ends the loop
+  uint64_t left = m_actionsLeft;
+  Value *sp, *floor, *limit, *regs;
+  size_t regCount;
+  auto load = [&] {
+    sp = m_stack.top();
+    floor = m_stack.base() + f.stackBase;
+    // A push past the room or the bound takes the general step, which grows the stack or stops there.
+    limit = m_stack.base() + std::min(m_limits.maxStack, size_t(m_stack.end() - m_stack.base()));
+    regs = f.registers.data();
+    regCount = f.registers.size();
+  };
+  auto save = [&] {
+    m_stack.setTop(sp);
+    f.pc = uint32_t(ip - instrs);
+    m_actionsLeft = left;
+  };
+  auto jumpTo = [&](uint32_t target) {
+    if (target - start < end - start) {
+      ip = instrs + target;
+    } else {
+      ip = stop;
+      exitAt = target;
+    }
+  };
+  auto popTop = [&] {
+    --sp;
+    sp->~Value();
+  };
+  auto binary = [&](uint8_t op) {
+    if (sp - floor < 2 || !numeric(op, sp[-2], sp[-1])) return false;
+    popTop();
+    return true;
+  };
+  // A comparison read at once by If, or by Not and If, branches without
+  // leaving its boolean; each action still spends from the budget.
+  auto compare = [&](uint8_t op) {
+    if (!binary(op)) return false;
+    const Instr* next = ip;
+    bool negate = false;
+    if (next != stop && next->op == kNot && m_version >= 5) {
+      negate = true;
+      ++next;
+    }
+    uint64_t actions = uint64_t(next - ip) + 1;
+    if (next == stop || next->op != kIf || left < actions) return true;
+    bool jump = sp[-1].boolean != negate;
+    popTop();
+    left -= actions;
+    ip = next + 1;
+    if (jump) jumpTo(next->a);
+    return true;
+  };
+  load();
+  while (ip != stop) {
+    const Instr& in = *ip++;
+    if (left == 0) {
+      save();
+      boundPassed();  // the frame's action budget is spent
+    }
+    --left;
+    switch (kFastActions[in.op]) {
+      case Fast::Push: {
+        if (sp + in.b > limit) break;
+        const PushItem* item = f.code->pushes.data() + in.a;
+        for (uint32_t i = 0; i < in.b; ++i, ++item) new (sp++) Value(pushed(f, *item));
+        continue;
+      }
+      case Fast::Pop:
+        if (sp > floor) popTop();
+        continue;
+      case Fast::Jump:
+        jumpTo(in.a);
+        continue;
+      case Fast::If: {
+        bool known;
+        if (sp <= floor) break;
+        bool jump = truth(sp[-1], known);
+        if (!known) break;
+        popTop();
+        if (jump) jumpTo(in.a);
+        continue;
+      }
+      case Fast::StoreRegister:
+        if (sp <= floor || in.byte >= regCount) break;
+        // A store followed by a pop moves the value instead of copying it.
+        if (ip != stop && ip->op == kPop && left > 0) {
+          regs[in.byte] = std::move(sp[-1]);
+          popTop();
+          ++ip;
+          --left;
+        } else {
+          regs[in.byte] = sp[-1];
+        }
+        continue;
+      case Fast::Not: {
+        bool known;
+        if (sp <= floor || m_version < 5) break;
+        bool value = truth(sp[-1], known);
+        if (!known) break;
+        sp[-1].boolean = !value;
+        sp[-1].type = Type::Boolean;
+        continue;
+      }
+      case Fast::Increment:
+      case Fast::Decrement:
+        if (sp <= floor || !sp[-1].isNumber()) break;
+        sp[-1].num += in.op == kIncrement ? 1 : -1;
+        continue;
+      case Fast::PushDuplicate:
+        if (sp <= floor || sp >= limit) break;
+        new (sp) Value(sp[-1]);
+        ++sp;
+        continue;
+      case Fast::Add2:
+        if (binary(kAdd2)) continue;
+        break;
+      case Fast::Subtract:
+        if (binary(kSubtract)) continue;
+        break;
+      case Fast::Multiply:
+        if (binary(kMultiply)) continue;
+        break;
+      case Fast::Less2:
+        if (compare(kLess2)) continue;
+        break;
+      case Fast::Greater:
+        if (compare(kGreater)) continue;
+        break;
+      case Fast::Equals2:
+        if (compare(kEquals2)) continue;
+        break;
+      case Fast::StrictEquals:
+        if (compare(kStrictEquals)) continue;
+        break;
+      case Fast::General:
+        break;
+    }
+    save();
+    if (in.op == kCallMethod)
+      callMethodAction(f, in);
+    else
+      step(f, in);
+    if (f.returned) return;
+    left = m_actionsLeft;
+    load();
+    jumpTo(f.pc);
+  }
+  save();
+  if (exitAt != kNoIndex) f.pc = exitAt;
 }
 
 void Machine::step(Frame& f, const Instr& in) {

@@ -16,6 +16,7 @@
 #include <new>
 #include <set>
 #include <span>
+#include <typeinfo>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -58,12 +59,28 @@ struct PushItem {
 
 using ConstantPool = std::shared_ptr<const std::vector<Value>>;
 
+// What one CallMethod found last: the receiver's type, the prototype chain
+// walked to the method's owner and the layout of each map on the way. It
+// holds while the receiver has no property of that name, the chain and its
+// maps are as they were and no collection has freed (and reused) an object.
+struct MethodCache {
+  static constexpr size_t kMaxHops = 4;
+  StringRef name;
+  const std::type_info* receiverType = nullptr;
+  uint32_t collections = 0;
+  uint32_t hops = 0;                      // 0: nothing cached
+  std::array<Object*, kMaxHops> chain{};  // the receiver's prototype first, the owner last
+  std::array<uint32_t, kMaxHops> layouts{};
+  Property* property = nullptr;  // the owner's, checked for accessors and visibility at each use
+};
+
 // An action block decoded once and shared by the functions defined in it.
 struct Code {
   ActionBytes bytes;
   std::vector<Instr> instrs;
   std::vector<PushItem> pushes;
-  std::vector<ConstantPool> pools;  // of its ConstantPool actions, made ready once
+  std::vector<ConstantPool> pools;                // of its ConstantPool actions, made ready once
+  mutable std::vector<MethodCache> methodCaches;  // one per CallMethod, which holds its index
 };
 
 struct ScriptBody {
@@ -88,7 +105,10 @@ struct ScriptAbort {};
 // the stack is checked by the actions that push.
 class ValueStack {
  public:
-  ValueStack() = default;
+  ValueStack() {
+    m_begin = m_top = static_cast<Value*>(::operator new(kFirstRoom * sizeof(Value)));
+    m_end = m_begin + kFirstRoom;
+  }
   ~ValueStack() {
     clear();
     ::operator delete(m_begin);
@@ -111,6 +131,12 @@ class ValueStack {
     ++m_top;
   }
   void pop_back() { (--m_top)->~Value(); }
+  // The interpreter's loop keeps the top in a register and hands it back
+  // before anything else reads the stack.
+  Value* base() const { return m_begin; }
+  Value* top() const { return m_top; }
+  Value* end() const { return m_end; }
+  void setTop(Value* top) { m_top = top; }
   void resize(size_t n) {
     while (size() > n) pop_back();
     while (size() < n) push_back(Value());
@@ -119,6 +145,7 @@ class ValueStack {
 
  private:
   void growAndPush(Value v);
+  static constexpr size_t kFirstRoom = 64;
   Value* m_begin = nullptr;
   Value* m_top = nullptr;
   Value* m_end = nullptr;
@@ -383,9 +410,7 @@ class Machine : public ScriptHost {
   [[noreturn]] void boundPassed();
   // Too deep a recursion or prototype chain: the running action list ends, the movie goes on.
   [[noreturn]] static void recursionPassed() { throw ScriptThrow{Value(), true}; }
-  bool stepFast(Frame& f, const Instr& in, uint32_t& pc);
   const Value& pushed(const Frame& f, const PushItem& item) const;
-  bool numericFastPath(uint8_t op);
   std::vector<Value> popArgs(Frame& f);
   void popArgs(Frame& f, CallArgs& args);
   Value add2(const Value& a, const Value& b);
@@ -501,6 +526,11 @@ class Machine : public ScriptHost {
   Object* findOwner(Object* object, std::string_view name);
   Object* findOwner(Object* object, std::string_view name, Property*& property);
   Value callMethod(Frame& f, const Value& base, std::string_view name, std::span<const Value> args);
+  // avmlookup.cpp: CallMethod, through its site's cache.
+  void callMethodAction(Frame& f, const Instr& in);
+  bool callCachedNative(Frame& f, const Instr& in);
+  Property* cachedMethod(MethodCache& cache, Object* receiver, const Value& name);
+  Property* fillMethodCache(MethodCache& cache, Object* receiver, const Value& name);
 };
 
 // Where a clip's drawing methods stand: the pen, the fill being drawn and

@@ -102,26 +102,9 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
       push(f, call(fn, self, args));
       return;
     }
-    case 0x52: {  // CallMethod
-      Value nameValue = pop(f);
-      Value base = pop(f);
-      CallArgs args;
-      popArgs(f, args);
-      if (nameValue.isUndefined() || (nameValue.isString() && nameValue.text().empty())) {
-        if (auto* s = base.object(); s && s->kind() == ObjectKind::Super) {
-          push(f, superConstruct(static_cast<SuperObject*>(s), args));
-          return;
-        }
-        push(f, call(base, Value(), args));
-        return;
-      }
-      if (nameValue.isString()) {
-        push(f, callMethod(f, base, nameValue.text(), args));
-      } else {
-        push(f, callMethod(f, base, toString(nameValue), args));
-      }
+    case 0x52:  // CallMethod
+      callMethodAction(f, in);
       return;
-    }
     case 0x40: {  // NewObject
       std::string name = toString(pop(f));
       CallArgs args;

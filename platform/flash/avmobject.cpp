@@ -41,6 +41,7 @@ Property* PropertyMap::find(std::string_view name) {
 Property& PropertyMap::insert(std::string_view name) {
   if (Property* p = find(name)) return *p;
   m_props.push_back(Property{std::string(name)});
+  ++m_layout;
   if (m_props.size() == kIndexFrom)
     reindex();
   else if (m_props.size() > kIndexFrom)
@@ -52,6 +53,7 @@ bool PropertyMap::erase(std::string_view name) {
   Property* p = find(name);
   if (!p) return false;
   m_props.erase(m_props.begin() + (p - m_props.data()));
+  ++m_layout;
   reindex();
   return true;
 }
@@ -157,6 +159,7 @@ void Heap::collect(std::span<Object* const> roots) {
   m_objects.erase(dead, m_objects.end());
   for (auto& o : m_objects) o->marked = false;
   m_afterCollect = m_objects.size();
+  ++m_collections;
 }
 
 }  // namespace swf::avm

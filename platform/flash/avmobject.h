@@ -44,8 +44,10 @@ class PropertyMap {
   Property* find(std::string_view name);
   Property& insert(std::string_view name);  // the existing one, or a new one at the end
   bool erase(std::string_view name);
-  std::vector<Property>& all() { return m_props; }
   const std::vector<Property>& all() const { return m_props; }
+  // Counts the names made and erased: a lookup the machine cached holds
+  // while the maps it walked keep their layout.
+  uint32_t layout() const { return m_layout; }
 
  private:
   // Looks names up without making a string of them.
@@ -58,6 +60,7 @@ class PropertyMap {
 
   static constexpr size_t kIndexFrom = 24;  // smaller maps are searched in order
   bool m_caseSensitive;
+  uint32_t m_layout = 0;
   std::vector<Property> m_props;
   std::unordered_map<std::string, uint32_t, NameHash, std::equal_to<>> m_index;
 };
@@ -194,11 +197,14 @@ class Heap {
   // Frees every object not reachable from `roots`.
   void collect(std::span<Object* const> roots);
   size_t allocatedSinceCollect() const { return m_objects.size() - m_afterCollect; }
+  // Counts collections: an object's address names it only between two.
+  uint32_t collections() const { return m_collections; }
 
  private:
   bool m_caseSensitive;
   size_t m_maxObjects;
   size_t m_afterCollect = 0;
+  uint32_t m_collections = 0;
   std::vector<std::unique_ptr<Object>> m_objects;
 };
 

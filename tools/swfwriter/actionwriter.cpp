@@ -128,6 +128,11 @@ ActionWriter& ActionWriter::ifTrue(const std::string& target) {
   return *this;
 }
 
+ActionWriter& ActionWriter::append(const ActionWriter& other) {
+  m_items.insert(m_items.end(), other.m_items.begin(), other.m_items.end());
+  return *this;
+}
+
 ActionWriter& ActionWriter::label(const std::string& name) {
   m_items.push_back({{0, {}}, {}, name});
   return *this;

@@ -43,6 +43,8 @@ class ActionWriter {
   ActionWriter& tryCatch(const ActionWriter& body, const std::string& name, const ActionWriter& handler,
                          const ActionWriter& last);
   ActionWriter& with(const ActionWriter& body);
+  // The actions of `other` after these; their labels join this block's.
+  ActionWriter& append(const ActionWriter& other);
   // Shorthands: trace(value), name = value, and a call of `name` with `args`.
   ActionWriter& trace(Pushed value);
   ActionWriter& traceVariable(const std::string& name);

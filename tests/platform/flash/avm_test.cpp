@@ -743,3 +743,124 @@ TEST(ScriptMachine, RecursionEndsTheActionListAndTheMovieGoesOn) {
 }
 
 }  // namespace
+
+// Method lookups remembered by a call site: the site runs twice, with a
+// change to the object or its prototypes between the two calls.
+ActionWriter& pushReturning(ActionWriter& w, const char* text) {
+  ActionWriter body;
+  body.push({text}).op(kReturn);
+  return w.defineFunction("", {}, body);
+}
+
+ActionWriter& pushPrototypeOf(ActionWriter& w, const char* ctor) {
+  return w.push({ctor}).op(kGetVariable).push({"prototype"}).op(kGetMember);
+}
+
+// function F() {}; F.prototype.m = () => "a"; function G() {}; G extends F; o = new G.
+ActionWriter classes() {
+  ActionWriter w, empty;
+  w.defineFunction("F", {}, empty).defineFunction("G", {}, empty);
+  pushPrototypeOf(w, "F").push({"m"});
+  pushReturning(w, "a").op(kSetMember);
+  w.push({"G"}).op(kGetVariable).push({"F"}).op(kGetVariable).op(kExtends);
+  return w.push({"o", 0, "G"}).op(kNewObject).op(kSetVariable);
+}
+
+ActionWriter anArray() { return ActionWriter().push({"o", 0}).op(kInitArray).op(kSetVariable); }
+
+ActionWriter setMethod(const char* ctor, const char* text) {
+  ActionWriter w;
+  if (ctor)
+    pushPrototypeOf(w, ctor).push({"m"});
+  else
+    w.push({"o"}).op(kGetVariable).push({"m"});
+  pushReturning(w, text);
+  return std::move(w.op(kSetMember));
+}
+
+ActionWriter swapProto(bool ofObject, const char* text) {
+  ActionWriter w;
+  if (ofObject)
+    w.push({"o"}).op(kGetVariable);
+  else
+    pushPrototypeOf(w, "G");
+  w.push({"__proto__", "m"});
+  pushReturning(w, text).push({1}).op(kInitObject).op(kSetMember);
+  return w;
+}
+
+ActionWriter deleteMethod() {
+  ActionWriter w;
+  pushPrototypeOf(w, "F").push({"m"}).op(kDelete).op(kPop);
+  return w;
+}
+
+ActionWriter getterStandsIn() {
+  // G.prototype.addProperty("m", () => () => "got", null)
+  ActionWriter getter, w;
+  pushReturning(getter, "got").op(kReturn);
+  w.push({nullptr});
+  w.defineFunction("", {}, getter).push({"m", 3});
+  pushPrototypeOf(w, "G").push({"addProperty"}).op(kCallMethod).op(kPop);
+  return w;
+}
+
+ActionWriter watchAnswers() {
+  // F.prototype.watch("m", () => () => "watched"); F.prototype.m = () => "b"
+  ActionWriter callback, w;
+  pushReturning(callback, "watched").op(kReturn);
+  w.defineFunction("", {}, callback).push({"m", 2});
+  pushPrototypeOf(w, "F").push({"watch"}).op(kCallMethod).op(kPop);
+  ActionWriter set = setMethod("F", "b");
+  return std::move(w.append(set));
+}
+
+ActionWriter replacePush(bool onArray) {
+  ActionWriter w;
+  if (onArray)
+    w.push({"o"}).op(kGetVariable);
+  else
+    pushPrototypeOf(w, "Array");
+  w.push({"push"});
+  pushReturning(w, "replaced").op(kSetMember);
+  return w;
+}
+
+// for (i = 0; i < 2; i++) { trace(o.<method>()); if (i == 0) <change> }
+ActionWriter callTwice(const ActionWriter& setup, const char* method, const ActionWriter& change) {
+  ActionWriter w = setup;
+  w.push({0}).storeRegister(1).op(kPop);
+  w.label("top").push({Reg{1}, 2}).op(kLess2).op(kNot).ifTrue("end");
+  w.push({0, "o"}).op(kGetVariable).push({method}).op(kCallMethod).op(kTrace);
+  w.push({Reg{1}, 0}).op(kEquals2).op(kNot).ifTrue("next");
+  w.append(change);
+  w.label("next").push({Reg{1}}).op(kIncrement).storeRegister(1).op(kPop).jump("top").label("end");
+  return w;
+}
+
+struct CachedCallCase {
+  const char* name;
+  ActionWriter setup;
+  const char* method;
+  ActionWriter change;
+  std::vector<std::string> lines;
+};
+
+TEST(ScriptMachine, ACallSiteSeesEveryChangeToTheMethodItFound) {
+  const CachedCallCase cases[] = {
+      {"replaced where it was found", classes(), "m", setMethod("F", "b"), {"a", "b"}},
+      {"made on a prototype nearer the object", classes(), "m", setMethod("G", "near"), {"a", "near"}},
+      {"made on the object itself", classes(), "m", setMethod(nullptr, "own"), {"a", "own"}},
+      {"the object's prototype swapped", classes(), "m", swapProto(true, "swapped"), {"a", "swapped"}},
+      {"a prototype above swapped", classes(), "m", swapProto(false, "above"), {"a", "above"}},
+      {"deleted", classes(), "m", deleteMethod(), {"a", "undefined"}},
+      {"an accessor put in its way", classes(), "m", getterStandsIn(), {"a", "got"}},
+      {"a watch answering the new value", classes(), "m", watchAnswers(), {"a", "watched"}},
+      {"a built-in replaced on its prototype", anArray(), "push", replacePush(false), {"0", "replaced"}},
+      {"a built-in hidden by the object's own", anArray(), "push", replacePush(true), {"0", "replaced"}},
+  };
+  for (const CachedCallCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(run(callTwice(c.setup, c.method, c.change), 8), c.lines);
+  }
+}
