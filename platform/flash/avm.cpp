@@ -582,7 +582,14 @@ void Machine::runRange(Frame& f, uint32_t start, uint32_t end) {
       case Fast::Push: {
         if (sp + in.b > limit) break;
         const PushItem* item = f.code->pushes.data() + in.a;
-        for (uint32_t i = 0; i < in.b; ++i, ++item) new (sp++) Value(pushed(f, *item));
+        for (const PushItem* last = item + in.b; item != last; ++item) {
+          if (item->source == PushItem::Literal)
+            new (sp++) Value(item->value);
+          else if (item->source == PushItem::Register)
+            new (sp++) Value(item->reg < regCount ? regs[item->reg] : kUndefined);
+          else
+            new (sp++) Value(pushed(f, *item));
+        }
         continue;
       }
       case Fast::Pop:
@@ -654,6 +661,8 @@ void Machine::runRange(Frame& f, uint32_t start, uint32_t end) {
         break;
       case Fast::General:
         break;
+      default:
+        __builtin_unreachable();  // the table holds only the kinds above
     }
     save();
     if (in.op == kCallMethod)

@@ -3,6 +3,7 @@
 // chain once, not at every round.
 
 #include <cmath>
+#include <new>
 
 #include "platform/flash/avm.h"
 
@@ -21,11 +22,48 @@ bool mapAlone(const Object& o, std::string_view name) {
   return false;
 }
 
+// Arguments moved off the stack, where the first lies on top: the native
+// may run scripts that move the stack, so it is given them apart.
+template <size_t N>
+class MovedArgs {
+ public:
+  MovedArgs(Value* first, size_t count) : m_count(count) {
+    for (size_t i = 0; i < count; ++i) new (slot(i)) Value(std::move(*(first - i)));
+  }
+  ~MovedArgs() {
+    for (size_t i = 0; i < m_count; ++i) slot(i)->~Value();
+  }
+  MovedArgs(const MovedArgs&) = delete;
+  MovedArgs& operator=(const MovedArgs&) = delete;
+  std::span<const Value> values() { return {slot(0), m_count}; }
+
+ private:
+  Value* slot(size_t i) { return std::launder(reinterpret_cast<Value*>(m_storage + i * sizeof(Value))); }
+  alignas(Value) unsigned char m_storage[N * sizeof(Value)];
+  size_t m_count;
+};
+
 bool sameName(const MethodCache& cache, const Value& name) {
   return cache.name == name.str || (cache.name && *cache.name == name.text());
 }
 
 }  // namespace
+
+inline Property* Machine::cachedMethod(MethodCache& cache, Object* receiver, const Value& name) {
+  if (cache.hops == 0 || cache.collections != m_heap.collections() || &typeid(*receiver) != cache.receiverType ||
+      !sameName(cache, name))
+    return fillMethodCache(cache, receiver, name);
+  if (!receiver->props.all().empty() && receiver->props.find(name.text())) return nullptr;
+  Object* expected = receiver->proto;
+  for (uint32_t i = 0; i < cache.hops; ++i) {
+    Object* o = cache.chain[i];
+    if (o != expected || o->props.layout() != cache.layouts[i]) return fillMethodCache(cache, receiver, name);
+    expected = o->proto;
+  }
+  Property* p = cache.property;
+  if (p->getter || p->setter || p->visibleFrom > m_version) return nullptr;
+  return p;
+}
 
 // A native method the site's cache finds, called with its arguments read
 // off the stack in place; anything else answers false and is popped and
@@ -44,16 +82,15 @@ bool Machine::callCachedNative(Frame& f, const Instr& in) {
   NativeFn native = static_cast<FunctionObject*>(function)->native;
   if (!native || m_depth + 1 >= m_limits.maxCallDepth) return false;
   size_t count = size_t(n);
-  Value self = top[-2];
-  std::array<Value, kMostArgs> args;
-  for (size_t i = 0; i < count; ++i) args[i] = std::move(top[-4 - int(i)]);
+  Value self = std::move(top[-2]);
+  MovedArgs<kMostArgs> args(top - 4, count);
   for (size_t i = 0; i < 3 + count; ++i) m_stack.pop_back();
   ++m_depth;
   struct Leave {
     int& depth;
     ~Leave() { --depth; }
   } leave{m_depth};
-  push(f, native(*this, self, std::span<const Value>(args.data(), count)));
+  push(f, native(*this, self, args.values()));
   return true;
 }
 
@@ -91,22 +128,6 @@ void Machine::callMethodAction(Frame& f, const Instr& in) {
     return;
   }
   push(f, call(fn, base, args));
-}
-
-Property* Machine::cachedMethod(MethodCache& cache, Object* receiver, const Value& name) {
-  if (cache.hops == 0 || cache.collections != m_heap.collections() || &typeid(*receiver) != cache.receiverType ||
-      !sameName(cache, name))
-    return fillMethodCache(cache, receiver, name);
-  if (receiver->props.find(name.text())) return nullptr;
-  Object* expected = receiver->proto;
-  for (uint32_t i = 0; i < cache.hops; ++i) {
-    Object* o = cache.chain[i];
-    if (o != expected || o->props.layout() != cache.layouts[i]) return fillMethodCache(cache, receiver, name);
-    expected = o->proto;
-  }
-  Property* p = cache.property;
-  if (p->getter || p->setter || p->visibleFrom > m_version) return nullptr;
-  return p;
 }
 
 // Walks the chain as findOwner does and keeps what it found when every
