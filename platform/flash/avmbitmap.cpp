@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/flash/avmgeom.h"
+#include "platform/flash/swfnoise.h"
 #include "platform/flash/swfrender.h"
 
 namespace swf::avm {
@@ -17,20 +18,22 @@ namespace {
 
 constexpr int kMaxSide = 2880;  // the player's largest picture side
 constexpr uint32_t kOpaqueWhite = 0xFFFFFFFF;
+// Octaves past this change no channel by a level, and each costs a pass over the picture.
+constexpr int kMaxOctaves = 16;
 
 // Straight colour to premultiplied, as the renderer takes it.
 uint32_t premultiplied(uint32_t argb) {
   return premultiply(Rgba{uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb), uint8_t(argb >> 24)});
 }
 
-// Back to straight colour as the player reads its pixels: each channel to
-// the nearest value, halves down, so that a colour set with little alpha
-// reads back a little changed, as scripts expect.
+// Back to straight colour as the player reads its pixels: each channel times
+// the alpha's reciprocal in 8.8 fixed point, so that a colour set with little
+// alpha reads back a little changed, as scripts expect.
 uint32_t straight(uint32_t premultiplied) {
   uint32_t a = premultiplied >> 24;
   if (a == 0) return 0;
   auto channel = [&](int shift) {
-    return std::min(255u, (((premultiplied >> shift) & 0xFF) * 255 * 2 + a - 1) / (2 * a)) << shift;
+    return std::min(255u, (((premultiplied >> shift) & 0xFF) * (0xFF00 / a) + 0x7F) >> 8) << shift;
   };
   return a << 24 | channel(16) | channel(8) | channel(0);
 }
@@ -500,7 +503,9 @@ Value getColorBoundsRect(Machine& vm, const Value& self, std::span<const Value> 
         x0 = std::min(x0, x), y0 = std::min(y0, y);
         x1 = std::max(x1, x), y1 = std::max(y1, y);
       }
-  if (x1 < 0) return makeRectangle(vm, 0, 0, 0, 0);
+  // The player starts its far corner at the origin, so that what lies at the
+  // origin alone is found as nothing.
+  if (x1 <= 0 && y1 <= 0) return makeRectangle(vm, 0, 0, 0, 0);
   return makeRectangle(vm, x0, y0, x1 - x0 + 1, y1 - y0 + 1);
 }
 
@@ -536,28 +541,6 @@ Value merge(Machine& vm, const Value& self, std::span<const Value> args) {
   return Value();
 }
 
-// The player's pseudo-random numbers: the minimal standard generator
-// (Park and Miller), seed times 16807 modulo 2^31 - 1.
-class ParkMiller {
- public:
-  // A seed of 0 or below starts where 1 - seed would.
-  explicit ParkMiller(double seed) {
-    double s = std::isfinite(seed) ? std::trunc(seed) : 0;
-    if (s <= 0) s = 1 - s;
-    m_state = uint32_t(std::fmod(s, double(kModulus)));
-    if (m_state == 0) m_state = 1;
-  }
-  uint32_t next() {
-    m_state = uint32_t(uint64_t(m_state) * kMultiplier % kModulus);
-    return m_state;
-  }
-
- private:
-  static constexpr uint64_t kModulus = 2147483647;
-  static constexpr uint64_t kMultiplier = 16807;
-  uint32_t m_state = 1;
-};
-
 // noise(seed, low, high, channels, grayScale): each pixel's channels drawn
 // in turn from the generator, between low and high.
 Value noise(Machine& vm, const Value& self, std::span<const Value> args) {
@@ -583,6 +566,55 @@ Value noise(Machine& vm, const Value& self, std::span<const Value> args) {
     }
   changed(vm);
   return Value();
+}
+
+// The per-octave offsets of perlinNoise: an array of points, in pixels.
+std::vector<std::array<double, 2>> octaveOffsets(Machine& vm, const Value& list, int octaves) {
+  std::vector<std::array<double, 2>> offsets;
+  if (!list.isObject()) return offsets;
+  for (int i = 0; i < octaves; ++i) {
+    Value point = vm.get(list, std::to_string(i));
+    if (!point.isObject()) break;
+    offsets.push_back({vm.toNumber(vm.get(point, "x")), vm.toNumber(vm.get(point, "y"))});
+  }
+  return offsets;
+}
+
+// perlinNoise(baseX, baseY, octaves, seed, stitch, fractal, channels, grayScale,
+// offsets): Perlin noise in the chosen channels. The values are stored as
+// premultiplied under the alpha drawn, so that a transparent picture reads
+// them back brightened, as the player's does.
+Value perlinNoise(Machine& vm, const Value& self, std::span<const Value> args) {
+  BitmapDataObject* b = asBitmap(self);
+  PerlinSettings settings;
+  settings.baseX = vm.toNumber(args[0]);
+  settings.baseY = vm.toNumber(args[1]);
+  settings.octaves = int(std::clamp(toInteger(vm.toNumber(args[2])), 0.0, double(kMaxOctaves)));
+  settings.seed = vm.toNumber(args[3]);
+  settings.stitch = vm.toBoolean(args[4]);
+  settings.fractal = vm.toBoolean(args[5]);
+  uint32_t channels = args.size() > 6 ? toUint32(vm.toNumber(args[6])) : 7;
+  bool gray = vm.toBoolean(arg(args, 7));
+  settings.offsets = octaveOffsets(vm, arg(args, 8), settings.octaves);
+  PerlinNoise noise(settings, b->width(), b->height());
+  for (int y = 0; y < b->height(); ++y)
+    for (int x = 0; x < b->width(); ++x) {
+      // Each channel drawn takes the next of the noise's channels, grey counting as one.
+      int next = 0;
+      auto value = [&](uint32_t flag) -> uint32_t { return channels & flag ? noise.channel(next++, x, y) : 0; };
+      uint32_t red = 0, green = 0, blue = 0;
+      if (gray) {
+        red = green = blue = noise.channel(next++, x, y);
+      } else {
+        red = value(1), green = value(2), blue = value(4);
+      }
+      uint32_t alpha = 0xFF;
+      if (channels & 8) alpha = b->transparent ? noise.channel(next++, x, y) : 0xFF;
+      red = std::min(red, alpha), green = std::min(green, alpha), blue = std::min(blue, alpha);
+      b->putStored(x, y, alpha << 24 | red << 16 | green << 8 | blue);
+    }
+  changed(vm);
+  return Value(0);
 }
 
 // The order pixelDissolve visits an area of `count` pixels: a full-period
@@ -837,6 +869,7 @@ void Machine::installBitmapBuiltins() {
       {"scroll", checked<scroll, 2>},
       {"merge", checked<merge, 7>},
       {"noise", checked<noise, 1>},
+      {"perlinNoise", checked<perlinNoise, 6>},
       {"pixelDissolve", checked<pixelDissolve, 3>},
       {"applyFilter", checked<applyFilter, 4>},
       {"generateFilterRect", checked<generateFilterRect, 2>},

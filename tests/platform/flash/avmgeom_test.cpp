@@ -480,6 +480,34 @@ std::vector<BitmapCase> bitmapCases() {
        "colour bounds find what differs",
        w,
        {"-1", "3368499", "-1", "26163", "false", "true", "true", "(x=1, y=1, w=1, h=1)"}});
+
+  w = {};
+  newBitmap(w, "r", {3, 3, true, 0});
+  newBitmap(w, "g", {3, 3, true, 0});
+  traceCall(w, "r", "perlinNoise", {{3}, {3}, {4}, {100}, {false}});
+  traceCall(w, "r", "perlinNoise", {{3}, {3}, {4}, {100}, {false}, {false}, {1}});
+  callAndDrop(w, "g", "perlinNoise", {3, 3, 4, 100, false, false, 2});
+  call(w, "r", "getPixel32", {0, 0}).op(kTrace);
+  call(w, "r", "getPixel", {1, 0}).push({65536}).op(kDivide).op(kTrace);
+  call(w, "g", "getPixel", {1, 0}).push({256}).op(kDivide).op(kTrace);
+  callAndDrop(w, "g", "perlinNoise", {Undefined{}, 3, 4, 100, false, true});
+  call(w, "g", "getPixel", {1, 1}).op(kTrace);
+  callAndDrop(w, "g", "setPixel32", {0, 0, 0x1AAC0000});
+  call(w, "g", "getPixel32", {0, 0}).op(kTrace);
+  cases.push_back(
+      {"perlinNoise needs six arguments, is 0 on the lattice, draws each chosen channel from the next "
+       "table, and nothing without a base; colours read back through the alpha's fixed-point reciprocal",
+       w,
+       {"-1", "0", "-16777216", "65", "65", "0", "447741952"}});
+
+  w = {};
+  newBitmap(w, "b", {3, 3, true, 0xFFFFFFFFu * 1.0});
+  callAndDrop(w, "b", "setPixel32", {0, 0, 0xFF00FF00u * 1.0});
+  traceCall(w, "b", "getColorBoundsRect", {{0xFFFFFFFFu * 1.0}, {0xFFFFFFFFu * 1.0}, {false}});
+  callAndDrop(w, "b", "setPixel32", {1, 1, 0xFF00FF00u * 1.0});
+  traceCall(w, "b", "getColorBoundsRect", {{0xFFFFFFFFu * 1.0}, {0xFFFFFFFFu * 1.0}, {false}});
+  cases.push_back(
+      {"colour bounds found at the origin alone are none", w, {"(x=0, y=0, w=0, h=0)", "(x=0, y=0, w=2, h=2)"}});
   return cases;
 }
 
