@@ -11,8 +11,6 @@ namespace {
 
 constexpr float kMinLineWidth = 1.0f;    // pixels; hairlines and thin lines
 constexpr float kMinJoinRadius = 0.75f;  // thinner strokes need no round joins
-constexpr float kJoinAngleCos = 0.995f;  // straighter joints need no round join
-constexpr float kPi = 3.14159265358979f;
 
 }  // namespace
 
@@ -521,67 +519,65 @@ void MovieRenderer::fillPicture(const Canvas& canvas, const Point (&corners)[4],
   m_raster.fill(m_canvas, paint, m_pixelsLeft);
 }
 
-// A disc wound the same way as the segment quads, so that overlaps count once.
-void MovieRenderer::addDisc(Point c, float radius) {
-  int n = std::clamp(int(radius * 2.0f), 8, 48);
-  Point previous{c.x + radius, c.y};
-  for (int i = 1; i <= n; ++i) {
-    float angle = -2 * kPi * float(i) / float(n);
-    Point p{c.x + radius * std::cos(angle), c.y + radius * std::sin(angle)};
-    m_raster.addLine(previous, p);
-    previous = p;
-  }
-}
-
-void MovieRenderer::addStrokePolyline(const std::vector<Point>& points, float halfWidth) {
-  bool joins = halfWidth >= kMinJoinRadius;
-  for (size_t i = 0; i + 1 < points.size(); ++i) {
-    Point a = points[i], b = points[i + 1];
-    float dx = b.x - a.x, dy = b.y - a.y;
-    float length = std::sqrt(dx * dx + dy * dy);
-    if (!(length > 1e-6f)) continue;
-    float nx = -dy / length * halfWidth, ny = dx / length * halfWidth;
-    Point quad[4] = {{a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
-    for (int k = 0; k < 4; ++k) m_raster.addLine(quad[k], quad[(k + 1) % 4]);
-    if (!joins) continue;
-    bool roundHere = i == 0;
-    if (i > 0) {
-      Point p = points[i - 1];
-      float px = a.x - p.x, py = a.y - p.y;
-      float pl = std::sqrt(px * px + py * py);
-      roundHere = pl > 1e-6f && (px * dx + py * dy) / (pl * length) < kJoinAngleCos;
-    }
-    if (roundHere) addDisc(a, halfWidth);
-  }
-  if (joins && points.size() >= 2) addDisc(points.back(), halfWidth);
-}
-
-void MovieRenderer::strokePath(const ShapePath& path, const LineStyle& style, const Matrix& toPixels,
-                               const ColorTransform& cx) {
-  if (!takeBudget(path.edges.size())) return;
-  float width = std::max(kMinLineWidth, float(style.width) * toPixels.meanScale());
-  if (!std::isfinite(width)) return;
-  width = std::min(width, 1e5f);
-  m_raster.reset();
+// The stroke's points in the space it is outlined in, curves cut into as
+// many chords as they need on the screen.
+void MovieRenderer::flattenPath(const ShapePath& path, const Matrix& toSpace, const Matrix& toPixels) {
   std::vector<Point>& points = m_points;
   points.clear();
   for (const Edge& e : path.edges) {
-    Point from = toPixels.apply(e.from);
+    Point from = toSpace.apply(e.from);
     if (points.empty()) points.push_back(from);
     if (e.curved) {
-      Point c = toPixels.apply(e.control), to = toPixels.apply(e.to);
-      int n = curveSegments(from, c, to);
+      Point c = toSpace.apply(e.control), to = toSpace.apply(e.to);
+      int n = curveSegments(toPixels.apply(e.from), toPixels.apply(e.control), toPixels.apply(e.to));
       for (int i = 1; i <= n; ++i) {
         float t = float(i) / float(n), u = 1 - t;
         points.push_back(
             {u * u * from.x + 2 * u * t * c.x + t * t * to.x, u * u * from.y + 2 * u * t * c.y + t * t * to.y});
       }
     } else {
-      points.push_back(toPixels.apply(e.to));
+      points.push_back(toSpace.apply(e.to));
     }
   }
-  addStrokePolyline(points, width / 2);
-  m_raster.fill(m_canvas, Paint::solid(cx.apply(style.color)), m_pixelsLeft);
+}
+
+// A stroke that scales both ways is outlined in the shape's own space and
+// then transformed, so that a clip stretched one way stretches its lines the
+// same way. One that keeps a direction unscaled, or that would come out
+// thinner than a pixel, is outlined on the screen with one width.
+void MovieRenderer::strokePath(const ShapePath& path, const LineStyle& style, const Matrix& toPixels,
+                               const ColorTransform& cx) {
+  if (!takeBudget(path.edges.size())) return;
+  float scaleX = std::hypot(toPixels.a, toPixels.b), scaleY = std::hypot(toPixels.c, toPixels.d);
+  float width = float(style.width);
+  float pixelWidth = style.scalesX && style.scalesY ? width * toPixels.meanScale()
+                     : style.scalesX                ? width * scaleX
+                     : style.scalesY                ? width * scaleY
+                                                    : width * m_stageScale / kTwipsPerPixel;
+  if (!std::isfinite(pixelWidth)) return;
+  bool inShapeSpace = style.scalesX && style.scalesY && width * std::min(scaleX, scaleY) >= kMinLineWidth;
+  pixelWidth = std::min(std::max(kMinLineWidth, pixelWidth), 1e5f);
+  flattenPath(path, inShapeSpace ? Matrix{} : toPixels, toPixels);
+  StrokeOutline outline;
+  float halfPixels = pixelWidth / 2;
+  outline.halfWidth = inShapeSpace ? width / 2 : halfPixels;
+  outline.startCap = style.startCap, outline.endCap = style.endCap;
+  outline.join = style.join, outline.miterLimit = style.miterLimit;
+  outline.joints = halfPixels >= kMinJoinRadius;
+  outline.discSegments = std::clamp(int(halfPixels * 2.0f), 8, 48);
+  const std::vector<Point>& points = m_points;
+  outline.closed = !style.noClose && points.size() > 2 && std::fabs(points.front().x - points.back().x) < 1e-3f &&
+                   std::fabs(points.front().y - points.back().y) < 1e-3f;
+  m_raster.reset();
+  const Matrix toScreen = inShapeSpace ? toPixels : Matrix{};
+  outlineStroke(points, outline, [&](std::span<const Point> polygon) {
+    for (size_t i = 0; i < polygon.size(); ++i)
+      m_raster.addLine(toScreen.apply(polygon[i]), toScreen.apply(polygon[(i + 1) % polygon.size()]));
+  });
+  Paint paint = style.fill      ? paintFor(*style.fill, toPixels, cx)
+                : m_drawingMask ? Paint::solid(Rgba{255, 255, 255, 255})
+                                : Paint::solid(cx.apply(style.color));
+  m_raster.fill(m_canvas, paint, m_pixelsLeft);
 }
 
 }  // namespace swf

@@ -108,8 +108,7 @@ class MovieRenderer {
   void fillEdges(const std::vector<Edge>& edges, const Matrix& toPixels, const Paint& paint, bool evenOdd);
   void strokePath(const ShapePath& path, const LineStyle& style, const Matrix& toPixels,
                   const ColorTransform& colorTransform);
-  void addStrokePolyline(const std::vector<Point>& points, float halfWidth);
-  void addDisc(Point centre, float radius);
+  void flattenPath(const ShapePath& path, const Matrix& toSpace, const Matrix& toPixels);
   bool takeBudget(size_t edges);
   Paint paintFor(const FillStyle& fill, const Matrix& toPixels, const ColorTransform& colorTransform);
   const BitmapPixels* transformedBitmap(const BitmapPixels& bitmap, const ColorTransform& colorTransform);

@@ -73,24 +73,55 @@ Rgba strokeColorOf(const FillStyle& fill) {
   return fill.kind == FillKind::Solid ? fill.color : fill.stops.empty() ? Rgba{} : fill.stops.front().color;
 }
 
+// The stroke flags of DefineShape4 and DefineMorphShape2, ahead of the colour or fill.
+struct StrokeFlags {
+  LineCap startCap = LineCap::Round, endCap = LineCap::Round;
+  LineJoin join = LineJoin::Round;
+  bool hasFill = false, noHScale = false, noVScale = false, noClose = false;
+  float miterLimit = 3;
+};
+
+LineCap capOf(unsigned bits) { return bits == 1 ? LineCap::None : bits == 2 ? LineCap::Square : LineCap::Round; }
+
+StrokeFlags readStrokeFlags(SwfReader& r) {
+  StrokeFlags f;
+  f.startCap = capOf(r.bits(2));
+  unsigned join = r.bits(2);
+  f.join = join == 1 ? LineJoin::Bevel : join == kJoinMiter ? LineJoin::Miter : LineJoin::Round;
+  f.hasFill = r.bits(1);
+  f.noHScale = r.bits(1);
+  f.noVScale = r.bits(1);
+  r.bits(1);  // pixel hinting
+  r.bits(5);  // reserved
+  f.noClose = r.bits(1);
+  f.endCap = capOf(r.bits(2));
+  if (join == kJoinMiter) f.miterLimit = float(r.u16()) / 256;
+  return f;
+}
+
 void readLineStyles(SwfReader& r, const StyleFormat& format, std::span<LineStyle> lines) {
   for (LineStyle& line : lines) line.width = r.u16();
-  bool hasFill = false;
-  if (format.strokeFlags) {
-    r.bits(2);  // start cap
-    unsigned join = r.bits(2);
-    hasFill = r.bits(1);
-    r.bits(11);                       // scaling and hinting flags, reserved, no-close, end cap
-    if (join == kJoinMiter) r.u16();  // miter limit
+  StrokeFlags flags;
+  if (format.strokeFlags) flags = readStrokeFlags(r);
+  for (LineStyle& line : lines) {
+    line.startCap = flags.startCap, line.endCap = flags.endCap, line.join = flags.join;
+    line.miterLimit = flags.miterLimit;
+    line.scalesX = !flags.noHScale, line.scalesY = !flags.noVScale;
+    line.noClose = flags.noClose;
   }
-  if (!hasFill) {
+  if (!flags.hasFill) {
     for (LineStyle& line : lines) line.color = readColor(r, format);
     return;
   }
   std::array<FillStyle, kMaxStyleSets> read;
   std::span<FillStyle> fills = std::span(read).first(lines.size());
   readFillStyles(r, format, fills);
-  for (size_t i = 0; i < lines.size(); ++i) lines[i].color = strokeColorOf(fills[i]);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    lines[i].color = strokeColorOf(fills[i]);
+    if (fills[i].kind == FillKind::Solid) continue;
+    finishFill(fills[i]);
+    lines[i].fill = std::make_shared<const FillStyle>(std::move(fills[i]));
+  }
 }
 
 size_t readCount(SwfReader& r, const StyleFormat& format) {
@@ -334,12 +365,14 @@ void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& cx,
   }
 }
 
+void finishFill(FillStyle& fill) {
+  if (fill.kind != FillKind::LinearGradient && fill.kind != FillKind::RadialGradient) return;
+  fill.ramp.resize(kRampSize);
+  buildRamp(fill.stops, ColorTransform{}, fill.ramp.data(), fill.linearRgb);
+}
+
 void ShapeDef::finish() {
-  for (FillStyle& fill : fills) {
-    if (fill.kind != FillKind::LinearGradient && fill.kind != FillKind::RadialGradient) continue;
-    fill.ramp.resize(kRampSize);
-    buildRamp(fill.stops, ColorTransform{}, fill.ramp.data(), fill.linearRgb);
-  }
+  for (FillStyle& fill : fills) finishFill(fill);
   fillEdges.assign(fills.size(), {});
   for (const ShapePath& path : paths) {
     if (path.fill0 == path.fill1) continue;  // same fill both sides: no boundary

@@ -10,6 +10,7 @@
 #include "platform/flash/swfgeometry.h"
 #include "platform/flash/swfraster.h"
 #include "platform/flash/swfreader.h"
+#include "platform/flash/swfstroke.h"
 
 namespace swf {
 
@@ -45,10 +46,21 @@ constexpr size_t kRampSize = 256;
 // the colour transform.
 void buildRamp(const std::vector<GradientStop>& stops, const ColorTransform& colorTransform, uint32_t* ramp,
                bool linearRgb = false);
+// A gradient's ramp made from its stops; other fills need nothing.
+void finishFill(FillStyle& fill);
 
 struct LineStyle {
   uint16_t width = 0;  // twips; 0 is a hairline
   Rgba color;
+  LineCap startCap = LineCap::Round;
+  LineCap endCap = LineCap::Round;
+  LineJoin join = LineJoin::Round;
+  float miterLimit = 3;  // Miter: how far a miter reaches, in half widths
+  bool scalesX = true;   // the width follows the horizontal scale
+  bool scalesY = true;   // the width follows the vertical scale
+  bool noClose = false;  // a path that ends where it started keeps its caps
+  // A gradient or picture that paints the stroke instead of `color`.
+  std::shared_ptr<const FillStyle> fill;
 };
 
 // One edge; a straight edge has control == the midpoint and curved false.

@@ -531,3 +531,49 @@ TEST(GradientRamp, StopsOfOneRatioEachShowAsABand) {
   EXPECT_EQ(ramp[102], 0xFFFFFF00u);
   EXPECT_EQ(ramp[255], 0xFF000000u);
 }
+
+TEST(StrokeOutline, CapsAndJointsCoverWhatTheirStyleSays) {
+  // Half width 1 around a 10-unit segment, or an L of two such segments
+  // turning a right angle: the area the polygons cover, overlaps counted.
+  const std::vector<Point> segment = {{0, 0}, {10, 0}};
+  const std::vector<Point> corner = {{0, 0}, {10, 0}, {10, 10}};
+  const std::vector<Point> square = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}};
+  struct Case {
+    const char* name;
+    const std::vector<Point>* points;
+    LineCap cap;
+    LineJoin join;
+    float miterLimit;
+    bool closed;
+    double area;
+  } cases[] = {
+      {"no caps: the segment alone", &segment, LineCap::None, LineJoin::Round, 3, false, 20},
+      {"square caps reach a half width past each end", &segment, LineCap::Square, LineJoin::Round, 3, false, 24},
+      {"a bevel fills the outer corner's triangle", &corner, LineCap::None, LineJoin::Bevel, 3, false, 40.5},
+      {"a miter fills the outer corner's square", &corner, LineCap::None, LineJoin::Miter, 3, false, 41},
+      {"a miter past its limit is cut at the limit", &corner, LineCap::None, LineJoin::Miter, 1, false,
+       41 - (2 - std::sqrt(2.0)) * (2 - std::sqrt(2.0)) / 2},
+      {"a closed path joins where it started instead of capping", &square, LineCap::Square, LineJoin::Miter, 3, true,
+       84},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StrokeOutline o;
+    o.halfWidth = 1;
+    o.startCap = o.endCap = c.cap;
+    o.join = c.join;
+    o.miterLimit = c.miterLimit;
+    o.closed = c.closed;
+    double area = 0;
+    outlineStroke(*c.points, o, [&](std::span<const Point> polygon) {
+      double twice = 0;
+      for (size_t i = 0; i < polygon.size(); ++i) {
+        Point a = polygon[i], b = polygon[(i + 1) % polygon.size()];
+        twice += double(a.x) * b.y - double(b.x) * a.y;
+      }
+      EXPECT_LE(twice, 0) << "every polygon wound the same way";
+      area -= twice / 2;
+    });
+    EXPECT_NEAR(area, c.area, 1e-3);
+  }
+}
