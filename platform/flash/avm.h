@@ -574,6 +574,8 @@ class TextFieldObject : public Object {
 
 // The clip a value names, or null.
 ClipObject* asClipValue(const Value& v);
+// The pixels of a script's BitmapData, shared; none for anything else or a disposed one.
+std::shared_ptr<const BitmapPixels> bitmapPixelsOf(const Value& v);
 
 // One running action block or function call.
 struct Machine::Frame {

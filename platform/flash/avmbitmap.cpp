@@ -817,6 +817,11 @@ void accessor(Machine& vm, Object* owner, const char* name, NativeFn getter) {
 
 }  // namespace
 
+std::shared_ptr<const BitmapPixels> bitmapPixelsOf(const Value& v) {
+  BitmapDataObject* b = asBitmap(v);
+  return b ? b->pixels : nullptr;
+}
+
 void Machine::installBitmapBuiltins() {
   Value flash = getOf(m_global, "flash", Value(m_global));
   Object* display = newObject();

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "platform/flash/avm.h"
+#include "platform/flash/avmgeom.h"
 #include "platform/flash/swfrender.h"
 
 namespace swf::avm {
@@ -178,6 +179,28 @@ Value endFillMethod(Machine& vm, const Value& self, std::span<const Value>) {
   return Value();
 }
 
+// A name among a method's choices; anything else is the first choice.
+template <typename T, size_t N>
+T choiceOf(Machine& vm, const Value& v, const std::pair<const char*, T> (&choices)[N]) {
+  std::string name = v.isUndefined() ? std::string() : vm.toString(v);
+  for (auto [text, value] : choices)
+    if (name == text) return value;
+  return choices[0].second;
+}
+
+constexpr std::pair<const char*, LineCap> kCaps[] = {
+    {"round", LineCap::Round}, {"none", LineCap::None}, {"square", LineCap::Square}};
+constexpr std::pair<const char*, LineJoin> kJoins[] = {
+    {"round", LineJoin::Round}, {"bevel", LineJoin::Bevel}, {"miter", LineJoin::Miter}};
+// Which of the clip's scales a line's width follows.
+struct ScaleMode {
+  bool x = true, y = true;
+};
+constexpr std::pair<const char*, ScaleMode> kScaleModes[] = {
+    {"normal", {true, true}}, {"none", {false, false}}, {"vertical", {false, true}}, {"horizontal", {true, false}}};
+constexpr double kMinMiterLimit = 1, kMaxMiterLimit = 255, kDefaultMiterLimit = 3;
+
+// lineStyle(thickness, rgb, alpha, pixelHinting, scaleMode, caps, joints, miterLimit)
 Value lineStyle(Machine& vm, const Value& self, std::span<const Value> args) {
   ClipObject* clip = drawableClip(vm, self);
   if (!clip) return Value();
@@ -191,6 +214,12 @@ Value lineStyle(Machine& vm, const Value& self, std::span<const Value> args) {
   LineStyle style;
   style.width = uint16_t(std::lround(std::clamp(thickness, 0.0, kMaxLineWidth) * kTwipsPerPixel));
   style.color = colorOf(vm, arg(args, 1), arg(args, 2));
+  ScaleMode scale = choiceOf(vm, arg(args, 4), kScaleModes);
+  style.scalesX = scale.x, style.scalesY = scale.y;
+  style.startCap = style.endCap = choiceOf(vm, arg(args, 5), kCaps);
+  style.join = choiceOf(vm, arg(args, 6), kJoins);
+  double limit = arg(args, 7).isUndefined() ? kDefaultMiterLimit : vm.toNumber(args[7]);
+  style.miterLimit = float(std::isnan(limit) ? kDefaultMiterLimit : std::clamp(limit, kMinMiterLimit, kMaxMiterLimit));
   shape.lines.push_back(style);
   clip->pen.line = uint32_t(shape.lines.size());
   return Value();
@@ -236,17 +265,14 @@ std::vector<Value> itemsOf(const Value& v) {
   return o && o->kind() == ObjectKind::Array ? static_cast<ArrayObject*>(o)->items : std::vector<Value>{};
 }
 
-Value beginGradientFill(Machine& vm, const Value& self, std::span<const Value> args) {
-  ClipObject* clip = drawableClip(vm, self);
-  if (!clip) return Value();
+// The gradient of (type, colors, alphas, ratios, matrix, spread, interpolation,
+// focalPoint), as beginGradientFill and lineGradientStyle take it; none when
+// the type is unknown, a list is empty or the matrix missing.
+std::optional<FillStyle> gradientOf(Machine& vm, std::span<const Value> args) {
   std::string type = vm.toString(arg(args, 0));
   std::vector<Value> colors = itemsOf(arg(args, 1)), alphas = itemsOf(arg(args, 2)), ratios = itemsOf(arg(args, 3));
   size_t count = std::min({colors.size(), alphas.size(), ratios.size(), size_t(kMaxGradientStops)});
-  if ((type != "linear" && type != "radial") || count == 0 || !arg(args, 4).isObject()) {
-    drawingOf(*clip);
-    endFill(*clip);
-    return Value();
-  }
+  if ((type != "linear" && type != "radial") || count == 0 || !arg(args, 4).isObject()) return std::nullopt;
   FillStyle fill;
   fill.kind = type == "linear" ? FillKind::LinearGradient : FillKind::RadialGradient;
   for (size_t i = 0; i < count; ++i) {
@@ -259,6 +285,57 @@ Value beginGradientFill(Machine& vm, const Value& self, std::span<const Value> a
   fill.linearRgb = vm.toString(arg(args, 6)) == "linearRGB";
   double focal = vm.toNumber(arg(args, 7));
   fill.focal = std::isfinite(focal) ? float(std::clamp(focal, -1.0, 1.0)) : 0.0f;
+  return fill;
+}
+
+Value beginGradientFill(Machine& vm, const Value& self, std::span<const Value> args) {
+  ClipObject* clip = drawableClip(vm, self);
+  if (!clip) return Value();
+  std::optional<FillStyle> fill = gradientOf(vm, args);
+  if (!fill) {
+    drawingOf(*clip);
+    endFill(*clip);
+    return Value();
+  }
+  beginFill(*clip, std::move(*fill));
+  return Value();
+}
+
+// The line style in force, painted with a gradient from here on; without a
+// line style there is nothing to paint.
+Value lineGradientStyle(Machine& vm, const Value& self, std::span<const Value> args) {
+  ClipObject* clip = drawableClip(vm, self);
+  if (!clip || !clip->pen.line) return Value();
+  ShapeDef& shape = drawingOf(*clip);
+  std::optional<FillStyle> fill = gradientOf(vm, args);
+  LineStyle style = shape.lines[clip->pen.line - 1];
+  if (fill) finishFill(*fill);
+  style.fill = fill ? std::make_shared<const FillStyle>(std::move(*fill)) : nullptr;
+  shape.lines.push_back(std::move(style));
+  clip->pen.line = uint32_t(shape.lines.size());
+  clip->pen.path = -1;
+  return Value();
+}
+
+// beginBitmapFill(bitmap, matrix, repeat, smoothing): a BitmapData's pixels,
+// shared, so that what a script later draws into it shows.
+Value beginBitmapFill(Machine& vm, const Value& self, std::span<const Value> args) {
+  ClipObject* clip = drawableClip(vm, self);
+  if (!clip) return Value();
+  std::shared_ptr<const BitmapPixels> pixels = bitmapPixelsOf(arg(args, 0));
+  if (!pixels) {
+    drawingOf(*clip);
+    endFill(*clip);
+    return Value();
+  }
+  FillStyle fill;
+  fill.kind = FillKind::Bitmap;
+  fill.pixels = std::move(pixels);
+  Matrix placed;
+  if (arg(args, 1).isObject() && !readMatrix(vm, args[1], placed)) placed = Matrix{};
+  fill.matrix = Matrix::scaling(kTwipsPerPixel, kTwipsPerPixel) * placed;
+  fill.bitmapRepeats = arg(args, 2).isUndefined() || vm.toBoolean(args[2]);
+  fill.bitmapSmoothed = vm.toBoolean(arg(args, 3));
   beginFill(*clip, std::move(fill));
   return Value();
 }
@@ -388,6 +465,8 @@ void Machine::installDrawingBuiltins() {
       {"curveTo", curveTo},
       {"beginFill", beginFillMethod},
       {"beginGradientFill", beginGradientFill},
+      {"beginBitmapFill", beginBitmapFill},
+      {"lineGradientStyle", lineGradientStyle},
       {"endFill", endFillMethod},
       {"lineStyle", lineStyle},
       {"clear", clearMethod},

@@ -315,6 +315,28 @@ std::vector<DrawingCase> drawingCases() {
   callAndDrop(w, "c", "lineTo", {60, 60});
   w.push({"c"}).op(kGetVariable).push({"opaqueBackground", int(kGreen)}).op(kSetMember);
   cases.push_back({"an opaque background fills the clip's bounds", w, {{{50, 20}, kGreen}, {{80, 80}, kWhite}}});
+
+  // A 10-pixel line with no caps on a clip scaled 4 times across: its width
+  // is scaled across only, and one that keeps its width is not scaled at all.
+  w = {};
+  w.push({"c", 1, "c", 2, "_root"}).op(kGetVariable).push({"createEmptyMovieClip"}).op(kCallMethod).op(kSetVariable);
+  w.push({"c"}).op(kGetVariable).push({"_xscale", 400}).op(kSetMember);
+  callAndDrop(w, "c", "lineStyle", {4, 0x0000FF, 100, false, "normal", "none"});
+  callAndDrop(w, "c", "moveTo", {5, 20});
+  callAndDrop(w, "c", "lineTo", {5, 30});
+  callAndDrop(w, "c", "lineStyle", {4, 0xFF0000, 100, false, "none", "square"});
+  callAndDrop(w, "c", "moveTo", {15, 50});
+  callAndDrop(w, "c", "lineTo", {15, 60});
+  cases.push_back({"a line's caps, and its width scaled as its mode says",
+                   w,
+                   {{{13, 25}, kBlue},
+                    {{27, 25}, kBlue},
+                    {{20, 18}, kWhite},
+                    {{20, 32}, kWhite},
+                    {{60, 49}, kRed},
+                    {{60, 46}, kWhite},
+                    {{57, 55}, kWhite},
+                    {{63, 55}, kWhite}}});
   return cases;
 }
 
