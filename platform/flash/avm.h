@@ -268,6 +268,8 @@ class Machine : public ScriptHost {
   void set(Object* object, std::string_view name, const Value& value);
   // set() without watches.
   void storeProperty(Object* object, std::string_view name, const Value& value);
+  // addProperty made `name` an accessor of `object`: a watch on it hears so.
+  void accessorAdded(Object* object, const std::string& name);
   bool hasProperty(Object* object, std::string_view name);
   void setHidden(Object* object, std::string_view name, const Value& value);
   std::vector<std::string> enumerate(Object* object);
@@ -506,6 +508,8 @@ class Machine : public ScriptHost {
   std::unordered_map<std::string, StringRef> m_interned;
 
   void setWatched(Object* object, Watch& watch, const Value& value);
+  Value runWatch(Object* object, Watch& watch, const Value& old, const Value& value);
+  Property* accessorSlot(Object* object, std::string_view name);
   // Accessor calls running now, by owner and name, for their recursion bound.
   std::vector<std::pair<Object*, std::string>> m_runningAccessors;
   struct RunningAccessor {

@@ -804,13 +804,31 @@ void Machine::set(Object* object, std::string_view name, const Value& value) {
   storeProperty(object, name, value);
 }
 
+// The accessor an assignment to `name` would reach, own or inherited.
+Property* Machine::accessorSlot(Object* object, std::string_view name) {
+  int hops = 0;
+  for (Object* o = object; o && hops < kMaxProtoChain; o = o->proto, ++hops)
+    if (Property* p = o->props.find(name); p && p->visibleFrom <= m_version)
+      return p->getter || p->setter ? p : nullptr;
+  return nullptr;
+}
+
 // The callback runs once per assignment, never for its own assignments, and
-// what it answers is stored.
+// what it answers is stored. An accessor keeps a plain slot beside its
+// functions: the callback hears the slot's value as the old one, and its
+// answer goes both to the slot and to the setter.
 void Machine::setWatched(Object* object, Watch& watch, const Value& value) {
   std::string name = watch.name;
   Property* p = object->props.find(name);
-  bool accessor = p && (p->getter || p->setter);
-  Value old = p && !accessor && p->visibleFrom <= m_version ? p->value : Value();
+  Property* slot = accessorSlot(object, name);
+  Value old = slot ? slot->value : p && p->visibleFrom <= m_version ? p->value : Value();
+  Value stored = runWatch(object, watch, old, value);
+  if (Property* after = accessorSlot(object, name)) after->value = stored;
+  storeProperty(object, name, stored);
+}
+
+Value Machine::runWatch(Object* object, Watch& watch, const Value& old, const Value& value) {
+  std::string name = watch.name;
   Value callback(watch.callback);
   watch.running = true;
   watch.shadow = Value();
@@ -827,7 +845,17 @@ void Machine::setWatched(Object* object, Watch& watch, const Value& value) {
     w->running = false;
     w->shadow = Value();
   }
-  storeProperty(object, name, stored);
+  return stored;
+}
+
+// The callback hears the slot's value going to undefined, and its answer
+// fills the slot.
+void Machine::accessorAdded(Object* object, const std::string& name) {
+  Watch* w = object->findWatch(name, m_heap.caseSensitive());
+  if (!w || w->running) return;
+  Property* p = object->props.find(name);
+  Value stored = runWatch(object, *w, p ? p->value : Value(), Value());
+  if (Property* after = object->props.find(name)) after->value = stored;
 }
 
 void Machine::storeProperty(Object* object, std::string_view name, const Value& value) {

@@ -669,10 +669,11 @@ void installObjectAndFunction(Machine& vm, Object* global) {
     if (!o || name.empty() || !getter || getter->kind() != ObjectKind::Function) return Value(false);
     // No setter is given as null; anything else that is not a function refuses.
     if (setter ? setter->kind() != ObjectKind::Function : arg(args, 2).type != Type::Null) return Value(false);
+    // The value it held stays in the accessor's plain slot.
     Property& p = o->props.insert(name);
     p.getter = getter;
     p.setter = setter;
-    p.value = Value();
+    vm.accessorAdded(o, name);
     return Value(true);
   });
   vm.method(proto, "watch", [](Machine& vm, const Value& self, std::span<const Value> args) {
@@ -690,8 +691,11 @@ void installObjectAndFunction(Machine& vm, Object* global) {
   vm.method(proto, "unwatch", [](Machine& vm, const Value& self, std::span<const Value> args) {
     Object* o = self.object();
     if (!o || !o->watches || args.empty()) return Value(false);
-    Watch* w = o->findWatch(vm.toString(args[0]), vm.heap().caseSensitive());
-    if (!w) return Value(false);
+    std::string name = vm.toString(args[0]);
+    Watch* w = o->findWatch(name, vm.heap().caseSensitive());
+    // A watch on an accessor holds on.
+    Property* p = o->props.find(name);
+    if (!w || (p && (p->getter || p->setter))) return Value(false);
     o->watches->erase(o->watches->begin() + (w - o->watches->data()));
     return Value(true);
   });

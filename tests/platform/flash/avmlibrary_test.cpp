@@ -119,6 +119,23 @@ ActionWriter selfReadingAccessors() {
   return w.push({"o"}).op(kGetVariable).push({"q"}).op(kGetMember).op(kTrace);
 }
 
+// A watch on a name addProperty then takes: the accessor's plain slot holds
+// what the callback answers and is the old value it hears next.
+ActionWriter watchedAccessor() {
+  ActionWriter callback, getter, setter;
+  callback.traceVariable("old").push({"now"}).op(kGetVariable).push({1}).op(kAdd2).op(kReturn);
+  getter.push({"g"}).op(kReturn);
+  setter.traceVariable("v");
+  ActionWriter w = emptyObject("o");
+  w.defineFunction("callback", {"name", "old", "now"}, callback);
+  w.defineFunction("getter", {}, getter).defineFunction("setter", {"v"}, setter);
+  w.push({"callback"}).op(kGetVariable).push({"v", 2, "o"}).op(kGetVariable).push({"watch"}).op(kCallMethod).op(kPop);
+  w.push({"setter"}).op(kGetVariable).push({"getter"}).op(kGetVariable).push({"v", 3, "o"}).op(kGetVariable);
+  w.push({"addProperty"}).op(kCallMethod).op(kPop);
+  setMember(w, "o", "v", 10);
+  return traceCall(w, "o", "unwatch", {"v"});
+}
+
 // trace(o) where reading o.toString throws.
 ActionWriter throwingConversion() {
   ActionWriter thrower, body, handler;
@@ -144,6 +161,7 @@ TEST(ScriptLibrary, PropertiesHonourWatchesAccessorsAndFlags) {
       {"accessors run once inside themselves in SWF 6", 6, selfReadingAccessors(), {"undefined", "1", "outer"}},
       {"accessors run 65 deep inside themselves from SWF 7", 7, selfReadingAccessors(), {"undefined", "65", "outer"}},
       {"a trace whose conversion throws leaves the type", 7, throwingConversion(), {"[type Object]", "boom"}},
+      {"a watched accessor", 7, watchedAccessor(), {"undefined", "NaN", "11", "false"}},
   };
   for (PropertyCase& c : cases) {
     SCOPED_TRACE(c.name);
