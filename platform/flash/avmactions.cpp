@@ -129,6 +129,11 @@ void Machine::stepSwf5(Frame& f, const Instr& in) {
     case 0x43: {  // InitObject
       double n = toNumber(pop(f));
       size_t count = n > 0 && std::isfinite(n) ? size_t(n) : 0;
+      // More pairs than the stack holds make no object and take nothing.
+      if (n > double(m_stack.size() - f.stackBase) / 2) {
+        push(f, Value());
+        return;
+      }
       Object* o = newObject();
       std::vector<std::pair<std::string, Value>> pairs;
       for (size_t i = 0; i < count && m_stack.size() > f.stackBase; ++i) {
@@ -634,25 +639,26 @@ Value Machine::toPrimitive(const Value& v, bool preferString) {
   return found ? p : Value();
 }
 
-// An object with neither a valueOf nor a toString method converts to
-// undefined; one whose methods answer objects stays itself.
+// The method the hint names first decides: without it the object has no
+// primitive. Unless a string was asked for, one that answers an object
+// hands over to toString; when that answers an object too the object is
+// written as its type.
 Value Machine::primitiveOf(const Value& v, bool preferString, bool& found) {
   Object* o = v.object();
   found = true;
   if (!o) return v;
   if (o->kind() == ObjectKind::Clip || o->kind() == ObjectKind::TextField) return Value(toString(v));
-  found = false;
+  auto isFunction = [](const Value& fn) { return fn.object() && fn.obj->kind() == ObjectKind::Function; };
   bool stringFirst = preferString || o->kind() == ObjectKind::Date;
-  const char* order[2] = {stringFirst ? "toString" : "valueOf", stringFirst ? "valueOf" : "toString"};
-  for (const char* name : order) {
-    Value fn = getOf(o, name, v);
-    if (fn.object() && fn.obj->kind() == ObjectKind::Function) {
-      found = true;
-      Value r = call(fn, v, {});
-      if (!r.isObject()) return r;
-    }
-  }
-  return v;
+  Value fn = getOf(o, stringFirst ? "toString" : "valueOf", v);
+  found = isFunction(fn);
+  if (!found) return v;
+  Value r = call(fn, v, {});
+  if (!r.isObject()) return r;
+  if (preferString) return v;
+  if (Value last = getOf(o, "toString", v); isFunction(last))
+    if (r = call(last, v, {}); !r.isObject()) return r;
+  return Value(o->kind() == ObjectKind::Function ? "[type Function]" : "[type Object]");
 }
 
 std::string Machine::typeOf(const Value& v) {

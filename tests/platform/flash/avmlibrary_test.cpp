@@ -212,6 +212,39 @@ TEST(ScriptLibrary, ArraysKeepTheirHolesAndTheLengthTheyWereGiven) {
   }
 }
 
+ActionWriter& traceSum(ActionWriter& w, const char* name) {  // trace("" + name)
+  return w.push({"", name}).op(kGetVariable).op(kAdd2).op(kTrace);
+}
+
+TEST(ScriptLibrary, ConversionsAskTheMethodTheirHintNamesFirst) {
+  ActionWriter answersS, answersObject;
+  answersS.push({"s"}).op(kReturn);
+  answersObject.trace("asked").push({0}).op(kInitObject).op(kReturn);
+  ActionWriter noValueOf = emptyObject("o");
+  noValueOf.defineFunction("answersS", {}, answersS);
+  setMember(noValueOf, "o", "valueOf", Undefined{});
+  noValueOf.push({"o"}).op(kGetVariable).push({"toString", "answersS"}).op(kGetVariable).op(kSetMember);
+  traceSum(noValueOf, "o").push({"o"}).op(kGetVariable).op(kTrace);
+  ActionWriter date;
+  date.push({"d", 0, 1, "Date"}).op(kNewObject).op(kSetVariable).defineFunction("answersObject", {}, answersObject);
+  date.push({"d"}).op(kGetVariable).push({"toString", "answersObject"}).op(kGetVariable).op(kSetMember);
+  traceSum(date.push({"d"}).op(kGetVariable).op(kTrace), "d");
+  ActionWriter pairs;
+  pairs.push({"a", 4294967297.0}).op(kInitObject).op(kTrace).op(kTrace);
+  PropertyCase cases[] = {
+      {"no valueOf: no number, though toString answers", 8, noValueOf, {"undefined", "s"}},
+      {"a string asked once, a sum falls back to toString",
+       8,
+       date,
+       {"asked", "[type Object]", "asked", "asked", "[type Object]"}},
+      {"more pairs than the stack holds", 8, pairs, {"undefined", "a"}},
+  };
+  for (PropertyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(run(c.script, c.version), c.traced);
+  }
+}
+
 struct CallCase {
   const char* object;  // a variable holding "abcabc" or the array [1, 2, 3]
   const char* method;
