@@ -246,6 +246,7 @@ class Machine : public ScriptHost {
   ArrayObject* newArray(std::vector<Value> items = {});
   FunctionObject* newNative(NativeFn fn, NativeFn construct = nullptr);
   // A constructor without behaviour of its own, with its prototype, hidden on `owner`.
+  void installPackageClasses();
   FunctionObject* defineClass(Object* owner, const char* name);
   // A native method on `owner`, hidden from enumeration.
   FunctionObject* method(Object* owner, const char* name, NativeFn fn, uint8_t flags = kDontEnum);

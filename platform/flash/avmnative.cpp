@@ -65,6 +65,18 @@ constexpr const char* kClasses[] = {
     "PrintJob",        "SharedObject", "TextSnapshot",    "Video",           "XMLSocket",
 };
 
+// Classes of the flash packages that no family of this control builds.
+struct PackageClass {
+  const char* package;
+  const char* name;
+};
+constexpr PackageClass kPackageClasses[] = {
+    {"external", "ExternalInterface"},
+    {"net", "FileReference"},
+    {"net", "FileReferenceList"},
+    {"text", "TextRenderer"},
+};
+
 // Global objects that are no classes.
 constexpr const char* kObjects[] = {"Accessibility", "Selection", "System"};
 constexpr const char* kSystemObjects[] = {"capabilities", "IME", "security"};
@@ -85,6 +97,29 @@ void Machine::installNativeTable() {
     NativeFn fn = it != vm.m_natives.end() ? it->second : table == kMathTable ? unknownMath : nullptr;
     return fn ? Value(static_cast<Object*>(vm.newNative(fn))) : Value();
   });
+}
+
+void Machine::installPackageClasses() {
+  Object* flash = getOf(m_global, "flash", Value(m_global)).object();
+  if (!flash) {
+    flash = newObject();
+    setHidden(m_global, "flash", Value(flash));
+  }
+  for (const PackageClass& c : kPackageClasses) {
+    Object* package = getOf(flash, c.package, Value(flash)).object();
+    if (!package) {
+      package = newObject();
+      setHidden(flash, c.package, Value(package));
+    }
+    if (!hasProperty(package, c.name)) defineClass(package, c.name);
+  }
+  // Without a container to talk to, nothing is available and no call reaches one.
+  Value external = getOf(getOf(flash, "external", Value(flash)).object(), "ExternalInterface", Value());
+  if (Object* ctor = external.object()) {
+    setHidden(ctor, "available", Value(false));
+    method(ctor, "call", none);
+    method(ctor, "addCallback", [](Machine&, const Value&, std::span<const Value>) { return Value(false); });
+  }
 }
 
 FunctionObject* Machine::defineClass(Object* owner, const char* name) {
@@ -113,6 +148,7 @@ void Machine::installGlobalClasses() {
       if (!hasProperty(ctor, "get")) method(ctor, "get", none);
       if (!hasProperty(ctor, "names")) setHidden(ctor, "names", Value(static_cast<Object*>(newArray())));
     }
+  installPackageClasses();
   // The flash packages came with SWF 8.
   if (Property* flash = m_global->props.find("flash")) flash->visibleFrom = 8;
 }

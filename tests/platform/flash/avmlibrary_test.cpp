@@ -334,7 +334,8 @@ ActionWriter numberedNatives() {
 // typeof of each name, then what Camera.get() answers.
 ActionWriter globalKinds() {
   ActionWriter w;
-  for (const char* chain : {"Camera", "AsBroadcaster", "System.capabilities", "TextField.StyleSheet", "flash"})
+  for (const char* chain : {"Camera", "AsBroadcaster", "System.capabilities", "TextField.StyleSheet", "flash",
+                            "flash.text.TextRenderer", "flash.external.ExternalInterface.available"})
     pushChain(w, chain).op(kTypeOf).op(kTrace);
   return traceCall(w, "Camera", "get", {});
 }
@@ -342,8 +343,14 @@ ActionWriter globalKinds() {
 TEST(ScriptLibrary, NumberedNativesAndGlobalClassesAreThePlayers) {
   PropertyCase cases[] = {
       {"ASnative", 8, numberedNatives(), {"4", "%26", "undefined", "read", "read", "NaN", "undefined"}},
-      {"globals of SWF 7", 7, globalKinds(), {"function", "function", "object", "function", "undefined", "null"}},
-      {"globals of SWF 8", 8, globalKinds(), {"function", "function", "object", "function", "object", "null"}},
+      {"globals of SWF 7",
+       7,
+       globalKinds(),
+       {"function", "function", "object", "function", "undefined", "undefined", "undefined", "null"}},
+      {"globals of SWF 8",
+       8,
+       globalKinds(),
+       {"function", "function", "object", "function", "object", "function", "boolean", "null"}},
   };
   for (PropertyCase& c : cases) {
     SCOPED_TRACE(c.name);
