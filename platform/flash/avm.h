@@ -287,9 +287,15 @@ class Machine : public ScriptHost {
   ClipObject* rootClip();
   std::string targetPath(ClipObject* clip, bool slashes);
   ClipObject* findClip(ClipObject* from, std::string_view path);
+  // avmclipprops.cpp: the numbered display properties.
   Value clipProperty(ClipObject* clip, int index);
   void setClipProperty(ClipObject* clip, int index, const Value& v);
   int propertyIndex(std::string_view name) const;
+  // What a property's setter makes of a value: a number (NaN for undefined,
+  // null, and objects whose valueOf gives none), or text.
+  double setterNumber(const Value& v);
+  std::string setterString(const Value& v);
+  void toggleQuality();
   void gotoFrame(ClipObject* clip, const Value& frame, bool play);
   ClipObject* duplicateClip(ClipObject* clip, const std::string& name, double depth);
   void removeClip(ClipObject* clip);
@@ -355,7 +361,7 @@ class Machine : public ScriptHost {
   Rect boundsIn(TimelineInstance& timeline, TimelineInstance* space);
   // _width and _height: the size in the parent's space; setting one scales.
   double clipExtent(ClipObject* clip, bool height);
-  void setClipExtent(ClipObject* clip, bool height, const Value& v);
+  void setClipExtent(ClipObject* clip, bool height, double size);
 
  private:
   struct Frame;
@@ -439,6 +445,9 @@ class Machine : public ScriptHost {
   ClipObject* placeClip(TimelineInstance* parent, double depth, uint16_t characterId,
                         std::shared_ptr<const TimelineDef> def, const std::string& name);
 
+  void setNumericProperty(ClipObject* clip, DisplayObject& holder, int index, double n);
+  void setFocusRect(ClipObject* clip, bool on);
+
   // avmbuiltins.cpp
   void installBuiltins();
   // avmclip.cpp
@@ -476,6 +485,12 @@ class Machine : public ScriptHost {
   Object* m_key = nullptr;
   Object* m_mouse = nullptr;
   Object* m_stage = nullptr;
+
+  // The movie-wide display settings scripts read and set.
+  enum class Quality { Low, Medium, High, Best };
+  Quality m_quality = Quality::High;
+  int32_t m_soundBufferTime = 5;
+  bool m_focusRect = true;  // before SWF 6; later each clip has its own
 
   std::unordered_map<const void*, std::shared_ptr<const Code>> m_decoded;
   std::unordered_map<const TimelineInstance*, ClipObject*> m_clips;
@@ -562,6 +577,7 @@ class ClipObject : public Object {
   std::string removedPath;     // its path when it left, for messages
   ClipEventHandlers events;    // its onClipEvent handlers, for its unload
   DrawingPen pen;
+  std::optional<bool> focusRect;  // from SWF 6; null until a script sets it
 };
 
 // A text field as scripts see it. The field lives on the stage; the object

@@ -316,6 +316,7 @@ void Machine::stepSwf4(Frame& f, const Instr& in) {
       if (auto* t = target()) t->setPlaying(false);
       return;
     case 0x08:  // ToggleQuality
+      toggleQuality();
       return;
     case 0x09:  // StopSounds
       if (auto* t = target(); t && t->context().sounds) t->context().sounds->stopAll();

@@ -31,21 +31,6 @@ enum ClipEvent : uint32_t {
   kEventConstruct = 0x40000,
 };
 
-// GetProperty and SetProperty numbering.
-constexpr const char* kPropertyNames[] = {
-    "_x",          "_y",     "_xscale",      "_yscale",    "_currentframe", "_totalframes",  "_alpha",
-    "_visible",    "_width", "_height",      "_rotation",  "_target",       "_framesloaded", "_name",
-    "_droptarget", "_url",   "_highquality", "_focusrect", "_soundbuftime", "_quality",      "_xmouse",
-    "_ymouse",
-};
-
-double round4(double v) { return std::round(v * 10000) / 10000; }
-
-double twips(double pixels) {
-  double t = std::trunc(pixels * kTwipsPerPixel);
-  return std::isfinite(t) && t >= -2147483648.0 && t <= 2147483647.0 ? t : -2147483648.0;
-}
-
 ClipObject* asClip(const Value& v) {
   Object* o = v.object();
   return o && o->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(o) : nullptr;
@@ -513,129 +498,9 @@ ClipObject* Machine::findChild(ClipObject* clip, std::string_view name) {
   return nullptr;
 }
 
-int Machine::propertyIndex(std::string_view name) const {
-  for (int i = 0; i < int(std::size(kPropertyNames)); ++i)
-    if (equalsIgnoreCase(name, kPropertyNames[i])) return i;
-  return -1;
-}
-
 DisplayObject* Machine::holderOf(TimelineInstance& t) {
   // The root has no holder on the stage; its properties are kept here.
   return t.holder() ? t.holder() : &m_rootHolder;
-}
-
-Value Machine::clipProperty(ClipObject* clip, int index) {
-  TimelineInstance* t = clip->timeline;
-  if (!t) return Value();
-  DisplayObject* h = holderOf(*t);
-  Matrix m = h ? h->matrix : Matrix{};
-  switch (index) {
-    case 0:
-      return Value(std::round(double(m.tx)) / kTwipsPerPixel);
-    case 1:
-      return Value(std::round(double(m.ty)) / kTwipsPerPixel);
-    case 2:
-      return Value(round4(std::hypot(double(m.a), double(m.b)) * 100));
-    case 3:
-      return Value(round4(std::hypot(double(m.c), double(m.d)) * 100));
-    case 4:
-      return Value(double(t->currentFrame() + 1));
-    case 5:
-    case 12:
-      return Value(double(t->frameCount()));
-    case 6:
-      return Value(h ? double(h->colorTransform.aMult) * 100 / 256 : 100.0);
-    case 7:
-      return Value(h ? h->visible : true);
-    case 8:
-    case 9:
-      return Value(clipExtent(clip, index == 9));
-    case 10:
-      return Value(round4(std::atan2(double(m.b), double(m.a)) * 180 / std::numbers::pi));
-    case 11:
-      return Value(targetPath(clip, true));
-    case 13:
-      return Value(h ? h->name : std::string());
-    case 14:
-      return Value("");
-    case 15:
-      return Value("file:///movie.swf");
-    case 16:
-      return Value(1.0);
-    case 17:
-      return Value(true);
-    case 18:
-      return Value(5.0);
-    case 19:
-      return Value("HIGH");
-    case 20:
-      return Value(std::round(m_mouseX - double(m.tx) / kTwipsPerPixel));
-    case 21:
-      return Value(std::round(m_mouseY - double(m.ty) / kTwipsPerPixel));
-    default:
-      return Value();
-  }
-}
-
-void Machine::setClipProperty(ClipObject* clip, int index, const Value& v) {
-  TimelineInstance* t = clip->timeline;
-  if (!t) return;
-  DisplayObject* h = holderOf(*t);
-  double n = toNumber(v);
-  bool number = std::isfinite(n);
-  if (h) {
-    Matrix& m = h->matrix;
-    double xScale = std::hypot(double(m.a), double(m.b)), yScale = std::hypot(double(m.c), double(m.d));
-    double rotation = std::atan2(double(m.b), double(m.a));
-    auto rebuild = [&] {
-      double skew = std::atan2(double(-m.c), double(m.d)) - rotation;
-      m.a = float(xScale * std::cos(rotation));
-      m.b = float(xScale * std::sin(rotation));
-      m.c = float(-yScale * std::sin(rotation + skew));
-      m.d = float(yScale * std::cos(rotation + skew));
-    };
-    switch (index) {
-      // Positions are whole twips; what does not fit lands on the smallest.
-      case 0:
-        if (!std::isnan(n)) m.tx = float(twips(n));
-        break;
-      case 1:
-        if (!std::isnan(n)) m.ty = float(twips(n));
-        break;
-      case 2:
-        if (number) xScale = n / 100, rebuild();
-        break;
-      case 3:
-        if (number) yScale = n / 100, rebuild();
-        break;
-      case 6:
-        if (number) h->colorTransform.aMult = int16_t(std::clamp(n * 256 / 100, -32768.0, 32767.0));
-        break;
-      case 7:
-        h->visible = toBoolean(v);
-        break;
-      case 8:
-      case 9:
-        setClipExtent(clip, index == 9, v);
-        return;
-      case 10:
-        if (number) {
-          double skew = std::atan2(double(-m.c), double(m.d)) - rotation;
-          rotation = std::fmod(n, 360) * std::numbers::pi / 180;
-          m.a = float(xScale * std::cos(rotation));
-          m.b = float(xScale * std::sin(rotation));
-          m.c = float(-yScale * std::sin(rotation + skew));
-          m.d = float(yScale * std::cos(rotation + skew));
-        }
-        break;
-      case 13:
-        h->name = toString(v);
-        break;
-      default:
-        return;
-    }
-    t->context().changed = true;
-  }
 }
 
 void Machine::gotoFrame(ClipObject* clip, const Value& frame, bool play) {

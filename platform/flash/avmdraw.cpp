@@ -447,9 +447,8 @@ double Machine::clipExtent(ClipObject* clip, bool height) {
   return double(height ? r.height() : r.width()) / kTwipsPerPixel;
 }
 
-void Machine::setClipExtent(ClipObject* clip, bool height, const Value& v) {
+void Machine::setClipExtent(ClipObject* clip, bool height, double n) {
   TimelineInstance* t = clip->timeline;
-  double n = toNumber(v);
   if (!t || !std::isfinite(n) || n < 0) return;
   Rect r = contentBounds(m_movie, *t, Matrix{});
   double own = double(height ? r.height() : r.width()) / kTwipsPerPixel;

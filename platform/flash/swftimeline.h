@@ -98,6 +98,13 @@ struct DisplayObject {
   // A script's window onto the object (twips of its own space): its content
   // shifted by the corner and cut to the size.
   std::optional<Rect> scrollRect;
+  // Scales (percent) and rotation (degrees) as a script gave them, read back
+  // as given while the matrix is still the one they made.
+  struct GivenTransform {
+    float a, b, c, d;
+    double xScale, yScale, rotation;
+  };
+  std::optional<GivenTransform> given;
 };
 
 // Makes what a placed character needs to play (a sprite's timeline, a

@@ -554,6 +554,66 @@ TEST(ScriptMachine, FindsAndTargetsClipsAsThePlayerDoes) {
   }
 }
 
+// SetProperty on the root with `start`, then with `value` (none: the object
+// "o", whose valueOf answers an object and whose toString answers 2), then
+// the property read back.
+struct PropertyCase {
+  const char* name;
+  uint8_t version;
+  int property;  // as GetProperty and SetProperty number them
+  Pushed start;
+  std::optional<Pushed> value;
+  const char* read;
+};
+
+ActionWriter setPropertyScript(const PropertyCase& c) {
+  ActionWriter valueOf, toString, w;
+  valueOf.push({0, "Object"}).op(kNewObject).op(kReturn);
+  toString.push({2}).op(kReturn);
+  w.push({"o", 0, "Object"}).op(kNewObject).op(kSetVariable);
+  w.push({"o"}).op(kGetVariable).push({"valueOf"}).defineFunction("", {}, valueOf).op(kSetMember);
+  w.push({"o"}).op(kGetVariable).push({"toString"}).defineFunction("", {}, toString).op(kSetMember);
+  w.push({"", c.property, c.start}).op(kSetProperty);
+  if (c.value)
+    w.push({"", c.property, *c.value}).op(kSetProperty);
+  else
+    w.push({"", c.property, "o"}).op(kGetVariable).op(kSetProperty);
+  return w.push({"", c.property}).op(kGetProperty).op(kTrace);
+}
+
+TEST(ScriptMachine, ClipPropertiesTakeWhatTheirSettersAccept) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const std::nullopt_t o = std::nullopt;
+  const PropertyCase cases[] = {
+      {"undefined leaves _x as it was", 5, 0, 1, Undefined{}, "1"},
+      {"null leaves _x as it was", 5, 0, 1, nullptr, "1"},
+      {"an object's valueOf alone is asked; an object answer leaves _x", 7, 0, 1, o, "1"},
+      {"_xscale keeps its sign", 7, 2, 100, -5, "-5"},
+      {"_xscale keeps Infinity", 7, 2, 100, kInf, "Infinity"},
+      {"_rotation is kept within a half turn", 7, 10, 0, 370, "10"},
+      {"_rotation of Infinity is NaN", 7, 10, 0, kInf, "NaN"},
+      {"_alpha wraps as 8.8 fixed point", 7, 6, 50, kInf, "0"},
+      {"_alpha keeps 1/256 steps", 7, 6, 100, 1, "0.78125"},
+      {"_visible takes numbers only", 7, 7, 1, "abc", "true"},
+      {"_visible of 0 hides", 7, 7, 1, "0", "false"},
+      {"_name of undefined is empty before SWF 7", 5, 13, "a", Undefined{}, ""},
+      {"_name asks toString alone; no text names the type", 7, 13, "a", o, "[type Object]"},
+      {"_highquality below 0 is high", 7, 16, 0, -5, "1"},
+      {"_highquality from 2 is best", 7, 16, 0, "10", "2"},
+      {"_quality takes its names in any case", 7, 19, "LOW", "best", "BEST"},
+      {"_quality ignores other values", 7, 19, "LOW", 2, "LOW"},
+      {"_soundbuftime is an integer", 7, 18, 5, 1.5, "1"},
+      {"_soundbuftime out of range is the smallest", 7, 18, 5, kInf, "-2147483648"},
+      {"_focusrect is a number before SWF 6", 5, 17, 0, "10", "1"},
+      {"_focusrect is a boolean from SWF 6", 7, 17, 0, 2, "true"},
+      {"an object turns _focusrect off unasked", 7, 17, 1, o, "false"},
+  };
+  for (const PropertyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(run(setPropertyScript(c), c.version), std::vector<std::string>{c.read});
+  }
+}
+
 TEST(ScriptMachine, AKeyMovesAClipThroughItsClipEvent) {
   ClipMovie m;
   // onClipEvent(keyDown) { if (Key.getCode() == 39) _x += 10 }  and enterFrame counting.
