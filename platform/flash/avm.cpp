@@ -372,8 +372,8 @@ void Machine::runScript(const ActionBytes& bytes, ClipObject* target) {
   m_frames.push_back(&f);
   try {
     runRange(f, 0, uint32_t(code->instrs.size()));
-  } catch (ScriptThrow&) {
-    // An uncaught throw ends the block silently.
+  } catch (ScriptThrow& thrown) {
+    reportUncaught(thrown);
   } catch (ScriptAbort&) {
     m_frames.pop_back();
     m_stack.resize(f.stackBase);
@@ -974,7 +974,9 @@ Object* Machine::evalTargetPath(Frame& f, std::string_view path) {
       auto* clip = current->kind() == ObjectKind::Clip ? static_cast<ClipObject*>(current) : nullptr;
       TimelineInstance* parent = clip && clip->timeline ? clip->timeline->parent() : nullptr;
       current = parent ? clipFor(*parent) : nullptr;
-    } else if (equalsIgnoreCase(part, "_root") || (part.size() > 6 && equalsIgnoreCase(part.substr(0, 6), "_level"))) {
+    } else if (equalsIgnoreCase(part, "_root")) {
+      current = rootFor(f.target);
+    } else if (part.size() > 6 && equalsIgnoreCase(part.substr(0, 6), "_level")) {
       current = rootClip();
     } else if (first && part == "this") {
       current = f.self.object() ? f.self.object() : current;
@@ -1020,8 +1022,8 @@ Value Machine::getVariable(Frame& f, std::string_view name) {
   Value out;
   if (lookupScope(f, name, out)) return out;
   if (equalsIgnoreCase(name, "_global") && m_version >= 6) return Value(m_global);
-  if (equalsIgnoreCase(name, "_root") || equalsIgnoreCase(name, "_level0"))
-    return Value(static_cast<Object*>(rootClip()));
+  if (equalsIgnoreCase(name, "_root")) return Value(static_cast<Object*>(rootFor(f.target)));
+  if (equalsIgnoreCase(name, "_level0")) return Value(static_cast<Object*>(rootClip()));
   if (equalsIgnoreCase(name, "_parent")) {
     TimelineInstance* t = f.target ? f.target->timeline : nullptr;
     return t && t->parent() ? Value(static_cast<Object*>(clipFor(*t->parent()))) : Value();
@@ -1121,9 +1123,18 @@ bool Machine::strictEquals(const Value& a, const Value& b) {
     case Type::String:
       return a.str == b.str || a.text() == b.text();
     case Type::Object:
-      return a.obj == b.obj;
+      return a.obj == b.obj || sameClipPath(a.obj, b.obj);
   }
   return false;
+}
+
+// Clip values compare by the path their clips stand at: two clips of one
+// name under one parent are equal.
+bool Machine::sameClipPath(Object* a, Object* b) {
+  if (a->kind() != ObjectKind::Clip || b->kind() != ObjectKind::Clip) return false;
+  auto* x = static_cast<ClipObject*>(a);
+  auto* y = static_cast<ClipObject*>(b);
+  return x->timeline && y->timeline && targetPath(x, false) == targetPath(y, false);
 }
 
 }  // namespace swf::avm

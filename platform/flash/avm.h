@@ -285,6 +285,8 @@ class Machine : public ScriptHost {
   // Movie clips.
   ClipObject* clipFor(TimelineInstance& timeline);
   ClipObject* rootClip();
+  // What _root names from `from`: the nearest clip up from it whose _lockroot is set, else the root.
+  ClipObject* rootFor(ClipObject* from);
   std::string targetPath(ClipObject* clip, bool slashes);
   ClipObject* findClip(ClipObject* from, std::string_view path);
   // avmclipprops.cpp: the numbered display properties.
@@ -426,12 +428,14 @@ class Machine : public ScriptHost {
   Value less2(const Value& a, const Value& b);
   bool equals2(const Value& a, const Value& b);
   bool strictEquals(const Value& a, const Value& b);
+  bool sameClipPath(Object* a, Object* b);
   void runQueue();
   void runQueued(QueuedScript& script);
   void collectGarbage();
   void runIntervals();
   void enterFrameEvents(TimelineInstance& timeline);
   void callHandler(Object* target, std::string_view name, std::span<const Value> args = {});
+  void reportUncaught(const ScriptThrow& thrown);
   void flushStarted();
   void queueStarted(TimelineInstance* timeline, std::vector<TimelineInstance*>& started,
                     std::vector<PendingFrame>& pending);
@@ -578,6 +582,7 @@ class ClipObject : public Object {
   ClipEventHandlers events;    // its onClipEvent handlers, for its unload
   DrawingPen pen;
   std::optional<bool> focusRect;  // from SWF 6; null until a script sets it
+  bool cacheAsBitmap = false;
 };
 
 // A text field as scripts see it. The field lives on the stage; the object

@@ -301,6 +301,16 @@ void Machine::callHandler(Object* target, std::string_view name, std::span<const
   Value fn = getOf(target, name, Value(target));
   try {
     call(fn, Value(target), args);
+  } catch (ScriptThrow& thrown) {
+    reportUncaught(thrown);
+  }
+}
+
+void Machine::reportUncaught(const ScriptThrow& thrown) {
+  // A throw no catch took ends its script; the log says what was thrown.
+  if (thrown.halt) return;
+  try {
+    trace("Warning: Uncaught exception, " + toString(thrown.value));
   } catch (ScriptThrow&) {
   }
 }
@@ -358,7 +368,8 @@ void Machine::runIntervals() {
         } else {
           call(interval.function, Value(), interval.args);
         }
-      } catch (ScriptThrow&) {
+      } catch (ScriptThrow& thrown) {
+        reportUncaught(thrown);
       }
     }
     runQueue();
@@ -477,6 +488,15 @@ ClipObject* Machine::clipFor(TimelineInstance& timeline) {
 
 ClipObject* Machine::rootClip() { return m_root ? clipFor(*m_root) : nullptr; }
 
+ClipObject* Machine::rootFor(ClipObject* from) {
+  for (TimelineInstance* t = from ? from->timeline : nullptr; t && t->parent(); t = t->parent()) {
+    auto it = m_clips.find(t);
+    Property* lock = it != m_clips.end() ? it->second->props.find("_lockroot") : nullptr;
+    if (lock && !lock->getter && toBoolean(lock->value)) return it->second;
+  }
+  return rootClip();
+}
+
 std::string Machine::targetPath(ClipObject* clip, bool slashes) {
   if (!clip->timeline) return clip->removedPath;
   std::vector<std::string> names;
@@ -550,7 +570,9 @@ ClipObject* Machine::findClipPath(ClipObject* from, std::string_view path) {
     if (part == ".." || equalsIgnoreCase(part, "_parent")) {
       TimelineInstance* p = clip->timeline ? clip->timeline->parent() : nullptr;
       current = p ? clipFor(*p) : nullptr;
-    } else if (equalsIgnoreCase(part, "_root") || equalsIgnoreCase(part, "_level0")) {
+    } else if (equalsIgnoreCase(part, "_root")) {
+      current = rootFor(clip);
+    } else if (equalsIgnoreCase(part, "_level0")) {
       current = rootClip();
     } else {
       current = findChild(clip, part);
@@ -642,7 +664,11 @@ bool ClipObject::getSpecial(Machine& vm, std::string_view name, Value& out) {
       return true;
     }
     if (equalsIgnoreCase(name, "_root") || equalsIgnoreCase(name, "_level0")) {
-      out = Value(static_cast<Object*>(vm.rootClip()));
+      out = Value(static_cast<Object*>(name[1] == 'r' || name[1] == 'R' ? vm.rootFor(this) : vm.rootClip()));
+      return true;
+    }
+    if (equalsIgnoreCase(name, "_lockroot")) {
+      out = Value(false);  // until a script sets its own
       return true;
     }
     int index = vm.propertyIndex(name);

@@ -153,16 +153,60 @@ Value setOpaqueBackground(Machine& vm, const Value& self, std::span<const Value>
   return Value();
 }
 
+// blendMode's names, by the format's numbers from 1; 0 reads as normal too.
+constexpr const char* kBlendNames[] = {"normal", "layer",    "multiply", "screen", "lighten", "darken",  "difference",
+                                       "add",    "subtract", "invert",   "alpha",  "erase",   "overlay", "hardlight"};
+
+Value getBlendMode(Machine& vm, const Value& self, std::span<const Value>) {
+  DisplayObject* place = placeOf(vm, self);
+  if (!place) return Value();
+  size_t mode = place->blendMode;
+  return Value(kBlendNames[mode >= 1 && mode <= std::size(kBlendNames) ? mode - 1 : 0]);
+}
+
+// A name of a mode, or its number; anything else leaves the mode as it is.
+Value setBlendMode(Machine& vm, const Value& self, std::span<const Value> args) {
+  DisplayObject* place = placeOf(vm, self);
+  if (!place) return Value();
+  Value v = arg(args, 0);
+  if (v.isString()) {
+    for (size_t i = 0; i < std::size(kBlendNames); ++i)
+      if (v.text() == kBlendNames[i]) place->blendMode = uint8_t(i + 1);
+  } else if (v.isNumber() && v.num >= 1 && v.num <= double(std::size(kBlendNames))) {
+    place->blendMode = uint8_t(v.num);
+  }
+  changed(self);
+  return Value();
+}
+
+Value getCacheAsBitmap(Machine&, const Value& self, std::span<const Value>) {
+  ClipObject* clip = asClipValue(self);
+  return clip ? Value(clip->cacheAsBitmap) : Value();
+}
+
+Value setCacheAsBitmap(Machine& vm, const Value& self, std::span<const Value> args) {
+  if (ClipObject* clip = asClipValue(self)) clip->cacheAsBitmap = vm.toBoolean(arg(args, 0));
+  return Value();
+}
+
 }  // namespace
 
 void Machine::installDisplayBuiltins() {
   if (m_version < 6) return;
   method(m_clipProto, "setMask", setMask);
+  // Plain properties every clip inherits until it sets its own.
+  setHidden(m_clipProto, "enabled", Value(true));
+  setHidden(m_clipProto, "useHandCursor", Value(true));
   if (m_version < 7) return;
   method(m_clipProto, "getInstanceAtDepth", instanceAtDepth);
+  method(m_clipProto, "getSWFVersion", [](Machine& vm, const Value& self, std::span<const Value>) {
+    return asClipValue(self) ? Value(vm.version()) : Value();
+  });
   if (m_version < 8) return;
   accessor(*this, m_clipProto, "scrollRect", getScrollRect, setScrollRect);
   accessor(*this, m_clipProto, "opaqueBackground", getOpaqueBackground, setOpaqueBackground);
+  accessor(*this, m_clipProto, "blendMode", getBlendMode, setBlendMode);
+  accessor(*this, m_clipProto, "cacheAsBitmap", getCacheAsBitmap, setCacheAsBitmap);
 }
 
 }  // namespace swf::avm

@@ -17,8 +17,11 @@ constexpr int kMaxGradientStops = 15;
 constexpr double kMaxLineWidth = 255;  // pixels, as the player limits a line style
 // A gradient square is 32768 twips wide: 1638.4 pixels.
 constexpr double kGradientSquare = 1638.4;
-// What getBounds answers for a clip that shows nothing: the largest twips value, in pixels.
+// What getBounds answers for a clip that shows nothing: the largest twips
+// value, in pixels; in another clip's space it has passed through a matrix
+// of single floats, which round it to 2^27 twips.
 constexpr double kNoBounds = 6710886.35;
+constexpr double kNoBoundsMapped = 6710886.4;
 
 Value arg(std::span<const Value> args, size_t i) { return i < args.size() ? args[i] : Value(); }
 
@@ -342,10 +345,11 @@ Value beginBitmapFill(Machine& vm, const Value& self, std::span<const Value> arg
 
 // -- where a clip lies ------------------------------------------------------------------------------
 
-Value boundsObject(Machine& vm, const Rect& r) {
+Value boundsObject(Machine& vm, const Rect& r, bool ownSpace) {
   Object* o = vm.newObject();
   bool empty = r.xMax < r.xMin || r.yMax < r.yMin || (r.xMin == 0 && r.xMax == 0 && r.yMin == 0 && r.yMax == 0);
-  auto pixels = [&](int32_t twips) { return empty ? kNoBounds : double(twips) / kTwipsPerPixel; };
+  double none = ownSpace ? kNoBounds : kNoBoundsMapped;
+  auto pixels = [&](int32_t twips) { return empty ? none : double(twips) / kTwipsPerPixel; };
   vm.set(o, "xMin", Value(pixels(r.xMin)));
   vm.set(o, "xMax", Value(pixels(r.xMax)));
   vm.set(o, "yMin", Value(pixels(r.yMin)));
@@ -363,7 +367,7 @@ Value getBounds(Machine& vm, const Value& self, std::span<const Value> args) {
     if (!target || !target->timeline) return Value();
     space = target->timeline;
   }
-  return boundsObject(vm, vm.boundsIn(*clip->timeline, space));
+  return boundsObject(vm, vm.boundsIn(*clip->timeline, space), space == clip->timeline);
 }
 
 bool boxesMeet(const Rect& a, const Rect& b) {

@@ -531,6 +531,49 @@ std::vector<ScriptCase> targetCases() {
     w.push({0, "_root"}).op(kGetVariable).push({"g"}).op(kCallMethod).op(kPop).setTarget("");
     cases.push_back({"before SWF 6 a function works on its caller's clip", version, w, {version < 6 ? "/clip" : "/"}});
   }
+
+  w = {};
+  for (const char* name : {"blendMode", "cacheAsBitmap", "enabled", "useHandCursor", "_lockroot"}) {
+    w.push({"clip"}).op(kGetVariable).push({name}).op(kGetMember).op(kTrace);
+  }
+  traceCall(w, "clip", "getSWFVersion", {});
+  w.push({"clip"}).op(kGetVariable).push({"blendMode", "multiply"}).op(kSetMember);
+  w.push({"clip"}).op(kGetVariable).push({"blendMode", "nonsense"}).op(kSetMember);
+  w.push({"clip"}).op(kGetVariable).push({"blendMode"}).op(kGetMember).op(kTrace);
+  cases.push_back({"a clip's display defaults; blendMode takes the names of modes",
+                   8,
+                   w,
+                   {"normal", "false", "true", "true", "false", "8", "multiply"}});
+
+  w = {};
+  w.push({"clip"}).op(kGetVariable).push({"_lockroot", true}).op(kSetMember);
+  w.setTarget("clip").push({"_root"}).op(kGetVariable).op(kTrace).setTarget("");
+  w.push({"_root"}).op(kGetVariable).op(kTrace);
+  cases.push_back({"_root names the nearest clip whose _lockroot is set", 8, w, {"_level0.clip", "_level0"}});
+
+  w = {};
+  w.push({"e", 5, "e", 2, "_root"}).op(kGetVariable).push({"createEmptyMovieClip"}).op(kCallMethod).op(kSetVariable);
+  w.push({0, "e"}).op(kGetVariable).push({"getBounds"}).op(kCallMethod).push({"xMin"}).op(kGetMember).op(kTrace);
+  w.push({"_root", 1, "e"}).op(kGetVariable).push({"getBounds"}).op(kCallMethod);
+  w.push({"xMin"}).op(kGetMember).op(kTrace);
+  cases.push_back({"an empty clip's bounds are the largest twips, rounded through another space",
+                   8,
+                   w,
+                   {"6710886.35", "6710886.4"}});
+
+  w = {};
+  for (const char* name : {"x", "y"})
+    w.push({name[0] - 'w', name, 2, "clip"}).op(kGetVariable).push({"duplicateMovieClip"}).op(kCallMethod).op(kPop);
+  w.push({"a", "x"}).op(kGetVariable).op(kSetVariable).push({"b", "y"}).op(kGetVariable).op(kSetVariable);
+  w.push({"a"}).op(kGetVariable).push({"_name", "y"}).op(kSetMember);
+  w.push({"a"}).op(kGetVariable).push({"b"}).op(kGetVariable).op(kStrictEquals).op(kTrace);
+  w.push({"clip"}).op(kGetVariable).push({"b"}).op(kGetVariable).op(kStrictEquals).op(kTrace);
+  w.push({"b"}).op(kGetVariable).op(kTrace);
+  cases.push_back({"clips compare by the path they stand at", 7, w, {"true", "false", "_level0.y"}});
+
+  w = {};
+  w.push({"boom"}).op(kThrow).trace("not here");
+  cases.push_back({"an uncaught throw ends its script and is logged", 7, w, {"Warning: Uncaught exception, boom"}});
   return cases;
 }
 
