@@ -160,6 +160,11 @@ const Surface* bitmapSurface(HBITMAP bitmap) {
   return b ? &b->surface : nullptr;
 }
 
+std::uint32_t* bitmapPixels(HBITMAP bitmap) {
+  auto* b = objectAs<BitmapObject>(bitmap, ObjectKind::Bitmap);
+  return b && !b->surface.mono() ? b->surface.pixels.data() : nullptr;
+}
+
 }  // namespace gdi
 
 using namespace gdi;

@@ -46,5 +46,8 @@ void installWindowHooks();
 HBITMAP createBitmapFromPixels(int width, int height, bool mono, std::vector<std::uint32_t> pixels);
 // The pixels of a bitmap (null for anything else).
 const Surface* bitmapSurface(HBITMAP bitmap);
+// The pixels of a 32-bit bitmap, rows top down, for a caller that draws into
+// them itself rather than through a DC (null for anything else).
+std::uint32_t* bitmapPixels(HBITMAP bitmap);
 
 }  // namespace gdi

@@ -16,6 +16,7 @@
 #include "platform/core/winbase.h"
 #include "platform/flash/server/flashmembers.h"
 #include "platform/gdi/gdiguards.h"
+#include "platform/gdi/surface.h"
 #include "platform/gdi/wingdi.h"
 #include "platform/ole/typeinfo.h"
 
@@ -323,18 +324,35 @@ HRESULT FlashControlObject::Draw(DWORD dwDrawAspect, LONG, void*, DVTARGETDEVICE
 }
 
 // Renders the movie laid out in `bounds` and copies it to `dc` at `at`.
+// The movie is drawn straight into the pixels of the bitmap it is shown from,
+// which lives as long as its size: a frame costs no fresh memory and no copy.
 void FlashControlObject::renderInto(HDC dc, const RECTL& bounds, POINT at) {
   int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
-  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-  // Without a movie the control shows its background colour.
-  if (m_player.hasMovie())
-    m_player.render(swf::Canvas{pixels.data(), width, height, width});
-  else
-    std::fill(pixels.begin(), pixels.end(), m_player.backgroundColor());
-  GdiObject<HBITMAP> bitmap(CreateBitmap(width, height, 1, 32, pixels.data()));
+  if (!m_frameBitmap || m_frameSize.cx != width || m_frameSize.cy != height) {
+    m_frameBitmap.reset(CreateBitmap(width, height, 1, 32, nullptr));
+    m_frameSize = m_frameBitmap ? SIZE{width, height} : SIZE{};
+  }
+  uint32_t* pixels = gdi::bitmapPixels(m_frameBitmap.get());
   MemoryDC memory(dc);
-  if (!bitmap || !memory.get()) return;
-  SelectedObject selected(memory.get(), bitmap.get());
+  if (!pixels || !memory.get()) return;
+  const size_t count = static_cast<size_t>(width) * height;
+  // Without a movie the control shows its background colour.
+  if (m_player.hasMovie()) {
+    m_player.render(swf::Canvas{pixels, width, height, width});
+    // The engine's pixels carry an opaque alpha byte; a bitmap's top byte is 0.
+    // Four a step, which the compiler turns into one vector operation.
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+      pixels[i] &= 0xFFFFFF;
+      pixels[i + 1] &= 0xFFFFFF;
+      pixels[i + 2] &= 0xFFFFFF;
+      pixels[i + 3] &= 0xFFFFFF;
+    }
+    for (; i < count; ++i) pixels[i] &= 0xFFFFFF;
+  } else {
+    gdi::fillPixels(pixels, count, m_player.backgroundColor() & 0xFFFFFF);
+  }
+  SelectedObject selected(memory.get(), m_frameBitmap.get());
   BitBlt(dc, at.x, at.y, width, height, memory.get(), 0, 0, SRCCOPY);
 }
 

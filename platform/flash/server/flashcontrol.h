@@ -11,6 +11,7 @@
 
 #include "platform/flash/movieplayer.h"
 #include "platform/flash/server/flashmembers.h"
+#include "platform/gdi/gdiguards.h"
 #include "platform/ole/comobject.h"
 #include "platform/ole/comptr.h"
 #include "platform/ole/ole2.h"
@@ -158,6 +159,10 @@ class FlashControlObject final : public ComObject<Implements<IOleObject, IID_IOl
   UINT m_timerPeriod = 0;  // 0 while no frame timer runs
   DWORD m_lastTick = 0;
   int m_paintCount = 0;
+  // The bitmap the movie is rendered into and shown from, kept from one
+  // paint to the next while its size stays.
+  GdiObject<HBITMAP> m_frameBitmap;
+  SIZE m_frameSize{};
 
   swf::MoviePlayer m_player;
   // Published properties the engine does not keep.
