@@ -72,11 +72,13 @@ DecodedPicture decodePicture(const std::vector<BYTE>& bytes) {
   RichImage image = decodeOrRecall(bytes);
   if (!image.Ok()) return {};
   DecodedPicture decoded;
-  decoded.picture = std::make_unique<RichBitmap>(image, -1);
-  if (decoded.picture->HasTransparentColor()) {
-    RichColor transparent = decoded.picture->GetTransparentColor();
+  if (image.HasTransparentColor()) {
+    RichColor transparent = image.GetTransparentColor();
     std::unique_ptr<RichImage> mono = image.ConvertToMono(transparent.red, transparent.green, transparent.blue);
-    if (mono && mono->Ok()) decoded.mask = std::make_unique<RichBitmap>(*mono, -1);
+    if (mono && mono->Ok()) decoded.mask = std::make_unique<RichBitmap>(std::move(*mono), -1);
   }
+  // The bitmap takes the decoded pixels over: a skin's pictures are not copied.
+  decoded.picture = std::make_unique<RichBitmap>(std::move(image), -1);
+  if (!decoded.picture->Ok()) decoded.mask.reset();
   return decoded;
 }

@@ -92,3 +92,15 @@ RichBitmap::RichBitmap(const RichImage& image, int) {
   m_hasTransparent = image.HasTransparentColor();
   m_transparent = image.GetTransparentColor();
 }
+
+RichBitmap::RichBitmap(RichImage&& image, int) {
+  if (!image.Ok()) return;
+  RichImageData& d = image.m_data;
+  image.m_ok = false;
+  m_bitmap.reset(gdi::createBitmapFromPixels(d.width, d.height, image.m_mono, std::move(d.pixels)));
+  if (!m_bitmap) return;
+  m_width = d.width;
+  m_height = d.height;
+  m_hasTransparent = d.hasTransparentColor;
+  m_transparent = d.transparentColor;
+}

@@ -55,6 +55,8 @@ class rcGIFHandler final : public RichImageHandler {
 };
 
 class RichImage {
+  friend class RichBitmap;
+
  public:
   // Takes the handler and keeps it for the life of the process.
   static void AddHandler(RichImageHandler* handler);
@@ -99,6 +101,9 @@ class RichBitmap {
  public:
   // A device bitmap of the picture (monochrome for a monochrome picture).
   RichBitmap(const RichImage& image, int index);
+  // The same, taking the picture's pixels over rather than copying them; the
+  // picture is left empty (not Ok).
+  RichBitmap(RichImage&& image, int index);
   RichBitmap(const RichBitmap&) = delete;
   RichBitmap& operator=(const RichBitmap&) = delete;
 
