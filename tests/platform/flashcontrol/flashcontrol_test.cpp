@@ -342,10 +342,29 @@ TEST(FlashDrawing, FillsWithTheBackgroundColour) {
   HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);  // a memory DC's own bitmap is monochrome
   ReleaseDC(nullptr, screen);
   HGDIOBJ old = SelectObject(dc, bitmap);
+  // One control drawn again and again: each drawing takes its own size and
+  // colour, and leaves what lies beyond its bounds as it was.
+  struct Case {
+    RECTL bounds;
+    const char16_t* colour;
+    COLORREF drawn;
+    POINT inside, outside;
+    COLORREF outsideColour;
+  };
+  const Case cases[] = {
+      {{0, 0, 8, 8}, u"0000FF", RGB(0, 0, 255), {4, 4}, {8, 8}, CLR_INVALID},
+      {{0, 0, 3, 2}, u"00FF00", RGB(0, 255, 0), {2, 1}, {3, 1}, RGB(0, 0, 255)},
+      {{2, 2, 7, 8}, u"FF0000", RGB(255, 0, 0), {6, 7}, {1, 1}, RGB(0, 255, 0)},
+      {{2, 2, 7, 8}, u"FFFFFF", RGB(255, 255, 255), {2, 2}, {7, 2}, RGB(0, 0, 255)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bounds.right - c.bounds.left << "x" << c.bounds.bottom - c.bounds.top);
+    ASSERT_EQ(put(control.get(), u"BGColor", c.colour), S_OK);
+    ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &c.bounds, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(GetPixel(dc, c.inside.x, c.inside.y), c.drawn);
+    EXPECT_EQ(GetPixel(dc, c.outside.x, c.outside.y), c.outsideColour);
+  }
   RECTL bounds{0, 0, 8, 8};
-  ASSERT_EQ(put(control.get(), u"BGColor", u"0000FF"), S_OK);
-  ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
-  EXPECT_EQ(GetPixel(dc, 4, 4), RGB(0, 0, 255));
   EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), DV_E_DVASPECT);
   SelectObject(dc, old);
   DeleteObject(bitmap);
