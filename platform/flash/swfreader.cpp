@@ -1,10 +1,13 @@
 #include "platform/flash/swfreader.h"
 
+#include <dlfcn.h>
 #include <lzma.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
+
+#include "platform/core/latesymbol.h"
 
 namespace swf {
 
@@ -156,21 +159,44 @@ constexpr size_t kLzmaLengthBytes = 4;
 constexpr size_t kLzmaPropertyBytes = 5;
 constexpr uint64_t kLzmaMemoryLimit = 256u << 20;
 
+// liblzma is opened by the first LZMA movie, not linked: most movies are
+// stored or zlib-compressed, and every library a start maps costs it.
+struct LzmaCalls {
+  decltype(&lzma_alone_decoder) aloneDecoder = nullptr;
+  decltype(&lzma_code) code = nullptr;
+  decltype(&lzma_end) end = nullptr;
+};
+
+// The calls, or null when the library or one of them is missing.
+const LzmaCalls* lzmaCalls() {
+  static const LzmaCalls* calls = [] {
+    static LzmaCalls loaded;
+    void* l = dlopen("liblzma.so.5", RTLD_NOW | RTLD_LOCAL);
+    bool ok = l && lateSymbol(l, "lzma_alone_decoder", loaded.aloneDecoder) &&
+              lateSymbol(l, "lzma_code", loaded.code) && lateSymbol(l, "lzma_end", loaded.end);
+    return ok ? &loaded : nullptr;
+  }();
+  return calls;
+}
+
 class LzmaStream {  // one decoder, ended with its owner
  public:
-  LzmaStream() = default;
-  ~LzmaStream() { lzma_end(&m_stream); }
+  explicit LzmaStream(const LzmaCalls& calls) : m_calls(calls) {}
+  ~LzmaStream() { m_calls.end(&m_stream); }
   LzmaStream(const LzmaStream&) = delete;
   LzmaStream& operator=(const LzmaStream&) = delete;
   lzma_stream* get() { return &m_stream; }
+  const LzmaCalls& calls() const { return m_calls; }
 
  private:
+  const LzmaCalls& m_calls;
   lzma_stream m_stream = LZMA_STREAM_INIT;
 };
 
 // Feeds `in` to the decoder until it is used up, the stream ends, `out`
 // holds `limit` bytes or the data is damaged; answers whether to go on.
-bool lzmaFeed(lzma_stream* stream, std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out) {
+bool lzmaFeed(LzmaStream& decoder, std::span<const uint8_t> in, size_t limit, std::vector<uint8_t>& out) {
+  lzma_stream* stream = decoder.get();
   stream->next_in = in.data();
   stream->avail_in = in.size();
   while (out.size() < limit) {
@@ -178,7 +204,7 @@ bool lzmaFeed(lzma_stream* stream, std::span<const uint8_t> in, size_t limit, st
     out.resize(std::min(limit, std::max<size_t>(produced * 2, 4096)));
     stream->next_out = out.data() + produced;
     stream->avail_out = out.size() - produced;
-    lzma_ret result = lzma_code(stream, LZMA_RUN);
+    lzma_ret result = decoder.calls().code(stream, LZMA_RUN);
     out.resize(out.size() - stream->avail_out);
     if (result != LZMA_OK) return false;
     if (stream->avail_in == 0 && stream->avail_out > 0) return true;
@@ -196,10 +222,12 @@ bool inflateLzmaBounded(std::span<const uint8_t> in, size_t limit, std::vector<u
   uint8_t header[kLzmaPropertyBytes + 8];
   std::memcpy(header, in.data() + kLzmaLengthBytes, kLzmaPropertyBytes);
   std::memset(header + kLzmaPropertyBytes, 0xFF, 8);
-  LzmaStream stream;
-  if (lzma_alone_decoder(stream.get(), kLzmaMemoryLimit) != LZMA_OK) return false;
-  if (lzmaFeed(stream.get(), header, limit, out))
-    lzmaFeed(stream.get(), in.subspan(kLzmaLengthBytes + kLzmaPropertyBytes), limit, out);
+  const LzmaCalls* calls = lzmaCalls();
+  if (!calls) return false;
+  LzmaStream stream(*calls);
+  if (calls->aloneDecoder(stream.get(), kLzmaMemoryLimit) != LZMA_OK) return false;
+  if (lzmaFeed(stream, header, limit, out))
+    lzmaFeed(stream, in.subspan(kLzmaLengthBytes + kLzmaPropertyBytes), limit, out);
   return !out.empty();
 }
 

@@ -1,10 +1,12 @@
 #include "platform/flash/swfsound.h"
 
+#include <dlfcn.h>
 #include <mpg123.h>
 
 #include <algorithm>
 #include <array>
 
+#include "platform/core/latesymbol.h"
 #include "platform/flash/swfmovie.h"
 
 namespace swf {
@@ -44,8 +46,42 @@ constexpr const int* kIndexTables[] = {kIndex2, kIndex3, kIndex4, kIndex5};
 
 // ---- MP3 ----
 
+// libmpg123 is opened by the first MP3 sound, not linked: most starts play
+// none, and every library a start maps costs it.
+struct Mpg123Calls {
+  decltype(&mpg123_new) create = nullptr;
+  decltype(&mpg123_delete) destroy = nullptr;
+  decltype(&mpg123_param) param = nullptr;
+  decltype(&mpg123_format_none) formatNone = nullptr;
+  decltype(&mpg123_rates) rates = nullptr;
+  decltype(&mpg123_format) format = nullptr;
+  decltype(&mpg123_open_feed) openFeed = nullptr;
+  decltype(&mpg123_feed) feed = nullptr;
+  decltype(&mpg123_read) read = nullptr;
+  decltype(&mpg123_getformat) getFormat = nullptr;
+};
+
+bool loadCalls(Mpg123Calls& c) {
+  void* l = dlopen("libmpg123.so.0", RTLD_NOW | RTLD_LOCAL);
+  return l && lateSymbol(l, "mpg123_new", c.create) && lateSymbol(l, "mpg123_delete", c.destroy) &&
+         lateSymbol(l, "mpg123_param", c.param) && lateSymbol(l, "mpg123_format_none", c.formatNone) &&
+         lateSymbol(l, "mpg123_rates", c.rates) && lateSymbol(l, "mpg123_format", c.format) &&
+         lateSymbol(l, "mpg123_open_feed", c.openFeed) && lateSymbol(l, "mpg123_feed", c.feed) &&
+         lateSymbol(l, "mpg123_read", c.read) && lateSymbol(l, "mpg123_getformat", c.getFormat);
+}
+
+// The calls, or null when the library or one of them is missing.
+const Mpg123Calls* mpg123Calls() {
+  static const Mpg123Calls* calls = [] {
+    static Mpg123Calls loaded;
+    return loadCalls(loaded) ? &loaded : nullptr;
+  }();
+  return calls;
+}
+
 struct Mpg123Deleter {
-  void operator()(mpg123_handle* h) const { mpg123_delete(h); }
+  // Only handles made through the loaded calls exist.
+  void operator()(mpg123_handle* h) const { mpg123Calls()->destroy(h); }
 };
 
 void readEnvelope(SwfReader& r, SoundInfo& info) {
@@ -161,17 +197,19 @@ struct Mp3Decoder::Handle {
 };
 
 Mp3Decoder::Mp3Decoder() {
+  const Mpg123Calls* calls = mpg123Calls();
+  if (!calls) return;
   int error = 0;
-  std::unique_ptr<mpg123_handle, Mpg123Deleter> h(mpg123_new(nullptr, &error));
+  std::unique_ptr<mpg123_handle, Mpg123Deleter> h(calls->create(nullptr, &error));
   if (!h) return;
-  mpg123_param(h.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-  mpg123_format_none(h.get());
+  calls->param(h.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+  calls->formatNone(h.get());
   const long* rates = nullptr;
   size_t count = 0;
-  mpg123_rates(&rates, &count);
+  calls->rates(&rates, &count);
   for (size_t i = 0; i < count; ++i)
-    mpg123_format(h.get(), rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-  if (mpg123_open_feed(h.get()) != MPG123_OK) return;
+    calls->format(h.get(), rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  if (calls->openFeed(h.get()) != MPG123_OK) return;
   m_handle = std::make_unique<Handle>(Handle{std::move(h)});
 }
 
@@ -181,16 +219,17 @@ bool Mp3Decoder::ok() const { return m_handle != nullptr; }
 
 void Mp3Decoder::feed(std::span<const uint8_t> bytes, size_t maxFrames, Pcm& out) {
   if (!m_handle || bytes.empty()) return;
+  const Mpg123Calls& calls = *mpg123Calls();  // loaded: a handle exists
   mpg123_handle* h = m_handle->h.get();
-  if (mpg123_feed(h, bytes.data(), bytes.size()) != MPG123_OK) return;
+  if (calls.feed(h, bytes.data(), bytes.size()) != MPG123_OK) return;
   int16_t buffer[4608];
   for (;;) {
     size_t done = 0;
-    int status = mpg123_read(h, buffer, sizeof buffer, &done);
+    int status = calls.read(h, buffer, sizeof buffer, &done);
     if (status == MPG123_NEW_FORMAT) {
       long rate = 0;
       int channels = 0, encoding = 0;
-      mpg123_getformat(h, &rate, &channels, &encoding);
+      calls.getFormat(h, &rate, &channels, &encoding);
       if (out.samples.empty()) {
         out.rate = int(rate);
         out.channels = channels;
