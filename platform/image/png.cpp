@@ -2,12 +2,11 @@
 // tRNS and full alpha all arrive as BGRA. Pixels less than half opaque are
 // transparent; the rest keep their colour.
 
-#include <png.h>
-
 #include <bit>
 #include <cstring>
 
 #include "platform/image/decode.h"
+#include "platform/image/pngcalls.h"
 
 namespace image {
 
@@ -18,11 +17,13 @@ bool PngHandler::CanRead(const BYTE* data, size_t size) const {
 
 bool PngHandler::Read(const BYTE* data, size_t size, RichImageData& out) const {
   out = RichImageData{};
+  const PngCalls* calls = image::png();
+  if (!calls) return false;
   png_image png{};
   png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&png, data, size)) return false;
+  if (!calls->imageBeginReadFromMemory(&png, data, size)) return false;
   if (!sizeAcceptable(png.width, png.height)) {
-    png_image_free(&png);
+    calls->imageFree(&png);
     return false;
   }
   bool palette = png.format & PNG_FORMAT_FLAG_COLORMAP;
@@ -34,8 +35,8 @@ bool PngHandler::Read(const BYTE* data, size_t size, RichImageData& out) const {
   // writes the pixels in place, with no second buffer.
   static_assert(std::endian::native == std::endian::little);
   out.pixels.resize(count);
-  if (!png_image_finish_read(&png, nullptr, out.pixels.data(), 0, nullptr)) {
-    png_image_free(&png);
+  if (!calls->imageFinishRead(&png, nullptr, out.pixels.data(), 0, nullptr)) {
+    calls->imageFree(&png);
     out = RichImageData{};
     return false;
   }

@@ -1,14 +1,17 @@
 #include "platform/image/pngwriter.h"
 
-#include <png.h>
 #include <zlib.h>
 
 #include <bit>
+#include <csetjmp>
 #include <cstdint>
 #include <cstring>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <vector>
+
+#include "platform/image/pngcalls.h"
 
 namespace image {
 
@@ -28,16 +31,20 @@ constexpr int kRowFilter = PNG_FILTER_NONE;
 constexpr int kCompressionMemLevel = 5;
 
 // Quiet: the caller reports a failed write in its own words.
-[[noreturn]] void jumpOnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void jumpOnError(png_structp png, png_const_charp) {
+  image::png()->longJump(png, 1);
+  std::abort();  // never reached: the jump does not return
+}
 void ignoreWarning(png_structp, png_const_charp) {}
 
 // The writer and its header, released together.
 class PngWriteStruct {
  public:
-  PngWriteStruct() : m_png(png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpOnError, ignoreWarning)) {
-    if (m_png) m_info = png_create_info_struct(m_png);
+  explicit PngWriteStruct(const PngCalls& calls)
+      : m_calls(calls), m_png(calls.createWriteStruct(PNG_LIBPNG_VER_STRING, nullptr, jumpOnError, ignoreWarning)) {
+    if (m_png) m_info = calls.createInfoStruct(m_png);
   }
-  ~PngWriteStruct() { png_destroy_write_struct(&m_png, m_info ? &m_info : nullptr); }
+  ~PngWriteStruct() { m_calls.destroyWriteStruct(&m_png, m_info ? &m_info : nullptr); }
   PngWriteStruct(const PngWriteStruct&) = delete;
   PngWriteStruct& operator=(const PngWriteStruct&) = delete;
   bool valid() const { return m_png && m_info; }
@@ -45,6 +52,7 @@ class PngWriteStruct {
   png_infop info() const { return m_info; }
 
  private:
+  const PngCalls& m_calls;
   png_structp m_png = nullptr;
   png_infop m_info = nullptr;
 };
@@ -81,21 +89,22 @@ void toRgb(const gdi::Surface& surface, int y, png_byte* out) {
 
 // Everything libpng may jump out of; nothing here owns a resource, so the
 // jump skips no destructor. `row` is one row of RGB bytes.
-bool writeImage(png_structp png, png_infop info, std::FILE* file, const gdi::Surface& surface, png_byte* row) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, file);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(surface.width), static_cast<png_uint_32>(surface.height), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, kRowFilter);
-  png_set_compression_level(png, kCompressionLevel);
-  png_set_compression_strategy(png, kCompressionStrategy);
-  png_set_compression_mem_level(png, kCompressionMemLevel);
-  png_write_info(png, info);
+bool writeImage(const PngCalls& calls, png_structp png, png_infop info, std::FILE* file, const gdi::Surface& surface,
+                png_byte* row) {
+  if (setjmp(*calls.setLongjmpFn(png, std::longjmp, sizeof(std::jmp_buf)))) return false;
+  calls.initIo(png, file);
+  calls.setIhdr(png, info, static_cast<png_uint_32>(surface.width), static_cast<png_uint_32>(surface.height), 8,
+                PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  calls.setFilter(png, PNG_FILTER_TYPE_BASE, kRowFilter);
+  calls.setCompressionLevel(png, kCompressionLevel);
+  calls.setCompressionStrategy(png, kCompressionStrategy);
+  calls.setCompressionMemLevel(png, kCompressionMemLevel);
+  calls.writeInfo(png, info);
   for (int y = 0; y < surface.height; ++y) {
     toRgb(surface, y, row);
-    png_write_row(png, row);
+    calls.writeRow(png, row);
   }
-  png_write_end(png, nullptr);
+  calls.writeEnd(png, nullptr);
   return true;
 }
 
@@ -103,12 +112,14 @@ bool writeImage(png_structp png, png_infop info, std::FILE* file, const gdi::Sur
 
 bool writeSurfacePng(const gdi::Surface& surface, const std::string& path) {
   if (surface.width <= 0 || surface.height <= 0) return false;
-  PngWriteStruct writer;
+  const PngCalls* calls = image::png();
+  if (!calls) return false;
+  PngWriteStruct writer(*calls);
   if (!writer.valid()) return false;
   File file(std::fopen(path.c_str(), "wb"));
   if (!file) return false;
   std::vector<png_byte> row(static_cast<size_t>(surface.width) * 3);
-  bool ok = writeImage(writer.png(), writer.info(), file.get(), surface, row.data());
+  bool ok = writeImage(*calls, writer.png(), writer.info(), file.get(), surface, row.data());
   // A half-written file is no picture: nothing is left behind on failure.
   ok = std::fclose(file.release()) == 0 && ok;
   if (!ok) std::remove(path.c_str());
