@@ -33,14 +33,18 @@ void MoviePlayer::startTimeline() {
   m_context = PlayContext{};
   m_context.movie = m_movie.get();
   m_context.jumpsLeft = m_context.limits.maxJumpsPerTick;
-  m_machine = std::make_unique<avm::Machine>(*m_movie, m_scriptLimits);
-  m_machine->setTraceSink(m_traceSink);
-  m_context.scripts = m_machine.get();
+  // The machine and its built-in objects cost a movie without scripts its
+  // start and its memory, and would never run.
+  if (needsScripts(*m_movie)) {
+    m_machine = std::make_unique<avm::Machine>(*m_movie, m_scriptLimits);
+    m_machine->setTraceSink(m_traceSink);
+    m_context.scripts = m_machine.get();
+  }
   m_sounds.setMovie(m_movie.get());
   m_context.sounds = &m_sounds;
   // A new movie plays from its first frame, unless that frame's actions stop it.
   m_root = std::make_unique<TimelineInstance>(m_movie->root, m_context, 0);
-  m_machine->start(*m_root);
+  if (m_machine) m_machine->start(*m_root);
   m_context.changed = false;
   m_pendingMs = 0;
   m_repaint = true;
@@ -88,10 +92,12 @@ std::optional<int> MoviePlayer::findLabel(std::string_view label) const {
 void MoviePlayer::tick() {
   if (!m_root) return;
   m_context.jumpsLeft = m_context.limits.maxJumpsPerTick;
-  m_machine->beginFrame(*m_root);
+  if (m_machine) m_machine->beginFrame(*m_root);
   m_root->tick(m_loop);
-  m_machine->endFrame();
-  m_machine->advanceClock(1000.0 / frameRate());
+  if (m_machine) {
+    m_machine->endFrame();
+    m_machine->advanceClock(1000.0 / frameRate());
+  }
   noteChanges();
 }
 

@@ -100,7 +100,8 @@ class MoviePlayer {
   void setScriptLimits(const avm::Limits& limits) { m_scriptLimits = limits; }
   // Each trace() line of the movie's scripts goes to `sink`.
   void setTraceSink(avm::Machine::TraceSink sink);
-  // The script machine of the loaded movie, or null.
+  // The script machine of the loaded movie; null without a movie or when
+  // nothing in the movie can run a script.
   avm::Machine* scripts() { return m_machine.get(); }
   // The movie's sounds, playing on the device's wave output.
   MovieSounds& sounds() { return m_sounds; }

@@ -472,6 +472,39 @@ const FontDef* MovieDef::font(uint16_t id) const {
   return c && c->kind == CharacterKind::Font ? c->font.get() : nullptr;
 }
 
+namespace {
+
+bool timelineNeedsScripts(const TimelineDef& timeline) {
+  for (const FrameDef& frame : timeline.frames) {
+    if (!frame.scripts.empty() || !frame.initScripts.empty()) return true;
+    for (const DisplayCommand& command : frame.commands)
+      if (command.kind == DisplayCommand::Kind::Place && command.place.clipEvents) return true;
+  }
+  return false;
+}
+
+bool characterNeedsScripts(const Character& c) {
+  switch (c.kind) {
+    case CharacterKind::EditText:
+      return true;
+    case CharacterKind::Sprite:
+      return c.sprite && timelineNeedsScripts(*c.sprite);
+    case CharacterKind::Button:
+      return c.button && std::any_of(c.button->actions.begin(), c.button->actions.end(),
+                                     [](const ButtonActions& a) { return a.records != nullptr; });
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool needsScripts(const MovieDef& movie) {
+  if (timelineNeedsScripts(movie.root)) return true;
+  return std::any_of(movie.dictionary.begin(), movie.dictionary.end(),
+                     [](const auto& entry) { return characterNeedsScripts(entry.second); });
+}
+
 std::unique_ptr<MovieDef> readMovie(std::span<const uint8_t> file, MovieReadStatus* status) {
   auto movie = std::make_unique<MovieDef>();
   std::vector<uint8_t> tags;

@@ -121,6 +121,12 @@ struct MovieDef {
 // movie; a movie whose tags are damaged or cut keeps what came before.
 std::unique_ptr<MovieDef> readMovie(std::span<const uint8_t> file, MovieReadStatus* status = nullptr);
 
+// Whether anything in the movie can run through the script machine: frame
+// or init actions, clip events, button actions, or an edit text, whose
+// variable and input the machine keeps. A movie without any plays the same
+// with no machine at all.
+bool needsScripts(const MovieDef& movie);
+
 // The frame actions of action records as stored (a DoAction's body, or a
 // button's), those that simple movies use; the rest are skipped.
 std::vector<Action> readActionRecords(std::span<const uint8_t> records);

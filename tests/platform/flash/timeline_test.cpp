@@ -4,6 +4,7 @@
 
 #include "platform/flash/movieplayer.h"
 #include "tests/platform/flash/flashtest.h"
+#include "tools/swfwriter/actionwriter.h"
 #include "tools/swfwriter/samples.h"
 
 using namespace swf;
@@ -212,6 +213,71 @@ TEST(MoviePlayerTimeline, AdvancesAtTheFrameRate) {
   player.rewind();
   EXPECT_EQ(player.currentFrame(), 0);
   EXPECT_FALSE(player.playing());
+}
+
+// Whatever can run a script, anywhere in the movie, gets the script machine;
+// a movie with nothing of the kind plays without one.
+TEST(MoviePlayerTimeline, BuildsTheScriptMachineOnlyForWhatCanRunAScript) {
+  const struct {
+    const char* name;
+    void (*add)(MovieWriter&);
+    bool scripts;
+    int frameAfterOnePeriod;
+  } rows[] = {
+      {"shapes, sprites, a button without actions",
+       [](MovieWriter& m) {
+         m.defineButton2(3, {{1 | 8, 1, 1, {}}});
+         TagStream sprite;
+         sprite.placeObject2({.depth = 1, .characterId = 1});
+         sprite.showFrame();
+         m.defineSprite(2, sprite);
+         m.placeObject2({.depth = 1, .characterId = 2});
+         m.placeObject2({.depth = 2, .characterId = 3});
+       },
+       false, 1},
+      {"a frame script that stops", [](MovieWriter& m) { m.doAction({actionStop()}); }, true, 0},
+      {"a sprite's frame script",
+       [](MovieWriter& m) {
+         TagStream sprite;
+         sprite.doAction({actionPlay()});
+         sprite.showFrame();
+         m.defineSprite(2, sprite);
+       },
+       true, 1},
+      {"an init script that stops",
+       [](MovieWriter& m) {
+         TagStream sprite;
+         sprite.showFrame();
+         m.defineSprite(2, sprite);
+         doInitAction(m, 2, ActionWriter().op(0x07));
+       },
+       true, 0},
+      {"clip events",
+       [](MovieWriter& m) {
+         placeWithEvents(m, 1, 1, "clip", {{0x02, ActionWriter().op(0x07)}});
+       },
+       true, 1},
+      {"button actions",
+       [](MovieWriter& m) {
+         m.defineButton2(3, {{1 | 8, 1, 1, {}}}, {{0x08, {actionStop()}}});
+       },
+       true, 1},
+      {"a text field", [](MovieWriter& m) { m.defineEditText(3, {.xMax = 400, .yMax = 400, .variable = "v"}); }, true,
+       1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    auto movie = flashtest::whiteMovie();
+    movie.defineShape(1, flashtest::rectShape(0, 0, 10, 10, {0, 0, 0, 255}));
+    row.add(movie);
+    movie.showFrame();
+    movie.showFrame();
+    MoviePlayer player;
+    ASSERT_TRUE(player.load(movie.finish()));
+    EXPECT_EQ(player.scripts() != nullptr, row.scripts);
+    player.advance(1000.0 / 12);
+    EXPECT_EQ(player.currentFrame(), row.frameAfterOnePeriod);
+  }
 }
 
 TEST(MoviePlayerTimeline, WithoutAMovieEverythingIsZero) {
