@@ -13,6 +13,7 @@
 // The Reg* calls of winreg.h are the interface the system uses; this store
 // is for them, the device tool and tests.
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -95,12 +96,18 @@ class RegistryStore {
   bool save();
   void replaceUnreadableFile(const std::string& reason);
   unsigned long long readGeneration() const;
+  void mapGeneration();
+  static constexpr size_t kGenerationBytes = 8;
 
   std::filesystem::path m_folder;
   std::filesystem::path m_file;
   Durability m_durability;
   std::mutex m_mutex;
   int m_lockFd = -1;
+  // The lock file's generation as the device holds it, mapped shared and
+  // read-only: a read that finds it unchanged costs no system call for it.
+  // Null when the file could not be mapped; it is then read with pread.
+  const std::atomic<unsigned long long>* m_sharedGeneration = nullptr;
   RegTree m_tree;
   bool m_loaded = false;
   bool m_frozen = false;  // an unreadable file could not be moved aside: never overwrite it

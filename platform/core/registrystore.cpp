@@ -1,6 +1,7 @@
 // The registry file: device-wide lock, reload on change, atomic replace.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,10 +80,24 @@ class RegistryStore::Lock {
 RegistryStore::RegistryStore(std::filesystem::path folder, Durability durability)
     : m_folder(std::move(folder)), m_file(m_folder / "registry.txt"), m_durability(durability) {
   m_lockFd = ::open((m_folder / "registry.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  mapGeneration();
 }
 
 RegistryStore::~RegistryStore() {
+  if (m_sharedGeneration) ::munmap(const_cast<std::atomic<unsigned long long>*>(m_sharedGeneration), kGenerationBytes);
   if (m_lockFd >= 0) ::close(m_lockFd);
+}
+
+void RegistryStore::mapGeneration() {
+  static_assert(std::atomic<unsigned long long>::is_always_lock_free &&
+                sizeof(std::atomic<unsigned long long>) == kGenerationBytes);
+  struct stat info;
+  if (m_lockFd < 0 || ::fstat(m_lockFd, &info) != 0) return;
+  // A new lock file is empty, and a mapping past its end faults: it grows to
+  // hold a generation of 0, which a writer's pwrite may already have put there.
+  if (info.st_size < static_cast<off_t>(kGenerationBytes) && ::ftruncate(m_lockFd, kGenerationBytes) != 0) return;
+  void* view = ::mmap(nullptr, kGenerationBytes, PROT_READ, MAP_SHARED, m_lockFd, 0);
+  if (view != MAP_FAILED) m_sharedGeneration = static_cast<const std::atomic<unsigned long long>*>(view);
 }
 
 LONG RegistryStore::read(const std::function<LONG(const RegTree&)>& action) {
@@ -217,6 +232,7 @@ bool RegistryStore::save() {
 }
 
 unsigned long long RegistryStore::readGeneration() const {
+  if (m_sharedGeneration) return m_sharedGeneration->load(std::memory_order_acquire);
   unsigned long long generation = 0;
   if (::pread(m_lockFd, &generation, sizeof generation, 0) != sizeof generation) return 0;
   return generation;
