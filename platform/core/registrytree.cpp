@@ -258,19 +258,28 @@ bool consume(std::string_view& s, std::string_view prefix) {
   return true;
 }
 
+// Appends a run of UTF-8 to `text`; a run of ASCII, the usual case, is widened as it is.
+void appendUtf8(std::u16string& text, std::string_view run) {
+  if (std::all_of(run.begin(), run.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    text.append(run.begin(), run.end());
+  else
+    text += fromUtf8(run);
+}
+
 bool parseQuoted(std::string_view& s, std::u16string& text) {
   if (!consume(s, "\"")) return false;
   text.clear();
-  std::string plain;
-  while (!s.empty() && s[0] != '"') {
-    if (s[0] != '\\') {
-      plain += s[0];
-      s.remove_prefix(1);
-      continue;
+  for (;;) {
+    size_t stop = s.find_first_of("\"\\");
+    std::string_view plain = s.substr(0, stop);
+    s.remove_prefix(plain.size());
+    if (s.empty() || s[0] == '"') {
+      if (!isValidUtf8(plain)) return false;
+      appendUtf8(text, plain);
+      return consume(s, "\"");
     }
-    s.remove_prefix(1);
-    text += fromUtf8(plain);
-    plain.clear();
+    appendUtf8(text, plain);
+    s.remove_prefix(1);  // the backslash
     char16_t c;
     if (consume(s, "u")) {
       if (!parseHex4(s, c)) return false;
@@ -282,9 +291,6 @@ bool parseQuoted(std::string_view& s, std::u16string& text) {
       return false;
     }
   }
-  if (!isValidUtf8(plain)) return false;
-  text += fromUtf8(plain);
-  return consume(s, "\"");
 }
 
 bool parseKeyName(std::string_view raw, std::u16string& name) {
