@@ -22,8 +22,12 @@ namespace fs = std::filesystem;
 constexpr char kStampField[] = "stamp";
 constexpr std::size_t kFields = 7;
 
-// Where fontconfig reads its configuration: every entry counts, since a
-// configuration file is edited in place.
+// Where fontconfig reads its configuration. Its own files (fonts.conf,
+// local.conf) are edited in place, so each counts; the rules of its
+// subfolders (conf.d) are links added and removed, which change the
+// subfolder, as fonts added or removed change theirs. Like fontconfig's own
+// caches, the stamp goes by folders: a rule file edited in place through its
+// link is not seen.
 constexpr const char* kConfigFolders[] = {"/etc/fonts"};
 // Where fonts live: a font added or removed changes its folder.
 constexpr const char* kFontFolders[] = {"/usr/share/fonts", "/usr/local/share/fonts", "/usr/share/wine/fonts"};
@@ -43,18 +47,20 @@ void stampEntry(std::string& stamp, const std::string& path, const struct stat& 
   stamp += path + '=' + std::to_string(info.st_mtim.tv_sec) + '.' + std::to_string(info.st_mtim.tv_nsec) + ';';
 }
 
-// The entries of the folder at `path` (open as `folder`), depth first: every
-// folder below it, stamped before its own entries, and with `everyEntry` the
-// other entries too. Names are looked up from their folder's descriptor, one
-// name each instead of a whole path: a start stamps every entry of the font
-// configuration.
-void stampEntries(std::string& stamp, DIR* folder, const std::string& path, bool everyEntry) {
+// How far a stamp looks into a folder: a configuration folder's own entries,
+// files and subfolders alike; a font folder's subfolders, all the way down.
+enum class Walk { ConfigFolder, FontFolder };
+
+// The entries of the folder at `path` (open as `folder`), as `walk` says,
+// each subfolder stamped before its own entries. Names are looked up from
+// their folder's descriptor, one name each instead of a whole path.
+void stampEntries(std::string& stamp, DIR* folder, const std::string& path, Walk walk) {
   const int at = dirfd(folder);
   while (const dirent* entry = readdir(folder)) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     const unsigned char type = entry->d_type;
-    if (!everyEntry && type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN) continue;
+    if (walk == Walk::FontFolder && type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN) continue;
     struct stat info;
     // A symbolic link is stamped by what it points at, and never walked into.
     const bool realFolder =
@@ -62,12 +68,12 @@ void stampEntries(std::string& stamp, DIR* folder, const std::string& path, bool
         (type == DT_UNKNOWN && fstatat(at, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode));
     if (fstatat(at, entry->d_name, &info, 0) != 0) continue;
     const std::string child = path + '/' + entry->d_name;
-    if (everyEntry || S_ISDIR(info.st_mode)) stampEntry(stamp, child, info);
-    if (!realFolder) continue;
+    if (walk == Walk::ConfigFolder || S_ISDIR(info.st_mode)) stampEntry(stamp, child, info);
+    if (!realFolder || walk == Walk::ConfigFolder) continue;
     int inner = openat(at, entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
     if (inner < 0) continue;
     if (DIR* below = fdopendir(inner)) {
-      stampEntries(stamp, below, child, everyEntry);
+      stampEntries(stamp, below, child, walk);
       closedir(below);
     } else {
       close(inner);
@@ -75,13 +81,13 @@ void stampEntries(std::string& stamp, DIR* folder, const std::string& path, bool
   }
 }
 
-// The folder and every folder below it; with `everyEntry` its files too.
-void stampTree(std::string& stamp, const std::string& root, bool everyEntry) {
+// The folder itself and its entries as `walk` says.
+void stampTree(std::string& stamp, const std::string& root, Walk walk) {
   struct stat info;
   if (root.empty() || stat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return;
   stampEntry(stamp, root, info);
   if (DIR* folder = opendir(root.c_str())) {
-    stampEntries(stamp, folder, root, everyEntry);
+    stampEntries(stamp, folder, root, walk);
     closedir(folder);
   }
 }
@@ -173,11 +179,11 @@ bool FontMatchCache::save(const std::string& path) const {
 std::string hostFontStamp() {
   std::string stamp;
   for (const char* variable : kFontVariables) stamp += std::string(variable) + '=' + envOr(variable, "") + ';';
-  for (const char* folder : kConfigFolders) stampTree(stamp, folder, true);
-  stampTree(stamp, envOr("XDG_CONFIG_HOME", homeFolder("/.config")) + "/fontconfig", true);
-  for (const char* folder : kFontFolders) stampTree(stamp, folder, false);
-  stampTree(stamp, envOr("XDG_DATA_HOME", homeFolder("/.local/share")) + "/fonts", false);
-  stampTree(stamp, homeFolder("/.fonts"), false);
+  for (const char* folder : kConfigFolders) stampTree(stamp, folder, Walk::ConfigFolder);
+  stampTree(stamp, envOr("XDG_CONFIG_HOME", homeFolder("/.config")) + "/fontconfig", Walk::ConfigFolder);
+  for (const char* folder : kFontFolders) stampTree(stamp, folder, Walk::FontFolder);
+  stampTree(stamp, envOr("XDG_DATA_HOME", homeFolder("/.local/share")) + "/fonts", Walk::FontFolder);
+  stampTree(stamp, homeFolder("/.fonts"), Walk::FontFolder);
   return hex64(stamp);
 }
 

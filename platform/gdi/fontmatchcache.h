@@ -43,8 +43,9 @@ class FontMatchCache {
   std::map<std::string, FaceMatch> m_matches;
 };
 
-// The stamp of the host's fonts as they are now: the folders fontconfig
-// reads, with their subfolders, and their modification times.
+// The stamp of the host's fonts as they are now: the modification times of
+// the folders fontconfig reads, with their subfolders, and of the files of
+// its configuration folder itself.
 std::string hostFontStamp();
 // "$XDG_CACHE_HOME/OrvelFlash/font-matches" (or under "$HOME/.cache"); empty
 // when neither is set.
