@@ -96,6 +96,12 @@ class Document : public ParentNode, public DocumentEvent {
   const NodeArena& nodeArena() const { return *m_nodeArena; }
   NodeArena& nodeArena() { return *m_nodeArena; }
 
+  // Told by a loader before and after it builds the document from a file, so
+  // that a richer document can share what its elements would each work out
+  // again while the load lasts.
+  virtual void loadStarted() {}
+  virtual void loadFinished() {}
+
   // While suppressed, tree changes fire no mutation events (bulk building).
   void setMutationEventsSuppressed(bool suppressed) { m_mutationEventsSuppressed = suppressed; }
   bool mutationEventsSuppressed() const { return m_mutationEventsSuppressed; }

@@ -88,22 +88,27 @@ bool Element::setParsedAttribute(const PooledName* pooled, WideStringView value,
   return true;
 }
 
+void Element::reserveParsedAttributes(std::uint32_t count) {
+  if (count > m_parsedCapacity && !m_firstAttribute) growParsed(count);
+}
+
 // The block grows by doubling; entries move to the new block.
 void Element::appendParsed(const PooledName* name, WideStringView value) {
-  if (m_parsedCount == m_parsedCapacity) {
-    const std::uint32_t capacity = m_parsedCapacity ? m_parsedCapacity * 2 : 4;
-    const std::size_t bytes = capacity * sizeof(ParsedAttribute);
-    void* block = m_ownerDocument ? m_ownerDocument->nodeArena().allocate(bytes) : NodeArena::allocateAlone(bytes);
-    auto* grown = static_cast<ParsedAttribute*>(block);
-    for (std::uint32_t i = 0; i < m_parsedCount; ++i) {
-      new (&grown[i]) ParsedAttribute{m_parsed[i].name, std::move(m_parsed[i].value)};
-      m_parsed[i].~ParsedAttribute();
-    }
-    NodeArena::deallocate(std::exchange(m_parsed, grown));
-    m_parsedCapacity = capacity;
-  }
+  if (m_parsedCount == m_parsedCapacity) growParsed(m_parsedCapacity ? m_parsedCapacity * 2 : 4);
   new (&m_parsed[m_parsedCount]) ParsedAttribute{name, DomString(value)};
   ++m_parsedCount;
+}
+
+void Element::growParsed(std::uint32_t capacity) {
+  const std::size_t bytes = capacity * sizeof(ParsedAttribute);
+  void* block = m_ownerDocument ? m_ownerDocument->nodeArena().allocate(bytes) : NodeArena::allocateAlone(bytes);
+  auto* grown = static_cast<ParsedAttribute*>(block);
+  for (std::uint32_t i = 0; i < m_parsedCount; ++i) {
+    new (&grown[i]) ParsedAttribute{m_parsed[i].name, std::move(m_parsed[i].value)};
+    m_parsed[i].~ParsedAttribute();
+  }
+  NodeArena::deallocate(std::exchange(m_parsed, grown));
+  m_parsedCapacity = capacity;
 }
 
 void Element::materializeAttributes() const {

@@ -51,6 +51,9 @@ class Element : public ParentNode {
   // (Document::internName), the value is the parser's text. False, changing
   // nothing, for an element without an owner document.
   bool setParsedAttribute(const PooledName* name, WideStringView value, Earlier earlier);
+  // Room for the `count` attributes a loader is about to set on an element
+  // that has none, so that their block is carved once.
+  void reserveParsedAttributes(std::uint32_t count);
   virtual void removeAttribute(const DomString& name);
   virtual Attr* getAttributeNode(const DomString& name) const;
   // Answers the attribute it replaced, or none. Refused (none, nothing changes)
@@ -94,6 +97,7 @@ class Element : public ParentNode {
     DomString value;
   };
   void appendParsed(const PooledName* name, WideStringView value);
+  void growParsed(std::uint32_t capacity);
   // Makes the parsed attributes Attr nodes at the front of the list (there
   // are parsed attributes only while the list is empty).
   void materializeAttributes() const;

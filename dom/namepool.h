@@ -19,6 +19,10 @@ struct PooledName {
   // The style engine's property id of qualifiedName, kept by the first
   // element that looks it up (0 until then): a name's id never changes.
   mutable std::int32_t propertyId = 0;
+  // What the element classes of a richer document make of the name as an
+  // attribute (their own numbering), kept by the first element that asks
+  // (-1 until then).
+  mutable std::int8_t attributeKind = -1;
   bool used = false;
 };
 

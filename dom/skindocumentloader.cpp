@@ -59,6 +59,12 @@ Ref<Document> SkinDocumentLoader::loadFile(std::FILE* file, const std::string& p
     return {};
   }
   SkinDocumentLoader loader(std::move(document), parser.get(), observer);
+  // Finished before the loader goes, whether or not the load succeeds.
+  struct Loading {
+    Document* document;
+    explicit Loading(Document* loaded) : document(loaded) { document->loadStarted(); }
+    ~Loading() { document->loadFinished(); }
+  } loading(loader.m_document.get());
   XML_SetUserData(parser.get(), &loader);
   XML_SetElementHandler(parser.get(), onStartElement, onEndElement);
   XML_SetCharacterDataHandler(parser.get(), onCharacterData);
@@ -124,6 +130,11 @@ void SkinDocumentLoader::startElement(const XML_Char* name, const XML_Char** att
 
 bool SkinDocumentLoader::setAttributes(Element* element, const XML_Char** attributes) {
   const auto earlier = element->hasAttributes() ? Element::Earlier::MayExist : Element::Earlier::CannotExist;
+  if (earlier == Element::Earlier::CannotExist) {
+    std::uint32_t count = 0;
+    while (attributes[2 * count]) ++count;
+    element->reserveParsedAttributes(count);
+  }
   Document* document = element->ownerDocument();
   for (const XML_Char** attribute = attributes; attribute[0]; attribute += 2) {
     const PooledName* pooled = document ? attributeName(document, attribute[0]) : nullptr;

@@ -32,6 +32,12 @@ Ref<SVGDocument> SVGDocument::create(const std::string& filePath) {
 
 SVGDocument::~SVGDocument() = default;
 
+// A load shares its parsed style texts among the elements it makes; what the
+// elements keep of them goes with the elements afterwards.
+void SVGDocument::loadStarted() { m_parsedStyles = std::make_unique<ParsedStyleCache>(); }
+
+void SVGDocument::loadFinished() { m_parsedStyles.reset(); }
+
 Element* SVGDocument::getElementById(const DomString& elementId) {
   Element* root = documentElement();
   if (!root) return nullptr;

@@ -3,12 +3,14 @@
 // from (pictures are found beside it) and whose element factory makes the
 // ten skin element classes.
 
+#include <memory>
 #include <string>
 
 #include "dom/document.h"
 #include "render/svgelement.h"
+#include "style/parsedstylecache.h"
 
-class SVGDocument : public Document {
+class SVGDocument final : public Document {
  public:
   // `filePath` is the document's device path in the ANSI code page.
   static Ref<SVGDocument> create(const std::string& filePath = {});
@@ -25,11 +27,17 @@ class SVGDocument : public Document {
 
   // The document element as a skin element, none when there is none.
   SVGElement* rootElement() const { return asSVGElement(documentElement()); }
+  // While a load lasts, the presentation attributes' texts as parsed for
+  // this document's elements; none otherwise.
+  ParsedStyleCache* parsedStyles() { return m_parsedStyles.get(); }
+  void loadStarted() override;
+  void loadFinished() override;
 
- protected:
+ private:
   explicit SVGDocument(std::string filePath) : m_filePath(std::move(filePath)) {}
   ~SVGDocument() override;
 
- private:
   std::string m_filePath;
+  // Its values are carved from the arena the document releases last.
+  std::unique_ptr<ParsedStyleCache> m_parsedStyles;
 };

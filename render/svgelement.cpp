@@ -1,9 +1,11 @@
 #include "render/svgelement.h"
 
+#include <typeinfo>
 #include <vector>
 
 #include "dom/document.h"
 #include "dom/domstrings.h"
+#include "render/svgdocument.h"
 #include "style/propertyregistry.h"
 
 namespace {
@@ -71,6 +73,55 @@ std::int32_t propertyIdOf(const PooledName* pooled, const DomString& name) {
   return pooled->propertyId;
 }
 
+using Geometry = SVGElement::Geometry;
+
+struct GeometryName {
+  DomStringView name;
+  Geometry geometry;
+};
+
+constexpr GeometryName kGeometryNames[] = {
+    {u"x", Geometry::kX},
+    {u"y", Geometry::kY},
+    {u"width", Geometry::kWidth},
+    {u"height", Geometry::kHeight},
+    {u"rx", Geometry::kRx},
+    {u"ry", Geometry::kRy},
+    {u"cx", Geometry::kCx},
+    {u"cy", Geometry::kCy},
+    {u"r", Geometry::kR},
+    {u"x1", Geometry::kX1},
+    {u"y1", Geometry::kY1},
+    {u"x2", Geometry::kX2},
+    {u"y2", Geometry::kY2},
+    {u"dx", Geometry::kDx},
+    {u"dy", Geometry::kDy},
+    {u"points", Geometry::kPoints},
+    {u"xlink:href", Geometry::kHref},
+    {u"textLength", Geometry::kTextLength},
+    {u"max-width", Geometry::kMaxWidth},
+    {u"rotate", Geometry::kRotate},
+};
+
+Geometry geometryOf(DomStringView name) {
+  for (const GeometryName& entry : kGeometryNames)
+    if (equalsIgnoreCase(name, entry.name)) return entry.geometry;
+  return Geometry::kNone;
+}
+
+// The geometry an attribute's name stands for, kept on its pooled name once found.
+Geometry geometryOf(const PooledName* pooled, const DomString& name) {
+  if (!pooled) return geometryOf(name);
+  if (pooled->attributeKind < 0) pooled->attributeKind = static_cast<std::int8_t>(geometryOf(name));
+  return static_cast<Geometry>(pooled->attributeKind);
+}
+
+// The cache of the skin document the element is in while it loads; none otherwise.
+ParsedStyleCache* parsedStylesOf(Document* document) {
+  if (!document || typeid(*document) != typeid(SVGDocument)) return nullptr;
+  return static_cast<SVGDocument*>(document)->parsedStyles();
+}
+
 }  // namespace
 
 SVGElement::SVGElement(Document* ownerDocument, const PooledName* name, TypeCode typeCode)
@@ -90,11 +141,12 @@ void SVGElement::attributeChanged(const DomString& name) {
   NodeArena::Scope scope(document ? &document->nodeArena() : nullptr);
   const AttributeEntry attribute = findAttribute(name);
   const DomString& text = attribute.value ? *attribute.value : domstrings::empty();
-  if (readGeometry(name, text)) return;
-  applyPresentationAttribute(m_style, name, propertyIdOf(attribute.name, name), text);
+  const Geometry geometry = geometryOf(attribute.name, name);
+  if (geometry != Geometry::kNone && readGeometry(geometry, text)) return;
+  applyPresentationAttribute(m_style, name, propertyIdOf(attribute.name, name), text, parsedStylesOf(document));
 }
 
-bool SVGElement::readGeometry(const DomString&, const DomString&) { return false; }
+bool SVGElement::readGeometry(Geometry, const DomString&) { return false; }
 
 bool SVGElement::hitTest(float, float) const { return false; }
 

@@ -44,6 +44,32 @@ class SVGElement : public Element {
     kPolyline = 10,
   };
 
+  // The geometry attributes of the element classes (names compared ignoring
+  // letter case); kNone for every other attribute.
+  enum class Geometry : std::int8_t {
+    kNone,
+    kX,
+    kY,
+    kWidth,
+    kHeight,
+    kRx,
+    kRy,
+    kCx,
+    kCy,
+    kR,
+    kX1,
+    kY1,
+    kX2,
+    kY2,
+    kDx,
+    kDy,
+    kPoints,
+    kHref,
+    kTextLength,
+    kMaxWidth,
+    kRotate,
+  };
+
   SVGElement(Document* ownerDocument, const PooledName* name, TypeCode typeCode);
 
   TypeCode typeCode() const { return m_typeCode; }
@@ -83,9 +109,9 @@ class SVGElement : public Element {
  protected:
   ~SVGElement() override;
 
-  // Reads `name` into geometry when it is one of the class's geometry
-  // attributes (letter case ignored); false for a presentation attribute.
-  virtual bool readGeometry(const DomString& name, const DomString& text);
+  // Reads the attribute into geometry when it is one of the class's geometry
+  // attributes; false for a presentation attribute.
+  virtual bool readGeometry(Geometry name, const DomString& text);
   // Called by the style pass once the element's computed style is in place.
   virtual void styleComputed(HDC) {}
 

@@ -6,17 +6,17 @@
 
 namespace {
 
-bool is(const DomString& name, DomStringView attribute) { return equalsIgnoreCase(name, attribute); }
+using Geometry = SVGElement::Geometry;
 
 // Geometry attributes of one class: a name and the field it sets.
 struct LengthAttribute {
-  DomStringView name;
+  Geometry name;
   SVGAnimatedLength* field;
 };
 
-bool readLengths(std::initializer_list<LengthAttribute> attributes, const DomString& name, const DomString& text) {
+bool readLengths(std::initializer_list<LengthAttribute> attributes, Geometry name, const DomString& text) {
   for (const LengthAttribute& attribute : attributes) {
-    if (!is(name, attribute.name)) continue;
+    if (attribute.name != name) continue;
     attribute.field->setFromText(text);
     return true;
   }
@@ -32,8 +32,10 @@ float square(float value) { return value * value; }
 
 // ---- Rectangles: svg, rect, image ----------------------------------------------
 
-bool SVGRectangular::readGeometry(const DomString& name, const DomString& text) {
-  return readLengths({{u"x", &m_x}, {u"y", &m_y}, {u"width", &m_width}, {u"height", &m_height}}, name, text);
+bool SVGRectangular::readGeometry(Geometry name, const DomString& text) {
+  return readLengths(
+      {{Geometry::kX, &m_x}, {Geometry::kY, &m_y}, {Geometry::kWidth, &m_width}, {Geometry::kHeight, &m_height}}, name,
+      text);
 }
 
 bool SVGRectangular::hitTest(float px, float py) const {
@@ -52,8 +54,9 @@ SVGRectElement::SVGRectElement(Document* ownerDocument, const PooledName* name)
   setPainter(makeRectPainter(*this));
 }
 
-bool SVGRectElement::readGeometry(const DomString& name, const DomString& text) {
-  return SVGRectangular::readGeometry(name, text) || readLengths({{u"rx", &m_rx}, {u"ry", &m_ry}}, name, text);
+bool SVGRectElement::readGeometry(Geometry name, const DomString& text) {
+  return SVGRectangular::readGeometry(name, text) ||
+         readLengths({{Geometry::kRx, &m_rx}, {Geometry::kRy, &m_ry}}, name, text);
 }
 
 // ---- Circles and ellipses --------------------------------------------------------
@@ -63,16 +66,17 @@ SVGCircleElement::SVGCircleElement(Document* ownerDocument, const PooledName* na
   setPainter(makeCirclePainter());
 }
 
-bool SVGCircleElement::readGeometry(const DomString& name, const DomString& text) {
-  return readLengths({{u"cx", &m_cx}, {u"cy", &m_cy}, {u"r", &m_r}}, name, text);
+bool SVGCircleElement::readGeometry(Geometry name, const DomString& text) {
+  return readLengths({{Geometry::kCx, &m_cx}, {Geometry::kCy, &m_cy}, {Geometry::kR, &m_r}}, name, text);
 }
 
 bool SVGCircleElement::hitTest(float px, float py) const {
   return square(px - m_cx.value()) + square(py - m_cy.value()) <= square(m_r.value() + strokeWidth() / 2);
 }
 
-bool SVGEllipseElement::readGeometry(const DomString& name, const DomString& text) {
-  return readLengths({{u"cx", &m_cx}, {u"cy", &m_cy}, {u"rx", &m_rx}, {u"ry", &m_ry}}, name, text);
+bool SVGEllipseElement::readGeometry(Geometry name, const DomString& text) {
+  return readLengths({{Geometry::kCx, &m_cx}, {Geometry::kCy, &m_cy}, {Geometry::kRx, &m_rx}, {Geometry::kRy, &m_ry}},
+                     name, text);
 }
 
 bool SVGEllipseElement::hitTest(float px, float py) const {
@@ -84,12 +88,13 @@ bool SVGEllipseElement::hitTest(float px, float py) const {
 
 // ---- Lines and point lists ----------------------------------------------------------
 
-bool SVGLineElement::readGeometry(const DomString& name, const DomString& text) {
-  return readLengths({{u"x1", &m_x1}, {u"y1", &m_y1}, {u"x2", &m_x2}, {u"y2", &m_y2}}, name, text);
+bool SVGLineElement::readGeometry(Geometry name, const DomString& text) {
+  return readLengths({{Geometry::kX1, &m_x1}, {Geometry::kY1, &m_y1}, {Geometry::kX2, &m_x2}, {Geometry::kY2, &m_y2}},
+                     name, text);
 }
 
-bool SVGPointsElement::readGeometry(const DomString& name, const DomString& text) {
-  if (!is(name, u"points")) return false;
+bool SVGPointsElement::readGeometry(Geometry name, const DomString& text) {
+  if (name != Geometry::kPoints) return false;
   m_points.setFromText(text);
   return true;
 }
@@ -103,9 +108,9 @@ SVGImageElement::SVGImageElement(Document* ownerDocument, const PooledName* name
 
 SVGImageElement::~SVGImageElement() = default;
 
-bool SVGImageElement::readGeometry(const DomString& name, const DomString& text) {
+bool SVGImageElement::readGeometry(Geometry name, const DomString& text) {
   if (SVGRectangular::readGeometry(name, text)) return true;
-  if (!is(name, u"xlink:href")) return false;
+  if (name != Geometry::kHref) return false;
   m_href = text;
   loadPicture();
   return true;
@@ -131,18 +136,20 @@ SVGTextElement::SVGTextElement(Document* ownerDocument, const PooledName* name)
   setPainter(makeTextPainter(*this));
 }
 
-bool SVGTextElement::readGeometry(const DomString& name, const DomString& text) {
+bool SVGTextElement::readGeometry(Geometry name, const DomString& text) {
   struct ListAttribute {
-    DomStringView name;
+    Geometry name;
     SVGLengthList* field;
   };
-  for (const ListAttribute& list : {ListAttribute{u"x", &m_x}, {u"y", &m_y}, {u"dx", &m_dx}, {u"dy", &m_dy}}) {
-    if (!is(name, list.name)) continue;
+  for (const ListAttribute& list :
+       {ListAttribute{Geometry::kX, &m_x}, {Geometry::kY, &m_y}, {Geometry::kDx, &m_dx}, {Geometry::kDy, &m_dy}}) {
+    if (name != list.name) continue;
     list.field->setFromText(text);
     return true;
   }
-  if (readLengths({{u"textLength", &m_textLength}, {u"max-width", &m_maxWidth}}, name, text)) return true;
-  return is(name, u"rotate");  // accepted and ignored
+  if (readLengths({{Geometry::kTextLength, &m_textLength}, {Geometry::kMaxWidth, &m_maxWidth}}, name, text))
+    return true;
+  return name == Geometry::kRotate;  // accepted and ignored
 }
 
 DomString SVGTextElement::text() const {

@@ -21,7 +21,7 @@ class SVGRectangular : public SVGElement {
 
  protected:
   using SVGElement::SVGElement;
-  bool readGeometry(const DomString& name, const DomString& text) override;
+  bool readGeometry(Geometry name, const DomString& text) override;
 
  private:
   SVGAnimatedLength m_x, m_y, m_width, m_height;
@@ -61,7 +61,7 @@ class SVGRectElement final : public SVGBoxedRectangular {
   const SVGAnimatedLength& ry() const { return m_ry; }
 
  protected:
-  bool readGeometry(const DomString& name, const DomString& text) override;
+  bool readGeometry(Geometry name, const DomString& text) override;
 
  private:
   SVGAnimatedLength m_rx, m_ry;
@@ -86,7 +86,7 @@ class SVGCircleElement final : public SVGElement {
   bool hitTest(float px, float py) const override;
 
  protected:
-  bool readGeometry(const DomString& name, const DomString& text) override;
+  bool readGeometry(Geometry name, const DomString& text) override;
 
  private:
   SVGAnimatedLength m_cx, m_cy, m_r;
@@ -111,7 +111,7 @@ class SVGEllipseElement final : public SVGElement {
   bool hitTest(float px, float py) const override;
 
  protected:
-  bool readGeometry(const DomString& name, const DomString& text) override;
+  bool readGeometry(Geometry name, const DomString& text) override;
 
  private:
   SVGAnimatedLength m_cx, m_cy, m_rx, m_ry;
@@ -127,7 +127,7 @@ class SVGLineElement final : public SVGElement {
   bool hitTest(float, float) const override { return false; }
 
  protected:
-  bool readGeometry(const DomString& name, const DomString& text) override;
+  bool readGeometry(Geometry name, const DomString& text) override;
 
  private:
   SVGAnimatedLength m_x1, m_y1, m_x2, m_y2;
@@ -141,7 +141,7 @@ class SVGPointsElement : public SVGElement {
 
  protected:
   using SVGElement::SVGElement;
-  bool readGeometry(const DomString& name, const DomString& text) override;
+  bool readGeometry(Geometry name, const DomString& text) override;
 
  private:
   SVGPointList m_points;
@@ -171,7 +171,7 @@ class SVGImageElement final : public SVGBoxedRectangular {
   const RichBitmap* mask() const { return m_mask.get(); }
 
  protected:
-  bool readGeometry(const DomString& name, const DomString& text) override;
+  bool readGeometry(Geometry name, const DomString& text) override;
 
  private:
   void loadPicture();
@@ -213,7 +213,7 @@ class SVGTextElement final : public SVGElement {
   bool hitTest(float px, float py) const override;
 
  protected:
-  bool readGeometry(const DomString& name, const DomString& text) override;
+  bool readGeometry(Geometry name, const DomString& text) override;
   void styleComputed(HDC dc) override { measure(dc); }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "style/parsedstylecache.h"
 #include "style/propertyregistry.h"
 #include "style/styleobserver.h"
 
@@ -70,7 +71,9 @@ const CSSProperty* CSSStyleDeclaration::find(std::int32_t propertyId) const {
 }
 
 void CSSStyleDeclaration::removeAll(std::int32_t propertyId) {
-  std::erase_if(m_properties, [&](const CSSProperty& property) { return property.id == propertyId; });
+  auto holds = [&](const CSSProperty& property) { return property.id == propertyId; };
+  if (std::none_of(m_properties.begin(), m_properties.end(), holds)) return;
+  std::erase_if(m_properties, holds);
 }
 
 CSSValue* CSSStyleDeclaration::propertyValue(std::int32_t propertyId) const {
@@ -123,13 +126,46 @@ bool CSSStyleDeclaration::setPreparedProperty(std::int32_t propertyId, DomString
       observer->declarationDropped(StyleObserver::Drop::Rejected, propertyRegistry().nameOf(propertyId), value);
     return false;
   }
-  // A shorthand replaces the longhands it sets.
-  const auto parsedBegin = m_properties.begin() + before;
+  dropReplacedBy(before);
+  return true;
+}
+
+// A shorthand replaces the longhands it sets.
+void CSSStyleDeclaration::dropReplacedBy(std::ptrdiff_t newFrom) {
+  const auto parsedBegin = m_properties.begin() + newFrom;
   auto isParsed = [&](const CSSProperty& old) {
     return std::any_of(parsedBegin, m_properties.end(), [&](const CSSProperty& parsed) { return parsed.id == old.id; });
   };
   m_properties.erase(std::remove_if(m_properties.begin(), parsedBegin, isParsed), parsedBegin);
   m_changed = true;
+}
+
+// Room for a skin element's usual handful of properties at once.
+void CSSStyleDeclaration::makeRoom(std::size_t more) {
+  constexpr std::size_t kHandful = 8;
+  const std::size_t wanted = m_properties.size() + more;
+  if (wanted > m_properties.capacity()) m_properties.reserve(std::max({wanted, kHandful, 2 * m_properties.capacity()}));
+}
+
+void CSSStyleDeclaration::takeCssText(const CSSPropertyList& parsed, bool accepted) {
+  if (!accepted) return;
+  m_properties.clear();
+  makeRoom(parsed.size());
+  m_properties.insert(m_properties.end(), parsed.begin(), parsed.end());
+}
+
+bool CSSStyleDeclaration::takeProperty(std::int32_t propertyId, const CSSPropertyList& parsed, bool accepted) {
+  if (propertyId < 1) return false;
+  removeAll(propertyId);
+  if (!accepted) return false;
+  makeRoom(parsed.size());
+  const auto before = static_cast<std::ptrdiff_t>(m_properties.size());
+  for (const CSSProperty& property : parsed) m_properties.push_back(property);
+  // A longhand has replaced itself already; only a shorthand's parts need looking for.
+  if (parsed.size() == 1 && parsed.front().id == propertyId)
+    m_changed = true;
+  else
+    dropReplacedBy(before);
   return true;
 }
 
@@ -146,9 +182,24 @@ void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomStrin
 }
 
 void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, std::int32_t propertyId,
-                                const DomString& value) {
+                                const DomString& value, ParsedStyleCache* cache) {
+  StyleObserver* observer = styleObserver();
+  if (cache && !observer) {
+    if (equalsIgnoreCase(name, u"style")) {
+      const auto& list = cache->parsed(ParsedStyleCache::kStyleText, value, [&](CSSPropertyList& parsed) {
+        return CSSParser(parsed).parseDeclarationList(PreparedText(value).view());
+      });
+      declaration.takeCssText(list.properties, list.accepted);
+    }
+    if (propertyId < 1) return;
+    const auto& own = cache->parsed(propertyId, value, [&](CSSPropertyList& parsed) {
+      return CSSParser(parsed).parseValue(propertyId, PreparedText(value).view(), false);
+    });
+    declaration.takeProperty(propertyId, own.properties, own.accepted);
+    return;
+  }
   const PreparedText prepared(value);
-  if (StyleObserver* observer = styleObserver()) observer->presentationAttribute(name, prepared.view());
+  if (observer) observer->presentationAttribute(name, prepared.view());
   if (equalsIgnoreCase(name, u"style")) declaration.setPreparedCssText(prepared.view());
   declaration.setPreparedProperty(propertyId, prepared.view(), false);
 }

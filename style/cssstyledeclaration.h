@@ -8,6 +8,7 @@
 #include "style/cssparser.h"
 
 class CSSRule;
+class ParsedStyleCache;
 
 class CSSStyleDeclaration {
  public:
@@ -45,13 +46,21 @@ class CSSStyleDeclaration {
   void clearChanged() { m_changed = false; }
 
  private:
-  friend void applyPresentationAttribute(CSSStyleDeclaration&, const DomString&, std::int32_t, const DomString&);
+  friend void applyPresentationAttribute(CSSStyleDeclaration&, const DomString&, std::int32_t, const DomString&,
+                                         ParsedStyleCache*);
 
   const CSSProperty* find(std::int32_t propertyId) const;
   void removeAll(std::int32_t propertyId);
   // The two setters on text already prepared for parsing.
   void setPreparedCssText(DomStringView text);
   bool setPreparedProperty(std::int32_t propertyId, DomStringView value, bool important);
+  // The two setters given what a parse of their text gave (`parsed` holds
+  // copies of the entries the parser would have appended).
+  void takeCssText(const CSSPropertyList& parsed, bool accepted);
+  bool takeProperty(std::int32_t propertyId, const CSSPropertyList& parsed, bool accepted);
+  void makeRoom(std::size_t more);
+  // Drops the entries before `newFrom` that the entries from it set again.
+  void dropReplacedBy(std::ptrdiff_t newFrom);
 
   CSSPropertyList m_properties;
   bool m_changed = false;
@@ -62,6 +71,8 @@ class CSSStyleDeclaration {
 // every attribute, "style" included, is set as a property of its own name
 // (registered when new) with the attribute's text.
 void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, const DomString& value);
-// The same for a name whose id is known already (PropertyRegistry::idOf).
+// The same for a name whose id is known already (PropertyRegistry::idOf);
+// with a cache, a text parsed before is not parsed again (unless a style
+// observer is installed, which hears every parse).
 void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, std::int32_t propertyId,
-                                const DomString& value);
+                                const DomString& value, ParsedStyleCache* cache = nullptr);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dom/skindocumentloader.h"
 #include "render/svglength.h"
 #include "style/propertyregistry.h"
 #include "tests/render/skinbuilder.h"
@@ -223,6 +224,63 @@ TEST(SVGElementStyle, StyleAttributeReplacesEarlierPresentationAttributes) {
 
   auto* unreadable = skin.add(root, u"rect", {{u"fill", u"red"}, {u"style", u";;"}});
   EXPECT_EQ(unreadable->style().getPropertyValue(u"fill"), u"red") << "a style that gives nothing keeps the rest";
+}
+
+// A load parses each distinct style text and presentation value once and
+// shares what it made: every element must still read as one built alone, and
+// a change to one element's style reaches no other.
+struct SharedStyleCase {
+  const char* change;
+  void (*apply)(SVGElement&);
+};
+
+const SharedStyleCase kSharedStyleCases[] = {
+    {"a property set", [](SVGElement& e) { e.style().setProperty(u"stroke-width", u"5", u""); }},
+    {"a property removed", [](SVGElement& e) { e.style().removeProperty(u"font-weight"); }},
+    {"the text replaced", [](SVGElement& e) { e.style().setCssText(u"opacity: 0.25"); }},
+    {"the style attribute set again",
+     [](SVGElement& e) {
+       e.setAttribute(u"style", u"fill: yellow");
+       e.attributeChanged(u"style");
+     }},
+    {"a presentation attribute set again",
+     [](SVGElement& e) {
+       e.setAttribute(u"font-style", u"italic");
+       e.attributeChanged(u"font-style");
+     }},
+};
+
+TEST(SVGElementStyle, ALoadSharesWhatItParsedButNoChange) {
+  // A shorthand, a rejected value, a property of no grammar, and the same
+  // text under two properties ("bold" is a weight, no style).
+  const Attributes kButton = {{u"fill", u"red"},
+                              {u"font-size", u"-3"},
+                              {u"style", u"fill: blue; font: italic 12px Tahoma; stroke-width: 2"},
+                              {u"font-weight", u"bold"},
+                              {u"font-style", u"bold"}};
+  std::string button = "<rect";
+  for (const auto& [name, value] : kButton) button += " " + toNarrowAscii(name) + "='" + toNarrowAscii(value) + "'";
+  const std::string file = "<svg>" + button + "/>" + button + "/>" + button + "/></svg>";
+  TestDevice device;
+  writeHostFile(device.host("skin.bskn"), file);
+  SkinBuilder alone;
+  const DomString expected = alone.add(nullptr, u"rect", kButton)->style().cssText();
+
+  for (const SharedStyleCase& row : kSharedStyleCases) {
+    SCOPED_TRACE(row.change);
+    XmlLoadResult result;
+    Ref<SVGDocument> doc = SkinDocumentLoader::loadAs<SVGDocument>("\\skin.bskn", result);
+    ASSERT_TRUE(doc && doc->rootElement());
+    std::vector<SVGElement*> buttons;
+    for (Node* child = doc->rootElement()->firstChild(); child; child = child->nextSibling())
+      buttons.push_back(asSVGElement(child));
+    ASSERT_EQ(buttons.size(), 3u);
+    for (SVGElement* button : buttons) EXPECT_EQ(button->style().cssText(), expected);
+    row.apply(*buttons[1]);
+    EXPECT_NE(buttons[1]->style().cssText(), expected) << "the change took";
+    EXPECT_EQ(buttons[0]->style().cssText(), expected);
+    EXPECT_EQ(buttons[2]->style().cssText(), expected);
+  }
 }
 
 // What an element makes for itself is carved from its document's arena and
