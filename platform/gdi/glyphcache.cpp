@@ -1,5 +1,6 @@
 #include "platform/gdi/glyphcache.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -46,6 +47,14 @@ class Reader {
     m_at += size;
     return true;
   }
+  // The next `size` bytes in place, or null past the end.
+  const char* view(std::size_t size) {
+    if (m_bytes.size() - m_at < size) return nullptr;
+    const char* at = m_bytes.data() + m_at;
+    m_at += size;
+    return at;
+  }
+  std::size_t left() const { return m_bytes.size() - m_at; }
   bool atEnd() const { return m_at == m_bytes.size(); }
 
  private:
@@ -74,9 +83,11 @@ bool readGlyph(Reader& in, GlyphMap& glyphs) {
   g.width = h.width;
   g.height = h.height;
   g.advance = h.advance;
-  g.coverage.resize(static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.height));
-  if (!in.take(g.coverage.data(), g.coverage.size())) return false;
-  glyphs[h.code] = std::move(g);
+  const std::size_t size = static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.height);
+  const auto* coverage = reinterpret_cast<const std::uint8_t*>(in.view(size));
+  if (!coverage) return false;
+  g.coverage.assign(coverage, coverage + size);
+  glyphs.insert_or_assign(h.code, std::move(g));
   return true;
 }
 
@@ -95,6 +106,8 @@ GlyphMap loadKeptGlyphs(const std::string& folder, const std::string& key) {
   std::string keptKey(keyLength, '\0');
   if (!in.take(keptKey.data(), keptKey.size()) || keptKey != key || !in.get(count)) return {};
   GlyphMap glyphs;
+  // Room for every glyph at once, as far as the file can hold them.
+  glyphs.reserve(std::min<std::size_t>(count, in.left() / sizeof(GlyphHeader)));
   for (std::uint32_t i = 0; i < count; ++i)
     if (!readGlyph(in, glyphs)) return {};
   return in.atEnd() ? glyphs : GlyphMap{};
