@@ -423,6 +423,47 @@ float coverBlock(float* cells, uint8_t* coverage, float sum) {
 #endif
 }
 
+// As coverBlock, under the even-odd rule: the sums are added in the order
+// evenOddCoverageOf's callers add them, then folded four at a time, with the
+// same results.
+float evenOddBlock(float* cells, uint8_t* coverage, float sum) {
+#if defined(__SSE2__)
+  alignas(16) float sums[kCellBlock];
+  for (int k = 0; k < kCellBlock; ++k) {
+    sum += cells[k];
+    cells[k] = 0;
+    sums[k] = sum;
+  }
+  const __m128 signless = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  // Below 2^24 folding by t - 2 floor(t / 2) is exact, as fmod is.
+  const __m128 exactBelow = _mm_set1_ps(16777216.0f), two = _mm_set1_ps(2.0f), half = _mm_set1_ps(0.5f),
+               full = _mm_set1_ps(255.0f);
+  __m128i quarters[4];
+  for (int q = 0; q < 4; ++q) {
+    __m128 t = _mm_and_ps(_mm_load_ps(sums + 4 * q), signless);
+    if (_mm_movemask_ps(_mm_cmplt_ps(t, exactBelow)) != 0xF) {
+      for (int k = 0; k < kCellBlock; ++k) coverage[k] = evenOddCoverageOf(sums[k]);
+      return sum;
+    }
+    __m128 whole = _mm_cvtepi32_ps(_mm_cvttps_epi32(_mm_mul_ps(t, half)));
+    t = _mm_sub_ps(t, _mm_mul_ps(whole, two));
+    __m128 c = _mm_min_ps(t, _mm_sub_ps(two, t));
+    quarters[q] = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(c, full), half));
+  }
+  __m128i packed =
+      _mm_packus_epi16(_mm_packs_epi32(quarters[0], quarters[1]), _mm_packs_epi32(quarters[2], quarters[3]));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(coverage), packed);
+  return sum;
+#else
+  for (int k = 0; k < kCellBlock; ++k) {
+    sum += cells[k];
+    cells[k] = 0;
+    coverage[k] = evenOddCoverageOf(sum);
+  }
+  return sum;
+#endif
+}
+
 // Blends `count` pixels of one colour, or of `colors` when given.
 void blendSpan(uint32_t* dest, const uint8_t* coverage, int count, uint32_t color, const uint32_t* colors,
                bool opaque) {
@@ -465,6 +506,9 @@ void Rasterizer::coverRow(size_t row, int width) {
       int block = i / kCellBlock, blockEnd = std::min(width, (block + 1) * kCellBlock);
       if (!touched[block]) {
         fillCoverage(coverage + i, evenOddCoverageOf(sum), blockEnd - i);
+      } else if (blockEnd - i == kCellBlock) {
+        touched[block] = 0;
+        sum = evenOddBlock(cells + i, coverage + i, sum);
       } else {
         touched[block] = 0;
         for (int k = i; k < blockEnd; ++k) {
@@ -514,6 +558,13 @@ void Rasterizer::compositeRow(uint32_t* dest, const uint8_t* clip, int x0, int y
   if (first == end) return;
   if (paint.kind == Paint::Kind::Solid) {
     blendSpan(dest + first, coverage + first, end - first, paint.color, nullptr, paint.opaque);
+    return;
+  }
+  if (paint.kind == Paint::Kind::Linear && paint.pixelToPaint.a == 0) {
+    // A gradient across the rows, such as a sky, has one colour along each.
+    uint32_t color;
+    shadeSpan(paint, x0 + first, y, 1, &color);
+    blendSpan(dest + first, coverage + first, end - first, color, nullptr, paint.opaque);
     return;
   }
   shadeSpan(paint, x0 + first, y, end - first, m_colors.data());
