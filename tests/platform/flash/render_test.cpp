@@ -521,6 +521,37 @@ TEST(Render, RootPropertiesAnswerWhatWasSet) {
 
 }  // namespace
 
+// Under the even-odd rule an area wound round twice is outside again. The
+// square's left edge lies in a whole block of cells, its right edge in the
+// row's last, partial block; both edges cover half a pixel per winding.
+TEST(Rasterizer, EvenOddFoldsEveryWindingAlikeInWholeAndPartialBlocks) {
+  constexpr int kWidth = 48, kHeight = 4;
+  const struct {
+    int windings;
+    uint32_t edge, inside;
+  } rows[] = {{1, 128, 255}, {2, 255, 0}, {3, 128, 255}, {4, 0, 0}, {5, 128, 255}, {6, 255, 0}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.windings);
+    std::vector<uint32_t> pixels(kWidth * kHeight, 0xFF000000);
+    Canvas canvas{pixels.data(), kWidth, kHeight, kWidth};
+    Rasterizer raster;
+    raster.reset();
+    raster.setEvenOdd(true);
+    for (int i = 0; i < row.windings; ++i) {
+      const Point corners[] = {{0.5f, 0}, {40.5f, 0}, {40.5f, 4}, {0.5f, 4}};
+      for (int c = 0; c < 4; ++c) raster.addLine(corners[c], corners[(c + 1) % 4]);
+    }
+    size_t budget = SIZE_MAX;
+    raster.fill(canvas, Paint::solid({255, 255, 255, 255}), budget);
+    for (int y = 0; y < kHeight; ++y) {
+      EXPECT_EQ(pixels[y * kWidth] & 0xFF, row.edge);
+      EXPECT_EQ(pixels[y * kWidth + 20] & 0xFF, row.inside);
+      EXPECT_EQ(pixels[y * kWidth + 40] & 0xFF, row.edge);
+      EXPECT_EQ(pixels[y * kWidth + 44] & 0xFF, 0u);
+    }
+  }
+}
+
 TEST(GradientRamp, StopsOfOneRatioEachShowAsABand) {
   constexpr Rgba kGreen{0, 255, 0, 255}, kYellow{255, 255, 0, 255}, kBlack{0, 0, 0, 255};
   std::vector<GradientStop> stops = {{0, kRedRgba}, {100, kGreen}, {100, kBlueRgba}, {100, kYellow}, {255, kBlack}};
