@@ -208,19 +208,24 @@ class FreeTypeFace final : public FontFace {
     m_slantAll = lf.lfItalic && !match.italic;
     setSize(lf);
     m_glyphKey = glyphKey(match, m_ppem, m_emboldenAll, m_thickenStrokes, m_slantAll);
-    if (!m_glyphKey.empty()) m_glyphs = loadKeptGlyphs(m_glyphFolder, m_glyphKey);
-    m_keptGlyphs = m_glyphs.size();
+    if (!m_glyphKey.empty()) m_kept = KeptGlyphs::load(m_glyphFolder, m_glyphKey);
     fillMetrics(lf);
   }
-  // Glyphs rendered in this run are kept for the next one.
+  // Glyphs rendered in this run are kept for the next one, with those kept before.
   ~FreeTypeFace() override {
-    if (!m_glyphKey.empty() && m_glyphs.size() > m_keptGlyphs) keepGlyphs(m_glyphFolder, m_glyphKey, m_glyphs);
+    if (!m_glyphKey.empty() && m_rendered) {
+      m_kept.addTo(m_glyphs);
+      keepGlyphs(m_glyphFolder, m_glyphKey, m_glyphs);
+    }
     FT_Done_Face(m_face);
   }
 
   const Glyph& glyph(char32_t c) override {
     auto it = m_glyphs.find(c);
     if (it != m_glyphs.end()) return it->second;
+    Glyph kept;
+    if (m_kept.find(c, kept)) return m_glyphs.emplace(c, std::move(kept)).first->second;
+    m_rendered = true;
     return m_glyphs.emplace(c, render(c)).first->second;
   }
 
@@ -309,8 +314,9 @@ class FreeTypeFace final : public FontFace {
   // face's own, never another static that may have gone first.
   const std::string m_glyphFolder = hostCacheFolder("glyphs");
   std::string m_glyphKey;
-  GlyphMap m_glyphs;
-  std::size_t m_keptGlyphs = 0;  // how many came from the host's cache
+  GlyphMap m_glyphs;        // asked for in this run
+  KeptGlyphs m_kept;        // from the host's cache
+  bool m_rendered = false;  // some glyph was not kept and had to be rendered
 };
 
 // Without any face at all text is measured and drawn as hollow boxes, so that

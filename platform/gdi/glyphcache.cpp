@@ -74,30 +74,21 @@ std::vector<char> readWhole(const std::string& path) {
   return bytes;
 }
 
-bool readGlyph(Reader& in, GlyphMap& glyphs) {
-  GlyphHeader h;
+// Checks one glyph's header and steps over its coverage; false when the file
+// ends first or the glyph is out of bounds.
+bool skipGlyph(Reader& in, GlyphHeader& h) {
   if (!in.get(h) || h.width < 0 || h.height < 0 || h.width > kLargestSide || h.height > kLargestSide) return false;
-  Glyph g;
-  g.left = h.left;
-  g.top = h.top;
-  g.width = h.width;
-  g.height = h.height;
-  g.advance = h.advance;
-  const std::size_t size = static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.height);
-  const auto* coverage = reinterpret_cast<const std::uint8_t*>(in.view(size));
-  if (!coverage) return false;
-  g.coverage.assign(coverage, coverage + size);
-  glyphs.insert_or_assign(h.code, std::move(g));
-  return true;
+  return in.view(static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.height)) != nullptr;
 }
 
 }  // namespace
 
-GlyphMap loadKeptGlyphs(const std::string& folder, const std::string& key) {
+KeptGlyphs KeptGlyphs::load(const std::string& folder, const std::string& key) {
   const std::string path = pathOf(folder, key);
   if (path.empty()) return {};
-  const std::vector<char> bytes = readWhole(path);
-  Reader in(bytes);
+  KeptGlyphs kept;
+  kept.m_bytes = readWhole(path);
+  Reader in(kept.m_bytes);
   char magic[4];
   std::uint32_t version = 0, keyLength = 0, count = 0;
   if (!in.take(magic, sizeof magic) || std::memcmp(magic, kMagic, sizeof magic) != 0 || !in.get(version) ||
@@ -105,12 +96,51 @@ GlyphMap loadKeptGlyphs(const std::string& folder, const std::string& key) {
     return {};
   std::string keptKey(keyLength, '\0');
   if (!in.take(keptKey.data(), keptKey.size()) || keptKey != key || !in.get(count)) return {};
-  GlyphMap glyphs;
   // Room for every glyph at once, as far as the file can hold them.
-  glyphs.reserve(std::min<std::size_t>(count, in.left() / sizeof(GlyphHeader)));
-  for (std::uint32_t i = 0; i < count; ++i)
-    if (!readGlyph(in, glyphs)) return {};
-  return in.atEnd() ? glyphs : GlyphMap{};
+  kept.m_index.reserve(std::min<std::size_t>(count, in.left() / sizeof(GlyphHeader)));
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::size_t at = kept.m_bytes.size() - in.left();
+    GlyphHeader h;
+    if (!skipGlyph(in, h)) return {};
+    kept.m_index.push_back({static_cast<char32_t>(h.code), at});
+  }
+  if (!in.atEnd()) return {};
+  // A code written twice is the later glyph's.
+  std::stable_sort(kept.m_index.begin(), kept.m_index.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  auto last = std::unique(kept.m_index.rbegin(), kept.m_index.rend(),
+                          [](const auto& a, const auto& b) { return a.first == b.first; });
+  kept.m_index.erase(kept.m_index.begin(), last.base());
+  return kept;
+}
+
+bool KeptGlyphs::find(char32_t code, Glyph& glyph) const {
+  auto it = std::lower_bound(m_index.begin(), m_index.end(), code,
+                             [](const auto& entry, char32_t c) { return entry.first < c; });
+  if (it == m_index.end() || it->first != code) return false;
+  GlyphHeader h;
+  std::memcpy(&h, m_bytes.data() + it->second, sizeof h);
+  glyph.left = h.left;
+  glyph.top = h.top;
+  glyph.width = h.width;
+  glyph.height = h.height;
+  glyph.advance = h.advance;
+  const auto* coverage = reinterpret_cast<const std::uint8_t*>(m_bytes.data() + it->second + sizeof h);
+  glyph.coverage.assign(coverage, coverage + static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.height));
+  return true;
+}
+
+void KeptGlyphs::addTo(GlyphMap& glyphs) const {
+  for (const auto& entry : m_index) {
+    Glyph g;
+    if (!glyphs.count(entry.first) && find(entry.first, g)) glyphs.emplace(entry.first, std::move(g));
+  }
+}
+
+GlyphMap loadKeptGlyphs(const std::string& folder, const std::string& key) {
+  GlyphMap glyphs;
+  KeptGlyphs::load(folder, key).addTo(glyphs);
+  return glyphs;
 }
 
 bool keepGlyphs(const std::string& folder, const std::string& key, const GlyphMap& glyphs) {

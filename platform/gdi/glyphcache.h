@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "platform/gdi/font.h"
 
@@ -21,7 +23,26 @@ inline constexpr std::size_t kMaxGlyphFaces = 64;
 
 using GlyphMap = std::unordered_map<char32_t, Glyph>;
 
-// The glyphs kept in `folder` for `key`; none when there are none.
+// The glyphs kept in `folder` for one key: the file is read and checked
+// whole when loaded, and each glyph made only when it is first asked for, as
+// a start draws a few of the many a face keeps.
+class KeptGlyphs {
+ public:
+  // What `folder` keeps for `key`; nothing from a file of another key or one
+  // that does not read back whole.
+  static KeptGlyphs load(const std::string& folder, const std::string& key);
+  std::size_t size() const { return m_index.size(); }
+  // The kept glyph for `code` into `glyph`; false when none is kept.
+  bool find(char32_t code, Glyph& glyph) const;
+  // Adds every kept glyph that `glyphs` does not hold yet.
+  void addTo(GlyphMap& glyphs) const;
+
+ private:
+  std::vector<char> m_bytes;
+  std::vector<std::pair<char32_t, std::size_t>> m_index;  // by code: where its header starts
+};
+
+// Every glyph kept in `folder` for `key`; none when there are none.
 GlyphMap loadKeptGlyphs(const std::string& folder, const std::string& key);
 // Keeps `glyphs` for `key`, replacing what was kept; false when it cannot be
 // written (or `folder` is empty).
