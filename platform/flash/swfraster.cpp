@@ -171,8 +171,7 @@ void Rasterizer::fill(const Canvas& canvas, const Paint& paint, size_t& pixelBud
   m_boxY = y0;
   // Both buffers are all zeros between fills: compositing clears what it read.
   size_t cells = size_t(width + 2) * size_t(height), blocks = size_t(blocksPerRow(width)) * size_t(height);
-  if (m_cells.size() < cells) m_cells.resize(cells, 0.0f);
-  if (m_touched.size() < blocks) m_touched.resize(blocks, 0);
+  if (!m_cells.grow(cells) || !m_touched.grow(blocks)) return;
   if (m_coverage.size() < size_t(width)) m_coverage.resize(size_t(width));
   if (paint.kind != Paint::Kind::Solid && m_colors.size() < size_t(width)) m_colors.resize(size_t(width));
   for (const Line& line : m_lines)

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "platform/flash/swfgeometry.h"
@@ -56,6 +58,33 @@ struct Paint {
 uint32_t premultiply(Rgba c);
 Rgba unpremultiply(uint32_t argb);
 
+// Elements that start as zeros, from calloc: a large block comes as fresh
+// pages the system has cleared already, so growing costs no clearing by
+// hand, and pages no row reaches are never touched. Growing gives a new block,
+// all zeros; what the old one held is not kept.
+template <typename T>
+class ZeroedBuffer {
+ public:
+  T* data() const { return m_data.get(); }
+  size_t size() const { return m_size; }
+  // Holds at least `count` elements; false when that much cannot be had.
+  bool grow(size_t count) {
+    if (count <= m_size) return true;
+    T* block = static_cast<T*>(std::calloc(count, sizeof(T)));
+    if (!block) return false;
+    m_data.reset(block);
+    m_size = count;
+    return true;
+  }
+
+ private:
+  struct Free {
+    void operator()(T* p) const { std::free(p); }
+  };
+  std::unique_ptr<T, Free> m_data;
+  size_t m_size = 0;
+};
+
 class Rasterizer {
  public:
   void reset() {
@@ -86,8 +115,8 @@ class Rasterizer {
 
   std::vector<Line> m_lines;
   float m_minX = 1e30f, m_minY = 1e30f, m_maxX = -1e30f, m_maxY = -1e30f;
-  std::vector<float> m_cells;       // (width + 2) per row of the drawn box
-  std::vector<uint8_t> m_touched;   // per row: which blocks of kCellBlock cells hold any
+  ZeroedBuffer<float> m_cells;      // (width + 2) per row of the drawn box
+  ZeroedBuffer<uint8_t> m_touched;  // per row: which blocks of kCellBlock cells hold any
   std::vector<uint8_t> m_coverage;  // one row's coverage, 0..255 per pixel
   std::vector<uint32_t> m_colors;   // one row's paint colours
   int m_boxY = 0;
