@@ -73,19 +73,21 @@ bool Element::setAttribute(const DomString& name, DomString value) {
   return true;
 }
 
-bool Element::setParsedAttribute(const PooledName* pooled, WideStringView value, Earlier earlier) {
+const DomString* Element::setParsedAttribute(const PooledName* pooled, WideStringView value, Earlier earlier) {
   Document* doc = m_ownerDocument;
-  if (!doc) return false;
+  if (!doc) return nullptr;
   // A change someone could hear needs an Attr node to name in its event.
   const bool heard = !doc->mutationEventsSuppressed() && doc->listenerCount() != 0;
   if (earlier == Earlier::CannotExist && !heard && !m_firstAttribute) {
     appendParsed(pooled, value);
-    return true;
+    return &m_parsed[m_parsedCount - 1].value;
   }
   Ref<Attr> attr = Ref<Attr>::adopt(new (doc) Attr(doc, pooled));
   attr->m_value = value;
   setAttributeNode(attr.get());
-  return true;
+  // Found again: a listener may have taken it off or replaced it.
+  const DomString* kept = attributeValue(pooled->qualifiedName);
+  return kept ? kept : &domstrings::empty();
 }
 
 void Element::reserveParsedAttributes(std::uint32_t count) {
@@ -208,6 +210,8 @@ Attr* Element::removeAttributeNode(Attr* oldAttr) {
 Ref<NodeList> Element::getElementsByTagName(const DomString& name) { return TagNameNodeList::create(this, name); }
 
 void Element::attributeChanged(const DomString&) {}
+
+void Element::parsedAttributeSet(const PooledName* name, const DomString&) { attributeChanged(name->qualifiedName); }
 
 const DomString& Element::getAttributeNS(const DomString& namespaceURI, const DomString& localName) const {
   const Attr* attr = getAttributeNodeNS(namespaceURI, localName);

@@ -48,9 +48,9 @@ class Element : public ParentNode {
   // that came without attributes none can be.
   enum class Earlier { MayExist, CannotExist };
   // setAttribute for a loader: `name` comes from the owner document's pool
-  // (Document::internName), the value is the parser's text. False, changing
-  // nothing, for an element without an owner document.
-  bool setParsedAttribute(const PooledName* name, WideStringView value, Earlier earlier);
+  // (Document::internName), the value is the parser's text. Answers the value
+  // as kept; none, changing nothing, for an element without an owner document.
+  const DomString* setParsedAttribute(const PooledName* name, WideStringView value, Earlier earlier);
   // Room for the `count` attributes a loader is about to set on an element
   // that has none, so that their block is carved once.
   void reserveParsedAttributes(std::uint32_t count);
@@ -65,6 +65,9 @@ class Element : public ParentNode {
   // Told after an attribute changed, by whoever changed it (the loader, the
   // player); elements that read attributes into typed fields override it.
   virtual void attributeChanged(const DomString& name);
+  // attributeChanged for a loader that has just set `name` to `value` (as
+  // setParsedAttribute answered it), so that the element need not look for it.
+  virtual void parsedAttributeSet(const PooledName* name, const DomString& value);
 
   const DomString& getAttributeNS(const DomString& namespaceURI, const DomString& localName) const;
   bool setAttributeNS(const DomString& namespaceURI, const DomString& qualifiedName, const DomString& value);

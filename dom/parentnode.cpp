@@ -139,11 +139,13 @@ Node* ParentNode::insertRun(Node* newChild, Node* refChild, const Node* replaced
     noteTreeChanged();
   } else {
     newChild->addRef();  // this node's reference
-    if (newChild->m_parent) newChild->m_parent->removeChild(newChild);
-    // A removal listener may have changed the tree; check again.
-    if (newChild->m_parent || (refChild && !isChild(refChild)) || !canLink(run, newChild, replaced)) {
-      newChild->release();
-      return nullptr;
+    if (newChild->m_parent) {
+      newChild->m_parent->removeChild(newChild);
+      // A removal listener may have changed the tree; check again.
+      if (newChild->m_parent || (refChild && !isChild(refChild)) || !canLink(run, newChild, replaced)) {
+        newChild->release();
+        return nullptr;
+      }
     }
   }
 

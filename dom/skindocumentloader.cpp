@@ -138,10 +138,10 @@ bool SkinDocumentLoader::setAttributes(Element* element, const XML_Char** attrib
   Document* document = element->ownerDocument();
   for (const XML_Char** attribute = attributes; attribute[0]; attribute += 2) {
     const PooledName* pooled = document ? attributeName(document, attribute[0]) : nullptr;
-    if (!pooled || !element->setParsedAttribute(pooled, wideViewOf(attribute[1]), earlier)) return false;
-    const DomString& name = pooled->qualifiedName;
-    if (m_observer) m_observer->attributeApplying(element, name);
-    element->attributeChanged(name);
+    const DomString* value = pooled ? element->setParsedAttribute(pooled, wideViewOf(attribute[1]), earlier) : nullptr;
+    if (!value) return false;
+    if (m_observer) m_observer->attributeApplying(element, pooled->qualifiedName);
+    element->parsedAttributeSet(pooled, *value);
   }
   return true;
 }

@@ -1,5 +1,7 @@
 #include "render/svgdocument.h"
 
+#include <iterator>
+
 #include "render/svgelements.h"
 
 namespace {
@@ -50,11 +52,17 @@ Element* SVGDocument::getElementById(const DomString& elementId) {
   return nullptr;
 }
 
+// Each class remembers the pooled name it was last made with: a skin spells
+// its tags the same way throughout.
 Ref<SVGElement> SVGDocument::createSVGElement(const DomString& tagName) {
-  for (const ElementClass& elementClass : kElementClasses) {
+  static_assert(std::size(kElementClasses) == kElementClassCount);
+  for (std::size_t i = 0; i < std::size(kElementClasses); ++i) {
+    const ElementClass& elementClass = kElementClasses[i];
     if (!equalsIgnoreCase(tagName, elementClass.tag)) continue;
-    const PooledName* name = internName(tagName);
+    const PooledName*& known = m_tagNames[i];
+    const PooledName* name = known && known->qualifiedName == tagName ? known : internName(tagName);
     if (!name) return {};
+    known = name;
     NodeArena::Scope scope(&nodeArena());  // the element's painter goes with it
     return Ref<SVGElement>::adopt(elementClass.make(this, name));
   }

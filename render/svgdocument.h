@@ -3,6 +3,7 @@
 // from (pictures are found beside it) and whose element factory makes the
 // ten skin element classes.
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -37,7 +38,11 @@ class SVGDocument final : public Document {
   explicit SVGDocument(std::string filePath) : m_filePath(std::move(filePath)) {}
   ~SVGDocument() override;
 
+  static constexpr std::size_t kElementClassCount = 10;
+
   std::string m_filePath;
+  // The pooled tag name each element class was last made with, by class.
+  std::array<const PooledName*, kElementClassCount> m_tagNames{};
   // Its values are carved from the arena the document releases last.
   std::unique_ptr<ParsedStyleCache> m_parsedStyles;
 };

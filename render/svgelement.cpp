@@ -135,15 +135,22 @@ void SVGElement::setId(const DomString& id) {
   if (setAttribute(u"id", id)) attributeChanged(u"id");
 }
 
-// The values the attribute gives go with the document, in its arena.
 void SVGElement::attributeChanged(const DomString& name) {
+  const AttributeEntry attribute = findAttribute(name);
+  readAttribute(attribute.name, name, attribute.value ? *attribute.value : domstrings::empty());
+}
+
+void SVGElement::parsedAttributeSet(const PooledName* name, const DomString& value) {
+  readAttribute(name, name->qualifiedName, value);
+}
+
+// The values the attribute gives go with the document, in its arena.
+void SVGElement::readAttribute(const PooledName* pooled, const DomString& name, const DomString& text) {
   Document* document = ownerDocument();
   NodeArena::Scope scope(document ? &document->nodeArena() : nullptr);
-  const AttributeEntry attribute = findAttribute(name);
-  const DomString& text = attribute.value ? *attribute.value : domstrings::empty();
-  const Geometry geometry = geometryOf(attribute.name, name);
+  const Geometry geometry = geometryOf(pooled, name);
   if (geometry != Geometry::kNone && readGeometry(geometry, text)) return;
-  applyPresentationAttribute(m_style, name, propertyIdOf(attribute.name, name), text, parsedStylesOf(document));
+  applyPresentationAttribute(m_style, name, propertyIdOf(pooled, name), text, parsedStylesOf(document));
 }
 
 bool SVGElement::readGeometry(Geometry, const DomString&) { return false; }

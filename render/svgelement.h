@@ -86,6 +86,7 @@ class SVGElement : public Element {
 
   // Re-reads attribute `name` into the typed geometry or the style declaration.
   void attributeChanged(const DomString& name) override;
+  void parsedAttributeSet(const PooledName* name, const DomString& value) override;
   // `text` re-measures its text against the screen; the others do nothing.
   virtual void updateTextMetrics() {}
 
@@ -119,6 +120,8 @@ class SVGElement : public Element {
 
  private:
   void computeOwnStyle(HDC dc);
+  // Reads an attribute's text, `pooled` its pooled name when known.
+  void readAttribute(const PooledName* pooled, const DomString& name, const DomString& text);
 
   TypeCode m_typeCode;
   CSSStyleDeclaration m_style;

@@ -1,7 +1,6 @@
 #include "render/svglength.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cfloat>
 #include <charconv>
 #include <cstdio>
@@ -14,6 +13,8 @@ constexpr std::size_t kPointNumberLimit = 62;
 constexpr std::size_t kExactIntegerDigits = 15;  // below 2^53
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+// The C locale's white space, without asking the locale for every number.
+bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool isListSeparator(char16_t c) { return c == u',' || c == u' ' || c == u'\t'; }
 
 std::size_t skipDigits(std::string_view text, std::size_t at) {
@@ -30,6 +31,14 @@ float toFloat(double value) {
 // Narrowed into a buffer on the stack: every geometry attribute of a skin
 // comes through here while it loads.
 float readLength(DomStringView text, std::size_t limit) {
+  // A few digits and nothing else, as skins mostly write lengths.
+  constexpr std::size_t kPlainDigits = 9;
+  if (!text.empty() && text.size() <= kPlainDigits && text.size() <= limit &&
+      std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+    std::int32_t whole = 0;
+    for (char16_t c : text) whole = whole * 10 + (c - u'0');
+    return static_cast<float>(whole);
+  }
   char narrow[kLengthTextLimit + 1];
   const std::size_t size = std::min({text.size(), limit, sizeof narrow});
   for (std::size_t i = 0; i < size; ++i) narrow[i] = text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
@@ -47,7 +56,7 @@ std::string narrowText(DomStringView text, std::size_t limit) {
 
 double readLeadingNumber(std::string_view text) {
   std::size_t at = 0;
-  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+  while (at < text.size() && isBlank(text[at])) ++at;
   bool negative = false;
   if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
   std::size_t start = at;

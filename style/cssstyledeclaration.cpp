@@ -142,7 +142,7 @@ void CSSStyleDeclaration::dropReplacedBy(std::ptrdiff_t newFrom) {
 
 // Room for a skin element's usual handful of properties at once.
 void CSSStyleDeclaration::makeRoom(std::size_t more) {
-  constexpr std::size_t kHandful = 8;
+  constexpr std::size_t kHandful = 4;
   const std::size_t wanted = m_properties.size() + more;
   if (wanted > m_properties.capacity()) m_properties.reserve(std::max({wanted, kHandful, 2 * m_properties.capacity()}));
 }

@@ -8,10 +8,10 @@
 //
 // Owned by the document whose arena the values were carved from, and used
 // only while its arena is the current one. Direct-mapped, so a document of
-// distinct values (every element's "id") costs a bounded table: a text whose
-// slot is taken replaces what was kept there, unless that was found again
-// since it came, in which case it stays for one more try and the text is
-// parsed on its own.
+// distinct values (every element's "id") costs a bounded table: a text met
+// for the first time is parsed on its own and only noted as seen; met again,
+// it takes its slot, replacing what was kept there unless that was found
+// again since it came, in which case it stays for one more try.
 
 #include <array>
 #include <cstdint>
@@ -46,7 +46,7 @@ class ParsedStyleCache {
       slot.foundAgain = true;
       return slot.parsed;
     }
-    if (slot.foundAgain) {
+    if (!seenBefore(hash) || slot.foundAgain) {
       slot.foundAgain = false;
       m_alone.properties.clear();
       m_alone.accepted = parse(m_alone.properties);
@@ -79,7 +79,19 @@ class ParsedStyleCache {
 
   static std::uint64_t hashOf(std::int32_t propertyId, DomStringView text);
   Slot& slotOf(std::uint64_t hash);
+  // Whether a text of this hash was met before (rarely, one of another text);
+  // notes it as met.
+  bool seenBefore(std::uint64_t hash) {
+    const std::uint64_t bit = std::uint64_t{1} << (hash >> 58);
+    std::uint64_t& word = m_seen[(hash >> 32) % kSeenWords];
+    const bool seen = (word & bit) != 0;
+    word |= bit;
+    return seen;
+  }
+
+  static constexpr std::size_t kSeenWords = 1024;  // 64K bits
 
   std::array<std::unique_ptr<Slot>, kSlots> m_slots;  // made when first used
   Parsed m_alone;                                     // what a text kept nowhere gave
+  std::array<std::uint64_t, kSeenWords> m_seen{};
 };
