@@ -76,9 +76,7 @@ bool Element::setAttribute(const DomString& name, DomString value) {
 const DomString* Element::setParsedAttribute(const PooledName* pooled, WideStringView value, Earlier earlier) {
   Document* doc = m_ownerDocument;
   if (!doc) return nullptr;
-  // A change someone could hear needs an Attr node to name in its event.
-  const bool heard = !doc->mutationEventsSuppressed() && doc->listenerCount() != 0;
-  if (earlier == Earlier::CannotExist && !heard && !m_firstAttribute) {
+  if (earlier == Earlier::CannotExist && keepsParsedAttributes()) {
     appendParsed(pooled, value);
     return &m_parsed[m_parsedCount - 1].value;
   }
@@ -88,6 +86,13 @@ const DomString* Element::setParsedAttribute(const PooledName* pooled, WideStrin
   // Found again: a listener may have taken it off or replaced it.
   const DomString* kept = attributeValue(pooled->qualifiedName);
   return kept ? kept : &domstrings::empty();
+}
+
+// A change someone could hear needs an Attr node to name in its event.
+bool Element::keepsParsedAttributes() const {
+  const Document* doc = m_ownerDocument;
+  const bool heard = doc && !doc->mutationEventsSuppressed() && doc->listenerCount() != 0;
+  return doc && !heard && !m_firstAttribute;
 }
 
 void Element::reserveParsedAttributes(std::uint32_t count) {
@@ -212,6 +217,10 @@ Ref<NodeList> Element::getElementsByTagName(const DomString& name) { return TagN
 void Element::attributeChanged(const DomString&) {}
 
 void Element::parsedAttributeSet(const PooledName* name, const DomString&) { attributeChanged(name->qualifiedName); }
+
+void Element::parsedAttributesSet() {
+  for (const ParsedAttribute& attribute : parsedAttributes()) parsedAttributeSet(attribute.name, attribute.value);
+}
 
 const DomString& Element::getAttributeNS(const DomString& namespaceURI, const DomString& localName) const {
   const Attr* attr = getAttributeNodeNS(namespaceURI, localName);

@@ -9,6 +9,7 @@
 // turns them into Attr nodes, in the same order, before it does its work.
 
 #include <cstdint>
+#include <span>
 
 #include "dom/attr.h"
 #include "dom/namepool.h"
@@ -54,6 +55,9 @@ class Element : public ParentNode {
   // Room for the `count` attributes a loader is about to set on an element
   // that has none, so that their block is carved once.
   void reserveParsedAttributes(std::uint32_t count);
+  // Whether setParsedAttribute keeps what it is given as a name and a value
+  // (no attribute nodes yet, and no change anyone could hear).
+  bool keepsParsedAttributes() const;
   virtual void removeAttribute(const DomString& name);
   virtual Attr* getAttributeNode(const DomString& name) const;
   // Answers the attribute it replaced, or none. Refused (none, nothing changes)
@@ -68,6 +72,10 @@ class Element : public ParentNode {
   // attributeChanged for a loader that has just set `name` to `value` (as
   // setParsedAttribute answered it), so that the element need not look for it.
   virtual void parsedAttributeSet(const PooledName* name, const DomString& value);
+  // For a loader that has set every attribute of a start tag on an element
+  // that had none and keeps them as names and values: parsedAttributeSet for
+  // each, in order, unless the element knows a shorter way to the same end.
+  virtual void parsedAttributesSet();
 
   const DomString& getAttributeNS(const DomString& namespaceURI, const DomString& localName) const;
   bool setAttributeNS(const DomString& namespaceURI, const DomString& qualifiedName, const DomString& value);
@@ -88,17 +96,20 @@ class Element : public ParentNode {
  protected:
   ~Element() override;
 
+  // An attribute a loader set that is not an Attr node yet.
+  struct ParsedAttribute {
+    const PooledName* name;  // from m_pool
+    DomString value;
+  };
+  // The attributes kept as names and values, in the order they were set.
+  std::span<const ParsedAttribute> parsedAttributes() const { return {m_parsed, m_parsedCount}; }
+
  private:
   enum class Match { QualifiedName, NamespaceAndLocalName };
   Attr* installAttribute(Attr* newAttr, Match match);
   void appendAttribute(Attr* attr);
   Attr* findAttributeNode(const DomString& name) const;
 
-  // An attribute a loader set that is not an Attr node yet.
-  struct ParsedAttribute {
-    const PooledName* name;  // from m_pool
-    DomString value;
-  };
   void appendParsed(const PooledName* name, WideStringView value);
   void growParsed(std::uint32_t capacity);
   // Makes the parsed attributes Attr nodes at the front of the list (there

@@ -136,13 +136,17 @@ bool SkinDocumentLoader::setAttributes(Element* element, const XML_Char** attrib
     element->reserveParsedAttributes(count);
   }
   Document* document = element->ownerDocument();
+  // An observer hears of each attribute as the element takes it.
+  const bool atOnce = !m_observer && earlier == Element::Earlier::CannotExist && element->keepsParsedAttributes();
   for (const XML_Char** attribute = attributes; attribute[0]; attribute += 2) {
     const PooledName* pooled = document ? attributeName(document, attribute[0]) : nullptr;
     const DomString* value = pooled ? element->setParsedAttribute(pooled, wideViewOf(attribute[1]), earlier) : nullptr;
     if (!value) return false;
+    if (atOnce) continue;
     if (m_observer) m_observer->attributeApplying(element, pooled->qualifiedName);
     element->parsedAttributeSet(pooled, *value);
   }
+  if (atOnce) element->parsedAttributesSet();
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "render/svgelement.h"
 
+#include <span>
 #include <typeinfo>
 #include <vector>
 
@@ -148,9 +149,34 @@ void SVGElement::parsedAttributeSet(const PooledName* name, const DomString& val
 void SVGElement::readAttribute(const PooledName* pooled, const DomString& name, const DomString& text) {
   Document* document = ownerDocument();
   NodeArena::Scope scope(document ? &document->nodeArena() : nullptr);
+  readAttributeInScope(pooled, name, text, true);
+}
+
+void SVGElement::readAttributeInScope(const PooledName* pooled, const DomString& name, const DomString& text,
+                                      bool presentation) {
   const Geometry geometry = geometryOf(pooled, name);
   if (geometry != Geometry::kNone && readGeometry(geometry, text)) return;
-  applyPresentationAttribute(m_style, name, propertyIdOf(pooled, name), text, parsedStylesOf(document));
+  if (!presentation) return;
+  applyPresentationAttribute(m_style, name, propertyIdOf(pooled, name), text, parsedStylesOf(ownerDocument()));
+}
+
+// A "style" attribute whose text gives declarations replaces all that the
+// presentation attributes before it set, so those are not applied at all.
+void SVGElement::parsedAttributesSet() {
+  Document* document = ownerDocument();
+  NodeArena::Scope scope(document ? &document->nodeArena() : nullptr);
+  ParsedStyleCache* cache = parsedStylesOf(document);
+  const std::span<const ParsedAttribute> attributes = parsedAttributes();
+  std::size_t counted = 0;  // the first presentation attribute that counts
+  for (std::size_t i = attributes.size(); i-- > 0 && cache;) {
+    const ParsedAttribute& attribute = attributes[i];
+    if (!equalsIgnoreCase(attribute.name->qualifiedName, u"style")) continue;
+    if (!styleTextReplacesEarlier(attribute.value, cache)) continue;
+    counted = i;
+    break;
+  }
+  for (std::size_t i = 0; i < attributes.size(); ++i)
+    readAttributeInScope(attributes[i].name, attributes[i].name->qualifiedName, attributes[i].value, i >= counted);
 }
 
 bool SVGElement::readGeometry(Geometry, const DomString&) { return false; }

@@ -87,6 +87,7 @@ class SVGElement : public Element {
   // Re-reads attribute `name` into the typed geometry or the style declaration.
   void attributeChanged(const DomString& name) override;
   void parsedAttributeSet(const PooledName* name, const DomString& value) override;
+  void parsedAttributesSet() override;
   // `text` re-measures its text against the screen; the others do nothing.
   virtual void updateTextMetrics() {}
 
@@ -122,6 +123,9 @@ class SVGElement : public Element {
   void computeOwnStyle(HDC dc);
   // Reads an attribute's text, `pooled` its pooled name when known.
   void readAttribute(const PooledName* pooled, const DomString& name, const DomString& text);
+  // Within a scope of the document's arena; presentation attributes only
+  // when `presentation`.
+  void readAttributeInScope(const PooledName* pooled, const DomString& name, const DomString& text, bool presentation);
 
   TypeCode m_typeCode;
   CSSStyleDeclaration m_style;

@@ -181,14 +181,26 @@ void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomStrin
   applyPresentationAttribute(declaration, name, propertyRegistry().idOf(name), value);
 }
 
+namespace {
+
+const ParsedStyleCache::Parsed& parsedStyleText(ParsedStyleCache& cache, const DomString& value) {
+  return cache.parsed(ParsedStyleCache::kStyleText, value, [&](CSSPropertyList& parsed) {
+    return CSSParser(parsed).parseDeclarationList(PreparedText(value).view());
+  });
+}
+
+}  // namespace
+
+bool styleTextReplacesEarlier(const DomString& value, ParsedStyleCache* cache) {
+  return cache && !styleObserver() && parsedStyleText(*cache, value).accepted;
+}
+
 void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, std::int32_t propertyId,
                                 const DomString& value, ParsedStyleCache* cache) {
   StyleObserver* observer = styleObserver();
   if (cache && !observer) {
     if (equalsIgnoreCase(name, u"style")) {
-      const auto& list = cache->parsed(ParsedStyleCache::kStyleText, value, [&](CSSPropertyList& parsed) {
-        return CSSParser(parsed).parseDeclarationList(PreparedText(value).view());
-      });
+      const auto& list = parsedStyleText(*cache, value);
       declaration.takeCssText(list.properties, list.accepted);
     }
     if (propertyId < 1) return;

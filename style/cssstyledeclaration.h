@@ -76,3 +76,8 @@ void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomStrin
 // observer is installed, which hears every parse).
 void applyPresentationAttribute(CSSStyleDeclaration& declaration, const DomString& name, std::int32_t propertyId,
                                 const DomString& value, ParsedStyleCache* cache = nullptr);
+// Whether a "style" attribute of text `value` replaces whatever the
+// presentation attributes before it set, so that an element given all its
+// attributes at once need not apply those (false without a cache, and while a
+// style observer listens to each).
+bool styleTextReplacesEarlier(const DomString& value, ParsedStyleCache* cache);

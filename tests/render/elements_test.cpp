@@ -236,7 +236,7 @@ struct SharedStyleCase {
 
 const SharedStyleCase kSharedStyleCases[] = {
     {"a property set", [](SVGElement& e) { e.style().setProperty(u"stroke-width", u"5", u""); }},
-    {"a property removed", [](SVGElement& e) { e.style().removeProperty(u"font-weight"); }},
+    {"a property removed", [](SVGElement& e) { e.style().removeProperty(u"stroke-width"); }},
     {"the text replaced", [](SVGElement& e) { e.style().setCssText(u"opacity: 0.25"); }},
     {"the style attribute set again",
      [](SVGElement& e) {
@@ -251,35 +251,49 @@ const SharedStyleCase kSharedStyleCases[] = {
 };
 
 TEST(SVGElementStyle, ALoadSharesWhatItParsedButNoChange) {
-  // A shorthand, a rejected value, a property of no grammar, and the same
-  // text under two properties ("bold" is a weight, no style).
-  const Attributes kButton = {{u"fill", u"red"},
-                              {u"font-size", u"-3"},
-                              {u"style", u"fill: blue; font: italic 12px Tahoma; stroke-width: 2"},
-                              {u"font-weight", u"bold"},
-                              {u"font-style", u"bold"}};
-  std::string button = "<rect";
-  for (const auto& [name, value] : kButton) button += " " + toNarrowAscii(name) + "='" + toNarrowAscii(value) + "'";
-  const std::string file = "<svg>" + button + "/>" + button + "/>" + button + "/></svg>";
+  // A shorthand, a rejected value, a property of no grammar, the same text
+  // under two properties ("bold" is a weight, no style); and a tag whose last
+  // style attribute gives nothing, so that the one before it counts.
+  const Attributes kKinds[] = {{{u"fill", u"red"},
+                                {u"font-size", u"-3"},
+                                {u"style", u"fill: blue; font: italic 12px Tahoma; stroke-width: 2"},
+                                {u"font-weight", u"bold"},
+                                {u"font-style", u"bold"}},
+                               {{u"fill", u"red"},
+                                {u"style", u"stroke: blue"},
+                                {u"opacity", u"0.5"},
+                                {u"STYLE", u";;"},
+                                {u"stroke-width", u"3"}}};
+  constexpr std::size_t kCopies = 3;
+  std::string file = "<svg>";
+  std::vector<DomString> expected;
+  for (const Attributes& kind : kKinds) {
+    std::string tag = "<rect";
+    for (const auto& [name, value] : kind) tag += " " + toNarrowAscii(name) + "='" + toNarrowAscii(value) + "'";
+    for (std::size_t i = 0; i < kCopies; ++i) file += tag + "/>";
+    SkinBuilder alone;
+    expected.push_back(alone.add(nullptr, u"rect", kind)->style().cssText());
+  }
   TestDevice device;
-  writeHostFile(device.host("skin.bskn"), file);
-  SkinBuilder alone;
-  const DomString expected = alone.add(nullptr, u"rect", kButton)->style().cssText();
+  writeHostFile(device.host("skin.bskn"), file + "</svg>");
 
   for (const SharedStyleCase& row : kSharedStyleCases) {
     SCOPED_TRACE(row.change);
     XmlLoadResult result;
     Ref<SVGDocument> doc = SkinDocumentLoader::loadAs<SVGDocument>("\\skin.bskn", result);
     ASSERT_TRUE(doc && doc->rootElement());
-    std::vector<SVGElement*> buttons;
+    std::vector<SVGElement*> rects;
     for (Node* child = doc->rootElement()->firstChild(); child; child = child->nextSibling())
-      buttons.push_back(asSVGElement(child));
-    ASSERT_EQ(buttons.size(), 3u);
-    for (SVGElement* button : buttons) EXPECT_EQ(button->style().cssText(), expected);
-    row.apply(*buttons[1]);
-    EXPECT_NE(buttons[1]->style().cssText(), expected) << "the change took";
-    EXPECT_EQ(buttons[0]->style().cssText(), expected);
-    EXPECT_EQ(buttons[2]->style().cssText(), expected);
+      rects.push_back(asSVGElement(child));
+    ASSERT_EQ(rects.size(), kCopies * expected.size());
+    for (std::size_t i = 0; i < rects.size(); ++i) EXPECT_EQ(rects[i]->style().cssText(), expected[i / kCopies]);
+    for (std::size_t kind = 0; kind < expected.size(); ++kind) {
+      SVGElement* const* copies = &rects[kind * kCopies];
+      row.apply(*copies[1]);
+      EXPECT_NE(copies[1]->style().cssText(), expected[kind]) << "the change took";
+      EXPECT_EQ(copies[0]->style().cssText(), expected[kind]);
+      EXPECT_EQ(copies[2]->style().cssText(), expected[kind]);
+    }
   }
 }
 
