@@ -104,6 +104,7 @@ class RegistryStore {
   Durability m_durability;
   std::mutex m_mutex;
   int m_lockFd = -1;
+  int m_folderFd = -1;  // the state folder, where the file's stamp is looked up
   // The lock file's generation as the device holds it, mapped shared and
   // read-only: a read that finds it unchanged costs no system call for it.
   // Null when the file could not be mapped; it is then read with pread.

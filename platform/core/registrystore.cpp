@@ -16,6 +16,8 @@
 
 namespace {
 
+constexpr char kFileName[] = "registry.txt";
+
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -78,14 +80,16 @@ class RegistryStore::Lock {
 };
 
 RegistryStore::RegistryStore(std::filesystem::path folder, Durability durability)
-    : m_folder(std::move(folder)), m_file(m_folder / "registry.txt"), m_durability(durability) {
+    : m_folder(std::move(folder)), m_file(m_folder / kFileName), m_durability(durability) {
   m_lockFd = ::open((m_folder / "registry.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  m_folderFd = ::open(m_folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   mapGeneration();
 }
 
 RegistryStore::~RegistryStore() {
   if (m_sharedGeneration) ::munmap(const_cast<std::atomic<unsigned long long>*>(m_sharedGeneration), kGenerationBytes);
   if (m_lockFd >= 0) ::close(m_lockFd);
+  if (m_folderFd >= 0) ::close(m_folderFd);
 }
 
 void RegistryStore::mapGeneration() {
@@ -240,7 +244,9 @@ unsigned long long RegistryStore::readGeneration() const {
 
 RegistryStore::Stamp RegistryStore::currentStamp() const {
   struct stat info;
-  if (::stat(m_file.c_str(), &info) != 0) return {};
+  // Every read stamps the file: one name looked up in the open folder, not the whole path.
+  const int found = m_folderFd >= 0 ? ::fstatat(m_folderFd, kFileName, &info, 0) : ::stat(m_file.c_str(), &info);
+  if (found != 0) return {};
   return {static_cast<unsigned long long>(info.st_ino), static_cast<unsigned long long>(info.st_size),
           static_cast<unsigned long long>(info.st_mtim.tv_sec) * 1000000000ull +
               static_cast<unsigned long long>(info.st_mtim.tv_nsec)};
