@@ -168,19 +168,33 @@ void Rasterizer::fill(const Canvas& canvas, const Paint& paint, size_t& pixelBud
     return;
   }
   pixelBudget -= area;
+  if (m_coverage.size() < size_t(width)) m_coverage.resize(size_t(width));
+  if (paint.kind != Paint::Kind::Solid && m_colors.size() < size_t(width)) m_colors.resize(size_t(width));
+  if (isUprightRectangle()) {
+    fillUprightRectangle(canvas, paint, x0, y0, y1, width);
+    return;
+  }
   m_boxY = y0;
   // Both buffers are all zeros between fills: compositing clears what it read.
   size_t cells = size_t(width + 2) * size_t(height), blocks = size_t(blocksPerRow(width)) * size_t(height);
   if (!m_cells.grow(cells) || !m_touched.grow(blocks)) return;
-  if (m_coverage.size() < size_t(width)) m_coverage.resize(size_t(width));
-  if (paint.kind != Paint::Kind::Solid && m_colors.size() < size_t(width)) m_colors.resize(size_t(width));
   for (const Line& line : m_lines)
     accumulate({line.from.x - float(x0), line.from.y - float(y0)}, {line.to.x - float(x0), line.to.y - float(y0)},
                width, height);
   for (int y = y0; y < y1; ++y) {
+    coverRow(size_t(y - m_boxY), width);
     const uint8_t* clip = canvas.clipRow(y);
-    compositeRow(canvas.row(y) + x0, clip ? clip + x0 : nullptr, x0, y, width, paint);
+    paintRow(canvas.row(y) + x0, clip ? clip + x0 : nullptr, x0, y, width, paint);
   }
+}
+
+// Two vertical edges, going opposite ways over the same rows, and nothing
+// else that crosses a row (level edges are never kept): a rectangle upright
+// on the pixel grid, wound once, under either rule.
+bool Rasterizer::isUprightRectangle() const {
+  if (m_lines.size() != 2) return false;
+  const Line &a = m_lines[0], &b = m_lines[1];
+  return a.from.x == a.to.x && b.from.x == b.to.x && a.from.x != b.from.x && a.from.y == b.to.y && a.to.y == b.from.y;
 }
 
 namespace {
@@ -545,8 +559,7 @@ void Rasterizer::coverRow(size_t row, int width) {
   for (int b = width / kCellBlock; b < blocksPerRow(width); ++b) touched[b] = 0;
 }
 
-void Rasterizer::compositeRow(uint32_t* dest, const uint8_t* clip, int x0, int y, int width, const Paint& paint) {
-  coverRow(size_t(y - m_boxY), width);
+void Rasterizer::paintRow(uint32_t* dest, const uint8_t* clip, int x0, int y, int width, const Paint& paint) {
   uint8_t* coverage = m_coverage.data();
   if (clip)
     for (int i = 0; i < width; ++i) coverage[i] = uint8_t(divideBy255(unsigned(coverage[i]) * clip[i]));
@@ -568,6 +581,41 @@ void Rasterizer::compositeRow(uint32_t* dest, const uint8_t* clip, int x0, int y
   }
   shadeSpan(paint, x0 + first, y, end - first, m_colors.data());
   blendSpan(dest + first, coverage + first, end - first, 0, m_colors.data(), paint.opaque);
+}
+
+namespace {
+
+// How much of the pixel span [i, i + 1) lies within [low, high].
+float overlap(int i, float low, float high) {
+  return std::max(0.0f, std::min(float(i + 1), high) - std::max(float(i), low));
+}
+
+}  // namespace
+
+// An upright rectangle (a movie's background, most pictures, many shapes)
+// covers each pixel by its column's share times its row's: no cells to sum,
+// and a whole row inside it has the same coverage as the next.
+void Rasterizer::fillUprightRectangle(const Canvas& canvas, const Paint& paint, int x0, int y0, int y1, int width) {
+  const float left = std::min(m_lines[0].from.x, m_lines[1].from.x);
+  const float right = std::max(m_lines[0].from.x, m_lines[1].from.x);
+  const float top = m_minY, bottom = m_maxY;
+  // Columns as a whole row inside covers them; a row's share scales them.
+  if (m_columnCover.size() < size_t(width)) m_columnCover.resize(size_t(width));
+  if (m_wholeRow.size() < size_t(width)) m_wholeRow.resize(size_t(width));
+  for (int i = 0; i < width; ++i) {
+    m_columnCover[i] = overlap(x0 + i, left, right);
+    m_wholeRow[i] = coverageOf(m_columnCover[i]);
+  }
+  for (int y = y0; y < y1; ++y) {
+    const float share = overlap(y, top, bottom);
+    uint8_t* coverage = m_coverage.data();
+    if (share == 1.0f)
+      std::memcpy(coverage, m_wholeRow.data(), size_t(width));
+    else
+      for (int i = 0; i < width; ++i) coverage[i] = coverageOf(m_columnCover[i] * share);
+    const uint8_t* clip = canvas.clipRow(y);
+    paintRow(canvas.row(y) + x0, clip ? clip + x0 : nullptr, x0, y, width, paint);
+  }
 }
 
 }  // namespace swf

@@ -111,14 +111,19 @@ class Rasterizer {
   void accumulateInRow(float* row, uint8_t* touched, int width, float xa, float xb, float d);
   static int blocksPerRow(int width) { return (width + 2 + kCellBlock - 1) / kCellBlock; }
   void coverRow(size_t row, int width);
-  void compositeRow(uint32_t* dest, const uint8_t* clip, int x0, int y, int width, const Paint& paint);
+  // Paints one row of the box with the coverage of m_coverage.
+  void paintRow(uint32_t* dest, const uint8_t* clip, int x0, int y, int width, const Paint& paint);
+  bool isUprightRectangle() const;
+  void fillUprightRectangle(const Canvas& canvas, const Paint& paint, int x0, int y0, int y1, int width);
 
   std::vector<Line> m_lines;
   float m_minX = 1e30f, m_minY = 1e30f, m_maxX = -1e30f, m_maxY = -1e30f;
-  ZeroedBuffer<float> m_cells;      // (width + 2) per row of the drawn box
-  ZeroedBuffer<uint8_t> m_touched;  // per row: which blocks of kCellBlock cells hold any
-  std::vector<uint8_t> m_coverage;  // one row's coverage, 0..255 per pixel
-  std::vector<uint32_t> m_colors;   // one row's paint colours
+  ZeroedBuffer<float> m_cells;       // (width + 2) per row of the drawn box
+  ZeroedBuffer<uint8_t> m_touched;   // per row: which blocks of kCellBlock cells hold any
+  std::vector<uint8_t> m_coverage;   // one row's coverage, 0..255 per pixel
+  std::vector<uint32_t> m_colors;    // one row's paint colours
+  std::vector<float> m_columnCover;  // an upright rectangle's share of each column
+  std::vector<uint8_t> m_wholeRow;   // and its coverage of a row it wholly crosses
   int m_boxY = 0;
   bool m_evenOdd = false;
 };

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/flash/movieplayer.h"
+#include "platform/flash/swfraster.h"
 #include "tests/platform/flash/flashtest.h"
 
 using namespace swf;
@@ -606,5 +607,38 @@ TEST(StrokeOutline, CapsAndJointsCoverWhatTheirStyleSays) {
       area -= twice / 2;
     });
     EXPECT_NEAR(area, c.area, 1e-3);
+  }
+}
+
+TEST(Rasterizer, AnUprightRectangleCoversAsAnyOtherShapeWould) {
+  // The same rectangle twice: alone (its own quick path), and with an edge
+  // and its reverse added, which cancel but make it a general shape.
+  struct Case {
+    float left, top, right, bottom;
+  };
+  const Case cases[] = {
+      {2, 3, 30, 20},           {2.5f, 3.25f, 29.75f, 19.5f}, {-5.3f, -2.2f, 12.6f, 7.9f}, {20.1f, 10.7f, 45, 40},
+      {7.2f, 7.1f, 7.9f, 7.6f}, {30, 20, 2.5f, 3.5f},  // inside a pixel; wound the other way
+  };
+  std::vector<uint8_t> clip(40 * 30);
+  for (size_t i = 0; i < clip.size(); ++i) clip[i] = uint8_t(i * 7);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.left << "," << c.top << " " << c.right << "," << c.bottom);
+    for (const uint8_t* mask : {static_cast<const uint8_t*>(nullptr), static_cast<const uint8_t*>(clip.data())}) {
+      std::vector<uint32_t> quick(40 * 30, 0xFF000000u), general = quick;
+      for (bool extra : {false, true}) {
+        Rasterizer r;
+        r.reset();
+        const Point corners[4] = {{c.left, c.top}, {c.left, c.bottom}, {c.right, c.bottom}, {c.right, c.top}};
+        for (int i = 0; i < 4; ++i) r.addLine(corners[i], corners[(i + 1) % 4]);
+        if (extra) {
+          r.addLine({35.5f, 1}, {35.5f, 5});
+          r.addLine({35.5f, 5}, {35.5f, 1});
+        }
+        size_t budget = SIZE_MAX;
+        r.fill(Canvas{(extra ? general : quick).data(), 40, 30, 40, mask}, Paint::solid({200, 100, 50, 255}), budget);
+      }
+      EXPECT_EQ(quick, general);
+    }
   }
 }
