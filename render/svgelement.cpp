@@ -149,14 +149,14 @@ void SVGElement::parsedAttributeSet(const PooledName* name, const DomString& val
 void SVGElement::readAttribute(const PooledName* pooled, const DomString& name, const DomString& text) {
   Document* document = ownerDocument();
   NodeArena::Scope scope(document ? &document->nodeArena() : nullptr);
-  readAttributeInScope(pooled, name, text, true);
+  readAttributeInScope(pooled, name, text, Presentation::Apply);
 }
 
 void SVGElement::readAttributeInScope(const PooledName* pooled, const DomString& name, const DomString& text,
-                                      bool presentation) {
+                                      Presentation presentation) {
   const Geometry geometry = geometryOf(pooled, name);
   if (geometry != Geometry::kNone && readGeometry(geometry, text)) return;
-  if (!presentation) return;
+  if (presentation == Presentation::PassOver) return;
   applyPresentationAttribute(m_style, name, propertyIdOf(pooled, name), text, parsedStylesOf(ownerDocument()));
 }
 
@@ -175,8 +175,11 @@ void SVGElement::parsedAttributesSet() {
     counted = i;
     break;
   }
-  for (std::size_t i = 0; i < attributes.size(); ++i)
-    readAttributeInScope(attributes[i].name, attributes[i].name->qualifiedName, attributes[i].value, i >= counted);
+  for (std::size_t i = 0; i < attributes.size(); ++i) {
+    const ParsedAttribute& attribute = attributes[i];
+    readAttributeInScope(attribute.name, attribute.name->qualifiedName, attribute.value,
+                         i < counted ? Presentation::PassOver : Presentation::Apply);
+  }
 }
 
 bool SVGElement::readGeometry(Geometry, const DomString&) { return false; }

@@ -123,9 +123,11 @@ class SVGElement : public Element {
   void computeOwnStyle(HDC dc);
   // Reads an attribute's text, `pooled` its pooled name when known.
   void readAttribute(const PooledName* pooled, const DomString& name, const DomString& text);
-  // Within a scope of the document's arena; presentation attributes only
-  // when `presentation`.
-  void readAttributeInScope(const PooledName* pooled, const DomString& name, const DomString& text, bool presentation);
+  // Within a scope of the document's arena. A presentation attribute that a
+  // later style attribute replaces whole is passed over.
+  enum class Presentation { Apply, PassOver };
+  void readAttributeInScope(const PooledName* pooled, const DomString& name, const DomString& text,
+                            Presentation presentation);
 
   TypeCode m_typeCode;
   CSSStyleDeclaration m_style;
