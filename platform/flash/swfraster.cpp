@@ -503,57 +503,42 @@ void blendSpan(uint32_t* dest, const uint8_t* coverage, int count, uint32_t colo
   }
 }
 
-}  // namespace
-
-// Turns one row's cells into coverage, clearing the cells and blocks read. A
-// block with no cells keeps the coverage it starts with, so that insides and
-// outsides of shapes cost no summing.
-void Rasterizer::coverRow(size_t row, int width) {
-  float* cells = m_cells.data() + row * size_t(width + 2);
-  uint8_t* touched = m_touched.data() + row * size_t(blocksPerRow(width));
-  uint8_t* coverage = m_coverage.data();
+// One row's running sum of cells as coverage, by `cover` for one cell and
+// `block` for a whole block, clearing the cells and blocks read. A block no
+// edge touched keeps the sum it starts with.
+template <uint8_t (*cover)(float), float (*block)(float*, uint8_t*, float)>
+void foldRow(float* cells, uint8_t* touched, uint8_t* coverage, int width) {
   float sum = 0;
-  if (m_evenOdd) {
-    // As below: a block no edge touched keeps the sum it starts with.
-    for (int i = 0; i < width;) {
-      int block = i / kCellBlock, blockEnd = std::min(width, (block + 1) * kCellBlock);
-      if (!touched[block]) {
-        fillCoverage(coverage + i, evenOddCoverageOf(sum), blockEnd - i);
-      } else if (blockEnd - i == kCellBlock) {
-        touched[block] = 0;
-        sum = evenOddBlock(cells + i, coverage + i, sum);
-      } else {
-        touched[block] = 0;
-        for (int k = i; k < blockEnd; ++k) {
-          sum += cells[k];
-          cells[k] = 0;
-          coverage[k] = evenOddCoverageOf(sum);
-        }
-      }
-      i = blockEnd;
-    }
-    cells[width] = cells[width + 1] = 0;
-    for (int b = width / kCellBlock; b < blocksPerRow(width); ++b) touched[b] = 0;
-    return;
-  }
   for (int i = 0; i < width;) {
-    int block = i / kCellBlock, blockEnd = std::min(width, (block + 1) * kCellBlock);
-    bool whole = blockEnd - i == kCellBlock;
-    if (!touched[block]) {
-      fillCoverage(coverage + i, coverageOf(sum), whole ? kCellBlock : blockEnd - i);
-    } else if (whole) {
-      touched[block] = 0;
-      sum = coverBlock(cells + i, coverage + i, sum);
+    int b = i / kCellBlock, blockEnd = std::min(width, (b + 1) * kCellBlock);
+    if (!touched[b]) {
+      fillCoverage(coverage + i, cover(sum), blockEnd - i);
+    } else if (blockEnd - i == kCellBlock) {
+      touched[b] = 0;
+      sum = block(cells + i, coverage + i, sum);
     } else {
-      touched[block] = 0;
+      touched[b] = 0;
       for (int k = i; k < blockEnd; ++k) {
         sum += cells[k];
         cells[k] = 0;
-        coverage[k] = coverageOf(sum);
+        coverage[k] = cover(sum);
       }
     }
     i = blockEnd;
   }
+}
+
+}  // namespace
+
+// Turns one row's cells into coverage, clearing the cells and blocks read, so
+// that insides and outsides of shapes cost no summing.
+void Rasterizer::coverRow(size_t row, int width) {
+  float* cells = m_cells.data() + row * size_t(width + 2);
+  uint8_t* touched = m_touched.data() + row * size_t(blocksPerRow(width));
+  if (m_evenOdd)
+    foldRow<evenOddCoverageOf, evenOddBlock>(cells, touched, m_coverage.data(), width);
+  else
+    foldRow<coverageOf, coverBlock>(cells, touched, m_coverage.data(), width);
   // The two cells past the row's end collect what lies right of it.
   cells[width] = cells[width + 1] = 0;
   for (int b = width / kCellBlock; b < blocksPerRow(width); ++b) touched[b] = 0;

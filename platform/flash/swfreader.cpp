@@ -1,6 +1,5 @@
 #include "platform/flash/swfreader.h"
 
-#include <dlfcn.h>
 #include <lzma.h>
 #include <zlib.h>
 
@@ -169,14 +168,10 @@ struct LzmaCalls {
 
 // The calls, or null when the library or one of them is missing.
 const LzmaCalls* lzmaCalls() {
-  static const LzmaCalls* calls = [] {
-    static LzmaCalls loaded;
-    void* l = dlopen("liblzma.so.5", RTLD_NOW | RTLD_LOCAL);
-    bool ok = l && lateSymbol(l, "lzma_alone_decoder", loaded.aloneDecoder) &&
-              lateSymbol(l, "lzma_code", loaded.code) && lateSymbol(l, "lzma_end", loaded.end);
-    return ok ? &loaded : nullptr;
-  }();
-  return calls;
+  return lateCalls<LzmaCalls>("liblzma.so.5", [](void* l, LzmaCalls& c) {
+    return lateSymbol(l, "lzma_alone_decoder", c.aloneDecoder) && lateSymbol(l, "lzma_code", c.code) &&
+           lateSymbol(l, "lzma_end", c.end);
+  });
 }
 
 class LzmaStream {  // one decoder, ended with its owner

@@ -1,6 +1,5 @@
 #include "platform/flash/swfsound.h"
 
-#include <dlfcn.h>
 #include <mpg123.h>
 
 #include <algorithm>
@@ -61,9 +60,8 @@ struct Mpg123Calls {
   decltype(&mpg123_getformat) getFormat = nullptr;
 };
 
-bool loadCalls(Mpg123Calls& c) {
-  void* l = dlopen("libmpg123.so.0", RTLD_NOW | RTLD_LOCAL);
-  return l && lateSymbol(l, "mpg123_new", c.create) && lateSymbol(l, "mpg123_delete", c.destroy) &&
+bool bindCalls(void* l, Mpg123Calls& c) {
+  return lateSymbol(l, "mpg123_new", c.create) && lateSymbol(l, "mpg123_delete", c.destroy) &&
          lateSymbol(l, "mpg123_param", c.param) && lateSymbol(l, "mpg123_format_none", c.formatNone) &&
          lateSymbol(l, "mpg123_rates", c.rates) && lateSymbol(l, "mpg123_format", c.format) &&
          lateSymbol(l, "mpg123_open_feed", c.openFeed) && lateSymbol(l, "mpg123_feed", c.feed) &&
@@ -71,13 +69,7 @@ bool loadCalls(Mpg123Calls& c) {
 }
 
 // The calls, or null when the library or one of them is missing.
-const Mpg123Calls* mpg123Calls() {
-  static const Mpg123Calls* calls = [] {
-    static Mpg123Calls loaded;
-    return loadCalls(loaded) ? &loaded : nullptr;
-  }();
-  return calls;
-}
+const Mpg123Calls* mpg123Calls() { return lateCalls<Mpg123Calls>("libmpg123.so.0", bindCalls); }
 
 struct Mpg123Deleter {
   // Only handles made through the loaded calls exist.

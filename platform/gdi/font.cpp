@@ -2,7 +2,6 @@
 
 #include "platform/gdi/font.h"
 
-#include <dlfcn.h>
 #include <sys/stat.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -70,11 +69,8 @@ struct FontconfigCalls {
   decltype(&FcPatternGetInteger) patternGetInteger = nullptr;
 };
 
-bool loadCalls(FontconfigCalls& c) {
-  // The soname of fontconfig 2.x; the library stays loaded for the life of
-  // the process, as a linked one would.
-  void* l = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL);
-  return l && lateSymbol(l, "FcInit", c.init) && lateSymbol(l, "FcConfigGetCurrent", c.configGetCurrent) &&
+bool bindCalls(void* l, FontconfigCalls& c) {
+  return lateSymbol(l, "FcInit", c.init) && lateSymbol(l, "FcConfigGetCurrent", c.configGetCurrent) &&
          lateSymbol(l, "FcConfigAppFontAddFile", c.configAppFontAddFile) &&
          lateSymbol(l, "FcConfigSubstitute", c.configSubstitute) &&
          lateSymbol(l, "FcDefaultSubstitute", c.defaultSubstitute) && lateSymbol(l, "FcFontMatch", c.fontMatch) &&
@@ -86,11 +82,8 @@ bool loadCalls(FontconfigCalls& c) {
          lateSymbol(l, "FcPatternGetInteger", c.patternGetInteger);
 }
 
-const FontconfigCalls* fontconfig() {
-  static FontconfigCalls calls;
-  static const bool loaded = loadCalls(calls);
-  return loaded ? &calls : nullptr;
-}
+// The soname of fontconfig 2.x.
+const FontconfigCalls* fontconfig() { return lateCalls<FontconfigCalls>("libfontconfig.so.1", bindCalls); }
 
 FcConfig* fontConfig(const FontconfigCalls& fc) {
   static FcConfig* config = [&fc] {

@@ -2,7 +2,6 @@
 // screen; the graphics control block's transparent index gives the
 // transparent colour.
 
-#include <dlfcn.h>
 #include <gif_lib.h>
 
 #include <cstring>
@@ -21,20 +20,13 @@ struct GifCalls {
   decltype(&DGifCloseFile) close = nullptr;
 };
 
-bool loadCalls(GifCalls& c) {
-  void* l = dlopen("libgif.so.7", RTLD_NOW | RTLD_LOCAL);
-  return l && lateSymbol(l, "DGifOpen", c.open) && lateSymbol(l, "DGifSlurp", c.slurp) &&
+bool bindCalls(void* l, GifCalls& c) {
+  return lateSymbol(l, "DGifOpen", c.open) && lateSymbol(l, "DGifSlurp", c.slurp) &&
          lateSymbol(l, "DGifSavedExtensionToGCB", c.savedExtensionToGcb) && lateSymbol(l, "DGifCloseFile", c.close);
 }
 
 // The calls, or null when the library or one of them is missing.
-const GifCalls* gifCalls() {
-  static const GifCalls* calls = [] {
-    static GifCalls loaded;
-    return loadCalls(loaded) ? &loaded : nullptr;
-  }();
-  return calls;
-}
+const GifCalls* gifCalls() { return lateCalls<GifCalls>("libgif.so.7", bindCalls); }
 
 struct Reader {
   const BYTE* data;

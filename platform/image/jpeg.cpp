@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <jpeglib.h>
 
-#include <dlfcn.h>
-
 #include "platform/core/latesymbol.h"
 
 namespace {
@@ -27,24 +25,17 @@ struct JpegCalls {
   decltype(&jpeg_destroy_decompress) destroyDecompress = nullptr;
 };
 
-bool loadCalls(JpegCalls& c) {
-  void* l = dlopen("libjpeg.so.62", RTLD_NOW | RTLD_LOCAL);
-  return l && lateSymbol(l, "jpeg_std_error", c.stdError) &&
-         lateSymbol(l, "jpeg_CreateDecompress", c.createDecompress) && lateSymbol(l, "jpeg_mem_src", c.memorySource) &&
-         lateSymbol(l, "jpeg_read_header", c.readHeader) && lateSymbol(l, "jpeg_start_decompress", c.startDecompress) &&
+bool bindCalls(void* l, JpegCalls& c) {
+  return lateSymbol(l, "jpeg_std_error", c.stdError) && lateSymbol(l, "jpeg_CreateDecompress", c.createDecompress) &&
+         lateSymbol(l, "jpeg_mem_src", c.memorySource) && lateSymbol(l, "jpeg_read_header", c.readHeader) &&
+         lateSymbol(l, "jpeg_start_decompress", c.startDecompress) &&
          lateSymbol(l, "jpeg_read_scanlines", c.readScanlines) &&
          lateSymbol(l, "jpeg_finish_decompress", c.finishDecompress) &&
          lateSymbol(l, "jpeg_destroy_decompress", c.destroyDecompress);
 }
 
 // The calls, or null when the library or one of them is missing.
-const JpegCalls* jpeg() {
-  static const JpegCalls* calls = [] {
-    static JpegCalls loaded;
-    return loadCalls(loaded) ? &loaded : nullptr;
-  }();
-  return calls;
-}
+const JpegCalls* jpeg() { return lateCalls<JpegCalls>("libjpeg.so.62", bindCalls); }
 
 // libjpeg reports errors through a callback that must not return: it jumps
 // back to the decoder. A warning (a truncated file, for one) counts as a

@@ -1,15 +1,12 @@
 #include "platform/image/pngcalls.h"
 
-#include <dlfcn.h>
-
 #include "platform/core/latesymbol.h"
 
 namespace image {
 namespace {
 
-bool loadCalls(PngCalls& c) {
-  void* l = dlopen("libpng16.so.16", RTLD_NOW | RTLD_LOCAL);
-  return l && lateSymbol(l, "png_image_begin_read_from_memory", c.imageBeginReadFromMemory) &&
+bool bindCalls(void* l, PngCalls& c) {
+  return lateSymbol(l, "png_image_begin_read_from_memory", c.imageBeginReadFromMemory) &&
          lateSymbol(l, "png_image_finish_read", c.imageFinishRead) && lateSymbol(l, "png_image_free", c.imageFree) &&
          lateSymbol(l, "png_create_write_struct", c.createWriteStruct) &&
          lateSymbol(l, "png_create_info_struct", c.createInfoStruct) &&
@@ -26,12 +23,6 @@ bool loadCalls(PngCalls& c) {
 
 }  // namespace
 
-const PngCalls* png() {
-  static const PngCalls* calls = [] {
-    static PngCalls loaded;
-    return loadCalls(loaded) ? &loaded : nullptr;
-  }();
-  return calls;
-}
+const PngCalls* png() { return lateCalls<PngCalls>("libpng16.so.16", bindCalls); }
 
 }  // namespace image
